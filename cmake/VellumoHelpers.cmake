@@ -1,0 +1,31 @@
+# Shared helpers for the subsystem folders.
+
+# vellumo_add_dll(<target> <file name> sources...)
+# A shared library whose file name is given exactly (e.g. "JpegLib.dll"), placed in the program folder.
+function(vellumo_add_dll target file_name)
+  add_library(${target} SHARED ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    SUFFIX ""
+    OUTPUT_NAME ${file_name}
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# vellumo_add_test(<name> SOURCES ... LIBS ...)
+# A GoogleTest program run by CTest. GUI tests run on Qt's offscreen platform; every test gets the
+# program folder so it can find the built program and its libraries.
+function(vellumo_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  target_compile_definitions(${name} PRIVATE
+    VELLUMO_BIN_DIR="${VELLUMO_BIN_DIR}"
+    VELLUMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELLUMO_TEST=1" TIMEOUT 120)
+endfunction()

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds Vellumo into build/ (program folder: build/bin/).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${VELLUMO_BUILD_DIR:-$root/build}"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)"
