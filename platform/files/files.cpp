@@ -1,0 +1,156 @@
+#include "platform/files/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/debuglog/debuglog.h"
+
+namespace platform {
+
+std::optional<FileAttributes> GetFileAttributes(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+    FileAttributes attributes;
+    attributes.is_directory = S_ISDIR(st.st_mode);
+    attributes.read_only = ::access(path.c_str(), W_OK) != 0;
+    return attributes;
+}
+
+bool CreateFolder(const std::string& path) {
+    if (path.empty()) return false;
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool OpenFolderToEveryone(const std::string& path) { return ::chmod(path.c_str(), 0777) == 0; }
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return contents.str();
+}
+
+namespace {
+
+mode_t CurrentUmask() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// A temporary file beside the target, removed again unless Commit or Link succeeds.
+class TempFileBeside {
+public:
+    explicit TempFileBeside(const std::string& target) : name_(target + ".XXXXXX") {
+        fd_ = ::mkstemp(name_.data());
+        if (fd_ < 0) DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
+    }
+    ~TempFileBeside() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!kept_) ::unlink(name_.c_str());
+    }
+    TempFileBeside(const TempFileBeside&) = delete;
+    TempFileBeside& operator=(const TempFileBeside&) = delete;
+
+    bool Valid() const { return fd_ >= 0; }
+
+    bool Write(const std::string& contents) {
+        const char* data = contents.data();
+        size_t left = contents.size();
+        while (left > 0) {
+            ssize_t n = ::write(fd_, data, left);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            data += n;
+            left -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    bool Finish(mode_t mode) {
+        bool ok = ::fchmod(fd_, mode) == 0;
+        ok = ::close(fd_) == 0 && ok;
+        fd_ = -1;
+        return ok;
+    }
+
+    // Moves the file over the target.
+    bool RenameTo(const std::string& target) {
+        kept_ = ::rename(name_.c_str(), target.c_str()) == 0;
+        return kept_;
+    }
+
+    // Gives the file the target's name only when no such file exists.
+    bool LinkTo(const std::string& target) { return ::link(name_.c_str(), target.c_str()) == 0; }
+
+private:
+    std::string name_;
+    int fd_ = -1;
+    bool kept_ = false;
+};
+
+}  // namespace
+
+bool WriteFileReplacing(const std::string& path, const std::string& contents) {
+    struct stat st {};
+    bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && ::access(path.c_str(), W_OK) != 0) {
+        DebugLog("files", "%s is read-only; not written", path.c_str());
+        return false;
+    }
+    TempFileBeside temp(path);
+    if (!temp.Valid()) return false;
+    mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+    bool ok = temp.Write(contents) && temp.Finish(mode) && temp.RenameTo(path);
+    if (!ok) DebugLog("files", "writing %s failed (errno %d)", path.c_str(), errno);
+    return ok;
+}
+
+bool CopyFileNoReplace(const std::string& from, const std::string& to) {
+    if (GetFileAttributes(to)) return false;
+    auto contents = ReadFile(from);
+    if (!contents) return false;
+    TempFileBeside temp(to);
+    // link() refuses an existing target, so a file that appeared meanwhile is never replaced.
+    return temp.Valid() && temp.Write(*contents) && temp.Finish(0666 & ~CurrentUmask()) && temp.LinkTo(to);
+}
+
+std::string TempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = (tmp != nullptr && tmp[0] != '\0') ? tmp : "/tmp";
+    return WithTrailingSeparator(folder);
+}
+
+std::string ProgramFolder() {
+    std::vector<char> buffer(4096);
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0) return ".";
+    std::string path(buffer.data(), static_cast<size_t>(n));
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return WithTrailingSeparator(folder) + name;
+}
+
+std::string WithTrailingSeparator(const std::string& path) {
+    if (!path.empty() && path.back() == '/') return path;
+    return path + "/";
+}
+
+}  // namespace platform

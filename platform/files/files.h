@@ -1,0 +1,51 @@
+#pragma once
+// File and folder primitives with the meanings the program's Parts rely on.
+// Paths use '/' as separator. None of these throw.
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct FileAttributes {
+    bool is_directory = false;
+    bool read_only = false;  // the caller cannot write it
+};
+
+// Attributes of an existing path, nothing when it does not exist (or cannot be examined).
+std::optional<FileAttributes> GetFileAttributes(const std::string& path);
+
+// Creates one folder (its parent must exist). False when it exists already or cannot be made.
+bool CreateFolder(const std::string& path);
+
+// Copies a file only when the target does not exist yet (fail-if-exists). The copy is written
+// under a temporary name and moved into place, so a failure never leaves a partial target.
+bool CopyFileNoReplace(const std::string& from, const std::string& to);
+
+bool DeleteFile(const std::string& path);
+
+// The whole file, nothing when it cannot be read.
+std::optional<std::string> ReadFile(const std::string& path);
+
+// Replaces (or creates) the file in one step: the contents go to a temporary file in the same folder,
+// which is then renamed over the target, keeping the old file's permission bits. An existing file the
+// caller may not write is refused. On failure the old file is left exactly as it was.
+bool WriteFileReplacing(const std::string& path, const std::string& contents);
+
+// Opens the folder to every user (mode 0777, ignoring the umask): the stand-in for a folder
+// carrying no access restriction.
+bool OpenFolderToEveryone(const std::string& path);
+
+// The temp folder ($TMPDIR or /tmp) with its trailing '/'.
+std::string TempFolder();
+
+// The folder holding the running program (from /proc/self/exe), without trailing '/'.
+std::string ProgramFolder();
+
+// Joins a folder and a name with exactly one '/' between them.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Appends '/' unless the path already ends in one.
+std::string WithTrailingSeparator(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,54 @@
+#include "platform/files/folders.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+std::optional<std::string> Override(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+std::optional<std::string> Absent(const std::string& value) {
+    if (value.empty()) return std::nullopt;
+    std::string trimmed = value;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    return trimmed;
+}
+
+std::optional<std::string> HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') return std::string(home);
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+        return std::string(pw->pw_dir);
+    return std::nullopt;
+}
+
+std::optional<std::string> XdgFolder(const char* override_name, const char* xdg_name, const char* fallback) {
+    if (auto value = Override(override_name)) return Absent(*value);
+    if (auto value = Override(xdg_name); value && !value->empty()) return Absent(*value);
+    auto home = HomeFolder();
+    if (!home) return std::nullopt;
+    return Absent(*home + "/" + fallback);
+}
+
+}  // namespace
+
+std::optional<std::string> CommonDocumentsFolder() {
+    if (auto value = Override("VELLUMO_COMMON_DOCUMENTS")) return Absent(*value);
+    if (::access("/var/lib", W_OK) == 0) return std::string("/var/lib");
+    return std::nullopt;
+}
+
+std::optional<std::string> UserDocumentsFolder() {
+    return XdgFolder("VELLUMO_USER_DOCUMENTS", "XDG_DOCUMENTS_DIR", "Documents");
+}
+
+std::optional<std::string> DesktopFolder() { return XdgFolder("VELLUMO_DESKTOP", "XDG_DESKTOP_DIR", "Desktop"); }
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+#pragma once
+// The special folders the program asks for, mapped to Linux places. Each can be overridden by an
+// environment variable (tests use this so they never touch the real home or /var/lib); an override
+// set to the empty string means "this folder is not available".
+//
+//   common documents  VELLUMO_COMMON_DOCUMENTS, else /var/lib when writable, else none
+//   user documents    VELLUMO_USER_DOCUMENTS, else XDG_DOCUMENTS_DIR, else ~/Documents
+//   desktop           VELLUMO_DESKTOP, else XDG_DESKTOP_DIR, else ~/Desktop
+//
+// Results carry no trailing '/'. The folders are not created.
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+std::optional<std::string> CommonDocumentsFolder();
+std::optional<std::string> UserDocumentsFolder();
+std::optional<std::string> DesktopFolder();
+
+}  // namespace platform

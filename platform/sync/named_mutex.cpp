@@ -1,0 +1,63 @@
+#include "platform/sync/named_mutex.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/debuglog/debuglog.h"
+#include "platform/files/files.h"
+
+namespace platform {
+namespace {
+
+std::string LockFileName(const std::string& name) {
+    std::string safe;
+    for (char c : name) safe += (c == '/') ? '_' : c;
+    return safe + ".lock";
+}
+
+}  // namespace
+
+std::string NamedMutex::LockFolder() {
+    for (const char* variable : {"VELLUMO_LOCK_DIR", "XDG_RUNTIME_DIR"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] != '\0') return value;
+    }
+    return "/tmp";
+}
+
+NamedMutex::NamedMutex(const std::string& name) {
+    std::string path = JoinPath(LockFolder(), LockFileName(name));
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) DebugLog("sync", "cannot open lock file %s (errno %d)", path.c_str(), errno);
+}
+
+NamedMutex::~NamedMutex() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases a lock still held
+}
+
+bool NamedMutex::Lock(int timeout_ms) {
+    if (fd_ < 0) return false;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+    if (!in_process_.try_lock_until(deadline)) return false;
+    for (;;) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        if (Clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    in_process_.unlock();
+    return false;
+}
+
+void NamedMutex::Unlock() {
+    ::flock(fd_, LOCK_UN);
+    in_process_.unlock();
+}
+
+}  // namespace platform
