@@ -65,7 +65,7 @@ public:
 
     bool Valid() const { return fd_ >= 0; }
 
-    bool Write(const std::string& contents) {
+    bool Write(std::string_view contents) {
         const char* data = contents.data();
         size_t left = contents.size();
         while (left > 0) {
@@ -103,6 +103,11 @@ private:
 }  // namespace
 
 bool WriteFileReplacing(const std::string& path, const std::string& contents) {
+    std::string_view part(contents);
+    return WriteFileReplacingParts(path, std::span<const std::string_view>(&part, 1));
+}
+
+bool WriteFileReplacingParts(const std::string& path, std::span<const std::string_view> parts) {
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && ::access(path.c_str(), W_OK) != 0) {
@@ -112,7 +117,9 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
     TempFileBeside temp(path);
     if (!temp.Valid()) return false;
     mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-    bool ok = temp.Write(contents) && temp.Finish(mode) && temp.RenameTo(path);
+    bool ok = true;
+    for (std::string_view part : parts) ok = ok && temp.Write(part);
+    ok = ok && temp.Finish(mode) && temp.RenameTo(path);
     if (!ok) DebugLog("files", "writing %s failed (errno %d)", path.c_str(), errno);
     return ok;
 }

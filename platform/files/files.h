@@ -3,7 +3,9 @@
 // Paths use '/' as separator. None of these throw.
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -31,6 +33,9 @@ std::optional<std::string> ReadFile(const std::string& path);
 // which is then renamed over the target, keeping the old file's permission bits. An existing file the
 // caller may not write is refused. On failure the old file is left exactly as it was.
 bool WriteFileReplacing(const std::string& path, const std::string& contents);
+
+// The same, with the contents given as consecutive parts (written in order, never joined in memory).
+bool WriteFileReplacingParts(const std::string& path, std::span<const std::string_view> parts);
 
 // Opens the folder to every user (mode 0777, ignoring the umask): the stand-in for a folder
 // carrying no access restriction.
