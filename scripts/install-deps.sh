@@ -12,7 +12,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   # image and document libraries
-  libjpeg62-turbo-dev libtiff-dev libopencv-imgproc-dev libtesseract-dev tesseract-ocr-eng
+  libjpeg62-turbo-dev libtiff-dev libopencv-imgproc-dev libtesseract-dev tesseract-ocr-eng zlib1g-dev
   # devices
   libudev-dev
   # tests and their independent validators
