@@ -119,29 +119,47 @@ std::optional<std::string> EncodeBmp(const DibImage& image) {
 
     std::string out(static_cast<size_t>(offset), '\0');
     auto* p = reinterpret_cast<uint8_t*>(out.data());
-    WriteLe16(p, 0x4D42);
-    WriteLe32(p + 2, static_cast<uint32_t>(total));
-    WriteLe32(p + 10, static_cast<uint32_t>(offset));
+    WriteBmpFileHeader(p, static_cast<uint32_t>(total), static_cast<uint32_t>(offset));
     uint8_t* info = p + kBmpFileHeaderSize;
+    WriteDibInfoHeader(info, image.width, image.height, image.bits_per_pixel, static_cast<uint32_t>(pixel_bytes),
+                       image.x_pixels_per_meter, image.y_pixels_per_meter,
+                       static_cast<uint32_t>(image.palette.size()));
+    WriteDibPalette(info + kBmpInfoHeaderSize, image.palette);
+    out.append(reinterpret_cast<const char*>(image.pixels.data()), image.pixels.size());
+    return out;
+}
+
+void WriteBmpFileHeader(uint8_t* header, uint32_t file_size, uint32_t pixel_offset) {
+    WriteLe16(header, 0x4D42);
+    WriteLe32(header + 2, file_size);
+    WriteLe32(header + 6, 0);
+    WriteLe32(header + 10, pixel_offset);
+}
+
+void WriteDibInfoHeader(uint8_t* info, int32_t width, int32_t height, uint16_t bits_per_pixel, uint32_t image_size,
+                        int32_t x_pixels_per_meter, int32_t y_pixels_per_meter, uint32_t palette_count) {
     WriteLe32(info, kBmpInfoHeaderSize);
-    WriteLe32(info + 4, static_cast<uint32_t>(image.width));
-    WriteLe32(info + 8, static_cast<uint32_t>(image.height));
+    WriteLe32(info + 4, static_cast<uint32_t>(width));
+    WriteLe32(info + 8, static_cast<uint32_t>(height));
     WriteLe16(info + 12, 1);
-    WriteLe16(info + 14, image.bits_per_pixel);
-    WriteLe32(info + 20, static_cast<uint32_t>(pixel_bytes));
-    WriteLe32(info + 24, static_cast<uint32_t>(image.x_pixels_per_meter));
-    WriteLe32(info + 28, static_cast<uint32_t>(image.y_pixels_per_meter));
-    WriteLe32(info + 32, static_cast<uint32_t>(image.palette.size()));
-    for (size_t i = 0; i < image.palette.size(); ++i) {
-        uint8_t* entry = info + kBmpInfoHeaderSize + i * 4;
-        uint32_t rgb = image.palette[i];
+    WriteLe16(info + 14, bits_per_pixel);
+    WriteLe32(info + 16, 0);
+    WriteLe32(info + 20, image_size);
+    WriteLe32(info + 24, static_cast<uint32_t>(x_pixels_per_meter));
+    WriteLe32(info + 28, static_cast<uint32_t>(y_pixels_per_meter));
+    WriteLe32(info + 32, palette_count);
+    WriteLe32(info + 36, 0);
+}
+
+void WriteDibPalette(uint8_t* entries, std::span<const uint32_t> palette) {
+    for (size_t i = 0; i < palette.size(); ++i) {
+        uint8_t* entry = entries + i * 4;
+        uint32_t rgb = palette[i];
         entry[0] = static_cast<uint8_t>(rgb);
         entry[1] = static_cast<uint8_t>(rgb >> 8);
         entry[2] = static_cast<uint8_t>(rgb >> 16);
         entry[3] = 0;
     }
-    out.append(reinterpret_cast<const char*>(image.pixels.data()), image.pixels.size());
-    return out;
 }
 
 std::optional<std::vector<uint8_t>> ReadBinaryFile(const std::string& path) {

@@ -77,6 +77,14 @@ std::optional<DibImage> MakeDibImage(int32_t width, int32_t height, uint16_t bit
 // The complete file image (both headers, palette, rows). Nothing when the fields are inconsistent.
 std::optional<std::string> EncodeBmp(const DibImage& image);
 
+// Header writers for code that lays out a picture in its own buffer. The 14-byte file header ("BM",
+// size, reserved 0, pixel offset); a 40-byte information header of an uncompressed picture (1 plane,
+// important colours 0); palette entries given as 0x00RRGGBB, stored blue, green, red, 0.
+void WriteBmpFileHeader(uint8_t* header, uint32_t file_size, uint32_t pixel_offset);
+void WriteDibInfoHeader(uint8_t* info, int32_t width, int32_t height, uint16_t bits_per_pixel, uint32_t image_size,
+                        int32_t x_pixels_per_meter, int32_t y_pixels_per_meter, uint32_t palette_count);
+void WriteDibPalette(uint8_t* entries, std::span<const uint32_t> palette);
+
 // Reads a whole file into memory (files of 4 GB or more are refused).
 std::optional<std::vector<uint8_t>> ReadBinaryFile(const std::string& path);
 
