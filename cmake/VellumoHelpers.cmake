@@ -32,8 +32,8 @@ endfunction()
 
 # vellumo_add_subdirectories([names...])
 # Adds each named subfolder (default: every subfolder, sorted) that has a CMakeLists.txt.
-# VELLUMO_ONLY (a list of folder paths relative to the source root) narrows a build to those folders and
-# their parents; engineers use it to build their own part while others' work is in progress.
+# VELLUMO_ONLY (a list of folder paths relative to the source root) narrows a build to those folders, their
+# subfolders and their parents; engineers use it to build their own part while others' work is in progress.
 function(vellumo_add_subdirectories)
   if(ARGN)
     set(dirs ${ARGN})
@@ -54,8 +54,9 @@ function(vellumo_add_subdirectories)
     if(VELLUMO_ONLY)
       set(wanted FALSE)
       foreach(only ${VELLUMO_ONLY})
-        string(FIND "${only}/" "${rel}/" at)
-        if(at EQUAL 0)
+        string(FIND "${only}/" "${rel}/" parent_at)
+        string(FIND "${rel}/" "${only}/" child_at)
+        if(parent_at EQUAL 0 OR child_at EQUAL 0)
           set(wanted TRUE)
         endif()
       endforeach()
