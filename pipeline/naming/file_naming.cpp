@@ -1,0 +1,129 @@
+#include "pipeline/naming/file_naming.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "pipeline/naming/number_search.h"
+#include "platform/debuglog/debuglog.h"
+#include "platform/files/files.h"
+
+namespace pipeline {
+
+std::optional<std::string> ImageExtension(int image_format) {
+    static const char* const kExtensions[] = {".bmp", ".jpg", ".pdf", ".tif", ".pdf"};
+    if (image_format < 0 || image_format > 4) return std::nullopt;
+    return kExtensions[image_format];
+}
+
+std::optional<std::string> OcrExtension(int ocr_format) {
+    static const char* const kExtensions[] = {".rtf", ".rtf", ".xls", ".pdf", ".txt"};
+    if (ocr_format < 0 || ocr_format > 4) return std::nullopt;
+    return kExtensions[ocr_format];
+}
+
+std::string VideoExtension(int video_format) { return video_format == 0 ? ".wmv" : ".avi"; }
+
+void CreateFolderPath(const std::string& path) {
+    std::string accumulated;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = path.find('/', start);
+        accumulated.append(path, start, slash == std::string::npos ? std::string::npos : slash - start);
+        // The root itself (the empty first component of an absolute path) is never created.
+        if (!accumulated.empty() && accumulated != "/") platform::CreateFolder(accumulated);
+        if (slash == std::string::npos) return;
+        accumulated += '/';
+        start = slash + 1;
+    }
+}
+
+namespace {
+
+void EnsureFolder(const std::string& folder) {
+    auto attributes = platform::GetFileAttributes(folder);
+    if (!attributes || !attributes->is_directory) CreateFolderPath(folder);
+}
+
+}  // namespace
+
+void CFileNaming::MakeTempFileName() { m_szTempFile = platform::TempFolder() + kTempCaptureName; }
+
+int CFileNaming::MakeNumberedName(const NamingSettings& settings, const std::string& extension) {
+    EnsureFolder(settings.save_path);
+    return FindFreeNumberedName(settings.save_path, settings.prefix, extension);
+}
+
+int CFileNaming::MakeImageFileNames(const NamingSettings& settings) {
+    MakeTempFileName();
+    auto extension = ImageExtension(settings.image_format);
+    if (!extension) return 1;
+    return MakeNumberedName(settings, *extension);
+}
+
+int CFileNaming::MakeCardFileNames(const NamingSettings& settings) {
+    MakeTempFileName();
+    // Without the format check; an index the table lacks still needs a picture name.
+    return MakeNumberedName(settings, ImageExtension(settings.image_format).value_or(".bmp"));
+}
+
+int CFileNaming::MakeOcrFileNames(const NamingSettings& settings) {
+    MakeTempFileName();
+    auto extension = OcrExtension(settings.ocr_format);
+    if (!extension) return 1;
+    return MakeNumberedName(settings, *extension);
+}
+
+int CFileNaming::MakeVideoFileName(const NamingSettings& settings) {
+    return MakeNumberedName(settings, VideoExtension(settings.video_format));
+}
+
+int CFileNaming::FindFreeNumberedName(const std::string& folder, const std::string& prefix,
+                                      const std::string& extension) {
+    auto taken = [&](uint32_t n, int width) {
+        return platform::GetFileAttributes(folder + prefix + NumberText(n, width) + extension).has_value();
+    };
+    NumberSearchResult result = SearchFreeNumber(m_nNumberWidth, taken);
+    m_nNumberWidth = result.next_width;
+    if (!result.found) {
+        platform::DebugLog("naming", "no free number left in %s for %s*%s", folder.c_str(), prefix.c_str(),
+                           extension.c_str());
+        m_szOutputFile.clear();
+        return 0;
+    }
+    m_szOutputFile = folder + prefix + NumberText(result.number, result.width) + extension;
+    return 1;
+}
+
+std::string CFileNaming::CardFileName(int card) const {
+    size_t slash = m_szTempFile.rfind('/');
+    size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = m_szTempFile.rfind('.');
+    if (dot == std::string::npos || dot < name_start) dot = m_szTempFile.size();
+    char number[16];
+    std::snprintf(number, sizeof number, "%04d", card);
+    return m_szTempFile.substr(0, dot) + number + m_szTempFile.substr(dot);
+}
+
+UtcTime CurrentUtcTime() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm parts{};
+    gmtime_r(&now.tv_sec, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+            parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+std::string DateTimeName(const UtcTime& t) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%d%d%d_%d%d%d%d", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                  t.millisecond);
+    return text;
+}
+
+std::string OcrTiffFileName(const UtcTime& time) { return platform::TempFolder() + DateTimeName(time) + ".tif"; }
+
+std::string OcrResultFileName(const UtcTime& time, const std::string& extension) {
+    return platform::TempFolder() + DateTimeName(time) + extension;
+}
+
+}  // namespace pipeline
