@@ -1,0 +1,119 @@
+#include "app/application/vellumo_app.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QScreen>
+
+#include "app/dialogs/base_setting_dlg.h"
+#include "app/mainframe/close_handler.h"
+#include "app/mainframe/main_frame.h"
+#include "app/mainframe/status_text.h"
+#include "app/resources/resource_library.h"
+#include "app/script/script_runner.h"
+#include "platform/debuglog/debuglog.h"
+#include "platform/files/files.h"
+#include "platform/files/folders.h"
+#include "platform/process/process.h"
+#include "platform/ui/prompt.h"
+
+CVellumoApp theApp;
+
+CVellumoApp::CVellumoApp() = default;
+
+CVellumoApp::~CVellumoApp() = default;
+
+bool CVellumoApp::InitInstance(int& argc, char** argv) {
+    // Only one copy runs; a second one ends silently before anything is shown or loaded.
+    m_instanceMutex = std::make_unique<platform::NamedMutex>("Vellumo");
+    if (!m_instanceMutex->Lock(0)) {
+        platform::DebugLog("app", "another copy is running");
+        return false;
+    }
+
+    m_szProgramFolder = platform::ProgramFolder();
+    m_location = SettleSettingsPath(m_szProgramFolder);
+    m_szIniPath = m_location.working_path;
+    platform::DebugLog("app", "settings file %s%s", m_szIniPath.c_str(), m_location.fallback ? " (fallback)" : "");
+    LoadSettings();
+
+    m_szHelpPath = platform::JoinPath(m_szProgramFolder, m_szHelpPath);
+
+    if (m_szSavePath.empty()) {
+        if (auto desktop = platform::DesktopFolder()) {
+            m_szSavePath = platform::JoinPath(*desktop, "Vellumo/");
+            platform::CreateFolder(m_szSavePath);
+        }
+    }
+
+    ResolutionSize(m_nSetPreviewSize, m_nPreviewWidth, m_nPreviewHeight);
+    ResolutionSize(m_nSetSize, m_nCaptureWidth, m_nCaptureHeight);
+
+    m_application = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName("Vellumo");
+    if (const char* script = std::getenv("VELLUMO_SCRIPT"); script != nullptr && script[0] != '\0')
+        platform::SetUnattended(true);
+
+    auto resources = ResourceLibrary::LoadFrom(m_szProgramFolder);
+    if (!resources) {
+        platform::MessageBox("Can't find VellumoRes.dll.", "Error", platform::MB_OK | platform::MB_ICONHAND);
+        return false;
+    }
+    SetAppResources(std::move(resources));
+
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    AddApplicationCommands();
+    if (auto table = AppResources()->FindResource(kResourceAccelerator, 184)) m_pMainFrame->InstallAccelerators(*table);
+
+    // The window covers the screen's work area (the desktop less any panels) and cannot be maximised.
+    m_pMainFrame->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) m_pMainFrame->setGeometry(screen->availableGeometry());
+    m_pMainFrame->show();
+
+    m_hFrameWnd = m_pMainFrame.get();
+    m_hViewWnd = m_pMainFrame->View();
+    m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
+    m_pMainFrame->setWindowTitle("Vellumo");
+
+    UpdateStatusText();
+    m_bContinuousRunning = 0;
+
+    ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get());
+    return true;
+}
+
+void CVellumoApp::AddApplicationCommands() {
+    CommandTable& commands = m_pMainFrame->Commands();
+    commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    commands.Add(ID_HELP_CONTENTS, [this] { OnHelp(); });
+    commands.Add(ID_APP_EXIT, [this] { m_pMainFrame->close(); });
+    m_pMainFrame->SetCloseHandler([this] {
+        return RunCloseHandler(*this, LoadResString, !m_location.read_only, {});
+    });
+}
+
+int CVellumoApp::Run() {
+    // Closing the main window ends the program, whatever other windows are open.
+    QObject::connect(m_pMainFrame.get(), &CMainFrame::Closed, m_application.get(), &QApplication::quit,
+                     Qt::QueuedConnection);
+    return m_application->exec();
+}
+
+int CVellumoApp::ExitInstance() {
+    m_pMainFrame.reset();
+    SetAppResources(std::nullopt);
+    m_application.reset();
+    return 0;
+}
+
+void CVellumoApp::OnAppAbout() {
+    // Modal over the frame without blocking the event loop, so timers and the live picture go on.
+    auto* about = new CAbout(m_pMainFrame.get());  // deletes itself on close
+    about->OpenModal();
+}
+
+void CVellumoApp::OnHelp() { platform::OpenWithDesktop(m_szHelpPath); }
+
+void CVellumoApp::UpdateStatusText() {
+    m_szStatusText = BuildStatusText(*this, g_nImageFormat, LoadResString);
+    if (m_pMainFrame) m_pMainFrame->SetStatusText(m_szStatusText);
+}

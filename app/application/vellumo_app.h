@@ -1,0 +1,58 @@
+#pragma once
+// The application object: it holds the settings record and the program's run-time state, starts the
+// program (InitInstance), owns the About and Help commands, and ends it (ExitInstance).
+// One object, theApp, for the whole process; its members are used from the GUI thread unless a field
+// says otherwise (see CVellumoSettings).
+
+#include <memory>
+#include <string>
+
+#include "app/settings/settings.h"
+#include "app/settings/settings_path.h"
+#include "platform/sync/named_mutex.h"
+
+class QApplication;
+class QWidget;
+class CMainFrame;
+
+constexpr int ID_APP_ABOUT = 57664;
+constexpr int ID_HELP_CONTENTS = 1024;
+constexpr int ID_APP_EXIT = 1025;
+
+class CVellumoApp : public CVellumoSettings {
+public:
+    CVellumoApp();
+    ~CVellumoApp();
+
+    // The start-up; false means the program ends at once (another copy runs, or the resource library is
+    // missing). argc/argv must outlive the application.
+    bool InitInstance(int& argc, char** argv);
+    // Runs the event loop until the main window is gone; the process exit code.
+    int Run();
+    int ExitInstance();
+
+    void OnAppAbout();
+    void OnHelp();
+    void UpdateStatusText();
+
+    CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    const std::string& StatusText() const { return m_szStatusText; }
+    const std::string& ProgramFolder() const { return m_szProgramFolder; }
+    bool SettingsReadOnly() const { return m_location.read_only; }
+
+    // Window handles for the Parts that post or send to the frame and the view.
+    QWidget* m_hFrameWnd = nullptr;
+    QWidget* m_hViewWnd = nullptr;
+
+private:
+    void AddApplicationCommands();
+
+    std::unique_ptr<platform::NamedMutex> m_instanceMutex;
+    std::unique_ptr<QApplication> m_application;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::string m_szProgramFolder;
+    std::string m_szStatusText;
+    SettingsLocation m_location;
+};
+
+extern CVellumoApp theApp;

@@ -1,0 +1,25 @@
+#include "app/commands/command_table.h"
+
+void CommandTable::Add(int id, Action action, Update update) {
+    commands_[id] = Entry{std::move(action), std::move(update)};
+}
+
+bool CommandTable::Has(int id) const { return commands_.count(id) != 0; }
+
+bool CommandTable::Execute(int id) const {
+    auto it = commands_.find(id);
+    if (it == commands_.end() || !State(id).enabled) return false;
+    if (it->second.action) it->second.action();
+    return true;
+}
+
+CommandState CommandTable::State(int id) const {
+    CommandState state;
+    auto it = commands_.find(id);
+    if (it == commands_.end()) {
+        state.enabled = false;
+        return state;
+    }
+    if (it->second.update) it->second.update(state);
+    return state;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Commands by ID: what each does and how its button shows (enabled, checked, text). The toolkit shell asks
+// the table when the user picks a command and refreshes the buttons from it when idle.
+// Plain C++; GUI thread only.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+struct CommandState {
+    bool enabled = true;
+    bool checked = false;
+    std::optional<std::string> text;  // replaces the button's caption when set
+};
+
+class CommandTable {
+public:
+    using Action = std::function<void()>;
+    using Update = std::function<void(CommandState&)>;
+
+    // Adds or replaces a command. Without an update rule the command is always enabled and unchecked.
+    void Add(int id, Action action, Update update = {});
+    bool Has(int id) const;
+
+    // Runs the command when it exists and is enabled; false otherwise.
+    bool Execute(int id) const;
+    // The command's state now; a command that does not exist is disabled.
+    CommandState State(int id) const;
+
+private:
+    struct Entry {
+        Action action;
+        Update update;
+    };
+    std::map<int, Entry> commands_;
+};

@@ -1,0 +1,59 @@
+#include "app/script/script.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "platform/ui/prompt.h"
+
+namespace {
+
+std::optional<int> Number(const std::string& text) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+ScriptParseResult ParseScript(const std::string& text) {
+    ScriptParseResult result;
+    std::istringstream lines(text);
+    std::string line;
+    int line_number = 0;
+    while (std::getline(lines, line)) {
+        ++line_number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string verb;
+        if (!(words >> verb) || verb[0] == '#') continue;
+        std::string argument;
+        std::getline(words >> std::ws, argument);
+        ScriptStep step;
+        bool ok = true;
+        if (verb == "wait" || verb == "command") {
+            auto number = Number(argument);
+            ok = number.has_value();
+            step.kind = verb == "wait" ? ScriptStep::Kind::Wait : ScriptStep::Kind::Command;
+            step.number = number.value_or(0);
+        } else if (verb == "answer") {
+            step.kind = ScriptStep::Kind::Answer;
+            step.number = platform::PromptAnswerFromName(argument);
+            ok = step.number != 0;
+        } else if (verb == "screenshot") {
+            step.kind = ScriptStep::Kind::Screenshot;
+            step.argument = argument;
+            ok = !argument.empty();
+        } else if (verb == "close") {
+            step.kind = ScriptStep::Kind::Close;
+            ok = argument.empty();
+        } else {
+            ok = false;
+        }
+        if (ok)
+            result.steps.push_back(step);
+        else
+            result.errors.push_back("line " + std::to_string(line_number) + ": " + line);
+    }
+    return result;
+}

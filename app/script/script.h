@@ -1,0 +1,27 @@
+#pragma once
+// Scripts for unattended runs. The environment variable VELLUMO_SCRIPT names a text file that the running
+// program plays on its GUI thread, one step a line:
+//   wait <ms>               pause
+//   command <id>            run a command as if its button was pressed
+//   answer <OK|Cancel|Yes|No>  answer the next message box with that button
+//   screenshot <file.png>   save a picture of the main window
+//   close                   close the main window (its close handler runs)
+// Blank lines and lines starting with '#' are skipped.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ScriptStep {
+    enum class Kind { Wait, Command, Answer, Screenshot, Close };
+    Kind kind = Kind::Wait;
+    int number = 0;        // milliseconds, command ID or answer
+    std::string argument;  // screenshot file
+};
+
+struct ScriptParseResult {
+    std::vector<ScriptStep> steps;
+    std::vector<std::string> errors;  // "line N: ..." for lines that were not understood (and skipped)
+};
+
+ScriptParseResult ParseScript(const std::string& text);

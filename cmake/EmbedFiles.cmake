@@ -1,0 +1,22 @@
+# cmake -DOUTPUT=<file.cpp> -DINPUTS="id:type:path|..." -P EmbedFiles.cmake
+# Writes a C++ table of {type, id, bytes, size} entries holding the given files' contents, each followed
+# by a terminating zero byte so text resources can be used as C strings.
+set(body "")
+set(table "")
+set(index 0)
+string(REPLACE "|" ";" inputs "${INPUTS}")
+foreach(entry ${inputs})
+  string(REPLACE ":" ";" parts "${entry}")
+  list(GET parts 0 id)
+  list(GET parts 1 type)
+  list(GET parts 2 path)
+  file(READ ${path} hex HEX)
+  file(SIZE ${path} size)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "static const unsigned char data_${index}[] = {${bytes}0x00};\n")
+  string(APPEND table "    {${type}, ${id}, data_${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE ${OUTPUT}.tmp "// Generated from the resource files; do not edit.\n#include \"resources/embedded.h\"\n\n${body}\nconst EmbeddedResource kEmbeddedResources[] = {\n${table}};\nconst unsigned kEmbeddedResourceCount = ${index};\n")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)
