@@ -19,7 +19,7 @@ std::optional<FileAttributes> GetFileAttributes(const std::string& path) {
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
     FileAttributes attributes;
     attributes.is_directory = S_ISDIR(st.st_mode);
-    attributes.read_only = ::access(path.c_str(), W_OK) != 0;
+    attributes.read_only = (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
     return attributes;
 }
 
@@ -110,7 +110,8 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
 bool WriteFileReplacingParts(const std::string& path, std::span<const std::string_view> parts) {
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && ::access(path.c_str(), W_OK) != 0) {
+    // A file without any write permission bit counts as read-only even for root, like a read-only attribute.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {
         DebugLog("files", "%s is read-only; not written", path.c_str());
         return false;
     }

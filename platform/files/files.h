@@ -11,7 +11,7 @@ namespace platform {
 
 struct FileAttributes {
     bool is_directory = false;
-    bool read_only = false;  // the caller cannot write it
+    bool read_only = false;  // the caller cannot write it, or it has no write permission bit at all
 };
 
 // Attributes of an existing path, nothing when it does not exist (or cannot be examined).
