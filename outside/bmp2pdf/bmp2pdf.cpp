@@ -90,7 +90,7 @@ void Cbmp2pdf::setPageMargin(double horizontal_pt, double vertical_pt) {
 
 void Cbmp2pdf::originalSize() { state_->original_size = true; }
 
-int Cbmp2pdf::setFileList(const char* list, int count, int* word, Bmp2PdfProgress progress, unsigned long user) {
+int Cbmp2pdf::setFileList(const char* list, int count, int* word, Bmp2PdfProgress progress, unsigned long user) try {
     state_->pages.clear();
     state_->word = word;
     state_->progress = progress;
@@ -103,6 +103,9 @@ int Cbmp2pdf::setFileList(const char* list, int count, int* word, Bmp2PdfProgres
     }
     state_->pages = std::move(*pages);
     return 1;
+} catch (...) {
+    state_->pages.clear();
+    return 0;
 }
 
 void Cbmp2pdf::setFont(const char* name, int size_pt) {
@@ -114,7 +117,7 @@ void Cbmp2pdf::setFont(const char* name, int size_pt) {
 
 void Cbmp2pdf::textOnPage(long mode) { state_->page_numbers = mode != 0; }
 
-int Cbmp2pdf::newMultiplePage(const char* target, int count, int* word, Bmp2PdfProgress progress, unsigned long user) {
+int Cbmp2pdf::newMultiplePage(const char* target, int count, int* word, Bmp2PdfProgress progress, unsigned long user) try {
     State& s = *state_;
     if (word == nullptr) word = s.word;
     if (progress == nullptr) {
@@ -144,4 +147,7 @@ int Cbmp2pdf::newMultiplePage(const char* target, int count, int* word, Bmp2PdfP
     }
     auto parts = document.Finish();
     return platform::WriteFileReplacingParts(target, parts) ? 1 : 0;
+} catch (...) {
+    // An allocation failure must not cross into the caller; nothing has been written yet.
+    return 0;
 }

@@ -11,7 +11,7 @@
 
 #define BMP2TIFF_EXPORT __attribute__((visibility("default")))
 
-extern "C" BMP2TIFF_EXPORT int ConvertMutil(const char* source, const char* target, int mode, int /*quality*/) {
+extern "C" BMP2TIFF_EXPORT int ConvertMutil(const char* source, const char* target, int mode, int /*quality*/) try {
     if (source == nullptr || target == nullptr || target[0] == '\0') return 0;
     std::vector<std::string> paths;
     if (mode == 1) {
@@ -35,4 +35,7 @@ extern "C" BMP2TIFF_EXPORT int ConvertMutil(const char* source, const char* targ
     auto tiff = encoder.Finish();
     if (!tiff) return 0;
     return platform::WriteFileReplacing(target, *tiff) ? 1 : 0;
+} catch (...) {
+    // An allocation failure must not cross into the caller.
+    return 0;
 }

@@ -1,0 +1,52 @@
+#include "outside/fasize/card_detector.h"
+
+#include <algorithm>
+
+namespace outside {
+namespace {
+
+cv::Point2d Centre(const Quad& quad) {
+    cv::Point2d sum(0, 0);
+    for (const auto& c : quad.corners) sum += c;
+    return sum * 0.25;
+}
+
+bool CardShaped(const Quad& quad) {
+    cv::Size size = QuadSize(quad);
+    double ratio = static_cast<double>(std::max(size.width, size.height)) / std::min(size.width, size.height);
+    return ratio >= 1.3 && ratio <= 2.1;
+}
+
+}  // namespace
+
+void SortReadingOrder(std::vector<Quad>& quads) {
+    std::sort(quads.begin(), quads.end(), [](const Quad& a, const Quad& b) { return Centre(a).y < Centre(b).y; });
+    std::vector<Quad> ordered;
+    size_t row_start = 0;
+    for (size_t i = 1; i <= quads.size(); ++i) {
+        bool same_row = false;
+        if (i < quads.size()) {
+            cv::Size size = QuadSize(quads[row_start]);
+            same_row = Centre(quads[i]).y - Centre(quads[row_start]).y < 0.5 * std::min(size.width, size.height);
+        }
+        if (same_row) continue;
+        std::sort(quads.begin() + static_cast<std::ptrdiff_t>(row_start), quads.begin() + static_cast<std::ptrdiff_t>(i),
+                  [](const Quad& a, const Quad& b) { return Centre(a).x < Centre(b).x; });
+        row_start = i;
+    }
+}
+
+std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
+    QuadSearch search;
+    search.min_area_fraction = 0.003;
+    search.max_area_fraction = 0.40;
+    search.min_confidence = 0.6;
+    std::vector<Quad> cards = FindQuads(bgr, search);
+    cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
+    // The largest are kept when there are more than asked for.
+    if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
+    SortReadingOrder(cards);
+    return cards;
+}
+
+}  // namespace outside
