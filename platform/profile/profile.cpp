@@ -126,8 +126,8 @@ size_t GetPrivateProfileString(const std::string& section, const std::string& ke
     std::string value = TrimRight(default_value);
     if (auto data = ReadFile(path)) {
         std::vector<Line> lines = SplitLines(*data);
-        if (auto range = FindSection(lines, section)) {
-            if (auto index = FindKey(lines, *range, key)) value = ValueOf(lines[*index].text);
+        if (auto range = FindSection(lines, Trim(section))) {
+            if (auto index = FindKey(lines, *range, Trim(key))) value = ValueOf(lines[*index].text);
         }
     }
     size_t count = std::min(value.size(), size - 1);

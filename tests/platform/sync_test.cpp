@@ -1,0 +1,88 @@
+// The named mutex: exclusive between processes and threads, with a timed wait.
+#include "platform/sync/named_mutex.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "tests/support/scratch_folder.h"
+
+using platform::NamedMutex;
+using test_support::ScopedEnv;
+using test_support::ScratchFolder;
+using Clock = std::chrono::steady_clock;
+
+TEST(NamedMutex, SecondHolderWaitsUntilTheTimeoutThenFails) {
+    ScratchFolder dir;
+    ScopedEnv lock_dir("VELLUMO_LOCK_DIR", dir.Root());
+    NamedMutex first("Empia VideoClass HidClass Library");
+    NamedMutex second("Empia VideoClass HidClass Library");
+    NamedMutex other("Vellumo");
+    ASSERT_TRUE(first.Lock(0));
+    EXPECT_TRUE(other.Lock(0)) << "other names are independent";
+    auto start = Clock::now();
+    EXPECT_FALSE(second.Lock(300));
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(waited, 290);
+    first.Unlock();
+    EXPECT_TRUE(second.Lock(0));
+    second.Unlock();
+}
+
+TEST(NamedMutex, ThreadsSharingOneObjectExcludeEachOther) {
+    ScratchFolder dir;
+    ScopedEnv lock_dir("VELLUMO_LOCK_DIR", dir.Root());
+    NamedMutex mutex("shared");
+    std::atomic<int> inside{0};
+    std::atomic<int> overlap{0};
+    auto work = [&] {
+        for (int i = 0; i < 200; ++i) {
+            ASSERT_TRUE(mutex.Lock(5000));
+            if (inside.fetch_add(1) != 0) ++overlap;
+            std::this_thread::yield();
+            inside.fetch_sub(1);
+            mutex.Unlock();
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(overlap.load(), 0);
+}
+
+TEST(NamedMutex, HeldByAnotherProcessUntilItEnds) {
+    ScratchFolder dir;
+    ScopedEnv lock_dir("VELLUMO_LOCK_DIR", dir.Root());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        NamedMutex held("Vellumo");
+        char ok = held.Lock(0) ? 'y' : 'n';
+        (void)::write(ready[1], &ok, 1);
+        ::usleep(400 * 1000);
+        ::_exit(0);  // ending releases the mutex without Unlock
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    NamedMutex mine("Vellumo");
+    EXPECT_FALSE(mine.Lock(0));
+    EXPECT_TRUE(mine.Lock(5000)) << "free again once the holder ends";
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+TEST(NamedMutex, UnusableLockFolderFailsInsteadOfPretending) {
+    ScopedEnv lock_dir("VELLUMO_LOCK_DIR", "/nonexistent/folder");
+    NamedMutex mutex("x");
+    EXPECT_FALSE(mutex.Valid());
+    EXPECT_FALSE(mutex.Lock(0));
+}
