@@ -94,6 +94,8 @@ VirtualCamera::VirtualCamera(VirtualCameraConfig config)
       chip_(log_),
       hid_(chip_, log_),
       xu_(chip_, log_),
+      decoy_chip_(decoy_log_),
+      decoy_xu_(decoy_chip_, log_, "xu-decoy"),
       ks_capture_(chip_, log_),
       ks_receiver_(chip_, log_) {
     chip_.SetFocusTime(config_.focus_time);
@@ -231,7 +233,8 @@ std::unique_ptr<platform::MediaDevice> VirtualCamera::Bind(platform::DeviceCateg
     }
     for (const VideoDevice& device : video_devices_) {
         if (device.info.device_path != info.device_path) continue;
-        return std::make_unique<VirtualDevice>(info, std::make_unique<VirtualTopology>(device.nodes, device.xu_node, &xu_),
+        XuEndpoint* xu = device.info.device_path == DevicePath() ? &xu_ : &decoy_xu_;
+        return std::make_unique<VirtualDevice>(info, std::make_unique<VirtualTopology>(device.nodes, device.xu_node, xu),
                                                device.ks_capture ? &ks_capture_ : nullptr);
     }
     return nullptr;

@@ -92,10 +92,13 @@ private:
     };
 
     WireLog log_;
+    WireLog decoy_log_;
     VirtualCameraConfig config_;
     BridgeChip chip_;
     HidEndpoint hid_;
     XuEndpoint xu_;
+    BridgeChip decoy_chip_;  // behind the decoys' extension units; their transfers are logged as "xu-decoy"
+    XuEndpoint decoy_xu_;
     KsCaptureEndpoint ks_capture_;
     KsReceiverEndpoint ks_receiver_;
     std::vector<HidInterface> hid_interfaces_;

@@ -155,7 +155,7 @@ int XuEndpoint::Query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t si
 int XuEndpoint::Set(uint8_t selector, uint16_t size, const uint8_t* data) {
     // Selector 1 gives the number of meaningful bytes in the set that follows.
     size_t meaningful = selector == 1 ? 1 : length_;
-    log_.Add("xu", TransferText("set", selector, meaningful, data, meaningful <= size ? meaningful : size));
+    log_.Add(channel_, TransferText("set", selector, meaningful, data, meaningful <= size ? meaningful : size));
     if (meaningful > size) return EINVAL;
     switch (selector) {
         case 1:
@@ -184,7 +184,7 @@ int XuEndpoint::Set(uint8_t selector, uint16_t size, const uint8_t* data) {
 }
 
 int XuEndpoint::Get(uint8_t selector, uint16_t size, uint8_t* data) {
-    log_.Add("xu", TransferText("get", selector, size, nullptr, 0));
+    log_.Add(channel_, TransferText("get", selector, size, nullptr, 0));
     std::memset(data, 0, size);
     switch (selector) {
         case 1: data[0] = length_; return 0;

@@ -7,6 +7,7 @@
 //  - the receiver-bridge KS property set (id 0x1036; device 0xFF = the bridge's own registers).
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/media/media_device.h"
@@ -38,7 +39,9 @@ private:
 
 class XuEndpoint {
 public:
-    XuEndpoint(BridgeChip& chip, WireLog& log) : chip_(chip), log_(log) {}
+    // channel names the log channel ("xu" for the camera's unit).
+    XuEndpoint(BridgeChip& chip, WireLog& log, std::string channel = "xu")
+        : chip_(chip), log_(log), channel_(std::move(channel)) {}
     // Answers like UVCIOC_CTRL_QUERY: 0 or an errno value.
     int Query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data);
     static int QueryThunk(void* context, uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data);
@@ -51,6 +54,7 @@ private:
 
     BridgeChip& chip_;
     WireLog& log_;
+    std::string channel_;
     uint8_t length_ = 1;
     uint8_t read_register_ = 0, read_width_ = 0;
     uint8_t bus_device_ = 0, bus_count_ = 0;
