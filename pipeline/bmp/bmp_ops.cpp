@@ -3,7 +3,6 @@
 #include <limits>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "pipeline/bmp/bmp_transform.h"
 #include "platform/debuglog/debuglog.h"
@@ -69,13 +68,13 @@ namespace {
 
 // The whole file, accepted only when its headers describe rows that lie inside it.
 struct LoadedBmp {
-    std::vector<uint8_t> file;
+    PictureBuffer file;
     platform::DibView view;
 };
 
 std::optional<LoadedBmp> LoadBmp(const std::string& path) {
     LoadedBmp loaded;
-    auto file = platform::ReadBinaryFile(path);
+    auto file = PictureBuffer::ReadFile(path);
     if (!file) {
         platform::DebugLog("bmp", "cannot read %s", path.c_str());
         return std::nullopt;
@@ -100,7 +99,7 @@ int ReplaceWithBlock(const std::string& path, MakeBlock make_block) {
         platform::DebugLog("bmp", "%s: %d-bit picture not handled", path.c_str(), loaded->view.bits_per_pixel);
         return 0;
     }
-    loaded->file = {};  // the old image is no longer needed while writing
+    loaded->file = PictureBuffer();  // the old image is no longer needed while writing
     return WriteDibFile(path, *block, false);
 }
 

@@ -22,9 +22,11 @@ public:
         uint64_t total = kBmpInfoHeaderSize + palette_bytes.size() + pixel_bytes;
         // The file header is added on writing; the whole file must stay below 4 GB.
         if (total + platform::kBmpFileHeaderSize > std::numeric_limits<uint32_t>::max()) return std::nullopt;
+        auto memory = PictureBuffer::Allocate(static_cast<size_t>(total));
+        if (!memory) return std::nullopt;
         BlockBuilder builder;
         builder.stride_ = *stride;
-        builder.block_.assign(static_cast<size_t>(total), 0);
+        builder.block_ = std::move(*memory);
         platform::WriteDibInfoHeader(builder.block_.data(), width, height, bits, static_cast<uint32_t>(pixel_bytes),
                                      source.x_pixels_per_meter, source.y_pixels_per_meter,
                                      static_cast<uint32_t>(palette_bytes.size() / 4));
@@ -35,6 +37,7 @@ public:
     }
 
     uint8_t* Row(int32_t i) { return block_.data() + rows_ + static_cast<size_t>(i) * stride_; }
+    uint32_t Stride() const { return stride_; }
     DibBlock Take() { return std::move(block_); }
 
 private:
@@ -49,21 +52,31 @@ std::vector<uint8_t> PaletteBytes(std::span<const uint32_t> palette) {
     return bytes;
 }
 
-// Copies pixels of `Bytes` bytes each, in tiles of new rows so that each old row is read in short
-// runs rather than one pixel per cache line.
+// Copies pixels of `Bytes` bytes each, square tile by square tile, so that both the rows read and
+// the rows written stay in the cache while a tile is done.
 template <int Bytes>
 void TurnWholeBytePixels(const DibView& old, BlockBuilder& out, bool clockwise) {
     constexpr int32_t kTile = 32;
-    const int32_t new_width = old.height;
-    const int32_t new_height = old.width;
+    const int32_t old_width = old.width;
+    const int32_t old_height = old.height;
+    const int32_t new_width = old_height;
+    const int32_t new_height = old_width;
+    const auto old_stride = static_cast<ptrdiff_t>(old.stride);
+    const uint8_t* const old_pixels = old.pixels;
+    uint8_t* const new_pixels = out.Row(0);
+    const size_t new_stride = out.Stride();
+    // Walking along a new row, the source moves one old row up (clockwise) or down.
+    const ptrdiff_t step = clockwise ? old_stride : -old_stride;
     for (int32_t r0 = 0; r0 < new_height; r0 += kTile) {
         const int32_t r1 = std::min(new_height, r0 + kTile);
-        for (int32_t c = 0; c < new_width; ++c) {
-            const uint8_t* old_row = old.Row(clockwise ? c : old.height - 1 - c);
+        for (int32_t c0 = 0; c0 < new_width; c0 += kTile) {
+            const int32_t c1 = std::min(new_width, c0 + kTile);
             for (int32_t r = r0; r < r1; ++r) {
-                const int32_t old_column = clockwise ? old.width - 1 - r : r;
-                std::memcpy(out.Row(r) + static_cast<size_t>(c) * Bytes,
-                            old_row + static_cast<size_t>(old_column) * Bytes, Bytes);
+                const int32_t from_column = clockwise ? old_width - 1 - r : r;
+                const int32_t from_row = clockwise ? c0 : old_height - 1 - c0;
+                const uint8_t* from = old_pixels + from_row * old_stride + static_cast<ptrdiff_t>(from_column) * Bytes;
+                uint8_t* to = new_pixels + static_cast<size_t>(r) * new_stride + static_cast<size_t>(c0) * Bytes;
+                for (int32_t c = c0; c < c1; ++c, from += step, to += Bytes) std::memcpy(to, from, Bytes);
             }
         }
     }

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
+#include "pipeline/bmp/picture_buffer.h"
 #include "platform/dib/dib.h"
 
 namespace pipeline {
 
-using DibBlock = std::vector<uint8_t>;
+using DibBlock = PictureBuffer;
 
 enum class QuarterTurn { Clockwise = 0, CounterClockwise = 1 };
 
