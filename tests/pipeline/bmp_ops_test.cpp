@@ -226,6 +226,16 @@ TEST_F(BmpOpsTest, BlackWhiteThresholdAndRowBits) {
     EXPECT_EQ(ReadBytes(never).substr(62, 8), std::string(8, '\0'));
 }
 
+TEST(GreyLevel, EveryColourGetsTheTruncatedWeightedSum) {
+    for (int red = 0; red < 256; ++red)
+        for (int green = 0; green < 256; ++green)
+            for (int blue = 0; blue < 256; ++blue) {
+                const auto expected = static_cast<int>(0.3 * red + 0.59 * green + 0.11 * blue);
+                ASSERT_EQ(GreyLevel(uint8_t(blue), uint8_t(green), uint8_t(red)), expected)
+                    << red << "," << green << "," << blue;
+            }
+}
+
 // Each damaged file is refused by every operation and stays byte for byte as it was.
 TEST_F(BmpOpsTest, MalformedFilesAreLeftUntouched) {
     const std::string good = Bmp24(6, 4, Distinct);
