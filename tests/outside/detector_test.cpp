@@ -1,0 +1,279 @@
+// The page and card detectors on synthetic desks with known answers, directly and through the
+// libraries' call sequences as the capture worker runs them.
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <cstring>
+
+#include "outside/common/bmp_source.h"
+#include "outside/common/dib_mat.h"
+#include "outside/fasize/card_detector.h"
+#include "outside/fasize/card_files.h"
+#include "outside/fasize/fasize.h"
+#include "outside/kvoasize/kvoasize.h"
+#include "outside/kvoasize/page_detector.h"
+#include "platform/library/library.h"
+#include "scenes.h"
+#include "support.h"
+
+using namespace outside_test;
+
+namespace {
+
+const cv::Scalar kDarkDesk(45, 50, 60), kWoodDesk(70, 110, 150), kLightDesk(170, 175, 180);
+
+double Diagonal(const std::array<cv::Point2d, 4>& c) { return cv::norm(c[2] - c[0]); }
+
+void ExpectCornersNear(const outside::Quad& found, const std::array<cv::Point2d, 4>& truth, double tolerance) {
+    for (int i = 0; i < 4; ++i)
+        EXPECT_LT(cv::norm(found.corners[i] - truth[i]), tolerance)
+            << "corner " << i << " found " << found.corners[i] << " true " << truth[i];
+}
+
+struct PageCase {
+    double angle;
+    double dx, dy;
+    cv::Scalar desk;
+};
+
+class PageDetectionTest : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(PageDetectionTest, FindsCornersAndTurnOfTheTurnedShiftedPage) {
+    const PageCase& c = GetParam();
+    Sheet page{cv::Size(360, 480), cv::Point2d(400 + c.dx, 300 + c.dy), c.angle};
+    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page}, static_cast<unsigned>(c.angle * 10 + 100));
+    auto found = outside::DetectPage(scene.picture);
+    ASSERT_TRUE(found.has_value());
+    ExpectCornersNear(*found, scene.corners[0], 0.01 * Diagonal(scene.corners[0]));
+    EXPECT_NEAR(outside::QuadAngleDegrees(*found), c.angle, 0.3);
+    EXPECT_GT(found->confidence, 0.8);
+    cv::Size size = outside::QuadSize(*found);
+    EXPECT_NEAR(size.width, 360, 4);
+    EXPECT_NEAR(size.height, 480, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(TurnsShiftsAndDesks, PageDetectionTest,
+                         ::testing::Values(PageCase{-15, -60, 10, kDarkDesk}, PageCase{-11.5, 40, -20, kLightDesk},
+                                           PageCase{-7, 70, 0, kWoodDesk}, PageCase{-2.2, -30, 25, kDarkDesk},
+                                           PageCase{0, 0, 0, kLightDesk}, PageCase{0.4, 90, -30, kWoodDesk},
+                                           PageCase{3.7, -80, 20, kLightDesk}, PageCase{8.25, 10, -15, kDarkDesk},
+                                           PageCase{12, -40, 0, kWoodDesk}, PageCase{15, 55, 15, kLightDesk}));
+
+TEST(PageDetection, EmptyDesksAndRoundThingsHoldNoPage) {
+    Scene empty = MakeScene(cv::Size(640, 480), kWoodDesk, {}, 7);
+    EXPECT_FALSE(outside::DetectPage(empty.picture).has_value());
+    Scene plate = MakeScene(cv::Size(640, 480), kDarkDesk, {}, 8);
+    cv::circle(plate.picture, cv::Point(320, 240), 150, cv::Scalar(240, 240, 240), cv::FILLED, cv::LINE_AA);
+    EXPECT_FALSE(outside::DetectPage(plate.picture).has_value());
+    // A page running off the picture is cut off, not a page to straighten.
+    Scene cut = MakeScene(cv::Size(640, 480), kDarkDesk, {Sheet{cv::Size(300, 400), cv::Point2d(320, 120), 5}}, 9);
+    EXPECT_FALSE(outside::DetectPage(cut.picture).has_value());
+}
+
+TEST(CardDetection, CountsAndLocatesOneToFourCards) {
+    const std::vector<Sheet> layout = {
+        Sheet{cv::Size(280, 168), cv::Point2d(230, 180), -12, cv::Scalar(250, 250, 250)},
+        Sheet{cv::Size(270, 160), cv::Point2d(700, 190), 6, cv::Scalar(230, 240, 250)},
+        Sheet{cv::Size(290, 170), cv::Point2d(240, 540), 3, cv::Scalar(245, 245, 245)},
+        Sheet{cv::Size(260, 150), cv::Point2d(720, 560), -15, cv::Scalar(250, 235, 235)},
+    };
+    const cv::Scalar desks[] = {kDarkDesk, kWoodDesk, kLightDesk};
+    for (size_t count = 1; count <= 4; ++count) {
+        SCOPED_TRACE(count);
+        std::vector<Sheet> cards(layout.begin(), layout.begin() + static_cast<long>(count));
+        Scene scene = MakeScene(cv::Size(960, 720), desks[count % 3], cards, static_cast<unsigned>(count));
+        auto found = outside::DetectCards(scene.picture, 100);
+        ASSERT_EQ(found.size(), count);
+        // Reading order follows the layout: rows top to bottom, left to right.
+        for (size_t i = 0; i < count; ++i) {
+            ExpectCornersNear(found[i], scene.corners[i], 0.01 * Diagonal(scene.corners[i]));
+            EXPECT_NEAR(outside::QuadAngleDegrees(found[i]), cards[i].angle_degrees, 0.3);
+        }
+        EXPECT_EQ(outside::DetectCards(scene.picture, 1).size(), 1u);
+    }
+    Scene none = MakeScene(cv::Size(960, 720), kWoodDesk, {}, 3);
+    EXPECT_TRUE(outside::DetectCards(none.picture, 100).empty());
+    // A square sheet is no card.
+    Scene square = MakeScene(cv::Size(960, 720), kDarkDesk, {Sheet{cv::Size(200, 200), cv::Point2d(480, 360), 4}}, 4);
+    EXPECT_TRUE(outside::DetectCards(square.picture, 100).empty());
+}
+
+// The libraries as the capture worker calls them.
+class DetectorLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        page_library_ = platform::Library::LoadFrom(VELLUMO_BIN_DIR, "KvoASize.dll");
+        card_library_ = platform::Library::LoadFrom(VELLUMO_BIN_DIR, "fasize.dll");
+        ASSERT_TRUE(page_library_) << page_library_.Error();
+        ASSERT_TRUE(card_library_) << card_library_.Error();
+    }
+
+    void SaveScene(const Scene& scene, const std::string& path) {
+        auto bmp = outside::EncodeBgrAsBmp(scene.picture, 11811, 11811);
+        ASSERT_TRUE(bmp.has_value());
+        ASSERT_TRUE(WriteText(path, *bmp));
+    }
+
+    // DetectDocument's sequence; returns status and job as seen.
+    std::pair<int, bool> RunPageDetector(const std::string& path) {
+        auto init = page_library_.Get<KVOASIZE_HANDLE (*)(int)>("kvoASize_Init");
+        auto orientation = page_library_.Get<void (*)(KVOASIZE_HANDLE, int)>("kvoASize_SetOrientation");
+        auto start = page_library_.Get<KVOASIZE_JOB (*)(KVOASIZE_HANDLE, int, const char*, int, int, int*)>("kvoASize_StartA");
+        auto save = page_library_.Get<void (*)(KVOASIZE_HANDLE, int, KVOASIZE_JOB, const char*, int)>("kvoASize_SaveImageA");
+        auto end = page_library_.Get<void (*)(KVOASIZE_JOB)>("kvoASize_End");
+        auto clear = page_library_.Get<void (*)(KVOASIZE_HANDLE)>("kvoASize_Clear");
+        EXPECT_TRUE(init && orientation && start && save && end && clear);
+        KVOASIZE_HANDLE handle = init(1);
+        EXPECT_NE(handle, nullptr);
+        int status = 1;
+        KVOASIZE_JOB job = nullptr;
+        if (handle != nullptr) {
+            orientation(handle, 0);
+            job = start(handle, 4, path.c_str(), 0, 0, &status);
+            if (status == 0 && job != nullptr) save(handle, 4, job, path.c_str(), 0);
+            end(job);
+        }
+        clear(handle);
+        return {status, job != nullptr};
+    }
+
+    std::pair<int, bool> RunCardDetector(const std::string& path) {
+        auto init = card_library_.Get<KVOFASIZE_HANDLE (*)(int, int)>("kvoFASize_Init");
+        auto orientation = card_library_.Get<void (*)(KVOFASIZE_HANDLE, int)>("kvoFASize_SetOrientation");
+        auto start = card_library_.Get<KVOFASIZE_JOB (*)(KVOFASIZE_HANDLE, const char*, int, int*)>("kvoFASize_StartA");
+        auto save = card_library_.Get<void (*)(KVOFASIZE_HANDLE, KVOFASIZE_JOB, const char*, int)>("kvoFASize_SaveImageA");
+        auto end = card_library_.Get<void (*)(KVOFASIZE_JOB)>("kvoFASize_End");
+        auto clear = card_library_.Get<void (*)(KVOFASIZE_HANDLE)>("kvoFASize_Clear");
+        EXPECT_TRUE(init && orientation && start && save && end && clear);
+        KVOFASIZE_HANDLE handle = init(100, 1);
+        int status = 1;
+        KVOFASIZE_JOB job = nullptr;
+        if (handle != nullptr) {
+            orientation(handle, 0);
+            job = start(handle, path.c_str(), 0, &status);
+            if (status == 0 && job != nullptr) save(handle, job, path.c_str(), 0);
+            end(job);
+        }
+        clear(handle);
+        return {status, job != nullptr};
+    }
+
+    TempFolder folder_;
+    platform::Library page_library_, card_library_;
+};
+
+// Share of pixels in a border ring of the picture that are paper-bright.
+double BrightBorderShare(const cv::Mat& bgr, int ring) {
+    cv::Mat grey;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+    cv::Mat mask(grey.size(), CV_8U, cv::Scalar(255));
+    mask(cv::Rect(ring, ring, grey.cols - 2 * ring, grey.rows - 2 * ring)).setTo(0);
+    cv::Mat bright = (grey > 200) & mask;
+    return cv::countNonZero(bright) / static_cast<double>(cv::countNonZero(mask));
+}
+
+TEST_F(DetectorLibraryTest, PageIsWrittenUprightAtItsSizeWithTheSourceResolution) {
+    std::string path = folder_.Path("Kvo~Vellumo.bmp");
+    SaveScene(MakeScene(cv::Size(800, 600), kDarkDesk, {Sheet{cv::Size(360, 480), cv::Point2d(380, 310), 9}}, 11), path);
+    auto [status, job] = RunPageDetector(path);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(job);
+    auto result = outside::LoadBmp(path, "test");
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->view.bits_per_pixel, 24);
+    EXPECT_NEAR(result->view.width, 360, 4);
+    EXPECT_NEAR(result->view.height, 480, 4);
+    EXPECT_EQ(result->view.x_pixels_per_meter, 11811);
+    EXPECT_EQ(result->view.y_pixels_per_meter, 11811);
+    // Straightened and cropped: the border is paper all round, no desk is left in it (the outermost
+    // pixels, which straddle the page's edge, aside).
+    cv::Mat page = outside::DibToBgr(result->view);
+    EXPECT_GT(BrightBorderShare(page(cv::Rect(1, 1, page.cols - 2, page.rows - 2)), 3), 0.99);
+}
+
+TEST_F(DetectorLibraryTest, NoPageOrBadFileLeavesThePictureAlone) {
+    std::string path = folder_.Path("empty.bmp");
+    SaveScene(MakeScene(cv::Size(640, 480), kLightDesk, {}, 12), path);
+    std::string before = ReadAll(path);
+    auto [status, job] = RunPageDetector(path);
+    EXPECT_EQ(status, kKvoASizeNotFound);
+    EXPECT_FALSE(job);
+    EXPECT_EQ(ReadAll(path), before);
+
+    std::string text = folder_.Path("text.bmp");
+    WriteText(text, "not a picture");
+    EXPECT_EQ(RunPageDetector(text).first, kKvoASizeBadPicture);
+    EXPECT_EQ(ReadAll(text), "not a picture");
+    EXPECT_EQ(RunPageDetector(folder_.Path("missing.bmp")).first, kKvoASizeBadPicture);
+    EXPECT_EQ(RunCardDetector(text).first, kKvoFASizeBadPicture);
+    EXPECT_FALSE(Exists(folder_.Path("text.txt")));
+
+    // Handles of 0 are harmless everywhere the sequence may pass them.
+    int status_word = 1;
+    EXPECT_EQ(kvoASize_StartA(nullptr, 4, path.c_str(), 0, 0, &status_word), nullptr);
+    EXPECT_EQ(status_word, kKvoASizeBadArgument);
+    kvoASize_End(nullptr);
+    kvoASize_Clear(nullptr);
+    kvoFASize_End(nullptr);
+    kvoFASize_Clear(nullptr);
+}
+
+int CountNoLines(const std::string& list_bytes) {
+    std::string narrow;
+    for (size_t i = 2; i + 1 < list_bytes.size(); i += 2) narrow += list_bytes[i + 1] == 0 ? list_bytes[i] : '?';
+    int count = 0;
+    for (size_t at = narrow.find("No="); at != std::string::npos; at = narrow.find("No=", at + 1)) ++count;
+    return count;
+}
+
+TEST_F(DetectorLibraryTest, SeveralCardsGoToNumberedFilesWithAList) {
+    std::string path = folder_.Path("Kvo~Vellumo.bmp");
+    SaveScene(MakeScene(cv::Size(960, 720), kWoodDesk,
+                        {Sheet{cv::Size(280, 168), cv::Point2d(240, 200), 7}, Sheet{cv::Size(270, 160), cv::Point2d(690, 210), -4},
+                         Sheet{cv::Size(290, 170), cv::Point2d(450, 540), 0}},
+                        21),
+              path);
+    std::string before = ReadAll(path);
+    auto [status, job] = RunCardDetector(path);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadAll(path), before);
+    const cv::Size sizes[] = {{280, 168}, {270, 160}, {290, 170}};
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        auto card = outside::LoadBmp(outside::CardFilePath(path, i), "test");
+        ASSERT_TRUE(card.has_value());
+        EXPECT_NEAR(card->view.width, sizes[i - 1].width, 4);
+        EXPECT_NEAR(card->view.height, sizes[i - 1].height, 4);
+        EXPECT_EQ(card->view.x_pixels_per_meter, 11811);
+    }
+    EXPECT_FALSE(Exists(outside::CardFilePath(path, 4)));
+    std::string list = ReadAll(folder_.Path("Kvo~Vellumo.txt"));
+    EXPECT_EQ(list.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(CountNoLines(list), 3);
+}
+
+TEST_F(DetectorLibraryTest, OneCardReplacesThePictureAndNoCardWritesNothing) {
+    std::string path = folder_.Path("card.bmp");
+    SaveScene(MakeScene(cv::Size(640, 480), kDarkDesk, {Sheet{cv::Size(300, 180), cv::Point2d(330, 250), -10}}, 31), path);
+    EXPECT_EQ(RunCardDetector(path).first, 0);
+    auto card = outside::LoadBmp(path, "test");
+    ASSERT_TRUE(card.has_value());
+    EXPECT_NEAR(card->view.width, 300, 4);
+    EXPECT_NEAR(card->view.height, 180, 4);
+    EXPECT_EQ(CountNoLines(ReadAll(folder_.Path("card.txt"))), 1);
+    EXPECT_FALSE(Exists(folder_.Path("card0001.bmp")));
+
+    std::string empty = folder_.Path("empty.bmp");
+    SaveScene(MakeScene(cv::Size(640, 480), kDarkDesk, {}, 32), empty);
+    std::string before = ReadAll(empty);
+    auto [status, job] = RunCardDetector(empty);
+    EXPECT_EQ(status, kKvoFASizeNotFound);
+    EXPECT_FALSE(job);
+    EXPECT_EQ(ReadAll(empty), before);
+    EXPECT_FALSE(Exists(folder_.Path("empty.txt")));
+}
+
+}  // namespace

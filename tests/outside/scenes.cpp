@@ -1,0 +1,72 @@
+#include "scenes.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+
+namespace outside_test {
+namespace {
+
+cv::Mat PrintedSheet(const Sheet& sheet, cv::RNG& rng) {
+    cv::Mat paper(sheet.size, CV_8UC3, sheet.paper);
+    double scale = std::max(0.3, sheet.size.width / 900.0);
+    int line_height = static_cast<int>(28 * scale) + 4;
+    int margin = sheet.size.width / 10;
+    for (int y = margin + line_height; y < sheet.size.height - margin; y += line_height) {
+        const double font_scale = 0.8 * scale;
+        const int thickness = std::max(1, static_cast<int>(2 * scale));
+        std::string words;
+        int count = 3 + rng.uniform(0, 6);
+        for (int i = 0; i < count; ++i) {
+            std::string next = words + (i ? " " : "") + std::string("Lorem ipsum dolor sit").substr(0, 3 + rng.uniform(0, 10));
+            int baseline = 0;
+            // Print stays inside the side margins, as on a real page.
+            if (cv::getTextSize(next, cv::FONT_HERSHEY_SIMPLEX, font_scale, thickness, &baseline).width >
+                sheet.size.width - 2 * margin)
+                break;
+            words = next;
+        }
+        cv::putText(paper, words, cv::Point(margin, y), cv::FONT_HERSHEY_SIMPLEX, font_scale, cv::Scalar(30, 30, 30),
+                    thickness, cv::LINE_AA);
+    }
+    return paper;
+}
+
+}  // namespace
+
+Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& sheets, unsigned seed) {
+    cv::RNG rng(seed);
+    Scene scene;
+    cv::Mat canvas(desk_size, CV_32FC3, desk);
+    for (int x = 0; x < desk_size.width; ++x) canvas.col(x) *= 0.9 + 0.2 * x / desk_size.width;
+    for (const Sheet& sheet : sheets) {
+        cv::Mat paper = PrintedSheet(sheet, rng);
+        double a = sheet.angle_degrees * CV_PI / 180.0;
+        double c = std::cos(a), s = std::sin(a);
+        // Sheet pixel (i, j) has its centre at (i - (w-1)/2, j - (h-1)/2) from the sheet's centre.
+        double u0 = (sheet.size.width - 1) / 2.0, v0 = (sheet.size.height - 1) / 2.0;
+        cv::Matx23d to_desk(c, -s, sheet.centre.x - c * u0 + s * v0, s, c, sheet.centre.y - s * u0 - c * v0);
+        cv::Mat warped, mask;
+        cv::warpAffine(paper, warped, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        cv::Mat full(sheet.size, CV_32F, cv::Scalar(1.0));
+        cv::warpAffine(full, mask, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        cv::Mat warped_f, mask3;
+        warped.convertTo(warped_f, CV_32FC3);
+        cv::merge(std::vector<cv::Mat>{mask, mask, mask}, mask3);
+        canvas = canvas.mul(cv::Scalar::all(1.0) - mask3) + warped_f.mul(mask3);
+
+        std::array<cv::Point2d, 4> corners;
+        const double hw = sheet.size.width / 2.0, hh = sheet.size.height / 2.0;
+        const cv::Point2d offsets[4] = {{-hw, -hh}, {hw, -hh}, {hw, hh}, {-hw, hh}};
+        for (int i = 0; i < 4; ++i)
+            corners[i] = sheet.centre + cv::Point2d(c * offsets[i].x - s * offsets[i].y, s * offsets[i].x + c * offsets[i].y);
+        scene.corners.push_back(corners);
+    }
+    cv::Mat noise(desk_size, CV_32FC3);
+    rng.fill(noise, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(4));
+    canvas += noise;
+    canvas.convertTo(scene.picture, CV_8UC3);
+    return scene;
+}
+
+}  // namespace outside_test
