@@ -2,7 +2,6 @@
 // Small pictures written as real BMP files for the BMP operation tests.
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,15 +36,6 @@ inline std::string Bmp24(int width, int height, const std::function<Rgb(int x, i
 // A distinct colour for every position.
 inline Rgb Distinct(int x, int y) {
     return {static_cast<uint8_t>(17 * x + 3), static_cast<uint8_t>(29 * y + 5), static_cast<uint8_t>(x * 7 + y * 11)};
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace pipeline_test

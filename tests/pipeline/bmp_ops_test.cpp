@@ -9,7 +9,7 @@
 #include "bmp_files.h"
 #include "pipeline/bmp/bmp_transform.h"
 #include "platform/dib/dib.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace pipeline {
 namespace {
@@ -48,12 +48,8 @@ Header ReadHeader(const std::string& bytes) {
 
 class BmpOpsTest : public ::testing::Test {
 protected:
-    std::string Put(const std::string& name, const std::string& bytes) {
-        std::string path = folder_.Path(name);
-        WriteBytes(path, bytes);
-        return path;
-    }
-    ScratchFolder folder_;
+    std::string Put(const std::string& name, const std::string& bytes) { return folder_.Write(name, bytes); }
+    test_support::ScratchFolder folder_;
 };
 
 TEST_F(BmpOpsTest, QuarterTurnsMatchAnIndependentRotationAndUndoEachOther) {
@@ -63,7 +59,7 @@ TEST_F(BmpOpsTest, QuarterTurnsMatchAnIndependentRotationAndUndoEachOther) {
         const QImage before = Decode(path);
 
         ASSERT_EQ(RotateBmpQuarter(path, 0), 1);
-        const std::string turned = ReadBytes(path);
+        const std::string turned = test_support::ReadAll(path);
         Header header = ReadHeader(turned);
         EXPECT_EQ(header.width, h);
         EXPECT_EQ(header.height, w);
@@ -74,7 +70,7 @@ TEST_F(BmpOpsTest, QuarterTurnsMatchAnIndependentRotationAndUndoEachOther) {
         ExpectSamePixels(before.transformed(QTransform().rotate(90)), Decode(path));
 
         ASSERT_EQ(RotateBmpQuarter(path, 1), 1);
-        EXPECT_EQ(ReadBytes(path), original) << w << "x" << h;
+        EXPECT_EQ(test_support::ReadAll(path), original) << w << "x" << h;
     }
 
     // The 3 x 2 case by hand: the old bottom-left pixel is shown top-left after a clockwise turn.
@@ -96,7 +92,7 @@ TEST_F(BmpOpsTest, QuarterTurnsOfPalettePictures) {
     std::string path = Put("grey.bmp", bytes);
     QImage before = Decode(path);
     ASSERT_EQ(RotateBmpQuarter(path, 1), 1);
-    Header header = ReadHeader(ReadBytes(path));
+    Header header = ReadHeader(test_support::ReadAll(path));
     EXPECT_EQ(header.bits, 8);
     EXPECT_EQ(header.palette_count, 256u);
     EXPECT_EQ(header.offset, 54u + 1024u);
@@ -114,7 +110,7 @@ TEST_F(BmpOpsTest, QuarterTurnsOfPalettePictures) {
     ASSERT_EQ(RotateBmpQuarter(path, 0), 1);
     ExpectSamePixels(before.transformed(QTransform().rotate(90)), Decode(path));
     ASSERT_EQ(RotateBmpQuarter(path, 1), 1);
-    EXPECT_EQ(ReadBytes(path), *platform::EncodeBmp(*mono));
+    EXPECT_EQ(test_support::ReadAll(path), *platform::EncodeBmp(*mono));
 }
 
 TEST_F(BmpOpsTest, HalfTurnMirrorsTheMiddleRowOfAnOddHeight) {
@@ -125,7 +121,7 @@ TEST_F(BmpOpsTest, HalfTurnMirrorsTheMiddleRowOfAnOddHeight) {
         ASSERT_EQ(RotateBmpHalf(path), 1);
         ExpectSamePixels(before.transformed(QTransform().rotate(180)), Decode(path));
         ASSERT_EQ(RotateBmpHalf(path), 1);
-        EXPECT_EQ(ReadBytes(path), original);
+        EXPECT_EQ(test_support::ReadAll(path), original);
     }
 
     // Only 24-bit pictures are turned by half; others are refused and left alone.
@@ -133,7 +129,7 @@ TEST_F(BmpOpsTest, HalfTurnMirrorsTheMiddleRowOfAnOddHeight) {
     const std::string bytes = *platform::EncodeBmp(*grey);
     const std::string path = Put("grey.bmp", bytes);
     EXPECT_EQ(RotateBmpHalf(path), 0);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(test_support::ReadAll(path), bytes);
 }
 
 TEST_F(BmpOpsTest, HalfTurnOfAFileWithALargerHeaderAndAGapBeforeTheRows) {
@@ -147,9 +143,9 @@ TEST_F(BmpOpsTest, HalfTurnOfAFileWithALargerHeaderAndAGapBeforeTheRows) {
     const std::string path = Put("v5.bmp", bytes);
     const QImage before = Decode(path);
     ASSERT_EQ(RotateBmpHalf(path), 1);
-    Header header = ReadHeader(ReadBytes(path));
+    Header header = ReadHeader(test_support::ReadAll(path));
     EXPECT_EQ(header.offset, 14u + 124u);
-    EXPECT_EQ(header.file_size, ReadBytes(path).size());
+    EXPECT_EQ(header.file_size, test_support::ReadAll(path).size());
     ExpectSamePixels(before.transformed(QTransform().rotate(180)), Decode(path));
 }
 
@@ -165,7 +161,7 @@ TEST_F(BmpOpsTest, GreyConversionWeightsAndLayout) {
     };
     const std::string path = Put("grey.bmp", Bmp24(5, 2, colour));
     ASSERT_EQ(ConvertBmpToGray(path), 1);
-    const std::string bytes = ReadBytes(path);
+    const std::string bytes = test_support::ReadAll(path);
     Header header = ReadHeader(bytes);
     EXPECT_EQ(header.bits, 8);
     EXPECT_EQ(header.info_size, 40u);
@@ -188,7 +184,7 @@ TEST_F(BmpOpsTest, GreyConversionWeightsAndLayout) {
 
     // An 8-bit picture is not converted again.
     EXPECT_EQ(ConvertBmpToGray(path), 0);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(test_support::ReadAll(path), bytes);
 }
 
 TEST_F(BmpOpsTest, BlackWhiteThresholdAndRowBits) {
@@ -199,7 +195,7 @@ TEST_F(BmpOpsTest, BlackWhiteThresholdAndRowBits) {
     };
     const std::string path = Put("bw.bmp", Bmp24(10, 2, colour));
     ASSERT_EQ(ConvertBmpToBlackWhite(path, 128), 1);
-    const std::string bytes = ReadBytes(path);
+    const std::string bytes = test_support::ReadAll(path);
     Header header = ReadHeader(bytes);
     EXPECT_EQ(header.bits, 1);
     EXPECT_EQ(header.palette_count, 2u);
@@ -220,10 +216,10 @@ TEST_F(BmpOpsTest, BlackWhiteThresholdAndRowBits) {
 
     const std::string again = Put("bw0.bmp", Bmp24(10, 2, colour));
     ASSERT_EQ(ConvertBmpToBlackWhite(again, 0), 1);
-    EXPECT_EQ(ReadBytes(again).substr(66, 4), std::string("\xFF\xC0\0\0", 4));
+    EXPECT_EQ(test_support::ReadAll(again).substr(66, 4), std::string("\xFF\xC0\0\0", 4));
     const std::string never = Put("bw300.bmp", Bmp24(10, 2, colour));
     ASSERT_EQ(ConvertBmpToBlackWhite(never, 300), 1);
-    EXPECT_EQ(ReadBytes(never).substr(62, 8), std::string(8, '\0'));
+    EXPECT_EQ(test_support::ReadAll(never).substr(62, 8), std::string(8, '\0'));
 }
 
 TEST(GreyLevel, EveryColourGetsTheTruncatedWeightedSum) {
@@ -270,7 +266,7 @@ TEST_F(BmpOpsTest, MalformedFilesAreLeftUntouched) {
         EXPECT_EQ(RotateBmpHalf(path), 0) << what;
         EXPECT_EQ(ConvertBmpToGray(path), 0) << what;
         EXPECT_EQ(ConvertBmpToBlackWhite(path, 128), 0) << what;
-        EXPECT_EQ(ReadBytes(path), bytes) << what;
+        EXPECT_EQ(test_support::ReadAll(path), bytes) << what;
     }
     EXPECT_EQ(RotateBmpHalf(folder_.Path("missing.bmp")), 0);
     EXPECT_FALSE(std::filesystem::exists(folder_.Path("missing.bmp")));
@@ -280,7 +276,7 @@ TEST_F(BmpOpsTest, MalformedFilesAreLeftUntouched) {
     ::chmod(locked.c_str(), 0444);
     if (::access(locked.c_str(), W_OK) != 0) {  // root may write anyway
         EXPECT_EQ(ConvertBmpToGray(locked), 0);
-        EXPECT_EQ(ReadBytes(locked), good);
+        EXPECT_EQ(test_support::ReadAll(locked), good);
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path("")), {}), 2)
         << "no temporary file left behind";
@@ -293,13 +289,13 @@ TEST_F(BmpOpsTest, WriteDibFileComputesTheFileHeaderAndRefusesShortBlocks) {
 
     const std::string path = folder_.Path("written.bmp");
     ASSERT_EQ(WriteDibFile(path, block, false), 1);
-    EXPECT_EQ(ReadBytes(path), file);
+    EXPECT_EQ(test_support::ReadAll(path), file);
     ASSERT_EQ(WriteDibFile(path, std::span<const uint8_t>(p, file.size()), true), 1);
-    EXPECT_EQ(ReadBytes(path), file);
+    EXPECT_EQ(test_support::ReadAll(path), file);
 
     EXPECT_EQ(WriteDibFile(path, block.first(block.size() - 1), false), 0);
     EXPECT_EQ(WriteDibFile(path, block.first(20), false), 0);
-    EXPECT_EQ(ReadBytes(path), file);
+    EXPECT_EQ(test_support::ReadAll(path), file);
     EXPECT_EQ(WriteDibFile(folder_.Path("no/such/folder.bmp"), block, false), 0);
 }
 

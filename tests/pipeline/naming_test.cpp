@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <ctime>
 #include <filesystem>
@@ -7,12 +6,12 @@
 
 #include "pipeline/naming/file_naming.h"
 #include "pipeline/naming/number_search.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace pipeline {
 namespace {
 
-using pipeline_test::ScratchFolder;
+using test_support::ScratchFolder;
 
 NumberTaken TakenSet(std::set<uint32_t> taken_numbers, int only_width) {
     return [taken_numbers, only_width](uint32_t n, int width) {
@@ -74,13 +73,12 @@ TEST(NumberSearch, StopsAtTheWidestWidthInsteadOfLooping) {
 class NamingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(setenv("TMPDIR", temp_.Slash().c_str(), 1), 0);
         settings_.save_path = save_.Slash();
         settings_.prefix = "IMG";
     }
-    void TearDown() override { unsetenv("TMPDIR"); }
 
     ScratchFolder temp_;
+    test_support::ScopedEnv tmpdir_{"TMPDIR", temp_.Slash()};
     ScratchFolder save_;
     NamingSettings settings_;
     CFileNaming naming_;
@@ -190,14 +188,15 @@ TEST_F(NamingTest, CardAndDateTimeNames) {
 }
 
 TEST(DateTimeNames, CurrentTimeIsUtcWhateverTheLocalZone) {
-    const char* old_zone = getenv("TZ");
-    std::string saved = old_zone ? old_zone : "";
-    setenv("TZ", "Asia/Kolkata", 1);  // a zone half an hour off every whole-hour zone
-    tzset();
-    std::time_t before = std::time(nullptr);
-    UtcTime now = CurrentUtcTime();
-    std::time_t after = std::time(nullptr);
-    if (old_zone) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    std::time_t before = 0, after = 0;
+    UtcTime now;
+    {
+        test_support::ScopedEnv zone("TZ", "Asia/Kolkata");  // half an hour off every whole-hour zone
+        tzset();
+        before = std::time(nullptr);
+        now = CurrentUtcTime();
+        after = std::time(nullptr);
+    }
     tzset();
 
     std::tm a{}, b{};

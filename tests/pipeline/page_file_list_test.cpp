@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace pipeline {
 namespace {
 
-using pipeline_test::ScratchFolder;
+using test_support::ScratchFolder;
 
 TEST(PageFileList, PacksPathsZeroTerminatedAndDeletesTheirFiles) {
     ScratchFolder folder;

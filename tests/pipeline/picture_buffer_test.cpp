@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-#include "bmp_files.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace pipeline {
 namespace {
@@ -26,10 +25,10 @@ TEST(PictureBuffer, LargeAndSmallBuffersStartZeroedAndMoveTheirMemory) {
 }
 
 TEST(PictureBuffer, ReadsWholeFilesOnly) {
-    pipeline_test::ScratchFolder folder;
+    test_support::ScratchFolder folder;
     std::string contents(3 << 20, '\0');
     for (size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<char>(i * 31 + (i >> 12));
-    pipeline_test::WriteBytes(folder.Path("big"), contents);
+    folder.Write("big", contents);
     auto read = PictureBuffer::ReadFile(folder.Path("big"));
     ASSERT_TRUE(read);
     ASSERT_EQ(read->size(), contents.size());
