@@ -223,7 +223,8 @@ int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, 
             uint8_t width_code = static_cast<uint8_t>(code & 0xFF);
             width_ = width_code == 2 || width_code == 4 ? width_code : 1;
         } else if (id == 0x1006 && flags == kGet) {
-            PutLe32(payload, chip_.ReadRegister(register_, width_));
+            // The capture driver answers with the whole 32-bit word from the selected register on.
+            PutLe32(payload, chip_.ReadRegister(register_, 4));
         } else if (id == 0x1006 && flags == kSet) {
             chip_.WriteRegister(register_, width_, Le32(payload));
         } else {
