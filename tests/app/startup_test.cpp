@@ -1,0 +1,157 @@
+// Start-up and shutdown of the real program, driven by scripts on the offscreen platform.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/scratch_folder.h"
+
+using test_support::Exists;
+using test_support::ReadAll;
+using test_support::ScratchFolder;
+
+namespace {
+
+struct Result {
+    bool finished = false;
+    int exit_code = -1;
+    std::string err;
+};
+
+class Startup : public ::testing::Test {
+protected:
+    ScratchFolder dir;
+    std::string program = std::string(VELLUMO_BIN_DIR) + "/Vellumo";
+
+    QProcessEnvironment Environment(const std::string& script_name) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        auto set = [&](const char* name, const std::string& value) {
+            env.insert(name, QString::fromStdString(value));
+        };
+        set("QT_QPA_PLATFORM", "offscreen");
+        set("HOME", dir.Path("home"));
+        set("XDG_CONFIG_HOME", dir.Path("home/.config"));
+        set("VELLUMO_COMMON_DOCUMENTS", dir.Path("common"));
+        set("VELLUMO_USER_DOCUMENTS", dir.Path("home/Documents"));
+        set("VELLUMO_DESKTOP", dir.Path("home/Desktop"));
+        set("VELLUMO_LOCK_DIR", dir.Path("lock"));
+        set("VELLUMO_REGISTRY_USER", dir.Path("home/registry.ini"));
+        set("VELLUMO_REGISTRY_MACHINE", dir.Path("machine-registry.ini"));
+        set("VELLUMO_SCRIPT", dir.Path(script_name));
+        env.remove("VELLUMO_DEBUG");
+        return env;
+    }
+
+    void SetUp() override {
+        for (const char* folder : {"common", "home/Documents", "home/Desktop", "lock"}) dir.MakeFolder(folder);
+    }
+
+    void Start(QProcess& process, const std::string& script_name, const std::string& script,
+               const std::string& exe = "") {
+        dir.Write(script_name, script);
+        process.setProcessEnvironment(Environment(script_name));
+        process.start(QString::fromStdString(exe.empty() ? program : exe), {});
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    Result Finish(QProcess& process, int timeout_ms = 30000) {
+        Result result;
+        result.finished = process.waitForFinished(timeout_ms);
+        if (!result.finished) process.kill(), process.waitForFinished();
+        result.exit_code = process.exitCode();
+        result.err = process.readAllStandardError().toStdString();
+        return result;
+    }
+
+    Result Run(const std::string& script, const std::string& exe = "") {
+        QProcess process;
+        Start(process, "script.txt", script, exe);
+        return Finish(process);
+    }
+
+    std::string WorkingIni() const { return dir.Path("common/Vellumo/Vellumo.ini"); }
+};
+
+int CountLines(const std::string& text, const std::string& needle) {
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
+    std::string shot = dir.Path("window.png");
+    Result first = Run("wait 200\ncommand 57664\nwait 200\nscreenshot " + shot + "\nanswer Cancel\nclose\n");
+    ASSERT_TRUE(first.finished) << first.err;
+    EXPECT_EQ(first.exit_code, 0);
+    EXPECT_EQ(first.err.find("is not available"), std::string::npos) << first.err;
+
+    QImage image(QString::fromStdString(shot));
+    ASSERT_FALSE(image.isNull()) << first.err;
+    EXPECT_GT(image.width(), 100);
+
+    // The working copy is the shipped file, untouched because the user said Cancel.
+    EXPECT_EQ(ReadAll(WorkingIni()), ReadAll(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("home/Desktop/Vellumo")));
+    // The empty SAVEPATH became the desktop folder, which is a change worth asking about.
+    EXPECT_EQ(CountLines(first.err, "MESSAGEBOX caption=\"Vellumo\""), 1) << first.err;
+    EXPECT_NE(first.err.find("buttons=OKCancel icon=question answer=Cancel"), std::string::npos) << first.err;
+
+    Result second = Run("answer OK\nclose\n");
+    ASSERT_TRUE(second.finished);
+    EXPECT_EQ(CountLines(second.err, "MESSAGEBOX"), 1) << second.err;
+    EXPECT_NE(ReadAll(WorkingIni()).find("SAVEPATH=" + dir.Path("home/Desktop/Vellumo/") + "\n"), std::string::npos);
+
+    Result third = Run("close\n");
+    ASSERT_TRUE(third.finished);
+    EXPECT_EQ(CountLines(third.err, "MESSAGEBOX"), 0) << "nothing changed, nothing asked: " << third.err;
+}
+
+TEST_F(Startup, ASecondCopyEndsSilentlyWithoutAWindow) {
+    QProcess first;
+    Start(first, "first.txt", "screenshot " + dir.Path("first.png") + "\nwait 4000\nclose\n");
+    for (int i = 0; i < 200 && !Exists(dir.Path("first.png")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(Exists(dir.Path("first.png")));
+
+    Result second = Run("screenshot " + dir.Path("second.png") + "\nclose\n");
+    EXPECT_TRUE(second.finished);
+    EXPECT_EQ(second.exit_code, 0);
+    EXPECT_FALSE(Exists(dir.Path("second.png")));
+    EXPECT_EQ(second.err.find("MESSAGEBOX"), std::string::npos) << second.err;
+
+    Result first_result = Finish(first);
+    EXPECT_TRUE(first_result.finished);
+}
+
+TEST_F(Startup, MissingOrCorruptResourceLibraryStopsWithAMessage) {
+    std::string folder = dir.MakeFolder("program");
+    std::filesystem::copy_file(program, folder + "/Vellumo");
+    std::filesystem::copy_file(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini", folder + "/Vellumo.ini");
+    const std::string expected =
+        "MESSAGEBOX caption=\"Error\" text=\"Can't find VellumoRes.dll.\" buttons=OK icon=stop answer=OK";
+
+    for (bool corrupt : {false, true}) {
+        if (corrupt) dir.Write("program/VellumoRes.dll", std::string(4096, '\x7f'));
+        Result result = Run("screenshot " + dir.Path("shot.png") + "\nclose\n", folder + "/Vellumo");
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exit_code, 0);
+        EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
+        EXPECT_FALSE(Exists(dir.Path("shot.png"))) << "no window";
+    }
+}
+
+TEST_F(Startup, HelpOpensTheHelpFileWithTheDesktopHandler) {
+    std::string opener = dir.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.Path("opened") + "\"\n");
+    ::chmod(opener.c_str(), 0755);
+    qputenv("VELLUMO_OPENER", QByteArray::fromStdString(opener));
+    Result result = Run("command 1024\nwait 500\nanswer Cancel\nclose\n");
+    qunsetenv("VELLUMO_OPENER");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(ReadAll(dir.Path("opened")), std::string(VELLUMO_BIN_DIR) + "/Vellumo.html");
+}
