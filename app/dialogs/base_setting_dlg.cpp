@@ -39,7 +39,7 @@ CBaseSettingDlg::CBaseSettingDlg(unsigned template_id, QWidget* parent) : QDialo
         return;
     }
     auto* layout = new QVBoxLayout(this);  // owned by the dialog
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(10, 10, 10, 10);
     layout->addWidget(content_);
     setWindowTitle(content_->windowTitle());
     resize(content_->size());

@@ -1,6 +1,7 @@
 #include "app/script/script_runner.h"
 
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,15 @@ ScriptRunner::ScriptRunner(std::vector<ScriptStep> steps, CMainFrame* frame, QOb
     : QObject(parent), steps_(std::move(steps)), frame_(frame) {}
 
 void ScriptRunner::Start() { QTimer::singleShot(0, this, &ScriptRunner::Next); }
+
+QPixmap ScriptRunner::Screenshot() const {
+    // The screen shows the dialogs over the window too; a platform that cannot grab it gets the window.
+    if (QScreen* screen = frame_->screen()) {
+        QPixmap shot = screen->grabWindow(0);
+        if (!shot.isNull()) return shot;
+    }
+    return frame_->grab();
+}
 
 void ScriptRunner::Next() {
     while (next_ < steps_.size()) {
@@ -30,7 +40,7 @@ void ScriptRunner::Next() {
                 break;
             case ScriptStep::Kind::Screenshot: {
                 if (!frame_) break;
-                bool saved = frame_->grab().save(QString::fromStdString(step.argument), "PNG");
+                bool saved = Screenshot().save(QString::fromStdString(step.argument), "PNG");
                 std::fprintf(stderr, "SCRIPT screenshot %s %s\n", step.argument.c_str(), saved ? "saved" : "FAILED");
                 break;
             }

@@ -2,6 +2,7 @@
 // Plays a script (see script.h) on the GUI thread against the main window.
 
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
 
 private:
     void Next();
+    QPixmap Screenshot() const;
 
     std::vector<ScriptStep> steps_;
     size_t next_ = 0;

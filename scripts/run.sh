@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Vellumo. Without a display it runs a short demo under
+# xvfb-run instead: start, a screenshot of the window, close; then it says where everything is.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+build="${VELLUMO_BUILD_DIR:-$root/build}"
+program="$build/bin/Vellumo"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$program" "$@"
+fi
+
+demo="$root/out/demo"
+mkdir -p "$demo"
+rm -f "$demo/vellumo-window.png"
+cat > "$demo/demo-script.txt" <<SCRIPT
+# Vellumo demo: show the window and the About box, take a screenshot, close without saving settings.
+wait 1500
+command 57664
+wait 700
+screenshot $demo/vellumo-window.png
+answer Cancel
+close
+SCRIPT
+
+echo "No display found: running Vellumo under xvfb-run with the demo script $demo/demo-script.txt"
+VELLUMO_SCRIPT="$demo/demo-script.txt" xvfb-run -a -s "-screen 0 1280x800x24" "$program" 2>&1 \
+  | grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR || true
+
+settings="/var/lib/Vellumo/Vellumo.ini"
+[ -w /var/lib ] || settings="${XDG_DOCUMENTS_DIR:-$HOME/Documents}/Vellumo/Vellumo.ini"
+echo
+echo "Screenshot of the window:  $demo/vellumo-window.png"
+echo "Settings file:             $settings"
+echo "Captured files go to:      ${XDG_DESKTOP_DIR:-$HOME/Desktop}/Vellumo/ (until you choose another folder)"
+[ -f "$demo/vellumo-window.png" ] || { echo "The demo did not produce its screenshot." >&2; exit 1; }
