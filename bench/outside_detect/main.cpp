@@ -7,7 +7,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,47 +21,11 @@
 #include "outside/kvoasize/kvoasize.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/files/files.h"
+#include "scenes.h"
 
 namespace {
 
 constexpr int kWidth = 2592, kHeight = 1944;
-
-struct Drawn {
-    cv::Mat picture;
-    std::vector<std::array<cv::Point2d, 4>> corners;
-};
-
-// Sheets of paper with print, turned about their centres, on a shaded noisy desk.
-Drawn DrawDesk(const std::vector<cv::RotatedRect>& sheets, cv::Scalar desk, int seed) {
-    cv::RNG rng(static_cast<uint64_t>(seed) + 7);
-    Drawn drawn;
-    drawn.picture = cv::Mat(kHeight, kWidth, CV_8UC3, desk);
-    for (const auto& sheet : sheets) {
-        cv::Mat paper(cv::Size(static_cast<int>(sheet.size.width), static_cast<int>(sheet.size.height)), CV_8UC3,
-                      cv::Scalar(244, 245, 246));
-        for (int y = paper.rows / 10 + 40; y < paper.rows * 9 / 10; y += 44)
-            cv::putText(paper, "benchmark text line", cv::Point(paper.cols / 10, y), cv::FONT_HERSHEY_SIMPLEX,
-                        std::min(1.2, paper.cols / 900.0), cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
-        double a = sheet.angle * CV_PI / 180, c = std::cos(a), s = std::sin(a);
-        double u0 = (paper.cols - 1) / 2.0, v0 = (paper.rows - 1) / 2.0;
-        cv::Matx23d to_desk(c, -s, sheet.center.x - c * u0 + s * v0, s, c, sheet.center.y - s * u0 - c * v0);
-        cv::warpAffine(paper, drawn.picture, cv::Mat(to_desk), drawn.picture.size(), cv::INTER_LINEAR,
-                       cv::BORDER_TRANSPARENT);
-        std::array<cv::Point2d, 4> corners;
-        double hw = paper.cols / 2.0, hh = paper.rows / 2.0;
-        const cv::Point2d offsets[4] = {{-hw, -hh}, {hw, -hh}, {hw, hh}, {-hw, hh}};
-        for (int i = 0; i < 4; ++i)
-            corners[i] = cv::Point2d(sheet.center) +
-                         cv::Point2d(c * offsets[i].x - s * offsets[i].y, s * offsets[i].x + c * offsets[i].y);
-        drawn.corners.push_back(corners);
-    }
-    cv::Mat noise(drawn.picture.size(), CV_16SC3), noisy;
-    rng.fill(noise, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(3));
-    drawn.picture.convertTo(noisy, CV_16SC3);
-    noisy += noise;
-    noisy.convertTo(drawn.picture, CV_8UC3);
-    return drawn;
-}
 
 double Milliseconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
@@ -79,9 +42,8 @@ int main(int argc, char** argv) {
     double worst_corner = 0, worst_angle = 0;
     for (int i = 0; i < pictures; ++i) {
         double angle = -15 + 30.0 * i / std::max(1, pictures - 1);
-        Drawn drawn = DrawDesk({cv::RotatedRect(cv::Point2f(1296 + 40 * (i % 3), 972 - 30 * (i % 2)), cv::Size2f(1100, 1500),
-                                                static_cast<float>(angle))},
-                               desks[i % 3], i);
+        outside_test::Sheet page{cv::Size(1100, 1500), cv::Point2d(1296 + 40 * (i % 3), 972 - 30 * (i % 2)), angle};
+        outside_test::Scene drawn = outside_test::MakeScene(cv::Size(kWidth, kHeight), desks[i % 3], {page}, i);
         std::string path = dir + "/page.bmp";
         auto bmp = outside::EncodeBgrAsBmp(drawn.picture, 11811, 11811);
         if (!bmp || !platform::WriteFileReplacing(path, *bmp)) return 1;
@@ -108,11 +70,12 @@ int main(int argc, char** argv) {
     std::printf("worst corner error %.2f px (1%% of the diagonal is %.1f px), worst angle error %.3f deg\n", worst_corner,
                 0.01 * std::hypot(1100, 1500), worst_angle);
 
-    Drawn cards = DrawDesk({cv::RotatedRect(cv::Point2f(700, 500), cv::Size2f(900, 540), -8),
-                            cv::RotatedRect(cv::Point2f(1900, 520), cv::Size2f(880, 530), 5),
-                            cv::RotatedRect(cv::Point2f(700, 1450), cv::Size2f(910, 545), 12),
-                            cv::RotatedRect(cv::Point2f(1880, 1440), cv::Size2f(890, 535), -3)},
-                           desks[1], 99);
+    outside_test::Scene cards = outside_test::MakeScene(cv::Size(kWidth, kHeight), desks[1],
+                                                        {{cv::Size(900, 540), cv::Point2d(700, 500), -8},
+                                                         {cv::Size(880, 530), cv::Point2d(1900, 520), 5},
+                                                         {cv::Size(910, 545), cv::Point2d(700, 1450), 12},
+                                                         {cv::Size(890, 535), cv::Point2d(1880, 1440), -3}},
+                                                        99);
     std::string path = dir + "/cards.bmp";
     auto bmp = outside::EncodeBgrAsBmp(cards.picture, 11811, 11811);
     if (!bmp || !platform::WriteFileReplacing(path, *bmp)) return 1;
