@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "outside/common/bmp_source.h"
 #include "outside/common/dib_mat.h"
@@ -61,6 +62,21 @@ INSTANTIATE_TEST_SUITE_P(TurnsShiftsAndDesks, PageDetectionTest,
                                            PageCase{0, 0, 0, kLightDesk}, PageCase{0.4, 90, -30, kWoodDesk},
                                            PageCase{3.7, -80, 20, kLightDesk}, PageCase{8.25, 10, -15, kDarkDesk},
                                            PageCase{12, -40, 0, kWoodDesk}, PageCase{15, 55, 15, kLightDesk}));
+
+TEST(PageDetection, PagePhotographedAtASlantIsStillFound) {
+    Scene flat = MakeScene(cv::Size(800, 600), kWoodDesk, {Sheet{cv::Size(360, 480), cv::Point2d(400, 300), 6}}, 5);
+    // The camera leans: the far side of the desk looks narrower.
+    std::array<cv::Point2f, 4> from = {cv::Point2f(0, 0), cv::Point2f(800, 0), cv::Point2f(800, 600), cv::Point2f(0, 600)};
+    std::array<cv::Point2f, 4> to = {cv::Point2f(60, 10), cv::Point2f(740, 0), cv::Point2f(800, 600), cv::Point2f(0, 590)};
+    cv::Mat lean = cv::getPerspectiveTransform(from.data(), to.data());
+    cv::Mat slanted;
+    cv::warpPerspective(flat.picture, slanted, lean, flat.picture.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    std::vector<cv::Point2d> truth(flat.corners[0].begin(), flat.corners[0].end());
+    cv::perspectiveTransform(truth, truth, lean);
+    auto found = outside::DetectPage(slanted);
+    ASSERT_TRUE(found.has_value());
+    ExpectCornersNear(*found, {truth[0], truth[1], truth[2], truth[3]}, 0.01 * cv::norm(truth[2] - truth[0]));
+}
 
 TEST(PageDetection, EmptyDesksAndRoundThingsHoldNoPage) {
     Scene empty = MakeScene(cv::Size(640, 480), kWoodDesk, {}, 7);
@@ -253,6 +269,19 @@ TEST_F(DetectorLibraryTest, SeveralCardsGoToNumberedFilesWithAList) {
     std::string list = ReadAll(folder_.Path("Kvo~Vellumo.txt"));
     EXPECT_EQ(list.substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(CountNoLines(list), 3);
+}
+
+TEST_F(DetectorLibraryTest, ACardFileThatCannotBeWrittenUndoesTheOthers) {
+    std::string path = folder_.Path("Kvo~Vellumo.bmp");
+    SaveScene(MakeScene(cv::Size(960, 720), kDarkDesk,
+                        {Sheet{cv::Size(280, 168), cv::Point2d(240, 200), 2}, Sheet{cv::Size(270, 160), cv::Point2d(690, 210), -3}},
+                        22),
+              path);
+    // A folder standing where the second card file would go.
+    std::filesystem::create_directory(outside::CardFilePath(path, 2));
+    EXPECT_EQ(RunCardDetector(path).first, 0);
+    EXPECT_FALSE(Exists(outside::CardFilePath(path, 1)));
+    EXPECT_FALSE(Exists(folder_.Path("Kvo~Vellumo.txt")));
 }
 
 TEST_F(DetectorLibraryTest, OneCardReplacesThePictureAndNoCardWritesNothing) {
