@@ -42,8 +42,8 @@ struct VirtualCameraConfig {
 
 // The camera's USB identity and the identity text that matches its device path.
 inline constexpr uint16_t kVendorId = 0xEB1A;
-inline constexpr uint16_t kProductId = 0x7C3D;
-inline constexpr const char kIdentityText[] = "vid_eb1a&pid_7c3d";
+inline constexpr uint16_t kProductId = 0x2D80;
+inline constexpr const char kIdentityText[] = "vid_eb1a&pid_2d80";
 inline constexpr const char kFriendlyName[] = "Vellumo Virtual Document Camera";
 inline constexpr const char kReceiverName[] = "Vellumo Virtual Bridge Receiver";
 

@@ -175,27 +175,21 @@ private:
 
     void AddCaps(size_t t, bool is_button, bool is_array, bool is_range, uint16_t page, uint32_t lo, uint32_t hi,
                  uint32_t count) {
+        HidCapsCommon common;
+        common.usage_page = page;
+        common.report_id = global_.report_id;
+        common.link_collection = collection_;
+        common.is_range = is_range;
+        common.usage_min = static_cast<uint16_t>(lo);
+        common.usage_max = static_cast<uint16_t>(is_range ? hi : lo);
+        common.report_count = static_cast<uint16_t>(count);
         if (is_button) {
-            HidButtonCaps caps;
-            caps.usage_page = page;
-            caps.report_id = global_.report_id;
-            caps.link_collection = collection_;
-            caps.is_range = is_range;
-            caps.usage_min = static_cast<uint16_t>(lo);
-            caps.usage_max = static_cast<uint16_t>(is_range ? hi : lo);
+            HidButtonCaps caps{common};
             caps.is_array = is_array;
-            caps.report_count = static_cast<uint16_t>(count);
             layout_.button_caps[t].push_back(caps);
         } else {
-            HidValueCaps caps;
-            caps.usage_page = page;
-            caps.report_id = global_.report_id;
-            caps.link_collection = collection_;
-            caps.is_range = is_range;
-            caps.usage_min = static_cast<uint16_t>(lo);
-            caps.usage_max = static_cast<uint16_t>(is_range ? hi : lo);
+            HidValueCaps caps{common};
             caps.bit_size = static_cast<uint16_t>(global_.report_size);
-            caps.report_count = static_cast<uint16_t>(count);
             caps.logical_min = global_.logical_min;
             caps.logical_max = global_.logical_max;
             layout_.value_caps[t].push_back(caps);

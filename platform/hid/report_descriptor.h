@@ -16,26 +16,23 @@ namespace platform {
 enum class HidReportType : uint8_t { Input = 0, Output = 1, Feature = 2 };
 inline constexpr size_t kHidReportTypeCount = 3;
 
-struct HidButtonCaps {
+// What button and value capabilities share.
+struct HidCapsCommon {
     uint16_t usage_page = 0;
     uint8_t report_id = 0;
     uint16_t link_collection = 0;
     bool is_range = false;
     uint16_t usage_min = 0;  // the single usage when !is_range
     uint16_t usage_max = 0;
-    bool is_array = false;
     uint16_t report_count = 0;
 };
 
-struct HidValueCaps {
-    uint16_t usage_page = 0;
-    uint8_t report_id = 0;
-    uint16_t link_collection = 0;
-    bool is_range = false;
-    uint16_t usage_min = 0;  // the single usage when !is_range
-    uint16_t usage_max = 0;
+struct HidButtonCaps : HidCapsCommon {
+    bool is_array = false;
+};
+
+struct HidValueCaps : HidCapsCommon {
     uint16_t bit_size = 0;
-    uint16_t report_count = 0;
     int32_t logical_min = 0;
     int32_t logical_max = 0;
 };

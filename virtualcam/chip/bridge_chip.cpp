@@ -28,7 +28,7 @@ void SerialRegisterDevice::SetRegister(uint16_t reg, uint8_t value) { registers_
 BridgeChip::BridgeChip(WireLog& log)
     : log_(log),
       sensor_({{0x3C00, 0x00}, {0x3C01, 0x34}, {0x3C0C, 0x00}, {0x3820, 0x40}, {0x3821, 0x00}}),
-      eeprom_({{0x0000, 0x1A}, {0x0001, 0xEB}, {0x0002, 0x3D}, {0x0003, 0x7C}}) {
+      eeprom_({{0x0000, 0x1A}, {0x0001, 0xEB}, {0x0002, 0x80}, {0x0003, 0x2D}}) {
     registers_[kBusControlRegister] = kSecondaryBus;
     registers_[kChipIdRegister] = 0x51;
     registers_[kFocusStatusRegister] = 1;

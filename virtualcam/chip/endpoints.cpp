@@ -34,6 +34,28 @@ bool HeaderBusWrite(BridgeChip& chip, const uint8_t* header, size_t available) {
     return chip.BusWrite(header[0], header + 3, count);
 }
 
+// The KSPROPERTY header of a call, logged with the payload that follows it.
+struct KsCall {
+    platform::Guid set;
+    uint32_t id = 0;
+    uint32_t flags = 0;
+    uint8_t* buffer = nullptr;
+};
+
+bool ReadKsCall(void* property, uint32_t property_length, void* data, uint32_t data_length, WireLog& log,
+                const char* channel, KsCall* call) {
+    if (property == nullptr || data == nullptr || property_length < kKsHeader) return false;
+    auto* header = static_cast<uint8_t*>(property);
+    std::memcpy(call->set.bytes, header, 16);
+    call->id = Le32(header + 16);
+    call->flags = Le32(header + 20);
+    call->buffer = static_cast<uint8_t*>(data);
+    const char* op = call->flags == kGet ? "get" : call->flags == kSet ? "set" : "?";
+    log.Add(channel, TransferText(op, call->id, data_length, call->buffer + kKsHeader,
+                                  data_length > kKsHeader ? data_length - kKsHeader : 0));
+    return true;
+}
+
 }  // namespace
 
 const platform::Guid kCaptureBridgePropertySet = platform::GuidFromString("{85548EFB-86C8-4E57-B2FA-802B1B86C2AA}");
@@ -202,16 +224,9 @@ int XuEndpoint::Get(uint8_t selector, uint16_t size, uint8_t* data) {
 
 int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
                                       uint32_t* bytes_returned) {
-    if (property == nullptr || data == nullptr || property_length < kKsHeader) return kInvalid;
-    auto* header = static_cast<uint8_t*>(property);
-    auto* buffer = static_cast<uint8_t*>(data);
-    platform::Guid set;
-    std::memcpy(set.bytes, header, 16);
-    uint32_t id = Le32(header + 16);
-    uint32_t flags = Le32(header + 20);
-    const char* op = flags == kGet ? "get" : flags == kSet ? "set" : "?";
-    log_.Add("ks-capture", TransferText(op, id, data_length, buffer + kKsHeader,
-                                        data_length > kKsHeader ? data_length - kKsHeader : 0));
+    KsCall call;
+    if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-capture", &call)) return kInvalid;
+    auto [set, id, flags, buffer] = call;
     if (set != kCaptureBridgePropertySet) return kSetNotFound;
     if (bytes_returned != nullptr) *bytes_returned = 0;
     uint8_t* payload = buffer + kKsHeader;
@@ -257,16 +272,9 @@ int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, 
 
 int32_t KsReceiverEndpoint::KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
                                        uint32_t* bytes_returned) {
-    if (property == nullptr || data == nullptr || property_length < kKsHeader) return kInvalid;
-    auto* header = static_cast<uint8_t*>(property);
-    auto* buffer = static_cast<uint8_t*>(data);
-    platform::Guid set;
-    std::memcpy(set.bytes, header, 16);
-    uint32_t id = Le32(header + 16);
-    uint32_t flags = Le32(header + 20);
-    const char* op = flags == kGet ? "get" : flags == kSet ? "set" : "?";
-    log_.Add("ks-receiver", TransferText(op, id, data_length, buffer + kKsHeader,
-                                         data_length > kKsHeader ? data_length - kKsHeader : 0));
+    KsCall call;
+    if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-receiver", &call)) return kInvalid;
+    auto [set, id, flags, buffer] = call;
     if (set != kReceiverBridgePropertySet || id != 0x1036) return kSetNotFound;
     if (data_length != kKsLarge) return kInvalid;
     if (bytes_returned != nullptr) *bytes_returned = 0;
