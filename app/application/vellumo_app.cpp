@@ -10,6 +10,7 @@
 #include "app/mainframe/status_text.h"
 #include "app/resources/resource_library.h"
 #include "app/script/script_runner.h"
+#include "app/settingdlg/setting_dlg.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
@@ -86,6 +87,7 @@ void CVellumoApp::AddApplicationCommands() {
     commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
     commands.Add(ID_HELP_CONTENTS, [this] { OnHelp(); });
     commands.Add(ID_APP_EXIT, [this] { m_pMainFrame->close(); });
+    AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
     m_pMainFrame->SetCloseHandler([this] {
         return RunCloseHandler(*this, LoadResString, !m_location.read_only, {});
     });
