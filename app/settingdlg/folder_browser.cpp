@@ -14,12 +14,17 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& title, const QStr
     setOption(QFileDialog::ShowDirsOnly, true);
     setFileMode(QFileDialog::Directory);
     setAcceptMode(QFileDialog::AcceptOpen);
+    setIconProvider(&icons_);
     // Queued, so the check runs after the dialog's own update of the button and has the last word.
     connect(this, &QFileDialog::currentChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
     connect(this, &QFileDialog::directoryEntered, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
     if (auto* name = findChild<QLineEdit*>("fileNameEdit"))
         connect(name, &QLineEdit::textChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
+}
+
+QString CFolderBrowser::KindOnlyIcons::type(const QFileInfo& info) const {
+    return info.isDir() ? QStringLiteral("Folder") : QStringLiteral("File");
 }
 
 QPushButton* CFolderBrowser::OkButton() const {

@@ -4,6 +4,7 @@
 // create files in. Links are followed to their targets. GUI thread only.
 
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <string>
 
 class QPushButton;
@@ -28,5 +29,13 @@ private slots:
     void UpdateOkButton();
 
 private:
+    // Names entries by kind only: the toolkit's provider reads the start of every file shown to guess
+    // its type, which can stall on special files (a kernel log under /proc) or on slow mounts.
+    class KindOnlyIcons : public QFileIconProvider {
+    public:
+        QString type(const QFileInfo& info) const override;
+    };
+
+    KindOnlyIcons icons_;
     std::string chosen_;
 };
