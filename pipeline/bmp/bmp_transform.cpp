@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace pipeline {
 
@@ -11,7 +12,7 @@ namespace {
 using platform::DibView;
 using platform::kBmpInfoHeaderSize;
 
-// A zeroed block with its information header and palette written; rows follow at Rows().
+// A zeroed block with its information header and palette written; the rows follow (Row).
 class BlockBuilder {
 public:
     static std::optional<BlockBuilder> Make(const DibView& source, int32_t width, int32_t height, uint16_t bits,
