@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "pipeline/naming/number_search.h"
 #include "platform/debuglog/debuglog.h"
@@ -79,8 +80,12 @@ int CFileNaming::MakeVideoFileName(const NamingSettings& settings) {
 
 int CFileNaming::FindFreeNumberedName(const std::string& folder, const std::string& prefix,
                                       const std::string& extension) {
+    // Any entry counts as taken, a link to nowhere included: writing through it would land elsewhere.
+    // A name that cannot be examined (no access to the folder) counts as free; the save then fails.
     auto taken = [&](uint32_t n, int width) {
-        return platform::GetFileAttributes(folder + prefix + NumberText(n, width) + extension).has_value();
+        std::error_code error;
+        auto type = std::filesystem::symlink_status(folder + prefix + NumberText(n, width) + extension, error).type();
+        return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
     };
     NumberSearchResult result = SearchFreeNumber(m_nNumberWidth, taken);
     m_nNumberWidth = result.next_width;

@@ -100,6 +100,11 @@ TEST_F(NamingTest, PictureNamesTakeTheLowestFreeNumberOfTheirOwnExtension) {
     naming_.MakeImageFileNames(settings_);
     EXPECT_EQ(naming_.m_szOutputFile, save_.Path("IMG0003.bmp"));
 
+    // A link to nowhere is taken too; a save through it would land outside the folder.
+    std::filesystem::create_symlink(save_.Path("gone/elsewhere.bmp"), save_.Path("IMG0003.bmp"));
+    naming_.MakeImageFileNames(settings_);
+    EXPECT_EQ(naming_.m_szOutputFile, save_.Path("IMG0006.bmp"));
+
     settings_.image_format = 1;
     save_.Touch("IMG0001.jpg");
     naming_.MakeImageFileNames(settings_);
@@ -109,6 +114,15 @@ TEST_F(NamingTest, PictureNamesTakeTheLowestFreeNumberOfTheirOwnExtension) {
     settings_.prefix.clear();
     naming_.MakeImageFileNames(settings_);
     EXPECT_EQ(naming_.m_szOutputFile, save_.Path("0001.tif"));
+}
+
+TEST_F(NamingTest, NamesThatCannotBeExaminedDoNotStallTheSearch) {
+    // Longer than a file name may be: every probe fails, and the first number is taken as free
+    // instead of counting through all nine-digit numbers.
+    settings_.prefix = std::string(300, 'x');
+    EXPECT_EQ(naming_.MakeImageFileNames(settings_), 1);
+    EXPECT_EQ(naming_.m_szOutputFile, save_.Slash() + settings_.prefix + "0001.bmp");
+    EXPECT_EQ(naming_.m_nNumberWidth, 4);
 }
 
 TEST_F(NamingTest, WidthGrowsAfter9999AndStaysGrown) {
