@@ -54,24 +54,23 @@ int CFileNaming::MakeNumberedName(const NamingSettings& settings, const std::str
     return FindFreeNumberedName(settings.save_path, settings.prefix, extension);
 }
 
-int CFileNaming::MakeImageFileNames(const NamingSettings& settings) {
+int CFileNaming::MakeTempAndNumberedNames(const NamingSettings& settings, const std::optional<std::string>& extension) {
     MakeTempFileName();
-    auto extension = ImageExtension(settings.image_format);
-    if (!extension) return 1;
+    if (!extension) return 1;  // an index outside the table keeps the previous output name
     return MakeNumberedName(settings, *extension);
+}
+
+int CFileNaming::MakeImageFileNames(const NamingSettings& settings) {
+    return MakeTempAndNumberedNames(settings, ImageExtension(settings.image_format));
 }
 
 int CFileNaming::MakeCardFileNames(const NamingSettings& settings) {
-    MakeTempFileName();
     // Without the format check; an index the table lacks still needs a picture name.
-    return MakeNumberedName(settings, ImageExtension(settings.image_format).value_or(".bmp"));
+    return MakeTempAndNumberedNames(settings, ImageExtension(settings.image_format).value_or(".bmp"));
 }
 
 int CFileNaming::MakeOcrFileNames(const NamingSettings& settings) {
-    MakeTempFileName();
-    auto extension = OcrExtension(settings.ocr_format);
-    if (!extension) return 1;
-    return MakeNumberedName(settings, *extension);
+    return MakeTempAndNumberedNames(settings, OcrExtension(settings.ocr_format));
 }
 
 int CFileNaming::MakeVideoFileName(const NamingSettings& settings) {

@@ -60,6 +60,7 @@ public:
 private:
     void MakeTempFileName();
     int MakeNumberedName(const NamingSettings& settings, const std::string& extension);
+    int MakeTempAndNumberedNames(const NamingSettings& settings, const std::optional<std::string>& extension);
 };
 
 // Date-time names of the OCR hand-over: UTC, fields printed without padding or separators.
