@@ -57,9 +57,14 @@ public:
                 return emx::kFail;
             }
         }
-        // The bridge's unit answers an info request on its length selector.
+        // The bridge's unit: a one-byte length control on selector 1 and the four transfer controls
+        // 2..5 beside it. Other cameras' extension units rarely have that layout.
         uint8_t info = 0;
-        if (Query(1, UVC_GET_INFO, 1, &info) != 0) return emx::kOk;
+        uint16_t size = 0;
+        if (Query(1, UVC_GET_INFO, 1, &info) != 0 || !ControlLength(1, &size) || size != 1) return emx::kOk;
+        for (uint8_t selector = 2; selector <= 5; ++selector) {
+            if (!ControlLength(selector, &size) || size == 0) return emx::kOk;
+        }
         *found = 1;
         return emx::kOk;
     }
