@@ -218,6 +218,25 @@ TEST_P(SensorUpdateTest, ReadModifyWriteReachesTheSensor) {
     EXPECT_EQ(sub, 0x013Cu);  // only device 0xA0 swaps the caller's bytes
 }
 
+TEST_P(SensorUpdateTest, UnresponsiveChipFailsEveryCallAndChangesNothing) {
+    OpenOn(GetParam());
+    camera_->Chip().SetResponding(false);
+    uint32_t value = 0x5A5A;
+    EXPECT_EQ(devctl::CamReadRegister(0x0A, 1, &value), kCamFail);
+    EXPECT_EQ(value, 0x5A5Au);
+    uint8_t sub[2] = {0x3C, 0x01};
+    uint8_t out[1] = {0x77};
+    EXPECT_EQ(devctl::CamBusRead(0x78, 2, sub, 1, out), kCamFail);
+    EXPECT_EQ(out[0], 0x77);
+    EXPECT_EQ(devctl::CamBusWrite(0x78, 2, sub, 1, out), kCamFail);
+    // The bus selection cannot read register 6, so it does not write it either.
+    devctl::CamSelectBus(1, 0);
+    camera_->Chip().SetResponding(true);
+    EXPECT_EQ(camera_->Chip().ReadRegister(6, 1), 0x04u);
+    EXPECT_EQ(camera_->Chip().SensorRegister(0x3C01), 0x34);
+    EXPECT_TRUE(Wire("bus").empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryTransport, SensorUpdateTest,
                          ::testing::Values(BridgeTransport::Hid, BridgeTransport::UvcExtension,
                                            BridgeTransport::KsCapture, BridgeTransport::KsReceiver));

@@ -6,6 +6,7 @@
 // plain storage. Thread-safe (the streaming thread reads the sensor's orientation).
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -59,6 +60,11 @@ public:
 
     void SetFocusTime(std::chrono::milliseconds duration);
 
+    // A chip that does not respond (camera pulled, firmware hung): its host interfaces fail every
+    // transfer, logging it as usual.
+    void SetResponding(bool responding) { responding_ = responding; }
+    bool Responding() const { return responding_; }
+
 private:
     SerialRegisterDevice* DeviceAt(uint8_t address);
     uint8_t ReadOne(uint8_t reg);
@@ -70,6 +76,7 @@ private:
     SerialRegisterDevice eeprom_;
     std::chrono::steady_clock::time_point focus_done_{};
     std::chrono::milliseconds focus_time_{200};
+    std::atomic<bool> responding_{true};
 };
 
 }  // namespace virtualcam

@@ -85,6 +85,7 @@ bool HidEndpoint::SetFeature(const uint8_t* report, size_t length) {
     if (length == 0) return false;
     uint8_t id = report[0];
     log_.Add("hid", TransferText("set", id, length - 1, report + 1, length - 1));
+    if (!chip_.Responding()) return false;
     if (id == kCommandReport) {
         if (length != kCommandPayload + 1) return false;
         std::memcpy(command_, report + 1, kCommandPayload);
@@ -110,6 +111,7 @@ bool HidEndpoint::GetFeature(uint8_t* report, size_t length) {
     if (length == 0) return false;
     uint8_t id = report[0];
     log_.Add("hid", TransferText("get", id, length - 1, nullptr, 0));
+    if (!chip_.Responding()) return false;
     if (id == kCommandReport) {
         if (length != kCommandPayload + 1) return false;
         std::memcpy(report + 1, command_, kCommandPayload);
@@ -154,6 +156,7 @@ uint16_t SelectorLength(uint8_t selector) {
 int XuEndpoint::Query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data) {
     uint16_t control_length = SelectorLength(selector);
     if (unit != kExtensionUnitId || control_length == 0) return ENOENT;
+    if (!chip_.Responding()) return EPIPE;
     switch (query) {
         case UVC_GET_INFO:
             if (size != 1) return EINVAL;
@@ -226,6 +229,7 @@ int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, 
                                       uint32_t* bytes_returned) {
     KsCall call;
     if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-capture", &call)) return kInvalid;
+    if (!chip_.Responding()) return kFailed;
     auto [set, id, flags, buffer] = call;
     if (set != kCaptureBridgePropertySet) return kSetNotFound;
     if (bytes_returned != nullptr) *bytes_returned = 0;
@@ -274,6 +278,7 @@ int32_t KsReceiverEndpoint::KsProperty(void* property, uint32_t property_length,
                                        uint32_t* bytes_returned) {
     KsCall call;
     if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-receiver", &call)) return kInvalid;
+    if (!chip_.Responding()) return kFailed;
     auto [set, id, flags, buffer] = call;
     if (set != kReceiverBridgePropertySet || id != 0x1036) return kSetNotFound;
     if (data_length != kKsLarge) return kInvalid;
