@@ -26,13 +26,16 @@ close
 SCRIPT
 
 echo "No display found: running Vellumo under xvfb-run with the demo script $demo/demo-script.txt"
-VELLUMO_SCRIPT="$demo/demo-script.txt" xvfb-run -a -s "-screen 0 1280x800x24" "$program" 2>&1 \
-  | grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR || true
+log="$demo/vellumo.log"
+VELLUMO_DEBUG=1 VELLUMO_SCRIPT="$demo/demo-script.txt" xvfb-run -a -s "-screen 0 1280x800x24" "$program" >"$log" 2>&1 || true
+grep -v -e '^\[' -e propagateSizeHints -e XDG_RUNTIME_DIR "$log" || true
 
-settings="/var/lib/Vellumo/Vellumo.ini"
-[ -w /var/lib ] || settings="${XDG_DOCUMENTS_DIR:-$HOME/Documents}/Vellumo/Vellumo.ini"
+# The program says where it settled its files; report what it said rather than guessing.
+settings=$(sed -n 's/^\[app\] settings file //p' "$log" | head -n 1)
+savefolder=$(sed -n 's/^\[app\] save folder //p' "$log" | head -n 1)
 echo
 echo "Screenshot of the window:  $demo/vellumo-window.png"
-echo "Settings file:             $settings"
-echo "Captured files go to:      ${XDG_DESKTOP_DIR:-$HOME/Desktop}/Vellumo/ (until you choose another folder)"
+echo "Settings file:             ${settings:-unknown (see $log)}"
+echo "Captured files go to:      ${savefolder:-unknown (see $log)} (until you choose another folder)"
+echo "Program log:               $log"
 [ -f "$demo/vellumo-window.png" ] || { echo "The demo did not produce its screenshot." >&2; exit 1; }

@@ -45,6 +45,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
             platform::CreateFolder(m_szSavePath);
         }
     }
+    platform::DebugLog("app", "save folder %s", m_szSavePath.c_str());
 
     ResolutionSize(m_nSetPreviewSize, m_nPreviewWidth, m_nPreviewHeight);
     ResolutionSize(m_nSetSize, m_nCaptureWidth, m_nCaptureHeight);
