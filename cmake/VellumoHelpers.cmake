@@ -2,8 +2,11 @@
 
 # vellumo_add_dll(<target> <file name> sources...)
 # A shared library whose file name is given exactly (e.g. "JpegLib.dll"), placed in the program folder.
+# It exports only what its sources mark for export: symbols of the static libraries it links stay inside, so
+# two libraries loaded into one program cannot bind to each other's copies.
 function(vellumo_add_dll target file_name)
   add_library(${target} SHARED ${ARGN})
+  target_link_options(${target} PRIVATE "LINKER:--exclude-libs,ALL")
   set_target_properties(${target} PROPERTIES
     PREFIX ""
     SUFFIX ""
