@@ -1,5 +1,6 @@
 #include "platform/hid/report_descriptor.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -155,6 +156,7 @@ private:
         if (ranged || local_.usages.empty()) {
             uint32_t lo = ranged ? *local_.usage_min : 0;
             uint32_t hi = ranged ? *local_.usage_max : 0;
+            if ((lo & 0xFFFF) > (hi & 0xFFFF)) return false;  // a range that runs backwards
             AddCaps(t, is_button, is_array, ranged, PageOf(lo, global_.usage_page), lo & 0xFFFF, hi & 0xFFFF,
                     global_.report_count);
             return true;
@@ -233,8 +235,10 @@ uint32_t MaxUsageListLength(const HidReportLayout& layout, HidReportType type, u
     uint32_t total = 0;
     for (const HidButtonCaps& caps : layout.button_caps[HidTypeIndex(type)]) {
         if (usage_page != 0 && caps.usage_page != usage_page) continue;
-        if (caps.is_array) total += caps.report_count;
-        else total += caps.is_range ? static_cast<uint32_t>(caps.usage_max - caps.usage_min + 1) : caps.report_count;
+        // A report holds at most one usage per field, however wide the declared range.
+        uint32_t fields = caps.report_count;
+        if (!caps.is_array && caps.is_range) fields = std::min<uint32_t>(fields, caps.usage_max - caps.usage_min + 1u);
+        total += fields;
     }
     return total;
 }

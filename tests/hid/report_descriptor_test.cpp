@@ -113,6 +113,19 @@ TEST(ReportDescriptor, MalformedDescriptorsAreRefused) {
     // A field whose size times count runs past any real report.
     EXPECT_FALSE(ParseReportDescriptor({0x75, 0xFF, 0x96, 0xFF, 0x7F, 0x81, 0x02}));
     EXPECT_TRUE(ParseReportDescriptor(std::vector<uint8_t>{}));
+    // A button range that runs backwards (Usage Minimum 0x10, Usage Maximum 0x01).
+    EXPECT_FALSE(ParseReportDescriptor({0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x05, 0x09, 0x19, 0x10, 0x29, 0x01,
+                                        0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0xC0}));
+}
+
+TEST(ReportDescriptor, UsageListLengthIsBoundByTheFieldsNotTheDeclaredRange) {
+    // Eight one-bit buttons declared over the whole usage range 1..0xFFFF.
+    auto layout = ParseReportDescriptor({0x05, 0x09, 0x09, 0x01, 0xA1, 0x01, 0x19, 0x01, 0x2A, 0xFF, 0xFF, 0x15, 0x00,
+                                         0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0});
+    ASSERT_TRUE(layout);
+    ASSERT_EQ(layout->button_caps[kIn].size(), 1u);
+    EXPECT_EQ(layout->button_caps[kIn][0].usage_max, 0xFFFF);
+    EXPECT_EQ(platform::MaxUsageListLength(*layout, HidReportType::Input, 0x09), 8u);
 }
 
 }  // namespace
