@@ -124,7 +124,8 @@ CamResult BusTransaction(uint8_t deviceAddress, uint32_t subAddressCount, uint8_
                          const uint8_t* data, uint8_t* out) {
     ControlLink& link = Link();
     if (link.open == 0 || !HasHandle(link)) return kCamFail;
-    if (subAddressCount > kBusFieldMax || count > kBusFieldMax) return kCamFail;
+    // Refused before anything is sent, so an oversized request changes neither the chip nor the caller's bytes.
+    if (!BusFits(link.transport.kind, subAddressCount, count, out != nullptr)) return kCamFail;
     if ((subAddressCount > 0 && subAddress == nullptr) || (count > 0 && data == nullptr && out == nullptr))
         return kCamFail;
 

@@ -47,8 +47,6 @@ bool ValidKind(TransportKind kind) {
 
 bool ValidWidth(uint8_t width) { return width >= 1 && width <= 4; }
 
-bool ValidBus(const BusRequest& r) { return r.writeCount <= kBusFieldMax && r.readCount <= kBusFieldMax; }
-
 void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -156,7 +154,6 @@ bool HidRegisterWrite(int handle, const RegisterRequest& r) {
 }
 
 bool HidBusWrite(const Transport& t, const BusRequest& r) {
-    if (static_cast<size_t>(r.writeCount) + r.readCount > kHidBusWriteMax) return false;
     if (!HidCommand(t.hidHandle, kHidOpBusWrite, 0, 0, 0)) return false;
     uint8_t data[kHidDataLength] = {};
     BusWriteHeader(r, data);
@@ -165,7 +162,6 @@ bool HidBusWrite(const Transport& t, const BusRequest& r) {
 }
 
 bool HidBusRead(const Transport& t, BusRequest& r) {
-    if (r.readCount > kHidBusReadMax) return false;
     if (CopiesWriteBytes(r) && !HidBusWrite(t, SubAddressOnly(r))) return false;
     if (!HidCommand(t.hidHandle, kHidOpBusRead, static_cast<uint8_t>(r.deviceAddress), r.readCount, 1)) return false;
     std::memset(r.readBytes, 0, sizeof r.readBytes);
@@ -228,7 +224,6 @@ void KsBusHeader(KsBuffer& buffer, uint32_t device, uint32_t writeCount, uint32_
 }
 
 bool KsCaptureBusRead(platform::KsControl* ks, BusRequest& r) {
-    if (r.writeCount > kKsBusMax || r.readCount > kKsBusMax) return false;
     KsBuffer buffer(kKsLarge);
     buffer.Reset();
     KsBusHeader(buffer, r.deviceAddress, r.writeCount, r.readCount);
@@ -240,18 +235,16 @@ bool KsCaptureBusRead(platform::KsControl* ks, BusRequest& r) {
     return true;
 }
 
-// Write bytes then data bytes from offset 36; false when they do not fit.
-bool KsBusPayload(KsBuffer& buffer, const BusRequest& r) {
-    if (static_cast<size_t>(r.writeCount) + r.readCount > kKsBusMax) return false;
+// Write bytes then data bytes from offset 36.
+void KsBusPayload(KsBuffer& buffer, const BusRequest& r) {
     std::memcpy(buffer.bytes(), r.writeBytes, r.writeCount);
     std::memcpy(buffer.bytes() + r.writeCount, r.readBytes, r.readCount);
-    return true;
 }
 
 bool KsCaptureBusWrite(platform::KsControl* ks, const BusRequest& r) {
     KsBuffer buffer(kKsLarge);
     buffer.Reset();
-    if (!KsBusPayload(buffer, r)) return false;
+    KsBusPayload(buffer, r);
     KsBusHeader(buffer, r.deviceAddress, r.writeCount + r.readCount, 0);
     return buffer.Call(ks, kCaptureBridgeSet, kKsBusData, kKsSet);
 }
@@ -281,7 +274,6 @@ bool KsReceiverRegisterWrite(platform::KsControl* ks, const RegisterRequest& r) 
 }
 
 bool KsReceiverBusRead(platform::KsControl* ks, BusRequest& r) {
-    if (r.writeCount > kKsBusMax || r.readCount > kKsBusMax) return false;
     KsBuffer buffer(kKsLarge);
     buffer.Reset();
     KsBusHeader(buffer, r.deviceAddress, r.writeCount, r.readCount);
@@ -294,7 +286,7 @@ bool KsReceiverBusRead(platform::KsControl* ks, BusRequest& r) {
 bool KsReceiverBusWrite(platform::KsControl* ks, const BusRequest& r) {
     KsBuffer buffer(kKsLarge);
     buffer.Reset();
-    if (!KsBusPayload(buffer, r)) return false;
+    KsBusPayload(buffer, r);
     KsBusHeader(buffer, r.deviceAddress, r.writeCount + r.readCount, 0);
     return buffer.Call(ks, kReceiverBridgeSet, kKsReceiverProperty, kKsSet);
 }
@@ -310,6 +302,21 @@ bool HandlePresent(const Transport& t) {
 }
 
 }  // namespace
+
+bool BusFits(TransportKind kind, size_t writeCount, size_t dataCount, bool read) {
+    if (writeCount > kBusFieldMax || dataCount > kBusFieldMax) return false;
+    switch (kind) {
+        case TransportKind::uvcExtension: return true;
+        case TransportKind::hid:
+            // A read sends its sub-address as a bus write of its own first.
+            return read ? writeCount <= kHidBusWriteMax && dataCount <= kHidBusReadMax
+                        : writeCount + dataCount <= kHidBusWriteMax;
+        case TransportKind::ksCapture:
+        case TransportKind::ksReceiver:
+            return read ? writeCount <= kKsBusMax && dataCount <= kKsBusMax : writeCount + dataCount <= kKsBusMax;
+        default: return false;
+    }
+}
 
 bool BusStatusFailed(const Transport& transport) {
     RegisterRequest status;
@@ -342,7 +349,7 @@ bool RegisterWrite(const Transport& t, const RegisterRequest& r) {
 }
 
 bool BusRead(const Transport& t, BusRequest& r) {
-    if (!ValidKind(t.kind) || !HandlePresent(t) || !ValidBus(r)) return false;
+    if (!ValidKind(t.kind) || !HandlePresent(t) || !BusFits(t.kind, r.writeCount, r.readCount, true)) return false;
     switch (t.kind) {
         case TransportKind::uvcExtension: return XuBusRead(t, r);
         case TransportKind::hid: return HidBusRead(t, r);
@@ -353,7 +360,7 @@ bool BusRead(const Transport& t, BusRequest& r) {
 }
 
 bool BusWrite(const Transport& t, const BusRequest& r) {
-    if (!ValidKind(t.kind) || !HandlePresent(t) || !ValidBus(r)) return false;
+    if (!ValidKind(t.kind) || !HandlePresent(t) || !BusFits(t.kind, r.writeCount, r.readCount, false)) return false;
     switch (t.kind) {
         case TransportKind::uvcExtension: return XuBusWrite(t, r);
         case TransportKind::hid: return HidBusWrite(t, r);

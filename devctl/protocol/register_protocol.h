@@ -61,6 +61,10 @@ bool RegisterWrite(const Transport& transport, const RegisterRequest& request);
 bool BusRead(const Transport& transport, BusRequest& request);
 bool BusWrite(const Transport& transport, const BusRequest& request);
 
+// Whether one bus transaction with these byte counts fits the transport's transfers (data = bytes read,
+// or data bytes written).
+bool BusFits(TransportKind kind, size_t writeCount, size_t dataCount, bool read);
+
 // Transports 1 and 2: reads register 5 and tells whether bit 4 reports a failed transaction. A status
 // read that itself fails counts as a failed transaction.
 bool BusStatusFailed(const Transport& transport);

@@ -79,6 +79,13 @@ TEST_F(FacadeTest, EepromAccessSelectsThePrimaryBusAndSwapsTheCallersSubAddress)
     ASSERT_EQ(devctl::CamBusWrite(0xA0, 2, again, 0, nullptr), kCamOk);
     EXPECT_EQ(Wire("bus"), Lines{"bus1 write a0: 02 00"});
     EXPECT_EQ(Wire("hid")[5], "set 93 [40]: a0 02 00 02");
+
+    // Too much for one HID transfer: refused before the bus is selected or the caller's bytes are swapped.
+    Log().Clear();
+    uint8_t big[36] = {};
+    ASSERT_EQ(devctl::CamBusWrite(0xA0, 2, again, sizeof big, big), kCamFail);
+    EXPECT_TRUE(Log().Events().empty());
+    EXPECT_EQ(again[0], 0x02);
 }
 
 TEST_F(FacadeTest, SelectBusFlipsRegisterSixBitTwoAndSetsTheOption) {
