@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,24 @@ std::string LockFileName(const std::string& name) {
     return safe + ".lock";
 }
 
+// The lock folder is shared by every user (/tmp when there is no runtime folder), so the file may belong to
+// someone else: open what exists without O_CREAT (a sticky folder refuses O_CREAT on others' files), read-only
+// when it is not ours to write (flock needs no write access), and make it usable by all when we create it.
+int OpenLockFile(const std::string& path) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::fchmod(fd, 0666);
+            return fd;
+        }
+        if (errno != EEXIST) return -1;  // EEXIST: another process created it just now
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::string NamedMutex::LockFolder() {
@@ -32,7 +51,7 @@ std::string NamedMutex::LockFolder() {
 
 NamedMutex::NamedMutex(const std::string& name) {
     std::string path = JoinPath(LockFolder(), LockFileName(name));
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = OpenLockFile(path);
     if (fd_ < 0) DebugLog("sync", "cannot open lock file %s (errno %d)", path.c_str(), errno);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/sync/named_mutex.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,4 +86,34 @@ TEST(NamedMutex, UnusableLockFolderFailsInsteadOfPretending) {
     NamedMutex mutex("x");
     EXPECT_FALSE(mutex.Valid());
     EXPECT_FALSE(mutex.Lock(0));
+}
+
+TEST(NamedMutex, LockFileMadeByOneUserServesEveryOther) {
+    ScratchFolder dir;
+    ::chmod(dir.Root().c_str(), 01777);  // like /tmp
+    ScopedEnv lock_dir("VELLUMO_LOCK_DIR", dir.Root());
+    mode_t old_mask = ::umask(022);
+    { NamedMutex creator("Shared"); }
+    ::umask(old_mask);
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.Path("Shared.lock").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u) << "created for everyone, whatever the umask";
+
+    // A file that is not ours to write (as when another user made it before this fix) still works as a lock.
+    ::chmod(dir.Path("Shared.lock").c_str(), 0444);
+    NamedMutex held("Shared");
+    ASSERT_TRUE(held.Lock(0));
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);  // root writes anything: become nobody
+        NamedMutex other("Shared");
+        if (!other.Valid()) ::_exit(1);
+        ::_exit(other.Lock(0) ? 2 : 0);  // must see the parent's hold
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not open the lock file; 2: did not see the hold";
+    held.Unlock();
 }
