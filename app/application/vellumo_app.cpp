@@ -24,9 +24,10 @@ CVellumoApp::CVellumoApp() = default;
 CVellumoApp::~CVellumoApp() = default;
 
 bool CVellumoApp::InitInstance(int& argc, char** argv) {
-    // Only one copy runs; a second one ends silently before anything is shown or loaded.
+    // Only one copy runs; a second one ends silently before anything is shown or loaded. A mutex that cannot
+    // be made at all does not stop the program: only one held by another copy does.
     m_instanceMutex = std::make_unique<platform::NamedMutex>("Vellumo");
-    if (!m_instanceMutex->Lock(0)) {
+    if (m_instanceMutex->Valid() && !m_instanceMutex->Lock(0)) {
         platform::DebugLog("app", "another copy is running");
         return false;
     }
@@ -42,7 +43,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     if (m_szSavePath.empty()) {
         if (auto desktop = platform::DesktopFolder()) {
             m_szSavePath = platform::JoinPath(*desktop, "Vellumo/");
-            platform::CreateFolder(m_szSavePath);
+            platform::CreateFolderChain(m_szSavePath);  // a machine without a desktop session has no ~/Desktop yet
         }
     }
     platform::DebugLog("app", "save folder %s", m_szSavePath.c_str());

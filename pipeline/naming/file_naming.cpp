@@ -24,19 +24,7 @@ std::optional<std::string> OcrExtension(int ocr_format) {
 
 std::string VideoExtension(int video_format) { return video_format == 0 ? ".wmv" : ".avi"; }
 
-void CreateFolderPath(const std::string& path) {
-    std::string accumulated;
-    size_t start = 0;
-    for (;;) {
-        size_t slash = path.find('/', start);
-        accumulated.append(path, start, slash == std::string::npos ? std::string::npos : slash - start);
-        // The root itself (the empty first component of an absolute path) is never created.
-        if (!accumulated.empty() && accumulated != "/") platform::CreateFolder(accumulated);
-        if (slash == std::string::npos) return;
-        accumulated += '/';
-        start = slash + 1;
-    }
-}
+void CreateFolderPath(const std::string& path) { platform::CreateFolderChain(path); }
 
 namespace {
 

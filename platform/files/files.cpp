@@ -28,6 +28,20 @@ bool CreateFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0;
 }
 
+void CreateFolderChain(const std::string& path) {
+    std::string accumulated;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = path.find('/', start);
+        accumulated.append(path, start, slash == std::string::npos ? std::string::npos : slash - start);
+        // The root itself (the empty first component of an absolute path) is never created.
+        if (!accumulated.empty() && accumulated != "/") CreateFolder(accumulated);
+        if (slash == std::string::npos) return;
+        accumulated += '/';
+        start = slash + 1;
+    }
+}
+
 bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool OpenFolderToEveryone(const std::string& path) { return ::chmod(path.c_str(), 0777) == 0; }

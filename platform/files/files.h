@@ -20,6 +20,10 @@ std::optional<FileAttributes> GetFileAttributes(const std::string& path);
 // Creates one folder (its parent must exist). False when it exists already or cannot be made.
 bool CreateFolder(const std::string& path);
 
+// Creates every missing folder along `path`, from the left; failures are ignored (a later write into the
+// folder reports them).
+void CreateFolderChain(const std::string& path);
+
 // Copies a file only when the target does not exist yet (fail-if-exists). The copy is written
 // under a temporary name and moved into place, so a failure never leaves a partial target.
 bool CopyFileNoReplace(const std::string& from, const std::string& to);

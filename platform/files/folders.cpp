@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string_view>
+
+#include "platform/files/files.h"
 
 namespace platform {
 namespace {
@@ -29,11 +32,33 @@ std::optional<std::string> HomeFolder() {
     return std::nullopt;
 }
 
+// A line `NAME="$HOME/Folder"` or `NAME="/absolute/folder"` of user-dirs.dirs; anything else is ignored.
+std::optional<std::string> UserDirsEntry(const char* xdg_name, const std::string& home) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string folder = config != nullptr && config[0] == '/' ? config : home + "/.config";
+    auto contents = ReadFile(folder + "/user-dirs.dirs");
+    if (!contents) return std::nullopt;
+    const std::string key = std::string(xdg_name) + "=\"";
+    size_t start = 0;
+    while (start < contents->size()) {
+        size_t end = contents->find('\n', start);
+        if (end == std::string::npos) end = contents->size();
+        std::string_view line(contents->data() + start, end - start);
+        start = end + 1;
+        if (!line.starts_with(key) || !line.ends_with('"') || line.size() < key.size() + 1) continue;
+        std::string_view value = line.substr(key.size(), line.size() - key.size() - 1);
+        if (value.starts_with("$HOME/")) return home + std::string(value.substr(5));
+        if (value.starts_with('/')) return std::string(value);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> XdgFolder(const char* override_name, const char* xdg_name, const char* fallback) {
     if (auto value = Override(override_name)) return Absent(*value);
     if (auto value = Override(xdg_name); value && !value->empty()) return Absent(*value);
     auto home = HomeFolder();
     if (!home) return std::nullopt;
+    if (auto value = UserDirsEntry(xdg_name, *home)) return Absent(*value);
     return Absent(*home + "/" + fallback);
 }
 

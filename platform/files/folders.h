@@ -7,6 +7,9 @@
 //   user documents    VELLUMO_USER_DOCUMENTS, else XDG_DOCUMENTS_DIR, else ~/Documents
 //   desktop           VELLUMO_DESKTOP, else XDG_DESKTOP_DIR, else ~/Desktop
 //
+// XDG_DOCUMENTS_DIR and XDG_DESKTOP_DIR are looked up in the environment, then in the session's
+// user-dirs.dirs ($XDG_CONFIG_HOME, else ~/.config), where a localised desktop records its own names.
+//
 // Results carry no trailing '/'. The folders are not created.
 
 #include <optional>

@@ -26,6 +26,7 @@ class Startup : public ::testing::Test {
 protected:
     ScratchFolder dir;
     std::string program = std::string(VELLUMO_BIN_DIR) + "/Vellumo";
+    std::vector<std::pair<std::string, std::string>> env_overrides;
 
     QProcessEnvironment Environment(const std::string& script_name) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -43,11 +44,12 @@ protected:
         set("VELLUMO_REGISTRY_MACHINE", dir.Path("machine-registry.ini"));
         set("VELLUMO_SCRIPT", dir.Path(script_name));
         env.remove("VELLUMO_DEBUG");
+        for (const auto& [name, value] : env_overrides) set(name.c_str(), value);
         return env;
     }
 
     void SetUp() override {
-        for (const char* folder : {"common", "home/Documents", "home/Desktop", "lock"}) dir.MakeFolder(folder);
+        for (const char* folder : {"common", "home/Documents", "lock"}) dir.MakeFolder(folder);
     }
 
     void Start(QProcess& process, const std::string& script_name, const std::string& script,
@@ -97,7 +99,7 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
 
     // The working copy is the shipped file, untouched because the user said Cancel.
     EXPECT_EQ(ReadAll(WorkingIni()), ReadAll(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("home/Desktop/Vellumo")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("home/Desktop/Vellumo"))) << "made with its missing parent";
     // The empty SAVEPATH became the desktop folder, which is a change worth asking about.
     EXPECT_EQ(CountLines(first.err, "MESSAGEBOX caption=\"Vellumo\""), 1) << first.err;
     EXPECT_NE(first.err.find("buttons=OKCancel icon=question answer=Cancel"), std::string::npos) << first.err;
@@ -127,6 +129,13 @@ TEST_F(Startup, ASecondCopyEndsSilentlyWithoutAWindow) {
 
     Result first_result = Finish(first);
     EXPECT_TRUE(first_result.finished);
+}
+
+TEST_F(Startup, ALockThatCannotBeMadeDoesNotKeepTheProgramFromStarting) {
+    env_overrides = {{"VELLUMO_LOCK_DIR", dir.Path("no/such/folder")}};
+    Result result = Run("screenshot " + dir.Path("shot.png") + "\nanswer Cancel\nclose\n");
+    EXPECT_TRUE(result.finished);
+    EXPECT_TRUE(Exists(dir.Path("shot.png"))) << result.err;
 }
 
 TEST_F(Startup, MissingOrCorruptResourceLibraryStopsWithAMessage) {

@@ -79,6 +79,27 @@ TEST(Folders, UserFoldersFollowXdgThenHome) {
     ::unsetenv("VELLUMO_USER_DOCUMENTS");
     ::unsetenv("VELLUMO_DESKTOP");
     ::unsetenv("XDG_DESKTOP_DIR");
+    ScopedEnv config("XDG_CONFIG_HOME", "/nonexistent/config");
     EXPECT_EQ(UserDocumentsFolder().value_or("none"), "/data/docs");
     EXPECT_EQ(DesktopFolder().value_or("none"), "/home/someone/Desktop");
+}
+
+TEST(Folders, DesktopSessionNamesFromUserDirsFile) {
+    ScratchFolder dir;
+    ScopedEnv home("HOME", dir.Root());
+    ScopedEnv config("XDG_CONFIG_HOME", dir.Path("cfg"));
+    ::unsetenv("VELLUMO_USER_DOCUMENTS");
+    ::unsetenv("VELLUMO_DESKTOP");
+    ::unsetenv("XDG_DESKTOP_DIR");
+    ::unsetenv("XDG_DOCUMENTS_DIR");
+    dir.Write("cfg/user-dirs.dirs",
+              "# written by xdg-user-dirs-update\n"
+              "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+              "XDG_DOCUMENTS_DIR=\"/srv/papers/\"\n"
+              "XDG_MUSIC_DIR=\"$HOME/Musik\"\n");
+    EXPECT_EQ(DesktopFolder().value_or("none"), dir.Root() + "/Schreibtisch");
+    EXPECT_EQ(UserDocumentsFolder().value_or("none"), "/srv/papers");
+
+    dir.Write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=relative/ignored\n");
+    EXPECT_EQ(DesktopFolder().value_or("none"), dir.Root() + "/Desktop");
 }
