@@ -17,8 +17,8 @@ packages=(
   libudev-dev
   # tests and their independent validators
   libgtest-dev libgmock-dev qpdf poppler-utils libtiff-tools ffmpeg imagemagick libjpeg-turbo-progs img2pdf
-  # headless runs of the program
-  xvfb xauth
+  # running the program: the desktop's opener (help, folders, documents); headless runs
+  xdg-utils xvfb xauth
 )
 
 missing=()
