@@ -158,8 +158,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         lines.push_back({"[" + clean_section + "]", "\r\n"});
         lines.push_back({entry, "\r\n"});
     } else if (auto index = FindKey(lines, *range, clean_key)) {
-        lines[*index].text = entry;
-        if (lines[*index].terminator.empty()) lines[*index].terminator = "\r\n";
+        lines[*index] = Line{entry, "\r\n"};
     } else {
         size_t at = range->last_key;
         if (lines[at - 1].terminator.empty()) lines[at - 1].terminator = "\r\n";

@@ -107,7 +107,7 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
     Result second = Run("answer OK\nclose\n");
     ASSERT_TRUE(second.finished);
     EXPECT_EQ(CountLines(second.err, "MESSAGEBOX"), 1) << second.err;
-    EXPECT_NE(ReadAll(WorkingIni()).find("SAVEPATH=" + dir.Path("home/Desktop/Vellumo/") + "\n"), std::string::npos);
+    EXPECT_NE(ReadAll(WorkingIni()).find("SAVEPATH=" + dir.Path("home/Desktop/Vellumo/") + "\r\n"), std::string::npos);
 
     Result third = Run("close\n");
     ASSERT_TRUE(third.finished);
