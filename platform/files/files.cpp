@@ -105,8 +105,14 @@ public:
         return kept_;
     }
 
-    // Gives the file the target's name only when no such file exists.
-    bool LinkTo(const std::string& target) { return ::link(name_.c_str(), target.c_str()) == 0; }
+    // Gives the file the target's name only when no such file exists. A hard link is the oldest way to do
+    // that; folders that have none (FAT, exFAT, some network mounts) take a rename that refuses to replace.
+    bool MoveToNewName(const std::string& target) {
+        if (::link(name_.c_str(), target.c_str()) == 0) return true;
+        if (errno == EEXIST) return false;
+        kept_ = ::renameat2(AT_FDCWD, name_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
+        return kept_;
+    }
 
 private:
     std::string name_;
@@ -144,8 +150,8 @@ bool CopyFileNoReplace(const std::string& from, const std::string& to) {
     auto contents = ReadFile(from);
     if (!contents) return false;
     TempFileBeside temp(to);
-    // link() refuses an existing target, so a file that appeared meanwhile is never replaced.
-    return temp.Valid() && temp.Write(*contents) && temp.Finish(0666 & ~CurrentUmask()) && temp.LinkTo(to);
+    // A file that appeared meanwhile is never replaced.
+    return temp.Valid() && temp.Write(*contents) && temp.Finish(0666 & ~CurrentUmask()) && temp.MoveToNewName(to);
 }
 
 std::string TempFolder() {
