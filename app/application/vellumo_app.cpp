@@ -69,8 +69,14 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     // The window covers the screen's work area (the desktop less any panels) and cannot be maximised.
     m_pMainFrame->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) m_pMainFrame->setGeometry(screen->availableGeometry());
     m_pMainFrame->show();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Qt sizes the inside of a window; its frame (title bar, borders) has to fit the work area as well.
+        const QRect work = screen->availableGeometry();
+        const QSize frame = m_pMainFrame->frameGeometry().size() - m_pMainFrame->size();
+        m_pMainFrame->resize(work.size() - frame);
+        m_pMainFrame->move(work.topLeft());
+    }
 
     m_hFrameWnd = m_pMainFrame.get();
     m_hViewWnd = m_pMainFrame->View();
