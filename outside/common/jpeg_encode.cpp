@@ -5,6 +5,7 @@
 #include <cstdlib>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <algorithm>
 
@@ -27,17 +28,52 @@ void OnJpegError(j_common_ptr cinfo) {
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-// Owns the compressor and the memory destination; released on every path.
+// A destination in memory the compressor owns. libjpeg's own memory destination frees and replaces its
+// buffer as it grows and reports the new one only when compression finishes, so after a failure half way
+// nobody can tell which buffer to free; here the owner always holds the current one.
+struct MemoryDestination {
+    jpeg_destination_mgr pub{};
+    unsigned char* buffer = nullptr;
+    size_t capacity = 0;
+    size_t used = 0;
+
+    static MemoryDestination* Of(j_compress_ptr cinfo) { return reinterpret_cast<MemoryDestination*>(cinfo->dest); }
+
+    static void Init(j_compress_ptr cinfo) {
+        MemoryDestination* d = Of(cinfo);
+        d->pub.next_output_byte = d->buffer;
+        d->pub.free_in_buffer = d->capacity;
+    }
+
+    // Called when the buffer is full (whatever free_in_buffer says); grows it or fails through error_exit.
+    static boolean Grow(j_compress_ptr cinfo) {
+        MemoryDestination* d = Of(cinfo);
+        size_t bigger = d->capacity * 2;
+        auto* grown = static_cast<unsigned char*>(std::realloc(d->buffer, bigger));
+        if (grown == nullptr) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 99);
+        d->buffer = grown;
+        d->pub.next_output_byte = grown + d->capacity;
+        d->pub.free_in_buffer = bigger - d->capacity;
+        d->capacity = bigger;
+        return TRUE;
+    }
+
+    static void Term(j_compress_ptr cinfo) {
+        MemoryDestination* d = Of(cinfo);
+        d->used = d->capacity - d->pub.free_in_buffer;
+    }
+};
+
+// Owns the compressor and its output buffer; released on every path.
 struct Compressor {
     jpeg_compress_struct cinfo{};
     ErrorManager errors{};
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
+    MemoryDestination destination{};
     bool created = false;
 
     ~Compressor() {
         if (created) jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
+        std::free(destination.buffer);
     }
 };
 
@@ -48,7 +84,14 @@ bool Compress(Compressor& c, DibRows& rows, const platform::DibView& view, int q
     if (setjmp(c.errors.jump) != 0) return false;
     jpeg_create_compress(&c.cinfo);
     c.created = true;
-    jpeg_mem_dest(&c.cinfo, &c.buffer, &c.size);
+    // A quarter of the colour picture's raw size holds most pages at the usual qualities without growing.
+    c.destination.capacity = std::max<size_t>(65536, static_cast<size_t>(view.width) * view.height * 3 / 4);
+    c.destination.buffer = static_cast<unsigned char*>(std::malloc(c.destination.capacity));
+    if (c.destination.buffer == nullptr) return false;
+    c.destination.pub.init_destination = MemoryDestination::Init;
+    c.destination.pub.empty_output_buffer = MemoryDestination::Grow;
+    c.destination.pub.term_destination = MemoryDestination::Term;
+    c.cinfo.dest = &c.destination.pub;
 
     bool colour = rows.kind() == PixelKind::Colour;
     c.cinfo.image_width = static_cast<JDIMENSION>(view.width);
@@ -88,7 +131,7 @@ std::optional<std::string> EncodeJpeg(const platform::DibView& view, int quality
     DibRows rows(view, kind, DibRows::ColourOrder::Bgr);
     Compressor compressor;
     if (!Compress(compressor, rows, view, std::clamp(quality, 1, 100))) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(compressor.buffer), compressor.size);
+    return std::string(reinterpret_cast<const char*>(compressor.destination.buffer), compressor.destination.used);
 }
 
 }  // namespace outside

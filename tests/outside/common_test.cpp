@@ -2,8 +2,15 @@
 // the card list's UTF-16 text.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
 
 #include "outside/common/bmp_source.h"
+#include "outside/common/jpeg_encode.h"
 #include "outside/common/path_list.h"
 #include "outside/fasize/card_files.h"
 
@@ -124,3 +131,52 @@ TEST(CardFilesTest, ListIsUtf16WithOneNoLinePerCard) {
 }
 
 }  // namespace
+
+namespace {
+
+size_t VirtualMemoryBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) return std::stoul(line.substr(7)) * 1024;
+    return 0;
+}
+
+}  // namespace
+
+TEST(JpegEncodeTest, RunningOutOfMemoryAtAnyPointFailsWithoutCrashing) {
+    // Noise compresses badly, so the output buffer has to grow; each child runs out at another point.
+    auto image = platform::MakeDibImage(1296, 972, 24);
+    ASSERT_TRUE(image);
+    std::mt19937 random(7);
+    for (uint8_t& byte : image->pixels) byte = static_cast<uint8_t>(random());
+    auto file = platform::EncodeBmp(*image);
+    ASSERT_TRUE(file);
+    auto view = platform::ParseBmp(std::span(reinterpret_cast<const uint8_t*>(file->data()), file->size()));
+    ASSERT_TRUE(view);
+
+    int failed = 0, succeeded = 0;
+    for (size_t headroom_kb = 256; headroom_kb <= 8192; headroom_kb += 512) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = VirtualMemoryBytes() + headroom_kb * 1024;
+            ::setrlimit(RLIMIT_AS, &limit);
+            int code = 3;
+            try {
+                code = outside::EncodeJpeg(*view, 95) ? 0 : 1;
+            } catch (const std::bad_alloc&) {
+                code = 2;  // copying the finished result out may still find no memory
+            }
+            ::_exit(code);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << "crashed with " << headroom_kb << " KiB to spare (signal "
+                                       << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ")";
+        (WEXITSTATUS(status) == 0 ? succeeded : failed)++;
+    }
+    EXPECT_GT(failed, 0) << "the limits never bit";
+    EXPECT_GT(succeeded, 0) << "the largest limit should be enough";
+}
