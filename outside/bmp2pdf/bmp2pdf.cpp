@@ -134,8 +134,8 @@ int Cbmp2pdf::newMultiplePage(const char* target, int count, int* word, Bmp2PdfP
         auto image = MakeImage(bmp->view, s.lossless, s.quality);
         if (!image) return 0;
         outside::PageLayout layout = outside::ComputePageLayout(
-            bmp->view.width, bmp->view.height, outside::DpiFromPixelsPerMeter(bmp->view.x_pixels_per_meter),
-            outside::DpiFromPixelsPerMeter(bmp->view.y_pixels_per_meter), s.margin_h, s.margin_v, s.original_size);
+            bmp->view.width, bmp->view.height, outside::DotsPerInch(bmp->view.x_pixels_per_meter),
+            outside::DotsPerInch(bmp->view.y_pixels_per_meter), s.margin_h, s.margin_v, s.original_size);
         std::string text = s.page_numbers ? std::to_string(document.PageCount() + 1) : std::string();
         document.AddPage(std::move(*image), layout, text);
         const auto done = static_cast<unsigned long>(document.PageCount());

@@ -72,8 +72,8 @@ bool WritePage(TIFF* tiff, const platform::DibView& view, uint16_t page, uint16_
         TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
         TIFFSetField(tiff, TIFFTAG_PAGENUMBER, page, pages);
     }
-    int x_dpi = DpiFromPixelsPerMeter(view.x_pixels_per_meter);
-    int y_dpi = DpiFromPixelsPerMeter(view.y_pixels_per_meter);
+    double x_dpi = DotsPerInch(view.x_pixels_per_meter);
+    double y_dpi = DotsPerInch(view.y_pixels_per_meter);
     if (x_dpi > 0 && y_dpi > 0) {
         TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tiff, TIFFTAG_XRESOLUTION, static_cast<float>(x_dpi));

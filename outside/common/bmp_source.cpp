@@ -53,9 +53,13 @@ PixelKind ClassifyPixels(const platform::DibView& view) {
     return PixelKind::Grey;
 }
 
-int DpiFromPixelsPerMeter(int32_t pixels_per_meter) {
-    if (pixels_per_meter <= 0) return 0;
-    return static_cast<int>(std::lround(pixels_per_meter * 0.0254));
+double DotsPerInch(int32_t pixels_per_meter) {
+    if (pixels_per_meter <= 0) return 0.0;
+    constexpr double kMetersPerInch = 0.0254;
+    double dpi = pixels_per_meter * kMetersPerInch;
+    double whole = std::round(dpi);
+    // Rounding to whole pixels per metre moved a whole dpi value by at most half a pixel per metre.
+    return std::abs(dpi - whole) <= kMetersPerInch / 2 ? whole : dpi;
 }
 
 DibRows::DibRows(const platform::DibView& view, PixelKind kind, ColourOrder order, bool ones_black)

@@ -37,8 +37,10 @@ enum class PixelKind {
 
 PixelKind ClassifyPixels(const platform::DibView& view);
 
-// Dots per inch from a BMP resolution field, rounded; 0 when the field gives none.
-int DpiFromPixelsPerMeter(int32_t pixels_per_meter);
+// Dots per inch from a BMP resolution field; 0 when the field gives none. A field that is a whole number of
+// dots per inch rounded to pixels per metre gives that number back (11811 px/m: 300); any other is kept
+// unrounded (8727 px/m, a 2592-pixel width over 297 mm: 221.67).
+double DotsPerInch(int32_t pixels_per_meter);
 
 // Rows of a picture top to bottom:
 //   BlackWhite: (width + 7) / 8 bytes, first pixel in the top bit, 1 meaning white (or black when

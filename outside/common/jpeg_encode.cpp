@@ -8,6 +8,7 @@
 #include <jerror.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "outside/common/bmp_source.h"
 #include "platform/debuglog/debuglog.h"
@@ -100,8 +101,9 @@ bool Compress(Compressor& c, DibRows& rows, const platform::DibView& view, int q
     c.cinfo.in_color_space = colour ? JCS_EXT_BGR : JCS_GRAYSCALE;
     jpeg_set_defaults(&c.cinfo);
     jpeg_set_quality(&c.cinfo, quality, TRUE);
-    int x_dpi = DpiFromPixelsPerMeter(view.x_pixels_per_meter);
-    int y_dpi = DpiFromPixelsPerMeter(view.y_pixels_per_meter);
+    // JFIF densities are whole numbers.
+    int x_dpi = static_cast<int>(std::lround(DotsPerInch(view.x_pixels_per_meter)));
+    int y_dpi = static_cast<int>(std::lround(DotsPerInch(view.y_pixels_per_meter)));
     c.cinfo.write_JFIF_header = TRUE;
     if (x_dpi > 0 && y_dpi > 0) {
         c.cinfo.density_unit = 1;

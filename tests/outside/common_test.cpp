@@ -91,10 +91,11 @@ TEST(DibRowsTest, ClassifiesPalettesAndDeliversTopDownRows) {
 }
 
 TEST(DibRowsTest, ResolutionInDotsPerInch) {
-    EXPECT_EQ(outside::DpiFromPixelsPerMeter(11811), 300);
-    EXPECT_EQ(outside::DpiFromPixelsPerMeter(3780), 96);
-    EXPECT_EQ(outside::DpiFromPixelsPerMeter(0), 0);
-    EXPECT_EQ(outside::DpiFromPixelsPerMeter(-5), 0);
+    EXPECT_EQ(outside::DotsPerInch(11811), 300.0);
+    EXPECT_EQ(outside::DotsPerInch(3780), 96.0);
+    EXPECT_NEAR(outside::DotsPerInch(8727), 2592 / (297 / 25.4), 0.01) << "not rounded to whole dots";
+    EXPECT_EQ(outside::DotsPerInch(0), 0.0);
+    EXPECT_EQ(outside::DotsPerInch(-5), 0.0);
 }
 
 TEST(CardFilesTest, NamesBesideThePicture) {
