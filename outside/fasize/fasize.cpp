@@ -58,32 +58,30 @@ bool WriteCard(const FoundCard& card, const Job& job, const std::string& path) {
     return bmp && platform::WriteFileReplacing(path, *bmp);
 }
 
-// Writes the card files and then the list; on any failure the card files written are removed again.
+// Writes the list and then the card files; on any failure what was written is removed again. The list
+// goes first so that a picture overwritten by a single card always has its list beside it.
 bool SaveCards(const Job& job, const std::string& path) {
-    std::vector<outside::CardEntry> entries;
-    std::vector<std::string> written;
-    auto undo = [&] {
-        for (const auto& file : written) platform::DeleteFile(file);
-        return false;
-    };
     const bool one = job.cards.size() == 1;
+    std::vector<outside::CardEntry> entries;
     for (size_t i = 0; i < job.cards.size(); ++i) {
-        const int number = static_cast<int>(i) + 1;
-        std::string file = one ? path : outside::CardFilePath(path, number);
-        if (!WriteCard(job.cards[i], job, file)) {
-            platform::DebugLog("fasize", "cannot write card %d to %s", number, file.c_str());
-            return undo();
-        }
-        if (!one) written.push_back(file);
         outside::CardEntry entry = job.cards[i].entry;
-        entry.number = number;
-        entry.file = file;
+        entry.number = static_cast<int>(i) + 1;
+        entry.file = one ? path : outside::CardFilePath(path, entry.number);
         entries.push_back(entry);
     }
     std::string list = outside::CardListPath(path);
     if (!platform::WriteFileReplacing(list, outside::CardListText(entries))) {
         platform::DebugLog("fasize", "cannot write the card list %s", list.c_str());
-        return undo();
+        return false;
+    }
+    std::vector<std::string> written{list};
+    for (size_t i = 0; i < job.cards.size(); ++i) {
+        if (!WriteCard(job.cards[i], job, entries[i].file)) {
+            platform::DebugLog("fasize", "cannot write card %d to %s", entries[i].number, entries[i].file.c_str());
+            for (const auto& file : written) platform::DeleteFile(file);
+            return false;
+        }
+        if (!one) written.push_back(entries[i].file);
     }
     return true;
 }
@@ -108,6 +106,7 @@ FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char
         SetStatus(status, kKvoFASizeBadArgument);
         return nullptr;
     }
+    platform::DeleteFile(outside::CardListPath(path));
     auto bmp = outside::LoadBmp(path, "fasize");
     if (!bmp) {
         SetStatus(status, kKvoFASizeBadPicture);

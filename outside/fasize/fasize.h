@@ -13,7 +13,8 @@
 // whatever its value. StartA reads the BMP at path and finds every card: a convex four-sided region
 // with a card's proportions (long side 1.3 to 2.1 times the short side) standing out from the desk.
 // On success (one card or more) it sets *status to 0 and returns a job; otherwise it returns 0 and sets
-// *status to a nonzero kvoFASizeStatus value. StartA never changes any file.
+// *status to a nonzero kvoFASizeStatus value. StartA removes a card list left beside the picture by an
+// earlier run (so that it is never counted for this picture) and changes no other file.
 // SaveImageA(handle, job, path, 0) writes, each file replaced in one step:
 //   - each card straightened to an upright 24-bit BMP of its measured size, with the source's
 //     pixels-per-metre fields and the turn closest to its position on the desk;
@@ -25,8 +26,8 @@
 //     "txt" appended when the name has no "."), UTF-16LE text with a byte-order mark and CR LF line
 //     ends: a header line "[Cards] Count=<n>", then one line per card
 //     "No=<i> File=<card file> Left=<x> Top=<y> Width=<w> Height=<h> Angle=<degrees>".
-//   When a file cannot be written the card files already written are removed again and no list
-//   file is written.
+//   The list is written first; when a file cannot be written the list and the card files already
+//   written are removed again, and a picture overwritten by one card stays as it was.
 // SetOrientation only accepts 0; other values are ignored.
 
 #ifdef __cplusplus
