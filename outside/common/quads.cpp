@@ -51,6 +51,23 @@ Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point
     return Line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
 }
 
+// Two outlines of one region (the outer and inner rims of one thick edge) give corners this close. Their
+// corners are compared as sets: near 45 degrees the two may be numbered from different corners.
+bool SameRegion(const Quad& a, const Quad& b) {
+    cv::Size size = QuadSize(a);
+    double tolerance = std::max(3.0, 0.03 * std::min(size.width, size.height));
+    return std::all_of(a.corners.begin(), a.corners.end(), [&](const cv::Point2d& corner) {
+        return std::any_of(b.corners.begin(), b.corners.end(),
+                           [&](const cv::Point2d& other) { return cv::norm(corner - other) <= tolerance; });
+    });
+}
+
+double MeanInside(const cv::Mat& grey, const std::vector<cv::Point>& polygon) {
+    cv::Mat mask = cv::Mat::zeros(grey.size(), CV_8U);
+    cv::fillConvexPoly(mask, polygon, cv::Scalar(255));
+    return cv::mean(grey, mask)[0];
+}
+
 bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
     for (int i = 0; i < 4; ++i) {
         cv::Point2d u = c[(i + 3) % 4] - c[i], v = c[(i + 1) % 4] - c[i];
@@ -132,14 +149,18 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         small = bgr;
     cv::cvtColor(small, grey, cv::COLOR_BGR2GRAY);
     // Closing wipes out dark print on light paper, so the paper's own outline is what remains.
-    cv::morphologyEx(grey, grey, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+    if (search.print_size > 1) {
+        cv::Size print(search.print_size, search.print_size);
+        cv::morphologyEx(grey, grey, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, print));
+    }
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Mat edges, joined;
     cv::Canny(grey, edges, 20, 60, 3, true);
     // Outlines are found on thickened edges (small gaps closed), lines fitted to the thin ones.
     cv::dilate(edges, joined, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     std::vector<std::vector<cv::Point>> contours;
-    cv::findContours(joined, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+    // Nested outlines too: a sheet on a mat, or sheets so close that one outline runs round them all.
+    cv::findContours(joined, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     std::vector<cv::Point> edge_points;
     cv::findNonZero(edges, edge_points);
 
@@ -178,12 +199,32 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         Quad quad;
         quad.confidence = coverage_sum / 4;
         if (quad.confidence < search.min_confidence) continue;
+        std::vector<cv::Point> outline;
+        for (const auto& corner : corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
+        quad.brightness = MeanInside(grey, outline);
         for (int i = 0; i < 4; ++i) quad.corners[i] = (corners[i] + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
         quad.corners = OrderCorners(quad.corners);
-        found.push_back(quad);
+        auto twin = std::find_if(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, quad); });
+        if (twin == found.end()) found.push_back(quad);
+        else if (quad.confidence > twin->confidence) *twin = quad;
     }
     std::sort(found.begin(), found.end(), [](const Quad& a, const Quad& b) { return QuadArea(a) > QuadArea(b); });
     return found;
+}
+
+bool QuadContains(const Quad& outer, const Quad& inner) {
+    if (QuadArea(inner) > 0.9 * QuadArea(outer)) return false;
+    std::vector<cv::Point2f> outline;
+    for (const auto& corner : outer.corners) outline.emplace_back(cv::Point2f(corner));
+    return std::all_of(inner.corners.begin(), inner.corners.end(), [&](const cv::Point2d& corner) {
+        return cv::pointPolygonTest(outline, cv::Point2f(corner), false) >= 0;
+    });
+}
+
+bool BrighterThanSurroundings(const Quad& outer, const Quad& inner) {
+    double outer_area = QuadArea(outer), inner_area = QuadArea(inner);
+    double ring = (outer.brightness * outer_area - inner.brightness * inner_area) / std::max(1.0, outer_area - inner_area);
+    return inner.brightness > ring;
 }
 
 }  // namespace outside

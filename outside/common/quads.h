@@ -14,17 +14,29 @@ namespace outside {
 struct Quad {
     std::array<cv::Point2d, 4> corners;
     double confidence = 0;  // 0..1: how much of the outline the picture's edges support
+    double brightness = 0;  // mean grey level inside, 0..255
 };
 
 struct QuadSearch {
     double min_area_fraction = 0.05;  // of the picture
     double max_area_fraction = 0.95;
     double min_confidence = 0.6;
+    // Print darker than the paper and narrower than this (in pixels of a 1000-pixel working copy) is
+    // wiped out before outlines are sought; gaps between sheets narrower than it close too.
+    int print_size = 7;
 };
 
-// Every outermost convex four-sided outline found, largest area first. Regions touching the picture's
+// Every convex four-sided outline found, nested ones included (a page on a mat gives both), largest
+// area first; outlines of the same region found twice are given once. Regions touching the picture's
 // border are left out (they are cut off, or they are the desk itself).
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search);
+
+// Whether inner lies within outer (every corner) and is clearly smaller.
+bool QuadContains(const Quad& outer, const Quad& inner);
+
+// Whether inner is brighter than the part of outer around it: paper lying on a mat or a base plate
+// rather than a picture or a box printed on the paper.
+bool BrighterThanSurroundings(const Quad& outer, const Quad& inner);
 
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).

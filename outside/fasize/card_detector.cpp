@@ -17,6 +17,30 @@ bool CardShaped(const Quad& quad) {
     return ratio >= 1.3 && ratio <= 2.1;
 }
 
+// Largest first: a region holding two or more cards is a mat or cards lying so close that one outline
+// runs round them; one holding a single brighter card is a mat too. Any other region is a card, and what
+// lies within it is print on it.
+std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
+    std::vector<bool> dropped(candidates.size(), false);
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (dropped[i]) continue;
+        std::vector<size_t> inside;
+        for (size_t j = i + 1; j < candidates.size(); ++j)
+            if (!dropped[j] && QuadContains(candidates[i], candidates[j])) inside.push_back(j);
+        bool container = inside.size() >= 2 ||
+                         (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]));
+        if (container) {
+            dropped[i] = true;
+        } else {
+            for (size_t j : inside) dropped[j] = true;
+        }
+    }
+    std::vector<Quad> cards;
+    for (size_t i = 0; i < candidates.size(); ++i)
+        if (!dropped[i]) cards.push_back(candidates[i]);
+    return cards;
+}
+
 }  // namespace
 
 void SortReadingOrder(std::vector<Quad>& quads) {
@@ -41,8 +65,10 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.min_area_fraction = 0.003;
     search.max_area_fraction = 0.40;
     search.min_confidence = 0.6;
+    search.print_size = 3;  // cards lie close together, and their print is fine
     std::vector<Quad> cards = FindQuads(bgr, search);
     cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
+    cards = OutermostCards(std::move(cards));
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);

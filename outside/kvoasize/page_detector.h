@@ -1,5 +1,6 @@
 #pragma once
-// The document page in a picture: the largest convex four-sided region standing out from the desk.
+// The document page in a picture: the largest convex four-sided region standing out from the desk, or
+// the paper lying on it when that region is a mat or a base plate.
 
 #include <opencv2/core.hpp>
 

@@ -90,6 +90,51 @@ TEST(PageDetection, EmptyDesksAndRoundThingsHoldNoPage) {
     EXPECT_FALSE(outside::DetectPage(cut.picture).has_value());
 }
 
+// The scene's desk inside `mat` replaced by a mat of another tone, with the sheets lying on the mat.
+Scene OnAMat(cv::Size size, cv::Scalar desk, cv::Rect mat, cv::Scalar mat_tone, const std::vector<Sheet>& sheets) {
+    Scene scene = MakeScene(size, desk, {}, 11);
+    Scene on_mat = MakeScene(size, mat_tone, sheets, 12);
+    on_mat.picture(mat).copyTo(scene.picture(mat));
+    scene.corners = on_mat.corners;
+    return scene;
+}
+
+TEST(PageDetection, PaperOnAMatIsThePageAndAPictureOnThePaperIsNot) {
+    Scene mat = OnAMat(cv::Size(960, 720), kDarkDesk, cv::Rect(40, 30, 880, 660), cv::Scalar(120, 120, 120),
+                       {Sheet{cv::Size(360, 480), cv::Point2d(480, 360), 6}});
+    auto page = outside::DetectPage(mat.picture);
+    ASSERT_TRUE(page.has_value());
+    ExpectCornersNear(*page, mat.corners[0], 0.01 * Diagonal(mat.corners[0]));
+
+    // A dark photograph printed over the middle of the page, most of its width.
+    Scene photo = MakeScene(cv::Size(960, 720), kWoodDesk, {Sheet{cv::Size(400, 520), cv::Point2d(480, 360), -4}}, 13);
+    std::vector<cv::Point> print;
+    cv::Point2d centre = (photo.corners[0][0] + photo.corners[0][2]) * 0.5;
+    for (const auto& corner : photo.corners[0]) print.push_back(centre + 0.7 * (corner - centre));
+    cv::fillConvexPoly(photo.picture, print, cv::Scalar(60, 70, 80), cv::LINE_AA);
+    page = outside::DetectPage(photo.picture);
+    ASSERT_TRUE(page.has_value());
+    ExpectCornersNear(*page, photo.corners[0], 0.01 * Diagonal(photo.corners[0]));
+}
+
+TEST(CardDetection, CardsLyingCloseTogetherOrOnAMatAreCountedOneByOne) {
+    // A 2 x 2 block of cards 6 pixels apart: one outline runs round the block, which has a card's shape too.
+    std::vector<Sheet> block;
+    for (int row = 0; row < 2; ++row)
+        for (int column = 0; column < 2; ++column)
+            block.push_back(Sheet{cv::Size(270, 162), cv::Point2d(480 + (column ? 138 : -138), 360 + (row ? 84 : -84)), 0});
+    Scene close = MakeScene(cv::Size(960, 720), kDarkDesk, block, 14);
+    auto found = outside::DetectCards(close.picture, 100);
+    ASSERT_EQ(found.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) ExpectCornersNear(found[i], close.corners[i], 0.01 * Diagonal(close.corners[i]));
+
+    Scene mat = OnAMat(cv::Size(960, 720), kDarkDesk, cv::Rect(60, 50, 840, 620), cv::Scalar(120, 120, 120),
+                       {Sheet{cv::Size(280, 168), cv::Point2d(300, 220), 5}, Sheet{cv::Size(280, 168), cv::Point2d(650, 480), -5}});
+    found = outside::DetectCards(mat.picture, 100);
+    ASSERT_EQ(found.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) ExpectCornersNear(found[i], mat.corners[i], 0.01 * Diagonal(mat.corners[i]));
+}
+
 TEST(CardDetection, CountsAndLocatesOneToFourCards) {
     const std::vector<Sheet> layout = {
         Sheet{cv::Size(280, 168), cv::Point2d(230, 180), -12, cv::Scalar(250, 250, 250)},
