@@ -1,6 +1,7 @@
 #include "app/settingdlg/folder_browser.h"
 
 #include <QDialogButtonBox>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -20,6 +21,9 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& title, const QStr
     connect(this, &QFileDialog::directoryEntered, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
     if (auto* name = findChild<QLineEdit*>("fileNameEdit"))
         connect(name, &QLineEdit::textChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
+    // Back, Forward and the history list move the dialog without any of the signals above.
+    if (auto* model = findChild<QFileSystemModel*>())
+        connect(model, &QFileSystemModel::rootPathChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
 }
 

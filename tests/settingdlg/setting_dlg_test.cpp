@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -162,6 +163,18 @@ TEST_F(SettingDlgTest, BrowserConfirmsOnlyWritableFoldersAndLeavesNoProbeFile) {
             EXPECT_FALSE(browser.OkButton()->isEnabled());
             Open(browser, writable);
             EXPECT_TRUE(browser.OkButton()->isEnabled());
+            // Back and Forward through the browser's history are checked like any other move.
+            Open(browser, "/proc/self/task");
+            auto* back = browser.findChild<QToolButton*>("backButton");
+            auto* forward = browser.findChild<QToolButton*>("forwardButton");
+            ASSERT_TRUE(back != nullptr && forward != nullptr);
+            back->click();
+            QTest::qWait(50);
+            EXPECT_TRUE(browser.OkButton()->isEnabled()) << browser.CandidateFolder().toStdString();
+            forward->click();
+            QTest::qWait(50);
+            EXPECT_FALSE(browser.OkButton()->isEnabled()) << browser.CandidateFolder().toStdString();
+            Open(browser, writable);
             QTest::mouseClick(browser.OkButton(), Qt::LeftButton);
         });
         Click(dialog, 704);
