@@ -1,5 +1,6 @@
 #include "pipeline/bmp/bmp_ops.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -31,18 +32,23 @@ int WriteDibFile(const std::string& path, std::span<const uint8_t> block, bool h
     auto stride = platform::DibRowStride(width, bits);
     if (!stride) return 0;
 
-    // A palette count of 0 means the full table for 1 and 8 bits; a 24-bit picture may carry an
-    // optional table, which is kept.
+    // A palette count of 0 means the full table for 1 and 8 bits. A 24-bit picture may carry an optional
+    // table; what of it lies before the rows is kept, and the count is made to match.
     uint64_t palette_entries = colours_used;
     if (bits <= 8) {
         const uint32_t full = 1u << bits;
         if (palette_entries == 0) palette_entries = full;
         if (palette_entries > full) return 0;
+    } else if (has_file_header) {
+        const uint32_t offset = ReadLe32(block.data() + 10);
+        const uint64_t room = offset > info_at + info_size ? (offset - info_at - info_size) / 4 : 0;
+        palette_entries = std::min<uint64_t>(palette_entries, room);
     }
     const uint64_t header_bytes = uint64_t{info_size} + palette_entries * 4;
     const uint64_t pixel_bytes = uint64_t{*stride} * static_cast<uint64_t>(height);
     const uint64_t file_size = kBmpFileHeaderSize + header_bytes + pixel_bytes;
     if (file_size > std::numeric_limits<uint32_t>::max()) return 0;
+    if (info_at + header_bytes > block.size()) return 0;
 
     uint64_t rows_at = info_at + header_bytes;
     if (has_file_header) {
@@ -55,10 +61,13 @@ int WriteDibFile(const std::string& path, std::span<const uint8_t> block, bool h
     uint8_t file_header[kBmpFileHeaderSize];
     platform::WriteBmpFileHeader(file_header, static_cast<uint32_t>(file_size),
                                  static_cast<uint32_t>(kBmpFileHeaderSize + header_bytes));
+    std::string headers(reinterpret_cast<const char*>(info), static_cast<size_t>(header_bytes));
+    if (bits == 24 && palette_entries != colours_used)
+        platform::WriteLe32(reinterpret_cast<uint8_t*>(headers.data()) + 32, static_cast<uint32_t>(palette_entries));
     auto chars = [](const uint8_t* p, uint64_t n) {
         return std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n));
     };
-    const std::string_view parts[] = {chars(file_header, kBmpFileHeaderSize), chars(info, header_bytes),
+    const std::string_view parts[] = {chars(file_header, kBmpFileHeaderSize), headers,
                                       chars(block.data() + rows_at, pixel_bytes)};
     if (!platform::WriteFileReplacingParts(path, parts)) return 0;
     return 1;

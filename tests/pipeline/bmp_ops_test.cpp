@@ -149,6 +149,34 @@ TEST_F(BmpOpsTest, HalfTurnOfAFileWithALargerHeaderAndAGapBeforeTheRows) {
     ExpectSamePixels(before.transformed(QTransform().rotate(180)), Decode(path));
 }
 
+TEST_F(BmpOpsTest, HalfTurnKeepsTheOptionalColourTableOfATrueColourPictureOnlyWhereItExists) {
+    // The count claims 16 entries but the rows follow the header at once: none are there.
+    std::string claims = Bmp24(3, 2, Distinct);
+    platform::WriteLe32(reinterpret_cast<uint8_t*>(claims.data()) + 46, 16);
+    std::string path = Put("claims.bmp", claims);
+    const QImage before = Decode(path);
+    ASSERT_EQ(RotateBmpHalf(path), 1);
+    Header header = ReadHeader(test_support::ReadAll(path));
+    EXPECT_EQ(header.palette_count, 0u);
+    EXPECT_EQ(header.offset, 54u);
+    ExpectSamePixels(before.transformed(QTransform().rotate(180)), Decode(path));
+
+    // Two entries that are there stay, with their count.
+    const std::string plain = Bmp24(3, 2, Distinct);
+    std::string with_table = plain.substr(0, 54) + std::string("\x01\x02\x03\x00\x04\x05\x06\x00", 8) + plain.substr(54);
+    auto* p = reinterpret_cast<uint8_t*>(with_table.data());
+    platform::WriteLe32(p + 2, static_cast<uint32_t>(with_table.size()));
+    platform::WriteLe32(p + 10, 62);
+    platform::WriteLe32(p + 46, 2);
+    path = Put("table.bmp", with_table);
+    ASSERT_EQ(RotateBmpHalf(path), 1);
+    const std::string turned = test_support::ReadAll(path);
+    header = ReadHeader(turned);
+    EXPECT_EQ(header.palette_count, 2u);
+    EXPECT_EQ(header.offset, 62u);
+    EXPECT_EQ(turned.substr(54, 8), with_table.substr(54, 8));
+}
+
 TEST_F(BmpOpsTest, GreyConversionWeightsAndLayout) {
     auto colour = [](int x, int) -> Rgb {
         switch (x) {
