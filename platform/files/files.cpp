@@ -92,8 +92,9 @@ public:
         return true;
     }
 
+    // On disk before it takes the target's name, so a crash leaves the old file or the new, never an empty one.
     bool Finish(mode_t mode) {
-        bool ok = ::fchmod(fd_, mode) == 0;
+        bool ok = ::fchmod(fd_, mode) == 0 && ::fsync(fd_) == 0;
         ok = ::close(fd_) == 0 && ok;
         fd_ = -1;
         return ok;
