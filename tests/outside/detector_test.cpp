@@ -14,7 +14,6 @@
 #include "outside/fasize/card_detector.h"
 #include "outside/fasize/card_files.h"
 #include "outside/fasize/fasize.h"
-#include "platform/files/files.h"
 #include "outside/kvoasize/kvoasize.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/library/library.h"
@@ -223,7 +222,7 @@ protected:
         return {status, job != nullptr};
     }
 
-    TempFolder folder_;
+    test_support::ScratchFolder folder_;
     platform::Library page_library_, card_library_;
 };
 
@@ -344,7 +343,7 @@ TEST_F(DetectorLibraryTest, OneCardReplacesThePictureAndNoCardWritesNothing) {
     std::string empty = folder_.Path("empty.bmp");
     SaveScene(MakeScene(cv::Size(640, 480), kDarkDesk, {}, 32), empty);
     std::string before = ReadAll(empty);
-    platform::WriteFileReplacing(folder_.Path("empty.txt"), outside::CardListText({outside::CardEntry{1, empty, 0, 0, 9, 9, 0}}));  // an old run's
+    folder_.Write("empty.txt", outside::CardListText({outside::CardEntry{1, empty, 0, 0, 9, 9, 0}}));  // an old run's
     auto [status, job] = RunCardDetector(empty);
     EXPECT_EQ(status, kKvoFASizeNotFound);
     EXPECT_FALSE(job);

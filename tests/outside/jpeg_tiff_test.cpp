@@ -32,7 +32,7 @@ protected:
         return path;
     }
 
-    TempFolder folder_;
+    test_support::ScratchFolder folder_;
     std::map<std::string, platform::DibImage> images_;
     platform::Library jpeg_library_, tiff_library_;
     Bmp2JpegFn bmp2jpeg_ = nullptr;
@@ -121,7 +121,7 @@ TEST_F(WriterTest, BadSourcesAndTargetsFailWithoutLeavingATarget) {
     WriteText(kept, "old");
     EXPECT_EQ(bmp2jpeg_(truncated.c_str(), kept.c_str()), 0);
     EXPECT_EQ(ReadAll(kept), "old");
-    EXPECT_EQ(Shell("ls " + Quote(folder_.path()) + " | wc -l"), "4\n");
+    EXPECT_EQ(Shell("ls " + Quote(folder_.Root()) + " | wc -l"), "4\n");
 }
 
 struct TiffPage {
@@ -183,7 +183,7 @@ TEST_F(WriterTest, TiffWritesOnePagePerListedPictureInOrder) {
 
     // tiffsplit cuts the file into its pages; each decodes back to its source exactly.
     int status = 0;
-    Shell("cd " + Quote(folder_.path()) + " && tiffsplit pages.tif part_", &status);
+    Shell("cd " + Quote(folder_.Root()) + " && tiffsplit pages.tif part_", &status);
     ASSERT_EQ(status, 0);
     const char* names[] = {"c.bmp", "g.bmp", "b.bmp"};
     const char* parts[] = {"part_aaa.tif", "part_aab.tif", "part_aac.tif"};

@@ -44,7 +44,7 @@ protected:
         return result;
     }
 
-    TempFolder folder_;
+    test_support::ScratchFolder folder_;
     std::map<std::string, platform::DibImage> images_;
     int last_word_ = 0;
 };
@@ -108,12 +108,12 @@ TEST_F(PdfTest, WritesOnePageOfThePicturesOwnSizePerListedPicture) {
 
     // The black-and-white page is stored exactly, the colour page within JPEG's tolerance.
     int status = 0;
-    Shell("cd " + Quote(folder_.path()) + " && pdfimages " + Quote(pdf_path) + " img", &status);
+    Shell("cd " + Quote(folder_.Root()) + " && pdfimages " + Quote(pdf_path) + " img", &status);
     ASSERT_EQ(status, 0);
     Pnm bw, colour;
     ASSERT_TRUE(ReadPnm(ReadAll(folder_.Path("img-001.pbm")), &bw));
     EXPECT_EQ(Compare(bw, images_["b.bmp"]).largest, 0);
-    Shell("cd " + Quote(folder_.path()) + " && pdfimages -j " + Quote(pdf_path) + " jpg && djpeg -pnm jpg-000.jpg > c.ppm");
+    Shell("cd " + Quote(folder_.Root()) + " && pdfimages -j " + Quote(pdf_path) + " jpg && djpeg -pnm jpg-000.jpg > c.ppm");
     ASSERT_TRUE(ReadPnm(ReadAll(folder_.Path("c.ppm")), &colour));
     EXPECT_LT(Compare(colour, images_["c.bmp"]).mean, 3.0);
 }
@@ -130,7 +130,7 @@ TEST_F(PdfTest, LosslessModeAndFittingIntoA4) {
     auto rows = ImageRows(pdf_path);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][6], "image");
-    Shell("cd " + Quote(folder_.path()) + " && pdfimages " + Quote(pdf_path) + " img");
+    Shell("cd " + Quote(folder_.Root()) + " && pdfimages " + Quote(pdf_path) + " img");
     Pnm decoded;
     ASSERT_TRUE(ReadPnm(ReadAll(folder_.Path("img-000.ppm")), &decoded));
     EXPECT_EQ(Compare(decoded, images_["c.bmp"]).largest, 0);

@@ -11,16 +11,6 @@
 
 namespace outside_test {
 
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vellumo-imaging-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
 platform::DibImage MakePicture(Kind kind, int width, int height, int dpi) {
     uint16_t bits = kind == Kind::Colour ? 24 : kind == Kind::Grey ? 8 : 1;
     platform::DibImage image = *platform::MakeDibImage(width, height, bits);

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the image-library tests: temporary folders, test pictures written as BMP files,
+// Helpers shared by the image-library tests: test pictures written as BMP files,
 // running the independent validators, and reading their PNM output.
 
 #include <cstdint>
@@ -7,22 +7,9 @@
 #include <vector>
 
 #include "platform/dib/dib.h"
+#include "tests/support/scratch_folder.h"
 
 namespace outside_test {
-
-// A fresh folder removed with everything in it when the object goes.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string Path(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 enum class Kind { Colour, Grey, BlackWhite };
 
