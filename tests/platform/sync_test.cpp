@@ -107,13 +107,15 @@ TEST(NamedMutex, LockFileMadeByOneUserServesEveryOther) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);  // root writes anything: become nobody
+        if (::access(dir.Root().c_str(), X_OK) != 0) ::_exit(4);
         NamedMutex other("Shared");
         if (!other.Valid()) ::_exit(1);
         ::_exit(other.Lock(0) ? 2 : 0);  // must see the parent's hold
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not open the lock file; 2: did not see the hold";
     held.Unlock();
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the temporary folder's parents are closed to other users";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not open the lock file; 2: did not see the hold; 3: no setuid";
 }
