@@ -156,7 +156,9 @@ TEST_F(Startup, MissingOrCorruptResourceLibraryStopsWithAMessage) {
 }
 
 TEST_F(Startup, HelpOpensTheHelpFileWithTheDesktopHandler) {
-    std::string opener = dir.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.Path("opened") + "\"\n");
+    // Written under another name and renamed, so the file is never seen half written.
+    std::string opener = dir.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.Path("opening") + "\"\n" +
+                                                    "mv \"" + dir.Path("opening") + "\" \"" + dir.Path("opened") + "\"\n");
     ::chmod(opener.c_str(), 0755);
     qputenv("VELLUMO_OPENER", QByteArray::fromStdString(opener));
     Result result = Run("command 1024\nwait 500\nanswer Cancel\nclose\n");

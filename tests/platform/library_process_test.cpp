@@ -36,8 +36,11 @@ TEST(Process, RunsAndReportsTheExitCode) {
 
 TEST(Process, OpenWithDesktopHandsThePathToTheHandler) {
     ScratchFolder dir;
-    std::string handler = dir.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\n");
+    std::string handler = dir.Write("opener.sh", "#!/bin/sh\n"
+                                 "printf '%s' \"$1\" > \"$(dirname \"$0\")/opening\"\n"
+                                 "mv \"$(dirname \"$0\")/opening\" \"$(dirname \"$0\")/opened\"\n");
     ::chmod(handler.c_str(), 0755);
+    // The handler writes under another name and renames, so the file is never seen half written.
     ScopedEnv opener("VELLUMO_OPENER", handler);
     ASSERT_TRUE(OpenWithDesktop("/some folder/with spaces"));
     for (int i = 0; i < 200 && !test_support::Exists(dir.Path("opened")); ++i) ::usleep(10 * 1000);
