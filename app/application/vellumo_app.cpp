@@ -16,6 +16,7 @@
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
 #include "platform/ui/prompt.h"
+#include "platform/ui/toolkit_prompt.h"
 
 CVellumoApp theApp;
 
@@ -53,6 +54,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
+    platform::InstallToolkitPrompts();
     if (const char* script = std::getenv("VELLUMO_SCRIPT"); script != nullptr && script[0] != '\0')
         platform::SetUnattended(true);
 

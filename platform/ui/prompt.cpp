@@ -1,12 +1,9 @@
 #include "platform/ui/prompt.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QMetaObject>
-#include <QThread>
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -16,6 +13,7 @@ struct PromptState {
     std::deque<int> answers;
     bool unattended = false;
     PromptPresenter presenter;
+    PromptPresenter toolkit;
 };
 
 PromptState& State() {
@@ -35,42 +33,6 @@ std::string Quoted(const std::string& text) {
         out += c;
     }
     return out + "\"";
-}
-
-int ShowWithToolkit(const Prompt& prompt) {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    switch (prompt.flags & 0xF0) {
-        case MB_ICONHAND: icon = QMessageBox::Critical; break;
-        case MB_ICONQUESTION: icon = QMessageBox::Question; break;
-        case MB_ICONWARNING: icon = QMessageBox::Warning; break;
-        case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
-        default: break;
-    }
-    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-    switch (prompt.flags & 0xF) {
-        case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-        case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
-        default: break;
-    }
-    QMessageBox box(icon, QString::fromLocal8Bit(prompt.caption.c_str()), QString::fromLocal8Bit(prompt.text.c_str()),
-                    buttons, QApplication::activeWindow());
-    switch (box.exec()) {
-        case QMessageBox::Ok: return IDOK;
-        case QMessageBox::Yes: return IDYES;
-        case QMessageBox::No: return IDNO;
-        default: return IDCANCEL;
-    }
-}
-
-// Runs the toolkit box on the GUI thread, waiting there when called from another thread.
-int ShowOnGuiThread(const Prompt& prompt) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) return PromptDefaultAnswer(prompt.flags);
-    if (QThread::currentThread() == app->thread()) return ShowWithToolkit(prompt);
-    int answer = IDCANCEL;
-    QMetaObject::invokeMethod(app, [&] { answer = ShowWithToolkit(prompt); }, Qt::BlockingQueuedConnection);
-    return answer;
 }
 
 }  // namespace
@@ -144,9 +106,10 @@ int MessageBox(const std::string& text, const std::string& caption, unsigned fla
         } else if (state.unattended) {
             scripted = PromptDefaultAnswer(flags);
         }
-        presenter = state.presenter;
+        presenter = state.presenter ? state.presenter : state.toolkit;
     }
-    int answer = scripted ? *scripted : (presenter ? presenter(prompt) : ShowOnGuiThread(prompt));
+    // Without any presenter (a program without a toolkit) the box takes its default answer.
+    int answer = scripted ? *scripted : (presenter ? presenter(prompt) : PromptDefaultAnswer(flags));
     std::string line = PromptLogLine(prompt, answer, scripted.has_value());
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
@@ -166,6 +129,11 @@ void SetUnattended(bool unattended) {
 void SetPromptPresenter(PromptPresenter presenter) {
     std::lock_guard<std::mutex> lock(State().mutex);
     State().presenter = std::move(presenter);
+}
+
+void SetToolkitPresenter(PromptPresenter presenter) {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().toolkit = std::move(presenter);
 }
 
 }  // namespace platform

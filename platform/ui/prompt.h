@@ -58,5 +58,7 @@ void SetUnattended(bool unattended);
 // Replaces what shows a box to a person (tests); nullptr restores the toolkit's message box.
 using PromptPresenter = std::function<int(const Prompt&)>;
 void SetPromptPresenter(PromptPresenter presenter);
+// The toolkit's own box (see toolkit_prompt.h); without one, a box takes its default answer.
+void SetToolkitPresenter(PromptPresenter presenter);
 
 }  // namespace platform
