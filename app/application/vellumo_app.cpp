@@ -9,6 +9,7 @@
 #include "app/mainframe/main_frame.h"
 #include "app/mainframe/status_text.h"
 #include "app/resources/resource_library.h"
+#include "app/ribbon/ribbon_layout.h"
 #include "app/script/script_runner.h"
 #include "app/settingdlg/setting_dlg.h"
 #include "platform/debuglog/debuglog.h"
@@ -66,7 +67,12 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     SetAppResources(std::move(resources));
 
     m_pMainFrame = std::make_unique<CMainFrame>();
+    if (auto layout = AppResources()->FindResource(kResourceRibbon, 307))
+        m_pMainFrame->LoadRibbon(*layout);
+    else
+        platform::DebugLog("app", "the resource library has no ribbon layout 307");
     AddApplicationCommands();
+    AddFrameMessageHandlers();
     if (auto table = AppResources()->FindResource(kResourceAccelerator, 184)) m_pMainFrame->InstallAccelerators(*table);
 
     // The window covers the screen's work area (the desktop less any panels) and cannot be maximised.
@@ -80,10 +86,13 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         m_pMainFrame->move(work.topLeft());
     }
 
-    m_hFrameWnd = m_pMainFrame.get();
-    m_hViewWnd = m_pMainFrame->View();
+    m_hFrameWnd = m_pMainFrame->MessageTarget();
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
+
+    if (AddRibbonControls(m_pMainFrame->Ribbon(), *this, LoadResString, AppResources() != nullptr))
+        m_pMainFrame->RebuildRibbon();
+    m_pMainFrame->update();
 
     UpdateStatusText();
     m_bContinuousRunning = 0;
@@ -101,6 +110,11 @@ void CVellumoApp::AddApplicationCommands() {
     m_pMainFrame->SetCloseHandler([this] {
         return RunCloseHandler(*this, LoadResString, !m_location.read_only, {});
     });
+}
+
+void CVellumoApp::AddFrameMessageHandlers() {
+    // Resizing refreshes the summary, as the window always has.
+    m_pMainFrame->SetSizingHandler([this] { UpdateStatusText(); });
 }
 
 int CVellumoApp::Run() {

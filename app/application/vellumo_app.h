@@ -10,6 +10,7 @@
 #include "app/settings/settings.h"
 #include "app/settings/settings_path.h"
 #include "platform/sync/named_mutex.h"
+#include "platform/window/window_messages.h"
 
 class QApplication;
 class QWidget;
@@ -40,12 +41,13 @@ public:
     const std::string& ProgramFolder() const { return m_szProgramFolder; }
     bool SettingsReadOnly() const { return m_location.read_only; }
 
-    // Window handles for the Parts that post or send to the frame and the view.
-    QWidget* m_hFrameWnd = nullptr;
-    QWidget* m_hViewWnd = nullptr;
+    // Where other threads post or send the frame's and the view's window messages; set once the frame exists.
+    platform::MessageTarget* m_hFrameWnd = nullptr;
+    platform::MessageTarget* m_hViewWnd = nullptr;
 
 private:
     void AddApplicationCommands();
+    void AddFrameMessageHandlers();
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<QApplication> m_application;

@@ -11,7 +11,11 @@
 struct CommandState {
     bool enabled = true;
     bool checked = false;
+    bool radio = false;               // the mark, when checked, is a radio dot rather than a tick
     std::optional<std::string> text;  // replaces the button's caption when set
+
+    void SetCheck(bool on) { checked = on; radio = false; }
+    void SetRadio(bool on) { checked = on; radio = true; }
 };
 
 class CommandTable {
