@@ -1,0 +1,73 @@
+// Window messages across threads: a worker's send is handled on the GUI thread and waits for the result;
+// posts arrive in order; closing the window releases a sender that would otherwise wait for ever.
+#include "platform/ui/qt_message_target.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using platform::QtMessageTarget;
+using platform::WindowMessage;
+
+TEST(WindowMessages, WorkerSendRunsOnGuiThreadAndReturnsItsResult) {
+    QThread* gui = QThread::currentThread();
+    std::atomic<int> on_gui{0};
+    std::vector<uintptr_t> posted;  // touched on the GUI thread only
+    QtMessageTarget target([&](const WindowMessage& message) -> intptr_t {
+        if (QThread::currentThread() == gui) on_gui.fetch_add(1);
+        if (message.message == platform::WM_CAPTUREDONE) return static_cast<intptr_t>(message.wparam) * 2;
+        posted.push_back(message.wparam);
+        return 0;
+    });
+
+    std::atomic<intptr_t> sent_result{-1};
+    std::atomic<int> dialog_ran_on_gui{0};
+    std::thread worker([&] {
+        for (uintptr_t i = 1; i <= 3; ++i) platform::PostMessage(&target, platform::WM_GRAPHNOTIFY, i);
+        sent_result = platform::SendMessage(&target, platform::WM_CAPTUREDONE, 21);
+        platform::RunOnWindowThread(&target, [&] {
+            dialog_ran_on_gui = QThread::currentThread() == gui ? 1 : 0;
+            return intptr_t{1};
+        });
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(sent_result.load() != -1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog_ran_on_gui.load() == 1, 10000);
+    worker.join();
+
+    EXPECT_EQ(sent_result.load(), 42);
+    EXPECT_EQ(posted, (std::vector<uintptr_t>{1, 2, 3}));  // posts before the send were handled before it
+    EXPECT_EQ(on_gui.load(), 4);
+    // On its own thread a send runs at once.
+    EXPECT_EQ(platform::SendMessage(&target, platform::WM_CAPTUREDONE, 5), 10);
+}
+
+TEST(WindowMessages, ClosingReleasesAWaitingSenderAndRefusesLaterMessages) {
+    std::atomic<int> handled{0};
+    QtMessageTarget target([&](const WindowMessage&) -> intptr_t {
+        handled.fetch_add(1);
+        return 7;
+    });
+    std::atomic<bool> returned{false};
+    std::atomic<intptr_t> result{-1};
+    std::thread worker([&] {
+        result = platform::SendMessage(&target, platform::WM_CAPTUREDONE);
+        returned = true;
+    });
+    // The GUI thread does not run its queue here, so the sender can only come back through Close().
+    while (!returned.load()) {
+        target.Close();
+        std::this_thread::yield();
+    }
+    worker.join();
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(platform::SendMessage(&target, platform::WM_CAPTUREDONE), 0);
+    platform::PostMessage(&target, platform::WM_GRAPHNOTIFY);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(handled.load(), 0);  // the queued send and the later post were dropped
+}
