@@ -25,7 +25,9 @@ struct Rect {
     // Right and bottom exclusive.
     bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
     // Every bound inclusive.
-    bool ContainsInclusive(Point p) const { return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom; }
+    bool ContainsInclusive(Point p) const {
+        return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom;
+    }
     // No bound included.
     bool ContainsStrictly(Point p) const { return p.x > left && p.x < right && p.y > top && p.y < bottom; }
     Rect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
@@ -35,7 +37,8 @@ struct Rect {
     }
     // The common part; all zero when there is none.
     Rect Intersect(const Rect& o) const {
-        Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
+        Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+               std::min(bottom, o.bottom)};
         return r.IsEmpty() ? Rect{} : r;
     }
 };

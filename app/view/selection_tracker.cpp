@@ -90,18 +90,25 @@ void SelectionTracker::OnMouseMove(Point raw, const ViewGeometry& g, const Selec
         Rect& t = m_rcTrack;
         const int e = m_nDragEdge;
         switch (m_nDragMode) {
-            case 1: (e == 1 ? t.left : t.right) += dx; break;
-            case 2: (e == 3 ? t.top : t.bottom) += dy; break;
+            case 1:
+                (e == 1 ? t.left : t.right) += dx;
+                break;
+            case 2:
+                (e == 3 ? t.top : t.bottom) += dy;
+                break;
             case 3:
                 (e == 5 || e == 7 ? t.left : t.right) += dx;
                 (e == 5 || e == 8 ? t.top : t.bottom) += dy;
                 break;
-            case 4: t = t.Offset(dx, dy); break;
+            case 4:
+                t = t.Offset(dx, dy);
+                break;
             case 5:
                 t.right += dx;
                 t.bottom += dy;
                 break;
-            default: break;
+            default:
+                break;
         }
         if (!m_bWholeArea) m_bMoved = true;
         return;

@@ -19,13 +19,13 @@ struct SelectionInputs {
 
 // Where the view lies on the screen at the time of an event.
 struct ViewGeometry {
-    Rect video;          // the video rectangle in screen coordinates (V)
-    Rect window;         // the view window in screen coordinates
-    Point client_origin; // the screen position of client point 0,0
+    Rect video;           // the video rectangle in screen coordinates (V)
+    Rect window;          // the view window in screen coordinates
+    Point client_origin;  // the screen position of client point 0,0
 };
 
 class SelectionTracker {
-public:
+  public:
     void OnButtonDown(Point cursor, const ViewGeometry& g, const SelectionInputs& in);
     void OnMouseMove(Point cursor, const ViewGeometry& g, const SelectionInputs& in);
     void OnButtonUp(const ViewGeometry& g);
@@ -55,7 +55,7 @@ public:
     int m_nAntPhase = 3;
     bool m_bAntColour = true;
 
-private:
+  private:
     void BeginDragCursor(CursorShape shape);
     // A press or double click refused during a continuous capture (or without a camera) leaves the area
     // alone, and so does the release that follows it when no press was taken.

@@ -13,13 +13,20 @@ QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >>
 
 Qt::CursorShape ToQt(CursorShape shape) {
     switch (shape) {
-        case CursorShape::Cross: return Qt::CrossCursor;
-        case CursorShape::SizeWE: return Qt::SizeHorCursor;
-        case CursorShape::SizeNS: return Qt::SizeVerCursor;
-        case CursorShape::SizeNWSE: return Qt::SizeFDiagCursor;
-        case CursorShape::SizeNESW: return Qt::SizeBDiagCursor;
-        case CursorShape::SizeAll: return Qt::SizeAllCursor;
-        case CursorShape::Arrow: break;
+        case CursorShape::Cross:
+            return Qt::CrossCursor;
+        case CursorShape::SizeWE:
+            return Qt::SizeHorCursor;
+        case CursorShape::SizeNS:
+            return Qt::SizeVerCursor;
+        case CursorShape::SizeNWSE:
+            return Qt::SizeFDiagCursor;
+        case CursorShape::SizeNESW:
+            return Qt::SizeBDiagCursor;
+        case CursorShape::SizeAll:
+            return Qt::SizeAllCursor;
+        case CursorShape::Arrow:
+            break;
     }
     return Qt::ArrowCursor;
 }
@@ -35,12 +42,12 @@ bool Ask(const std::function<bool()>& f) { return f ? f() : false; }
 
 // Paints the rubber band and the marching border over everything else in the view.
 class SelectionOverlay : public QWidget {
-public:
+  public:
     explicit SelectionOverlay(CVellumoView* view) : QWidget(view), view_(view) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         const SelectionTracker& t = view_->tracker_;
         QPainter painter(this);
@@ -64,7 +71,8 @@ protected:
             }
         }
         if (t.m_bSelValid) {
-            const std::vector<BorderPixel> pixels = MarchingBorder(t.m_rcSelection, t.m_nAntPhase, t.m_bAntColour);
+            const std::vector<BorderPixel> pixels =
+                MarchingBorder(t.m_rcSelection, t.m_nAntPhase, t.m_bAntColour);
             const QColor black = FromColorRef(kAntColourB), white = FromColorRef(kAntColourA);
             // Painted in runs of one colour, in path order, so a corner painted twice keeps its later colour.
             std::vector<QPoint> run;
@@ -79,7 +87,7 @@ protected:
         }
     }
 
-private:
+  private:
     CVellumoView* view_;
 };
 
@@ -112,7 +120,9 @@ void CVellumoView::RaiseOverlay() { overlay_->raise(); }
 
 ViewGeometry CVellumoView::Geometry() const {
     const QPoint o = mapToGlobal(QPoint(0, 0));
-    return {m_rcVideo.Offset(o.x(), o.y()), Rect{o.x(), o.y(), o.x() + width(), o.y() + height()}, {o.x(), o.y()}};
+    return {m_rcVideo.Offset(o.x(), o.y()),
+            Rect{o.x(), o.y(), o.x() + width(), o.y() + height()},
+            {o.x(), o.y()}};
 }
 
 SelectionInputs CVellumoView::Inputs() const {

@@ -27,7 +27,7 @@ struct ViewInputs {
 
 class CVellumoView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CVellumoView(QWidget* parent = nullptr);
 
     void SetInputs(ViewInputs inputs) { inputs_ = std::move(inputs); }
@@ -45,15 +45,16 @@ public:
     void RaiseOverlay();
     const SelectionTracker& Tracker() const { return tracker_; }
 
-private:
+  private:
     SelectionTracker tracker_;
 
-public:
-    Rect m_rcVideo;                                  // client coordinates
-    const Rect& m_rcSelection = tracker_.m_rcSelection;  // client coordinates; right > 0 and bottom > 0 when set
-    bool m_bControlOpen = false;                     // the camera control link was opened at start-up
+  public:
+    Rect m_rcVideo;  // client coordinates
+    const Rect& m_rcSelection =
+        tracker_.m_rcSelection;   // client coordinates; right > 0 and bottom > 0 when set
+    bool m_bControlOpen = false;  // the camera control link was opened at start-up
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -62,7 +63,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     friend class SelectionOverlay;
     ViewGeometry Geometry() const;
     SelectionInputs Inputs() const;
