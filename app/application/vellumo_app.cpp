@@ -11,6 +11,7 @@
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_layout.h"
 #include "app/script/script_runner.h"
+#include "app/view/vellumo_view.h"
 #include "app/settingdlg/setting_dlg.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
@@ -87,12 +88,16 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     }
 
     m_hFrameWnd = m_pMainFrame->MessageTarget();
+    m_hViewWnd = m_pMainFrame->View()->MessageTarget();
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
 
     if (AddRibbonControls(m_pMainFrame->Ribbon(), *this, LoadResString, AppResources() != nullptr))
         m_pMainFrame->RebuildRibbon();
     m_pMainFrame->update();
+
+    // The view's 300 ms timer: the capture area's marching border (and the recording statistics).
+    m_pMainFrame->View()->StartTimer(300);
 
     UpdateStatusText();
     m_bContinuousRunning = 0;
@@ -115,6 +120,13 @@ void CVellumoApp::AddApplicationCommands() {
 void CVellumoApp::AddFrameMessageHandlers() {
     // Resizing refreshes the summary, as the window always has.
     m_pMainFrame->SetSizingHandler([this] { UpdateStatusText(); });
+    m_pMainFrame->View()->SetInputs(ViewInputs{
+        [this] { return m_bDevicePresent != 0; },
+        [this] { return m_bContinuousFile != 0; },
+        [this] { return m_bContinuousRunning != 0; },
+        {},
+        {},
+    });
 }
 
 int CVellumoApp::Run() {

@@ -5,7 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
-#include <QPalette>
+#include <QMoveEvent>
 #include <QPixmap>
 #include <QShortcut>
 #include <QStatusBar>
@@ -15,6 +15,7 @@
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_bar.h"
 #include "app/ribbon/ribbon_loader.h"
+#include "app/view/vellumo_view.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/ui/qt_message_target.h"
 
@@ -84,12 +85,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     view_frame_->setAttribute(Qt::WA_StyledBackground, true);
     auto* frame_layout = new QHBoxLayout(view_frame_);
     frame_layout->setContentsMargins(3, 3, 3, 3);
-    view_ = new QWidget(view_frame_);
+    view_ = new CVellumoView(view_frame_);
     view_->setObjectName("view");
-    view_->setAutoFillBackground(true);
-    QPalette palette = view_->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    view_->setPalette(palette);
     frame_layout->addWidget(view_);
     view_->installEventFilter(this);
     setCentralWidget(view_frame_);
@@ -139,7 +136,9 @@ void CMainFrame::SetVideoFitHandler(std::function<void(const VideoPlacement&)> h
 }
 
 void CMainFrame::FitVideoWindow() {
-    if (fit_handler_) fit_handler_(FitVideoRect(view_->width(), view_->height()));
+    const VideoPlacement placement = FitVideoRect(view_->width(), view_->height());
+    view_->SetVideoRect(Rect{placement.x, placement.y, placement.x + placement.width, placement.y + placement.height});
+    if (fit_handler_) fit_handler_(placement);
 }
 
 void CMainFrame::AddLookCommands() {
@@ -181,6 +180,12 @@ intptr_t CMainFrame::OnMessage(const platform::WindowMessage& message) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (sizing_handler_) sizing_handler_();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    const QPoint delta = event->pos() - event->oldPos();
+    if (!delta.isNull()) view_->OnWindowMoved(delta.x(), delta.y());
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

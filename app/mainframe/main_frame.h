@@ -19,6 +19,7 @@
 
 class QLabel;
 class CRibbonBar;
+class CVellumoView;
 namespace platform {
 class QtMessageTarget;
 }
@@ -48,8 +49,8 @@ public:
     // Called when the window is being resized, to refresh the status text.
     void SetSizingHandler(std::function<void()> handler) { sizing_handler_ = std::move(handler); }
 
-    QWidget* View() const { return view_; }
-    // Called with the video rectangle whenever the view changes size.
+    CVellumoView* View() const { return view_; }
+    // Called with the video rectangle whenever the view changes size (the view's own rectangle is set too).
     void SetVideoFitHandler(std::function<void(const VideoPlacement&)> handler);
     void FitVideoWindow();
 
@@ -75,6 +76,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -86,7 +88,7 @@ private:
     RibbonLayout ribbon_layout_;
     CRibbonBar* ribbon_bar_ = nullptr;
     QWidget* view_frame_ = nullptr;
-    QWidget* view_ = nullptr;
+    CVellumoView* view_ = nullptr;
     QLabel* status_pane_ = nullptr;
     LookScheme scheme_ = LookScheme::Blue;
     std::function<bool()> close_handler_;

@@ -178,3 +178,13 @@ bool SelectionTracker::OnTimer(const SelectionInputs& in) {
     AdvanceAnts(m_nAntPhase, m_bAntColour);
     return true;
 }
+
+void SelectionTracker::OnWindowMoved(int32_t dx, int32_t dy) {
+    auto moved = [&](Rect& rect) {
+        if (rect.left != 0 || rect.top != 0 || rect.right != 0 || rect.bottom != 0) rect = rect.Offset(dx, dy);
+    };
+    moved(m_rcSelScreen);
+    moved(m_rcTrack);
+    if (m_rcClip) m_rcClip = m_rcClip->Offset(dx, dy);
+    m_ptLast = Point{m_ptLast.x + dx, m_ptLast.y + dy};
+}

@@ -33,6 +33,10 @@ class SelectionTracker {
     // One timer tick; true when the marching border moved on and wants drawing.
     bool OnTimer(const SelectionInputs& in);
 
+    // The window moved by dx, dy on the screen: the screen-held rectangles move with it, so the area stays
+    // on the same part of the picture (window managers may move a window whatever the program asks).
+    void OnWindowMoved(int32_t dx, int32_t dy);
+
     // The position a confined pointer would have.
     Point Confine(Point cursor) const;
     // The rubber band is shown while a drag mode is set.

@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "app/view/selection_geometry.h"
+#include "platform/debuglog/debuglog.h"
+#include "platform/ui/qt_message_target.h"
 
 namespace {
 
@@ -91,7 +93,13 @@ class SelectionOverlay : public QWidget {
     CVellumoView* view_;
 };
 
-CVellumoView::CVellumoView(QWidget* parent) : QWidget(parent), overlay_(new SelectionOverlay(this)) {
+CVellumoView::CVellumoView(QWidget* parent)
+    : QWidget(parent),
+      overlay_(new SelectionOverlay(this)),
+      messages_(std::make_unique<platform::QtMessageTarget>([](const platform::WindowMessage& message) -> intptr_t {
+          platform::DebugLog("view", "message 0x%X has no handler", message.message);
+          return 0;
+      })) {
     setMouseTracking(true);
     overlay_->setGeometry(rect());
 }
@@ -100,6 +108,12 @@ void CVellumoView::SetVideoRect(const Rect& rc) {
     m_rcVideo = rc;
     update();
 }
+
+CVellumoView::~CVellumoView() { messages_->Close(); }
+
+platform::MessageTarget* CVellumoView::MessageTarget() const { return messages_.get(); }
+
+void CVellumoView::OnWindowMoved(int dx, int dy) { tracker_.OnWindowMoved(dx, dy); }
 
 void CVellumoView::OnTimer() {
     const SelectionInputs in = Inputs();

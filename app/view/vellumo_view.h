@@ -9,12 +9,17 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "app/view/rect.h"
 #include "app/view/selection_tracker.h"
 
 class QTimer;
 class SelectionOverlay;
+namespace platform {
+class MessageTarget;
+class QtMessageTarget;
+}
 
 // What the application tells the view; any function left empty reads as false or does nothing.
 struct ViewInputs {
@@ -29,6 +34,11 @@ class CVellumoView : public QWidget {
     Q_OBJECT
   public:
     explicit CVellumoView(QWidget* parent = nullptr);
+    ~CVellumoView() override;
+
+    // The view's window messages, for other threads (answered on the GUI thread; none is handled yet beyond
+    // running work there).
+    platform::MessageTarget* MessageTarget() const;
 
     void SetInputs(ViewInputs inputs) { inputs_ = std::move(inputs); }
 
@@ -43,6 +53,8 @@ class CVellumoView : public QWidget {
     void StartTimer(int interval_ms);
 
     void RaiseOverlay();
+    // The top-level window moved on the screen by dx, dy.
+    void OnWindowMoved(int dx, int dy);
     const SelectionTracker& Tracker() const { return tracker_; }
 
   private:
@@ -72,4 +84,5 @@ class CVellumoView : public QWidget {
     ViewInputs inputs_;
     SelectionOverlay* overlay_ = nullptr;
     QTimer* timer_ = nullptr;
+    std::unique_ptr<platform::QtMessageTarget> messages_;
 };

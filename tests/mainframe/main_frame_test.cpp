@@ -14,6 +14,7 @@
 
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_bar.h"
+#include "app/view/vellumo_view.h"
 #include "platform/files/files.h"
 #include "tests/support/scratch_folder.h"
 

@@ -175,3 +175,23 @@ TEST(RubberBand, NormalisedInClientTermsAndCutToTheClientArea) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WindowMove, AreaStaysOnThePictureWhenTheWindowMoves) {
+    Tracker t;
+    t.Drag({100, 100}, {{150, 140}, {220, 200}});
+    ASSERT_TRUE(t.m_bSelValid);
+    const Rect client = t.m_rcSelection;
+    // The window manager moved the window by (30, -12): the view and its video moved with it.
+    t.OnWindowMoved(30, -12);
+    EXPECT_EQ(t.m_rcSelScreen, (Rect{100 + 30, 100 - 12, 220 + 30, 200 - 12}));
+    const ViewGeometry moved{kGeo.video.Offset(30, -12), kGeo.window.Offset(30, -12), {40, -7}};
+    // A click inside the area keeps it, and it still names the same part of the picture.
+    t.OnButtonDown({180, 140}, moved, kCamera);
+    t.OnButtonUp(moved);
+    EXPECT_TRUE(t.m_bSelValid);
+    EXPECT_EQ(t.m_rcSelection, client);
+}
+
+}  // namespace
