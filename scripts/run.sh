@@ -14,13 +14,14 @@ fi
 
 demo="$root/out/demo"
 mkdir -p "$demo"
-rm -f "$demo/vellumo-window.png"
+rm -f "$demo/vellumo-window.png" "$demo/vellumo-about.png"
 cat > "$demo/demo-script.txt" <<SCRIPT
-# Vellumo demo: show the window and the About box, take a screenshot, close without saving settings.
+# Vellumo demo: show the window, take a screenshot, open the About box, take another, close without saving.
 wait 1500
+screenshot $demo/vellumo-window.png
 command 57664
 wait 700
-screenshot $demo/vellumo-window.png
+screenshot $demo/vellumo-about.png
 answer Cancel
 close
 SCRIPT
