@@ -24,7 +24,8 @@ std::optional<std::string> ReadSysfsAttribute(const std::string& path) {
     contents << in.rdbuf();
     if (in.bad()) return std::nullopt;
     std::string text = contents.str();
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\0')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\0'))
+        text.pop_back();
     return text;
 }
 

@@ -28,10 +28,11 @@ bool Exists(const std::string& path) {
 
 const char kVideoCaptureInterfaceGuid[] = "{65e8773d-8f56-11d0-a3b9-00a0c9ba7bf2}";
 
-std::string UsbDevicePath(uint16_t vendor_id, uint16_t product_id, int interface_number, const std::string& instance,
-                          const std::string& interface_class) {
+std::string UsbDevicePath(uint16_t vendor_id, uint16_t product_id, int interface_number,
+                          const std::string& instance, const std::string& interface_class) {
     char ids[64];
-    std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x&mi_%02x", vendor_id, product_id, interface_number & 0xFF);
+    std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x&mi_%02x", vendor_id, product_id,
+                  interface_number & 0xFF);
     return std::string("\\\\?\\usb#") + ids + "#" + instance + "#" + interface_class + "\\global";
 }
 
@@ -55,10 +56,12 @@ std::vector<VideoNode> ListVideoNodes(const std::string& sysfs_root) {
         node.name = name;
         node.friendly_name = ReadSysfsAttribute(dir + "/name").value_or("");
         if (std::optional<UsbLocation> usb = LocateUsb(dir)) {
-            auto vendor = static_cast<uint16_t>(ReadSysfsHexAttribute(usb->device_dir + "/idVendor").value_or(0));
-            auto product = static_cast<uint16_t>(ReadSysfsHexAttribute(usb->device_dir + "/idProduct").value_or(0));
-            node.device_path = UsbDevicePath(vendor, product, usb->interface_number, BaseName(usb->device_dir),
-                                             kVideoCaptureInterfaceGuid);
+            auto vendor =
+                static_cast<uint16_t>(ReadSysfsHexAttribute(usb->device_dir + "/idVendor").value_or(0));
+            auto product =
+                static_cast<uint16_t>(ReadSysfsHexAttribute(usb->device_dir + "/idProduct").value_or(0));
+            node.device_path = UsbDevicePath(vendor, product, usb->interface_number,
+                                             BaseName(usb->device_dir), kVideoCaptureInterfaceGuid);
         } else {
             node.device_path = "\\\\?\\v4l#" + name + "#" + kVideoCaptureInterfaceGuid + "\\global";
         }

@@ -15,8 +15,8 @@ namespace platform {
 extern const char kVideoCaptureInterfaceGuid[];
 
 // "\\?\usb#vid_eb1a&pid_2d80&mi_00#<instance>#{<interface class>}\global", lower-case hex ids.
-std::string UsbDevicePath(uint16_t vendor_id, uint16_t product_id, int interface_number, const std::string& instance,
-                          const std::string& interface_class);
+std::string UsbDevicePath(uint16_t vendor_id, uint16_t product_id, int interface_number,
+                          const std::string& instance, const std::string& interface_class);
 
 // Where a video node sits on USB: its interface folder and the device folder above it.
 struct UsbLocation {
