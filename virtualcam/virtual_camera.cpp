@@ -9,7 +9,6 @@
 namespace virtualcam {
 namespace {
 
-constexpr const char kInstance[] = "vellumo&virtual&0&0000";
 constexpr const char kReceiverInterfaceGuid[] = "{fd0a5af4-b41d-11d2-9c95-00c04f7971e0}";
 
 std::vector<uint8_t> CommandOnlyDescriptor() {
@@ -140,9 +139,7 @@ VirtualCamera::VirtualCamera(VirtualCameraConfig config)
 
 VirtualCamera::~VirtualCamera() { Uninstall(); }
 
-std::string VirtualCamera::DevicePath() const {
-    return platform::UsbDevicePath(kVendorId, kProductId, 0, kInstance, platform::kVideoCaptureInterfaceGuid);
-}
+std::string VirtualCamera::DevicePath() const { return CameraDevicePath(); }
 
 void VirtualCamera::Install() {
     if (installed_) return;
@@ -241,8 +238,7 @@ std::unique_ptr<platform::MediaDevice> VirtualCamera::Bind(platform::DeviceCateg
 }
 
 std::optional<VirtualCameraConfig> ConfigFromEnvironment() {
-    const char* enabled = std::getenv("VELLUMO_VIRTUALCAM");
-    if (enabled == nullptr || enabled[0] == '\0' || std::string_view(enabled) == "0") return std::nullopt;
+    if (!RequestedByEnvironment()) return std::nullopt;
     VirtualCameraConfig config;
     const char* transport = std::getenv("VELLUMO_VIRTUALCAM_TRANSPORT");
     std::string_view name = transport != nullptr ? transport : "hid";

@@ -20,6 +20,7 @@
 #include "virtualcam/chip/bridge_chip.h"
 #include "virtualcam/chip/endpoints.h"
 #include "virtualcam/chip/wire_log.h"
+#include "virtualcam/identity.h"
 
 namespace virtualcam {
 
@@ -40,10 +41,6 @@ struct VirtualCameraConfig {
     std::chrono::milliseconds focus_time{200};
 };
 
-// The camera's USB identity and the identity text that matches its device path.
-inline constexpr uint16_t kVendorId = 0xEB1A;
-inline constexpr uint16_t kProductId = 0x2D80;
-inline constexpr const char kIdentityText[] = "vid_eb1a&pid_2d80";
 inline constexpr const char kFriendlyName[] = "Vellumo Virtual Document Camera";
 inline constexpr const char kReceiverName[] = "Vellumo Virtual Bridge Receiver";
 

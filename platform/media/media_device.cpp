@@ -1,7 +1,6 @@
 #include "platform/media/media_device.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "platform/media/system_devices.h"
@@ -57,15 +56,6 @@ const Guid kNodeTypeVideoCameraTerminal = GuidFromString("{DFF229E6-F70F-11D0-B9
 const Guid kNodeTypeVideoInputTerminal = GuidFromString("{DFF229E7-F70F-11D0-B917-00A0C9223196}");
 const Guid kNodeTypeVideoOutputTerminal = GuidFromString("{DFF229E8-F70F-11D0-B917-00A0C9223196}");
 const Guid kNodeTypeVideoEncoding = GuidFromString("{DFF229E9-F70F-11D0-B917-00A0C9223196}");
-
-const char kVideoCaptureInterfaceGuid[] = "{65e8773d-8f56-11d0-a3b9-00a0c9ba7bf2}";
-
-std::string UsbDevicePath(uint16_t vendor_id, uint16_t product_id, int interface_number, const std::string& instance,
-                          const std::string& interface_class) {
-    char ids[64];
-    std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x&mi_%02x", vendor_id, product_id, interface_number & 0xFF);
-    return std::string("\\\\?\\usb#") + ids + "#" + instance + "#" + interface_class + "\\global";
-}
 
 void RegisterDeviceProvider(MediaDeviceProvider* provider) {
     if (provider == nullptr) return;

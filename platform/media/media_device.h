@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/video_nodes.h"
 #include "platform/uvc/xu_node.h"
 
 namespace platform {
@@ -90,12 +91,5 @@ extern const Guid kNodeTypeVideoOutputTerminal;
 extern const Guid kNodeTypeVideoSelector;
 extern const Guid kNodeTypeVideoProcessing;
 extern const Guid kNodeTypeVideoEncoding;
-
-// The device-interface class GUID text used in the device paths of video inputs.
-extern const char kVideoCaptureInterfaceGuid[];
-
-// "\\?\usb#vid_eb1a&pid_2d80&mi_00#<instance>#{<interface class>}\global", lower-case hex ids.
-std::string UsbDevicePath(uint16_t vendor_id, uint16_t product_id, int interface_number, const std::string& instance,
-                          const std::string& interface_class);
 
 }  // namespace platform

@@ -1,92 +1,27 @@
 #include "platform/media/system_devices.h"
 
-#include <dirent.h>
-#include <limits.h>
-#include <stdlib.h>
-
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
+#include "platform/media/sysfs.h"
+#include "platform/media/video_nodes.h"
 #include "platform/uvc/uvc_descriptors.h"
 
 namespace platform {
 namespace {
 
-std::string EnvOr(const char* name, const char* fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' ? value : fallback;
-}
-
-std::string SysfsRoot() { return EnvOr("VELLUMO_SYSFS_ROOT", "/sys"); }
-std::string DevRoot() { return EnvOr("VELLUMO_DEV_ROOT", "/dev"); }
-
-std::optional<std::string> ReadAttribute(const std::string& path) {
-    std::optional<std::string> text = ReadFile(path);
-    if (!text) return std::nullopt;
-    while (!text->empty() && (text->back() == '\n' || text->back() == ' ' || text->back() == '\0')) text->pop_back();
-    return text;
-}
-
-std::optional<unsigned long> ReadHexAttribute(const std::string& path) {
-    std::optional<std::string> text = ReadAttribute(path);
-    if (!text || text->empty()) return std::nullopt;
-    char* end = nullptr;
-    unsigned long value = std::strtoul(text->c_str(), &end, 16);
-    if (*end != '\0') return std::nullopt;
-    return value;
+std::string DevRoot() {
+    const char* value = std::getenv("VELLUMO_DEV_ROOT");
+    return value != nullptr && value[0] != '\0' ? value : "/dev";
 }
 
 std::string BaseName(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Parent(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::optional<std::string> RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-    return std::string(resolved);
-}
-
-// Entries of a folder whose names start with prefix, sorted by the number that follows it.
-std::vector<std::string> NumberedEntries(const std::string& folder, const std::string& prefix) {
-    std::vector<std::pair<long, std::string>> found;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return {};
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
-        found.emplace_back(std::strtol(name.c_str() + prefix.size(), nullptr, 10), name);
-    }
-    ::closedir(dir);
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> names;
-    for (auto& entry : found) names.push_back(entry.second);
-    return names;
-}
-
-// The USB interface folder of a video node and the USB device folder above it.
-struct UsbLocation {
-    std::string interface_dir;
-    std::string device_dir;
-    int interface_number = 0;
-};
-
-std::optional<UsbLocation> LocateUsb(const std::string& video_class_dir) {
-    std::optional<std::string> interface_dir = RealPath(video_class_dir + "/device");
-    if (!interface_dir) return std::nullopt;
-    std::optional<unsigned long> number = ReadHexAttribute(*interface_dir + "/bInterfaceNumber");
-    std::string device_dir = Parent(*interface_dir);
-    if (!number || !GetFileAttributes(device_dir + "/idVendor")) return std::nullopt;
-    return UsbLocation{*interface_dir, device_dir, static_cast<int>(*number)};
 }
 
 const Guid& NodeTypeOf(UvcEntityKind kind) {
@@ -144,24 +79,8 @@ private:
 
 std::vector<MediaDeviceInfo> ListVideo() {
     std::vector<MediaDeviceInfo> devices;
-    std::string class_dir = JoinPath(SysfsRoot(), "class/video4linux");
-    for (const std::string& name : NumberedEntries(class_dir, "video")) {
-        std::string dir = JoinPath(class_dir, name);
-        // A UVC camera has a second (metadata) node with index 1; only index 0 streams pictures.
-        std::optional<std::string> index = ReadAttribute(dir + "/index");
-        if (index && *index != "0") continue;
-        MediaDeviceInfo info;
-        info.friendly_name = ReadAttribute(dir + "/name").value_or("");
-        info.node = JoinPath(DevRoot(), name);
-        if (std::optional<UsbLocation> usb = LocateUsb(dir)) {
-            uint16_t vendor = static_cast<uint16_t>(ReadHexAttribute(usb->device_dir + "/idVendor").value_or(0));
-            uint16_t product = static_cast<uint16_t>(ReadHexAttribute(usb->device_dir + "/idProduct").value_or(0));
-            info.device_path = UsbDevicePath(vendor, product, usb->interface_number, BaseName(usb->device_dir),
-                                             kVideoCaptureInterfaceGuid);
-        } else {
-            info.device_path = std::string("\\\\?\\v4l#") + name + "#" + kVideoCaptureInterfaceGuid + "\\global";
-        }
-        devices.push_back(std::move(info));
+    for (VideoNode& node : ListVideoNodes(SysfsRoot())) {
+        devices.push_back({std::move(node.friendly_name), std::move(node.device_path), JoinPath(DevRoot(), node.name)});
     }
     return devices;
 }
@@ -169,13 +88,13 @@ std::vector<MediaDeviceInfo> ListVideo() {
 std::vector<MediaDeviceInfo> ListAudio() {
     std::vector<MediaDeviceInfo> devices;
     std::string class_dir = JoinPath(SysfsRoot(), "class/sound");
-    for (const std::string& name : NumberedEntries(class_dir, "pcmC")) {
+    for (const std::string& name : NumberedSysfsEntries(class_dir, "pcmC")) {
         int card = 0, device = 0;
         char direction = 0;
         if (std::sscanf(name.c_str(), "pcmC%dD%d%c", &card, &device, &direction) != 3 || direction != 'c') continue;
         MediaDeviceInfo info;
-        std::string card_id =
-            ReadAttribute(JoinPath(class_dir, "card" + std::to_string(card)) + "/id").value_or("card" + std::to_string(card));
+        std::string card_name = "card" + std::to_string(card);
+        std::string card_id = ReadSysfsAttribute(JoinPath(class_dir, card_name) + "/id").value_or(card_name);
         info.friendly_name = device == 0 ? card_id : card_id + " #" + std::to_string(device);
         info.node = "hw:" + std::to_string(card) + "," + std::to_string(device);
         info.device_path = "\\\\?\\alsa#" + info.node;
