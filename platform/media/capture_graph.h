@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/device_controls.h"
 #include "platform/media/media_device.h"
 #include "platform/window/window_messages.h"
 
@@ -23,60 +24,6 @@ namespace platform {
 constexpr int32_t S_OK = 0;
 constexpr int32_t VFW_S_NOPREVIEWPIN = 0x4027E;
 constexpr int32_t E_FAIL = static_cast<int32_t>(0x80004005);
-
-constexpr uint32_t kFourccYuy2 = 0x32595559;  // 'YUY2'
-
-struct VideoFormat {
-    uint32_t fourcc = kFourccYuy2;
-    int width = 0;
-    int height = 0;
-    int bit_count = 16;
-    // Frame interval as a fraction of a second; 0/0 lets the device choose.
-    int interval_numerator = 0;
-    int interval_denominator = 0;
-    bool operator==(const VideoFormat&) const = default;
-};
-
-// IAMStreamConfig of the capture pin.
-class StreamConfig {
-public:
-    virtual ~StreamConfig() = default;
-    virtual std::vector<VideoFormat> Capabilities() = 0;
-    // False when the device refuses; the old format then stays.
-    virtual bool SetFormat(const VideoFormat& format) = 0;
-    virtual std::optional<VideoFormat> GetFormat() = 0;
-};
-
-// Picture controls (IAMVideoProcAmp) and camera controls (IAMCameraControl), by the classic property
-// numbers. Flags: 1 automatic, 2 manual.
-enum class VideoProcProperty { Brightness = 0, Contrast = 1, BacklightCompensation = 8 };
-enum class CameraControlProperty { Exposure = 4, Iris = 5, Focus = 6 };
-constexpr long kControlFlagsAuto = 1;
-constexpr long kControlFlagsManual = 2;
-
-struct ControlRange {
-    long min = 0;
-    long max = 0;
-    long step = 1;
-    long default_value = 0;
-    long caps_flags = kControlFlagsManual;  // which of the flags the device accepts
-};
-
-class VideoProcAmp {
-public:
-    virtual ~VideoProcAmp() = default;
-    virtual int32_t GetRange(VideoProcProperty property, ControlRange* range) = 0;
-    virtual int32_t Set(VideoProcProperty property, long value, long flags) = 0;
-    virtual int32_t Get(VideoProcProperty property, long* value, long* flags) = 0;
-};
-
-class CameraControl {
-public:
-    virtual ~CameraControl() = default;
-    virtual int32_t GetRange(CameraControlProperty property, ControlRange* range) = 0;
-    virtual int32_t Set(CameraControlProperty property, long value, long flags) = 0;
-    virtual int32_t Get(CameraControlProperty property, long* value, long* flags) = 0;
-};
 
 // A bound capture filter: the video or audio input the engine works with. Interfaces it does not offer
 // are nullptr; they live as long as the filter.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/media/video_nodes.h"
+#include "platform/media/device_controls.h"
 #include "platform/uvc/xu_node.h"
 
 namespace platform {
@@ -62,6 +63,14 @@ public:
     virtual const MediaDeviceInfo& Info() const = 0;
     virtual KsControl* QueryKsControl() { return nullptr; }
     virtual KsTopologyInfo* QueryTopology() { return nullptr; }
+    // A device of a provider (not a V4L2 node) answers these itself; a V4L2 node is served by the media
+    // platform's own V4L2 code instead.
+    virtual StreamConfig* QueryStreamConfig() { return nullptr; }
+    virtual VideoProcAmp* QueryVideoProcAmp() { return nullptr; }
+    virtual CameraControl* QueryCameraControl() { return nullptr; }
+    virtual FrameSource* QueryFrameSource() { return nullptr; }
+    // An audio input of a provider that is a test tone (the virtual microphone).
+    virtual bool IsToneSource() const { return false; }
 };
 
 class MediaDeviceProvider {
