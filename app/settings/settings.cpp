@@ -7,7 +7,7 @@
 
 #include "platform/profile/profile.h"
 
-int g_nImageFormat = 0;
+std::atomic<int> g_nImageFormat{0};
 
 namespace {
 

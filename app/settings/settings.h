@@ -9,8 +9,9 @@
 #include <string>
 
 // Image file format ("FORMAT"): 0 BMP, 1 JPEG, 2 PDF gathered, 3 TIFF, 4 PDF one per picture. Program-wide
-// because the capture pipeline and the status text read it directly.
-extern int g_nImageFormat;
+// because the capture pipeline and the status text read it directly; the capture worker reads it on its own
+// thread.
+extern std::atomic<int> g_nImageFormat;
 
 // Text fields hold at most this many bytes, like the 260-byte buffers of the file format.
 constexpr size_t kSettingsTextMax = 259;
@@ -82,10 +83,10 @@ public:
     uint8_t m_bCardContinuous = 0; // "Continuous"
 
     // Run-time fields, never in the file. Flags shared with worker threads are atomic bytes.
-    uint8_t m_bDevicePresent = 0;
+    std::atomic<uint8_t> m_bDevicePresent{0};
     std::atomic<uint8_t> m_bCaptureBusy{0};
     std::atomic<uint8_t> m_bContinuousRunning{0};
-    uint8_t m_bNotRecording = 1;
+    std::atomic<uint8_t> m_bNotRecording{1};
     uint8_t m_bNoCameraWarned = 0;
     int m_nOcrEngineCount = 0;
     uint8_t m_bOcrEngineFound = 0;
