@@ -14,6 +14,7 @@
 
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_bar.h"
+#include "app/ribbon/ribbon_loader.h"
 #include "app/view/vellumo_view.h"
 #include "platform/files/files.h"
 #include "tests/support/scratch_folder.h"
@@ -155,6 +156,58 @@ TEST_F(MainFrameTest, WorkerMessagesReachTheirHandlersOnTheGuiThread) {
     EXPECT_EQ(wrong_thread.load(), 0);
     // Without a handler a message is answered with 0.
     EXPECT_EQ(platform::SendMessage(target, 0x7E8), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RibbonLoader, LoadsWhatItCanAndNamesEachFault) {
+    const std::string xml =
+        "<ribbon>\n"
+        "  <category name=\"126\">\n"
+        "    <panel title=\"A\">\n"
+        "      <button id=\"800\" text=\"Capture\" image=\"0\"/>\n"
+        "      <button id=\"abc\" text=\"Bad\"/>\n"
+        "      <button id=\"70000\" text=\"Too large\"/>\n"
+        "      <slider id=\"801\"/>\n"
+        "      <button id=\"1032\" text=\"Format\"><item id=\"806\" text=\"BMP\"/><item text=\"no id\"/></button>\n"
+        "    </panel>\n"
+        "  </category>\n"
+        "  <category title=\"Cards\"><panel title=\"B\"><button id=\"1069\" text=\"Card\"/></panel></category>\n"
+        "  <category title=\"Cut\"><panel title=\"C\"><button id=\"1\"";  // ends mid-element
+    RibbonLoadResult loaded = LoadRibbonLayout(xml, [](unsigned id) { return id == 126 ? "Photo" : ""; });
+    ASSERT_GE(loaded.layout.categories.size(), 2u);
+    EXPECT_EQ(loaded.layout.categories[0].name, "Photo");
+    const auto& elements = loaded.layout.categories[0].panels.at(0).elements;
+    ASSERT_EQ(elements.size(), 2u);  // 800 and 1032; the bad ID, the too-large ID and the slider are left out
+    EXPECT_EQ(elements[0].id, 800);
+    EXPECT_EQ(elements[1].items.size(), 1u);
+    EXPECT_EQ(loaded.layout.categories[1].name, "Cards");
+    EXPECT_EQ(loaded.errors.size(), 5u);  // bad ID, too large, slider, item without ID, the cut end
+}
+
+TEST(RibbonBarImages, AButtonWhoseImageIsMissingKeepsItsTextAndCommand) {
+    CommandTable commands;
+    int runs = 0;
+    commands.Add(800, [&] { ++runs; });
+    QPixmap strip(32 * 2, 32);
+    strip.fill(Qt::red);
+    CRibbonBar bar(commands, QPixmap(), strip);
+    RibbonLayout layout;
+    RibbonElement button;
+    button.id = 800;
+    button.text = "Capture";
+    button.large_image = 7;  // past the strip's two images
+    layout.categories.push_back(RibbonCategory{"Photo", {RibbonPanel{"P", {button}}}});
+    bar.SetInvoke([&](int id) { commands.Execute(id); });
+    bar.SetRibbonLayout(layout);
+    auto* shown = bar.findChild<QToolButton*>("800");
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->icon().isNull());
+    EXPECT_TRUE(shown->isEnabled());
+    QTest::mouseClick(shown, Qt::LeftButton);
+    EXPECT_EQ(runs, 1);
 }
 
 }  // namespace
