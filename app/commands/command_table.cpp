@@ -23,3 +23,9 @@ CommandState CommandTable::State(int id) const {
     if (it->second.update) it->second.update(state);
     return state;
 }
+
+std::vector<int> CommandTable::Ids() const {
+    std::vector<int> ids;
+    for (const auto& entry : commands_) ids.push_back(entry.first);
+    return ids;
+}

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct CommandState {
     bool enabled = true;
@@ -26,6 +27,8 @@ public:
     // Adds or replaces a command. Without an update rule the command is always enabled and unchecked.
     void Add(int id, Action action, Update update = {});
     bool Has(int id) const;
+    // Every command's ID, in increasing order.
+    std::vector<int> Ids() const;
 
     // Runs the command when it exists and is enabled; false otherwise.
     bool Execute(int id) const;
