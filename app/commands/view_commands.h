@@ -19,6 +19,8 @@ bool IsEnabled(EnableRule rule, const CVellumoSettings& s);
 
 struct ViewCommandServices {
     // Camera controls on the video capture device.
+    std::function<void(long)> set_brightness;
+    std::function<void(long)> set_contrast;
     std::function<void()> set_focus_auto;
     std::function<long()> get_focus_position;
     std::function<void(long)> set_focus_position;
