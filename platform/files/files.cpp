@@ -1,11 +1,13 @@
 #include "platform/files/files.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -55,6 +57,58 @@ std::optional<std::string> ReadFile(const std::string& path) {
     return contents.str();
 }
 
+std::optional<InputFile> InputFile::Open(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    return InputFile(std::move(fd), static_cast<uint64_t>(st.st_size));
+}
+
+bool InputFile::ReadExactly(uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::read(fd_.get(), data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;  // an error, or the file shrank meanwhile
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+    UniqueDir dir(::opendir(folder.c_str()));
+    if (!dir) return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        names.emplace_back(entry->d_name);
+    }
+    return names;
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (path.empty() || ::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
+    return std::string(resolved);
+}
+
+bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+CreateProbe TryCreateAndRemove(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd) return errno == EEXIST ? CreateProbe::Exists : CreateProbe::Refused;
+    fd.reset();
+    ::unlink(path.c_str());
+    return CreateProbe::Created;
+}
+
+std::string CurrentFolder() {
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string(".");
+}
+
 namespace {
 
 mode_t CurrentUmask() {
@@ -66,24 +120,23 @@ mode_t CurrentUmask() {
 // A temporary file beside the target, removed again unless Commit or Link succeeds.
 class TempFileBeside {
 public:
-    explicit TempFileBeside(const std::string& target) : name_(target + ".XXXXXX") {
-        fd_ = ::mkstemp(name_.data());
-        if (fd_ < 0) DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
+    explicit TempFileBeside(const std::string& target) : name_(target + ".XXXXXX"), fd_(::mkstemp(name_.data())) {
+        if (!fd_) DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
     }
     ~TempFileBeside() {
-        if (fd_ >= 0) ::close(fd_);
+        fd_.reset();
         if (!kept_) ::unlink(name_.c_str());
     }
     TempFileBeside(const TempFileBeside&) = delete;
     TempFileBeside& operator=(const TempFileBeside&) = delete;
 
-    bool Valid() const { return fd_ >= 0; }
+    bool Valid() const { return fd_.valid(); }
 
     bool Write(std::string_view contents) {
         const char* data = contents.data();
         size_t left = contents.size();
         while (left > 0) {
-            ssize_t n = ::write(fd_, data, left);
+            ssize_t n = ::write(fd_.get(), data, left);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             data += n;
@@ -94,10 +147,8 @@ public:
 
     // On disk before it takes the target's name, so a crash leaves the old file or the new, never an empty one.
     bool Finish(mode_t mode) {
-        bool ok = ::fchmod(fd_, mode) == 0 && ::fsync(fd_) == 0;
-        ok = ::close(fd_) == 0 && ok;
-        fd_ = -1;
-        return ok;
+        bool ok = ::fchmod(fd_.get(), mode) == 0 && ::fsync(fd_.get()) == 0;
+        return fd_.close() && ok;
     }
 
     // Moves the file over the target.
@@ -117,7 +168,7 @@ public:
 
 private:
     std::string name_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool kept_ = false;
 };
 

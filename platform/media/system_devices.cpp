@@ -1,11 +1,8 @@
 #include "platform/media/system_devices.h"
 
-#include <dirent.h>
-#include <limits.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -50,23 +47,14 @@ std::string Parent(const std::string& path) {
     return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::optional<std::string> RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-    return std::string(resolved);
-}
-
 // Entries of a folder whose names start with prefix, sorted by the number that follows it.
 std::vector<std::string> NumberedEntries(const std::string& folder, const std::string& prefix) {
     std::vector<std::pair<long, std::string>> found;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return {};
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
+    for (std::string& name : FolderEntries(folder).value_or(std::vector<std::string>())) {
         if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
-        found.emplace_back(std::strtol(name.c_str() + prefix.size(), nullptr, 10), name);
+        long number = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        found.emplace_back(number, std::move(name));
     }
-    ::closedir(dir);
     std::sort(found.begin(), found.end());
     std::vector<std::string> names;
     for (auto& entry : found) names.push_back(entry.second);

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/files/owned_handles.h"
+
 namespace platform {
 
 class NamedMutex {
@@ -18,7 +20,7 @@ public:
     NamedMutex& operator=(const NamedMutex&) = delete;
 
     // False when the lock file could not be opened; Lock then always fails.
-    bool Valid() const { return fd_ >= 0; }
+    bool Valid() const { return fd_.valid(); }
 
     // Waits at most timeout_ms (0: just try). True when the caller now holds the mutex.
     bool Lock(int timeout_ms);
@@ -27,7 +29,7 @@ public:
     static std::string LockFolder();
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;  // closing it releases a lock still held
     std::timed_mutex in_process_;
 };
 

@@ -4,6 +4,7 @@
 
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
+#include "platform/registry/registry.h"
 #include "tests/support/scratch_folder.h"
 
 using namespace platform;
@@ -102,4 +103,17 @@ TEST(Folders, DesktopSessionNamesFromUserDirsFile) {
 
     dir.Write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=relative/ignored\n");
     EXPECT_EQ(DesktopFolder().value_or("none"), dir.Root() + "/Desktop");
+}
+
+TEST(Folders, ConfigFolderIgnoresARelativeXdgConfigHome) {
+    ScopedEnv home("HOME", "/home/someone");
+    ScopedEnv registry("VELLUMO_REGISTRY_USER", "");
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", "/etc/xdg-user/");
+        EXPECT_EQ(UserConfigFolder().value_or("none"), "/etc/xdg-user");
+    }
+    ScopedEnv config("XDG_CONFIG_HOME", "relative/cfg");
+    EXPECT_EQ(UserConfigFolder().value_or("none"), "/home/someone/.config");
+    // The registry's user hive lives in the same folder.
+    EXPECT_EQ(RegistryHivePath(RegistryHive::CurrentUser), "/home/someone/.config/Vellumo/registry.ini");
 }
