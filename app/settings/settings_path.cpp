@@ -30,6 +30,8 @@ std::optional<std::string> TryFolder(const std::string& folder, const std::strin
     if (!PrepareFolder(folder, for_every_user)) return std::nullopt;
     std::string path = platform::JoinPath(folder, kSettingsFileName);
     if (!platform::GetFileAttributes(path)) platform::CopyFileNoReplace(shipped, path);
+    // Every user saves into the same file, so it must be writable by all, not only by whoever made it.
+    if (for_every_user) platform::OpenFileToEveryone(path);
     return path;
 }
 

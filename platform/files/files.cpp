@@ -48,6 +48,14 @@ bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool OpenFolderToEveryone(const std::string& path) { return ::chmod(path.c_str(), 0777) == 0; }
 
+bool OpenFileToEveryone(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if ((st.st_mode & 0666) == 0666) return true;
+    if ((st.st_mode & S_IWUSR) == 0 || st.st_uid != ::geteuid()) return false;
+    return ::chmod(path.c_str(), (st.st_mode & 07777) | 0666) == 0;
+}
+
 std::optional<std::string> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -179,8 +187,18 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
     return WriteFileReplacingParts(path, std::span<const std::string_view>(&part, 1));
 }
 
-bool WriteFileReplacingParts(const std::string& path, std::span<const std::string_view> parts) {
+bool WriteFileReplacingParts(const std::string& link_or_path, std::span<const std::string_view> parts) {
+    // Renaming over a link would put a plain file in its place; the file it leads to is the one to replace.
+    std::string path = link_or_path;
     struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        auto target = RealPath(path);
+        if (!target) {
+            DebugLog("files", "%s is a link that leads nowhere; not written", path.c_str());
+            return false;
+        }
+        path = *target;
+    }
     bool exists = ::stat(path.c_str(), &st) == 0;
     // A file without any write permission bit counts as read-only even for root, like a read-only attribute.
     if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {

@@ -73,6 +73,8 @@ CreateProbe TryCreateAndRemove(const std::string& path);
 // Replaces (or creates) the file in one step: the contents go to a temporary file in the same folder,
 // which is then renamed over the target, keeping the old file's permission bits. An existing file the
 // caller may not write is refused. On failure the old file is left exactly as it was.
+// A symbolic link is written through: the file it leads to is replaced and the link stays; a link that
+// leads nowhere is refused.
 bool WriteFileReplacing(const std::string& path, const std::string& contents);
 
 // The same, with the contents given as consecutive parts (written in order, never joined in memory).
@@ -81,6 +83,11 @@ bool WriteFileReplacingParts(const std::string& path, std::span<const std::strin
 // Opens the folder to every user (mode 0777, ignoring the umask): the stand-in for a folder
 // carrying no access restriction.
 bool OpenFolderToEveryone(const std::string& path);
+
+// Lets every user read and write a regular file the caller owns (adds mode 0666, ignoring the umask).
+// A file without an owner write bit was made read-only on purpose and stays so; so do symbolic links
+// and other users' files. True when the file is open to everyone afterwards.
+bool OpenFileToEveryone(const std::string& path);
 
 // The temp folder ($TMPDIR or /tmp) with its trailing '/'.
 std::string TempFolder();

@@ -1,6 +1,7 @@
 // Files and special folders.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
@@ -54,6 +55,25 @@ TEST(Files, ReplacingWriteSwapsContentsInOneStep) {
     ::chmod(path.c_str(), 0444);
     EXPECT_FALSE(WriteFileReplacing(path, "lost?"));
     EXPECT_EQ(ReadAll(path), "new contents");
+}
+
+TEST(Files, ReplacingWriteGoesThroughASymbolicLink) {
+    ScratchFolder dir;
+    std::string target = dir.Write("real/settings.ini", "old");
+    ::chmod(target.c_str(), 0640);
+    ASSERT_EQ(::symlink("real/settings.ini", dir.Path("link.ini").c_str()), 0);
+    EXPECT_TRUE(WriteFileReplacing(dir.Path("link.ini"), "new"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.Path("link.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a plain file";
+    EXPECT_EQ(ReadAll(target), "new");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    ASSERT_EQ(::symlink("nowhere.ini", dir.Path("dangling.ini").c_str()), 0);
+    EXPECT_FALSE(WriteFileReplacing(dir.Path("dangling.ini"), "new"));
+    ASSERT_EQ(::lstat(dir.Path("dangling.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(Files, PathsJoinWithOneSeparator) {
