@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/debuglog/debuglog.h"
@@ -56,13 +54,39 @@ bool OpenFileToEveryone(const std::string& path) {
     return ::chmod(path.c_str(), (st.st_mode & 07777) | 0666) == 0;
 }
 
+namespace {
+
+// Everything up to the end of the file; nothing on a read error (EISDIR for a folder included).
+std::optional<std::string> ReadToEnd(const UniqueFd& fd) {
+    std::string contents;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return contents;
+        contents.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+}  // namespace
+
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return contents.str();
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    return ReadToEnd(fd);
+}
+
+std::optional<std::string> ReadFileForRewrite(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ENOENT) return std::string();
+        DebugLog("files", "cannot read %s (errno %d)", path.c_str(), errno);
+        return std::nullopt;
+    }
+    auto contents = ReadToEnd(fd);
+    if (!contents) DebugLog("files", "reading %s failed (errno %d)", path.c_str(), errno);
+    return contents;
 }
 
 std::optional<InputFile> InputFile::Open(const std::string& path) {

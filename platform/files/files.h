@@ -37,6 +37,11 @@ bool DeleteFile(const std::string& path);
 // The whole file, nothing when it cannot be read.
 std::optional<std::string> ReadFile(const std::string& path);
 
+// What a rewrite of the file starts from: the whole file, an empty text when there is no file of that
+// name yet, and nothing when a file is there but cannot be read (write-only, a read error): rewriting
+// that from nothing would lose every line of it.
+std::optional<std::string> ReadFileForRewrite(const std::string& path);
+
 // A regular file opened for reading from its start.
 class InputFile {
 public:
