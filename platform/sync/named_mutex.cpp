@@ -61,20 +61,32 @@ bool NamedMutex::Lock(int timeout_ms) {
     if (!fd_) return false;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
-    if (!in_process_.try_lock_until(deadline)) return false;
+    {
+        std::unique_lock<std::mutex> lock(in_process_mutex_);
+        if (!in_process_released_.wait_until(lock, deadline, [this] { return !in_process_held_; })) return false;
+        in_process_held_ = true;
+    }
     for (;;) {
         if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) return true;
         if (errno != EWOULDBLOCK && errno != EINTR) break;
         if (Clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    in_process_.unlock();
+    ReleaseInProcess();
     return false;
+}
+
+void NamedMutex::ReleaseInProcess() {
+    {
+        std::lock_guard<std::mutex> lock(in_process_mutex_);
+        in_process_held_ = false;
+    }
+    in_process_released_.notify_one();
 }
 
 void NamedMutex::Unlock() {
     ::flock(fd_.get(), LOCK_UN);
-    in_process_.unlock();
+    ReleaseInProcess();
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 // threads share one NamedMutex object), is released when its holder ends, and is not recursive.
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -29,8 +30,14 @@ public:
     static std::string LockFolder();
 
 private:
+    void ReleaseInProcess();
+
     UniqueFd fd_;  // closing it releases a lock still held
-    std::timed_mutex in_process_;
+    // The hold between this process's threads. Not a std::timed_mutex: its timed wait is a call the thread
+    // sanitizer does not follow, so every unlock would look wrong to it.
+    std::mutex in_process_mutex_;
+    std::condition_variable in_process_released_;
+    bool in_process_held_ = false;
 };
 
 // Holds a NamedMutex for a scope when Lock succeeded.

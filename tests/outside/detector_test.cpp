@@ -45,7 +45,7 @@ class PageDetectionTest : public ::testing::TestWithParam<PageCase> {};
 TEST_P(PageDetectionTest, FindsCornersAndTurnOfTheTurnedShiftedPage) {
     const PageCase& c = GetParam();
     Sheet page{cv::Size(360, 480), cv::Point2d(400 + c.dx, 300 + c.dy), c.angle};
-    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page}, static_cast<unsigned>(c.angle * 10 + 100));
+    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page}, static_cast<unsigned>(static_cast<int>(c.angle * 10 + 100)));
     auto found = outside::DetectPage(scene.picture);
     ASSERT_TRUE(found.has_value());
     ExpectCornersNear(*found, scene.corners[0], 0.01 * Diagonal(scene.corners[0]));
