@@ -38,9 +38,12 @@ function(vellumo_add_test name)
     VELLUMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # Every property takes one value only: the discovery script flattens the list, so a second value (as in
   # "A=1;B=2") becomes a property name of its own and the properties after it are lost.
+  # A parameterised test keeps the name GoogleTest gives it (readable when the suite has a name generator);
+  # the discovery script's default replaces it with the parameter's printed bytes.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120 ${labels})
   if(T_THREADS)
     if(NOT TARGET vellumo_thread_tests)
