@@ -16,21 +16,41 @@ function(vellumo_add_dll target file_name)
     VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
-# vellumo_add_test(<name> SOURCES ... LIBS ...)
+# vellumo_add_test(<name> [THREADS] SOURCES ... LIBS ...)
 # A GoogleTest program run by CTest. GUI tests run on Qt's offscreen platform; every test gets the
 # program folder so it can find the built program and its libraries.
+# THREADS: the program starts threads, in the test or in our code it drives. Its tests get the CTest label
+# "threads" and the program joins the target vellumo_thread_tests, which the test command builds with
+# ThreadSanitizer and runs with `ctest -L threads`. A new test program that starts a thread opts in by
+# passing THREADS. Worker threads a library keeps inside itself (OpenCV's pool, Qt's file-information
+# thread) do not count: their synchronisation is not instrumented, so the sanitizer sees only false races.
 function(vellumo_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  set(labels "")
+  if(T_THREADS)
+    set(labels LABELS threads)
+  endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
   target_compile_definitions(${name} PRIVATE
     VELLUMO_BIN_DIR="${VELLUMO_BIN_DIR}"
     VELLUMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # Every property takes one value only: the discovery script flattens the list, so a second value (as in
+  # "A=1;B=2") becomes a property name of its own and the properties after it are lost.
+  # A parameterised test keeps the name GoogleTest gives it (readable when the suite has a name generator);
+  # the discovery script's default replaces it with the parameter's printed bytes.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELLUMO_TEST=1" TIMEOUT 120)
+    NO_PRETTY_VALUES
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120 ${labels})
+  if(T_THREADS)
+    if(NOT TARGET vellumo_thread_tests)
+      add_custom_target(vellumo_thread_tests)
+    endif()
+    add_dependencies(vellumo_thread_tests ${name})
+  endif()
 endfunction()
 
 # vellumo_add_subdirectories([names...])

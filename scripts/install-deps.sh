@@ -34,10 +34,11 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
-  sudo_cmd=(sudo)
+  # sudo resets the environment, so the non-interactive front end is handed over explicitly.
+  sudo_cmd=(sudo env DEBIAN_FRONTEND=noninteractive)
 fi
-export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -q
 "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

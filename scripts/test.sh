@@ -1,10 +1,42 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test. Exits non-zero on any failure.
+# Installs what is missing, builds, and runs every test. Then it builds and runs them again with the
+# sanitizers, each build in its own folder beside the normal one:
+#   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer: every test
+#   build-tsan/  ThreadSanitizer: the test programs that start threads (CTest label "threads")
+# A failing test or any sanitizer report exits non-zero. VELLUMO_SANITIZERS=0 runs the normal build only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 build="${VELLUMO_BUILD_DIR:-$root/build}"
-cd "$build"
 export QT_QPA_PLATFORM=offscreen
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+jobs=$(nproc)
+(cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+if [ "${VELLUMO_SANITIZERS:-1}" = "0" ]; then
+  exit 0
+fi
+
+# sanitized_build <folder> <sanitizer flags> [build arguments...]
+# -O1 keeps the instrumented code quick to build and run while the reports still point at source lines.
+sanitized_build() {
+  local folder=$1 flags="-O1 -fno-omit-frame-pointer $2"
+  shift 2
+  echo "test: building $folder"
+  cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
+  cmake --build "$folder" -j "$jobs" "$@"
+}
+
+# UBSan halts on its first report (no recovery), so a report fails the test. GCC leaves float-to-integer
+# overflow out of "undefined"; it is named on its own.
+sanitized_build "$build-asan" "-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all"
+(cd "$build-asan" &&
+  ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+    ctest --output-on-failure -j "$jobs" --timeout 600)
+
+sanitized_build "$build-tsan" "-fsanitize=thread" --target vellumo_thread_tests
+(cd "$build-tsan" &&
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
+    ctest --output-on-failure -j "$jobs" --timeout 600 -L threads)

@@ -1,14 +1,5 @@
 #include "app/settingdlg/save_folder_rules.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <memory>
-
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
 
@@ -25,15 +16,12 @@ size_t Utf8Prefix(const std::string& text, size_t count) {
 }
 
 bool CanCreateFilesIn(const std::string& folder) {
-    const std::string probe = folder + kFolderProbeName;
-    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        ::unlink(probe.c_str());
-        return true;
+    switch (platform::TryCreateAndRemove(folder + kFolderProbeName)) {
+        case platform::CreateProbe::Created: return true;
+        // Someone's own file of that name stays; the folder's permissions answer instead.
+        case platform::CreateProbe::Exists: return platform::FolderWritable(folder);
+        case platform::CreateProbe::Refused: return false;
     }
-    // Someone's own file of that name stays; the folder's permissions answer instead.
-    if (errno == EEXIST) return ::access(folder.c_str(), W_OK | X_OK) == 0;
     return false;
 }
 
@@ -50,12 +38,12 @@ PrefixCheck CheckPrefix(const std::string& text, const std::string& last_accepte
 FolderChoice ProbeFolder(const std::string& path, size_t max_bytes) {
     FolderChoice choice;
     if (path.empty()) return choice;
-    std::unique_ptr<char, decltype(&::free)> real(::realpath(path.c_str(), nullptr), &::free);
+    auto real = platform::RealPath(path);
     if (!real) {
-        platform::DebugLog("settingdlg", "cannot resolve %s (errno %d)", path.c_str(), errno);
+        platform::DebugLog("settingdlg", "cannot resolve %s", path.c_str());
         return choice;
     }
-    choice.path = platform::WithTrailingSeparator(real.get());
+    choice.path = platform::WithTrailingSeparator(*real);
     auto attributes = platform::GetFileAttributes(choice.path);
     choice.usable = attributes && attributes->is_directory && choice.path.size() <= max_bytes &&
                     CanCreateFilesIn(choice.path);

@@ -1,8 +1,5 @@
 #include "app/settings/settings_path.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -24,7 +21,7 @@ bool PrepareFolder(const std::string& folder, bool for_every_user) {
         if (for_every_user) platform::OpenFolderToEveryone(folder);
         attributes = platform::GetFileAttributes(folder);
     }
-    return attributes && attributes->is_directory && ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return attributes && attributes->is_directory && platform::FolderWritable(folder);
 }
 
 // A working file in the folder: copied from the shipped file when missing. Usable when the file can be
@@ -33,19 +30,14 @@ std::optional<std::string> TryFolder(const std::string& folder, const std::strin
     if (!PrepareFolder(folder, for_every_user)) return std::nullopt;
     std::string path = platform::JoinPath(folder, kSettingsFileName);
     if (!platform::GetFileAttributes(path)) platform::CopyFileNoReplace(shipped, path);
+    // Every user saves into the same file, so it must be writable by all, not only by whoever made it.
+    if (for_every_user) platform::OpenFileToEveryone(path);
     return path;
 }
 
 std::string Parent(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string ConfigFolder() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] != '\0')
-        return platform::JoinPath(config, "Vellumo");
-    const char* home = std::getenv("HOME");
-    return platform::JoinPath(home != nullptr && home[0] != '\0' ? home : platform::TempFolder(), ".config/Vellumo");
 }
 
 }  // namespace
@@ -69,8 +61,8 @@ SettingsLocation SettleSettingsPath(const std::string& program_folder) {
     std::vector<std::string> candidates;
     if (auto documents = platform::UserDocumentsFolder())
         candidates.push_back(platform::JoinPath(*documents, module.empty() ? "Vellumo" : module));
-    candidates.push_back(ConfigFolder());
-    candidates.push_back(platform::TempFolder() + "Vellumo-" + std::to_string(::getuid()));
+    if (auto config = platform::UserConfigFolder()) candidates.push_back(platform::JoinPath(*config, "Vellumo"));
+    candidates.push_back(platform::PerUserTempFolder("Vellumo"));
     for (const std::string& folder : candidates) {
         PrepareFolder(Parent(folder), false);  // a fresh account may lack ~/Documents or ~/.config
         if (auto path = TryFolder(folder, location.shipped_path, false)) {

@@ -1,7 +1,7 @@
 #pragma once
 // Where the settings file lives. The shipped "Vellumo.ini" beside the program is never written; the
 // working copy lives in <shared documents>/<Module>/Vellumo.ini, copied from the shipped file the first
-// time and never overwritten afterwards, in a folder every user of the machine may write.
+// time and never overwritten afterwards; folder and file may be written by every user of the machine.
 
 #include <string>
 

@@ -1,10 +1,6 @@
 #include "devctl/facade/extension_unit.h"
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
-#include <sstream>
 #include <thread>
 
 #include "devctl/facade/facade_config.h"
@@ -31,27 +27,12 @@ std::string ComponentFolder() {
 std::string InstallerFolder() {
     const std::string& folder = GetFacadeConfig().installerFolder;
     if (!folder.empty()) return folder;
-    char cwd[4096];
-    return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string(".");
+    return platform::CurrentFolder();
 }
 
 bool Elevated() {
     std::optional<bool> elevated = GetFacadeConfig().elevated;
-    return elevated.has_value() ? *elevated : ::geteuid() == 0;
-}
-
-// The elevation helper, found like a shell would.
-std::optional<std::string> FindInPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return std::nullopt;
-    std::istringstream folders(path);
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        if (folder.empty()) continue;
-        std::string candidate = platform::JoinPath(folder, program);
-        if (platform::IsExecutableProgram(candidate)) return candidate;
-    }
-    return std::nullopt;
+    return elevated.has_value() ? *elevated : platform::RunningElevated();
 }
 
 }  // namespace
@@ -116,7 +97,7 @@ void InstallExtensionComponent() {
     }
     std::string installer = platform::JoinPath(InstallerFolder(), kInstallerFile);
     if (installer.size() >= kPathBytes || !platform::GetFileAttributes(installer)) return;
-    std::optional<std::string> pkexec = FindInPath("pkexec");
+    std::optional<std::string> pkexec = platform::FindProgramInPath("pkexec");
     if (!pkexec) {
         platform::DebugLog("devctl", "no pkexec: %s not started", installer.c_str());
         return;

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usb/video.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +12,7 @@
 
 #include "outside/emxunit/emxunit_api.h"
 #include "platform/debuglog/debuglog.h"
+#include "platform/files/owned_handles.h"
 #include "platform/registry/registry.h"
 #include "platform/uvc/xu_query.h"
 
@@ -50,9 +50,9 @@ public:
     int32_t Attach(uint32_t* found) override {
         if (found == nullptr) return emx::kPointer;
         *found = 0;
-        if (node_.query == nullptr && fd_ < 0) {
-            fd_ = ::open(node_.device_node, O_RDWR | O_CLOEXEC);
-            if (fd_ < 0) {
+        if (node_.query == nullptr && !fd_) {
+            fd_.reset(::open(node_.device_node, O_RDWR | O_CLOEXEC));
+            if (!fd_) {
                 platform::DebugLog("emxunit", "cannot open %s (errno %d)", node_.device_node, errno);
                 return emx::kFail;
             }
@@ -70,8 +70,7 @@ public:
     }
 
     int32_t Detach() override {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+        fd_.reset();
         lengths_.clear();
         return emx::kOk;
     }
@@ -82,8 +81,8 @@ public:
 private:
     int Query(uint8_t selector, uint8_t query, uint16_t size, uint8_t* data) {
         if (node_.query != nullptr) return node_.query(node_.context, node_.unit_id, selector, query, size, data);
-        if (fd_ < 0) return EBADF;
-        return platform::UvcXuQuery(fd_, node_.unit_id, selector, query, size, data);
+        if (!fd_) return EBADF;
+        return platform::UvcXuQuery(fd_.get(), node_.unit_id, selector, query, size, data);
     }
 
     bool ControlLength(uint8_t selector, uint16_t* size) {
@@ -100,7 +99,7 @@ private:
     }
 
     UvcXuNode node_;
-    int fd_ = -1;
+    platform::UniqueFd fd_;
     std::map<uint8_t, uint16_t> lengths_;
 };
 

@@ -1,13 +1,15 @@
 #pragma once
-// Owned memory for whole picture files (up to about 15 MB). Large buffers ask for 2 MB pages, so a
-// 15 MB picture costs a handful of page faults instead of thousands; on virtual machines those
-// faults cost more than the pixel work itself.
+// Owned memory for whole picture files (up to about 15 MB), in pages taken straight from the kernel
+// (large ones in 2 MB pages: see platform::PageMemory).
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
+
+#include "platform/memory/page_memory.h"
 
 namespace pipeline {
 
@@ -19,24 +21,15 @@ public:
     // The whole file; nothing when it cannot be read completely or is 4 GB or larger.
     static std::optional<PictureBuffer> ReadFile(const std::string& path);
 
-    ~PictureBuffer();
-    PictureBuffer(PictureBuffer&& other) noexcept;
-    PictureBuffer& operator=(PictureBuffer&& other) noexcept;
-    PictureBuffer(const PictureBuffer&) = delete;
-    PictureBuffer& operator=(const PictureBuffer&) = delete;
-
-    uint8_t* data() { return data_; }
-    const uint8_t* data() const { return data_; }
-    size_t size() const { return size_; }
-    operator std::span<uint8_t>() { return {data_, size_}; }
-    operator std::span<const uint8_t>() const { return {data_, size_}; }
+    uint8_t* data() { return memory_.data(); }
+    const uint8_t* data() const { return memory_.data(); }
+    size_t size() const { return memory_.size(); }
+    operator std::span<uint8_t>() { return {data(), size()}; }
+    operator std::span<const uint8_t>() const { return {data(), size()}; }
 
 private:
-    void Release();
-    uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-    void* mapping_ = nullptr;
-    size_t mapping_size_ = 0;
+    explicit PictureBuffer(platform::PageMemory memory) : memory_(std::move(memory)) {}
+    platform::PageMemory memory_;
 };
 
 }  // namespace pipeline

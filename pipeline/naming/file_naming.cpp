@@ -1,12 +1,12 @@
 #include "pipeline/naming/file_naming.h"
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
 #include "pipeline/naming/number_search.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
+#include "platform/time/system_time.h"
 
 namespace pipeline {
 
@@ -97,12 +97,8 @@ std::string CFileNaming::CardFileName(int card) const {
 }
 
 UtcTime CurrentUtcTime() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm parts{};
-    gmtime_r(&now.tv_sec, &parts);
-    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-            parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+    platform::SystemTime t = platform::CurrentUtcSystemTime();
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond};
 }
 
 std::string DateTimeName(const UtcTime& t) {

@@ -1,13 +1,13 @@
 #include "platform/files/files.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 #include <vector>
 
 #include "platform/debuglog/debuglog.h"
@@ -46,13 +46,99 @@ bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool OpenFolderToEveryone(const std::string& path) { return ::chmod(path.c_str(), 0777) == 0; }
 
+bool OpenFileToEveryone(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if ((st.st_mode & 0666) == 0666) return true;
+    if ((st.st_mode & S_IWUSR) == 0 || st.st_uid != ::geteuid()) return false;
+    return ::chmod(path.c_str(), (st.st_mode & 07777) | 0666) == 0;
+}
+
+namespace {
+
+// Everything up to the end of the file; nothing on a read error (EISDIR for a folder included).
+std::optional<std::string> ReadToEnd(const UniqueFd& fd) {
+    std::string contents;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return contents;
+        contents.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+}  // namespace
+
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return contents.str();
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    return ReadToEnd(fd);
+}
+
+std::optional<std::string> ReadFileForRewrite(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ENOENT) return std::string();
+        DebugLog("files", "cannot read %s (errno %d)", path.c_str(), errno);
+        return std::nullopt;
+    }
+    auto contents = ReadToEnd(fd);
+    if (!contents) DebugLog("files", "reading %s failed (errno %d)", path.c_str(), errno);
+    return contents;
+}
+
+std::optional<InputFile> InputFile::Open(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    return InputFile(std::move(fd), static_cast<uint64_t>(st.st_size));
+}
+
+bool InputFile::ReadExactly(uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::read(fd_.get(), data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;  // an error, or the file shrank meanwhile
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+    UniqueDir dir(::opendir(folder.c_str()));
+    if (!dir) return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        names.emplace_back(entry->d_name);
+    }
+    return names;
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (path.empty() || ::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
+    return std::string(resolved);
+}
+
+bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+CreateProbe TryCreateAndRemove(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd) return errno == EEXIST ? CreateProbe::Exists : CreateProbe::Refused;
+    fd.reset();
+    ::unlink(path.c_str());
+    return CreateProbe::Created;
+}
+
+std::string CurrentFolder() {
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string(".");
 }
 
 namespace {
@@ -66,24 +152,23 @@ mode_t CurrentUmask() {
 // A temporary file beside the target, removed again unless Commit or Link succeeds.
 class TempFileBeside {
 public:
-    explicit TempFileBeside(const std::string& target) : name_(target + ".XXXXXX") {
-        fd_ = ::mkstemp(name_.data());
-        if (fd_ < 0) DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
+    explicit TempFileBeside(const std::string& target) : name_(target + ".XXXXXX"), fd_(::mkstemp(name_.data())) {
+        if (!fd_) DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
     }
     ~TempFileBeside() {
-        if (fd_ >= 0) ::close(fd_);
+        fd_.reset();
         if (!kept_) ::unlink(name_.c_str());
     }
     TempFileBeside(const TempFileBeside&) = delete;
     TempFileBeside& operator=(const TempFileBeside&) = delete;
 
-    bool Valid() const { return fd_ >= 0; }
+    bool Valid() const { return fd_.valid(); }
 
     bool Write(std::string_view contents) {
         const char* data = contents.data();
         size_t left = contents.size();
         while (left > 0) {
-            ssize_t n = ::write(fd_, data, left);
+            ssize_t n = ::write(fd_.get(), data, left);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             data += n;
@@ -94,10 +179,8 @@ public:
 
     // On disk before it takes the target's name, so a crash leaves the old file or the new, never an empty one.
     bool Finish(mode_t mode) {
-        bool ok = ::fchmod(fd_, mode) == 0 && ::fsync(fd_) == 0;
-        ok = ::close(fd_) == 0 && ok;
-        fd_ = -1;
-        return ok;
+        bool ok = ::fchmod(fd_.get(), mode) == 0 && ::fsync(fd_.get()) == 0;
+        return fd_.close() && ok;
     }
 
     // Moves the file over the target.
@@ -117,7 +200,7 @@ public:
 
 private:
     std::string name_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool kept_ = false;
 };
 
@@ -128,8 +211,18 @@ bool WriteFileReplacing(const std::string& path, const std::string& contents) {
     return WriteFileReplacingParts(path, std::span<const std::string_view>(&part, 1));
 }
 
-bool WriteFileReplacingParts(const std::string& path, std::span<const std::string_view> parts) {
+bool WriteFileReplacingParts(const std::string& link_or_path, std::span<const std::string_view> parts) {
+    // Renaming over a link would put a plain file in its place; the file it leads to is the one to replace.
+    std::string path = link_or_path;
     struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        auto target = RealPath(path);
+        if (!target) {
+            DebugLog("files", "%s is a link that leads nowhere; not written", path.c_str());
+            return false;
+        }
+        path = *target;
+    }
     bool exists = ::stat(path.c_str(), &st) == 0;
     // A file without any write permission bit counts as read-only even for root, like a read-only attribute.
     if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {

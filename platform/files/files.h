@@ -2,10 +2,14 @@
 // File and folder primitives with the meanings the program's Parts rely on.
 // Paths use '/' as separator. None of these throw.
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/files/owned_handles.h"
 
 namespace platform {
 
@@ -33,9 +37,49 @@ bool DeleteFile(const std::string& path);
 // The whole file, nothing when it cannot be read.
 std::optional<std::string> ReadFile(const std::string& path);
 
+// What a rewrite of the file starts from: the whole file, an empty text when there is no file of that
+// name yet, and nothing when a file is there but cannot be read (write-only, a read error): rewriting
+// that from nothing would lose every line of it.
+std::optional<std::string> ReadFileForRewrite(const std::string& path);
+
+// A regular file opened for reading from its start.
+class InputFile {
+public:
+    // Nothing when the file is missing, cannot be opened or is not a regular file.
+    static std::optional<InputFile> Open(const std::string& path);
+    uint64_t size() const { return size_; }
+    // Fills `data` with the next `size` bytes; false on a read error or when the file ends first.
+    bool ReadExactly(uint8_t* data, size_t size);
+
+private:
+    InputFile(UniqueFd fd, uint64_t size) : fd_(std::move(fd)), size_(size) {}
+    UniqueFd fd_;
+    uint64_t size_ = 0;
+};
+
+// The names in a folder (without "." and ".."), in no particular order; nothing when it cannot be listed.
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder);
+
+// The absolute path with every symbolic link, "." and ".." resolved; nothing when it does not exist.
+std::optional<std::string> RealPath(const std::string& path);
+
+// The caller's permissions let it create and remove entries in the folder.
+bool FolderWritable(const std::string& folder);
+
+enum class CreateProbe {
+    Created,  // the file could be made (and is gone again)
+    Exists,   // something of that name is there already and was left alone
+    Refused,  // the file cannot be made there
+};
+// Creates `path` as a new file and removes it again at once: whether files can really be made there
+// (read-only mounts and process file systems refuse even the superuser).
+CreateProbe TryCreateAndRemove(const std::string& path);
+
 // Replaces (or creates) the file in one step: the contents go to a temporary file in the same folder,
 // which is then renamed over the target, keeping the old file's permission bits. An existing file the
 // caller may not write is refused. On failure the old file is left exactly as it was.
+// A symbolic link is written through: the file it leads to is replaced and the link stays; a link that
+// leads nowhere is refused.
 bool WriteFileReplacing(const std::string& path, const std::string& contents);
 
 // The same, with the contents given as consecutive parts (written in order, never joined in memory).
@@ -45,8 +89,16 @@ bool WriteFileReplacingParts(const std::string& path, std::span<const std::strin
 // carrying no access restriction.
 bool OpenFolderToEveryone(const std::string& path);
 
+// Lets every user read and write a regular file the caller owns (adds mode 0666, ignoring the umask).
+// A file without an owner write bit was made read-only on purpose and stays so; so do symbolic links
+// and other users' files. True when the file is open to everyone afterwards.
+bool OpenFileToEveryone(const std::string& path);
+
 // The temp folder ($TMPDIR or /tmp) with its trailing '/'.
 std::string TempFolder();
+
+// The process's current folder, "." when it cannot be told.
+std::string CurrentFolder();
 
 // The folder holding the running program (from /proc/self/exe), without trailing '/'.
 std::string ProgramFolder();

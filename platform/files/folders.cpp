@@ -32,11 +32,15 @@ std::optional<std::string> HomeFolder() {
     return std::nullopt;
 }
 
+// A relative XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules ask.
+std::string ConfigFolderOf(const std::string& home) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    return config != nullptr && config[0] == '/' ? std::string(config) : home + "/.config";
+}
+
 // A line `NAME="$HOME/Folder"` or `NAME="/absolute/folder"` of user-dirs.dirs; anything else is ignored.
 std::optional<std::string> UserDirsEntry(const char* xdg_name, const std::string& home) {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string folder = config != nullptr && config[0] == '/' ? config : home + "/.config";
-    auto contents = ReadFile(folder + "/user-dirs.dirs");
+    auto contents = ReadFile(ConfigFolderOf(home) + "/user-dirs.dirs");
     if (!contents) return std::nullopt;
     const std::string key = std::string(xdg_name) + "=\"";
     size_t start = 0;
@@ -75,5 +79,17 @@ std::optional<std::string> UserDocumentsFolder() {
 }
 
 std::optional<std::string> DesktopFolder() { return XdgFolder("VELLUMO_DESKTOP", "XDG_DESKTOP_DIR", "Desktop"); }
+
+std::optional<std::string> UserConfigFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') return Absent(config);
+    auto home = HomeFolder();
+    if (!home) return std::nullopt;
+    return Absent(ConfigFolderOf(*home));
+}
+
+std::string PerUserTempFolder(const std::string& name) {
+    return TempFolder() + name + "-" + std::to_string(::getuid());
+}
 
 }  // namespace platform

@@ -7,8 +7,11 @@
 //   user documents    VELLUMO_USER_DOCUMENTS, else XDG_DOCUMENTS_DIR, else ~/Documents
 //   desktop           VELLUMO_DESKTOP, else XDG_DESKTOP_DIR, else ~/Desktop
 //
+//   user config       XDG_CONFIG_HOME when it is an absolute path, else ~/.config
+//
 // XDG_DOCUMENTS_DIR and XDG_DESKTOP_DIR are looked up in the environment, then in the session's
-// user-dirs.dirs ($XDG_CONFIG_HOME, else ~/.config), where a localised desktop records its own names.
+// user-dirs.dirs (in the user config folder), where a localised desktop records its own names.
+// The home folder is HOME, else the account's home; without either the user folders are not available.
 //
 // Results carry no trailing '/'. The folders are not created.
 
@@ -20,5 +23,9 @@ namespace platform {
 std::optional<std::string> CommonDocumentsFolder();
 std::optional<std::string> UserDocumentsFolder();
 std::optional<std::string> DesktopFolder();
+std::optional<std::string> UserConfigFolder();
+
+// "<temp folder><name>-<user id>": a folder of the caller's own in the shared temp folder.
+std::string PerUserTempFolder(const std::string& name);
 
 }  // namespace platform

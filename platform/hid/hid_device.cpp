@@ -1,6 +1,5 @@
 #include "platform/hid/hid_device.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
@@ -63,13 +62,10 @@ std::string HidrawBackend::DevRoot() const { return dev_root_.empty() ? EnvOr("V
 std::vector<std::string> HidrawBackend::EnumerateInterfaces() {
     std::vector<std::pair<long, std::string>> found;
     std::string folder = JoinPath(SysfsRoot(), "class/hidraw");
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return {};
-    while (dirent* entry = ::readdir(dir)) {
-        long n = HidrawNumber(entry->d_name);
-        if (n >= 0) found.emplace_back(n, entry->d_name);
+    for (std::string& name : FolderEntries(folder).value_or(std::vector<std::string>())) {
+        long n = HidrawNumber(name);
+        if (n >= 0) found.emplace_back(n, std::move(name));
     }
-    ::closedir(dir);
     std::sort(found.begin(), found.end());
     std::vector<std::string> paths;
     for (const auto& [n, name] : found) paths.push_back(JoinPath(DevRoot(), name));

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "platform/debuglog/debuglog.h"
+#include "platform/files/files.h"
 
 extern char** environ;
 
@@ -66,5 +68,20 @@ bool IsExecutableProgram(const std::string& path) {
     if (in.gcount() >= 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) return true;
     return in.gcount() >= 2 && magic[0] == '#' && magic[1] == '!';
 }
+
+std::optional<std::string> FindProgramInPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return std::nullopt;
+    std::istringstream folders(path);
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        if (folder.empty()) continue;
+        std::string candidate = JoinPath(folder, name);
+        if (IsExecutableProgram(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool RunningElevated() { return ::geteuid() == 0; }
 
 }  // namespace platform

@@ -25,4 +25,10 @@ bool OpenWithDesktop(const std::string& path_or_document);
 // Windows executable-type query.
 bool IsExecutableProgram(const std::string& path);
 
+// The first executable program of that name in the folders of PATH, found like a shell would.
+std::optional<std::string> FindProgramInPath(const std::string& name);
+
+// The program runs with administrator rights (as the superuser).
+bool RunningElevated();
+
 }  // namespace platform

@@ -150,8 +150,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     if (clean_key.empty() || clean_section.empty() || path.empty()) return false;
     std::string entry = clean_key + "=" + WithoutLineBreaks(value);
 
-    std::string existing = ReadFile(path).value_or("");
-    std::vector<Line> lines = SplitLines(existing);
+    std::optional<std::string> existing = ReadFileForRewrite(path);
+    if (!existing) return false;
+    std::vector<Line> lines = SplitLines(*existing);
     auto range = FindSection(lines, clean_section);
     if (!range) {
         if (!lines.empty() && lines.back().terminator.empty()) lines.back().terminator = "\r\n";
@@ -168,8 +169,8 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
 }
 
 bool DeletePrivateProfileKey(const std::string& section, const std::string& key, const std::string& path) {
-    auto existing = ReadFile(path);
-    if (!existing) return true;
+    auto existing = ReadFileForRewrite(path);
+    if (!existing) return false;
     std::vector<Line> lines = SplitLines(*existing);
     auto range = FindSection(lines, section);
     if (!range) return true;

@@ -10,7 +10,8 @@
 //  - a write creates the file and the section when missing, appends a new key at the end of its
 //    section and a new section at the end of the file, writes "key=value" lines ending in CR LF and
 //    leaves every other line of the file byte for byte as it was. The new file replaces the old one
-//    in one step, so a failed write never loses the old file; a read-only file is not written.
+//    in one step, so a failed write never loses the old file; a read-only file is not written, and
+//    neither is a file that is there but cannot be read.
 // No call throws; none keeps the file open.
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/files/files.h"
+#include "platform/files/folders.h"
 #include "platform/profile/profile.h"
 
 namespace platform {
@@ -33,10 +34,9 @@ std::string RegistryHivePath(RegistryHive hive) {
     const char* override_name = hive == RegistryHive::CurrentUser ? "VELLUMO_REGISTRY_USER" : "VELLUMO_REGISTRY_MACHINE";
     if (const char* value = std::getenv(override_name); value != nullptr && value[0] != '\0') return value;
     if (hive == RegistryHive::LocalMachine) return "/etc/Vellumo/registry.ini";
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] != '\0')
-        return JoinPath(config, "Vellumo/registry.ini");
-    const char* home = std::getenv("HOME");
-    return JoinPath(home != nullptr ? home : "/tmp", ".config/Vellumo/registry.ini");
+    // Without a home there is no current-user hive: reads find nothing and writes fail.
+    auto config = UserConfigFolder();
+    return config ? JoinPath(*config, "Vellumo/registry.ini") : std::string();
 }
 
 std::optional<std::string> RegistryReadString(RegistryHive hive, const std::string& key, const std::string& name,

@@ -3,8 +3,8 @@
 // "SOFTWARE\Vendor\Product" is a section of the hive file, a value name a key in it; names match
 // without regard to case, as in the registry. Numbers are stored as decimal text.
 //
-//   current user   VELLUMO_REGISTRY_USER (a file path), else $XDG_CONFIG_HOME/Vellumo/registry.ini,
-//                  else ~/.config/Vellumo/registry.ini
+//   current user   VELLUMO_REGISTRY_USER (a file path), else <user config folder>/Vellumo/registry.ini
+//                  (see folders.h); none without a home folder
 //   local machine  VELLUMO_REGISTRY_MACHINE, else /etc/Vellumo/registry.ini
 
 #include <cstdint>

@@ -5,8 +5,11 @@
 // threads share one NamedMutex object), is released when its holder ends, and is not recursive.
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
+
+#include "platform/files/owned_handles.h"
 
 namespace platform {
 
@@ -18,7 +21,7 @@ public:
     NamedMutex& operator=(const NamedMutex&) = delete;
 
     // False when the lock file could not be opened; Lock then always fails.
-    bool Valid() const { return fd_ >= 0; }
+    bool Valid() const { return fd_.valid(); }
 
     // Waits at most timeout_ms (0: just try). True when the caller now holds the mutex.
     bool Lock(int timeout_ms);
@@ -27,8 +30,14 @@ public:
     static std::string LockFolder();
 
 private:
-    int fd_ = -1;
-    std::timed_mutex in_process_;
+    void ReleaseInProcess();
+
+    UniqueFd fd_;  // closing it releases a lock still held
+    // The hold between this process's threads. Not a std::timed_mutex: its timed wait is a call the thread
+    // sanitizer does not follow, so every unlock would look wrong to it.
+    std::mutex in_process_mutex_;
+    std::condition_variable in_process_released_;
+    bool in_process_held_ = false;
 };
 
 // Holds a NamedMutex for a scope when Lock succeeded.

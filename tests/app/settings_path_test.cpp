@@ -25,16 +25,38 @@ struct Machine {
 
 }  // namespace
 
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+}  // namespace
+
 TEST(SettingsPath, FreshInstallCopiesTheShippedFileIntoAFolderOpenToEveryone) {
     Machine m;
     m.Ship("[Vellumo]\nModule=Vellumo Data\nPREFIX=Doc\n");
+    mode_t old_mask = ::umask(022);
     SettingsLocation location = SettleSettingsPath(m.program);
+    ::umask(old_mask);
     EXPECT_EQ(location.working_path, m.dir.Path("shared/Vellumo Data/Vellumo.ini"));
     EXPECT_FALSE(location.fallback);
     EXPECT_EQ(ReadAll(location.working_path), "[Vellumo]\nModule=Vellumo Data\nPREFIX=Doc\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(m.dir.Path("shared/Vellumo Data").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0777u);
+    EXPECT_EQ(ModeOf(m.dir.Path("shared/Vellumo Data")), 0777u);
+    EXPECT_EQ(ModeOf(location.working_path), 0666u) << "another user's save must not be refused";
+}
+
+TEST(SettingsPath, AnOwnSharedFileClosedToOthersIsOpenedButAReadOnlyOneStays) {
+    Machine m;
+    m.Ship("[Vellumo]\nModule=V\n");
+    std::string file = m.dir.Write("shared/V/Vellumo.ini", "[Vellumo]\n");
+    ::chmod(file.c_str(), 0644);  // as the first user's umask left it
+    SettleSettingsPath(m.program);
+    EXPECT_EQ(ModeOf(file), 0666u);
+    ::chmod(file.c_str(), 0444);
+    SettleSettingsPath(m.program);
+    EXPECT_EQ(ModeOf(file), 0444u);
 }
 
 TEST(SettingsPath, AnExistingWorkingFileIsNeverOverwritten) {

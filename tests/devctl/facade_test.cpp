@@ -244,8 +244,14 @@ TEST_P(SensorUpdateTest, UnresponsiveChipFailsEveryCallAndChangesNothing) {
     EXPECT_TRUE(Wire("bus").empty());
 }
 
+std::string TransportName(const ::testing::TestParamInfo<BridgeTransport>& info) {
+    static const char* const kNames[] = {"Hid", "UvcExtension", "KsCapture", "KsReceiver"};
+    return kNames[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryTransport, SensorUpdateTest,
                          ::testing::Values(BridgeTransport::Hid, BridgeTransport::UvcExtension,
-                                           BridgeTransport::KsCapture, BridgeTransport::KsReceiver));
+                                           BridgeTransport::KsCapture, BridgeTransport::KsReceiver),
+                         TransportName);
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
+#include <string>
 
 #include "outside/common/bmp_source.h"
 #include "outside/common/dib_mat.h"
@@ -45,7 +47,7 @@ class PageDetectionTest : public ::testing::TestWithParam<PageCase> {};
 TEST_P(PageDetectionTest, FindsCornersAndTurnOfTheTurnedShiftedPage) {
     const PageCase& c = GetParam();
     Sheet page{cv::Size(360, 480), cv::Point2d(400 + c.dx, 300 + c.dy), c.angle};
-    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page}, static_cast<unsigned>(c.angle * 10 + 100));
+    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page}, static_cast<unsigned>(static_cast<int>(c.angle * 10 + 100)));
     auto found = outside::DetectPage(scene.picture);
     ASSERT_TRUE(found.has_value());
     ExpectCornersNear(*found, scene.corners[0], 0.01 * Diagonal(scene.corners[0]));
@@ -56,12 +58,27 @@ TEST_P(PageDetectionTest, FindsCornersAndTurnOfTheTurnedShiftedPage) {
     EXPECT_NEAR(size.height, 480, 4);
 }
 
+// "Turn_m11p5_Shift_40_m20_LightDesk": m for a minus sign, p for the decimal point.
+std::string PageCaseName(const ::testing::TestParamInfo<PageCase>& info) {
+    auto number = [](double value) {
+        std::ostringstream text;
+        text << value;
+        std::string name = text.str();
+        for (char& c : name) c = c == '-' ? 'm' : c == '.' ? 'p' : c;
+        return name;
+    };
+    const PageCase& c = info.param;
+    const char* desk = c.desk == kDarkDesk ? "DarkDesk" : c.desk == kLightDesk ? "LightDesk" : "WoodDesk";
+    return "Turn_" + number(c.angle) + "_Shift_" + number(c.dx) + "_" + number(c.dy) + "_" + desk;
+}
+
 INSTANTIATE_TEST_SUITE_P(TurnsShiftsAndDesks, PageDetectionTest,
                          ::testing::Values(PageCase{-15, -60, 10, kDarkDesk}, PageCase{-11.5, 40, -20, kLightDesk},
                                            PageCase{-7, 70, 0, kWoodDesk}, PageCase{-2.2, -30, 25, kDarkDesk},
                                            PageCase{0, 0, 0, kLightDesk}, PageCase{0.4, 90, -30, kWoodDesk},
                                            PageCase{3.7, -80, 20, kLightDesk}, PageCase{8.25, 10, -15, kDarkDesk},
-                                           PageCase{12, -40, 0, kWoodDesk}, PageCase{15, 55, 15, kLightDesk}));
+                                           PageCase{12, -40, 0, kWoodDesk}, PageCase{15, 55, 15, kLightDesk}),
+                         PageCaseName);
 
 TEST(PageDetection, PagePhotographedAtASlantIsStillFound) {
     Scene flat = MakeScene(cv::Size(800, 600), kWoodDesk, {Sheet{cv::Size(360, 480), cv::Point2d(400, 300), 6}}, 5);

@@ -1,9 +1,11 @@
 // Files and special folders.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
+#include "platform/registry/registry.h"
 #include "tests/support/scratch_folder.h"
 
 using namespace platform;
@@ -55,6 +57,25 @@ TEST(Files, ReplacingWriteSwapsContentsInOneStep) {
     EXPECT_EQ(ReadAll(path), "new contents");
 }
 
+TEST(Files, ReplacingWriteGoesThroughASymbolicLink) {
+    ScratchFolder dir;
+    std::string target = dir.Write("real/settings.ini", "old");
+    ::chmod(target.c_str(), 0640);
+    ASSERT_EQ(::symlink("real/settings.ini", dir.Path("link.ini").c_str()), 0);
+    EXPECT_TRUE(WriteFileReplacing(dir.Path("link.ini"), "new"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.Path("link.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a plain file";
+    EXPECT_EQ(ReadAll(target), "new");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    ASSERT_EQ(::symlink("nowhere.ini", dir.Path("dangling.ini").c_str()), 0);
+    EXPECT_FALSE(WriteFileReplacing(dir.Path("dangling.ini"), "new"));
+    ASSERT_EQ(::lstat(dir.Path("dangling.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
 TEST(Files, PathsJoinWithOneSeparator) {
     EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
     EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
@@ -102,4 +123,17 @@ TEST(Folders, DesktopSessionNamesFromUserDirsFile) {
 
     dir.Write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=relative/ignored\n");
     EXPECT_EQ(DesktopFolder().value_or("none"), dir.Root() + "/Desktop");
+}
+
+TEST(Folders, ConfigFolderIgnoresARelativeXdgConfigHome) {
+    ScopedEnv home("HOME", "/home/someone");
+    ScopedEnv registry("VELLUMO_REGISTRY_USER", "");
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", "/etc/xdg-user/");
+        EXPECT_EQ(UserConfigFolder().value_or("none"), "/etc/xdg-user");
+    }
+    ScopedEnv config("XDG_CONFIG_HOME", "relative/cfg");
+    EXPECT_EQ(UserConfigFolder().value_or("none"), "/home/someone/.config");
+    // The registry's user hive lives in the same folder.
+    EXPECT_EQ(RegistryHivePath(RegistryHive::CurrentUser), "/home/someone/.config/Vellumo/registry.ini");
 }

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/support/scratch_folder.h"
 
+using platform::DeletePrivateProfileKey;
 using platform::GetPrivateProfileString;
 using platform::ReadProfileString;
 using platform::WritePrivateProfileString;
@@ -124,6 +127,30 @@ TEST(Profile, ReadOnlyFileOrMissingFolderFailsAndKeepsTheOldFile) {
     EXPECT_EQ(ReadAll(ini), "[A]\nk=old\n");
     EXPECT_FALSE(WritePrivateProfileString("A", "k", "new", dir.Path("missing/x.ini")));
     EXPECT_FALSE(test_support::Exists(dir.Path("missing")));
+}
+
+TEST(Profile, AFileThatCannotBeReadIsNeverRewritten) {
+    ScratchFolder dir;
+    std::string ini = dir.Write("wo.ini", "[A]\nk=old\nother=kept\n");
+    // Write-only, in a folder open to all; the superuser reads anything, so the writer runs as nobody.
+    ASSERT_EQ(::chmod(ini.c_str(), 0222), 0);
+    ASSERT_EQ(::chmod(dir.Root().c_str(), 0777), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);
+        if (::access(dir.Root().c_str(), W_OK | X_OK) != 0) ::_exit(4);
+        bool wrote = WritePrivateProfileString("A", "k", "new", ini);
+        bool deleted = DeletePrivateProfileKey("A", "other", ini);
+        ::_exit(wrote ? 1 : deleted ? 2 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the temporary folder's parents are closed to other users";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write went ahead; 2: the delete did; 3: no setuid";
+    ::chmod(ini.c_str(), 0644);
+    EXPECT_EQ(ReadAll(ini), "[A]\nk=old\nother=kept\n");
 }
 
 TEST(Profile, WriteKeepsPermissionBitsAndLeavesNoTemporaryFiles) {
