@@ -10,6 +10,7 @@
 #include "platform/media/v4l2_controls.h"
 #include "platform/media/v4l2_formats.h"
 #include "platform/media/v4l2_io.h"
+#include "platform/media/tsan_handoff.h"
 
 namespace platform {
 namespace {
@@ -160,9 +161,11 @@ private:
                                                       static_cast<guint64>(timed.interval_denominator));
         if (next_pts_ == GST_CLOCK_TIME_NONE) next_pts_ = RunningTime();
         GstBuffer* buffer = gst_buffer_new_memdup(frame_.data(), expected);
+        VELLUMO_TSAN_RECEIVE(buffer);  // its memory may have held a buffer another thread was the last to read
         GST_BUFFER_PTS(buffer) = next_pts_;
         GST_BUFFER_DURATION(buffer) = duration;
         next_pts_ += duration;
+        VELLUMO_TSAN_PUBLISH(buffer);
         gst_app_src_push_buffer(GST_APP_SRC(appsrc_.get()), buffer);
     }
 

@@ -13,6 +13,7 @@
 #include "platform/media/frame_layout.h"
 #include "platform/media/gst_capture_filters.h"
 #include "platform/media/gst_ptr.h"
+#include "platform/media/tsan_handoff.h"
 
 namespace platform {
 namespace {
@@ -70,8 +71,12 @@ public:
         // Preview frames are not worth waiting for: a slow painter drops them instead of holding the camera.
         g_object_set(queue.get(), "leaky", 2, "max-size-buffers", 1u, nullptr);
         GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = [](GstAppSink* sink, gpointer self) {
-            return static_cast<GstFilterGraph*>(self)->OnPreviewSample(sink);
+        callbacks.new_sample = [](GstAppSink* sink, gpointer data) {
+            auto* self = static_cast<GstFilterGraph*>(data);
+            VELLUMO_TSAN_RECEIVE(&self->preview_sequence_);
+            GstFlowReturn result = self->OnPreviewSample(sink);
+            VELLUMO_TSAN_PUBLISH(&self->preview_sequence_);
+            return result;
         };
         gst_app_sink_set_callbacks(GST_APP_SINK(preview.get()), &callbacks, this, nullptr);
 
@@ -134,6 +139,7 @@ public:
             for (const Member& member : members_) member.filter->Starting();
         }
         first_frame_.store(true);
+        PublishToStreamingThreads();
         if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
             gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStartTimeout) == GST_STATE_CHANGE_FAILURE) {
             gst_element_set_state(pipeline_.get(), GST_STATE_READY);
@@ -187,6 +193,14 @@ private:
         GstCaptureFilter* filter;
         bool present;
     };
+
+    // What the GUI thread set up before a start is seen by the streaming threads' callbacks; each kind of
+    // callback also follows its own earlier calls, which may have run on another pooled thread.
+    void PublishToStreamingThreads() {
+        VELLUMO_TSAN_PUBLISH(&grabbed_);
+        VELLUMO_TSAN_PUBLISH(&preview_sequence_);
+        VELLUMO_TSAN_PUBLISH(&events_);
+    }
 
     int32_t Fail() {
         RemoveDownstream();
@@ -255,10 +269,18 @@ private:
     // Streaming threads.
     static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
         auto* self = static_cast<GstFilterGraph*>(data);
+        VELLUMO_TSAN_RECEIVE(&self->events_);
+        self->HandleBusMessage(message);
+        VELLUMO_TSAN_PUBLISH(&self->events_);
+        gst_message_unref(message);
+        return GST_BUS_DROP;
+    }
+
+    void HandleBusMessage(GstMessage* message) {
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT) {
             const GstStructure* s = gst_message_get_structure(message);
             if (s != nullptr && gst_structure_has_name(s, kSourceLostMessage)) {
-                if (GstCaptureFilter* filter = self->FilterOf(GST_MESSAGE_SRC(message))) self->MarkPresence(filter, false);
+                if (GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message))) MarkPresence(filter, false);
             }
         } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
             GError* raw = nullptr;
@@ -267,43 +289,48 @@ private:
             GErrorPtr error(raw);
             GCharPtr debug_text(debug);
             DebugLog("media", "pipeline error: %s (%s)", error->message, debug != nullptr ? debug : "");
-            GstCaptureFilter* filter = self->FilterOf(GST_MESSAGE_SRC(message));
+            GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message));
             if (filter != nullptr && filter->LostOnError(error.get())) {
-                self->MarkPresence(filter, false);
+                MarkPresence(filter, false);
             } else {
-                std::lock_guard<std::mutex> lock(self->mutex_);
-                self->Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0});
+                std::lock_guard<std::mutex> lock(mutex_);
+                Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0});
             }
         }
-        gst_message_unref(message);
-        return GST_BUS_DROP;
     }
 
     static GstPadProbeReturn OnGrabberBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
         auto* self = static_cast<GstFilterGraph*>(data);
-        if (self->first_frame_.exchange(false) && self->grab_source_ != nullptr) self->grab_source_->FirstFrame();
-        FrameSink* sink = self->grabber_;
-        if (sink == nullptr || !sink->WantsFrame()) return GST_PAD_PROBE_OK;
+        VELLUMO_TSAN_RECEIVE(&self->grabbed_);
+        VELLUMO_TSAN_RECEIVE(GST_PAD_PROBE_INFO_BUFFER(info));
+        self->Grab(pad, GST_PAD_PROBE_INFO_BUFFER(info));
+        VELLUMO_TSAN_PUBLISH(GST_PAD_PROBE_INFO_BUFFER(info));
+        VELLUMO_TSAN_PUBLISH(&self->grabbed_);
+        return GST_PAD_PROBE_OK;
+    }
+
+    void Grab(GstPad* pad, GstBuffer* buffer) {
+        if (first_frame_.exchange(false) && grab_source_ != nullptr) grab_source_->FirstFrame();
+        FrameSink* sink = grabber_;
+        if (sink == nullptr || !sink->WantsFrame()) return;
         GstCapsPtr caps(gst_pad_get_current_caps(pad));
         GstVideoInfo video;
-        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
         if (!caps || !gst_video_info_from_caps(&video, caps.get()) ||
             GST_VIDEO_INFO_FORMAT(&video) != GST_VIDEO_FORMAT_YUY2) {
-            return GST_PAD_PROBE_OK;
+            return;
         }
         GstBufferReadMap map(buffer);
         int width = GST_VIDEO_INFO_WIDTH(&video), height = GST_VIDEO_INFO_HEIGHT(&video);
         size_t stride = static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&video, 0));
-        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height)) return GST_PAD_PROBE_OK;
-        Yuy2ToBottomUpBgr24(map.Data(), stride, width, height, self->grabbed_);
+        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height)) return;
+        Yuy2ToBottomUpBgr24(map.Data(), stride, width, height, grabbed_);
         GrabbedFrame frame;
-        frame.bytes = self->grabbed_.data();
-        frame.length = self->grabbed_.size();
+        frame.bytes = grabbed_.data();
+        frame.length = grabbed_.size();
         frame.width = width;
         frame.height = height;
         frame.sample_time = GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<double>(GST_BUFFER_PTS(buffer)) / GST_SECOND : 0;
         sink->OnFrame(frame);
-        return GST_PAD_PROBE_OK;
     }
 
     GstFlowReturn OnPreviewSample(GstAppSink* appsink) {
