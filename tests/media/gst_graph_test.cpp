@@ -67,14 +67,27 @@ private:
     std::optional<VideoFormat> format_ = Format(640, 480);
 };
 
+class TestMicrophone : public MediaDevice {
+public:
+    explicit TestMicrophone(MediaDeviceInfo info) : info_(std::move(info)) {}
+    const MediaDeviceInfo& Info() const override { return info_; }
+    bool IsToneSource() const override { return true; }
+
+private:
+    MediaDeviceInfo info_;
+};
+
 class TestProvider : public MediaDeviceProvider {
 public:
     MediaDeviceInfo info{"Test Camera", "\\\\?\\test#vid_1234&pid_5678#cam", "test-camera"};
+    MediaDeviceInfo tone{"Test Microphone", "\\\\?\\test#tone", "test-tone"};
     std::vector<MediaDeviceInfo> List(DeviceCategory category) override {
         if (category == DeviceCategory::VideoInput) return {info};
+        if (category == DeviceCategory::AudioInput) return {tone};
         return {};
     }
-    std::unique_ptr<MediaDevice> Bind(DeviceCategory, const MediaDeviceInfo& listed) override {
+    std::unique_ptr<MediaDevice> Bind(DeviceCategory category, const MediaDeviceInfo& listed) override {
+        if (category == DeviceCategory::AudioInput) return std::make_unique<TestMicrophone>(listed);
         return std::make_unique<TestCamera>(listed);
     }
 };
@@ -174,8 +187,12 @@ TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
     std::unique_ptr<CaptureFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
     ASSERT_NE(camera->QueryStreamConfig(), nullptr);
+    // The tone input sits in the graph unconnected and must not stop it from running.
+    std::unique_ptr<CaptureFilter> microphone = factory.Bind(DeviceCategory::AudioInput, provider.tone);
+    ASSERT_TRUE(microphone);
     std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
     ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->AddFilter(microphone.get(), "Test Microphone"), S_OK);
     ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
     EXPECT_TRUE(graph->GrabberConnected());
     graph->QueryVideoWindow()->SetOwner(&surface);
@@ -223,6 +240,11 @@ TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
     }
     graph->Stop();
     graph->QueryVideoWindow()->SetOwner(nullptr);
+    GraphEvent event;
+    EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
+    // The engine releases its filters before the graph.
+    camera.reset();
+    microphone.reset();
 }
 
 TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
