@@ -142,19 +142,24 @@ private:
 
     // Streaming thread.
     void Push() {
+        if (!PushFrame()) {
+            // Posted without our lock held: the graph's bus handler takes its own.
+            gst_element_post_message(appsrc_.get(), gst_message_new_element(GST_OBJECT(appsrc_.get()),
+                                                                             gst_structure_new_empty(kSourceLostMessage)));
+        }
+    }
+
+    // False the first time the device is found gone: the stream then stalls until the graph is stopped.
+    bool PushFrame() {
         std::lock_guard<std::mutex> lock(mutex_);
         VideoFormat format;
         if (!source_->RenderFrame(frame_, format)) {
-            // The device is gone: the stream stalls until the graph is stopped, and the graph is told once.
-            if (!lost_posted_) {
-                lost_posted_ = true;
-                gst_element_post_message(appsrc_.get(), gst_message_new_element(GST_OBJECT(appsrc_.get()),
-                                                                                 gst_structure_new_empty(kSourceLostMessage)));
-            }
-            return;
+            bool first = !lost_posted_;
+            lost_posted_ = true;
+            return !first;
         }
         size_t expected = static_cast<size_t>(format.width) * static_cast<size_t>(format.height) * 2;
-        if (format.width <= 0 || format.height <= 0 || frame_.size() < expected) return;
+        if (format.width <= 0 || format.height <= 0 || frame_.size() < expected) return true;
         if (!caps_format_ || !(*caps_format_ == format)) SetCaps(format);
         VideoFormat timed = FrameRateOf(format);
         GstClockTime duration = gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(timed.interval_numerator),
@@ -167,6 +172,7 @@ private:
         next_pts_ += duration;
         VELLUMO_TSAN_PUBLISH(buffer);
         gst_app_src_push_buffer(GST_APP_SRC(appsrc_.get()), buffer);
+        return true;
     }
 
     GstClockTime RunningTime() {
@@ -214,7 +220,11 @@ std::unique_ptr<GstCaptureFilter> MakeV4l2Filter(const MediaDeviceInfo& info) {
         DebugLog("media", "cannot open %s", info.node.c_str());
         return nullptr;
     }
-    if (!IsVideoCaptureNode(*io)) {
+    return MakeV4l2Filter(info, std::move(io));
+}
+
+std::unique_ptr<GstCaptureFilter> MakeV4l2Filter(const MediaDeviceInfo& info, std::unique_ptr<V4l2Io> io) {
+    if (!io || !IsVideoCaptureNode(*io)) {
         DebugLog("media", "%s is not a video capture device", info.node.c_str());
         return nullptr;
     }

@@ -9,6 +9,7 @@
 
 #include "platform/media/capture_graph.h"
 #include "platform/media/gst_ptr.h"
+#include "platform/media/v4l2_io.h"
 
 namespace platform {
 
@@ -46,6 +47,8 @@ private:
 
 // nullptr when the node cannot be opened or is not a capture device (with a debug line).
 std::unique_ptr<GstCaptureFilter> MakeV4l2Filter(const MediaDeviceInfo& info);
+// The same over a node already open (or a stand-in for one).
+std::unique_ptr<GstCaptureFilter> MakeV4l2Filter(const MediaDeviceInfo& info, std::unique_ptr<V4l2Io> io);
 // A provider's video device with a frame source.
 std::unique_ptr<GstCaptureFilter> MakeProviderVideoFilter(std::unique_ptr<MediaDevice> device);
 // Audio: `source` is the input's element.

@@ -134,10 +134,13 @@ public:
     }
 
     int32_t Run() override {
+        // Outside mutex_: a source's streaming thread may hold its own lock while it posts to the bus.
+        std::vector<GstCaptureFilter*> filters;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (const Member& member : members_) member.filter->Starting();
+            for (const Member& member : members_) filters.push_back(member.filter);
         }
+        for (GstCaptureFilter* filter : filters) filter->Starting();
         first_frame_.store(true);
         PublishToStreamingThreads();
         if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||

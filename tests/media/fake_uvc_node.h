@@ -29,6 +29,7 @@ public:
     std::vector<uint32_t> pixel_formats{V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
     std::vector<Size> sizes{{640, 480, {{1, 15}, {1, 30}}}, {2048, 1536, {{1, 4}}}, {2592, 1944, {{2, 5}, {1, 1}}}};
     std::map<uint32_t, Control> controls;
+    std::pair<uint32_t, uint32_t> current_size{2048, 1536};
     std::vector<std::pair<uint32_t, int32_t>> writes;  // accepted S_EXT_CTRLS, in order
 
     static FakeUvcNode DocumentCamera() {
@@ -69,6 +70,19 @@ public:
                 if (size == nullptr || ival->index >= size->intervals.size()) return -EINVAL;
                 ival->type = V4L2_FRMIVAL_TYPE_DISCRETE;
                 ival->discrete = {size->intervals[ival->index].first, size->intervals[ival->index].second};
+                return 0;
+            }
+            case VIDIOC_QUERYCAP: {
+                auto* cap = static_cast<v4l2_capability*>(arg);
+                cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
+                cap->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+                return 0;
+            }
+            case VIDIOC_G_FMT: {
+                auto* fmt = static_cast<v4l2_format*>(arg);
+                fmt->fmt.pix.pixelformat = V4L2_PIX_FMT_YUYV;
+                fmt->fmt.pix.width = current_size.first;
+                fmt->fmt.pix.height = current_size.second;
                 return 0;
             }
             case VIDIOC_TRY_FMT: {

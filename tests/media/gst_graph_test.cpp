@@ -8,9 +8,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
+#include "fake_uvc_node.h"
 #include "platform/media/device_changes.h"
 #include "platform/media/frame_layout.h"
+#include "platform/media/gst_capture_filters.h"
 #include "platform/media/gst_capture_graph.h"
 #include "tests/support/recording_message_target.h"
 
@@ -259,19 +262,17 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     ASSERT_EQ(graph->Run(), S_OK);
     WaitForMorePreview(1);
 
-    // The source stops giving frames, and then its provider says so too: one event.
+    // The source stops giving frames; its provider saying so afterwards adds no second event.
     TestCamera::unplugged.store(true);
-    NotifyDeviceChange({provider.info.device_path, provider.info.node, false});
-    Shared waiter;
-    auto events_posted = [&](size_t count) {
+    auto events_posted = [&](size_t count) {  // polled, with a generous bound
         for (auto until = std::chrono::steady_clock::now() + kBound; std::chrono::steady_clock::now() < until;) {
             if (frame_window.Count(WM_GRAPHNOTIFY) >= count) return true;
-            std::unique_lock<std::mutex> lock(waiter.mutex);
-            waiter.changed.wait_for(lock, std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
     };
     ASSERT_TRUE(events_posted(1));
+    NotifyDeviceChange({provider.info.device_path, provider.info.node, false});
     GraphEvent event;
     ASSERT_TRUE(graph->QueryMediaEvents()->GetEvent(&event));
     EXPECT_EQ(event.code, EC_DEVICE_LOST);
@@ -287,6 +288,58 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
     EXPECT_EQ(frame_window.Count(WM_GRAPHNOTIFY), 2u);
     graph->Stop();
+}
+
+// Lets the test keep the fake node that the filter owns a handle to.
+class ForwardingIo : public V4l2Io {
+public:
+    explicit ForwardingIo(FakeUvcNode& node) : node_(node) {}
+    int Ioctl(unsigned long request, void* arg) override { return node_.Ioctl(request, arg); }
+
+private:
+    FakeUvcNode& node_;
+};
+
+std::string CapsOfSource(GstCaptureFilter& filter) {
+    std::string text;
+    GstIterator* it = gst_bin_iterate_elements(GST_BIN(filter.Bin()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (std::string(GST_OBJECT_NAME(gst_element_get_factory(element))) == "capsfilter") {
+            GstCaps* caps = nullptr;
+            g_object_get(element, "caps", &caps, nullptr);
+            text = GCharPtr(gst_caps_to_string(caps)).get();
+            gst_caps_unref(caps);
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return text;
+}
+
+TEST(GstV4l2Filter, StreamsTheNodesYuy2FormatWithExactCaps) {
+    EnsureGstInitialised();
+    FakeUvcNode node = FakeUvcNode::DocumentCamera();
+    std::unique_ptr<GstCaptureFilter> filter =
+        MakeV4l2Filter({"Camera", "\\\\?\\usb#vid_1234&pid_5678", "/nonexistent/video9"}, std::make_unique<ForwardingIo>(node));
+    ASSERT_TRUE(filter);
+    StreamConfig* config = filter->QueryStreamConfig();
+    ASSERT_NE(config, nullptr);
+    EXPECT_EQ(config->Capabilities().size(), 3u);
+    // Starts at what the node streams now, with the frame rate given, so v4l2src cannot pick another.
+    EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)2048, height=(int)1536, framerate=(fraction)4/1");
+    EXPECT_FALSE(config->SetFormat(VideoFormat{kFourccYuy2, 1280, 720}));
+    EXPECT_EQ(config->GetFormat()->width, 2048);
+    ASSERT_TRUE(config->SetFormat(VideoFormat{kFourccYuy2, 640, 480}));
+    EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)640, height=(int)480, framerate=(fraction)30/1");
+
+    ASSERT_EQ(filter->QueryVideoProcAmp()->Set(VideoProcProperty::Contrast, 40, kControlFlagsManual), S_OK);
+    EXPECT_EQ(node.writes.back(), (std::pair<uint32_t, int32_t>{kV4l2CidContrast, 40}));
+    GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Could not read from resource.");
+    EXPECT_TRUE(filter->LostOnError(error));  // its node is gone
+    g_error_free(error);
 }
 
 TEST(GstElements, EveryElementTheGraphUsesIsInstalled) {
