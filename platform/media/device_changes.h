@@ -3,8 +3,11 @@
 // provider for its own devices (the virtual camera's plug and unplug). Capture graphs listen to turn it
 // into their device-lost events; the program may listen to tell its main window.
 //
-// Thread-safe. Listeners run on the notifying thread and must not add or remove listeners; once
-// RemoveDeviceChangeListener returns, the listener is not called any more.
+// A provider calls NotifyDeviceChange with the identity it lists the device under: removed when it is
+// unplugged, arrived when it is back; graphs then post the same device-lost events as for a V4L2 node.
+//
+// Thread-safe. Listeners run on the notifying thread, must return at once (post, never send) and must not
+// add or remove listeners; once RemoveDeviceChangeListener returns, the listener is not called any more.
 
 #include <cstdint>
 #include <functional>
