@@ -11,6 +11,7 @@ packages=(
   # GStreamer
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  gstreamer1.0-alsa gstreamer1.0-pulseaudio
   # image and document libraries
   libjpeg62-turbo-dev libtiff-dev libopencv-imgproc-dev libtesseract-dev tesseract-ocr-eng zlib1g-dev
   # devices

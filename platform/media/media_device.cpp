@@ -77,6 +77,24 @@ std::vector<MediaDeviceInfo> ListDevices(DeviceCategory category) {
     return devices;
 }
 
+std::vector<MediaDeviceInfo> ListProviderDevices(DeviceCategory category) {
+    std::vector<MediaDeviceInfo> devices;
+    for (MediaDeviceProvider* provider : Providers()) {
+        std::vector<MediaDeviceInfo> some = provider->List(category);
+        devices.insert(devices.end(), some.begin(), some.end());
+    }
+    return devices;
+}
+
+std::unique_ptr<MediaDevice> BindProviderDevice(DeviceCategory category, const MediaDeviceInfo& info) {
+    for (MediaDeviceProvider* provider : Providers()) {
+        for (const MediaDeviceInfo& listed : provider->List(category)) {
+            if (listed.device_path == info.device_path && listed.node == info.node) return provider->Bind(category, listed);
+        }
+    }
+    return nullptr;
+}
+
 std::unique_ptr<MediaDevice> BindDeviceByPath(DeviceCategory category, const std::string& path) {
     for (MediaDeviceProvider* provider : AllProviders()) {
         for (const MediaDeviceInfo& info : provider->List(category)) {

@@ -88,6 +88,12 @@ void UnregisterDeviceProvider(MediaDeviceProvider* provider);
 // All devices of a category, system's first.
 std::vector<MediaDeviceInfo> ListDevices(DeviceCategory category);
 
+// The registered providers' devices only, in registration order.
+std::vector<MediaDeviceInfo> ListProviderDevices(DeviceCategory category);
+
+// Binds a device a registered provider lists with this path and node; nullptr when none does.
+std::unique_ptr<MediaDevice> BindProviderDevice(DeviceCategory category, const MediaDeviceInfo& info);
+
 // Binds the first device of the category whose "DevicePath" (or "FriendlyName" when it has no path)
 // equals the given text exactly. nullptr when none does or binding fails.
 std::unique_ptr<MediaDevice> BindDeviceByPath(DeviceCategory category, const std::string& path);

@@ -1,0 +1,390 @@
+#include "platform/media/gst_filter_graph.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+#include "platform/debuglog/debuglog.h"
+#include "platform/media/device_changes.h"
+#include "platform/media/frame_layout.h"
+#include "platform/media/gst_capture_filters.h"
+#include "platform/media/gst_ptr.h"
+#include "platform/media/tsan_handoff.h"
+
+namespace platform {
+namespace {
+
+// How long Run waits for the pipeline to say whether it starts.
+constexpr GstClockTime kStartTimeout = 5 * GST_SECOND;
+
+class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvents {
+public:
+    GstFilterGraph() : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))) {
+        GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
+        gst_bus_set_sync_handler(bus.get(), &GstFilterGraph::OnBusMessage, this, nullptr);
+        listener_ = AddDeviceChangeListener([this](const DeviceChange& change) { OnDeviceChange(change); });
+    }
+
+    ~GstFilterGraph() override {
+        RemoveDeviceChangeListener(listener_);
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
+        gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+        RemoveDownstream();
+        std::vector<GstCaptureFilter*> filters;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Member& member : members_) filters.push_back(member.filter);
+        }
+        for (GstCaptureFilter* filter : filters) Detach(filter);
+    }
+
+    int32_t AddFilter(CaptureFilter* filter, const std::string& /*name*/) override {
+        auto* ours = dynamic_cast<GstCaptureFilter*>(filter);
+        if (ours == nullptr || ours->Bin() == nullptr) return E_FAIL;
+        if (GST_OBJECT_PARENT(ours->Bin()) != nullptr) return IsMember(ours) ? S_OK : E_FAIL;
+        // An audio input sits in the graph unconnected; it must not follow the pipeline's state.
+        if (ours->Category() != DeviceCategory::VideoInput) gst_element_set_locked_state(ours->Bin(), TRUE);
+        if (!gst_bin_add(GST_BIN(pipeline_.get()), ours->Bin())) return E_FAIL;
+        ours->SetDetachHandler([this, ours] { Detach(ours); });
+        std::lock_guard<std::mutex> lock(mutex_);
+        members_.push_back(Member{ours, true});
+        return S_OK;
+    }
+
+    int32_t RenderPreview(CaptureFilter* video, FrameSink* grabber) override {
+        auto* source = dynamic_cast<GstCaptureFilter*>(video);
+        if (source == nullptr || !IsMember(source) || source->Category() != DeviceCategory::VideoInput) return E_FAIL;
+        RemoveDownstream();
+        GstElementPtr convert = MakeElement("videoconvert");
+        GstElementPtr bgrx = MakeElement("capsfilter");
+        GstElementPtr preview = MakeElement("appsink");
+        GstElementPtr queue = MakeElement("queue");
+        if (!convert || !bgrx || !preview || !queue) return E_FAIL;
+        GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
+        g_object_set(bgrx.get(), "caps", caps.get(), nullptr);
+        g_object_set(preview.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals", FALSE, nullptr);
+        // Preview frames are not worth waiting for: a slow painter drops them instead of holding the camera.
+        g_object_set(queue.get(), "leaky", 2, "max-size-buffers", 1u, nullptr);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = [](GstAppSink* sink, gpointer data) {
+            auto* self = static_cast<GstFilterGraph*>(data);
+            VELLUMO_TSAN_RECEIVE(&self->preview_sequence_);
+            GstFlowReturn result = self->OnPreviewSample(sink);
+            VELLUMO_TSAN_PUBLISH(&self->preview_sequence_);
+            return result;
+        };
+        gst_app_sink_set_callbacks(GST_APP_SINK(preview.get()), &callbacks, this, nullptr);
+
+        int32_t result = S_OK;
+        GstElementPtr grab_point;  // the element whose sink pad the grabber watches
+        std::vector<GstElementPtr> chain;
+        if (source->HasPreviewPin()) {
+            grab_point = MakeElement("identity");
+            if (!grab_point) return E_FAIL;
+            chain.emplace_back(GST_ELEMENT(gst_object_ref(grab_point.get())));
+        } else {
+            // No separate preview output: the capture output is split, the grabber on one branch.
+            result = VFW_S_NOPREVIEWPIN;
+            GstElementPtr tee = MakeElement("tee");
+            GstElementPtr grab_queue = MakeElement("queue");
+            grab_point = MakeElement("fakesink");
+            if (!tee || !grab_queue || !grab_point) return E_FAIL;
+            g_object_set(grab_point.get(), "sync", FALSE, "async", FALSE, nullptr);
+            for (GstElement* element : {tee.get(), grab_queue.get(), grab_point.get()}) AddDownstream(element);
+            if (!gst_element_link_many(tee.get(), grab_queue.get(), grab_point.get(), nullptr)) return Fail();
+            chain.push_back(std::move(tee));
+        }
+        chain.push_back(std::move(queue));
+        chain.push_back(std::move(convert));
+        chain.push_back(std::move(bgrx));
+        chain.push_back(std::move(preview));
+        GstElement* previous = source->Bin();
+        for (GstElementPtr& element : chain) {
+            AddDownstream(element.get());
+            if (!gst_element_link(previous, element.get())) return Fail();
+            previous = element.get();
+        }
+        GstPadPtr pad(gst_element_get_static_pad(grab_point.get(), "sink"));
+        grabber_ = grabber;
+        grab_source_ = source;
+        first_frame_.store(true);
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstFilterGraph::OnGrabberBuffer, this, nullptr);
+        grabber_connected_ = grabber != nullptr;
+        for (GstElement* element : downstream_) gst_element_sync_state_with_parent(element);
+        return result;
+    }
+
+    bool GrabberConnected() const override { return grabber_connected_; }
+
+    void RemoveDownstream() override {
+        for (GstElement* element : downstream_) {
+            gst_element_set_state(element, GST_STATE_NULL);
+            gst_bin_remove(GST_BIN(pipeline_.get()), element);
+        }
+        for (GstElement* element : downstream_) gst_object_unref(element);
+        downstream_.clear();
+        grabber_connected_ = false;
+        grabber_ = nullptr;
+        grab_source_ = nullptr;
+    }
+
+    int32_t Run() override {
+        // Outside mutex_: a source's streaming thread may hold its own lock while it posts to the bus.
+        std::vector<GstCaptureFilter*> filters;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Member& member : members_) filters.push_back(member.filter);
+        }
+        for (GstCaptureFilter* filter : filters) filter->Starting();
+        first_frame_.store(true);
+        PublishToStreamingThreads();
+        if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
+            gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStartTimeout) == GST_STATE_CHANGE_FAILURE) {
+            gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+            return E_FAIL;
+        }
+        return S_OK;
+    }
+
+    int32_t Stop() override {
+        return gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+    }
+
+    VideoWindow* QueryVideoWindow() override { return this; }
+    MediaEvents* QueryMediaEvents() override { return this; }
+
+    bool EventNamesFilter(const GraphEvent& event, const CaptureFilter* filter) const override {
+        return event.code == EC_DEVICE_LOST && filter != nullptr && event.param1 == reinterpret_cast<intptr_t>(filter);
+    }
+
+    // VideoWindow
+    void SetOwner(VideoSurface* surface) override {
+        std::lock_guard<std::mutex> lock(window_mutex_);
+        surface_ = surface;
+    }
+    void SetWindowPosition(int x, int y, int width, int height) override {
+        std::lock_guard<std::mutex> lock(window_mutex_);
+        if (surface_ != nullptr) surface_->SetGeometry(x, y, width, height);
+    }
+    void SetVisible(bool visible) override {
+        std::lock_guard<std::mutex> lock(window_mutex_);
+        if (surface_ != nullptr) surface_->SetVisible(visible);
+    }
+
+    // MediaEvents
+    void SetNotifyWindow(MessageTarget* target, uint32_t message, intptr_t instance) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        target_ = target;
+        message_ = message;
+        instance_ = instance;
+    }
+    bool GetEvent(GraphEvent* event) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (events_.empty()) return false;
+        *event = events_.front();
+        events_.pop_front();
+        return true;
+    }
+
+private:
+    struct Member {
+        GstCaptureFilter* filter;
+        bool present;
+    };
+
+    // What the GUI thread set up before a start is seen by the streaming threads' callbacks; each kind of
+    // callback also follows its own earlier calls, which may have run on another pooled thread.
+    void PublishToStreamingThreads() {
+        VELLUMO_TSAN_PUBLISH(&grabbed_);
+        VELLUMO_TSAN_PUBLISH(&preview_sequence_);
+        VELLUMO_TSAN_PUBLISH(&events_);
+    }
+
+    int32_t Fail() {
+        RemoveDownstream();
+        return E_FAIL;
+    }
+
+    void AddDownstream(GstElement* element) {
+        gst_bin_add(GST_BIN(pipeline_.get()), element);
+        downstream_.push_back(GST_ELEMENT(gst_object_ref(element)));
+    }
+
+    bool IsMember(const GstCaptureFilter* filter) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::any_of(members_.begin(), members_.end(), [&](const Member& m) { return m.filter == filter; });
+    }
+
+    // The filter goes (or the graph does): its bin leaves the pipeline.
+    void Detach(GstCaptureFilter* filter) {
+        if (grab_source_ == filter) RemoveDownstream();
+        filter->SetDetachHandler({});
+        gst_element_set_state(filter->Bin(), GST_STATE_NULL);
+        gst_bin_remove(GST_BIN(pipeline_.get()), filter->Bin());
+        std::lock_guard<std::mutex> lock(mutex_);
+        members_.erase(std::remove_if(members_.begin(), members_.end(), [&](const Member& m) { return m.filter == filter; }),
+                       members_.end());
+    }
+
+    // Callers hold mutex_.
+    void Queue(const GraphEvent& event) {
+        events_.push_back(event);
+        if (target_ != nullptr) target_->PostMessage(WindowMessage{message_, 0, instance_, {}});
+    }
+
+    void MarkPresence(GstCaptureFilter* filter, bool present) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Member& member : members_) {
+            if (member.filter != filter || member.present == present) continue;
+            member.present = present;
+            Queue(GraphEvent{EC_DEVICE_LOST, reinterpret_cast<intptr_t>(filter), present ? 1 : 0});
+        }
+    }
+
+    // Any thread.
+    void OnDeviceChange(const DeviceChange& change) {
+        std::vector<GstCaptureFilter*> concerned;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Member& member : members_) {
+                if (ChangeConcerns(change, member.filter->Info().device_path, member.filter->Info().node)) {
+                    concerned.push_back(member.filter);
+                }
+            }
+        }
+        for (GstCaptureFilter* filter : concerned) MarkPresence(filter, change.arrived);
+    }
+
+    GstCaptureFilter* FilterOf(GstObject* object) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const Member& member : members_) {
+            GstObject* bin = GST_OBJECT(member.filter->Bin());
+            if (object == bin || gst_object_has_as_ancestor(object, bin)) return member.filter;
+        }
+        return nullptr;
+    }
+
+    // Streaming threads.
+    static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+        auto* self = static_cast<GstFilterGraph*>(data);
+        VELLUMO_TSAN_RECEIVE(&self->events_);
+        self->HandleBusMessage(message);
+        VELLUMO_TSAN_PUBLISH(&self->events_);
+        gst_message_unref(message);
+        return GST_BUS_DROP;
+    }
+
+    void HandleBusMessage(GstMessage* message) {
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT) {
+            const GstStructure* s = gst_message_get_structure(message);
+            if (s != nullptr && gst_structure_has_name(s, kSourceLostMessage)) {
+                if (GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message))) MarkPresence(filter, false);
+            }
+        } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+            GError* raw = nullptr;
+            gchar* debug = nullptr;
+            gst_message_parse_error(message, &raw, &debug);
+            GErrorPtr error(raw);
+            GCharPtr debug_text(debug);
+            DebugLog("media", "pipeline error: %s (%s)", error->message, debug != nullptr ? debug : "");
+            GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message));
+            if (filter != nullptr && filter->LostOnError(error.get())) {
+                MarkPresence(filter, false);
+            } else {
+                std::lock_guard<std::mutex> lock(mutex_);
+                Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0});
+            }
+        }
+    }
+
+    static GstPadProbeReturn OnGrabberBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+        auto* self = static_cast<GstFilterGraph*>(data);
+        VELLUMO_TSAN_RECEIVE(&self->grabbed_);
+        VELLUMO_TSAN_RECEIVE(GST_PAD_PROBE_INFO_BUFFER(info));
+        self->Grab(pad, GST_PAD_PROBE_INFO_BUFFER(info));
+        VELLUMO_TSAN_PUBLISH(GST_PAD_PROBE_INFO_BUFFER(info));
+        VELLUMO_TSAN_PUBLISH(&self->grabbed_);
+        return GST_PAD_PROBE_OK;
+    }
+
+    void Grab(GstPad* pad, GstBuffer* buffer) {
+        if (first_frame_.exchange(false) && grab_source_ != nullptr) grab_source_->FirstFrame();
+        FrameSink* sink = grabber_;
+        if (sink == nullptr || !sink->WantsFrame()) return;
+        GstCapsPtr caps(gst_pad_get_current_caps(pad));
+        GstVideoInfo video;
+        if (!caps || !gst_video_info_from_caps(&video, caps.get()) ||
+            GST_VIDEO_INFO_FORMAT(&video) != GST_VIDEO_FORMAT_YUY2) {
+            return;
+        }
+        GstBufferReadMap map(buffer);
+        int width = GST_VIDEO_INFO_WIDTH(&video), height = GST_VIDEO_INFO_HEIGHT(&video);
+        size_t stride = static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&video, 0));
+        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height)) return;
+        Yuy2ToBottomUpBgr24(map.Data(), stride, width, height, grabbed_);
+        GrabbedFrame frame;
+        frame.bytes = grabbed_.data();
+        frame.length = grabbed_.size();
+        frame.width = width;
+        frame.height = height;
+        frame.sample_time = GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<double>(GST_BUFFER_PTS(buffer)) / GST_SECOND : 0;
+        sink->OnFrame(frame);
+    }
+
+    GstFlowReturn OnPreviewSample(GstAppSink* appsink) {
+        GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
+        if (!sample) return GST_FLOW_EOS;
+        GstVideoInfo video;
+        GstCaps* caps = gst_sample_get_caps(sample.get());
+        if (caps == nullptr || !gst_video_info_from_caps(&video, caps)) return GST_FLOW_OK;
+        // Copied out at once, so that the camera's buffer goes back to it.
+        GstBufferReadMap map(gst_sample_get_buffer(sample.get()));
+        int width = GST_VIDEO_INFO_WIDTH(&video), height = GST_VIDEO_INFO_HEIGHT(&video);
+        size_t stride = static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&video, 0));
+        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width)) {
+            return GST_FLOW_OK;
+        }
+        auto frame = std::make_shared<PreviewFrame>();
+        frame->width = width;
+        frame->height = height;
+        frame->stride = 4 * width;
+        frame->sequence = ++preview_sequence_;
+        frame->pixels.resize(static_cast<size_t>(frame->stride) * static_cast<size_t>(height));
+        CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height, frame->pixels.data());
+        std::lock_guard<std::mutex> lock(window_mutex_);
+        if (surface_ != nullptr) surface_->Present(std::move(frame));
+        return GST_FLOW_OK;
+    }
+
+    GstElementPtr pipeline_;
+    uint64_t listener_ = 0;
+    std::vector<GstElement*> downstream_;  // one reference each
+    // Set while the pipeline is stopped, read by the streaming threads.
+    FrameSink* grabber_ = nullptr;
+    GstCaptureFilter* grab_source_ = nullptr;
+    bool grabber_connected_ = false;
+    std::atomic<bool> first_frame_{true};
+    std::vector<uint8_t> grabbed_;  // grabber's streaming thread only
+    uint64_t preview_sequence_ = 0;  // preview's streaming thread only
+
+    std::mutex mutex_;  // members_, events and the notify target
+    std::vector<Member> members_;
+    std::deque<GraphEvent> events_;
+    MessageTarget* target_ = nullptr;
+    uint32_t message_ = 0;
+    intptr_t instance_ = 0;
+
+    std::mutex window_mutex_;
+    VideoSurface* surface_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<FilterGraph> MakeGstFilterGraph() { return std::make_unique<GstFilterGraph>(); }
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+#pragma once
+// The GStreamer filter graph (see gst_capture_graph.h).
+
+#include <memory>
+
+#include "platform/media/capture_graph.h"
+
+namespace platform {
+
+std::unique_ptr<FilterGraph> MakeGstFilterGraph();
+
+}  // namespace platform

@@ -1,0 +1,69 @@
+#pragma once
+// Picture and camera controls of a V4L2 node by numeric control ID (control names changed between kernels):
+// brightness, contrast and backlight compensation as they are; focus with its auto switch; the iris
+// property drives exposure (auto exposure menu, exposure absolute, iris absolute where the camera has it).
+// An automatic mode is always switched off before an absolute value is written.
+//
+// UVC cameras reset some controls when streaming starts, so every value set is kept and Resend() writes
+// them again in the order they were first set. Thread-safe: the graph resends from its streaming thread.
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/media/device_controls.h"
+#include "platform/media/v4l2_io.h"
+
+namespace platform {
+
+constexpr uint32_t kV4l2CidBrightness = 0x00980900;
+constexpr uint32_t kV4l2CidContrast = 0x00980901;
+constexpr uint32_t kV4l2CidBacklightCompensation = 0x0098091C;
+constexpr uint32_t kV4l2CidExposureAuto = 0x009A0901;
+constexpr uint32_t kV4l2CidExposureAbsolute = 0x009A0902;
+constexpr uint32_t kV4l2CidFocusAbsolute = 0x009A090A;
+constexpr uint32_t kV4l2CidFocusAuto = 0x009A090C;
+constexpr uint32_t kV4l2CidIrisAbsolute = 0x009A0911;
+// Auto exposure menu entries.
+constexpr long kV4l2ExposureAuto = 0;
+constexpr long kV4l2ExposureManual = 1;
+constexpr long kV4l2ExposureAperturePriority = 3;
+
+class V4l2Controls : public VideoProcAmp, public CameraControl {
+public:
+    explicit V4l2Controls(V4l2Io& io) : io_(io) {}
+
+    int32_t GetRange(VideoProcProperty property, ControlRange* range) override;
+    int32_t Set(VideoProcProperty property, long value, long flags) override;
+    int32_t Get(VideoProcProperty property, long* value, long* flags) override;
+
+    int32_t GetRange(CameraControlProperty property, ControlRange* range) override;
+    int32_t Set(CameraControlProperty property, long value, long flags) override;
+    int32_t Get(CameraControlProperty property, long* value, long* flags) override;
+
+    // Writes every stored value again.
+    void Resend();
+
+private:
+    struct Stored {
+        bool camera = false;
+        int property = 0;
+        long value = 0;
+        long flags = 0;
+    };
+
+    std::optional<long> Read(uint32_t id);
+    bool Write(uint32_t id, long value);
+    bool Exists(uint32_t id);
+    int32_t SetPicture(VideoProcProperty property, long value, long flags);
+    int32_t SetCamera(CameraControlProperty property, long value, long flags);
+    int32_t SetExposureAuto();
+    void Remember(bool camera, int property, long value, long flags);
+
+    V4l2Io& io_;
+    std::recursive_mutex mutex_;
+    std::vector<Stored> stored_;
+};
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#include "platform/media/v4l2_io.h"
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+namespace {
+
+class V4l2Node : public V4l2Io {
+public:
+    explicit V4l2Node(int fd) : fd_(fd) {}
+    ~V4l2Node() override { ::close(fd_); }
+    V4l2Node(const V4l2Node&) = delete;
+    V4l2Node& operator=(const V4l2Node&) = delete;
+
+    int Ioctl(unsigned long request, void* arg) override {
+        int result;
+        do {
+            result = ::ioctl(fd_, request, arg);
+        } while (result < 0 && errno == EINTR);
+        return result < 0 ? -errno : 0;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<V4l2Io> OpenV4l2Node(const std::string& path) {
+    // Non-blocking, so that a control fd never waits on a frame; streaming belongs to the pipeline's own fd.
+    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_unique<V4l2Node>(fd);
+}
+
+bool IsVideoCaptureNode(V4l2Io& io) {
+    v4l2_capability cap{};
+    if (io.Ioctl(VIDIOC_QUERYCAP, &cap) != 0) return false;
+    uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) != 0 ? cap.device_caps : cap.capabilities;
+    return (caps & V4L2_CAP_VIDEO_CAPTURE) != 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,354 @@
+// The GStreamer capture graph over a provider's device: preview frames into a surface, frames grabbed
+// on request with the grabber's layout, a format change, and a device pulled out and put back.
+
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "fake_uvc_node.h"
+#include "platform/media/device_changes.h"
+#include "platform/media/frame_layout.h"
+#include "platform/media/gst_capture_filters.h"
+#include "platform/media/gst_capture_graph.h"
+#include "tests/support/recording_message_target.h"
+
+namespace {
+
+using namespace platform;
+constexpr auto kBound = std::chrono::seconds(20);
+
+// Top half red, bottom half black, in studio-range YUY2.
+class TestCamera : public MediaDevice, public StreamConfig, public FrameSource {
+public:
+    explicit TestCamera(MediaDeviceInfo info) : info_(std::move(info)) {}
+    const MediaDeviceInfo& Info() const override { return info_; }
+    StreamConfig* QueryStreamConfig() override { return this; }
+    FrameSource* QueryFrameSource() override { return this; }
+
+    std::vector<VideoFormat> Capabilities() override { return {Format(640, 480), Format(318, 238)}; }
+    bool SetFormat(const VideoFormat& format) override {
+        for (const VideoFormat& offered : Capabilities()) {
+            if (offered.width != format.width || offered.height != format.height) continue;
+            std::lock_guard<std::mutex> lock(mutex_);
+            format_ = offered;
+            return true;
+        }
+        return false;
+    }
+    std::optional<VideoFormat> GetFormat() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return format_;
+    }
+    bool RenderFrame(std::vector<uint8_t>& yuy2, VideoFormat& format) override {
+        if (unplugged.load()) return false;
+        format = *GetFormat();
+        yuy2.resize(size_t(format.width) * format.height * 2);
+        for (int y = 0; y < format.height; ++y) {
+            uint8_t* row = yuy2.data() + size_t(y) * format.width * 2;
+            bool red = y < format.height / 2;
+            for (int x = 0; x < format.width; x += 2) {
+                uint8_t luma = red ? 82 : 16;
+                row[2 * x] = row[2 * x + 2] = luma;
+                row[2 * x + 1] = red ? 90 : 128;
+                row[2 * x + 3] = red ? 240 : 128;
+            }
+        }
+        return true;
+    }
+
+    static inline std::atomic<bool> unplugged{false};
+
+private:
+    static VideoFormat Format(int width, int height) { return VideoFormat{kFourccYuy2, width, height, 16, 1, 30}; }
+    MediaDeviceInfo info_;
+    std::mutex mutex_;
+    std::optional<VideoFormat> format_ = Format(640, 480);
+};
+
+class TestMicrophone : public MediaDevice {
+public:
+    explicit TestMicrophone(MediaDeviceInfo info) : info_(std::move(info)) {}
+    const MediaDeviceInfo& Info() const override { return info_; }
+    bool IsToneSource() const override { return true; }
+
+private:
+    MediaDeviceInfo info_;
+};
+
+class TestProvider : public MediaDeviceProvider {
+public:
+    MediaDeviceInfo info{"Test Camera", "\\\\?\\test#vid_1234&pid_5678#cam", "test-camera"};
+    MediaDeviceInfo tone{"Test Microphone", "\\\\?\\test#tone", "test-tone"};
+    std::vector<MediaDeviceInfo> List(DeviceCategory category) override {
+        if (category == DeviceCategory::VideoInput) return {info};
+        if (category == DeviceCategory::AudioInput) return {tone};
+        return {};
+    }
+    std::unique_ptr<MediaDevice> Bind(DeviceCategory category, const MediaDeviceInfo& listed) override {
+        if (category == DeviceCategory::AudioInput) return std::make_unique<TestMicrophone>(listed);
+        return std::make_unique<TestCamera>(listed);
+    }
+};
+
+// Waits with a generous bound for a condition on shared state.
+class Shared {
+public:
+    template <typename F>
+    bool WaitFor(F condition) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, kBound, condition);
+    }
+    void Notify() { changed.notify_all(); }
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+class TestSurface : public VideoSurface, public Shared {
+public:
+    void Present(std::shared_ptr<const PreviewFrame> frame) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        latest = std::move(frame);
+        ++presented;
+        Notify();
+    }
+    void SetGeometry(int, int, int, int) override {}
+    void SetVisible(bool) override {}
+    std::shared_ptr<const PreviewFrame> latest;
+    int presented = 0;
+};
+
+// One-shot request as the engine's callback has it: cleared before the frame is taken.
+class TestGrabber : public FrameSink, public Shared {
+public:
+    void Request() { requested.store(true); }
+    bool WantsFrame() const override { return requested.load(); }
+    void OnFrame(const GrabbedFrame& frame) override {
+        bool was_requested = requested.exchange(false);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!was_requested) ++unrequested;
+        frames.push_back({frame.bytes, frame.bytes + frame.length});
+        width = frame.width;
+        height = frame.height;
+        Notify();
+    }
+    std::atomic<bool> requested{false};
+    std::vector<std::vector<uint8_t>> frames;
+    int width = 0, height = 0, unrequested = 0;
+};
+
+void ExpectGrabberLayout(const std::vector<uint8_t>& bytes, int width, int height) {
+    const size_t row = Bgr24RowBytes(width);
+    ASSERT_EQ(bytes.size(), row * size_t(height));
+    // Bottom-up: the first row is the picture's black bottom, the last its red top.
+    const uint8_t* first = bytes.data();
+    const uint8_t* last = bytes.data() + row * size_t(height - 1);
+    EXPECT_EQ(first[0] + first[1] + first[2], 0);
+    EXPECT_LE(last[0], 2);
+    EXPECT_LE(last[1], 2);
+    EXPECT_EQ(last[2], 255);
+    EXPECT_EQ(last[3 * (width - 1) + 2], 255);
+    for (size_t pad = 3 * size_t(width); pad < row; ++pad) EXPECT_EQ(last[pad], 0);
+}
+
+class GstGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestCamera::unplugged.store(false);
+        RegisterDeviceProvider(&provider);
+    }
+    void TearDown() override { UnregisterDeviceProvider(&provider); }
+
+    std::unique_ptr<CaptureFilter> BindTestCamera() {
+        for (const MediaDeviceInfo& info : factory.ListDevices(DeviceCategory::VideoInput)) {
+            if (info.device_path == provider.info.device_path) return factory.Bind(DeviceCategory::VideoInput, info);
+        }
+        return nullptr;
+    }
+
+    int WaitForMorePreview(int more) {
+        int target = 0;
+        {
+            std::lock_guard<std::mutex> lock(surface.mutex);
+            target = surface.presented + more;
+        }
+        surface.WaitFor([&] { return surface.presented >= target; });
+        return target;
+    }
+
+    TestProvider provider;
+    GstMediaFactory factory{false};
+    TestSurface surface;
+    TestGrabber grabber;
+};
+
+TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    ASSERT_NE(camera->QueryStreamConfig(), nullptr);
+    // The tone input sits in the graph unconnected and must not stop it from running.
+    std::unique_ptr<CaptureFilter> microphone = factory.Bind(DeviceCategory::AudioInput, provider.tone);
+    ASSERT_TRUE(microphone);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->AddFilter(microphone.get(), "Test Microphone"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    EXPECT_TRUE(graph->GrabberConnected());
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+
+    int target = WaitForMorePreview(3);
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        ASSERT_GE(surface.presented, target);
+        const PreviewFrame& frame = *surface.latest;
+        EXPECT_EQ(frame.width, 640);
+        EXPECT_EQ(frame.stride, 640 * 4);
+        ASSERT_EQ(frame.pixels.size(), size_t(640 * 4 * 480));
+        EXPECT_GT(frame.pixels[2], 240);                            // top-down: red at the top
+        EXPECT_LT(frame.pixels[640 * 4 * 479 + 2], 16);             // black at the bottom
+    }
+
+    grabber.Request();
+    grabber.Request();
+    ASSERT_TRUE(grabber.WaitFor([&] { return !grabber.frames.empty(); }));
+    WaitForMorePreview(5);
+    {
+        std::lock_guard<std::mutex> lock(grabber.mutex);
+        EXPECT_EQ(grabber.frames.size(), 1u);
+        EXPECT_EQ(grabber.unrequested, 0);
+        EXPECT_EQ(grabber.width, 640);
+        ExpectGrabberLayout(grabber.frames[0], 640, 480);
+    }
+
+    // A new format as the engine sets one: stopped, downstream removed, rebuilt; rows now need padding.
+    EXPECT_EQ(graph->Stop(), S_OK);
+    graph->RemoveDownstream();
+    EXPECT_FALSE(graph->GrabberConnected());
+    EXPECT_FALSE(camera->QueryStreamConfig()->SetFormat(VideoFormat{kFourccYuy2, 1024, 768}));
+    ASSERT_TRUE(camera->QueryStreamConfig()->SetFormat(VideoFormat{kFourccYuy2, 318, 238}));
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    ASSERT_EQ(graph->Run(), S_OK);
+    grabber.Request();
+    ASSERT_TRUE(grabber.WaitFor([&] { return grabber.frames.size() == 2; }));
+    {
+        std::lock_guard<std::mutex> lock(grabber.mutex);
+        EXPECT_EQ(grabber.width, 318);
+        EXPECT_EQ(grabber.height, 238);
+        ExpectGrabberLayout(grabber.frames[1], 318, 238);
+    }
+    graph->Stop();
+    graph->QueryVideoWindow()->SetOwner(nullptr);
+    GraphEvent event;
+    EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
+    // The engine releases its filters before the graph.
+    camera.reset();
+    microphone.reset();
+}
+
+TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    RecordingMessageTarget frame_window;
+    graph->QueryMediaEvents()->SetNotifyWindow(&frame_window, WM_GRAPHNOTIFY, 0);
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+    WaitForMorePreview(1);
+
+    // The source stops giving frames; its provider saying so afterwards adds no second event.
+    TestCamera::unplugged.store(true);
+    auto events_posted = [&](size_t count) {  // polled, with a generous bound
+        for (auto until = std::chrono::steady_clock::now() + kBound; std::chrono::steady_clock::now() < until;) {
+            if (frame_window.Count(WM_GRAPHNOTIFY) >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    ASSERT_TRUE(events_posted(1));
+    NotifyDeviceChange({provider.info.device_path, provider.info.node, false});
+    GraphEvent event;
+    ASSERT_TRUE(graph->QueryMediaEvents()->GetEvent(&event));
+    EXPECT_EQ(event.code, EC_DEVICE_LOST);
+    EXPECT_EQ(event.param2, 0);
+    EXPECT_TRUE(graph->EventNamesFilter(event, camera.get()));
+
+    TestCamera::unplugged.store(false);
+    NotifyDeviceChange({provider.info.device_path, "test-camera-renamed", true});
+    ASSERT_TRUE(events_posted(2));
+    ASSERT_TRUE(graph->QueryMediaEvents()->GetEvent(&event));
+    EXPECT_EQ(event.code, EC_DEVICE_LOST);
+    EXPECT_EQ(event.param2, 1);
+    EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
+    EXPECT_EQ(frame_window.Count(WM_GRAPHNOTIFY), 2u);
+    graph->Stop();
+}
+
+// Lets the test keep the fake node that the filter owns a handle to.
+class ForwardingIo : public V4l2Io {
+public:
+    explicit ForwardingIo(FakeUvcNode& node) : node_(node) {}
+    int Ioctl(unsigned long request, void* arg) override { return node_.Ioctl(request, arg); }
+
+private:
+    FakeUvcNode& node_;
+};
+
+std::string CapsOfSource(GstCaptureFilter& filter) {
+    std::string text;
+    GstIterator* it = gst_bin_iterate_elements(GST_BIN(filter.Bin()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (std::string(GST_OBJECT_NAME(gst_element_get_factory(element))) == "capsfilter") {
+            GstCaps* caps = nullptr;
+            g_object_get(element, "caps", &caps, nullptr);
+            text = GCharPtr(gst_caps_to_string(caps)).get();
+            gst_caps_unref(caps);
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return text;
+}
+
+TEST(GstV4l2Filter, StreamsTheNodesYuy2FormatWithExactCaps) {
+    EnsureGstInitialised();
+    FakeUvcNode node = FakeUvcNode::DocumentCamera();
+    std::unique_ptr<GstCaptureFilter> filter =
+        MakeV4l2Filter({"Camera", "\\\\?\\usb#vid_1234&pid_5678", "/nonexistent/video9"}, std::make_unique<ForwardingIo>(node));
+    ASSERT_TRUE(filter);
+    StreamConfig* config = filter->QueryStreamConfig();
+    ASSERT_NE(config, nullptr);
+    EXPECT_EQ(config->Capabilities().size(), 3u);
+    // Starts at what the node streams now, with the frame rate given, so v4l2src cannot pick another.
+    EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)2048, height=(int)1536, framerate=(fraction)4/1");
+    EXPECT_FALSE(config->SetFormat(VideoFormat{kFourccYuy2, 1280, 720}));
+    EXPECT_EQ(config->GetFormat()->width, 2048);
+    ASSERT_TRUE(config->SetFormat(VideoFormat{kFourccYuy2, 640, 480}));
+    EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)640, height=(int)480, framerate=(fraction)30/1");
+
+    ASSERT_EQ(filter->QueryVideoProcAmp()->Set(VideoProcProperty::Contrast, 40, kControlFlagsManual), S_OK);
+    EXPECT_EQ(node.writes.back(), (std::pair<uint32_t, int32_t>{kV4l2CidContrast, 40}));
+    GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Could not read from resource.");
+    EXPECT_TRUE(filter->LostOnError(error));  // its node is gone
+    g_error_free(error);
+}
+
+TEST(GstElements, EveryElementTheGraphUsesIsInstalled) {
+    GstMediaFactory factory(false);
+    for (const char* name : UsedElementFactories()) {
+        GstElementFactory* element = gst_element_factory_find(name);
+        EXPECT_NE(element, nullptr) << name;
+        if (element != nullptr) gst_object_unref(element);
+    }
+}
+
+}  // namespace
