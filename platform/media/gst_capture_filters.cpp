@@ -10,7 +10,7 @@
 #include "platform/media/v4l2_controls.h"
 #include "platform/media/v4l2_formats.h"
 #include "platform/media/v4l2_io.h"
-#include "platform/media/tsan_handoff.h"
+#include "platform/sync/tsan_handoff.h"
 
 namespace platform {
 namespace {

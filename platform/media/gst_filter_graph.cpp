@@ -13,7 +13,7 @@
 #include "platform/media/frame_layout.h"
 #include "platform/media/gst_capture_filters.h"
 #include "platform/media/gst_ptr.h"
-#include "platform/media/tsan_handoff.h"
+#include "platform/sync/tsan_handoff.h"
 
 namespace platform {
 namespace {

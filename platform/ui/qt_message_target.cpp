@@ -5,6 +5,8 @@
 #include <QThread>
 #include <condition_variable>
 
+#include "platform/sync/tsan_handoff.h"
+
 
 
 namespace platform {
@@ -70,7 +72,9 @@ void QtMessageTarget::PostMessage(const WindowMessage& message) {
         if (closed_) return;
     }
     // The event queue owns the event and deletes it after delivery.
-    QCoreApplication::postEvent(this, new MessageEvent(message, nullptr));
+    auto* event = new MessageEvent(message, nullptr);
+    VELLUMO_TSAN_PUBLISH(event);
+    QCoreApplication::postEvent(this, event);
 }
 
 intptr_t QtMessageTarget::SendMessage(const WindowMessage& message) {
@@ -87,13 +91,16 @@ intptr_t QtMessageTarget::SendMessage(const WindowMessage& message) {
         if (closed_) return 0;
         pending_.insert(pending);
     }
-    QCoreApplication::postEvent(this, new MessageEvent(message, pending));
+    auto* event = new MessageEvent(message, pending);
+    VELLUMO_TSAN_PUBLISH(event);
+    QCoreApplication::postEvent(this, event);
     std::unique_lock<std::mutex> lock(pending->mutex);
     pending->done_signal.wait(lock, [&] { return pending->done; });
     return pending->result;
 }
 
 bool QtMessageTarget::event(QEvent* event) {
+    VELLUMO_TSAN_RECEIVE(event);  // our events were published before the queue took them
     if (event->type() != kMessageEventType) return QObject::event(event);
     auto* message_event = static_cast<MessageEvent*>(event);
     const auto& pending = message_event->Pending();

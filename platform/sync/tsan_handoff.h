@@ -1,7 +1,7 @@
 #pragma once
-// GLib and GStreamer are not built for the thread sanitizer, so the order they impose between threads
-// (a state change starting the streaming threads, a buffer passed from one element's thread to another's)
-// is invisible to it. These marks tell it: Publish before the hand-over, Receive after it. No code
+// GLib, GStreamer and Qt are not built for the thread sanitizer, so the order they impose between threads
+// (a state change starting the streaming threads, a buffer passed from one element's thread to another's,
+// an event posted to another thread's queue) is invisible to it. These marks tell it: Publish before the hand-over, Receive after it. No code
 // without the sanitizer.
 
 #if defined(__SANITIZE_THREAD__)

@@ -1,0 +1,162 @@
+#include "devctl/events/device_events.h"
+
+#include "capture/device_discovery.h"
+#include "capture/grabber_callback.h"
+#include "capture/preview_graph.h"
+#include "devctl/controls/camera_controls.h"
+#include "devctl/facade/facade.h"
+#include "platform/debuglog/debuglog.h"
+
+namespace {
+
+void Wait(const DeviceEventHooks& hooks, int ms) {
+    if (hooks.wait) hooks.wait(ms);
+}
+
+void SetControlOpen(const DeviceEventHooks& hooks, bool open) {
+    if (hooks.set_control_open) hooks.set_control_open(open);
+}
+
+bool ControlOpen(const DeviceEventHooks& hooks) { return hooks.control_open && hooks.control_open(); }
+
+// Brightness and contrast after a rebuild, when the stored values are ones the camera takes.
+void SendBrightnessContrast(CCaptureRecord& r) {
+    if (static_cast<unsigned>(r.m_nBrightness) <= 256) SetBrightness(r, r.m_nBrightness);
+    if (static_cast<unsigned>(r.m_nContrast) <= 31) SetContrast(r, r.m_nContrast);
+}
+
+// Focus, then the exposure mode's iris and backlight compensation (any other index counts as mode 0).
+void SendFocusAndExposure(CCaptureRecord& r) {
+    if (r.m_bAutoFocus)
+        SetFocusAuto(r);
+    else
+        SetFocusPosition(r, r.m_nFocus);
+    switch (r.m_nExposureIndex) {
+        case 1: SetIrisAuto(r); SetBacklightCompensation(r, 1); break;
+        case 2: SetIrisValue(r, r.m_nExposurePhoto); SetBacklightCompensation(r, 0); break;
+        case 3: SetIrisValue(r, r.m_nExposureManual); SetBacklightCompensation(r, 0); break;
+        default: SetIrisAuto(r); SetBacklightCompensation(r, 0); break;
+    }
+}
+
+// The preview at its resolution again, with focus and exposure right after it runs.
+void RestartAtPreviewSize(CCaptureRecord& r) {
+    if (r.m_nSetSize < 0 || !r.m_bDevicePresent) return;
+    int width = 0;
+    int height = 0;
+    ResolutionSize(r.m_nSetPreviewSize, width, height);
+    r.m_nPreviewWidth = width;
+    r.m_nPreviewHeight = height;
+    RestartPreview(r, width, height);
+    SendFocusAndExposure(r);
+}
+
+void OnDeviceBack(CCaptureRecord& r, const DeviceEventHooks& hooks) {
+    if (r.m_bNoCameraWarned) return;  // the arrival path handles a camera that was never there
+    Wait(hooks, kDeviceBackWaitMs);
+    if (devctl::CamOpen()) SetControlOpen(hooks, true);
+    if (hooks.refresh_window_handles) hooks.refresh_window_handles();
+    if (!FindCameraDevice(r) && r.m_pMediaEvents == nullptr) {
+        SetControlOpen(hooks, false);
+        devctl::CamClose();
+        return;
+    }
+    if (!r.m_bDevicePresent || r.m_pMediaEvents == nullptr) return;
+    BindCameraDevices(r);
+    SendBrightnessContrast(r);
+    RestartAtPreviewSize(r);
+    if (ControlOpen(hooks) && r.m_bPreviewing && r.m_pMediaEvents != nullptr) ApplyCameraSettings(r);
+}
+
+void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platform::GraphEvent& event) {
+    if (ControlOpen(hooks)) {
+        SetControlOpen(hooks, false);
+        devctl::CamClose();
+    }
+    if (r.m_pGraph && r.m_pGraph->EventNamesFilter(event, r.m_pVideoCapture.get())) {
+        if (r.m_bPreviewing) HaltPreview(r);
+        if (hooks.repaint_frame) hooks.repaint_frame();
+    }
+}
+
+}  // namespace
+
+void OnDeviceChange(CCaptureRecord& r, const DeviceEventHooks& hooks, uintptr_t event) {
+    if (event != platform::DBT_DEVICEARRIVAL || !r.m_bNoCameraWarned) return;
+    FindCameraDevice(r);
+    BindCameraDevices(r);
+    SendBrightnessContrast(r);
+    RestartAtPreviewSize(r);
+    if (devctl::CamOpen()) SetControlOpen(hooks, true);
+    if (r.m_bDevicePresent) ApplyCameraSettings(r);
+}
+
+void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
+    platform::GraphEvent event;
+    // Each handler may rebuild the graph, so the event source is looked up again every time.
+    while (r.m_pMediaEvents != nullptr && r.m_pMediaEvents->GetEvent(&event)) {
+        switch (event.code) {
+            case platform::EC_ERRORABORT:
+                platform::DebugLog("events", "graph error 0x%lX", static_cast<unsigned long>(event.param1));
+                if (r.m_bPreviewing) HaltPreview(r);
+                break;
+            case platform::EC_DEVICE_LOST:
+                if (event.param2 == 1) {
+                    OnDeviceBack(r, hooks);
+                    if (!r.m_bDevicePresent || r.m_pMediaEvents == nullptr) return;
+                } else {
+                    OnDeviceGone(r, hooks, event);
+                }
+                break;
+            default: break;
+        }
+    }
+}
+
+void OnCaptureDone(CCaptureRecord& r, const DeviceEventHooks& hooks) {
+    (void)hooks;
+    if (r.m_nSetPreviewSize == r.m_nSetSize) return;
+    int width = 0;
+    int height = 0;
+    ResolutionSize(r.m_nSetPreviewSize, width, height);
+    r.m_nPreviewWidth = width;
+    r.m_nPreviewHeight = height;
+    if (r.m_pVideoConfig != nullptr) RestartPreview(r, width, height);
+    if (r.m_bDevicePresent) ApplySensorSettings(r);
+}
+
+bool WaitForFocus(const DeviceEventHooks& hooks, int bound_ms) {
+    uint32_t status = 0;
+    auto focused = [&status] {
+        devctl::CamReadRegister(0xC4, 1, &status);  // a failed read keeps the last value read
+        return status == 1;
+    };
+    if (hooks.poll) return hooks.poll(focused, kFocusPollMs, bound_ms);
+    return focused();
+}
+
+bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks, bool business_card) {
+    r.m_bCaptureBusy = 1;
+    if (r.m_nSetSize != 2 && hooks.ask_yes && hooks.ask_yes(business_card ? 157 : 129, 133)) {
+        r.m_bCaptureBusy = 0;
+        return false;
+    }
+    if (r.m_nSetPreviewSize != r.m_nSetSize) {
+        ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);
+        if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
+        if (r.m_bDevicePresent) ApplySensorSettings(r);
+    }
+    if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
+        // The camera never reported focus: give the preview back and let the user try again.
+        platform::DebugLog("events", "focus wait passed %d ms without focus; capture %d ended", kFocusWaitBoundMs,
+                           business_card ? 1069 : 1021);
+        r.m_bCaptureBusy = 0;
+        OnCaptureDone(r, hooks);
+        return false;
+    }
+    if (hooks.set_hand_over_target) hooks.set_hand_over_target(business_card ? 1 : 0);
+    g_grabberCallback.m_bOcrCapture = 1;
+    if (business_card) g_grabberCallback.m_bCardCapture = 1;
+    RequestFrame();  // the request is set last: the streaming thread acts on it at once
+    return true;
+}
