@@ -21,7 +21,7 @@
 #include "outside/kvoasize/kvoasize.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/files/files.h"
-#include "scenes.h"
+#include "virtualcam/scenes/desk_scene.h"
 
 namespace {
 
@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
     double worst_corner = 0, worst_angle = 0;
     for (int i = 0; i < pictures; ++i) {
         double angle = -15 + 30.0 * i / std::max(1, pictures - 1);
-        outside_test::Sheet page{cv::Size(1100, 1500), cv::Point2d(1296 + 40 * (i % 3), 972 - 30 * (i % 2)), angle};
-        outside_test::Scene drawn = outside_test::MakeScene(cv::Size(kWidth, kHeight), desks[i % 3], {page}, i);
+        virtualcam::Sheet page{cv::Size(1100, 1500), cv::Point2d(1296 + 40 * (i % 3), 972 - 30 * (i % 2)), angle};
+        virtualcam::Scene drawn = virtualcam::MakeScene(cv::Size(kWidth, kHeight), desks[i % 3], {page}, i);
         std::string path = dir + "/page.bmp";
         auto bmp = outside::EncodeBgrAsBmp(drawn.picture, 11811, 11811);
         if (!bmp || !platform::WriteFileReplacing(path, *bmp)) return 1;
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     std::printf("worst corner error %.2f px (1%% of the diagonal is %.1f px), worst angle error %.3f deg\n", worst_corner,
                 0.01 * std::hypot(1100, 1500), worst_angle);
 
-    outside_test::Scene cards = outside_test::MakeScene(cv::Size(kWidth, kHeight), desks[1],
+    virtualcam::Scene cards = virtualcam::MakeScene(cv::Size(kWidth, kHeight), desks[1],
                                                         {{cv::Size(900, 540), cv::Point2d(700, 500), -8},
                                                          {cv::Size(880, 530), cv::Point2d(1900, 520), 5},
                                                          {cv::Size(910, 545), cv::Point2d(700, 1450), 12},

@@ -19,10 +19,11 @@
 #include "outside/kvoasize/kvoasize.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/library/library.h"
-#include "scenes.h"
+#include "virtualcam/scenes/desk_scene.h"
 #include "support.h"
 
 using namespace outside_test;
+using namespace virtualcam;
 
 namespace {
 

@@ -5,15 +5,18 @@
 #include <opencv2/core.hpp>
 
 #include <array>
+#include <functional>
 #include <vector>
 
-namespace outside_test {
+namespace virtualcam {
 
 struct Sheet {
     cv::Size size;                 // of the sheet, in pixels
     cv::Point2d centre;            // on the desk
     double angle_degrees = 0;      // turn, positive clockwise on screen
     cv::Scalar paper{245, 245, 245};
+    // What is printed on the sheet (upright, before it is turned); lines of filler text when not given.
+    std::function<void(cv::Mat& paper)> print = nullptr;
 };
 
 struct Scene {
@@ -25,4 +28,4 @@ struct Scene {
 // and a soft shading from left to right.
 Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& sheets, unsigned seed);
 
-}  // namespace outside_test
+}  // namespace virtualcam

@@ -1,14 +1,18 @@
-#include "scenes.h"
+#include "virtualcam/scenes/desk_scene.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
 
-namespace outside_test {
+namespace virtualcam {
 namespace {
 
 cv::Mat PrintedSheet(const Sheet& sheet, cv::RNG& rng) {
     cv::Mat paper(sheet.size, CV_8UC3, sheet.paper);
+    if (sheet.print) {
+        sheet.print(paper);
+        return paper;
+    }
     double scale = std::max(0.3, sheet.size.width / 900.0);
     int line_height = static_cast<int>(28 * scale) + 4;
     int margin = sheet.size.width / 10;
@@ -69,4 +73,4 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
     return scene;
 }
 
-}  // namespace outside_test
+}  // namespace virtualcam

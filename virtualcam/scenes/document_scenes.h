@@ -1,0 +1,29 @@
+#pragma once
+// What the virtual camera looks at: a printed page of English text lying slightly turned on a desk, or
+// one to four business cards. Drawn once per picture size.
+
+#include <opencv2/core.hpp>
+
+#include <string>
+#include <vector>
+
+#include "virtualcam/scenes/desk_scene.h"
+
+namespace virtualcam {
+
+struct SceneChoice {
+    enum class Kind { Page, Cards };
+    Kind kind = Kind::Page;
+    int cards = 1;  // 1..4
+};
+
+// "page" or "cards:N"; a page for anything else.
+SceneChoice ParseSceneChoice(const std::string& text);
+
+// The text printed on the page, line by line.
+const std::vector<std::string>& PageText();
+
+// The scene at this size (BGR), with the sheets' corners.
+Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size);
+
+}  // namespace virtualcam
