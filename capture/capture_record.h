@@ -21,7 +21,7 @@ namespace capture {
 // The view as the engine sees it: the owner of the video window, its client size, and where it keeps the
 // video rectangle that maps selections to the frame.
 class CaptureView {
-public:
+  public:
     virtual ~CaptureView() = default;
     virtual platform::VideoSurface* Surface() = 0;
     virtual void ClientSize(int* width, int* height) const = 0;
@@ -37,7 +37,7 @@ constexpr size_t kCameraNameMax = 119;  // characters, without the terminator
 }  // namespace capture
 
 class CCaptureRecord : public CVellumoSettings {
-public:
+  public:
     CCaptureRecord();
     ~CCaptureRecord();
 
@@ -66,9 +66,9 @@ public:
     int m_bPreviewing = 0;
     int m_bRecording = 0;
     int m_bPreviewFaked = 0;
-    platform::FrameSink* m_pGrabber = nullptr;         // the grabber in the graph (g_grabberCallback)
-    platform::VideoWindow* m_pVideoWindow = nullptr;   // of m_pGraph
-    platform::MediaEvents* m_pMediaEvents = nullptr;   // of m_pGraph
+    platform::FrameSink* m_pGrabber = nullptr;        // the grabber in the graph (g_grabberCallback)
+    platform::VideoWindow* m_pVideoWindow = nullptr;  // of m_pGraph
+    platform::MediaEvents* m_pMediaEvents = nullptr;  // of m_pGraph
 
     // Windows: the frame and the view for messages, and the view for the video.
     platform::MessageTarget* m_hFrameWnd = nullptr;

@@ -16,7 +16,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-
 }  // namespace
 
 bool SameDevice(const capture::DeviceMoniker& a, const capture::DeviceMoniker& b) {
@@ -41,7 +40,8 @@ int FindCameraDevice(CCaptureRecord& record) {
         for (const platform::MediaDeviceInfo& info : videos) {
             // A device without a readable path never matches; an empty identity text matches the first one.
             record.m_szPidVid = Upper(record.m_szPidVid);
-            if (!info.device_path.empty() && Upper(info.device_path).find(record.m_szPidVid) != std::string::npos) {
+            if (!info.device_path.empty() &&
+                Upper(info.device_path).find(record.m_szPidVid) != std::string::npos) {
                 record.m_bDevicePresent = 1;
                 record.m_pCameraMoniker = info;
                 record.m_nCameraFound = 1;
@@ -60,7 +60,8 @@ int FindCameraDevice(CCaptureRecord& record) {
         if (!audios[position].friendly_name.empty()) record.m_pAudioMonikers[position] = audios[position];
     }
     if (audios.size() > capture::kAudioSlots)
-        platform::DebugLog("capture", "%zu audio inputs; only the first %d are kept", audios.size(), capture::kAudioSlots);
+        platform::DebugLog("capture", "%zu audio inputs; only the first %d are kept", audios.size(),
+                           capture::kAudioSlots);
     return 1;
 }
 
@@ -68,7 +69,8 @@ void BindCameraDevices(CCaptureRecord& record) {
     if (record.m_nCameraFound > 0) SelectDevices(record, record.m_pCameraMoniker, record.m_pAudioMonikers[0]);
 }
 
-void SelectDevices(CCaptureRecord& record, const capture::DeviceMoniker& video, const capture::DeviceMoniker& audio) {
+void SelectDevices(CCaptureRecord& record, const capture::DeviceMoniker& video,
+                   const capture::DeviceMoniker& audio) {
     if (SameDevice(video, record.m_pVideoMoniker) && SameDevice(audio, record.m_pAudioMoniker)) return;
     record.m_pVideoMoniker = video;
     record.m_pAudioMoniker = audio;
@@ -90,7 +92,8 @@ int CreateDeviceFilters(CCaptureRecord& record) {
     record.m_pVideoCapture.reset();
     if (record.m_pVideoMoniker && record.m_pMediaFactory) {
         record.m_wszCameraName = record.m_pVideoMoniker->friendly_name.substr(0, capture::kCameraNameMax);
-        record.m_pVideoCapture = record.m_pMediaFactory->Bind(DeviceCategory::VideoInput, *record.m_pVideoMoniker);
+        record.m_pVideoCapture =
+            record.m_pMediaFactory->Bind(DeviceCategory::VideoInput, *record.m_pVideoMoniker);
     }
     if (!record.m_pVideoCapture) {
         ReleaseDeviceFilters(record);
@@ -110,7 +113,8 @@ int CreateDeviceFilters(CCaptureRecord& record) {
     record.m_pVideoConfig = FindVideoStreamConfig(record.m_pBuilder.get(), record.m_pVideoCapture.get());
 
     if (record.m_pAudioMoniker)
-        record.m_pAudioCapture = record.m_pMediaFactory->Bind(DeviceCategory::AudioInput, *record.m_pAudioMoniker);
+        record.m_pAudioCapture =
+            record.m_pMediaFactory->Bind(DeviceCategory::AudioInput, *record.m_pAudioMoniker);
     if (!record.m_pAudioCapture) {
         record.m_bStreamB = 0;  // recording goes on without sound
     } else {
@@ -119,12 +123,13 @@ int CreateDeviceFilters(CCaptureRecord& record) {
             ReleaseDeviceFilters(record);
             return 0;
         }
-        record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Audio, record.m_pAudioCapture.get(),
-                                         &record.m_pAudioConfig);
+        record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Audio,
+                                         record.m_pAudioCapture.get(), &record.m_pAudioConfig);
     }
 
     if (record.m_pBuilder->FindPin(record.m_pVideoCapture.get(), PinCategory::Vbi, 0) == platform::S_OK ||
-        record.m_pBuilder->FindPin(record.m_pVideoCapture.get(), PinCategory::ClosedCaptions, 0) == platform::S_OK)
+        record.m_pBuilder->FindPin(record.m_pVideoCapture.get(), PinCategory::ClosedCaptions, 0) ==
+            platform::S_OK)
         record.m_bCaptionPin = 1;
     return 1;
 }

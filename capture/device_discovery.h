@@ -10,7 +10,8 @@ int FindCameraDevice(CCaptureRecord& record);
 // Selects the found camera and the first audio input; nothing when no camera was found.
 void BindCameraDevices(CCaptureRecord& record);
 // Makes the devices current and rebuilds filters and preview, unless they are the current ones already.
-void SelectDevices(CCaptureRecord& record, const capture::DeviceMoniker& video, const capture::DeviceMoniker& audio);
+void SelectDevices(CCaptureRecord& record, const capture::DeviceMoniker& video,
+                   const capture::DeviceMoniker& audio);
 int CreateDeviceFilters(CCaptureRecord& record);
 void ReleaseDeviceFilters(CCaptureRecord& record);
 

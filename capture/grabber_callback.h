@@ -14,7 +14,7 @@ class CSampleGrabberCB;
 using GrabbedFrameHandler = void (*)(CSampleGrabberCB& callback, const platform::GrabbedFrame& frame);
 
 class CSampleGrabberCB : public platform::FrameSink {
-public:
+  public:
     bool WantsFrame() const override { return m_bGrabRequested.load() != 0; }
     void OnFrame(const platform::GrabbedFrame& frame) override { BufferCB(frame); }
     void BufferCB(const platform::GrabbedFrame& frame);
@@ -29,7 +29,7 @@ public:
     std::atomic<uint8_t> m_bOcrCapture{0};
     std::atomic<uint8_t> m_bCardCapture{0};
 
-private:
+  private:
     static void CountFrame(CSampleGrabberCB& callback, const platform::GrabbedFrame& frame);
 
     std::atomic<GrabbedFrameHandler> handler_{&CountFrame};

@@ -11,7 +11,7 @@ enum class PinCategory { Capture, Preview, Vbi, ClosedCaptions };
 enum class MediaMajorType { Interleaved, Video, Audio };
 
 class ISampleCaptureGraphBuilder {
-public:
+  public:
     ISampleCaptureGraphBuilder() = default;
     virtual ~ISampleCaptureGraphBuilder() = default;
     ISampleCaptureGraphBuilder(const ISampleCaptureGraphBuilder&) = delete;
@@ -33,10 +33,11 @@ public:
     // Drops the graph before the object is deleted.
     void ReleaseInterfaces() { m_pGraph = nullptr; }
 
-private:
+  private:
     platform::FilterGraph* m_pGraph = nullptr;
 };
 
 // The stream configuration of a video filter's capture output: interleaved first, then plain video, as
 // capture devices that carry both have always been asked. nullptr when neither answers.
-platform::StreamConfig* FindVideoStreamConfig(ISampleCaptureGraphBuilder* builder, platform::CaptureFilter* filter);
+platform::StreamConfig* FindVideoStreamConfig(ISampleCaptureGraphBuilder* builder,
+                                              platform::CaptureFilter* filter);

@@ -7,13 +7,13 @@
 
 namespace {
 
-
 bool Rendered(int32_t result) { return result == platform::S_OK || result == platform::VFW_S_NOPREVIEWPIN; }
 
 }  // namespace
 
 void ApplyPreviewFormat(CCaptureRecord& record, int width, int height) {
-    platform::StreamConfig* config = FindVideoStreamConfig(record.m_pBuilder.get(), record.m_pVideoCapture.get());
+    platform::StreamConfig* config =
+        FindVideoStreamConfig(record.m_pBuilder.get(), record.m_pVideoCapture.get());
     if (config == nullptr) return;
     for (const platform::VideoFormat& format : config->Capabilities()) {
         if (format.fourcc == platform::kFourccYuy2 && format.width == width && format.height == height &&
@@ -46,7 +46,8 @@ int AssemblePreviewGraph(CCaptureRecord& record) {
 
     record.m_pVideoWindow = record.m_pGraph->QueryVideoWindow();
     if (record.m_pVideoWindow != nullptr) {
-        record.m_pVideoWindow->SetOwner(record.m_pCaptureView != nullptr ? record.m_pCaptureView->Surface() : nullptr);
+        record.m_pVideoWindow->SetOwner(record.m_pCaptureView != nullptr ? record.m_pCaptureView->Surface()
+                                                                         : nullptr);
         FitVideoWindow(record);
         // Hidden while a still is taken, so the user does not see the stream switch sizes.
         if (record.m_bCaptureBusy) record.m_pVideoWindow->SetWindowPosition(0, 0, 0, 0);
@@ -104,8 +105,10 @@ void DismantleGraph(CCaptureRecord& record) {
         record.m_pVideoWindow = nullptr;
     }
     // One walk removes what lies behind both capture filters; the audio filter has nothing behind it.
-    if (record.m_pVideoCapture) RemoveDownstream(record, record.m_pVideoCapture.get());
-    else if (record.m_pAudioCapture) RemoveDownstream(record, record.m_pAudioCapture.get());
+    if (record.m_pVideoCapture)
+        RemoveDownstream(record, record.m_pVideoCapture.get());
+    else if (record.m_pAudioCapture)
+        RemoveDownstream(record, record.m_pAudioCapture.get());
     if (record.m_pVideoCapture && record.m_pBuilder) record.m_pBuilder->ReleaseFilters();
     record.m_pGrabber = nullptr;
     record.m_bRecordGraphBuilt = 0;

@@ -38,10 +38,12 @@ void ReadBackVideoProperties(CCaptureRecord& record) {
     }
 }
 
-void EditStreamFormat(CCaptureRecord& record, const std::function<void(platform::StreamConfig*)>& show_dialog) {
+void EditStreamFormat(CCaptureRecord& record,
+                      const std::function<void(platform::StreamConfig*)>& show_dialog) {
     if (record.m_bWantPreview) HaltPreview(record);
     if (record.m_bRecordGraphBuilt || record.m_bPreviewGraphBuilt) DismantleGraph(record);
-    platform::StreamConfig* config = FindVideoStreamConfig(record.m_pBuilder.get(), record.m_pVideoCapture.get());
+    platform::StreamConfig* config =
+        FindVideoStreamConfig(record.m_pBuilder.get(), record.m_pVideoCapture.get());
     if (show_dialog) show_dialog(config);
     if (record.m_pVideoConfig != nullptr) {
         if (std::optional<platform::VideoFormat> format = record.m_pVideoConfig->GetFormat()) {

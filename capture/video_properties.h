@@ -17,4 +17,5 @@ void ReadBackVideoProperties(CCaptureRecord& record);
 // Command 847: stops and dismantles the preview, runs `show_dialog` with the capture output's stream
 // configuration (nullptr when there is none), takes the capture size from the format then current, and
 // builds and runs the preview again. The resolution settings stay as they were.
-void EditStreamFormat(CCaptureRecord& record, const std::function<void(platform::StreamConfig*)>& show_dialog);
+void EditStreamFormat(CCaptureRecord& record,
+                      const std::function<void(platform::StreamConfig*)>& show_dialog);

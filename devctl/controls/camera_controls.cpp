@@ -27,15 +27,22 @@ enum class BitChange { Set, Clear, Toggle };
 void UpdateSensorBits(const char* sub_address_text, BitChange change, uint8_t bits, uint32_t& value) {
     const auto device = static_cast<uint8_t>(std::strtoul(kSensorDevice, nullptr, 16));
     const auto number = static_cast<uint32_t>(std::strtoul(sub_address_text, nullptr, 16));
-    uint8_t sub_address[2] = {static_cast<uint8_t>(number & 0xFF), static_cast<uint8_t>((number >> 8) & 0xFF)};
+    uint8_t sub_address[2] = {static_cast<uint8_t>(number & 0xFF),
+                              static_cast<uint8_t>((number >> 8) & 0xFF)};
 
     uint8_t read = static_cast<uint8_t>(value & 0xFF);
     devctl::CamBusRead(device, 2, sub_address, 1, &read);  // written only on success
     value = (value & ~0xFFu) | read;
     switch (change) {
-        case BitChange::Set: value |= bits; break;
-        case BitChange::Clear: value &= ~static_cast<uint32_t>(bits); break;
-        case BitChange::Toggle: value ^= bits; break;
+        case BitChange::Set:
+            value |= bits;
+            break;
+        case BitChange::Clear:
+            value &= ~static_cast<uint32_t>(bits);
+            break;
+        case BitChange::Toggle:
+            value ^= bits;
+            break;
     }
     devctl::CamSelectBus(2, 1);
     const uint8_t data = static_cast<uint8_t>(value & 0xFF);
@@ -77,8 +84,12 @@ void ApplyExposureRow(CCaptureRecord& record, int index) {
 
 }  // namespace
 
-void SetBrightness(CCaptureRecord& record, long value) { SetProcAmp(record, VideoProcProperty::Brightness, value); }
-void SetContrast(CCaptureRecord& record, long value) { SetProcAmp(record, VideoProcProperty::Contrast, value); }
+void SetBrightness(CCaptureRecord& record, long value) {
+    SetProcAmp(record, VideoProcProperty::Brightness, value);
+}
+void SetContrast(CCaptureRecord& record, long value) {
+    SetProcAmp(record, VideoProcProperty::Contrast, value);
+}
 void SetBacklightCompensation(CCaptureRecord& record, long value) {
     SetProcAmp(record, VideoProcProperty::BacklightCompensation, value);
 }
@@ -95,11 +106,15 @@ long GetFocusPosition(CCaptureRecord& record) {
 void SetFocusPosition(CCaptureRecord& record, long value) {
     SetCameraControl(record, CameraControlProperty::Focus, value, kControlFlagsManual);
 }
-void SetFocusAuto(CCaptureRecord& record) { SetCameraControl(record, CameraControlProperty::Focus, 0, kControlFlagsAuto); }
+void SetFocusAuto(CCaptureRecord& record) {
+    SetCameraControl(record, CameraControlProperty::Focus, 0, kControlFlagsAuto);
+}
 void SetIrisValue(CCaptureRecord& record, long value) {
     SetCameraControl(record, CameraControlProperty::Iris, value, kControlFlagsManual);
 }
-void SetIrisAuto(CCaptureRecord& record) { SetCameraControl(record, CameraControlProperty::Iris, 0, kControlFlagsAuto); }
+void SetIrisAuto(CCaptureRecord& record) {
+    SetCameraControl(record, CameraControlProperty::Iris, 0, kControlFlagsAuto);
+}
 
 void ApplyFrequencyMode(int mode) {
     uint32_t value = 0;
@@ -135,12 +150,15 @@ void ApplySensorSettings(CCaptureRecord& record) {
 }
 
 void ApplyExposureMode(CCaptureRecord& record) {
-    if (record.m_nExposureIndex >= 0 && record.m_nExposureIndex <= 3) ApplyExposureRow(record, record.m_nExposureIndex);
+    if (record.m_nExposureIndex >= 0 && record.m_nExposureIndex <= 3)
+        ApplyExposureRow(record, record.m_nExposureIndex);
 }
 
 void ApplyCameraSettings(CCaptureRecord& record) {
     ApplySensorSettings(record);
-    if (record.m_bAutoFocus) SetFocusAuto(record);
-    else SetFocusPosition(record, record.m_nFocus);
+    if (record.m_bAutoFocus)
+        SetFocusAuto(record);
+    else
+        SetFocusPosition(record, record.m_nFocus);
     ApplyExposureRow(record, record.m_nExposureIndex);
 }
