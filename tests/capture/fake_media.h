@@ -26,11 +26,14 @@ struct Controls : platform::VideoProcAmp, platform::CameraControl {
     std::map<int, std::pair<long, long>> proc;  // property -> value, flags
     std::map<int, std::pair<long, long>> camera;
 
-    int32_t GetRange(platform::VideoProcProperty, platform::ControlRange*) override {
-        return platform::E_FAIL;
+    // Picture controls are manual only; camera controls may also be automatic.
+    int32_t GetRange(platform::VideoProcProperty, platform::ControlRange* r) override {
+        *r = {0, 255, 1, 128, platform::kControlFlagsManual};
+        return platform::S_OK;
     }
-    int32_t GetRange(platform::CameraControlProperty, platform::ControlRange*) override {
-        return platform::E_FAIL;
+    int32_t GetRange(platform::CameraControlProperty, platform::ControlRange* r) override {
+        *r = {0, 255, 1, 0, platform::kControlFlagsManual | platform::kControlFlagsAuto};
+        return platform::S_OK;
     }
     int32_t Set(platform::VideoProcProperty p, long v, long f) override {
         return Put(proc, "proc", int(p), v, f);
