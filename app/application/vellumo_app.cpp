@@ -196,8 +196,11 @@ int CVellumoApp::Run() {
 int CVellumoApp::ExitInstance() {
     // The engine ends while the view that shows its video still exists.
     ShutdownEngine(*this);
+    m_pMediaFactory.reset();  // its device watch ends here, not at process exit
     m_pCaptureView = nullptr;
     m_pVideoWidget = nullptr;
+    m_hFrameWnd = nullptr;
+    m_hViewWnd = nullptr;
     m_pMainFrame.reset();
     SetAppResources(std::nullopt);
     m_application.reset();
