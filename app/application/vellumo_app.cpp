@@ -4,21 +4,29 @@
 #include <QIcon>
 #include <QScreen>
 
+#include "app/application/program_media.h"
 #include "app/dialogs/base_setting_dlg.h"
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/main_frame.h"
 #include "app/mainframe/status_text.h"
+#include "app/propdlg/property_dialogs.h"
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_layout.h"
 #include "app/script/script_runner.h"
-#include "app/view/vellumo_view.h"
 #include "app/settingdlg/setting_dlg.h"
+#include "app/view/vellumo_view.h"
+#include "app/view/video_widget.h"
+#include "capture/device_discovery.h"
+#include "capture/preview_graph.h"
+#include "devctl/controls/camera_controls.h"
+#include "devctl/facade/facade.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
 #include "platform/ui/prompt.h"
 #include "platform/ui/toolkit_prompt.h"
+#include "virtualcam/virtual_camera.h"
 
 CVellumoApp theApp;
 
@@ -38,7 +46,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_szProgramFolder = platform::ProgramFolder();
     m_location = SettleSettingsPath(m_szProgramFolder);
     m_szIniPath = m_location.working_path;
-    platform::DebugLog("app", "settings file %s%s", m_szIniPath.c_str(), m_location.fallback ? " (fallback)" : "");
+    platform::DebugLog("app", "settings file %s%s", m_szIniPath.c_str(),
+                       m_location.fallback ? " (fallback)" : "");
     LoadSettings();
 
     m_szHelpPath = platform::JoinPath(m_szProgramFolder, m_szHelpPath);
@@ -46,7 +55,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     if (m_szSavePath.empty()) {
         if (auto desktop = platform::DesktopFolder()) {
             m_szSavePath = platform::JoinPath(*desktop, "Vellumo/");
-            platform::CreateFolderChain(m_szSavePath);  // a machine without a desktop session has no ~/Desktop yet
+            platform::CreateFolderChain(
+                m_szSavePath);  // a machine without a desktop session has no ~/Desktop yet
         }
     }
     platform::DebugLog("app", "save folder %s", m_szSavePath.c_str());
@@ -74,7 +84,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         platform::DebugLog("app", "the resource library has no ribbon layout 307");
     AddApplicationCommands();
     AddFrameMessageHandlers();
-    if (auto table = AppResources()->FindResource(kResourceAccelerator, 184)) m_pMainFrame->InstallAccelerators(*table);
+    if (auto table = AppResources()->FindResource(kResourceAccelerator, 184))
+        m_pMainFrame->InstallAccelerators(*table);
 
     // The window covers the screen's work area (the desktop less any panels) and cannot be maximised.
     m_pMainFrame->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
@@ -92,12 +103,19 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
 
+    StartCamera();
+
     if (AddRibbonControls(m_pMainFrame->Ribbon(), *this, LoadResString, AppResources() != nullptr))
         m_pMainFrame->RebuildRibbon();
     m_pMainFrame->update();
 
+    // The camera's control link; without it no stored camera setting is sent.
+    if (devctl::CamOpen() != 0) m_pMainFrame->View()->m_bControlOpen = true;
+
     // The view's 300 ms timer: the capture area's marching border (and the recording statistics).
     m_pMainFrame->View()->StartTimer(300);
+
+    if (m_bDevicePresent && m_pMainFrame->View()->m_bControlOpen) ApplyCameraSettings(*this);
 
     UpdateStatusText();
     m_bContinuousRunning = 0;
@@ -106,20 +124,59 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     return true;
 }
 
+void CVellumoApp::StartCamera() {
+    // The virtual camera joins the system's devices before discovery, when the environment asks for it.
+    if (virtualcam::AttachFromEnvironment() != nullptr) platform::DebugLog("app", "virtual camera attached");
+    m_pMediaFactory = CreateProgramMediaFactory();
+    m_pVideoWidget = new CVideoWidget(m_pMainFrame->View());  // owned by the view
+    m_pCaptureView = m_pVideoWidget;
+
+    FindCameraDevice(*this);
+    if (!m_bDevicePresent) {
+        platform::MessageBox(LoadResString(132), LoadResString(133),
+                             platform::MB_ICONWARNING | platform::MB_TASKMODAL);
+        m_bNoCameraWarned = 1;
+    }
+    if (m_bDevicePresent) {
+        BindCameraDevices(*this);
+        if (m_nBrightness >= 0 && m_nBrightness <= 256) SetBrightness(*this, m_nBrightness);
+        if (m_nContrast >= 0 && m_nContrast <= 31) SetContrast(*this, m_nContrast);
+    }
+    if (m_nSetSize >= 0 && m_bDevicePresent && m_pVideoConfig != nullptr)
+        RestartPreview(*this, m_nPreviewWidth, m_nPreviewHeight);
+}
+
+void CVellumoApp::OnGraphNotify() {
+    // What the events mean to the program (device lost and back, errors) is decided elsewhere; until then
+    // they are taken from the queue and logged.
+    platform::GraphEvent event;
+    while (m_pMediaEvents != nullptr && m_pMediaEvents->GetEvent(&event))
+        platform::DebugLog("app", "graph event 0x%lX (%ld, %ld)", event.code, static_cast<long>(event.param1),
+                           static_cast<long>(event.param2));
+}
+
 void CVellumoApp::AddApplicationCommands() {
     CommandTable& commands = m_pMainFrame->Commands();
     commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
     commands.Add(ID_HELP_CONTENTS, [this] { OnHelp(); });
     commands.Add(ID_APP_EXIT, [this] { m_pMainFrame->close(); });
     AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
-    m_pMainFrame->SetCloseHandler([this] {
-        return RunCloseHandler(*this, LoadResString, !m_location.read_only, {});
-    });
+    AddVideoCommands(commands, *this, m_pMainFrame.get(), [this] { UpdateStatusText(); });
+    m_pMainFrame->SetCloseHandler(
+        [this] { return RunCloseHandler(*this, LoadResString, !m_location.read_only, {}); });
 }
 
 void CVellumoApp::AddFrameMessageHandlers() {
     // Resizing refreshes the summary, as the window always has.
     m_pMainFrame->SetSizingHandler([this] { UpdateStatusText(); });
+    // The live picture follows the view's 4:3 area whenever a video window exists.
+    m_pMainFrame->SetVideoFitHandler([this](const VideoPlacement&) {
+        if (m_pVideoWindow != nullptr) FitVideoWindow(*this);
+    });
+    m_pMainFrame->SetMessageHandler(platform::WM_GRAPHNOTIFY, [this](uintptr_t, intptr_t) {
+        OnGraphNotify();
+        return intptr_t{0};
+    });
     m_pMainFrame->View()->SetInputs(ViewInputs{
         [this] { return m_bDevicePresent != 0; },
         [this] { return m_bContinuousFile != 0; },
@@ -137,6 +194,13 @@ int CVellumoApp::Run() {
 }
 
 int CVellumoApp::ExitInstance() {
+    // The engine ends while the view that shows its video still exists.
+    ShutdownEngine(*this);
+    m_pMediaFactory.reset();  // its device watch ends here, not at process exit
+    m_pCaptureView = nullptr;
+    m_pVideoWidget = nullptr;
+    m_hFrameWnd = nullptr;
+    m_hViewWnd = nullptr;
     m_pMainFrame.reset();
     SetAppResources(std::nullopt);
     m_application.reset();

@@ -7,21 +7,22 @@
 #include <memory>
 #include <string>
 
-#include "app/settings/settings.h"
 #include "app/settings/settings_path.h"
+#include "capture/capture_record.h"
 #include "platform/sync/named_mutex.h"
 #include "platform/window/window_messages.h"
 
 class QApplication;
 class QWidget;
 class CMainFrame;
+class CVideoWidget;
 
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_CONTENTS = 1024;
 constexpr int ID_APP_EXIT = 1025;
 
-class CVellumoApp : public CVellumoSettings {
-public:
+class CVellumoApp : public CCaptureRecord {
+  public:
     CVellumoApp();
     ~CVellumoApp();
 
@@ -41,13 +42,17 @@ public:
     const std::string& ProgramFolder() const { return m_szProgramFolder; }
     bool SettingsReadOnly() const { return m_location.read_only; }
 
-    // Where other threads post or send the frame's and the view's window messages; set once the frame exists.
-    platform::MessageTarget* m_hFrameWnd = nullptr;
-    platform::MessageTarget* m_hViewWnd = nullptr;
+    // The view's video window (m_hFrameWnd and m_hViewWnd, where other threads post or send the frame's and
+    // the view's window messages, are capture fields, set once the frame exists).
+    CVideoWidget* VideoWidget() const { return m_pVideoWidget; }
 
-private:
+  private:
     void AddApplicationCommands();
     void AddFrameMessageHandlers();
+    void StartCamera();
+    void OnGraphNotify();
+
+    CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<QApplication> m_application;

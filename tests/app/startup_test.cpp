@@ -100,18 +100,19 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
     // The working copy is the shipped file, untouched because the user said Cancel.
     EXPECT_EQ(ReadAll(WorkingIni()), ReadAll(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path("home/Desktop/Vellumo"))) << "made with its missing parent";
-    // The empty SAVEPATH became the desktop folder, which is a change worth asking about.
-    EXPECT_EQ(CountLines(first.err, "MESSAGEBOX caption=\"Vellumo\""), 1) << first.err;
+    // No camera is warned about once; the empty SAVEPATH became the desktop folder, a change worth asking about.
+    EXPECT_EQ(CountLines(first.err, "icon=warning"), 1) << first.err;
+    EXPECT_EQ(CountLines(first.err, "icon=question"), 1) << first.err;
     EXPECT_NE(first.err.find("buttons=OKCancel icon=question answer=Cancel"), std::string::npos) << first.err;
 
     Result second = Run("answer OK\nclose\n");
     ASSERT_TRUE(second.finished);
-    EXPECT_EQ(CountLines(second.err, "MESSAGEBOX"), 1) << second.err;
+    EXPECT_EQ(CountLines(second.err, "icon=question"), 1) << second.err;
     EXPECT_NE(ReadAll(WorkingIni()).find("SAVEPATH=" + dir.Path("home/Desktop/Vellumo/") + "\r\n"), std::string::npos);
 
     Result third = Run("close\n");
     ASSERT_TRUE(third.finished);
-    EXPECT_EQ(CountLines(third.err, "MESSAGEBOX"), 0) << "nothing changed, nothing asked: " << third.err;
+    EXPECT_EQ(CountLines(third.err, "icon=question"), 0) << "nothing changed, nothing asked: " << third.err;
 }
 
 TEST_F(Startup, ASecondCopyEndsSilentlyWithoutAWindow) {

@@ -1,0 +1,66 @@
+#include "capture/graph_builder.h"
+
+namespace {
+
+// Which media type a device's output carries: no device of ours is interleaved (DV-style).
+bool Carries(const platform::CaptureFilter& filter, MediaMajorType type) {
+    switch (type) {
+        case MediaMajorType::Video:
+            return filter.Category() == platform::DeviceCategory::VideoInput;
+        case MediaMajorType::Audio:
+            return filter.Category() == platform::DeviceCategory::AudioInput;
+        case MediaMajorType::Interleaved:
+            return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+int32_t ISampleCaptureGraphBuilder::FindInterface(PinCategory category, MediaMajorType type,
+                                                  platform::CaptureFilter* filter,
+                                                  platform::StreamConfig** config) {
+    if (config == nullptr) return platform::E_FAIL;
+    *config = nullptr;
+    if (filter == nullptr || category != PinCategory::Capture || !Carries(*filter, type))
+        return platform::E_FAIL;
+    *config = filter->QueryStreamConfig();
+    return *config != nullptr ? platform::S_OK : platform::E_FAIL;
+}
+
+int32_t ISampleCaptureGraphBuilder::FindPin(platform::CaptureFilter* filter, PinCategory category,
+                                            int index) {
+    if (filter == nullptr || index != 0) return platform::E_FAIL;
+    if (category == PinCategory::Preview && filter->HasPreviewPin()) return platform::S_OK;
+    return category == PinCategory::Capture ? platform::S_OK : platform::E_FAIL;
+}
+
+int32_t ISampleCaptureGraphBuilder::GetFiltergraph(platform::FilterGraph** graph) {
+    if (graph == nullptr) return platform::E_FAIL;
+    *graph = m_pGraph;
+    return m_pGraph != nullptr ? platform::S_OK : platform::E_FAIL;
+}
+
+int32_t ISampleCaptureGraphBuilder::RenderStream(PinCategory category, MediaMajorType type,
+                                                 platform::CaptureFilter* source,
+                                                 platform::FrameSink* intermediate) {
+    if (m_pGraph == nullptr || source == nullptr || category != PinCategory::Preview ||
+        !Carries(*source, type))
+        return platform::E_FAIL;
+    return m_pGraph->RenderPreview(source, intermediate);
+}
+
+int32_t ISampleCaptureGraphBuilder::SetFiltergraph(platform::FilterGraph* graph) {
+    m_pGraph = graph;
+    return graph != nullptr ? platform::S_OK : platform::E_FAIL;
+}
+
+platform::StreamConfig* FindVideoStreamConfig(ISampleCaptureGraphBuilder* builder,
+                                              platform::CaptureFilter* filter) {
+    platform::StreamConfig* config = nullptr;
+    if (builder == nullptr) return nullptr;
+    if (builder->FindInterface(PinCategory::Capture, MediaMajorType::Interleaved, filter, &config) !=
+        platform::S_OK)
+        builder->FindInterface(PinCategory::Capture, MediaMajorType::Video, filter, &config);
+    return config;
+}
