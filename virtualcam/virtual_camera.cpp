@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/debuglog/debuglog.h"
+#include "platform/media/device_changes.h"
 
 namespace virtualcam {
 namespace {
@@ -51,17 +52,32 @@ private:
 class VirtualDevice : public platform::MediaDevice {
 public:
     VirtualDevice(platform::MediaDeviceInfo info, std::unique_ptr<VirtualTopology> topology,
-                  platform::KsControl* ks)
-        : info_(std::move(info)), topology_(std::move(topology)), ks_(ks) {}
+                  platform::KsControl* ks, VirtualPicture* picture = nullptr, bool tone = false)
+        : info_(std::move(info)), topology_(std::move(topology)), ks_(ks), picture_(picture), tone_(tone) {}
     const platform::MediaDeviceInfo& Info() const override { return info_; }
     platform::KsControl* QueryKsControl() override { return ks_; }
     platform::KsTopologyInfo* QueryTopology() override { return topology_.get(); }
+    platform::StreamConfig* QueryStreamConfig() override { return picture_; }
+    platform::VideoProcAmp* QueryVideoProcAmp() override { return picture_; }
+    platform::CameraControl* QueryCameraControl() override { return picture_; }
+    platform::FrameSource* QueryFrameSource() override { return picture_; }
+    bool IsToneSource() const override { return tone_; }
 
 private:
     platform::MediaDeviceInfo info_;
     std::unique_ptr<VirtualTopology> topology_;
     platform::KsControl* ks_;
+    VirtualPicture* picture_;  // the camera's own video device only
+    bool tone_;
 };
+
+platform::MediaDeviceInfo MicrophoneInfo() {
+    platform::MediaDeviceInfo info;
+    info.friendly_name = kMicrophoneName;
+    info.device_path = "\\\\?\\virtual#audio#microphone";
+    info.node = "virtual:microphone";
+    return info;
+}
 
 const char* CategoryName(platform::DeviceCategory category) {
     switch (category) {
@@ -93,6 +109,7 @@ VirtualCamera::VirtualCamera(VirtualCameraConfig config)
       chip_(log_),
       hid_(chip_, log_),
       xu_(chip_, log_),
+      picture_(chip_, config_.scene),
       decoy_chip_(decoy_log_),
       decoy_xu_(decoy_chip_, log_, "xu-decoy"),
       ks_capture_(chip_, log_),
@@ -210,7 +227,10 @@ std::vector<platform::MediaDeviceInfo> VirtualCamera::List(platform::DeviceCateg
     log_.Add("media", std::string("list ") + CategoryName(category));
     std::vector<platform::MediaDeviceInfo> devices;
     if (category == platform::DeviceCategory::VideoInput) {
-        for (const VideoDevice& device : video_devices_) devices.push_back(device.info);
+        for (const VideoDevice& device : video_devices_)
+            if (plugged_ || device.info.device_path != DevicePath()) devices.push_back(device.info);
+    } else if (category == platform::DeviceCategory::AudioInput) {
+        if (plugged_) devices.push_back(MicrophoneInfo());
     } else if (category == platform::DeviceCategory::ReceiverComponent &&
                config_.transport == BridgeTransport::KsReceiver) {
         platform::MediaDeviceInfo receiver;
@@ -228,13 +248,37 @@ std::unique_ptr<platform::MediaDevice> VirtualCamera::Bind(platform::DeviceCateg
     if (category == platform::DeviceCategory::ReceiverComponent) {
         return std::make_unique<VirtualDevice>(info, nullptr, &ks_receiver_);
     }
+    if (category == platform::DeviceCategory::AudioInput) {
+        if (!plugged_ || info.device_path != MicrophoneInfo().device_path) return nullptr;
+        return std::make_unique<VirtualDevice>(info, nullptr, nullptr, nullptr, true);
+    }
     for (const VideoDevice& device : video_devices_) {
         if (device.info.device_path != info.device_path) continue;
-        XuEndpoint* xu = device.info.device_path == DevicePath() ? &xu_ : &decoy_xu_;
+        const bool camera = device.info.device_path == DevicePath();
+        if (camera && !plugged_) return nullptr;
+        XuEndpoint* xu = camera ? &xu_ : &decoy_xu_;
         return std::make_unique<VirtualDevice>(info, std::make_unique<VirtualTopology>(device.nodes, device.xu_node, xu),
-                                               device.ks_capture ? &ks_capture_ : nullptr);
+                                               device.ks_capture ? &ks_capture_ : nullptr, camera ? &picture_ : nullptr);
     }
     return nullptr;
+}
+
+void VirtualCamera::Unplug() {
+    if (!plugged_) return;
+    plugged_ = false;
+    picture_.SetPlugged(false);
+    chip_.SetResponding(false);
+    log_.Add("media", "unplugged");
+    platform::NotifyDeviceChange(platform::DeviceChange{DevicePath(), "virtual:video", false});
+}
+
+void VirtualCamera::Plug() {
+    if (plugged_) return;
+    plugged_ = true;
+    picture_.SetPlugged(true);
+    chip_.SetResponding(true);
+    log_.Add("media", "plugged");
+    platform::NotifyDeviceChange(platform::DeviceChange{DevicePath(), "virtual:video", true});
 }
 
 std::optional<VirtualCameraConfig> ConfigFromEnvironment() {
@@ -246,6 +290,7 @@ std::optional<VirtualCameraConfig> ConfigFromEnvironment() {
     else if (name == "ks") config.transport = BridgeTransport::KsCapture;
     else if (name == "receiver") config.transport = BridgeTransport::KsReceiver;
     else if (name != "hid") platform::DebugLog("virtualcam", "unknown transport \"%s\", using hid", transport);
+    if (const char* scene = std::getenv("VELLUMO_VIRTUALCAM_SCENE")) config.scene = ParseSceneChoice(scene);
     return config;
 }
 

@@ -7,6 +7,7 @@
 // Configuration from the environment:
 //   VELLUMO_VIRTUALCAM=1                      use the virtual camera
 //   VELLUMO_VIRTUALCAM_TRANSPORT=hid|xu|ks|receiver   (default hid)
+//   VELLUMO_VIRTUALCAM_SCENE=page|cards:N     what it looks at (default page; N = 1..4 cards)
 
 #include <chrono>
 #include <map>
@@ -21,6 +22,7 @@
 #include "virtualcam/chip/endpoints.h"
 #include "virtualcam/chip/wire_log.h"
 #include "virtualcam/identity.h"
+#include "virtualcam/picture/virtual_picture.h"
 
 namespace virtualcam {
 
@@ -39,10 +41,12 @@ struct VirtualCameraConfig {
     std::vector<int> decoy_video_nodes;     // video devices listed before the camera, with this many
                                             // topology nodes each (one of them an answering extension unit)
     std::chrono::milliseconds focus_time{200};
+    SceneChoice scene;
 };
 
 inline constexpr const char kFriendlyName[] = "Vellumo Virtual Document Camera";
 inline constexpr const char kReceiverName[] = "Vellumo Virtual Bridge Receiver";
+inline constexpr const char kMicrophoneName[] = "Vellumo Virtual Microphone";
 
 class VirtualCamera : public platform::HidBackend, public platform::MediaDeviceProvider {
 public:
@@ -55,6 +59,12 @@ public:
     void Uninstall();
 
     BridgeChip& Chip() { return chip_; }
+    VirtualPicture& Picture() { return picture_; }
+    // Pulls the camera out (its devices disappear, frames stop, the chip stops answering) or plugs it back;
+    // either is announced as a device change, as the system announces a real camera's.
+    void Unplug();
+    void Plug();
+    bool Plugged() const { return plugged_; }
     WireLog& Log() { return log_; }
     const VirtualCameraConfig& Config() const { return config_; }
     // The camera's video device path ("DevicePath").
@@ -94,6 +104,8 @@ private:
     BridgeChip chip_;
     HidEndpoint hid_;
     XuEndpoint xu_;
+    VirtualPicture picture_;
+    bool plugged_ = true;
     BridgeChip decoy_chip_;  // behind the decoys' extension units; their transfers are logged as "xu-decoy"
     XuEndpoint decoy_xu_;
     KsCaptureEndpoint ks_capture_;

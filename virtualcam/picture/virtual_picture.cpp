@@ -1,0 +1,218 @@
+#include "virtualcam/picture/virtual_picture.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace virtualcam {
+namespace {
+
+using platform::kControlFlagsAuto;
+using platform::kControlFlagsManual;
+
+const platform::VideoFormat kFormats[] = {
+    {platform::kFourccYuy2, 640, 480, 16, 1, 30},
+    {platform::kFourccYuy2, 2048, 1536, 16, 1, 4},
+    {platform::kFourccYuy2, 2592, 1944, 16, 2, 5},
+};
+
+// Blur of each focus step, as a fraction of the picture width.
+constexpr double kBlurSigma[4] = {0, 0.0012, 0.0028, 0.0060};
+
+uint8_t Clamp(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
+
+std::string Flags(long flags) { return flags == kControlFlagsAuto ? "auto" : "manual"; }
+
+}  // namespace
+
+std::vector<uint8_t> BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride) {
+    std::vector<uint8_t> out(static_cast<size_t>(width) * height * 2);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = bgr + stride * y;
+        uint8_t* dst = out.data() + static_cast<size_t>(y) * width * 2;
+        for (int x = 0; x + 1 < width; x += 2) {
+            const uint8_t* p = row + x * 3;
+            double y0 = 16 + 0.257 * p[2] + 0.504 * p[1] + 0.098 * p[0];
+            double y1 = 16 + 0.257 * p[5] + 0.504 * p[4] + 0.098 * p[3];
+            double b = (p[0] + p[3]) / 2.0, g = (p[1] + p[4]) / 2.0, r = (p[2] + p[5]) / 2.0;
+            dst[x * 2] = Clamp(y0);
+            dst[x * 2 + 1] = Clamp(128 - 0.148 * r - 0.291 * g + 0.439 * b);
+            dst[x * 2 + 2] = Clamp(y1);
+            dst[x * 2 + 3] = Clamp(128 + 0.439 * r - 0.368 * g - 0.071 * b);
+        }
+    }
+    return out;
+}
+
+VirtualPicture::VirtualPicture(BridgeChip& chip, SceneChoice scene) : chip_(chip), scene_(scene), format_(kFormats[0]) {}
+
+std::vector<platform::VideoFormat> VirtualPicture::Capabilities() { return {std::begin(kFormats), std::end(kFormats)}; }
+
+bool VirtualPicture::SetFormat(const platform::VideoFormat& format) {
+    for (const platform::VideoFormat& offered : kFormats) {
+        if (offered.fourcc != format.fourcc || offered.width != format.width || offered.height != format.height ||
+            offered.bit_count != format.bit_count)
+            continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        format_ = offered;
+        log_.push_back("format " + std::to_string(offered.width) + "x" + std::to_string(offered.height));
+        return true;
+    }
+    return false;
+}
+
+std::optional<platform::VideoFormat> VirtualPicture::GetFormat() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return format_;
+}
+
+int32_t VirtualPicture::GetRange(platform::VideoProcProperty property, platform::ControlRange* range) {
+    switch (property) {
+        case platform::VideoProcProperty::Brightness: *range = {0, 255, 1, 128, kControlFlagsManual}; break;
+        case platform::VideoProcProperty::Contrast: *range = {0, 31, 1, 16, kControlFlagsManual}; break;
+        case platform::VideoProcProperty::BacklightCompensation: *range = {0, 1, 1, 0, kControlFlagsManual}; break;
+    }
+    return platform::S_OK;
+}
+
+int32_t VirtualPicture::Set(platform::VideoProcProperty property, long value, long flags) {
+    platform::ControlRange range;
+    GetRange(property, &range);
+    if (value < range.min || value > range.max || flags != kControlFlagsManual) return platform::E_FAIL;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const char* name = property == platform::VideoProcProperty::Brightness ? "brightness"
+                       : property == platform::VideoProcProperty::Contrast ? "contrast"
+                                                                            : "backlight";
+    Control& control = property == platform::VideoProcProperty::Brightness ? brightness_
+                       : property == platform::VideoProcProperty::Contrast ? contrast_
+                                                                            : backlight_;
+    control = Control{value, flags};
+    log_.push_back(std::string(name) + " " + std::to_string(value) + " " + Flags(flags));
+    return platform::S_OK;
+}
+
+int32_t VirtualPicture::Get(platform::VideoProcProperty property, long* value, long* flags) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Control& control = property == platform::VideoProcProperty::Brightness ? brightness_
+                             : property == platform::VideoProcProperty::Contrast ? contrast_
+                                                                                  : backlight_;
+    *value = control.value;
+    *flags = control.flags;
+    return platform::S_OK;
+}
+
+int32_t VirtualPicture::GetRange(platform::CameraControlProperty property, platform::ControlRange* range) {
+    switch (property) {
+        case platform::CameraControlProperty::Focus:
+            *range = {0, 150, 1, kSharpFocus, kControlFlagsAuto | kControlFlagsManual};
+            return platform::S_OK;
+        case platform::CameraControlProperty::Iris:
+            *range = {0, kIrisMax, 1, 50, kControlFlagsAuto | kControlFlagsManual};
+            return platform::S_OK;
+        default: return platform::E_FAIL;
+    }
+}
+
+int32_t VirtualPicture::Set(platform::CameraControlProperty property, long value, long flags) {
+    platform::ControlRange range;
+    if (GetRange(property, &range) != platform::S_OK) return platform::E_FAIL;
+    if (flags != kControlFlagsAuto && (value < range.min || value > range.max)) return platform::E_FAIL;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Control& control = property == platform::CameraControlProperty::Focus ? focus_ : iris_;
+    control.flags = flags == kControlFlagsAuto ? kControlFlagsAuto : kControlFlagsManual;
+    // Automatic focus settles on the sharp position; automatic exposure on the middle.
+    control.value = flags == kControlFlagsAuto ? range.default_value : value;
+    log_.push_back(std::string(property == platform::CameraControlProperty::Focus ? "focus " : "iris ") +
+                   (flags == kControlFlagsAuto ? std::string("auto") : std::to_string(value) + " manual"));
+    return platform::S_OK;
+}
+
+int32_t VirtualPicture::Get(platform::CameraControlProperty property, long* value, long* flags) {
+    if (property != platform::CameraControlProperty::Focus && property != platform::CameraControlProperty::Iris)
+        return platform::E_FAIL;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Control& control = property == platform::CameraControlProperty::Focus ? focus_ : iris_;
+    *value = control.value;
+    *flags = control.flags;
+    return platform::S_OK;
+}
+
+int VirtualPicture::BlurLevel() const {
+    if (focus_.flags == kControlFlagsAuto) return 0;
+    return static_cast<int>(std::min(3L, std::labs(focus_.value - kSharpFocus) / 20));
+}
+
+const std::vector<uint8_t>& VirtualPicture::Base(int width, int height, int blur_level) {
+    auto& levels = bases_[{width, height}];
+    std::vector<uint8_t>& base = levels[blur_level];
+    if (!base.empty()) return base;
+    Scene scene = RenderDocumentScene(scene_, cv::Size(width, height));
+    cv::Mat picture = scene.picture;
+    if (blur_level > 0) {
+        cv::Mat blurred;
+        cv::GaussianBlur(picture, blurred, cv::Size(0, 0), kBlurSigma[blur_level] * width);
+        picture = blurred;
+    }
+    base = BgrToYuy2(picture.data, width, height, picture.step);
+    return base;
+}
+
+bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) {
+    // The sensor's registers are read outside our lock: the chip has its own.
+    const bool flip = chip_.SensorFlipsVertically();
+    const bool mirror = chip_.SensorMirrorsHorizontally();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!plugged_) return false;
+    format = format_;
+    const int width = format_.width;
+    const int height = format_.height;
+    const std::vector<uint8_t>& base = Base(width, height, BlurLevel());
+
+    // Brightness moves the level, contrast scales around the middle, exposure acts like more or less light.
+    std::array<uint8_t, 256> luma{};
+    const double gain = contrast_.value / 16.0 * (1.0 + (iris_.value - 50) / 100.0);
+    const double offset = (brightness_.value - 128) * 0.6;
+    for (int i = 0; i < 256; ++i) luma[i] = Clamp((i - 128) * gain + 128 + offset);
+
+    yuy2.resize(base.size());
+    const size_t row_bytes = static_cast<size_t>(width) * 2;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = base.data() + row_bytes * (flip ? height - 1 - y : y);
+        uint8_t* dst = yuy2.data() + row_bytes * y;
+        if (!mirror) {
+            for (size_t i = 0; i < row_bytes; i += 2) {
+                dst[i] = luma[src[i]];
+                dst[i + 1] = src[i + 1];
+            }
+            continue;
+        }
+        // Mirrored: pixel pairs in reverse order, the two lumas of a pair swapped.
+        for (size_t pair = 0; pair < row_bytes / 4; ++pair) {
+            const uint8_t* s = src + row_bytes - 4 * (pair + 1);
+            uint8_t* d = dst + 4 * pair;
+            d[0] = luma[s[2]];
+            d[1] = s[1];
+            d[2] = luma[s[0]];
+            d[3] = s[3];
+        }
+    }
+    return true;
+}
+
+void VirtualPicture::SetPlugged(bool plugged) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    plugged_ = plugged;
+}
+
+std::vector<std::string> VirtualPicture::ControlLog() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
+}
+
+void VirtualPicture::ClearControlLog() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    log_.clear();
+}
+
+}  // namespace virtualcam

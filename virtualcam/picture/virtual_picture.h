@@ -1,0 +1,78 @@
+#pragma once
+// The virtual camera's picture: its YUY2 stream formats, its picture and camera controls, and the frames
+// it delivers. Each scene is drawn once per size (and blurred once per focus step); a frame is that base
+// with the cheap control effects applied: brightness, contrast and exposure through a table, focus by
+// choosing the blur, and the sensor's orientation registers (0x3820/0x3821) flipping the rows and columns.
+// Controls are set on the GUI thread while frames are rendered on the streaming thread; both lock.
+
+#include <array>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/media/capture_graph.h"
+#include "virtualcam/chip/bridge_chip.h"
+#include "virtualcam/scenes/document_scenes.h"
+
+namespace virtualcam {
+
+// Focus position at which the picture is sharp, and the control ranges.
+inline constexpr long kSharpFocus = 60;
+inline constexpr long kIrisMax = 100;
+
+class VirtualPicture : public platform::StreamConfig,
+                       public platform::VideoProcAmp,
+                       public platform::CameraControl,
+                       public platform::FrameSource {
+public:
+    VirtualPicture(BridgeChip& chip, SceneChoice scene);
+
+    // StreamConfig: YUY2 640x480 at 30 fps, 2048x1536 at 4 fps, 2592x1944 at 2.5 fps.
+    std::vector<platform::VideoFormat> Capabilities() override;
+    bool SetFormat(const platform::VideoFormat& format) override;
+    std::optional<platform::VideoFormat> GetFormat() override;
+
+    // VideoProcAmp: brightness 0..255 (128), contrast 0..31 (16), backlight compensation 0..1 (0).
+    int32_t GetRange(platform::VideoProcProperty property, platform::ControlRange* range) override;
+    int32_t Set(platform::VideoProcProperty property, long value, long flags) override;
+    int32_t Get(platform::VideoProcProperty property, long* value, long* flags) override;
+    // CameraControl: focus 0..150 with automatic, iris (exposure) 0..100 with automatic.
+    int32_t GetRange(platform::CameraControlProperty property, platform::ControlRange* range) override;
+    int32_t Set(platform::CameraControlProperty property, long value, long flags) override;
+    int32_t Get(platform::CameraControlProperty property, long* value, long* flags) override;
+
+    // FrameSource: false while unplugged.
+    bool RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) override;
+
+    void SetPlugged(bool plugged);
+    // Every control change and format change, one line each ("brightness 200 manual", "format 640x480").
+    std::vector<std::string> ControlLog() const;
+    void ClearControlLog();
+
+private:
+    struct Control {
+        long value = 0;
+        long flags = platform::kControlFlagsManual;
+    };
+    const std::vector<uint8_t>& Base(int width, int height, int blur_level);  // with mutex_ held
+    int BlurLevel() const;
+
+    BridgeChip& chip_;
+    SceneChoice scene_;
+    mutable std::mutex mutex_;
+    platform::VideoFormat format_;
+    Control brightness_{128};
+    Control contrast_{16};
+    Control backlight_{0};
+    Control focus_{kSharpFocus, platform::kControlFlagsAuto};
+    Control iris_{50, platform::kControlFlagsAuto};
+    bool plugged_ = true;
+    std::map<std::pair<int, int>, std::array<std::vector<uint8_t>, 4>> bases_;
+    std::vector<std::string> log_;
+};
+
+// BGR (3 bytes a pixel, top-down, rows of width x 3) to YUY2, BT.601 studio range.
+std::vector<uint8_t> BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride);
+
+}  // namespace virtualcam
