@@ -8,6 +8,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VELLUMO_BUILD_DIR:-$root/build}"
 program="$build/bin/Vellumo"
 
+# Without a real camera of the shipped identity attached, Vellumo runs on its built-in virtual camera.
+if [ -z "${VELLUMO_VIRTUALCAM:-}" ]; then
+  if "$build/bin/ketrowa-probe" >/dev/null 2>&1; then
+    echo "run: the document camera is attached"
+  else
+    echo "run: no document camera is attached; starting on the built-in virtual camera"
+    export VELLUMO_VIRTUALCAM=1
+  fi
+fi
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$program" "$@"
 fi

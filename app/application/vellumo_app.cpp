@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "app/application/program_media.h"
+#include "app/cameradlg/camera_dialogs.h"
 #include "app/dialogs/base_setting_dlg.h"
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/main_frame.h"
@@ -20,6 +21,9 @@
 #include "capture/preview_graph.h"
 #include "devctl/controls/camera_controls.h"
 #include "devctl/facade/facade.h"
+#include "platform/media/device_changes.h"
+#include "app/wait/gui_wait.h"
+#include "capture/video_properties.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
@@ -146,20 +150,71 @@ void CVellumoApp::StartCamera() {
         RestartPreview(*this, m_nPreviewWidth, m_nPreviewHeight);
 }
 
-void CVellumoApp::OnGraphNotify() {
-    // What the events mean to the program (device lost and back, errors) is decided elsewhere; until then
-    // they are taken from the queue and logged.
-    platform::GraphEvent event;
-    while (m_pMediaEvents != nullptr && m_pMediaEvents->GetEvent(&event))
-        platform::DebugLog("app", "graph event 0x%lX (%ld, %ld)", event.code, static_cast<long>(event.param1),
-                           static_cast<long>(event.param2));
+ViewCommandServices CVellumoApp::CameraServices() {
+    ViewCommandServices services;
+    services.set_brightness = [this](long v) { SetBrightness(*this, v); };
+    services.set_contrast = [this](long v) { SetContrast(*this, v); };
+    services.set_focus_auto = [this] { SetFocusAuto(*this); };
+    services.get_focus_position = [this] { return GetFocusPosition(*this); };
+    services.set_focus_position = [this](long v) { SetFocusPosition(*this, v); };
+    services.read_focus = [this](long* value, long* flags) {
+        platform::CameraControl* control = m_pVideoCapture ? m_pVideoCapture->QueryCameraControl() : nullptr;
+        return control != nullptr && control->Get(platform::CameraControlProperty::Focus, value, flags) == platform::S_OK;
+    };
+    services.set_iris_auto = [this] { SetIrisAuto(*this); };
+    services.set_iris_value = [this](long v) { SetIrisValue(*this, v); };
+    services.set_backlight_compensation = [this](long v) { SetBacklightCompensation(*this, v); };
+    services.apply_frequency_mode = [](int mode) { ApplyFrequencyMode(mode); };
+    services.apply_orientation_flip = [] { ApplyOrientationFlip(); };
+    services.write_register = [](unsigned reg, unsigned width, unsigned value) {
+        uint32_t v = value;
+        devctl::CamWriteRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(width), &v);
+    };
+    services.control_open = [this] { return m_pMainFrame && m_pMainFrame->View()->m_bControlOpen; };
+    services.select_preview_resolution = [this](int index) { SelectPreviewResolution(*this, index, [this] { UpdateStatusText(); }); };
+    services.open_folder = [](const std::string& folder) { platform::OpenWithDesktop(folder); };
+    services.refresh = [this] { UpdateStatusText(); };
+    services.strings = LoadResString;
+    return services;
+}
+
+DeviceEventHooks CVellumoApp::EventHooks() {
+    DeviceEventHooks hooks;
+    hooks.wait = WaitPainting;
+    hooks.poll = PollPainting;
+    hooks.control_open = [this] { return m_pMainFrame->View()->m_bControlOpen; };
+    hooks.set_control_open = [this](bool open) { m_pMainFrame->View()->m_bControlOpen = open; };
+    hooks.refresh_window_handles = [this] {
+        m_hFrameWnd = m_pMainFrame->MessageTarget();
+        m_hViewWnd = m_pMainFrame->View()->MessageTarget();
+    };
+    hooks.repaint_frame = [this] { m_pMainFrame->update(); };
+    hooks.ask_yes = [](unsigned text, unsigned caption) {
+        return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) == platform::IDYES;
+    };
+    hooks.set_hand_over_target = [this](int target) { m_nHandOverTarget = target; };
+    return hooks;
+}
+
+void CVellumoApp::AddViewCommandTable() {
+    ViewCommandServices services = CameraServices();
+    const ViewCommandServices camera = services;
+    QWidget* frame = m_pMainFrame.get();
+    services.handlers[844] = [this, camera, frame] { CSettingBRIDlg(*this, camera, frame).DoModal(); };
+    services.handlers[1043] = [this, camera, frame] { CSettingFocusDlg(*this, camera, frame).DoModal(); };
+    services.handlers[1053] = [this, camera, frame] { CExposureDlg(*this, camera, frame).DoModal(); };
+    services.handlers[1025] = [this] { m_pMainFrame->close(); };
+    services.handlers[1021] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), false); };
+    services.handlers[1069] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), true); };
+    AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
 }
 
 void CVellumoApp::AddApplicationCommands() {
     CommandTable& commands = m_pMainFrame->Commands();
     commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
     commands.Add(ID_HELP_CONTENTS, [this] { OnHelp(); });
-    commands.Add(ID_APP_EXIT, [this] { m_pMainFrame->close(); });
+    AddViewCommandTable();
+    // The save-folder dialog and the video property commands bring their own handlers and rules.
     AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
     AddVideoCommands(commands, *this, m_pMainFrame.get(), [this] { UpdateStatusText(); });
     m_pMainFrame->SetCloseHandler(
@@ -174,8 +229,21 @@ void CVellumoApp::AddFrameMessageHandlers() {
         if (m_pVideoWindow != nullptr) FitVideoWindow(*this);
     });
     m_pMainFrame->SetMessageHandler(platform::WM_GRAPHNOTIFY, [this](uintptr_t, intptr_t) {
-        OnGraphNotify();
+        OnGraphNotify(*this, EventHooks());
         return intptr_t{0};
+    });
+    m_pMainFrame->SetMessageHandler(platform::WM_CAPTUREDONE, [this](uintptr_t, intptr_t) {
+        OnCaptureDone(*this, EventHooks());
+        return intptr_t{0};
+    });
+    m_pMainFrame->SetMessageHandler(platform::WM_DEVICECHANGE, [this](uintptr_t event, intptr_t) {
+        OnDeviceChange(*this, EventHooks(), event);
+        return intptr_t{0};
+    });
+    // Video devices arriving (udev, or the virtual camera plugged back) reach the frame as device changes.
+    platform::MessageTarget* frame = m_pMainFrame->MessageTarget();
+    m_nDeviceListener = platform::AddDeviceChangeListener([frame](const platform::DeviceChange& change) {
+        if (change.arrived) platform::PostMessage(frame, platform::WM_DEVICECHANGE, platform::DBT_DEVICEARRIVAL);
     });
     m_pMainFrame->View()->SetInputs(ViewInputs{
         [this] { return m_bDevicePresent != 0; },
@@ -194,6 +262,8 @@ int CVellumoApp::Run() {
 }
 
 int CVellumoApp::ExitInstance() {
+    if (m_nDeviceListener != 0) platform::RemoveDeviceChangeListener(m_nDeviceListener);
+    m_nDeviceListener = 0;
     // The engine ends while the view that shows its video still exists.
     ShutdownEngine(*this);
     m_pMediaFactory.reset();  // its device watch ends here, not at process exit

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "app/settings/settings_path.h"
+#include "app/commands/view_commands.h"
 #include "capture/capture_record.h"
+#include "devctl/events/device_events.h"
 #include "platform/sync/named_mutex.h"
 #include "platform/window/window_messages.h"
 
@@ -50,9 +52,13 @@ class CVellumoApp : public CCaptureRecord {
     void AddApplicationCommands();
     void AddFrameMessageHandlers();
     void StartCamera();
-    void OnGraphNotify();
+    void AddViewCommandTable();
+    ViewCommandServices CameraServices();
+    DeviceEventHooks EventHooks();
 
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
+    uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
+    int m_nHandOverTarget = 0;                // where the next still goes: 0 OCR engine, 1 card program
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<QApplication> m_application;

@@ -44,6 +44,10 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.kind = ScriptStep::Kind::Screenshot;
             step.argument = argument;
             ok = !argument.empty();
+        } else if (verb == "camera") {
+            step.kind = ScriptStep::Kind::Camera;
+            step.argument = argument;
+            ok = argument == "unplug" || argument == "plug";
         } else if (verb == "close") {
             step.kind = ScriptStep::Kind::Close;
             ok = argument.empty();

@@ -5,6 +5,7 @@
 //   command <id>            run a command as if its button was pressed
 //   answer <OK|Cancel|Yes|No>  answer the next message box with that button
 //   screenshot <file.png>   save a picture of the main window
+//   camera <unplug|plug>    pull the virtual camera out, or plug it back
 //   close                   close the main window (its close handler runs)
 // Blank lines and lines starting with '#' are skipped.
 
@@ -13,10 +14,10 @@
 #include <vector>
 
 struct ScriptStep {
-    enum class Kind { Wait, Command, Answer, Screenshot, Close };
+    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Close };
     Kind kind = Kind::Wait;
     int number = 0;        // milliseconds, command ID or answer
-    std::string argument;  // screenshot file
+    std::string argument;  // screenshot file, camera action
 };
 
 struct ScriptParseResult {

@@ -9,6 +9,7 @@
 #include "app/mainframe/main_frame.h"
 #include "platform/files/files.h"
 #include "platform/ui/prompt.h"
+#include "virtualcam/virtual_camera.h"
 
 ScriptRunner::ScriptRunner(std::vector<ScriptStep> steps, CMainFrame* frame, QObject* parent)
     : QObject(parent), steps_(std::move(steps)), frame_(frame) {}
@@ -44,6 +45,17 @@ void ScriptRunner::Next() {
                 std::fprintf(stderr, "SCRIPT screenshot %s %s\n", step.argument.c_str(), saved ? "saved" : "FAILED");
                 break;
             }
+            case ScriptStep::Kind::Camera:
+                if (virtualcam::VirtualCamera* camera = virtualcam::AttachFromEnvironment()) {
+                    if (step.argument == "unplug")
+                        camera->Unplug();
+                    else
+                        camera->Plug();
+                    std::fprintf(stderr, "SCRIPT camera %s\n", step.argument.c_str());
+                } else {
+                    std::fprintf(stderr, "SCRIPT camera %s: there is no virtual camera\n", step.argument.c_str());
+                }
+                break;
             case ScriptStep::Kind::Close:
                 if (frame_) frame_->close();
                 break;
