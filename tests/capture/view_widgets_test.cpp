@@ -1,6 +1,8 @@
 // The video child of the view and the video property dialog, as real widgets.
 #include <gtest/gtest.h>
 
+#include "tests/support/wait_until.h"
+
 #include <QCheckBox>
 #include <QSlider>
 #include <QTest>
@@ -42,7 +44,7 @@ TEST(VideoWidget, FramesFromAnotherThreadEndInOnePaintOfTheLatestUnderTheOverlay
         for (uint64_t i = 1; i <= 200; ++i) video->Present(Solid(64, 48, i == 200 ? 0x0000FF00u : 0x00FF0000u, i));
     });
     streaming.join();
-    QTRY_VERIFY_WITH_TIMEOUT(video->PaintedFrames() >= 1, 10000);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return video->PaintedFrames() >= 1; }, 10000));
     QTest::qWait(0);
     EXPECT_EQ(video->LatestFrame()->sequence, 200u);
     EXPECT_LE(video->PaintedFrames(), 2u) << "a repaint per frame piled up";

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/wait_until.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QTest>
@@ -132,7 +134,7 @@ TEST_F(MainFrameTest, ViewKeepsItsPictureAtFourByThreeWhenResized) {
             return view->width() < size.width() && last.x == want.x && last.y == want.y && last.width == want.width &&
                    last.height == want.height;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(fitted(), 5000);
+        ASSERT_TRUE(test_support::WaitUntil([&] { return fitted(); }, 5000));
     }
 }
 
@@ -149,7 +151,7 @@ TEST_F(MainFrameTest, WorkerMessagesReachTheirHandlersOnTheGuiThread) {
     std::atomic<intptr_t> result{-1};
     platform::MessageTarget* target = frame->MessageTarget();
     std::thread worker([&] { result = platform::SendMessage(target, 0x7E9, 9); });
-    QTRY_VERIFY_WITH_TIMEOUT(result.load() != -1, 10000);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return result.load() != -1; }, 10000));
     worker.join();
     EXPECT_EQ(result.load(), 1);
     EXPECT_EQ(capture_done.load(), 9);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/wait_until.h"
+
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
@@ -35,8 +37,8 @@ TEST(WindowMessages, WorkerSendRunsOnGuiThreadAndReturnsItsResult) {
             return intptr_t{1};
         });
     });
-    QTRY_VERIFY_WITH_TIMEOUT(sent_result.load() != -1, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog_ran_on_gui.load() == 1, 10000);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return sent_result.load() != -1; }, 10000));
+    ASSERT_TRUE(test_support::WaitUntil([&] { return dialog_ran_on_gui.load() == 1; }, 10000));
     worker.join();
 
     EXPECT_EQ(sent_result.load(), 42);
