@@ -34,6 +34,7 @@ sanitized_build() {
 sanitized_build "$build-asan" "-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all"
 (cd "$build-asan" &&
   ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+    LSAN_OPTIONS="suppressions=$root/tests/support/lsan.supp" \
     ctest --output-on-failure -j "$jobs" --timeout 600)
 
 sanitized_build "$build-tsan" "-fsanitize=thread" --target vellumo_thread_tests
