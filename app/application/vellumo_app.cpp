@@ -188,7 +188,11 @@ DeviceEventHooks CVellumoApp::EventHooks() {
         m_hFrameWnd = m_pMainFrame->MessageTarget();
         m_hViewWnd = m_pMainFrame->View()->MessageTarget();
     };
-    hooks.repaint_frame = [this] { m_pMainFrame->update(); };
+    hooks.repaint_frame = [this] {
+        // The camera has gone: the view stays empty until it returns rather than freezing its last frame.
+        if (m_pVideoWidget != nullptr && !m_bPreviewing) m_pVideoWidget->Present(nullptr);
+        m_pMainFrame->update();
+    };
     hooks.ask_yes = [](unsigned text, unsigned caption) {
         return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) == platform::IDYES;
     };

@@ -43,5 +43,6 @@ void OnCaptureDone(CCaptureRecord& record, const DeviceEventHooks& hooks);
 // then clear again.
 bool CaptureAtCaptureResolution(CCaptureRecord& record, const DeviceEventHooks& hooks, bool business_card);
 
-// Polls the bridge's focus-status register 0xC4 until it reads exactly 1; false when the bound passed.
+// Polls the bridge's focus-status register 0xC4 until it reads exactly 1; false when the bound passed or
+// the camera was pulled out (the control link, open at the start, was closed meanwhile).
 bool WaitForFocus(const DeviceEventHooks& hooks, int bound_ms);
