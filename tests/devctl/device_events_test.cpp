@@ -148,6 +148,11 @@ TEST_P(ReplugTest, UnplugStopsThePreviewAndReplugRestoresEverySetting) {
         EXPECT_EQ(Camera().OpenHidHandles(), 0);
     }
     EXPECT_TRUE(waits_.empty());
+    // A camera dialog open meanwhile goes on sending its values: they fail quietly.
+    SetBrightness(record_, 90);
+    SetFocusPosition(record_, 30);
+    ApplyOrientationFlip();
+    EXPECT_EQ(StateOf(Camera()).sensor_3820, set.sensor_3820);
 
     Camera().Log().Clear();
     Camera().Picture().ClearControlLog();
