@@ -145,6 +145,13 @@ public:
         }
         recorded_audio_.clear();
         tee_ = nullptr;
+        {
+            // Errors of the elements that go are stale: the next build must not be stopped for them.
+            std::lock_guard<std::mutex> lock(mutex_);
+            events_.erase(std::remove_if(events_.begin(), events_.end(),
+                                         [](const GraphEvent& e) { return e.code == EC_ERRORABORT; }),
+                          events_.end());
+        }
         for (GstElement* element : downstream_) {
             gst_element_set_state(element, GST_STATE_NULL);
             gst_bin_remove(GST_BIN(pipeline_.get()), element);

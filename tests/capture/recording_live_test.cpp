@@ -80,12 +80,11 @@ class LiveRecording : public ::testing::Test {
         camera_->Uninstall();
     }
 
-    // Frames written since the start, by the filter's counters.
+    // Frames written since the start, by the filter's counters (the last count once the filter is gone).
     long Written() {
-        long count = 0;
         platform::DroppedFrames* counters = record_.m_pVideoCapture ? record_.m_pVideoCapture->QueryDroppedFrames() : nullptr;
-        if (counters != nullptr) counters->GetNumNotDropped(&count);
-        return count - record_.m_nNotDroppedAtStart;
+        if (counters != nullptr) counters->GetNumNotDropped(&written_);
+        return written_ - record_.m_nNotDroppedAtStart;
     }
 
     std::unique_ptr<virtualcam::VirtualCamera> camera_;
@@ -94,6 +93,7 @@ class LiveRecording : public ::testing::Test {
     CCaptureRecord record_;
     RecordingHooks hooks_;
     int failures_ = 0;
+    long written_ = 0;
 };
 
 TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnsweredOk) {
@@ -130,13 +130,13 @@ TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnswere
     EXPECT_EQ(failures_, 0);
 }
 
-TEST_F(LiveRecording, AviWithoutSoundHoldsTheCamerasFramesUncompressed) {
+TEST_F(LiveRecording, AviWithoutSoundFinishedByTheProgramsEndHoldsTheCamerasFramesUncompressed) {
     record_.m_nVideoFormat = 1;
     record_.m_bStreamB = 0;
     RecordCommand(record_, hooks_);
     ASSERT_TRUE(record_.m_bRecording);
     ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 90; }, 30000));
-    RecordCommand(record_, hooks_);
+    ShutdownEngine(record_);  // the program ends while recording
     ASSERT_FALSE(record_.m_bRecording);
 
     const auto probe = Probe(folder_.Path("clip.avi"));
@@ -150,6 +150,20 @@ TEST_F(LiveRecording, AviWithoutSoundHoldsTheCamerasFramesUncompressed) {
     const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
     EXPECT_NEAR(std::stod(probe.at("format.duration")), recorded, recorded * 0.1);
     EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+}
+
+TEST_F(LiveRecording, FolderThatCannotBeWrittenIsToldOnceAndThePreviewStaysUp) {
+    folder_.Write("not-a-folder", "");
+    hooks_.make_video_file_name = [this] { return folder_.Path("not-a-folder/clip.avi"); };
+    record_.m_nVideoFormat = 1;
+    record_.m_bStreamB = 0;
+    RecordCommand(record_, hooks_);
+    EXPECT_EQ(failures_, 1);
+    EXPECT_TRUE(record_.m_bNotRecording);
+    ASSERT_TRUE(record_.m_bPreviewing);
+    // The writer's error reaches the frame after the preview is back; it must not stop the preview.
+    OnGraphNotify(record_, DeviceEventHooks{});
+    EXPECT_TRUE(record_.m_bPreviewing);
 }
 
 TEST_F(LiveRecording, CameraPulledOutMidwayLeavesAReadableFileAndOneMessage) {
