@@ -35,9 +35,9 @@ int32_t RecordingCounters::GetNumNotDropped(long* count) {
 }
 
 int32_t RecordingCounters::GetAverageFrameSize(long* bytes) {
-    const long frames = written.load();
+    const long frames = written.load() - written_at_start.load();
     if (bytes == nullptr || frames <= 0) return E_FAIL;
-    *bytes = static_cast<long>(written_bytes.load() / frames);
+    *bytes = static_cast<long>((written_bytes.load() - bytes_at_start.load()) / frames);
     return S_OK;
 }
 
@@ -121,6 +121,7 @@ bool GstRecordingBranch::AddVideo(GstPad* upstream, RecordingCounters* counters)
                          GST_PAD_TEMPLATE_PRESENCE(GST_PAD_PAD_TEMPLATE(upstream)) == GST_PAD_REQUEST;
     input->counters = counters;
     input->branch = this;
+    counters_ = counters;
     input->valve = Add("valve");
     GstElement* queue = Add("queue");
     Input& ref = *input;
@@ -168,6 +169,10 @@ void GstRecordingBranch::SetWriting(bool writing) {
     {
         std::lock_guard<std::mutex> lock(time_mutex_);
         if (writing) base_ = GST_CLOCK_TIME_NONE;
+    }
+    if (writing && counters_ != nullptr) {
+        counters_->written_at_start.store(counters_->written.load());
+        counters_->bytes_at_start.store(counters_->written_bytes.load());
     }
     writing_.store(writing);
     for (auto& input : inputs_) g_object_set(input->valve, "drop", writing ? FALSE : TRUE, nullptr);

@@ -35,6 +35,9 @@ public:
     // Frames that reached the multiplexer, and their bytes.
     std::atomic<long> written{0};
     std::atomic<long long> written_bytes{0};
+    // The average is of the recording that began last: the counts when its file began.
+    std::atomic<long> written_at_start{0};
+    std::atomic<long long> bytes_at_start{0};
 };
 
 class GstRecordingBranch {
@@ -94,6 +97,7 @@ private:
     GstElement* mux_ = nullptr;
     GstElement* writer_ = nullptr;
     std::vector<std::unique_ptr<Input>> inputs_;
+    RecordingCounters* counters_ = nullptr;  // of the video input
     bool missing_ = false;
 
     // Streaming threads: the first time let through becomes the file's zero.
