@@ -228,6 +228,7 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
     VELLUMO_TSAN_RECEIVE(input);
     GstRecordingBranch* self = input->branch;
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    VELLUMO_TSAN_RECEIVE(buffer);  // written by a source on another streaming thread
     if (!self->writing_.load() || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_DROP;
     const GstClockTime pts = GST_BUFFER_PTS(buffer);
     GstClockTime base = GST_CLOCK_TIME_NONE;
@@ -258,6 +259,7 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
     GST_BUFFER_PTS(buffer) = pts - base;
     if (GST_BUFFER_DTS_IS_VALID(buffer)) GST_BUFFER_DTS(buffer) = GST_BUFFER_DTS(buffer) >= base ? GST_BUFFER_DTS(buffer) - base : 0;
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    VELLUMO_TSAN_PUBLISH(buffer);
     VELLUMO_TSAN_PUBLISH(input);
     return GST_PAD_PROBE_OK;
 }
@@ -286,6 +288,7 @@ GstPadProbeReturn GstRecordingBranch::OnMuxData(GstPad*, GstPadProbeInfo* info, 
         return GST_PAD_PROBE_OK;
     }
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    VELLUMO_TSAN_RECEIVE(buffer);
     if (input->have_segment) {
         buffer = gst_buffer_make_writable(buffer);
         if (GST_BUFFER_PTS_IS_VALID(buffer))
@@ -304,6 +307,7 @@ GstPadProbeReturn GstRecordingBranch::OnMuxData(GstPad*, GstPadProbeInfo* info, 
         input->counters->written_bytes.fetch_add(static_cast<long long>(gst_buffer_get_size(buffer)));
         input->branch->CountRateDrops(*input);
     }
+    VELLUMO_TSAN_PUBLISH(buffer);
     VELLUMO_TSAN_PUBLISH(input);
     return GST_PAD_PROBE_OK;
 }
