@@ -159,8 +159,10 @@ int BeginRecording(CCaptureRecord& record) {
 
 int EndRecording(CCaptureRecord& record) {
     if (!record.m_bRecording || !record.m_pGraph) return 0;
+    // The file ends where the stop was asked for; the writer finishing it is not recorded time.
+    const uint32_t stop = timeGetTime();
     if (record.m_pGraph->Stop() < 0) return 0;
-    record.m_dwRecordStop = timeGetTime();
+    record.m_dwRecordStop = stop;
     record.m_bRecording = 0;
     return 1;
 }
