@@ -197,6 +197,7 @@ DeviceEventHooks CVellumoApp::EventHooks() {
         return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) == platform::IDYES;
     };
     hooks.set_hand_over_target = [this](int target) { m_nHandOverTarget = target; };
+    hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
     return hooks;
 }
 
@@ -210,6 +211,7 @@ void CVellumoApp::AddViewCommandTable() {
     services.handlers[1025] = [this] { m_pMainFrame->close(); };
     services.handlers[1021] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), false); };
     services.handlers[1069] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), true); };
+    services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
 }
 
@@ -222,7 +224,7 @@ void CVellumoApp::AddApplicationCommands() {
     AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
     AddVideoCommands(commands, *this, m_pMainFrame.get(), [this] { UpdateStatusText(); });
     m_pMainFrame->SetCloseHandler(
-        [this] { return RunCloseHandler(*this, LoadResString, !m_location.read_only, {}); });
+        [this] { return RunCloseHandler(*this, LoadResString, !m_location.read_only, [this] { ToggleRecording(*this, RecordHooks()); }); });
 }
 
 void CVellumoApp::AddFrameMessageHandlers() {
@@ -253,8 +255,8 @@ void CVellumoApp::AddFrameMessageHandlers() {
         [this] { return m_bDevicePresent != 0; },
         [this] { return m_bContinuousFile != 0; },
         [this] { return m_bContinuousRunning != 0; },
-        {},
-        {},
+        [this] { return m_bRecording != 0; },
+        [this](int final) { UpdateRecordingStatus(final); },
     });
 }
 

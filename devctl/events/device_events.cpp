@@ -112,13 +112,20 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
         switch (event.code) {
             case platform::EC_ERRORABORT:
                 platform::DebugLog("events", "graph error 0x%lX", static_cast<unsigned long>(event.param1));
-                if (r.m_bPreviewing) HaltPreview(r);
+                if (r.m_bRecording && hooks.recording_failed)
+                    hooks.recording_failed();
+                else if (r.m_bPreviewing)
+                    HaltPreview(r);
                 break;
             case platform::EC_DEVICE_LOST:
                 if (event.param2 == 1) {
                     OnDeviceBack(r, hooks);
                     if (!r.m_bDevicePresent || r.m_pMediaEvents == nullptr) return;
                 } else {
+                    // The file is finished while the rest of the graph still stands.
+                    if (r.m_bRecording && hooks.recording_failed && r.m_pGraph &&
+                        r.m_pGraph->EventNamesFilter(event, r.m_pVideoCapture.get()))
+                        hooks.recording_failed();
                     OnDeviceGone(r, hooks, event);
                 }
                 break;

@@ -26,6 +26,8 @@ struct DeviceEventHooks {
     std::function<bool(unsigned text, unsigned caption)> ask_yes;
     // Where the next still goes: 0 the OCR engine, 1 a business-card program.
     std::function<void(int target)> set_hand_over_target;
+    // A running recording failed (a graph error, or the camera went): stop it and tell the user.
+    std::function<void()> recording_failed;
 };
 
 constexpr int kFocusPollMs = 500;
