@@ -32,14 +32,16 @@ bool HasWord(const std::string& line, std::initializer_list<const char*> keys) {
     return false;
 }
 
-// A telephone line: an optional label, then digits and number signs only.
+// A telephone line: an optional label, then digits and number signs only. Recognition reads a 0 as "O"
+// and a 1 as "l" now and then; inside a number they are taken as the digits.
 bool MatchTelephone(const std::string& line, Telephone& tel) {
     static const std::regex kPhone(
-        R"(^\s*(?:(tel|telephone|phone|ph|t|mobile|mob|cell|m|fax|f)\b\.?:?\s*)?(\+?[0-9][0-9 ()./-]{5,}[0-9])\s*$)",
+        R"(^\s*(?:(tel|telephone|phone|ph|t|mobile|mob|cell|m|fax|f)\b\.?:?\s*)?(\+?[0-9Ool][0-9Ool ()./-]{5,}[0-9Ool])\s*$)",
         std::regex::icase);
     std::smatch m;
     if (!std::regex_match(line, m, kPhone)) return false;
-    const std::string digits = m[2].str();
+    std::string digits = m[2].str();
+    for (char& c : digits) c = (c == 'O' || c == 'o') ? '0' : c == 'l' ? '1' : c;
     if (std::count_if(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) < 6)
         return false;
     const std::string label = Lower(m[1].str());
@@ -50,11 +52,15 @@ bool MatchTelephone(const std::string& line, Telephone& tel) {
     return true;
 }
 
+// Recognition may put a blank after a dot or around the "@"; addresses are written in lower case.
 bool FindEmail(const std::string& line, std::string& email) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
+    static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
+    if (line.find('@') == std::string::npos) return false;
+    const std::string joined = std::regex_replace(line, kLooseSigns, "$1");
     std::smatch m;
-    if (!std::regex_search(line, m, kEmail)) return false;
-    email = m[0].str();
+    if (!std::regex_search(joined, m, kEmail)) return false;
+    email = Lower(m[0].str());
     return true;
 }
 
