@@ -7,8 +7,8 @@
 // Usage: ocr_bench [runs]   (default 3; needs the tesseract command, package tesseract-ocr)
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     auto image = platform::MakeDibImage(2592, 1944, 24);
     const uint32_t stride = *platform::DibRowStride(2592, 24);
     for (int y = 0; y < 1944; ++y)
-        std::memcpy(image->pixels.data() + static_cast<size_t>(1943 - y) * stride, scene.picture.ptr(y), 3 * 2592);
+        std::memcpy(image->pixels.data() + static_cast<size_t>(1943 - y) * stride, scene.picture.ptr(y),
+                    3 * 2592);
     image->x_pixels_per_meter = image->y_pixels_per_meter = 8727;  // 221 dpi, as the pipeline writes
     const std::string picture = folder + "/page.bmp";
     if (!platform::WriteFileReplacing(picture, *platform::EncodeBmp(*image))) return 1;
@@ -86,17 +87,18 @@ int main(int argc, char** argv) {
         for (const std::string& w : Words(line)) expected.push_back(w);
 
     const std::string ours_out = folder + "/ours.txt";
-    const Result ours = Measure("env -u OMP_THREAD_LIMIT '" + platform::ProgramFolder() + "/FineCmd.exe' '" + picture +
-                                    "' /fastmode /lang English /out '" + ours_out + "'",
+    const Result ours = Measure("env -u OMP_THREAD_LIMIT '" + platform::ProgramFolder() + "/FineCmd.exe' '" +
+                                    picture + "' /fastmode /lang English /out '" + ours_out + "'",
                                 ours_out, runs, expected);
     const Result theirs = Measure("env -u OMP_THREAD_LIMIT tesseract '" + picture + "' '" + folder +
                                       "/theirs' --dpi 221 >/dev/null 2>&1",
                                   folder + "/theirs.txt", runs, expected);
-    const Result single = Measure("OMP_THREAD_LIMIT=1 tesseract '" + picture + "' '" + folder +
-                                      "/single' --dpi 221 >/dev/null 2>&1",
-                                  folder + "/single.txt", runs, expected);
+    const Result single = Measure(
+        "OMP_THREAD_LIMIT=1 tesseract '" + picture + "' '" + folder + "/single' --dpi 221 >/dev/null 2>&1",
+        folder + "/single.txt", runs, expected);
     std::printf("page of %zu words, 2592x1944, median of %d runs\n", expected.size(), runs);
-    std::printf("FineCmd.exe                      %6.2f s  accuracy %5.1f %%\n", ours.median_s, ours.accuracy);
+    std::printf("FineCmd.exe                      %6.2f s  accuracy %5.1f %%\n", ours.median_s,
+                ours.accuracy);
     std::printf("tesseract                        %6.2f s  accuracy %5.1f %%  ratio ours/theirs %.2fx\n",
                 theirs.median_s, theirs.accuracy, ours.median_s / theirs.median_s);
     std::printf("tesseract, OMP_THREAD_LIMIT=1    %6.2f s  accuracy %5.1f %%  ratio ours/theirs %.2fx\n",

@@ -14,8 +14,8 @@ namespace ocr {
 namespace {
 
 std::optional<std::string> InstallLocation(const char* guid) {
-    return platform::RegistryReadString(platform::RegistryHive::LocalMachine, std::string(kUninstallKey) + guid,
-                                        "InstallLocation", 260);
+    return platform::RegistryReadString(platform::RegistryHive::LocalMachine,
+                                        std::string(kUninstallKey) + guid, "InstallLocation", 260);
 }
 
 // The same name with its last four characters (".tmp") replaced.
@@ -35,7 +35,8 @@ int FindExplorerProgram(CVellumoSettings& settings, ExternalProgramInfo& info) {
     return found ? 1 : 0;
 }
 
-int FindCardProgram(CVellumoSettings& settings, ExternalProgramInfo& info, const std::string& program_folder) {
+int FindCardProgram(CVellumoSettings& settings, ExternalProgramInfo& info,
+                    const std::string& program_folder) {
     std::string path;
     if (auto location = InstallLocation(kCardProgramGuid)) {
         path = *location;
@@ -54,7 +55,8 @@ int FindCardProgram(CVellumoSettings& settings, ExternalProgramInfo& info, const
     return found ? 1 : 0;
 }
 
-void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs, const std::string& program_folder) {
+void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs,
+                         const std::string& program_folder) {
     programs.Update([&](ExternalProgramInfo& info) {
         FindOcrEngine(settings, info, program_folder);
         FindExplorerProgram(settings, info);
@@ -74,8 +76,9 @@ char ExplorerLanguageLetter(int card_language) {
 }
 
 const char* CardProgramLanguageCode(int card6_language) {
-    static const char* const kCodes[] = {"EN", "SC", "TC", "JP",  "FR",  "GR",  "IT",  "SP",  "PT",  "DU", "RU",
-                                         "PL", "DA", "SW", "Nor", "Fin", "CZ",  "HUN", "SLO", "GRE", "TUR"};
+    static const char* const kCodes[] = {"EN",  "SC",  "TC", "JP",  "FR",  "GR",  "IT",
+                                         "SP",  "PT",  "DU", "RU",  "PL",  "DA",  "SW",
+                                         "Nor", "Fin", "CZ", "HUN", "SLO", "GRE", "TUR"};
     if (card6_language < 0 || card6_language >= static_cast<int>(std::size(kCodes))) return "EN";
     return kCodes[card6_language];
 }
@@ -143,9 +146,11 @@ void SendToZorvex(const CVellumoSettings& settings, const ExternalProgramInfo& i
             if (auto notify = library.Get<GetZorvexMsgFn>("GetZorvexMsg"))
                 notify(static_cast<int>(pictures.size()));
             else
-                platform::DebugLog("ocr", "ZorvexMsg.dll or its GetZorvexMsg is missing: %s", library.Error().c_str());
+                platform::DebugLog("ocr", "ZorvexMsg.dll or its GetZorvexMsg is missing: %s",
+                                   library.Error().c_str());
         } else {
-            platform::DebugLog("ocr", "the explorer program %s could not be started", info.explorer_path.c_str());
+            platform::DebugLog("ocr", "the explorer program %s could not be started",
+                               info.explorer_path.c_str());
         }
     }
     platform::DeleteFile(list);
@@ -170,8 +175,9 @@ bool SendToZorvex6(const CVellumoSettings& settings, const ExternalProgramInfo& 
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         if (!taken)
-            platform::DebugLog("ocr", "the card program did not take %s within %lld s", import.c_str(),
-                               static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(bound).count()));
+            platform::DebugLog(
+                "ocr", "the card program did not take %s within %lld s", import.c_str(),
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(bound).count()));
     } else {
         platform::DebugLog("ocr", "the card program %s could not be started", info.card_program_path.c_str());
     }

@@ -30,7 +30,8 @@ int FindExplorerProgram(CVellumoSettings& settings, ExternalProgramInfo& info);
 int FindCardProgram(CVellumoSettings& settings, ExternalProgramInfo& info, const std::string& program_folder);
 
 // Start-up: the engine, then explorer, card, explorer again and, when that finds nothing, card again.
-void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs, const std::string& program_folder);
+void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs,
+                         const std::string& program_folder);
 
 // The explorer program's language letter for ZorvexLanguage: 1, 2 "c"; 3 "j"; 4 to 8 "o"; others "e".
 char ExplorerLanguageLetter(int card_language);

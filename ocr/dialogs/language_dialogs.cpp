@@ -37,7 +37,8 @@ void CFineReaderLanguage::OnInitDialog() {
     if (list == nullptr) return;
     QSignalBlocker quiet(list);
     list->clear();
-    for (int i = 0; i < ocr::kOcrLanguageCount; ++i) list->addItem(QString::fromUtf8(ocr::OcrLanguageDisplayName(i)));
+    for (int i = 0; i < ocr::kOcrLanguageCount; ++i)
+        list->addItem(QString::fromUtf8(ocr::OcrLanguageDisplayName(i)));
     list->setCurrentIndex(settings_.m_nOcrLanguage);
     chosen_ = settings_.m_nOcrLanguage;
 }
@@ -47,7 +48,8 @@ CZorvexLanguage::CZorvexLanguage(CVellumoSettings& settings, QWidget* parent)
 
 void CZorvexLanguage::OnInitDialog() {
     CBaseSettingDlg::OnInitDialog();
-    if (auto* radio = ControlAs<QRadioButton>(kFirstCardRadio + settings_.m_nCardLanguage)) radio->setChecked(true);
+    if (auto* radio = ControlAs<QRadioButton>(kFirstCardRadio + settings_.m_nCardLanguage))
+        radio->setChecked(true);
 }
 
 void CZorvexLanguage::accept() {

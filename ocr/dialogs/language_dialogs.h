@@ -10,39 +10,39 @@ class QComboBox;
 
 class CFineReaderLanguage : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CFineReaderLanguage(CVellumoSettings& settings, QWidget* parent = nullptr);
 
-protected:
+  protected:
     void OnInitDialog() override;
 
-private:
+  private:
     CVellumoSettings& settings_;
     int chosen_ = 0;
 };
 
 class CZorvexLanguage : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CZorvexLanguage(CVellumoSettings& settings, QWidget* parent = nullptr);
     void accept() override;
 
-protected:
+  protected:
     void OnInitDialog() override;
 
-private:
+  private:
     CVellumoSettings& settings_;
 };
 
 class CZorvex6Language : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CZorvex6Language(CVellumoSettings& settings, QWidget* parent = nullptr);
     void accept() override;
 
-protected:
+  protected:
     void OnInitDialog() override;
 
-private:
+  private:
     CVellumoSettings& settings_;
 };

@@ -9,17 +9,17 @@
 namespace ocr {
 
 struct ExternalProgramInfo {
-    std::string component_path;      // the engine's installer registration, when there is one
-    std::string ocr_tool_path;       // full path of FineCmd.exe
-    std::string explorer_path;       // ZorvexExplorer.exe
-    std::string card_program_path;   // Zorvex.exe
+    std::string component_path;     // the engine's installer registration, when there is one
+    std::string ocr_tool_path;      // full path of FineCmd.exe
+    std::string explorer_path;      // ZorvexExplorer.exe
+    std::string card_program_path;  // Zorvex.exe
     bool ocr_engine_found = false;
     bool explorer_found = false;
     bool card_program_found = false;
 };
 
 class ExternalPrograms {
-public:
+  public:
     ExternalProgramInfo Get() const {
         std::lock_guard lock(mutex_);
         return info_;
@@ -30,7 +30,7 @@ public:
         change(info_);
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     ExternalProgramInfo info_;
 };

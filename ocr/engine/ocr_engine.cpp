@@ -26,7 +26,8 @@ int FindOcrEngine(CVellumoSettings& settings, ExternalProgramInfo& info, const s
     if (component) {
         info.component_path = *component;
         const size_t cut = component->find_last_of('/');
-        std::string candidate = (cut == std::string::npos ? std::string() : component->substr(0, cut + 1)) + kOcrToolName;
+        std::string candidate =
+            (cut == std::string::npos ? std::string() : component->substr(0, cut + 1)) + kOcrToolName;
         if (platform::GetFileAttributes(candidate).has_value()) {
             tool = candidate;
             source = "installer registration";
@@ -55,7 +56,8 @@ int FindOcrEngine(CVellumoSettings& settings, ExternalProgramInfo& info, const s
 }
 
 std::optional<std::vector<std::string>> BuildOcrCommand(bool engine_found, const std::string& tool,
-                                                        const std::string& picture, const std::string& language,
+                                                        const std::string& picture,
+                                                        const std::string& language,
                                                         const std::string& output) {
     std::vector<std::string> argv;
     if (engine_found)
@@ -63,7 +65,8 @@ std::optional<std::vector<std::string>> BuildOcrCommand(bool engine_found, const
     else
         argv = {tool, "/out", output, picture};
     size_t length = 0;
-    for (const std::string& arg : argv) length += arg.size() + 1;  // a space after each, the zero after the last
+    for (const std::string& arg : argv)
+        length += arg.size() + 1;  // a space after each, the zero after the last
     if (length > kOcrCommandBufferSize) {
         platform::DebugLog("ocr", "the engine command would take %zu bytes, more than %zu; not run", length,
                            kOcrCommandBufferSize);
@@ -77,7 +80,8 @@ OcrRun RunOcr(const CVellumoSettings& settings, const ExternalProgramInfo& info,
     OcrRun run;
     auto extension = pipeline::OcrExtension(settings.m_nOcrFormat);
     if (!extension) {
-        platform::DebugLog("ocr", "OCR format %d has no document type; nothing recognised", settings.m_nOcrFormat);
+        platform::DebugLog("ocr", "OCR format %d has no document type; nothing recognised",
+                           settings.m_nOcrFormat);
         return run;
     }
     const std::string engine_output = pipeline::OcrResultFileName(pipeline::CurrentUtcTime(), *extension);
@@ -87,11 +91,14 @@ OcrRun RunOcr(const CVellumoSettings& settings, const ExternalProgramInfo& info,
 
     const platform::ProcessOutcome outcome =
         platform::RunAndWaitBounded(*argv, bound_per_page * std::max(1, pages));
-    platform::DebugLog("ocr", "engine on %s: %s", picture.c_str(), platform::DescribeOutcome(outcome).c_str());
+    platform::DebugLog("ocr", "engine on %s: %s", picture.c_str(),
+                       platform::DescribeOutcome(outcome).c_str());
     const bool written = platform::GetFileAttributes(engine_output).has_value();
     if (outcome.Succeeded() && written) {
-        pipeline::NamingSettings names{settings.m_szSavePath, settings.m_szPrefix, 0, settings.m_nOcrFormat, 0};
-        if (naming.MakeOcrFileNames(names) != 0 && platform::CopyFileNoReplace(engine_output, naming.m_szOutputFile)) {
+        pipeline::NamingSettings names{settings.m_szSavePath, settings.m_szPrefix, 0, settings.m_nOcrFormat,
+                                       0};
+        if (naming.MakeOcrFileNames(names) != 0 &&
+            platform::CopyFileNoReplace(engine_output, naming.m_szOutputFile)) {
             run.saved = true;
             run.document = naming.m_szOutputFile;
             platform::DebugLog("ocr", "document saved as %s", run.document.c_str());
@@ -118,7 +125,8 @@ OcrRun RunOcrOnPages(const CVellumoSettings& settings, const ExternalProgramInfo
         platform::Library library = platform::Library::LoadFrom(program_folder, "bmp2tiff.dll");
         auto convert = library.Get<ConvertMutilFn>("ConvertMutil");
         if (convert == nullptr) {
-            platform::DebugLog("ocr", "bmp2tiff.dll or its ConvertMutil is missing: %s", library.Error().c_str());
+            platform::DebugLog("ocr", "bmp2tiff.dll or its ConvertMutil is missing: %s",
+                               library.Error().c_str());
             return {};
         }
         convert(joined.c_str(), tiff.c_str(), 2, 80);

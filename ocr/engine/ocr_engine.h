@@ -15,7 +15,7 @@ class CVellumoSettings;
 namespace pipeline {
 class CFileNaming;
 class PageFileList;
-}
+}  // namespace pipeline
 
 namespace ocr {
 
@@ -38,7 +38,8 @@ int FindOcrEngine(CVellumoSettings& settings, ExternalProgramInfo& info, const s
 // otherwise "tool /out OUTPUT picture". Nothing when the command, written out with single spaces, would
 // not fit the command buffer with its terminating zero.
 std::optional<std::vector<std::string>> BuildOcrCommand(bool engine_found, const std::string& tool,
-                                                        const std::string& picture, const std::string& language,
+                                                        const std::string& picture,
+                                                        const std::string& language,
                                                         const std::string& output);
 
 struct OcrRun {

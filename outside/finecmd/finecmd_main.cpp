@@ -52,7 +52,8 @@ CommandLine Parse(int argc, char** argv) {
             }
             (arg == "/out" ? line.output : line.language) = argv[++i];
         } else if (IsOption(arg)) {
-            if (arg != "/fastmode") std::fprintf(stderr, "FineCmd: option %s is not known and is ignored\n", arg.c_str());
+            if (arg != "/fastmode")
+                std::fprintf(stderr, "FineCmd: option %s is not known and is ignored\n", arg.c_str());
         } else if (line.picture.empty()) {
             line.picture = arg;
         } else {

@@ -40,7 +40,8 @@ PixPtr PixFromBmp(const platform::DibView& view) {
 }
 
 bool IsTiff(const std::string& bytes) {
-    return bytes.size() >= 4 && (bytes.compare(0, 4, "II*\0", 4) == 0 || bytes.compare(0, 4, "MM\0*", 4) == 0);
+    return bytes.size() >= 4 &&
+           (bytes.compare(0, 4, "II*\0", 4) == 0 || bytes.compare(0, 4, "MM\0*", 4) == 0);
 }
 
 }  // namespace

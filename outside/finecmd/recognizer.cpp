@@ -43,11 +43,13 @@ bool Recognizer::Init(const std::string& language) {
     while (std::getline(parts, part, '+'))
         if (std::find(installed.begin(), installed.end(), part) == installed.end()) all = false;
     if (!all) {
-        std::fprintf(stderr, "recognition data for \"%s\" is not installed; recognising English\n", language.c_str());
+        std::fprintf(stderr, "recognition data for \"%s\" is not installed; recognising English\n",
+                     language.c_str());
         return true;
     }
     if (api_->Init(nullptr, language.c_str(), tesseract::OEM_DEFAULT) != 0) {
-        std::fprintf(stderr, "recognition data for \"%s\" cannot be loaded; recognising English\n", language.c_str());
+        std::fprintf(stderr, "recognition data for \"%s\" cannot be loaded; recognising English\n",
+                     language.c_str());
         return api_->Init(nullptr, "eng", tesseract::OEM_DEFAULT) == 0;
     }
     language_ = language;
@@ -65,9 +67,11 @@ PageText Recognizer::Recognize(Pix* page, int dpi, const std::string& input_name
     do {
         std::unique_ptr<char[]> word(it->GetUTF8Text(tesseract::RIL_WORD));
         if (!word || word[0] == '\0') continue;
-        if (text.paragraphs.empty() || it->IsAtBeginningOf(tesseract::RIL_PARA)) text.paragraphs.emplace_back();
+        if (text.paragraphs.empty() || it->IsAtBeginningOf(tesseract::RIL_PARA))
+            text.paragraphs.emplace_back();
         Paragraph& paragraph = text.paragraphs.back();
-        if (paragraph.lines.empty() || it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) paragraph.lines.emplace_back();
+        if (paragraph.lines.empty() || it->IsAtBeginningOf(tesseract::RIL_TEXTLINE))
+            paragraph.lines.emplace_back();
         Word w;
         w.text = word.get();
         it->BoundingBox(tesseract::RIL_WORD, &w.left, &w.top, &w.right, &w.bottom);

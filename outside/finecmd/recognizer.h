@@ -35,7 +35,7 @@ std::string LineText(const TextLine& line);
 int PageResolution(int file_dpi, int width);
 
 class Recognizer {
-public:
+  public:
     Recognizer();
     ~Recognizer();
     Recognizer(const Recognizer&) = delete;
@@ -52,7 +52,7 @@ public:
     // The engine itself, for Tesseract's own renderers (valid after Recognize for that page).
     tesseract::TessBaseAPI& Api() { return *api_; }
 
-private:
+  private:
     std::unique_ptr<tesseract::TessBaseAPI> api_;
     std::string language_;
 };

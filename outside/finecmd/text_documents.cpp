@@ -4,9 +4,7 @@
 #include <cstdint>
 
 namespace outside {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 uint32_t NextCodePoint(const std::string& text, size_t& i) {
     const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };

@@ -74,11 +74,11 @@ std::string Bof(uint16_t kind) {
 
 std::string Font() {
     std::string d;
-    Put16(d, 200);     // 10 point
-    Put16(d, 0);       // no attributes
-    Put16(d, 0x7FFF);  // automatic colour
-    Put16(d, 400);     // normal weight
-    Put16(d, 0);       // no super/subscript
+    Put16(d, 200);              // 10 point
+    Put16(d, 0);                // no attributes
+    Put16(d, 0x7FFF);           // automatic colour
+    Put16(d, 400);              // normal weight
+    Put16(d, 0);                // no super/subscript
     d += std::string(1, '\0');  // no underline
     d += std::string(1, '\0');  // family
     d += std::string(1, '\0');  // character set
@@ -89,23 +89,27 @@ std::string Font() {
 
 std::string Xf(bool style) {
     std::string d;
-    Put16(d, 0);                         // font 0
-    Put16(d, 0);                         // format "General"
-    Put16(d, style ? 0xFFF5 : 0x0001);   // style XF without parent / locked cell XF of style 0
-    d += static_cast<char>(0x20);        // bottom aligned
-    d += '\0';                           // no rotation
-    d += '\0';                           // no indent
+    Put16(d, 0);                                  // font 0
+    Put16(d, 0);                                  // format "General"
+    Put16(d, style ? 0xFFF5 : 0x0001);            // style XF without parent / locked cell XF of style 0
+    d += static_cast<char>(0x20);                 // bottom aligned
+    d += '\0';                                    // no rotation
+    d += '\0';                                    // no indent
     d += static_cast<char>(style ? 0x00 : 0xF8);  // a cell XF says which attributes it sets itself
-    Put32(d, 0);                         // no borders
+    Put32(d, 0);                                  // no borders
     Put32(d, 0);
-    Put16(d, 0x20C0);                    // default pattern colours
+    Put16(d, 0x20C0);  // default pattern colours
     return d;
 }
 
 std::string Workbook(const std::vector<std::vector<std::string>>& rows, const std::string& sheet_name) {
     std::string globals;
     Record(globals, 0x0809, Bof(0x0005));
-    { std::string d; Put16(d, 1200); Record(globals, 0x0042, d); }  // code page: UTF-16
+    {
+        std::string d;
+        Put16(d, 1200);
+        Record(globals, 0x0042, d);
+    }  // code page: UTF-16
     {
         std::string d;
         for (uint32_t v : {0u, 0u, 0x4000u, 0x2000u, 0x0038u, 0u, 0u, 1u, 0x0258u}) Put16(d, v);
@@ -165,7 +169,8 @@ std::string Workbook(const std::vector<std::vector<std::string>>& rows, const st
     return globals + sheet;
 }
 
-std::string DirectoryEntry(const std::u16string& name, uint8_t type, uint32_t child, uint32_t start, uint32_t size) {
+std::string DirectoryEntry(const std::u16string& name, uint8_t type, uint32_t child, uint32_t start,
+                           uint32_t size) {
     std::string e;
     for (char16_t unit : name) Put16(e, unit);
     e.resize(64, '\0');

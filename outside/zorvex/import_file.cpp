@@ -37,7 +37,8 @@ ImportRequest ParseImportFile(const std::string& text) {
         if (equals == std::string::npos) continue;
         const std::string key = Trim(line.substr(0, equals));
         std::string value = Trim(line.substr(equals + 1));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
         if (Same(section, "Importfile")) {
             if (Same(key, "Count")) {
                 char* end = nullptr;
@@ -59,10 +60,10 @@ ImportRequest ParseImportFile(const std::string& text) {
 
 std::string CardTesseractLanguage(const std::string& code) {
     static const std::pair<const char*, const char*> kCodes[] = {
-        {"EN", "eng"}, {"SC", "chi_sim"}, {"TC", "chi_tra"}, {"JP", "jpn"}, {"FR", "fra"}, {"GR", "deu"},
-        {"IT", "ita"}, {"SP", "spa"},     {"PT", "por"},     {"DU", "nld"}, {"RU", "rus"}, {"PL", "pol"},
-        {"DA", "dan"}, {"SW", "swe"},     {"Nor", "nor"},    {"Fin", "fin"}, {"CZ", "ces"}, {"HUN", "hun"},
-        {"SLO", "slk"}, {"GRE", "ell"},   {"TUR", "tur"},
+        {"EN", "eng"},  {"SC", "chi_sim"}, {"TC", "chi_tra"}, {"JP", "jpn"},  {"FR", "fra"}, {"GR", "deu"},
+        {"IT", "ita"},  {"SP", "spa"},     {"PT", "por"},     {"DU", "nld"},  {"RU", "rus"}, {"PL", "pol"},
+        {"DA", "dan"},  {"SW", "swe"},     {"Nor", "nor"},    {"Fin", "fin"}, {"CZ", "ces"}, {"HUN", "hun"},
+        {"SLO", "slk"}, {"GRE", "ell"},    {"TUR", "tur"},
     };
     for (const auto& [card, tesseract] : kCodes)
         if (Same(code, card)) return tesseract;

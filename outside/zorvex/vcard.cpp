@@ -25,7 +25,8 @@ std::string Lower(std::string text) {
 bool HasWord(const std::string& line, std::initializer_list<const char*> keys) {
     for (const std::string& w : Words(line)) {
         std::string word = Lower(w);
-        word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return c == ',' || c == '.'; }), word.end());
+        word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return c == ',' || c == '.'; }),
+                   word.end());
         for (const char* key : keys)
             if (word == key) return true;
     }
@@ -42,13 +43,14 @@ bool MatchTelephone(const std::string& line, Telephone& tel) {
     if (!std::regex_match(line, m, kPhone)) return false;
     std::string digits = m[2].str();
     for (char& c : digits) c = (c == 'O' || c == 'o') ? '0' : c == 'l' ? '1' : c;
-    if (std::count_if(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) < 6)
+    if (std::count_if(digits.begin(), digits.end(),
+                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) < 6)
         return false;
     const std::string label = Lower(m[1].str());
     tel.number = digits;
-    tel.type = (label == "fax" || label == "f") ? "FAX"
+    tel.type = (label == "fax" || label == "f")                                           ? "FAX"
                : (label == "mobile" || label == "mob" || label == "cell" || label == "m") ? "CELL"
-                                                                                            : "WORK,VOICE";
+                                                                                          : "WORK,VOICE";
     return true;
 }
 
@@ -70,7 +72,8 @@ bool LooksLikeName(const std::string& line) {
     for (const std::string& w : words) {
         if (!std::isupper(static_cast<unsigned char>(w[0]))) return false;
         for (char c : w)
-            if (!std::isalpha(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '\'') return false;
+            if (!std::isalpha(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '\'')
+                return false;
     }
     return true;
 }
@@ -123,14 +126,16 @@ CardFields ExtractCardFields(const std::vector<std::string>& lines) {
     for (size_t i = 0; i < lines.size(); ++i) {
         if (used[i]) continue;
         if (card.title.empty() &&
-            HasWord(lines[i], {"manager", "director", "engineer", "designer", "ceo", "cto", "cfo", "president",
-                               "officer", "consultant", "assistant", "developer", "architect", "founder", "partner",
-                               "specialist", "analyst", "head", "chief", "lead", "representative", "advisor"})) {
+            HasWord(lines[i],
+                    {"manager",   "director",  "engineer",       "designer",   "ceo",       "cto",
+                     "cfo",       "president", "officer",        "consultant", "assistant", "developer",
+                     "architect", "founder",   "partner",        "specialist", "analyst",   "head",
+                     "chief",     "lead",      "representative", "advisor"})) {
             card.title = lines[i];
             used[i] = true;
         } else if (card.organisation.empty() &&
-                   HasWord(lines[i], {"ltd", "inc", "gmbh", "llc", "corp", "corporation", "co", "ag", "sa", "plc",
-                                      "company", "kg", "bv", "oy", "ab", "srl", "limited"})) {
+                   HasWord(lines[i], {"ltd", "inc", "gmbh", "llc", "corp", "corporation", "co", "ag", "sa",
+                                      "plc", "company", "kg", "bv", "oy", "ab", "srl", "limited"})) {
             card.organisation = lines[i];
             used[i] = true;
         }
@@ -153,7 +158,8 @@ CardFields ExtractCardFields(const std::vector<std::string>& lines) {
         if (digit) {
             card.address_lines.push_back(lines[i]);
             used[i] = true;
-        } else if (card.organisation.empty() && (name_at == lines.size() || i > name_at) && Words(lines[i]).size() >= 2) {
+        } else if (card.organisation.empty() && (name_at == lines.size() || i > name_at) &&
+                   Words(lines[i]).size() >= 2) {
             card.organisation = lines[i];
             used[i] = true;
         }
@@ -163,9 +169,10 @@ CardFields ExtractCardFields(const std::vector<std::string>& lines) {
 
 std::string VCard(const CardFields& card) {
     std::string v = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-    const std::string name = !card.full_name.empty() ? card.full_name
+    const std::string name = !card.full_name.empty()      ? card.full_name
                              : !card.organisation.empty() ? card.organisation
-                             : !card.emails.empty() ? card.emails.front() : "Unknown";
+                             : !card.emails.empty()       ? card.emails.front()
+                                                          : "Unknown";
     v += Fold("FN:" + Escape(name));
     v += Fold("N:" + Escape(card.family_name) + ";" + Escape(card.given_name) + ";;;");
     if (!card.organisation.empty()) v += Fold("ORG:" + Escape(card.organisation));

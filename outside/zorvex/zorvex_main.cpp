@@ -29,7 +29,8 @@ std::string FreeCardName(const std::string& folder, const std::string& name) {
     for (char c : name) base += (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
     if (base.empty() || base == "." || base == "..") base = "Card";
     for (int n = 1;; ++n) {
-        std::string candidate = platform::JoinPath(folder, base + (n > 1 ? " " + std::to_string(n) : "") + ".vcf");
+        std::string candidate =
+            platform::JoinPath(folder, base + (n > 1 ? " " + std::to_string(n) : "") + ".vcf");
         if (!platform::GetFileAttributes(candidate).has_value()) return candidate;
     }
 }
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     for (const outside::PictureSource& card : cards) {
         std::vector<std::string> lines;
         for (size_t p = 0; p < card.pages.size(); ++p)
-            for (const auto& paragraph : recognizer.Recognize(card.pages[p].get(), card.dpi[p], "card").paragraphs)
+            for (const auto& paragraph :
+                 recognizer.Recognize(card.pages[p].get(), card.dpi[p], "card").paragraphs)
                 for (const auto& line : paragraph.lines) lines.push_back(outside::LineText(line));
         const outside::CardFields fields = outside::ExtractCardFields(lines);
         const std::string path = FreeCardName(folder, fields.full_name);

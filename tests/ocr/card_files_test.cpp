@@ -2,7 +2,6 @@
 // hand-overs against recording doubles of the programs and of ZorvexMsg.dll.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "ocr/cards/card_programs.h"
@@ -24,22 +23,25 @@ TEST(CardFiles, ExplorerListAndParameters) {
 }
 
 TEST(CardFiles, ImportFileForTheCardProgram) {
-    EXPECT_EQ(ocr::CardImportFile({"/t/1.bmp", "/t/2 b.bmp", "/t/3.bmp"}, 14),
-              "[Importfile]\r\nCount=3\r\nFile1=\"/t/1.bmp\"\r\nFile2=\"/t/2 b.bmp\"\r\nFile3=\"/t/3.bmp\"\r\n"
-              "[OCROpt]\r\nLang=Nor\r\n[ScanOpt]\r\nDuplex=0\r\n");
+    EXPECT_EQ(
+        ocr::CardImportFile({"/t/1.bmp", "/t/2 b.bmp", "/t/3.bmp"}, 14),
+        "[Importfile]\r\nCount=3\r\nFile1=\"/t/1.bmp\"\r\nFile2=\"/t/2 b.bmp\"\r\nFile3=\"/t/3.bmp\"\r\n"
+        "[OCROpt]\r\nLang=Nor\r\n[ScanOpt]\r\nDuplex=0\r\n");
     EXPECT_STREQ(ocr::CardProgramLanguageCode(25), "EN");
     EXPECT_STREQ(ocr::CardProgramLanguageCode(20), "TUR");
     EXPECT_STREQ(ocr::CardProgramLanguageCode(-1), "EN");
 }
 
 class CardProgramTest : public Sandbox {
-protected:
-    void Install(const char* guid, const std::string& location, const std::string& name, const std::string& double_name) {
+  protected:
+    void Install(const char* guid, const std::string& location, const std::string& name,
+                 const std::string& double_name) {
         std::filesystem::create_directories(Path("programs"));
         std::filesystem::copy_file(std::string(OCR_DOUBLES_DIR) + "/" + double_name, Path("programs/" + name),
                                    std::filesystem::copy_options::overwrite_existing);
         ASSERT_TRUE(platform::RegistryWriteString(platform::RegistryHive::LocalMachine,
-                                                  std::string(ocr::kUninstallKey) + guid, "InstallLocation", location));
+                                                  std::string(ocr::kUninstallKey) + guid, "InstallLocation",
+                                                  location));
     }
     ocr::ExternalProgramInfo info_;
 };
@@ -69,7 +71,8 @@ TEST_F(CardProgramTest, ProgramsAreFoundThroughTheirRegistrations) {
 
 TEST_F(CardProgramTest, WithoutARegistrationOurCardProgramBesideVellumoStandsIn) {
     std::filesystem::create_directories(Path("programs"));
-    std::filesystem::copy_file(std::string(OCR_DOUBLES_DIR) + "/card_program_double.sh", Path("programs/Zorvex.exe"));
+    std::filesystem::copy_file(std::string(OCR_DOUBLES_DIR) + "/card_program_double.sh",
+                               Path("programs/Zorvex.exe"));
     EXPECT_EQ(ocr::FindCardProgram(settings_, info_, Path("programs")), 1);
     EXPECT_EQ(info_.card_program_path, Path("programs/Zorvex.exe"));
 }
@@ -79,7 +82,8 @@ TEST_F(CardProgramTest, TheChoiceCommandsFollowWhatIsInstalled) {
     settings_.m_bDevicePresent = 1;
     settings_.m_nCardProgram = 0;
     std::filesystem::create_directories(Path("programs"));
-    std::filesystem::copy_file(std::string(OCR_DOUBLES_DIR) + "/card_program_double.sh", Path("programs/Zorvex.exe"));
+    std::filesystem::copy_file(std::string(OCR_DOUBLES_DIR) + "/card_program_double.sh",
+                               Path("programs/Zorvex.exe"));
     ocr::CardChoiceState explorer = ocr::UpdateCardChoice(settings_, programs, Path("programs"), 0);
     EXPECT_FALSE(explorer.enabled);
     EXPECT_EQ(settings_.m_nCardProgram, 1);  // handed to the program that is there

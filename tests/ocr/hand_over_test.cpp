@@ -26,11 +26,23 @@ TEST(OcrLanguages, TableAndEngineNames) {
     EXPECT_EQ(ocr::OcrLanguageDisplayName(181), nullptr);
     EXPECT_EQ(ocr::EngineLanguageName(-1), "English");
 
-    const std::pair<int, const char*> replaced[] = {
-        {176, "UzbekCyrillic"}, {177, "UzbekLatin"}, {178, "ChineseTaiwan_English"}, {179, "ChinesePRC_English"},
-        {172, "ChinesePRC"},    {173, "ChineseTaiwan"}, {5, "Altaic"}, {9, "Awar"}, {25, "Chukcha"},
-        {162, "Tuvin"},         {79, "Kirgiz"},     {76, "Khakas"},  {89, "Lezgin"}, {117, "Ossetic"},
-        {151, "Tabassaran"},    {28, "CrimeanTatar"}, {180, "Japanese_English"}};
+    const std::pair<int, const char*> replaced[] = {{176, "UzbekCyrillic"},
+                                                    {177, "UzbekLatin"},
+                                                    {178, "ChineseTaiwan_English"},
+                                                    {179, "ChinesePRC_English"},
+                                                    {172, "ChinesePRC"},
+                                                    {173, "ChineseTaiwan"},
+                                                    {5, "Altaic"},
+                                                    {9, "Awar"},
+                                                    {25, "Chukcha"},
+                                                    {162, "Tuvin"},
+                                                    {79, "Kirgiz"},
+                                                    {76, "Khakas"},
+                                                    {89, "Lezgin"},
+                                                    {117, "Ossetic"},
+                                                    {151, "Tabassaran"},
+                                                    {28, "CrimeanTatar"},
+                                                    {180, "Japanese_English"}};
     int changed = 0;
     for (int i = 0; i < ocr::kOcrLanguageCount; ++i) {
         const std::string engine = ocr::EngineLanguageName(i);
@@ -44,8 +56,8 @@ TEST(OcrLanguages, TableAndEngineNames) {
 TEST(OcrCommand, BothFormsAndTheBufferBound) {
     auto found = ocr::BuildOcrCommand(true, "/bin/FineCmd.exe", "/tmp/a b.bmp", "German", "/tmp/1.txt");
     ASSERT_TRUE(found);
-    EXPECT_EQ(*found, (std::vector<std::string>{"/bin/FineCmd.exe", "/tmp/a b.bmp", "/fastmode", "/lang", "German",
-                                                "/out", "/tmp/1.txt"}));
+    EXPECT_EQ(*found, (std::vector<std::string>{"/bin/FineCmd.exe", "/tmp/a b.bmp", "/fastmode", "/lang",
+                                                "German", "/out", "/tmp/1.txt"}));
     auto missing = ocr::BuildOcrCommand(false, "", "/tmp/a.bmp", "German", "/tmp/1.txt");
     ASSERT_TRUE(missing);
     EXPECT_EQ(*missing, (std::vector<std::string>{"", "/out", "/tmp/1.txt", "/tmp/a.bmp"}));
@@ -58,7 +70,7 @@ TEST(OcrCommand, BothFormsAndTheBufferBound) {
 }
 
 class RunOcrTest : public Sandbox {
-protected:
+  protected:
     void SetUp() override {
         Sandbox::SetUp();
         info_.ocr_tool_path = std::string(OCR_DOUBLES_DIR) + "/ocr_engine_double.sh";
@@ -90,7 +102,8 @@ TEST_F(RunOcrTest, SavesTheEngineDocumentUnderTheNextFreeNameAndRemovesTheEngine
     // The engine wrote into the temp folder under a UTC date-time name, which is gone now.
     EXPECT_EQ(args[5].rfind(Path("tmp") + "/", 0), 0u);
     EXPECT_EQ(args[5].substr(args[5].size() - 4), ".txt");
-    EXPECT_TRUE(std::regex_match(args[5].substr(Path("tmp").size() + 1), std::regex(R"(\d{6,8}_\d{4,9}\.txt)")))
+    EXPECT_TRUE(
+        std::regex_match(args[5].substr(Path("tmp").size() + 1), std::regex(R"(\d{6,8}_\d{4,9}\.txt)")))
         << args[5];
     EXPECT_TRUE(Entries("tmp").empty());
 }
@@ -137,7 +150,8 @@ TEST_F(RunOcrTest, PagesBecomeOneTiffForOneDocument) {
     ASSERT_TRUE(run.saved);
     EXPECT_EQ(run.document, Path("save/OCR0001.pdf"));
     int status = 0;
-    FILE* pipe = ::popen(("tiffinfo '" + run.document + "' 2>/dev/null | grep -c 'TIFF Directory'").c_str(), "r");
+    FILE* pipe =
+        ::popen(("tiffinfo '" + run.document + "' 2>/dev/null | grep -c 'TIFF Directory'").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     char count[16] = {};
     ASSERT_NE(std::fgets(count, sizeof count, pipe), nullptr);

@@ -16,7 +16,7 @@
 namespace {
 
 class LanguageDialogs : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetAppResources(ResourceLibrary::LoadFrom(VELLUMO_BIN_DIR)); }
     static void TearDownTestSuite() { SetAppResources(std::nullopt); }
     void SetUp() override { ASSERT_NE(AppResources(), nullptr); }

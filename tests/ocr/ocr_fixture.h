@@ -15,7 +15,7 @@
 namespace ocr_test {
 
 class Sandbox : public ::testing::Test {
-protected:
+  protected:
     // One sandbox for the whole program, made before the first test changes the environment, so that no
     // process or thread ever sees the variables change under it.
     static void SetUpTestSuite() {
@@ -38,7 +38,8 @@ protected:
         settings_.m_szPrefix = "OCR";
         ::unsetenv("OCR_DOUBLE_MODE");
         ::unsetenv("CARD_DOUBLE_KEEP");
-        for (const char* ending : {".args", ".list", ".count", ".done", ".ini"}) platform::DeleteFile(Path("record") + ending);
+        for (const char* ending : {".args", ".list", ".count", ".done", ".ini"})
+            platform::DeleteFile(Path("record") + ending);
     }
 
     static std::string Path(const std::string& name) { return scratch_->Path(name); }

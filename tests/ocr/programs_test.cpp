@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgproc.hpp>
-
 #include <cctype>
 #include <map>
+#include <opencv2/imgproc.hpp>
 #include <regex>
 #include <sstream>
 
+#include "app/settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
 #include "outside/bmp2tiff/bmp2tiff.h"
 #include "outside/finecmd/text_documents.h"
@@ -21,7 +21,6 @@
 #include "tests/outside/support.h"
 #include "virtualcam/scenes/document_scenes.h"
 #include "virtualcam/scenes/text_printer.h"
-#include "app/settings/settings.h"
 
 namespace {
 
@@ -35,7 +34,8 @@ std::string WriteBmp(const std::string& path, const cv::Mat& bgr, int dpi) {
     auto image = platform::MakeDibImage(bgr.cols, bgr.rows, 24);
     const uint32_t stride = *platform::DibRowStride(bgr.cols, 24);
     for (int y = 0; y < bgr.rows; ++y)
-        std::memcpy(image->pixels.data() + static_cast<size_t>(bgr.rows - 1 - y) * stride, bgr.ptr(y), 3 * bgr.cols);
+        std::memcpy(image->pixels.data() + static_cast<size_t>(bgr.rows - 1 - y) * stride, bgr.ptr(y),
+                    3 * bgr.cols);
     image->x_pixels_per_meter = image->y_pixels_per_meter = static_cast<int32_t>(dpi / 0.0254 + 0.5);
     EXPECT_TRUE(outside_test::WriteText(path, *platform::EncodeBmp(*image)));
     return path;
@@ -71,12 +71,13 @@ cv::Mat PrintedSheet(const std::vector<std::string>& lines) {
     cv::Mat sheet(140 + 90 * static_cast<int>(lines.size()), 1800, CV_8UC3, cv::Scalar(255, 255, 255));
     virtualcam::TextPrinter printer;
     for (size_t i = 0; i < lines.size(); ++i)
-        printer.Print(sheet, lines[i], cv::Point(80, 120 + 90 * static_cast<int>(i)), 48, cv::Scalar(20, 20, 20));
+        printer.Print(sheet, lines[i], cv::Point(80, 120 + 90 * static_cast<int>(i)), 48,
+                      cv::Scalar(20, 20, 20));
     return sheet;
 }
 
 class ProgramsTest : public ::testing::Test {
-protected:
+  protected:
     std::string Run(const std::string& command, int* status) { return Shell(command + " 2>&1", status); }
     test_support::ScratchFolder scratch_;
 };
@@ -106,8 +107,9 @@ TEST_F(ProgramsTest, TextFromTheVirtualCameraPageThroughTheCaptureHandOver) {
 }
 
 TEST_F(ProgramsTest, EveryDocumentTypeOpensInItsReader) {
-    const std::string picture = WriteBmp(scratch_.Path("sheet one.bmp"),
-                                         PrintedSheet({"Quarterly report for Vellumo", "Apples          Pears"}), 300);
+    const std::string picture =
+        WriteBmp(scratch_.Path("sheet one.bmp"),
+                 PrintedSheet({"Quarterly report for Vellumo", "Apples          Pears"}), 300);
     int status = -1;
     const std::string tool = Quote(kBin + "/FineCmd.exe");
 
@@ -123,10 +125,14 @@ TEST_F(ProgramsTest, EveryDocumentTypeOpensInItsReader) {
     const std::string xls = scratch_.Path("out.xls");
     Run(tool + " /out " + Quote(xls) + " " + Quote(picture), &status);
     ASSERT_EQ(status, 0);
-    const std::string rows = Run("/usr/bin/python3 -c \"import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0);"
-                                 " print('|'.join(str(s.row_values(r)) for r in range(s.nrows)))\" " + Quote(xls), &status);
+    const std::string rows =
+        Run("/usr/bin/python3 -c \"import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0);"
+            " print('|'.join(str(s.row_values(r)) for r in range(s.nrows)))\" " +
+                Quote(xls),
+            &status);
     ASSERT_EQ(status, 0) << rows;
-    EXPECT_NE(rows.find("['Quarterly report for Vellumo', '']|['Apples', 'Pears']"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("['Quarterly report for Vellumo', '']|['Apples', 'Pears']"), std::string::npos)
+        << rows;
 
     const std::string rtf = scratch_.Path("out.rtf");
     Run(tool + " " + Quote(picture) + " /out " + Quote(rtf), &status);
@@ -146,8 +152,8 @@ TEST_F(ProgramsTest, AMultiPageTiffIsReadPageByPage) {
     ASSERT_EQ(convert((one + "*" + two).c_str(), tiff.c_str(), 2, 80), 1);
     int status = -1;
     // A language Tesseract has no data for is read as English, with a word on stderr.
-    const std::string note = Run(Quote(kBin + "/FineCmd.exe") + " " + Quote(tiff) + " /fastmode /lang Abkhaz /out " +
-                                     Quote(scratch_.Path("p.txt")),
+    const std::string note = Run(Quote(kBin + "/FineCmd.exe") + " " + Quote(tiff) +
+                                     " /fastmode /lang Abkhaz /out " + Quote(scratch_.Path("p.txt")),
                                  &status);
     ASSERT_EQ(status, 0) << note;
     EXPECT_NE(note.find("recognising English"), std::string::npos) << note;
@@ -169,23 +175,27 @@ TEST_F(ProgramsTest, BadPicturesAndCommandLinesFailCleanly) {
     const std::string tool = Quote(kBin + "/FineCmd.exe");
     const std::string out = scratch_.Path("o.txt");
     outside_test::WriteText(scratch_.Path("empty.tif"), "");
-    outside_test::WriteText(scratch_.Path("corrupt.tif"), std::string("II*\0\x08\0\0\0", 8) + std::string(64, '\xff'));
+    outside_test::WriteText(scratch_.Path("corrupt.tif"),
+                            std::string("II*\0\x08\0\0\0", 8) + std::string(64, '\xff'));
     int status = 0;
     for (const char* name : {"empty.tif", "corrupt.tif", "missing.bmp"}) {
-        const std::string message = Run(tool + " " + Quote(scratch_.Path(name)) + " /out " + Quote(out), &status);
+        const std::string message =
+            Run(tool + " " + Quote(scratch_.Path(name)) + " /out " + Quote(out), &status);
         EXPECT_EQ(status, 1) << name << ": " << message;
         EXPECT_NE(message.find("FineCmd: "), std::string::npos) << name;
         EXPECT_FALSE(outside_test::Exists(out)) << name;
     }
     EXPECT_NE(Run(tool + " /out " + Quote(out), &status).find("no picture"), std::string::npos);
     EXPECT_EQ(status, 2);
-    EXPECT_NE(Run(tool + " " + Quote(scratch_.Path("empty.tif")), &status).find("no output"), std::string::npos);
+    EXPECT_NE(Run(tool + " " + Quote(scratch_.Path("empty.tif")), &status).find("no output"),
+              std::string::npos);
     EXPECT_EQ(status, 2);
 }
 
 TEST(RichText, EscapesAsWordAndLibreOfficeExpect) {
     EXPECT_EQ(outside::RtfEscape("a\\b {c}"), "a\\\\b \\{c\\}");
-    EXPECT_EQ(outside::RtfEscape("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80"),
+    EXPECT_EQ(outside::RtfEscape("Gr\xC3\xBC\xC3\x9F"
+                                 "e \xE2\x82\xAC \xF0\x9F\x98\x80"),
               "Gr\\u252?\\u223?e \\u8364? \\u-10179?\\u-8704?");
 }
 
@@ -205,25 +215,27 @@ TEST(CardFields, PlainRulesOnRecognisedLines) {
     EXPECT_EQ(card.emails, std::vector<std::string>{"d.chen@lumencam.example"});
     EXPECT_EQ(card.address_lines, std::vector<std::string>{"Hauptstrasse 12, 10115 Berlin"});
     const std::string vcard = outside::VCard(card);
-    EXPECT_NE(vcard.find("\r\nADR;TYPE=WORK:;;Hauptstrasse 12\\, 10115 Berlin;;;;\r\n"), std::string::npos) << vcard;
+    EXPECT_NE(vcard.find("\r\nADR;TYPE=WORK:;;Hauptstrasse 12\\, 10115 Berlin;;;;\r\n"), std::string::npos)
+        << vcard;
     for (size_t start = 0, end; (end = vcard.find("\r\n", start)) != std::string::npos; start = end + 2)
         EXPECT_LE(end - start, 75u);
 }
 
 class CardProgramRun : public ProgramsTest {
-protected:
+  protected:
     int RunCardProgram(const std::string& import_text) {
         outside_test::WriteText(scratch_.Path("import.ini"), import_text);
         int status = -1;
-        Run("VELLUMO_USER_DOCUMENTS=" + Quote(scratch_.Path("docs")) + " " + Quote(kBin + "/Zorvex.exe") + " " +
-                Quote(scratch_.Path("import.ini")),
+        Run("VELLUMO_USER_DOCUMENTS=" + Quote(scratch_.Path("docs")) + " " + Quote(kBin + "/Zorvex.exe") +
+                " " + Quote(scratch_.Path("import.ini")),
             &status);
         return status;
     }
     std::vector<std::string> Cards() {
         std::vector<std::string> cards;
         std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(scratch_.Path("docs/Vellumo Cards"), ignored))
+        for (const auto& entry :
+             std::filesystem::directory_iterator(scratch_.Path("docs/Vellumo Cards"), ignored))
             cards.push_back(outside_test::ReadAll(entry.path().string()));
         std::sort(cards.begin(), cards.end());
         return cards;
@@ -237,8 +249,10 @@ TEST_F(CardProgramRun, VCardsFromTheVirtualCameraCards) {
     for (size_t i = 0; i < 2; ++i) {
         std::vector<cv::Point> corners;
         for (const cv::Point2d& p : scene.corners[i]) corners.emplace_back(p);
-        const cv::Rect box = cv::boundingRect(corners) & cv::Rect(0, 0, scene.picture.cols, scene.picture.rows);
-        const std::string path = WriteBmp(scratch_.Path("card" + std::to_string(i) + ".bmp"), scene.picture(box).clone(), 221);
+        const cv::Rect box =
+            cv::boundingRect(corners) & cv::Rect(0, 0, scene.picture.cols, scene.picture.rows);
+        const std::string path =
+            WriteBmp(scratch_.Path("card" + std::to_string(i) + ".bmp"), scene.picture(box).clone(), 221);
         import += "File" + std::to_string(i + 1) + "=\"" + path + "\"\r\n";
     }
     import += "[OCROpt]\r\nLang=EN\r\n[ScanOpt]\r\nDuplex=0\r\n";
@@ -247,7 +261,8 @@ TEST_F(CardProgramRun, VCardsFromTheVirtualCameraCards) {
     const std::vector<std::string> cards = Cards();
     ASSERT_EQ(cards.size(), 2u);
     EXPECT_NE(cards[0].find("FN:Anna Berger\r\n"), std::string::npos) << cards[0];
-    EXPECT_NE(cards[0].find("EMAIL;TYPE=INTERNET:anna.berger@northwind.example\r\n"), std::string::npos) << cards[0];
+    EXPECT_NE(cards[0].find("EMAIL;TYPE=INTERNET:anna.berger@northwind.example\r\n"), std::string::npos)
+        << cards[0];
     EXPECT_NE(cards[0].find("TITLE:Sales Manager\r\n"), std::string::npos) << cards[0];
     EXPECT_NE(cards[1].find("FN:James Carter\r\n"), std::string::npos) << cards[1];
     EXPECT_NE(cards[1].find("ORG:Harbour Optics Ltd\r\n"), std::string::npos) << cards[1];

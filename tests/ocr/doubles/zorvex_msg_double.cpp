@@ -1,13 +1,13 @@
 // Stands in for ZorvexMsg.dll: records the count it is called with in $ZORVEX_DOUBLE_RECORD.count and,
 // like the real library handing the list to the running explorer program, returns once the explorer
 // double has taken its list (bounded, so a missing program cannot hang the caller).
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
-
-#include <sys/stat.h>
 
 extern "C" __attribute__((visibility("default"))) int GetZorvexMsg(int count) {
     const char* record = std::getenv("ZORVEX_DOUBLE_RECORD");
