@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include "ocr/cards/card_programs.h"
+#include "ocr/hand_over_services.h"
+#include "pipeline/pagelist/page_file_list.h"
 #include "platform/registry/registry.h"
 #include "tests/ocr/ocr_fixture.h"
 
@@ -127,6 +129,30 @@ TEST_F(CardProgramTest, TheCardProgramGetsItsImportFileAndTheWaitEndsWhenItIsTak
     ::setenv("CARD_DOUBLE_KEEP", "1", 1);
     EXPECT_FALSE(ocr::SendToZorvex6(settings_, info_, {"/t/1.bmp"}, std::chrono::milliseconds(600)));
     EXPECT_TRUE(Entries("tmp").empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CardProgramTest, TheHandOverServicesUseWhatWasFound) {
+    ocr::TheExternalPrograms().Update([](ocr::ExternalProgramInfo& info) {
+        info.ocr_tool_path = std::string(OCR_DOUBLES_DIR) + "/ocr_engine_double.sh";
+        info.ocr_engine_found = true;
+        info.card_program_path = std::string(OCR_DOUBLES_DIR) + "/card_program_double.sh";
+    });
+    const pipeline::HandOverServices services = ocr::MakeHandOverServices(OCR_TEST_BIN);
+    settings_.m_nOcrFormat = 2;
+    services.run_ocr(settings_, "/t/page.bmp");
+    services.run_ocr(settings_, "/t/page.bmp");
+    EXPECT_EQ(Entries("save"), (std::vector<std::string>{"OCR0001.xls", "OCR0002.xls"}));
+
+    settings_.m_nCardProgram = 1;
+    pipeline::PageFileList pages;
+    pages.AddPageFile("/t/card.bmp");
+    services.send_to_card_program(settings_, pages);
+    EXPECT_EQ(platform::ReadFile(Path("record.ini")).value_or(""), ocr::CardImportFile({"/t/card.bmp"}, 0));
+    ocr::TheExternalPrograms().Update([](ocr::ExternalProgramInfo& info) { info = {}; });
 }
 
 }  // namespace
