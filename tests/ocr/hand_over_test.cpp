@@ -118,9 +118,9 @@ TEST_F(RunOcrTest, WithoutTheEngineFoundTheSecondFormIsUsed) {
     EXPECT_EQ(args[2], picture);
 }
 
-TEST_F(RunOcrTest, AFailedSilentOrHungEngineSavesNothing) {
+TEST_F(RunOcrTest, AFailedCrashedSilentOrHungEngineSavesNothing) {
     const std::string picture = Picture("p.bmp");
-    for (const char* mode : {"fail", "silent", "hang"}) {
+    for (const char* mode : {"fail", "crash", "silent", "hang"}) {
         ::setenv("OCR_DOUBLE_MODE", mode, 1);
         ocr::OcrRun run = ocr::RunOcr(settings_, info_, picture, naming_, 1, std::chrono::milliseconds(500));
         EXPECT_FALSE(run.saved) << mode;

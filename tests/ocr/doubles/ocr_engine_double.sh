@@ -1,7 +1,7 @@
 #!/bin/sh
 # Stands in for the OCR engine's tool: records its arguments (each ended by a zero byte) in
 # $OCR_DOUBLE_RECORD, then, as $OCR_DOUBLE_MODE says, writes a document to the path after "/out"
-# (a copy of the picture when the mode is "copy"), fails, writes nothing, or hangs.
+# (a copy of the picture when the mode is "copy"), fails, crashes, writes nothing, or hangs.
 printf '%s\0' "$@" > "$OCR_DOUBLE_RECORD"
 out=""
 prev=""
@@ -11,6 +11,7 @@ for arg in "$@"; do
 done
 case "$OCR_DOUBLE_MODE" in
   fail) exit 3 ;;
+  crash) kill -SEGV $$ ;;
   silent) exit 0 ;;
   hang) exec sleep 600 ;;
   copy) for arg in "$@"; do case "$arg" in *.tif) cp "$arg" "$out" ;; esac; done ;;
