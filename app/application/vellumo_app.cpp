@@ -21,6 +21,9 @@
 #include "capture/preview_graph.h"
 #include "devctl/controls/camera_controls.h"
 #include "devctl/facade/facade.h"
+#include "ocr/cards/card_commands.h"
+#include "ocr/cards/card_programs.h"
+#include "ocr/dialogs/language_dialogs.h"
 #include "platform/media/device_changes.h"
 #include "app/wait/gui_wait.h"
 #include "capture/video_properties.h"
@@ -67,6 +70,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     ResolutionSize(m_nSetPreviewSize, m_nPreviewWidth, m_nPreviewHeight);
     ResolutionSize(m_nSetSize, m_nCaptureWidth, m_nCaptureHeight);
+    FindOutsidePrograms();
 
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
@@ -212,7 +216,23 @@ void CVellumoApp::AddViewCommandTable() {
     services.handlers[1021] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), false); };
     services.handlers[1069] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), true); };
     services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
+    AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
+    ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(), m_szProgramFolder);
+}
+
+void CVellumoApp::FindOutsidePrograms() {
+    ocr::FindOutsidePrograms(*this, ocr::TheExternalPrograms(), m_szProgramFolder);
+}
+
+void CVellumoApp::AddOcrCommands(ViewCommandServices& services) {
+    services.handlers[818] = [this] { CFineReaderLanguage(*this, m_pMainFrame->View()).DoModal(); };
+    services.handlers[1086] = [this] {
+        if (m_nCardProgram == 0)
+            CZorvexLanguage(*this, m_pMainFrame->View()).DoModal();
+        else if (m_nCardProgram == 1)
+            CZorvex6Language(*this, m_pMainFrame->View()).DoModal();
+    };
 }
 
 void CVellumoApp::AddApplicationCommands() {

@@ -57,6 +57,8 @@ class CVellumoApp : public CCaptureRecord {
     void AddFrameMessageHandlers();
     void StartCamera();
     void AddViewCommandTable();
+    void FindOutsidePrograms();  // the OCR engine and the business-card programs
+    void AddOcrCommands(ViewCommandServices& services);
     ViewCommandServices CameraServices();
     DeviceEventHooks EventHooks();
     // Recording (vellumo_recording.cpp): what the record command needs from the program.
