@@ -14,6 +14,7 @@
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_layout.h"
 #include "app/script/script_runner.h"
+#include "app/series/series_threads.h"
 #include "app/settingdlg/setting_dlg.h"
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
@@ -111,6 +112,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
 
+    StartCapturePipeline();
     StartCamera();
 
     if (AddRibbonControls(m_pMainFrame->Ribbon(), *this, LoadResString, AppResources() != nullptr))
@@ -200,7 +202,8 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     hooks.ask_yes = [](unsigned text, unsigned caption) {
         return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) == platform::IDYES;
     };
-    hooks.set_hand_over_target = [this](int target) { m_nHandOverTarget = target; };
+    hooks.set_hand_over_target = [this](int target) { m_pCaptureSession->m_nHandOverTarget = target; };
+    hooks.prepare_capture = CaptureContext().prepare;
     hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
     return hooks;
 }
@@ -213,6 +216,7 @@ void CVellumoApp::AddViewCommandTable() {
     services.handlers[1043] = [this, camera, frame] { CSettingFocusDlg(*this, camera, frame).DoModal(); };
     services.handlers[1053] = [this, camera, frame] { CExposureDlg(*this, camera, frame).DoModal(); };
     services.handlers[1025] = [this] { m_pMainFrame->close(); };
+    services.handlers[800] = [this] { OnCapture(); };
     services.handlers[1021] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), false); };
     services.handlers[1069] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), true); };
     services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
@@ -290,8 +294,10 @@ int CVellumoApp::Run() {
 int CVellumoApp::ExitInstance() {
     if (m_nDeviceListener != 0) platform::RemoveDeviceChangeListener(m_nDeviceListener);
     m_nDeviceListener = 0;
-    // The engine ends while the view that shows its video still exists.
+    // The engine ends while the view that shows its video still exists; no frame reaches the capture
+    // session after it.
     ShutdownEngine(*this);
+    StopCapturePipeline();
     m_pMediaFactory.reset();  // its device watch ends here, not at process exit
     m_pCaptureView = nullptr;
     m_pVideoWidget = nullptr;

@@ -12,6 +12,7 @@
 #include "capture/capture_record.h"
 #include "capture/recording.h"
 #include "devctl/events/device_events.h"
+#include "pipeline/capture/capture_session.h"
 #include "pipeline/naming/file_naming.h"
 #include "platform/sync/named_mutex.h"
 #include "platform/window/window_messages.h"
@@ -20,6 +21,7 @@ class QApplication;
 class QWidget;
 class CMainFrame;
 class CVideoWidget;
+struct SeriesContext;
 
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_CONTENTS = 1024;
@@ -52,6 +54,12 @@ class CVellumoApp : public CCaptureRecord {
     // the view's window messages, are capture fields, set once the frame exists).
     CVideoWidget* VideoWidget() const { return m_pVideoWidget; }
 
+    // The still-capture session; its frame handler reads it on the streaming thread, so it is set before
+    // the handler is installed and reset after the handler is removed.
+    pipeline::CaptureSession* CaptureSession() const { return m_pCaptureSession.get(); }
+    // Command 800.
+    void OnCapture();
+
   private:
     void AddApplicationCommands();
     void AddFrameMessageHandlers();
@@ -64,10 +72,14 @@ class CVellumoApp : public CCaptureRecord {
     // Recording (vellumo_recording.cpp): what the record command needs from the program.
     RecordingHooks RecordHooks();
     void ReportRecordingFailure(const CCaptureRecord& record, bool ended_early);
+    // Still capture (vellumo_capture.cpp).
+    void StartCapturePipeline();
+    void StopCapturePipeline();
+    SeriesContext CaptureContext();
 
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
     uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
-    int m_nHandOverTarget = 0;                // where the next still goes: 0 OCR engine, 1 card program
+    std::unique_ptr<pipeline::CaptureSession> m_pCaptureSession;
     pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;

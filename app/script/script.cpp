@@ -56,7 +56,18 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.kind = ScriptStep::Kind::Await;
             step.argument = condition;
             step.number = number.value_or(0);
-            ok = (condition == "live" || condition == "empty") && number.has_value() && rest.empty();
+            ok = (condition == "live" || condition == "empty" || condition == "ready") && number.has_value() &&
+                 rest.empty();
+        } else if (verb == "press") {
+            std::istringstream parts(argument);
+            std::string control, bound, rest;
+            parts >> control >> bound >> rest;
+            auto id = Number(control);
+            auto number = Number(bound);
+            step.kind = ScriptStep::Kind::Press;
+            step.control = id.value_or(0);
+            step.number = number.value_or(0);
+            ok = id.has_value() && number.has_value() && rest.empty();
         } else if (verb == "close") {
             step.kind = ScriptStep::Kind::Close;
             ok = argument.empty();

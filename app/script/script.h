@@ -6,8 +6,11 @@
 //   answer <OK|Cancel|Yes|No>  answer the next message box with that button
 //   screenshot <file.png>   save a picture of the main window
 //   camera <unplug|plug>    pull the virtual camera out, or plug it back
-//   await <live|empty> <ms> wait until the view paints new camera frames (live) or shows no picture
-//                           (empty), at most ms; the outcome is reported on stderr
+//   await <live|empty|ready> <ms>  wait until the view paints new camera frames (live), shows no picture
+//                           (empty) or the capture command can be given again (ready), at most ms; the
+//                           outcome is reported on stderr
+//   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
+//                           press it; the outcome is reported on stderr
 //   close                   close the main window (its close handler runs)
 // Blank lines and lines starting with '#' are skipped.
 
@@ -16,9 +19,10 @@
 #include <vector>
 
 struct ScriptStep {
-    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Await, Close };
+    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Await, Press, Close };
     Kind kind = Kind::Wait;
-    int number = 0;        // milliseconds, command ID or answer
+    int number = 0;        // milliseconds, command ID, answer or bound
+    int control = 0;       // the button to press
     std::string argument;  // screenshot file, camera action, awaited condition
 };
 

@@ -1,5 +1,8 @@
 #include "app/script/script_runner.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -61,6 +64,9 @@ void ScriptRunner::Next() {
             case ScriptStep::Kind::Await:
                 Await(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number), Painted());
                 return;
+            case ScriptStep::Kind::Press:
+                Press(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number));
+                return;
             case ScriptStep::Kind::Close:
                 if (frame_) frame_->close();
                 break;
@@ -85,7 +91,12 @@ void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time
     bool met = false;
     if (video != nullptr) {
         // A few frames more than at the start: the stream runs, not just one frame left in flight.
-        met = step.argument == "live" ? video->PaintedFrames() >= painted + 3 : video->LatestFrame() == nullptr;
+        if (step.argument == "live")
+            met = video->PaintedFrames() >= painted + 3;
+        else if (step.argument == "empty")
+            met = video->LatestFrame() == nullptr;
+        else
+            met = frame_ && frame_->Commands().State(800).enabled;
     }
     const bool expired = std::chrono::steady_clock::now() >= deadline;
     if (met || expired || video == nullptr) {
@@ -94,6 +105,25 @@ void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time
         return;
     }
     QTimer::singleShot(50, this, [this, step, deadline, painted] { Await(step, deadline, painted); });
+}
+
+void ScriptRunner::Press(const ScriptStep& step, std::chrono::steady_clock::time_point deadline) {
+    const QString name = QString::number(step.control);
+    QAbstractButton* button = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || qobject_cast<QDialog*>(window) == nullptr) continue;
+        auto* found = window->findChild<QAbstractButton*>(name);
+        if (found != nullptr && found->isVisible() && found->isEnabled()) button = found;
+    }
+    const bool expired = std::chrono::steady_clock::now() >= deadline;
+    if (button != nullptr || expired) {
+        std::fprintf(stderr, "SCRIPT press %d %s\n", step.control, button != nullptr ? "done" : "TIMED OUT");
+        // The click may start a modal loop of its own; the script goes on from the event loop either way.
+        QTimer::singleShot(0, this, &ScriptRunner::Next);
+        if (button != nullptr) button->click();
+        return;
+    }
+    QTimer::singleShot(50, this, [this, step, deadline] { Press(step, deadline); });
 }
 
 ScriptRunner* ScriptRunner::StartFromEnvironment(CMainFrame* frame, QObject* parent) {

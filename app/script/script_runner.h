@@ -30,6 +30,8 @@ private:
     uint64_t Painted() const;
     // Checks the awaited condition every 50 ms until it holds or the deadline passes, then goes on.
     void Await(const ScriptStep& step, std::chrono::steady_clock::time_point deadline, uint64_t painted);
+    // Looks for the button every 50 ms until it is shown or the deadline passes, presses it and goes on.
+    void Press(const ScriptStep& step, std::chrono::steady_clock::time_point deadline);
 
     std::vector<ScriptStep> steps_;
     size_t next_ = 0;

@@ -167,8 +167,8 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
+    ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);  // the pipeline reads it either way
     if (r.m_nSetPreviewSize != r.m_nSetSize) {
-        ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);
         if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
         if (r.m_bDevicePresent) ApplySensorSettings(r);
     }
@@ -188,6 +188,7 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         return false;
     }
     if (hooks.set_hand_over_target) hooks.set_hand_over_target(business_card ? 1 : 0);
+    if (hooks.prepare_capture) hooks.prepare_capture(r.m_nCaptureWidth, r.m_nCaptureHeight);
     g_grabberCallback.m_bOcrCapture = 1;
     if (business_card) g_grabberCallback.m_bCardCapture = 1;
     RequestFrame();  // the request is set last: the streaming thread acts on it at once

@@ -1,0 +1,50 @@
+// The application's side of still capture: the capture session with its hand-overs and series dialogs, the
+// grabber's frame handler, and the view's capture command.
+#include "app/application/vellumo_app.h"
+#include "app/mainframe/main_frame.h"
+#include "app/series/series_threads.h"
+#include "app/view/vellumo_view.h"
+#include "capture/grabber_callback.h"
+#include "ocr/hand_over_services.h"
+
+namespace {
+
+// The grabber's frame handler, on the streaming thread: the requested frame goes to the session.
+void SaveGrabbedFrame(CSampleGrabberCB&, const platform::GrabbedFrame& frame) {
+    if (pipeline::CaptureSession* session = theApp.CaptureSession())
+        session->SaveFrameToTemp(pipeline::CaptureFrame{frame.bytes, frame.length, frame.width, frame.height});
+}
+
+pipeline::ViewRect ToViewRect(const Rect& rc) { return pipeline::ViewRect{rc.left, rc.top, rc.right, rc.bottom}; }
+
+}  // namespace
+
+SeriesContext CVellumoApp::CaptureContext() {
+    SeriesContext context;
+    context.record = this;
+    context.session = m_pCaptureSession.get();
+    context.frame = m_pMainFrame->MessageTarget();
+    context.owner = [this]() -> QWidget* { return m_pMainFrame.get(); };
+    context.prepare = [this](int width, int height) {
+        CVellumoView* view = m_pMainFrame->View();
+        m_pCaptureSession->PrepareCapture(width, height, ToViewRect(view->m_rcSelection), ToViewRect(view->m_rcVideo));
+    };
+    return context;
+}
+
+void CVellumoApp::StartCapturePipeline() {
+    m_pCaptureSession = std::make_unique<pipeline::CaptureSession>(
+        *this, pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
+                                      g_grabberCallback.m_bCardCapture, m_bCaptureBusy});
+    m_pCaptureSession->m_hFrameWnd = m_pMainFrame->MessageTarget();
+    m_pCaptureSession->m_handOver = ocr::MakeHandOverServices(m_szProgramFolder);
+    m_pCaptureSession->m_dialogs = MakeSeriesDialogs(CaptureContext());
+    g_grabberCallback.SetFrameHandler(&SaveGrabbedFrame);  // the session is complete before a frame can reach it
+}
+
+void CVellumoApp::StopCapturePipeline() {
+    g_grabberCallback.SetFrameHandler(nullptr);
+    m_pCaptureSession.reset();  // waits for its threads; the closed frame lets go of any that wait on it
+}
+
+void CVellumoApp::OnCapture() { RunCaptureSequence(*this, CaptureForm::View, WindowThreadCaptureHooks(CaptureContext())); }

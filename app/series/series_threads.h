@@ -1,0 +1,29 @@
+#pragma once
+// The threads of the series dialogs. Each asks the GUI thread to show its dialog and waits; the button's
+// command then runs on the dialog's own thread (the next capture with its waits, the PDF with its progress,
+// the OCR hand-over), so the window never freezes. Also the capture-command hooks for either thread.
+
+#include <functional>
+
+#include "capture/capture_record.h"
+#include "pipeline/capture/capture_session.h"
+#include "pipeline/command/capture_command.h"
+
+class QWidget;
+
+struct SeriesContext {
+    CCaptureRecord* record = nullptr;
+    pipeline::CaptureSession* session = nullptr;
+    platform::MessageTarget* frame = nullptr;  // the main frame's; the dialogs are shown through it
+    std::function<QWidget*()> owner;           // the dialogs' owner; asked on the GUI thread
+    // On the GUI thread before the grab request: the capture area of the view to the session.
+    std::function<void(int capture_width, int capture_height)> prepare;
+};
+
+// The dialogs' thread procedures for the session.
+pipeline::SeriesDialogs MakeSeriesDialogs(const SeriesContext& context);
+
+// Hooks for a capture sequence run on the GUI thread (waits keep the window painting).
+CaptureCommandHooks WindowThreadCaptureHooks(const SeriesContext& context);
+// Hooks for one run on a dialog's thread (waits sleep; the window's work goes through the frame).
+CaptureCommandHooks DialogThreadCaptureHooks(const SeriesContext& context);
