@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -201,4 +202,70 @@ TEST_F(Startup, TheVirtualCameraPulledOutAndPluggedBackShowsThePictureAgainAtThe
     EXPECT_LT(shown, 195) << "the stored brightness reached the camera";
     EXPECT_LT(CentreGrey(QImage(QString::fromStdString(during))), 5) << "the view is empty while the camera is out";
     EXPECT_NEAR(CentreGrey(QImage(QString::fromStdString(after))), shown, 4) << "and the brightness is back after";
+}
+
+// The whole still path of the real program on the virtual camera: the capture command switches to the
+// capture size, the page is found and saved as the next numbered JPEG; then three pages gathered through the
+// page dialog become one PDF of three pages, and the pictures waiting for it are gone afterwards.
+TEST_F(Startup, CapturesAJpegThenGathersThreePagesIntoOnePdf) {
+    dir.MakeFolder("tmp");
+    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"TMPDIR", dir.Path("tmp")}};
+    Result result = Run(
+        "await live 20000\n"
+        "command 807\ncommand 800\nawait ready 60000\n"    // JPEG
+        "command 808\ncommand 800\npress 1002 60000\n"     // PDF, pages gathered: next page ...
+        "press 1002 60000\npress 1001 60000\nawait ready 60000\n"  // ... and finish after the third
+        "answer Cancel\nclose\n");
+    ASSERT_TRUE(result.finished) << result.err;
+    EXPECT_EQ(CountLines(result.err, "TIMED OUT"), 0) << result.err;
+
+    const std::string folder = dir.Path("home/Desktop/Vellumo/");
+    ASSERT_TRUE(Exists(folder + "Doc0001.jpg")) << result.err;
+    QImage jpeg(QString::fromStdString(folder + "Doc0001.jpg"));
+    ASSERT_FALSE(jpeg.isNull());
+    // The page was found and cut out of the desk: upright, not the whole 2592 x 1944 frame, and light.
+    EXPECT_LT(jpeg.width(), 2592);
+    EXPECT_GT(jpeg.height(), jpeg.width());
+    EXPECT_GT(qGray(jpeg.pixel(jpeg.width() / 8, jpeg.height() / 8)), 150);
+
+    // The PDF takes the next number among PDFs; qpdf checks its structure, pdfimages counts its pages' pictures.
+    const std::string pdf = folder + "Doc0001.pdf";
+    ASSERT_TRUE(Exists(pdf)) << result.err;
+    EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null").c_str()), 0);
+    QProcess images;
+    images.start("pdfimages", {"-list", QString::fromStdString(pdf)});
+    ASSERT_TRUE(images.waitForFinished(20000));
+    EXPECT_EQ(CountLines(images.readAllStandardOutput().toStdString(), " image "), 3);
+    int left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp")))
+        if (entry.path().extension() == ".bmp") ++left;
+    EXPECT_EQ(left, 0) << "every page picture is deleted once the document is written";
+}
+
+// Text recognition and business cards from the capture commands: the page's text reaches a numbered text
+// document through the OCR engine; two cards on the desk become two vCards through the card program.
+TEST_F(Startup, RecognisesAPageIntoTextAndHandsTwoCardsToTheCardProgram) {
+    dir.MakeFolder("tmp");
+    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"TMPDIR", dir.Path("tmp")}};
+    Result page = Run("await live 20000\ncommand 1021\nawait ready 120000\nanswer Cancel\nclose\n");
+    ASSERT_TRUE(page.finished) << page.err;
+    EXPECT_EQ(CountLines(page.err, "TIMED OUT"), 0) << page.err;
+    const std::string text = ReadAll(dir.Path("home/Desktop/Vellumo/Doc0001.txt"));
+    EXPECT_NE(text.find("committee"), std::string::npos) << text;
+    EXPECT_NE(text.find("budget"), std::string::npos) << text;
+
+    env_overrides.push_back({"VELLUMO_VIRTUALCAM_SCENE", "cards:2"});
+    Result cards = Run("await live 20000\ncommand 1069\nawait ready 120000\nanswer Cancel\nclose\n");
+    ASSERT_TRUE(cards.finished) << cards.err;
+    EXPECT_EQ(CountLines(cards.err, "TIMED OUT"), 0) << cards.err;
+    int vcards = 0;
+    const std::string folder = dir.Path("home/Documents/Vellumo Cards");
+    if (std::filesystem::is_directory(folder))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().extension() == ".vcf" && ReadAll(entry.path().string()).find("BEGIN:VCARD") == 0) ++vcards;
+    EXPECT_EQ(vcards, 2) << cards.err;
+    int left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp")))
+        if (entry.path().extension() == ".bmp") ++left;
+    EXPECT_EQ(left, 0) << "the card pictures are deleted once the card program has them";
 }
