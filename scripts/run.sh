@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Vellumo. Without a display it runs a short demo under
-# xvfb-run instead: start, a screenshot of the window, close; then it says where everything is.
+# xvfb-run instead: start, a screenshot of the window, a JPEG and a three-page PDF captured, close; then
+# it says where everything is.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -26,9 +27,19 @@ demo="$root/out/demo"
 mkdir -p "$demo"
 rm -f "$demo/vellumo-window.png" "$demo/vellumo-about.png"
 cat > "$demo/demo-script.txt" <<SCRIPT
-# Vellumo demo: show the window, take a screenshot, open the About box, take another, close without saving.
-wait 1500
+# Vellumo demo: show the window, take a JPEG, gather three pages into one PDF, open the About box, close
+# without saving the settings.
+await live 20000
 screenshot $demo/vellumo-window.png
+command 807
+command 800
+await ready 60000
+command 808
+command 800
+press 1002 60000
+press 1002 60000
+press 1001 60000
+await ready 60000
 command 57664
 wait 700
 screenshot $demo/vellumo-about.png
@@ -49,4 +60,8 @@ echo "Screenshot of the window:  $demo/vellumo-window.png"
 echo "Settings file:             ${settings:-unknown (see $log)}"
 echo "Captured files go to:      ${savefolder:-unknown (see $log)} (until you choose another folder)"
 echo "Program log:               $log"
+if [ -n "$savefolder" ] && [ -d "$savefolder" ]; then
+  echo "Captured by the demo (a JPEG, and one PDF of three pages):"
+  ls -l "$savefolder" | sed 's/^/  /'
+fi
 [ -f "$demo/vellumo-window.png" ] || { echo "The demo did not produce its screenshot." >&2; exit 1; }
