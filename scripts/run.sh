@@ -27,10 +27,9 @@ demo="$root/out/demo"
 mkdir -p "$demo"
 rm -f "$demo/vellumo-window.png" "$demo/vellumo-about.png"
 cat > "$demo/demo-script.txt" <<SCRIPT
-# Vellumo demo: show the window, take a JPEG, gather three pages into one PDF, open the About box, close
-# without saving the settings.
+# Vellumo demo: take a JPEG, gather three pages into one PDF, draw a capture area and take a screenshot of the
+# window, open the About box, close without saving the settings.
 await live 20000
-screenshot $demo/vellumo-window.png
 command 807
 command 800
 await ready 60000
@@ -40,6 +39,9 @@ press 1002 60000
 press 1002 60000
 press 1001 60000
 await ready 60000
+area 20 10 80 90
+wait 700
+screenshot $demo/vellumo-window.png
 command 57664
 wait 700
 screenshot $demo/vellumo-about.png

@@ -68,6 +68,12 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.control = id.value_or(0);
             step.number = number.value_or(0);
             ok = id.has_value() && number.has_value() && rest.empty();
+        } else if (verb == "area") {
+            std::istringstream parts(argument);
+            step.kind = ScriptStep::Kind::Area;
+            std::string rest;
+            for (int& corner : step.corners) ok = ok && static_cast<bool>(parts >> corner) && corner >= 0 && corner <= 100;
+            ok = ok && !(parts >> rest) && step.corners[0] < step.corners[2] && step.corners[1] < step.corners[3];
         } else if (verb == "close") {
             step.kind = ScriptStep::Kind::Close;
             ok = argument.empty();

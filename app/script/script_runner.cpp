@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -67,6 +68,9 @@ void ScriptRunner::Next() {
             case ScriptStep::Kind::Press:
                 Press(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number));
                 return;
+            case ScriptStep::Kind::Area:
+                if (frame_) DragArea(step);
+                break;
             case ScriptStep::Kind::Close:
                 if (frame_) frame_->close();
                 break;
@@ -124,6 +128,26 @@ void ScriptRunner::Press(const ScriptStep& step, std::chrono::steady_clock::time
         return;
     }
     QTimer::singleShot(50, this, [this, step, deadline] { Press(step, deadline); });
+}
+
+void ScriptRunner::DragArea(const ScriptStep& step) {
+    CVellumoView* view = frame_->View();
+    const Rect& picture = view->VideoRect();
+    auto at = [&](int x_percent, int y_percent) {
+        return QPointF(picture.left + (picture.right - picture.left) * x_percent / 100.0,
+                       picture.top + (picture.bottom - picture.top) * y_percent / 100.0);
+    };
+    auto send = [view](QEvent::Type type, QPointF local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, local, view->mapToGlobal(local), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+    };
+    const QPointF from = at(step.corners[0], step.corners[1]);
+    const QPointF to = at(step.corners[2], step.corners[3]);
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    std::fprintf(stderr, "SCRIPT area %d %d %d %d\n", step.corners[0], step.corners[1], step.corners[2], step.corners[3]);
 }
 
 ScriptRunner* ScriptRunner::StartFromEnvironment(CMainFrame* frame, QObject* parent) {
