@@ -4,14 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace outside {
 namespace {
 
-// Detection works on a copy no longer than this on its long side; fitting lines to many edge pixels
-// keeps the corners well under a pixel of that copy.
-constexpr int kWorkingSize = 1000;
+// Detection works on a smaller copy (QuadSearch::working_size); fitting lines to many edge pixels keeps
+// the corners well under a pixel of that copy.
 
 struct Line {
     cv::Point2d point, direction;  // direction is a unit vector
@@ -123,13 +123,15 @@ cv::Size QuadSize(const Quad& quad) {
     return {std::max(1, static_cast<int>(std::lround(width))), std::max(1, static_cast<int>(std::lround(height)))};
 }
 
-cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad) {
-    cv::Size size = QuadSize(quad);
-    // Corners lie on the outline, half a pixel outside the outermost pixel centres.
-    double w = size.width - 0.5, h = size.height - 0.5;
-    std::array<cv::Point2f, 4> to = {cv::Point2f(-0.5f, -0.5f), cv::Point2f(static_cast<float>(w), -0.5f),
-                                     cv::Point2f(static_cast<float>(w), static_cast<float>(h)),
-                                     cv::Point2f(-0.5f, static_cast<float>(h))};
+cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad, double inset) {
+    cv::Size outline = QuadSize(quad);
+    cv::Size size(std::max(1, static_cast<int>(std::lround(outline.width - 2 * inset))),
+                  std::max(1, static_cast<int>(std::lround(outline.height - 2 * inset))));
+    // Corners lie on the outline, half a pixel outside the outermost pixel centres; an inset moves the
+    // outline that far outside the cut.
+    const auto lo = static_cast<float>(-0.5 - inset);
+    const auto w = static_cast<float>(size.width - 0.5 + inset), h = static_cast<float>(size.height - 0.5 + inset);
+    std::array<cv::Point2f, 4> to = {cv::Point2f(lo, lo), cv::Point2f(w, lo), cv::Point2f(w, h), cv::Point2f(lo, h)};
     std::array<cv::Point2f, 4> from;
     for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(quad.corners[i]);
     cv::Mat transform = cv::getPerspectiveTransform(from.data(), to.data());
@@ -138,15 +140,141 @@ cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad) {
     return out;
 }
 
+namespace {
+
+// The outline's four longest sides in outline order, meeting where the corners would be, when they make
+// up most of it: a folded or cut corner is a short extra side.
+std::optional<std::array<cv::Point2d, 4>> FourLongSides(const std::vector<cv::Point>& polygon) {
+    const size_t n = polygon.size();
+    if (n == 4) {
+        std::array<cv::Point2d, 4> corners;
+        for (size_t i = 0; i < 4; ++i) corners[i] = cv::Point2d(polygon[i]);
+        return corners;
+    }
+    if (n < 5 || n > 6) return std::nullopt;
+    std::vector<std::pair<double, size_t>> sides;
+    double perimeter = 0;
+    for (size_t i = 0; i < n; ++i) {
+        double length = cv::norm(polygon[(i + 1) % n] - polygon[i]);
+        sides.emplace_back(length, i);
+        perimeter += length;
+    }
+    std::sort(sides.begin(), sides.end(), std::greater<>());
+    double kept = 0;
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < 4; ++i) {
+        kept += sides[i].first;
+        chosen.push_back(sides[i].second);
+    }
+    if (kept < 0.85 * perimeter) return std::nullopt;
+    std::sort(chosen.begin(), chosen.end());
+    std::array<cv::Point2d, 4> corners;
+    for (size_t i = 0; i < 4; ++i) {
+        size_t a = chosen[(i + 3) % 4], b = chosen[i];
+        Line first{cv::Point2d(polygon[a]), cv::Point2d(polygon[(a + 1) % n] - polygon[a])};
+        Line second{cv::Point2d(polygon[b]), cv::Point2d(polygon[(b + 1) % n] - polygon[b])};
+        first.direction /= cv::norm(first.direction);
+        second.direction /= cv::norm(second.direction);
+        auto corner = Intersect(first, second);
+        if (!corner) return std::nullopt;
+        corners[i] = *corner;
+    }
+    return corners;
+}
+
+// Mean grey level of a ring just outside the outline (a twentieth of its size wide).
+double MeanAround(const cv::Mat& grey, const std::array<cv::Point2d, 4>& corners) {
+    cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
+    std::vector<cv::Point> inner, outer;
+    for (const auto& c : corners) {
+        inner.emplace_back(cvRound(c.x), cvRound(c.y));
+        cv::Point2d out = centre + 1.05 * (c - centre);
+        outer.emplace_back(cvRound(out.x), cvRound(out.y));
+    }
+    cv::Mat mask = cv::Mat::zeros(grey.size(), CV_8U);
+    cv::fillConvexPoly(mask, outer, cv::Scalar(255));
+    cv::fillConvexPoly(mask, inner, cv::Scalar(0));
+    if (cv::countNonZero(mask) == 0) return 0;
+    return cv::mean(grey, mask)[0];
+}
+
+struct Finder {
+    const QuadSearch& search;
+    cv::Mat grey;
+    std::vector<cv::Point> edge_points;
+
+    // Fits the four sides to the edges near the coarse outline; nothing when they do not make a
+    // reasonable, well supported region.
+    std::optional<Quad> Fit(const std::array<cv::Point2d, 4>& coarse) const {
+        std::vector<cv::Point> check;
+        for (const auto& c : coarse) check.emplace_back(cvRound(c.x), cvRound(c.y));
+        if (!cv::isContourConvex(check)) return std::nullopt;
+        std::array<Line, 4> sides;
+        double coverage_sum = 0;
+        for (int i = 0; i < 4; ++i) {
+            double coverage = 0;
+            sides[i] = FitSide(edge_points, coarse[i], coarse[(i + 1) % 4], &coverage);
+            coverage_sum += coverage;
+        }
+        Quad quad;
+        for (int i = 0; i < 4; ++i) {
+            auto corner = Intersect(sides[(i + 3) % 4], sides[i]);
+            if (!corner) return std::nullopt;
+            quad.corners[i] = *corner;
+        }
+        if (!CornersReasonable(quad.corners)) return std::nullopt;
+        quad.confidence = coverage_sum / 4;
+        if (quad.confidence < search.min_confidence) return std::nullopt;
+        std::vector<cv::Point> outline;
+        for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
+        quad.brightness = MeanInside(grey, outline);
+        quad.surround = MeanAround(grey, quad.corners);
+        quad.corners = OrderCorners(quad.corners);
+        return quad;
+    }
+};
+
+void AddUnlessTwin(std::vector<Quad>& found, const Quad& quad) {
+    auto twin = std::find_if(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, quad); });
+    if (twin == found.end()) found.push_back(quad);
+    else if (quad.confidence > twin->confidence) *twin = quad;
+}
+
+// Whether two outlines share a pair of opposite side lines (within a few pixels and a degree or two).
+bool ShareOppositeSides(const Quad& a, const Quad& b) {
+    for (int side = 0; side < 2; ++side) {
+        int matched = 0;
+        for (int k : {side, side + 2}) {
+            cv::Point2d p = a.corners[k], q = a.corners[(k + 1) % 4];
+            cv::Point2d direction = (q - p) / std::max(1e-9, cv::norm(q - p));
+            cv::Point2d normal(-direction.y, direction.x);
+            for (int j = 0; j < 4; ++j) {
+                cv::Point2d u = b.corners[j], v = b.corners[(j + 1) % 4];
+                double tolerance = std::max(2.0, 0.01 * cv::norm(q - p));
+                if (std::abs((u - p).dot(normal)) < tolerance && std::abs((v - p).dot(normal)) < tolerance) {
+                    ++matched;
+                    break;
+                }
+            }
+        }
+        if (matched == 2) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     std::vector<Quad> found;
     if (bgr.empty() || bgr.type() != CV_8UC3) return found;
-    double scale = std::min(1.0, static_cast<double>(kWorkingSize) / std::max(bgr.cols, bgr.rows));
-    cv::Mat small, grey;
+    double scale = std::min(1.0, static_cast<double>(search.working_size) / std::max(bgr.cols, bgr.rows));
+    cv::Mat small;
     if (scale < 1.0)
         cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
     else
         small = bgr;
+    Finder finder{search, {}, {}};
+    cv::Mat& grey = finder.grey;
     cv::cvtColor(small, grey, cv::COLOR_BGR2GRAY);
     // Closing wipes out dark print on light paper, so the paper's own outline is what remains.
     if (search.print_size > 1) {
@@ -161,55 +289,72 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     std::vector<std::vector<cv::Point>> contours;
     // Nested outlines too: a sheet on a mat, or sheets so close that one outline runs round them all.
     cv::findContours(joined, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
-    std::vector<cv::Point> edge_points;
-    cv::findNonZero(edges, edge_points);
+    cv::findNonZero(edges, finder.edge_points);
 
     const double picture_area = static_cast<double>(small.cols) * small.rows;
     const double border = 3;
+    auto area_fits = [&](double area) {
+        return area >= search.min_area_fraction * picture_area && area <= search.max_area_fraction * picture_area;
+    };
     for (const auto& contour : contours) {
         std::vector<cv::Point> hull, polygon;
         cv::convexHull(contour, hull);
-        double hull_area = cv::contourArea(hull);
-        if (hull_area < search.min_area_fraction * picture_area || hull_area > search.max_area_fraction * picture_area)
-            continue;
-        cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
-        if (polygon.size() != 4 || !cv::isContourConvex(polygon)) continue;
+        if (!area_fits(cv::contourArea(hull))) continue;
         bool touches_border = std::any_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
             return p.x < border || p.y < border || p.x > small.cols - 1 - border || p.y > small.rows - 1 - border;
         });
         if (touches_border) continue;
-
-        std::array<cv::Point2d, 4> coarse;
-        for (int i = 0; i < 4; ++i) coarse[i] = cv::Point2d(polygon[i]);
-        std::array<Line, 4> sides;
-        double coverage_sum = 0;
-        for (int i = 0; i < 4; ++i) {
-            double coverage = 0;
-            sides[i] = FitSide(edge_points, coarse[i], coarse[(i + 1) % 4], &coverage);
-            coverage_sum += coverage;
+        cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
+        auto coarse = FourLongSides(polygon);
+        if (!coarse) continue;
+        if (auto quad = finder.Fit(*coarse)) AddUnlessTwin(found, *quad);
+    }
+    if (search.join_pieces) {
+        // Pieces of one sheet cut apart by a shadow or by dark print across it: the joined outline is offered
+        // when the edges support it all round.
+        for (size_t round = 0; round < 2; ++round) {
+            const size_t count = found.size();
+            for (size_t i = 0; i < count; ++i)
+                for (size_t j = i + 1; j < count; ++j) {
+                    if (!ShareOppositeSides(found[i], found[j]) || QuadContains(found[i], found[j]) ||
+                        QuadContains(found[j], found[i]))
+                        continue;
+                    std::vector<cv::Point2f> points, hull;
+                    for (const auto* q : {&found[i], &found[j]})
+                        for (const auto& c : q->corners) points.emplace_back(cv::Point2f(c));
+                    cv::convexHull(points, hull);
+                    std::vector<cv::Point2f> polygon;
+                    cv::approxPolyDP(hull, polygon, 0.01 * cv::arcLength(hull, true), true);
+                    if (polygon.size() != 4 || !area_fits(cv::contourArea(polygon))) continue;
+                    std::array<cv::Point2d, 4> coarse;
+                    for (size_t k = 0; k < 4; ++k) coarse[k] = cv::Point2d(polygon[k]);
+                    if (auto quad = finder.Fit(coarse)) AddUnlessTwin(found, *quad);
+                }
         }
-        std::array<cv::Point2d, 4> corners;
-        bool ok = true;
-        for (int i = 0; i < 4 && ok; ++i) {
-            auto corner = Intersect(sides[(i + 3) % 4], sides[i]);
-            ok = corner.has_value();
-            if (ok) corners[i] = *corner;
-        }
-        if (!ok || !CornersReasonable(corners)) continue;
-        Quad quad;
-        quad.confidence = coverage_sum / 4;
-        if (quad.confidence < search.min_confidence) continue;
-        std::vector<cv::Point> outline;
-        for (const auto& corner : corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
-        quad.brightness = MeanInside(grey, outline);
-        for (int i = 0; i < 4; ++i) quad.corners[i] = (corners[i] + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
-        quad.corners = OrderCorners(quad.corners);
-        auto twin = std::find_if(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, quad); });
-        if (twin == found.end()) found.push_back(quad);
-        else if (quad.confidence > twin->confidence) *twin = quad;
+    }
+    for (Quad& quad : found) {
+        for (auto& corner : quad.corners) corner = (corner + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
     }
     std::sort(found.begin(), found.end(), [](const Quad& a, const Quad& b) { return QuadArea(a) > QuadArea(b); });
     return found;
+}
+
+int SharedSides(const Quad& outer, const Quad& inner) {
+    int shared = 0;
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2d u = inner.corners[i], v = inner.corners[(i + 1) % 4];
+        for (int k = 0; k < 4; ++k) {
+            cv::Point2d p = outer.corners[k], q = outer.corners[(k + 1) % 4];
+            double length = cv::norm(q - p);
+            cv::Point2d direction = (q - p) / std::max(1e-9, length), normal(-direction.y, direction.x);
+            double tolerance = std::max(3.0, 0.015 * length);
+            if (std::abs((u - p).dot(normal)) < tolerance && std::abs((v - p).dot(normal)) < tolerance) {
+                ++shared;
+                break;
+            }
+        }
+    }
+    return shared;
 }
 
 bool QuadContains(const Quad& outer, const Quad& inner) {

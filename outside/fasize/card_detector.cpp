@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "outside/common/text_orientation.h"
+
 namespace outside {
 namespace {
 
@@ -17,11 +19,16 @@ bool CardShaped(const Quad& quad) {
     return ratio >= 1.3 && ratio <= 2.1;
 }
 
-// Largest first: a region holding two or more cards is a mat or cards lying so close that one outline
-// runs round them; one holding a single brighter card is a mat too. Any other region is a card, and what
-// lies within it is print on it.
+// Largest first: a region within another that shares two or more of its sides is part of that card (its
+// light part beside a coloured band). Then a region holding two or more cards is a mat or cards lying so
+// close that one outline runs round them; one holding a single brighter card is a mat too. Any other
+// region is a card, and what lies within it is print on it.
 std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
     std::vector<bool> dropped(candidates.size(), false);
+    for (size_t i = 0; i < candidates.size(); ++i)
+        for (size_t j = i + 1; j < candidates.size(); ++j)
+            if (!dropped[j] && QuadContains(candidates[i], candidates[j]) && SharedSides(candidates[i], candidates[j]) >= 2)
+                dropped[j] = true;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (dropped[i]) continue;
         std::vector<size_t> inside;
@@ -72,6 +79,9 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);
+    // Upright by the print, staying landscape.
+    for (Quad& card : cards)
+        if (auto turn = UprightTurnFromText(bgr, card, TurnChoice::Landscape)) card = TurnQuad(card, *turn);
     return cards;
 }
 
