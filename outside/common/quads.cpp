@@ -182,6 +182,47 @@ std::optional<std::array<cv::Point2d, 4>> FourLongSides(const std::vector<cv::Po
     return corners;
 }
 
+double QuadAreaOf(const std::array<cv::Point2d, 4>& c) {
+    double twice = 0;
+    for (size_t i = 0; i < 4; ++i) twice += c[i].x * c[(i + 1) % 4].y - c[(i + 1) % 4].x * c[i].y;
+    return std::abs(twice) / 2;
+}
+
+// Every convex, nearly right-angled four-sided region bounded by four of the outline's long sides (taken
+// in outline order).
+std::vector<std::array<cv::Point2d, 4>> QuadsFromSides(const std::vector<cv::Point>& outline) {
+    const size_t n = outline.size();
+    std::vector<std::array<cv::Point2d, 4>> quads;
+    if (n < 5 || n > 16) return quads;
+    double perimeter = 0;
+    std::vector<double> lengths(n);
+    for (size_t i = 0; i < n; ++i) perimeter += lengths[i] = cv::norm(outline[(i + 1) % n] - outline[i]);
+    std::vector<size_t> sides;
+    for (size_t i = 0; i < n; ++i)
+        if (lengths[i] >= 0.05 * perimeter) sides.push_back(i);
+    if (sides.size() < 4 || sides.size() > 10) return quads;
+    auto line_of = [&](size_t i) {
+        cv::Point2d a(outline[i]), b(outline[(i + 1) % n]);
+        return Line{a, (b - a) / cv::norm(b - a)};
+    };
+    const size_t m = sides.size();
+    for (size_t a = 0; a < m; ++a)
+        for (size_t b = a + 1; b < m; ++b)
+            for (size_t c = b + 1; c < m; ++c)
+                for (size_t d = c + 1; d < m; ++d) {
+                    const std::array<size_t, 4> pick = {sides[a], sides[b], sides[c], sides[d]};
+                    std::array<cv::Point2d, 4> corners;
+                    bool ok = true;
+                    for (size_t k = 0; k < 4 && ok; ++k) {
+                        auto corner = Intersect(line_of(pick[(k + 3) % 4]), line_of(pick[k]));
+                        ok = corner.has_value();
+                        if (ok) corners[k] = *corner;
+                    }
+                    if (ok && CornersReasonable(corners)) quads.push_back(corners);
+                }
+    return quads;
+}
+
 // Mean grey level of a ring just outside the outline (a twentieth of its size wide).
 double MeanAround(const cv::Mat& grey, const std::array<cv::Point2d, 4>& corners) {
     cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
@@ -284,6 +325,16 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Mat edges, joined;
     cv::Canny(grey, edges, 20, 60, 3, true);
+    if (search.colour_edges) {
+        // Blue against brown or red has little contrast in grey: edges of the blue-minus-red difference too.
+        std::vector<cv::Mat> channels;
+        cv::split(small, channels);
+        cv::Mat chroma, chroma_edges;
+        cv::addWeighted(channels[0], 0.5, channels[2], -0.5, 128, chroma);
+        cv::GaussianBlur(chroma, chroma, cv::Size(5, 5), 0);
+        cv::Canny(chroma, chroma_edges, 20, 60, 3, true);
+        edges |= chroma_edges;
+    }
     // Outlines are found on thickened edges (small gaps closed), lines fitted to the thin ones.
     cv::dilate(edges, joined, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     std::vector<std::vector<cv::Point>> contours;
@@ -305,9 +356,17 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         });
         if (touches_border) continue;
         cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
-        auto coarse = FourLongSides(polygon);
-        if (!coarse) continue;
-        if (auto quad = finder.Fit(*coarse)) AddUnlessTwin(found, *quad);
+        if (auto coarse = FourLongSides(polygon)) {
+            if (auto quad = finder.Fit(*coarse)) AddUnlessTwin(found, *quad);
+        } else if (search.split_overlaps) {
+            // Sheets overlapping: each is bounded by four of the long sides of their joint outline, the
+            // hidden stretches of the lower one completed where its visible sides meet.
+            std::vector<cv::Point> outline;
+            cv::approxPolyDP(contour, outline, 0.01 * cv::arcLength(contour, true), true);
+            for (const auto& coarse_quad : QuadsFromSides(outline))
+                if (area_fits(QuadAreaOf(coarse_quad)))
+                    if (auto quad = finder.Fit(coarse_quad)) AddUnlessTwin(found, *quad);
+        }
     }
     if (search.join_pieces) {
         // Pieces of one sheet cut apart by a shadow or by dark print across it: the joined outline is offered

@@ -30,6 +30,11 @@ struct QuadSearch {
     // Regions cut apart by a shadow or a fold across them, whose pieces share two opposite side lines,
     // are offered joined too (pages; cards lying in a row share lines without being one).
     bool join_pieces = false;
+    // Edges between colours of one grey level (a blue band on a brown desk) count too.
+    bool colour_edges = false;
+    // Outlines that are no four-sided region are tried as overlapping sheets, each bounded by four of
+    // their long sides.
+    bool split_overlaps = false;
 };
 
 // Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting

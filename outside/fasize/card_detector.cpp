@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <opencv2/imgproc.hpp>
+
 #include "outside/common/text_orientation.h"
 
 namespace outside {
@@ -19,7 +21,21 @@ bool CardShaped(const Quad& quad) {
     return ratio >= 1.3 && ratio <= 2.1;
 }
 
-// Largest first: a region within another that shares two or more of its sides is part of that card (its
+// Whether inner lies within outer, up to a pixel or so (regions sharing a side meet on it).
+bool LiesWithin(const Quad& outer, const Quad& inner) {
+    std::vector<cv::Point2f> outline;
+    for (const auto& corner : outer.corners) outline.emplace_back(cv::Point2f(corner));
+    cv::Size size = QuadSize(outer);
+    double tolerance = std::max(2.0, 0.01 * std::min(size.width, size.height));
+    return std::all_of(inner.corners.begin(), inner.corners.end(), [&](const cv::Point2d& corner) {
+        return cv::pointPolygonTest(outline, cv::Point2f(corner), true) >= -tolerance;
+    });
+}
+
+// Whether inner is a part of outer's card: within it and sharing three sides or more (two are shared by a card lying in the corner of an outline round several).
+bool PartOf(const Quad& outer, const Quad& inner) { return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3; }
+
+// Largest first: a region within another that shares three or more of its sides is part of that card (its
 // light part beside a coloured band). Then a region holding two or more cards is a mat or cards lying so
 // close that one outline runs round them; one holding a single brighter card is a mat too. Any other
 // region is a card, and what lies within it is print on it.
@@ -27,13 +43,13 @@ std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
     std::vector<bool> dropped(candidates.size(), false);
     for (size_t i = 0; i < candidates.size(); ++i)
         for (size_t j = i + 1; j < candidates.size(); ++j)
-            if (!dropped[j] && QuadContains(candidates[i], candidates[j]) && SharedSides(candidates[i], candidates[j]) >= 2)
+            if (!dropped[j] && PartOf(candidates[i], candidates[j]))
                 dropped[j] = true;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (dropped[i]) continue;
         std::vector<size_t> inside;
         for (size_t j = i + 1; j < candidates.size(); ++j)
-            if (!dropped[j] && QuadContains(candidates[i], candidates[j])) inside.push_back(j);
+            if (!dropped[j] && LiesWithin(candidates[i], candidates[j])) inside.push_back(j);
         bool container = inside.size() >= 2 ||
                          (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]));
         if (container) {
@@ -73,6 +89,8 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.max_area_fraction = 0.40;
     search.min_confidence = 0.6;
     search.print_size = 3;  // cards lie close together, and their print is fine
+    search.colour_edges = true;
+    search.split_overlaps = true;
     std::vector<Quad> cards = FindQuads(bgr, search);
     cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
     cards = OutermostCards(std::move(cards));
