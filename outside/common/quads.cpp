@@ -27,7 +27,39 @@ std::optional<cv::Point2d> Intersect(const Line& a, const Line& b) {
 
 // Fits a line to the edge pixels lying along the side from a to b (away from its ends), and tells
 // how much of the side they cover.
-Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point2d b, double* coverage) {
+// Of two parallel edges along a side (a card's edge and, a few pixels out, the next card's band across a
+// narrow gap, or a shadow's rim), the sheet's own is the inner one: refits to the innermost well-supported
+// edge. `inside` points from the line into the region.
+Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv::Point2d inside) {
+    constexpr int kBins = 24;  // offsets -12..+12 pixels, one pixel a bin
+    std::array<int, kBins> count{};
+    std::vector<double> offsets;
+    for (const auto& p : near) {
+        double offset = (cv::Point2d(p) - fitted.point).dot(inside);
+        offsets.push_back(offset);
+        int bin = static_cast<int>(std::floor(offset)) + kBins / 2;
+        if (bin >= 0 && bin < kBins) ++count[static_cast<size_t>(bin)];
+    }
+    const int strongest = *std::max_element(count.begin(), count.end());
+    // Peaks (with their neighbours) from the inside outwards; the first with a fair share of the points.
+    for (int bin = kBins - 1; bin >= 0; --bin) {
+        int here = count[static_cast<size_t>(bin)];
+        int above = bin + 1 < kBins ? count[static_cast<size_t>(bin + 1)] : 0, below = bin > 0 ? count[static_cast<size_t>(bin - 1)] : 0;
+        if (here < above || here < below || here + std::max(above, below) < 0.5 * strongest) continue;
+        double centre = bin - kBins / 2 + 0.5;
+        if (std::abs(centre) < 1.5) return fitted;  // the fitted line is that edge already
+        std::vector<cv::Point2f> chosen;
+        for (size_t i = 0; i < near.size(); ++i)
+            if (std::abs(offsets[i] - centre) <= 1.5) chosen.push_back(near[i]);
+        if (chosen.size() < 8) return fitted;
+        cv::Vec4f refit;
+        cv::fitLine(chosen, refit, cv::DIST_HUBER, 0, 0.01, 0.01);
+        return Line{cv::Point2d(refit[2], refit[3]), cv::Point2d(refit[0], refit[1])};
+    }
+    return fitted;
+}
+
+Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point2d b, cv::Point2d centre, double* coverage) {
     cv::Point2d along = b - a;
     double length = std::hypot(along.x, along.y);
     Line coarse{a, along / std::max(length, 1e-9)};
@@ -48,7 +80,10 @@ Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point
     if (near.size() < 8) return coarse;
     cv::Vec4f fitted;
     cv::fitLine(near, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
-    return Line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+    Line line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+    cv::Point2d inside(-line.direction.y, line.direction.x);
+    if ((centre - line.point).dot(inside) < 0) inside = -inside;
+    return InnermostEdge(near, line, inside);
 }
 
 // Two outlines of one region (the outer and inner rims of one thick edge) give corners this close. Their
@@ -251,10 +286,11 @@ struct Finder {
         for (const auto& c : coarse) check.emplace_back(cvRound(c.x), cvRound(c.y));
         if (!cv::isContourConvex(check)) return std::nullopt;
         std::array<Line, 4> sides;
+        const cv::Point2d centre = (coarse[0] + coarse[1] + coarse[2] + coarse[3]) * 0.25;
         double coverage_sum = 0;
         for (int i = 0; i < 4; ++i) {
             double coverage = 0;
-            sides[i] = FitSide(edge_points, coarse[i], coarse[(i + 1) % 4], &coverage);
+            sides[i] = FitSide(edge_points, coarse[i], coarse[(i + 1) % 4], centre, &coverage);
             coverage_sum += coverage;
         }
         Quad quad;
@@ -299,6 +335,24 @@ bool ShareOppositeSides(const Quad& a, const Quad& b) {
             }
         }
         if (matched == 2) return true;
+    }
+    return false;
+}
+
+// Whether a side of a and a side of b lie on one line, end to end: pieces of one sheet meet along a
+// shadow's or a band's edge; separate sheets leave a gap.
+bool Touch(const Quad& a, const Quad& b) {
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2d p = a.corners[i], q = a.corners[(i + 1) % 4];
+        cv::Point2d direction = (q - p) / std::max(1e-9, cv::norm(q - p)), normal(-direction.y, direction.x);
+        for (int j = 0; j < 4; ++j) {
+            cv::Point2d u = b.corners[j], v = b.corners[(j + 1) % 4];
+            if (std::abs((u - p).dot(normal)) >= 1.2 || std::abs((v - p).dot(normal)) >= 1.2) continue;
+            // Facing sides run side by side; sides of pieces stacked along a line only meet at their ends.
+            double a0 = 0, a1 = cv::norm(q - p), b0 = (u - p).dot(direction), b1 = (v - p).dot(direction);
+            double overlap = std::min(a1, std::max(b0, b1)) - std::max(a0, std::min(b0, b1));
+            if (overlap >= 0.5 * std::min(a1, std::abs(b1 - b0))) return true;
+        }
     }
     return false;
 }
@@ -375,7 +429,7 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
             const size_t count = found.size();
             for (size_t i = 0; i < count; ++i)
                 for (size_t j = i + 1; j < count; ++j) {
-                    if (!ShareOppositeSides(found[i], found[j]) || QuadContains(found[i], found[j]) ||
+                    if (!ShareOppositeSides(found[i], found[j]) || !Touch(found[i], found[j]) || QuadContains(found[i], found[j]) ||
                         QuadContains(found[j], found[i]))
                         continue;
                     std::vector<cv::Point2f> points, hull;

@@ -91,6 +91,8 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.print_size = 3;  // cards lie close together, and their print is fine
     search.colour_edges = true;
     search.split_overlaps = true;
+    search.join_pieces = true;  // a card's band and its light part, when the card's own outline is lost
+    search.working_size = 1400;  // cards lying 5 pixels apart stay apart
     std::vector<Quad> cards = FindQuads(bgr, search);
     cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
     cards = OutermostCards(std::move(cards));
