@@ -59,7 +59,37 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
     return fitted;
 }
 
-Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point2d b, cv::Point2d centre, double* coverage) {
+// Edge pixels bucketed in square cells, so that a side visits only the cells along it.
+struct EdgeGrid {
+    static constexpr int kCell = 16;
+    int columns = 0, rows = 0;
+    std::vector<std::vector<cv::Point>> cells;
+
+    EdgeGrid(const std::vector<cv::Point>& points, cv::Size size)
+        : columns(size.width / kCell + 1), rows(size.height / kCell + 1), cells(static_cast<size_t>(columns) * rows) {
+        for (const cv::Point& p : points) cells[static_cast<size_t>(p.y / kCell) * columns + p.x / kCell].push_back(p);
+    }
+
+    // Indices of the cells within `reach` pixels of the segment a-b.
+    std::vector<size_t> CellsAlong(cv::Point2d a, cv::Point2d b, double reach) const {
+        std::vector<size_t> found;
+        double length = cv::norm(b - a);
+        int steps = static_cast<int>(length / (kCell / 2)) + 1;
+        int spread = static_cast<int>(std::ceil(reach / kCell));
+        for (int i = 0; i <= steps; ++i) {
+            cv::Point2d p = a + (b - a) * (static_cast<double>(i) / steps);
+            int cx = static_cast<int>(std::floor(p.x / kCell)), cy = static_cast<int>(std::floor(p.y / kCell));
+            for (int y = cy - spread; y <= cy + spread; ++y)
+                for (int x = cx - spread; x <= cx + spread; ++x)
+                    if (x >= 0 && y >= 0 && x < columns && y < rows) found.push_back(static_cast<size_t>(y) * columns + x);
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+};
+
+Line FitSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d centre, double* coverage) {
     cv::Point2d along = b - a;
     double length = std::hypot(along.x, along.y);
     Line coarse{a, along / std::max(length, 1e-9)};
@@ -67,14 +97,15 @@ Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point
     double band = std::max(2.5, 0.01 * length);
     std::vector<cv::Point2f> near;
     std::vector<bool> covered(static_cast<size_t>(std::max(1.0, length)) + 1, false);
-    for (const cv::Point& p : edge_points) {
-        cv::Point2d d = cv::Point2d(p) - a;
-        double t = d.dot(coarse.direction);
-        if (t < 0.08 * length || t > 0.92 * length) continue;
-        if (std::abs(d.dot(normal)) > band) continue;
-        near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
-        covered[static_cast<size_t>(t)] = true;
-    }
+    for (size_t cell : grid.CellsAlong(a, b, band + 1))
+        for (const cv::Point& p : grid.cells[cell]) {
+            cv::Point2d d = cv::Point2d(p) - a;
+            double t = d.dot(coarse.direction);
+            if (t < 0.08 * length || t > 0.92 * length) continue;
+            if (std::abs(d.dot(normal)) > band) continue;
+            near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+            covered[static_cast<size_t>(t)] = true;
+        }
     size_t span = static_cast<size_t>(0.84 * length);
     *coverage = span == 0 ? 0 : std::min(1.0, static_cast<double>(std::count(covered.begin(), covered.end(), true)) / span);
     if (near.size() < 8) return coarse;
@@ -97,10 +128,21 @@ bool SameRegion(const Quad& a, const Quad& b) {
     });
 }
 
-double MeanInside(const cv::Mat& grey, const std::vector<cv::Point>& polygon) {
-    cv::Mat mask = cv::Mat::zeros(grey.size(), CV_8U);
-    cv::fillConvexPoly(mask, polygon, cv::Scalar(255));
-    return cv::mean(grey, mask)[0];
+// Mean grey level inside the outer polygon and outside the inner one (none: the whole outer one), over the
+// outer polygon's bounding box only.
+double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer, const std::vector<cv::Point>& inner = {}) {
+    cv::Rect box = cv::boundingRect(outer) & cv::Rect(0, 0, grey.cols, grey.rows);
+    if (box.empty()) return 0;
+    cv::Mat mask = cv::Mat::zeros(box.size(), CV_8U);
+    auto shifted = [&](const std::vector<cv::Point>& polygon) {
+        std::vector<cv::Point> moved;
+        for (const auto& p : polygon) moved.push_back(p - box.tl());
+        return moved;
+    };
+    cv::fillConvexPoly(mask, shifted(outer), cv::Scalar(255));
+    if (!inner.empty()) cv::fillConvexPoly(mask, shifted(inner), cv::Scalar(0));
+    if (cv::countNonZero(mask) == 0) return 0;
+    return cv::mean(grey(box), mask)[0];
 }
 
 bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
@@ -253,6 +295,9 @@ std::vector<std::array<cv::Point2d, 4>> QuadsFromSides(const std::vector<cv::Poi
                         ok = corner.has_value();
                         if (ok) corners[k] = *corner;
                     }
+                    // Each side must show over a fair part of its length (the lower sheet's hidden stretches aside).
+                    for (size_t k = 0; k < 4 && ok; ++k)
+                        ok = lengths[pick[k]] >= 0.3 * cv::norm(corners[(k + 1) % 4] - corners[k]);
                     if (ok && CornersReasonable(corners)) quads.push_back(corners);
                 }
     return quads;
@@ -267,17 +312,13 @@ double MeanAround(const cv::Mat& grey, const std::array<cv::Point2d, 4>& corners
         cv::Point2d out = centre + 1.05 * (c - centre);
         outer.emplace_back(cvRound(out.x), cvRound(out.y));
     }
-    cv::Mat mask = cv::Mat::zeros(grey.size(), CV_8U);
-    cv::fillConvexPoly(mask, outer, cv::Scalar(255));
-    cv::fillConvexPoly(mask, inner, cv::Scalar(0));
-    if (cv::countNonZero(mask) == 0) return 0;
-    return cv::mean(grey, mask)[0];
+    return MeanWithin(grey, outer, inner);
 }
 
 struct Finder {
     const QuadSearch& search;
     cv::Mat grey;
-    std::vector<cv::Point> edge_points;
+    std::optional<EdgeGrid> grid;
 
     // Fits the four sides to the edges near the coarse outline; nothing when they do not make a
     // reasonable, well supported region.
@@ -290,7 +331,7 @@ struct Finder {
         double coverage_sum = 0;
         for (int i = 0; i < 4; ++i) {
             double coverage = 0;
-            sides[i] = FitSide(edge_points, coarse[i], coarse[(i + 1) % 4], centre, &coverage);
+            sides[i] = FitSide(*grid, coarse[i], coarse[(i + 1) % 4], centre, &coverage);
             coverage_sum += coverage;
         }
         Quad quad;
@@ -304,7 +345,7 @@ struct Finder {
         if (quad.confidence < search.min_confidence) return std::nullopt;
         std::vector<cv::Point> outline;
         for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
-        quad.brightness = MeanInside(grey, outline);
+        quad.brightness = MeanWithin(grey, outline);
         quad.surround = MeanAround(grey, quad.corners);
         quad.corners = OrderCorners(quad.corners);
         return quad;
@@ -394,7 +435,9 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     std::vector<std::vector<cv::Point>> contours;
     // Nested outlines too: a sheet on a mat, or sheets so close that one outline runs round them all.
     cv::findContours(joined, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
-    cv::findNonZero(edges, finder.edge_points);
+    std::vector<cv::Point> edge_points;
+    cv::findNonZero(edges, edge_points);
+    finder.grid.emplace(edge_points, edges.size());
 
     const double picture_area = static_cast<double>(small.cols) * small.rows;
     const double border = 3;
@@ -438,10 +481,16 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
                     cv::convexHull(points, hull);
                     std::vector<cv::Point2f> polygon;
                     cv::approxPolyDP(hull, polygon, 0.01 * cv::arcLength(hull, true), true);
-                    if (polygon.size() != 4 || !area_fits(cv::contourArea(polygon))) continue;
-                    std::array<cv::Point2d, 4> coarse;
-                    for (size_t k = 0; k < 4; ++k) coarse[k] = cv::Point2d(polygon[k]);
-                    if (auto quad = finder.Fit(coarse)) AddUnlessTwin(found, *quad);
+                    // Pieces lie side by side without overlapping: together they make up the joined area.
+                    double joined_area = cv::contourArea(polygon);
+                    if (polygon.size() != 4 || !area_fits(joined_area) ||
+                        std::abs(joined_area - QuadArea(found[i]) - QuadArea(found[j])) > 0.05 * joined_area)
+                        continue;
+                    Quad coarse;
+                    for (size_t k = 0; k < 4; ++k) coarse.corners[k] = cv::Point2d(polygon[k]);
+                    coarse.corners = OrderCorners(coarse.corners);
+                    if (std::any_of(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, coarse); })) continue;
+                    if (auto quad = finder.Fit(coarse.corners)) AddUnlessTwin(found, *quad);
                 }
         }
     }

@@ -76,8 +76,10 @@ Lean AscenderLean(const cv::Mat& ink) {
         for (int r = start; r < core_top; ++r) up += p[r];
         for (int r = core_bottom + 1; r < end; ++r) down += p[r];
         if (up + down <= 0) continue;
-        above += up;
-        below += down;
+        // Each line votes, so that one big line (a heading, marks of another sheet) cannot outweigh the rest.
+        double vote = (up - down) / (up + down);
+        if (std::abs(vote) < 0.1) continue;
+        (vote > 0 ? above : below) += 1;
         ++lean.lines;
     }
     if (above + below > 0) lean.score = (above - below) / (above + below);
@@ -123,7 +125,7 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     bool along_rows = RowContrast(ink) >= RowContrast(sideways);
     if (choice == TurnChoice::Landscape) along_rows = landscape;
     Lean lean = AscenderLean(along_rows ? ink : sideways);
-    if (lean.lines < 2 || std::abs(lean.score) < 0.1) {
+    if (lean.lines < 2 || std::abs(lean.score) < 0.2) {
         // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
         if (choice == TurnChoice::Landscape && !landscape) return 1;
         return std::nullopt;
