@@ -94,7 +94,7 @@ Line FitSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d cen
     double length = std::hypot(along.x, along.y);
     Line coarse{a, along / std::max(length, 1e-9)};
     cv::Point2d normal(-coarse.direction.y, coarse.direction.x);
-    double band = std::max(2.5, 0.01 * length);
+    double band = std::max(4.0, 0.015 * length);
     std::vector<cv::Point2f> near;
     std::vector<bool> covered(static_cast<size_t>(std::max(1.0, length)) + 1, false);
     for (size_t cell : grid.CellsAlong(a, b, band + 1))

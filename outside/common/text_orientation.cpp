@@ -96,7 +96,8 @@ Quad TurnQuad(const Quad& quad, int quarter_turns) {
     return turned;
 }
 
-std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, TurnChoice choice) {
+std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, TurnChoice choice,
+                                       const std::vector<Quad>& covering) {
     cv::Size size = QuadSize(quad);
     double scale = std::min(1.0, static_cast<double>(kMeasureSize) / std::max(size.width, size.height));
     Quad small = quad;
@@ -108,10 +109,18 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
                                                cv::Point2f(static_cast<float>(target.width), static_cast<float>(target.height)),
                                                cv::Point2f(0, static_cast<float>(target.height))};
         for (int i = 0; i < 4; ++i) from[static_cast<size_t>(i)] = cv::Point2f(small.corners[static_cast<size_t>(i)]);
-        cv::Mat straight;
-        cv::warpPerspective(bgr, straight, cv::getPerspectiveTransform(from.data(), to.data()), target, cv::INTER_AREA,
-                            cv::BORDER_REPLICATE);
+        cv::Mat straight, transform = cv::getPerspectiveTransform(from.data(), to.data());
+        cv::warpPerspective(bgr, straight, transform, target, cv::INTER_AREA, cv::BORDER_REPLICATE);
         cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
+        // What lies over the region is blanked to paper, its print and edges with it (a little beyond).
+        for (const Quad& other : covering) {
+            std::vector<cv::Point2d> corners(other.corners.begin(), other.corners.end()), mapped;
+            cv::perspectiveTransform(corners, mapped, transform);
+            std::vector<cv::Point> polygon;
+            cv::Point2d middle = (mapped[0] + mapped[1] + mapped[2] + mapped[3]) * 0.25;
+            for (const auto& p : mapped) polygon.push_back(middle + 1.03 * (p - middle));
+            cv::fillConvexPoly(grey, polygon, cv::Scalar(255));
+        }
     }
     if (grey.rows < 40 || grey.cols < 40) return std::nullopt;
     // The outermost few percent are the sheet's edge and its shadow, not print.

@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 
 #include <optional>
+#include <vector>
 
 #include "outside/common/quads.h"
 
@@ -16,8 +17,10 @@ enum class TurnChoice {
 };
 
 // Quarter turns clockwise (0..3) to apply to the quad's corner order so that its text reads upright;
-// nothing when the region holds too little text to tell (the caller keeps its own rule then).
-std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, TurnChoice choice);
+// nothing when the region holds too little text to tell (the caller keeps its own rule then). Regions
+// lying over it (a card overlapping another) are left out of the measure.
+std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, TurnChoice choice,
+                                       const std::vector<Quad>& covering = {});
 
 // The same region with its corners renumbered by quarter turns clockwise: the straightened picture
 // turns with it.

@@ -35,6 +35,13 @@ bool LiesWithin(const Quad& outer, const Quad& inner) {
 // Whether inner is a part of outer's card: within it and sharing three sides or more (two are shared by a card lying in the corner of an outline round several).
 bool PartOf(const Quad& outer, const Quad& inner) { return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3; }
 
+bool Overlap(const Quad& a, const Quad& b) {
+    std::vector<cv::Point2f> pa, pb, shared;
+    for (const auto& c : a.corners) pa.emplace_back(cv::Point2f(c));
+    for (const auto& c : b.corners) pb.emplace_back(cv::Point2f(c));
+    return cv::intersectConvexConvex(pa, pb, shared) > 0.01 * std::min(QuadArea(a), QuadArea(b));
+}
+
 // Largest first: a region within another that shares three or more of its sides is part of that card (its
 // light part beside a coloured band). Then a region holding two or more cards is a mat or cards lying so
 // close that one outline runs round them; one holding a single brighter card is a mat too. Any other
@@ -87,7 +94,7 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     QuadSearch search;
     search.min_area_fraction = 0.003;
     search.max_area_fraction = 0.40;
-    search.min_confidence = 0.6;
+    search.min_confidence = 0.7;  // overlapping cards offer many weakly supported part outlines
     search.print_size = 3;  // cards lie close together, and their print is fine
     search.colour_edges = true;
     search.split_overlaps = true;
@@ -100,8 +107,15 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);
     // Upright by the print, staying landscape.
-    for (Quad& card : cards)
-        if (auto turn = UprightTurnFromText(bgr, card, TurnChoice::Landscape)) card = TurnQuad(card, *turn);
+    // A card overlapping another lies over it when its outline is the better seen one.
+    std::vector<Quad> turned = cards;
+    for (size_t i = 0; i < cards.size(); ++i) {
+        std::vector<Quad> covering;
+        for (size_t j = 0; j < cards.size(); ++j)
+            if (j != i && cards[j].confidence > cards[i].confidence && Overlap(cards[i], cards[j])) covering.push_back(cards[j]);
+        if (auto turn = UprightTurnFromText(bgr, cards[i], TurnChoice::Landscape, covering)) turned[i] = TurnQuad(cards[i], *turn);
+    }
+    cards = std::move(turned);
     return cards;
 }
 
