@@ -9,9 +9,18 @@
 namespace outside {
 namespace {
 
-// The region is measured on a straightened copy this long on its long side: text lines of a page stay
-// a dozen pixels high, and the copy is cheap to make and to scan.
-constexpr int kMeasureSize = 800;
+// The region is measured on a straightened copy at most this long on its long side (never enlarged):
+// body text of a page filling the picture stays a dozen pixels high or more, and the copy is cheap to
+// make and to scan.
+constexpr int kMeasureSize = 1000;
+
+// When the print may decide the turn. Lines smaller than this (ascenders included) show their
+// ascenders and descenders as a pixel or two, which noise and smoothing easily turn over; a few lines
+// can be a logo or a stray mark; and the winning way up must have clearly more lines than the other.
+constexpr int kMinLineHeight = 10;
+constexpr int kMinLines = 3;
+constexpr double kMinLean = 0.5;       // (for - against) / all lines: three lines for every one against
+constexpr double kMinRowRatio = 1.4;   // lines along rows against along columns, or the other way
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters).
@@ -47,11 +56,12 @@ double RowContrast(const cv::Mat& ink) {
 
 struct Lean {
     double score = 0;  // + ascenders above the cores (upright), - below (upside down)
-    int lines = 0;
+    int lines = 0;     // lines of a readable size that took a side
 };
 
 // Along each line of text (rows of ink between empty gaps), the core is the band of rows at least half
-// as full as the fullest; ink above it is ascenders, ink below it descenders.
+// as full as the fullest; ink above it is ascenders, ink below it descenders. Lines too small to read
+// take no part.
 Lean AscenderLean(const cv::Mat& ink) {
     cv::Mat profile;
     cv::reduce(ink, profile, 1, cv::REDUCE_SUM, CV_64F);
@@ -67,7 +77,7 @@ Lean AscenderLean(const cv::Mat& ink) {
         int start = y;
         while (y < profile.rows && p[y] >= 0.04 * peak) ++y;
         int end = y;  // one past the line
-        if (end - start < 4) continue;
+        if (end - start < kMinLineHeight) continue;
         double line_peak = *std::max_element(p + start, p + end);
         int core_top = start, core_bottom = end - 1;
         while (p[core_top] < 0.5 * line_peak) ++core_top;
@@ -130,15 +140,18 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     cv::Mat sideways;
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
     const bool landscape = size.width >= size.height;
-    // Text lines run along the picture's rows (turn 0 or 2) or along its columns (turn 1 or 3).
-    bool along_rows = RowContrast(ink) >= RowContrast(sideways);
-    if (choice == TurnChoice::Landscape) along_rows = landscape;
-    Lean lean = AscenderLean(along_rows ? ink : sideways);
-    if (lean.lines < 2 || std::abs(lean.score) < 0.2) {
-        // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
-        if (choice == TurnChoice::Landscape && !landscape) return 1;
-        return std::nullopt;
+    // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
+    const std::optional<int> unclear = choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
+    // Text lines run along the picture's rows (turn 0 or 2) or along its columns (turn 1 or 3); a card's
+    // lines run along its long side.
+    bool along_rows = landscape;
+    if (choice == TurnChoice::Any) {
+        double rows = RowContrast(ink), columns = RowContrast(sideways);
+        if (std::max(rows, columns) < kMinRowRatio * std::min(rows, columns)) return unclear;
+        along_rows = rows > columns;
     }
+    Lean lean = AscenderLean(along_rows ? ink : sideways);
+    if (lean.lines < kMinLines || std::abs(lean.score) < kMinLean) return unclear;
     int turn = along_rows ? 0 : 1;
     if (lean.score < 0) turn += 2;
     return turn;
