@@ -3,7 +3,8 @@
 // (percent of the sheet's diagonal), worst residual skew, false positives and time per picture (the
 // library's whole call sequence: reading the BMP, detecting, turning upright, writing the result).
 //
-// Usage: outside_detect_bench [repeats]   (default 3; the time is the median over all runs)
+// Usage: outside_detect_bench [repeats [width]]   (default 3 repeats, the time the median over all runs;
+// pictures 2592 x 1944, or width x 3/4 width)
 
 #include <opencv2/imgproc.hpp>
 
@@ -28,7 +29,6 @@
 
 namespace {
 
-constexpr int kWidth = 2592, kHeight = 1944;
 using virtualcam::DetectionCase;
 
 double Milliseconds(std::chrono::steady_clock::time_point since) {
@@ -82,6 +82,8 @@ int RunLibrary(DetectionCase::Kind kind, const std::string& path) {
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int width = argc > 2 ? std::max(320, std::atoi(argv[2])) : 2592;
+    const cv::Size size(width, width * 3 / 4);
     const std::string dir = platform::TempFolder() + "vellumo-detect-bench";
     std::filesystem::create_directories(dir);
     int pages = 0, pages_found = 0, card_scenes = 0, card_scenes_exact = 0, false_positives = 0, refused = 0;
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     std::printf("%-20s %6s %6s %6s %10s %9s %9s\n", "scene", "want", "found", "status", "corner %", "skew deg", "ms");
     for (const std::string& name : virtualcam::DetectionCaseNames()) {
-        DetectionCase c = virtualcam::MakeDetectionCase(name, cv::Size(kWidth, kHeight));
+        DetectionCase c = virtualcam::MakeDetectionCase(name, size);
         const std::string file = virtualcam::EncodeBmpAs(c.scene.picture, c.storage);
         const std::string path = dir + "/Kvo~Vellumo.bmp";
         // What the library sees: the picture as read back from its file.
@@ -153,7 +155,8 @@ int main(int argc, char** argv) {
     std::printf("| worst residual skew | %.3f degrees |\n", worst_skew);
     std::printf("| false positives (scenes with nothing to find) | %d |\n", false_positives);
     std::printf("| pictures refused | %d |\n", refused);
-    std::printf("| time per 2592x1944 picture | median %.1f ms, slowest %.1f ms |\n", times[times.size() / 2], times.back());
+    std::printf("| time per %dx%d picture | median %.1f ms, slowest %.1f ms |\n", size.width, size.height, times[times.size() / 2],
+                times.back());
     std::filesystem::remove_all(dir);
     return 0;
 }
