@@ -28,6 +28,15 @@ int32_t ISampleCaptureGraphBuilder::FindInterface(PinCategory category, MediaMaj
     return *config != nullptr ? platform::S_OK : platform::E_FAIL;
 }
 
+int32_t ISampleCaptureGraphBuilder::FindInterface(PinCategory category, MediaMajorType type,
+                                                  platform::CaptureFilter* filter, platform::DroppedFrames** dropped) {
+    if (dropped == nullptr) return platform::E_FAIL;
+    *dropped = nullptr;
+    if (filter == nullptr || category != PinCategory::Capture || !Carries(*filter, type)) return platform::E_FAIL;
+    *dropped = filter->QueryDroppedFrames();
+    return *dropped != nullptr ? platform::S_OK : platform::E_FAIL;
+}
+
 int32_t ISampleCaptureGraphBuilder::FindPin(platform::CaptureFilter* filter, PinCategory category,
                                             int index) {
     if (filter == nullptr || index != 0) return platform::E_FAIL;
@@ -48,6 +57,31 @@ int32_t ISampleCaptureGraphBuilder::RenderStream(PinCategory category, MediaMajo
         !Carries(*source, type))
         return platform::E_FAIL;
     return m_pGraph->RenderPreview(source, intermediate);
+}
+
+int32_t ISampleCaptureGraphBuilder::RenderStream(PinCategory category, MediaMajorType type,
+                                                 platform::CaptureFilter* source, platform::FrameSink* intermediate,
+                                                 platform::FilterGraph* mux) {
+    if (mux == nullptr) return RenderStream(category, type, source, intermediate);
+    if (source == nullptr || category != PinCategory::Capture || intermediate != nullptr || !Carries(*source, type))
+        return platform::E_FAIL;
+    return mux->RenderCaptureToFile(source);
+}
+
+int32_t ISampleCaptureGraphBuilder::SetOutputFileName(MediaSubtype subtype, const std::string& file,
+                                                      platform::FilterGraph** mux) {
+    if (mux == nullptr) return platform::E_FAIL;
+    *mux = nullptr;
+    if (m_pGraph == nullptr || file.empty()) return platform::E_FAIL;
+    const int32_t result = m_pGraph->SetOutputFileName(
+        subtype == MediaSubtype::Asf ? platform::FileContainer::WindowsMedia : platform::FileContainer::Avi, file);
+    if (result == platform::S_OK) *mux = m_pGraph;
+    return result;
+}
+
+int32_t ISampleCaptureGraphBuilder::ControlStream(PinCategory category, const int64_t* start, const int64_t* /*stop*/) {
+    if (m_pGraph == nullptr || category != PinCategory::Capture) return platform::E_FAIL;
+    return m_pGraph->ControlCaptureStream(start == nullptr || *start != MAXLONGLONG);
 }
 
 int32_t ISampleCaptureGraphBuilder::SetFiltergraph(platform::FilterGraph* graph) {

@@ -4,11 +4,16 @@
 // GUI thread only.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/media/capture_graph.h"
 
 enum class PinCategory { Capture, Preview, Vbi, ClosedCaptions };
 enum class MediaMajorType { Interleaved, Video, Audio };
+// The file subtypes SetOutputFileName takes.
+enum class MediaSubtype { Asf, Avi };
+// ControlStream's "for ever" time.
+constexpr int64_t MAXLONGLONG = 0x7FFFFFFFFFFFFFFF;
 
 class ISampleCaptureGraphBuilder {
   public:
@@ -21,12 +26,24 @@ class ISampleCaptureGraphBuilder {
     virtual int32_t FindInterface(PinCategory category, MediaMajorType type, platform::CaptureFilter* filter,
                                   platform::StreamConfig** config);
     // An output pin of the category; none of our devices has a VBI or caption output.
+    // The frame counters of a filter's capture pin.
+    virtual int32_t FindInterface(PinCategory category, MediaMajorType type, platform::CaptureFilter* filter,
+                                  platform::DroppedFrames** dropped);
     virtual int32_t FindPin(platform::CaptureFilter* filter, PinCategory category, int index);
     virtual int32_t GetFiltergraph(platform::FilterGraph** graph);
     // Renders the source's stream of the category through the intermediate grabber into the default renderer.
     virtual int32_t RenderStream(PinCategory category, MediaMajorType type, platform::CaptureFilter* source,
                                  platform::FrameSink* intermediate);
+    // Renders the source's capture stream into the file's multiplexer `mux` (the graph SetOutputFileName
+    // gave), or its preview into the default renderer when `mux` is nullptr.
+    virtual int32_t RenderStream(PinCategory category, MediaMajorType type, platform::CaptureFilter* source,
+                                 platform::FrameSink* intermediate, platform::FilterGraph* mux);
     virtual int32_t SetFiltergraph(platform::FilterGraph* graph);
+    // Creates the file's multiplexer and writer in the graph; `mux` is where streams are rendered to it.
+    virtual int32_t SetOutputFileName(MediaSubtype subtype, const std::string& file, platform::FilterGraph** mux);
+    // Stream control of the capture pins: a `start` of MAXLONGLONG holds them back, nullptr starts them now
+    // (`stop` is not used beyond "never").
+    virtual int32_t ControlStream(PinCategory category, const int64_t* start, const int64_t* stop);
 
     // Releases the filters the object created itself (it holds none of its own).
     void ReleaseFilters() {}

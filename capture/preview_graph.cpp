@@ -4,6 +4,7 @@
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/graph_builder.h"
+#include "capture/recording.h"
 
 namespace {
 
@@ -98,7 +99,9 @@ void RemoveDownstream(CCaptureRecord& record, platform::CaptureFilter* filter) {
 }
 
 void DismantleGraph(CCaptureRecord& record) {
+    record.m_pMux = nullptr;
     record.m_pMediaEvents = nullptr;
+    record.m_pDroppedFrames = nullptr;
     if (record.m_pVideoWindow != nullptr) {
         record.m_pVideoWindow->SetOwner(nullptr);
         record.m_pVideoWindow->SetVisible(false);
@@ -132,7 +135,8 @@ void RequestFrame() { g_grabberCallback.m_bGrabRequested.store(1); }
 bool IsSameComObject(const platform::CaptureFilter* a, const platform::CaptureFilter* b) { return a == b; }
 
 void ShutdownEngine(CCaptureRecord& record) {
-    if (record.m_bWantPreview) HaltPreview(record);
+    if (record.m_bWantPreview) HaltPreview(record);  // a running recording's file gets its end here
+    EndRecording(record);
     DismantleGraph(record);
     ReleaseDeviceFilters(record);
     record.m_pGrabber = nullptr;

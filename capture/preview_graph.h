@@ -26,5 +26,5 @@ void RequestFrame();
 // The two filters are one object.
 bool IsSameComObject(const platform::CaptureFilter* a, const platform::CaptureFilter* b);
 
-// The engine's end, in order: halt, dismantle, release the filters and the grabber.
+// The engine's end, in order: halt, end a recording, dismantle, release the filters and the grabber.
 void ShutdownEngine(CCaptureRecord& record);

@@ -54,6 +54,10 @@ const ResourceString kResourceStrings[] = {
     {172, "90\xC2\xB0 clockwise"},
     {173, "180\xC2\xB0"},
     {174, "90\xC2\xB0 counter-clockwise"},
+    // Recording failures: an element missing, the file not writable (%s the file), the recording cut short.
+    {175, "The video cannot be recorded: a video encoder or multiplexer is not installed on this computer."},
+    {176, "The video cannot be recorded to %s. Check that the save folder exists and can be written."},
+    {177, "The recording stopped early (the camera was disconnected, or the disk is full). What was recorded is in %s."},
     {850, "The settings have changed. Save them for the next start?"},
     // Languages of the business-card program, in its order.
     {1094, "English"},

@@ -13,16 +13,30 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   gstreamer1.0-alsa gstreamer1.0-pulseaudio
   # image and document libraries
-  libjpeg62-turbo-dev libtiff-dev libopencv-imgproc-dev libtesseract-dev tesseract-ocr-eng zlib1g-dev
+  libjpeg62-turbo-dev libtiff-dev libopencv-imgproc-dev libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr-osd zlib1g-dev
   # the virtual camera: its printed text in a real font
   libfreetype-dev fonts-dejavu-core
   # devices
   libudev-dev
   # tests and their independent validators
   libgtest-dev libgmock-dev qpdf poppler-utils libtiff-tools ffmpeg imagemagick libjpeg-turbo-progs img2pdf
+  unrtf python3-xlrd catdoc tesseract-ocr
   # running the program: the desktop's opener (help, folders, documents); headless runs
   xdg-utils xvfb xauth
 )
+
+# Recognition data for the user's own language too, when Debian has it (English is always there).
+locale_language="${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}"
+locale_language="${locale_language%%[_.@]*}"
+case "$locale_language" in
+  de) packages+=(tesseract-ocr-deu) ;; fr) packages+=(tesseract-ocr-fra) ;; es) packages+=(tesseract-ocr-spa) ;;
+  it) packages+=(tesseract-ocr-ita) ;; nl) packages+=(tesseract-ocr-nld) ;; pt) packages+=(tesseract-ocr-por) ;;
+  ru) packages+=(tesseract-ocr-rus) ;; pl) packages+=(tesseract-ocr-pol) ;; cs) packages+=(tesseract-ocr-ces) ;;
+  da) packages+=(tesseract-ocr-dan) ;; sv) packages+=(tesseract-ocr-swe) ;; nb|nn|no) packages+=(tesseract-ocr-nor) ;;
+  fi) packages+=(tesseract-ocr-fin) ;; hu) packages+=(tesseract-ocr-hun) ;; sk) packages+=(tesseract-ocr-slk) ;;
+  el) packages+=(tesseract-ocr-ell) ;; tr) packages+=(tesseract-ocr-tur) ;; ja) packages+=(tesseract-ocr-jpn) ;;
+  zh) packages+=(tesseract-ocr-chi-sim tesseract-ocr-chi-tra) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

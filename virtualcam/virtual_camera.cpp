@@ -275,6 +275,7 @@ void VirtualCamera::Unplug() {
 void VirtualCamera::Plug() {
     if (plugged_) return;
     plugged_ = true;
+    chip_.PowerUp();
     picture_.SetPlugged(true);
     chip_.SetResponding(true);
     log_.Add("media", "plugged");

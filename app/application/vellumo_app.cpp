@@ -21,6 +21,9 @@
 #include "capture/preview_graph.h"
 #include "devctl/controls/camera_controls.h"
 #include "devctl/facade/facade.h"
+#include "ocr/cards/card_commands.h"
+#include "ocr/cards/card_programs.h"
+#include "ocr/dialogs/language_dialogs.h"
 #include "platform/media/device_changes.h"
 #include "app/wait/gui_wait.h"
 #include "capture/video_properties.h"
@@ -67,6 +70,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     ResolutionSize(m_nSetPreviewSize, m_nPreviewWidth, m_nPreviewHeight);
     ResolutionSize(m_nSetSize, m_nCaptureWidth, m_nCaptureHeight);
+    FindOutsidePrograms();
 
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
@@ -188,11 +192,16 @@ DeviceEventHooks CVellumoApp::EventHooks() {
         m_hFrameWnd = m_pMainFrame->MessageTarget();
         m_hViewWnd = m_pMainFrame->View()->MessageTarget();
     };
-    hooks.repaint_frame = [this] { m_pMainFrame->update(); };
+    hooks.repaint_frame = [this] {
+        // The camera has gone: the view stays empty until it returns rather than freezing its last frame.
+        if (m_pVideoWidget != nullptr && !m_bPreviewing) m_pVideoWidget->Present(nullptr);
+        m_pMainFrame->update();
+    };
     hooks.ask_yes = [](unsigned text, unsigned caption) {
         return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) == platform::IDYES;
     };
     hooks.set_hand_over_target = [this](int target) { m_nHandOverTarget = target; };
+    hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
     return hooks;
 }
 
@@ -206,7 +215,24 @@ void CVellumoApp::AddViewCommandTable() {
     services.handlers[1025] = [this] { m_pMainFrame->close(); };
     services.handlers[1021] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), false); };
     services.handlers[1069] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), true); };
+    services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
+    AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
+    ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(), m_szProgramFolder);
+}
+
+void CVellumoApp::FindOutsidePrograms() {
+    ocr::FindOutsidePrograms(*this, ocr::TheExternalPrograms(), m_szProgramFolder);
+}
+
+void CVellumoApp::AddOcrCommands(ViewCommandServices& services) {
+    services.handlers[818] = [this] { CFineReaderLanguage(*this, m_pMainFrame->View()).DoModal(); };
+    services.handlers[1086] = [this] {
+        if (m_nCardProgram == 0)
+            CZorvexLanguage(*this, m_pMainFrame->View()).DoModal();
+        else if (m_nCardProgram == 1)
+            CZorvex6Language(*this, m_pMainFrame->View()).DoModal();
+    };
 }
 
 void CVellumoApp::AddApplicationCommands() {
@@ -218,7 +244,7 @@ void CVellumoApp::AddApplicationCommands() {
     AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
     AddVideoCommands(commands, *this, m_pMainFrame.get(), [this] { UpdateStatusText(); });
     m_pMainFrame->SetCloseHandler(
-        [this] { return RunCloseHandler(*this, LoadResString, !m_location.read_only, {}); });
+        [this] { return RunCloseHandler(*this, LoadResString, !m_location.read_only, [this] { ToggleRecording(*this, RecordHooks()); }); });
 }
 
 void CVellumoApp::AddFrameMessageHandlers() {
@@ -249,8 +275,8 @@ void CVellumoApp::AddFrameMessageHandlers() {
         [this] { return m_bDevicePresent != 0; },
         [this] { return m_bContinuousFile != 0; },
         [this] { return m_bContinuousRunning != 0; },
-        {},
-        {},
+        [this] { return m_bRecording != 0; },
+        [this](int final) { UpdateRecordingStatus(final); },
     });
 }
 

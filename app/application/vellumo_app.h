@@ -10,7 +10,9 @@
 #include "app/settings/settings_path.h"
 #include "app/commands/view_commands.h"
 #include "capture/capture_record.h"
+#include "capture/recording.h"
 #include "devctl/events/device_events.h"
+#include "pipeline/naming/file_naming.h"
 #include "platform/sync/named_mutex.h"
 #include "platform/window/window_messages.h"
 
@@ -38,6 +40,8 @@ class CVellumoApp : public CCaptureRecord {
     void OnAppAbout();
     void OnHelp();
     void UpdateStatusText();
+    // The recorder statistics in the status bar; `final` nonzero for the summary at the stop.
+    void UpdateRecordingStatus(int final);
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     const std::string& StatusText() const { return m_szStatusText; }
@@ -53,12 +57,18 @@ class CVellumoApp : public CCaptureRecord {
     void AddFrameMessageHandlers();
     void StartCamera();
     void AddViewCommandTable();
+    void FindOutsidePrograms();  // the OCR engine and the business-card programs
+    void AddOcrCommands(ViewCommandServices& services);
     ViewCommandServices CameraServices();
     DeviceEventHooks EventHooks();
+    // Recording (vellumo_recording.cpp): what the record command needs from the program.
+    RecordingHooks RecordHooks();
+    void ReportRecordingFailure(const CCaptureRecord& record, bool ended_early);
 
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
     uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
     int m_nHandOverTarget = 0;                // where the next still goes: 0 OCR engine, 1 card program
+    pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<QApplication> m_application;

@@ -148,7 +148,7 @@ QToolButton* CRibbonBar::BuildButton(const RibbonElement& element, bool large) {
     if (large) button->setMinimumWidth(52);
     button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);  // never squeezed into elided text
     if (!commands_.Has(element.id) && element.items.empty())
-        platform::DebugLog("ribbon", "button %d has no command; it stays disabled", element.id);
+        platform::DebugLog("ribbon", "button %d has no command yet; it shows disabled until one is added", element.id);
 
     if (element.items.empty()) {
         connect(button, &QToolButton::clicked, this, [this, id = element.id] { Invoke(id); });

@@ -48,6 +48,15 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.kind = ScriptStep::Kind::Camera;
             step.argument = argument;
             ok = argument == "unplug" || argument == "plug";
+        } else if (verb == "await") {
+            std::istringstream parts(argument);
+            std::string condition, bound, rest;
+            parts >> condition >> bound >> rest;
+            auto number = Number(bound);
+            step.kind = ScriptStep::Kind::Await;
+            step.argument = condition;
+            step.number = number.value_or(0);
+            ok = (condition == "live" || condition == "empty") && number.has_value() && rest.empty();
         } else if (verb == "close") {
             step.kind = ScriptStep::Kind::Close;
             ok = argument.empty();

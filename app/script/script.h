@@ -6,6 +6,8 @@
 //   answer <OK|Cancel|Yes|No>  answer the next message box with that button
 //   screenshot <file.png>   save a picture of the main window
 //   camera <unplug|plug>    pull the virtual camera out, or plug it back
+//   await <live|empty> <ms> wait until the view paints new camera frames (live) or shows no picture
+//                           (empty), at most ms; the outcome is reported on stderr
 //   close                   close the main window (its close handler runs)
 // Blank lines and lines starting with '#' are skipped.
 
@@ -14,10 +16,10 @@
 #include <vector>
 
 struct ScriptStep {
-    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Close };
+    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Await, Close };
     Kind kind = Kind::Wait;
     int number = 0;        // milliseconds, command ID or answer
-    std::string argument;  // screenshot file, camera action
+    std::string argument;  // screenshot file, camera action, awaited condition
 };
 
 struct ScriptParseResult {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "app/mainframe/main_frame.h"
+#include "app/view/vellumo_view.h"
+#include "app/view/video_widget.h"
 #include "platform/files/files.h"
 #include "platform/ui/prompt.h"
 #include "virtualcam/virtual_camera.h"
@@ -56,6 +58,9 @@ void ScriptRunner::Next() {
                     std::fprintf(stderr, "SCRIPT camera %s: there is no virtual camera\n", step.argument.c_str());
                 }
                 break;
+            case ScriptStep::Kind::Await:
+                Await(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number), Painted());
+                return;
             case ScriptStep::Kind::Close:
                 if (frame_) frame_->close();
                 break;
@@ -64,6 +69,31 @@ void ScriptRunner::Next() {
         QTimer::singleShot(0, this, &ScriptRunner::Next);
         return;
     }
+}
+
+CVideoWidget* ScriptRunner::Video() const {
+    return frame_ ? frame_->View()->findChild<CVideoWidget*>() : nullptr;
+}
+
+uint64_t ScriptRunner::Painted() const {
+    CVideoWidget* video = Video();
+    return video != nullptr ? video->PaintedFrames() : 0;
+}
+
+void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time_point deadline, uint64_t painted) {
+    CVideoWidget* video = Video();
+    bool met = false;
+    if (video != nullptr) {
+        // A few frames more than at the start: the stream runs, not just one frame left in flight.
+        met = step.argument == "live" ? video->PaintedFrames() >= painted + 3 : video->LatestFrame() == nullptr;
+    }
+    const bool expired = std::chrono::steady_clock::now() >= deadline;
+    if (met || expired || video == nullptr) {
+        std::fprintf(stderr, "SCRIPT await %s %s\n", step.argument.c_str(), met ? "met" : "TIMED OUT");
+        QTimer::singleShot(0, this, &ScriptRunner::Next);
+        return;
+    }
+    QTimer::singleShot(50, this, [this, step, deadline, painted] { Await(step, deadline, painted); });
 }
 
 ScriptRunner* ScriptRunner::StartFromEnvironment(CMainFrame* frame, QObject* parent) {

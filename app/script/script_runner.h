@@ -4,11 +4,14 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <chrono>
+#include <cstdint>
 #include <vector>
 
 #include "app/script/script.h"
 
 class CMainFrame;
+class CVideoWidget;
 
 class ScriptRunner : public QObject {
     Q_OBJECT
@@ -23,6 +26,10 @@ public:
 private:
     void Next();
     QPixmap Screenshot() const;
+    CVideoWidget* Video() const;
+    uint64_t Painted() const;
+    // Checks the awaited condition every 50 ms until it holds or the deadline passes, then goes on.
+    void Await(const ScriptStep& step, std::chrono::steady_clock::time_point deadline, uint64_t painted);
 
     std::vector<ScriptStep> steps_;
     size_t next_ = 0;

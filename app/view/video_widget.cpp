@@ -1,9 +1,19 @@
 #include "app/view/video_widget.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QPainter>
 
 #include "app/view/vellumo_view.h"
+#include "platform/sync/tsan_handoff.h"
+
+namespace {
+
+// "A newer frame is waiting": posted from the streaming thread, handled on the GUI thread.
+const QEvent::Type kFrameWaiting = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
 
 CVideoWidget::CVideoWidget(CVellumoView* view) : QWidget(view), view_(view) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -18,8 +28,15 @@ void CVideoWidget::Present(std::shared_ptr<const platform::PreviewFrame> frame) 
         latest_ = std::move(frame);
     }
     if (repaint_pending_.exchange(true)) return;  // the queued repaint will take this frame
-    QMetaObject::invokeMethod(
-        this, [this] { update(); }, Qt::QueuedConnection);
+    auto* event = new QEvent(kFrameWaiting);  // the queue owns it from here
+    VELLUMO_TSAN_PUBLISH(event);
+    QCoreApplication::postEvent(this, event);
+}
+
+void CVideoWidget::customEvent(QEvent* event) {
+    VELLUMO_TSAN_RECEIVE(event);  // ours are posted by the streaming thread through the toolkit's queue
+    if (event->type() != kFrameWaiting) return QWidget::customEvent(event);
+    update();
 }
 
 std::shared_ptr<const platform::PreviewFrame> CVideoWidget::LatestFrame() const {

@@ -36,6 +36,7 @@ class CVideoWidget : public QWidget, public platform::VideoSurface, public captu
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void customEvent(QEvent* event) override;
 
   private:
     CVellumoView* view_;

@@ -51,6 +51,10 @@ void RestartAtPreviewSize(CCaptureRecord& r) {
     SendFocusAndExposure(r);
 }
 
+// Set while the graph's events are handled. The handlers wait with the window alive, so a second 0x7E8
+// can arrive inside them; it leaves the events queued for the loop that is already fetching them.
+bool g_handlingGraphEvents = false;
+
 void OnDeviceBack(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     if (r.m_bNoCameraWarned) return;  // the arrival path handles a camera that was never there
     Wait(hooks, kDeviceBackWaitMs);
@@ -88,23 +92,40 @@ void OnDeviceChange(CCaptureRecord& r, const DeviceEventHooks& hooks, uintptr_t 
     SendBrightnessContrast(r);
     RestartAtPreviewSize(r);
     if (devctl::CamOpen()) SetControlOpen(hooks, true);
-    if (r.m_bDevicePresent) ApplyCameraSettings(r);
+    if (r.m_bDevicePresent) {
+        ApplyCameraSettings(r);
+        // The camera has come: from now on its graph reports it leaving and coming back, and other
+        // devices arriving (a USB stick, another webcam) must not rebuild a working preview.
+        r.m_bNoCameraWarned = 0;
+    }
 }
 
 void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
+    if (g_handlingGraphEvents) return;
+    g_handlingGraphEvents = true;
+    struct Done {
+        ~Done() { g_handlingGraphEvents = false; }
+    } done;
     platform::GraphEvent event;
     // Each handler may rebuild the graph, so the event source is looked up again every time.
     while (r.m_pMediaEvents != nullptr && r.m_pMediaEvents->GetEvent(&event)) {
         switch (event.code) {
             case platform::EC_ERRORABORT:
                 platform::DebugLog("events", "graph error 0x%lX", static_cast<unsigned long>(event.param1));
-                if (r.m_bPreviewing) HaltPreview(r);
+                if (r.m_bRecording && hooks.recording_failed)
+                    hooks.recording_failed();
+                else if (r.m_bPreviewing)
+                    HaltPreview(r);
                 break;
             case platform::EC_DEVICE_LOST:
                 if (event.param2 == 1) {
                     OnDeviceBack(r, hooks);
                     if (!r.m_bDevicePresent || r.m_pMediaEvents == nullptr) return;
                 } else {
+                    // The file is finished while the rest of the graph still stands.
+                    if (r.m_bRecording && hooks.recording_failed && r.m_pGraph &&
+                        r.m_pGraph->EventNamesFilter(event, r.m_pVideoCapture.get()))
+                        hooks.recording_failed();
                     OnDeviceGone(r, hooks, event);
                 }
                 break;
@@ -127,12 +148,17 @@ void OnCaptureDone(CCaptureRecord& r, const DeviceEventHooks& hooks) {
 
 bool WaitForFocus(const DeviceEventHooks& hooks, int bound_ms) {
     uint32_t status = 0;
-    auto focused = [&status] {
+    // A camera pulled out during the wait closes the link (the graph's event is handled meanwhile): the
+    // status can no longer come, so the wait ends there rather than at the bound.
+    const bool link_was_open = ControlOpen(hooks);
+    bool camera_left = false;
+    auto focused = [&] {
+        if (link_was_open && !ControlOpen(hooks)) return camera_left = true;
         devctl::CamReadRegister(0xC4, 1, &status);  // a failed read keeps the last value read
         return status == 1;
     };
-    if (hooks.poll) return hooks.poll(focused, kFocusPollMs, bound_ms);
-    return focused();
+    const bool ended = hooks.poll ? hooks.poll(focused, kFocusPollMs, bound_ms) : focused();
+    return ended && !camera_left;
 }
 
 bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks, bool business_card) {
@@ -146,11 +172,18 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
         if (r.m_bDevicePresent) ApplySensorSettings(r);
     }
+    const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
+        const int command = business_card ? 1069 : 1021;
+        r.m_bCaptureBusy = 0;
+        if (link_was_open && !ControlOpen(hooks)) {
+            // Pulled out: its return rebuilds the preview at the preview size.
+            platform::DebugLog("events", "the camera left during the focus wait; capture %d ended", command);
+            return false;
+        }
         // The camera never reported focus: give the preview back and let the user try again.
         platform::DebugLog("events", "focus wait passed %d ms without focus; capture %d ended", kFocusWaitBoundMs,
-                           business_card ? 1069 : 1021);
-        r.m_bCaptureBusy = 0;
+                           command);
         OnCaptureDone(r, hooks);
         return false;
     }

@@ -26,6 +26,8 @@ struct DeviceEventHooks {
     std::function<bool(unsigned text, unsigned caption)> ask_yes;
     // Where the next still goes: 0 the OCR engine, 1 a business-card program.
     std::function<void(int target)> set_hand_over_target;
+    // A running recording failed (a graph error, or the camera went): stop it and tell the user.
+    std::function<void()> recording_failed;
 };
 
 constexpr int kFocusPollMs = 500;
@@ -43,5 +45,6 @@ void OnCaptureDone(CCaptureRecord& record, const DeviceEventHooks& hooks);
 // then clear again.
 bool CaptureAtCaptureResolution(CCaptureRecord& record, const DeviceEventHooks& hooks, bool business_card);
 
-// Polls the bridge's focus-status register 0xC4 until it reads exactly 1; false when the bound passed.
+// Polls the bridge's focus-status register 0xC4 until it reads exactly 1; false when the bound passed or
+// the camera was pulled out (the control link, open at the start, was closed meanwhile).
 bool WaitForFocus(const DeviceEventHooks& hooks, int bound_ms);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 #include "devctl/facade/extension_unit.h"
@@ -33,6 +34,14 @@ struct ControlLink {
 ControlLink& Link() {
     static ControlLink link;
     return link;
+}
+
+// Every entry point holds this lock for its whole call, before the named mutex of the single operation:
+// the series dialogs' threads poll the chip while the GUI thread may close or reopen the link on a
+// device event. Recursive because the bus and bus-selection calls read and write registers themselves.
+std::recursive_mutex& LinkLock() {
+    static std::recursive_mutex lock;
+    return lock;
 }
 
 FacadeConfig& Config() {
@@ -122,6 +131,7 @@ CamResult Result(bool ok) { return ok ? kCamOk : kCamFail; }
 
 CamResult BusTransaction(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* subAddress, uint32_t count,
                          const uint8_t* data, uint8_t* out) {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.open == 0 || !HasHandle(link)) return kCamFail;
     // Refused before anything is sent, so an oversized request changes neither the chip nor the caller's bytes.
@@ -164,6 +174,7 @@ void SetFacadeConfig(const FacadeConfig& config) { Config() = config; }
 const FacadeConfig& GetFacadeConfig() { return Config(); }
 
 int CamOpen() {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.transport.kind != TransportKind::none) CloseTransport(link);
     link.open = 0;
@@ -177,6 +188,7 @@ int CamOpen() {
 }
 
 void CamClose() {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.open == 0) return;
     CloseTransport(link);
@@ -184,6 +196,7 @@ void CamClose() {
 }
 
 void CamSelectBus(uint8_t bus, uint32_t stopAfterSubAddress) {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.open == 0) return;
     uint32_t control = 0;
@@ -199,6 +212,7 @@ void CamSelectBus(uint8_t bus, uint32_t stopAfterSubAddress) {
 }
 
 CamResult CamReadRegister(uint8_t reg, uint8_t width, uint32_t* value) {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.open == 0 || !HasHandle(link) || value == nullptr) return kCamFail;
     RegisterRequest request;
@@ -212,6 +226,7 @@ CamResult CamReadRegister(uint8_t reg, uint8_t width, uint32_t* value) {
 }
 
 CamResult CamWriteRegister(uint8_t reg, uint8_t width, const uint32_t* value) {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.open == 0 || !HasHandle(link) || value == nullptr) return kCamFail;
     RegisterRequest request;

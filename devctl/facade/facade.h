@@ -5,7 +5,8 @@
 // UVC extension unit, the capture-bridge property set, the receiver-bridge property set). Every
 // register access and bus transaction holds the system-wide mutex "Empia VideoClass HidClass Library"
 // for that one operation, waiting at most 1000 ms. Results: 0 success, 0x80004005 any failure.
-// GUI thread only.
+// Any thread: each call holds one process-wide lock (taken before the named mutex) for its whole run, so a
+// call on a link another thread closes meanwhile fails with 0x80004005 and never touches freed state.
 
 #include <cstdint>
 

@@ -70,11 +70,15 @@ bool SaveCards(const Job& job, const std::string& path) {
         entries.push_back(entry);
     }
     std::string list = outside::CardListPath(path);
-    if (!platform::WriteFileReplacing(list, outside::CardListText(entries))) {
-        platform::DebugLog("fasize", "cannot write the card list %s", list.c_str());
-        return false;
+    std::vector<std::string> written;
+    // A picture named "*.txt" would be its own list: the list is left out rather than written over it.
+    if (list != path) {
+        if (!platform::WriteFileReplacing(list, outside::CardListText(entries))) {
+            platform::DebugLog("fasize", "cannot write the card list %s", list.c_str());
+            return false;
+        }
+        written.push_back(list);
     }
-    std::vector<std::string> written{list};
     for (size_t i = 0; i < job.cards.size(); ++i) {
         if (!WriteCard(job.cards[i], job, entries[i].file)) {
             platform::DebugLog("fasize", "cannot write card %d to %s", entries[i].number, entries[i].file.c_str());
@@ -106,7 +110,8 @@ FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char
         SetStatus(status, kKvoFASizeBadArgument);
         return nullptr;
     }
-    platform::DeleteFile(outside::CardListPath(path));
+    // A picture whose own name ends in ".txt" is its own "card list": it is read, never deleted.
+    if (const std::string list = outside::CardListPath(path); list != path) platform::DeleteFile(list);
     auto bmp = outside::LoadBmp(path, "fasize");
     if (!bmp) {
         SetStatus(status, kKvoFASizeBadPicture);

@@ -24,10 +24,13 @@ int WriteDibFile(const std::string& path, std::span<const uint8_t> block, bool h
     const uint32_t info_size = ReadLe32(info);
     const auto width = static_cast<int32_t>(ReadLe32(info + 4));
     const auto height = static_cast<int32_t>(ReadLe32(info + 8));
+    const uint16_t planes = ReadLe16(info + 12);
     const uint16_t bits = ReadLe16(info + 14);
     const uint32_t compression = ReadLe32(info + 16);
     const uint32_t colours_used = ReadLe32(info + 32);
     if (info_size < kBmpInfoHeaderSize || info_size > block.size() - info_at) return 0;
+    // A planes field other than 1 would be written through into a file our own reader then refuses.
+    if (planes != 1) return 0;
     if (height <= 0 || compression != 0 || (bits != 1 && bits != 8 && bits != 24)) return 0;
     auto stride = platform::DibRowStride(width, bits);
     if (!stride) return 0;

@@ -254,6 +254,19 @@ std::string TempFolder() {
     return WithTrailingSeparator(folder);
 }
 
+std::optional<std::string> CreateUniqueTempFile(const std::string& prefix) {
+    std::string name = TempFolder() + prefix.substr(0, 3) + "XXXXXX.tmp";
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    const int fd = ::mkstemps(buffer.data(), 4);
+    if (fd < 0) {
+        DebugLog("files", "cannot make a temporary file %s: %s", name.c_str(), std::strerror(errno));
+        return std::nullopt;
+    }
+    ::close(fd);
+    return std::string(buffer.data());
+}
+
 std::string ProgramFolder() {
     std::vector<char> buffer(4096);
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

@@ -97,6 +97,10 @@ bool OpenFileToEveryone(const std::string& path);
 // The temp folder ($TMPDIR or /tmp) with its trailing '/'.
 std::string TempFolder();
 
+// Creates a new empty file of a unique name in the temp folder: the first three characters of
+// `prefix`, a unique part, ".tmp" (the stand-in for GetTempFileName). Nothing when it cannot be made.
+std::optional<std::string> CreateUniqueTempFile(const std::string& prefix);
+
 // The process's current folder, "." when it cannot be told.
 std::string CurrentFolder();
 

@@ -24,6 +24,22 @@ namespace platform {
 constexpr int32_t S_OK = 0;
 constexpr int32_t VFW_S_NOPREVIEWPIN = 0x4027E;
 constexpr int32_t E_FAIL = static_cast<int32_t>(0x80004005);
+// An element the graph needs (a muxer or an encoder) is not installed.
+constexpr int32_t REGDB_E_CLASSNOTREG = static_cast<int32_t>(0x80040154);
+
+// IAMDroppedFrames of a video capture output: counters since the filter was bound, for the frames it
+// recorded. Read on the GUI thread while the streaming threads count.
+class DroppedFrames {
+public:
+    virtual ~DroppedFrames() = default;
+    virtual int32_t GetNumDropped(long* count) = 0;
+    virtual int32_t GetNumNotDropped(long* count) = 0;
+    // Mean bytes of a recorded frame as written (after encoding); fails before any frame was written.
+    virtual int32_t GetAverageFrameSize(long* bytes) = 0;
+};
+
+// The recording file's container.
+enum class FileContainer { WindowsMedia, Avi };
 
 // A bound capture filter: the video or audio input the engine works with. Interfaces it does not offer
 // are nullptr; they live as long as the filter.
@@ -37,6 +53,8 @@ public:
     virtual CameraControl* QueryCameraControl() { return nullptr; }
     // The device offers a separate preview output (else the preview is split off the capture output).
     virtual bool HasPreviewPin() const { return false; }
+    // The frame counters of the capture output (video inputs that can record).
+    virtual DroppedFrames* QueryDroppedFrames() { return nullptr; }
 };
 
 // One frame as the grabber hands it on: 24-bit B,G,R, bottom-up, rows of (3 x width + 3) / 4 x 4 bytes.
@@ -125,6 +143,19 @@ public:
     virtual MediaEvents* QueryMediaEvents() = 0;
     // True when the event's param1 names this filter.
     virtual bool EventNamesFilter(const GraphEvent& event, const CaptureFilter* filter) const = 0;
+
+    // Recording. A graph that cannot record keeps these defaults.
+    // Creates the file's multiplexer and writer (not yet connected); REGDB_E_CLASSNOTREG when an element
+    // it needs is missing.
+    virtual int32_t SetOutputFileName(FileContainer /*container*/, const std::string& /*path*/) { return E_FAIL; }
+    // Connects the filter's capture output (video, or audio) to the file's multiplexer; the preview, when
+    // rendered too, keeps running beside it.
+    virtual int32_t RenderCaptureToFile(CaptureFilter* /*source*/) { return E_FAIL; }
+    // Stream control of the capture outputs: `write` false holds them back (the graph runs, nothing reaches
+    // the file), true lets the next frames through. E_FAIL when nothing is rendered to a file.
+    virtual int32_t ControlCaptureStream(bool /*write*/) { return E_FAIL; }
+    // Stop also ends a running recording first: the file gets its end (headers, index) before the graph
+    // stops, within a few seconds even when a source has gone.
 };
 
 // What creates the engine's objects: the GStreamer one in the program, fakes in tests.

@@ -247,6 +247,9 @@ std::unique_ptr<GstCaptureFilter> MakeAudioFilter(const MediaDeviceInfo& info, G
     if (!source) return nullptr;
     GstElementPtr bin(GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr))));
     gst_bin_add(GST_BIN(bin.get()), source.get());
+    // Recording takes the sound from here; in a preview the pad stays unlinked.
+    GstPadPtr pad(gst_element_get_static_pad(source.get(), "src"));
+    if (pad) gst_element_add_pad(bin.get(), gst_ghost_pad_new("src", pad.get()));
     return std::make_unique<GstCaptureFilter>(DeviceCategory::AudioInput, info, std::move(bin));
 }
 

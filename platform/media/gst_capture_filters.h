@@ -9,6 +9,7 @@
 
 #include "platform/media/capture_graph.h"
 #include "platform/media/gst_ptr.h"
+#include "platform/media/gst_recording.h"
 #include "platform/media/v4l2_io.h"
 
 namespace platform {
@@ -26,7 +27,11 @@ public:
     const MediaDeviceInfo& Info() const override { return info_; }
     DeviceCategory Category() const override { return category_; }
 
-    // The source bin; a video bin has the always pad "src".
+    // Video inputs count what they record.
+    DroppedFrames* QueryDroppedFrames() override { return category_ == DeviceCategory::VideoInput ? &counters_ : nullptr; }
+    RecordingCounters* Counters() { return &counters_; }
+
+    // The source bin, with the always pad "src".
     GstElement* Bin() const { return bin_.get(); }
     // The graph holding the bin is told when the filter goes first.
     void SetDetachHandler(std::function<void()> handler) { detach_ = std::move(handler); }
@@ -43,6 +48,7 @@ private:
     MediaDeviceInfo info_;
     GstElementPtr bin_;
     std::function<void()> detach_;
+    RecordingCounters counters_;
 };
 
 // nullptr when the node cannot be opened or is not a capture device (with a debug line).

@@ -13,6 +13,7 @@
 #include "platform/media/frame_layout.h"
 #include "platform/media/gst_capture_filters.h"
 #include "platform/media/gst_ptr.h"
+#include "platform/media/gst_recording.h"
 #include "platform/sync/tsan_handoff.h"
 
 namespace platform {
@@ -20,6 +21,8 @@ namespace {
 
 // How long Run waits for the pipeline to say whether it starts.
 constexpr GstClockTime kStartTimeout = 5 * GST_SECOND;
+// How long a stop waits for the recording's file to get its end.
+constexpr int kRecordingEndBoundMs = 5000;
 
 class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvents {
 public:
@@ -59,7 +62,8 @@ public:
     int32_t RenderPreview(CaptureFilter* video, FrameSink* grabber) override {
         auto* source = dynamic_cast<GstCaptureFilter*>(video);
         if (source == nullptr || !IsMember(source) || source->Category() != DeviceCategory::VideoInput) return E_FAIL;
-        RemoveDownstream();
+        // A recording being built keeps its branch; the preview joins it on the source's tee.
+        if (!recording_) RemoveDownstream();
         GstElementPtr convert = MakeElement("videoconvert");
         GstElementPtr bgrx = MakeElement("capsfilter");
         GstElementPtr preview = MakeElement("appsink");
@@ -83,6 +87,7 @@ public:
         int32_t result = S_OK;
         GstElementPtr grab_point;  // the element whose sink pad the grabber watches
         std::vector<GstElementPtr> chain;
+        GstElement* previous = source->Bin();
         if (source->HasPreviewPin()) {
             grab_point = MakeElement("identity");
             if (!grab_point) return E_FAIL;
@@ -90,20 +95,25 @@ public:
         } else {
             // No separate preview output: the capture output is split, the grabber on one branch.
             result = VFW_S_NOPREVIEWPIN;
-            GstElementPtr tee = MakeElement("tee");
-            GstElementPtr grab_queue = MakeElement("queue");
-            grab_point = MakeElement("fakesink");
-            if (!tee || !grab_queue || !grab_point) return E_FAIL;
-            g_object_set(grab_point.get(), "sync", FALSE, "async", FALSE, nullptr);
-            for (GstElement* element : {tee.get(), grab_queue.get(), grab_point.get()}) AddDownstream(element);
-            if (!gst_element_link_many(tee.get(), grab_queue.get(), grab_point.get(), nullptr)) return Fail();
-            chain.push_back(std::move(tee));
+            GstElement* tee = EnsureTee(source);
+            if (tee == nullptr) return Fail();
+            previous = tee;
+            if (grabber != nullptr) {
+                GstElementPtr grab_queue = MakeElement("queue");
+                grab_point = MakeElement("fakesink");
+                if (!grab_queue || !grab_point) return Fail();
+                g_object_set(grab_point.get(), "sync", FALSE, "async", FALSE, nullptr);
+                for (GstElement* element : {grab_queue.get(), grab_point.get()}) AddDownstream(element);
+                if (!gst_element_link_many(tee, grab_queue.get(), grab_point.get(), nullptr)) return Fail();
+            } else {
+                // A recording graph has no grabber; the preview's queue still sees the first frame.
+                grab_point.reset(GST_ELEMENT(gst_object_ref(queue.get())));
+            }
         }
         chain.push_back(std::move(queue));
         chain.push_back(std::move(convert));
         chain.push_back(std::move(bgrx));
         chain.push_back(std::move(preview));
-        GstElement* previous = source->Bin();
         for (GstElementPtr& element : chain) {
             AddDownstream(element.get());
             if (!gst_element_link(previous, element.get())) return Fail();
@@ -122,6 +132,26 @@ public:
     bool GrabberConnected() const override { return grabber_connected_; }
 
     void RemoveDownstream() override {
+        std::unique_ptr<GstRecordingBranch> recording;
+        {
+            std::lock_guard<std::mutex> lock(record_mutex_);
+            recording = std::move(recording_);
+        }
+        recording.reset();  // its pads leave the tee before the tee goes
+        record_running_ = false;
+        for (GstCaptureFilter* audio : recorded_audio_) {
+            gst_element_set_locked_state(audio->Bin(), TRUE);
+            gst_element_set_state(audio->Bin(), GST_STATE_NULL);
+        }
+        recorded_audio_.clear();
+        tee_ = nullptr;
+        {
+            // Errors of the elements that go are stale: the next build must not be stopped for them.
+            std::lock_guard<std::mutex> lock(mutex_);
+            events_.erase(std::remove_if(events_.begin(), events_.end(),
+                                         [](const GraphEvent& e) { return e.code == EC_ERRORABORT; }),
+                          events_.end());
+        }
         for (GstElement* element : downstream_) {
             gst_element_set_state(element, GST_STATE_NULL);
             gst_bin_remove(GST_BIN(pipeline_.get()), element);
@@ -148,11 +178,55 @@ public:
             gst_element_set_state(pipeline_.get(), GST_STATE_READY);
             return E_FAIL;
         }
+        record_running_ = recording_ && recording_->HasInputs();
         return S_OK;
     }
 
     int32_t Stop() override {
+        if (record_running_) {
+            record_running_ = false;
+            recording_->Finish(kRecordingEndBoundMs);
+        }
         return gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+    }
+
+    int32_t SetOutputFileName(FileContainer container, const std::string& path) override {
+        int32_t result = E_FAIL;
+        std::unique_ptr<GstRecordingBranch> branch = GstRecordingBranch::Create(pipeline_.get(), container, path, &result);
+        std::unique_ptr<GstRecordingBranch> previous;  // goes outside the lock: its state changes reach the bus
+        {
+            std::lock_guard<std::mutex> lock(record_mutex_);
+            previous = std::move(recording_);
+            recording_ = std::move(branch);
+        }
+        return result;
+    }
+
+    int32_t RenderCaptureToFile(CaptureFilter* filter) override {
+        auto* source = dynamic_cast<GstCaptureFilter*>(filter);
+        if (!recording_ || source == nullptr || !IsMember(source)) return E_FAIL;
+        if (source->Category() == DeviceCategory::VideoInput) {
+            GstElement* tee = EnsureTee(source);
+            GstPad* pad = tee != nullptr ? gst_element_request_pad_simple(tee, "src_%u") : nullptr;
+            if (pad == nullptr) return E_FAIL;
+            const bool linked = recording_->AddVideo(pad, source->Counters());
+            gst_object_unref(pad);  // the branch keeps its own reference and gives the pad back
+            return linked ? S_OK : E_FAIL;
+        }
+        GstPadPtr pad(gst_element_get_static_pad(source->Bin(), "src"));
+        if (!pad) return E_FAIL;
+        // The sound runs with the pipeline while it is recorded.
+        gst_element_set_locked_state(source->Bin(), FALSE);
+        recorded_audio_.push_back(source);
+        if (!recording_->AddAudio(pad.get())) return E_FAIL;
+        gst_element_sync_state_with_parent(source->Bin());
+        return S_OK;
+    }
+
+    int32_t ControlCaptureStream(bool write) override {
+        if (!recording_ || !recording_->HasInputs()) return E_FAIL;
+        recording_->SetWriting(write);
+        return S_OK;
     }
 
     VideoWindow* QueryVideoWindow() override { return this; }
@@ -210,6 +284,19 @@ private:
         return E_FAIL;
     }
 
+    // The tee behind the video source that the preview and the recording share; made once per build.
+    GstElement* EnsureTee(GstCaptureFilter* source) {
+        if (tee_ != nullptr) return tee_;
+        GstElementPtr tee = MakeElement("tee");
+        if (!tee) return nullptr;
+        // A branch taken off while the others run must not stop the camera.
+        g_object_set(tee.get(), "allow-not-linked", TRUE, nullptr);
+        AddDownstream(tee.get());
+        if (!gst_element_link(source->Bin(), tee.get())) return nullptr;
+        tee_ = tee.get();
+        return tee_;
+    }
+
     void AddDownstream(GstElement* element) {
         gst_bin_add(GST_BIN(pipeline_.get()), element);
         downstream_.push_back(GST_ELEMENT(gst_object_ref(element)));
@@ -222,7 +309,8 @@ private:
 
     // The filter goes (or the graph does): its bin leaves the pipeline.
     void Detach(GstCaptureFilter* filter) {
-        if (grab_source_ == filter) RemoveDownstream();
+        if (grab_source_ == filter || std::find(recorded_audio_.begin(), recorded_audio_.end(), filter) != recorded_audio_.end())
+            RemoveDownstream();
         filter->SetDetachHandler({});
         gst_element_set_state(filter->Bin(), GST_STATE_NULL);
         gst_bin_remove(GST_BIN(pipeline_.get()), filter->Bin());
@@ -292,6 +380,11 @@ private:
             GErrorPtr error(raw);
             GCharPtr debug_text(debug);
             DebugLog("media", "pipeline error: %s (%s)", error->message, debug != nullptr ? debug : "");
+            {
+                // A writer that fails (a full disk) will not see the end a stop waits for.
+                std::lock_guard<std::mutex> lock(record_mutex_);
+                if (recording_ && recording_->Owns(GST_MESSAGE_SRC(message))) recording_->Abort();
+            }
             GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message));
             if (filter != nullptr && filter->LostOnError(error.get())) {
                 MarkPresence(filter, false);
@@ -364,6 +457,12 @@ private:
     GstElementPtr pipeline_;
     uint64_t listener_ = 0;
     std::vector<GstElement*> downstream_;  // one reference each
+    GstElement* tee_ = nullptr;             // in downstream_
+    // The recording branch; the bus handler looks at it under record_mutex_, the GUI thread changes it.
+    std::mutex record_mutex_;
+    std::unique_ptr<GstRecordingBranch> recording_;
+    bool record_running_ = false;
+    std::vector<GstCaptureFilter*> recorded_audio_;
     // Set while the pipeline is stopped, read by the streaming threads.
     FrameSink* grabber_ = nullptr;
     GstCaptureFilter* grab_source_ = nullptr;

@@ -1,10 +1,14 @@
 #include "platform/process/process.h"
 
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -50,13 +54,82 @@ std::optional<int> RunAndWait(const std::vector<std::string>& argv) {
     return WaitProcess(*pid);
 }
 
-bool OpenWithDesktop(const std::string& path_or_document) {
-    const char* opener = std::getenv("VELLUMO_OPENER");
-    std::string program = (opener != nullptr && opener[0] != '\0') ? opener : "xdg-open";
-    auto pid = StartProcess({program, path_or_document});
+std::string DescribeOutcome(const ProcessOutcome& outcome) {
+    switch (outcome.kind) {
+        case ProcessOutcome::Kind::NotStarted: return "not started";
+        case ProcessOutcome::Kind::Exited: return "exit code " + std::to_string(outcome.code);
+        case ProcessOutcome::Kind::Signalled: return "killed by signal " + std::to_string(outcome.code);
+        case ProcessOutcome::Kind::TimedOut: return "did not end in time and was killed";
+    }
+    return "unknown";
+}
+
+namespace {
+
+// Collects an ended process without blocking; true when it had ended.
+bool TryReap(int pid, ProcessOutcome& outcome) {
+    int status = 0;
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid, &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == 0) return false;
+    if (done != pid) {
+        outcome = {};  // not our child, or already collected
+        return true;
+    }
+    if (WIFEXITED(status))
+        outcome = {ProcessOutcome::Kind::Exited, WEXITSTATUS(status)};
+    else
+        outcome = {ProcessOutcome::Kind::Signalled, WIFSIGNALED(status) ? WTERMSIG(status) : 0};
+    return true;
+}
+
+}  // namespace
+
+ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + bound;
+    ProcessOutcome outcome;
+    // A process descriptor becomes readable when the process ends, so the wait needs no polling; kernels
+    // without it fall back to short naps.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    while (!TryReap(pid, outcome)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            ::kill(pid, SIGKILL);
+            WaitProcess(pid);
+            outcome = {ProcessOutcome::Kind::TimedOut, 0};
+            break;
+        }
+        if (pidfd >= 0) {
+            pollfd fd{pidfd, POLLIN, 0};
+            ::poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+        } else {
+            std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+        }
+    }
+    if (pidfd >= 0) ::close(pidfd);
+    return outcome;
+}
+
+ProcessOutcome RunAndWaitBounded(const std::vector<std::string>& argv, std::chrono::milliseconds bound) {
+    auto pid = StartProcess(argv);
+    if (!pid) return {};
+    return WaitProcessBounded(*pid, bound);
+}
+
+bool StartDetached(const std::vector<std::string>& argv) {
+    auto pid = StartProcess(argv);
     if (!pid) return false;
     std::thread([pid = *pid] { WaitProcess(pid); }).detach();
     return true;
+}
+
+bool OpenWithDesktop(const std::string& path_or_document) {
+    const char* opener = std::getenv("VELLUMO_OPENER");
+    std::string program = (opener != nullptr && opener[0] != '\0') ? opener : "xdg-open";
+    return StartDetached({program, path_or_document});
 }
 
 bool IsExecutableProgram(const std::string& path) {

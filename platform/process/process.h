@@ -1,6 +1,7 @@
 #pragma once
 // Starting other programs: the stand-in for CreateProcess and ShellExecute.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,28 @@ std::optional<int> WaitProcess(int pid);
 
 // StartProcess then WaitProcess, without a time limit.
 std::optional<int> RunAndWait(const std::vector<std::string>& argv);
+
+// How a waited-for process ended.
+struct ProcessOutcome {
+    enum class Kind { NotStarted, Exited, Signalled, TimedOut };
+    Kind kind = Kind::NotStarted;
+    int code = 0;  // the exit code (Exited) or the signal (Signalled)
+    bool Succeeded() const { return kind == Kind::Exited && code == 0; }
+};
+
+// One line for the debug log: "exit code 3", "killed by signal 11", "did not end in time", ...
+std::string DescribeOutcome(const ProcessOutcome& outcome);
+
+// Waits at most `bound` for a process started by StartProcess; one still running then is killed and
+// collected, and the outcome says TimedOut.
+ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound);
+
+// StartProcess then WaitProcessBounded.
+ProcessOutcome RunAndWaitBounded(const std::vector<std::string>& argv, std::chrono::milliseconds bound);
+
+// Starts a program without waiting for it (the "open" of a program through the shell); its exit is
+// collected in the background. False when it could not be started.
+bool StartDetached(const std::vector<std::string>& argv);
 
 // Opens a folder or document with the desktop's handler ("open" verb): xdg-open, or the program named by
 // VELLUMO_OPENER (tests). Does not wait for the handler; its exit is collected in the background.

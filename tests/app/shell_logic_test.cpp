@@ -49,15 +49,18 @@ TEST(StatusText, OcrItemOnlyWithAnEngineAndUnknownValuesLeftBlank) {
 TEST(Script, ParsesEveryStepAndReportsLinesItSkips) {
     ScriptParseResult parsed = ParseScript(
         "# demo\r\nwait 250\ncommand 57664\nanswer Cancel\nscreenshot /tmp/a b.png\n\nclose\n"
-        "wait soon\nanswer Maybe\ndance\nclose now\n");
-    ASSERT_EQ(parsed.steps.size(), 5u);
+        "wait soon\nanswer Maybe\ndance\nclose now\nawait empty 300\nawait live\nawait soon 5\n");
+    ASSERT_EQ(parsed.steps.size(), 6u);
     EXPECT_EQ(parsed.steps[0].kind, ScriptStep::Kind::Wait);
     EXPECT_EQ(parsed.steps[0].number, 250);
     EXPECT_EQ(parsed.steps[1].number, 57664);
     EXPECT_EQ(parsed.steps[2].number, platform::IDCANCEL);
     EXPECT_EQ(parsed.steps[3].argument, "/tmp/a b.png");
     EXPECT_EQ(parsed.steps[4].kind, ScriptStep::Kind::Close);
-    ASSERT_EQ(parsed.errors.size(), 4u);
+    EXPECT_EQ(parsed.steps[5].kind, ScriptStep::Kind::Await);
+    EXPECT_EQ(parsed.steps[5].argument, "empty");
+    EXPECT_EQ(parsed.steps[5].number, 300);
+    ASSERT_EQ(parsed.errors.size(), 6u);
     EXPECT_EQ(parsed.errors[0], "line 8: wait soon");
 }
 

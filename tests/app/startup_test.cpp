@@ -167,3 +167,38 @@ TEST_F(Startup, HelpOpensTheHelpFileWithTheDesktopHandler) {
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(ReadAll(dir.Path("opened")), std::string(VELLUMO_BIN_DIR) + "/Vellumo.html");
 }
+
+namespace {
+
+// Mean grey of a 60 x 60 patch at the centre of a screenshot, where the view shows the page.
+double CentreGrey(const QImage& image) {
+    double sum = 0;
+    const int x0 = image.width() / 2 - 30, y0 = image.height() / 2 + 20;
+    for (int y = y0; y < y0 + 60; ++y)
+        for (int x = x0; x < x0 + 60; ++x) sum += qGray(image.pixel(x, y));
+    return sum / 3600;
+}
+
+}  // namespace
+
+TEST_F(Startup, TheVirtualCameraPulledOutAndPluggedBackShowsThePictureAgainAtTheUsersBrightness) {
+    // A dimmer picture than the camera's own power-up brightness (128), which paints the page near 215.
+    std::string ini = ReadAll(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini");
+    const size_t at = ini.find("Brightness=128");
+    ASSERT_NE(at, std::string::npos);
+    ini.replace(at, 14, "Brightness=60");
+    dir.MakeFolder("common/Vellumo");
+    dir.Write("common/Vellumo/Vellumo.ini", ini);
+    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}};
+    const std::string before = dir.Path("before.png"), during = dir.Path("during.png"), after = dir.Path("after.png");
+    Result result = Run("await live 20000\nscreenshot " + before + "\ncamera unplug\nawait empty 20000\nscreenshot " +
+                        during + "\ncamera plug\nawait live 20000\nscreenshot " + after + "\nanswer Cancel\nclose\n");
+    ASSERT_TRUE(result.finished) << result.err;
+    EXPECT_EQ(CountLines(result.err, "SCRIPT await live met"), 2) << result.err;
+    EXPECT_EQ(CountLines(result.err, "SCRIPT await empty met"), 1) << result.err;
+
+    const double shown = CentreGrey(QImage(QString::fromStdString(before)));
+    EXPECT_LT(shown, 195) << "the stored brightness reached the camera";
+    EXPECT_LT(CentreGrey(QImage(QString::fromStdString(during))), 5) << "the view is empty while the camera is out";
+    EXPECT_NEAR(CentreGrey(QImage(QString::fromStdString(after))), shown, 4) << "and the brightness is back after";
+}

@@ -79,6 +79,16 @@ struct Formats : platform::StreamConfig {
     Log& log_;
 };
 
+// The capture pin's frame counters, as the test sets them.
+struct Counters : platform::DroppedFrames {
+    long dropped = 0, written = 0, average_bytes = 0;
+    int32_t GetNumDropped(long* n) override { return *n = dropped, platform::S_OK; }
+    int32_t GetNumNotDropped(long* n) override { return *n = written, platform::S_OK; }
+    int32_t GetAverageFrameSize(long* n) override {
+        return written > 0 ? (*n = average_bytes, platform::S_OK) : platform::E_FAIL;
+    }
+};
+
 class Filter : public platform::CaptureFilter {
   public:
     Filter(Log& log, platform::DeviceCategory category, platform::MediaDeviceInfo info)
@@ -92,7 +102,9 @@ class Filter : public platform::CaptureFilter {
     platform::StreamConfig* QueryStreamConfig() override { return &formats_; }
     platform::VideoProcAmp* QueryVideoProcAmp() override { return video() ? &controls_ : nullptr; }
     platform::CameraControl* QueryCameraControl() override { return video() ? &controls_ : nullptr; }
+    platform::DroppedFrames* QueryDroppedFrames() override { return video() ? &counters_ : nullptr; }
     Controls& controls() { return controls_; }
+    Counters& counters() { return counters_; }
     Formats& formats() { return formats_; }
 
   private:
@@ -101,6 +113,7 @@ class Filter : public platform::CaptureFilter {
     platform::DeviceCategory category_;
     Formats formats_;
     Controls controls_;
+    Counters counters_;
 };
 
 class Graph : public platform::FilterGraph, platform::VideoWindow, platform::MediaEvents {
@@ -128,6 +141,20 @@ class Graph : public platform::FilterGraph, platform::VideoWindow, platform::Med
     }
     int32_t Stop() override {
         log_.Add("stop");
+        return platform::S_OK;
+    }
+    // Recording: what SetOutputFileName answers is the test's choice.
+    int32_t file_result = platform::S_OK;
+    int32_t SetOutputFileName(platform::FileContainer container, const std::string& path) override {
+        log_.Add(std::string("file ") + (container == platform::FileContainer::WindowsMedia ? "wmv " : "avi ") + path);
+        return file_result;
+    }
+    int32_t RenderCaptureToFile(platform::CaptureFilter* source) override {
+        log_.Add("record " + source->Info().friendly_name);
+        return platform::S_OK;
+    }
+    int32_t ControlCaptureStream(bool write) override {
+        log_.Add(write ? "write" : "hold");
         return platform::S_OK;
     }
     platform::VideoWindow* QueryVideoWindow() override { return this; }

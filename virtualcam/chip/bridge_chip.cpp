@@ -5,7 +5,12 @@
 namespace virtualcam {
 
 SerialRegisterDevice::SerialRegisterDevice(std::map<uint16_t, uint8_t> reset_values)
-    : registers_(std::move(reset_values)) {}
+    : reset_values_(std::move(reset_values)), registers_(reset_values_) {}
+
+void SerialRegisterDevice::Reset() {
+    registers_ = reset_values_;
+    pointer_ = 0;
+}
 
 void SerialRegisterDevice::Write(const uint8_t* bytes, size_t count) {
     if (count >= 2) {
@@ -29,9 +34,21 @@ BridgeChip::BridgeChip(WireLog& log)
     : log_(log),
       sensor_({{0x3C00, 0x00}, {0x3C01, 0x34}, {0x3C0C, 0x00}, {0x3820, 0x40}, {0x3821, 0x00}}),
       eeprom_({{0x0000, 0x1A}, {0x0001, 0xEB}, {0x0002, 0x80}, {0x0003, 0x2D}}) {
+    ResetRegisters();
+}
+
+void BridgeChip::ResetRegisters() {
+    registers_.fill(0);
     registers_[kBusControlRegister] = kSecondaryBus;
     registers_[kChipIdRegister] = 0x51;
     registers_[kFocusStatusRegister] = 1;
+    focus_done_ = {};
+    sensor_.Reset();
+}
+
+void BridgeChip::PowerUp() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ResetRegisters();
 }
 
 uint8_t BridgeChip::ReadOne(uint8_t reg) {

@@ -34,8 +34,11 @@ public:
     void Read(uint8_t* bytes, size_t count);
     uint8_t Register(uint16_t reg) const;
     void SetRegister(uint16_t reg, uint8_t value);
+    // Back to the reset values, as after a power cycle.
+    void Reset();
 
 private:
+    std::map<uint16_t, uint8_t> reset_values_;
     std::map<uint16_t, uint8_t> registers_;
     uint16_t pointer_ = 0;
 };
@@ -64,8 +67,12 @@ public:
     // transfer, logging it as usual.
     void SetResponding(bool responding) { responding_ = responding; }
     bool Responding() const { return responding_; }
+    // Power applied again (the camera plugged back): bridge registers and the sensor start from their
+    // reset values, so whatever the program had set must be sent again.
+    void PowerUp();
 
 private:
+    void ResetRegisters();  // with mutex_ held or before the chip is shared
     SerialRegisterDevice* DeviceAt(uint8_t address);
     uint8_t ReadOne(uint8_t reg);
 

@@ -202,6 +202,14 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
 
 void VirtualPicture::SetPlugged(bool plugged) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (plugged && !plugged_) {
+        brightness_ = Control{128};
+        contrast_ = Control{16};
+        backlight_ = Control{0};
+        focus_ = Control{kSharpFocus, platform::kControlFlagsAuto};
+        iris_ = Control{50, platform::kControlFlagsAuto};
+        log_.push_back("power-up");
+    }
     plugged_ = plugged;
 }
 

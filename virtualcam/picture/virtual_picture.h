@@ -45,6 +45,7 @@ public:
     // FrameSource: false while unplugged.
     bool RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) override;
 
+    // Plugged back, the camera starts with its power-up control values (logged as "power-up").
     void SetPlugged(bool plugged);
     // Every control change and format change, one line each ("brightness 200 manual", "format 640x480").
     std::vector<std::string> ControlLog() const;

@@ -1,0 +1,60 @@
+#pragma once
+// Text recognition of one page at a time with libtesseract, giving the words with their boxes grouped
+// into lines and paragraphs, so each document writer can lay the text out its own way.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "outside/finecmd/page_source.h"
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+namespace outside {
+
+struct Word {
+    std::string text;  // UTF-8
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+struct TextLine {
+    std::vector<Word> words;
+};
+struct Paragraph {
+    std::vector<TextLine> lines;
+};
+struct PageText {
+    std::vector<Paragraph> paragraphs;
+};
+
+// The line's words joined by single spaces.
+std::string LineText(const TextLine& line);
+
+// A page's resolution: the file's, else one guessed from the width as for a landscape A4 sheet.
+int PageResolution(int file_dpi, int width);
+
+class Recognizer {
+  public:
+    Recognizer();
+    ~Recognizer();
+    Recognizer(const Recognizer&) = delete;
+    Recognizer& operator=(const Recognizer&) = delete;
+
+    // `language` in Tesseract's spelling ("eng", "chi_sim+eng"). A language whose data is not installed
+    // falls back to English with a warning on stderr. False when not even English can be loaded.
+    bool Init(const std::string& language);
+    const std::string& Language() const { return language_; }
+
+    // Recognises the page; `input_name` is the file it came from.
+    PageText Recognize(Pix* page, int dpi, const std::string& input_name);
+
+    // The engine itself, for Tesseract's own renderers (valid after Recognize for that page).
+    tesseract::TessBaseAPI& Api() { return *api_; }
+
+  private:
+    std::unique_ptr<tesseract::TessBaseAPI> api_;
+    std::string language_;
+};
+
+}  // namespace outside

@@ -1,0 +1,35 @@
+#pragma once
+// What a business card says, found by plain rules on its recognised lines, and the vCard 3.0 written
+// from it.
+
+#include <string>
+#include <vector>
+
+namespace outside {
+
+struct Telephone {
+    std::string number;
+    std::string type;  // "WORK,VOICE", "CELL" or "FAX"
+};
+
+struct CardFields {
+    std::string full_name, family_name, given_name;
+    std::string title;
+    std::string organisation;
+    std::vector<Telephone> telephones;
+    std::vector<std::string> emails;
+    std::vector<std::string> address_lines;
+    std::string note;  // every recognised line, in order
+};
+
+// Rules, line by line: an e-mail address (text@domain.tld); a telephone number (a line of at least six
+// digits and number signs, perhaps after a label such as "Tel" or "Fax", which sets its type); a job
+// title (a line with a word such as "Manager" or "Engineer"); an organisation (a line with a company
+// word such as "Ltd" or "GmbH", else the first other line after the name); the name (the first line of
+// two to four capitalised words); lines left over that carry a digit are the address.
+CardFields ExtractCardFields(const std::vector<std::string>& lines);
+
+// The vCard, lines ended by CR LF and folded at 75 bytes; values escaped.
+std::string VCard(const CardFields& card);
+
+}  // namespace outside

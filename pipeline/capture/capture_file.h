@@ -1,0 +1,43 @@
+#pragma once
+// The files of a still capture: the temporary capture picture written from the grabbed frame, the page
+// reshaping after detection, the card list the card detector leaves, and the distinct name a page keeps
+// while it waits on a page list. Plain C++ over the platform's files.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "pipeline/capture/capture_rules.h"
+
+namespace pipeline {
+
+// A bottom-up 24-bit frame, rows padded to 4 bytes; only read during the call.
+struct CaptureFrame {
+    const uint8_t* bytes = nullptr;
+    size_t length = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Writes the capture picture: the area when given, else the whole frame, reshaped to `shape` when given
+// (white margins left and right, rows cropped evenly at the bottom and the top). Replaces the file in
+// one step; false when it cannot be written (nothing is left under the name then).
+bool WriteCaptureFile(const std::string& path, const CaptureFrame& frame, const std::optional<FrameArea>& area,
+                      const std::optional<PageShape>& shape, int32_t pixels_per_metre);
+
+enum class ReshapeResult { Done, Skipped, Unreadable };
+// Places a 24-bit picture centred on a white page of `shape`, keeping its resolution fields; a picture
+// taller or wider than the page keeps its middle. Other depths are skipped (left as they are).
+// Unreadable: the picture could not be opened, and the capture must end.
+ReshapeResult ReshapeToPage(const std::string& path, const PageShape& shape);
+
+// Cards in the card detector's list beside `picture` (lines holding "No="); the list is deleted after
+// reading. 0 when there is no list.
+int CountCardList(const std::string& picture);
+
+// Moves a page picture to a name of its own beside it ("<base>-page<n><ext>", the first free n), so the
+// next capture cannot overwrite it while it waits; the new path, or the old one when the move failed.
+std::string KeepPageFile(const std::string& path);
+
+}  // namespace pipeline

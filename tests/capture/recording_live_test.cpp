@@ -1,0 +1,192 @@
+// Recordings on the virtual camera and microphone through the GStreamer graph, read back by ffprobe: the
+// container and codecs of each format, 640 x 480, the duration and frame count the statistics claim, sound
+// only when asked for; the close question stopping a recording only on OK; and a file that stays readable
+// when the camera is pulled out in the middle.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "app/mainframe/close_handler.h"
+#include "capture/device_discovery.h"
+#include "capture/preview_graph.h"
+#include "capture/recording.h"
+#include "devctl/events/device_events.h"
+#include "platform/media/gst_capture_graph.h"
+#include "platform/ui/prompt.h"
+#include "tests/support/recording_message_target.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/wait_until.h"
+#include "virtualcam/virtual_camera.h"
+
+namespace {
+
+// "stream.0.codec_name" -> "wmv2", "format.duration" -> "3.0", ... from ffprobe's flat output.
+std::map<std::string, std::string> Probe(const std::string& file) {
+    std::map<std::string, std::string> fields;
+    const std::string command = "ffprobe -v error -count_frames -show_entries "
+                                "format=format_name,duration:stream=codec_type,codec_name,width,height,nb_read_frames "
+                                "-of flat=s=. '" + file + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return fields;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::string text(line);
+        const size_t equals = text.find('=');
+        if (equals == std::string::npos) continue;
+        std::string value = text.substr(equals + 1);
+        while (!value.empty() && (value.back() == '\n' || value.back() == '"')) value.pop_back();
+        if (!value.empty() && value.front() == '"') value.erase(0, 1);
+        fields[text.substr(0, equals)] = value;
+    }
+    ::pclose(pipe);
+    return fields;
+}
+
+// The stream index ("streams.stream.N") of the first stream of this type, or "" when there is none.
+std::string StreamOf(const std::map<std::string, std::string>& probe, const std::string& type) {
+    for (int i = 0; i < 4; ++i) {
+        const std::string key = "streams.stream." + std::to_string(i);
+        auto it = probe.find(key + ".codec_type");
+        if (it != probe.end() && it->second == type) return key;
+    }
+    return "";
+}
+
+class LiveRecording : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        virtualcam::VirtualCameraConfig config;
+        config.scene = virtualcam::ParseSceneChoice("page");
+        camera_ = std::make_unique<virtualcam::VirtualCamera>(config);
+        camera_->Install();
+        record_.m_szPidVid = "vid_eb1a&pid_2d80";
+        record_.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
+        record_.m_hFrameWnd = &frame_;
+        record_.m_szSavePath = folder_.Slash();
+        ASSERT_EQ(FindCameraDevice(record_), 1);
+        BindCameraDevices(record_);
+        ASSERT_NE(record_.m_pVideoConfig, nullptr);
+        RestartPreview(record_, 640, 480);
+        ASSERT_TRUE(record_.m_bPreviewing);
+        hooks_.make_video_file_name = [this] {
+            return folder_.Path(record_.m_nVideoFormat == 0 ? "clip.wmv" : "clip.avi");
+        };
+        hooks_.report_failure = [this](const CCaptureRecord&, bool) { ++failures_; };
+    }
+    void TearDown() override {
+        ShutdownEngine(record_);
+        camera_->Uninstall();
+    }
+
+    // Frames written since the start, by the filter's counters (the last count once the filter is gone).
+    long Written() {
+        platform::DroppedFrames* counters = record_.m_pVideoCapture ? record_.m_pVideoCapture->QueryDroppedFrames() : nullptr;
+        if (counters != nullptr) counters->GetNumNotDropped(&written_);
+        return written_ - record_.m_nNotDroppedAtStart;
+    }
+
+    std::unique_ptr<virtualcam::VirtualCamera> camera_;
+    test_support::ScratchFolder folder_;
+    RecordingMessageTarget frame_;
+    CCaptureRecord record_;
+    RecordingHooks hooks_;
+    int failures_ = 0;
+    long written_ = 0;
+};
+
+TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnsweredOk) {
+    record_.m_nVideoFormat = 0;
+    record_.m_bStreamB = 1;
+    ASSERT_NE(record_.m_pAudioCapture, nullptr);  // the virtual microphone
+    RecordCommand(record_, hooks_);
+    ASSERT_TRUE(record_.m_bRecording);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 90; }, 30000));
+
+    platform::QueueScriptedAnswer(platform::IDCANCEL);
+    auto stop = [&] { ToggleRecording(record_, hooks_); };
+    EXPECT_FALSE(RunCloseHandler(record_, [](unsigned id) { return std::to_string(id); }, false, stop));
+    EXPECT_TRUE(record_.m_bRecording);
+    platform::QueueScriptedAnswer(platform::IDOK);
+    EXPECT_TRUE(RunCloseHandler(record_, [](unsigned id) { return std::to_string(id); }, false, stop));
+    EXPECT_FALSE(record_.m_bRecording);
+    EXPECT_TRUE(record_.m_bNotRecording);
+    EXPECT_TRUE(record_.m_bPreviewing);  // the live picture is back
+
+    const auto probe = Probe(folder_.Path("clip.wmv"));
+    EXPECT_EQ(probe.count("format.format_name") ? probe.at("format.format_name") : "", "asf");
+    const std::string video = StreamOf(probe, "video");
+    const std::string audio = StreamOf(probe, "audio");
+    ASSERT_FALSE(video.empty());
+    ASSERT_FALSE(audio.empty());
+    EXPECT_EQ(probe.at(video + ".codec_name"), "wmv2");
+    EXPECT_EQ(probe.at(audio + ".codec_name"), "wmav2");
+    EXPECT_EQ(probe.at(video + ".width"), "640");
+    EXPECT_EQ(probe.at(video + ".height"), "480");
+    const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
+    EXPECT_NEAR(std::stod(probe.at("format.duration")), recorded, recorded * 0.1);
+    EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+    EXPECT_EQ(failures_, 0);
+}
+
+TEST_F(LiveRecording, AviWithoutSoundFinishedByTheProgramsEndHoldsTheCamerasFramesUncompressed) {
+    record_.m_nVideoFormat = 1;
+    record_.m_bStreamB = 0;
+    RecordCommand(record_, hooks_);
+    ASSERT_TRUE(record_.m_bRecording);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 90; }, 30000));
+    ShutdownEngine(record_);  // the program ends while recording
+    ASSERT_FALSE(record_.m_bRecording);
+
+    const auto probe = Probe(folder_.Path("clip.avi"));
+    EXPECT_EQ(probe.count("format.format_name") ? probe.at("format.format_name") : "", "avi");
+    const std::string video = StreamOf(probe, "video");
+    ASSERT_FALSE(video.empty());
+    EXPECT_TRUE(StreamOf(probe, "audio").empty());
+    EXPECT_EQ(probe.at(video + ".codec_name"), "rawvideo");
+    EXPECT_EQ(probe.at(video + ".width"), "640");
+    EXPECT_EQ(probe.at(video + ".height"), "480");
+    const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
+    EXPECT_NEAR(std::stod(probe.at("format.duration")), recorded, recorded * 0.1);
+    EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+}
+
+TEST_F(LiveRecording, FolderThatCannotBeWrittenIsToldOnceAndThePreviewStaysUp) {
+    folder_.Write("not-a-folder", "");
+    hooks_.make_video_file_name = [this] { return folder_.Path("not-a-folder/clip.avi"); };
+    record_.m_nVideoFormat = 1;
+    record_.m_bStreamB = 0;
+    RecordCommand(record_, hooks_);
+    EXPECT_EQ(failures_, 1);
+    EXPECT_TRUE(record_.m_bNotRecording);
+    ASSERT_TRUE(record_.m_bPreviewing);
+    // The writer's error reaches the frame after the preview is back; it must not stop the preview.
+    OnGraphNotify(record_, DeviceEventHooks{});
+    EXPECT_TRUE(record_.m_bPreviewing);
+}
+
+TEST_F(LiveRecording, CameraPulledOutMidwayLeavesAReadableFileAndOneMessage) {
+    record_.m_nVideoFormat = 0;
+    record_.m_bStreamB = 1;
+    RecordCommand(record_, hooks_);
+    ASSERT_TRUE(record_.m_bRecording);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 30; }, 30000));
+
+    camera_->Unplug();
+    ASSERT_TRUE(test_support::WaitUntil([&] { return frame_.Count(platform::WM_GRAPHNOTIFY) >= 1; }, 20000));
+    DeviceEventHooks events;
+    events.recording_failed = [&] { RecordingFailed(record_, hooks_); };
+    OnGraphNotify(record_, events);
+    EXPECT_FALSE(record_.m_bRecording);
+    EXPECT_TRUE(record_.m_bNotRecording);
+    EXPECT_EQ(failures_, 1);
+
+    const auto probe = Probe(folder_.Path("clip.wmv"));
+    const std::string video = StreamOf(probe, "video");
+    ASSERT_FALSE(video.empty());
+    EXPECT_EQ(probe.at(video + ".codec_name"), "wmv2");
+    EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+}
+
+}  // namespace
