@@ -15,9 +15,11 @@ namespace {
 constexpr int kMeasureSize = 1000;
 
 // When the print may decide the turn. Lines smaller than this (ascenders included) show their
-// ascenders and descenders as a pixel or two, which noise and smoothing easily turn over; a few lines
-// can be a logo or a stray mark; and the winning way up must have clearly more lines than the other.
-constexpr int kMinLineHeight = 10;
+// ascenders and descenders as a pixel or two, which noise and smoothing easily turn over, so they do not
+// vote, and print that is mostly such lines is not read at all (its few bigger lines are as noisy); a
+// few lines can be a logo or a stray mark; and the winning way up must have clearly more lines than the
+// other.
+constexpr int kMinLineHeight = 11;
 constexpr int kMinLines = 3;
 constexpr double kMinLean = 0.5;       // (for - against) / all lines: three lines for every one against
 constexpr double kMinRowRatio = 1.4;   // lines along rows against along columns, or the other way
@@ -57,6 +59,7 @@ double RowContrast(const cv::Mat& ink) {
 struct Lean {
     double score = 0;  // + ascenders above the cores (upright), - below (upside down)
     int lines = 0;     // lines of a readable size that took a side
+    int seen = 0;      // lines of any size
 };
 
 // Along each line of text (rows of ink between empty gaps), the core is the band of rows at least half
@@ -77,6 +80,8 @@ Lean AscenderLean(const cv::Mat& ink) {
         int start = y;
         while (y < profile.rows && p[y] >= 0.04 * peak) ++y;
         int end = y;  // one past the line
+        if (end - start < 4) continue;
+        ++lean.seen;
         if (end - start < kMinLineHeight) continue;
         double line_peak = *std::max_element(p + start, p + end);
         int core_top = start, core_bottom = end - 1;
@@ -151,7 +156,7 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
         along_rows = rows > columns;
     }
     Lean lean = AscenderLean(along_rows ? ink : sideways);
-    if (lean.lines < kMinLines || std::abs(lean.score) < kMinLean) return unclear;
+    if (lean.lines < kMinLines || 2 * lean.lines < lean.seen || std::abs(lean.score) < kMinLean) return unclear;
     int turn = along_rows ? 0 : 1;
     if (lean.score < 0) turn += 2;
     return turn;
