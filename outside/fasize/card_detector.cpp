@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "outside/common/edge_refine.h"
 #include "outside/common/text_orientation.h"
 
 namespace outside {
@@ -106,6 +107,9 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);
+    // Sides found on the working copy land within a pixel and a half of it on the picture.
+    const double reach = 1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size));
+    for (Quad& card : cards) card = RefineEdges(bgr, card, reach);
     // Upright by the print, staying landscape.
     // A card overlapping another lies over it when its outline is the better seen one.
     std::vector<Quad> turned = cards;

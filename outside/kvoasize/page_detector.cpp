@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "outside/common/edge_refine.h"
 #include "outside/common/text_orientation.h"
 
 namespace outside {
@@ -14,6 +15,7 @@ bool PaperLike(const Quad& quad) { return quad.brightness >= 110 && quad.brightn
 
 std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     QuadSearch search;
+    search.working_size = 1000;
     search.min_area_fraction = 0.01;
     search.max_area_fraction = 0.98;
     search.min_confidence = 0.45;  // weaker outlines are returned with their confidence, for the caller to judge
@@ -30,7 +32,8 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
         if (!BrighterThanSurroundings(quads[page], quads[i])) break;
         page = i;
     }
-    Quad found = quads[page];
+    // Sides found on the working copy land within a pixel and a half of it on the picture.
+    Quad found = RefineEdges(bgr, quads[page], 1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
     if (auto turn = UprightTurnFromText(bgr, found, TurnChoice::Any)) found = TurnQuad(found, *turn);
     return found;
 }
