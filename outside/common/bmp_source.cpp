@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "outside/common/bmp_unpack.h"
 #include "platform/debuglog/debuglog.h"
 
 namespace outside {
@@ -16,6 +17,13 @@ std::optional<BmpFile> LoadBmp(const std::string& path, const char* subsystem) {
     file.bytes = std::move(*bytes);
     platform::DibError error = platform::DibError::None;
     auto view = platform::ParseBmp(file.bytes, &error);
+    if (!view) {
+        // Top-down rows and RLE8 data are read into the plain layout first.
+        if (auto plain = UnpackBmp(file.bytes)) {
+            file.bytes = std::move(*plain);
+            view = platform::ParseBmp(file.bytes, &error);
+        }
+    }
     if (!view) {
         platform::DebugLog(subsystem, "%s refused: %s", path.c_str(), platform::DibErrorText(error));
         return std::nullopt;

@@ -25,7 +25,8 @@ struct BmpFile {
     BmpFile& operator=(const BmpFile&) = delete;
 };
 
-// Nothing when the file is missing or not a BMP the DIB reader accepts (the reason goes to the debug
+// Nothing when the file is missing or not a BMP the DIB reader accepts, top-down and RLE8 files read
+// into the plain layout first (the reason goes to the debug
 // log under the given subsystem name).
 std::optional<BmpFile> LoadBmp(const std::string& path, const char* subsystem);
 

@@ -4,14 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace outside {
 namespace {
 
-// Detection works on a copy no longer than this on its long side; fitting lines to many edge pixels
-// keeps the corners well under a pixel of that copy.
-constexpr int kWorkingSize = 1000;
+// Detection works on a smaller copy (QuadSearch::working_size); fitting lines to many edge pixels keeps
+// the corners well under a pixel of that copy.
 
 struct Line {
     cv::Point2d point, direction;  // direction is a unit vector
@@ -27,28 +27,94 @@ std::optional<cv::Point2d> Intersect(const Line& a, const Line& b) {
 
 // Fits a line to the edge pixels lying along the side from a to b (away from its ends), and tells
 // how much of the side they cover.
-Line FitSide(const std::vector<cv::Point>& edge_points, cv::Point2d a, cv::Point2d b, double* coverage) {
+// Of two parallel edges along a side (a card's edge and, a few pixels out, the next card's band across a
+// narrow gap, or a shadow's rim), the sheet's own is the inner one: refits to the innermost well-supported
+// edge. `inside` points from the line into the region.
+Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv::Point2d inside) {
+    constexpr int kBins = 24;  // offsets -12..+12 pixels, one pixel a bin
+    std::array<int, kBins> count{};
+    std::vector<double> offsets;
+    for (const auto& p : near) {
+        double offset = (cv::Point2d(p) - fitted.point).dot(inside);
+        offsets.push_back(offset);
+        int bin = static_cast<int>(std::floor(offset)) + kBins / 2;
+        if (bin >= 0 && bin < kBins) ++count[static_cast<size_t>(bin)];
+    }
+    const int strongest = *std::max_element(count.begin(), count.end());
+    // Peaks (with their neighbours) from the inside outwards; the first with a fair share of the points.
+    for (int bin = kBins - 1; bin >= 0; --bin) {
+        int here = count[static_cast<size_t>(bin)];
+        int above = bin + 1 < kBins ? count[static_cast<size_t>(bin + 1)] : 0, below = bin > 0 ? count[static_cast<size_t>(bin - 1)] : 0;
+        if (here < above || here < below || here + std::max(above, below) < 0.5 * strongest) continue;
+        double centre = bin - kBins / 2 + 0.5;
+        if (std::abs(centre) < 1.5) return fitted;  // the fitted line is that edge already
+        std::vector<cv::Point2f> chosen;
+        for (size_t i = 0; i < near.size(); ++i)
+            if (std::abs(offsets[i] - centre) <= 1.5) chosen.push_back(near[i]);
+        if (chosen.size() < 8) return fitted;
+        cv::Vec4f refit;
+        cv::fitLine(chosen, refit, cv::DIST_HUBER, 0, 0.01, 0.01);
+        return Line{cv::Point2d(refit[2], refit[3]), cv::Point2d(refit[0], refit[1])};
+    }
+    return fitted;
+}
+
+// Edge pixels bucketed in square cells, so that a side visits only the cells along it.
+struct EdgeGrid {
+    static constexpr int kCell = 16;
+    int columns = 0, rows = 0;
+    std::vector<std::vector<cv::Point>> cells;
+
+    EdgeGrid(const std::vector<cv::Point>& points, cv::Size size)
+        : columns(size.width / kCell + 1), rows(size.height / kCell + 1), cells(static_cast<size_t>(columns) * rows) {
+        for (const cv::Point& p : points) cells[static_cast<size_t>(p.y / kCell) * columns + p.x / kCell].push_back(p);
+    }
+
+    // Indices of the cells within `reach` pixels of the segment a-b.
+    std::vector<size_t> CellsAlong(cv::Point2d a, cv::Point2d b, double reach) const {
+        std::vector<size_t> found;
+        double length = cv::norm(b - a);
+        int steps = static_cast<int>(length / (kCell / 2)) + 1;
+        int spread = static_cast<int>(std::ceil(reach / kCell));
+        for (int i = 0; i <= steps; ++i) {
+            cv::Point2d p = a + (b - a) * (static_cast<double>(i) / steps);
+            int cx = static_cast<int>(std::floor(p.x / kCell)), cy = static_cast<int>(std::floor(p.y / kCell));
+            for (int y = cy - spread; y <= cy + spread; ++y)
+                for (int x = cx - spread; x <= cx + spread; ++x)
+                    if (x >= 0 && y >= 0 && x < columns && y < rows) found.push_back(static_cast<size_t>(y) * columns + x);
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+};
+
+Line FitSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d centre, double* coverage) {
     cv::Point2d along = b - a;
     double length = std::hypot(along.x, along.y);
     Line coarse{a, along / std::max(length, 1e-9)};
     cv::Point2d normal(-coarse.direction.y, coarse.direction.x);
-    double band = std::max(2.5, 0.01 * length);
+    double band = std::max(4.0, 0.015 * length);
     std::vector<cv::Point2f> near;
     std::vector<bool> covered(static_cast<size_t>(std::max(1.0, length)) + 1, false);
-    for (const cv::Point& p : edge_points) {
-        cv::Point2d d = cv::Point2d(p) - a;
-        double t = d.dot(coarse.direction);
-        if (t < 0.08 * length || t > 0.92 * length) continue;
-        if (std::abs(d.dot(normal)) > band) continue;
-        near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
-        covered[static_cast<size_t>(t)] = true;
-    }
+    for (size_t cell : grid.CellsAlong(a, b, band + 1))
+        for (const cv::Point& p : grid.cells[cell]) {
+            cv::Point2d d = cv::Point2d(p) - a;
+            double t = d.dot(coarse.direction);
+            if (t < 0.08 * length || t > 0.92 * length) continue;
+            if (std::abs(d.dot(normal)) > band) continue;
+            near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+            covered[static_cast<size_t>(t)] = true;
+        }
     size_t span = static_cast<size_t>(0.84 * length);
     *coverage = span == 0 ? 0 : std::min(1.0, static_cast<double>(std::count(covered.begin(), covered.end(), true)) / span);
     if (near.size() < 8) return coarse;
     cv::Vec4f fitted;
     cv::fitLine(near, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
-    return Line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+    Line line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+    cv::Point2d inside(-line.direction.y, line.direction.x);
+    if ((centre - line.point).dot(inside) < 0) inside = -inside;
+    return InnermostEdge(near, line, inside);
 }
 
 // Two outlines of one region (the outer and inner rims of one thick edge) give corners this close. Their
@@ -62,10 +128,21 @@ bool SameRegion(const Quad& a, const Quad& b) {
     });
 }
 
-double MeanInside(const cv::Mat& grey, const std::vector<cv::Point>& polygon) {
-    cv::Mat mask = cv::Mat::zeros(grey.size(), CV_8U);
-    cv::fillConvexPoly(mask, polygon, cv::Scalar(255));
-    return cv::mean(grey, mask)[0];
+// Mean grey level inside the outer polygon and outside the inner one (none: the whole outer one), over the
+// outer polygon's bounding box only.
+double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer, const std::vector<cv::Point>& inner = {}) {
+    cv::Rect box = cv::boundingRect(outer) & cv::Rect(0, 0, grey.cols, grey.rows);
+    if (box.empty()) return 0;
+    cv::Mat mask = cv::Mat::zeros(box.size(), CV_8U);
+    auto shifted = [&](const std::vector<cv::Point>& polygon) {
+        std::vector<cv::Point> moved;
+        for (const auto& p : polygon) moved.push_back(p - box.tl());
+        return moved;
+    };
+    cv::fillConvexPoly(mask, shifted(outer), cv::Scalar(255));
+    if (!inner.empty()) cv::fillConvexPoly(mask, shifted(inner), cv::Scalar(0));
+    if (cv::countNonZero(mask) == 0) return 0;
+    return cv::mean(grey(box), mask)[0];
 }
 
 bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
@@ -123,13 +200,15 @@ cv::Size QuadSize(const Quad& quad) {
     return {std::max(1, static_cast<int>(std::lround(width))), std::max(1, static_cast<int>(std::lround(height)))};
 }
 
-cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad) {
-    cv::Size size = QuadSize(quad);
-    // Corners lie on the outline, half a pixel outside the outermost pixel centres.
-    double w = size.width - 0.5, h = size.height - 0.5;
-    std::array<cv::Point2f, 4> to = {cv::Point2f(-0.5f, -0.5f), cv::Point2f(static_cast<float>(w), -0.5f),
-                                     cv::Point2f(static_cast<float>(w), static_cast<float>(h)),
-                                     cv::Point2f(-0.5f, static_cast<float>(h))};
+cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad, double inset) {
+    cv::Size outline = QuadSize(quad);
+    cv::Size size(std::max(1, static_cast<int>(std::lround(outline.width - 2 * inset))),
+                  std::max(1, static_cast<int>(std::lround(outline.height - 2 * inset))));
+    // Corners lie on the outline, half a pixel outside the outermost pixel centres; an inset moves the
+    // outline that far outside the cut.
+    const auto lo = static_cast<float>(-0.5 - inset);
+    const auto w = static_cast<float>(size.width - 0.5 + inset), h = static_cast<float>(size.height - 0.5 + inset);
+    std::array<cv::Point2f, 4> to = {cv::Point2f(lo, lo), cv::Point2f(w, lo), cv::Point2f(w, h), cv::Point2f(lo, h)};
     std::array<cv::Point2f, 4> from;
     for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(quad.corners[i]);
     cv::Mat transform = cv::getPerspectiveTransform(from.data(), to.data());
@@ -138,15 +217,200 @@ cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad) {
     return out;
 }
 
+namespace {
+
+// The outline's four longest sides in outline order, meeting where the corners would be, when they make
+// up most of it: a folded or cut corner is a short extra side.
+std::optional<std::array<cv::Point2d, 4>> FourLongSides(const std::vector<cv::Point>& polygon) {
+    const size_t n = polygon.size();
+    if (n == 4) {
+        std::array<cv::Point2d, 4> corners;
+        for (size_t i = 0; i < 4; ++i) corners[i] = cv::Point2d(polygon[i]);
+        return corners;
+    }
+    if (n < 5 || n > 6) return std::nullopt;
+    std::vector<std::pair<double, size_t>> sides;
+    double perimeter = 0;
+    for (size_t i = 0; i < n; ++i) {
+        double length = cv::norm(polygon[(i + 1) % n] - polygon[i]);
+        sides.emplace_back(length, i);
+        perimeter += length;
+    }
+    std::sort(sides.begin(), sides.end(), std::greater<>());
+    double kept = 0;
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < 4; ++i) {
+        kept += sides[i].first;
+        chosen.push_back(sides[i].second);
+    }
+    if (kept < 0.85 * perimeter) return std::nullopt;
+    std::sort(chosen.begin(), chosen.end());
+    std::array<cv::Point2d, 4> corners;
+    for (size_t i = 0; i < 4; ++i) {
+        size_t a = chosen[(i + 3) % 4], b = chosen[i];
+        Line first{cv::Point2d(polygon[a]), cv::Point2d(polygon[(a + 1) % n] - polygon[a])};
+        Line second{cv::Point2d(polygon[b]), cv::Point2d(polygon[(b + 1) % n] - polygon[b])};
+        first.direction /= cv::norm(first.direction);
+        second.direction /= cv::norm(second.direction);
+        auto corner = Intersect(first, second);
+        if (!corner) return std::nullopt;
+        corners[i] = *corner;
+    }
+    return corners;
+}
+
+double QuadAreaOf(const std::array<cv::Point2d, 4>& c) {
+    double twice = 0;
+    for (size_t i = 0; i < 4; ++i) twice += c[i].x * c[(i + 1) % 4].y - c[(i + 1) % 4].x * c[i].y;
+    return std::abs(twice) / 2;
+}
+
+// Every convex, nearly right-angled four-sided region bounded by four of the outline's long sides (taken
+// in outline order).
+std::vector<std::array<cv::Point2d, 4>> QuadsFromSides(const std::vector<cv::Point>& outline) {
+    const size_t n = outline.size();
+    std::vector<std::array<cv::Point2d, 4>> quads;
+    if (n < 5 || n > 16) return quads;
+    double perimeter = 0;
+    std::vector<double> lengths(n);
+    for (size_t i = 0; i < n; ++i) perimeter += lengths[i] = cv::norm(outline[(i + 1) % n] - outline[i]);
+    std::vector<size_t> sides;
+    for (size_t i = 0; i < n; ++i)
+        if (lengths[i] >= 0.05 * perimeter) sides.push_back(i);
+    if (sides.size() < 4 || sides.size() > 10) return quads;
+    auto line_of = [&](size_t i) {
+        cv::Point2d a(outline[i]), b(outline[(i + 1) % n]);
+        return Line{a, (b - a) / cv::norm(b - a)};
+    };
+    const size_t m = sides.size();
+    for (size_t a = 0; a < m; ++a)
+        for (size_t b = a + 1; b < m; ++b)
+            for (size_t c = b + 1; c < m; ++c)
+                for (size_t d = c + 1; d < m; ++d) {
+                    const std::array<size_t, 4> pick = {sides[a], sides[b], sides[c], sides[d]};
+                    std::array<cv::Point2d, 4> corners;
+                    bool ok = true;
+                    for (size_t k = 0; k < 4 && ok; ++k) {
+                        auto corner = Intersect(line_of(pick[(k + 3) % 4]), line_of(pick[k]));
+                        ok = corner.has_value();
+                        if (ok) corners[k] = *corner;
+                    }
+                    // Each side must show over a fair part of its length (the lower sheet's hidden stretches aside).
+                    for (size_t k = 0; k < 4 && ok; ++k)
+                        ok = lengths[pick[k]] >= 0.3 * cv::norm(corners[(k + 1) % 4] - corners[k]);
+                    if (ok && CornersReasonable(corners)) quads.push_back(corners);
+                }
+    return quads;
+}
+
+// Mean grey level of a ring just outside the outline (a twentieth of its size wide).
+double MeanAround(const cv::Mat& grey, const std::array<cv::Point2d, 4>& corners) {
+    cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
+    std::vector<cv::Point> inner, outer;
+    for (const auto& c : corners) {
+        inner.emplace_back(cvRound(c.x), cvRound(c.y));
+        cv::Point2d out = centre + 1.05 * (c - centre);
+        outer.emplace_back(cvRound(out.x), cvRound(out.y));
+    }
+    return MeanWithin(grey, outer, inner);
+}
+
+struct Finder {
+    const QuadSearch& search;
+    cv::Mat grey;
+    std::optional<EdgeGrid> grid;
+
+    // Fits the four sides to the edges near the coarse outline; nothing when they do not make a
+    // reasonable, well supported region.
+    std::optional<Quad> Fit(const std::array<cv::Point2d, 4>& coarse) const {
+        std::vector<cv::Point> check;
+        for (const auto& c : coarse) check.emplace_back(cvRound(c.x), cvRound(c.y));
+        if (!cv::isContourConvex(check)) return std::nullopt;
+        std::array<Line, 4> sides;
+        const cv::Point2d centre = (coarse[0] + coarse[1] + coarse[2] + coarse[3]) * 0.25;
+        double coverage_sum = 0;
+        for (int i = 0; i < 4; ++i) {
+            double coverage = 0;
+            sides[i] = FitSide(*grid, coarse[i], coarse[(i + 1) % 4], centre, &coverage);
+            coverage_sum += coverage;
+        }
+        Quad quad;
+        for (int i = 0; i < 4; ++i) {
+            auto corner = Intersect(sides[(i + 3) % 4], sides[i]);
+            if (!corner) return std::nullopt;
+            quad.corners[i] = *corner;
+        }
+        if (!CornersReasonable(quad.corners)) return std::nullopt;
+        quad.confidence = coverage_sum / 4;
+        if (quad.confidence < search.min_confidence) return std::nullopt;
+        std::vector<cv::Point> outline;
+        for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
+        quad.brightness = MeanWithin(grey, outline);
+        quad.surround = MeanAround(grey, quad.corners);
+        quad.corners = OrderCorners(quad.corners);
+        return quad;
+    }
+};
+
+void AddUnlessTwin(std::vector<Quad>& found, const Quad& quad) {
+    auto twin = std::find_if(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, quad); });
+    if (twin == found.end()) found.push_back(quad);
+    else if (quad.confidence > twin->confidence) *twin = quad;
+}
+
+// Whether two outlines share a pair of opposite side lines (within a few pixels and a degree or two).
+bool ShareOppositeSides(const Quad& a, const Quad& b) {
+    for (int side = 0; side < 2; ++side) {
+        int matched = 0;
+        for (int k : {side, side + 2}) {
+            cv::Point2d p = a.corners[k], q = a.corners[(k + 1) % 4];
+            cv::Point2d direction = (q - p) / std::max(1e-9, cv::norm(q - p));
+            cv::Point2d normal(-direction.y, direction.x);
+            for (int j = 0; j < 4; ++j) {
+                cv::Point2d u = b.corners[j], v = b.corners[(j + 1) % 4];
+                double tolerance = std::max(2.0, 0.01 * cv::norm(q - p));
+                if (std::abs((u - p).dot(normal)) < tolerance && std::abs((v - p).dot(normal)) < tolerance) {
+                    ++matched;
+                    break;
+                }
+            }
+        }
+        if (matched == 2) return true;
+    }
+    return false;
+}
+
+// Whether a side of a and a side of b lie on one line, end to end: pieces of one sheet meet along a
+// shadow's or a band's edge; separate sheets leave a gap.
+bool Touch(const Quad& a, const Quad& b) {
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2d p = a.corners[i], q = a.corners[(i + 1) % 4];
+        cv::Point2d direction = (q - p) / std::max(1e-9, cv::norm(q - p)), normal(-direction.y, direction.x);
+        for (int j = 0; j < 4; ++j) {
+            cv::Point2d u = b.corners[j], v = b.corners[(j + 1) % 4];
+            if (std::abs((u - p).dot(normal)) >= 1.2 || std::abs((v - p).dot(normal)) >= 1.2) continue;
+            // Facing sides run side by side; sides of pieces stacked along a line only meet at their ends.
+            double a0 = 0, a1 = cv::norm(q - p), b0 = (u - p).dot(direction), b1 = (v - p).dot(direction);
+            double overlap = std::min(a1, std::max(b0, b1)) - std::max(a0, std::min(b0, b1));
+            if (overlap >= 0.5 * std::min(a1, std::abs(b1 - b0))) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     std::vector<Quad> found;
     if (bgr.empty() || bgr.type() != CV_8UC3) return found;
-    double scale = std::min(1.0, static_cast<double>(kWorkingSize) / std::max(bgr.cols, bgr.rows));
-    cv::Mat small, grey;
+    double scale = std::min(1.0, static_cast<double>(search.working_size) / std::max(bgr.cols, bgr.rows));
+    cv::Mat small;
     if (scale < 1.0)
         cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
     else
         small = bgr;
+    Finder finder{search, {}, {}};
+    cv::Mat& grey = finder.grey;
     cv::cvtColor(small, grey, cv::COLOR_BGR2GRAY);
     // Closing wipes out dark print on light paper, so the paper's own outline is what remains.
     if (search.print_size > 1) {
@@ -156,6 +420,16 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Mat edges, joined;
     cv::Canny(grey, edges, 20, 60, 3, true);
+    if (search.colour_edges) {
+        // Blue against brown or red has little contrast in grey: edges of the blue-minus-red difference too.
+        std::vector<cv::Mat> channels;
+        cv::split(small, channels);
+        cv::Mat chroma, chroma_edges;
+        cv::addWeighted(channels[0], 0.5, channels[2], -0.5, 128, chroma);
+        cv::GaussianBlur(chroma, chroma, cv::Size(5, 5), 0);
+        cv::Canny(chroma, chroma_edges, 20, 60, 3, true);
+        edges |= chroma_edges;
+    }
     // Outlines are found on thickened edges (small gaps closed), lines fitted to the thin ones.
     cv::dilate(edges, joined, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     std::vector<std::vector<cv::Point>> contours;
@@ -163,53 +437,86 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     cv::findContours(joined, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     std::vector<cv::Point> edge_points;
     cv::findNonZero(edges, edge_points);
+    finder.grid.emplace(edge_points, edges.size());
 
     const double picture_area = static_cast<double>(small.cols) * small.rows;
     const double border = 3;
+    auto area_fits = [&](double area) {
+        return area >= search.min_area_fraction * picture_area && area <= search.max_area_fraction * picture_area;
+    };
     for (const auto& contour : contours) {
         std::vector<cv::Point> hull, polygon;
         cv::convexHull(contour, hull);
-        double hull_area = cv::contourArea(hull);
-        if (hull_area < search.min_area_fraction * picture_area || hull_area > search.max_area_fraction * picture_area)
-            continue;
-        cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
-        if (polygon.size() != 4 || !cv::isContourConvex(polygon)) continue;
+        if (!area_fits(cv::contourArea(hull))) continue;
         bool touches_border = std::any_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
             return p.x < border || p.y < border || p.x > small.cols - 1 - border || p.y > small.rows - 1 - border;
         });
         if (touches_border) continue;
-
-        std::array<cv::Point2d, 4> coarse;
-        for (int i = 0; i < 4; ++i) coarse[i] = cv::Point2d(polygon[i]);
-        std::array<Line, 4> sides;
-        double coverage_sum = 0;
-        for (int i = 0; i < 4; ++i) {
-            double coverage = 0;
-            sides[i] = FitSide(edge_points, coarse[i], coarse[(i + 1) % 4], &coverage);
-            coverage_sum += coverage;
+        cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
+        if (auto coarse = FourLongSides(polygon)) {
+            if (auto quad = finder.Fit(*coarse)) AddUnlessTwin(found, *quad);
+        } else if (search.split_overlaps) {
+            // Sheets overlapping: each is bounded by four of the long sides of their joint outline, the
+            // hidden stretches of the lower one completed where its visible sides meet.
+            std::vector<cv::Point> outline;
+            cv::approxPolyDP(contour, outline, 0.01 * cv::arcLength(contour, true), true);
+            for (const auto& coarse_quad : QuadsFromSides(outline))
+                if (area_fits(QuadAreaOf(coarse_quad)))
+                    if (auto quad = finder.Fit(coarse_quad)) AddUnlessTwin(found, *quad);
         }
-        std::array<cv::Point2d, 4> corners;
-        bool ok = true;
-        for (int i = 0; i < 4 && ok; ++i) {
-            auto corner = Intersect(sides[(i + 3) % 4], sides[i]);
-            ok = corner.has_value();
-            if (ok) corners[i] = *corner;
+    }
+    if (search.join_pieces) {
+        // Pieces of one sheet cut apart by a shadow or by dark print across it: the joined outline is offered
+        // when the edges support it all round.
+        for (size_t round = 0; round < 2; ++round) {
+            const size_t count = found.size();
+            for (size_t i = 0; i < count; ++i)
+                for (size_t j = i + 1; j < count; ++j) {
+                    if (!ShareOppositeSides(found[i], found[j]) || !Touch(found[i], found[j]) || QuadContains(found[i], found[j]) ||
+                        QuadContains(found[j], found[i]))
+                        continue;
+                    std::vector<cv::Point2f> points, hull;
+                    for (const auto* q : {&found[i], &found[j]})
+                        for (const auto& c : q->corners) points.emplace_back(cv::Point2f(c));
+                    cv::convexHull(points, hull);
+                    std::vector<cv::Point2f> polygon;
+                    cv::approxPolyDP(hull, polygon, 0.01 * cv::arcLength(hull, true), true);
+                    // Pieces lie side by side without overlapping: together they make up the joined area.
+                    double joined_area = cv::contourArea(polygon);
+                    if (polygon.size() != 4 || !area_fits(joined_area) ||
+                        std::abs(joined_area - QuadArea(found[i]) - QuadArea(found[j])) > 0.05 * joined_area)
+                        continue;
+                    Quad coarse;
+                    for (size_t k = 0; k < 4; ++k) coarse.corners[k] = cv::Point2d(polygon[k]);
+                    coarse.corners = OrderCorners(coarse.corners);
+                    if (std::any_of(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, coarse); })) continue;
+                    if (auto quad = finder.Fit(coarse.corners)) AddUnlessTwin(found, *quad);
+                }
         }
-        if (!ok || !CornersReasonable(corners)) continue;
-        Quad quad;
-        quad.confidence = coverage_sum / 4;
-        if (quad.confidence < search.min_confidence) continue;
-        std::vector<cv::Point> outline;
-        for (const auto& corner : corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
-        quad.brightness = MeanInside(grey, outline);
-        for (int i = 0; i < 4; ++i) quad.corners[i] = (corners[i] + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
-        quad.corners = OrderCorners(quad.corners);
-        auto twin = std::find_if(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, quad); });
-        if (twin == found.end()) found.push_back(quad);
-        else if (quad.confidence > twin->confidence) *twin = quad;
+    }
+    for (Quad& quad : found) {
+        for (auto& corner : quad.corners) corner = (corner + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
     }
     std::sort(found.begin(), found.end(), [](const Quad& a, const Quad& b) { return QuadArea(a) > QuadArea(b); });
     return found;
+}
+
+int SharedSides(const Quad& outer, const Quad& inner) {
+    int shared = 0;
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2d u = inner.corners[i], v = inner.corners[(i + 1) % 4];
+        for (int k = 0; k < 4; ++k) {
+            cv::Point2d p = outer.corners[k], q = outer.corners[(k + 1) % 4];
+            double length = cv::norm(q - p);
+            cv::Point2d direction = (q - p) / std::max(1e-9, length), normal(-direction.y, direction.x);
+            double tolerance = std::max(3.0, 0.015 * length);
+            if (std::abs((u - p).dot(normal)) < tolerance && std::abs((v - p).dot(normal)) < tolerance) {
+                ++shared;
+                break;
+            }
+        }
+    }
+    return shared;
 }
 
 bool QuadContains(const Quad& outer, const Quad& inner) {

@@ -15,6 +15,7 @@ struct Quad {
     std::array<cv::Point2d, 4> corners;
     double confidence = 0;  // 0..1: how much of the outline the picture's edges support
     double brightness = 0;  // mean grey level inside, 0..255
+    double surround = 0;    // mean grey level of a narrow ring just outside
 };
 
 struct QuadSearch {
@@ -24,9 +25,20 @@ struct QuadSearch {
     // Print darker than the paper and narrower than this (in pixels of a 1000-pixel working copy) is
     // wiped out before outlines are sought; gaps between sheets narrower than it close too.
     int print_size = 7;
+    // Detection works on a copy no longer than this on its long side.
+    int working_size = 1000;
+    // Regions cut apart by a shadow or a fold across them, whose pieces share two opposite side lines,
+    // are offered joined too (pages; cards lying in a row share lines without being one).
+    bool join_pieces = false;
+    // Edges between colours of one grey level (a blue band on a brown desk) count too.
+    bool colour_edges = false;
+    // Outlines that are no four-sided region are tried as overlapping sheets, each bounded by four of
+    // their long sides.
+    bool split_overlaps = false;
 };
 
-// Every convex four-sided outline found, nested ones included (a page on a mat gives both), largest
+// Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting
+// where the corner would be), nested ones included (a page on a mat gives both), largest
 // area first; outlines of the same region found twice are given once. Regions touching the picture's
 // border are left out (they are cut off, or they are the desk itself).
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search);
@@ -38,14 +50,23 @@ bool QuadContains(const Quad& outer, const Quad& inner);
 // rather than a picture or a box printed on the paper.
 bool BrighterThanSurroundings(const Quad& outer, const Quad& inner);
 
+// How many sides of inner lie on side lines of outer: a band or a picture running to a card's or page's
+// edge shares them, a sheet lying on a mat shares none.
+int SharedSides(const Quad& outer, const Quad& inner);
+
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).
 double QuadAngleDegrees(const Quad& quad);
 // Width from the top and bottom edges, height from the left and right edges (averaged, rounded).
 cv::Size QuadSize(const Quad& quad);
 
-// Cuts the region out as an upright rectangle of QuadSize, correcting perspective.
-cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad);
+// Cuts the region out as an upright rectangle of QuadSize, correcting perspective; with an inset the cut
+// lies that many pixels inside the outline on every side (and the rectangle is smaller by twice that).
+cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad, double inset = 0);
+
+// The detectors' cut lies this far (pixels of the picture) inside the found outline: the outline's own
+// pixels blend sheet and desk.
+constexpr double kCropInset = 1.5;
 
 // Puts four corners in the Quad order (see above).
 std::array<cv::Point2d, 4> OrderCorners(std::array<cv::Point2d, 4> corners);

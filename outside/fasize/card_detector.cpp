@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+#include <opencv2/imgproc.hpp>
+
+#include "outside/common/edge_refine.h"
+#include "outside/common/text_orientation.h"
+
 namespace outside {
 namespace {
 
@@ -17,16 +22,42 @@ bool CardShaped(const Quad& quad) {
     return ratio >= 1.3 && ratio <= 2.1;
 }
 
-// Largest first: a region holding two or more cards is a mat or cards lying so close that one outline
-// runs round them; one holding a single brighter card is a mat too. Any other region is a card, and what
-// lies within it is print on it.
+// Whether inner lies within outer, up to a pixel or so (regions sharing a side meet on it).
+bool LiesWithin(const Quad& outer, const Quad& inner) {
+    std::vector<cv::Point2f> outline;
+    for (const auto& corner : outer.corners) outline.emplace_back(cv::Point2f(corner));
+    cv::Size size = QuadSize(outer);
+    double tolerance = std::max(2.0, 0.01 * std::min(size.width, size.height));
+    return std::all_of(inner.corners.begin(), inner.corners.end(), [&](const cv::Point2d& corner) {
+        return cv::pointPolygonTest(outline, cv::Point2f(corner), true) >= -tolerance;
+    });
+}
+
+// Whether inner is a part of outer's card: within it and sharing three sides or more (two are shared by a card lying in the corner of an outline round several).
+bool PartOf(const Quad& outer, const Quad& inner) { return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3; }
+
+bool Overlap(const Quad& a, const Quad& b) {
+    std::vector<cv::Point2f> pa, pb, shared;
+    for (const auto& c : a.corners) pa.emplace_back(cv::Point2f(c));
+    for (const auto& c : b.corners) pb.emplace_back(cv::Point2f(c));
+    return cv::intersectConvexConvex(pa, pb, shared) > 0.01 * std::min(QuadArea(a), QuadArea(b));
+}
+
+// Largest first: a region within another that shares three or more of its sides is part of that card (its
+// light part beside a coloured band). Then a region holding two or more cards is a mat or cards lying so
+// close that one outline runs round them; one holding a single brighter card is a mat too. Any other
+// region is a card, and what lies within it is print on it.
 std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
     std::vector<bool> dropped(candidates.size(), false);
+    for (size_t i = 0; i < candidates.size(); ++i)
+        for (size_t j = i + 1; j < candidates.size(); ++j)
+            if (!dropped[j] && PartOf(candidates[i], candidates[j]))
+                dropped[j] = true;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (dropped[i]) continue;
         std::vector<size_t> inside;
         for (size_t j = i + 1; j < candidates.size(); ++j)
-            if (!dropped[j] && QuadContains(candidates[i], candidates[j])) inside.push_back(j);
+            if (!dropped[j] && LiesWithin(candidates[i], candidates[j])) inside.push_back(j);
         bool container = inside.size() >= 2 ||
                          (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]));
         if (container) {
@@ -64,14 +95,31 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     QuadSearch search;
     search.min_area_fraction = 0.003;
     search.max_area_fraction = 0.40;
-    search.min_confidence = 0.6;
+    search.min_confidence = 0.7;  // overlapping cards offer many weakly supported part outlines
     search.print_size = 3;  // cards lie close together, and their print is fine
+    search.colour_edges = true;
+    search.split_overlaps = true;
+    search.join_pieces = true;  // a card's band and its light part, when the card's own outline is lost
+    search.working_size = 1400;  // cards lying 5 pixels apart stay apart
     std::vector<Quad> cards = FindQuads(bgr, search);
     cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
     cards = OutermostCards(std::move(cards));
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);
+    // Sides found on the working copy land within a pixel and a half of it on the picture.
+    const double reach = 1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size));
+    for (Quad& card : cards) card = RefineEdges(bgr, card, reach);
+    // Upright by the print, staying landscape.
+    // A card overlapping another lies over it when its outline is the better seen one.
+    std::vector<Quad> turned = cards;
+    for (size_t i = 0; i < cards.size(); ++i) {
+        std::vector<Quad> covering;
+        for (size_t j = 0; j < cards.size(); ++j)
+            if (j != i && cards[j].confidence > cards[i].confidence && Overlap(cards[i], cards[j])) covering.push_back(cards[j]);
+        if (auto turn = UprightTurnFromText(bgr, cards[i], TurnChoice::Landscape, covering)) turned[i] = TurnQuad(cards[i], *turn);
+    }
+    cards = std::move(turned);
     return cards;
 }
 

@@ -127,7 +127,7 @@ FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char
     auto job = std::make_unique<Job>();
     job->x_pixels_per_meter = bmp->view.x_pixels_per_meter;
     job->y_pixels_per_meter = bmp->view.y_pixels_per_meter;
-    for (const auto& quad : quads) job->cards.push_back({outside::StraightenQuad(picture, quad), Placement(quad)});
+    for (const auto& quad : quads) job->cards.push_back({outside::StraightenQuad(picture, quad, outside::kCropInset), Placement(quad)});
     platform::DebugLog("fasize", "%zu card(s) in %s", quads.size(), path);
     SetStatus(status, kKvoFASizeOk);
     return job.release();

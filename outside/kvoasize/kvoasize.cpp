@@ -57,10 +57,16 @@ KVOASIZE_EXPORT KVOASIZE_JOB kvoASize_StartA(KVOASIZE_HANDLE handle, int /*kind*
         SetStatus(status, kKvoASizeNotFound);
         return nullptr;
     }
+    if (page->confidence < outside::kPageConfidenceNeeded) {
+        platform::DebugLog("kvoasize", "page in %s too uncertain (confidence %.2f), picture kept", path, page->confidence);
+        SetStatus(status, kKvoASizeUnsure);
+        return nullptr;
+    }
     platform::DebugLog("kvoasize", "page in %s: turn %.2f degrees, confidence %.2f", path,
                        outside::QuadAngleDegrees(*page), page->confidence);
     auto job = std::make_unique<Job>();
-    job->page = outside::StraightenQuad(picture, *page);
+    // Cut just inside the outline, so that no blended edge line of the desk stays along the sides.
+    job->page = outside::StraightenQuad(picture, *page, outside::kCropInset);
     job->x_pixels_per_meter = bmp->view.x_pixels_per_meter;
     job->y_pixels_per_meter = bmp->view.y_pixels_per_meter;
     SetStatus(status, kKvoASizeOk);

@@ -1,23 +1,41 @@
 #include "outside/kvoasize/page_detector.h"
 
+#include <algorithm>
+
+#include "outside/common/edge_refine.h"
+#include "outside/common/text_orientation.h"
+
 namespace outside {
+namespace {
+
+// Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page.
+bool PaperLike(const Quad& quad) { return quad.brightness >= 110 && quad.brightness >= quad.surround + 15; }
+
+}  // namespace
 
 std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     QuadSearch search;
-    search.min_area_fraction = 0.05;
+    search.working_size = 1000;
+    search.min_area_fraction = 0.01;
     search.max_area_fraction = 0.98;
-    search.min_confidence = 0.6;
+    search.min_confidence = 0.45;  // weaker outlines are returned with their confidence, for the caller to judge
+    search.join_pieces = true;
     auto quads = FindQuads(bgr, search);
+    quads.erase(std::remove_if(quads.begin(), quads.end(), [](const Quad& q) { return !PaperLike(q); }), quads.end());
     if (quads.empty()) return std::nullopt;
-    // The largest region, unless the largest region within it is brighter than what surrounds that: then
-    // the outer one is a mat or a base plate and the paper lies on it.
+    // The largest region, unless the largest region within it that reaches none of its edges is brighter
+    // than what surrounds that: then the outer one is a mat or a base plate and the paper lies on it.
+    // Pieces sharing an edge with the region (a shadowed part, a band of print) are parts of it.
     size_t page = 0;
     for (size_t i = 1; i < quads.size(); ++i) {
-        if (!QuadContains(quads[page], quads[i])) continue;
+        if (!QuadContains(quads[page], quads[i]) || SharedSides(quads[page], quads[i]) > 0) continue;
         if (!BrighterThanSurroundings(quads[page], quads[i])) break;
         page = i;
     }
-    return quads[page];
+    // Sides found on the working copy land within a pixel and a half of it on the picture.
+    Quad found = RefineEdges(bgr, quads[page], 1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
+    if (auto turn = UprightTurnFromText(bgr, found, TurnChoice::Any)) found = TurnQuad(found, *turn);
+    return found;
 }
 
 }  // namespace outside

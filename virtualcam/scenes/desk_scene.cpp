@@ -56,6 +56,18 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
         cv::warpAffine(full, mask, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
         cv::Mat warped_f, mask3;
         warped.convertTo(warped_f, CV_32FC3);
+        if (sheet.shadow > 0) {
+            // A lamp above and to the left: the shadow is the sheet's shape, shifted and blurred.
+            const double offset = std::max(2.0, 0.01 * std::min(sheet.size.width, sheet.size.height));
+            cv::Mat shade;
+            cv::Matx23d shift(1, 0, offset, 0, 1, offset);
+            cv::warpAffine(mask, shade, cv::Mat(shift), desk_size);
+            const int blur = 2 * static_cast<int>(offset) + 1;
+            cv::GaussianBlur(shade, shade, cv::Size(blur, blur), 0);
+            cv::Mat dim = cv::Scalar::all(1.0) - sheet.shadow * shade, dim3;
+            cv::merge(std::vector<cv::Mat>{dim, dim, dim}, dim3);
+            canvas = canvas.mul(dim3);
+        }
         cv::merge(std::vector<cv::Mat>{mask, mask, mask}, mask3);
         canvas = canvas.mul(cv::Scalar::all(1.0) - mask3) + warped_f.mul(mask3);
 

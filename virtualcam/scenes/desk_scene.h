@@ -17,6 +17,8 @@ struct Sheet {
     cv::Scalar paper{245, 245, 245};
     // What is printed on the sheet (upright, before it is turned); lines of filler text when not given.
     std::function<void(cv::Mat& paper)> print = nullptr;
+    // Darkness (0..1) of the soft shadow the sheet casts down and to the right; 0 for none.
+    double shadow = 0;
 };
 
 struct Scene {

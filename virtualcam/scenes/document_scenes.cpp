@@ -28,6 +28,8 @@ const Card kCards[4] = {
     {"David Chen", "Product Designer", "Lumen Camera Systems", "Phone +1 415 555 0199", "david.chen@lumencam.example"},
 };
 
+}  // namespace
+
 void PrintPage(cv::Mat& paper) {
     TextPrinter printer;
     const int height = std::max(8, paper.cols / 40);
@@ -40,13 +42,14 @@ void PrintPage(cv::Mat& paper) {
     }
 }
 
-void PrintCard(cv::Mat& paper, const Card& card) {
+void PrintCard(cv::Mat& paper, int index, bool band) {
+    const Card& card = kCards[std::clamp(index, 0, 3)];
     TextPrinter printer;
     const int big = std::max(8, paper.rows / 9);
     const int small = std::max(7, paper.rows / 14);
     const int margin = paper.cols / 14;
     // A coloured band along the top edge, as many cards have.
-    cv::rectangle(paper, cv::Rect(0, 0, paper.cols, paper.rows / 10), cv::Scalar(150, 90, 30), cv::FILLED);
+    if (band) cv::rectangle(paper, cv::Rect(0, 0, paper.cols, paper.rows / 10), cv::Scalar(150, 90, 30), cv::FILLED);
     int y = paper.rows / 10 + margin + big;
     printer.Print(paper, card.name, cv::Point(margin, y), big, kInk);
     y += big * 13 / 10;
@@ -57,8 +60,6 @@ void PrintCard(cv::Mat& paper, const Card& card) {
     printer.Print(paper, card.phone, cv::Point(margin, y), small, kInk);
     printer.Print(paper, card.email, cv::Point(margin, y + small * 15 / 10), small, kInk);
 }
-
-}  // namespace
 
 SceneChoice ParseSceneChoice(const std::string& text) {
     SceneChoice choice;
@@ -114,8 +115,7 @@ Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size) {
             cv::Point2d centre(size.width * centres[i].x, size.height * centres[i].y);
             if (choice.cards == 1) centre = cv::Point2d(size.width / 2.0, size.height / 2.0);
             Sheet card{cv::Size(card_width, card_height), centre, angles[i], cv::Scalar(248, 248, 248)};
-            const Card& text = kCards[i];
-            card.print = [&text](cv::Mat& paper) { PrintCard(paper, text); };
+            card.print = [i](cv::Mat& paper) { PrintCard(paper, i); };
             sheets.push_back(card);
         }
     }

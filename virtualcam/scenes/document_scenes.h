@@ -23,6 +23,11 @@ SceneChoice ParseSceneChoice(const std::string& text);
 // The text printed on the page, line by line.
 const std::vector<std::string>& PageText();
 
+// The page's text printed upright on paper (BGR), and business card 0..3 (with its coloured band along
+// the top edge when asked).
+void PrintPage(cv::Mat& paper);
+void PrintCard(cv::Mat& paper, int card, bool band = true);
+
 // The scene at this size (BGR), with the sheets' corners.
 Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size);
 
