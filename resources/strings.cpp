@@ -58,6 +58,7 @@ const ResourceString kResourceStrings[] = {
     {175, "The video cannot be recorded: a video encoder or multiplexer is not installed on this computer."},
     {176, "The video cannot be recorded to %s. Check that the save folder exists and can be written."},
     {177, "The recording stopped early (the camera was disconnected, or the disk is full). What was recorded is in %s."},
+    {178, "The picture could not be saved as %s. Check that the save folder exists and can be written, and that the disk has room. The picture is kept as %s."},
     {850, "The settings have changed. Save them for the next start?"},
     // Languages of the business-card program, in its order.
     {1094, "English"},

@@ -1,11 +1,15 @@
 // The application's side of still capture: the capture session with its hand-overs and series dialogs, the
 // grabber's frame handler, and the view's capture command.
+#include <cstdio>
+
 #include "app/application/vellumo_app.h"
+#include "app/resources/resource_library.h"
 #include "app/mainframe/main_frame.h"
 #include "app/series/series_threads.h"
 #include "app/view/vellumo_view.h"
 #include "capture/grabber_callback.h"
 #include "ocr/hand_over_services.h"
+#include "platform/ui/prompt.h"
 
 namespace {
 
@@ -39,6 +43,11 @@ void CVellumoApp::StartCapturePipeline() {
     m_pCaptureSession->m_hFrameWnd = m_pMainFrame->MessageTarget();
     m_pCaptureSession->m_handOver = ocr::MakeHandOverServices(m_szProgramFolder);
     m_pCaptureSession->m_dialogs = MakeSeriesDialogs(CaptureContext());
+    m_pCaptureSession->m_reportUnsaved = [](const std::string& output, const std::string& kept) {
+        char text[1200];
+        std::snprintf(text, sizeof text, LoadResString(178).c_str(), output.c_str(), kept.c_str());
+        platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
     g_grabberCallback.SetFrameHandler(&SaveGrabbedFrame);  // the session is complete before a frame can reach it
 }
 
