@@ -95,6 +95,13 @@ void CaptureSession::StartDialog(const std::function<void()>& dialog, const char
     if (!StartThread(dialog)) platform::DebugLog("capture", "the %s dialog cannot be shown", name);
 }
 
+void CaptureSession::ShowHere(const std::function<void()>& dialog, const char* name) {
+    if (dialog)
+        dialog();
+    else
+        platform::DebugLog("capture", "no %s dialog to show", name);
+}
+
 bool CaptureSession::StartThread(std::function<void()> procedure) {
     std::list<SessionThread> ended;
     bool started = true;

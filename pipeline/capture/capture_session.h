@@ -99,16 +99,20 @@ class CaptureSession {
     // False when no thread could be started.
     bool StartThread(std::function<void()> procedure);
 
-    // The worker's steps.
-    void SavePicture();
-    // True when CContinueOcr is to be shown on the worker's thread once the capture has ended.
-    bool HandOverCards(int cards, bool card_capture);
-    void HandOverOnePage();
+    // The worker's steps. Each returns what follows once the capture has ended (a series dialog, the
+    // hand-over thread), or nothing: a dialog's capture button starts the next capture, which must not
+    // meet this one's busy flag being cleared or its preview being restored.
+    using FollowUp = std::function<void()>;
+    FollowUp SavePicture();
+    FollowUp HandOverCards(int cards, bool card_capture);
+    FollowUp HandOverOnePage();
     // Busy cleared, then WM_CAPTUREDONE sent: the capture's last two steps.
     void EndCapture();
     // The frame is dropped on the streaming thread: the flags cleared and the frame told without waiting.
     void AbandonCapture();
     void StartDialog(const std::function<void()>& dialog, const char* name);
+    // Runs the dialog's procedure on the calling thread.
+    void ShowHere(const std::function<void()>& dialog, const char* name);
 
     const CVellumoSettings& settings_;
     CaptureFlags flags_;

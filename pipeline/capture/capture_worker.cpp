@@ -56,28 +56,19 @@ int CaptureSession::CaptureWorker() {
 
     // The card list is counted after the turn, as the picture it describes is final only now.
     const int pages = s.m_bAutoDeskew != 0 && card ? CountCardList(temp) : 1;
-    bool continue_ocr = false;
+    FollowUp follow_up;
     if (pages >= 2) {
-        continue_ocr = HandOverCards(pages, card);
+        follow_up = HandOverCards(pages, card);
     } else {
         if (!ocr) ConvertColours(temp, s);
-        if (ocr)
-            HandOverOnePage();
-        else
-            SavePicture();
+        follow_up = ocr ? HandOverOnePage() : SavePicture();
     }
     EndCapture();
-    // Shown only once the capture has ended: its capture button starts the next capture on this thread.
-    if (continue_ocr) {
-        if (m_dialogs.continue_ocr)
-            m_dialogs.continue_ocr();
-        else
-            platform::DebugLog("capture", "no CContinueOcr dialog to show");
-    }
+    if (follow_up) follow_up();
     return 1;
 }
 
-void CaptureSession::SavePicture() {
+CaptureSession::FollowUp CaptureSession::SavePicture() {
     const std::string temp = m_naming.m_szTempFile;
     const std::string output = m_naming.m_szOutputFile;
     const SaveAction action = SaveActionFor(g_nImageFormat.load(), settings_.m_bPdfOption != 0);
@@ -89,8 +80,7 @@ void CaptureSession::SavePicture() {
         case SaveAction::GatherPdf:
             // Under a name of its own: the next page's capture writes the temporary file again.
             m_pages.AddPageFile(KeepPageFile(temp));
-            StartDialog(m_dialogs.transform, "CTransform");
-            return;
+            return [this] { StartDialog(m_dialogs.transform, "CTransform"); };
         case SaveAction::OnePdf:
             m_pages.AddPageFile(KeepPageFile(temp));
             saved = MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), output, {});
@@ -99,7 +89,7 @@ void CaptureSession::SavePicture() {
         case SaveAction::Nothing:
             platform::DebugLog("capture", "no picture format %d; the capture is kept as %s", g_nImageFormat.load(),
                                temp.c_str());
-            return;
+            return {};
     }
     if (action != SaveAction::OnePdf) {
         if (saved) {
@@ -111,10 +101,11 @@ void CaptureSession::SavePicture() {
                                kept.c_str());
         }
     }
-    if (settings_.m_bContinuousFile != 0) StartDialog(m_dialogs.continue_capture, "CContinueCapture");
+    if (settings_.m_bContinuousFile == 0) return {};
+    return [this] { StartDialog(m_dialogs.continue_capture, "CContinueCapture"); };
 }
 
-bool CaptureSession::HandOverCards(int cards, bool card_capture) {
+CaptureSession::FollowUp CaptureSession::HandOverCards(int cards, bool card_capture) {
     const CVellumoSettings& s = settings_;
     const std::string temp = m_naming.m_szTempFile;
     const int target = m_nHandOverTarget.load();
@@ -132,34 +123,35 @@ bool CaptureSession::HandOverCards(int cards, bool card_capture) {
             AppendCardSeriesPicture(temp);
         else
             platform::DeleteFile(temp);
-        StartDialog(m_dialogs.ocr_transform, "COcrTransform");
-        return false;
+        return [this] { StartDialog(m_dialogs.ocr_transform, "COcrTransform"); };
     }
     if (target == 1) {
         PageFileList list;
         for (const std::string& file : files) list.AddPageFile(file);
         if (!m_handOver.send_to_card_program) {
             platform::DebugLog("capture", "no card program service; the %d card pictures stay", cards);
-            return false;
+            return {};
         }
         m_handOver.send_to_card_program(s, list);
         list.DeletePageFiles();
         platform::DeleteFile(temp);
-        return false;
+        return {};
     }
     if (!m_handOver.run_ocr) {
         platform::DebugLog("capture", "no OCR service; the %d card pictures stay", cards);
-        return false;
+        return {};
     }
     for (const std::string& file : files) {
         m_handOver.run_ocr(s, file);
         platform::DeleteFile(file);
     }
     platform::DeleteFile(temp);
-    return s.m_bContinuousCapture != 0;
+    if (s.m_bContinuousCapture == 0) return {};
+    // Modal on the worker's own thread, as the dialog's capture runs where it was shown.
+    return [this] { ShowHere(m_dialogs.continue_ocr, "CContinueOcr"); };
 }
 
-void CaptureSession::HandOverOnePage() {
+CaptureSession::FollowUp CaptureSession::HandOverOnePage() {
     const CVellumoSettings& s = settings_;
     const int target = m_nHandOverTarget.load();
     flags_.ocr_capture.store(0);
@@ -170,11 +162,12 @@ void CaptureSession::HandOverOnePage() {
     const std::string page = KeepPageFile(m_naming.m_szTempFile);
     if (series) {
         m_pages.AddPageFile(page);
-        StartDialog(m_dialogs.ocr_transform, "COcrTransform");
-        return;
+        return [this] { StartDialog(m_dialogs.ocr_transform, "COcrTransform"); };
     }
-    if (!StartThread([this, page, target] { OcrHandOver(page, target); }))
-        platform::DebugLog("capture", "the page %s is not handed over", page.c_str());
+    return [this, page, target] {
+        if (!StartThread([this, page, target] { OcrHandOver(page, target); }))
+            platform::DebugLog("capture", "the page %s is not handed over", page.c_str());
+    };
 }
 
 void CaptureSession::OcrHandOver(const std::string& picture, int target) {
@@ -194,12 +187,8 @@ void CaptureSession::OcrHandOver(const std::string& picture, int target) {
     else
         platform::DebugLog("capture", "no %s service; the page stays as %s", target == 1 ? "card program" : "OCR",
                            picture.c_str());
-    if ((s.m_bContinuousCapture != 0 && target == 0) || (s.m_bCardContinuous != 0 && target == 1)) {
-        if (m_dialogs.continue_ocr)
-            m_dialogs.continue_ocr();
-        else
-            platform::DebugLog("capture", "no CContinueOcr dialog to show");
-    }
+    if ((s.m_bContinuousCapture != 0 && target == 0) || (s.m_bCardContinuous != 0 && target == 1))
+        ShowHere(m_dialogs.continue_ocr, "CContinueOcr");
 }
 
 }  // namespace pipeline
