@@ -48,13 +48,16 @@ int CaptureSession::CaptureWorker() {
         if (card) {
             DetectCards(temp);
         } else if (DetectDocument(temp, s.m_nScaleMode, frame_width_) == DetectOutcome::Unreadable) {
+            // Nothing left to save or hand on: the capture ends as if it had been dropped.
+            flags_.ocr_capture.store(0);
+            flags_.card_capture.store(0);
             EndCapture();
             return 0;
         }
     }
     TurnPicture(temp, ChooseTurn(ocr, s.m_nRotation, s.m_nRotationFile));
 
-    // The card list is counted after the turn, as the picture it describes is final only now.
+    // The card list is read (and removed) only after the turn.
     const int pages = s.m_bAutoDeskew != 0 && card ? CountCardList(temp) : 1;
     FollowUp follow_up;
     if (pages >= 2) {

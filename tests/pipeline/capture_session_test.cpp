@@ -98,6 +98,14 @@ std::vector<std::string> PdfImages(const std::string& pdf) {
     return images;
 }
 
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (auto& entry : std::filesystem::directory_iterator(folder, ignored)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class StillCapture : public ::testing::Test {
   protected:
     StillCapture() : tmp_env_("TMPDIR", dir_.MakeFolder("tmp")) {
@@ -111,7 +119,6 @@ class StillCapture : public ::testing::Test {
         session_ = std::make_unique<CaptureSession>(settings_, CaptureFlags{grab_, ocr_, card_, busy_});
         session_->m_hFrameWnd = &frame_;
     }
-    ~StillCapture() override { session_.reset(); }
 
     // One capture; true when it ended (busy clear, the frame told) within the bound.
     bool Capture(const Frame& frame, bool ocr = false, bool card = false) {
@@ -125,21 +132,8 @@ class StillCapture : public ::testing::Test {
         return ended;
     }
     std::string Saved(const std::string& name) const { return settings_.m_szSavePath + name; }
-    std::vector<std::string> SavedFiles() const {
-        std::vector<std::string> names;
-        std::error_code ignored;
-        for (auto& entry : std::filesystem::directory_iterator(settings_.m_szSavePath, ignored))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string Temp() const { return dir_.Path("tmp/Kvo~Vellumo.bmp"); }
-    std::vector<std::string> TempFiles() const {
-        std::vector<std::string> names;
-        for (auto& entry : std::filesystem::directory_iterator(dir_.Path("tmp")))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
+    std::vector<std::string> SavedFiles() const { return Names(settings_.m_szSavePath); }
+    std::vector<std::string> TempFiles() const { return Names(dir_.Path("tmp")); }
 
     ScratchFolder dir_;
     ScopedEnv tmp_env_;
@@ -265,8 +259,11 @@ TEST_F(StillCapture, GatheredPagesMakeOnePdfInCaptureOrder) {
     std::atomic<int> shown{0};
     const ViewRect video{0, 0, 640, 480};
     // The dialog's "next page" button: the capture command and the frame it asks for, on the dialog's thread.
+    std::atomic<int> shown_during_capture{0};
     session_->m_dialogs.transform = [&] {
         const int n = ++shown;
+        // Its capture button would start the next capture: this one must have ended already.
+        if (busy_ != 0 || frame_.Count(platform::WM_CAPTUREDONE) != static_cast<size_t>(n)) ++shown_during_capture;
         if (n >= 3) return;
         session_->PrepareCapture(640, 480, ViewRect{0, 0, 100 * (n + 1), 200}, video);
         busy_ = 1;
@@ -277,6 +274,7 @@ TEST_F(StillCapture, GatheredPagesMakeOnePdfInCaptureOrder) {
     session_->SaveFrameToTemp(frame.View());
     ASSERT_TRUE(WaitUntil([&] { return shown == 3; }));
     session_->WaitIdle();
+    EXPECT_EQ(shown_during_capture, 0);
     EXPECT_EQ(busy_, 0);
     EXPECT_EQ(frame_.Count(platform::WM_CAPTUREDONE), 3u);
 
