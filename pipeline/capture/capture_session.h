@@ -62,6 +62,10 @@ class CaptureSession {
     platform::MessageTarget* m_hFrameWnd = nullptr;  // gets WM_CAPTUREDONE, sent at the end of every worker
     HandOverServices m_handOver;
     SeriesDialogs m_dialogs;
+    // When a picture could not be saved (the save folder gone or read-only, the disk full): the output
+    // name that failed and the name the picture is kept under. Called on the worker's thread once the
+    // capture has ended, so it may wait on the frame (one message to the user). Empty: the debug log only.
+    std::function<void(const std::string& output, const std::string& kept)> m_reportUnsaved;
 
     // The capture command, before it sets the grab request (whose store publishes these): the frame size,
     // and the view's capture area and video rectangle in its client coordinates.

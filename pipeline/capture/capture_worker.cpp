@@ -76,6 +76,7 @@ CaptureSession::FollowUp CaptureSession::SavePicture() {
     const std::string output = m_naming.m_szOutputFile;
     const SaveAction action = SaveActionFor(g_nImageFormat.load(), settings_.m_bPdfOption != 0);
     bool saved = false;
+    std::string kept;
     switch (action) {
         case SaveAction::CopyBmp: saved = platform::CopyFileNoReplace(temp, output); break;
         case SaveAction::Jpeg: saved = BMP2JPEG(temp.c_str(), output.c_str()) == 1; break;
@@ -85,7 +86,8 @@ CaptureSession::FollowUp CaptureSession::SavePicture() {
             m_pages.AddPageFile(KeepPageFile(temp));
             return [this] { StartDialog(m_dialogs.transform, "CTransform"); };
         case SaveAction::OnePdf:
-            m_pages.AddPageFile(KeepPageFile(temp));
+            kept = KeepPageFile(temp);
+            m_pages.AddPageFile(kept);
             saved = MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), output, {});
             if (saved) m_pages.DeletePageFiles();  // else the page stays listed for another try
             break;
@@ -94,18 +96,18 @@ CaptureSession::FollowUp CaptureSession::SavePicture() {
                                temp.c_str());
             return {};
     }
-    if (action != SaveAction::OnePdf) {
-        if (saved) {
-            platform::DeleteFile(temp);
-        } else {
-            // Nothing the user captured goes before its output exists.
-            const std::string kept = KeepPageFile(temp);
-            platform::DebugLog("capture", "%s was not written; the picture stays as %s", output.c_str(),
-                               kept.c_str());
-        }
+    if (saved && action != SaveAction::OnePdf) platform::DeleteFile(temp);
+    if (!saved) {
+        // Nothing the user captured goes before its output exists.
+        if (action != SaveAction::OnePdf) kept = KeepPageFile(temp);
+        platform::DebugLog("capture", "%s was not written; the picture stays as %s", output.c_str(), kept.c_str());
     }
-    if (settings_.m_bContinuousFile == 0) return {};
-    return [this] { StartDialog(m_dialogs.continue_capture, "CContinueCapture"); };
+    const bool continuous = settings_.m_bContinuousFile != 0;
+    if (saved && !continuous) return {};
+    return [this, saved, continuous, output, kept] {
+        if (!saved && m_reportUnsaved) m_reportUnsaved(output, kept);
+        if (continuous) StartDialog(m_dialogs.continue_capture, "CContinueCapture");
+    };
 }
 
 CaptureSession::FollowUp CaptureSession::HandOverCards(int cards, bool card_capture) {

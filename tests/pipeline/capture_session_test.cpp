@@ -390,4 +390,26 @@ TEST_F(StillCapture, AFrameThatCannotBeWrittenEndsTheCaptureAtOnce) {
     EXPECT_EQ(card_, 0);
 }
 
+TEST_F(StillCapture, APictureThatCannotBeSavedIsKeptAndReported) {
+    settings_.m_szSavePath = dir_.Write("file", "x") + "/save/";  // a folder that cannot be made
+    std::vector<std::pair<std::string, std::string>> reports;
+    session_->m_reportUnsaved = [&](const std::string& output, const std::string& kept) {
+        reports.emplace_back(output, kept);
+    };
+    const Frame frame = PatternFrame(64, 48);
+    for (int format : {1, 4}) {
+        g_nImageFormat = format;
+        ASSERT_TRUE(Capture(frame));
+    }
+    ASSERT_EQ(reports.size(), 2u);
+    for (auto& [output, kept] : reports) {
+        EXPECT_EQ(output.rfind(settings_.m_szSavePath, 0), 0u) << output;
+        auto bmp = ReadBmp(kept);
+        ASSERT_TRUE(bmp) << kept;
+        EXPECT_TRUE(SamePixel(bmp->At(5, 5), frame.At(5, 5)));
+    }
+    EXPECT_NE(reports[0].second, reports[1].second);
+    EXPECT_EQ(session_->m_pages.Count(), 1);  // the PDF's page waits for another try
+}
+
 }  // namespace
