@@ -347,6 +347,18 @@ TEST_F(StillCapture, SeveralCardsGoToTheCardProgramEachInItsOwnFile) {
     EXPECT_EQ(ocr_, 0);
     EXPECT_EQ(card_, 0);
     EXPECT_TRUE(TempFiles().empty()) << "card list or pictures left in the temp folder";
+
+    // A series: the cards wait under names of their own, the whole desk picture is noted for the finish.
+    settings_.m_bCardContinuous = 1;
+    received.clear();
+    ASSERT_TRUE(Capture(SceneFrame(scene.picture), /*ocr=*/true, /*card=*/true));
+    EXPECT_TRUE(received.empty());
+    EXPECT_EQ(session_->m_pages.Count(), 3);
+    EXPECT_EQ(TempFiles().size(), 5u);  // the three cards, the desk picture and its note
+    session_->FinishOcrSeries();
+    EXPECT_EQ(received.size(), 3u);
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_EQ(session_->m_nHandOverTarget, 0);
 }
 
 TEST_F(StillCapture, ASeriesOfTextPagesIsHandedOverTogetherAtTheFinish) {
