@@ -2,7 +2,9 @@
 // One still capture across its threads: the capture command (on the GUI thread or a series dialog's thread)
 // records the request, the grabber's frame handler writes the picture on the streaming thread, and the worker
 // thread straightens, turns, converts and saves it or hands it on. One capture at a time: the command sets the
-// grab request last, the grabber clears it first, the worker clears the busy flag last.
+// grab request last, the grabber clears it first, the worker clears the busy flag last; what follows a
+// capture (a series dialog, a hand-over thread) starts only after that, since a dialog's capture button
+// begins the next capture.
 //
 // The session owns every thread it starts (the worker, the series dialogs' threads, the hand-over threads)
 // and waits for them when it is destroyed; close the frame's message target first, so that a thread waiting
@@ -73,7 +75,8 @@ class CaptureSession {
 
     // The grabber's frame handler, on the streaming thread: the names, the temporary capture file, then the
     // worker on its own thread. The frame is read only during the call. When the file cannot be written no
-    // worker starts, and the busy flag is cleared and WM_CAPTUREDONE sent so the preview comes back.
+    // worker starts: the text and card flags and the busy flag are cleared and WM_CAPTUREDONE is posted (not
+    // sent: its handler restarts the stream, which waits for this thread), so the preview comes back.
     void SaveFrameToTemp(const CaptureFrame& frame);
 
     // CTransform's finish, on the caller's thread: withdraws a pending grab request, writes one PDF of every
