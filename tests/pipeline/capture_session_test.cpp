@@ -80,7 +80,7 @@ std::optional<Bmp> ReadBmp(const std::string& path) {
 
 bool SamePixel(const uint8_t* a, const uint8_t* b) { return std::equal(a, a + 3, b); }
 
-// The images of a PDF as "page:width x height", by pdfimages; nothing when the file fails qpdf's check.
+// The images of a PDF as "page:widthxheight", by pdfimages, once qpdf has checked the file.
 std::vector<std::string> PdfImages(const std::string& pdf) {
     int status = -1;
     Shell("qpdf --check " + Quote(pdf) + " >/dev/null 2>&1", &status);
