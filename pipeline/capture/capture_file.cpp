@@ -145,4 +145,30 @@ std::string KeepPageFile(const std::string& path) {
     return path;
 }
 
+std::string CardSeriesListPath() { return platform::TempFolder() + "Doc-BCR-Temp.tmp"; }
+
+bool AppendCardSeriesPicture(const std::string& picture) {
+    const std::string list = CardSeriesListPath();
+    std::optional<std::string> text = platform::ReadFileForRewrite(list);
+    if (text && platform::WriteFileReplacing(list, *text + picture + "\r\n")) return true;
+    platform::DebugLog("capture", "cannot note %s in %s", picture.c_str(), list.c_str());
+    return false;
+}
+
+void DeleteCardSeriesPictures() {
+    const std::string list = CardSeriesListPath();
+    std::optional<std::string> text = platform::ReadFile(list);
+    if (!text) return;
+    size_t start = 0;
+    while (start < text->size()) {
+        size_t end = text->find('\n', start);
+        if (end == std::string::npos) end = text->size();
+        std::string line = text->substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) platform::DeleteFile(line);
+        start = end + 1;
+    }
+    platform::DeleteFile(list);
+}
+
 }  // namespace pipeline

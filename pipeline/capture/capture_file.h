@@ -40,4 +40,11 @@ int CountCardList(const std::string& picture);
 // next capture cannot overwrite it while it waits; the new path, or the old one when the move failed.
 std::string KeepPageFile(const std::string& path);
 
+// The card series' list of whole-desk pictures ("Doc-BCR-Temp.tmp" in the temp folder), deleted when the
+// series ends: one path a line.
+std::string CardSeriesListPath();
+bool AppendCardSeriesPicture(const std::string& picture);
+// Deletes every picture on the list, then the list.
+void DeleteCardSeriesPictures();
+
 }  // namespace pipeline

@@ -1,0 +1,427 @@
+// A still capture from the grabbed frame to the saved file, driven the way the grabber does it: the busy
+// flag set, then SaveFrameToTemp with a frame; the worker and the threads it starts run for real over the
+// outside detectors and writers, and the outputs are opened by independent tools.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <sstream>
+
+#include <opencv2/core/utility.hpp>
+
+#include "app/settings/settings.h"
+#include "pipeline/capture/capture_session.h"
+#include "platform/dib/dib.h"
+#include "tests/outside/support.h"
+#include "tests/support/recording_message_target.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/wait_until.h"
+#include "virtualcam/scenes/desk_scene.h"
+#include "virtualcam/scenes/document_scenes.h"
+
+namespace {
+
+using namespace pipeline;
+using outside_test::Quote;
+using outside_test::Shell;
+using test_support::Exists;
+using test_support::ScopedEnv;
+using test_support::ScratchFolder;
+using test_support::WaitUntil;
+
+size_t Stride(int width) { return (static_cast<size_t>(width) * 3 + 3) / 4 * 4; }
+
+// A bottom-up 24-bit frame as the grabber delivers it.
+struct Frame {
+    std::vector<uint8_t> bytes;
+    int width = 0, height = 0;
+    CaptureFrame View() const { return CaptureFrame{bytes.data(), bytes.size(), width, height}; }
+    // Blue, green, red of the pixel at (x, y counted from the top).
+    const uint8_t* At(int x, int top_y) const { return bytes.data() + Stride(width) * (height - 1 - top_y) + 3 * x; }
+};
+
+// Every pixel tells where it is: blue = x, green = y (low bytes), red = the high bits of both.
+Frame PatternFrame(int width, int height) {
+    Frame f{std::vector<uint8_t>(Stride(width) * height), width, height};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = const_cast<uint8_t*>(f.At(x, y));
+            p[0] = static_cast<uint8_t>(x), p[1] = static_cast<uint8_t>(y);
+            p[2] = static_cast<uint8_t>((x >> 8) << 4 | (y >> 8));
+        }
+    return f;
+}
+
+Frame SceneFrame(const cv::Mat& bgr) {
+    Frame f{std::vector<uint8_t>(Stride(bgr.cols) * bgr.rows), bgr.cols, bgr.rows};
+    for (int y = 0; y < bgr.rows; ++y)
+        std::memcpy(const_cast<uint8_t*>(f.At(0, y)), bgr.ptr(y), 3 * static_cast<size_t>(bgr.cols));
+    return f;
+}
+
+struct Bmp {
+    std::vector<uint8_t> bytes;
+    platform::DibView view;
+    // Blue, green, red of (x, y counted from the top) of a 24-bit picture.
+    const uint8_t* At(int x, int top_y) const { return view.Row(view.height - 1 - top_y) + 3 * x; }
+};
+
+std::optional<Bmp> ReadBmp(const std::string& path) {
+    Bmp bmp;
+    const std::string text = outside_test::ReadAll(path);
+    bmp.bytes.assign(text.begin(), text.end());
+    auto view = platform::ParseBmp(bmp.bytes);
+    if (!view) return std::nullopt;
+    bmp.view = *view;
+    return bmp;
+}
+
+bool SamePixel(const uint8_t* a, const uint8_t* b) { return std::equal(a, a + 3, b); }
+
+// The images of a PDF as "page:widthxheight", by pdfimages, once qpdf has checked the file.
+std::vector<std::string> PdfImages(const std::string& pdf) {
+    int status = -1;
+    Shell("qpdf --check " + Quote(pdf) + " >/dev/null 2>&1", &status);
+    if (status != 0) return {"qpdf refuses " + pdf};
+    std::istringstream listing(Shell("pdfimages -list " + Quote(pdf)));
+    std::string line;
+    std::vector<std::string> images;
+    for (int i = 0; std::getline(listing, line); ++i) {
+        if (i < 2) continue;  // the header lines
+        std::istringstream fields(line);
+        std::string page, number, type, width, height;
+        fields >> page >> number >> type >> width >> height;
+        images.push_back(page + ":" + width + "x" + height);
+    }
+    return images;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (auto& entry : std::filesystem::directory_iterator(folder, ignored)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class StillCapture : public ::testing::Test {
+  protected:
+    StillCapture() : tmp_env_("TMPDIR", dir_.MakeFolder("tmp")) {
+        // The detectors' image work stays on the worker's thread: OpenCV's own pool is not instrumented
+        // for the thread sanitizer.
+        cv::setNumThreads(0);
+        settings_.m_szSavePath = dir_.Slash() + "save/";
+        settings_.m_szPrefix = "cap";
+        settings_.m_nOutputMode = 2;  // colour kept
+        g_nImageFormat = 0;
+        session_ = std::make_unique<CaptureSession>(settings_, CaptureFlags{grab_, ocr_, card_, busy_});
+        session_->m_hFrameWnd = &frame_;
+    }
+
+    // One capture; true when it ended (busy clear, the frame told) within the bound.
+    bool Capture(const Frame& frame, bool ocr = false, bool card = false) {
+        const size_t done = frame_.Count(platform::WM_CAPTUREDONE);
+        ocr_ = ocr ? 1 : 0;
+        card_ = card ? 1 : 0;
+        busy_ = 1;
+        session_->SaveFrameToTemp(frame.View());
+        const bool ended = WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
+        session_->WaitIdle();
+        return ended;
+    }
+    std::string Saved(const std::string& name) const { return settings_.m_szSavePath + name; }
+    std::vector<std::string> SavedFiles() const { return Names(settings_.m_szSavePath); }
+    std::vector<std::string> TempFiles() const { return Names(dir_.Path("tmp")); }
+
+    ScratchFolder dir_;
+    ScopedEnv tmp_env_;
+    CVellumoSettings settings_;
+    std::atomic<uint8_t> grab_{0}, ocr_{0}, card_{0}, busy_{0};
+    RecordingMessageTarget frame_;
+    std::unique_ptr<CaptureSession> session_;
+};
+
+TEST_F(StillCapture, EachFormatIsWrittenUnderTheNextNumberAndOpensInItsOwnTool) {
+    settings_.m_bContinuousFile = 1;
+    std::atomic<int> continued{0};
+    session_->m_dialogs.continue_capture = [&] { ++continued; };
+    const Frame frame = PatternFrame(640, 480);
+
+    g_nImageFormat = 1;
+    ASSERT_TRUE(Capture(frame));
+    ASSERT_TRUE(Capture(frame));
+    EXPECT_EQ(continued, 2);
+    int status = -1;
+    for (const char* name : {"cap0001.jpg", "cap0002.jpg"}) {
+        const std::string pnm = Shell("djpeg -pnm " + Quote(Saved(name)) + " 2>&1", &status);
+        EXPECT_EQ(status, 0) << name;
+        EXPECT_EQ(pnm.rfind("P6\n640 480\n", 0), 0u) << name;
+    }
+
+    g_nImageFormat = 3;
+    ASSERT_TRUE(Capture(frame));
+    const std::string tiff = Shell("tiffinfo " + Quote(Saved("cap0001.tif")) + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(tiff.find("Image Width: 640 Image Length: 480"), std::string::npos) << tiff;
+
+    g_nImageFormat = 4;
+    ASSERT_TRUE(Capture(frame));
+    EXPECT_EQ(PdfImages(Saved("cap0001.pdf")), std::vector<std::string>{"1:640x480"});
+
+    g_nImageFormat = 0;
+    ASSERT_TRUE(Capture(frame));
+    auto bmp = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(bmp);
+    EXPECT_EQ(bmp->view.width, 640);
+    EXPECT_EQ(bmp->view.x_pixels_per_meter, 2154);
+    EXPECT_TRUE(SamePixel(bmp->At(600, 7), frame.At(600, 7)));
+
+    EXPECT_EQ(continued, 5);
+    EXPECT_EQ(SavedFiles(), (std::vector<std::string>{"cap0001.bmp", "cap0001.jpg", "cap0001.pdf", "cap0001.tif",
+                                                      "cap0002.jpg"}));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(StillCapture, TheCaptureAreaIsWrittenAloneAndNarrowAreasWidenTo24Pixels) {
+    settings_.m_nScaleMode = 1;  // an area is never reshaped to a page
+    const Frame frame = PatternFrame(640, 480);
+    // The view shows the frame at half size: 5 view pixels are 10 frame pixels.
+    session_->PrepareCapture(640, 480, ViewRect{50, 20, 55, 120}, ViewRect{0, 0, 320, 240});
+    ASSERT_TRUE(Capture(frame));
+    auto bmp = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(bmp);
+    EXPECT_EQ(bmp->view.width, 24);
+    EXPECT_EQ(bmp->view.height, 200);
+    EXPECT_EQ(bmp->view.stride, 72u);
+    EXPECT_EQ(bmp->bytes.size(), 54u + 72u * 200u);
+    EXPECT_TRUE(SamePixel(bmp->At(0, 0), frame.At(100, 40)));
+    EXPECT_TRUE(SamePixel(bmp->At(23, 199), frame.At(123, 239)));
+}
+
+TEST_F(StillCapture, WithoutDeskewAFullFrameIsPlacedOnAnASeriesPage) {
+    settings_.m_nScaleMode = 1;
+    const Frame frame = PatternFrame(2592, 1944);
+    ASSERT_TRUE(Capture(frame));
+    auto bmp = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(bmp);
+    ASSERT_EQ(bmp->view.width, 2597);
+    ASSERT_EQ(bmp->view.height, 1835);
+    EXPECT_EQ(bmp->view.x_pixels_per_meter, 8727);
+    const uint8_t white[3] = {0xFF, 0xFF, 0xFF};
+    for (int y : {0, 917, 1834}) {
+        for (int x : {0, 1, 2594, 2595, 2596}) EXPECT_TRUE(SamePixel(bmp->At(x, y), white)) << x << "," << y;
+        // 54 rows are cropped at the bottom, 55 at the top.
+        EXPECT_TRUE(SamePixel(bmp->At(2, y), frame.At(0, y + 55))) << y;
+        EXPECT_TRUE(SamePixel(bmp->At(2593, y), frame.At(2591, y + 55))) << y;
+    }
+}
+
+TEST_F(StillCapture, RotationFileTurnsPicturesAndRotationTurnsTextCaptures) {
+    settings_.m_nRotationFile = 1;
+    settings_.m_nRotation = 0;
+    const Frame frame = PatternFrame(64, 48);
+    std::mutex mutex;
+    std::optional<Bmp> handed;
+    std::string handed_path;
+    session_->m_handOver.run_ocr = [&](const CVellumoSettings&, const std::string& picture) {
+        std::lock_guard lock(mutex);
+        handed_path = picture;
+        handed = ReadBmp(picture);
+    };
+
+    ASSERT_TRUE(Capture(frame));
+    auto turned = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(turned);
+    ASSERT_EQ(turned->view.width, 48);
+    ASSERT_EQ(turned->view.height, 64);
+    // Clockwise: the frame's bottom-left corner comes to the top left.
+    EXPECT_TRUE(SamePixel(turned->At(0, 0), frame.At(0, 47)));
+    EXPECT_TRUE(SamePixel(turned->At(47, 0), frame.At(0, 0)));
+
+    settings_.m_nOutputMode = 0;  // black and white, but never for text recognition
+    ASSERT_TRUE(Capture(frame, /*ocr=*/true));
+    std::lock_guard lock(mutex);
+    ASSERT_TRUE(handed) << "run_ocr was not given a readable picture";
+    EXPECT_EQ(handed->view.width, 64);
+    EXPECT_EQ(handed->view.bits_per_pixel, 24);
+    EXPECT_TRUE(SamePixel(handed->At(10, 5), frame.At(10, 5)));
+    EXPECT_FALSE(Exists(handed_path)) << "the handed-over page stays behind";
+    EXPECT_EQ(ocr_, 0);
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(StillCapture, GatheredPagesMakeOnePdfInCaptureOrder) {
+    g_nImageFormat = 2;
+    settings_.m_bPdfOption = 1;
+    const Frame frame = PatternFrame(640, 480);
+    std::atomic<int> shown{0};
+    const ViewRect video{0, 0, 640, 480};
+    // The dialog's "next page" button: the capture command and the frame it asks for, on the dialog's thread.
+    std::atomic<int> shown_during_capture{0};
+    session_->m_dialogs.transform = [&] {
+        const int n = ++shown;
+        // Its capture button would start the next capture: this one must have ended already.
+        if (busy_ != 0 || frame_.Count(platform::WM_CAPTUREDONE) != static_cast<size_t>(n)) ++shown_during_capture;
+        if (n >= 3) return;
+        session_->PrepareCapture(640, 480, ViewRect{0, 0, 100 * (n + 1), 200}, video);
+        busy_ = 1;
+        session_->SaveFrameToTemp(frame.View());
+    };
+    session_->PrepareCapture(640, 480, ViewRect{0, 0, 100, 200}, video);
+    busy_ = 1;
+    session_->SaveFrameToTemp(frame.View());
+    ASSERT_TRUE(WaitUntil([&] { return shown == 3; }));
+    session_->WaitIdle();
+    EXPECT_EQ(shown_during_capture, 0);
+    EXPECT_EQ(busy_, 0);
+    EXPECT_EQ(frame_.Count(platform::WM_CAPTUREDONE), 3u);
+
+    ASSERT_EQ(session_->m_pages.Count(), 3);
+    std::vector<std::string> pages;
+    for (auto path : session_->m_pages.Paths()) pages.emplace_back(path);
+    for (const std::string& page : pages) EXPECT_TRUE(Exists(page)) << page;
+
+    grab_ = 1;
+    std::vector<std::pair<unsigned long, unsigned long>> progress;
+    ASSERT_TRUE(session_->MakeGatheredPdf([&](unsigned long total, unsigned long done) {
+        progress.emplace_back(total, done);
+    }));
+    EXPECT_EQ(grab_, 0);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(3ul, 3ul));
+    EXPECT_EQ(PdfImages(Saved("cap0001.pdf")), (std::vector<std::string>{"1:100x200", "2:200x200", "3:300x200"}));
+    for (const std::string& page : pages) EXPECT_FALSE(Exists(page)) << page;
+    EXPECT_EQ(session_->m_pages.Count(), 0);
+    EXPECT_EQ(SavedFiles(), std::vector<std::string>{"cap0001.pdf"});
+}
+
+TEST_F(StillCapture, ADeskewedPageIsUprightAndCentredOnItsPage) {
+    settings_.m_bAutoDeskew = 1;
+    settings_.m_nScaleMode = 1;
+    const virtualcam::Scene scene =
+        virtualcam::RenderDocumentScene(virtualcam::SceneChoice{}, cv::Size(2592, 1944));
+    ASSERT_TRUE(Capture(SceneFrame(scene.picture)));
+    auto bmp = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(bmp);
+    ASSERT_EQ(bmp->view.width, 2597);
+    ASSERT_EQ(bmp->view.height, 1835);
+    // The page (about 1210 x 1710) lies in the middle: white margins wide enough to show the desk was cut
+    // away, and the page's printed text in the middle.
+    const uint8_t white[3] = {0xFF, 0xFF, 0xFF};
+    for (int y = 0; y < 1835; y += 61) {
+        EXPECT_TRUE(SamePixel(bmp->At(600, y), white)) << y;
+        EXPECT_TRUE(SamePixel(bmp->At(1996, y), white)) << y;
+    }
+    int dark = 0;
+    for (int y = 300; y < 1500; ++y)
+        for (int x = 800; x < 1800; x += 3) dark += bmp->At(x, y)[1] < 100 ? 1 : 0;
+    EXPECT_GT(dark, 1000);
+}
+
+TEST_F(StillCapture, SeveralCardsGoToTheCardProgramEachInItsOwnFile) {
+    settings_.m_bAutoDeskew = 1;
+    session_->m_nHandOverTarget = 1;
+    std::vector<std::pair<std::string, int>> received;  // path, picture width
+    session_->m_handOver.send_to_card_program = [&](const CVellumoSettings&, const PageFileList& pages) {
+        for (auto path : pages.Paths()) {
+            auto bmp = ReadBmp(std::string(path));
+            received.emplace_back(std::string(path), bmp ? bmp->view.width : 0);
+        }
+    };
+    // Plain white cards, each turned a little, on a dark desk.
+    const cv::Size card(460, 284);
+    const virtualcam::Scene scene = virtualcam::MakeScene(
+        cv::Size(1280, 960), cv::Scalar(60, 70, 80),
+        {{card, {360, 270}, 4}, {card, {920, 290}, -3}, {card, {370, 690}, 2}}, 7);
+    ASSERT_TRUE(Capture(SceneFrame(scene.picture), /*ocr=*/true, /*card=*/true));
+    session_->WaitIdle();
+    ASSERT_EQ(received.size(), 3u) << ::testing::PrintToString(received);
+    for (auto& [path, width] : received) {
+        EXPECT_GT(width, 400) << path;  // a straightened card, not the desk
+        EXPECT_LT(width, 600) << path;
+        EXPECT_FALSE(Exists(path)) << path;
+    }
+    EXPECT_NE(received[0].first, received[1].first);
+    EXPECT_EQ(ocr_, 0);
+    EXPECT_EQ(card_, 0);
+    EXPECT_TRUE(TempFiles().empty()) << "card list or pictures left in the temp folder";
+
+    // A series: the cards wait under names of their own, the whole desk picture is noted for the finish.
+    settings_.m_bCardContinuous = 1;
+    received.clear();
+    ASSERT_TRUE(Capture(SceneFrame(scene.picture), /*ocr=*/true, /*card=*/true));
+    EXPECT_TRUE(received.empty());
+    EXPECT_EQ(session_->m_pages.Count(), 3);
+    EXPECT_EQ(TempFiles().size(), 5u);  // the three cards, the desk picture and its note
+    session_->FinishOcrSeries();
+    EXPECT_EQ(received.size(), 3u);
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_EQ(session_->m_nHandOverTarget, 0);
+}
+
+TEST_F(StillCapture, ASeriesOfTextPagesIsHandedOverTogetherAtTheFinish) {
+    settings_.m_nOcrFormat = 0;
+    settings_.m_bOcrOnePerFormat[0] = 1;
+    settings_.m_bContinuousCapture = 1;
+    std::atomic<int> shown{0};
+    session_->m_dialogs.ocr_transform = [&] { ++shown; };
+    std::vector<std::string> widths;
+    session_->m_handOver.run_ocr_on_pages = [&](const CVellumoSettings&, const PageFileList& pages) {
+        for (auto path : pages.Paths()) {
+            auto bmp = ReadBmp(std::string(path));
+            widths.push_back(bmp ? std::to_string(bmp->view.width) : "unreadable");
+        }
+    };
+    ASSERT_TRUE(Capture(PatternFrame(64, 48), /*ocr=*/true));
+    ASSERT_TRUE(Capture(PatternFrame(80, 48), /*ocr=*/true));
+    EXPECT_EQ(shown, 2);
+    std::vector<std::string> pages;
+    for (auto path : session_->m_pages.Paths()) pages.emplace_back(path);
+    ASSERT_EQ(pages.size(), 2u);
+
+    session_->FinishOcrSeries();
+    EXPECT_EQ(widths, (std::vector<std::string>{"64", "80"}));
+    for (const std::string& page : pages) EXPECT_FALSE(Exists(page)) << page;
+    EXPECT_EQ(session_->m_pages.Count(), 0);
+}
+
+TEST_F(StillCapture, AFrameThatCannotBeWrittenEndsTheCaptureAtOnce) {
+    ScopedEnv no_temp("TMPDIR", dir_.Write("not-a-folder", "x") + "/");
+    std::atomic<int> shown{0};
+    session_->m_dialogs.continue_capture = [&] { ++shown; };
+    settings_.m_bContinuousFile = 1;
+    g_nImageFormat = 1;
+    ASSERT_TRUE(Capture(PatternFrame(64, 48)));
+    EXPECT_EQ(shown, 0) << "a worker ran without its picture";
+    EXPECT_TRUE(SavedFiles().empty());
+    // The next capture starts from what its own command sets.
+    ASSERT_TRUE(Capture(PatternFrame(64, 48), /*ocr=*/true, /*card=*/true));
+    EXPECT_EQ(ocr_, 0);
+    EXPECT_EQ(card_, 0);
+}
+
+TEST_F(StillCapture, APictureThatCannotBeSavedIsKeptAndReported) {
+    settings_.m_szSavePath = dir_.Write("file", "x") + "/save/";  // a folder that cannot be made
+    std::vector<std::pair<std::string, std::string>> reports;
+    session_->m_reportUnsaved = [&](const std::string& output, const std::string& kept) {
+        reports.emplace_back(output, kept);
+    };
+    const Frame frame = PatternFrame(64, 48);
+    for (int format : {1, 4}) {
+        g_nImageFormat = format;
+        ASSERT_TRUE(Capture(frame));
+    }
+    ASSERT_EQ(reports.size(), 2u);
+    for (auto& [output, kept] : reports) {
+        EXPECT_EQ(output.rfind(settings_.m_szSavePath, 0), 0u) << output;
+        auto bmp = ReadBmp(kept);
+        ASSERT_TRUE(bmp) << kept;
+        EXPECT_TRUE(SamePixel(bmp->At(5, 5), frame.At(5, 5)));
+    }
+    EXPECT_NE(reports[0].second, reports[1].second);
+    EXPECT_EQ(session_->m_pages.Count(), 1);  // the PDF's page waits for another try
+}
+
+}  // namespace
