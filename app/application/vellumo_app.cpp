@@ -130,7 +130,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     UpdateStatusText();
     m_bContinuousRunning = 0;
 
-    ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get());
+    if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get()))
+        script->SetIdleCheck([this] { return m_pCaptureSession->Idle(); });
     return true;
 }
 

@@ -7,8 +7,8 @@
 //   screenshot <file.png>   save a picture of the main window
 //   camera <unplug|plug>    pull the virtual camera out, or plug it back
 //   await <live|empty|ready> <ms>  wait until the view paints new camera frames (live), shows no picture
-//                           (empty) or the capture command can be given again (ready), at most ms; the
-//                           outcome is reported on stderr
+//                           (empty) or the capture command can be given again with nothing of the last
+//                           capture still running (ready), at most ms; the outcome is reported on stderr
 //   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
 //                           press it; the outcome is reported on stderr
 //   area <l> <t> <r> <b>    drag a capture area over the picture, corners in percent of the picture

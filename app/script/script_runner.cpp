@@ -100,7 +100,7 @@ void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time
         else if (step.argument == "empty")
             met = video->LatestFrame() == nullptr;
         else
-            met = frame_ && frame_->Commands().State(800).enabled;
+            met = frame_ && frame_->Commands().State(800).enabled && (!idle_ || idle_());
     }
     const bool expired = std::chrono::steady_clock::now() >= deadline;
     if (met || expired || video == nullptr) {

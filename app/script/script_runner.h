@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "app/script/script.h"
@@ -23,6 +24,10 @@ public:
     // Reads and starts the script named by VELLUMO_SCRIPT, if any. Errors are written to stderr.
     static ScriptRunner* StartFromEnvironment(CMainFrame* frame, QObject* parent);
 
+    // What "await ready" asks besides the capture command being enabled: that the work a capture left
+    // behind (a page being recognised, a document being written) has ended too.
+    void SetIdleCheck(std::function<bool()> idle) { idle_ = std::move(idle); }
+
 private:
     void Next();
     QPixmap Screenshot() const;
@@ -38,4 +43,5 @@ private:
     std::vector<ScriptStep> steps_;
     size_t next_ = 0;
     QPointer<CMainFrame> frame_;
+    std::function<bool()> idle_;
 };

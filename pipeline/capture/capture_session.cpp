@@ -102,6 +102,13 @@ void CaptureSession::ShowHere(const std::function<void()>& dialog, const char* n
         platform::DebugLog("capture", "no %s dialog to show", name);
 }
 
+bool CaptureSession::Idle() {
+    std::lock_guard lock(threads_mutex_);
+    for (const SessionThread& entry : threads_)
+        if (!entry.ended.load()) return false;
+    return true;
+}
+
 bool CaptureSession::StartThread(std::function<void()> procedure) {
     std::list<SessionThread> ended;
     bool started = true;

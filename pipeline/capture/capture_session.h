@@ -91,6 +91,8 @@ class CaptureSession {
 
     // Blocks until the worker and every thread the session started have ended (tests, shutdown).
     void WaitIdle();
+    // True when none of the session's threads runs (no worker, no series dialog, no hand-over).
+    bool Idle();
 
     // The picture names and the page list. Used by one thread at a time, as the capture's steps follow
     // each other (the streaming thread, then the worker, then a series dialog's thread).

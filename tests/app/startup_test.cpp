@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -144,6 +145,10 @@ TEST_F(Startup, MissingOrCorruptResourceLibraryStopsWithAMessage) {
     std::string folder = dir.MakeFolder("program");
     std::filesystem::copy_file(program, folder + "/Vellumo");
     std::filesystem::copy_file(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini", folder + "/Vellumo.ini");
+    // The image libraries the program is linked with come along, as in any installed program folder.
+    for (const auto& entry : std::filesystem::directory_iterator(VELLUMO_BIN_DIR))
+        if (entry.path().extension() == ".dll" && entry.path().filename() != "VellumoRes.dll")
+            std::filesystem::copy_file(entry.path(), folder + "/" + entry.path().filename().string());
     const std::string expected =
         "MESSAGEBOX caption=\"Error\" text=\"Can't find VellumoRes.dll.\" buttons=OK icon=stop answer=OK";
 
@@ -258,12 +263,20 @@ TEST_F(Startup, RecognisesAPageIntoTextAndHandsTwoCardsToTheCardProgram) {
     Result cards = Run("await live 20000\ncommand 1069\nawait ready 120000\nanswer Cancel\nclose\n");
     ASSERT_TRUE(cards.finished) << cards.err;
     EXPECT_EQ(CountLines(cards.err, "TIMED OUT"), 0) << cards.err;
-    int vcards = 0;
+    // The card program goes on by itself once it has taken the pictures over; wait for its cards.
     const std::string folder = dir.Path("home/Documents/Vellumo Cards");
-    if (std::filesystem::is_directory(folder))
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            if (entry.path().extension() == ".vcf" && ReadAll(entry.path().string()).find("BEGIN:VCARD") == 0) ++vcards;
-    EXPECT_EQ(vcards, 2) << cards.err;
+    auto count_vcards = [&] {
+        int vcards = 0;
+        if (std::filesystem::is_directory(folder))
+            for (const auto& entry : std::filesystem::directory_iterator(folder))
+                if (entry.path().extension() == ".vcf" && ReadAll(entry.path().string()).find("END:VCARD") != std::string::npos)
+                    ++vcards;
+        return vcards;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (count_vcards() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(count_vcards(), 2) << cards.err;
     int left = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp")))
         if (entry.path().extension() == ".bmp") ++left;
