@@ -32,7 +32,9 @@ function(vellumo_add_test name)
   if(T_THREADS)
     set(labels LABELS threads)
   endif()
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  # Test programs live apart from the program folder but load its libraries (the outside DLLs) from it.
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin
+    INSTALL_RPATH "$ORIGIN;${VELLUMO_BIN_DIR}")
   target_compile_definitions(${name} PRIVATE
     VELLUMO_BIN_DIR="${VELLUMO_BIN_DIR}"
     VELLUMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
