@@ -1,0 +1,181 @@
+// The capture command to the saved file on the virtual camera, per format, at 640 x 480 (the preview size,
+// no stream switch) and at 2592 x 1944 (switched from a 640 x 480 preview and back): the whole time, the
+// fixed waits in it (the 3000 ms settling, the readiness polls) reported apart, and the peak memory a
+// capture adds. The main thread plays the window's part: it runs the command and the return to the preview.
+//
+// Usage: bench_capture_latency [repetitions]   (default 3; the median counts)
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "capture/device_discovery.h"
+#include "capture/grabber_callback.h"
+#include "capture/preview_graph.h"
+#include "devctl/events/device_events.h"
+#include "devctl/facade/facade.h"
+#include "pipeline/capture/capture_session.h"
+#include "pipeline/command/capture_command.h"
+#include "platform/media/gst_capture_graph.h"
+#include "virtualcam/virtual_camera.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class DoneTarget : public platform::MessageTarget {
+  public:
+    void PostMessage(const platform::WindowMessage& message) override { Note(message); }
+    intptr_t SendMessage(const platform::WindowMessage& message) override {
+        Note(message);
+        return 0;
+    }
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return done_; });
+        done_ = false;
+    }
+
+  private:
+    void Note(const platform::WindowMessage& message) {
+        if (message.message != platform::WM_CAPTUREDONE) return;
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        changed_.notify_all();
+    }
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+};
+
+pipeline::CaptureSession* g_session = nullptr;
+
+void ToSession(CSampleGrabberCB&, const platform::GrabbedFrame& frame) {
+    g_session->SaveFrameToTemp(pipeline::CaptureFrame{frame.bytes, frame.length, frame.width, frame.height});
+}
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    char folder[] = "/tmp/vellumo-bench-XXXXXX";
+    if (::mkdtemp(folder) == nullptr) return 1;
+
+    virtualcam::VirtualCameraConfig config;
+    config.scene = virtualcam::ParseSceneChoice("page");
+    virtualcam::VirtualCamera camera(config);
+    camera.Install();
+    DoneTarget frame;
+    CCaptureRecord record;
+    record.m_szPidVid = "vid_eb1a&pid_2d80";
+    record.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
+    record.m_hFrameWnd = &frame;
+    record.m_szSavePath = std::string(folder) + "/";
+    record.m_szPrefix = "Bench";
+    record.m_bAutoDeskew = 1;
+    FindCameraDevice(record);
+    BindCameraDevices(record);
+    if (record.m_pVideoConfig == nullptr || devctl::CamOpen() == 0) {
+        std::fprintf(stderr, "the virtual camera was not bound\n");
+        return 1;
+    }
+    record.m_nSetPreviewSize = 0;
+    RestartPreview(record, 640, 480);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+
+    pipeline::CaptureSession session(record, {g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
+                                              g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy});
+    session.m_hFrameWnd = &frame;
+    g_session = &session;
+    g_grabberCallback.SetFrameHandler(&ToSession);
+
+    double waited_ms = 0;
+    CaptureCommandHooks hooks;
+    hooks.wait = [&](int ms) {
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        waited_ms += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    hooks.poll = [&](const std::function<bool()>& done, int interval, int bound) {
+        const auto start = Clock::now();
+        bool met = done();
+        while (!met && Clock::now() - start < std::chrono::milliseconds(bound)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+            met = done();
+        }
+        waited_ms += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        return met;
+    };
+    hooks.on_window_thread = [](const std::function<void()>& work) {
+        work();
+        return true;
+    };
+    hooks.prepare = [&](int width, int height) { session.PrepareCapture(width, height, {}, {}); };
+    hooks.read_status = [](uint32_t* status) { return devctl::CamReadRegister(0xC4, 1, status) == devctl::kCamOk; };
+
+    // The stream at the capture size costs memory of its own (the camera's and the converters' buffers);
+    // it is measured first, so that what the captures add stands apart.
+    const long preview_kb = PeakKilobytes();
+    RestartPreview(record, 2592, 1944);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const long large_stream_kb = PeakKilobytes();
+    RestartPreview(record, 640, 480);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::printf("peak memory of the stream at 2592x1944 beyond the 640x480 preview: %.1f MB\n",
+                (large_stream_kb - preview_kb) / 1024.0);
+    std::printf("%-6s %-10s %10s %12s %10s\n", "format", "size", "total ms", "fixed waits", "rest ms");
+    const struct {
+        int index;
+        const char* name;
+    } formats[] = {{0, "BMP"}, {1, "JPEG"}, {3, "TIFF"}, {4, "PDF"}};
+    for (int size : {0, 2}) {
+        record.m_nSetSize = size;
+        const long before_kb = PeakKilobytes();
+        for (const auto& format : formats) {
+            g_nImageFormat = format.index;
+            std::vector<double> totals, waits;
+            for (int i = 0; i < repetitions; ++i) {
+                waited_ms = 0;
+                const auto start = Clock::now();
+                if (!RunCaptureSequence(record, CaptureForm::View, hooks)) {
+                    std::fprintf(stderr, "the capture did not start\n");
+                    return 1;
+                }
+                frame.Wait();
+                totals.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+                waits.push_back(waited_ms);
+                session.WaitIdle();
+                OnCaptureDone(record, DeviceEventHooks{});  // the window's part: the preview size again
+            }
+            const double total = Median(totals), wait = Median(waits);
+            std::printf("%-6s %-10s %10.0f %12.0f %10.0f\n", format.name, size == 0 ? "640x480" : "2592x1944", total,
+                        wait, total - wait);
+        }
+        std::printf("peak memory the %s captures added beyond what ran before them: %.1f MB\n",
+                    size == 0 ? "640x480" : "2592x1944", (PeakKilobytes() - before_kb) / 1024.0);
+    }
+    g_grabberCallback.SetFrameHandler(nullptr);
+    ShutdownEngine(record);
+    devctl::CamClose();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
