@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/capture_bench.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
@@ -29,48 +30,15 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-class DoneTarget : public platform::MessageTarget {
-  public:
-    void PostMessage(const platform::WindowMessage& message) override { Note(message); }
-    intptr_t SendMessage(const platform::WindowMessage& message) override {
-        Note(message);
-        return 0;
-    }
-    void Wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_; });
-        done_ = false;
-    }
-
-  private:
-    void Note(const platform::WindowMessage& message) {
-        if (message.message != platform::WM_CAPTUREDONE) return;
-        std::lock_guard lock(mutex_);
-        done_ = true;
-        changed_.notify_all();
-    }
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool done_ = false;
-};
+using bench::Clock;
+using bench::DoneTarget;
+using bench::Median;
+using bench::PeakKilobytes;
 
 pipeline::CaptureSession* g_session = nullptr;
 
 void ToSession(CSampleGrabberCB&, const platform::GrabbedFrame& frame) {
     g_session->SaveFrameToTemp(pipeline::CaptureFrame{frame.bytes, frame.length, frame.width, frame.height});
-}
-
-long PeakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 }  // namespace

@@ -20,54 +20,21 @@
 #include "platform/window/window_messages.h"
 #include <filesystem>
 
+#include "bench/support/capture_bench.h"
+
 namespace {
+
+using bench::DoneTarget;
+using bench::Median;
+using bench::PeakKilobytes;
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int kWidth = 2592;
 constexpr int kHeight = 1944;
 
-// The frame window: notes when the capture-done message arrives.
-class DoneTarget : public platform::MessageTarget {
-  public:
-    void PostMessage(const platform::WindowMessage& message) override { Note(message); }
-    intptr_t SendMessage(const platform::WindowMessage& message) override {
-        Note(message);
-        return 0;
-    }
-    Clock::time_point Wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_; });
-        done_ = false;
-        return at_;
-    }
-
-  private:
-    void Note(const platform::WindowMessage& message) {
-        if (message.message != platform::WM_CAPTUREDONE) return;
-        std::lock_guard lock(mutex_);
-        done_ = true;
-        at_ = Clock::now();
-        changed_.notify_all();
-    }
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool done_ = false;
-    Clock::time_point at_;
-};
-
-long PeakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 }  // namespace
 
