@@ -1,7 +1,8 @@
 // The capture command to the saved file on the virtual camera, per format, at 640 x 480 (the preview size,
 // no stream switch) and at 2592 x 1944 (switched from a 640 x 480 preview and back): the whole time, the
 // fixed waits in it (the 3000 ms settling, the readiness polls) reported apart, and the peak memory a
-// capture adds. The main thread plays the window's part: it runs the command and the return to the preview.
+// capture adds; then a page for text recognition to its text document. The main thread plays the window's
+// part: it runs the command and the return to the preview.
 //
 // Usage: bench_capture_latency [repetitions]   (default 3; the median counts)
 
@@ -23,6 +24,10 @@
 #include "capture/preview_graph.h"
 #include "devctl/events/device_events.h"
 #include "devctl/facade/facade.h"
+#include "ocr/cards/card_programs.h"
+#include "ocr/engine/external_programs.h"
+#include "ocr/hand_over_services.h"
+#include "platform/files/files.h"
 #include "pipeline/capture/capture_session.h"
 #include "pipeline/command/capture_command.h"
 #include "platform/media/gst_capture_graph.h"
@@ -141,6 +146,32 @@ int main(int argc, char** argv) {
         std::printf("peak memory the %s captures added beyond what ran before them: %.1f MB\n",
                     size == 0 ? "640x480" : "2592x1944", (PeakKilobytes() - before_kb) / 1024.0);
     }
+
+    // A page for text recognition (command 1021) to its text document, the OCR engine's run included.
+    ocr::FindOutsidePrograms(record, ocr::TheExternalPrograms(), platform::ProgramFolder());
+    session.m_handOver = ocr::MakeHandOverServices(platform::ProgramFolder());
+    record.m_nOcrFormat = 4;
+    DeviceEventHooks events;
+    events.wait = hooks.wait;
+    events.poll = hooks.poll;
+    events.control_open = [] { return true; };
+    events.set_hand_over_target = [&](int target) { session.m_nHandOverTarget = target; };
+    events.prepare_capture = hooks.prepare;
+    std::vector<double> totals;
+    for (int i = 0; i < repetitions; ++i) {
+        const auto start = Clock::now();
+        if (!CaptureAtCaptureResolution(record, events, false)) {
+            std::fprintf(stderr, "the OCR capture did not start\n");
+            return 1;
+        }
+        frame.Wait();
+        OnCaptureDone(record, DeviceEventHooks{});
+        session.WaitIdle();  // the hand-over thread has the engine's document saved by now
+        totals.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::printf("OCR page at 2592x1944 to its .txt, the engine's run and the return to the preview included: %.0f ms\n",
+                Median(totals));
+
     g_grabberCallback.SetFrameHandler(nullptr);
     ShutdownEngine(record);
     devctl::CamClose();

@@ -78,6 +78,14 @@ void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platfo
         devctl::CamClose();
     }
     if (r.m_pGraph && r.m_pGraph->EventNamesFilter(event, r.m_pVideoCapture.get())) {
+        // A still asked for and not yet taken cannot come now: the capture ends rather than leaving the
+        // capture commands disabled. Taking the request in one step keeps a frame that won the race.
+        if (g_grabberCallback.m_bGrabRequested.exchange(0) != 0) {
+            g_grabberCallback.m_bOcrCapture = 0;
+            g_grabberCallback.m_bCardCapture = 0;
+            r.m_bCaptureBusy = 0;
+            platform::DebugLog("events", "the camera left before the still was taken; the capture is ended");
+        }
         if (r.m_bPreviewing) HaltPreview(r);
         if (hooks.repaint_frame) hooks.repaint_frame();
     }

@@ -243,6 +243,20 @@ TEST_F(DeviceEventsTest, CaptureCommandsAskOnlyBelowTheLargestSizeAndArmTheGrab)
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 640);
 }
 
+TEST_F(DeviceEventsTest, CameraPulledBeforeTheStillWasTakenEndsTheCapture) {
+    StartWithCamera(BridgeTransport::Hid);
+    Camera().Unplug();
+    ASSERT_TRUE(test_support::WaitUntil([&] { return frame_messages_.Count(platform::WM_GRAPHNOTIFY) > 0; }));
+    // Asked for as the camera went: no frame will come for it.
+    record_.m_bCaptureBusy = 1;
+    g_grabberCallback.m_bOcrCapture = 1;
+    g_grabberCallback.m_bGrabRequested = 1;
+    OnGraphNotify(record_, hooks_);
+    EXPECT_EQ(g_grabberCallback.m_bGrabRequested.load(), 0);
+    EXPECT_EQ(g_grabberCallback.m_bOcrCapture.load(), 0);
+    EXPECT_EQ(record_.m_bCaptureBusy, 0);
+}
+
 TEST_F(DeviceEventsTest, CameraPulledDuringTheFocusWaitEndsTheCommandAtOnce) {
     virtualcam::VirtualCameraConfig config;
     config.focus_time = std::chrono::milliseconds(60000);  // it would never report focus in time
