@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -87,6 +88,24 @@ class LiveRecording : public ::testing::Test {
         return written_ - record_.m_nNotDroppedAtStart;
     }
 
+    // The file is never longer than the recording lasted, and at least as long as its frames at the
+    // camera's 30 frames a second or the recording's time, whichever is less: a loaded machine delivers
+    // the first frames late, so a file without sound may be shorter than the wall-clock time.
+    void ExpectDuration(const std::map<std::string, std::string>& probe) {
+        const double duration = std::stod(probe.at("format.duration"));
+        const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
+        EXPECT_LE(duration, recorded * 1.1);
+        EXPECT_GE(duration, std::min(recorded, Written() / 30.0) * 0.9);
+    }
+    // Every frame written is read back. From a Windows Media file the reader drops the multiplexer's last
+    // packet (its length leaves out the padding), which holds a few frames, more when a loaded machine
+    // makes them come in bunches.
+    void ExpectFramesRead(const std::map<std::string, std::string>& probe, const std::string& video, bool asf) {
+        const long read = std::stol(probe.at(video + ".nb_read_frames"));
+        EXPECT_LE(read, Written() + 2);
+        EXPECT_GE(read, Written() - (asf ? 6 : 2));
+    }
+
     std::unique_ptr<virtualcam::VirtualCamera> camera_;
     test_support::ScratchFolder folder_;
     RecordingMessageTarget frame_;
@@ -124,13 +143,8 @@ TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnswere
     EXPECT_EQ(probe.at(audio + ".codec_name"), "wmav2");
     EXPECT_EQ(probe.at(video + ".width"), "640");
     EXPECT_EQ(probe.at(video + ".height"), "480");
-    const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
-    EXPECT_NEAR(std::stod(probe.at("format.duration")), recorded, recorded * 0.1);
-    // The reader drops the multiplexer's last packet (its length leaves out the padding), which holds a
-    // few frames (more when a slow machine makes the frames come in bunches); none may be missing before.
-    const long read = std::stol(probe.at(video + ".nb_read_frames"));
-    EXPECT_LE(read, Written() + 2);
-    EXPECT_GE(read, Written() - 5);
+    ExpectDuration(probe);
+    ExpectFramesRead(probe, video, true);
     EXPECT_EQ(failures_, 0);
 }
 
@@ -151,9 +165,8 @@ TEST_F(LiveRecording, AviWithoutSoundFinishedByTheProgramsEndHoldsTheCamerasFram
     EXPECT_EQ(probe.at(video + ".codec_name"), "rawvideo");
     EXPECT_EQ(probe.at(video + ".width"), "640");
     EXPECT_EQ(probe.at(video + ".height"), "480");
-    const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
-    EXPECT_NEAR(std::stod(probe.at("format.duration")), recorded, recorded * 0.1);
-    EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+    ExpectDuration(probe);
+    ExpectFramesRead(probe, video, false);
 }
 
 TEST_F(LiveRecording, FolderThatCannotBeWrittenIsToldOnceAndThePreviewStaysUp) {
@@ -190,7 +203,7 @@ TEST_F(LiveRecording, CameraPulledOutMidwayLeavesAReadableFileAndOneMessage) {
     const std::string video = StreamOf(probe, "video");
     ASSERT_FALSE(video.empty());
     EXPECT_EQ(probe.at(video + ".codec_name"), "wmv2");
-    EXPECT_NEAR(std::stol(probe.at(video + ".nb_read_frames")), Written(), 2);
+    ExpectFramesRead(probe, video, true);
 }
 
 }  // namespace
