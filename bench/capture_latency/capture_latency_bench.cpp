@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/support/capture_bench.h"
+#include "bench/support/virtual_camera_bench.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
@@ -53,20 +54,13 @@ int main(int argc, char** argv) {
     char folder[] = "/tmp/vellumo-bench-XXXXXX";
     if (::mkdtemp(folder) == nullptr) return 1;
 
-    virtualcam::VirtualCameraConfig config;
-    config.scene = virtualcam::ParseSceneChoice("page");
-    virtualcam::VirtualCamera camera(config);
-    camera.Install();
+    std::unique_ptr<virtualcam::VirtualCamera> camera;  // outlives the record, as the system's devices do
     DoneTarget frame;
     CCaptureRecord record;
-    record.m_szPidVid = "vid_eb1a&pid_2d80";
-    record.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
-    record.m_hFrameWnd = &frame;
     record.m_szSavePath = std::string(folder) + "/";
     record.m_szPrefix = "Bench";
     record.m_bAutoDeskew = 1;
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    camera = bench::BindVirtualCamera(record, &frame);
     if (record.m_pVideoConfig == nullptr || devctl::CamOpen() == 0) {
         std::fprintf(stderr, "the virtual camera was not bound\n");
         return 1;

@@ -20,28 +20,15 @@
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
 #include "virtualcam/scenes/document_scenes.h"
+#include "virtualcam/scenes/word_accuracy.h"
 
 namespace {
 
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;) {
-        std::string clean;
-        for (char c : w)
-            if (std::isalnum(static_cast<unsigned char>(c))) clean += static_cast<char>(std::tolower(c));
-        if (!clean.empty()) words.push_back(clean);
-    }
-    return words;
-}
+using virtualcam::Words;
 
+// Percent of the page's words read.
 double Accuracy(const std::vector<std::string>& expected, const std::string& recognised) {
-    std::map<std::string, int> seen;
-    for (const std::string& w : Words(recognised)) ++seen[w];
-    int found = 0;
-    for (const std::string& w : expected)
-        if (seen[w]-- > 0) ++found;
-    return expected.empty() ? 0 : 100.0 * found / expected.size();
+    return 100.0 * virtualcam::WordAccuracy(expected, recognised);
 }
 
 struct Result {

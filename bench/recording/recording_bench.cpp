@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/support/virtual_camera_bench.h"
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
 #include "capture/recording.h"
@@ -64,17 +65,10 @@ int main(int argc, char** argv) {
     char folder[] = "/tmp/vellumo-bench-XXXXXX";
     if (::mkdtemp(folder) == nullptr) return 1;
 
-    virtualcam::VirtualCameraConfig config;
-    config.scene = virtualcam::ParseSceneChoice("page");
-    virtualcam::VirtualCamera camera(config);
-    camera.Install();
+    std::unique_ptr<virtualcam::VirtualCamera> camera;  // outlives the record, as the system's devices do
     NoFrame frame;
     CCaptureRecord record;
-    record.m_szPidVid = "vid_eb1a&pid_2d80";
-    record.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
-    record.m_hFrameWnd = &frame;
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    camera = bench::BindVirtualCamera(record, &frame);
     if (record.m_pVideoConfig == nullptr || record.m_pAudioCapture == nullptr) {
         std::fprintf(stderr, "the virtual camera or microphone was not bound\n");
         return 1;
@@ -112,7 +106,7 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }
     ShutdownEngine(record);
-    camera.Uninstall();
+    camera->Uninstall();
     ::rmdir(folder);
     return 0;
 }

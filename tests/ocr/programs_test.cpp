@@ -21,6 +21,7 @@
 #include "tests/outside/support.h"
 #include "virtualcam/scenes/document_scenes.h"
 #include "virtualcam/scenes/text_printer.h"
+#include "virtualcam/scenes/word_accuracy.h"
 
 namespace {
 
@@ -41,30 +42,8 @@ std::string WriteBmp(const std::string& path, const cv::Mat& bgr, int dpi) {
     return path;
 }
 
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;) {
-        std::string clean;
-        for (char c : w)
-            if (std::isalnum(static_cast<unsigned char>(c))) clean += static_cast<char>(std::tolower(c));
-        if (!clean.empty()) words.push_back(clean);
-    }
-    return words;
-}
-
-// The share of the expected words found in the recognised text (each recognised word counts once).
-double WordAccuracy(const std::vector<std::string>& expected, const std::string& recognised) {
-    std::map<std::string, int> seen;
-    for (const std::string& w : Words(recognised)) ++seen[w];
-    int found = 0;
-    for (const std::string& w : expected)
-        if (seen[w] > 0) {
-            --seen[w];
-            ++found;
-        }
-    return expected.empty() ? 0 : static_cast<double>(found) / expected.size();
-}
+using virtualcam::WordAccuracy;
+using virtualcam::Words;
 
 // A white sheet with the given lines printed on it, 300 dpi.
 cv::Mat PrintedSheet(const std::vector<std::string>& lines) {
