@@ -130,6 +130,13 @@ void RestartPreview(CCaptureRecord& record, int width, int height) {
     }
 }
 
+bool SwitchStreamToCaptureSize(CCaptureRecord& r) {
+    ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);  // another index keeps the size
+    if (r.m_nSetPreviewSize == r.m_nSetSize) return false;
+    if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
+    return true;
+}
+
 void RequestFrame() { g_grabberCallback.m_bGrabRequested.store(1); }
 
 bool IsSameComObject(const platform::CaptureFilter* a, const platform::CaptureFilter* b) { return a == b; }

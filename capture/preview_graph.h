@@ -21,6 +21,9 @@ void ApplyPreviewFormat(CCaptureRecord& record, int width, int height);
 void FitVideoWindow(CCaptureRecord& record);
 // Halt, dismantle, format, build, run: the one sequence of every size change.
 void RestartPreview(CCaptureRecord& record, int width, int height);
+// The capture frame size from "SETSIZE", and the stream restarted at it when the preview runs at another
+// size. True when the stream was switched (the sensor settings are then the caller's to send).
+bool SwitchStreamToCaptureSize(CCaptureRecord& record);
 // The next frame goes to the frame handler; two requests before a frame still give one frame.
 void RequestFrame();
 // The two filters are one object.

@@ -175,11 +175,7 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
-    ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);  // the pipeline reads it either way
-    if (r.m_nSetPreviewSize != r.m_nSetSize) {
-        if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
-        if (r.m_bDevicePresent) ApplySensorSettings(r);
-    }
+    if (SwitchStreamToCaptureSize(r) && r.m_bDevicePresent) ApplySensorSettings(r);
     const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
         const int command = business_card ? 1069 : 1021;

@@ -40,13 +40,6 @@ void WaitWhileBusy(const CaptureCommandHooks& hooks) {
 
 }  // namespace
 
-bool SwitchStreamToCaptureSize(CCaptureRecord& r) {
-    ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);  // another index keeps the size
-    if (r.m_nSetPreviewSize == r.m_nSetSize) return false;
-    if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
-    return true;
-}
-
 bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureCommandHooks& hooks) {
     if (form == CaptureForm::ContinueCapture) r.m_bContinuousRunning = 1;
     r.m_bCaptureBusy = 1;

@@ -42,7 +42,3 @@ constexpr int kReadyWaitBoundMs = 10000;
 // True when the grab request was set; false when the view's command gave up waiting for the camera (the
 // busy flag is clear again and the preview back at its size) or the window has gone.
 bool RunCaptureSequence(CCaptureRecord& record, CaptureForm form, const CaptureCommandHooks& hooks);
-
-// The capture frame size from "SETSIZE", and the stream restarted at it when the preview runs at another
-// size. GUI thread. True when the stream was switched (the sensor settings are then the caller's to send).
-bool SwitchStreamToCaptureSize(CCaptureRecord& record);
