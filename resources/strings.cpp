@@ -59,6 +59,9 @@ const ResourceString kResourceStrings[] = {
     {176, "The video cannot be recorded to %s. Check that the save folder exists and can be written."},
     {177, "The recording stopped early (the camera was disconnected, or the disk is full). What was recorded is in %s."},
     {178, "The picture could not be saved as %s. Check that the save folder exists and can be written, and that the disk has room. The picture is kept as %s."},
+    // A hand-over that failed: what went wrong, then the kept pictures' names, one a line.
+    {190, "The pictures could not be handed over: %s. Nothing is lost; they are kept as:%s"},
+    {191, "The camera sent no picture for the capture. Check that it is connected and try again."},
     {850, "The settings have changed. Save them for the next start?"},
     // Languages of the business-card program, in its order.
     {1094, "English"},

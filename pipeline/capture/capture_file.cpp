@@ -10,6 +10,7 @@
 #include "platform/debuglog/debuglog.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
+#include "platform/files/private_temp.h"
 
 namespace pipeline {
 namespace {
@@ -29,7 +30,7 @@ std::string Headers(int width, int height, int32_t ppm) {
 
 bool WriteParts(const std::string& path, const std::string& headers, std::string_view rows) {
     const std::string_view parts[] = {headers, rows};
-    if (platform::WriteFileReplacingParts(path, parts)) return true;
+    if (platform::WritePrivateFile(path, parts)) return true;
     platform::DebugLog("capture", "cannot write the capture file %s", path.c_str());
     return false;
 }
@@ -137,20 +138,43 @@ std::string KeepPageFile(const std::string& path) {
         char number[16];
         std::snprintf(number, sizeof number, "-page%d", n);
         const std::string kept = stem + number + extension;
-        if (platform::GetFileAttributes(kept)) continue;
-        if (std::rename(path.c_str(), kept.c_str()) == 0) return kept;
-        break;
+        if (platform::MoveFileNoReplace(path, kept)) return kept;
+        if (!platform::GetFileAttributes(kept)) break;  // not taken: the move itself failed
     }
     platform::DebugLog("capture", "cannot give %s a page name of its own", path.c_str());
     return path;
 }
 
-std::string CardSeriesListPath() { return platform::TempFolder() + "Doc-BCR-Temp.tmp"; }
+std::optional<std::string> PublishUnderFreeName(const std::string& output,
+                                                const std::function<bool(const std::string& path)>& write,
+                                                const std::function<std::string()>& next_name) {
+    const size_t slash = output.find_last_of('/');
+    if (output.empty() || slash == std::string::npos || slash + 1 == output.size()) return std::nullopt;
+    const std::optional<std::string> hidden =
+        platform::CreateUniqueFileIn(output.substr(0, slash + 1), "." + output.substr(slash + 1));
+    if (!hidden) return std::nullopt;
+    bool ok = write(*hidden) && platform::SetDefaultFileMode(*hidden) && platform::SyncFile(*hidden);
+    std::string name = output;
+    for (int tries = 0; ok && tries < 100; ++tries) {
+        if (platform::MoveFileNoReplace(*hidden, name)) return name;
+        if (!platform::GetFileAttributes(name)) break;  // not taken: the move itself failed
+        platform::DebugLog("capture", "%s was taken meanwhile; the next free name is used", name.c_str());
+        name = next_name ? next_name() : std::string();
+        ok = !name.empty();
+    }
+    platform::DebugLog("capture", "%s was not written", output.c_str());
+    platform::DeleteFile(*hidden);
+    return std::nullopt;
+}
+
+std::string CardSeriesListPath() {
+    const std::optional<std::string> folder = platform::PrivateTempFolder();
+    return folder ? *folder + "Doc-BCR-Temp.tmp" : std::string();
+}
 
 bool AppendCardSeriesPicture(const std::string& picture) {
     const std::string list = CardSeriesListPath();
-    std::optional<std::string> text = platform::ReadFileForRewrite(list);
-    if (text && platform::WriteFileReplacing(list, *text + picture + "\r\n")) return true;
+    if (!list.empty() && platform::AppendPrivateFile(list, picture + "\r\n")) return true;
     platform::DebugLog("capture", "cannot note %s in %s", picture.c_str(), list.c_str());
     return false;
 }
@@ -165,7 +189,11 @@ void DeleteCardSeriesPictures() {
         if (end == std::string::npos) end = text->size();
         std::string line = text->substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) platform::DeleteFile(line);
+        // Only what the program itself put there: a line naming anything else is left alone.
+        if (platform::InPrivateTempFolder(line))
+            platform::DeleteFile(line);
+        else if (!line.empty())
+            platform::DebugLog("capture", "%s is not a picture of ours; it is not deleted", line.c_str());
         start = end + 1;
     }
     platform::DeleteFile(list);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,14 @@ int CountCardList(const std::string& picture);
 // Moves a page picture to a name of its own beside it ("<base>-page<n><ext>", the first free n), so the
 // next capture cannot overwrite it while it waits; the new path, or the old one when the move failed.
 std::string KeepPageFile(const std::string& path);
+
+// Saves a file without ever replacing one: `write` writes a new hidden file in the output's folder, which
+// goes to disk and then takes the output name or, when another file has taken that name meanwhile, the
+// name `next_name` gives (an empty one gives up). The name the file got; nothing when it was not written,
+// and then nothing of it is left in the folder.
+std::optional<std::string> PublishUnderFreeName(const std::string& output,
+                                                const std::function<bool(const std::string& path)>& write,
+                                                const std::function<std::string()>& next_name);
 
 // The card series' list of whole-desk pictures ("Doc-BCR-Temp.tmp" in the temp folder), deleted when the
 // series ends: one path a line.

@@ -12,6 +12,7 @@
 
 #include "app/settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
+#include "pipeline/capture/capture_request.h"
 #include "outside/bmp2tiff/bmp2tiff.h"
 #include "outside/finecmd/text_documents.h"
 #include "outside/zorvex/vcard.h"
@@ -74,7 +75,7 @@ TEST_F(ProgramsTest, TextFromTheVirtualCameraPageThroughTheCaptureHandOver) {
     info.ocr_tool_path = kBin + "/FineCmd.exe";
     info.ocr_engine_found = true;
     pipeline::CFileNaming naming;
-    const ocr::OcrRun run = ocr::RunOcr(settings, info, picture, naming);
+    const ocr::OcrRun run = ocr::RunOcr(pipeline::MakeCaptureRequest(settings, 0, 0), info, picture, naming);
     ASSERT_TRUE(run.saved);
     EXPECT_EQ(run.document, settings.m_szSavePath + "Page0001.txt");
     std::vector<std::string> expected;
