@@ -62,6 +62,8 @@ const ResourceString kResourceStrings[] = {
     // A hand-over that failed: what went wrong, then the kept pictures' names, one a line.
     {190, "The pictures could not be handed over: %s. Nothing is lost; they are kept as:%s"},
     {191, "The camera sent no picture for the capture. Check that it is connected and try again."},
+    // Pictures of an earlier run that ended unexpectedly: how many, and the save folder.
+    {192, "Vellumo ended last time before %d picture(s) were saved or handed over. They are saved as pictures in %s."},
     {850, "The settings have changed. Save them for the next start?"},
     // Languages of the business-card program, in its order.
     {1094, "English"},

@@ -67,6 +67,15 @@ void CVellumoApp::StartCapturePipeline() {
     g_grabberCallback.SetFrameHandler(&SaveGrabbedFrame);  // the session is complete before a frame can reach it
 }
 
+void CVellumoApp::SaveLeftoverPictures() {
+    const std::vector<std::string> saved =
+        pipeline::SaveLeftoverPictures(pipeline::MakeCaptureRequest(*this, g_nImageFormat.load(), 0).naming);
+    if (saved.empty()) return;
+    char text[1200];
+    std::snprintf(text, sizeof text, LoadResString(192).c_str(), static_cast<int>(saved.size()), m_szSavePath.c_str());
+    platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
 void CVellumoApp::StopCapturePipeline() {
     g_grabberCallback.SetFrameHandler(nullptr);
     m_pCaptureSession.reset();  // waits for its threads; the closed frame lets go of any that wait on it

@@ -1,5 +1,7 @@
 #include "pipeline/capture/capture_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -165,6 +167,41 @@ std::optional<std::string> PublishUnderFreeName(const std::string& output,
     platform::DebugLog("capture", "%s was not written", output.c_str());
     platform::DeleteFile(*hidden);
     return std::nullopt;
+}
+
+std::string KeepInSaveFolder(const NamingSettings& naming, const std::string& picture) {
+    const size_t dot = picture.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? std::string(".bmp") : picture.substr(dot);
+    CreateFolderPath(naming.save_path);
+    CFileNaming names;
+    for (int tries = 0; tries < 100; ++tries) {
+        if (names.FindFreeNumberedName(naming.save_path, naming.prefix, extension) == 0) break;
+        if (platform::MoveFileNoReplace(picture, names.m_szOutputFile)) return names.m_szOutputFile;
+        if (!platform::GetFileAttributes(names.m_szOutputFile)) break;  // not taken: the folder refuses it
+    }
+    platform::DebugLog("capture", "the save folder %s cannot take %s; it stays there", naming.save_path.c_str(),
+                       picture.c_str());
+    return picture;
+}
+
+std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming) {
+    std::vector<std::string> saved;
+    const std::optional<std::string> folder = platform::PrivateTempFolder();
+    if (!folder) return saved;
+    std::vector<std::string> names = platform::FolderEntries(*folder).value_or(std::vector<std::string>{});
+    std::sort(names.begin(), names.end());  // pages keep their order: -page1, -page2 ...
+    for (const std::string& name : names) {
+        const std::string path = *folder + name;
+        struct stat st {};
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".bmp") != 0 || ::lstat(path.c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        const std::string kept = KeepInSaveFolder(naming, path);
+        if (kept != path) saved.push_back(kept);
+    }
+    platform::DeleteFile(CardSeriesListPath());
+    if (!saved.empty()) platform::DebugLog("capture", "%zu picture(s) of an earlier run saved", saved.size());
+    return saved;
 }
 
 std::string CardSeriesListPath() {

@@ -8,8 +8,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pipeline/capture/capture_rules.h"
+#include "pipeline/naming/file_naming.h"
 
 namespace pipeline {
 
@@ -48,6 +50,15 @@ std::string KeepPageFile(const std::string& path);
 std::optional<std::string> PublishUnderFreeName(const std::string& output,
                                                 const std::function<bool(const std::string& path)>& write,
                                                 const std::function<std::string()>& next_name);
+
+// Moves a picture into the save folder under the next free number of its kind (its extension), never
+// replacing a file; where it is afterwards (still where it was when the save folder cannot take it).
+std::string KeepInSaveFolder(const NamingSettings& naming, const std::string& picture);
+
+// Pictures an earlier run left in the private temporary folder (it ended before their document was
+// written or their hand-over done: a crash, a power cut) go to the save folder as numbered pictures, and
+// the card-series list goes. The names they were saved under.
+std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming);
 
 // The card series' list of whole-desk pictures ("Doc-BCR-Temp.tmp" in the temp folder), deleted when the
 // series ends: one path a line.

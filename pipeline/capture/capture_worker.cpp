@@ -36,23 +36,6 @@ void ConvertColours(const std::string& path, const CaptureRequest& r) {
     if (done == 0) platform::DebugLog("capture", "cannot convert the colours of %s", path.c_str());
 }
 
-// Moves a picture a hand-over could not use into the save folder under the next free number of its
-// kind; where it is now (the private folder still, when the save folder cannot take it).
-std::string KeepInSaveFolder(const CaptureRequest& r, const std::string& picture) {
-    const size_t dot = picture.find_last_of('.');
-    const std::string extension = dot == std::string::npos ? std::string(".bmp") : picture.substr(dot);
-    CreateFolderPath(r.naming.save_path);
-    CFileNaming names;
-    for (int tries = 0; tries < 100; ++tries) {
-        if (names.FindFreeNumberedName(r.naming.save_path, r.naming.prefix, extension) == 0) break;
-        if (platform::MoveFileNoReplace(picture, names.m_szOutputFile)) return names.m_szOutputFile;
-        if (!platform::GetFileAttributes(names.m_szOutputFile)) break;  // not taken: the folder refuses it
-    }
-    platform::DebugLog("capture", "the save folder %s cannot take %s; it stays there", r.naming.save_path.c_str(),
-                       picture.c_str());
-    return picture;
-}
-
 }  // namespace
 
 int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& frame) {
@@ -180,7 +163,7 @@ std::vector<std::string> CaptureSession::SettleHandOver(const CaptureRequest& re
             break;
         case HandOverResult::Kind::TakenOver: break;  // the program removes them once it has ended
         case HandOverResult::Kind::Failed:
-            for (const std::string& picture : pictures) kept.push_back(KeepInSaveFolder(request, picture));
+            for (const std::string& picture : pictures) kept.push_back(KeepInSaveFolder(request.naming, picture));
             platform::DebugLog("capture", "the hand-over failed (%s); %zu picture(s) kept", result.problem.c_str(),
                                kept.size());
             break;
