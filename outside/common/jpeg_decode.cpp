@@ -23,6 +23,14 @@ void OnJpegError(j_common_ptr cinfo) {
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
+// Warnings (a truncated file, corrupt data) go to the debug log rather than stderr; the picture they leave
+// is partly made up, so it is refused.
+void OnJpegMessage(j_common_ptr cinfo) {
+    char message[JMSG_LENGTH_MAX] = {};
+    (*cinfo->err->format_message)(cinfo, message);
+    platform::DebugLog("jpeg", "libjpeg: %s", message);
+}
+
 struct Decompressor {
     jpeg_decompress_struct cinfo{};
     ErrorManager errors{};
@@ -38,6 +46,7 @@ struct Decompressor {
 bool Decompress(Decompressor& d, const std::string& bytes, cv::Mat& picture) {
     d.cinfo.err = jpeg_std_error(&d.errors.pub);
     d.errors.pub.error_exit = OnJpegError;
+    d.errors.pub.output_message = OnJpegMessage;
     if (setjmp(d.errors.jump) != 0) return false;
     jpeg_create_decompress(&d.cinfo);
     d.created = true;
@@ -51,7 +60,7 @@ bool Decompress(Decompressor& d, const std::string& bytes, cv::Mat& picture) {
         jpeg_read_scanlines(&d.cinfo, &row, 1);
     }
     jpeg_finish_decompress(&d.cinfo);
-    return true;
+    return d.errors.pub.num_warnings == 0;
 }
 
 }  // namespace
