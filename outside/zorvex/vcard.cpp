@@ -4,10 +4,48 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <regex>
 #include <sstream>
 
 namespace outside {
+
+std::string ValidUtf8(const std::string& text) {
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    out.reserve(text.size());
+    const auto byte = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(text[k])); };
+    for (size_t i = 0; i < text.size();) {
+        const uint32_t lead = byte(i);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        uint32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        for (size_t k = 1; valid && k < length; ++k) {
+            valid = (byte(i + k) & 0xC0) == 0x80;
+            code = (code << 6) | (byte(i + k) & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past Unicode's end are not characters either.
+        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)))
+            valid = false;
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}
+
 namespace {
 
 std::vector<std::string> Words(const std::string& line) {
@@ -80,7 +118,7 @@ bool LooksLikeName(const std::string& line) {
 
 std::string Escape(const std::string& value) {
     std::string out;
-    for (char c : value) {
+    for (char c : ValidUtf8(value)) {
         if (c == '\\' || c == ',' || c == ';') out += '\\';
         if (c == '\n') {
             out += "\\n";
@@ -91,18 +129,30 @@ std::string Escape(const std::string& value) {
     return out;
 }
 
-// Folds a content line at 75 bytes without cutting a UTF-8 character.
+// The bytes of the character that starts at `at`: its lead byte's length, cut short at the text's end, and
+// one for a byte that cannot lead, so every step moves on.
+size_t CharacterBytes(const std::string& text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return std::min(length, text.size() - at);
+}
+
+// Folds a content line at 75 bytes (74 after the leading blank of a continuation) between characters.
 std::string Fold(const std::string& line) {
     std::string out;
-    size_t taken = 0, limit = 75;
-    while (line.size() - taken > limit) {
-        size_t cut = taken + limit;
-        while (cut > taken && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-        out += line.substr(taken, cut - taken) + "\r\n ";
-        taken = cut;
-        limit = 74;  // the leading blank counts
+    size_t line_bytes = 0, limit = 75;
+    for (size_t at = 0; at < line.size();) {
+        const size_t bytes = CharacterBytes(line, at);
+        if (line_bytes > 0 && line_bytes + bytes > limit) {
+            out += "\r\n ";
+            line_bytes = 0;
+            limit = 74;
+        }
+        out.append(line, at, bytes);
+        line_bytes += bytes;
+        at += bytes;
     }
-    return out + line.substr(taken) + "\r\n";
+    return out + "\r\n";
 }
 
 }  // namespace
