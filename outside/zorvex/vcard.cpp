@@ -217,6 +217,12 @@ CardFields ExtractCardFields(const std::vector<std::string>& lines) {
     return card;
 }
 
+CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string&) {
+    std::vector<std::string> texts;
+    for (const LayoutLine& line : lines) texts.push_back(line.text);
+    return ExtractCardFields(texts);
+}
+
 std::string VCard(const CardFields& card) {
     std::string v = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
     const std::string name = !card.full_name.empty()      ? card.full_name
