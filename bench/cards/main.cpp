@@ -5,7 +5,8 @@
 // Goals: names, telephones and e-mails 95%, titles, organisations and addresses 85%, nothing invented,
 // under 2 s a card.
 //
-// Usage: cards_bench [manifest]   (default: the set in tests/data/cards)
+// Usage: cards_bench [-v] [manifest]   (-v: the recognised lines too)
+//          (default: the set in tests/data/cards)
 
 #include <leptonica/allheaders.h>
 #include <phonenumbers/phonenumberutil.h>
@@ -152,6 +153,8 @@ const char* const kFields[] = {"name", "title", "organisation", "tel", "email", 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool verbose = argc > 1 && std::string(argv[1]) == "-v";
+    if (verbose) --argc, ++argv;
     const std::string manifest = argc > 1 ? argv[1] : std::string(CARDS_DIR) + "/manifest.txt";
     const std::string folder = manifest.substr(0, manifest.find_last_of('/'));
     const std::vector<Entry> entries = ReadManifest(manifest);
@@ -182,11 +185,13 @@ int main(int argc, char** argv) {
         if (expected["cut"] == "detect") {
             const std::vector<outside::Quad> cards = outside::DetectCards(picture, 1);
             if (!cards.empty()) picture = outside::StraightenQuad(picture, cards.front());
+            if (cards.empty())
+                std::printf("%s: no card found, the whole picture is read\n", entry.file.c_str());
         }
         Pix* card_pix = BgrToPix(picture);
-        const outside::PageText text = recognizers[language].Recognize(card_pix, 0, entry.file);
+        const std::vector<outside::LayoutLine> layout = outside::ReadCard(recognizers[language], card_pix, 0);
         pixDestroy(&card_pix);
-        const outside::CardFields card = outside::ExtractCardFields(outside::LayoutLines(text), region);
+        const outside::CardFields card = outside::ExtractCardFields(layout, region);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         slowest_s = std::max(slowest_s, seconds);
@@ -205,6 +210,10 @@ int main(int argc, char** argv) {
             if (!want.empty()) ++card_missed;
             wrong += std::string("    ") + field + ": want \"" + want + "\" got \"" + got + "\"\n";
         }
+        if (verbose)
+            for (const outside::LayoutLine& line : layout)
+                std::printf("    | b%d h%-3d %4d,%-4d %s\n", line.block, line.height, line.left, line.top,
+                            line.text.c_str());
         invented += card_invented;
         if (card_right == 7) ++cards_right;
         std::printf("%-36s %3d/7 %8d %7d %6.2f\n%s", entry.file.c_str(), card_right, card_invented,

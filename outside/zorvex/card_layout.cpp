@@ -1,6 +1,9 @@
 #include "outside/zorvex/card_layout.h"
 
+#include <leptonica/allheaders.h>
+
 #include <algorithm>
+#include <memory>
 
 namespace outside {
 
@@ -29,6 +32,20 @@ std::vector<LayoutLine> LayoutLines(const PageText& page) {
             lines.push_back(std::move(out));
         }
     return lines;
+}
+
+std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
+    constexpr int kSmallPrint = 16;  // pixels of a line's median word height
+    std::vector<LayoutLine> lines = LayoutLines(recognizer.Recognize(card, dpi, "card"));
+    std::vector<int> heights;
+    for (const LayoutLine& line : lines) heights.push_back(line.height);
+    if (heights.empty()) return lines;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    if (heights[heights.size() / 2] >= kSmallPrint) return lines;
+    const auto destroy = [](Pix* pix) { pixDestroy(&pix); };
+    std::unique_ptr<Pix, decltype(destroy)> scaled(pixScale(card, 2, 2), destroy);
+    if (!scaled) return lines;
+    return LayoutLines(recognizer.Recognize(scaled.get(), dpi * 2, "card"));
 }
 
 }  // namespace outside

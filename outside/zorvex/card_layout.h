@@ -12,4 +12,8 @@ namespace outside {
 // capital does not change it.
 std::vector<LayoutLine> LayoutLines(const PageText& page);
 
+// Recognises one card picture. When most of its print is under 16 pixels high (a card cut out of a
+// low-resolution picture) it is read again at twice its size, since Tesseract misreads such small print.
+std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi);
+
 }  // namespace outside

@@ -21,24 +21,28 @@ struct LayoutLine {
 };
 
 struct CardFields {
-    std::string full_name, family_name, given_name;
+    std::string full_name, family_name, given_name, name_prefix;
     std::string title;
     std::string organisation;
     std::vector<Telephone> telephones;
     std::vector<std::string> emails;
     std::string web;
-    std::vector<std::string> address_lines;
+    std::vector<std::string> address_lines;  // as printed
+    struct {
+        std::string street, locality, region, postal_code;  // empty where the lines do not tell
+    } address;
     std::string note;  // every recognised line, in order
 };
 
-// Rules, line by line: an e-mail address (text@domain.tld); a telephone number (a line of at least six
-// digits and number signs, perhaps after a label such as "Tel" or "Fax", which sets its type); a job
-// title (a line with a word such as "Manager" or "Engineer"); an organisation (a line with a company
-// word such as "Ltd" or "GmbH", else the first other line after the name); the name (the first line of
-// two to four capitalised words); lines left over that carry a digit are the address.
-CardFields ExtractCardFields(const std::vector<std::string>& lines);
-// The same on recognised layout lines; `region` (ISO 3166, "" when unknown) is where numbers without a
-// country code are dialled.
+// The fields from a card's recognised lines. E-mail and web addresses are found in their lines and keep
+// no label; telephone numbers are found and written in international form by libphonenumber, typed by
+// the label before them (T, Tel, M, Mobile, F, Fax and their forms in other languages); `region` (ISO
+// 3166, "" when unknown) is where a number without a country code is dialled, and with none such a
+// number is left out. The name is the name-shaped line (two to four capitalised words) in the largest
+// print; the title the line with a job word nearest to it; the organisation the line with a legal form,
+// else the largest print left when larger than the name's, else the first line above the name. Lines
+// left with a digit, and a line just before the postal code's, are the address. A field not found stays
+// empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
 // The vCard, lines ended by CR LF and folded at 75 bytes between characters; values escaped, and any byte
