@@ -59,6 +59,8 @@ const ResourceString kResourceStrings[] = {
     {176, "The video cannot be recorded to %s. Check that the save folder exists and can be written."},
     {177, "The recording stopped early (the camera was disconnected, or the disk is full). What was recorded is in %s."},
     {178, "The picture could not be saved as %s. Check that the save folder exists and can be written, and that the disk has room. The picture is kept as %s."},
+    // The preview stopped on an error of the camera's picture path (%s the media library's words for it).
+    {185, "The camera picture stopped because of an error (%s). Reconnect the camera or restart the program to see it again."},
     {850, "The settings have changed. Save them for the next start?"},
     // Languages of the business-card program, in its order.
     {1094, "English"},

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/application/program_media.h"
 #include "app/cameradlg/camera_dialogs.h"
@@ -206,6 +207,11 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     hooks.set_hand_over_target = [this](int target) { m_pCaptureSession->m_nHandOverTarget = target; };
     hooks.prepare_capture = CaptureContext().prepare;
     hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
+    hooks.preview_failed = [](const std::string& error_text) {
+        char text[1024];
+        std::snprintf(text, sizeof text, LoadResString(185).c_str(), error_text.c_str());
+        platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
     return hooks;
 }
 

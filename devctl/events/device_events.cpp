@@ -119,11 +119,16 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     while (r.m_pMediaEvents != nullptr && r.m_pMediaEvents->GetEvent(&event)) {
         switch (event.code) {
             case platform::EC_ERRORABORT:
-                platform::DebugLog("events", "graph error 0x%lX", static_cast<unsigned long>(event.param1));
-                if (r.m_bRecording && hooks.recording_failed)
+                platform::DebugLog("events", "graph error 0x%lX: %s", static_cast<unsigned long>(event.param1),
+                                   event.text.c_str());
+                if (r.m_bRecording && hooks.recording_failed) {
                     hooks.recording_failed();
-                else if (r.m_bPreviewing)
+                } else if (r.m_bPreviewing) {
+                    // Only the error that stops the preview is told; the ones queued behind it find it stopped.
                     HaltPreview(r);
+                    if (hooks.repaint_frame) hooks.repaint_frame();
+                    if (hooks.preview_failed) hooks.preview_failed(event.text);
+                }
                 break;
             case platform::EC_DEVICE_LOST:
                 if (event.param2 == 1) {

@@ -30,6 +30,8 @@ struct DeviceEventHooks {
     std::function<void(int capture_width, int capture_height)> prepare_capture;
     // A running recording failed (a graph error, or the camera went): stop it and tell the user.
     std::function<void()> recording_failed;
+    // The preview stopped on a graph error: tell the user, with the media library's words for it.
+    std::function<void(const std::string& error_text)> preview_failed;
 };
 
 constexpr int kFocusPollMs = 500;
