@@ -58,7 +58,7 @@ bool g_handlingGraphEvents = false;
 void OnDeviceBack(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     if (r.m_bNoCameraWarned) return;  // the arrival path handles a camera that was never there
     Wait(hooks, kDeviceBackWaitMs);
-    if (devctl::CamOpen()) SetControlOpen(hooks, true);
+    if (OpenControlLink(hooks)) SetControlOpen(hooks, true);
     if (hooks.refresh_window_handles) hooks.refresh_window_handles();
     if (!FindCameraDevice(r) && r.m_pMediaEvents == nullptr) {
         SetControlOpen(hooks, false);
@@ -93,13 +93,19 @@ void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platfo
 
 }  // namespace
 
+int OpenControlLink(const DeviceEventHooks& hooks) {
+    const int opened = devctl::CamOpen();
+    if (devctl::CamTakePermissionNotice() && hooks.link_refused) hooks.link_refused();
+    return opened;
+}
+
 void OnDeviceChange(CCaptureRecord& r, const DeviceEventHooks& hooks, uintptr_t event) {
     if (event != platform::DBT_DEVICEARRIVAL || !r.m_bNoCameraWarned) return;
     FindCameraDevice(r);
     BindCameraDevices(r);
     SendBrightnessContrast(r);
     RestartAtPreviewSize(r);
-    if (devctl::CamOpen()) SetControlOpen(hooks, true);
+    if (OpenControlLink(hooks)) SetControlOpen(hooks, true);
     if (r.m_bDevicePresent) {
         ApplyCameraSettings(r);
         // The camera has come: from now on its graph reports it leaving and coming back, and other
