@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/application/program_media.h"
 #include "app/cameradlg/camera_dialogs.h"
@@ -128,7 +129,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_pMainFrame->update();
 
     // The camera's control link; without it no stored camera setting is sent.
-    if (devctl::CamOpen() != 0) m_pMainFrame->View()->m_bControlOpen = true;
+    if (OpenControlLink(EventHooks()) != 0) m_pMainFrame->View()->m_bControlOpen = true;
 
     // The view's 300 ms timer: the capture area's marching border (and the recording statistics).
     m_pMainFrame->View()->StartTimer(300);
@@ -215,6 +216,14 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     hooks.set_hand_over_target = [this](int target) { m_pCaptureSession->m_nHandOverTarget = target; };
     hooks.prepare_capture = CaptureContext().prepare;
     hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
+    hooks.link_refused = [] {
+        platform::MessageBox(LoadResString(186), LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
+    };
+    hooks.preview_failed = [](const std::string& error_text) {
+        char text[1024];
+        std::snprintf(text, sizeof text, LoadResString(185).c_str(), error_text.c_str());
+        platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
     return hooks;
 }
 

@@ -390,7 +390,7 @@ private:
                 MarkPresence(filter, false);
             } else {
                 std::lock_guard<std::mutex> lock(mutex_);
-                Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0});
+                Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0, error->message != nullptr ? error->message : ""});
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -26,6 +27,9 @@ constexpr auto kBound = std::chrono::seconds(20);
 class TestCamera : public MediaDevice, public StreamConfig, public FrameSource {
 public:
     explicit TestCamera(MediaDeviceInfo info) : info_(std::move(info)) {}
+    ~TestCamera() override {
+        if (on_destroy) on_destroy();
+    }
     const MediaDeviceInfo& Info() const override { return info_; }
     StreamConfig* QueryStreamConfig() override { return this; }
     FrameSource* QueryFrameSource() override { return this; }
@@ -62,6 +66,7 @@ public:
     }
 
     static inline std::atomic<bool> unplugged{false};
+    static inline std::function<void()> on_destroy;  // GUI thread
 
 private:
     static VideoFormat Format(int width, int height) { return VideoFormat{kFourccYuy2, width, height, 16, 1, 30}; }
@@ -161,7 +166,10 @@ protected:
         TestCamera::unplugged.store(false);
         RegisterDeviceProvider(&provider);
     }
-    void TearDown() override { UnregisterDeviceProvider(&provider); }
+    void TearDown() override {
+        TestCamera::on_destroy = nullptr;
+        UnregisterDeviceProvider(&provider);
+    }
 
     std::unique_ptr<CaptureFilter> BindTestCamera() {
         for (const MediaDeviceInfo& info : factory.ListDevices(DeviceCategory::VideoInput)) {
@@ -288,6 +296,34 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
     EXPECT_EQ(frame_window.Count(WM_GRAPHNOTIFY), 2u);
     graph->Stop();
+}
+
+// A filter released while its graph streams stops its source before its own device goes: the streaming
+// thread asks that device for frames.
+TEST_F(GstGraphTest, FilterReleasedWhileStreamingStopsItsSourceBeforeItsDeviceGoes) {
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+    WaitForMorePreview(2);
+
+    GstElementPtr bin(GST_ELEMENT(gst_object_ref(dynamic_cast<GstCaptureFilter&>(*camera).Bin())));
+    bool checked = false, in_graph = true;
+    GstState state = GST_STATE_PLAYING;
+    TestCamera::on_destroy = [&] {
+        checked = true;
+        in_graph = GST_OBJECT_PARENT(bin.get()) != nullptr;
+        state = GST_STATE(bin.get());
+    };
+    camera.reset();
+    ASSERT_TRUE(checked);
+    EXPECT_FALSE(in_graph);
+    EXPECT_EQ(state, GST_STATE_NULL);
+    graph->Stop();
+    graph->QueryVideoWindow()->SetOwner(nullptr);
 }
 
 // Lets the test keep the fake node that the filter owns a handle to.
