@@ -330,7 +330,7 @@ private:
         for (Member& member : members_) {
             if (member.filter != filter || member.present == present) continue;
             member.present = present;
-            Queue(GraphEvent{EC_DEVICE_LOST, reinterpret_cast<intptr_t>(filter), present ? 1 : 0});
+            Queue(GraphEvent{EC_DEVICE_LOST, reinterpret_cast<intptr_t>(filter), present ? 1 : 0, {}});
         }
     }
 
