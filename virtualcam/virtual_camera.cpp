@@ -125,6 +125,7 @@ VirtualCamera::VirtualCamera(VirtualCameraConfig config)
             case HidDecoy::Mouse: hid.descriptor = WheelMouseDescriptor(); break;
             case HidDecoy::CommandOnly: hid.descriptor = CommandOnlyDescriptor(); break;
             case HidDecoy::Unexaminable: break;
+            case HidDecoy::ForeignBridge: hid.descriptor = HidEndpoint::ReportDescriptor(); break;
         }
         hid_interfaces_.push_back(std::move(hid));
     }

@@ -34,6 +34,7 @@ enum class HidDecoy {
     Mouse,           // a wheel mouse
     CommandOnly,     // vendor interface with feature report 0x87 but no 0x93
     Unexaminable,    // its descriptor cannot be read
+    ForeignBridge,   // the bridge's own report layout on another maker's device (its own USB identity)
 };
 
 struct VirtualCameraConfig {

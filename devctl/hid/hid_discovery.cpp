@@ -114,6 +114,8 @@ bool DiscoverHidDevices(HidDeviceList& list) {
 }
 
 bool IsBridgeInterface(const HidDeviceRecord& record) {
+    if (record.attributes.vendor_id != kBridgeVendorId || record.attributes.product_id != kBridgeProductId)
+        return false;
     bool command = false;
     bool data = false;
     for (const platform::HidValueCaps& value : record.feature().valueCaps) {

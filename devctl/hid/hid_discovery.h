@@ -1,7 +1,8 @@
 #pragma once
 // Finding the camera bridge's vendor HID interface and moving feature reports to and from it.
-// The interface is recognised by its report layout alone: the first HID interface whose feature value
-// capabilities carry both report ID 0x87 (command) and 0x93 (data).
+// The interface is the first HID interface that carries the shipped camera's USB identity and whose
+// feature value capabilities carry both report ID 0x87 (command) and 0x93 (data). The identity comes
+// first: another device with the same report layout must never receive register writes.
 // Not thread-safe; the device-control facade calls it under its mutex.
 
 #include <array>
@@ -20,6 +21,9 @@ inline constexpr int kNoHidHandle = -1;
 inline constexpr uint8_t kHidCommandReportId = 0x87;
 inline constexpr uint8_t kHidDataReportId = 0x93;
 inline constexpr size_t kHidMaxPayload = platform::kHidTransferSize - 1;
+// The shipped camera's USB identity (vid_eb1a&pid_2d80), which its HID interface carries too.
+inline constexpr uint16_t kBridgeVendorId = 0xEB1A;
+inline constexpr uint16_t kBridgeProductId = 0x2D80;
 
 struct HidDataItem {
     bool isButtonData = false;
@@ -85,7 +89,8 @@ bool FillDeviceInfo(HidDeviceRecord& record);
 // Enumerates every HID interface into the list. Interfaces that cannot be examined are skipped.
 bool DiscoverHidDevices(HidDeviceList& list);
 
-// Whether a record's feature value capabilities carry both 0x87 and 0x93.
+// Whether a record carries the shipped camera's USB identity and its feature value capabilities carry
+// both 0x87 and 0x93.
 bool IsBridgeInterface(const HidDeviceRecord& record);
 
 // Finds the bridge's interface and opens it for reading and writing; kNoHidHandle when none. `refused`

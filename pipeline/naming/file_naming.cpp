@@ -80,7 +80,8 @@ int CFileNaming::FindFreeNumberedName(const std::string& folder, const std::stri
     // A name that cannot be examined (no access to the folder) counts as free; the save then fails.
     auto taken = [&](uint32_t n, int width) {
         std::error_code error;
-        auto type = std::filesystem::symlink_status(folder + prefix + NumberText(n, width) + extension, error).type();
+        auto type = std::filesystem::symlink_status(platform::JoinPath(folder, prefix + NumberText(n, width) + extension),
+                                                    error).type();
         return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
     };
     NumberSearchResult result = SearchFreeNumber(m_nNumberWidth, taken);
@@ -91,7 +92,8 @@ int CFileNaming::FindFreeNumberedName(const std::string& folder, const std::stri
         m_szOutputFile.clear();
         return 0;
     }
-    m_szOutputFile = folder + prefix + NumberText(result.number, result.width) + extension;
+    // A hand-edited save folder may lack its trailing '/'.
+    m_szOutputFile = platform::JoinPath(folder, prefix + NumberText(result.number, result.width) + extension);
     return 1;
 }
 

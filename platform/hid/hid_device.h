@@ -20,7 +20,7 @@ inline constexpr size_t kHidTransferSize = 65;
 
 struct HidInterfaceInfo {
     std::vector<uint8_t> report_descriptor;
-    uint16_t vendor_id = 0;  // read for the record, never used for matching
+    uint16_t vendor_id = 0;  // the USB identity (HID_ID of the uevent file), 0 when unreadable
     uint16_t product_id = 0;
     uint16_t version = 0;
 };

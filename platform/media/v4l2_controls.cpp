@@ -2,6 +2,9 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
+
+#include "platform/debuglog/debuglog.h"
 #include "platform/media/capture_graph.h"
 
 namespace platform {
@@ -16,7 +19,67 @@ uint32_t PictureId(VideoProcProperty property) {
     return 0;
 }
 
+const char* PictureName(VideoProcProperty property) {
+    switch (property) {
+        case VideoProcProperty::Brightness: return "brightness";
+        case VideoProcProperty::Contrast: return "contrast";
+        case VideoProcProperty::BacklightCompensation: return "backlight";
+    }
+    return "?";
+}
+
+// Halves away from zero, so that a value and its way back meet again.
+int64_t DivideRounded(int64_t numerator, int64_t denominator) {
+    if (denominator < 0) numerator = -numerator, denominator = -denominator;
+    return numerator >= 0 ? (numerator + denominator / 2) / denominator : -((-numerator + denominator / 2) / denominator);
+}
+
 }  // namespace
+
+ControlScale ShippedScale(VideoProcProperty property) {
+    switch (property) {
+        case VideoProcProperty::Brightness: return {0, 255, 1};
+        case VideoProcProperty::Contrast: return {0, 31, 1};
+        case VideoProcProperty::BacklightCompensation: return {0, 1, 1};
+    }
+    return {};
+}
+
+int64_t ConvertControlValue(int64_t value, const ControlScale& from, const ControlScale& to) {
+    if (to.maximum <= to.minimum) return to.minimum;
+    int64_t mapped = value;
+    if (from.minimum != to.minimum || from.maximum != to.maximum) {
+        int64_t clamped = std::clamp(value, std::min(from.minimum, from.maximum), std::max(from.minimum, from.maximum));
+        int64_t span = from.maximum - from.minimum;
+        mapped = span == 0 ? to.minimum
+                           : to.minimum + DivideRounded((clamped - from.minimum) * (to.maximum - to.minimum), span);
+    }
+    mapped = std::clamp(mapped, to.minimum, to.maximum);
+    if (to.step > 1) {
+        mapped = to.minimum + DivideRounded(mapped - to.minimum, to.step) * to.step;
+        if (mapped > to.maximum) mapped -= to.step;
+    }
+    return mapped;
+}
+
+std::optional<ControlScale> V4l2Controls::DriverScale(uint32_t id, int64_t* default_value) {
+    v4l2_query_ext_ctrl query{};
+    query.id = id;
+    if (io_.Ioctl(VIDIOC_QUERY_EXT_CTRL, &query) != 0 || (query.flags & V4L2_CTRL_FLAG_DISABLED) != 0)
+        return std::nullopt;
+    if (default_value != nullptr) *default_value = query.default_value;
+    return ControlScale{query.minimum, query.maximum, query.step > 0 ? static_cast<int64_t>(query.step) : 1};
+}
+
+bool V4l2Controls::WriteClamped(uint32_t id, long value) {
+    std::optional<ControlScale> scale = DriverScale(id);
+    if (!scale) return false;
+    long written = static_cast<long>(ConvertControlValue(value, *scale, *scale));
+    if (written != value)
+        DebugLog("media", "control 0x%08X: %ld is outside the driver's %lld..%lld, %ld written", id, value,
+                 static_cast<long long>(scale->minimum), static_cast<long long>(scale->maximum), written);
+    return Write(id, written);
+}
 
 std::optional<long> V4l2Controls::Read(uint32_t id) {
     v4l2_ext_control control{};
@@ -59,17 +122,26 @@ void V4l2Controls::Remember(bool camera, int property, long value, long flags) {
 
 int32_t V4l2Controls::GetRange(VideoProcProperty property, ControlRange* range) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    v4l2_queryctrl query{};
-    query.id = PictureId(property);
-    if (io_.Ioctl(VIDIOC_QUERYCTRL, &query) != 0 || (query.flags & V4L2_CTRL_FLAG_DISABLED) != 0) return E_FAIL;
-    *range = ControlRange{query.minimum, query.maximum, query.step, query.default_value, kControlFlagsManual};
+    int64_t driver_default = 0;
+    std::optional<ControlScale> driver = DriverScale(PictureId(property), &driver_default);
+    if (!driver) return E_FAIL;
+    const ControlScale shipped = ShippedScale(property);
+    *range = ControlRange{static_cast<long>(shipped.minimum), static_cast<long>(shipped.maximum),
+                          static_cast<long>(shipped.step),
+                          static_cast<long>(ConvertControlValue(driver_default, *driver, shipped)), kControlFlagsManual};
     return S_OK;
 }
 
 int32_t V4l2Controls::SetPicture(VideoProcProperty property, long value, long flags) {
     // These controls have no automatic mode on UVC cameras.
     if (flags != kControlFlagsManual) return E_FAIL;
-    return Write(PictureId(property), value) ? S_OK : E_FAIL;
+    std::optional<ControlScale> driver = DriverScale(PictureId(property));
+    if (!driver) return E_FAIL;
+    const long written = static_cast<long>(ConvertControlValue(value, ShippedScale(property), *driver));
+    if (written != value)
+        DebugLog("media", "%s %ld on the camera's scale written as %ld (driver %lld..%lld)", PictureName(property),
+                 value, written, static_cast<long long>(driver->minimum), static_cast<long long>(driver->maximum));
+    return Write(PictureId(property), written) ? S_OK : E_FAIL;
 }
 
 int32_t V4l2Controls::Set(VideoProcProperty property, long value, long flags) {
@@ -82,8 +154,9 @@ int32_t V4l2Controls::Set(VideoProcProperty property, long value, long flags) {
 int32_t V4l2Controls::Get(VideoProcProperty property, long* value, long* flags) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::optional<long> read = Read(PictureId(property));
-    if (!read) return E_FAIL;
-    *value = *read;
+    std::optional<ControlScale> driver = DriverScale(PictureId(property));
+    if (!read || !driver) return E_FAIL;
+    *value = static_cast<long>(ConvertControlValue(*read, *driver, ShippedScale(property)));
     *flags = kControlFlagsManual;
     return S_OK;
 }
@@ -118,12 +191,12 @@ int32_t V4l2Controls::SetCamera(CameraControlProperty property, long value, long
         if (automatic) return Write(kV4l2CidFocusAuto, 1) ? S_OK : E_FAIL;
         // A camera without the auto switch is manual already.
         if (Exists(kV4l2CidFocusAuto) && !Write(kV4l2CidFocusAuto, 0)) return E_FAIL;
-        return Write(kV4l2CidFocusAbsolute, value) ? S_OK : E_FAIL;
+        return WriteClamped(kV4l2CidFocusAbsolute, value) ? S_OK : E_FAIL;
     }
     if (automatic) return SetExposureAuto();
     if (Exists(kV4l2CidExposureAuto) && !Write(kV4l2CidExposureAuto, kV4l2ExposureManual)) return E_FAIL;
-    if (Exists(kV4l2CidExposureAbsolute)) return Write(kV4l2CidExposureAbsolute, value) ? S_OK : E_FAIL;
-    return Write(kV4l2CidIrisAbsolute, value) ? S_OK : E_FAIL;
+    if (Exists(kV4l2CidExposureAbsolute)) return WriteClamped(kV4l2CidExposureAbsolute, value) ? S_OK : E_FAIL;
+    return WriteClamped(kV4l2CidIrisAbsolute, value) ? S_OK : E_FAIL;
 }
 
 int32_t V4l2Controls::Set(CameraControlProperty property, long value, long flags) {

@@ -4,6 +4,11 @@
 // property drives exposure (auto exposure menu, exposure absolute, iris absolute where the camera has it).
 // An automatic mode is always switched off before an absolute value is written.
 //
+// Picture controls speak the shipped camera's scale (brightness 0..255, contrast 0..31, backlight 0..1), the
+// one the settings and dialogs use: values are mapped linearly onto the range the driver reports
+// (VIDIOC_QUERY_EXT_CTRL) and back, so a driver with the shipped camera's ranges gets exactly the values
+// asked. Focus and exposure values are clamped to the driver's range. Nothing is refused for its value.
+//
 // UVC cameras reset some controls when streaming starts, so every value set is kept and Resend() writes
 // them again in the order they were first set. Thread-safe: the graph resends from its streaming thread.
 
@@ -30,6 +35,19 @@ constexpr long kV4l2ExposureAuto = 0;
 constexpr long kV4l2ExposureManual = 1;
 constexpr long kV4l2ExposureAperturePriority = 3;
 
+// A control's range and step.
+struct ControlScale {
+    int64_t minimum = 0;
+    int64_t maximum = 0;
+    int64_t step = 1;
+};
+
+// The shipped camera's scale of a picture control.
+ControlScale ShippedScale(VideoProcProperty property);
+// value on `from` mapped linearly onto `to`, then onto its steps and into its range; unchanged (clamped
+// only) when the two scales are the same.
+int64_t ConvertControlValue(int64_t value, const ControlScale& from, const ControlScale& to);
+
 class V4l2Controls : public VideoProcAmp, public CameraControl {
 public:
     explicit V4l2Controls(V4l2Io& io) : io_(io) {}
@@ -54,6 +72,10 @@ private:
     };
 
     std::optional<long> Read(uint32_t id);
+    // The driver's range of an enabled control.
+    std::optional<ControlScale> DriverScale(uint32_t id, int64_t* default_value = nullptr);
+    // Clamped to the driver's range; false when the control is missing or the write fails.
+    bool WriteClamped(uint32_t id, long value);
     bool Write(uint32_t id, long value);
     bool Exists(uint32_t id);
     int32_t SetPicture(VideoProcProperty property, long value, long flags);

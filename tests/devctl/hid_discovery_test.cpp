@@ -35,10 +35,11 @@ TEST_F(HidDiscoveryTest, BridgeIsChosenAfterDecoysAndOnlyItIsOpened) {
     EXPECT_EQ(camera.OpenHidHandles(), 0);
 }
 
-TEST_F(HidDiscoveryTest, InterfaceWithOnlyTheCommandReportIsNeverChosen) {
+TEST_F(HidDiscoveryTest, OnlyTheCamerasOwnInterfaceWithBothReportsIsEverChosen) {
     virtualcam::VirtualCameraConfig config;
     config.transport = BridgeTransport::KsCapture;  // no bridge HID interface at all
-    config.hid_decoys = {HidDecoy::CommandOnly, HidDecoy::CommandOnly};
+    // Only the command report; the whole layout under another maker's identity.
+    config.hid_decoys = {HidDecoy::CommandOnly, HidDecoy::ForeignBridge, HidDecoy::CommandOnly};
     Use(config);
     EXPECT_EQ(devctl::HidOpenBridge(), devctl::kNoHidHandle);
     EXPECT_TRUE(Wire("hid").empty());

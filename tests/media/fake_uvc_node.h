@@ -107,6 +107,18 @@ public:
                 query->default_value = c.def;
                 return 0;
             }
+            case VIDIOC_QUERY_EXT_CTRL: {
+                auto* query = static_cast<v4l2_query_ext_ctrl*>(arg);
+                auto found = controls.find(query->id);
+                if (found == controls.end()) return -EINVAL;
+                const Control& c = found->second;
+                query->type = c.menu.empty() ? V4L2_CTRL_TYPE_INTEGER : V4L2_CTRL_TYPE_MENU;
+                query->minimum = c.min;
+                query->maximum = c.max;
+                query->step = static_cast<uint64_t>(c.step);
+                query->default_value = c.def;
+                return 0;
+            }
             case VIDIOC_G_EXT_CTRLS: {
                 auto* list = static_cast<v4l2_ext_controls*>(arg);
                 auto found = controls.find(list->controls[0].id);

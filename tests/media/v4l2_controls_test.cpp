@@ -28,23 +28,42 @@ TEST(V4l2Formats, Yuy2SizesAtTheirFullRateAndTheDriversAdjustmentRefuses) {
     EXPECT_TRUE(ListYuy2Formats(node).empty());
 }
 
-TEST(V4l2Controls, PictureControlsByNumberWithTheirRanges) {
-    FakeUvcNode node = FakeUvcNode::DocumentCamera();
+TEST(V4l2Controls, PictureControlsSpeakTheShippedScaleOnAnyDriverRange) {
+    FakeUvcNode node = FakeUvcNode::DocumentCamera();  // brightness -64..64, contrast 0..95 (default 32)
     V4l2Controls controls(node);
     ControlRange range;
     ASSERT_EQ(controls.GetRange(VideoProcProperty::Contrast, &range), S_OK);
     EXPECT_EQ(range.min, 0);
-    EXPECT_EQ(range.max, 95);
-    EXPECT_EQ(range.default_value, 32);
-    EXPECT_EQ(controls.Set(VideoProcProperty::Brightness, -10, kControlFlagsManual), S_OK);
-    EXPECT_EQ(controls.Set(VideoProcProperty::BacklightCompensation, 0, kControlFlagsManual), S_OK);
-    EXPECT_EQ(controls.Set(VideoProcProperty::Contrast, 500, kControlFlagsManual), E_FAIL);  // out of range
+    EXPECT_EQ(range.max, 31);
+    EXPECT_EQ(range.default_value, 10);  // 32 of 95
+    EXPECT_EQ(controls.Set(VideoProcProperty::Contrast, 16, kControlFlagsManual), S_OK);
+    EXPECT_EQ(controls.Set(VideoProcProperty::Brightness, 255, kControlFlagsManual), S_OK);
+    EXPECT_EQ(controls.Set(VideoProcProperty::Contrast, 500, kControlFlagsManual), S_OK);  // clamped, not refused
     EXPECT_EQ(controls.Set(VideoProcProperty::Brightness, 0, kControlFlagsAuto), E_FAIL);
-    EXPECT_EQ(node.writes, (Writes{{kV4l2CidBrightness, -10}, {kV4l2CidBacklightCompensation, 0}}));
+    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 49}, {kV4l2CidBrightness, 64}, {kV4l2CidContrast, 95}}));
     long value = 0, flags = 0;
-    ASSERT_EQ(controls.Get(VideoProcProperty::Brightness, &value, &flags), S_OK);
-    EXPECT_EQ(value, -10);
+    controls.Set(VideoProcProperty::Contrast, 16, kControlFlagsManual);
+    ASSERT_EQ(controls.Get(VideoProcProperty::Contrast, &value, &flags), S_OK);
+    EXPECT_EQ(value, 16) << "the way back gives the value asked";
     EXPECT_EQ(flags, kControlFlagsManual);
+
+    // The shipped camera's own ranges: every value exactly as asked.
+    node.controls[kV4l2CidContrast] = {0, 31, 1, 16, 16, {}};
+    node.controls[kV4l2CidBrightness] = {0, 255, 1, 128, 128, {}};
+    node.writes.clear();
+    for (long v : {0L, 1L, 16L, 30L, 31L}) controls.Set(VideoProcProperty::Contrast, v, kControlFlagsManual);
+    controls.Set(VideoProcProperty::Brightness, 77, kControlFlagsManual);
+    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 0}, {kV4l2CidContrast, 1}, {kV4l2CidContrast, 16},
+                                   {kV4l2CidContrast, 30}, {kV4l2CidContrast, 31}, {kV4l2CidBrightness, 77}}));
+}
+
+TEST(V4l2Controls, ConvertingLandsOnTheDriversSteps) {
+    EXPECT_EQ(ConvertControlValue(16, {0, 31, 1}, {0, 255, 1}), 132);
+    EXPECT_EQ(ConvertControlValue(132, {0, 255, 1}, {0, 31, 1}), 16);
+    EXPECT_EQ(ConvertControlValue(31, {0, 31, 1}, {0, 250, 5}), 250);
+    EXPECT_EQ(ConvertControlValue(7, {0, 31, 1}, {0, 250, 5}), 55);  // 56.5 -> the nearest step
+    EXPECT_EQ(ConvertControlValue(-3, {0, 31, 1}, {0, 255, 1}), 0);
+    EXPECT_EQ(ConvertControlValue(5, {0, 1, 1}, {0, 0, 1}), 0) << "a one-value driver range";
 }
 
 TEST(V4l2Controls, AutoModesAreSwitchedOffBeforeAbsoluteValues) {
@@ -83,10 +102,13 @@ TEST(V4l2Controls, CamerasWithOtherMenusOrOnlyAnIris) {
     V4l2Controls controls(node);
     EXPECT_EQ(controls.Set(CameraControlProperty::Iris, 0, kControlFlagsAuto), S_OK);
     EXPECT_EQ(controls.Set(CameraControlProperty::Iris, 7, kControlFlagsManual), S_OK);
+    EXPECT_EQ(controls.Set(CameraControlProperty::Iris, 99, kControlFlagsManual), S_OK);  // clamped to 10
     EXPECT_EQ(controls.Set(CameraControlProperty::Focus, 10, kControlFlagsManual), E_FAIL);
     EXPECT_EQ(node.writes, (Writes{{kV4l2CidExposureAuto, kV4l2ExposureAuto},
                                    {kV4l2CidExposureAuto, kV4l2ExposureManual},
-                                   {kV4l2CidIrisAbsolute, 7}}));
+                                   {kV4l2CidIrisAbsolute, 7},
+                                   {kV4l2CidExposureAuto, kV4l2ExposureManual},
+                                   {kV4l2CidIrisAbsolute, 10}}));
     long value = 0, flags = 0;
     EXPECT_EQ(controls.Get(CameraControlProperty::Focus, &value, &flags), E_FAIL);
 }
@@ -100,7 +122,8 @@ TEST(V4l2Controls, StoredValuesAreSentAgainAfterTheCameraResetsThem) {
     node.ResetToDefaults();
     node.writes.clear();
     controls.Resend();
-    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 20}, {kV4l2CidFocusAuto, 0}, {kV4l2CidFocusAbsolute, 50}}));
+    // 20 of 31 on the driver's 0..95.
+    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 61}, {kV4l2CidFocusAuto, 0}, {kV4l2CidFocusAbsolute, 50}}));
 }
 
 }  // namespace

@@ -153,6 +153,11 @@ TEST_F(NamingTest, MissingSaveFolderChainIsCreated) {
     EXPECT_TRUE(std::filesystem::is_directory(save_.Path("2024")));
     EXPECT_TRUE(std::filesystem::is_directory(save_.Path("2024/Jan")));
     EXPECT_EQ(naming_.m_szOutputFile, save_.Path("2024/Jan/IMG0001.wmv"));
+    // A hand-edited folder without its trailing '/': the names go inside it, numbered by what is there.
+    save_.Touch("2024/Jan/IMG0001.bmp");
+    settings_.save_path = save_.Path("2024/Jan");
+    naming_.MakeImageFileNames(settings_);
+    EXPECT_EQ(naming_.m_szOutputFile, save_.Path("2024/Jan/IMG0002.bmp"));
 
     CreateFolderPath(save_.Path("a/b/c"));
     EXPECT_TRUE(std::filesystem::is_directory(save_.Path("a/b/c")));

@@ -2,9 +2,13 @@
 
 #include <cstdio>
 
+#include "platform/debuglog/debuglog.h"
+
 namespace virtualcam {
 
 void WireLog::Add(const std::string& channel, const std::string& text) {
+    // The debug log carries the same lines, so a run of the program can be compared with another chip's.
+    platform::DebugLog("wire", "%s %s", channel.c_str(), text.c_str());
     std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back({channel, text});
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What crossed the virtual camera's wires, in order: every HID, extension-unit and KS transfer, every
 // serial-bus transaction, and every touch of its video devices. Tests assert exact sequences on it.
-// Thread-safe.
+// Each event is also a debug-log line "[wire] <channel> <text>". Thread-safe.
 
 #include <cstdint>
 #include <mutex>
