@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/media/capture_graph.h"
 
 class ISampleCaptureGraphBuilder;

@@ -1,6 +1,6 @@
 #include "capture/preview_graph.h"
 
-#include "app/mainframe/video_fit.h"
+#include "capture/video_fit.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/graph_builder.h"

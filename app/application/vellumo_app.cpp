@@ -23,13 +23,14 @@
 #include "capture/preview_graph.h"
 #include "devctl/controls/camera_controls.h"
 #include "devctl/facade/facade.h"
-#include "ocr/cards/card_commands.h"
+#include "app/cards/card_commands.h"
 #include "ocr/cards/card_programs.h"
-#include "ocr/dialogs/language_dialogs.h"
+#include "app/languagedlg/language_dialogs.h"
 #include "platform/media/device_changes.h"
 #include "app/wait/gui_wait.h"
 #include "capture/video_properties.h"
 #include "platform/debuglog/debuglog.h"
+#include "platform/profile/profile_store.h"
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
@@ -58,7 +59,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_szIniPath = m_location.working_path;
     platform::DebugLog("app", "settings file %s%s", m_szIniPath.c_str(),
                        m_location.fallback ? " (fallback)" : "");
-    LoadSettings();
+    LoadSettings(platform::CProfileStore(m_szIniPath));
 
     m_szHelpPath = platform::JoinPath(m_szProgramFolder, m_szHelpPath);
 

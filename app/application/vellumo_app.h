@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/settings/settings_path.h"
+#include "app/application/settings_path.h"
 #include "app/commands/view_commands.h"
 #include "capture/capture_record.h"
 #include "capture/recording.h"

@@ -11,7 +11,7 @@
 
 #include "app/cameradlg/control_values.h"
 #include "app/resources/resource_library.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/ui/prompt.h"
 
 namespace {

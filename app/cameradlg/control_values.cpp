@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 EditValue CheckEditValue(const std::string& text, int max) {
     const int number = ProfileNumber(text);

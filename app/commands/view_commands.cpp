@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/debuglog/debuglog.h"
 
 bool IsEnabled(EnableRule rule, const CVellumoSettings& s) {

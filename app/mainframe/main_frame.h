@@ -13,7 +13,7 @@
 
 #include "app/commands/command_table.h"
 #include "app/mainframe/app_look.h"
-#include "app/mainframe/video_fit.h"
+#include "capture/video_fit.h"
 #include "app/ribbon/ribbon_layout.h"
 #include "platform/window/window_messages.h"
 

@@ -1,6 +1,6 @@
 #include "app/mainframe/status_text.h"
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/ribbon/ribbon_layout.h"
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/debuglog/debuglog.h"
 
 RibbonCategory* RibbonLayout::FindCategory(const std::string& name) {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "app/settingdlg/save_folder_rules.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& title, const QString& start_folder)
     : QFileDialog(parent, title, start_folder) {

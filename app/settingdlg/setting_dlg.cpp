@@ -10,7 +10,7 @@
 #include "app/resources/resource_library.h"
 #include "app/settingdlg/folder_browser.h"
 #include "app/settingdlg/save_folder_rules.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/ui/prompt.h"
 
 namespace {

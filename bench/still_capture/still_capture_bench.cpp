@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "pipeline/capture/capture_session.h"
 #include "platform/window/window_messages.h"
 #include <filesystem>

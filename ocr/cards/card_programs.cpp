@@ -3,7 +3,7 @@
 #include <span>
 #include <thread>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"

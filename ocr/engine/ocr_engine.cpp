@@ -1,6 +1,6 @@
 #include "ocr/engine/ocr_engine.h"
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "pipeline/capture/capture_request.h"
 #include "ocr/engine/ocr_languages.h"
 #include "outside/bmp2tiff/bmp2tiff.h"

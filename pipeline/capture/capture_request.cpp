@@ -1,6 +1,6 @@
 #include "pipeline/capture/capture_request.h"
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace pipeline {
 

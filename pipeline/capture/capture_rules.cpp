@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace pipeline {
 

@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/mainframe/video_fit.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -102,22 +101,5 @@ TEST(AddRibbonControls, SkipsWhatIsMissingAndDoesNothingWithoutResources) {
     EXPECT_TRUE(untouched.categories[0].panels[2].elements.empty());
 }
 
-TEST(VideoFit, LargestCentredFourByThree) {
-    struct Case {
-        int width, height, x, y, w, h;
-    } cases[] = {
-        {1000, 600, 100, 0, 800, 600},
-        {800, 900, 0, 150, 800, 600},
-        {800, 600, 0, 0, 800, 600},
-        {803, 601, 1, 0, 800, 600},  // 601 / 3 drops its fraction; the spare 3 columns split 1 and 2
-        {801, 800, 0, 100, 800, 600},
-        {3, 2, 1, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        VideoPlacement p = FitVideoRect(c.width, c.height);
-        EXPECT_EQ((std::vector<int>{p.x, p.y, p.width, p.height}), (std::vector<int>{c.x, c.y, c.w, c.h}))
-            << c.width << "x" << c.height;
-    }
-}
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Where the working settings file lives and when the shipped file is copied.
-#include "app/settings/settings_path.h"
+#include "app/application/settings_path.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

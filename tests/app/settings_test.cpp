@@ -1,5 +1,5 @@
 // The settings record: load rules, what counts as a change, and what a save writes.
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/profile/profile.h"
+#include "platform/profile/profile_store.h"
 #include "tests/support/scratch_folder.h"
 
 using test_support::ReadAll;
@@ -15,10 +16,20 @@ using test_support::ScratchFolder;
 
 namespace {
 
+// The record over the program's own store, a real INI file at its m_szIniPath.
+bool Changed(const CVellumoSettings& settings) {
+    return settings.SettingsChanged(platform::CProfileStore(settings.m_szIniPath));
+}
+
+void Save(const CVellumoSettings& settings) {
+    platform::CProfileStore store(settings.m_szIniPath);
+    settings.SaveSettings(store);
+}
+
 std::unique_ptr<CVellumoSettings> Loaded(const std::string& ini) {
     auto settings = std::make_unique<CVellumoSettings>();
     settings->m_szIniPath = ini;
-    settings->LoadSettings();
+    settings->LoadSettings(platform::CProfileStore(ini));
     return settings;
 }
 
@@ -26,7 +37,7 @@ std::unique_ptr<CVellumoSettings> Loaded(const std::string& ini) {
 std::string SavedFile(const ScratchFolder& dir) {
     auto settings = Loaded(dir.Path("none.ini"));
     settings->m_szIniPath = dir.Path("saved.ini");
-    settings->SaveSettings();
+    Save(*settings);
     return settings->m_szIniPath;
 }
 
@@ -99,13 +110,13 @@ TEST(Settings, HostileFilesLoadWithoutHarm) {
 TEST(Settings, UnsavedKeysDoNotCountAsChanges) {
     ScratchFolder dir;
     auto s = Loaded(SavedFile(dir));
-    EXPECT_FALSE(s->SettingsChanged());
+    EXPECT_FALSE(Changed(*s));
     s->m_nExposurePhoto = 77;
     s->m_nDelayTime = 1234;
     s->m_nThreshold = 3;
     s->m_nExposureCard = 9;
     s->m_szPidVid = "other";
-    EXPECT_FALSE(s->SettingsChanged());
+    EXPECT_FALSE(Changed(*s));
 }
 
 TEST(Settings, EverySavedFieldCountsAsAChange) {
@@ -130,11 +141,11 @@ TEST(Settings, EverySavedFieldCountsAsAChange) {
     for (auto& [name, change] : changes) {
         auto s = Loaded(ini);
         change(*s);
-        EXPECT_TRUE(s->SettingsChanged()) << name;
+        EXPECT_TRUE(Changed(*s)) << name;
     }
     auto s = Loaded(ini);
     s->m_szSize = "2048x1536";  // compared although never saved
-    EXPECT_TRUE(s->SettingsChanged());
+    EXPECT_TRUE(Changed(*s));
 }
 
 TEST(Settings, AutoFocusStoredOffAlwaysAsksAndIsSavedOn) {
@@ -142,10 +153,10 @@ TEST(Settings, AutoFocusStoredOffAlwaysAsksAndIsSavedOn) {
     std::string ini = SavedFile(dir);
     platform::WritePrivateProfileString("VELLUMO", "Auto Focus", "0", ini);
     auto s = Loaded(ini);
-    EXPECT_TRUE(s->SettingsChanged());
-    s->SaveSettings();
+    EXPECT_TRUE(Changed(*s));
+    Save(*s);
     EXPECT_EQ(platform::ReadProfileString(ini, "VELLUMO", "Auto Focus"), "1");
-    EXPECT_FALSE(Loaded(ini)->SettingsChanged());
+    EXPECT_FALSE(Changed(*Loaded(ini)));
 }
 
 TEST(Settings, SaveWritesEverySavedFieldAndKeepsTheRestOfTheFile) {
@@ -162,7 +173,7 @@ TEST(Settings, SaveWritesEverySavedFieldAndKeepsTheRestOfTheFile) {
     s->m_bCardContinuous = 3;  // any non-zero flag saves as 1
     s->m_nExposurePhoto = 42;  // never saved
     g_nImageFormat = 3;
-    s->SaveSettings();
+    Save(*s);
 
     std::string text = ReadAll(ini);
     EXPECT_EQ(text.rfind("; shipped comment\n[Vellumo]\nModule=Vellumo\nPIDVID=vid_eb1a&pid_2d80\n", 0), 0u);
@@ -179,7 +190,7 @@ TEST(Settings, SaveWritesEverySavedFieldAndKeepsTheRestOfTheFile) {
     EXPECT_EQ(again->m_szPrefix, "Scan");
     EXPECT_EQ(again->m_nSetSize, 1);
     EXPECT_EQ(again->m_bStreamB, 0);
-    EXPECT_FALSE(again->SettingsChanged());
+    EXPECT_FALSE(Changed(*again));
 }
 
 TEST(Settings, SaveToAReadOnlyFileLeavesItUntouched) {
@@ -188,9 +199,9 @@ TEST(Settings, SaveToAReadOnlyFileLeavesItUntouched) {
     ::chmod(ini.c_str(), 0444);
     auto s = Loaded(ini);
     s->m_szPrefix = "new";
-    s->SaveSettings();
+    Save(*s);
     EXPECT_EQ(ReadAll(ini), "[VELLUMO]\nPREFIX=old\n");
-    EXPECT_TRUE(s->SettingsChanged());
+    EXPECT_TRUE(Changed(*s));
 }
 
 TEST(Settings, ResolutionTableKnowsThreeSizes) {

@@ -9,8 +9,9 @@
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/status_text.h"
 #include "app/script/script.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "platform/profile/profile.h"
+#include "platform/profile/profile_store.h"
 #include "platform/ui/prompt.h"
 #include "tests/support/scratch_folder.h"
 
@@ -102,8 +103,9 @@ protected:
             return answer;
         });
         settings.m_szIniPath = dir.Path("v.ini");
-        settings.LoadSettings();
-        settings.SaveSettings();
+        platform::CProfileStore store(settings.m_szIniPath);
+        settings.LoadSettings(store);
+        settings.SaveSettings(store);
     }
     void TearDown() override { platform::SetPromptPresenter(nullptr); }
 

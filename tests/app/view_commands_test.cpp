@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The three recognition-language dialogs driven like a user would, on the offscreen platform.
-#include "ocr/dialogs/language_dialogs.h"
+#include "app/languagedlg/language_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "app/resources/resource_library.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

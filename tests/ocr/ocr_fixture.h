@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "pipeline/capture/capture_request.h"
 #include "platform/files/files.h"
 #include "tests/support/scratch_folder.h"

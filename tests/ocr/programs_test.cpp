@@ -10,7 +10,7 @@
 #include <regex>
 #include <sstream>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
 #include "pipeline/capture/capture_request.h"
 #include "outside/bmp2tiff/bmp2tiff.h"

@@ -13,7 +13,7 @@
 
 #include <opencv2/core/utility.hpp>
 
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "pipeline/capture/capture_session.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"

@@ -1,11 +1,11 @@
-#include "ocr/dialogs/language_dialogs.h"
+#include "app/languagedlg/language_dialogs.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QRadioButton>
 
 #include "app/resources/resource_library.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "ocr/engine/ocr_languages.h"
 
 namespace {

@@ -2,11 +2,13 @@
 // The application settings record and the settings file "Vellumo.ini" (sections "VELLUMO", "OCR", "BCR").
 // The record is filled once at start-up (LoadSettings), changed in memory while the program runs, compared
 // with the file at close (SettingsChanged) and written back only when the user agrees (SaveSettings).
-// Plain C++, no toolkit: every operation here is testable on real files.
+// Plain C++ with no library below it: the file is reached through a CSettingsStore.
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+
+#include "settings/settings_store.h"
 
 // Image file format ("FORMAT"): 0 BMP, 1 JPEG, 2 PDF gathered, 3 TIFF, 4 PDF one per picture. Program-wide
 // because the capture pipeline and the status text read it directly; the capture worker reads it on its own
@@ -29,14 +31,14 @@ public:
     CVellumoSettings(const CVellumoSettings&) = delete;
     CVellumoSettings& operator=(const CVellumoSettings&) = delete;
 
-    // Reads every key from m_szIniPath; never fails (a missing file gives empty texts and zeros, Threshold 128).
-    void LoadSettings();
-    // True at the first saved key whose file value differs from the record.
-    bool SettingsChanged() const;
+    // Reads every key from the store; never fails (a missing file gives empty texts and zeros, Threshold 128).
+    void LoadSettings(const CSettingsStore& store);
+    // True at the first saved key whose stored value differs from the record.
+    bool SettingsChanged(const CSettingsStore& store) const;
     // Writes every saved key; write failures are silent (the old file stays as it was).
-    void SaveSettings() const;
+    void SaveSettings(CSettingsStore& store) const;
 
-    std::string m_szIniPath;
+    std::string m_szIniPath;  // the settings file the program's store is opened over
 
     // Section "VELLUMO"
     std::string m_szHelpPath;      // "Help": file name; start-up prefixes the program folder

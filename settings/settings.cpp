@@ -1,11 +1,10 @@
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 
 #include <cctype>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/profile/profile.h"
 
 std::atomic<int> g_nImageFormat{0};
 
@@ -21,24 +20,24 @@ constexpr const char* kOnePerFormatKeys[5] = {"RTF Word All pages to one", "RTF 
                                               "PDF All pages to one", "XLS All pages to one",
                                               "TXT All pages to one"};
 
-std::string Read(const std::string& path, const char* section, const char* key, const char* fallback = "") {
-    return platform::ReadProfileString(path, section, key, fallback, kBufferSize);
+std::string Read(const CSettingsStore& store, const char* section, const char* key, const char* fallback = "") {
+    return store.Read(section, key, fallback, kBufferSize);
 }
 
-int ReadNumber(const std::string& path, const char* section, const char* key) {
-    return ProfileNumber(Read(path, section, key));
+int ReadNumber(const CSettingsStore& store, const char* section, const char* key) {
+    return ProfileNumber(Read(store, section, key));
 }
 
-uint8_t ReadFlag(const std::string& path, const char* section, const char* key) {
-    return ReadNumber(path, section, key) == 1 ? 1 : 0;
+uint8_t ReadFlag(const CSettingsStore& store, const char* section, const char* key) {
+    return ReadNumber(store, section, key) == 1 ? 1 : 0;
 }
 
 std::string Bounded(const std::string& text) { return text.substr(0, kSettingsTextMax); }
 
-void WriteNumber(const std::string& path, const char* section, const char* key, int value) {
+void WriteNumber(CSettingsStore& store, const char* section, const char* key, int value) {
     char buffer[kBufferSize];
     FormatInt(buffer, "%d", value);
-    platform::WritePrivateProfileString(section, key, buffer, path);
+    store.Write(section, key, buffer);
 }
 
 }  // namespace
@@ -75,8 +74,7 @@ bool ResolutionSize(int index, int& width, int& height) {
     return true;
 }
 
-void CVellumoSettings::LoadSettings() {
-    const std::string& ini = m_szIniPath;
+void CVellumoSettings::LoadSettings(const CSettingsStore& ini) {
     m_szHelpPath += Read(ini, kMain, "Help");
     m_szHelpPath = Bounded(m_szHelpPath);
     m_szPidVid = Read(ini, kMain, "PIDVID");
@@ -122,8 +120,7 @@ void CVellumoSettings::LoadSettings() {
     m_bCardContinuous = ReadFlag(ini, kCard, "Continuous");
 }
 
-bool CVellumoSettings::SettingsChanged() const {
-    const std::string& ini = m_szIniPath;
+bool CVellumoSettings::SettingsChanged(const CSettingsStore& ini) const {
     auto text_differs = [&](const char* section, const char* key, const std::string& field) {
         return Read(ini, section, key) != Bounded(field);
     };
@@ -170,11 +167,10 @@ bool CVellumoSettings::SettingsChanged() const {
     return false;
 }
 
-void CVellumoSettings::SaveSettings() const {
-    const std::string& ini = m_szIniPath;
+void CVellumoSettings::SaveSettings(CSettingsStore& ini) const {
     auto flag = [](uint8_t field) { return field != 0 ? 1 : 0; };
-    platform::WritePrivateProfileString(kMain, "SAVEPATH", Bounded(m_szSavePath), ini);
-    platform::WritePrivateProfileString(kMain, "PREFIX", Bounded(m_szPrefix), ini);
+    ini.Write(kMain, "SAVEPATH", Bounded(m_szSavePath));
+    ini.Write(kMain, "PREFIX", Bounded(m_szPrefix));
     WriteNumber(ini, kMain, "SETSIZE", m_nSetSize);
     WriteNumber(ini, kMain, "SETPREVIEWSIZE", m_nSetPreviewSize);
     WriteNumber(ini, kMain, "Brightness", m_nBrightness);

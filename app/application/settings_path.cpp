@@ -1,4 +1,4 @@
-#include "app/settings/settings_path.h"
+#include "app/application/settings_path.h"
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "app/mainframe/video_fit.h"
+#include "capture/video_fit.h"
 
 VideoPlacement FitVideoRect(int client_width, int client_height) {
     VideoPlacement placement;

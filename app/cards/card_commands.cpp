@@ -1,7 +1,7 @@
-#include "ocr/cards/card_commands.h"
+#include "app/cards/card_commands.h"
 
 #include "app/commands/command_table.h"
-#include "app/settings/settings.h"
+#include "settings/settings.h"
 #include "ocr/cards/card_programs.h"
 
 namespace ocr {
