@@ -12,7 +12,7 @@
 #include <string>
 
 #include "settings/settings.h"
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 class ISampleCaptureGraphBuilder;
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 class CSampleGrabberCB;
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 enum class PinCategory { Capture, Preview, Vbi, ClosedCaptions };
 enum class MediaMajorType { Interleaved, Video, Audio };

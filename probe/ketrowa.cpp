@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/sysfs.h"
-#include "platform/media/video_nodes.h"
+#include "media/sysfs.h"
+#include "media/video_nodes.h"
 #include "probe/camera_match.h"
 #include "virtualcam/identity.h"
 

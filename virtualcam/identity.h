@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/media/video_nodes.h"
+#include "media/video_nodes.h"
 
 namespace virtualcam {
 

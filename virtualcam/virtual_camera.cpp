@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/debuglog/debuglog.h"
-#include "platform/media/device_changes.h"
+#include "media/device_changes.h"
 
 namespace virtualcam {
 namespace {

@@ -2,7 +2,7 @@
 // The virtual document camera's device side: its bridge chip, reachable over the one transport chosen
 // by configuration, and decoy devices around it. Installing it puts its HID interfaces in place of the
 // system's (platform/hid) and adds its video devices and receiver component to the system's
-// (platform/media). The capture engine adds the camera's picture source beside this.
+// (media/). The capture engine adds the camera's picture source beside this.
 //
 // Configuration from the environment:
 //   VELLUMO_VIRTUALCAM=1                      use the virtual camera
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/hid/hid_device.h"
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 #include "virtualcam/chip/bridge_chip.h"
 #include "virtualcam/chip/endpoints.h"
 #include "virtualcam/chip/wire_log.h"

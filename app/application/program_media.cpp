@@ -1,5 +1,5 @@
 #include "app/application/program_media.h"
 
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 
 std::unique_ptr<platform::MediaFactory> CreateProgramMediaFactory() { return std::make_unique<platform::GstMediaFactory>(); }

@@ -4,6 +4,6 @@
 
 #include <memory>
 
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 std::unique_ptr<platform::MediaFactory> CreateProgramMediaFactory();

@@ -26,7 +26,7 @@
 #include "app/cards/card_commands.h"
 #include "ocr/cards/card_programs.h"
 #include "app/languagedlg/language_dialogs.h"
-#include "platform/media/device_changes.h"
+#include "media/device_changes.h"
 #include "app/wait/gui_wait.h"
 #include "capture/video_properties.h"
 #include "platform/debuglog/debuglog.h"

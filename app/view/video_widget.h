@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "capture/capture_record.h"
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 class CVellumoView;
 

@@ -31,7 +31,7 @@
 #include "platform/files/files.h"
 #include "pipeline/capture/capture_session.h"
 #include "pipeline/command/capture_command.h"
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 #include "virtualcam/virtual_camera.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
 #include "capture/recording.h"
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 #include "virtualcam/virtual_camera.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "capture/capture_record.h"
 #include "capture/device_discovery.h"
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 #include "virtualcam/virtual_camera.h"
 
 namespace bench {

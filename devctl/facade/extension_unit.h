@@ -6,7 +6,7 @@
 
 #include "outside/emxunit/emxunit_api.h"
 #include "platform/library/library.h"
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 
 namespace devctl {
 

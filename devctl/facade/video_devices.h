@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 
 namespace devctl {
 

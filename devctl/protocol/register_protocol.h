@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "outside/emxunit/emxunit_api.h"
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 
 namespace devctl {
 

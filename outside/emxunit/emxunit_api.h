@@ -2,12 +2,12 @@
 // The call interface of the chip maker's extension-control component, emxunit.dll: an object that
 // moves bytes to and from the controls (selectors) of the bridge chip's UVC extension unit.
 //
-// The object is created for one extension-unit node (see platform/uvc/xu_node.h), attached, used, and
+// The object is created for one extension-unit node (see media/uvc/xu_node.h), attached, used, and
 // released. All calls return HRESULT-style codes (negative = failure) except Release.
 
 #include <stdint.h>
 
-#include "platform/uvc/xu_node.h"
+#include "media/uvc/xu_node.h"
 
 namespace emx {
 

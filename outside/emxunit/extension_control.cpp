@@ -14,7 +14,7 @@
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/owned_handles.h"
 #include "platform/registry/registry.h"
-#include "platform/uvc/xu_query.h"
+#include "media/uvc/xu_query.h"
 
 #define EMX_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -16,7 +16,7 @@
 #include "capture/preview_graph.h"
 #include "devctl/controls/camera_controls.h"
 #include "devctl/facade/facade.h"
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 #include "tests/support/recording_message_target.h"
 #include "virtualcam/virtual_camera.h"
 

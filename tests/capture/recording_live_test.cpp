@@ -14,7 +14,7 @@
 #include "capture/preview_graph.h"
 #include "capture/recording.h"
 #include "devctl/events/device_events.h"
-#include "platform/media/gst_capture_graph.h"
+#include "media/gst_capture_graph.h"
 #include "platform/ui/prompt.h"
 #include "tests/support/recording_message_target.h"
 #include "tests/support/scratch_folder.h"

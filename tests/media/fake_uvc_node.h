@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/media/v4l2_controls.h"
-#include "platform/media/v4l2_io.h"
+#include "media/v4l2_controls.h"
+#include "media/v4l2_io.h"
 
 class FakeUvcNode : public platform::V4l2Io {
 public:

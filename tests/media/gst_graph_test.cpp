@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "fake_uvc_node.h"
-#include "platform/media/device_changes.h"
-#include "platform/media/frame_layout.h"
-#include "platform/media/gst_capture_filters.h"
-#include "platform/media/gst_capture_graph.h"
+#include "media/device_changes.h"
+#include "media/frame_layout.h"
+#include "media/gst_capture_filters.h"
+#include "media/gst_capture_graph.h"
 #include "tests/support/recording_message_target.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Capture devices from a fake sysfs tree: V4L2 video nodes with Windows-style device paths, the UVC
 // topology from the USB descriptors, ALSA capture devices, and providers added beside the system's.
 
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/uvc/uvc_descriptors.h"
+#include "media/uvc/uvc_descriptors.h"
 
 namespace {
 

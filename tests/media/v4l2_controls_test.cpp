@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "fake_uvc_node.h"
-#include "platform/media/capture_graph.h"
-#include "platform/media/v4l2_formats.h"
+#include "media/capture_graph.h"
+#include "media/v4l2_formats.h"
 
 namespace {
 

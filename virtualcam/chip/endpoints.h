@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 #include "virtualcam/chip/bridge_chip.h"
 
 namespace virtualcam {

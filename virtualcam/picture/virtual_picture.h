@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 #include "virtualcam/chip/bridge_chip.h"
 #include "virtualcam/scenes/document_scenes.h"
 

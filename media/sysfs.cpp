@@ -1,4 +1,4 @@
-#include "platform/media/sysfs.h"
+#include "media/sysfs.h"
 
 #include <dirent.h>
 #include <limits.h>

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 namespace platform {
 

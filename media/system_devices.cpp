@@ -1,4 +1,4 @@
-#include "platform/media/system_devices.h"
+#include "media/system_devices.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +7,9 @@
 
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
-#include "platform/media/sysfs.h"
-#include "platform/media/video_nodes.h"
-#include "platform/uvc/uvc_descriptors.h"
+#include "media/sysfs.h"
+#include "media/video_nodes.h"
+#include "media/uvc/uvc_descriptors.h"
 
 namespace platform {
 namespace {

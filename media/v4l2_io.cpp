@@ -1,4 +1,4 @@
-#include "platform/media/v4l2_io.h"
+#include "media/v4l2_io.h"
 
 #include <fcntl.h>
 #include <linux/videodev2.h>

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/media/gst_filter_graph.h"
+#include "media/gst_filter_graph.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
@@ -9,11 +9,11 @@
 #include <mutex>
 
 #include "platform/debuglog/debuglog.h"
-#include "platform/media/device_changes.h"
-#include "platform/media/frame_layout.h"
-#include "platform/media/gst_capture_filters.h"
-#include "platform/media/gst_ptr.h"
-#include "platform/media/gst_recording.h"
+#include "media/device_changes.h"
+#include "media/frame_layout.h"
+#include "media/gst_capture_filters.h"
+#include "media/gst_ptr.h"
+#include "media/gst_recording.h"
 #include "platform/sync/tsan_handoff.h"
 
 namespace platform {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/device_controls.h"
-#include "platform/media/media_device.h"
+#include "media/device_controls.h"
+#include "media/media_device.h"
 #include "platform/window/window_messages.h"
 
 namespace platform {

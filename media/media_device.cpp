@@ -1,9 +1,9 @@
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/media/system_devices.h"
+#include "media/system_devices.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/media/gst_recording.h"
+#include "media/gst_recording.h"
 
 #include <chrono>
 

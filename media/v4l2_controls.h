@@ -17,8 +17,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/media/device_controls.h"
-#include "platform/media/v4l2_io.h"
+#include "media/device_controls.h"
+#include "media/v4l2_io.h"
 
 namespace platform {
 

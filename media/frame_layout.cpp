@@ -1,4 +1,4 @@
-#include "platform/media/frame_layout.h"
+#include "media/frame_layout.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // capture devices, found under the sysfs root (VELLUMO_SYSFS_ROOT, else "/sys", looked up at each call),
 // device nodes under VELLUMO_DEV_ROOT (else "/dev"). Receiver components: none on Linux.
 
-#include "platform/media/media_device.h"
+#include "media/media_device.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
-#include "platform/media/video_nodes.h"
+#include "media/video_nodes.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
 
-#include "platform/media/sysfs.h"
+#include "media/sysfs.h"
 
 namespace platform {
 namespace {

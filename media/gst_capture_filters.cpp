@@ -1,4 +1,4 @@
-#include "platform/media/gst_capture_filters.h"
+#include "media/gst_capture_filters.h"
 
 #include <gst/app/gstappsrc.h>
 #include <linux/videodev2.h>
@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include "platform/debuglog/debuglog.h"
-#include "platform/media/v4l2_controls.h"
-#include "platform/media/v4l2_formats.h"
-#include "platform/media/v4l2_io.h"
+#include "media/v4l2_controls.h"
+#include "media/v4l2_formats.h"
+#include "media/v4l2_io.h"
 #include "platform/sync/tsan_handoff.h"
 
 namespace platform {

@@ -1,11 +1,11 @@
-#include "platform/media/v4l2_controls.h"
+#include "media/v4l2_controls.h"
 
 #include <linux/videodev2.h>
 
 #include <algorithm>
 
 #include "platform/debuglog/debuglog.h"
-#include "platform/media/capture_graph.h"
+#include "media/capture_graph.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/uvc/xu_query.h"
+#include "media/uvc/xu_query.h"
 
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>

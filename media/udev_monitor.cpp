@@ -1,4 +1,4 @@
-#include "platform/media/udev_monitor.h"
+#include "media/udev_monitor.h"
 
 #include <libudev.h>
 #include <poll.h>
@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "platform/debuglog/debuglog.h"
-#include "platform/media/device_changes.h"
-#include "platform/media/sysfs.h"
-#include "platform/media/video_nodes.h"
+#include "media/device_changes.h"
+#include "media/sysfs.h"
+#include "media/video_nodes.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/media/device_changes.h"
+#include "media/device_changes.h"
 
 #include <map>
 #include <mutex>

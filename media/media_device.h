@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/video_nodes.h"
-#include "platform/media/device_controls.h"
-#include "platform/uvc/xu_node.h"
+#include "media/video_nodes.h"
+#include "media/device_controls.h"
+#include "media/uvc/xu_node.h"
 
 namespace platform {
 

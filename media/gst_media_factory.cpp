@@ -1,13 +1,13 @@
 #include <mutex>
 
 #include "platform/debuglog/debuglog.h"
-#include "platform/media/gst_capture_filters.h"
-#include "platform/media/gst_capture_graph.h"
-#include "platform/media/gst_filter_graph.h"
-#include "platform/media/gst_ptr.h"
-#include "platform/media/system_devices.h"
-#include "platform/media/udev_monitor.h"
-#include "platform/media/v4l2_io.h"
+#include "media/gst_capture_filters.h"
+#include "media/gst_capture_graph.h"
+#include "media/gst_filter_graph.h"
+#include "media/gst_ptr.h"
+#include "media/system_devices.h"
+#include "media/udev_monitor.h"
+#include "media/v4l2_io.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/uvc/uvc_descriptors.h"
+#include "media/uvc/uvc_descriptors.h"
 
 #include <cstring>
 

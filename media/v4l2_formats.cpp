@@ -1,4 +1,4 @@
-#include "platform/media/v4l2_formats.h"
+#include "media/v4l2_formats.h"
 
 #include <linux/videodev2.h>
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <memory>
 
-#include "platform/media/capture_graph.h"
-#include "platform/media/gst_ptr.h"
-#include "platform/media/gst_recording.h"
-#include "platform/media/v4l2_io.h"
+#include "media/capture_graph.h"
+#include "media/gst_ptr.h"
+#include "media/gst_recording.h"
+#include "media/v4l2_io.h"
 
 namespace platform {
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/capture_graph.h"
-#include "platform/media/gst_ptr.h"
+#include "media/capture_graph.h"
+#include "media/gst_ptr.h"
 
 namespace platform {
 
