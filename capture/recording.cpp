@@ -5,7 +5,7 @@
 #include "capture/graph_builder.h"
 #include "capture/preview_graph.h"
 #include "capture/video_properties.h"
-#include "devctl/controls/camera_controls.h"
+#include "capture/camera_controls.h"
 #include "platform/debuglog/debuglog.h"
 
 int g_bRecordStatistics = 0;

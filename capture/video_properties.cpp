@@ -2,7 +2,7 @@
 
 #include "capture/graph_builder.h"
 #include "capture/preview_graph.h"
-#include "devctl/controls/camera_controls.h"
+#include "capture/camera_controls.h"
 
 void SelectPreviewResolution(CCaptureRecord& record, int index, const std::function<void()>& update_status) {
     ResolutionSize(index, record.m_nCaptureWidth, record.m_nCaptureHeight);

@@ -11,7 +11,7 @@
 #include "app/commands/view_commands.h"
 #include "capture/capture_record.h"
 #include "capture/recording.h"
-#include "devctl/events/device_events.h"
+#include "app/events/device_events.h"
 #include "pipeline/capture/capture_session.h"
 #include "pipeline/naming/file_naming.h"
 #include "platform/sync/named_mutex.h"

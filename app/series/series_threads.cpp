@@ -7,7 +7,7 @@
 
 #include "app/series/series_dialogs.h"
 #include "app/wait/gui_wait.h"
-#include "devctl/facade/facade.h"
+#include "device/facade/facade.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/window/window_messages.h"
 

@@ -7,7 +7,7 @@
 
 #include "capture/capture_record.h"
 #include "pipeline/capture/capture_session.h"
-#include "pipeline/command/capture_command.h"
+#include "app/capturecmd/capture_command.h"
 
 class QWidget;
 

@@ -13,7 +13,7 @@
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
 #include "capture/recording.h"
-#include "devctl/events/device_events.h"
+#include "app/events/device_events.h"
 #include "media/gst_capture_graph.h"
 #include "platform/ui/prompt.h"
 #include "tests/support/recording_message_target.h"

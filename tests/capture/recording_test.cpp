@@ -8,7 +8,7 @@
 #include "capture/recording.h"
 #include "capture/recording_status.h"
 #include "fake_media.h"
-#include "tests/devctl/link_fixture.h"
+#include "tests/device/link_fixture.h"
 
 namespace {
 

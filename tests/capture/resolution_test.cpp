@@ -2,9 +2,9 @@
 // (through the virtual camera's bridge) and the exposure properties, in order.
 #include "capture/device_discovery.h"
 #include "capture/video_properties.h"
-#include "devctl/controls/camera_controls.h"
+#include "capture/camera_controls.h"
 #include "fake_media.h"
-#include "tests/devctl/link_fixture.h"
+#include "tests/device/link_fixture.h"
 
 namespace {
 

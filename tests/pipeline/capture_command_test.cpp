@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "capture/grabber_callback.h"
-#include "pipeline/command/capture_command.h"
+#include "app/capturecmd/capture_command.h"
 
 namespace {
 

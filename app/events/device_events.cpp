@@ -1,10 +1,10 @@
-#include "devctl/events/device_events.h"
+#include "app/events/device_events.h"
 
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "devctl/controls/camera_controls.h"
-#include "devctl/facade/facade.h"
+#include "capture/camera_controls.h"
+#include "device/facade/facade.h"
 #include "platform/debuglog/debuglog.h"
 
 namespace {

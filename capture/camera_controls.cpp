@@ -1,8 +1,8 @@
-#include "devctl/controls/camera_controls.h"
+#include "capture/camera_controls.h"
 
 #include <cstdlib>
 
-#include "devctl/facade/facade.h"
+#include "device/facade/facade.h"
 
 namespace {
 

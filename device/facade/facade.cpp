@@ -1,15 +1,15 @@
-#include "devctl/facade/facade.h"
+#include "device/facade/facade.h"
 
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <utility>
 
-#include "devctl/facade/extension_unit.h"
-#include "devctl/facade/facade_config.h"
-#include "devctl/facade/video_devices.h"
-#include "devctl/hid/hid_discovery.h"
-#include "devctl/protocol/register_protocol.h"
+#include "device/facade/extension_unit.h"
+#include "device/facade/facade_config.h"
+#include "device/facade/video_devices.h"
+#include "device/hid/hid_discovery.h"
+#include "device/protocol/register_protocol.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/sync/named_mutex.h"
 

@@ -1,6 +1,6 @@
 // Finding the bridge's HID interface among others, and the records discovery builds.
 
-#include "devctl/hid/hid_discovery.h"
+#include "device/hid/hid_discovery.h"
 
 #include <cstring>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "devctl/facade/facade.h"
-#include "devctl/facade/facade_config.h"
+#include "device/facade/facade.h"
+#include "device/facade/facade_config.h"
 #include "platform/files/files.h"
 #include "virtualcam/virtual_camera.h"
 

@@ -1,8 +1,8 @@
-#include "devctl/protocol/register_protocol.h"
+#include "device/protocol/register_protocol.h"
 
 #include <cstring>
 
-#include "devctl/hid/hid_discovery.h"
+#include "device/hid/hid_discovery.h"
 
 namespace devctl {
 namespace {

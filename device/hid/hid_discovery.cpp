@@ -1,4 +1,4 @@
-#include "devctl/hid/hid_discovery.h"
+#include "device/hid/hid_discovery.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Exact wire traffic of the register and bus operations over each transport.
 
-#include "devctl/protocol/register_protocol.h"
+#include "device/protocol/register_protocol.h"
 
 #include "link_fixture.h"
 

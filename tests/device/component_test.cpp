@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "devctl/facade/extension_unit.h"
+#include "device/facade/extension_unit.h"
 #include "link_fixture.h"
 #include "outside/emxunit/emxunit_api.h"
 #include "platform/library/library.h"

@@ -1,9 +1,9 @@
-#include "pipeline/command/capture_command.h"
+#include "app/capturecmd/capture_command.h"
 
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "devctl/controls/camera_controls.h"
-#include "devctl/events/device_events.h"
+#include "capture/camera_controls.h"
+#include "app/events/device_events.h"
 #include "platform/debuglog/debuglog.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "devctl/facade/extension_unit.h"
+#include "device/facade/extension_unit.h"
 
 #include <chrono>
 #include <thread>
 
-#include "devctl/facade/facade_config.h"
+#include "device/facade/facade_config.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
 #include "platform/process/process.h"

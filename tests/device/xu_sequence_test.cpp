@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "devctl/protocol/register_protocol.h"
+#include "device/protocol/register_protocol.h"
 
 namespace {
 

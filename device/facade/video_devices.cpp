@@ -1,4 +1,4 @@
-#include "devctl/facade/video_devices.h"
+#include "device/facade/video_devices.h"
 
 namespace devctl {
 
