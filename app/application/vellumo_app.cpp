@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <cstdio>
 
 #include "app/application/program_media.h"
@@ -33,6 +34,7 @@
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
+#include "platform/sync/instance_channel.h"
 #include "platform/ui/prompt.h"
 #include "platform/ui/termination_signals.h"
 #include "platform/ui/toolkit_prompt.h"
@@ -45,11 +47,13 @@ CVellumoApp::CVellumoApp() = default;
 CVellumoApp::~CVellumoApp() = default;
 
 bool CVellumoApp::InitInstance(int& argc, char** argv) {
-    // Only one copy runs; a second one ends silently before anything is shown or loaded. A mutex that cannot
-    // be made at all does not stop the program: only one held by another copy does.
+    // Only one copy runs; a second one brings the first one's window to the front and ends before anything
+    // is shown or loaded. A mutex that cannot be made at all does not stop the program: only one held by
+    // another copy does.
     m_instanceMutex = std::make_unique<platform::NamedMutex>("Vellumo");
     if (m_instanceMutex->Valid() && !m_instanceMutex->Lock(0)) {
-        platform::DebugLog("app", "another copy is running");
+        const bool knocked = platform::KnockOnRunningInstance("Vellumo");
+        platform::DebugLog("app", "another copy is running%s", knocked ? "; it was asked to come to the front" : "");
         return false;
     }
 
@@ -120,6 +124,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     platform::SetPromptWindow(m_hFrameWnd);
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
+    ListenForLaterCopies();
 
     StartCapturePipeline();
     StartCamera();
@@ -143,6 +148,20 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get()))
         script->SetIdleCheck([this] { return m_pCaptureSession->Idle(); });
     return true;
+}
+
+void CVellumoApp::ListenForLaterCopies() {
+    if (!m_instanceMutex->Valid()) return;  // without the lock, another copy may hold the socket
+    m_instanceListener = platform::InstanceListener::Listen("Vellumo");
+    if (!m_instanceListener) return;
+    auto* notifier = new QSocketNotifier(m_instanceListener->Descriptor(), QSocketNotifier::Read, m_pMainFrame.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, m_pMainFrame.get(), [this] {
+        if (m_instanceListener->TakeKnocks() == 0) return;
+        platform::DebugLog("app", "a later copy asked for the window");
+        if (m_pMainFrame->isMinimized()) m_pMainFrame->showNormal();
+        m_pMainFrame->raise();
+        m_pMainFrame->activateWindow();
+    });
 }
 
 void CVellumoApp::StartCamera() {
@@ -333,6 +352,7 @@ int CVellumoApp::ExitInstance() {
     m_hFrameWnd = nullptr;
     m_hViewWnd = nullptr;
     m_pMainFrame.reset();
+    m_instanceListener.reset();  // its watcher went with the frame
     SetAppResources(std::nullopt);
     m_application.reset();
     return 0;
