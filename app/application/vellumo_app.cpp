@@ -58,13 +58,14 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     }
 
     m_szProgramFolder = platform::ProgramFolder();
-    m_location = SettleSettingsPath(m_szProgramFolder);
+    const std::string data_folder = platform::DataFolder();
+    m_location = SettleSettingsPath(data_folder);
     m_szIniPath = m_location.working_path;
     platform::DebugLog("app", "settings file %s%s", m_szIniPath.c_str(),
                        m_location.fallback ? " (fallback)" : "");
     LoadSettings();
 
-    m_szHelpPath = platform::JoinPath(m_szProgramFolder, m_szHelpPath);
+    m_szHelpPath = platform::JoinPath(data_folder, m_szHelpPath);
 
     if (m_szSavePath.empty()) {
         if (auto desktop = platform::DesktopFolder()) {
