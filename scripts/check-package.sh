@@ -21,6 +21,9 @@ lintian_report=$(lintian --fail-on warning,error "$deb" 2>&1) || lintian_status=
 grep -v "running with root privileges" <<<"$lintian_report" >&2 || true
 [ "$lintian_status" -eq 0 ] || fail "lintian refuses the package"
 
+# apt resolves every dependency from Debian's repositories (a simulation: nothing on this machine changes).
+apt-get install -s "$deb" >/dev/null 2>&1 || { apt-get install -s "$deb" >&2 || true; fail "apt cannot install the package"; }
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 dpkg-deb -x "$deb" "$work/root"
@@ -79,6 +82,13 @@ still=$(find "$home/Desktop/Vellumo" -name '*.jpg' | head -n 1)
 [ -n "$still" ] || { cat "$work/vellumo.log" >&2; fail "the installed program saved no still"; }
 [ "$(identify -format '%m' "$still")" = "JPEG" ] || fail "$still is not a JPEG"
 echo "check-package: the installed program saved $(basename "$still") from the virtual camera"
+
+# A still from the virtual camera without a window, straightened.
+mkdir "$work/camera"
+timeout 120 "$prefix/bin/vellumo-capture" --camera --virtual-camera --deskew --out "$work/camera" >"$work/camera.log" 2>&1 ||
+  { cat "$work/camera.log" >&2; fail "vellumo-capture --camera failed"; }
+[ "$(identify -format '%m' "$work"/camera/*.jpg)" = "JPEG" ] || fail "vellumo-capture --camera saved no JPEG"
+echo "check-package: vellumo-capture --camera saved $(basename "$work"/camera/*.jpg)"
 
 # A photograph of a printed page, slightly turned on a dark desk, to a searchable PDF.
 convert -size 1240x1754 xc:white -font DejaVu-Sans -pointsize 44 -fill black \
