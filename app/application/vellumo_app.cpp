@@ -82,6 +82,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
+    QGuiApplication::setDesktopFileName("org.vellumo.Vellumo");  // the desktop matches the window to its menu entry
     platform::InstallToolkitPrompts();
     // A logout, `kill` or Ctrl+C ends the program as closing it would, without its questions: the
     // recording is finished and the pages gathered so far stay on disk for the next start.
