@@ -147,8 +147,10 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_bContinuousRunning = 0;
     SaveLeftoverPictures();
 
-    if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get()))
+    if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get())) {
         script->SetIdleCheck([this] { return m_pCaptureSession->Idle(); });
+        script->SetRaisedCheck([this] { return m_nRaisedByLaterCopies > 0; });
+    }
     return true;
 }
 
@@ -160,6 +162,7 @@ void CVellumoApp::ListenForLaterCopies() {
     QObject::connect(notifier, &QSocketNotifier::activated, m_pMainFrame.get(), [this] {
         if (m_instanceListener->TakeKnocks() == 0) return;
         platform::DebugLog("app", "a later copy asked for the window");
+        ++m_nRaisedByLaterCopies;
         if (m_pMainFrame->isMinimized()) m_pMainFrame->showNormal();
         m_pMainFrame->raise();
         m_pMainFrame->activateWindow();

@@ -90,6 +90,7 @@ class CVellumoApp : public CCaptureRecord {
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<platform::InstanceListener> m_instanceListener;
+    int m_nRaisedByLaterCopies = 0;
     std::unique_ptr<QApplication> m_application;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::string m_szProgramFolder;

@@ -121,7 +121,7 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
 TEST_F(Startup, ASecondCopyRaisesTheFirstWindowAndEndsWithoutOne) {
     QProcess first;
     env_overrides = {{"VELLUMO_DEBUG", "1"}};
-    Start(first, "first.txt", "screenshot " + dir.Path("first.png") + "\nwait 4000\nclose\n");
+    Start(first, "first.txt", "screenshot " + dir.Path("first.png") + "\nawait raised 60000\nclose\n");
     for (int i = 0; i < 200 && !Exists(dir.Path("first.png")); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(Exists(dir.Path("first.png")));
@@ -135,7 +135,7 @@ TEST_F(Startup, ASecondCopyRaisesTheFirstWindowAndEndsWithoutOne) {
 
     Result first_result = Finish(first);
     EXPECT_TRUE(first_result.finished);
-    EXPECT_EQ(CountLines(first_result.err, "a later copy asked for the window"), 1) << first_result.err;
+    EXPECT_EQ(CountLines(first_result.err, "SCRIPT await raised met"), 1) << first_result.err;
 }
 
 // Help and version are answered without the lock, the settings or a window.
