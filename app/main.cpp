@@ -1,7 +1,48 @@
 // Vellumo: capture program for USB document cameras.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "app/application/vellumo_app.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: Vellumo [--virtual-camera] [toolkit options]\n"
+    "       Vellumo --help | --version\n"
+    "\n"
+    "Shows the document camera's live picture and captures pictures, PDF documents, recognised text and\n"
+    "business cards from it. A second start brings the running window to the front.\n"
+    "\n"
+    "  --virtual-camera  use the built-in virtual camera (also: VELLUMO_VIRTUALCAM=1)\n"
+    "  --help            show this text and end\n"
+    "  --version         show the version and end\n"
+    "\n"
+    "Pictures taken elsewhere, and captures from scripts: vellumo-capture --help\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Our own options are read before the toolkit sees the rest; they must not reach it.
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Vellumo %s\n", VELLUMO_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--virtual-camera") == 0) {
+            ::setenv("VELLUMO_VIRTUALCAM", "1", 1);
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argv[kept] = nullptr;
+    argc = kept;
+
     if (!theApp.InitInstance(argc, argv)) {
         theApp.ExitInstance();
         return 0;

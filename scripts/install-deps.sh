@@ -23,6 +23,8 @@ packages=(
   # tests and their independent validators
   libgtest-dev libgmock-dev qpdf poppler-utils libtiff-tools ffmpeg imagemagick libjpeg-turbo-progs img2pdf
   unrtf python3-xlrd catdoc tesseract-ocr
+  # the package and its check: dpkg-shlibdeps, the menu entry's and AppStream data's validators, lintian
+  dpkg-dev fakeroot desktop-file-utils appstream lintian
   # running the program: the desktop's opener (help, folders, documents); headless runs
   xdg-utils xvfb xauth
 )

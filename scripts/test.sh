@@ -12,6 +12,8 @@ build="${VELLUMO_BUILD_DIR:-$root/build}"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+# The Debian package, built from this build and checked as installed.
+"$root/scripts/check-package.sh"
 
 if [ "${VELLUMO_SANITIZERS:-1}" = "0" ]; then
   exit 0

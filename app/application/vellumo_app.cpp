@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <cstdio>
 
 #include "app/application/program_media.h"
@@ -34,6 +35,7 @@
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
+#include "platform/sync/instance_channel.h"
 #include "platform/ui/prompt.h"
 #include "platform/ui/termination_signals.h"
 #include "platform/ui/toolkit_prompt.h"
@@ -46,22 +48,25 @@ CVellumoApp::CVellumoApp() = default;
 CVellumoApp::~CVellumoApp() = default;
 
 bool CVellumoApp::InitInstance(int& argc, char** argv) {
-    // Only one copy runs; a second one ends silently before anything is shown or loaded. A mutex that cannot
-    // be made at all does not stop the program: only one held by another copy does.
+    // Only one copy runs; a second one brings the first one's window to the front and ends before anything
+    // is shown or loaded. A mutex that cannot be made at all does not stop the program: only one held by
+    // another copy does.
     m_instanceMutex = std::make_unique<platform::NamedMutex>("Vellumo");
     if (m_instanceMutex->Valid() && !m_instanceMutex->Lock(0)) {
-        platform::DebugLog("app", "another copy is running");
+        const bool knocked = platform::KnockOnRunningInstance("Vellumo");
+        platform::DebugLog("app", "another copy is running%s", knocked ? "; it was asked to come to the front" : "");
         return false;
     }
 
     m_szProgramFolder = platform::ProgramFolder();
-    m_location = SettleSettingsPath(m_szProgramFolder);
+    const std::string data_folder = platform::DataFolder();
+    m_location = SettleSettingsPath(data_folder);
     m_szIniPath = m_location.working_path;
     platform::DebugLog("app", "settings file %s%s", m_szIniPath.c_str(),
                        m_location.fallback ? " (fallback)" : "");
     LoadSettings(platform::CProfileStore(m_szIniPath));
 
-    m_szHelpPath = platform::JoinPath(m_szProgramFolder, m_szHelpPath);
+    m_szHelpPath = platform::JoinPath(data_folder, m_szHelpPath);
 
     if (m_szSavePath.empty()) {
         if (auto desktop = platform::DesktopFolder()) {
@@ -78,6 +83,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
+    QGuiApplication::setDesktopFileName("org.vellumo.Vellumo");  // the desktop matches the window to its menu entry
     platform::InstallToolkitPrompts();
     // A logout, `kill` or Ctrl+C ends the program as closing it would, without its questions: the
     // recording is finished and the pages gathered so far stay on disk for the next start.
@@ -121,6 +127,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     platform::SetPromptWindow(m_hFrameWnd);
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
+    ListenForLaterCopies();
 
     StartCapturePipeline();
     StartCamera();
@@ -141,9 +148,26 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_bContinuousRunning = 0;
     SaveLeftoverPictures();
 
-    if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get()))
+    if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get())) {
         script->SetIdleCheck([this] { return m_pCaptureSession->Idle(); });
+        script->SetRaisedCheck([this] { return m_nRaisedByLaterCopies > 0; });
+    }
     return true;
+}
+
+void CVellumoApp::ListenForLaterCopies() {
+    if (!m_instanceMutex->Valid()) return;  // without the lock, another copy may hold the socket
+    m_instanceListener = platform::InstanceListener::Listen("Vellumo");
+    if (!m_instanceListener) return;
+    auto* notifier = new QSocketNotifier(m_instanceListener->Descriptor(), QSocketNotifier::Read, m_pMainFrame.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, m_pMainFrame.get(), [this] {
+        if (m_instanceListener->TakeKnocks() == 0) return;
+        platform::DebugLog("app", "a later copy asked for the window");
+        ++m_nRaisedByLaterCopies;
+        if (m_pMainFrame->isMinimized()) m_pMainFrame->showNormal();
+        m_pMainFrame->raise();
+        m_pMainFrame->activateWindow();
+    });
 }
 
 void CVellumoApp::StartCamera() {
@@ -334,6 +358,7 @@ int CVellumoApp::ExitInstance() {
     m_hFrameWnd = nullptr;
     m_hViewWnd = nullptr;
     m_pMainFrame.reset();
+    m_instanceListener.reset();  // its watcher went with the frame
     SetAppResources(std::nullopt);
     m_application.reset();
     return 0;

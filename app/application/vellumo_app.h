@@ -14,6 +14,7 @@
 #include "app/events/device_events.h"
 #include "pipeline/capture/capture_session.h"
 #include "pipeline/naming/file_naming.h"
+#include "platform/sync/instance_channel.h"
 #include "platform/sync/named_mutex.h"
 #include "platform/window/window_messages.h"
 
@@ -64,6 +65,8 @@ class CVellumoApp : public CCaptureRecord {
     void AddApplicationCommands();
     void AddFrameMessageHandlers();
     void StartCamera();
+    // A later copy's knock brings the window to the front.
+    void ListenForLaterCopies();
     void AddViewCommandTable();
     void FindOutsidePrograms();  // the OCR engine and the business-card programs
     void AddOcrCommands(ViewCommandServices& services);
@@ -86,6 +89,8 @@ class CVellumoApp : public CCaptureRecord {
     pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
+    std::unique_ptr<platform::InstanceListener> m_instanceListener;
+    int m_nRaisedByLaterCopies = 0;
     std::unique_ptr<QApplication> m_application;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::string m_szProgramFolder;

@@ -56,7 +56,7 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.kind = ScriptStep::Kind::Await;
             step.argument = condition;
             step.number = number.value_or(0);
-            ok = (condition == "live" || condition == "empty" || condition == "ready") && number.has_value() &&
+            ok = (condition == "live" || condition == "empty" || condition == "ready" || condition == "raised") && number.has_value() &&
                  rest.empty();
         } else if (verb == "press") {
             std::istringstream parts(argument);

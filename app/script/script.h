@@ -6,9 +6,10 @@
 //   answer <OK|Cancel|Yes|No>  answer the next message box with that button
 //   screenshot <file.png>   save a picture of the main window
 //   camera <unplug|plug|next>  pull the virtual camera out, plug it back, or show its next photograph
-//   await <live|empty|ready> <ms>  wait until the view paints new camera frames (live), shows no picture
+//   await <live|empty|ready|raised> <ms>  wait until the view paints new camera frames (live), shows no picture
 //                           (empty) or the capture command can be given again with nothing of the last
-//                           capture still running (ready), at most ms; the outcome is reported on stderr
+//                           capture still running (ready), or a later start has brought the window to the
+//                           front (raised), at most ms; the outcome is reported on stderr
 //   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
 //                           press it; the outcome is reported on stderr
 //   area <l> <t> <r> <b>    drag a capture area over the picture, corners in percent of the picture

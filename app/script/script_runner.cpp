@@ -101,6 +101,8 @@ void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time
             met = video->PaintedFrames() >= painted + 3;
         else if (step.argument == "empty")
             met = video->LatestFrame() == nullptr;
+        else if (step.argument == "raised")
+            met = raised_ && raised_();
         else
             met = frame_ && frame_->Commands().State(800).enabled && (!idle_ || idle_());
     }

@@ -302,7 +302,9 @@ std::optional<std::string> CreateUniqueTempFile(const std::string& prefix) {
     return std::string(buffer.data());
 }
 
-std::string ProgramFolder() {
+namespace {
+
+std::string RunningProgramFolder() {
     std::vector<char> buffer(4096);
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (n <= 0) return ".";
@@ -312,6 +314,20 @@ std::string ProgramFolder() {
     if (slash == 0) return "/";
     return path.substr(0, slash);
 }
+
+// `relative` (from the bin folder) when the program runs installed and that folder exists.
+std::string InstalledOrProgramFolder(const char* relative) {
+    const std::string running = RunningProgramFolder();
+    const auto attributes = GetFileAttributes(JoinPath(running, relative));
+    if (!attributes || !attributes->is_directory) return running;
+    return RealPath(JoinPath(running, relative)).value_or(running);
+}
+
+}  // namespace
+
+std::string ProgramFolder() { return InstalledOrProgramFolder(VELLUMO_BIN_TO_PRIVATE_DIR); }
+
+std::string DataFolder() { return InstalledOrProgramFolder(VELLUMO_BIN_TO_DATA_DIR); }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;

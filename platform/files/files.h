@@ -118,8 +118,14 @@ std::optional<std::string> CreateUniqueTempFile(const std::string& prefix);
 // The process's current folder, "." when it cannot be told.
 std::string CurrentFolder();
 
-// The folder holding the running program (from /proc/self/exe), without trailing '/'.
+// The folder of the program's own files (its libraries and helper programs), without trailing '/': the
+// folder holding the running program (from /proc/self/exe) where it was built, or the private folder
+// lib/vellumo beside the bin folder of an installed program.
 std::string ProgramFolder();
+
+// The folder of the program's shipped data (settings file, help page): the program folder where it was
+// built, share/vellumo beside the bin folder of an installed program.
+std::string DataFolder();
 
 // Joins a folder and a name with exactly one '/' between them.
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -118,9 +118,10 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
     EXPECT_EQ(CountLines(third.err, "icon=question"), 0) << "nothing changed, nothing asked: " << third.err;
 }
 
-TEST_F(Startup, ASecondCopyEndsSilentlyWithoutAWindow) {
+TEST_F(Startup, ASecondCopyRaisesTheFirstWindowAndEndsWithoutOne) {
     QProcess first;
-    Start(first, "first.txt", "screenshot " + dir.Path("first.png") + "\nwait 4000\nclose\n");
+    env_overrides = {{"VELLUMO_DEBUG", "1"}};
+    Start(first, "first.txt", "screenshot " + dir.Path("first.png") + "\nawait raised 60000\nclose\n");
     for (int i = 0; i < 200 && !Exists(dir.Path("first.png")); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(Exists(dir.Path("first.png")));
@@ -130,9 +131,28 @@ TEST_F(Startup, ASecondCopyEndsSilentlyWithoutAWindow) {
     EXPECT_EQ(second.exit_code, 0);
     EXPECT_FALSE(Exists(dir.Path("second.png")));
     EXPECT_EQ(second.err.find("MESSAGEBOX"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("it was asked to come to the front"), std::string::npos) << second.err;
 
     Result first_result = Finish(first);
     EXPECT_TRUE(first_result.finished);
+    EXPECT_EQ(CountLines(first_result.err, "SCRIPT await raised met"), 1) << first_result.err;
+}
+
+// Help and version are answered without the lock, the settings or a window.
+TEST_F(Startup, HelpAndVersionPrintAndEnd) {
+    for (const char* option : {"--version", "--help"}) {
+        QProcess process;
+        process.setProcessEnvironment(Environment("none.txt"));
+        process.start(QString::fromStdString(program), {option});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 0);
+        const std::string out = process.readAllStandardOutput().toStdString();
+        if (std::string(option) == "--version")
+            EXPECT_EQ(out, std::string("Vellumo ") + VELLUMO_VERSION + "\n");
+        else
+            EXPECT_NE(out.find("Usage: Vellumo"), std::string::npos) << out;
+    }
+    EXPECT_FALSE(Exists(WorkingIni()));
 }
 
 TEST_F(Startup, ALockThatCannotBeMadeDoesNotKeepTheProgramFromStarting) {

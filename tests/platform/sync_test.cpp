@@ -1,5 +1,6 @@
 // The named mutex: exclusive between processes and threads, with a timed wait.
 #include "platform/sync/named_mutex.h"
+#include "platform/sync/instance_channel.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -118,4 +119,36 @@ TEST(NamedMutex, LockFileMadeByOneUserServesEveryOther) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the temporary folder's parents are closed to other users";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not open the lock file; 2: did not see the hold; 3: no setuid";
+}
+
+// The holder of the single-instance lock hears a later copy; a socket a dead holder left is taken over.
+TEST(InstanceChannel, LaterCopyKnocksOnTheHolder) {
+    ScratchFolder dir;
+    ScopedEnv lock_dir("VELLUMO_LOCK_DIR", dir.Root());
+    EXPECT_FALSE(platform::KnockOnRunningInstance("Vellumo")) << "nobody listens yet";
+    {
+        auto holder = platform::InstanceListener::Listen("Vellumo");
+        ASSERT_NE(holder, nullptr);
+        EXPECT_EQ(holder->TakeKnocks(), 0) << "no knock waits, and the call does not block";
+        EXPECT_TRUE(platform::KnockOnRunningInstance("Vellumo"));
+        EXPECT_TRUE(platform::KnockOnRunningInstance("Vellumo"));
+        EXPECT_EQ(holder->TakeKnocks(), 2);
+        EXPECT_FALSE(platform::KnockOnRunningInstance("Other")) << "other names are independent";
+    }
+    EXPECT_FALSE(platform::KnockOnRunningInstance("Vellumo")) << "the socket goes with its holder";
+
+    // A holder that died leaves its socket file behind; the next holder replaces it.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto dying = platform::InstanceListener::Listen("Vellumo");
+        _exit(dying ? 0 : 1);  // ends without the destructor, as a crash would
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    auto next = platform::InstanceListener::Listen("Vellumo");
+    ASSERT_NE(next, nullptr);
+    EXPECT_TRUE(platform::KnockOnRunningInstance("Vellumo"));
+    EXPECT_EQ(next->TakeKnocks(), 1);
 }
