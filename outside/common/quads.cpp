@@ -322,7 +322,21 @@ struct Finder {
 
     // Fits the four sides to the edges near the coarse outline; nothing when they do not make a
     // reasonable, well supported region.
-    std::optional<Quad> Fit(const std::array<cv::Point2d, 4>& coarse) const {
+    // A coarse outline off the sheet's edge by more than the band (an inner rim, a rounded corner's
+    // chord) sees too little of it; the sides fitted from there see it all. Outlines guessed from parts
+    // (overlapping sheets, joined pieces) are not refitted: from a part, the refit finds the neighbour's
+    // edges. Nor is a refit that moves off the region.
+    std::optional<Quad> Fit(const std::array<cv::Point2d, 4>& coarse, bool refit = false) const {
+        auto quad = FitOnce(coarse);
+        if (refit && quad && quad->confidence < 0.95)
+            if (auto refitted = FitOnce(quad->corners);
+                refitted && refitted->confidence > quad->confidence && SameRegion(*quad, *refitted))
+                quad = refitted;
+        if (!quad || quad->confidence < search.min_confidence) return std::nullopt;
+        return quad;
+    }
+
+    std::optional<Quad> FitOnce(const std::array<cv::Point2d, 4>& coarse) const {
         std::vector<cv::Point> check;
         for (const auto& c : coarse) check.emplace_back(cvRound(c.x), cvRound(c.y));
         if (!cv::isContourConvex(check)) return std::nullopt;
@@ -342,7 +356,6 @@ struct Finder {
         }
         if (!CornersReasonable(quad.corners)) return std::nullopt;
         quad.confidence = coverage_sum / 4;
-        if (quad.confidence < search.min_confidence) return std::nullopt;
         std::vector<cv::Point> outline;
         for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
         quad.brightness = MeanWithin(grey, outline);
@@ -454,7 +467,7 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         if (touches_border) continue;
         cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
         if (auto coarse = FourLongSides(polygon)) {
-            if (auto quad = finder.Fit(*coarse)) AddUnlessTwin(found, *quad);
+            if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
         } else if (search.split_overlaps) {
             // Sheets overlapping: each is bounded by four of the long sides of their joint outline, the
             // hidden stretches of the lower one completed where its visible sides meet.

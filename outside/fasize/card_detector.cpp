@@ -94,7 +94,7 @@ void SortReadingOrder(std::vector<Quad>& quads) {
 std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     QuadSearch search;
     search.min_area_fraction = 0.003;
-    search.max_area_fraction = 0.40;
+    search.max_area_fraction = 0.90;  // a card held close to the lens fills most of the picture
     search.min_confidence = 0.7;  // overlapping cards offer many weakly supported part outlines
     search.print_size = 3;  // cards lie close together, and their print is fine
     search.colour_edges = true;

@@ -175,6 +175,11 @@ TEST(CardDetection, CountsAndLocatesOneToFourCards) {
         }
         EXPECT_EQ(outside::DetectCards(scene.picture, 1).size(), 1u);
     }
+    // A card held close to the lens, more than half the picture, is still one card.
+    Scene close_up = MakeScene(cv::Size(960, 720), kDarkDesk, {Sheet{cv::Size(800, 480), cv::Point2d(480, 360), 4}}, 5);
+    auto large = outside::DetectCards(close_up.picture, 100);
+    ASSERT_EQ(large.size(), 1u);
+    ExpectCornersNear(large[0], close_up.corners[0], 0.01 * Diagonal(close_up.corners[0]));
     Scene none = MakeScene(cv::Size(960, 720), kWoodDesk, {}, 3);
     EXPECT_TRUE(outside::DetectCards(none.picture, 100).empty());
     // A square sheet is no card.

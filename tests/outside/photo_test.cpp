@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "outside/common/jpeg_decode.h"
+#include "outside/fasize/card_detector.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/files/files.h"
 #include "virtualcam/scenes/photo_files.h"
@@ -45,6 +46,26 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
         // In the true order: the upright turn is right too.
         for (int i = 0; i < 4; ++i)
             EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)), 0.01 * diagonal) << "corner " << i;
+    }
+}
+
+TEST(RealPhotos, CardsOnTexturedClothAreFoundOnceUpright) {
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    // A specimen card with rounded corners on dark cloth (its sides first fitted off its edge), and a card
+    // back whose dark stripe runs to its edge; the tolerance is the rounded card's.
+    for (const std::string file : {"tony_card.jpg", "tony_inner_lines_dark_background.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
+        ASSERT_FALSE(photo.empty());
+        auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
+        auto cards = outside::DetectCards(framed.picture, 100);
+        ASSERT_EQ(cards.size(), 1u);
+        const auto& truth = c.sheets.at(0);
+        const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_LT(cv::norm(cards[0].corners[i] - (truth[i] * framed.scale + framed.offset)), 0.02 * diagonal) << "corner " << i;
     }
 }
 
