@@ -24,6 +24,7 @@
 
 #include "outside/fasize/card_detector.h"
 #include "outside/finecmd/recognizer.h"
+#include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/import_file.h"
 #include "outside/zorvex/vcard.h"
@@ -153,6 +154,8 @@ const char* const kFields[] = {"name", "title", "organisation", "tel", "email", 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Timed as the card program runs: one recognition thread.
+    outside::RunWithOneOpenMpThread(argv);
     const bool verbose = argc > 1 && std::string(argv[1]) == "-v";
     if (verbose) --argc, ++argv;
     const std::string manifest = argc > 1 ? argv[1] : std::string(CARDS_DIR) + "/manifest.txt";

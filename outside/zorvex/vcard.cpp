@@ -63,20 +63,30 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// Recognition may put a blank after a dot or around the "@"; addresses are written in lower case.
-bool FindEmail(const std::string& line, std::string& email) {
+// Recognition may put a blank after a dot or around the "@", read the "@" as "Q" or "G" inside an
+// address in lower case, or lose the dot of "jan.janssen" to a blank; addresses are written in lower
+// case. `rest` is what the line holds besides the address and its label.
+bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
-    if (line.find('@') == std::string::npos) return false;
+    static const std::regex kMisreadAt(R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
+    std::string text = std::regex_replace(line, kMisreadAt, "$1$2@$3");
+    if (text.find('@') == std::string::npos) return false;
     // The label goes first, or joining the loose dot of "E-mail. anna@..." would keep it.
-    std::string text = line;
-    static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta)\s*[.:]?\s+)",
+    static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
                                    std::regex::icase);
     text = std::regex_replace(text, kLabel, "");
     const std::string joined = std::regex_replace(text, kLooseSigns, "$1");
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
     email = Lower(m[0].str());
+    std::string before = m.prefix().str();
+    static const std::regex kLostDot(R"(^\s*([a-z]{2,})\s+$)");
+    if (std::smatch w; email.find('.') > email.find('@') && std::regex_match(before, w, kLostDot)) {
+        email = w[1].str() + "." + email;
+        before.clear();
+    }
+    rest = before + " " + m.suffix().str();
     return true;
 }
 
@@ -150,7 +160,8 @@ bool IsTitleWord(const std::string& word) {
                       "gérant",  "gerente",   "arquiteta", "arquiteto",  "architetto", "vp",
                       "attorney", "lawyer",   "avocat",    "abogado",    "avvocato",  "rechtsanwalt",
                       "vice",    "leder",     "vezető",    "müdürü",     "müdür",     "księgowa",
-                      "księgowy", "gestor",   "gestora",   "owner",      "associate", "intern"}))
+                      "księgowy", "gestor",   "gestora",   "associate",  "intern",    "vertrieb",
+                      "außendienst", "innendienst", "verkauf", "einkauf"}))
         return true;
     static const char* const kStems[] = {
         "manag",     "direct",    "direkt",    "direttor",  "diretor",  "dyrektor", "engineer",
@@ -159,7 +170,7 @@ bool IsTitleWord(const std::string& word) {
         "researcher", "professor", "coordinat", "koordinat", "account",  "represent", "advisor",
         "leiter",    "chef",      "päällikkö", "johtaja",   "ředitel",  "riaditeľ", "igazgató",
         "kierownik", "responsab", "projectleider", "verkoper", "adviseur", "officer",  "techni",
-        "geschäftsführer", "inhaber", "vorstand", "prokurist", "comercial", "commercial"};
+        "geschäftsführer", "ksiegow",  "księgow", "inhaber", "vorstand", "prokurist", "comercial", "commercial"};
     const std::string bare = Bare(word);
     for (const char* stem : kStems)
         if (bare.find(stem) != std::string::npos) return true;
@@ -282,7 +293,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
 // A web address: "http(s)://...", "www. ..." (a blank after "www." is recognition's), or a bare domain
 // printed in lower case ("summitlogistics.com"); never part of an e-mail address.
 std::string FindWeb(const std::string& line) {
-    static const std::regex kWeb(R"((https?://[^\s]+|www\. ?[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+[^\s]*))",
+    static const std::regex kWeb(R"((https?://[^\s]+|www ?\. ?[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+[^\s]*))",
                                  std::regex::icase);
     static const std::regex kDomain(
         R"((^|\s)([a-z0-9][a-z0-9-]{2,}(\.[a-z0-9-]{2,})*\.(com|net|org|io|info|biz|[a-z]{2})(/[^\s]*)?)(?=\s|$))");
@@ -500,15 +511,21 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     std::vector<bool> used(n, false);
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
-        std::string email;
-        const bool has_email = FindEmail(lines[i].text, email);
-        if (has_email) card.emails.push_back(email);
+        // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
+        // read as one line with a narrow gap) stays for the other rules.
+        std::string email, rest_of_email;
+        if (FindEmail(lines[i].text, email, rest_of_email)) {
+            card.emails.push_back(email);
+            lines[i].text = rest_of_email;
+        }
         if (const std::string web = FindWeb(lines[i].text); !web.empty()) {
             if (card.web.empty()) card.web = web;
             used[i] = true;
+            continue;
         }
-        if (has_email || used[i]) {
-            used[i] = true;
+        if (!email.empty()) {
+            lines[i].text = std::regex_replace(lines[i].text, std::regex(R"(^\s+|\s+$)"), "");
+            used[i] = Words(lines[i].text).size() < 2;
             continue;
         }
         std::string rest;
@@ -548,7 +565,8 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     bool owner = false;
     for (size_t i = 0; i < n; ++i) {
         if (used[i]) continue;
-        if (const std::string respaced = Respaced(lines[i].text, hints); !respaced.empty())
+        if (const std::string respaced = Respaced(lines[i].text, hints);
+            !respaced.empty() && !NameShaped(lines[i].text))
             lines[i].text = respaced;
         if (!NameShaped(lines[i].text)) continue;
         const bool names = NamesPerson(lines[i].text, hints);
