@@ -29,18 +29,16 @@ packages=(
   xdg-utils xvfb xauth
 )
 
-# Recognition data for the user's own language too, when Debian has it (English is always there).
-locale_language="${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}"
-locale_language="${locale_language%%[_.@]*}"
-case "$locale_language" in
-  de) packages+=(tesseract-ocr-deu) ;; fr) packages+=(tesseract-ocr-fra) ;; es) packages+=(tesseract-ocr-spa) ;;
-  it) packages+=(tesseract-ocr-ita) ;; nl) packages+=(tesseract-ocr-nld) ;; pt) packages+=(tesseract-ocr-por) ;;
-  ru) packages+=(tesseract-ocr-rus) ;; pl) packages+=(tesseract-ocr-pol) ;; cs) packages+=(tesseract-ocr-ces) ;;
-  da) packages+=(tesseract-ocr-dan) ;; sv) packages+=(tesseract-ocr-swe) ;; nb|nn|no) packages+=(tesseract-ocr-nor) ;;
-  fi) packages+=(tesseract-ocr-fin) ;; hu) packages+=(tesseract-ocr-hun) ;; sk) packages+=(tesseract-ocr-slk) ;;
-  el) packages+=(tesseract-ocr-ell) ;; tr) packages+=(tesseract-ocr-tur) ;; ja) packages+=(tesseract-ocr-jpn) ;;
-  zh) packages+=(tesseract-ocr-chi-sim tesseract-ocr-chi-tra) ;;
-esac
+# Recognition data for every language the OCR and card-program language dialogs offer (English is
+# always there); apt names any Debian does not have.
+packages+=(
+  tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-nld tesseract-ocr-por
+  tesseract-ocr-rus tesseract-ocr-pol tesseract-ocr-ces tesseract-ocr-dan tesseract-ocr-swe tesseract-ocr-nor
+  tesseract-ocr-fin tesseract-ocr-hun tesseract-ocr-slk tesseract-ocr-ell tesseract-ocr-tur tesseract-ocr-jpn
+  tesseract-ocr-chi-sim tesseract-ocr-chi-tra
+  # the fonts the synthetic cards of the card development set are drawn in (scripts/make-card-set.py)
+  fonts-liberation2 fonts-urw-base35 fonts-freefont-ttf
+)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,8 +8,9 @@
 
 namespace outside {
 
-// Lines in reading order; a line's height is the median of its words' box heights, so a descender or a
-// capital does not change it.
+// Lines in reading order, a line parted where a gap between two words is wider than twice its print
+// (two columns side by side); a line's height is the median of its words' box heights, so a descender or
+// a capital does not change it.
 std::vector<LayoutLine> LayoutLines(const PageText& page);
 
 // Recognises one card picture. When most of its print is under 16 pixels high (a card cut out of a

@@ -63,20 +63,30 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// Recognition may put a blank after a dot or around the "@"; addresses are written in lower case.
-bool FindEmail(const std::string& line, std::string& email) {
+// Recognition may put a blank after a dot or around the "@", read the "@" as "Q" or "G" inside an
+// address in lower case, or lose the dot of "jan.janssen" to a blank; addresses are written in lower
+// case. `rest` is what the line holds besides the address and its label.
+bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
-    if (line.find('@') == std::string::npos) return false;
+    static const std::regex kMisreadAt(R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
+    std::string text = std::regex_replace(line, kMisreadAt, "$1$2@$3");
+    if (text.find('@') == std::string::npos) return false;
     // The label goes first, or joining the loose dot of "E-mail. anna@..." would keep it.
-    std::string text = line;
-    static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta)\s*[.:]?\s+)",
+    static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
                                    std::regex::icase);
     text = std::regex_replace(text, kLabel, "");
     const std::string joined = std::regex_replace(text, kLooseSigns, "$1");
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
     email = Lower(m[0].str());
+    std::string before = m.prefix().str();
+    static const std::regex kLostDot(R"(^\s*([a-z]{2,})\s+$)");
+    if (std::smatch w; email.find('.') > email.find('@') && std::regex_match(before, w, kLostDot)) {
+        email = w[1].str() + "." + email;
+        before.clear();
+    }
+    rest = before + " " + m.suffix().str();
     return true;
 }
 
@@ -141,28 +151,40 @@ bool InList(const std::string& word, std::initializer_list<const char*> keys) {
     return false;
 }
 
-// Job words in the languages the card program reads; a line with one of them is a title.
+// Job words in the languages the card program reads; a line with one of them is a title. Stems are
+// found inside a word too, since titles compound them ("Vertriebsleiterin", "Myyntipäällikkö").
 bool IsTitleWord(const std::string& word) {
-    return InList(
-        word, {"manager",   "director",   "engineer",   "designer",       "ceo",         "cto",
-               "cfo",       "coo",        "president",  "officer",        "consultant",  "assistant",
-               "developer", "architect",  "founder",    "partner",        "specialist",  "analyst",
-               "head",      "chief",      "lead",       "representative", "advisor",     "researcher",
-               "scientist", "professor",  "sales",      "marketing",      "executive",   "coordinator",
-               "owner",     "secretary",  "accountant", "attorney",       "lawyer",      "geschäftsführer",
-               "leiter",    "leiterin",   "vertrieb",   "ingenieur",      "berater",     "beraterin",
-               "directeur", "directrice", "gérant",     "ingénieur",      "responsable", "chef",
-               "director",  "gerente",    "jefe",       "ingeniero",      "direttore",   "responsabile",
-               "directeur", "manager",    "directör",   "direktor",       "direktør",    "johtaja",
-               "dyrektor",  "kierownik",  "ředitel",    "igazgató",       "müdür",       "riaditeľ"});
+    if (InList(word, {"ceo",     "cto",       "cfo",       "coo",        "president", "officer",
+                      "head",    "chief",     "lead",      "owner",      "secretary", "partner",
+                      "founder", "sales",     "marketing", "executive",  "chef",      "jefe",
+                      "gérant",  "gerente",   "arquiteta", "arquiteto",  "architetto", "vp",
+                      "attorney", "lawyer",   "avocat",    "abogado",    "avvocato",  "rechtsanwalt",
+                      "vice",    "leder",     "vezető",    "müdürü",     "müdür",     "księgowa",
+                      "księgowy", "gestor",   "gestora",   "associate",  "intern",    "vertrieb",
+                      "außendienst", "innendienst", "verkauf", "einkauf"}))
+        return true;
+    static const char* const kStems[] = {
+        "manag",     "direct",    "direkt",    "direttor",  "diretor",  "dyrektor", "engineer",
+        "ingeni",    "ingénieur", "design",    "consult",   "berater",  "assist",   "develop",
+        "entwickler", "architect", "architekt", "specialist", "spezialist", "analyst",  "scien",
+        "researcher", "professor", "coordinat", "koordinat", "account",  "represent", "advisor",
+        "leiter",    "chef",      "päällikkö", "johtaja",   "ředitel",  "riaditeľ", "igazgató",
+        "kierownik", "responsab", "projectleider", "verkoper", "adviseur", "officer",  "techni",
+        "geschäftsführer", "ksiegow",  "księgow", "inhaber", "vorstand", "prokurist", "comercial", "commercial"};
+    const std::string bare = Bare(word);
+    for (const char* stem : kStems)
+        if (bare.find(stem) != std::string::npos) return true;
+    return false;
 }
 
 // Legal forms that end (or start) a company's name.
 bool IsLegalForm(const std::string& word) {
-    return InList(word, {"ltd",  "inc", "gmbh", "llc",     "corp",    "corporation", "co",  "ag",  "sa",
-                         "sarl", "sas", "plc",  "company", "kg",      "bv",          "nv",  "oy",  "ab",
-                         "as",   "asa", "srl",  "spa",     "limited", "kk",          "pte", "pty", "sl",
-                         "lda",  "sp",  "zoo",  "sro",     "kft",     "group",       "gbr", "ug",  "se"});
+    return InList(word, {"ltd",  "inc", "gmbh", "llc",  "corp",    "corporation", "co",   "ag",  "sa",
+                         "sarl", "sas", "plc",  "company", "kg",   "bv",          "nv",   "oy",  "ab",
+                         "as",   "asa", "srl",  "spa",  "limited", "kk",          "pte",  "pty", "sl",
+                         "lda",  "sp",  "zoo",  "sro",  "kft",     "group",       "gbr",  "ug",  "se",
+                         "aps",  "ltda", "oü",  "ou",   "aş",      "aö",          "bvba", "sprl", "oyj",
+                         "spzoo", "ohg", "ek",  "lp",   "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
 }
 
 bool IsHonorific(const std::string& word) {
@@ -174,16 +196,19 @@ enum class Label { kNone, kWork, kCell, kFax };
 // The telephone label just before a number: "T", "TEL", "Phone", "M", "Mobile", "F", "FAX" and their
 // forms in other languages.
 Label TelephoneLabel(const std::string& before) {
-    const std::vector<std::string> words = Words(before);
+    std::vector<std::string> words = Words(before);
+    while (!words.empty() && Bare(words.back()).empty()) words.pop_back();  // "Tél. : 02 ..."
     if (words.empty()) return Label::kNone;
     const std::string word = Bare(words.back());
     if (InList(word, {"m", "mob", "mobile", "cell", "cellular", "handy", "mobil", "portable", "port", "móvil",
-                      "movil", "celular", "cellulare", "gsm", "mobiel", "matkapuhelin", "komórka", "tel/m"}))
+                      "movil", "celular", "cellulare", "gsm", "mobiel", "matkapuhelin", "komórka", "tel/m", "kom",
+                      "telem", "telemóvel", "cel", "cell", "mob", "mobtel", "handynr", "natel", "cep"}))
         return Label::kCell;
     if (InList(word, {"f", "fax", "telefax", "fx"})) return Label::kFax;
     if (InList(word,
                {"t", "tel", "tél", "phone", "ph", "telephone", "téléphone", "telefon", "telefono", "teléfono",
-                "telefone", "office", "direct", "work", "p", "puh", "tlf", "telefoon", "d"}))
+                "telefone", "office", "direct", "work", "p", "puh", "tlf", "telefoon", "d", "tel.", "tfn",
+                "telf", "τηλ", "тел", "o", "w", "fon"}))
         return Label::kWork;
     return Label::kNone;
 }
@@ -254,29 +279,50 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         }
         Telephone tel;
         util.Format(match.number(), PhoneNumberUtil::INTERNATIONAL, &tel.number);
-        tel.type = label == Label::kFax ? "FAX" : label == Label::kCell ? "CELL" : "WORK,VOICE";
+        // An unlabelled number is a mobile one where the numbering plan says so.
+        Label kind = label;
+        if (kind == Label::kNone && util.GetNumberType(match.number()) == PhoneNumberUtil::MOBILE)
+            kind = Label::kCell;
+        tel.type = kind == Label::kFax ? "FAX" : kind == Label::kCell ? "CELL" : "WORK,VOICE";
         found.push_back(std::move(tel));
     }
     rest += spaced.substr(taken);
     return found;
 }
 
+// A web address: "http(s)://...", "www. ..." (a blank after "www." is recognition's), or a bare domain
+// printed in lower case ("summitlogistics.com"); never part of an e-mail address.
 std::string FindWeb(const std::string& line) {
-    static const std::regex kWeb(R"((https?://[^\s]+|www\.[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+[^\s]*))",
+    static const std::regex kWeb(R"((https?://[^\s]+|www ?\. ?[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+[^\s]*))",
                                  std::regex::icase);
+    static const std::regex kDomain(
+        R"((^|\s)([a-z0-9][a-z0-9-]{2,}(\.[a-z0-9-]{2,})*\.(com|net|org|io|info|biz|[a-z]{2})(/[^\s]*)?)(?=\s|$))");
+    std::string text;
+    for (const std::string& word : Words(line))
+        if (word.find('@') == std::string::npos) text += (text.empty() ? "" : " ") + word;
     std::smatch m;
-    if (line.find('@') != std::string::npos || !std::regex_search(line, m, kWeb)) return {};
-    return Lower(m[0].str());
+    if (std::regex_search(text, m, kWeb)) {
+        std::string web = Lower(m[0].str());
+        web.erase(std::remove(web.begin(), web.end(), ' '), web.end());
+        return web;
+    }
+    if (std::regex_search(text, m, kDomain)) return m[2].str();
+    return {};
 }
 
-// Two to four words, each starting with a capital (or a letter beyond ASCII), no digits and no signs
-// of a contact line; an honorific may lead.
+// Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
+// particle, no digits and no signs of a contact line; an honorific may lead.
 bool NameShaped(const std::string& line) {
     const std::vector<std::string> words = Words(line);
     if (words.size() < 2 || words.size() > 4 || HasDigit(line)) return false;
-    for (const std::string& w : words) {
+    for (size_t k = 0; k < words.size(); ++k) {
+        const std::string& w = words[k];
         const auto first = static_cast<unsigned char>(w[0]);
-        if (!(std::isupper(first) || first >= 0x80)) return false;
+        // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
+        const bool particle = k > 0 && k + 1 < words.size() &&
+                              InList(w, {"de", "van", "von", "der", "den", "da", "di", "du", "del", "la", "le",
+                                         "dos", "das", "do", "ter", "ten", "y", "al", "bin", "zu"});
+        if (!(std::isupper(first) || first >= 0x80 || particle)) return false;
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
         if (IsTitleWord(w) || IsLegalForm(w)) return false;
@@ -288,6 +334,118 @@ bool AnyWord(const std::string& line, bool (*test)(const std::string&)) {
     for (const std::string& w : Words(line))
         if (test(w)) return true;
     return false;
+}
+
+// Letters and digits only, lower case, Latin accents dropped ("Lucía Fernández" -> "luciafernandez"), so
+// a printed line can be set against an e-mail or web address.
+std::string Compact(const std::string& text) {
+    static const char kLatin[] =
+        "aaaaaaaceeeeiiiidnooooo?ouuuuytsaaaaaaaceeeeiiiidnooooo?ouuuuyty"
+        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkkllllllllllnnnnnnnnnoooooooorrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (std::isalnum(c)) {
+            out += static_cast<char>(std::tolower(c));
+        } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
+            const uint32_t code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+            if (code >= 0xC0 && code < 0x180 && kLatin[code - 0xC0] != '?') out += kLatin[code - 0xC0];
+            ++i;
+        }
+    }
+    return out;
+}
+
+size_t CommonRun(const std::string& a, const std::string& b) {
+    size_t best = 0;
+    std::vector<size_t> previous(b.size() + 1, 0), current(b.size() + 1, 0);
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            current[j] = a[i - 1] == b[j - 1] ? previous[j - 1] + 1 : 0;
+            best = std::max(best, current[j]);
+        }
+        std::swap(previous, current);
+    }
+    return best;
+}
+
+// What the card's addresses say of its owner: the parts of the e-mail's local part ("laura", "becker")
+// unless it names a desk ("info", "sales"), and the company's domain label ("nordlicht-optik").
+struct AddressHints {
+    std::vector<std::string> person;
+    std::string person_compact;
+    std::string company;
+};
+
+AddressHints Hints(const std::vector<std::string>& emails, const std::string& web) {
+    AddressHints hints;
+    std::string domain;
+    if (!emails.empty()) {
+        const std::string& email = emails.front();
+        const size_t at = email.find('@');
+        std::string part;
+        for (char c : email.substr(0, at) + ".") {
+            if (c == '.' || c == '_' || c == '-') {
+                if (!part.empty()) hints.person.push_back(part);
+                part.clear();
+            } else if (std::isalpha(static_cast<unsigned char>(c))) {
+                part += c;
+            }
+        }
+        for (const char* desk : {"info", "sales", "office", "hello", "hallo", "contact", "kontakt", "mail",
+                                 "biuro", "bureau", "team", "service", "support", "admin", "ventas"})
+            if (hints.person.size() == 1 && hints.person.front() == desk) hints.person.clear();
+        for (const std::string& p : hints.person) hints.person_compact += p;
+        domain = email.substr(at + 1);
+    } else {
+        domain = web.substr(web.find("://") == std::string::npos ? 0 : web.find("://") + 3);
+        domain = domain.substr(0, domain.find('/'));
+    }
+    // The longest label before the top-level domain: "brightline" of "brightline.co.uk".
+    std::vector<std::string> labels;
+    for (size_t start = 0; start <= domain.size();) {
+        const size_t dot = std::min(domain.find('.', start), domain.size());
+        labels.push_back(domain.substr(start, dot - start));
+        start = dot + 1;
+    }
+    for (size_t k = 0; k + 1 < labels.size(); ++k)
+        if (labels[k] != "www" && labels[k].size() > hints.company.size()) hints.company = Compact(labels[k]);
+    return hints;
+}
+
+// The line names the e-mail's owner: it holds a part of the local part ("laura.becker"), or its initials
+// are the local part ("mj"), or an initial and the family name are ("jromero").
+bool NamesPerson(const std::string& line, const AddressHints& hints) {
+    if (hints.person.empty()) return false;
+    const std::string compact = Compact(line);
+    for (const std::string& part : hints.person)
+        if (part.size() >= 3 && compact.find(Compact(part)) != std::string::npos) return true;
+    const std::vector<std::string> words = Words(line);
+    std::string initials;
+    for (const std::string& w : words) initials += Compact(w).substr(0, 1);
+    const std::string local = Compact(hints.person_compact);
+    if (words.size() >= 2 && local == initials) return true;
+    return words.size() >= 2 && local.size() > 2 && local == initials.substr(0, 1) + Compact(words.back());
+}
+
+// A name Tesseract letter-spaced ("Ai no Vi rta ne n") put back together where its letters are exactly
+// the e-mail's local part ("aino.virtanen" -> "Aino Virtanen"); empty when they are not.
+std::string Respaced(const std::string& line, const AddressHints& hints) {
+    if (hints.person.size() < 2) return {};
+    std::string letters;
+    for (char c : line) {
+        if (c == ' ') continue;
+        if (!std::isalpha(static_cast<unsigned char>(c))) return {};
+        letters += c;
+    }
+    if (Lower(letters) != hints.person_compact) return {};
+    std::string out;
+    size_t at = 0;
+    for (const std::string& part : hints.person) {
+        out += (out.empty() ? "" : " ") + letters.substr(at, part.size());
+        at += part.size();
+    }
+    return out;
 }
 
 // A line that ends an address: a postal code (four to six digits, a British or Canadian code) or a US
@@ -352,15 +510,22 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     const size_t n = lines.size();
     std::vector<bool> used(n, false);
     for (size_t i = 0; i < n; ++i) {
-        std::string email;
-        if (FindEmail(lines[i].text, email)) {
+        // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
+        // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
+        // read as one line with a narrow gap) stays for the other rules.
+        std::string email, rest_of_email;
+        if (FindEmail(lines[i].text, email, rest_of_email)) {
             card.emails.push_back(email);
-            used[i] = true;
-            continue;
+            lines[i].text = rest_of_email;
         }
         if (const std::string web = FindWeb(lines[i].text); !web.empty()) {
             if (card.web.empty()) card.web = web;
             used[i] = true;
+            continue;
+        }
+        if (!email.empty()) {
+            lines[i].text = std::regex_replace(lines[i].text, std::regex(R"(^\s+|\s+$)"), "");
+            used[i] = Words(lines[i].text).size() < 2;
             continue;
         }
         std::string rest;
@@ -370,12 +535,47 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             used[i] = true;
         }
     }
-    // The name: of the name-shaped lines, the one in the largest print.
+    const AddressHints hints = Hints(card.emails, card.web);
+    const auto org_shaped = [&](size_t i) {
+        const size_t words = Words(lines[i].text).size();
+        return !used[i] && words <= 5 && !HasDigit(lines[i].text) &&
+               std::isalpha(static_cast<unsigned char>(lines[i].text[0]));
+    };
+    // The organisation: a line with a legal form, else the line that spells the company's domain (the
+    // one in the larger print when two do).
+    size_t org_at = n;
+    for (size_t i = 0; i < n && org_at == n; ++i)
+        if (!used[i] && AnyWord(lines[i].text, IsLegalForm) && !HasPostalCode(lines[i].text)) org_at = i;
+    if (org_at == n && hints.company.size() >= 4) {
+        size_t best = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (!org_shaped(i) || NamesPerson(lines[i].text, hints)) continue;
+            const size_t run = CommonRun(Compact(lines[i].text), hints.company);
+            if (run < std::min<size_t>(5, hints.company.size())) continue;
+            if (run > best || (run == best && lines[i].height > lines[org_at].height)) {
+                best = run;
+                org_at = i;
+            }
+        }
+    }
+    if (org_at < n) used[org_at] = true;
+    // The name: a name-shaped line that names the e-mail's owner, else the name-shaped line in the
+    // largest print.
     size_t name_at = n;
-    for (size_t i = 0; i < n; ++i)
-        if (!used[i] && NameShaped(lines[i].text) &&
-            (name_at == n || lines[i].height > lines[name_at].height))
+    bool owner = false;
+    for (size_t i = 0; i < n; ++i) {
+        if (used[i]) continue;
+        if (const std::string respaced = Respaced(lines[i].text, hints);
+            !respaced.empty() && !NameShaped(lines[i].text))
+            lines[i].text = respaced;
+        if (!NameShaped(lines[i].text)) continue;
+        const bool names = NamesPerson(lines[i].text, hints);
+        if (name_at == n || (names && !owner) ||
+            (names == owner && lines[i].height > lines[name_at].height)) {
             name_at = i;
+            owner = names;
+        }
+    }
     if (name_at < n) {
         used[name_at] = true;
         card.full_name = lines[name_at].text;
@@ -400,22 +600,16 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         card.title = lines[title_at].text;
         used[title_at] = true;
     }
-    // The organisation: a legal form, else the largest print left if larger than the name's, else the
-    // first line when it comes before the name.
-    size_t org_at = n;
-    for (size_t i = 0; i < n && org_at == n; ++i)
-        if (!used[i] && AnyWord(lines[i].text, IsLegalForm) && !HasPostalCode(lines[i].text)) org_at = i;
-    const auto org_shaped = [&](size_t i) {
-        const size_t words = Words(lines[i].text).size();
-        return !used[i] && words <= 4 && !HasDigit(lines[i].text) &&
-               std::isalpha(static_cast<unsigned char>(lines[i].text[0]));
-    };
+    // Else the organisation: the largest print left if larger than the name's, else the first line when
+    // it comes before the name.
     if (org_at == n && name_at < n)
         for (size_t i = 0; i < n; ++i)
-            if (org_shaped(i) && lines[i].height > lines[name_at].height * 5 / 4 &&
+            if (org_shaped(i) && Words(lines[i].text).size() <= 4 &&
+                lines[i].height > lines[name_at].height * 5 / 4 &&
                 (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
-    if (org_at == n && name_at < n && name_at > 0 && org_shaped(0)) org_at = 0;
+    if (org_at == n && name_at < n && name_at > 0 && org_shaped(0) && Words(lines[0].text).size() <= 4)
+        org_at = 0;
     if (org_at < n) {
         card.organisation = lines[org_at].text;
         used[org_at] = true;
