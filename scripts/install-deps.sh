@@ -21,6 +21,8 @@ packages=(
   # tests and their independent validators
   libgtest-dev libgmock-dev qpdf poppler-utils libtiff-tools ffmpeg imagemagick libjpeg-turbo-progs img2pdf
   unrtf python3-xlrd catdoc tesseract-ocr
+  # the kernel test guest (scripts/test-kernel.sh): the emulator, its initramfs shell, v4l2-ctl
+  qemu-system-x86 busybox-static v4l-utils
   # running the program: the desktop's opener (help, folders, documents); headless runs
   xdg-utils xvfb xauth
 )

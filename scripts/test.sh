@@ -3,6 +3,7 @@
 # sanitizers, each build in its own folder beside the normal one:
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer: every test
 #   build-tsan/  ThreadSanitizer: the test programs that start threads (CTest label "threads")
+# Between the two, scripts/test-kernel.sh runs the normal build in a virtual machine on real drivers.
 # A failing test or any sanitizer report exits non-zero. VELLUMO_SANITIZERS=0 runs the normal build only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,9 +13,13 @@ build="${VELLUMO_BUILD_DIR:-$root/build}"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+# The same build against real kernel drivers in a virtual machine; its failure fails the run at the end,
+# after the sanitizer builds have had their say.
+kernel_status=0
+"$root/scripts/test-kernel.sh" "$build" || kernel_status=$?
 
 if [ "${VELLUMO_SANITIZERS:-1}" = "0" ]; then
-  exit 0
+  exit "$kernel_status"
 fi
 
 # sanitized_build <folder> <sanitizer flags> [build arguments...]
@@ -42,3 +47,4 @@ sanitized_build "$build-tsan" "-fsanitize=thread" --target vellumo_thread_tests
 (cd "$build-tsan" &&
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/support/tsan.supp" \
     ctest --output-on-failure -j "$jobs" --timeout 600 -L threads)
+exit "$kernel_status"

@@ -13,7 +13,6 @@ export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8
 
 # The host has no /lib/modules for this kernel: busybox's modprobe runs in the small root at /mnt.
 modprobe() { chroot /mnt /bin/busybox modprobe "$@"; }
-rmmod() { chroot /mnt /bin/busybox rmmod "$@"; }
 
 load_vivid() { modprobe vivid n_devs=1 node_types=0x1 num_inputs=1 input_types=0x0; }
 
@@ -47,7 +46,7 @@ new_case() {  # <name> [KEY=VALUE ...]
   ini=$(cat "$bin/Vellumo.ini")
   ini=$(printf '%s\n' "$ini" | sed "s#^PIDVID=.*#PIDVID=v4l\#video0#; s#^SAVEPATH=.*#SAVEPATH=$case_dir/save#")
   for change in "$@"; do
-    ini=$(printf '%s\n' "$ini" | sed "s#^${change%%=*}=.*#$change#")
+    ini=$(printf '%s\n' "$ini" | sed "s|^${change%%=*}=.*|$change|")
   done
   printf '%s\n' "$ini" >"$case_dir/common/Vellumo/Vellumo.ini"
 }
@@ -92,7 +91,7 @@ ctrl() { v4l2-ctl -d /dev/video0 --get-ctrl "$1" 2>/dev/null | awk '{print $2}';
 
 # The bridge chip's part of a debug log or a helper log, one "<channel> <text>" a line: the feature
 # transfers and bus transactions, without the virtual camera's own opening and closing of its node.
-wire_lines() { sed -n 's/^\[wire\] //p; /^\(hid\|bus\) /p' "$1" | grep -E '^(hid|bus) ' | grep -vE '^hid (open|close)'; }
+wire_lines() { sed 's/^\[wire\] //' "$1" | grep -E '^(hid|bus) ' | grep -vE '^hid (open|close)'; }
 
 load_vivid
 modprobe uhid
@@ -157,27 +156,22 @@ expect "TIFF unreadable" tiffinfo "$case_dir/save/Doc0001.tif" >/dev/null 2>&1
 expect "PDF unreadable" qpdf --check "$case_dir/save/Doc0001.pdf" >/dev/null 2>&1
 finish still-each-format
 
-# --- a capture size vivid does not offer (the shipped 2592 x 1944): told once, the size used shown ------
+# --- unplug and replug: vivid's device unbound and bound again, the bridge destroyed and made again -----
 begin
-new_case unoffered-size SETSIZE=2
-run_vellumo 'await live 120000\ncommand 807\ncommand 800\nawait ready 120000\ncommand 800\nawait ready 120000\nanswer Cancel\nclose\n'
-expect "no still" test -s "$case_dir/save/Doc0001.jpg"
-expect "told $(count 'MESSAGEBOX.*2592' "$case_dir/err.log") times, not once" equal "$(count 'MESSAGEBOX.*2592' "$case_dir/err.log")" 1
-expect "capture stuck" lacks "TIMED OUT" "$case_dir/err.log"
-finish unoffered-capture-size
+# Bound again while the program still holds the old node, vivid's device comes back as the next node
+# number: the identity text names any vivid node, as a camera's vid/pid names it on any port.
+new_case replug Brightness=60 SETSIZE=0 'PIDVID=v4l#video'
 
-# --- unplug and replug: vivid removed and loaded again, the bridge destroyed and made again ------------
-begin
-new_case replug Brightness=60 SETSIZE=0
 start_bridge "$case_dir/bridge1.log" || failures="no hidraw node"
 # The program's script waits on its own; the devices are pulled and put back beside it.
 (
   for _ in $(seq 1200); do has "SCRIPT await live met" "$case_dir/err.log" && break; sleep 0.1; done
   stop_bridge
   v4l2-ctl -d /dev/video0 --set-ctrl brightness=200 >/dev/null 2>&1
-  rmmod vivid
+  # A module in use cannot be removed; unbinding its device is what a pulled USB cable does.
+  echo vivid.0 >/sys/bus/platform/drivers/vivid/unbind
   sleep 3
-  load_vivid
+  echo vivid.0 >/sys/bus/platform/drivers/vivid/bind
   start_bridge "$case_dir/bridge2.log"
   # Wait while the program runs, so that the helper is stopped only after it.
   while [ ! -f "$case_dir/closed" ]; do sleep 0.2; done
