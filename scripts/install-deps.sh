@@ -14,6 +14,8 @@ packages=(
   gstreamer1.0-alsa gstreamer1.0-pulseaudio
   # image and document libraries
   libjpeg62-turbo-dev libtiff-dev libopencv-imgproc-dev libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr-osd zlib1g-dev
+  # the card program: telephone numbers found and written by libphonenumber
+  libphonenumber-dev
   # the virtual camera: its printed text in a real font
   libfreetype-dev fonts-dejavu-core
   # devices

@@ -1,5 +1,6 @@
 #include "virtualcam/virtual_camera.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -199,6 +200,7 @@ int VirtualCamera::Open(const std::string& path) {
         open_hid_[handle] = path;
         return handle;
     }
+    errno = ENOENT;
     return -1;
 }
 

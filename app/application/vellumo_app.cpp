@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/application/program_media.h"
 #include "app/cameradlg/camera_dialogs.h"
@@ -33,6 +34,7 @@
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
 #include "platform/ui/prompt.h"
+#include "platform/ui/termination_signals.h"
 #include "platform/ui/toolkit_prompt.h"
 #include "virtualcam/virtual_camera.h"
 
@@ -76,6 +78,12 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
     platform::InstallToolkitPrompts();
+    // A logout, `kill` or Ctrl+C ends the program as closing it would, without its questions: the
+    // recording is finished and the pages gathered so far stay on disk for the next start.
+    platform::WatchTerminationSignals([this](int) {
+        m_bEndingOnSignal = true;
+        QCoreApplication::quit();  // closes the window first, through its close handler
+    });
     if (const char* script = std::getenv("VELLUMO_SCRIPT"); script != nullptr && script[0] != '\0')
         platform::SetUnattended(true);
 
@@ -109,6 +117,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     m_hFrameWnd = m_pMainFrame->MessageTarget();
     m_hViewWnd = m_pMainFrame->View()->MessageTarget();
+    platform::SetPromptWindow(m_hFrameWnd);
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
 
@@ -120,7 +129,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_pMainFrame->update();
 
     // The camera's control link; without it no stored camera setting is sent.
-    if (devctl::CamOpen() != 0) m_pMainFrame->View()->m_bControlOpen = true;
+    if (OpenControlLink(EventHooks()) != 0) m_pMainFrame->View()->m_bControlOpen = true;
 
     // The view's 300 ms timer: the capture area's marching border (and the recording statistics).
     m_pMainFrame->View()->StartTimer(300);
@@ -129,6 +138,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     UpdateStatusText();
     m_bContinuousRunning = 0;
+    SaveLeftoverPictures();
 
     if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get()))
         script->SetIdleCheck([this] { return m_pCaptureSession->Idle(); });
@@ -206,6 +216,14 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     hooks.set_hand_over_target = [this](int target) { m_pCaptureSession->m_nHandOverTarget = target; };
     hooks.prepare_capture = CaptureContext().prepare;
     hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
+    hooks.link_refused = [] {
+        platform::MessageBox(LoadResString(186), LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
+    };
+    hooks.preview_failed = [](const std::string& error_text) {
+        char text[1024];
+        std::snprintf(text, sizeof text, LoadResString(185).c_str(), error_text.c_str());
+        platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
     return hooks;
 }
 
@@ -248,8 +266,15 @@ void CVellumoApp::AddApplicationCommands() {
     // The save-folder dialog and the video property commands bring their own handlers and rules.
     AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
     AddVideoCommands(commands, *this, m_pMainFrame.get(), [this] { UpdateStatusText(); });
-    m_pMainFrame->SetCloseHandler(
-        [this] { return RunCloseHandler(*this, LoadResString, !m_location.read_only, [this] { ToggleRecording(*this, RecordHooks()); }); });
+    m_pMainFrame->SetCloseHandler([this] {
+        auto stop_recording = [this] { ToggleRecording(*this, RecordHooks()); };
+        if (m_bEndingOnSignal) {
+            // Nobody is there to answer: the recording is finished, changed settings stay unsaved.
+            if (!m_bNotRecording) stop_recording();
+            return true;
+        }
+        return RunCloseHandler(*this, LoadResString, !m_location.read_only, stop_recording);
+    });
 }
 
 void CVellumoApp::AddFrameMessageHandlers() {
@@ -295,6 +320,9 @@ int CVellumoApp::Run() {
 int CVellumoApp::ExitInstance() {
     if (m_nDeviceListener != 0) platform::RemoveDeviceChangeListener(m_nDeviceListener);
     m_nDeviceListener = 0;
+    // Threads still waiting on the window (a hand-over's message) are let go before they are waited for.
+    platform::SetPromptWindow(nullptr);
+    if (m_pMainFrame) m_pMainFrame->CloseMessages();
     // The engine ends while the view that shows its video still exists; no frame reaches the capture
     // session after it.
     ShutdownEngine(*this);

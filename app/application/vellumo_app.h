@@ -75,11 +75,14 @@ class CVellumoApp : public CCaptureRecord {
     // Still capture (vellumo_capture.cpp).
     void StartCapturePipeline();
     void StopCapturePipeline();
+    // Pictures an earlier run left behind go to the save folder, and the user is told.
+    void SaveLeftoverPictures();
     SeriesContext CaptureContext();
 
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
     uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
     std::unique_ptr<pipeline::CaptureSession> m_pCaptureSession;
+    bool m_bEndingOnSignal = false;  // SIGTERM or SIGINT: the window closes without its questions
     pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;

@@ -31,14 +31,20 @@ SeriesContext CVellumoApp::CaptureContext() {
     context.owner = [this]() -> QWidget* { return m_pMainFrame.get(); };
     context.prepare = [this](int width, int height) {
         CVellumoView* view = m_pMainFrame->View();
-        m_pCaptureSession->PrepareCapture(width, height, ToViewRect(view->m_rcSelection), ToViewRect(view->m_rcVideo));
+        pipeline::CaptureRequest request =
+            pipeline::MakeCaptureRequest(*this, g_nImageFormat.load(), m_pCaptureSession->m_nHandOverTarget.load());
+        request.capture_width = width;
+        request.capture_height = height;
+        request.selection = ToViewRect(view->m_rcSelection);
+        request.video = ToViewRect(view->m_rcVideo);
+        m_pCaptureSession->PrepareCapture(std::move(request));
     };
     return context;
 }
 
 void CVellumoApp::StartCapturePipeline() {
     m_pCaptureSession = std::make_unique<pipeline::CaptureSession>(
-        *this, pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
+        pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
                                       g_grabberCallback.m_bCardCapture, m_bCaptureBusy});
     m_pCaptureSession->m_hFrameWnd = m_pMainFrame->MessageTarget();
     m_pCaptureSession->m_handOver = ocr::MakeHandOverServices(m_szProgramFolder);
@@ -48,7 +54,26 @@ void CVellumoApp::StartCapturePipeline() {
         std::snprintf(text, sizeof text, LoadResString(178).c_str(), output.c_str(), kept.c_str());
         platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
     };
+    m_pCaptureSession->m_reportHandOver = [](const std::string& problem, const std::vector<std::string>& kept) {
+        std::string names;
+        for (const std::string& name : kept) names += "\n" + name;
+        char text[4000];
+        std::snprintf(text, sizeof text, LoadResString(190).c_str(), problem.c_str(), names.c_str());
+        platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
+    m_pCaptureSession->m_reportNoFrame = [] {
+        platform::MessageBox(LoadResString(191), LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
     g_grabberCallback.SetFrameHandler(&SaveGrabbedFrame);  // the session is complete before a frame can reach it
+}
+
+void CVellumoApp::SaveLeftoverPictures() {
+    const std::vector<std::string> saved =
+        pipeline::SaveLeftoverPictures(pipeline::MakeCaptureRequest(*this, g_nImageFormat.load(), 0).naming);
+    if (saved.empty()) return;
+    char text[1200];
+    std::snprintf(text, sizeof text, LoadResString(192).c_str(), static_cast<int>(saved.size()), m_szSavePath.c_str());
+    platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
 }
 
 void CVellumoApp::StopCapturePipeline() {

@@ -14,6 +14,7 @@ bool IsEnabled(EnableRule rule, const CVellumoSettings& s) {
     const bool card_program = s.m_bCardExplorerFound != 0 || s.m_bCardProgramFound != 0;
     switch (rule) {
         case EnableRule::Always: return true;
+        case EnableRule::Idle: return !busy;
         case EnableRule::Ready: return present && not_recording && !busy;
         case EnableRule::Live: return present && not_recording;
         case EnableRule::Ocr: return present && not_recording && !busy && ocr_engine;
@@ -182,7 +183,8 @@ void AddSettingCommands(Builder& b) {
               Call(svc->refresh);
           },
           [&s](CommandState& state) { state.SetRadio(s.m_bAutoDeskew != 0); });
-    b.Add(842, EnableRule::Always,
+    // Every setting a running capture reads waits for its end, as its other commands do.
+    b.Add(842, EnableRule::Idle,
           [svc, &s] {
               s.m_bAutoDeskew = s.m_bAutoDeskew ? 0 : 1;
               Call(svc->refresh);
@@ -229,10 +231,10 @@ void AddSettingCommands(Builder& b) {
 
     auto plain = [](int& field) { return [&field](int value) { field = value; }; };
     AddChoice(b, {{1040, 0}, {1041, 1}}, EnableRule::Live, [&s] { return s.m_nVideoFormat; }, plain(s.m_nVideoFormat));
-    AddChoice(b, {{1117, 0}, {1118, 1}, {1119, 2}}, EnableRule::Live, [&s] { return s.m_nOutputMode; },
+    AddChoice(b, {{1117, 0}, {1118, 1}, {1119, 2}}, EnableRule::Ready, [&s] { return s.m_nOutputMode; },
               plain(s.m_nOutputMode));
-    AddChoice(b, {{1126, 0}, {1127, 1}}, EnableRule::Live, [&s] { return s.m_nScaleMode; }, plain(s.m_nScaleMode));
-    AddChoice(b, {{813, 0}, {817, 1}, {814, 2}, {815, 3}, {816, 4}}, EnableRule::Always,
+    AddChoice(b, {{1126, 0}, {1127, 1}}, EnableRule::Ready, [&s] { return s.m_nScaleMode; }, plain(s.m_nScaleMode));
+    AddChoice(b, {{813, 0}, {817, 1}, {814, 2}, {815, 3}, {816, 4}}, EnableRule::Idle,
               [&s] { return s.m_nOcrFormat; }, refreshing(s.m_nOcrFormat));
 
     // "All pages to one" of the current OCR format; the flags are kept in the order RTF Word, RTF PAD, PDF,
@@ -242,7 +244,7 @@ void AddSettingCommands(Builder& b) {
         if (s.m_nOcrFormat < 0 || s.m_nOcrFormat > 4) return nullptr;
         return &s.m_bOcrOnePerFormat[kFlagOfFormat[s.m_nOcrFormat]];
     };
-    b.Add(1015, EnableRule::Always,
+    b.Add(1015, EnableRule::Idle,
           [one_file_flag] {
               if (uint8_t* flag = one_file_flag()) *flag = 1;
           },
@@ -250,7 +252,7 @@ void AddSettingCommands(Builder& b) {
               uint8_t* flag = one_file_flag();
               state.SetCheck(flag != nullptr && *flag != 0);
           });
-    b.Add(1016, EnableRule::Always,
+    b.Add(1016, EnableRule::Idle,
           [one_file_flag] {
               if (uint8_t* flag = one_file_flag()) *flag = 0;
           },

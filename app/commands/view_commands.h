@@ -14,7 +14,8 @@
 class CVellumoSettings;
 
 // The enable conditions of the table.
-enum class EnableRule { Always, Ready, Live, Ocr, Card, Present, OcrPresent, CardPresent };
+// Idle: no capture runs (settings a capture reads, whatever the camera does).
+enum class EnableRule { Always, Idle, Ready, Live, Ocr, Card, Present, OcrPresent, CardPresent };
 bool IsEnabled(EnableRule rule, const CVellumoSettings& s);
 
 struct ViewCommandServices {

@@ -163,6 +163,8 @@ void CMainFrame::ApplyScheme() {
 
 platform::MessageTarget* CMainFrame::MessageTarget() const { return messages_.get(); }
 
+void CMainFrame::CloseMessages() { messages_->Close(); }
+
 void CMainFrame::SetMessageHandler(uint32_t message, std::function<intptr_t(uintptr_t, intptr_t)> handler) {
     message_handlers_[message] = std::move(handler);
 }

@@ -62,6 +62,8 @@ public:
     // The frame's window messages: post or send from any thread; handled here on the GUI thread. Closing the
     // window releases every sender still waiting. The target lives as long as the frame.
     platform::MessageTarget* MessageTarget() const;
+    // From now on the frame's messages are dropped and every thread waiting on it is let go (exit).
+    void CloseMessages();
     // What the frame does with a message (0x7E8 graph events, 0x7E9 capture done, device changes); a message
     // without a handler is logged and answered with 0.
     void SetMessageHandler(uint32_t message, std::function<intptr_t(uintptr_t wparam, intptr_t lparam)> handler);

@@ -47,7 +47,7 @@ ScriptParseResult ParseScript(const std::string& text) {
         } else if (verb == "camera") {
             step.kind = ScriptStep::Kind::Camera;
             step.argument = argument;
-            ok = argument == "unplug" || argument == "plug";
+            ok = argument == "unplug" || argument == "plug" || argument == "next";
         } else if (verb == "await") {
             std::istringstream parts(argument);
             std::string condition, bound, rest;

@@ -5,7 +5,7 @@
 //   command <id>            run a command as if its button was pressed
 //   answer <OK|Cancel|Yes|No>  answer the next message box with that button
 //   screenshot <file.png>   save a picture of the main window
-//   camera <unplug|plug>    pull the virtual camera out, or plug it back
+//   camera <unplug|plug|next>  pull the virtual camera out, plug it back, or show its next photograph
 //   await <live|empty|ready> <ms>  wait until the view paints new camera frames (live), shows no picture
 //                           (empty) or the capture command can be given again with nothing of the last
 //                           capture still running (ready), at most ms; the outcome is reported on stderr

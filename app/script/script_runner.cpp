@@ -55,6 +55,8 @@ void ScriptRunner::Next() {
                 if (virtualcam::VirtualCamera* camera = virtualcam::AttachFromEnvironment()) {
                     if (step.argument == "unplug")
                         camera->Unplug();
+                    else if (step.argument == "next")
+                        camera->Picture().NextPicture();
                     else
                         camera->Plug();
                     std::fprintf(stderr, "SCRIPT camera %s\n", step.argument.c_str());

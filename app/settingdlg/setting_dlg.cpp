@@ -1,5 +1,7 @@
 #include "app/settingdlg/setting_dlg.h"
 
+#include "app/commands/view_commands.h"
+
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -96,5 +98,7 @@ void OnSaveFolder(CVellumoSettings& settings, QWidget* owner) {
 }
 
 void AddSaveFolderCommand(CommandTable& commands, CVellumoSettings& settings, QWidget* owner) {
-    commands.Add(ID_SAVE_FOLDER, [&settings, owner] { OnSaveFolder(settings, owner); });
+    // Not while a capture runs, like the other capture commands: the folder is what the capture saves in.
+    commands.Add(ID_SAVE_FOLDER, [&settings, owner] { OnSaveFolder(settings, owner); },
+                 [&settings](CommandState& state) { state.enabled = IsEnabled(EnableRule::Ready, settings); });
 }

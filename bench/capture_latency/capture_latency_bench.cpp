@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     RestartPreview(record, 640, 480);
     std::this_thread::sleep_for(std::chrono::seconds(1));
 
-    pipeline::CaptureSession session(record, {g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
+    pipeline::CaptureSession session({g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
                                               g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy});
     session.m_hFrameWnd = &frame;
     g_session = &session;
@@ -96,7 +96,12 @@ int main(int argc, char** argv) {
         work();
         return true;
     };
-    hooks.prepare = [&](int width, int height) { session.PrepareCapture(width, height, {}, {}); };
+    hooks.prepare = [&](int width, int height) {
+        pipeline::CaptureRequest request = pipeline::MakeCaptureRequest(record, g_nImageFormat.load(), 0);
+        request.capture_width = width;
+        request.capture_height = height;
+        session.PrepareCapture(std::move(request));
+    };
     hooks.read_status = [](uint32_t* status) { return devctl::CamReadRegister(0xC4, 1, status) == devctl::kCamOk; };
 
     // The stream at the capture size costs memory of its own (the camera's and the converters' buffers);

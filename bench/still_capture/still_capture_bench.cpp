@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     char folder[] = "/tmp/vellumo-bench-XXXXXX";
     if (mkdtemp(folder) == nullptr) return 1;
     const std::string root = folder;
-    setenv("TMPDIR", root.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", root.c_str(), 1);  // the private temporary folder goes there
 
     // A page on a dark desk, as the grabber delivers it: bottom-up rows padded to 4 bytes. Drawn here
     // rather than by the scene renderer, whose own peak would hide the captures' memory.
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     settings.m_nOutputMode = 2;
     std::atomic<uint8_t> grab{0}, ocr{0}, card{0}, busy{0};
     DoneTarget target;
-    pipeline::CaptureSession session(settings, pipeline::CaptureFlags{grab, ocr, card, busy});
+    pipeline::CaptureSession session(pipeline::CaptureFlags{grab, ocr, card, busy});
     session.m_hFrameWnd = &target;
 
     const long idle_kb = PeakKilobytes();
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
         std::vector<double> handler, worker;
         for (int i = 0; i < repetitions; ++i) {
             busy = 1;
+            session.PrepareCapture(pipeline::MakeCaptureRequest(settings, row.format, 0));
             const auto start = Clock::now();
             session.SaveFrameToTemp(view);
             const auto returned = Clock::now();

@@ -58,7 +58,7 @@ bool g_handlingGraphEvents = false;
 void OnDeviceBack(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     if (r.m_bNoCameraWarned) return;  // the arrival path handles a camera that was never there
     Wait(hooks, kDeviceBackWaitMs);
-    if (devctl::CamOpen()) SetControlOpen(hooks, true);
+    if (OpenControlLink(hooks)) SetControlOpen(hooks, true);
     if (hooks.refresh_window_handles) hooks.refresh_window_handles();
     if (!FindCameraDevice(r) && r.m_pMediaEvents == nullptr) {
         SetControlOpen(hooks, false);
@@ -93,13 +93,19 @@ void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platfo
 
 }  // namespace
 
+int OpenControlLink(const DeviceEventHooks& hooks) {
+    const int opened = devctl::CamOpen();
+    if (devctl::CamTakePermissionNotice() && hooks.link_refused) hooks.link_refused();
+    return opened;
+}
+
 void OnDeviceChange(CCaptureRecord& r, const DeviceEventHooks& hooks, uintptr_t event) {
     if (event != platform::DBT_DEVICEARRIVAL || !r.m_bNoCameraWarned) return;
     FindCameraDevice(r);
     BindCameraDevices(r);
     SendBrightnessContrast(r);
     RestartAtPreviewSize(r);
-    if (devctl::CamOpen()) SetControlOpen(hooks, true);
+    if (OpenControlLink(hooks)) SetControlOpen(hooks, true);
     if (r.m_bDevicePresent) {
         ApplyCameraSettings(r);
         // The camera has come: from now on its graph reports it leaving and coming back, and other
@@ -119,11 +125,16 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     while (r.m_pMediaEvents != nullptr && r.m_pMediaEvents->GetEvent(&event)) {
         switch (event.code) {
             case platform::EC_ERRORABORT:
-                platform::DebugLog("events", "graph error 0x%lX", static_cast<unsigned long>(event.param1));
-                if (r.m_bRecording && hooks.recording_failed)
+                platform::DebugLog("events", "graph error 0x%lX: %s", static_cast<unsigned long>(event.param1),
+                                   event.text.c_str());
+                if (r.m_bRecording && hooks.recording_failed) {
                     hooks.recording_failed();
-                else if (r.m_bPreviewing)
+                } else if (r.m_bPreviewing) {
+                    // Only the error that stops the preview is told; the ones queued behind it find it stopped.
                     HaltPreview(r);
+                    if (hooks.repaint_frame) hooks.repaint_frame();
+                    if (hooks.preview_failed) hooks.preview_failed(event.text);
+                }
                 break;
             case platform::EC_DEVICE_LOST:
                 if (event.param2 == 1) {

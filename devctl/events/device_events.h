@@ -30,11 +30,19 @@ struct DeviceEventHooks {
     std::function<void(int capture_width, int capture_height)> prepare_capture;
     // A running recording failed (a graph error, or the camera went): stop it and tell the user.
     std::function<void()> recording_failed;
+    // The camera's HID interface is there but this user may not open it: tell how to install the udev rule.
+    std::function<void()> link_refused;
+    // The preview stopped on a graph error: tell the user, with the media library's words for it.
+    std::function<void(const std::string& error_text)> preview_failed;
 };
 
 constexpr int kFocusPollMs = 500;
 constexpr int kFocusWaitBoundMs = 10000;
 constexpr int kDeviceBackWaitMs = 1000;
+
+// Opens the control link as CamOpen does and, the first time in a run that it was refused for want of
+// permission, says so through the hook. Nonzero when open.
+int OpenControlLink(const DeviceEventHooks& hooks);
 
 // WM_DEVICECHANGE.
 void OnDeviceChange(CCaptureRecord& record, const DeviceEventHooks& hooks, uintptr_t event);

@@ -67,8 +67,13 @@ void CloseTransport(ControlLink& link) {
     link.transport = Transport{};
 }
 
+// The HID interface of the last open was refused; the notice about it is given once per run.
+bool g_hidRefused = false;
+bool g_permissionNoticeGiven = false;
+bool g_permissionNoticePending = false;
+
 bool OpenHid(ControlLink& link) {
-    int handle = HidOpenBridge();
+    int handle = HidOpenBridge(&g_hidRefused);
     if (handle == kNoHidHandle) return false;
     link.transport.kind = TransportKind::hid;
     link.transport.hidHandle = handle;
@@ -184,7 +189,19 @@ int CamOpen() {
     link.open = opened ? 1 : 0;
     platform::DebugLog("devctl", "control link %s (transport %d)", opened ? "open" : "not found",
                        static_cast<int>(link.transport.kind));
+    if (!opened && g_hidRefused) {
+        platform::DebugLog("devctl", "the bridge's HID interface is there but may not be opened: udev rule missing?");
+        if (!g_permissionNoticeGiven) g_permissionNoticePending = true;
+    }
     return opened ? 1 : 0;
+}
+
+bool CamTakePermissionNotice() {
+    std::lock_guard<std::recursive_mutex> hold(LinkLock());
+    if (!g_permissionNoticePending) return false;
+    g_permissionNoticePending = false;
+    g_permissionNoticeGiven = true;
+    return true;
 }
 
 void CamClose() {

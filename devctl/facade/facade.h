@@ -20,6 +20,11 @@ inline constexpr CamResult kCamFail = 0x80004005u;
 int CamOpen();
 void CamClose();
 
+// True once per run: the first time a CamOpen found no transport while the bridge's HID interface was
+// there but this user may not open it (the udev rule is not installed). The caller tells the user how to
+// install it.
+bool CamTakePermissionNotice();
+
 // bus 1 = primary (register 6 bit 2 cleared), anything else = secondary (bit 2 set). A nonzero
 // stopAfterSubAddress makes later bus transactions stop after their sub-address.
 void CamSelectBus(uint8_t bus, uint32_t stopAfterSubAddress);

@@ -1,5 +1,6 @@
 #include "devctl/hid/hid_discovery.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -124,12 +125,14 @@ bool IsBridgeInterface(const HidDeviceRecord& record) {
     return command && data;
 }
 
-int HidOpenBridge() {
+int HidOpenBridge(bool* refused) {
+    if (refused != nullptr) *refused = false;
     HidDeviceList list;
     if (!DiscoverHidDevices(list)) return kNoHidHandle;
     for (size_t i = 0; i < list.Size(); ++i) {
         if (!IsBridgeInterface(list[i])) continue;
         int handle = platform::CurrentHidBackend().Open(list[i].devicePath);
+        if (handle < 0 && refused != nullptr) *refused = errno == EACCES || errno == EPERM;
         return handle >= 0 ? handle : kNoHidHandle;
     }
     return kNoHidHandle;

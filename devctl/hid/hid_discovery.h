@@ -93,8 +93,9 @@ bool DiscoverHidDevices(HidDeviceList& list);
 // both 0x87 and 0x93.
 bool IsBridgeInterface(const HidDeviceRecord& record);
 
-// Finds the bridge's interface and opens it for reading and writing; kNoHidHandle when none.
-int HidOpenBridge();
+// Finds the bridge's interface and opens it for reading and writing; kNoHidHandle when none. `refused`
+// (when given) tells whether the interface was found but this user may not open it.
+int HidOpenBridge(bool* refused = nullptr);
 
 // Feature transfers through a 65-byte buffer: report ID in byte 0, then the payload (at most 64 bytes).
 // Get copies exactly length payload bytes and leaves dest untouched on failure.

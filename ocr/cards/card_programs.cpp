@@ -1,11 +1,13 @@
 #include "ocr/cards/card_programs.h"
 
+#include <span>
 #include <thread>
 
 #include "app/settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
+#include "platform/files/private_temp.h"
 #include "platform/library/library.h"
 #include "platform/process/process.h"
 #include "platform/registry/registry.h"
@@ -131,60 +133,87 @@ std::string CardImportFile(const std::vector<std::string_view>& pictures, int ca
     return text;
 }
 
-void SendToZorvex(const CVellumoSettings& settings, const ExternalProgramInfo& info,
-                  const std::vector<std::string_view>& pictures, const std::string& program_folder) {
-    auto unique = platform::CreateUniqueTempFile("Zorvex");
-    if (!unique) return;
-    const std::string list = WithLastFourReplaced(*unique, ".cfg");
-    if (platform::WriteFileReplacing(list, ExplorerListFile(pictures))) {
-        std::vector<std::string> argv{info.explorer_path};
-        for (std::string& argument : SplitParameters(ExplorerParameters(settings.m_nCardLanguage, list)))
-            argv.push_back(std::move(argument));
-        if (platform::StartDetached(argv)) {
-            platform::Library library = platform::Library::LoadFrom(program_folder, "ZorvexMsg.dll");
-            using GetZorvexMsgFn = int (*)(int);
-            if (auto notify = library.Get<GetZorvexMsgFn>("GetZorvexMsg"))
-                notify(static_cast<int>(pictures.size()));
-            else
-                platform::DebugLog("ocr", "ZorvexMsg.dll or its GetZorvexMsg is missing: %s",
-                                   library.Error().c_str());
-        } else {
-            platform::DebugLog("ocr", "the explorer program %s could not be started",
-                               info.explorer_path.c_str());
-        }
-    }
-    platform::DeleteFile(list);
-    platform::DeleteFile(*unique);
+namespace {
+
+bool WriteList(const std::string& path, const std::string& text) {
+    const std::string_view part(text);
+    return platform::WritePrivateFile(path, std::span<const std::string_view>(&part, 1));
 }
 
-bool SendToZorvex6(const CVellumoSettings& settings, const ExternalProgramInfo& info,
-                   const std::vector<std::string_view>& pictures, std::chrono::milliseconds bound) {
-    auto unique = platform::CreateUniqueTempFile("Zorvex6");
-    if (!unique) return false;
-    const std::string import = WithLastFourReplaced(*unique, ".ini");
-    bool taken = false;
-    if (!platform::WriteFileReplacing(import, CardImportFile(pictures, settings.m_nCard6Language))) {
+}  // namespace
+
+pipeline::HandOverResult SendToZorvex(int card_language, const ExternalProgramInfo& info,
+                                      const std::vector<std::string_view>& pictures,
+                                      const std::string& program_folder) {
+    auto unique = platform::CreateUniquePrivateFile("Zorvex");
+    if (!unique) return pipeline::HandOverResult::Fail("the list for the card program could not be written");
+    const std::string list = WithLastFourReplaced(*unique, ".cfg");
+    if (!WriteList(list, ExplorerListFile(pictures))) {
         platform::DeleteFile(*unique);
-        return false;
+        return pipeline::HandOverResult::Fail("the list for the card program could not be written");
     }
+    std::vector<std::string> argv{info.explorer_path};
+    for (std::string& argument : SplitParameters(ExplorerParameters(card_language, list)))
+        argv.push_back(std::move(argument));
+    // The program reads the list and the pictures whenever it likes: they go once it has ended.
+    std::vector<std::string> files{list, *unique};
+    for (std::string_view picture : pictures) files.emplace_back(picture);
+    const bool started = platform::StartDetached(argv, [files] {
+        for (const std::string& file : files) platform::DeleteFile(file);
+    });
+    if (!started) {
+        platform::DebugLog("ocr", "the explorer program %s could not be started", info.explorer_path.c_str());
+        platform::DeleteFile(list);
+        platform::DeleteFile(*unique);
+        return pipeline::HandOverResult::Fail("the business-card program could not be started");
+    }
+    platform::Library library = platform::Library::LoadFrom(program_folder, "ZorvexMsg.dll");
+    using GetZorvexMsgFn = int (*)(int);
+    if (auto notify = library.Get<GetZorvexMsgFn>("GetZorvexMsg")) {
+        notify(static_cast<int>(pictures.size()));
+        return {pipeline::HandOverResult::Kind::TakenOver, {}};
+    }
+    platform::DebugLog("ocr", "ZorvexMsg.dll or its GetZorvexMsg is missing: %s", library.Error().c_str());
+    return pipeline::HandOverResult::Fail("the business-card program could not be told of the cards (ZorvexMsg.dll)");
+}
+
+pipeline::HandOverResult SendToZorvex6(int card6_language, const ExternalProgramInfo& info,
+                                       const std::vector<std::string_view>& pictures,
+                                       std::chrono::milliseconds bound, const std::atomic<bool>* cancel) {
+    auto unique = platform::CreateUniquePrivateFile("Zorvex6");
+    if (!unique) return pipeline::HandOverResult::Fail("the import file for the card program could not be written");
+    const std::string import = WithLastFourReplaced(*unique, ".ini");
+    if (!WriteList(import, CardImportFile(pictures, card6_language))) {
+        platform::DeleteFile(*unique);
+        return pipeline::HandOverResult::Fail("the import file for the card program could not be written");
+    }
+    bool taken = false;
+    std::string problem;
     if (platform::StartDetached({info.card_program_path, import})) {
-        // The program removes the import file once it has read it.
+        // The program removes the import file once it has read it and the pictures it names.
         const auto deadline = std::chrono::steady_clock::now() + bound;
         while (!(taken = !platform::GetFileAttributes(import).has_value())) {
-            if (std::chrono::steady_clock::now() >= deadline) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (cancel != nullptr && cancel->load()) {
+                problem = "the program was closed before the card program took the cards";
+                break;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                platform::DebugLog(
+                    "ocr", "the card program did not take %s within %lld s", import.c_str(),
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(bound).count()));
+                problem = "the business-card program did not take the cards";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(cancel != nullptr ? 50 : 200));
         }
-        if (!taken)
-            platform::DebugLog(
-                "ocr", "the card program did not take %s within %lld s", import.c_str(),
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(bound).count()));
     } else {
         platform::DebugLog("ocr", "the card program %s could not be started", info.card_program_path.c_str());
+        problem = "the business-card program could not be started";
     }
     // Nobody will read it any more once the program is gone or the wait is over.
     if (!taken) platform::DeleteFile(import);
     platform::DeleteFile(*unique);
-    return taken;
+    return taken ? pipeline::HandOverResult::Succeeded() : pipeline::HandOverResult::Fail(problem);
 }
 
 CardChoiceState UpdateCardChoice(CVellumoSettings& settings, ExternalPrograms& programs,

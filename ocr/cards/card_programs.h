@@ -4,12 +4,14 @@
 // given an import INI file). Finding them through their uninstall registrations, the files they are
 // handed, and the hand-overs. Each hand-over blocks its thread. No toolkit.
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ocr/engine/external_programs.h"
+#include "pipeline/capture/hand_over.h"
 
 class CVellumoSettings;
 
@@ -48,13 +50,19 @@ std::vector<std::string> SplitParameters(const std::string& parameters);
 // The import INI, lines ended by CR LF.
 std::string CardImportFile(const std::vector<std::string_view>& pictures, int card6_language);
 
-// The hand-overs. `pictures` are the picture paths in order.
-void SendToZorvex(const CVellumoSettings& settings, const ExternalProgramInfo& info,
-                  const std::vector<std::string_view>& pictures, const std::string& program_folder);
-// Returns true when the card program took its import file within the bound.
-bool SendToZorvex6(const CVellumoSettings& settings, const ExternalProgramInfo& info,
-                   const std::vector<std::string_view>& pictures,
-                   std::chrono::milliseconds bound = kCardProgramBound);
+// The hand-overs. `pictures` are the picture paths in order; the list and import files go to the private
+// temporary folder.
+// The explorer program reads its list and the pictures whenever it likes: once it is started and told,
+// they are its own (TakenOver), removed when it has ended.
+pipeline::HandOverResult SendToZorvex(int card_language, const ExternalProgramInfo& info,
+                                      const std::vector<std::string_view>& pictures,
+                                      const std::string& program_folder);
+// Done when the card program took its import file (it has read the pictures then) within the bound;
+// `cancel` turning true ends the wait.
+pipeline::HandOverResult SendToZorvex6(int card6_language, const ExternalProgramInfo& info,
+                                       const std::vector<std::string_view>& pictures,
+                                       std::chrono::milliseconds bound = kCardProgramBound,
+                                       const std::atomic<bool>* cancel = nullptr);
 
 // The state rule of the two choice commands (0 explorer, 1 card program): looks for both programs
 // again, then tells whether the command is enabled and checked; a missing program hands "Zorvex Index"

@@ -3,6 +3,7 @@
 // building its command, running it with a time bound, and saving its document under the next free OCR
 // name of the save folder. Every call blocks its thread until the engine has ended. No toolkit.
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@ class CVellumoSettings;
 namespace pipeline {
 class CFileNaming;
 class PageFileList;
+struct CaptureRequest;
 }  // namespace pipeline
 
 namespace ocr {
@@ -45,20 +47,24 @@ std::optional<std::vector<std::string>> BuildOcrCommand(bool engine_found, const
 struct OcrRun {
     bool saved = false;
     std::string document;  // where the document was saved
+    std::string problem;   // when not saved: what went wrong, in plain words for the user
 };
 
 // Runs the engine on one picture (a BMP or a multi-page TIFF of `pages` pages) and copies its document,
-// named from the UTC time in the temp folder, to the next free OCR name; the engine's file is deleted.
-// Nothing is copied when the engine cannot be started, fails, runs past the bound or writes nothing.
-OcrRun RunOcr(const CVellumoSettings& settings, const ExternalProgramInfo& info, const std::string& picture,
+// named from the UTC time in the private temporary folder, to the next free OCR name of the request's
+// save folder; the engine's file is deleted. Nothing is copied when the engine cannot be started, fails,
+// runs past the bound, is cancelled (`cancel` turning true) or writes nothing.
+OcrRun RunOcr(const pipeline::CaptureRequest& request, const ExternalProgramInfo& info, const std::string& picture,
               pipeline::CFileNaming& naming, int pages = 1,
-              std::chrono::milliseconds bound_per_page = kOcrBoundPerPage);
+              std::chrono::milliseconds bound_per_page = kOcrBoundPerPage,
+              const std::atomic<bool>* cancel = nullptr);
 
 // Several pages as one document: the pages joined into one TIFF by bmp2tiff.dll (loaded by name from
 // the program folder), recognised by RunOcr, the TIFF deleted. The pages themselves are left alone.
-OcrRun RunOcrOnPages(const CVellumoSettings& settings, const ExternalProgramInfo& info,
+OcrRun RunOcrOnPages(const pipeline::CaptureRequest& request, const ExternalProgramInfo& info,
                      const pipeline::PageFileList& pages, pipeline::CFileNaming& naming,
                      const std::string& program_folder,
-                     std::chrono::milliseconds bound_per_page = kOcrBoundPerPage);
+                     std::chrono::milliseconds bound_per_page = kOcrBoundPerPage,
+                     const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace ocr

@@ -9,6 +9,18 @@ namespace {
 
 constexpr uint32_t kRgb = 0, kRle8 = 1;
 
+// RLE8 sets at most 255 pixels for each two bytes (an encoded run; an absolute stretch sets one a byte).
+// Its escapes (delta, end of line, end of picture) can leave any area at index 0 for a few bytes, so no
+// size follows from the data alone; encoders write every row with runs, though. Pictures up to a camera
+// frame's size and more are taken whatever their data; past that floor the data must be able to fill the
+// picture with runs, so a header cannot make us allocate far more than the file holds.
+constexpr uint64_t kRle8PixelsPerRun = 255, kRle8AnyDataPixels = uint64_t{1} << 24;
+
+bool Rle8DataCanFill(size_t data_bytes, int32_t width, int32_t height) {
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    return pixels <= kRle8AnyDataPixels || pixels <= data_bytes / 2 * kRle8PixelsPerRun;
+}
+
 // Decodes RLE8 data into bottom-up rows of `stride` bytes; false on codes that run past the data.
 bool DecodeRle8(std::span<const uint8_t> data, int32_t width, int32_t height, uint32_t stride, uint8_t* pixels) {
     int32_t x = 0, y = 0;
@@ -61,6 +73,14 @@ std::optional<std::vector<uint8_t>> UnpackBmp(std::span<const uint8_t> file) {
         platform::kBmpFileHeaderSize + info_size > file.size() || offset > file.size())
         return std::nullopt;
 
+    // Sizes the data cannot support are refused before the picture is allocated.
+    const auto row_stride = platform::DibRowStride(width, bits);
+    if (!row_stride) return std::nullopt;
+    const uint32_t stride = *row_stride;
+    std::span<const uint8_t> data = file.subspan(offset);
+    if (rle8 ? !Rle8DataCanFill(data.size(), width, height) : data.size() < uint64_t{stride} * static_cast<uint64_t>(height))
+        return std::nullopt;
+
     auto image = platform::MakeDibImage(width, height, bits);
     if (!image) return std::nullopt;
     image->x_pixels_per_meter = static_cast<int32_t>(ReadLe32(info + 24));
@@ -76,12 +96,9 @@ std::optional<std::vector<uint8_t>> UnpackBmp(std::span<const uint8_t> file) {
             image->palette[i] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
         }
     }
-    const uint32_t stride = *platform::DibRowStride(width, bits);
-    std::span<const uint8_t> data = file.subspan(offset);
     if (rle8) {
         if (!DecodeRle8(data, width, height, stride, image->pixels.data())) return std::nullopt;
     } else {
-        if (data.size() < static_cast<size_t>(stride) * height) return std::nullopt;
         for (int32_t row = 0; row < height; ++row)
             std::memcpy(image->pixels.data() + static_cast<size_t>(height - 1 - row) * stride, data.data() + static_cast<size_t>(row) * stride,
                         stride);

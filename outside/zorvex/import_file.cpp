@@ -66,7 +66,9 @@ std::string CardTesseractLanguage(const std::string& code) {
         {"SLO", "slk"}, {"GRE", "ell"},    {"TUR", "tur"},
     };
     for (const auto& [card, tesseract] : kCodes)
-        if (Same(code, card)) return tesseract;
+        // English's data reads the Latin-script parts every card has (e-mail, web, numbers, names).
+        if (Same(code, card))
+            return std::string(tesseract) == "eng" ? "eng" : std::string(tesseract) + "+eng";
     return "eng";
 }
 

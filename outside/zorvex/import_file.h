@@ -16,7 +16,8 @@ struct ImportRequest {
 // missing number or an empty path is left out.
 ImportRequest ParseImportFile(const std::string& text);
 
-// Tesseract's language for the file's "Lang" code; English for an unknown code.
+// Tesseract's languages for the file's "Lang" code, English added ("jpn+eng"); English for an unknown
+// code.
 std::string CardTesseractLanguage(const std::string& code);
 
 }  // namespace outside

@@ -15,6 +15,7 @@
 #include "outside/finecmd/page_source.h"
 #include "outside/finecmd/recognizer.h"
 #include "outside/finecmd/thread_limit.h"
+#include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/import_file.h"
 #include "outside/zorvex/vcard.h"
 #include "platform/files/files.h"
@@ -33,6 +34,20 @@ std::string FreeCardName(const std::string& folder, const std::string& name) {
             platform::JoinPath(folder, base + (n > 1 ? " " + std::to_string(n) : "") + ".vcf");
         if (!platform::GetFileAttributes(candidate).has_value()) return candidate;
     }
+}
+
+// Where a number printed without its country code is dialled: the country of the card's language where
+// one country is plain, else none (only numbers with a country code are then taken).
+std::string CardRegion(const std::string& language) {
+    static const std::pair<const char*, const char*> kRegions[] = {
+        {"JP", "JP"}, {"SC", "CN"},  {"TC", "TW"},  {"FR", "FR"},  {"GR", "DE"},
+        {"IT", "IT"}, {"SP", "ES"},  {"PT", "PT"},  {"DU", "NL"},  {"RU", "RU"},
+        {"PL", "PL"}, {"DA", "DK"},  {"SW", "SE"},  {"Nor", "NO"}, {"Fin", "FI"},
+        {"CZ", "CZ"}, {"HUN", "HU"}, {"SLO", "SK"}, {"GRE", "GR"}, {"TUR", "TR"},
+    };
+    for (const auto& [code, region] : kRegions)
+        if (language == code) return region;
+    return {};
 }
 
 }  // namespace
@@ -72,12 +87,11 @@ int main(int argc, char** argv) {
     if (!recognizer.Init(outside::CardTesseractLanguage(request.language))) return 1;
     int written = 0;
     for (const outside::PictureSource& card : cards) {
-        std::vector<std::string> lines;
+        std::vector<outside::LayoutLine> lines;
         for (size_t p = 0; p < card.pages.size(); ++p)
-            for (const auto& paragraph :
-                 recognizer.Recognize(card.pages[p].get(), card.dpi[p], "card").paragraphs)
-                for (const auto& line : paragraph.lines) lines.push_back(outside::LineText(line));
-        const outside::CardFields fields = outside::ExtractCardFields(lines);
+            for (outside::LayoutLine& line : outside::ReadCard(recognizer, card.pages[p].get(), card.dpi[p]))
+                lines.push_back(std::move(line));
+        const outside::CardFields fields = outside::ExtractCardFields(lines, CardRegion(request.language));
         const std::string path = FreeCardName(folder, fields.full_name);
         if (platform::WriteFileReplacing(path, outside::VCard(fields)))
             ++written;

@@ -1,5 +1,7 @@
 #include "pipeline/capture/capture_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include "platform/debuglog/debuglog.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
+#include "platform/files/private_temp.h"
 
 namespace pipeline {
 namespace {
@@ -29,7 +32,7 @@ std::string Headers(int width, int height, int32_t ppm) {
 
 bool WriteParts(const std::string& path, const std::string& headers, std::string_view rows) {
     const std::string_view parts[] = {headers, rows};
-    if (platform::WriteFileReplacingParts(path, parts)) return true;
+    if (platform::WritePrivateFile(path, parts)) return true;
     platform::DebugLog("capture", "cannot write the capture file %s", path.c_str());
     return false;
 }
@@ -137,20 +140,78 @@ std::string KeepPageFile(const std::string& path) {
         char number[16];
         std::snprintf(number, sizeof number, "-page%d", n);
         const std::string kept = stem + number + extension;
-        if (platform::GetFileAttributes(kept)) continue;
-        if (std::rename(path.c_str(), kept.c_str()) == 0) return kept;
-        break;
+        if (platform::MoveFileNoReplace(path, kept)) return kept;
+        if (!platform::GetFileAttributes(kept)) break;  // not taken: the move itself failed
     }
     platform::DebugLog("capture", "cannot give %s a page name of its own", path.c_str());
     return path;
 }
 
-std::string CardSeriesListPath() { return platform::TempFolder() + "Doc-BCR-Temp.tmp"; }
+std::optional<std::string> PublishUnderFreeName(const std::string& output,
+                                                const std::function<bool(const std::string& path)>& write,
+                                                const std::function<std::string()>& next_name) {
+    const size_t slash = output.find_last_of('/');
+    if (output.empty() || slash == std::string::npos || slash + 1 == output.size()) return std::nullopt;
+    const std::optional<std::string> hidden =
+        platform::CreateUniqueFileIn(output.substr(0, slash + 1), "." + output.substr(slash + 1));
+    if (!hidden) return std::nullopt;
+    bool ok = write(*hidden) && platform::SetDefaultFileMode(*hidden) && platform::SyncFile(*hidden);
+    std::string name = output;
+    for (int tries = 0; ok && tries < 100; ++tries) {
+        if (platform::MoveFileNoReplace(*hidden, name)) return name;
+        if (!platform::GetFileAttributes(name)) break;  // not taken: the move itself failed
+        platform::DebugLog("capture", "%s was taken meanwhile; the next free name is used", name.c_str());
+        name = next_name ? next_name() : std::string();
+        ok = !name.empty();
+    }
+    platform::DebugLog("capture", "%s was not written", output.c_str());
+    platform::DeleteFile(*hidden);
+    return std::nullopt;
+}
+
+std::string KeepInSaveFolder(const NamingSettings& naming, const std::string& picture) {
+    const size_t dot = picture.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? std::string(".bmp") : picture.substr(dot);
+    CreateFolderPath(naming.save_path);
+    CFileNaming names;
+    for (int tries = 0; tries < 100; ++tries) {
+        if (names.FindFreeNumberedName(naming.save_path, naming.prefix, extension) == 0) break;
+        if (platform::MoveFileNoReplace(picture, names.m_szOutputFile)) return names.m_szOutputFile;
+        if (!platform::GetFileAttributes(names.m_szOutputFile)) break;  // not taken: the folder refuses it
+    }
+    platform::DebugLog("capture", "the save folder %s cannot take %s; it stays there", naming.save_path.c_str(),
+                       picture.c_str());
+    return picture;
+}
+
+std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming) {
+    std::vector<std::string> saved;
+    const std::optional<std::string> folder = platform::PrivateTempFolder();
+    if (!folder) return saved;
+    std::vector<std::string> names = platform::FolderEntries(*folder).value_or(std::vector<std::string>{});
+    std::sort(names.begin(), names.end());  // pages keep their order: -page1, -page2 ...
+    for (const std::string& name : names) {
+        const std::string path = *folder + name;
+        struct stat st {};
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".bmp") != 0 || ::lstat(path.c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        const std::string kept = KeepInSaveFolder(naming, path);
+        if (kept != path) saved.push_back(kept);
+    }
+    platform::DeleteFile(CardSeriesListPath());
+    if (!saved.empty()) platform::DebugLog("capture", "%zu picture(s) of an earlier run saved", saved.size());
+    return saved;
+}
+
+std::string CardSeriesListPath() {
+    const std::optional<std::string> folder = platform::PrivateTempFolder();
+    return folder ? *folder + "Doc-BCR-Temp.tmp" : std::string();
+}
 
 bool AppendCardSeriesPicture(const std::string& picture) {
     const std::string list = CardSeriesListPath();
-    std::optional<std::string> text = platform::ReadFileForRewrite(list);
-    if (text && platform::WriteFileReplacing(list, *text + picture + "\r\n")) return true;
+    if (!list.empty() && platform::AppendPrivateFile(list, picture + "\r\n")) return true;
     platform::DebugLog("capture", "cannot note %s in %s", picture.c_str(), list.c_str());
     return false;
 }
@@ -165,7 +226,11 @@ void DeleteCardSeriesPictures() {
         if (end == std::string::npos) end = text->size();
         std::string line = text->substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) platform::DeleteFile(line);
+        // Only what the program itself put there: a line naming anything else is left alone.
+        if (platform::InPrivateTempFolder(line))
+            platform::DeleteFile(line);
+        else if (!line.empty())
+            platform::DebugLog("capture", "%s is not a picture of ours; it is not deleted", line.c_str());
         start = end + 1;
     }
     platform::DeleteFile(list);

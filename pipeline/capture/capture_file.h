@@ -5,10 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pipeline/capture/capture_rules.h"
+#include "pipeline/naming/file_naming.h"
 
 namespace pipeline {
 
@@ -39,6 +42,23 @@ int CountCardList(const std::string& picture);
 // Moves a page picture to a name of its own beside it ("<base>-page<n><ext>", the first free n), so the
 // next capture cannot overwrite it while it waits; the new path, or the old one when the move failed.
 std::string KeepPageFile(const std::string& path);
+
+// Saves a file without ever replacing one: `write` writes a new hidden file in the output's folder, which
+// goes to disk and then takes the output name or, when another file has taken that name meanwhile, the
+// name `next_name` gives (an empty one gives up). The name the file got; nothing when it was not written,
+// and then nothing of it is left in the folder.
+std::optional<std::string> PublishUnderFreeName(const std::string& output,
+                                                const std::function<bool(const std::string& path)>& write,
+                                                const std::function<std::string()>& next_name);
+
+// Moves a picture into the save folder under the next free number of its kind (its extension), never
+// replacing a file; where it is afterwards (still where it was when the save folder cannot take it).
+std::string KeepInSaveFolder(const NamingSettings& naming, const std::string& picture);
+
+// Pictures an earlier run left in the private temporary folder (it ended before their document was
+// written or their hand-over done: a crash, a power cut) go to the save folder as numbered pictures, and
+// the card-series list goes. The names they were saved under.
+std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming);
 
 // The card series' list of whole-desk pictures ("Doc-BCR-Temp.tmp" in the temp folder), deleted when the
 // series ends: one path a line.

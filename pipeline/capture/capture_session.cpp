@@ -5,30 +5,21 @@
 #include <system_error>
 #include <vector>
 
-#include "app/settings/settings.h"
 #include "pipeline/capture/pdf_output.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/window/window_messages.h"
 
 namespace pipeline {
-namespace {
 
-NamingSettings NamingFor(const CVellumoSettings& settings) {
-    NamingSettings names;
-    names.save_path = settings.m_szSavePath;
-    names.prefix = settings.m_szPrefix;
-    names.image_format = g_nImageFormat.load();
-    names.ocr_format = settings.m_nOcrFormat;
-    names.video_format = settings.m_nVideoFormat;
-    return names;
-}
-
-}  // namespace
-
-CaptureSession::CaptureSession(const CVellumoSettings& settings, CaptureFlags flags)
-    : settings_(settings), flags_(flags) {}
+CaptureSession::CaptureSession(CaptureFlags flags) : flags_(flags) {}
 
 CaptureSession::~CaptureSession() {
+    {
+        std::lock_guard lock(request_mutex_);
+        closing_ = true;
+    }
+    frame_signal_.notify_all();
+    if (m_handOver.cancel) m_handOver.cancel();
     WaitIdle();
     std::lock_guard lock(threads_mutex_);
     if (!threads_.empty()) {
@@ -38,47 +29,66 @@ CaptureSession::~CaptureSession() {
     }
 }
 
-void CaptureSession::PrepareCapture(int capture_width, int capture_height, const ViewRect& selection,
-                                    const ViewRect& video) {
-    capture_width_ = capture_width;
-    capture_height_ = capture_height;
-    selection_ = selection;
-    video_ = video;
+void CaptureSession::PrepareCapture(CaptureRequest request) {
+    uint64_t armed = 0;
+    {
+        std::lock_guard lock(request_mutex_);
+        pending_ = std::make_shared<const CaptureRequest>(std::move(request));
+        armed = ++armed_;
+    }
+    frame_signal_.notify_all();  // an older capture's wait ends: its request is gone
+    if (!StartThread([this, armed] { WatchForFrame(armed); }))
+        platform::DebugLog("capture", "the wait for the frame cannot start; a frame that never comes is not noticed");
+}
+
+void CaptureSession::WatchForFrame(uint64_t armed) {
+    std::unique_lock lock(request_mutex_);
+    const bool settled = frame_signal_.wait_for(lock, m_grabBound, [&] { return closing_ || armed_ != armed || framed_ >= armed; });
+    // Taking the request in one step: a frame that wins the race keeps its capture. Under the lock, so
+    // that a newer capture (armed before its request is set) is never the one given up.
+    if (settled || flags_.grab_requested.exchange(0) == 0) return;
+    lock.unlock();
+    platform::DebugLog("capture", "no frame came within %lld ms of the grab request; the capture is given up",
+                       static_cast<long long>(m_grabBound.count()));
+    AbandonCapture();
+    if (m_reportNoFrame) m_reportNoFrame();
 }
 
 void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {
-    // Names first: the card and OCR captures name their output by their own rules.
-    const NamingSettings names = NamingFor(settings_);
-    if (flags_.ocr_capture.load() == 0)
-        m_naming.MakeImageFileNames(names);
-    else if (flags_.card_capture.load() != 0)
-        m_naming.MakeCardFileNames(names);
-    else
-        m_naming.MakeOcrFileNames(names);
-
-    if (capture_width_ != 0 && (frame.width != capture_width_ || frame.height != capture_height_))
-        platform::DebugLog("capture", "the frame is %dx%d, the capture asked for %dx%d", frame.width, frame.height,
-                           capture_width_, capture_height_);
-    // The frame's own size is what the file gets; the worker shapes pages by it too.
-    frame_width_ = frame.width;
-    frame_height_ = frame.height;
-    const std::optional<FrameArea> area = ScaleCaptureArea(selection_, video_, frame.width, frame.height);
-    std::optional<PageShape> shape;
-    if (!area && settings_.m_bAutoDeskew == 0 && settings_.m_nScaleMode != 0) shape = PageShapeFor(frame.width);
-
-    if (!WriteCaptureFile(m_naming.m_szTempFile, frame, area, shape, PixelsPerMetre(frame.width))) {
+    Request request;
+    {
+        std::lock_guard lock(request_mutex_);
+        request = pending_;
+        framed_ = armed_;
+    }
+    frame_signal_.notify_all();
+    if (!request) {
+        platform::DebugLog("capture", "a frame came with no capture asked for; it is dropped");
         AbandonCapture();
         return;
     }
-    if (!StartThread([this] { CaptureWorker(); })) AbandonCapture();
+    // Only the copy happens here: the streaming thread goes back to the camera at once.
+    auto owned = std::make_shared<OwnedFrame>();
+    const size_t stride = (static_cast<size_t>(frame.width) * 3 + 3) / 4 * 4;
+    if (frame.bytes == nullptr || frame.width <= 0 || frame.height <= 0 ||
+        frame.length < stride * static_cast<size_t>(frame.height)) {
+        platform::DebugLog("capture", "the frame of %zu bytes cannot hold %dx%d pixels; it is dropped", frame.length,
+                           frame.width, frame.height);
+        AbandonCapture();
+        return;
+    }
+    owned->bytes.assign(frame.bytes, frame.bytes + stride * static_cast<size_t>(frame.height));
+    owned->width = frame.width;
+    owned->height = frame.height;
+    if (!StartThread([this, request, owned] { CaptureWorker(request, *owned); })) AbandonCapture();
 }
 
 void CaptureSession::AbandonCapture() {
-    platform::DebugLog("capture", "the frame is dropped; the capture ends");
+    platform::DebugLog("capture", "the capture ends without a picture");
     flags_.ocr_capture.store(0);
     flags_.card_capture.store(0);
     flags_.capture_busy.store(0);
-    // Posted, not sent: the frame's handler restarts the stream, which waits for this very thread.
+    // Posted, not sent: the frame's handler restarts the stream, which may wait for the calling thread.
     platform::PostMessage(m_hFrameWnd, platform::WM_CAPTUREDONE);
 }
 
@@ -159,11 +169,17 @@ bool CaptureSession::MakeGatheredPdf(const PdfProgressFn& progress) {
         platform::DebugLog("capture", "no gathered pages to write");
         return false;
     }
-    const std::string target = m_naming.m_szOutputFile;
-    if (!MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), target, progress)) {
-        // The pages stay listed for another try.
-        return false;
+    Request request;
+    {
+        std::lock_guard lock(request_mutex_);
+        request = series_;
     }
+    const std::optional<std::string> written = PublishUnderFreeName(
+        m_naming.m_szOutputFile,
+        [&](const std::string& path) { return MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), path, progress); },
+        [&] { return request && m_naming.MakeImageFileNames(request->naming) != 0 ? m_naming.m_szOutputFile : std::string(); });
+    // When not written the pages stay listed for another try.
+    if (!written) return false;
     m_pages.DeletePageFiles();
     return true;
 }
@@ -171,33 +187,43 @@ bool CaptureSession::MakeGatheredPdf(const PdfProgressFn& progress) {
 void CaptureSession::FinishOcrSeries() {
     flags_.grab_requested.store(0);
     flags_.ocr_capture.store(0);
-    const int target = m_nHandOverTarget.load();
-    bool handed = false;
-    if (target == 1) {
-        if (m_handOver.send_to_card_program) {
-            m_handOver.send_to_card_program(settings_, m_pages);
-            handed = true;
-        }
-    } else if (m_pages.Count() > 1) {
-        if (m_handOver.run_ocr_on_pages) {
-            m_handOver.run_ocr_on_pages(settings_, m_pages);
-            handed = true;
-        }
-    } else if (m_pages.Count() == 1) {
-        if (m_handOver.run_ocr) {
-            m_handOver.run_ocr(settings_, std::string(m_pages.Paths().front()));
-            handed = true;
-        }
-    } else {
-        handed = true;  // nothing to hand over
+    Request request;
+    {
+        std::lock_guard lock(request_mutex_);
+        request = series_;
     }
-    if (target == 1 && settings_.m_bCardContinuous != 0) DeleteCardSeriesPictures();
+    CaptureRequest fallback;
+    fallback.hand_over_target = m_nHandOverTarget.load();
+    const CaptureRequest& r = request ? *request : fallback;
+    const int target = r.hand_over_target;
+    std::vector<std::string> pages;
+    for (std::string_view path : m_pages.Paths()) pages.emplace_back(path);
+    HandOverResult result = HandOverResult::Succeeded();  // nothing to hand over is done at once
+    const char* missing = nullptr;
+    if (target == 1) {
+        if (m_handOver.send_to_card_program)
+            result = m_handOver.send_to_card_program(r, m_pages);
+        else
+            missing = "card program";
+    } else if (m_pages.Count() > 1) {
+        if (m_handOver.run_ocr_on_pages)
+            result = m_handOver.run_ocr_on_pages(r, m_pages);
+        else
+            missing = "OCR";
+    } else if (m_pages.Count() == 1) {
+        if (m_handOver.run_ocr)
+            result = m_handOver.run_ocr(r, pages.front());
+        else
+            missing = "OCR";
+    }
+    if (target == 1 && r.card_continuous) DeleteCardSeriesPictures();
     flags_.card_capture.store(0);
-    if (handed)
-        m_pages.DeletePageFiles();
-    else
-        platform::DebugLog("capture", "no %s service; the %d series page(s) stay", target == 1 ? "card program" : "OCR",
-                           m_pages.Count());
+    if (missing != nullptr) {
+        platform::DebugLog("capture", "no %s service; the %d series page(s) stay", missing, m_pages.Count());
+    } else {
+        ReportKept(result.problem, SettleHandOver(r, result, pages));
+        m_pages.Clear();
+    }
     m_nHandOverTarget.store(0);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // One still capture across its threads: the capture command (on the GUI thread or a series dialog's thread)
-// records the request, the grabber's frame handler writes the picture on the streaming thread, and the worker
-// thread straightens, turns, converts and saves it or hands it on. One capture at a time: the command sets the
+// records the request (a copy of the settings it uses), the grabber's frame handler copies the frame on the
+// streaming thread, and the worker thread writes the capture picture, straightens, turns, converts and saves
+// it or hands it on. A grab request that gets no frame within a bound is given up, so no capture sticks. One capture at a time: the command sets the
 // grab request last, the grabber clears it first, the worker clears the busy flag last; what follows a
 // capture (a series dialog, a hand-over thread) starts only after that, since a dialog's capture button
 // begins the next capture.
@@ -11,20 +12,24 @@
 // on the window is let go.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "pipeline/capture/capture_file.h"
+#include "pipeline/capture/capture_request.h"
 #include "pipeline/capture/capture_rules.h"
 #include "pipeline/capture/hand_over.h"
 #include "pipeline/naming/file_naming.h"
 #include "pipeline/pagelist/page_file_list.h"
 
-class CVellumoSettings;
 namespace platform {
 class MessageTarget;
 }
@@ -55,7 +60,8 @@ using PdfProgressFn = std::function<void(unsigned long total, unsigned long done
 
 class CaptureSession {
   public:
-    CaptureSession(const CVellumoSettings& settings, CaptureFlags flags);
+    explicit CaptureSession(CaptureFlags flags);
+    // Ends the hand-overs under way (their pictures are kept) and waits for every thread of the session.
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;
@@ -64,29 +70,42 @@ class CaptureSession {
     platform::MessageTarget* m_hFrameWnd = nullptr;  // gets WM_CAPTUREDONE, sent at the end of every worker
     HandOverServices m_handOver;
     SeriesDialogs m_dialogs;
-    // When a picture could not be saved (the save folder gone or read-only, the disk full): the output
-    // name that failed and the name the picture is kept under. Called on the worker's thread once the
-    // capture has ended, so it may wait on the frame (one message to the user). Empty: the debug log only.
+    // The reports to the user. Each is called on a session thread once the capture has ended, so it may
+    // wait on the frame (one message box); an empty one leaves the debug log's line alone.
+    // A picture could not be saved (the save folder gone or read-only, the disk full): the output name
+    // that failed and the name the picture is kept under.
     std::function<void(const std::string& output, const std::string& kept)> m_reportUnsaved;
+    // A hand-over failed: what went wrong, and where its pictures are kept (the save folder when it can
+    // take them).
+    std::function<void(const std::string& problem, const std::vector<std::string>& kept)> m_reportHandOver;
+    // The camera sent no frame for the capture within the bound; the capture was given up.
+    std::function<void()> m_reportNoFrame;
+    // How long a grab request waits for its frame before the capture is given up: a few frame times at
+    // the slowest size the camera offers (2.5 a second), and the first frame after a size switch.
+    std::chrono::milliseconds m_grabBound{5000};
 
-    // The capture command, before it sets the grab request (whose store publishes these): the frame size,
-    // and the view's capture area and video rectangle in its client coordinates.
-    void PrepareCapture(int capture_width, int capture_height, const ViewRect& selection, const ViewRect& video);
+    // The capture command, on the GUI thread, just before it sets the grab request (whose store
+    // publishes this): the capture's settings, frame size and capture area, read from now on instead
+    // of the live record. Also starts the wait for the frame.
+    void PrepareCapture(CaptureRequest request);
 
-    // The grabber's frame handler, on the streaming thread: the names, the temporary capture file, then the
-    // worker on its own thread. The frame is read only during the call. When the file cannot be written no
-    // worker starts: the text and card flags and the busy flag are cleared and WM_CAPTUREDONE is posted (not
-    // sent: its handler restarts the stream, which waits for this thread), so the preview comes back.
+    // The grabber's frame handler, on the streaming thread: the frame is copied and the worker started
+    // on it; the names, the capture file and everything after happen there. When no worker can start,
+    // the text and card flags and the busy flag are cleared and WM_CAPTUREDONE is posted (not sent: its
+    // handler restarts the stream, which waits for this thread), so the preview comes back.
     void SaveFrameToTemp(const CaptureFrame& frame);
 
     // CTransform's finish, on the caller's thread: withdraws a pending grab request, writes one PDF of every
-    // listed page under the output name made for the last page, then deletes the pages. True when written.
+    // listed page under the output name made for the last page (or the next free one, when that was taken
+    // meanwhile), then deletes the pages. True when written.
     bool MakeGatheredPdf(const PdfProgressFn& progress);
     // COcrTransform's finish, on the caller's thread: the listed pages to the OCR engine or the card program
-    // by the hand-over target, the series' files deleted, the flags cleared, the target back to 0.
+    // by the hand-over target, the series' files deleted once handed over (else kept and reported), the
+    // flags cleared, the target back to 0.
     void FinishOcrSeries();
 
-    // Where an OCR capture goes: 0 the OCR engine, 1 a business-card program.
+    // Where an OCR capture goes: 0 the OCR engine, 1 a business-card program. Set by the commands; each
+    // capture takes its value into its request.
     std::atomic<int> m_nHandOverTarget{0};
 
     // Blocks until the worker and every thread the session started have ended (tests, shutdown).
@@ -95,43 +114,59 @@ class CaptureSession {
     bool Idle();
 
     // The picture names and the page list. Used by one thread at a time, as the capture's steps follow
-    // each other (the streaming thread, then the worker, then a series dialog's thread).
+    // each other (the worker, then a series dialog's thread).
     CFileNaming m_naming;
     PageFileList m_pages;
 
   private:
-    int CaptureWorker();
+    using Request = std::shared_ptr<const CaptureRequest>;
+    // The frame as the streaming thread copied it.
+    struct OwnedFrame {
+        std::vector<uint8_t> bytes;
+        int width = 0;
+        int height = 0;
+    };
+
+    int CaptureWorker(const Request& request, const OwnedFrame& frame);
     // One page to the OCR engine (target 0) or the card program (target 1), on a thread of its own. The
-    // page comes under a name of its own and the target as it was when the capture ended, so the next
-    // capture can neither overwrite the one nor change the other.
-    void OcrHandOver(const std::string& picture, int target);
+    // page comes under a name of its own, so the next capture cannot overwrite it.
+    void OcrHandOver(const Request& request, const std::string& picture);
     // False when no thread could be started.
     bool StartThread(std::function<void()> procedure);
 
     // The worker's steps. Each returns what follows once the capture has ended (a series dialog, the
-    // hand-over thread), or nothing: a dialog's capture button starts the next capture, which must not
-    // meet this one's busy flag being cleared or its preview being restored.
+    // hand-over thread, a report), or nothing: a dialog's capture button starts the next capture, which
+    // must not meet this one's busy flag being cleared or its preview being restored.
     using FollowUp = std::function<void()>;
-    FollowUp SavePicture();
-    FollowUp HandOverCards(int cards, bool card_capture);
-    FollowUp HandOverOnePage();
+    FollowUp SavePicture(const Request& request);
+    FollowUp HandOverCards(const Request& request, int cards, bool card_capture);
+    FollowUp HandOverOnePage(const Request& request);
+    // After a hand-over: the pictures deleted when it is done, left to the program that took them over,
+    // or moved into the save folder when it failed; the pictures kept (to tell the user of).
+    std::vector<std::string> SettleHandOver(const CaptureRequest& request, const HandOverResult& result,
+                                            const std::vector<std::string>& pictures);
+    // Tells the user once of the pictures a failed hand-over left (nothing when there are none).
+    void ReportKept(const std::string& problem, const std::vector<std::string>& kept);
     // Busy cleared, then WM_CAPTUREDONE sent: the capture's last two steps.
     void EndCapture();
-    // The frame is dropped on the streaming thread: the flags cleared and the frame told without waiting.
+    // The capture ends before its worker: the flags cleared and the frame told without waiting.
     void AbandonCapture();
+    // Waits on its own thread for the frame of capture `armed`; gives the capture up when none came.
+    void WatchForFrame(uint64_t armed);
     void StartDialog(const std::function<void()>& dialog, const char* name);
     // Runs the dialog's procedure on the calling thread.
     void ShowHere(const std::function<void()>& dialog, const char* name);
 
-    const CVellumoSettings& settings_;
     CaptureFlags flags_;
-    int capture_width_ = 0;
-    int capture_height_ = 0;
-    ViewRect selection_;
-    ViewRect video_;
-    // The size of the frame being worked on (written on the streaming thread before the worker starts).
-    int frame_width_ = 0;
-    int frame_height_ = 0;
+    // The request of the capture asked for, and of the pages waiting on the list.
+    std::mutex request_mutex_;
+    Request pending_;
+    Request series_;
+    // The wait for the frame: captures are counted as they are armed and as their frame arrives.
+    std::condition_variable frame_signal_;
+    uint64_t armed_ = 0;
+    uint64_t framed_ = 0;
+    bool closing_ = false;
 
     struct SessionThread {
         std::thread thread;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/settings/settings.h"
 #include "outside/bmp2tiff/bmp2tiff.h"
 #include "outside/jpeglib/bmp2jpeg.h"
 #include "pipeline/bmp/bmp_ops.h"
@@ -12,6 +11,7 @@
 #include "pipeline/capture/pdf_output.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
+#include "pipeline/naming/file_naming.h"
 
 namespace pipeline {
 namespace {
@@ -27,27 +27,48 @@ void TurnPicture(const std::string& path, Turn turn) {
     if (done == 0) platform::DebugLog("capture", "cannot turn %s; it is kept as it is", path.c_str());
 }
 
-void ConvertColours(const std::string& path, const CVellumoSettings& s) {
+void ConvertColours(const std::string& path, const CaptureRequest& r) {
     int done = 1;
-    if (s.m_nOutputMode == 0)
-        done = ConvertBmpToBlackWhite(path, static_cast<uint16_t>(std::clamp(s.m_nThreshold, 0, 0xFFFF)));
-    else if (s.m_nOutputMode == 1)
+    if (r.output_mode == 0)
+        done = ConvertBmpToBlackWhite(path, static_cast<uint16_t>(std::clamp(r.threshold, 0, 0xFFFF)));
+    else if (r.output_mode == 1)
         done = ConvertBmpToGray(path);
     if (done == 0) platform::DebugLog("capture", "cannot convert the colours of %s", path.c_str());
 }
 
 }  // namespace
 
-int CaptureSession::CaptureWorker() {
-    const CVellumoSettings& s = settings_;
-    const std::string temp = m_naming.m_szTempFile;
+int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& frame) {
+    const CaptureRequest& r = *request;
     const bool ocr = flags_.ocr_capture.load() != 0;
     const bool card = flags_.card_capture.load() != 0;
 
-    if (s.m_bAutoDeskew != 0) {
+    // Names first: the card and OCR captures name their output by their own rules.
+    if (!ocr)
+        m_naming.MakeImageFileNames(r.naming);
+    else if (card)
+        m_naming.MakeCardFileNames(r.naming);
+    else
+        m_naming.MakeOcrFileNames(r.naming);
+    const std::string temp = m_naming.m_szTempFile;
+
+    if (r.capture_width != 0 && (frame.width != r.capture_width || frame.height != r.capture_height))
+        platform::DebugLog("capture", "the frame is %dx%d, the capture asked for %dx%d", frame.width, frame.height,
+                           r.capture_width, r.capture_height);
+    // The frame's own size is what the file gets; pages are shaped by it too.
+    const std::optional<FrameArea> area = ScaleCaptureArea(r.selection, r.video, frame.width, frame.height);
+    std::optional<PageShape> shape;
+    if (!area && !r.auto_deskew && r.scale_mode != 0) shape = PageShapeFor(frame.width);
+    const CaptureFrame view{frame.bytes.data(), frame.bytes.size(), frame.width, frame.height};
+    if (!WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width))) {
+        AbandonCapture();
+        return 0;
+    }
+
+    if (r.auto_deskew) {
         if (card) {
             DetectCards(temp);
-        } else if (DetectDocument(temp, s.m_nScaleMode, frame_width_) == DetectOutcome::Unreadable) {
+        } else if (DetectDocument(temp, r.scale_mode, frame.width) == DetectOutcome::Unreadable) {
             // Nothing left to save or hand on: the capture ends as if it had been dropped.
             flags_.ocr_capture.store(0);
             flags_.card_capture.store(0);
@@ -55,44 +76,67 @@ int CaptureSession::CaptureWorker() {
             return 0;
         }
     }
-    TurnPicture(temp, ChooseTurn(ocr, s.m_nRotation, s.m_nRotationFile));
+    TurnPicture(temp, ChooseTurn(ocr, r.rotation, r.rotation_file));
 
     // The card list is read (and removed) only after the turn.
-    const int pages = s.m_bAutoDeskew != 0 && card ? CountCardList(temp) : 1;
+    const int pages = r.auto_deskew && card ? CountCardList(temp) : 1;
     FollowUp follow_up;
     if (pages >= 2) {
-        follow_up = HandOverCards(pages, card);
+        follow_up = HandOverCards(request, pages, card);
     } else {
-        if (!ocr) ConvertColours(temp, s);
-        follow_up = ocr ? HandOverOnePage() : SavePicture();
+        if (!ocr) ConvertColours(temp, r);
+        follow_up = ocr ? HandOverOnePage(request) : SavePicture(request);
     }
     EndCapture();
     if (follow_up) follow_up();
     return 1;
 }
 
-CaptureSession::FollowUp CaptureSession::SavePicture() {
+CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request) {
+    const CaptureRequest& r = *request;
     const std::string temp = m_naming.m_szTempFile;
     const std::string output = m_naming.m_szOutputFile;
-    const SaveAction action = SaveActionFor(g_nImageFormat.load(), settings_.m_bPdfOption != 0);
-    bool saved = false;
+    const SaveAction action = SaveActionFor(r.naming.image_format, r.pdf_gathered);
+    // A number another program (or another copy) took meanwhile: the next free one.
+    const auto next_name = [this, request] {
+        return m_naming.MakeImageFileNames(request->naming) != 0 ? m_naming.m_szOutputFile : std::string();
+    };
+    std::optional<std::string> saved;
     std::string kept;
     switch (action) {
-        case SaveAction::CopyBmp: saved = platform::CopyFileNoReplace(temp, output); break;
-        case SaveAction::Jpeg: saved = BMP2JPEG(temp.c_str(), output.c_str()) == 1; break;
-        case SaveAction::Tiff: saved = ConvertMutil(temp.c_str(), output.c_str(), 1, 80) == 1; break;
-        case SaveAction::GatherPdf:
+        case SaveAction::CopyBmp:
+            saved = PublishUnderFreeName(output, [&](const std::string& path) {
+                auto contents = platform::ReadFile(temp);
+                return contents && platform::WriteFileReplacing(path, *contents);
+            }, next_name);
+            break;
+        case SaveAction::Jpeg:
+            saved = PublishUnderFreeName(output, [&](const std::string& path) {
+                return BMP2JPEG(temp.c_str(), path.c_str()) == 1;
+            }, next_name);
+            break;
+        case SaveAction::Tiff:
+            saved = PublishUnderFreeName(output, [&](const std::string& path) {
+                return ConvertMutil(temp.c_str(), path.c_str(), 1, 80) == 1;
+            }, next_name);
+            break;
+        case SaveAction::GatherPdf: {
             // Under a name of its own: the next page's capture writes the temporary file again.
             m_pages.AddPageFile(KeepPageFile(temp));
+            std::lock_guard lock(request_mutex_);
+            series_ = request;
             return [this] { StartDialog(m_dialogs.transform, "CTransform"); };
+        }
         case SaveAction::OnePdf:
             kept = KeepPageFile(temp);
             m_pages.AddPageFile(kept);
-            saved = MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), output, {});
+            saved = PublishUnderFreeName(output, [&](const std::string& path) {
+                return MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), path, {});
+            }, next_name);
             if (saved) m_pages.DeletePageFiles();  // else the page stays listed for another try
             break;
         case SaveAction::Nothing:
-            platform::DebugLog("capture", "no picture format %d; the capture is kept as %s", g_nImageFormat.load(),
+            platform::DebugLog("capture", "no picture format %d; the capture is kept as %s", r.naming.image_format,
                                temp.c_str());
             return {};
     }
@@ -102,18 +146,39 @@ CaptureSession::FollowUp CaptureSession::SavePicture() {
         if (action != SaveAction::OnePdf) kept = KeepPageFile(temp);
         platform::DebugLog("capture", "%s was not written; the picture stays as %s", output.c_str(), kept.c_str());
     }
-    const bool continuous = settings_.m_bContinuousFile != 0;
+    const bool continuous = r.continuous_file;
     if (saved && !continuous) return {};
-    return [this, saved, continuous, output, kept] {
-        if (!saved && m_reportUnsaved) m_reportUnsaved(output, kept);
+    return [this, ok = saved.has_value(), continuous, output, kept] {
+        if (!ok && m_reportUnsaved) m_reportUnsaved(output, kept);
         if (continuous) StartDialog(m_dialogs.continue_capture, "CContinueCapture");
     };
 }
 
-CaptureSession::FollowUp CaptureSession::HandOverCards(int cards, bool card_capture) {
-    const CVellumoSettings& s = settings_;
+std::vector<std::string> CaptureSession::SettleHandOver(const CaptureRequest& request, const HandOverResult& result,
+                                                        const std::vector<std::string>& pictures) {
+    std::vector<std::string> kept;
+    switch (result.kind) {
+        case HandOverResult::Kind::Done:
+            for (const std::string& picture : pictures) platform::DeleteFile(picture);
+            break;
+        case HandOverResult::Kind::TakenOver: break;  // the program removes them once it has ended
+        case HandOverResult::Kind::Failed:
+            for (const std::string& picture : pictures) kept.push_back(KeepInSaveFolder(request.naming, picture));
+            platform::DebugLog("capture", "the hand-over failed (%s); %zu picture(s) kept", result.problem.c_str(),
+                               kept.size());
+            break;
+    }
+    return kept;
+}
+
+void CaptureSession::ReportKept(const std::string& problem, const std::vector<std::string>& kept) {
+    if (!kept.empty() && m_reportHandOver) m_reportHandOver(problem, kept);
+}
+
+CaptureSession::FollowUp CaptureSession::HandOverCards(const Request& request, int cards, bool card_capture) {
+    const CaptureRequest& r = *request;
     const std::string temp = m_naming.m_szTempFile;
-    const int target = m_nHandOverTarget.load();
+    const int target = r.hand_over_target;
     // The flags describe the capture in progress: cleared before its pictures go anywhere, so the next
     // capture starts from what its own command sets.
     flags_.ocr_capture.store(0);
@@ -121,9 +186,12 @@ CaptureSession::FollowUp CaptureSession::HandOverCards(int cards, bool card_capt
     std::vector<std::string> files;
     for (int i = 1; i <= cards; ++i) files.push_back(m_naming.CardFileName(i));
 
-    if ((OcrGatherAllPages(s) && s.m_bContinuousCapture != 0 && target == 0) ||
-        (card_capture && s.m_bCardContinuous != 0 && target == 1)) {
+    if ((r.OcrSeries() && target == 0) || (card_capture && r.card_continuous && target == 1)) {
         for (const std::string& file : files) m_pages.AddPageFile(KeepPageFile(file));
+        {
+            std::lock_guard lock(request_mutex_);
+            series_ = request;
+        }
         if (card_capture)
             AppendCardSeriesPicture(temp);
         else
@@ -131,68 +199,77 @@ CaptureSession::FollowUp CaptureSession::HandOverCards(int cards, bool card_capt
         return [this] { StartDialog(m_dialogs.ocr_transform, "COcrTransform"); };
     }
     if (target == 1) {
-        PageFileList list;
-        for (const std::string& file : files) list.AddPageFile(file);
         if (!m_handOver.send_to_card_program) {
             platform::DebugLog("capture", "no card program service; the %d card pictures stay", cards);
             return {};
         }
-        m_handOver.send_to_card_program(s, list);
-        list.DeletePageFiles();
+        PageFileList list;
+        for (const std::string& file : files) list.AddPageFile(file);
+        const HandOverResult result = m_handOver.send_to_card_program(r, list);
+        std::vector<std::string> kept = SettleHandOver(r, result, files);
         platform::DeleteFile(temp);
-        return {};
+        if (kept.empty()) return {};
+        return [this, problem = result.problem, kept] { ReportKept(problem, kept); };
     }
     if (!m_handOver.run_ocr) {
         platform::DebugLog("capture", "no OCR service; the %d card pictures stay", cards);
         return {};
     }
+    std::vector<std::string> kept;
+    std::string problem;
     for (const std::string& file : files) {
-        m_handOver.run_ocr(s, file);
-        platform::DeleteFile(file);
+        const HandOverResult result = m_handOver.run_ocr(r, file);
+        for (std::string& k : SettleHandOver(r, result, {file})) kept.push_back(std::move(k));
+        if (!result.problem.empty()) problem = result.problem;
     }
     platform::DeleteFile(temp);
-    if (s.m_bContinuousCapture == 0) return {};
-    // Modal on the worker's own thread, as the dialog's capture runs where it was shown.
-    return [this] { ShowHere(m_dialogs.continue_ocr, "CContinueOcr"); };
+    const bool continuous = r.continuous_capture;
+    if (kept.empty() && !continuous) return {};
+    return [this, problem, kept, continuous] {
+        ReportKept(problem, kept);
+        // Modal on the worker's own thread, as the dialog's capture runs where it was shown.
+        if (continuous) ShowHere(m_dialogs.continue_ocr, "CContinueOcr");
+    };
 }
 
-CaptureSession::FollowUp CaptureSession::HandOverOnePage() {
-    const CVellumoSettings& s = settings_;
-    const int target = m_nHandOverTarget.load();
+CaptureSession::FollowUp CaptureSession::HandOverOnePage(const Request& request) {
+    const CaptureRequest& r = *request;
     flags_.ocr_capture.store(0);
     flags_.card_capture.store(0);
-    const bool series = target == 1 ? s.m_bCardContinuous != 0
-                                    : OcrGatherAllPages(s) && s.m_bContinuousCapture != 0;
+    const bool series = r.hand_over_target == 1 ? r.card_continuous : r.OcrSeries();
     // Its own name: the hand-over outlives the capture, and the next capture writes the temporary file.
     const std::string page = KeepPageFile(m_naming.m_szTempFile);
     if (series) {
         m_pages.AddPageFile(page);
+        {
+            std::lock_guard lock(request_mutex_);
+            series_ = request;
+        }
         return [this] { StartDialog(m_dialogs.ocr_transform, "COcrTransform"); };
     }
-    return [this, page, target] {
-        if (!StartThread([this, page, target] { OcrHandOver(page, target); }))
+    return [this, request, page] {
+        if (!StartThread([this, request, page] { OcrHandOver(request, page); }))
             platform::DebugLog("capture", "the page %s is not handed over", page.c_str());
     };
 }
 
-void CaptureSession::OcrHandOver(const std::string& picture, int target) {
-    const CVellumoSettings& s = settings_;
-    bool handed = false;
+void CaptureSession::OcrHandOver(const Request& request, const std::string& picture) {
+    const CaptureRequest& r = *request;
+    const int target = r.hand_over_target;
+    std::optional<HandOverResult> result;
     if (target == 1 && m_handOver.send_to_card_program) {
         PageFileList one;
         one.AddPageFile(picture);
-        m_handOver.send_to_card_program(s, one);
-        handed = true;
+        result = m_handOver.send_to_card_program(r, one);
     } else if (target != 1 && m_handOver.run_ocr) {
-        m_handOver.run_ocr(s, picture);
-        handed = true;
+        result = m_handOver.run_ocr(r, picture);
     }
-    if (handed)
-        platform::DeleteFile(picture);
+    if (result)
+        ReportKept(result->problem, SettleHandOver(r, *result, {picture}));
     else
         platform::DebugLog("capture", "no %s service; the page stays as %s", target == 1 ? "card program" : "OCR",
                            picture.c_str());
-    if ((s.m_bContinuousCapture != 0 && target == 0) || (s.m_bCardContinuous != 0 && target == 1))
+    if ((r.continuous_capture && target == 0) || (r.card_continuous && target == 1))
         ShowHere(m_dialogs.continue_ocr, "CContinueOcr");
 }
 

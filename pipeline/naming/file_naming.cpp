@@ -6,6 +6,7 @@
 #include "pipeline/naming/number_search.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
+#include "platform/files/private_temp.h"
 #include "platform/time/system_time.h"
 
 namespace pipeline {
@@ -35,7 +36,15 @@ void EnsureFolder(const std::string& folder) {
 
 }  // namespace
 
-void CFileNaming::MakeTempFileName() { m_szTempFile = platform::TempFolder() + kTempCaptureName; }
+namespace {
+// The private temporary folder, or a name no file can be made under when there is none (the write fails).
+std::string TempName(const std::string& name) {
+    const std::optional<std::string> folder = platform::PrivateTempFolder();
+    return folder ? *folder + name : std::string();
+}
+}  // namespace
+
+void CFileNaming::MakeTempFileName() { m_szTempFile = TempName(kTempCaptureName); }
 
 int CFileNaming::MakeNumberedName(const NamingSettings& settings, const std::string& extension) {
     EnsureFolder(settings.save_path);
@@ -110,10 +119,10 @@ std::string DateTimeName(const UtcTime& t) {
     return text;
 }
 
-std::string OcrTiffFileName(const UtcTime& time) { return platform::TempFolder() + DateTimeName(time) + ".tif"; }
+std::string OcrTiffFileName(const UtcTime& time) { return TempName(DateTimeName(time) + ".tif"); }
 
 std::string OcrResultFileName(const UtcTime& time, const std::string& extension) {
-    return platform::TempFolder() + DateTimeName(time) + extension;
+    return TempName(DateTimeName(time) + extension);
 }
 
 }  // namespace pipeline

@@ -54,7 +54,7 @@ public:
     std::string CardFileName(int card) const;
 
     int m_nNumberWidth = 4;
-    std::string m_szTempFile;    // temp folder + "Kvo~Vellumo.bmp"
+    std::string m_szTempFile;    // private temporary folder + "Kvo~Vellumo.bmp"
     std::string m_szOutputFile;  // next output file
 
 private:
@@ -70,9 +70,9 @@ struct UtcTime {
 UtcTime CurrentUtcTime();
 // "%d%d%d_%d%d%d%d": year, month, day, "_", hour, minute, second, milliseconds.
 std::string DateTimeName(const UtcTime& time);
-// Temp folder + date-time name + ".tif": the multi-page TIFF handed to the OCR engine.
+// Private temporary folder + date-time name + ".tif": the multi-page TIFF handed to the OCR engine.
 std::string OcrTiffFileName(const UtcTime& time);
-// Temp folder + date-time name + the OCR extension: the engine's output before it is copied.
+// Private temporary folder + date-time name + the OCR extension: the engine's output before it is copied.
 std::string OcrResultFileName(const UtcTime& time, const std::string& extension);
 
 }  // namespace pipeline

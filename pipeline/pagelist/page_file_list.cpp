@@ -30,6 +30,10 @@ void PageFileList::DeletePageFiles() {
         std::string name(path);
         if (!platform::DeleteFile(name)) platform::DebugLog("pages", "cannot delete %s", name.c_str());
     }
+    Clear();
+}
+
+void PageFileList::Clear() {
     m_block.clear();
     m_block.shrink_to_fit();
     m_nCount = 0;

@@ -21,6 +21,8 @@ public:
 
     // Deletes every listed file, then empties the list. An empty list does nothing.
     void DeletePageFiles();
+    // Empties the list and leaves the files where they are (someone else has taken them).
+    void Clear();
 
     int Count() const { return m_nCount; }
     // The packed block (paths each ended by a zero byte); nullptr when the list is empty.

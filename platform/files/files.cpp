@@ -248,6 +248,41 @@ bool CopyFileNoReplace(const std::string& from, const std::string& to) {
     return temp.Valid() && temp.Write(*contents) && temp.Finish(0666 & ~CurrentUmask()) && temp.MoveToNewName(to);
 }
 
+bool MoveFileNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) return false;
+    if (errno == EINVAL || errno == ENOSYS) {
+        // Folders without the no-replace rename (FAT, some network mounts): a hard link refuses a taken name too.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return true;
+        }
+        if (errno == EEXIST) return false;
+    }
+    if (!CopyFileNoReplace(from, to)) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool SetDefaultFileMode(const std::string& path) { return ::chmod(path.c_str(), 0666 & ~CurrentUmask()) == 0; }
+
+std::optional<std::string> CreateUniqueFileIn(const std::string& folder, const std::string& stem) {
+    std::string name = folder + stem + ".XXXXXX";
+    UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd) {
+        DebugLog("files", "cannot make a new file in %s: %s", folder.c_str(), std::strerror(errno));
+        return std::nullopt;
+    }
+    return name;
+}
+
+bool SyncFile(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const bool synced = fd && ::fsync(fd.get()) == 0;
+    if (!synced) DebugLog("files", "%s is not on disk: %s", path.c_str(), std::strerror(errno));
+    return fd.close() && synced;
+}
+
 std::string TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = (tmp != nullptr && tmp[0] != '\0') ? tmp : "/tmp";

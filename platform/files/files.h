@@ -32,6 +32,20 @@ void CreateFolderChain(const std::string& path);
 // under a temporary name and moved into place, so a failure never leaves a partial target.
 bool CopyFileNoReplace(const std::string& from, const std::string& to);
 
+// Moves a file to a name that no file has yet, never replacing one. Across file systems the file is copied
+// (on disk before it takes the name) and the source removed. False when the name is taken or the move
+// failed; the source is then where it was.
+bool MoveFileNoReplace(const std::string& from, const std::string& to);
+
+// Gives a file the mode a new file of the user gets (0666 less the umask).
+bool SetDefaultFileMode(const std::string& path);
+
+// A new empty file (mode 0600) named `stem` and a unique part in `folder` (with its trailing '/').
+std::optional<std::string> CreateUniqueFileIn(const std::string& folder, const std::string& stem);
+
+// Flushes a written file to disk; false on an error (a full disk shows here at the latest).
+bool SyncFile(const std::string& path);
+
 bool DeleteFile(const std::string& path);
 
 // The whole file, nothing when it cannot be read.

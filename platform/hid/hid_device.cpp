@@ -93,7 +93,11 @@ std::optional<HidInterfaceInfo> HidrawBackend::Examine(const std::string& path) 
 
 int HidrawBackend::Open(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) DebugLog("hid", "cannot open %s (errno %d)", path.c_str(), errno);
+    if (fd < 0) {
+        const int error = errno;
+        DebugLog("hid", "cannot open %s (errno %d)", path.c_str(), error);
+        errno = error;
+    }
     return fd;
 }
 

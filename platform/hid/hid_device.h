@@ -32,7 +32,8 @@ public:
     virtual std::vector<std::string> EnumerateInterfaces() = 0;
     // The descriptor and ids of one interface; nothing when it cannot be examined.
     virtual std::optional<HidInterfaceInfo> Examine(const std::string& path) = 0;
-    // Opens the interface for reading and writing; a handle >= 0, or -1.
+    // Opens the interface for reading and writing; a handle >= 0, or -1 with errno set (EACCES or EPERM:
+    // the interface is there but this user may not open it).
     virtual int Open(const std::string& path) = 0;
     // report[0] is the report ID; length counts it. Get fills report[1..length-1].
     virtual bool SetFeature(int handle, const uint8_t* report, size_t length) = 0;

@@ -114,6 +114,7 @@ struct GraphEvent {
     long code = 0;
     intptr_t param1 = 0;  // EC_DEVICE_LOST: the filter (see GraphEventNamesFilter); EC_ERRORABORT: result
     intptr_t param2 = 0;  // EC_DEVICE_LOST: 0 removed, 1 back
+    std::string text;     // EC_ERRORABORT: the media library's own words for the error (its detail goes to the debug log)
 };
 
 // IMediaEventEx: events wait in a queue; the graph posts `message` to the target whenever one arrives.

@@ -70,6 +70,8 @@ public:
         if (!current_ && !formats_.empty()) current_ = formats_.front();
         if (current_) g_object_set(capsfilter_.get(), "caps", Yuy2Caps(*current_).get(), nullptr);
     }
+    // The first frame resends controls over io_.
+    ~V4l2Filter() override { Release(); }
 
     StreamConfig* QueryStreamConfig() override { return this; }
     VideoProcAmp* QueryVideoProcAmp() override { return &controls_; }
@@ -115,6 +117,8 @@ public:
         callbacks.need_data = [](GstAppSrc*, guint, gpointer self) { static_cast<ProviderVideoFilter*>(self)->Push(); };
         gst_app_src_set_callbacks(GST_APP_SRC(appsrc_.get()), &callbacks, this, nullptr);
     }
+    // The appsrc asks this object for frames until its bin stops.
+    ~ProviderVideoFilter() override { Release(); }
 
     StreamConfig* QueryStreamConfig() override { return device_->QueryStreamConfig(); }
     VideoProcAmp* QueryVideoProcAmp() override { return device_->QueryVideoProcAmp(); }
@@ -199,8 +203,12 @@ private:
 GstCaptureFilter::GstCaptureFilter(DeviceCategory category, MediaDeviceInfo info, GstElementPtr bin)
     : category_(category), info_(std::move(info)), bin_(std::move(bin)) {}
 
-GstCaptureFilter::~GstCaptureFilter() {
-    if (detach_) detach_();
+GstCaptureFilter::~GstCaptureFilter() { Release(); }
+
+void GstCaptureFilter::Release() {
+    // Moved out first: the graph clears the handler while it runs.
+    if (std::function<void()> detach = std::move(detach_)) detach();
+    detach_ = nullptr;
     gst_element_set_state(bin_.get(), GST_STATE_NULL);
 }
 

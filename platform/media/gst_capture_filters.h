@@ -43,6 +43,12 @@ public:
     // The bus error came from this source because its device is gone.
     virtual bool LostOnError(const GError* /*error*/) const { return false; }
 
+protected:
+    // Stops the bin and takes it out of its graph; once done, no streaming thread calls into the filter.
+    // A subclass whose hooks or sources use its own members calls this first in its destructor, since by
+    // the time the base destructor runs those members are gone. Safe to call more than once.
+    void Release();
+
 private:
     DeviceCategory category_;
     MediaDeviceInfo info_;

@@ -330,7 +330,7 @@ private:
         for (Member& member : members_) {
             if (member.filter != filter || member.present == present) continue;
             member.present = present;
-            Queue(GraphEvent{EC_DEVICE_LOST, reinterpret_cast<intptr_t>(filter), present ? 1 : 0});
+            Queue(GraphEvent{EC_DEVICE_LOST, reinterpret_cast<intptr_t>(filter), present ? 1 : 0, {}});
         }
     }
 
@@ -390,7 +390,7 @@ private:
                 MarkPresence(filter, false);
             } else {
                 std::lock_guard<std::mutex> lock(mutex_);
-                Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0});
+                Queue(GraphEvent{EC_ERRORABORT, E_FAIL, 0, error->message != nullptr ? error->message : ""});
             }
         }
     }

@@ -185,8 +185,12 @@ bool GstRecordingBranch::Finish(int bound_ms) {
     for (auto& input : inputs_) {
         if (input->request_pad) {
             // A tee's pad is taken off its branch between two frames, so the tee goes on feeding the preview.
-            gst_pad_add_probe(input->upstream, GST_PAD_PROBE_TYPE_IDLE, &GstRecordingBranch::OnInputIdle, input.get(),
-                              nullptr);
+            // It may run only once a push in flight returns, which can be after this branch is gone (the wait
+            // below timed out and the graph removed us): it holds its own reference to the pad it ends, never
+            // the branch's state.
+            gpointer valve_sink = gst_element_get_static_pad(input->valve, "sink");
+            gst_pad_add_probe(input->upstream, GST_PAD_PROBE_TYPE_IDLE, &GstRecordingBranch::OnInputIdle, valve_sink,
+                              gst_object_unref);
         } else {
             // A source of its own: the EOS it meets on its next push ends it without an error.
             GstPadPtr valve_sink(gst_element_get_static_pad(input->valve, "sink"));
@@ -323,10 +327,10 @@ GstPadProbeReturn GstRecordingBranch::OnWriterEvent(GstPad*, GstPadProbeInfo* in
 }
 
 GstPadProbeReturn GstRecordingBranch::OnInputIdle(GstPad* pad, GstPadProbeInfo*, gpointer data) {
-    auto* input = static_cast<Input*>(data);
-    GstPadPtr valve_sink(gst_element_get_static_pad(input->valve, "sink"));
-    gst_pad_unlink(pad, valve_sink.get());
-    gst_pad_send_event(valve_sink.get(), gst_event_new_eos());
+    // A pad whose element has gone refuses the event; unlinking pads no longer linked does nothing.
+    auto* valve_sink = static_cast<GstPad*>(data);
+    gst_pad_unlink(pad, valve_sink);
+    gst_pad_send_event(valve_sink, gst_event_new_eos());
     return GST_PAD_PROBE_REMOVE;
 }
 

@@ -9,8 +9,10 @@ namespace platform {
 namespace {
 
 std::vector<MediaDeviceProvider*>& Providers() {
-    static std::vector<MediaDeviceProvider*> providers;
-    return providers;
+    // Never destroyed: providers held in static objects unregister during the process's exit, in whatever
+    // order those are destroyed.
+    static auto* providers = new std::vector<MediaDeviceProvider*>();
+    return *providers;
 }
 
 // The system's provider first, then the registered ones.

@@ -60,6 +60,7 @@ std::string DescribeOutcome(const ProcessOutcome& outcome) {
         case ProcessOutcome::Kind::Exited: return "exit code " + std::to_string(outcome.code);
         case ProcessOutcome::Kind::Signalled: return "killed by signal " + std::to_string(outcome.code);
         case ProcessOutcome::Kind::TimedOut: return "did not end in time and was killed";
+        case ProcessOutcome::Kind::Cancelled: return "was stopped as the program ended";
     }
     return "unknown";
 }
@@ -87,7 +88,7 @@ bool TryReap(int pid, ProcessOutcome& outcome) {
 
 }  // namespace
 
-ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound) {
+ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound, const std::atomic<bool>* cancel) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + bound;
     ProcessOutcome outcome;
@@ -96,15 +97,17 @@ ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound) {
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     while (!TryReap(pid, outcome)) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
+        const bool cancelled = cancel != nullptr && cancel->load();
+        if (left.count() <= 0 || cancelled) {
             ::kill(pid, SIGKILL);
             WaitProcess(pid);
-            outcome = {ProcessOutcome::Kind::TimedOut, 0};
+            outcome = {cancelled ? ProcessOutcome::Kind::Cancelled : ProcessOutcome::Kind::TimedOut, 0};
             break;
         }
         if (pidfd >= 0) {
             pollfd fd{pidfd, POLLIN, 0};
-            ::poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+            // Short enough slices that a cancel is seen at once.
+            ::poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), cancel != nullptr ? 50 : 1000)));
         } else {
             std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
         }
@@ -113,16 +116,22 @@ ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound) {
     return outcome;
 }
 
-ProcessOutcome RunAndWaitBounded(const std::vector<std::string>& argv, std::chrono::milliseconds bound) {
+ProcessOutcome RunAndWaitBounded(const std::vector<std::string>& argv, std::chrono::milliseconds bound,
+                                 const std::atomic<bool>* cancel) {
     auto pid = StartProcess(argv);
     if (!pid) return {};
-    return WaitProcessBounded(*pid, bound);
+    return WaitProcessBounded(*pid, bound, cancel);
 }
 
-bool StartDetached(const std::vector<std::string>& argv) {
+bool StartDetached(const std::vector<std::string>& argv) { return StartDetached(argv, {}); }
+
+bool StartDetached(const std::vector<std::string>& argv, std::function<void()> after_exit) {
     auto pid = StartProcess(argv);
     if (!pid) return false;
-    std::thread([pid = *pid] { WaitProcess(pid); }).detach();
+    std::thread([pid = *pid, after_exit = std::move(after_exit)] {
+        WaitProcess(pid);
+        if (after_exit) after_exit();
+    }).detach();
     return true;
 }
 

@@ -7,24 +7,40 @@
 
 #include "platform/sync/tsan_handoff.h"
 
-
-
 namespace platform {
 
+// Queued -> Running -> Done when handled; Queued -> Done when withdrawn (closed, or not picked up in time).
 struct QtMessageTarget::PendingSend {
+    enum class State { Queued, Running, Done };
     std::mutex mutex;
     std::condition_variable done_signal;
-    bool done = false;
+    State state = State::Queued;
     intptr_t result = 0;
 
+    // The GUI thread takes the message; false when it was withdrawn first.
+    bool Begin() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (state != State::Queued) return false;
+        state = State::Running;
+        return true;
+    }
     void Finish(intptr_t value) {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (done) return;
             result = value;
-            done = true;
+            state = State::Done;
         }
         done_signal.notify_all();
+    }
+    bool Withdraw() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (state != State::Queued) return false;
+            result = 0;
+            state = State::Done;
+        }
+        done_signal.notify_all();
+        return true;
     }
 };
 
@@ -46,8 +62,8 @@ private:
 
 }  // namespace
 
-QtMessageTarget::QtMessageTarget(MessageHandler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)) {}
+QtMessageTarget::QtMessageTarget(MessageHandler handler, QObject* parent, std::chrono::milliseconds pickup_bound)
+    : QObject(parent), handler_(std::move(handler)), pickup_bound_(pickup_bound) {}
 
 QtMessageTarget::~QtMessageTarget() { Close(); }
 
@@ -58,7 +74,7 @@ void QtMessageTarget::Close() {
         closed_ = true;
         waiting.swap(pending_);
     }
-    for (const auto& pending : waiting) pending->Finish(0);
+    for (const auto& pending : waiting) pending->Withdraw();
 }
 
 intptr_t QtMessageTarget::Handle(const WindowMessage& message) {
@@ -94,8 +110,17 @@ intptr_t QtMessageTarget::SendMessage(const WindowMessage& message) {
     auto* event = new MessageEvent(message, pending);
     VELLUMO_TSAN_PUBLISH(event);
     QCoreApplication::postEvent(this, event);
+    using State = PendingSend::State;
     std::unique_lock<std::mutex> lock(pending->mutex);
-    pending->done_signal.wait(lock, [&] { return pending->done; });
+    if (!pending->done_signal.wait_for(lock, pickup_bound_, [&] { return pending->state != State::Queued; })) {
+        pending->state = State::Done;  // withdrawn: the GUI thread will find it gone and not run it
+        pending->result = 0;
+        lock.unlock();
+        std::lock_guard<std::mutex> targets(mutex_);
+        pending_.erase(pending);
+        return 0;
+    }
+    pending->done_signal.wait(lock, [&] { return pending->state == State::Done; });
     return pending->result;
 }
 
@@ -107,10 +132,11 @@ bool QtMessageTarget::event(QEvent* event) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (closed_) {
-            if (pending) pending->Finish(0);
+            if (pending) pending->Withdraw();
             return true;
         }
     }
+    if (pending && !pending->Begin()) return true;  // its sender stopped waiting
     intptr_t result = Handle(message_event->Message());
     if (pending) {
         {

@@ -6,6 +6,10 @@
 #include <QThread>
 
 #include "platform/ui/prompt.h"
+#include "platform/debuglog/debuglog.h"
+#include "platform/window/window_messages.h"
+
+#include <atomic>
 
 namespace platform {
 namespace {
@@ -36,18 +40,28 @@ int ShowWithToolkit(const Prompt& prompt) {
     }
 }
 
-// Runs the toolkit box on the GUI thread, waiting there when called from another thread.
+std::atomic<MessageTarget*> g_window{nullptr};
+
+// The answer of a box nobody can see any more.
+int UnseenAnswer(unsigned flags) { return (flags & 0xF) == MB_OK ? IDOK : IDCANCEL; }
+
+// Runs the toolkit box on the GUI thread, asking through the window from another thread.
 int ShowOnGuiThread(const Prompt& prompt) {
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) return PromptDefaultAnswer(prompt.flags);
     if (QThread::currentThread() == app->thread()) return ShowWithToolkit(prompt);
-    int answer = IDCANCEL;
-    QMetaObject::invokeMethod(app, [&] { answer = ShowWithToolkit(prompt); }, Qt::BlockingQueuedConnection);
-    return answer;
+    const intptr_t answer = RunOnWindowThread(g_window.load(), [&] { return intptr_t{ShowWithToolkit(prompt)}; });
+    if (answer == 0) DebugLog("ui", "a message box was not shown: the window is gone (%s)", prompt.text.c_str());
+    return answer != 0 ? static_cast<int>(answer) : UnseenAnswer(prompt.flags);
 }
 
 }  // namespace
 
-void InstallToolkitPrompts() { SetToolkitPresenter(ShowOnGuiThread); }
+void InstallToolkitPrompts(MessageTarget* window) {
+    g_window.store(window);
+    SetToolkitPresenter(ShowOnGuiThread);
+}
+
+void SetPromptWindow(MessageTarget* window) { g_window.store(window); }
 
 }  // namespace platform

@@ -48,8 +48,9 @@ void PressWhenShown(int id, std::function<void(Dialog&)> before = {}) {
 class SeriesDialogs : public ::testing::Test {
   protected:
     CCaptureRecord record;
-    pipeline::CaptureSession session{record, {g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
-                                              g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy}};
+    pipeline::CaptureSession session{pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested,
+                                                            g_grabberCallback.m_bOcrCapture,
+                                                            g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy}};
     QWidget owner;
     platform::QtMessageTarget frame{[](const platform::WindowMessage&) { return intptr_t{0}; }};
     std::atomic<int> prepared_on_gui{0};

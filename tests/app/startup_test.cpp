@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "pipeline/capture/capture_file.h"
 #include "tests/support/scratch_folder.h"
 
 using test_support::Exists;
@@ -214,7 +215,7 @@ TEST_F(Startup, TheVirtualCameraPulledOutAndPluggedBackShowsThePictureAgainAtThe
 // page dialog become one PDF of three pages, and the pictures waiting for it are gone afterwards.
 TEST_F(Startup, CapturesAJpegThenGathersThreePagesIntoOnePdf) {
     dir.MakeFolder("tmp");
-    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"TMPDIR", dir.Path("tmp")}};
+    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"XDG_RUNTIME_DIR", dir.Path("tmp")}};
     Result result = Run(
         "await live 20000\n"
         "command 807\ncommand 800\nawait ready 60000\n"    // JPEG
@@ -242,7 +243,7 @@ TEST_F(Startup, CapturesAJpegThenGathersThreePagesIntoOnePdf) {
     ASSERT_TRUE(images.waitForFinished(20000));
     EXPECT_EQ(CountLines(images.readAllStandardOutput().toStdString(), " image "), 3);
     int left = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp")))
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp/Vellumo")))
         if (entry.path().extension() == ".bmp") ++left;
     EXPECT_EQ(left, 0) << "every page picture is deleted once the document is written";
 }
@@ -251,7 +252,7 @@ TEST_F(Startup, CapturesAJpegThenGathersThreePagesIntoOnePdf) {
 // document through the OCR engine; two cards on the desk become two vCards through the card program.
 TEST_F(Startup, RecognisesAPageIntoTextAndHandsTwoCardsToTheCardProgram) {
     dir.MakeFolder("tmp");
-    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"TMPDIR", dir.Path("tmp")}};
+    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"XDG_RUNTIME_DIR", dir.Path("tmp")}};
     Result page = Run("await live 20000\ncommand 1021\nawait ready 120000\nanswer Cancel\nclose\n");
     ASSERT_TRUE(page.finished) << page.err;
     EXPECT_EQ(CountLines(page.err, "TIMED OUT"), 0) << page.err;
@@ -278,7 +279,40 @@ TEST_F(Startup, RecognisesAPageIntoTextAndHandsTwoCardsToTheCardProgram) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(count_vcards(), 2) << cards.err;
     int left = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp")))
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("tmp/Vellumo")))
         if (entry.path().extension() == ".bmp") ++left;
     EXPECT_EQ(left, 0) << "the card pictures are deleted once the card program has them";
+}
+
+// Pages an earlier run left behind (it was killed before the document was written) are saved as pictures
+// at the next start, and the user is told; a SIGTERM during a recording finishes its file.
+TEST_F(Startup, LeftoverPagesAreSavedAtTheNextStartAndATerminatedRecordingIsFinished) {
+    dir.MakeFolder("tmp/Vellumo");
+    std::vector<uint8_t> pixels(64 * 48 * 3, 90);
+    ASSERT_TRUE(pipeline::WriteCaptureFile(dir.Path("tmp/Vellumo/Kvo~Vellumo-page1.bmp"),
+                                           {pixels.data(), pixels.size(), 64, 48}, {}, {}, 2154));
+    env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"XDG_RUNTIME_DIR", dir.Path("tmp")}};
+
+    QProcess process;
+    Start(process, "script.txt", "await live 20000\ncommand 1030\nwait 120000\n");
+    const std::string video = dir.Path("home/Desktop/Vellumo/Doc0001.avi");
+    // Terminated once the recording has frames in its file.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline &&
+           (!Exists(video) || std::filesystem::file_size(video) < 5000000))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    process.terminate();
+    Result result = Finish(process);
+    ASSERT_TRUE(result.finished) << result.err;
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+
+    EXPECT_TRUE(Exists(dir.Path("home/Desktop/Vellumo/Doc0001.bmp"))) << result.err;
+    EXPECT_FALSE(Exists(dir.Path("tmp/Vellumo/Kvo~Vellumo-page1.bmp")));
+    EXPECT_EQ(CountLines(result.err, "MESSAGEBOX"), 1) << "only the leftover pages are told; no question at a signal\n"
+                                                        << result.err;
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
+                            QString::fromStdString(video)});
+    ASSERT_TRUE(probe.waitForFinished(20000));
+    EXPECT_GT(probe.readAllStandardOutput().toDouble(), 0.3) << "the recording was not finished";
 }

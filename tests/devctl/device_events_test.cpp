@@ -17,6 +17,7 @@
 #include "capture/preview_graph.h"
 #include "devctl/controls/camera_controls.h"
 #include "devctl/events/device_events.h"
+#include "platform/media/gst_capture_filters.h"
 #include "platform/media/gst_capture_graph.h"
 #include "tests/devctl/link_fixture.h"
 #include "tests/support/recording_message_target.h"
@@ -80,6 +81,7 @@ class DeviceEventsTest : public LinkTest {
         hooks_.control_open = [this] { return control_open_; };
         hooks_.set_control_open = [this](bool open) { control_open_ = open; };
         hooks_.repaint_frame = [this] { ++repaints_; };
+        hooks_.preview_failed = [this](const std::string& text) { preview_errors_.push_back(text); };
         hooks_.ask_yes = [this](unsigned text, unsigned) {
             questions_.push_back(text);
             return answer_yes_;
@@ -127,6 +129,7 @@ class DeviceEventsTest : public LinkTest {
     int repaints_ = 0;
     std::vector<int> waits_;
     std::vector<unsigned> questions_;
+    std::vector<std::string> preview_errors_;
 };
 
 class ReplugTest : public DeviceEventsTest, public ::testing::WithParamInterface<BridgeTransport> {};
@@ -288,6 +291,24 @@ TEST_F(DeviceEventsTest, CameraPulledDuringTheFocusWaitEndsTheCommandAtOnce) {
     EXPECT_EQ(g_grabberCallback.m_bGrabRequested.load(), 0);
     EXPECT_FALSE(control_open_);
     EXPECT_FALSE(record_.m_bPreviewing);
+}
+
+// Two errors from the running camera source, as a failing driver gives them: the preview stops and the user
+// is told once, in the media library's words for the first.
+TEST_F(DeviceEventsTest, GraphErrorDuringThePreviewStopsItAndIsToldOnce) {
+    StartWithCamera(BridgeTransport::Hid);
+    auto* source = dynamic_cast<platform::GstCaptureFilter*>(record_.m_pVideoCapture.get());
+    ASSERT_NE(source, nullptr);
+    for (const char* text : {"Could not read from the camera.", "Internal data stream error."}) {
+        GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text);
+        gst_element_post_message(source->Bin(), gst_message_new_error(GST_OBJECT(source->Bin()), error, "injected"));
+        g_error_free(error);
+    }
+    ASSERT_TRUE(test_support::WaitUntil([&] { return frame_messages_.Count(platform::WM_GRAPHNOTIFY) >= 2; }));
+    OnGraphNotify(record_, hooks_);
+    OnGraphNotify(record_, hooks_);
+    EXPECT_FALSE(record_.m_bPreviewing);
+    EXPECT_EQ(preview_errors_, std::vector<std::string>{"Could not read from the camera."});
 }
 
 }  // namespace

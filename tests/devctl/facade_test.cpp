@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
 #include "link_fixture.h"
+#include "platform/hid/hid_device.h"
 #include "platform/registry/registry.h"
 #include "platform/sync/named_mutex.h"
 
@@ -116,6 +118,45 @@ TEST_F(FacadeTest, WithTheHidInterfacePresentNoVideoDeviceIsTouchedAndNothingIns
     EXPECT_TRUE(Wire("media").empty());
     EXPECT_FALSE(platform::GetFileAttributes(Temp() + "/registry.ini"));
     EXPECT_EQ(Wire("hid"), Lines{"open virtual:hidraw2"});
+}
+
+// The bridge's HID node as the camera is plugged in without the udev rule: listed and examined, but opening
+// it is refused with the error the kernel gives (tests run as root, whom file modes do not stop).
+class RefusingHidBackend : public platform::HidBackend {
+public:
+    RefusingHidBackend(platform::HidBackend& real, int error) : real_(real), error_(error) {}
+    std::vector<std::string> EnumerateInterfaces() override { return real_.EnumerateInterfaces(); }
+    std::optional<platform::HidInterfaceInfo> Examine(const std::string& path) override { return real_.Examine(path); }
+    int Open(const std::string&) override {
+        errno = error_;
+        return -1;
+    }
+    bool SetFeature(int, const uint8_t*, size_t) override { return false; }
+    bool GetFeature(int, uint8_t*, size_t) override { return false; }
+    void Close(int) override {}
+
+private:
+    platform::HidBackend& real_;
+    int error_;
+};
+
+// Told once per run, only when the node is there but may not be opened and no other transport opened.
+TEST_F(FacadeTest, ARefusedHidNodeGivesOnePermissionNoticeARun) {
+    auto& camera = Use(BridgeTransport::Hid);
+    RefusingHidBackend gone(camera, ENOENT);
+    platform::SetHidBackend(&gone);
+    EXPECT_EQ(devctl::CamOpen(), 0);
+    EXPECT_FALSE(devctl::CamTakePermissionNotice());  // the node vanished: not a permission matter
+
+    RefusingHidBackend refused(camera, EACCES);
+    platform::SetHidBackend(&refused);
+    EXPECT_EQ(devctl::CamOpen(), 0);
+    EXPECT_TRUE(devctl::CamTakePermissionNotice());
+    EXPECT_FALSE(devctl::CamTakePermissionNotice());
+    EXPECT_EQ(devctl::CamOpen(), 0);  // plugged in again, still without the rule
+    EXPECT_FALSE(devctl::CamTakePermissionNotice());
+    platform::SetHidBackend(&camera);
+    EXPECT_NE(devctl::CamOpen(), 0);
 }
 
 TEST_F(FacadeTest, ExtensionUnitIsTakenOnlyFromAFourNodeTopology) {

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -72,4 +73,42 @@ TEST(WindowMessages, ClosingReleasesAWaitingSenderAndRefusesLaterMessages) {
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(handled.load(), 0);  // the queued send and the later post were dropped
+}
+
+// A GUI thread that does not answer (here: it waits for the sender itself) releases the sender after the
+// pickup bound, and the withdrawn message never runs later, since the call it carries may use the sender's
+// stack. A message the GUI thread has begun to handle is waited for however long it takes (a dialog).
+TEST(WindowMessages, ASenderIsReleasedWhenTheGuiThreadCannotAnswerButNotWhileItsMessageRuns) {
+    constexpr std::chrono::milliseconds kPickup{200};
+    std::atomic<int> handled{0};
+    QtMessageTarget target([&](const WindowMessage&) -> intptr_t { return 7; }, nullptr, kPickup);
+    std::atomic<bool> returned{false};
+    std::atomic<intptr_t> result{-1};
+    std::thread worker([&] {
+        result = platform::RunOnWindowThread(&target, [&] {
+            handled.fetch_add(1);
+            return intptr_t{5};
+        });
+        returned = true;
+    });
+    // The GUI thread does not run its queue while it waits here.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!returned.load() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool released = returned.load();
+    if (!released) target.Close();  // lets the worker go so the test can end
+    worker.join();
+    EXPECT_TRUE(released) << "the sender waited for a GUI thread that could not answer";
+    EXPECT_EQ(result.load(), 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(handled.load(), 0) << "a withdrawn message ran after its sender had gone";
+
+    // Begun in time, the message runs for longer than the bound and its result still comes back.
+    std::thread dialog_sender([&] {
+        result = platform::RunOnWindowThread(&target, [&] {
+            std::this_thread::sleep_for(kPickup * 3);
+            return intptr_t{9};
+        });
+    });
+    ASSERT_TRUE(test_support::WaitUntil([&] { return result.load() == 9; }, 20000));
+    dialog_sender.join();
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -26,6 +27,9 @@ constexpr auto kBound = std::chrono::seconds(20);
 class TestCamera : public MediaDevice, public StreamConfig, public FrameSource {
 public:
     explicit TestCamera(MediaDeviceInfo info) : info_(std::move(info)) {}
+    ~TestCamera() override {
+        if (on_destroy) on_destroy();
+    }
     const MediaDeviceInfo& Info() const override { return info_; }
     StreamConfig* QueryStreamConfig() override { return this; }
     FrameSource* QueryFrameSource() override { return this; }
@@ -62,6 +66,7 @@ public:
     }
 
     static inline std::atomic<bool> unplugged{false};
+    static inline std::function<void()> on_destroy;  // GUI thread
 
 private:
     static VideoFormat Format(int width, int height) { return VideoFormat{kFourccYuy2, width, height, 16, 1, 30}; }
@@ -161,7 +166,10 @@ protected:
         TestCamera::unplugged.store(false);
         RegisterDeviceProvider(&provider);
     }
-    void TearDown() override { UnregisterDeviceProvider(&provider); }
+    void TearDown() override {
+        TestCamera::on_destroy = nullptr;
+        UnregisterDeviceProvider(&provider);
+    }
 
     std::unique_ptr<CaptureFilter> BindTestCamera() {
         for (const MediaDeviceInfo& info : factory.ListDevices(DeviceCategory::VideoInput)) {
@@ -290,6 +298,34 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     graph->Stop();
 }
 
+// A filter released while its graph streams stops its source before its own device goes: the streaming
+// thread asks that device for frames.
+TEST_F(GstGraphTest, FilterReleasedWhileStreamingStopsItsSourceBeforeItsDeviceGoes) {
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+    WaitForMorePreview(2);
+
+    GstElementPtr bin(GST_ELEMENT(gst_object_ref(dynamic_cast<GstCaptureFilter&>(*camera).Bin())));
+    bool checked = false, in_graph = true;
+    GstState state = GST_STATE_PLAYING;
+    TestCamera::on_destroy = [&] {
+        checked = true;
+        in_graph = GST_OBJECT_PARENT(bin.get()) != nullptr;
+        state = GST_STATE(bin.get());
+    };
+    camera.reset();
+    ASSERT_TRUE(checked);
+    EXPECT_FALSE(in_graph);
+    EXPECT_EQ(state, GST_STATE_NULL);
+    graph->Stop();
+    graph->QueryVideoWindow()->SetOwner(nullptr);
+}
+
 // Lets the test keep the fake node that the filter owns a handle to.
 class ForwardingIo : public V4l2Io {
 public:
@@ -336,7 +372,8 @@ TEST(GstV4l2Filter, StreamsTheNodesYuy2FormatWithExactCaps) {
     EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)640, height=(int)480, framerate=(fraction)30/1");
 
     ASSERT_EQ(filter->QueryVideoProcAmp()->Set(VideoProcProperty::Contrast, 40, kControlFlagsManual), S_OK);
-    EXPECT_EQ(node.writes.back(), (std::pair<uint32_t, int32_t>{kV4l2CidContrast, 40}));
+    // Past the top of the shipped camera's 0..31: the top of this driver's 0..95.
+    EXPECT_EQ(node.writes.back(), (std::pair<uint32_t, int32_t>{kV4l2CidContrast, 95}));
     GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Could not read from resource.");
     EXPECT_TRUE(filter->LostOnError(error));  // its node is gone
     g_error_free(error);

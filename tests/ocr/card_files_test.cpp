@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "ocr/cards/card_programs.h"
 #include "ocr/hand_over_services.h"
 #include "pipeline/pagelist/page_file_list.h"
@@ -100,35 +103,42 @@ TEST_F(CardProgramTest, TheExplorerProgramGetsItsListAndTheLibraryTheCount) {
     Install(ocr::kExplorerGuid, Path("programs"), ocr::kExplorerProgramName, "explorer_double.sh");
     ASSERT_EQ(ocr::FindExplorerProgram(settings_, info_), 1);
     settings_.m_nCardLanguage = 3;
-    ocr::SendToZorvex(settings_, info_, {"/t/card 1.bmp", "/t/card2.bmp"}, OCR_TEST_BIN);
+    EXPECT_EQ(ocr::SendToZorvex(settings_.m_nCardLanguage, info_, {"/t/card 1.bmp", "/t/card2.bmp"}, OCR_TEST_BIN).kind,
+              pipeline::HandOverResult::Kind::TakenOver);
 
     EXPECT_EQ(platform::ReadFile(Path("record.count")).value_or(""), "2");
     const std::vector<std::string> args = RecordedArguments(Path("record.args"));
     ASSERT_EQ(args.size(), 1u);
     EXPECT_EQ(args[0].substr(0, 5), "/rjan");
     const std::string list = args[0].substr(5);
-    EXPECT_EQ(list.substr(0, Path("tmp/Zor").size()), Path("tmp/Zor"));
+    EXPECT_EQ(list.substr(0, Path(std::string(kTemp) + "/Zor").size()), Path(std::string(kTemp) + "/Zor"));
     EXPECT_EQ(list.substr(list.size() - 4), ".cfg");
     EXPECT_EQ(platform::ReadFile(Path("record.list")).value_or(""), "/t/card 1.bmp1\r\n/t/card2.bmp1\r\n");
-    EXPECT_TRUE(Entries("tmp").empty());  // the list file and its unique name are gone
+    // The list file and its unique name go once the program has ended, not before.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!Entries(kTemp).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(Entries(kTemp).empty());
 }
 
 TEST_F(CardProgramTest, TheCardProgramGetsItsImportFileAndTheWaitEndsWhenItIsTaken) {
     Install(ocr::kCardProgramGuid, Path("programs"), ocr::kCardProgramName, "card_program_double.sh");
     ASSERT_EQ(ocr::FindCardProgram(settings_, info_, Path("pictures")), 1);
     settings_.m_nCard6Language = 14;
-    EXPECT_TRUE(ocr::SendToZorvex6(settings_, info_, {"/t/1.bmp", "/t/2.bmp", "/t/3.bmp"}));
+    EXPECT_EQ(ocr::SendToZorvex6(settings_.m_nCard6Language, info_, {"/t/1.bmp", "/t/2.bmp", "/t/3.bmp"}).kind,
+              pipeline::HandOverResult::Kind::Done);
     const std::vector<std::string> args = RecordedArguments(Path("record.args"));
     ASSERT_EQ(args.size(), 1u);
     EXPECT_EQ(args[0].substr(args[0].size() - 4), ".ini");
     EXPECT_EQ(platform::ReadFile(Path("record.ini")).value_or(""),
               ocr::CardImportFile({"/t/1.bmp", "/t/2.bmp", "/t/3.bmp"}, 14));
-    EXPECT_TRUE(Entries("tmp").empty());
+    EXPECT_TRUE(Entries(kTemp).empty());
 
     // A program that never takes its file: the wait ends at its bound and the files are removed.
     ::setenv("CARD_DOUBLE_KEEP", "1", 1);
-    EXPECT_FALSE(ocr::SendToZorvex6(settings_, info_, {"/t/1.bmp"}, std::chrono::milliseconds(600)));
-    EXPECT_TRUE(Entries("tmp").empty());
+    EXPECT_EQ(ocr::SendToZorvex6(settings_.m_nCard6Language, info_, {"/t/1.bmp"}, std::chrono::milliseconds(600)).kind,
+              pipeline::HandOverResult::Kind::Failed);
+    EXPECT_TRUE(Entries(kTemp).empty());
 }
 
 }  // namespace
@@ -143,14 +153,14 @@ TEST_F(CardProgramTest, TheHandOverServicesUseWhatWasFound) {
     });
     const pipeline::HandOverServices services = ocr::MakeHandOverServices(OCR_TEST_BIN);
     settings_.m_nOcrFormat = 2;
-    services.run_ocr(settings_, "/t/page.bmp");
-    services.run_ocr(settings_, "/t/page.bmp");
+    services.run_ocr(Request(), "/t/page.bmp");
+    services.run_ocr(Request(), "/t/page.bmp");
     EXPECT_EQ(Entries("save"), (std::vector<std::string>{"OCR0001.xls", "OCR0002.xls"}));
 
     settings_.m_nCardProgram = 1;
     pipeline::PageFileList pages;
     pages.AddPageFile("/t/card.bmp");
-    services.send_to_card_program(settings_, pages);
+    services.send_to_card_program(Request(1), pages);
     EXPECT_EQ(platform::ReadFile(Path("record.ini")).value_or(""), ocr::CardImportFile({"/t/card.bmp"}, 0));
     ocr::TheExternalPrograms().Update([](ocr::ExternalProgramInfo& info) { info = {}; });
 }

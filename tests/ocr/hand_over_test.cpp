@@ -89,7 +89,7 @@ class RunOcrTest : public Sandbox {
 TEST_F(RunOcrTest, SavesTheEngineDocumentUnderTheNextFreeNameAndRemovesTheEngineFile) {
     scratch_->Write("save/OCR0001.txt", "older");
     const std::string picture = Picture("page \"one\" \xC3\xA9t\xC3\xA9.bmp");
-    ocr::OcrRun run = ocr::RunOcr(settings_, info_, picture, naming_);
+    ocr::OcrRun run = ocr::RunOcr(Request(), info_, picture, naming_);
     ASSERT_TRUE(run.saved);
     EXPECT_EQ(run.document, Path("save/OCR0002.txt"));
     EXPECT_EQ(platform::ReadFile(run.document).value_or(""), "recognised text\n");
@@ -100,18 +100,18 @@ TEST_F(RunOcrTest, SavesTheEngineDocumentUnderTheNextFreeNameAndRemovesTheEngine
     EXPECT_EQ(args[1], "/fastmode");
     EXPECT_EQ(args[3], "ChinesePRC_English");
     // The engine wrote into the temp folder under a UTC date-time name, which is gone now.
-    EXPECT_EQ(args[5].rfind(Path("tmp") + "/", 0), 0u);
+    EXPECT_EQ(args[5].rfind(Path(kTemp) + "/", 0), 0u);
     EXPECT_EQ(args[5].substr(args[5].size() - 4), ".txt");
     EXPECT_TRUE(
-        std::regex_match(args[5].substr(Path("tmp").size() + 1), std::regex(R"(\d{6,8}_\d{4,9}\.txt)")))
+        std::regex_match(args[5].substr(Path(kTemp).size() + 1), std::regex(R"(\d{6,8}_\d{4,9}\.txt)")))
         << args[5];
-    EXPECT_TRUE(Entries("tmp").empty());
+    EXPECT_TRUE(Entries(kTemp).empty());
 }
 
 TEST_F(RunOcrTest, WithoutTheEngineFoundTheSecondFormIsUsed) {
     info_.ocr_engine_found = false;
     const std::string picture = Picture("p.bmp");
-    ASSERT_TRUE(ocr::RunOcr(settings_, info_, picture, naming_).saved);
+    ASSERT_TRUE(ocr::RunOcr(Request(), info_, picture, naming_).saved);
     const std::vector<std::string> args = RecordedArguments(Path("engine.args"));
     ASSERT_EQ(args.size(), 3u);
     EXPECT_EQ(args[0], "/out");
@@ -122,21 +122,21 @@ TEST_F(RunOcrTest, AFailedCrashedSilentOrHungEngineSavesNothing) {
     const std::string picture = Picture("p.bmp");
     for (const char* mode : {"fail", "crash", "silent", "hang"}) {
         ::setenv("OCR_DOUBLE_MODE", mode, 1);
-        ocr::OcrRun run = ocr::RunOcr(settings_, info_, picture, naming_, 1, std::chrono::milliseconds(500));
+        ocr::OcrRun run = ocr::RunOcr(Request(), info_, picture, naming_, 1, std::chrono::milliseconds(500));
         EXPECT_FALSE(run.saved) << mode;
         EXPECT_TRUE(Entries("save").empty()) << mode;
-        EXPECT_TRUE(Entries("tmp").empty()) << mode;
+        EXPECT_TRUE(Entries(kTemp).empty()) << mode;
         EXPECT_TRUE(platform::GetFileAttributes(picture).has_value()) << mode;  // kept for another try
     }
     info_.ocr_tool_path.clear();  // no engine at all: nothing starts
     info_.ocr_engine_found = false;
-    EXPECT_FALSE(ocr::RunOcr(settings_, info_, picture, naming_).saved);
+    EXPECT_FALSE(ocr::RunOcr(Request(), info_, picture, naming_).saved);
 }
 
 TEST_F(RunOcrTest, APathTooLongForTheCommandIsNotHandedOver) {
     const std::string picture = Picture("p.bmp");
     const std::string longer = Path("pictures/") + std::string(900, 'x') + "/../p.bmp";
-    EXPECT_FALSE(ocr::RunOcr(settings_, info_, longer, naming_).saved);
+    EXPECT_FALSE(ocr::RunOcr(Request(), info_, longer, naming_).saved);
     EXPECT_FALSE(platform::GetFileAttributes(Path("engine.args")).has_value());
 }
 
@@ -146,7 +146,7 @@ TEST_F(RunOcrTest, PagesBecomeOneTiffForOneDocument) {
     pipeline::PageFileList pages;
     pages.AddPageFile(Picture("one.bmp"));
     pages.AddPageFile(Picture("two.bmp"));
-    ocr::OcrRun run = ocr::RunOcrOnPages(settings_, info_, pages, naming_, VELLUMO_BIN_DIR);
+    ocr::OcrRun run = ocr::RunOcrOnPages(Request(), info_, pages, naming_, VELLUMO_BIN_DIR);
     ASSERT_TRUE(run.saved);
     EXPECT_EQ(run.document, Path("save/OCR0001.pdf"));
     int status = 0;
@@ -158,7 +158,7 @@ TEST_F(RunOcrTest, PagesBecomeOneTiffForOneDocument) {
     status = ::pclose(pipe);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(std::atoi(count), 2);
-    EXPECT_TRUE(Entries("tmp").empty());  // the TIFF and the engine's file are gone
+    EXPECT_TRUE(Entries(kTemp).empty());  // the TIFF and the engine's file are gone
     EXPECT_EQ(pages.Count(), 2);          // the pages are the series' to delete
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A sandbox for the hand-over tests: its own temp folder (TMPDIR), machine registry and save folder,
+// A sandbox for the hand-over tests: its own private temporary folder (under XDG_RUNTIME_DIR), machine
+// registry and save folder,
 // and readers for what the doubles recorded.
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/settings/settings.h"
+#include "pipeline/capture/capture_request.h"
 #include "platform/files/files.h"
 #include "tests/support/scratch_folder.h"
 
@@ -22,14 +24,14 @@ class Sandbox : public ::testing::Test {
         static test_support::ScratchFolder folder;
         if (scratch_ != nullptr) return;
         scratch_ = &folder;
-        ::setenv("TMPDIR", scratch_->Path("tmp").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", scratch_->Path("run").c_str(), 1);
         ::setenv("VELLUMO_REGISTRY_MACHINE", scratch_->Path("registry.ini").c_str(), 1);
         ::setenv("OCR_DOUBLE_RECORD", scratch_->Path("engine.args").c_str(), 1);
         ::setenv("ZORVEX_DOUBLE_RECORD", scratch_->Path("record").c_str(), 1);
     }
     void SetUp() override {
         platform::DeleteFile(Path("engine.args"));
-        Clear("tmp");
+        Clear("run");
         Clear("save");
         Clear("pictures");
         Clear("programs");
@@ -43,6 +45,12 @@ class Sandbox : public ::testing::Test {
     }
 
     static std::string Path(const std::string& name) { return scratch_->Path(name); }
+    // The program's private temporary folder inside the sandbox.
+    static constexpr const char* kTemp = "run/Vellumo";
+    // What a capture would hand over with the settings as they are now.
+    pipeline::CaptureRequest Request(int hand_over_target = 0) const {
+        return pipeline::MakeCaptureRequest(settings_, 0, hand_over_target);
+    }
     static void Clear(const std::string& folder) {
         std::error_code ignored;
         std::filesystem::remove_all(Path(folder), ignored);

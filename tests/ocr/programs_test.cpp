@@ -12,9 +12,9 @@
 
 #include "app/settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
+#include "pipeline/capture/capture_request.h"
 #include "outside/bmp2tiff/bmp2tiff.h"
 #include "outside/finecmd/text_documents.h"
-#include "outside/zorvex/vcard.h"
 #include "pipeline/naming/file_naming.h"
 #include "platform/dib/dib.h"
 #include "platform/library/library.h"
@@ -74,7 +74,7 @@ TEST_F(ProgramsTest, TextFromTheVirtualCameraPageThroughTheCaptureHandOver) {
     info.ocr_tool_path = kBin + "/FineCmd.exe";
     info.ocr_engine_found = true;
     pipeline::CFileNaming naming;
-    const ocr::OcrRun run = ocr::RunOcr(settings, info, picture, naming);
+    const ocr::OcrRun run = ocr::RunOcr(pipeline::MakeCaptureRequest(settings, 0, 0), info, picture, naming);
     ASSERT_TRUE(run.saved);
     EXPECT_EQ(run.document, settings.m_szSavePath + "Page0001.txt");
     std::vector<std::string> expected;
@@ -176,28 +176,6 @@ TEST(RichText, EscapesAsWordAndLibreOfficeExpect) {
     EXPECT_EQ(outside::RtfEscape("Gr\xC3\xBC\xC3\x9F"
                                  "e \xE2\x82\xAC \xF0\x9F\x98\x80"),
               "Gr\\u252?\\u223?e \\u8364? \\u-10179?\\u-8704?");
-}
-
-TEST(CardFields, PlainRulesOnRecognisedLines) {
-    const outside::CardFields card = outside::ExtractCardFields(
-        {"Lumen Camera Systems GmbH", "David Chen", "Product Designer", "Mobile: +1 415 555 0199",
-         "Fax 030 l234O6", "D. Chen @lumencam.example", "Hauptstrasse 12, 10115 Berlin"});
-    EXPECT_EQ(card.full_name, "David Chen");
-    EXPECT_EQ(card.family_name, "Chen");
-    EXPECT_EQ(card.organisation, "Lumen Camera Systems GmbH");
-    EXPECT_EQ(card.title, "Product Designer");
-    ASSERT_EQ(card.telephones.size(), 2u);
-    EXPECT_EQ(card.telephones[0].type, "CELL");
-    EXPECT_EQ(card.telephones[0].number, "+1 415 555 0199");
-    EXPECT_EQ(card.telephones[1].type, "FAX");
-    EXPECT_EQ(card.telephones[1].number, "030 123406");
-    EXPECT_EQ(card.emails, std::vector<std::string>{"d.chen@lumencam.example"});
-    EXPECT_EQ(card.address_lines, std::vector<std::string>{"Hauptstrasse 12, 10115 Berlin"});
-    const std::string vcard = outside::VCard(card);
-    EXPECT_NE(vcard.find("\r\nADR;TYPE=WORK:;;Hauptstrasse 12\\, 10115 Berlin;;;;\r\n"), std::string::npos)
-        << vcard;
-    for (size_t start = 0, end; (end = vcard.find("\r\n", start)) != std::string::npos; start = end + 2)
-        EXPECT_LE(end - start, 75u);
 }
 
 class CardProgramRun : public ProgramsTest {

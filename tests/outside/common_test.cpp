@@ -10,6 +10,7 @@
 #include <random>
 
 #include "outside/common/bmp_source.h"
+#include "outside/common/bmp_unpack.h"
 #include "outside/common/jpeg_encode.h"
 #include "outside/common/path_list.h"
 #include "outside/fasize/card_files.h"
@@ -183,4 +184,75 @@ TEST(JpegEncodeTest, RunningOutOfMemoryAtAnyPointFailsWithoutCrashing) {
     }
     EXPECT_GT(failed, 0) << "the limits never bit";
     EXPECT_GT(succeeded, 0) << "the largest limit should be enough";
+}
+
+namespace {
+
+// A BMP header with a two-entry palette followed by `data`.
+std::vector<uint8_t> SmallBmp(int32_t width, int32_t height, uint32_t compression, const std::vector<uint8_t>& data) {
+    constexpr uint32_t kOffset = 54 + 2 * 4;
+    std::vector<uint8_t> file(kOffset, 0);
+    platform::WriteBmpFileHeader(file.data(), static_cast<uint32_t>(kOffset + data.size()), kOffset);
+    platform::WriteDibInfoHeader(file.data() + 14, width, height, 8, static_cast<uint32_t>(data.size()), 0, 0, 2);
+    platform::WriteLe32(file.data() + 30, compression);
+    file[54 + 4] = file[54 + 5] = file[54 + 6] = 255;  // index 1 white
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+}  // namespace
+
+// Headers asking for pictures their data could never fill are refused before anything is allocated; each
+// case runs in a child whose address space holds a few hundred MiB more than it has.
+TEST(BmpUnpackTest, HeadersAskingForMoreThanTheDataCanFillAllocateNothing) {
+    std::vector<uint8_t> runs;
+    for (int i = 0; i < 35; ++i) runs.insert(runs.end(), {255, 1});
+    runs.insert(runs.end(), {0, 1});
+    const std::vector<uint8_t> rle8 = SmallBmp(45152, 39443, 1, runs);  // 1.8 GB of pixels
+    ASSERT_EQ(rle8.size(), 134u);
+    const std::vector<uint8_t> top_down = SmallBmp(65535, -65535, 0, std::vector<uint8_t>(64, 1));  // 4 GiB
+
+    // What an encoder writes for a large picture: every row as runs and an end of line.
+    constexpr int32_t kSide = 4097;  // just past the size taken whatever the data
+    std::vector<uint8_t> rows;
+    for (int32_t y = 0; y < kSide; ++y) {
+        for (int32_t left = kSide; left > 0; left -= 255) rows.insert(rows.end(), {static_cast<uint8_t>(std::min(left, 255)), 1});
+        rows.insert(rows.end(), {0, 0});
+    }
+    rows.insert(rows.end(), {0, 1});
+    const std::vector<uint8_t> filled = SmallBmp(kSide, kSide, 1, rows);
+    // The same data under a header three times as tall cannot fill it.
+    const std::vector<uint8_t> too_tall = SmallBmp(kSide, 3 * kSide, 1, rows);
+
+    struct Case {
+        const char* name;
+        const std::vector<uint8_t>& file;
+        bool read;
+    } cases[] = {{"rle8", rle8, false}, {"top-down", top_down, false}, {"filled", filled, true}, {"too tall", too_tall, false}};
+    for (const Case& c : cases) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        // The shadow memory cannot be limited; run with ASAN_OPTIONS=allocator_may_return_null=1:
+        // max_allocation_size_mb=256 for the allocation to fail here.
+        EXPECT_EQ(outside::UnpackBmp(c.file).has_value(), c.read) << c.name;
+#else
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = VirtualMemoryBytes() + (size_t{256} << 20);
+            ::setrlimit(RLIMIT_AS, &limit);
+            int code = 2;  // ran out of memory
+            try {
+                code = outside::UnpackBmp(c.file).has_value() ? 1 : 0;
+            } catch (const std::bad_alloc&) {
+            }
+            ::_exit(code);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << c.name << " crashed (signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ")";
+        ASSERT_NE(WEXITSTATUS(status), 2) << c.name << " ran out of memory";
+        EXPECT_EQ(WEXITSTATUS(status) == 1, c.read) << c.name;
+#endif
+    }
 }

@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
 
 #include <opencv2/core/utility.hpp>
 
 #include "app/settings/settings.h"
 #include "pipeline/capture/capture_session.h"
 #include "platform/dib/dib.h"
+#include "platform/files/files.h"
 #include "tests/outside/support.h"
 #include "tests/support/recording_message_target.h"
 #include "tests/support/scratch_folder.h"
@@ -108,7 +111,7 @@ std::vector<std::string> Names(const std::string& folder) {
 
 class StillCapture : public ::testing::Test {
   protected:
-    StillCapture() : tmp_env_("TMPDIR", dir_.MakeFolder("tmp")) {
+    StillCapture() : tmp_env_("XDG_RUNTIME_DIR", dir_.MakeFolder("run")) {
         // The detectors' image work stays on the worker's thread: OpenCV's own pool is not instrumented
         // for the thread sanitizer.
         cv::setNumThreads(0);
@@ -116,24 +119,39 @@ class StillCapture : public ::testing::Test {
         settings_.m_szPrefix = "cap";
         settings_.m_nOutputMode = 2;  // colour kept
         g_nImageFormat = 0;
-        session_ = std::make_unique<CaptureSession>(settings_, CaptureFlags{grab_, ocr_, card_, busy_});
+        session_ = std::make_unique<CaptureSession>(CaptureFlags{grab_, ocr_, card_, busy_});
         session_->m_hFrameWnd = &frame_;
     }
 
-    // One capture; true when it ended (busy clear, the frame told) within the bound.
-    bool Capture(const Frame& frame, bool ocr = false, bool card = false) {
+    // What the capture command hands the session: the settings as they are now, and the area.
+    void Prepare(const ViewRect& selection = {}, const ViewRect& video = {}) {
+        CaptureRequest request = MakeCaptureRequest(settings_, g_nImageFormat.load(), session_->m_nHandOverTarget);
+        request.selection = selection;
+        request.video = video;
+        session_->PrepareCapture(std::move(request));
+    }
+    // As the grabber hands over the frame asked for.
+    void Deliver(const Frame& frame) {
+        grab_ = 0;
+        session_->SaveFrameToTemp(frame.View());
+    }
+
+    // One capture; true when it ended (busy clear, the frame told) within the bound. Without `prepared`
+    // the request is made from the settings as they are.
+    bool Capture(const Frame& frame, bool ocr = false, bool card = false, bool prepared = false) {
         const size_t done = frame_.Count(platform::WM_CAPTUREDONE);
         ocr_ = ocr ? 1 : 0;
         card_ = card ? 1 : 0;
         busy_ = 1;
-        session_->SaveFrameToTemp(frame.View());
+        if (!prepared) Prepare();
+        Deliver(frame);
         const bool ended = WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
         session_->WaitIdle();
         return ended;
     }
     std::string Saved(const std::string& name) const { return settings_.m_szSavePath + name; }
     std::vector<std::string> SavedFiles() const { return Names(settings_.m_szSavePath); }
-    std::vector<std::string> TempFiles() const { return Names(dir_.Path("tmp")); }
+    std::vector<std::string> TempFiles() const { return Names(dir_.Path("run/Vellumo")); }
 
     ScratchFolder dir_;
     ScopedEnv tmp_env_;
@@ -188,8 +206,8 @@ TEST_F(StillCapture, TheCaptureAreaIsWrittenAloneAndNarrowAreasWidenTo24Pixels) 
     settings_.m_nScaleMode = 1;  // an area is never reshaped to a page
     const Frame frame = PatternFrame(640, 480);
     // The view shows the frame at half size: 5 view pixels are 10 frame pixels.
-    session_->PrepareCapture(640, 480, ViewRect{50, 20, 55, 120}, ViewRect{0, 0, 320, 240});
-    ASSERT_TRUE(Capture(frame));
+    Prepare(ViewRect{50, 20, 55, 120}, ViewRect{0, 0, 320, 240});
+    ASSERT_TRUE(Capture(frame, false, false, /*prepared=*/true));
     auto bmp = ReadBmp(Saved("cap0001.bmp"));
     ASSERT_TRUE(bmp);
     EXPECT_EQ(bmp->view.width, 24);
@@ -225,10 +243,11 @@ TEST_F(StillCapture, RotationFileTurnsPicturesAndRotationTurnsTextCaptures) {
     std::mutex mutex;
     std::optional<Bmp> handed;
     std::string handed_path;
-    session_->m_handOver.run_ocr = [&](const CVellumoSettings&, const std::string& picture) {
+    session_->m_handOver.run_ocr = [&](const CaptureRequest&, const std::string& picture) {
         std::lock_guard lock(mutex);
         handed_path = picture;
         handed = ReadBmp(picture);
+        return HandOverResult::Succeeded();
     };
 
     ASSERT_TRUE(Capture(frame));
@@ -265,13 +284,13 @@ TEST_F(StillCapture, GatheredPagesMakeOnePdfInCaptureOrder) {
         // Its capture button would start the next capture: this one must have ended already.
         if (busy_ != 0 || frame_.Count(platform::WM_CAPTUREDONE) != static_cast<size_t>(n)) ++shown_during_capture;
         if (n >= 3) return;
-        session_->PrepareCapture(640, 480, ViewRect{0, 0, 100 * (n + 1), 200}, video);
+        Prepare(ViewRect{0, 0, 100 * (n + 1), 200}, video);
         busy_ = 1;
-        session_->SaveFrameToTemp(frame.View());
+        Deliver(frame);
     };
-    session_->PrepareCapture(640, 480, ViewRect{0, 0, 100, 200}, video);
+    Prepare(ViewRect{0, 0, 100, 200}, video);
     busy_ = 1;
-    session_->SaveFrameToTemp(frame.View());
+    Deliver(frame);
     ASSERT_TRUE(WaitUntil([&] { return shown == 3; }));
     session_->WaitIdle();
     EXPECT_EQ(shown_during_capture, 0);
@@ -324,11 +343,12 @@ TEST_F(StillCapture, SeveralCardsGoToTheCardProgramEachInItsOwnFile) {
     settings_.m_bAutoDeskew = 1;
     session_->m_nHandOverTarget = 1;
     std::vector<std::pair<std::string, int>> received;  // path, picture width
-    session_->m_handOver.send_to_card_program = [&](const CVellumoSettings&, const PageFileList& pages) {
+    session_->m_handOver.send_to_card_program = [&](const CaptureRequest&, const PageFileList& pages) {
         for (auto path : pages.Paths()) {
             auto bmp = ReadBmp(std::string(path));
             received.emplace_back(std::string(path), bmp ? bmp->view.width : 0);
         }
+        return HandOverResult::Succeeded();
     };
     // Plain white cards, each turned a little, on a dark desk.
     const cv::Size card(460, 284);
@@ -368,11 +388,12 @@ TEST_F(StillCapture, ASeriesOfTextPagesIsHandedOverTogetherAtTheFinish) {
     std::atomic<int> shown{0};
     session_->m_dialogs.ocr_transform = [&] { ++shown; };
     std::vector<std::string> widths;
-    session_->m_handOver.run_ocr_on_pages = [&](const CVellumoSettings&, const PageFileList& pages) {
+    session_->m_handOver.run_ocr_on_pages = [&](const CaptureRequest&, const PageFileList& pages) {
         for (auto path : pages.Paths()) {
             auto bmp = ReadBmp(std::string(path));
             widths.push_back(bmp ? std::to_string(bmp->view.width) : "unreadable");
         }
+        return HandOverResult::Succeeded();
     };
     ASSERT_TRUE(Capture(PatternFrame(64, 48), /*ocr=*/true));
     ASSERT_TRUE(Capture(PatternFrame(80, 48), /*ocr=*/true));
@@ -388,7 +409,8 @@ TEST_F(StillCapture, ASeriesOfTextPagesIsHandedOverTogetherAtTheFinish) {
 }
 
 TEST_F(StillCapture, AFrameThatCannotBeWrittenEndsTheCaptureAtOnce) {
-    ScopedEnv no_temp("TMPDIR", dir_.Write("not-a-folder", "x") + "/");
+    ScopedEnv no_temp("XDG_RUNTIME_DIR", dir_.Write("not-a-folder", "x"));
+    ScopedEnv no_cache("XDG_CACHE_HOME", dir_.Path("not-a-folder"));
     std::atomic<int> shown{0};
     session_->m_dialogs.continue_capture = [&] { ++shown; };
     settings_.m_bContinuousFile = 1;
@@ -422,6 +444,160 @@ TEST_F(StillCapture, APictureThatCannotBeSavedIsKeptAndReported) {
     }
     EXPECT_NE(reports[0].second, reports[1].second);
     EXPECT_EQ(session_->m_pages.Count(), 1);  // the PDF's page waits for another try
+}
+
+
+// A small file system of its own, to fill up; nothing when this machine does not let the test mount one.
+struct SmallDisk {
+    std::string path;
+    bool mounted = false;
+    SmallDisk(const std::string& folder, int kilobytes) : path(folder) {
+        std::filesystem::create_directories(path);
+        mounted = ::geteuid() == 0 &&
+                  std::system(("mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " + Quote(path) +
+                               " 2>/dev/null").c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) std::system(("umount " + Quote(path)).c_str());
+    }
+};
+
+TEST_F(StillCapture, AFailedHandOverKeepsEveryPictureInTheSaveFolderAndSaysSoOnce) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> reports;
+    session_->m_reportHandOver = [&](const std::string& problem, const std::vector<std::string>& kept) {
+        reports.emplace_back(problem, kept);
+    };
+    session_->m_handOver.run_ocr = [](const CaptureRequest&, const std::string&) {
+        return HandOverResult::Fail("the OCR engine stopped unexpectedly");
+    };
+    const Frame frame = PatternFrame(64, 48);
+    ASSERT_TRUE(Capture(frame, /*ocr=*/true));
+    session_->WaitIdle();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].first, "the OCR engine stopped unexpectedly");
+    EXPECT_EQ(reports[0].second, std::vector<std::string>{Saved("cap0001.bmp")});
+    auto bmp = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(bmp);
+    EXPECT_TRUE(SamePixel(bmp->At(5, 5), frame.At(5, 5)));
+    EXPECT_TRUE(TempFiles().empty());
+
+    // Several cards the card program never took: each card kept, one message for all of them.
+    reports.clear();
+    settings_.m_bAutoDeskew = 1;
+    session_->m_nHandOverTarget = 1;
+    session_->m_handOver.send_to_card_program = [](const CaptureRequest&, const PageFileList&) {
+        return HandOverResult::Fail("the business-card program did not take the cards");
+    };
+    const cv::Size card(460, 284);
+    const virtualcam::Scene scene = virtualcam::MakeScene(cv::Size(1280, 960), cv::Scalar(60, 70, 80),
+                                                          {{card, {360, 270}, 4}, {card, {920, 290}, -3}}, 7);
+    ASSERT_TRUE(Capture(SceneFrame(scene.picture), /*ocr=*/true, /*card=*/true));
+    session_->WaitIdle();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].second, (std::vector<std::string>{Saved("cap0002.bmp"), Saved("cap0003.bmp")}));
+    for (const std::string& kept : reports[0].second) EXPECT_TRUE(ReadBmp(kept)) << kept;
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(StillCapture, FilesPlantedByAnotherUserInTheSharedTempFolderChangeNothing) {
+    // The shared temp folder another user can write to: a link under the capture file's name leading to a
+    // file of ours, and a card-series list naming it for deletion.
+    const std::string shared = dir_.MakeFolder("shared");
+    ScopedEnv tmpdir("TMPDIR", shared);
+    const std::string victim = dir_.Write("victim.txt", "precious");
+    std::filesystem::create_symlink(victim, shared + "/Kvo~Vellumo.bmp");
+    dir_.Write("shared/Doc-BCR-Temp.tmp", victim + "\r\n");
+    ASSERT_EQ(::lchown((shared + "/Kvo~Vellumo.bmp").c_str(), 65534, 65534), 0);
+    // Even a list inside our own folder may only name what is ours there.
+    dir_.Write("run/Vellumo/Doc-BCR-Temp.tmp", victim + "\r\n" + dir_.Path("run/Vellumo/../../victim.txt") + "\r\n");
+
+    settings_.m_bAutoDeskew = 1;
+    settings_.m_bCardContinuous = 1;
+    session_->m_nHandOverTarget = 1;
+    session_->m_handOver.send_to_card_program = [](const CaptureRequest&, const PageFileList&) {
+        return HandOverResult::Succeeded();
+    };
+    const cv::Size card(460, 284);
+    const virtualcam::Scene scene = virtualcam::MakeScene(cv::Size(1280, 960), cv::Scalar(60, 70, 80),
+                                                          {{card, {360, 270}, 4}, {card, {920, 290}, -3}}, 7);
+    ASSERT_TRUE(Capture(SceneFrame(scene.picture), /*ocr=*/true, /*card=*/true));
+    session_->FinishOcrSeries();
+    EXPECT_EQ(outside_test::ReadAll(victim), "precious");
+    EXPECT_TRUE(std::filesystem::is_symlink(shared + "/Kvo~Vellumo.bmp"));
+    EXPECT_TRUE(Exists(shared + "/Doc-BCR-Temp.tmp"));
+    EXPECT_TRUE(TempFiles().empty());
+    struct stat st {};
+    ASSERT_EQ(::stat(dir_.Path("run/Vellumo").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "the private folder is open to others";
+}
+
+TEST_F(StillCapture, AGrabRequestThatGetsNoFrameIsGivenUpAndTold) {
+    std::atomic<int> told{0};
+    session_->m_reportNoFrame = [&] { ++told; };
+    session_->m_grabBound = std::chrono::milliseconds(300);
+    ocr_ = 1;
+    busy_ = 1;
+    Prepare();
+    grab_ = 1;  // set last, as the command does; no frame ever comes
+    ASSERT_TRUE(WaitUntil([&] { return busy_ == 0 && told == 1; }));
+    EXPECT_EQ(grab_, 0);
+    EXPECT_EQ(ocr_, 0);
+    EXPECT_EQ(frame_.Count(platform::WM_CAPTUREDONE), 1u);
+
+    // A frame in time keeps its capture, however long the worker then takes.
+    g_nImageFormat = 1;
+    ASSERT_TRUE(Capture(PatternFrame(64, 48)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(SavedFiles(), std::vector<std::string>{"cap0001.jpg"});
+}
+
+TEST_F(StillCapture, ANumberTakenBetweenTheChoiceAndTheWriteIsNeverReplaced) {
+    const std::string folder = dir_.MakeFolder("out");
+    const std::string wanted = folder + "/cap0001.jpg", next = folder + "/cap0002.jpg";
+    // Another program writes the chosen name while the writer is busy.
+    const auto written = PublishUnderFreeName(
+        wanted,
+        [&](const std::string& path) {
+            dir_.Write("out/cap0001.jpg", "someone else's");
+            return platform::WriteFileReplacing(path, "ours");
+        },
+        [&] { return next; });
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, next);
+    EXPECT_EQ(outside_test::ReadAll(wanted), "someone else's");
+    EXPECT_EQ(outside_test::ReadAll(next), "ours");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"cap0001.jpg", "cap0002.jpg"})) << "a hidden file is left";
+}
+
+TEST_F(StillCapture, AFullDiskLeavesNoHalfFileAndKeepsThePictures) {
+    SmallDisk disk(dir_.Path("small"), 96);
+    if (!disk.mounted) GTEST_SKIP() << "no small file system can be mounted here (needs root)";
+    settings_.m_szSavePath = disk.path + "/";
+    std::vector<std::string> kept;
+    session_->m_reportUnsaved = [&](const std::string&, const std::string& picture) { kept.push_back(picture); };
+    // Noise: 900 KB as a picture, and no smaller than the disk as a JPEG either.
+    Frame frame = PatternFrame(640, 480);
+    uint32_t seed = 7;
+    for (uint8_t& byte : frame.bytes) byte = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    for (int format : {0, 1, 3}) {
+        g_nImageFormat = format;
+        ASSERT_TRUE(Capture(frame));
+    }
+    EXPECT_TRUE(Names(disk.path).empty()) << ::testing::PrintToString(Names(disk.path));
+    ASSERT_EQ(kept.size(), 3u);
+    for (const std::string& picture : kept) EXPECT_TRUE(ReadBmp(picture)) << picture;
+
+    // Gathered pages: the document is not written, the pages stay listed and on disk for another try.
+    g_nImageFormat = 2;
+    settings_.m_bPdfOption = 1;
+    session_->m_dialogs.transform = [] {};
+    ASSERT_TRUE(Capture(frame));
+    ASSERT_TRUE(Capture(frame));
+    EXPECT_FALSE(session_->MakeGatheredPdf({}));
+    EXPECT_EQ(session_->m_pages.Count(), 2);
+    for (auto page : session_->m_pages.Paths()) EXPECT_TRUE(Exists(std::string(page)));
+    EXPECT_TRUE(Names(disk.path).empty());
 }
 
 }  // namespace

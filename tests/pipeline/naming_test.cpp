@@ -78,7 +78,9 @@ protected:
     }
 
     ScratchFolder temp_;
-    test_support::ScopedEnv tmpdir_{"TMPDIR", temp_.Slash()};
+    test_support::ScopedEnv runtime_{"XDG_RUNTIME_DIR", temp_.Root()};
+    // The program's private temporary folder there.
+    std::string Temp() const { return temp_.Slash() + "Vellumo/"; }
     ScratchFolder save_;
     NamingSettings settings_;
     CFileNaming naming_;
@@ -86,7 +88,7 @@ protected:
 
 TEST_F(NamingTest, PictureNamesTakeTheLowestFreeNumberOfTheirOwnExtension) {
     EXPECT_EQ(naming_.MakeImageFileNames(settings_), 1);
-    EXPECT_EQ(naming_.m_szTempFile, temp_.Slash() + "Kvo~Vellumo.bmp");
+    EXPECT_EQ(naming_.m_szTempFile, Temp() + "Kvo~Vellumo.bmp");
     EXPECT_EQ(naming_.m_szOutputFile, save_.Path("IMG0001.bmp"));
 
     for (int n = 1; n <= 5; ++n) save_.Touch("IMG000" + std::to_string(n) + ".bmp");
@@ -185,7 +187,7 @@ TEST_F(NamingTest, FormatTablesAndIndicesOutsideThem) {
     settings_.image_format = 9;
     EXPECT_EQ(naming_.MakeImageFileNames(settings_), 1);
     EXPECT_EQ(naming_.m_szOutputFile, save_.Path("IMG0001.txt"));
-    EXPECT_EQ(naming_.m_szTempFile, temp_.Slash() + "Kvo~Vellumo.bmp");
+    EXPECT_EQ(naming_.m_szTempFile, Temp() + "Kvo~Vellumo.bmp");
     settings_.ocr_format = 5;
     naming_.MakeOcrFileNames(settings_);
     EXPECT_EQ(naming_.m_szOutputFile, save_.Path("IMG0001.txt"));
@@ -197,13 +199,13 @@ TEST_F(NamingTest, FormatTablesAndIndicesOutsideThem) {
 
 TEST_F(NamingTest, CardAndDateTimeNames) {
     naming_.MakeImageFileNames(settings_);
-    EXPECT_EQ(naming_.CardFileName(1), temp_.Slash() + "Kvo~Vellumo0001.bmp");
-    EXPECT_EQ(naming_.CardFileName(12), temp_.Slash() + "Kvo~Vellumo0012.bmp");
+    EXPECT_EQ(naming_.CardFileName(1), Temp() + "Kvo~Vellumo0001.bmp");
+    EXPECT_EQ(naming_.CardFileName(12), Temp() + "Kvo~Vellumo0012.bmp");
 
     UtcTime t{2024, 1, 5, 3, 4, 5, 67};
     EXPECT_EQ(DateTimeName(t), "202415_34567");
-    EXPECT_EQ(OcrTiffFileName(t), temp_.Slash() + "202415_34567.tif");
-    EXPECT_EQ(OcrResultFileName(t, ".xls"), temp_.Slash() + "202415_34567.xls");
+    EXPECT_EQ(OcrTiffFileName(t), Temp() + "202415_34567.tif");
+    EXPECT_EQ(OcrResultFileName(t, ".xls"), Temp() + "202415_34567.xls");
 }
 
 TEST(DateTimeNames, CurrentTimeIsUtcWhateverTheLocalZone) {

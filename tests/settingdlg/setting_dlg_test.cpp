@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/commands/command_table.h"
+#include "app/commands/view_commands.h"
 #include "app/resources/resource_library.h"
 #include "app/settingdlg/folder_browser.h"
 #include "app/settingdlg/save_folder_rules.h"
@@ -220,6 +221,7 @@ TEST_F(SettingDlgTest, CancelAfterBrowsingChangesNothing) {
 TEST_F(SettingDlgTest, CommandOpensTheDialog) {
     CommandTable commands;
     QWidget owner;
+    settings_.m_bDevicePresent = 1;
     AddSaveFolderCommand(commands, settings_, &owner);
     bool seen = false;
     QTimer::singleShot(0, &owner, [&] {
@@ -230,6 +232,23 @@ TEST_F(SettingDlgTest, CommandOpensTheDialog) {
     });
     EXPECT_TRUE(commands.Execute(ID_SAVE_FOLDER));
     EXPECT_TRUE(seen);
+}
+
+// The table as the program builds it (the view's commands, then the save-folder command over them):
+// while a capture runs, nothing that changes what the capture reads can be given.
+TEST_F(SettingDlgTest, TheProgramsTableRefusesCaptureSettingsDuringACapture) {
+    CommandTable commands;
+    QWidget owner;
+    settings_.m_bDevicePresent = 1;
+    settings_.m_nOcrEngineCount = 1;
+    AddViewCommands(commands, settings_, {});
+    AddSaveFolderCommand(commands, settings_, &owner);
+    const int capture_settings[] = {ID_SAVE_FOLDER, 822, 842, 1117, 1118, 1119, 1126, 1127, 813, 814, 815,
+                                    816, 817, 1015, 1016, 1035, 1031, 1011, 823};
+    for (int id : capture_settings) EXPECT_TRUE(commands.State(id).enabled) << id;
+    settings_.m_bCaptureBusy = 1;
+    for (int id : capture_settings) EXPECT_FALSE(commands.State(id).enabled) << id;
+    EXPECT_FALSE(commands.Execute(ID_SAVE_FOLDER));
 }
 
 }  // namespace

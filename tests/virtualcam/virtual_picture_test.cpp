@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "virtualcam/chip/wire_log.h"
+#include "virtualcam/scenes/photo_files.h"
+
+#include <opencv2/core.hpp>
 
 namespace {
 
@@ -93,6 +96,41 @@ TEST(VirtualPicture, UnpluggedGivesNoFrames) {
     EXPECT_FALSE(p.picture.RenderFrame(frame, format));
     p.picture.SetPlugged(true);
     EXPECT_TRUE(p.picture.RenderFrame(frame, format));
+}
+
+}  // namespace
+
+namespace {
+
+// A folder of photographs is shown one after another, fitted whole into every format; a file that is no
+// JPEG gives an empty grey desk rather than a failure.
+TEST(VirtualPicture, FileSceneShowsTheFolderPicturesInTurn) {
+    const std::string folder = std::string(VELLUMO_SOURCE_DIR) + "/tests/data/photos";
+    virtualcam::WireLog log;
+    virtualcam::BridgeChip chip{log};
+    virtualcam::SceneChoice choice = virtualcam::ParseSceneChoice("file:" + folder);
+    ASSERT_EQ(choice.kind, virtualcam::SceneChoice::Kind::File);
+    VirtualPicture picture{chip, choice};
+    auto frame = [&] {
+        std::vector<uint8_t> yuy2;
+        platform::VideoFormat format;
+        EXPECT_TRUE(picture.RenderFrame(yuy2, format));
+        return yuy2;
+    };
+    const size_t count = virtualcam::PictureFiles(folder).size();
+    ASSERT_GE(count, 2u);
+    std::vector<uint8_t> first = frame();
+    picture.NextPicture();
+    EXPECT_NE(frame(), first);
+    for (size_t i = 1; i < count; ++i) picture.NextPicture();
+    EXPECT_EQ(frame(), first);  // round again
+
+    virtualcam::SceneChoice broken = virtualcam::ParseSceneChoice("file:" + folder + "/manifest.txt");
+    cv::Mat grey = virtualcam::RenderDocumentScene(broken, cv::Size(640, 480)).picture;
+    ASSERT_EQ(grey.size(), cv::Size(640, 480));
+    cv::Scalar mean, deviation;
+    cv::meanStdDev(grey, mean, deviation);
+    EXPECT_EQ(deviation[0], 0);
 }
 
 }  // namespace

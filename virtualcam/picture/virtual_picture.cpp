@@ -200,6 +200,13 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
     return true;
 }
 
+void VirtualPicture::NextPicture() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (scene_.kind != SceneChoice::Kind::File) return;
+    ++scene_.picture;
+    bases_.clear();
+}
+
 void VirtualPicture::SetPlugged(bool plugged) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (plugged && !plugged_) {

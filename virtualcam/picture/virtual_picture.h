@@ -45,6 +45,10 @@ public:
     // FrameSource: false while unplugged.
     bool RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) override;
 
+    // A scene of photographs from a folder moves on to the next one (after the last, the first again);
+    // other scenes stay as they are.
+    void NextPicture();
+
     // Plugged back, the camera starts with its power-up control values (logged as "power-up").
     void SetPlugged(bool plugged);
     // Every control change and format change, one line each ("brightness 200 manual", "format 640x480").

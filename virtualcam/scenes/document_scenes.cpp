@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "platform/debuglog/debuglog.h"
+#include "virtualcam/scenes/photo_files.h"
 #include "virtualcam/scenes/text_printer.h"
 
 namespace virtualcam {
@@ -63,7 +65,10 @@ void PrintCard(cv::Mat& paper, int index, bool band) {
 
 SceneChoice ParseSceneChoice(const std::string& text) {
     SceneChoice choice;
-    if (text.rfind("cards", 0) == 0) {
+    if (text.rfind("file:", 0) == 0) {
+        choice.kind = SceneChoice::Kind::File;
+        choice.path = text.substr(5);
+    } else if (text.rfind("cards", 0) == 0) {
         choice.kind = SceneChoice::Kind::Cards;
         if (text.size() > 6 && text[5] == ':') choice.cards = std::clamp(std::atoi(text.c_str() + 6), 1, 4);
     }
@@ -97,6 +102,20 @@ const std::vector<std::string>& PageText() {
 }
 
 Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size) {
+    if (choice.kind == SceneChoice::Kind::File) {
+        Scene scene;
+        const std::vector<std::string> files = PictureFiles(choice.path);
+        cv::Mat photo;
+        if (!files.empty()) {
+            const std::string& file = files[static_cast<size_t>(choice.picture) % files.size()];
+            photo = ReadPicture(file);
+            if (photo.empty()) platform::DebugLog("virtualcam", "cannot read the picture %s", file.c_str());
+        } else {
+            platform::DebugLog("virtualcam", "no JPEG picture at %s", choice.path.c_str());
+        }
+        scene.picture = photo.empty() ? cv::Mat(size, CV_8UC3, cv::Scalar(96, 96, 96)) : FitIntoFrame(photo, size).picture;
+        return scene;
+    }
     std::vector<Sheet> sheets;
     if (choice.kind == SceneChoice::Kind::Page) {
         // An A4 page filling most of the height, turned by three degrees.

@@ -1,6 +1,6 @@
 #pragma once
-// What the virtual camera looks at: a printed page of English text lying slightly turned on a desk, or
-// one to four business cards. Drawn once per picture size.
+// What the virtual camera looks at: a printed page of English text lying slightly turned on a desk,
+// one to four business cards, or photographs from files. Drawn once per picture size.
 
 #include <opencv2/core.hpp>
 
@@ -12,12 +12,14 @@
 namespace virtualcam {
 
 struct SceneChoice {
-    enum class Kind { Page, Cards };
+    enum class Kind { Page, Cards, File };
     Kind kind = Kind::Page;
     int cards = 1;  // 1..4
+    std::string path = {};  // File: a JPEG file, or a folder whose JPEG files are shown in name order
+    int picture = 0;   // File: which of the folder's pictures (counted round)
 };
 
-// "page" or "cards:N"; a page for anything else.
+// "page", "cards:N" or "file:PATH"; a page for anything else.
 SceneChoice ParseSceneChoice(const std::string& text);
 
 // The text printed on the page, line by line.
@@ -28,7 +30,8 @@ const std::vector<std::string>& PageText();
 void PrintPage(cv::Mat& paper);
 void PrintCard(cv::Mat& paper, int card, bool band = true);
 
-// The scene at this size (BGR), with the sheets' corners.
+// The scene at this size (BGR), with the sheets' corners (none are known for photographs: a photograph
+// is fitted whole into the frame; a picture that cannot be read gives an empty grey desk).
 Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size);
 
 }  // namespace virtualcam

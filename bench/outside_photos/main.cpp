@@ -1,0 +1,202 @@
+// The page and card detectors over the development set of real photographs, each fitted into a
+// 2592 x 1944 frame as the camera would deliver it. Per photograph what was found against the known
+// answer, then the table.
+//
+// A page counts as found whole when every corner lies within 1.5% of its diagonal of the true one, too
+// tight when the found outline lies within the true one but is not whole, wrong otherwise (wrong too: any
+// outline accepted on a photograph whose page the edge cuts). The upright turn is right when the found
+// corners come in the true order. Cards are counted right when exactly the true cards are found, each once.
+// Times are those of DetectPage / DetectCards (detection and upright turn) on the 2592 x 1944 frame.
+//
+// Usage: outside_photos_bench [folder [repeats]]  (default the source tree's tests/data/photos, 1 repeat)
+//        outside_photos_bench --corners FILE      prints the page or cards found in one photograph, in
+//                                                 its own pixels (for marking corners)
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "outside/common/quads.h"
+#include "outside/fasize/card_detector.h"
+#include "outside/kvoasize/page_detector.h"
+#include "virtualcam/scenes/photo_files.h"
+
+namespace {
+
+using virtualcam::PhotoCase;
+using Corners = std::array<cv::Point2d, 4>;
+
+const cv::Size kFrame(2592, 1944);
+
+double Milliseconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+cv::Point2d Centre(const Corners& c) { return (c[0] + c[1] + c[2] + c[3]) * 0.25; }
+
+// Worst corner distance in percent of the true diagonal, with the found corners taken in their own order
+// (shift 0) or turned by a quarter (1..3); the best shift is returned too.
+struct Match {
+    double in_order = 1e9;  // with the found order as it is
+    double best = 1e9;      // with the best of the four orders
+    int shift = 0;
+};
+
+Match CompareCorners(const Corners& found, const Corners& truth) {
+    Match m;
+    const double diagonal = std::max(cv::norm(truth[2] - truth[0]), cv::norm(truth[3] - truth[1]));
+    for (int s = 0; s < 4; ++s) {
+        double worst = 0;
+        for (int i = 0; i < 4; ++i) worst = std::max(worst, 100 * cv::norm(found[(i + s) % 4] - truth[i]) / diagonal);
+        if (s == 0) m.in_order = worst;
+        if (worst < m.best) {
+            m.best = worst;
+            m.shift = s;
+        }
+    }
+    return m;
+}
+
+bool Inside(const Corners& outer, cv::Point2d p, double margin) {
+    std::vector<cv::Point2f> contour(outer.begin(), outer.end());
+    return cv::pointPolygonTest(contour, cv::Point2f(p), true) >= -margin;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+int PrintCorners(const std::string& file) {
+    cv::Mat photo = virtualcam::ReadPicture(file);
+    if (photo.empty()) return 1;
+    auto framed = virtualcam::FitIntoFrame(photo, kFrame);
+    std::vector<outside::Quad> found;
+    if (auto page = outside::DetectPage(framed.picture)) found.push_back(*page);
+    for (const auto& q : outside::DetectCards(framed.picture, 100)) found.push_back(q);
+    for (const auto& q : found) {
+        std::printf("confidence %.2f:", q.confidence);
+        for (const auto& p : q.corners) std::printf(" %.1f %.1f", (p.x - framed.offset.x) / framed.scale, (p.y - framed.offset.y) / framed.scale);
+        std::printf("\n");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--corners") return PrintCorners(argv[2]);
+    const std::string folder = argc > 1 ? argv[1] : VELLUMO_PHOTO_DIR;
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    auto cases = virtualcam::ReadPhotoManifest(folder);
+    if (!cases) {
+        std::fprintf(stderr, "no readable manifest in %s\n", folder.c_str());
+        return 1;
+    }
+    int pages = 0, whole = 0, tight = 0, wrong = 0, missed = 0, upright = 0, cut = 0, cut_unchanged = 0;
+    int card_photos = 0, cards_right = 0;
+    std::vector<double> page_errors, card_errors, times;
+    std::printf("%-28s %-6s %5s %5s %-11s %9s %7s %8s\n", "photo", "kind", "want", "found", "result", "corner %", "upright", "ms");
+    for (const PhotoCase& c : *cases) {
+        cv::Mat photo = virtualcam::ReadPicture(folder + "/" + c.file);
+        if (photo.empty()) {
+            std::fprintf(stderr, "cannot read %s\n", c.file.c_str());
+            return 1;
+        }
+        auto framed = virtualcam::FitIntoFrame(photo, kFrame);
+        std::vector<Corners> truth;
+        for (const auto& sheet : c.sheets) {
+            Corners t;
+            for (int i = 0; i < 4; ++i) t[i] = sheet[i] * framed.scale + framed.offset;
+            truth.push_back(t);
+        }
+        std::vector<outside::Quad> found;
+        for (int r = 0; r < repeats; ++r) {
+            found.clear();
+            auto start = std::chrono::steady_clock::now();
+            if (c.kind == PhotoCase::Kind::Cards) {
+                found = outside::DetectCards(framed.picture, 100);
+            } else if (auto page = outside::DetectPage(framed.picture)) {
+                if (page->confidence >= outside::kPageConfidenceNeeded) found.push_back(*page);
+            }
+            times.push_back(Milliseconds(start));
+        }
+        std::string result;
+        double error = 0;
+        bool turned_right = false;
+        if (c.kind == PhotoCase::Kind::CutPage) {
+            ++cut;
+            result = found.empty() ? "unchanged" : "wrong";
+            cut_unchanged += found.empty() ? 1 : 0;
+            wrong += found.empty() ? 0 : 1;
+        } else if (c.kind == PhotoCase::Kind::Page) {
+            ++pages;
+            if (found.empty()) {
+                result = "missed";
+                ++missed;
+            } else {
+                Match m = CompareCorners(found[0].corners, truth[0]);
+                error = m.best;
+                turned_right = m.shift == 0;
+                bool within = std::all_of(found[0].corners.begin(), found[0].corners.end(),
+                                          [&](cv::Point2d p) { return Inside(truth[0], p, 0.005 * cv::norm(truth[0][2] - truth[0][0])); });
+                if (m.best <= 1.5) {
+                    result = "whole";
+                    ++whole;
+                    upright += turned_right ? 1 : 0;
+                    page_errors.push_back(m.best);
+                } else if (within) {
+                    result = "too tight";
+                    ++tight;
+                } else {
+                    result = "wrong";
+                    ++wrong;
+                }
+            }
+        } else {
+            ++card_photos;
+            size_t matched = 0;
+            double worst = 0;
+            for (const Corners& t : truth) {
+                double short_side = std::min(cv::norm(t[1] - t[0]), cv::norm(t[3] - t[0]));
+                for (const auto& q : found) {
+                    if (cv::norm(Centre(q.corners) - Centre(t)) > 0.5 * short_side) continue;
+                    Match m = CompareCorners(q.corners, t);
+                    if (m.best > 5) continue;
+                    ++matched;
+                    worst = std::max(worst, m.best);
+                    card_errors.push_back(m.best);
+                    break;
+                }
+            }
+            bool right = static_cast<int>(found.size()) == c.count && (truth.empty() || matched == truth.size());
+            cards_right += right ? 1 : 0;
+            result = right ? "right" : "counted " + std::to_string(found.size());
+            error = worst;
+        }
+        std::printf("%-28s %-6s %5d %5zu %-11s %9.2f %7s %8.1f\n", c.file.c_str(),
+                    c.kind == PhotoCase::Kind::Page ? "page" : c.kind == PhotoCase::Kind::CutPage ? "cut" : "cards", c.count,
+                    found.size(), result.c_str(), error, c.kind == PhotoCase::Kind::Page && result == "whole" ? (turned_right ? "yes" : "NO") : "-",
+                    times.back());
+    }
+    auto worst_of = [](const std::vector<double>& v) { return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()); };
+    std::printf("\n| measure | result |\n|---|---|\n");
+    std::printf("| pages wholly in view | %d |\n", pages);
+    std::printf("| found whole / too tight / wrong / missed | %d / %d / %d / %d |\n", whole, tight, wrong - (cut - cut_unchanged),
+                missed);
+    std::printf("| cut pages left unchanged | %d of %d |\n", cut_unchanged, cut);
+    std::printf("| wrong objects accepted (all photos) | %d |\n", wrong);
+    std::printf("| upright turn right (pages found whole) | %d of %d |\n", upright, whole);
+    std::printf("| card photos counted right | %d of %d |\n", cards_right, card_photos);
+    std::printf("| page corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(page_errors), worst_of(page_errors));
+    std::printf("| card corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(card_errors), worst_of(card_errors));
+    std::printf("| time at %dx%d | median %.1f ms, worst %.1f ms |\n", kFrame.width, kFrame.height, Median(times), worst_of(times));
+    return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Recognised pages as the card field rules take them: one entry per text line, with its print size.
+
+#include <vector>
+
+#include "outside/finecmd/recognizer.h"
+#include "outside/zorvex/vcard.h"
+
+namespace outside {
+
+// Lines in reading order; a line's height is the median of its words' box heights, so a descender or a
+// capital does not change it.
+std::vector<LayoutLine> LayoutLines(const PageText& page);
+
+// Recognises one card picture. When most of its print is under 16 pixels high (a card cut out of a
+// low-resolution picture) it is read again at twice its size, since Tesseract misreads such small print.
+std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi);
+
+}  // namespace outside

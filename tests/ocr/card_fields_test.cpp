@@ -1,0 +1,159 @@
+// The card program's field rules and its vCard writer, on recognised text given by hand.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "outside/zorvex/vcard.h"
+
+namespace {
+
+// The content lines of a vCard, unfolded; fails the test when a physical line is longer than 75 bytes or
+// a line does not end in CR LF.
+std::vector<std::string> Unfolded(const std::string& vcard) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = vcard.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string physical = vcard.substr(start, end - start);
+        EXPECT_LE(physical.size(), 75u) << physical;
+        if (!physical.empty() && physical[0] == ' ' && !lines.empty())
+            lines.back() += physical.substr(1);
+        else
+            lines.push_back(physical);
+    }
+    EXPECT_EQ(start, vcard.size()) << "text after the last CR LF";
+    return lines;
+}
+
+std::string Line(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const std::string& line : lines)
+        if (line.rfind(prefix, 0) == 0) return line;
+    return {};
+}
+
+TEST(VCardWriter, FoldsOnCharacterBoundariesWhateverTheBytes) {
+    // A run of continuation bytes has no character start to fold at: each stray byte is one replacement
+    // character, and folding still moves on.
+    outside::CardFields card;
+    card.note = std::string(80, '\x80');
+    std::string replaced;
+    for (int i = 0; i < 80; ++i) replaced += "\xEF\xBF\xBD";
+    std::vector<std::string> lines = Unfolded(outside::VCard(card));
+    EXPECT_EQ(Line(lines, "NOTE:"), "NOTE:" + replaced);
+
+    // Malformed sequences among good characters: a cut two-byte one, an overlong '/', a surrogate, a byte
+    // that never leads; good multi-byte characters are kept and never split across a fold.
+    card.note = "caf\xC3 \xC0\xAF \xED\xA0\x80 \xFF ok \xE2\x82\xAC \xF0\x9F\x93\x87";
+    card.full_name = std::string(40, 'a') + std::string(30, '\xC3') + "\xC3\xA9\xC3\xA9";
+    const std::string vcard = outside::VCard(card);
+    lines = Unfolded(vcard);
+    EXPECT_EQ(
+        Line(lines, "NOTE:"),
+        "NOTE:caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD ok "
+        "\xE2\x82\xAC \xF0\x9F\x93\x87");
+    EXPECT_EQ(outside::ValidUtf8(vcard), vcard);
+    std::string name = "FN:" + std::string(40, 'a');
+    for (int i = 0; i < 30; ++i) name += "\xEF\xBF\xBD";
+    EXPECT_EQ(Line(lines, "FN:"), name + "\xC3\xA9\xC3\xA9");
+    for (size_t at = vcard.find("\r\n "); at != std::string::npos; at = vcard.find("\r\n ", at + 1))
+        EXPECT_NE(static_cast<unsigned char>(vcard[at + 3]) & 0xC0, 0x80) << "a fold inside a character";
+}
+
+}  // namespace
+
+namespace {
+
+outside::LayoutLine L(const std::string& text, int height, int block = 0) {
+    static int top = 0;
+    outside::LayoutLine line;
+    line.text = text;
+    line.height = height;
+    line.top = (top += 2 * height);
+    line.bottom = line.top + height;
+    line.right = 40 * static_cast<int>(text.size());
+    line.block = block;
+    return line;
+}
+
+TEST(CardFieldRules, LabelsLegalFormsAndPrintSizeAsTheCardsPrintThem) {
+    // The company in the largest print (as "Co., Ltd." cards do), the name below it; numbers glued to
+    // their labels, an e-mail after "E-mail.", no region known: every number carries its country code.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Hanbit Optics Co., Ltd.", 60), L("Kim Min-jun", 44), L("Senior Engineer", 22),
+         L("T.+82.53.814.2465", 18), L("M. +82 1O-1234-5678", 18), L("TEL +81-3-6860-8606", 18),
+         L("E-mail. minjun.kim@hanbit.example", 18), L("www.hanbit.example", 18),
+         L("123 Dalgubeol-daero, Suseong-gu", 18, 1), L("Daegu 42011, Korea", 18, 1)},
+        "");
+    EXPECT_EQ(card.organisation, "Hanbit Optics Co., Ltd.");
+    EXPECT_EQ(card.full_name, "Kim Min-jun");
+    EXPECT_EQ(card.title, "Senior Engineer");
+    ASSERT_EQ(card.telephones.size(), 3u);
+    EXPECT_EQ(card.telephones[0].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[0].number, "+82 53-814-2465");
+    EXPECT_EQ(card.telephones[1].type, "CELL");
+    EXPECT_EQ(card.telephones[1].number, "+82 10-1234-5678");
+    EXPECT_EQ(card.telephones[2].number, "+81 3-6860-8606");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"minjun.kim@hanbit.example"});
+    EXPECT_EQ(card.web, "www.hanbit.example");
+    EXPECT_EQ(card.address_lines,
+              (std::vector<std::string>{"123 Dalgubeol-daero, Suseong-gu", "Daegu 42011, Korea"}));
+    EXPECT_NE(card.note.find("T.+82.53.814.2465\nM. +82 1O-1234-5678"), std::string::npos) << card.note;
+
+    // A German card: the name is the largest print, the company is found by its legal form, a number
+    // without country code is dialled in the card's region and an "O" or "l" among digits is a digit.
+    card = outside::ExtractCardFields(
+        {L("Lumen Camera Systems GmbH", 20), L("David Chen", 36), L("Product Designer", 16),
+         L("Mobile: +1 415 555 0199", 14), L("Fax 030 l234O6", 14), L("D. Chen @lumencam.example", 14)},
+        "DE");
+    EXPECT_EQ(card.full_name, "David Chen");
+    EXPECT_EQ(card.family_name, "Chen");
+    EXPECT_EQ(card.organisation, "Lumen Camera Systems GmbH");
+    EXPECT_EQ(card.title, "Product Designer");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[0].number, "+1 415-555-0199");
+    EXPECT_EQ(card.telephones[1].type, "FAX");
+    EXPECT_EQ(card.telephones[1].number, "+49 30 123406");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"d.chen@lumencam.example"});
+}
+
+TEST(CardFieldRules, AFieldNotOnTheCardStaysEmpty) {
+    // No region: a number without its country code cannot be dialled, so it is no telephone, and a
+    // labelled line is no address either; a slogan is no organisation, a postal-code-like year no number.
+    const outside::CardFields card = outside::ExtractCardFields(
+        {L("Anna Berger", 40), L("anna@nord.example", 14), L("Tel 0171 234567", 14), L("since 1998", 12)},
+        "");
+    EXPECT_EQ(card.full_name, "Anna Berger");
+    EXPECT_TRUE(card.telephones.empty()) << card.telephones.front().number;
+    EXPECT_TRUE(card.title.empty()) << card.title;
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    EXPECT_TRUE(card.web.empty()) << card.web;
+    const std::vector<std::string> lines = Unfolded(outside::VCard(card));
+    EXPECT_EQ(Line(lines, "TEL"), "");
+    EXPECT_EQ(Line(lines, "ORG"), "");
+    EXPECT_EQ(Line(lines, "NOTE:"), "NOTE:Anna Berger\\nanna@nord.example\\nTel 0171 234567\\nsince 1998");
+}
+
+TEST(CardFieldRules, AddressesSplitWhereThePartsArePlain) {
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Dr. Avery Smith", 40), L("2 Kingdom Street", 16, 1), L("Paddington, London, W2 6BD", 16, 1)},
+        "GB");
+    EXPECT_EQ(card.name_prefix, "Dr.");
+    EXPECT_EQ(card.given_name, "Avery");
+    std::vector<std::string> lines = Unfolded(outside::VCard(card));
+    EXPECT_EQ(Line(lines, "N:"), "N:Smith;Avery;;Dr.;");
+    EXPECT_EQ(Line(lines, "ADR"), "ADR;TYPE=WORK:;;2 Kingdom Street\\nPaddington;London;;W2 6BD;");
+
+    card = outside::ExtractCardFields(
+        {L("Chris Smith", 40), L("One Microsoft Way", 16), L("Redmond, WA 98052", 16)}, "US");
+    EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "ADR"),
+              "ADR;TYPE=WORK:;;One Microsoft Way;Redmond;WA;98052;");
+
+    // Street and town on one line without a comma: where the town starts is not plain.
+    card =
+        outside::ExtractCardFields({L("Chris Smith", 40), L("4001 1st Ave NE Redmond, WA 98052", 16)}, "US");
+    EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "ADR"),
+              "ADR;TYPE=WORK:;;4001 1st Ave NE Redmond;;WA;98052;");
+}
+
+}  // namespace

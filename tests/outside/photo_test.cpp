@@ -1,0 +1,69 @@
+// The detectors on the hardest real photographs of the development set (tests/data/photos): a page with a
+// curled bottom edge, pages on dark and textured desks at a slant, pages the photograph's edge cuts (to be
+// left alone); and reading that set.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "outside/common/jpeg_decode.h"
+#include "outside/kvoasize/page_detector.h"
+#include "platform/files/files.h"
+#include "virtualcam/scenes/photo_files.h"
+
+namespace {
+
+using virtualcam::PhotoCase;
+
+const std::string kPhotos = std::string(VELLUMO_SOURCE_DIR) + "/tests/data/photos";
+
+const PhotoCase& Case(const std::vector<PhotoCase>& cases, const std::string& file) {
+    auto it = std::find_if(cases.begin(), cases.end(), [&](const PhotoCase& c) { return c.file == file; });
+    EXPECT_NE(it, cases.end()) << file;
+    return *it;
+}
+
+TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    // Pages on dark wood and dark stone with a curled corner, a landscape photograph; pages cut by the edge.
+    for (const std::string file : {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_test2.jpg",
+                                   "breta_test4.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
+        ASSERT_FALSE(photo.empty());
+        auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
+        auto page = outside::DetectPage(framed.picture);
+        bool accepted = page && page->confidence >= outside::kPageConfidenceNeeded;
+        if (c.kind == PhotoCase::Kind::CutPage) {
+            EXPECT_FALSE(accepted);
+            continue;
+        }
+        ASSERT_TRUE(accepted);
+        const auto& truth = c.sheets.at(0);
+        const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+        // In the true order: the upright turn is right too.
+        for (int i = 0; i < 4; ++i)
+            EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)), 0.01 * diagonal) << "corner " << i;
+    }
+}
+
+TEST(RealPhotos, TheManifestListsEveryPictureWithItsLicenceAndBrokenJpegsGiveNoPicture) {
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    auto files = virtualcam::PictureFiles(kPhotos);
+    EXPECT_EQ(files.size(), cases->size());
+    for (const PhotoCase& c : *cases) {
+        EXPECT_FALSE(c.licence.empty());
+        EXPECT_EQ(static_cast<int>(c.sheets.size()), c.kind == PhotoCase::Kind::CutPage ? 0 : c.count) << c.file;
+    }
+    auto bytes = platform::ReadFile(files.front());
+    ASSERT_TRUE(bytes.has_value());
+    cv::Mat whole = outside::DecodeJpeg(*bytes);
+    EXPECT_EQ(whole.type(), CV_8UC3);
+    EXPECT_EQ(std::max(whole.cols, whole.rows), 1600);
+    EXPECT_TRUE(outside::DecodeJpeg(bytes->substr(0, bytes->size() / 2 > 600 ? 600 : 0)).empty());
+    EXPECT_TRUE(outside::DecodeJpeg("BM not a jpeg").empty());
+}
+
+}  // namespace
