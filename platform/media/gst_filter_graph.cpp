@@ -196,7 +196,10 @@ public:
             for (const Member& member : members_)
                 if (!member.present) lost.push_back(member.filter);
         }
-        for (GstCaptureFilter* filter : lost) gst_element_set_state(filter->Bin(), GST_STATE_NULL);
+        for (GstCaptureFilter* filter : lost) {
+            gst_element_set_state(filter->Bin(), GST_STATE_NULL);
+            filter->LetGoOfDevice();
+        }
         return S_OK;
     }
 
