@@ -1,5 +1,7 @@
 #include "capture/preview_graph.h"
 
+#include <optional>
+
 #include "capture/video_fit.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
@@ -12,15 +14,16 @@ bool Rendered(int32_t result) { return result == platform::S_OK || result == pla
 
 }  // namespace
 
-void ApplyPreviewFormat(CCaptureRecord& record, int width, int height) {
+bool ApplyPreviewFormat(CCaptureRecord& record, int width, int height) {
     platform::StreamConfig* config =
         FindVideoStreamConfig(record.m_pBuilder.get(), record.m_pVideoCapture.get());
-    if (config == nullptr) return;
+    if (config == nullptr) return false;
     for (const platform::VideoFormat& format : config->Capabilities()) {
         if (format.fourcc == platform::kFourccYuy2 && format.width == width && format.height == height &&
             format.bit_count == 16 && config->SetFormat(format))
-            return;
+            return true;
     }
+    return false;
 }
 
 int AssemblePreviewGraph(CCaptureRecord& record) {
@@ -119,21 +122,28 @@ void DismantleGraph(CCaptureRecord& record) {
     record.m_bPreviewFaked = 0;
 }
 
-void RestartPreview(CCaptureRecord& record, int width, int height) {
+bool RestartPreview(CCaptureRecord& record, int width, int height) {
     if (record.m_bWantPreview) HaltPreview(record);
     if (record.m_bRecordGraphBuilt || record.m_bPreviewGraphBuilt) DismantleGraph(record);
-    ApplyPreviewFormat(record, width, height);
+    const bool applied = ApplyPreviewFormat(record, width, height);
     if (record.m_bWantPreview) {
         AssemblePreviewGraph(record);
         record.m_bPreviewGraphBuilt = 1;  // whatever the build gave; RunPreview runs what the graph holds
         RunPreview(record);
     }
+    return applied;
 }
 
 bool SwitchStreamToCaptureSize(CCaptureRecord& r) {
     ResolutionSize(r.m_nSetSize, r.m_nCaptureWidth, r.m_nCaptureHeight);  // another index keeps the size
     if (r.m_nSetPreviewSize == r.m_nSetSize) return false;
-    if (r.m_pVideoConfig != nullptr) RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight);
+    if (r.m_pVideoConfig != nullptr && !RestartPreview(r, r.m_nCaptureWidth, r.m_nCaptureHeight)) {
+        // A size the camera does not offer: the stream keeps the one it has, and that is the still's size.
+        if (std::optional<platform::VideoFormat> format = r.m_pVideoConfig->GetFormat()) {
+            r.m_nCaptureWidth = format->width;
+            r.m_nCaptureHeight = format->height;
+        }
+    }
     return true;
 }
 

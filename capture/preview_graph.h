@@ -15,14 +15,17 @@ int HaltPreview(CCaptureRecord& record);
 // be stopped. The capture filters and the graph object stay.
 void DismantleGraph(CCaptureRecord& record);
 void RemoveDownstream(CCaptureRecord& record, platform::CaptureFilter* filter);
-// The first YUY2, 16-bit stream format of exactly this size; without one the format stays as it was.
-void ApplyPreviewFormat(CCaptureRecord& record, int width, int height);
+// The first YUY2, 16-bit stream format of exactly this size; without one the format stays as it was
+// (false).
+bool ApplyPreviewFormat(CCaptureRecord& record, int width, int height);
 // Places the video window at the largest 4:3 rectangle centred in the view and tells the view.
 void FitVideoWindow(CCaptureRecord& record);
-// Halt, dismantle, format, build, run: the one sequence of every size change.
-void RestartPreview(CCaptureRecord& record, int width, int height);
+// Halt, dismantle, format, build, run: the one sequence of every size change. False when the camera
+// does not offer the size.
+bool RestartPreview(CCaptureRecord& record, int width, int height);
 // The capture frame size from "SETSIZE", and the stream restarted at it when the preview runs at another
-// size. True when the stream was switched (the sensor settings are then the caller's to send).
+// size. True when the stream was switched (the sensor settings are then the caller's to send). When the
+// camera does not offer the size, the capture size is the one the stream keeps.
 bool SwitchStreamToCaptureSize(CCaptureRecord& record);
 // The next frame goes to the frame handler; two requests before a frame still give one frame.
 void RequestFrame();

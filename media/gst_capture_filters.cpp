@@ -88,6 +88,7 @@ public:
     }
 
     void FirstFrame() override { controls_.Resend(); }
+    void LetGoOfDevice() override { io_->Close(); }
     bool LostOnError(const GError* error) const override {
         return error->domain == GST_RESOURCE_ERROR && ::access(Info().node.c_str(), F_OK) != 0;
     }

@@ -42,6 +42,8 @@ public:
     virtual void FirstFrame() {}
     // The bus error came from this source because its device is gone.
     virtual bool LostOnError(const GError* /*error*/) const { return false; }
+    // The device has gone and the stream is stopped: whatever still holds the device open lets go of it.
+    virtual void LetGoOfDevice() {}
 
 protected:
     // Stops the bin and takes it out of its graph; once done, no streaming thread calls into the filter.

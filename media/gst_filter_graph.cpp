@@ -187,7 +187,20 @@ public:
             record_running_ = false;
             recording_->Finish(kRecordingEndBoundMs);
         }
-        return gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+        if (gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) return E_FAIL;
+        // A source whose device has gone still holds its dead node open in READY; the kernel keeps that
+        // node's number taken until it is closed, and the device plugged back would come as another node.
+        std::vector<GstCaptureFilter*> lost;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Member& member : members_)
+                if (!member.present) lost.push_back(member.filter);
+        }
+        for (GstCaptureFilter* filter : lost) {
+            gst_element_set_state(filter->Bin(), GST_STATE_NULL);
+            filter->LetGoOfDevice();
+        }
+        return S_OK;
     }
 
     int32_t SetOutputFileName(FileContainer container, const std::string& path) override {

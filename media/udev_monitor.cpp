@@ -104,7 +104,11 @@ private:
 std::unique_ptr<UdevVideoMonitor> UdevVideoMonitor::Start() {
     UdevPtr handle(udev_new());
     if (!handle) return nullptr;
-    UdevMonitorPtr monitor(udev_monitor_new_from_netlink(handle.get(), "udev"));
+    // Without a udev daemon (a minimal system, a container) nothing is re-sent on the "udev" source; the
+    // kernel's own announcements come with devtmpfs having made the node already.
+    const char* source = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+    DebugLog("media", "watching video nodes through %s events", source);
+    UdevMonitorPtr monitor(udev_monitor_new_from_netlink(handle.get(), source));
     if (!monitor || udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "video4linux", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor.get()) < 0) {
         DebugLog("media", "cannot watch video nodes through udev");

@@ -13,16 +13,21 @@ namespace {
 class V4l2Node : public V4l2Io {
 public:
     explicit V4l2Node(int fd) : fd_(fd) {}
-    ~V4l2Node() override { ::close(fd_); }
+    ~V4l2Node() override { Close(); }
     V4l2Node(const V4l2Node&) = delete;
     V4l2Node& operator=(const V4l2Node&) = delete;
 
     int Ioctl(unsigned long request, void* arg) override {
+        if (fd_ < 0) return -ENODEV;
         int result;
         do {
             result = ::ioctl(fd_, request, arg);
         } while (result < 0 && errno == EINTR);
         return result < 0 ? -errno : 0;
+    }
+    void Close() override {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
     }
 
 private:

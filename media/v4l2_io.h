@@ -12,6 +12,8 @@ public:
     virtual ~V4l2Io() = default;
     // 0 on success, else -errno.
     virtual int Ioctl(unsigned long request, void* arg) = 0;
+    // Lets go of the node early (its device has gone); every later ioctl answers -ENODEV.
+    virtual void Close() {}
 };
 
 // An open V4L2 node; closes it when destroyed. nullptr when it cannot be opened.

@@ -68,6 +68,8 @@ const ResourceString kResourceStrings[] = {
     {191, "The camera sent no picture for the capture. Check that it is connected and try again."},
     // Pictures of an earlier run that ended unexpectedly: how many, and the save folder.
     {192, "Vellumo ended last time before %d picture(s) were saved or handed over. They are saved as pictures in %s."},
+    // A capture size the camera does not offer: the size asked, then the size the pictures have.
+    {193, "The camera does not offer the capture size %s, so pictures are taken at %dx%d, the size it gives."},
     {850, "The settings have changed. Save them for the next start?"},
     // Languages of the business-card program, in its order.
     {1094, "English"},

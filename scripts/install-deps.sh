@@ -25,6 +25,8 @@ packages=(
   unrtf python3-xlrd catdoc tesseract-ocr
   # the package and its check: dpkg-shlibdeps, the menu entry's and AppStream data's validators, lintian
   dpkg-dev fakeroot desktop-file-utils appstream lintian
+  # the kernel test guest (scripts/test-kernel.sh): the emulator, its initramfs shell, v4l2-ctl
+  qemu-system-x86 busybox-static v4l-utils
   # running the program: the desktop's opener (help, folders, documents); headless runs
   xdg-utils xvfb xauth
 )

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs the built program against real kernel drivers in a virtual machine: Debian 12's stock kernel in
-# qemu (no KVM: this machine's /dev/kvm cannot boot it), the host's root shared read-only over 9p, a
+# qemu (KVM when a short probe boots it there, else TCG), the host's root shared read-only over 9p, a
 # busybox initramfs that loads vivid (a webcam-like V4L2 driver) and uhid, and the guest cases of
 # tests/kernel/guest-cases.sh. Nothing is installed on the host: the kernel package is unpacked into the
 # build folder.
 #   scripts/test-kernel.sh [build folder]        (default build/, as scripts/build.sh makes it)
 # Prints the guest's boot time and one line a case, and closes with "kernel: N passed, N failed".
 # Exits 0 when every case passed, or when qemu cannot run here at all (with a message saying so).
-# VELLUMO_KERNEL_TIMEOUT bounds the whole guest run in seconds (default 540).
+# VELLUMO_KERNEL_TIMEOUT bounds the whole guest run in seconds (default 540). VELLUMO_KERNEL_CASES names
+# the cases to run (space separated; default all).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-${VELLUMO_BUILD_DIR:-$root/build}}" && pwd)
@@ -86,36 +87,61 @@ cp "$modules"/modules.dep "$modules"/modules.alias "$initrd/lib/modules/$version
   echo "VELLUMO_MODULES='$modules'"
   echo "KERNEL_VERSION='$version'"
   echo "boot_modules='${boot_modules[*]}'"
+  echo "export VELLUMO_KERNEL_CASES='${VELLUMO_KERNEL_CASES:-}'"
 } >"$initrd/config"
 (cd "$initrd" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$work/initrd.cpio.gz"
 
-# Two processors: TCG runs one host thread each, and the program's streaming and GUI threads want both.
-say "booting Linux $version (TCG, timeout ${timeout_s}s)"
-started=$(date +%s.%N)
-"$qemu" -machine q35 -accel tcg,thread=multi -cpu max -smp 2 -m 2048 \
-  -kernel "$kernel_root/boot/vmlinuz-$version" -initrd "$work/initrd.cpio.gz" \
-  -append "console=ttyS0 panic=-1 quiet loglevel=4" \
-  -display none -monitor none -serial "file:$results/console.log" -no-reboot -nodefaults \
-  -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
-  -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
-  -fsdev local,id=results,path="$results",security_model=none \
-  -device virtio-9p-pci,fsdev=results,mount_tag=results \
-  -device virtio-rng-pci &
-qemu_pid=$!
-# Only our own qemu is ever stopped, by the id it was started with.
-trap 'kill "$qemu_pid" 2>/dev/null || true' EXIT
-timed_out=0
-deadline=$(($(date +%s) + timeout_s))
-while kill -0 "$qemu_pid" 2>/dev/null; do
-  if [ "$(date +%s)" -ge "$deadline" ]; then
-    timed_out=1
-    kill "$qemu_pid" 2>/dev/null || true
-    break
+# Our own qemu, in the background; its id is in qemu_pid and only that process is ever stopped.
+qemu_pid=""
+stop_qemu() { [ -n "$qemu_pid" ] && kill "$qemu_pid" 2>/dev/null; qemu_pid=""; }
+trap stop_qemu EXIT
+trap 'stop_qemu; exit 130' INT TERM
+start_qemu() {  # <accelerator> <cpu> <console file> <extra kernel arguments>
+  "$qemu" -machine q35 -accel "$1" -cpu "$2" -smp 2 -m 2048 \
+    -kernel "$kernel_root/boot/vmlinuz-$version" -initrd "$work/initrd.cpio.gz" \
+    -append "console=ttyS0 panic=-1 quiet loglevel=4 $4" \
+    -display none -monitor none -serial "file:$3" -no-reboot -nodefaults \
+    -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
+    -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+    -fsdev local,id=results,path="$results",security_model=none \
+    -device virtio-9p-pci,fsdev=results,mount_tag=results \
+    -device virtio-rng-pci &
+  qemu_pid=$!
+}
+# Waits for our qemu to end, at most <seconds>; 1 when it had to be stopped.
+wait_qemu() {
+  local deadline=$(($(date +%s) + $1)) status=0 pid=$qemu_pid
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ "$(date +%s)" -ge "$deadline" ]; then
+      status=1
+      stop_qemu
+      break
+    fi
+    sleep 1
+  done
+  wait "$pid" 2>/dev/null || true
+  qemu_pid=""
+  return "$status"
+}
+
+# KVM only when it really boots this kernel: the guest's init powers off at once on vellumo.probe and
+# says so on the console.
+accel="tcg,thread=multi" cpu=max
+if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then
+  probe_started=$(date +%s)
+  start_qemu kvm host "$work/probe.log" vellumo.probe=1 2>"$work/probe.err"
+  if wait_qemu 30 && grep -q "vellumo: probe booted" "$work/probe.log" 2>/dev/null; then
+    accel=kvm cpu=host
   fi
-  sleep 1
-done
-wait "$qemu_pid" 2>/dev/null || true
-trap - EXIT
+  say "KVM probe: $( [ "$accel" = kvm ] && echo booted || echo 'did not boot, TCG it is') ($(($(date +%s) - probe_started)) s)"
+fi
+
+# Two processors: TCG runs one host thread each, and the program's streaming and GUI threads want both.
+say "booting Linux $version (${accel%%,*}, timeout ${timeout_s}s)"
+started=$(date +%s.%N)
+start_qemu "$accel" "$cpu" "$results/console.log" ""
+timed_out=0
+wait_qemu "$timeout_s" || timed_out=1
 elapsed=$(echo "$(date +%s.%N) - $started" | bc)
 
 passed=0

@@ -373,6 +373,8 @@ void CVellumoApp::OnAppAbout() {
 void CVellumoApp::OnHelp() { platform::OpenWithDesktop(m_szHelpPath); }
 
 void CVellumoApp::UpdateStatusText() {
-    m_szStatusText = BuildStatusText(*this, g_nImageFormat, LoadResString);
+    std::string text = BuildStatusText(*this, g_nImageFormat, LoadResString);
+    if (text != m_szStatusText) platform::DebugLog("app", "status: %s", text.c_str());
+    m_szStatusText = std::move(text);
     if (m_pMainFrame) m_pMainFrame->SetStatusText(m_szStatusText);
 }

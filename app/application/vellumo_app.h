@@ -81,12 +81,16 @@ class CVellumoApp : public CCaptureRecord {
     // Pictures an earlier run left behind go to the save folder, and the user is told.
     void SaveLeftoverPictures();
     SeriesContext CaptureContext();
+    // A capture size the camera does not offer: the user is told once a size, and the status shows the
+    // size the stills really have.
+    void NoteCaptureSize(int width, int height);
 
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
     uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
     std::unique_ptr<pipeline::CaptureSession> m_pCaptureSession;
     bool m_bEndingOnSignal = false;  // SIGTERM or SIGINT: the window closes without its questions
     pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
+    std::string m_szUnofferedSizeTold;        // "WxH" asked of the camera that it did not offer
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<platform::InstanceListener> m_instanceListener;

@@ -1,6 +1,8 @@
 // The application's side of still capture: the capture session with its hand-overs and series dialogs, the
 // grabber's frame handler, and the view's capture command.
+#include <QMetaObject>
 #include <cstdio>
+#include <string>
 
 #include "app/application/vellumo_app.h"
 #include "app/resources/resource_library.h"
@@ -9,6 +11,7 @@
 #include "app/view/vellumo_view.h"
 #include "capture/grabber_callback.h"
 #include "ocr/hand_over_services.h"
+#include "platform/debuglog/debuglog.h"
 #include "platform/ui/prompt.h"
 
 namespace {
@@ -30,6 +33,7 @@ SeriesContext CVellumoApp::CaptureContext() {
     context.frame = m_pMainFrame->MessageTarget();
     context.owner = [this]() -> QWidget* { return m_pMainFrame.get(); };
     context.prepare = [this](int width, int height) {
+        NoteCaptureSize(width, height);
         CVellumoView* view = m_pMainFrame->View();
         pipeline::CaptureRequest request =
             pipeline::MakeCaptureRequest(*this, g_nImageFormat.load(), m_pCaptureSession->m_nHandOverTarget.load());
@@ -40,6 +44,26 @@ SeriesContext CVellumoApp::CaptureContext() {
         m_pCaptureSession->PrepareCapture(std::move(request));
     };
     return context;
+}
+
+void CVellumoApp::NoteCaptureSize(int width, int height) {
+    int asked_width = 0;
+    int asked_height = 0;
+    if (!ResolutionSize(m_nSetSize, asked_width, asked_height)) return;
+    UpdateStatusText();
+    const std::string asked = std::to_string(asked_width) + "x" + std::to_string(asked_height);
+    if ((asked_width == width && asked_height == height) || m_szUnofferedSizeTold == asked) return;
+    m_szUnofferedSizeTold = asked;
+    platform::DebugLog("capture", "the camera does not offer %s; the still is %dx%d", asked.c_str(), width, height);
+    char text[400];
+    std::snprintf(text, sizeof text, LoadResString(193).c_str(), asked.c_str(), width, height);
+    // After the capture has its frame: the message must not hold up the request.
+    QMetaObject::invokeMethod(
+        m_pMainFrame.get(),
+        [message = std::string(text)] {
+            platform::MessageBox(message, LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
+        },
+        Qt::QueuedConnection);
 }
 
 void CVellumoApp::StartCapturePipeline() {

@@ -21,7 +21,11 @@ std::string BuildStatusText(const CVellumoSettings& s, int image_format, const S
     if (s.m_nOcrEngineCount > 0)
         text += strings(161) +
                 Pick(s.m_nOcrFormat, {":RTF(Word)  ", ":RTF(WordPad)  ", ":XLS  ", ":PDF  ", ":TXT  "}, ":   ");
-    text += strings(162) + Pick(s.m_nSetSize, {":640x480  ", ":2048x1536  ", ":2592x1944  "}, ":  ");
+    // The size the stills really have once a capture has shown it (a camera may not offer the one asked).
+    std::string size = Pick(s.m_nSetSize, {":640x480  ", ":2048x1536  ", ":2592x1944  "}, ":  ");
+    if (size != ":  " && s.m_nCaptureWidth > 0 && s.m_nCaptureHeight > 0)
+        size = ":" + std::to_string(s.m_nCaptureWidth) + "x" + std::to_string(s.m_nCaptureHeight) + "  ";
+    text += strings(162) + size;
     static constexpr unsigned kRotationNames[4] = {171, 172, 174, 173};
     if (s.m_nRotationFile >= 0 && s.m_nRotationFile <= 3)
         text += strings(163) + ":" + strings(kRotationNames[s.m_nRotationFile]) + "  ";

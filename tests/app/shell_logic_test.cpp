@@ -29,6 +29,10 @@ TEST(StatusText, SummarisesTheSettingsWithResourceLabels) {
     s.m_bCardContinuous = 1;
     EXPECT_EQ(BuildStatusText(s, 3, Label),
               "<160>:TIF  <162>:2048x1536  <163>:<174>  <164>:<169>  <165>:<170>  <166>:<170>  <167>:<169>  ");
+    // A capture showed the camera gives another size: that is the size named.
+    s.m_nCaptureWidth = 640;
+    s.m_nCaptureHeight = 480;
+    EXPECT_NE(BuildStatusText(s, 3, Label).find("<162>:640x480  <163>"), std::string::npos);
 }
 
 TEST(StatusText, OcrItemOnlyWithAnEngineAndUnknownValuesLeftBlank) {

@@ -189,6 +189,24 @@ TEST_F(Engine, TwoRequestsBeforeAFrameDeliverOneFrame) {
     EXPECT_EQ(g_grabberCallback.m_bGrabRequested, 0);
 }
 
+TEST_F(Engine, CaptureSizeTheCameraDoesNotOfferBecomesTheSizeTheStreamKeeps) {
+    media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
+    FindCameraDevice(record);
+    BindCameraDevices(record);
+    std::vector<platform::VideoFormat>& caps = media->video->formats().caps;
+    caps.erase(caps.begin() + 1);  // no 2048x1536
+    record.m_nSetPreviewSize = 0;
+    record.m_nSetSize = 1;
+    EXPECT_TRUE(SwitchStreamToCaptureSize(record));
+    EXPECT_EQ(record.m_nCaptureWidth, 640);
+    EXPECT_EQ(record.m_nCaptureHeight, 480);
+
+    record.m_nSetSize = 2;
+    EXPECT_TRUE(SwitchStreamToCaptureSize(record));
+    EXPECT_EQ(record.m_nCaptureWidth, 2592);
+    EXPECT_EQ(record.m_nCaptureHeight, 1944);
+}
+
 TEST_F(Engine, StreamFormatCommandRebuildsAndTakesTheCaptureSizeFromTheCamera) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
     FindCameraDevice(record);
