@@ -27,6 +27,8 @@ public:
     // What "await ready" asks besides the capture command being enabled: that the work a capture left
     // behind (a page being recognised, a document being written) has ended too.
     void SetIdleCheck(std::function<bool()> idle) { idle_ = std::move(idle); }
+    // The pages auto-capture has taken, for "await captured:N".
+    void SetCapturedCount(std::function<int()> captured) { captured_ = std::move(captured); }
 
 private:
     void Next();
@@ -44,4 +46,5 @@ private:
     size_t next_ = 0;
     QPointer<CMainFrame> frame_;
     std::function<bool()> idle_;
+    std::function<int()> captured_;
 };

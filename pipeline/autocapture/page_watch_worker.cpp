@@ -35,6 +35,7 @@ void PageWatchWorker::Submit(std::shared_ptr<const platform::PreviewFrame> frame
 void PageWatchWorker::Taken() {
     std::lock_guard<std::mutex> lock(watch_mutex_);
     watch_.Taken();
+    ++taken_;
 }
 
 void PageWatchWorker::Forget() {
@@ -89,6 +90,7 @@ void PageWatchWorker::Run() {
             std::lock_guard<std::mutex> lock(watch_mutex_);
             report.state = watch_.Observe(GreyFrame{grey.data, grey.cols, grey.rows, static_cast<int>(grey.step)},
                                           working, now_ms);
+            report.taken = taken_;
         }
         ++examined_;
         report_(report);

@@ -27,6 +27,9 @@ struct WatchReport {
     int frame_height = 0;
     std::optional<PageOutline> outline;   // in the preview frame's pixels
     WatchState state = WatchState::NoPage;
+    // Taken() calls made before this frame was decided on: a report decided before the latest one is
+    // stale (its CaptureNow is about the page already taken).
+    uint64_t taken = 0;
 };
 
 class PageWatchWorker {
@@ -66,6 +69,7 @@ private:
     // The decision; the controlling thread changes it between two frames.
     std::mutex watch_mutex_;
     PageWatch watch_;
+    uint64_t taken_ = 0;
     std::thread thread_;  // last: started once everything above exists
 };
 
