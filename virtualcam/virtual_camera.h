@@ -7,8 +7,9 @@
 // Configuration from the environment:
 //   VELLUMO_VIRTUALCAM=1                      use the virtual camera
 //   VELLUMO_VIRTUALCAM_TRANSPORT=hid|xu|ks|receiver   (default hid)
-//   VELLUMO_VIRTUALCAM_SCENE=page|cards:N|file:PATH   what it looks at (default page; N = 1..4 cards;
-//                                             PATH a JPEG photograph, or a folder of them shown in name order)
+//   VELLUMO_VIRTUALCAM_SCENE=page|cards:N|file:PATH|stack   what it looks at (default page; N = 1..4 cards;
+//                                             PATH a JPEG photograph, or a folder of them shown in name order;
+//                                             stack: numbered letters, the next one laid on by "camera next")
 
 #include <chrono>
 #include <map>

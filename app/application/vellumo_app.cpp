@@ -9,6 +9,7 @@
 #include "app/application/program_media.h"
 #include "app/cameradlg/camera_dialogs.h"
 #include "app/dialogs/base_setting_dlg.h"
+#include "app/handsfree/hands_free.h"
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/main_frame.h"
 #include "app/mainframe/status_text.h"
@@ -106,7 +107,12 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         m_pMainFrame->LoadRibbon(*layout);
     else
         platform::DebugLog("app", "the resource library has no ribbon layout 307");
+    m_pHandsFree = std::make_unique<CHandsFree>(
+        m_pMainFrame.get(), *this,
+        CHandsFree::Hooks{[this] { return !m_pCaptureSession || m_pCaptureSession->Idle(); },
+                          [this] { UpdateStatusText(); }});
     AddApplicationCommands();
+    m_pHandsFree->AddCommands();
     AddFrameMessageHandlers();
     if (auto table = AppResources()->FindResource(kResourceAccelerator, 184))
         m_pMainFrame->InstallAccelerators(*table);
@@ -151,6 +157,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     if (ScriptRunner* script = ScriptRunner::StartFromEnvironment(m_pMainFrame.get(), m_pMainFrame.get())) {
         script->SetIdleCheck([this] { return m_pCaptureSession->Idle(); });
         script->SetRaisedCheck([this] { return m_nRaisedByLaterCopies > 0; });
+        script->SetCapturedCount([this] { return m_pHandsFree->Captured(); });
     }
     return true;
 }
@@ -176,6 +183,9 @@ void CVellumoApp::StartCamera() {
     m_pMediaFactory = CreateProgramMediaFactory();
     m_pVideoWidget = new CVideoWidget(m_pMainFrame->View());  // owned by the view
     m_pCaptureView = m_pVideoWidget;
+    m_pVideoWidget->SetFrameTap([hands_free = m_pHandsFree.get()](std::shared_ptr<const platform::PreviewFrame> frame) {
+        hands_free->OnPreviewFrame(std::move(frame));
+    });
 
     FindCameraDevice(*this);
     if (!m_bDevicePresent) {
@@ -260,9 +270,18 @@ void CVellumoApp::AddViewCommandTable() {
     services.handlers[1043] = [this, camera, frame] { CSettingFocusDlg(*this, camera, frame).DoModal(); };
     services.handlers[1053] = [this, camera, frame] { CExposureDlg(*this, camera, frame).DoModal(); };
     services.handlers[1025] = [this] { m_pMainFrame->close(); };
-    services.handlers[800] = [this] { OnCapture(); };
-    services.handlers[1021] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), false); };
-    services.handlers[1069] = [this] { CaptureAtCaptureResolution(*this, EventHooks(), true); };
+    services.handlers[800] = [this] {
+        m_pHandsFree->SetCaptureCommand(800);
+        OnCapture();
+    };
+    services.handlers[1021] = [this] {
+        m_pHandsFree->SetCaptureCommand(1021);
+        CaptureAtCaptureResolution(*this, EventHooks(), false);
+    };
+    services.handlers[1069] = [this] {
+        m_pHandsFree->SetCaptureCommand(1069);
+        CaptureAtCaptureResolution(*this, EventHooks(), true);
+    };
     services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
     AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
@@ -314,6 +333,7 @@ void CVellumoApp::AddFrameMessageHandlers() {
         return intptr_t{0};
     });
     m_pMainFrame->SetMessageHandler(platform::WM_CAPTUREDONE, [this](uintptr_t, intptr_t) {
+        m_pHandsFree->OnCaptureDone();
         OnCaptureDone(*this, EventHooks());
         return intptr_t{0};
     });
@@ -351,6 +371,7 @@ int CVellumoApp::ExitInstance() {
     // The engine ends while the view that shows its video still exists; no frame reaches the capture
     // session after it.
     ShutdownEngine(*this);
+    m_pHandsFree.reset();  // no frame reaches its worker after the engine
     StopCapturePipeline();
     m_pMediaFactory.reset();  // its device watch ends here, not at process exit
     m_pCaptureView = nullptr;
@@ -376,5 +397,7 @@ void CVellumoApp::UpdateStatusText() {
     std::string text = BuildStatusText(*this, g_nImageFormat, LoadResString);
     if (text != m_szStatusText) platform::DebugLog("app", "status: %s", text.c_str());
     m_szStatusText = std::move(text);
-    if (m_pMainFrame) m_pMainFrame->SetStatusText(m_szStatusText);
+    // Auto-capture's word on what it waits for comes first.
+    const std::string hands_free = m_pHandsFree ? m_pHandsFree->StatusText() : std::string();
+    if (m_pMainFrame) m_pMainFrame->SetStatusText(hands_free.empty() ? m_szStatusText : hands_free + "  |  " + m_szStatusText);
 }

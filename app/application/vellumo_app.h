@@ -21,6 +21,7 @@
 class QApplication;
 class QWidget;
 class CMainFrame;
+class CHandsFree;
 class CVideoWidget;
 struct SeriesContext;
 
@@ -88,6 +89,7 @@ class CVellumoApp : public CCaptureRecord {
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
     uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
     std::unique_ptr<pipeline::CaptureSession> m_pCaptureSession;
+    std::unique_ptr<CHandsFree> m_pHandsFree;  // the live outline and auto-capture
     bool m_bEndingOnSignal = false;  // SIGTERM or SIGINT: the window closes without its questions
     pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
     std::string m_szUnofferedSizeTold;        // "WxH" asked of the camera that it did not offer

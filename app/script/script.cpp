@@ -56,8 +56,10 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.kind = ScriptStep::Kind::Await;
             step.argument = condition;
             step.number = number.value_or(0);
-            ok = (condition == "live" || condition == "empty" || condition == "ready" || condition == "raised") && number.has_value() &&
-                 rest.empty();
+            const bool captured = condition.rfind("captured:", 0) == 0 && Number(condition.substr(9)).has_value();
+            if (captured) step.control = *Number(condition.substr(9));
+            ok = (condition == "live" || condition == "empty" || condition == "ready" || condition == "raised" ||
+                  captured) && number.has_value() && rest.empty();
         } else if (verb == "press") {
             std::istringstream parts(argument);
             std::string control, bound, rest;

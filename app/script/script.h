@@ -5,11 +5,13 @@
 //   command <id>            run a command as if its button was pressed
 //   answer <OK|Cancel|Yes|No>  answer the next message box with that button
 //   screenshot <file.png>   save a picture of the main window
-//   camera <unplug|plug|next>  pull the virtual camera out, plug it back, or show its next photograph
-//   await <live|empty|ready|raised> <ms>  wait until the view paints new camera frames (live), shows no picture
-//                           (empty) or the capture command can be given again with nothing of the last
-//                           capture still running (ready), or a later start has brought the window to the
-//                           front (raised), at most ms; the outcome is reported on stderr
+//   camera <unplug|plug|next>  pull the virtual camera out, plug it back, or show its next photograph (or
+//                           turn the next page of its stack)
+//   await <live|empty|ready|raised|captured:N> <ms>  wait until the view paints new camera frames (live), shows
+//                           no picture (empty) or the capture command can be given again with nothing of the
+//                           last capture still running (ready), a later start has brought the window to the
+//                           front (raised), or auto-capture has taken N pages (captured:N), at most ms; the
+//                           outcome is reported on stderr
 //   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
 //                           press it; the outcome is reported on stderr
 //   area <l> <t> <r> <b>    drag a capture area over the picture, corners in percent of the picture
@@ -24,7 +26,7 @@ struct ScriptStep {
     enum class Kind { Wait, Command, Answer, Screenshot, Camera, Await, Press, Area, Close };
     Kind kind = Kind::Wait;
     int number = 0;        // milliseconds, command ID, answer or bound
-    int control = 0;       // the button to press
+    int control = 0;       // the button to press, or the pages awaited
     int corners[4] = {};   // the capture area, percent of the picture
     std::string argument;  // screenshot file, camera action, awaited condition
 };

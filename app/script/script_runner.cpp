@@ -99,6 +99,8 @@ void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time
         // A few frames more than at the start: the stream runs, not just one frame left in flight.
         if (step.argument == "live")
             met = video->PaintedFrames() >= painted + 3;
+        else if (step.argument.rfind("captured:", 0) == 0)
+            met = captured_ && captured_() >= step.control;
         else if (step.argument == "empty")
             met = video->LatestFrame() == nullptr;
         else if (step.argument == "raised")

@@ -29,6 +29,8 @@ public:
     void SetIdleCheck(std::function<bool()> idle) { idle_ = std::move(idle); }
     // What "await raised" asks: that a later start of the program has brought the window to the front.
     void SetRaisedCheck(std::function<bool()> raised) { raised_ = std::move(raised); }
+    // The pages auto-capture has taken, for "await captured:N".
+    void SetCapturedCount(std::function<int()> captured) { captured_ = std::move(captured); }
 
 private:
     void Next();
@@ -47,4 +49,5 @@ private:
     QPointer<CMainFrame> frame_;
     std::function<bool()> idle_;
     std::function<bool()> raised_;
+    std::function<int()> captured_;
 };

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPolygonF>
 #include <QTimer>
 
 #include "app/view/selection_geometry.h"
@@ -53,6 +54,17 @@ class SelectionOverlay : public QWidget {
     void paintEvent(QPaintEvent*) override {
         const SelectionTracker& t = view_->tracker_;
         QPainter painter(this);
+        if (view_->page_outline_ && !t.m_bSelValid && !t.BandVisible()) {
+            const Rect& video = view_->m_rcVideo;
+            QPolygonF outline;
+            for (const QPointF& corner : *view_->page_outline_)
+                outline << QPointF(video.left + corner.x() * video.Width(), video.top + corner.y() * video.Height());
+            painter.save();
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(QPen(QColor(40, 220, 90), 2));
+            painter.drawPolygon(outline);
+            painter.restore();
+        }
         if (t.BandVisible()) {
             const std::optional<Rect> band =
                 RubberBandRect(t.m_rcTrack, view_->Geometry().client_origin, width(), height());
@@ -131,6 +143,12 @@ void CVellumoView::StartTimer(int interval_ms) {
 }
 
 void CVellumoView::RaiseOverlay() { overlay_->raise(); }
+
+void CVellumoView::SetPageOutline(std::optional<std::array<QPointF, 4>> outline) {
+    if (!outline && !page_outline_) return;
+    page_outline_ = outline;
+    overlay_->update();
+}
 
 ViewGeometry CVellumoView::Geometry() const {
     const QPoint o = mapToGlobal(QPoint(0, 0));

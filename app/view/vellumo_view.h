@@ -7,9 +7,12 @@
 // top of a video widget placed at m_rcVideo later, provided that widget is made transparent for mouse
 // events (the view takes every press) and the overlay is raised again with RaiseOverlay().
 
+#include <QPointF>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/view/rect.h"
 #include "app/view/selection_tracker.h"
@@ -53,6 +56,10 @@ class CVellumoView : public QWidget {
     void StartTimer(int interval_ms);
 
     void RaiseOverlay();
+    // The page outline found in the live picture, corners as fractions of the picture's width and height
+    // (top-left, top-right, bottom-right, bottom-left); drawn unless a capture area is shown or dragged.
+    void SetPageOutline(std::optional<std::array<QPointF, 4>> outline);
+    const std::optional<std::array<QPointF, 4>>& PageOutline() const { return page_outline_; }
     // The top-level window moved on the screen by dx, dy.
     void OnWindowMoved(int dx, int dy);
     const SelectionTracker& Tracker() const { return tracker_; }
@@ -82,6 +89,7 @@ class CVellumoView : public QWidget {
     void AfterEvent();
 
     ViewInputs inputs_;
+    std::optional<std::array<QPointF, 4>> page_outline_;
     SelectionOverlay* overlay_ = nullptr;
     QTimer* timer_ = nullptr;
     std::unique_ptr<platform::QtMessageTarget> messages_;

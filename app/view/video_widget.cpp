@@ -23,6 +23,7 @@ CVideoWidget::CVideoWidget(CVellumoView* view) : QWidget(view), view_(view) {
 }
 
 void CVideoWidget::Present(std::shared_ptr<const platform::PreviewFrame> frame) {
+    if (tap_ && frame) tap_(frame);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         latest_ = std::move(frame);

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -30,6 +31,10 @@ class CVideoWidget : public QWidget, public platform::VideoSurface, public captu
     void ClientSize(int* width, int* height) const override;
     void SetVideoRect(int left, int top, int right, int bottom) override;
 
+    // Also hands every presented frame to `tap` on the presenting thread (the live outline). Set it before
+    // the stream starts; it must stay valid until the stream has ended.
+    void SetFrameTap(std::function<void(std::shared_ptr<const platform::PreviewFrame>)> tap) { tap_ = std::move(tap); }
+
     // Frames painted so far (GUI thread).
     uint64_t PaintedFrames() const { return painted_; }
     std::shared_ptr<const platform::PreviewFrame> LatestFrame() const;
@@ -42,6 +47,7 @@ class CVideoWidget : public QWidget, public platform::VideoSurface, public captu
     CVellumoView* view_;
     mutable std::mutex mutex_;
     std::shared_ptr<const platform::PreviewFrame> latest_;
+    std::function<void(std::shared_ptr<const platform::PreviewFrame>)> tap_;
     std::atomic<bool> repaint_pending_{false};
     uint64_t painted_ = 0;
 };

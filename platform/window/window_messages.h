@@ -15,6 +15,8 @@ constexpr uint32_t WM_CAPTUREDONE = 0x7E9;    // a still capture has finished
 // "Run this on the window's thread and wait": worker and dialog threads ask the GUI thread to show a dialog
 // (or to do anything else with widgets) through it; `call` runs there and its result is the send's result.
 constexpr uint32_t WM_RUNONWINDOWTHREAD = 0x7F0;
+// The live outline has examined another preview frame (the result waits with its sender).
+constexpr uint32_t WM_PAGEWATCH = 0x7F1;
 
 constexpr uintptr_t DBT_DEVICEARRIVAL = 0x8000;
 constexpr uintptr_t DBT_DEVICEREMOVECOMPLETE = 0x8004;

@@ -1,5 +1,7 @@
 #include "virtualcam/picture/virtual_picture.h"
 
+#include "virtualcam/scenes/page_stack.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -167,7 +169,23 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
     format = format_;
     const int width = format_.width;
     const int height = format_.height;
-    const std::vector<uint8_t>& base = Base(width, height, BlurLevel());
+    const std::vector<uint8_t>* base_frame = &Base(width, height, BlurLevel());
+    std::vector<uint8_t> turning;
+    if (turn_start_) {
+        const double phase = std::chrono::duration<double>(std::chrono::steady_clock::now() - *turn_start_) /
+                             std::chrono::duration<double>(kPageTurn);
+        if (phase >= 1.0 || turn_to_.cols != width || turn_to_.rows != height) {
+            turn_start_.reset();
+            turn_from_.release();
+            turn_to_.release();
+        } else {
+            cv::Mat picture = (phase < 0.5 ? turn_from_ : turn_to_).clone();
+            DrawTurningHand(picture, phase);
+            turning = BgrToYuy2(picture.data, width, height, picture.step);
+            base_frame = &turning;
+        }
+    }
+    const std::vector<uint8_t>& base = *base_frame;
 
     // Brightness moves the level, contrast scales around the middle, exposure acts like more or less light.
     std::array<uint8_t, 256> luma{};
@@ -202,9 +220,22 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
 
 void VirtualPicture::NextPicture() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (scene_.kind != SceneChoice::Kind::File) return;
+    if (scene_.kind == SceneChoice::Kind::Stack) {
+        // The turn is drawn over plain renders of both pages; a turn asked for during one ends it first.
+        const cv::Size size(format_.width, format_.height);
+        turn_from_ = RenderStackScene(scene_.picture, size).picture;
+        turn_to_ = RenderStackScene(scene_.picture + 1, size).picture;
+        turn_start_ = std::chrono::steady_clock::now();
+    } else if (scene_.kind != SceneChoice::Kind::File) {
+        return;
+    }
     ++scene_.picture;
     bases_.clear();
+}
+
+bool VirtualPicture::Turning() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return turn_start_ && std::chrono::steady_clock::now() - *turn_start_ < kPageTurn;
 }
 
 void VirtualPicture::SetPlugged(bool plugged) {

@@ -6,6 +6,8 @@
 // Controls are set on the GUI thread while frames are rendered on the streaming thread; both lock.
 
 #include <array>
+#include <chrono>
+#include <optional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -20,6 +22,8 @@ namespace virtualcam {
 // Focus position at which the picture is sharp, and the control ranges.
 inline constexpr long kSharpFocus = 60;
 inline constexpr long kIrisMax = 100;
+// How long a hand takes to turn a page of the stack.
+inline constexpr std::chrono::milliseconds kPageTurn{1200};
 
 class VirtualPicture : public platform::StreamConfig,
                        public platform::VideoProcAmp,
@@ -45,9 +49,12 @@ public:
     // FrameSource: false while unplugged.
     bool RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) override;
 
-    // A scene of photographs from a folder moves on to the next one (after the last, the first again);
-    // other scenes stay as they are.
+    // A scene of photographs from a folder moves on to the next one (after the last, the first again); a
+    // stack of pages turns its top page: for kPageTurn a hand passes over it and the next page is laid
+    // down halfway through. Other scenes stay as they are.
     void NextPicture();
+    // True while a page turn is under way.
+    bool Turning() const;
 
     // Plugged back, the camera starts with its power-up control values (logged as "power-up").
     void SetPlugged(bool plugged);
@@ -74,6 +81,9 @@ private:
     Control iris_{50, platform::kControlFlagsAuto};
     bool plugged_ = true;
     std::map<std::pair<int, int>, std::array<std::vector<uint8_t>, 4>> bases_;
+    // The page turn under way: when it began, and the pages it shows (BGR, at the format's size).
+    std::optional<std::chrono::steady_clock::time_point> turn_start_;
+    cv::Mat turn_from_, turn_to_;
     std::vector<std::string> log_;
 };
 

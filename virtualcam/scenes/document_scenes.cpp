@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "platform/debuglog/debuglog.h"
+#include "virtualcam/scenes/page_stack.h"
 #include "virtualcam/scenes/photo_files.h"
 #include "virtualcam/scenes/text_printer.h"
 
@@ -68,6 +69,8 @@ SceneChoice ParseSceneChoice(const std::string& text) {
     if (text.rfind("file:", 0) == 0) {
         choice.kind = SceneChoice::Kind::File;
         choice.path = text.substr(5);
+    } else if (text == "stack") {
+        choice.kind = SceneChoice::Kind::Stack;
     } else if (text.rfind("cards", 0) == 0) {
         choice.kind = SceneChoice::Kind::Cards;
         if (text.size() > 6 && text[5] == ':') choice.cards = std::clamp(std::atoi(text.c_str() + 6), 1, 4);
@@ -116,6 +119,7 @@ Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size) {
         scene.picture = photo.empty() ? cv::Mat(size, CV_8UC3, cv::Scalar(96, 96, 96)) : FitIntoFrame(photo, size).picture;
         return scene;
     }
+    if (choice.kind == SceneChoice::Kind::Stack) return RenderStackScene(choice.picture, size);
     std::vector<Sheet> sheets;
     if (choice.kind == SceneChoice::Kind::Page) {
         // An A4 page filling most of the height, turned by three degrees.

@@ -1,6 +1,7 @@
 #pragma once
 // What the virtual camera looks at: a printed page of English text lying slightly turned on a desk,
-// one to four business cards, or photographs from files. Drawn once per picture size.
+// one to four business cards, photographs from files, or a stack of pages turned one by one. Drawn once
+// per picture size.
 
 #include <opencv2/core.hpp>
 
@@ -12,14 +13,14 @@
 namespace virtualcam {
 
 struct SceneChoice {
-    enum class Kind { Page, Cards, File };
+    enum class Kind { Page, Cards, File, Stack };
     Kind kind = Kind::Page;
     int cards = 1;  // 1..4
     std::string path = {};  // File: a JPEG file, or a folder whose JPEG files are shown in name order
-    int picture = 0;   // File: which of the folder's pictures (counted round)
+    int picture = 0;   // File: which of the folder's pictures (counted round); Stack: the page on top
 };
 
-// "page", "cards:N" or "file:PATH"; a page for anything else.
+// "page", "cards:N", "file:PATH" or "stack"; a page for anything else.
 SceneChoice ParseSceneChoice(const std::string& text);
 
 // The text printed on the page, line by line.
