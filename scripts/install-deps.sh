@@ -22,7 +22,7 @@ packages=(
   libudev-dev
   # tests and their independent validators
   libgtest-dev libgmock-dev qpdf poppler-utils libtiff-tools ffmpeg imagemagick libjpeg-turbo-progs img2pdf
-  unrtf python3-xlrd catdoc tesseract-ocr
+  unrtf python3 python3-xlrd catdoc tesseract-ocr
   # the package and its check: dpkg-shlibdeps, the menu entry's and AppStream data's validators, lintian
   dpkg-dev fakeroot desktop-file-utils appstream lintian
   # the kernel test guest (scripts/test-kernel.sh): the emulator, its initramfs shell, v4l2-ctl
