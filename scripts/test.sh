@@ -21,11 +21,12 @@ fi
 
 # sanitized_build <folder> <sanitizer flags> [build arguments...]
 # -O1 keeps the instrumented code quick to build and run while the reports still point at source lines.
+source "$root/scripts/compiler-cache.sh"
 sanitized_build() {
   local folder=$1 flags="-O1 -fno-omit-frame-pointer $2"
   shift 2
   echo "test: building $folder"
-  cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${compiler_cache[@]}" \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
   cmake --build "$folder" -j "$jobs" "$@"
