@@ -1,8 +1,8 @@
 // Hands-free capture against its goals:
 //  1. the live outline on 640x480 preview frames handed in at 30 a second: outlines reported a second and
 //     the CPU the watch adds (the share of one core this whole process uses; the feeder only hands frames on);
-//  2. from a page lying still to the decision to take it, on frames of a page turn with the hand: the
-//     delay past the still time;
+//  2. from a page lying still to the decision to take it, pages put down one after another at 30 frames a
+//     second: the delay past the still time;
 //  3. the real program on the virtual camera's page stack: auto-capture on, a gathered PDF, N pages
 //     turned by script (20 by default), the written PDF's pages told apart by their print: captured,
 //     twice, missed, out of order; and for each page the time from its lying still (the end of the turn)
@@ -103,18 +103,9 @@ void StillToDecision() {
     uint64_t sequence = 0;
     const auto frame_time = std::chrono::microseconds(33333);
     for (int page = 0; page < 8; ++page) {
-        const cv::Mat from = virtualcam::RenderStackScene(page - 1, size).picture;
+        // The new page put down at once: it lies still from its first frame, so the decision's delay past
+        // the still time is the watch's own (the scripted run below has the hand passing over).
         const cv::Mat to = virtualcam::RenderStackScene(page, size).picture;
-        if (page > 0) {
-            // The turn: 1.2 s of the hand passing over, the new page under it from the middle on.
-            for (int i = 0; i < 36; ++i) {
-                const double phase = i / 36.0;
-                cv::Mat picture = (phase < 0.5 ? from : to).clone();
-                virtualcam::DrawTurningHand(picture, phase);
-                worker.Submit(Frame(picture, ++sequence));
-                std::this_thread::sleep_for(frame_time);
-            }
-        }
         const auto still = Frame(to, 0);
         const auto lying = Clock::now();
         bool got = false;
@@ -139,7 +130,7 @@ void StillToDecision() {
     std::sort(delays.begin(), delays.end());
     if (!delays.empty())
         std::printf("still to decision (still time %d ms): %zu pages, past the still time median %.0f ms, max %.0f ms "
-                    "(goal <= 300 ms with the capture)\n",
+                    "(the capture must fit in the rest of 300 ms)\n",
                     kStillMs, delays.size(), delays[delays.size() / 2], delays.back());
 }
 
