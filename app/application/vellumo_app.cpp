@@ -141,7 +141,10 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     // Beside the view: the gathered pages, for review before the document is written.
     m_pMainFrame->View()->parentWidget()->layout()->addWidget(new CPageStrip(
         CPageStrip::Hooks{[this] { return m_pCaptureSession ? &m_pCaptureSession->m_pages : nullptr; },
-                          [this] { return m_bCaptureBusy == 0 && PagesWaitForNext(); }},
+                          [this] { return m_bCaptureBusy == 0 && PagesWaitForNext(); },
+                          [this](bool last) {
+                              if (last) m_pHandsFree->RetakeNewest();
+                          }},
         m_pMainFrame->View()->parentWidget()));
     StartCamera();
 

@@ -66,7 +66,14 @@ CPageStrip::CPageStrip(Hooks hooks, QWidget* parent) : QWidget(parent), hooks_(s
     connect(delete_, &QPushButton::clicked, this,
             [this] { Apply([](pipeline::PageFileList& l, int i) { return l.DeletePage(i); }, 0); });
     connect(retake_, &QPushButton::clicked, this, [this] {
-        Apply([](pipeline::PageFileList& l, int i) { return l.MarkRetake(l.RetakeIndex() == i ? -1 : i); }, 0);
+        Apply(
+            [this](pipeline::PageFileList& l, int i) {
+                const bool marking = l.RetakeIndex() != i;
+                if (!l.MarkRetake(marking ? i : -1)) return false;
+                if (marking && hooks_.retake_marked) hooks_.retake_marked(i + 1 == l.Count());
+                return true;
+            },
+            0);
     });
     connect(list_, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
     // A drag within the strip: the list follows the row's new place.

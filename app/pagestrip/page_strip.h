@@ -25,6 +25,7 @@ public:
     struct Hooks {
         std::function<pipeline::PageFileList*()> pages;  // the session's list; nullptr while there is none
         std::function<bool()> editable;                  // the pages may be changed now
+        std::function<void(bool last)> retake_marked;    // a page was marked for a retake; `last`: the newest
     };
     CPageStrip(Hooks hooks, QWidget* parent);
 

@@ -133,9 +133,11 @@ TEST_F(PageRun, TheStripsReviewIsWhatThePdfHolds) {
         if (page > 1) script += "camera next\n";
         script += "await captured:" + std::to_string(page) + " 60000\n";
     }
-    // 1 2 3 4 -> 2 1 3 4 -> 2 1 4 -> letter 1 turned -> the fifth letter in the third place.
+    // 1 2 3 4 -> 2 1 3 4 -> 2 1 4 -> letter 1 turned -> the fifth letter in the third place, taken twice there.
     script += "strip down 1 60000\nstrip delete 3 60000\nstrip turn 2 60000\nstrip retake 3 60000\n";
     script += "camera next\nawait captured:5 60000\n";
+    // A retake of the newest page takes the page still lying there again, in its own place.
+    script += "strip retake 3 60000\nawait captured:6 60000\n";
     script += "screenshot " + dir.Path("strip.png") + "\n";
     script += kFinish;
     const std::string log = Run(script, 240000);
