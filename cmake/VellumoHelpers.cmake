@@ -16,7 +16,7 @@ function(vellumo_add_dll target file_name)
     VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
-# vellumo_add_test(<name> [THREADS] SOURCES ... LIBS ...)
+# vellumo_add_test(<name> [THREADS] [WHOLE_PROGRAM] SOURCES ... LIBS ...)
 # A GoogleTest program run by CTest. GUI tests run on Qt's offscreen platform; every test gets the
 # program folder so it can find the built program and its libraries.
 # THREADS: the program starts threads, in the test or in our code it drives. Its tests get the CTest label
@@ -24,13 +24,18 @@ endfunction()
 # ThreadSanitizer and runs with `ctest -L threads`. A new test program that starts a thread opts in by
 # passing THREADS. Worker threads a library keeps inside itself (OpenCV's pool, Qt's file-information
 # thread) do not count: their synchronisation is not instrumented, so the sanitizer sees only false races.
+# WHOLE_PROGRAM: its tests run the whole program through full-size captures; they take one shared CTest
+# resource lock, so two of them never load a small machine at once.
 function(vellumo_add_test name)
-  cmake_parse_arguments(T "THREADS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADS;WHOLE_PROGRAM" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   set(labels "")
   if(T_THREADS)
     set(labels LABELS threads)
+  endif()
+  if(T_WHOLE_PROGRAM)
+    list(APPEND labels RESOURCE_LOCK vellumo_whole_program)
   endif()
   # Test programs live apart from the program folder but load its libraries (the outside DLLs) from it.
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Refuses an include that points up the layers, so the tree keeps the shape its folders promise.
+"""Refuses an include or a CMake target link that points up the layers, so the tree keeps the shape its
+folders promise.
 
 The stack, lowest first: each folder may include itself and the folders below it.
 Beside the stack: resources/ (the string and dialog tables), outside/ (our stand-ins of the outside libraries
@@ -25,6 +26,8 @@ SIDE_USERS = {
     "probe": set(),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
+DECLARE = re.compile(r"\b(?:add_library|add_executable|vellumo_add_dll)\(\s*([A-Za-z0-9_.+-]+)")
+LINK = re.compile(r"\btarget_link_libraries\(\s*([A-Za-z0-9_.+-]+)([^)]*)\)", re.S)
 
 
 def allowed(source: str) -> set:
@@ -32,6 +35,31 @@ def allowed(source: str) -> set:
         return SIDE[source]
     below = set(STACK[: STACK.index(source) + 1])
     return below | {side for side, users in SIDE_USERS.items() if source in users}
+
+
+def cmake_files(root: pathlib.Path, top: str):
+    return sorted((root / top).rglob("CMakeLists.txt"))
+
+
+def link_faults(root: pathlib.Path) -> list:
+    """Targets are owned by the top folder that declares them; a target may link only targets of folders its
+    own folder may include."""
+    owner = {}
+    for top in STACK + list(SIDE):
+        for path in cmake_files(root, top):
+            for name in DECLARE.findall(path.read_text(errors="replace")):
+                owner[name] = top
+    faults = []
+    for top in STACK + list(SIDE):
+        may = allowed(top)
+        for path in cmake_files(root, top):
+            text = re.sub(r"#[^\n]*", "", path.read_text(errors="replace"))
+            for target, rest in LINK.findall(text):
+                for linked in rest.split():
+                    if linked in owner and owner[linked] not in may:
+                        faults.append(f"{path.relative_to(root)}: {target} ({top}/) may not link "
+                                      f"{linked} ({owner[linked]}/)")
+    return faults
 
 
 def main() -> int:
@@ -49,12 +77,13 @@ def main() -> int:
                 match = INCLUDE.match(line)
                 if match and match.group(1) not in may and (root / match.group(1)).is_dir():
                     faults.append(f"{path.relative_to(root)}:{number}: {top}/ may not include {match.group(1)}/")
+    faults += link_faults(root)
     for fault in faults:
         print(fault, file=sys.stderr)
     if faults:
-        print(f"check-layers: {len(faults)} include(s) point the wrong way", file=sys.stderr)
+        print(f"check-layers: {len(faults)} include(s) or link(s) point the wrong way", file=sys.stderr)
         return 1
-    print("check-layers: every include points down the layers")
+    print("check-layers: every include and target link points down the layers")
     return 0
 
 

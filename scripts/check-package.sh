@@ -105,4 +105,43 @@ for word in quick brown archive; do
   grep -qi "$word" <<<"$text" || fail "the PDF's text lacks \"$word\": $text"
 done
 echo "check-package: vellumo-capture wrote the searchable $(basename "$pdf")"
+
+# Installed for real: apt installs the package into a copy-on-write view of this machine's own Debian root
+# (overlayfs in a private mount namespace, so the machine itself is left as it was), dpkg runs its scripts,
+# and the program is used from where the package put it; then it is purged again.
+if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null && grep -qw overlay /proc/filesystems; then
+  mkdir -p "$work/overlay/upper" "$work/overlay/work" "$work/overlay/root"
+  cp "$deb" "$work/vellumo.deb"
+  unshare --mount --propagation private bash -s "$work" >"$work/install.log" 2>&1 <<'INSIDE' ||
+set -euo pipefail
+work=$1
+root="$work/overlay/root"
+mount -t overlay overlay -o "lowerdir=/,upperdir=$work/overlay/upper,workdir=$work/overlay/work" "$root"
+mount -t proc proc "$root/proc"
+mount --rbind /dev "$root/dev"
+mount -t tmpfs tmpfs "$root/tmp"
+mount -t tmpfs tmpfs "$root/run"
+cp "$work/vellumo.deb" "$root/tmp/"
+in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends /tmp/vellumo.deb
+[ "$(in_root dpkg-query -W -f='${Status}' vellumo)" = "install ok installed" ]
+for file in /usr/share/applications/org.vellumo.Vellumo.desktop /usr/share/icons/hicolor/scalable/apps/vellumo.svg \
+  /usr/share/icons/hicolor/48x48/apps/vellumo.png /usr/lib/udev/rules.d/70-vellumo-camera.rules; do
+  [ -f "$root$file" ] || { echo "not installed: $file"; exit 1; }
+done
+# The menu entry starts what apt put on the PATH.
+exec_line=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$root/usr/share/applications/org.vellumo.Vellumo.desktop")
+in_root sh -c "command -v '$exec_line'"
+in_root Vellumo --version
+mkdir -p "$root/tmp/home/Desktop" "$root/tmp/out"
+in_root env HOME=/tmp/home XDG_RUNTIME_DIR= timeout 120 vellumo-capture --camera --virtual-camera --out /tmp/out
+ls "$root"/tmp/out/*.jpg
+in_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q vellumo
+[ ! -e "$root/usr/bin/Vellumo" ] && [ ! -e "$root/usr/lib/udev/rules.d/70-vellumo-camera.rules" ]
+INSIDE
+    { cat "$work/install.log" >&2; fail "apt could not install, use or purge the package in a copy of this root"; }
+  echo "check-package: apt installed the package into a copy of this root; the menu entry's program and a still worked; purged"
+else
+  echo "check-package: the apt install in a copy of this root was skipped (it needs root and overlayfs)"
+fi
 echo "check-package: all checks passed in $(( $(date +%s) - started )) s"

@@ -63,7 +63,8 @@ protected:
         ASSERT_TRUE(process.waitForStarted(10000));
     }
 
-    Result Finish(QProcess& process, int timeout_ms = 30000) {
+    // Generous: a script's own waits are bounded and end it; this only catches a program that hangs.
+    Result Finish(QProcess& process, int timeout_ms = 100000) {
         Result result;
         result.finished = process.waitForFinished(timeout_ms);
         if (!result.finished) process.kill(), process.waitForFinished();
