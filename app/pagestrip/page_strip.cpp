@@ -24,6 +24,8 @@ constexpr int kRefreshMs = 200;
 
 CPageStrip::CPageStrip(Hooks hooks, QWidget* parent) : QWidget(parent), hooks_(std::move(hooks)) {
     setObjectName("pageStrip");
+    // Its own plain background: the view's frame around it takes the look's colour, dark in some looks.
+    setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     title_ = new QLabel(this);
