@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLayout>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/main_frame.h"
 #include "app/mainframe/status_text.h"
+#include "app/pagestrip/page_strip.h"
 #include "app/propdlg/property_dialogs.h"
 #include "app/resources/resource_library.h"
 #include "app/ribbon/ribbon_layout.h"
@@ -136,6 +138,14 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     ListenForLaterCopies();
 
     StartCapturePipeline();
+    // Beside the view: the gathered pages, for review before the document is written.
+    m_pMainFrame->View()->parentWidget()->layout()->addWidget(new CPageStrip(
+        CPageStrip::Hooks{[this] { return m_pCaptureSession ? &m_pCaptureSession->m_pages : nullptr; },
+                          [this] { return m_bCaptureBusy == 0 && PagesWaitForNext(); },
+                          [this](bool last) {
+                              if (last) m_pHandsFree->RetakeNewest();
+                          }},
+        m_pMainFrame->View()->parentWidget()));
     StartCamera();
 
     if (AddRibbonControls(m_pMainFrame->Ribbon(), *this, LoadResString, AppResources() != nullptr))

@@ -1,5 +1,6 @@
 // The application's side of still capture: the capture session with its hand-overs and series dialogs, the
 // grabber's frame handler, and the view's capture command.
+#include <QAbstractButton>
 #include <QMetaObject>
 #include <cstdio>
 #include <string>
@@ -73,6 +74,8 @@ void CVellumoApp::StartCapturePipeline() {
     m_pCaptureSession->m_hFrameWnd = m_pMainFrame->MessageTarget();
     m_pCaptureSession->m_handOver = ocr::MakeHandOverServices(m_szProgramFolder);
     m_pCaptureSession->m_dialogs = MakeSeriesDialogs(CaptureContext());
+    // Gathered pages keep their order on disk, for the next start when this run ends before the document.
+    m_pCaptureSession->m_pages.SetListFile(pipeline::PageOrderListPath());
     m_pCaptureSession->m_reportUnsaved = [](const std::string& output, const std::string& kept) {
         char text[1200];
         std::snprintf(text, sizeof text, LoadResString(178).c_str(), output.c_str(), kept.c_str());
@@ -105,4 +108,10 @@ void CVellumoApp::StopCapturePipeline() {
     m_pCaptureSession.reset();  // waits for its threads; the closed frame lets go of any that wait on it
 }
 
-void CVellumoApp::OnCapture() { RunCaptureSequence(*this, CaptureForm::View, WindowThreadCaptureHooks(CaptureContext())); }
+void CVellumoApp::OnCapture() {
+    // A series dialog waits beside the window: the command takes its next page.
+    if (QAbstractButton* next = WaitingSeriesCaptureButton()) {
+        next->click();
+        return;
+    }
+    RunCaptureSequence(*this, CaptureForm::View, WindowThreadCaptureHooks(CaptureContext())); }

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QBuffer>
+#include <QEventLoop>
+#include <QPointer>
 #include <QScreen>
 #include <QUiLoader>
 #include <QVBoxLayout>
@@ -67,6 +69,19 @@ void CBaseSettingDlg::OnInitDialog() {
 int CBaseSettingDlg::DoModal() {
     OnInitDialog();
     return exec();
+}
+
+int CBaseSettingDlg::RunBeside() {
+    OnInitDialog();
+    setWindowModality(Qt::NonModal);
+    QPointer<CBaseSettingDlg> self(this);
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);  // its owner went first
+    show();
+    raise();
+    loop.exec();
+    return self ? self->result() : QDialog::Rejected;
 }
 
 void CBaseSettingDlg::OpenModal() {

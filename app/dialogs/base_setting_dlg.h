@@ -28,6 +28,8 @@ public:
 
     // Runs OnInitDialog, then the dialog modally; returns the result (QDialog::Accepted / Rejected).
     int DoModal();
+    // Runs OnInitDialog, then the dialog without blocking the other windows, until it closes; the result.
+    int RunBeside();
     // Runs OnInitDialog, then shows the dialog modally without blocking the caller.
     void OpenModal();
 

@@ -1,11 +1,10 @@
 #include "app/handsfree/hands_free.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDialog>
 #include <QTimer>
 
 #include "app/mainframe/main_frame.h"
+#include "app/series/series_threads.h"
 #include "app/view/vellumo_view.h"
 #include "capture/capture_record.h"
 #include "platform/debuglog/debuglog.h"
@@ -13,21 +12,8 @@
 
 namespace {
 
-// The capture buttons of the series dialogs: next page of a gathered PDF, next picture, next OCR page.
-constexpr int kSeriesCaptureButtons[] = {1002, 1010, 1008, 1014};
 // How often the deskew setting and the device are looked at again.
 constexpr int kRefreshMs = 300;
-
-QAbstractButton* OpenSeriesCaptureButton() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible() || qobject_cast<QDialog*>(window) == nullptr) continue;
-        for (int id : kSeriesCaptureButtons) {
-            auto* button = window->findChild<QAbstractButton*>(QString::number(id));
-            if (button != nullptr && button->isVisible() && button->isEnabled()) return button;
-        }
-    }
-    return nullptr;
-}
 
 }  // namespace
 
@@ -142,7 +128,7 @@ void CHandsFree::OnReport() {
 }
 
 void CHandsFree::Trigger() {
-    if (QAbstractButton* button = OpenSeriesCaptureButton()) {
+    if (QAbstractButton* button = WaitingSeriesCaptureButton()) {
         // The series dialog's own capture button: its thread takes the next page as if it was pressed.
         QTimer::singleShot(0, button, &QAbstractButton::click);
     } else if (record_.m_bCaptureBusy == 0 && (!hooks_.session_idle || hooks_.session_idle()) &&

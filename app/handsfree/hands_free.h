@@ -39,6 +39,9 @@ public:
     // The user gave capture command `id` (800, 1021 or 1069): auto-capture uses it from now on.
     void SetCaptureCommand(int id) { capture_command_ = id; }
 
+    // The newest page is to be taken again: the page lying there now counts as new.
+    void RetakeNewest() { worker_->Forget(); }
+
     // "Waiting for a new page", "Hold still" or "Captured page 7"; empty while auto-capture is off.
     const std::string& StatusText() const { return status_; }
     int Captured() const { return captured_; }

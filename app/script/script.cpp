@@ -70,6 +70,18 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.control = id.value_or(0);
             step.number = number.value_or(0);
             ok = id.has_value() && number.has_value() && rest.empty();
+        } else if (verb == "strip") {
+            std::istringstream parts(argument);
+            std::string action, page, bound, rest;
+            parts >> action >> page >> bound >> rest;
+            auto number = Number(page);
+            auto wait = Number(bound);
+            step.kind = ScriptStep::Kind::Strip;
+            step.argument = action;
+            step.control = number.value_or(0);
+            step.number = wait.value_or(0);
+            ok = (action == "up" || action == "down" || action == "turn" || action == "delete" || action == "retake") &&
+                 number.has_value() && wait.has_value() && rest.empty();
         } else if (verb == "area") {
             std::istringstream parts(argument);
             step.kind = ScriptStep::Kind::Area;

@@ -14,6 +14,8 @@
 //                           outcome is reported on stderr
 //   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
 //                           press it; the outcome is reported on stderr
+//   strip <up|down|turn|delete|retake> <page> <ms>  wait (at most ms) until the page strip takes changes, then
+//                           choose page (1-based) and press the strip's button; the outcome is reported on stderr
 //   area <l> <t> <r> <b>    drag a capture area over the picture, corners in percent of the picture
 //   close                   close the main window (its close handler runs)
 // Blank lines and lines starting with '#' are skipped.
@@ -23,10 +25,10 @@
 #include <vector>
 
 struct ScriptStep {
-    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Await, Press, Area, Close };
+    enum class Kind { Wait, Command, Answer, Screenshot, Camera, Await, Press, Strip, Area, Close };
     Kind kind = Kind::Wait;
     int number = 0;        // milliseconds, command ID, answer or bound
-    int control = 0;       // the button to press, or the pages awaited
+    int control = 0;       // the button to press, the pages awaited, or the strip's page
     int corners[4] = {};   // the capture area, percent of the picture
     std::string argument;  // screenshot file, camera action, awaited condition
 };

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "app/mainframe/main_frame.h"
+#include "app/pagestrip/page_strip.h"
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
 #include "platform/files/files.h"
@@ -69,6 +70,9 @@ void ScriptRunner::Next() {
                 return;
             case ScriptStep::Kind::Press:
                 Press(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number));
+                return;
+            case ScriptStep::Kind::Strip:
+                Strip(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number));
                 return;
             case ScriptStep::Kind::Area:
                 if (frame_) DragArea(step);
@@ -134,6 +138,17 @@ void ScriptRunner::Press(const ScriptStep& step, std::chrono::steady_clock::time
         return;
     }
     QTimer::singleShot(50, this, [this, step, deadline] { Press(step, deadline); });
+}
+
+void ScriptRunner::Strip(const ScriptStep& step, std::chrono::steady_clock::time_point deadline) {
+    CPageStrip* strip = frame_ ? frame_->findChild<CPageStrip*>() : nullptr;
+    const bool done = strip != nullptr && strip->Act(step.argument, step.control);
+    if (done || std::chrono::steady_clock::now() >= deadline) {
+        std::fprintf(stderr, "SCRIPT strip %s %d %s\n", step.argument.c_str(), step.control, done ? "done" : "TIMED OUT");
+        QTimer::singleShot(0, this, &ScriptRunner::Next);
+        return;
+    }
+    QTimer::singleShot(50, this, [this, step, deadline] { Strip(step, deadline); });
 }
 
 void ScriptRunner::DragArea(const ScriptStep& step) {

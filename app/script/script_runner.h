@@ -41,6 +41,8 @@ private:
     void Await(const ScriptStep& step, std::chrono::steady_clock::time_point deadline, uint64_t painted);
     // Looks for the button every 50 ms until it is shown or the deadline passes, presses it and goes on.
     void Press(const ScriptStep& step, std::chrono::steady_clock::time_point deadline);
+    // Tries the strip's action every 50 ms until the strip takes it or the deadline passes, then goes on.
+    void Strip(const ScriptStep& step, std::chrono::steady_clock::time_point deadline);
     // Drags the step's capture area over the picture with the mouse.
     void DragArea(const ScriptStep& step);
 

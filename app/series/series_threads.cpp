@@ -1,6 +1,9 @@
 #include "app/series/series_threads.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QPointer>
+#include <type_traits>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -31,7 +34,12 @@ class WindowDialog {
     int Run() {
         const intptr_t result = platform::RunOnWindowThread(context_.frame, [this] {
             if (!dialog_) dialog_ = new Dialog(context_.owner ? context_.owner() : nullptr);
-            return static_cast<intptr_t>(dialog_->DoModal());
+            if constexpr (std::is_same_v<Dialog, CTransform> || std::is_same_v<Dialog, COcrTransform>) {
+                // Beside the window, not over it: the page strip stays in reach while the next page is awaited.
+                return static_cast<intptr_t>(dialog_->RunBeside());
+            } else {
+                return static_cast<intptr_t>(dialog_->DoModal());
+            }
         });
         return result > 2 ? static_cast<int>(result) : 0;  // Accepted (1) and Rejected (0) are no buttons
     }
@@ -98,7 +106,28 @@ CaptureCommandHooks CommonHooks(const SeriesContext& c) {
     return hooks;
 }
 
+// The capture buttons of the series dialogs: next page of a gathered PDF, next OCR page, next picture.
+constexpr int kGatheringButtons[] = {1002, 1008};
+constexpr int kOtherSeriesButtons[] = {1010, 1014};
+
+QAbstractButton* FindShownButton(std::initializer_list<int> ids) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || qobject_cast<QDialog*>(window) == nullptr) continue;
+        for (int id : ids) {
+            auto* button = window->findChild<QAbstractButton*>(QString::number(id));
+            if (button != nullptr && button->isVisible() && button->isEnabled()) return button;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+QAbstractButton* WaitingSeriesCaptureButton() {
+    return FindShownButton({kGatheringButtons[0], kGatheringButtons[1], kOtherSeriesButtons[0], kOtherSeriesButtons[1]});
+}
+
+bool PagesWaitForNext() { return FindShownButton({kGatheringButtons[0], kGatheringButtons[1]}) != nullptr; }
 
 pipeline::SeriesDialogs MakeSeriesDialogs(const SeriesContext& c) {
     pipeline::SeriesDialogs dialogs;

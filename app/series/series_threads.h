@@ -9,6 +9,7 @@
 #include "pipeline/capture/capture_session.h"
 #include "app/capturecmd/capture_command.h"
 
+class QAbstractButton;
 class QWidget;
 
 struct SeriesContext {
@@ -27,3 +28,11 @@ pipeline::SeriesDialogs MakeSeriesDialogs(const SeriesContext& context);
 CaptureCommandHooks WindowThreadCaptureHooks(const SeriesContext& context);
 // Hooks for one run on a dialog's thread (waits sleep; the window's work goes through the frame).
 CaptureCommandHooks DialogThreadCaptureHooks(const SeriesContext& context);
+
+// The capture button of a series dialog that waits for its next page (next page of a gathered PDF, next
+// picture, next OCR page), or nullptr when none is shown. GUI thread only. The dialogs that gather pages
+// are not modal, so the page strip beside the view stays usable while they wait; a capture command given
+// meanwhile presses this button instead of starting a second series.
+QAbstractButton* WaitingSeriesCaptureButton();
+// The same, for the dialogs that gather pages only (a page list is being reviewed): CTransform, COcrTransform.
+bool PagesWaitForNext();

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/pagelist/page_file_list.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
@@ -189,19 +190,28 @@ std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming) {
     const std::optional<std::string> folder = platform::PrivateTempFolder();
     if (!folder) return saved;
     std::vector<std::string> names = platform::FolderEntries(*folder).value_or(std::vector<std::string>{});
-    std::sort(names.begin(), names.end());  // pages keep their order: -page1, -page2 ...
-    for (const std::string& name : names) {
-        const std::string path = *folder + name;
+    std::sort(names.begin(), names.end(), PageNameBefore);  // pages keep their order: -page1, -page2 ... -page10
+    // The pages of a gathered document in the order the user left them, then any others.
+    std::vector<std::string> paths = ReadPageListFile(PageOrderListPath(), *folder);
+    for (const std::string& name : names)
+        if (std::find(paths.begin(), paths.end(), *folder + name) == paths.end()) paths.push_back(*folder + name);
+    for (const std::string& path : paths) {
         struct stat st {};
-        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".bmp") != 0 || ::lstat(path.c_str(), &st) != 0 ||
+        if (path.size() < 4 || path.compare(path.size() - 4, 4, ".bmp") != 0 || ::lstat(path.c_str(), &st) != 0 ||
             !S_ISREG(st.st_mode))
             continue;
         const std::string kept = KeepInSaveFolder(naming, path);
         if (kept != path) saved.push_back(kept);
     }
+    platform::DeleteFile(PageOrderListPath());
     platform::DeleteFile(CardSeriesListPath());
     if (!saved.empty()) platform::DebugLog("capture", "%zu picture(s) of an earlier run saved", saved.size());
     return saved;
+}
+
+std::string PageOrderListPath() {
+    const std::optional<std::string> folder = platform::PrivateTempFolder();
+    return folder ? *folder + "Kvo~Vellumo-pages.lst" : std::string();
 }
 
 std::string CardSeriesListPath() {

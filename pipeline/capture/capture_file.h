@@ -57,8 +57,12 @@ std::string KeepInSaveFolder(const NamingSettings& naming, const std::string& pi
 
 // Pictures an earlier run left in the private temporary folder (it ended before their document was
 // written or their hand-over done: a crash, a power cut) go to the save folder as numbered pictures, and
-// the card-series list goes. The names they were saved under.
+// the card-series list goes. Gathered pages go in the order their list file kept (the user's review
+// included), the others by name. The names they were saved under.
 std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming);
+
+// The file keeping the order of the gathered pages in the private folder ("Kvo~Vellumo-pages.lst").
+std::string PageOrderListPath();
 
 // The card series' list of whole-desk pictures ("Doc-BCR-Temp.tmp" in the temp folder), deleted when the
 // series ends: one path a line.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -88,13 +90,16 @@ void PrintStackPage(cv::Mat& paper, int page) {
     }
 }
 
+cv::Size StackPaperSize(cv::Size scene) {
+    const int page_height = scene.height * 88 / 100;
+    return cv::Size(page_height * 210 / 297, page_height);
+}
+
 Scene RenderStackScene(int page, cv::Size size) {
     // The same A4 page as the single page scene, in the same place, with a slightly different turn each
     // time as a page put down by hand would have.
-    const int page_height = size.height * 88 / 100;
-    const int page_width = page_height * 210 / 297;
     const double angle = 2.0 + (page % 3) * 0.7;
-    Sheet sheet{cv::Size(page_width, page_height), cv::Point2d(size.width / 2.0, size.height / 2.0), angle};
+    Sheet sheet{StackPaperSize(size), cv::Point2d(size.width / 2.0, size.height / 2.0), angle};
     sheet.print = [page](cv::Mat& paper) { PrintStackPage(paper, page); };
     return MakeScene(size, kDesk, {sheet}, 2024);
 }
@@ -121,6 +126,57 @@ void DrawTurningHand(cv::Mat& bgr, double phase) {
     }
     cv::line(bgr, palm, palm + cv::Point2d(-axes.width * 0.6, -axes.height * 1.4), kSkin, std::max(3, axes.height / 4),
              cv::LINE_AA);
+}
+
+namespace {
+
+cv::Mat PrintFingerprint(const cv::Mat& bgr) {
+    cv::Mat grey, small;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+    // The printed part only: the margins differ with the crop.
+    const cv::Rect inner(grey.cols / 20, grey.rows / 20, grey.cols * 9 / 10, grey.rows * 9 / 10);
+    cv::resize(grey(inner), small, cv::Size(48, 68), 0, 0, cv::INTER_AREA);
+    small.convertTo(small, CV_64F);
+    cv::Scalar mean, dev;
+    cv::meanStdDev(small, mean, dev);
+    return (small - mean[0]) / (dev[0] * std::sqrt(static_cast<double>(small.total())) + 1e-9);
+}
+
+}  // namespace
+
+StackPageMatch MatchStackPage(const cv::Mat& bgr, cv::Size scene) {
+    static std::mutex mutex;
+    static std::map<std::pair<int, int>, std::vector<cv::Mat>> printed;
+    std::vector<cv::Mat> references;
+    {
+        std::lock_guard lock(mutex);
+        std::vector<cv::Mat>& prints = printed[{scene.width, scene.height}];
+        for (int page = static_cast<int>(prints.size()); page < kStackPages; ++page) {
+            cv::Mat paper(StackPaperSize(scene), CV_8UC3, cv::Scalar::all(255));
+            PrintStackPage(paper, page);
+            prints.push_back(PrintFingerprint(paper));
+        }
+        references = prints;
+    }
+    StackPageMatch match;
+    if (bgr.empty() || bgr.type() != CV_8UC3) return match;
+    const cv::Mat probe = PrintFingerprint(bgr);
+    double best = -2, second = -2;
+    int best_page = -1;
+    for (size_t i = 0; i < references.size(); ++i) {
+        const double score = probe.dot(references[i]);
+        if (score > best) {
+            second = best;
+            best = score;
+            best_page = static_cast<int>(i);
+        } else if (score > second) {
+            second = score;
+        }
+    }
+    match.score = best;
+    match.margin = best - second;
+    if (best >= 0.5 && match.margin >= 0.1) match.page = best_page;
+    return match;
 }
 
 }  // namespace virtualcam
