@@ -149,7 +149,7 @@ bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
     for (int i = 0; i < 4; ++i) {
         cv::Point2d u = c[(i + 3) % 4] - c[i], v = c[(i + 1) % 4] - c[i];
         double cosine = u.dot(v) / std::max(1e-9, std::hypot(u.x, u.y) * std::hypot(v.x, v.y));
-        if (std::abs(cosine) > 0.5) return false;  // corner further than 30 degrees from square
+        if (std::abs(cosine) > 0.6) return false;  // corner further than 37 degrees from square (a steep phone view)
     }
     return true;
 }
@@ -457,14 +457,17 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     auto area_fits = [&](double area) {
         return area >= search.min_area_fraction * picture_area && area <= search.max_area_fraction * picture_area;
     };
-    for (const auto& contour : contours) {
-        std::vector<cv::Point> hull, polygon;
+    // Whether an outline's hull is of a size to consider and clear of the picture's border; its hull then.
+    auto usable_hull = [&](const std::vector<cv::Point>& contour, std::vector<cv::Point>& hull) {
         cv::convexHull(contour, hull);
-        if (!area_fits(cv::contourArea(hull))) continue;
-        bool touches_border = std::any_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
+        if (!area_fits(cv::contourArea(hull))) return false;
+        return std::none_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
             return p.x < border || p.y < border || p.x > small.cols - 1 - border || p.y > small.rows - 1 - border;
         });
-        if (touches_border) continue;
+    };
+    for (const auto& contour : contours) {
+        std::vector<cv::Point> hull, polygon;
+        if (!usable_hull(contour, hull)) continue;
         cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
         if (auto coarse = FourLongSides(polygon)) {
             if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
@@ -476,6 +479,43 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
             for (const auto& coarse_quad : QuadsFromSides(outline))
                 if (area_fits(QuadAreaOf(coarse_quad)))
                     if (auto quad = finder.Fit(coarse_quad)) AddUnlessTwin(found, *quad);
+        }
+    }
+    if (search.bright_blobs) {
+        // Edges of a grained or patterned desk run into the sheet's edge and spoil its outline; the sheet's
+        // bright blob at a few grey levels (between desk and paper, by Otsu's split, and either side of it)
+        // keeps its shape. Its sides are still fitted to, and judged by, the edges.
+        cv::Mat binary;
+        std::vector<cv::Mat> binaries;
+        const double split = cv::threshold(grey, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        for (double level : {split, split + 0.5 * (255 - split)}) {
+            cv::threshold(grey, binary, level, 255, cv::THRESH_BINARY);
+            binaries.push_back(binary.clone());
+        }
+        // White paper on a beige or coloured desk the camera exposed as bright as the paper: the paper is the
+        // colourless blob.
+        cv::Mat high, low, saturation;
+        std::vector<cv::Mat> channels;
+        cv::split(small, channels);
+        cv::max(channels[0], channels[1], high);
+        cv::max(high, channels[2], high);
+        cv::min(channels[0], channels[1], low);
+        cv::min(low, channels[2], low);
+        cv::subtract(high, low, saturation);
+        cv::GaussianBlur(saturation, saturation, cv::Size(5, 5), 0);
+        cv::threshold(saturation, binary, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+        binaries.push_back(binary.clone());
+        for (const cv::Mat& level : binaries) {
+            cv::Mat binary = level;
+            std::vector<std::vector<cv::Point>> blobs;
+            cv::findContours(binary, blobs, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+            for (const auto& blob : blobs) {
+                std::vector<cv::Point> hull, polygon;
+                if (!usable_hull(blob, hull)) continue;
+                cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
+                if (auto coarse = FourLongSides(polygon))
+                    if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
+            }
         }
     }
     if (search.join_pieces) {

@@ -35,6 +35,9 @@ struct QuadSearch {
     // Outlines that are no four-sided region are tried as overlapping sheets, each bounded by four of
     // their long sides.
     bool split_overlaps = false;
+    // Outlines of bright blobs at a few grey levels are tried too (a sheet on a grained desk, whose edges
+    // run into the sheet's own).
+    bool bright_blobs = false;
 };
 
 // Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting

@@ -101,6 +101,7 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.split_overlaps = true;
     search.join_pieces = true;  // a card's band and its light part, when the card's own outline is lost
     search.working_size = 1400;  // cards lying 5 pixels apart stay apart
+    search.bright_blobs = true;
     std::vector<Quad> cards = FindQuads(bgr, search);
     cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
     cards = OutermostCards(std::move(cards));

@@ -57,6 +57,7 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     search.max_area_fraction = 0.98;
     search.min_confidence = 0.45;  // weaker outlines are returned with their confidence, for the caller to judge
     search.join_pieces = true;
+    search.bright_blobs = true;
     auto quads = FindQuads(bgr, search);
     quads.erase(std::remove_if(quads.begin(), quads.end(), [&](const Quad& q) { return !PaperLike(q) || !SteppedAllRound(bgr, q); }),
                 quads.end());
