@@ -57,6 +57,12 @@ bool BrighterThanSurroundings(const Quad& outer, const Quad& inner);
 // edge shares them, a sheet lying on a mat shares none.
 int SharedSides(const Quad& outer, const Quad& inner);
 
+// Over the outline's sides, the smallest share of each side's length along which the picture steps (by 10
+// levels or more in some channel) from just inside to just outside it; sides along the picture's border
+// are left out. A sheet's own outline steps nearly all round; a boundary of print inside a sheet, or an
+// outline joining unrelated edges, only here and there.
+double SideStepShare(const cv::Mat& bgr, const Quad& quad);
+
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).
 double QuadAngleDegrees(const Quad& quad);
