@@ -483,7 +483,7 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     }
     if (search.bright_blobs) {
         // Edges of a grained or patterned desk run into the sheet's edge and spoil its outline; the sheet's
-        // bright blob at a few grey levels (between desk and paper, by Otsu's split, and either side of it)
+        // bright blob (above Otsu's split between desk and paper, and above halfway from there to white)
         // keeps its shape. Its sides are still fitted to, and judged by, the edges.
         cv::Mat binary;
         std::vector<cv::Mat> binaries;
@@ -505,10 +505,9 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         cv::GaussianBlur(saturation, saturation, cv::Size(5, 5), 0);
         cv::threshold(saturation, binary, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
         binaries.push_back(binary.clone());
-        for (const cv::Mat& level : binaries) {
-            cv::Mat binary = level;
+        for (cv::Mat& mask : binaries) {
             std::vector<std::vector<cv::Point>> blobs;
-            cv::findContours(binary, blobs, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+            cv::findContours(mask, blobs, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
             for (const auto& blob : blobs) {
                 std::vector<cv::Point> hull, polygon;
                 if (!usable_hull(blob, hull)) continue;

@@ -35,8 +35,8 @@ struct QuadSearch {
     // Outlines that are no four-sided region are tried as overlapping sheets, each bounded by four of
     // their long sides.
     bool split_overlaps = false;
-    // Outlines of bright blobs at a few grey levels are tried too (a sheet on a grained desk, whose edges
-    // run into the sheet's own).
+    // Outlines of bright blobs at two grey levels and of the colourless blob are tried too (a sheet on a
+    // grained desk, whose edges run into the sheet's own; white paper on beige wood exposed as bright).
     bool bright_blobs = false;
 };
 

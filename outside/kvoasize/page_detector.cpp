@@ -25,7 +25,8 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     // A page's every side is a step between the paper and the desk along most of its length (down from the
     // paper, or up where a dark picture is printed to its edge); a boundary inside a sheet (a card's coloured
     // part beside its white part, crossing white to white on its way) shows one along part of it only.
-    quads.erase(std::remove_if(quads.begin(), quads.end(), [&](const Quad& q) { return !PaperLike(q) || SideStepShare(bgr, q) < 0.5; }),
+    quads.erase(std::remove_if(quads.begin(), quads.end(),
+                               [&](const Quad& q) { return !PaperLike(q) || SideStepShare(bgr, q) < 0.5; }),
                 quads.end());
     if (quads.empty()) return std::nullopt;
     // The largest region, unless the largest region within it that reaches none of its edges is brighter
