@@ -149,7 +149,7 @@ bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
     for (int i = 0; i < 4; ++i) {
         cv::Point2d u = c[(i + 3) % 4] - c[i], v = c[(i + 1) % 4] - c[i];
         double cosine = u.dot(v) / std::max(1e-9, std::hypot(u.x, u.y) * std::hypot(v.x, v.y));
-        if (std::abs(cosine) > 0.5) return false;  // corner further than 30 degrees from square
+        if (std::abs(cosine) > 0.6) return false;  // corner further than 37 degrees from square (a steep phone view)
     }
     return true;
 }
@@ -457,14 +457,17 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     auto area_fits = [&](double area) {
         return area >= search.min_area_fraction * picture_area && area <= search.max_area_fraction * picture_area;
     };
-    for (const auto& contour : contours) {
-        std::vector<cv::Point> hull, polygon;
+    // Whether an outline's hull is of a size to consider and clear of the picture's border; its hull then.
+    auto usable_hull = [&](const std::vector<cv::Point>& contour, std::vector<cv::Point>& hull) {
         cv::convexHull(contour, hull);
-        if (!area_fits(cv::contourArea(hull))) continue;
-        bool touches_border = std::any_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
+        if (!area_fits(cv::contourArea(hull))) return false;
+        return std::none_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
             return p.x < border || p.y < border || p.x > small.cols - 1 - border || p.y > small.rows - 1 - border;
         });
-        if (touches_border) continue;
+    };
+    for (const auto& contour : contours) {
+        std::vector<cv::Point> hull, polygon;
+        if (!usable_hull(contour, hull)) continue;
         cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
         if (auto coarse = FourLongSides(polygon)) {
             if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
@@ -476,6 +479,42 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
             for (const auto& coarse_quad : QuadsFromSides(outline))
                 if (area_fits(QuadAreaOf(coarse_quad)))
                     if (auto quad = finder.Fit(coarse_quad)) AddUnlessTwin(found, *quad);
+        }
+    }
+    if (search.bright_blobs) {
+        // Edges of a grained or patterned desk run into the sheet's edge and spoil its outline; the sheet's
+        // bright blob (above Otsu's split between desk and paper, and above halfway from there to white)
+        // keeps its shape. Its sides are still fitted to, and judged by, the edges.
+        cv::Mat binary;
+        std::vector<cv::Mat> binaries;
+        const double split = cv::threshold(grey, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        for (double level : {split, split + 0.5 * (255 - split)}) {
+            cv::threshold(grey, binary, level, 255, cv::THRESH_BINARY);
+            binaries.push_back(binary.clone());
+        }
+        // White paper on a beige or coloured desk the camera exposed as bright as the paper: the paper is the
+        // colourless blob.
+        cv::Mat high, low, saturation;
+        std::vector<cv::Mat> channels;
+        cv::split(small, channels);
+        cv::max(channels[0], channels[1], high);
+        cv::max(high, channels[2], high);
+        cv::min(channels[0], channels[1], low);
+        cv::min(low, channels[2], low);
+        cv::subtract(high, low, saturation);
+        cv::GaussianBlur(saturation, saturation, cv::Size(5, 5), 0);
+        cv::threshold(saturation, binary, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+        binaries.push_back(binary.clone());
+        for (cv::Mat& mask : binaries) {
+            std::vector<std::vector<cv::Point>> blobs;
+            cv::findContours(mask, blobs, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+            for (const auto& blob : blobs) {
+                std::vector<cv::Point> hull, polygon;
+                if (!usable_hull(blob, hull)) continue;
+                cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
+                if (auto coarse = FourLongSides(polygon))
+                    if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
+            }
         }
     }
     if (search.join_pieces) {
@@ -530,6 +569,39 @@ int SharedSides(const Quad& outer, const Quad& inner) {
         }
     }
     return shared;
+}
+
+double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
+    constexpr double kStep = 10;
+    constexpr int kSamples = 40;
+    auto at = [&](cv::Point2d p) {
+        return bgr.at<cv::Vec3b>(std::clamp(static_cast<int>(std::lround(p.y)), 0, bgr.rows - 1),
+                                 std::clamp(static_cast<int>(std::lround(p.x)), 0, bgr.cols - 1));
+    };
+    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
+    const cv::Size size = QuadSize(quad);
+    const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
+    double least = 1;
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
+        cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
+        cv::Point2d inward(-direction.y, direction.x);
+        if ((centre - a).dot(inward) < 0) inward = -inward;
+        int compared = 0, stepped = 0;
+        for (int k = 1; k < kSamples; ++k) {
+            // Away from the corners, where the neighbouring side's step would count.
+            cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / kSamples);
+            cv::Point2d in = p + inward * depth, out = p - inward * (2 * depth);
+            if (out.x < 0 || out.y < 0 || out.x > bgr.cols - 1 || out.y > bgr.rows - 1) continue;
+            ++compared;
+            const cv::Vec3b u = at(in), v = at(out);
+            int largest = 0;
+            for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(u[c] - v[c]));
+            stepped += largest >= kStep ? 1 : 0;
+        }
+        if (compared >= kSamples / 4) least = std::min(least, static_cast<double>(stepped) / compared);
+    }
+    return least;
 }
 
 bool QuadContains(const Quad& outer, const Quad& inner) {

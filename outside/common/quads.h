@@ -35,6 +35,9 @@ struct QuadSearch {
     // Outlines that are no four-sided region are tried as overlapping sheets, each bounded by four of
     // their long sides.
     bool split_overlaps = false;
+    // Outlines of bright blobs at two grey levels and of the colourless blob are tried too (a sheet on a
+    // grained desk, whose edges run into the sheet's own; white paper on beige wood exposed as bright).
+    bool bright_blobs = false;
 };
 
 // Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting
@@ -53,6 +56,12 @@ bool BrighterThanSurroundings(const Quad& outer, const Quad& inner);
 // How many sides of inner lie on side lines of outer: a band or a picture running to a card's or page's
 // edge shares them, a sheet lying on a mat shares none.
 int SharedSides(const Quad& outer, const Quad& inner);
+
+// Over the outline's sides, the smallest share of each side's length along which the picture steps (by 10
+// levels or more in some channel) from just inside to just outside it; sides along the picture's border
+// are left out. A sheet's own outline steps nearly all round; a boundary of print inside a sheet, or an
+// outline joining unrelated edges, only here and there.
+double SideStepShare(const cv::Mat& bgr, const Quad& quad);
 
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).

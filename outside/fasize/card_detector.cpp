@@ -22,6 +22,24 @@ bool CardShaped(const Quad& quad) {
     return ratio >= 1.3 && ratio <= 2.1;
 }
 
+// Whether the region carries print: a card has writing, a logo or a picture on it; a blank block (a plug,
+// a stand, a shadow) is no card. Judged on a small upright copy without its rim, so that the card's size
+// in the picture does not matter.
+bool CarriesPrint(const cv::Mat& bgr, const Quad& quad) {
+    constexpr int kWidth = 320;
+    constexpr double kLeastEdges = 0.004;  // share of edge pixels
+    cv::Size size = QuadSize(quad);
+    const int height = std::max(16, static_cast<int>(std::lround(kWidth * static_cast<double>(size.height) / size.width)));
+    std::array<cv::Point2f, 4> from, to = {cv::Point2f(0, 0), cv::Point2f(kWidth, 0), cv::Point2f(kWidth, height),
+                                           cv::Point2f(0, height)};
+    for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(quad.corners[i]);
+    cv::Mat flat, grey, edges;
+    cv::warpPerspective(bgr, flat, cv::getPerspectiveTransform(from.data(), to.data()), cv::Size(kWidth, height), cv::INTER_AREA);
+    cv::cvtColor(flat(cv::Rect(kWidth / 10, height / 10, kWidth * 8 / 10, height * 8 / 10)), grey, cv::COLOR_BGR2GRAY);
+    cv::Canny(grey, edges, 40, 120);
+    return cv::countNonZero(edges) >= kLeastEdges * static_cast<double>(edges.total());
+}
+
 // Whether inner lies within outer, up to a pixel or so (regions sharing a side meet on it).
 bool LiesWithin(const Quad& outer, const Quad& inner) {
     std::vector<cv::Point2f> outline;
@@ -101,8 +119,10 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.split_overlaps = true;
     search.join_pieces = true;  // a card's band and its light part, when the card's own outline is lost
     search.working_size = 1400;  // cards lying 5 pixels apart stay apart
+    search.bright_blobs = true;
     std::vector<Quad> cards = FindQuads(bgr, search);
     cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
+    cards.erase(std::remove_if(cards.begin(), cards.end(), [&](const Quad& q) { return !CarriesPrint(bgr, q); }), cards.end());
     cards = OutermostCards(std::move(cards));
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));

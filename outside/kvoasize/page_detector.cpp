@@ -20,8 +20,14 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     search.max_area_fraction = 0.98;
     search.min_confidence = 0.45;  // weaker outlines are returned with their confidence, for the caller to judge
     search.join_pieces = true;
+    search.bright_blobs = true;
     auto quads = FindQuads(bgr, search);
-    quads.erase(std::remove_if(quads.begin(), quads.end(), [](const Quad& q) { return !PaperLike(q); }), quads.end());
+    // A page's every side is a step between the paper and the desk along most of its length (down from the
+    // paper, or up where a dark picture is printed to its edge); a boundary inside a sheet (a card's coloured
+    // part beside its white part, crossing white to white on its way) shows one along part of it only.
+    quads.erase(std::remove_if(quads.begin(), quads.end(),
+                               [&](const Quad& q) { return !PaperLike(q) || SideStepShare(bgr, q) < 0.5; }),
+                quads.end());
     if (quads.empty()) return std::nullopt;
     // The largest region, unless the largest region within it that reaches none of its edges is brighter
     // than what surrounds that: then the outer one is a mat or a base plate and the paper lies on it.

@@ -1,6 +1,6 @@
 // The detectors on the hardest real photographs of the development set (tests/data/photos): a page with a
-// curled bottom edge, pages on dark and textured desks at a slant, pages the photograph's edge cuts (to be
-// left alone); and reading that set.
+// curled bottom edge, pages on dark, textured and coloured desks at a slant, pages and a card the
+// photograph's edge cuts (to be left alone), cards on cloth and wood; and reading that set.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,9 +26,11 @@ const PhotoCase& Case(const std::vector<PhotoCase>& cases, const std::string& fi
 TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    // Pages on dark wood and dark stone with a curled corner, a landscape photograph; pages cut by the edge.
-    for (const std::string file : {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_test2.jpg",
-                                   "breta_test4.jpg"}) {
+    // Pages on dark wood and dark stone with a curled corner, a landscape photograph, a white page on a pink
+    // mat of the same grey; pages cut by the edge, and a business card the edge cuts whose grey part beside
+    // its white part outlines a page-sized region (a wrong object).
+    for (const std::string file : {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg",
+                                   "breta_test2.jpg", "breta_test4.jpg", "azure_business_card.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -49,12 +51,13 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     }
 }
 
-TEST(RealPhotos, CardsOnTexturedClothAreFoundOnceUpright) {
+TEST(RealPhotos, CardsOnClothAndWoodAreFoundOnceUpright) {
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    // A specimen card with rounded corners on dark cloth (its sides first fitted off its edge), and a card
-    // back whose dark stripe runs to its edge; the tolerance is the rounded card's.
-    for (const std::string file : {"tony_card.jpg", "tony_inner_lines_dark_background.jpg"}) {
+    // A specimen card with rounded corners on dark cloth (its sides first fitted off its edge), a card back
+    // whose dark stripe runs to its edge, and a white business card in a steep view on beige wood exposed as
+    // bright as the card; the tolerance is the rounded card's.
+    for (const std::string file : {"tony_card.jpg", "tony_inner_lines_dark_background.jpg", "azure_business_card_english.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -66,6 +69,29 @@ TEST(RealPhotos, CardsOnTexturedClothAreFoundOnceUpright) {
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
         for (int i = 0; i < 4; ++i)
             EXPECT_LT(cv::norm(cards[0].corners[i] - (truth[i] * framed.scale + framed.offset)), 0.02 * diagonal) << "corner " << i;
+    }
+}
+
+TEST(RealPhotos, BlankThingsBesideAHeldCardAreNoCards) {
+    // A card held in a hand over a keyboard, with a white plug and a dark stand nearby, both card-shaped:
+    // whatever is found lies on the card.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    const PhotoCase& c = Case(*cases, "tony_holding_with_a_hand.jpg");
+    cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + c.file);
+    ASSERT_FALSE(photo.empty());
+    auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
+    const auto& truth = c.sheets.at(0);
+    const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+    for (const auto& card : outside::DetectCards(framed.picture, 100)) {
+        double best = 1e9;
+        for (int shift = 0; shift < 4; ++shift) {
+            double worst = 0;
+            for (int i = 0; i < 4; ++i)
+                worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] - (truth[i] * framed.scale + framed.offset)));
+            best = std::min(best, worst);
+        }
+        EXPECT_LT(best, 0.05 * diagonal);
     }
 }
 
