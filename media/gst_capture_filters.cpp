@@ -89,6 +89,11 @@ public:
 
     void FirstFrame() override { controls_.Resend(); }
     void LetGoOfDevice() override { io_->Close(); }
+    // The device plugged back streams from the same node: the controls need their node open again too,
+    // or the settings sent on its return, and the first frame's resend, would go nowhere.
+    void Starting() override {
+        if (!io_->Reopen()) DebugLog("media", "cannot open %s for its controls", Info().node.c_str());
+    }
     bool LostOnError(const GError* error) const override {
         return error->domain == GST_RESOURCE_ERROR && ::access(Info().node.c_str(), F_OK) != 0;
     }

@@ -187,7 +187,10 @@ public:
             record_running_ = false;
             recording_->Finish(kRecordingEndBoundMs);
         }
-        if (gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) return E_FAIL;
+        if (gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+            DebugLog("media", "the pipeline refused to stop");
+            return E_FAIL;
+        }
         // A source whose device has gone still holds its dead node open in READY; the kernel keeps that
         // node's number taken until it is closed, and the device plugged back would come as another node.
         std::vector<GstCaptureFilter*> lost;
@@ -197,6 +200,7 @@ public:
                 if (!member.present) lost.push_back(member.filter);
         }
         for (GstCaptureFilter* filter : lost) {
+            DebugLog("media", "letting go of %s: its device has gone", filter->Info().node.c_str());
             gst_element_set_state(filter->Bin(), GST_STATE_NULL);
             filter->LetGoOfDevice();
         }

@@ -71,7 +71,13 @@ std::unique_ptr<GstCaptureFilter> BindAudio(const MediaDeviceInfo& info) {
 
 void EnsureGstInitialised() {
     static std::once_flag once;
-    std::call_once(once, [] { gst_init(nullptr, nullptr); });
+    std::call_once(once, [] {
+        // v4l2src's orphaning of its buffers fails on a device that has gone, and its buffer pool then
+        // keeps the dead node open for good: the kernel cannot give that node's number to the camera
+        // plugged back. Draining returns the buffers instead. A value the user set wins.
+        g_setenv("GST_V4L2_FORCE_DRAIN", "1", FALSE);
+        gst_init(nullptr, nullptr);
+    });
 }
 
 std::vector<const char*> UsedElementFactories() {

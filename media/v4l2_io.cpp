@@ -6,13 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <utility>
 
 namespace platform {
 namespace {
 
 class V4l2Node : public V4l2Io {
 public:
-    explicit V4l2Node(int fd) : fd_(fd) {}
+    V4l2Node(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~V4l2Node() override { Close(); }
     V4l2Node(const V4l2Node&) = delete;
     V4l2Node& operator=(const V4l2Node&) = delete;
@@ -29,18 +31,25 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    bool Reopen() override {
+        if (fd_ < 0) fd_ = Open(path_);
+        return fd_ >= 0;
+    }
+
+    // Non-blocking, so that a control fd never waits on a frame; streaming belongs to the pipeline's own fd.
+    static int Open(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); }
 
 private:
     int fd_;
+    std::string path_;
 };
 
 }  // namespace
 
 std::unique_ptr<V4l2Io> OpenV4l2Node(const std::string& path) {
-    // Non-blocking, so that a control fd never waits on a frame; streaming belongs to the pipeline's own fd.
-    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    int fd = V4l2Node::Open(path);
     if (fd < 0) return nullptr;
-    return std::make_unique<V4l2Node>(fd);
+    return std::make_unique<V4l2Node>(fd, path);
 }
 
 bool IsVideoCaptureNode(V4l2Io& io) {

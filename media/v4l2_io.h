@@ -14,6 +14,9 @@ public:
     virtual int Ioctl(unsigned long request, void* arg) = 0;
     // Lets go of the node early (its device has gone); every later ioctl answers -ENODEV.
     virtual void Close() {}
+    // Opens the node again after Close, for its device plugged back; true when the node is open. An io that
+    // never closes is always open.
+    virtual bool Reopen() { return true; }
 };
 
 // An open V4L2 node; closes it when destroyed. nullptr when it cannot be opened.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test. Then it builds and runs them again with the
+# Installs what is missing, builds, runs every test, checks the package and runs the program against real
+# kernel drivers in a virtual machine (scripts/test-kernel.sh). Then it builds and runs them again with the
 # sanitizers, each build in its own folder beside the normal one:
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer: every test
 #   build-tsan/  ThreadSanitizer: the test programs that start threads (CTest label "threads")
@@ -14,6 +15,8 @@ jobs=$(nproc)
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
 # The Debian package, built from this build and checked as installed.
 "$root/scripts/check-package.sh"
+# The program against real kernel drivers in a virtual machine; skipped (with a message) where qemu cannot run.
+"$root/scripts/test-kernel.sh" "$build"
 
 if [ "${VELLUMO_SANITIZERS:-1}" = "0" ]; then
   exit 0

@@ -60,8 +60,19 @@ run_vellumo() {  # <script text> [VAR=VALUE ...]
     VELLUMO_COMMON_DOCUMENTS="$case_dir/common" VELLUMO_USER_DOCUMENTS="$case_dir/home/Documents" \
     VELLUMO_DESKTOP="$case_dir/home/Desktop" VELLUMO_LOCK_DIR="$case_dir/lock" \
     VELLUMO_REGISTRY_USER="$case_dir/home/registry.ini" VELLUMO_REGISTRY_MACHINE="$case_dir/machine-registry.ini" \
-    VELLUMO_SCRIPT="$case_dir/script.txt" VELLUMO_DEBUG=1 "$@" \
+    VELLUMO_SCRIPT="$case_dir/script.txt" VELLUMO_DEBUG=1 GST_REGISTRY=/tmp/gst-registry.bin "$@" \
     timeout 240 "$bin/Vellumo" >"$case_dir/out.log" 2>"$case_dir/err.log"
+}
+
+# Waits until the command succeeds, at most <seconds> by the clock (a slow emulated machine makes any
+# count of tries meaningless); its status is the command's last.
+wait_for() {  # <seconds> <command...>
+  local deadline=$(($(date +%s) + $1))
+  shift
+  until "$@"; do
+    [ "$(date +%s)" -ge "$deadline" ] && return 1
+    sleep 0.2
+  done
 }
 
 count() { grep -c -- "$1" "$2" 2>/dev/null || true; }
@@ -200,6 +211,13 @@ fi
 # vivid's identity is its node's name, so it must come back as video0: that needs the program to have
 # let go of the dead node, as it must (the kernel keeps a node's number while it is open).
 held() { ls -l /proc/[0-9]*/fd 2>/dev/null | grep -q "/dev/$1"; }
+let_go() { ! held "$1"; }
+holders() {
+  for process in /proc/[0-9]*; do
+    ls -l "$process/fd" 2>/dev/null | grep -q "/dev/$1" && echo "$(cat "$process/comm" 2>/dev/null)[${process#/proc/}]" &&
+      { ls -l "$process/fd"; grep video "$process/maps"; } >>"$case_dir/holders.txt" 2>&1
+  done
+}
 if want unplug-replug; then
 begin
 new_case replug Brightness=60 SETSIZE=0
@@ -207,14 +225,23 @@ new_case replug Brightness=60 SETSIZE=0
 start_bridge "$case_dir/bridge1.log" || failures="no hidraw node"
 # The program's script waits on its own; the devices are pulled and put back beside it.
 (
-  for _ in $(seq 1200); do has "SCRIPT await live met" "$case_dir/err.log" && break; sleep 0.1; done
+  note() { echo "$(cut -d' ' -f1 /proc/uptime) $*" >>"$case_dir/plug.log"; }
+  wait_for 240 has "SCRIPT await live met" "$case_dir/err.log"
+  note "live; unplugging"
   stop_bridge
   # A module in use cannot be removed; unbinding its device is what a pulled USB cable does.
   echo vivid.0 >/sys/bus/platform/drivers/vivid/unbind
-  for _ in $(seq 600); do has "SCRIPT await empty met" "$case_dir/err.log" && ! held video0 && break; sleep 0.1; done
-  held video0 && echo "the program still holds the removed /dev/video0" >"$case_dir/still-held"
-  echo vivid.0 >/sys/bus/platform/drivers/vivid/bind
+  note "unbound"
+  wait_for 120 has "SCRIPT await empty met" "$case_dir/err.log"
+  note "empty"
+  wait_for 60 let_go video0
+  held video0 && echo "the removed /dev/video0 is still held by $(holders video0)" >"$case_dir/still-held"
+  # One USB plug brings the camera's HID and video interfaces together: the bridge is there when the
+  # video node comes.
+  note "let go; plugging back"
   start_bridge "$case_dir/bridge2.log"
+  echo vivid.0 >/sys/bus/platform/drivers/vivid/bind
+  note "bound: $(ls /dev/video* 2>/dev/null | tr '\n' ' ')"
   # Wait while the program runs, so that the helper is stopped only after it.
   while [ ! -f "$case_dir/closed" ]; do sleep 0.2; done
   stop_bridge
@@ -236,7 +263,7 @@ if want recording-3s; then
 begin
 for format in 0 1; do
   new_case "record-$format" SETSIZE=0 "VIDEO FORMAT=$format"
-  run_vellumo 'await live 120000\ncommand 1030\nwait 3000\ncommand 1030\nwait 3000\nanswer Cancel\nclose\n'
+  run_vellumo 'await live 120000\ncommand 1030\nawait live 120000\nwait 3000\ncommand 1030\nwait 3000\nanswer Cancel\nclose\n'
   file=$(ls "$case_dir/save/" 2>/dev/null | grep -E '\.(avi|wmv)$' | head -n 1)
   if [ -z "$file" ]; then
     failures="${failures:+$failures; }no recording in format $format"
