@@ -52,10 +52,12 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
         cv::Matx23d to_desk(c, -s, sheet.centre.x - c * u0 + s * v0, s, c, sheet.centre.y - s * u0 - c * v0);
         cv::Mat warped, mask;
         cv::warpAffine(paper, warped, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        paper.release();
         cv::Mat full(sheet.size, CV_32F, cv::Scalar(1.0));
         cv::warpAffine(full, mask, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        cv::Mat warped_f, mask3;
-        warped.convertTo(warped_f, CV_32FC3);
+        full.release();
+        // Full-size float pictures are large (60 MB at 2592 x 1944): each step works in place where it can and
+        // lets go of what it no longer needs, so that a scene's drawing peaks at a few of them.
         if (sheet.shadow > 0) {
             // A lamp above and to the left: the shadow is the sheet's shape, shifted and blurred.
             const double offset = std::max(2.0, 0.01 * std::min(sheet.size.width, sheet.size.height));
@@ -65,11 +67,22 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
             const int blur = 2 * static_cast<int>(offset) + 1;
             cv::GaussianBlur(shade, shade, cv::Size(blur, blur), 0);
             cv::Mat dim = cv::Scalar::all(1.0) - sheet.shadow * shade, dim3;
+            shade.release();
             cv::merge(std::vector<cv::Mat>{dim, dim, dim}, dim3);
-            canvas = canvas.mul(dim3);
+            dim.release();
+            cv::multiply(canvas, dim3, canvas);
         }
+        cv::Mat warped_f, mask3;
+        warped.convertTo(warped_f, CV_32FC3);
+        warped.release();
         cv::merge(std::vector<cv::Mat>{mask, mask, mask}, mask3);
-        canvas = canvas.mul(cv::Scalar::all(1.0) - mask3) + warped_f.mul(mask3);
+        mask.release();
+        // canvas x (1 - mask) + sheet x mask
+        cv::multiply(warped_f, mask3, warped_f);
+        mask3 = cv::Scalar::all(1.0) - mask3;
+        cv::multiply(canvas, mask3, canvas);
+        mask3.release();
+        cv::add(canvas, warped_f, canvas);
 
         std::array<cv::Point2d, 4> corners;
         const double hw = sheet.size.width / 2.0, hh = sheet.size.height / 2.0;
@@ -81,6 +94,7 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
     cv::Mat noise(desk_size, CV_32FC3);
     rng.fill(noise, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(4));
     canvas += noise;
+    noise.release();
     canvas.convertTo(scene.picture, CV_8UC3);
     return scene;
 }
