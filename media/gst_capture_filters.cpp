@@ -158,21 +158,32 @@ private:
     bool PushFrame() {
         std::lock_guard<std::mutex> lock(mutex_);
         VideoFormat format;
-        if (!source_->RenderFrame(frame_, format)) {
+        GstBuffer* buffer = nullptr;
+        GstMapInfo map{};
+        // The source draws straight into a buffer of the pool.
+        const bool present = source_->RenderFrame([&](const VideoFormat& drawn) -> uint8_t* {
+            if (drawn.width <= 0 || drawn.height <= 0 || buffer != nullptr) return nullptr;
+            format = drawn;
+            buffer = AcquireBuffer(static_cast<size_t>(drawn.width) * static_cast<size_t>(drawn.height) * 2);
+            VELLUMO_TSAN_RECEIVE(buffer);  // its memory may have held a buffer another thread was the last to read
+            if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return map.data;
+            gst_buffer_unref(buffer);
+            buffer = nullptr;
+            return nullptr;
+        });
+        if (buffer != nullptr) gst_buffer_unmap(buffer, &map);
+        if (!present) {
+            if (buffer != nullptr) gst_buffer_unref(buffer);
             bool first = !lost_posted_;
             lost_posted_ = true;
             return !first;
         }
-        size_t expected = static_cast<size_t>(format.width) * static_cast<size_t>(format.height) * 2;
-        if (format.width <= 0 || format.height <= 0 || frame_.size() < expected) return true;
+        if (buffer == nullptr) return true;
         if (!caps_format_ || !(*caps_format_ == format)) SetCaps(format);
         VideoFormat timed = FrameRateOf(format);
         GstClockTime duration = gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(timed.interval_numerator),
                                                       static_cast<guint64>(timed.interval_denominator));
         if (next_pts_ == GST_CLOCK_TIME_NONE) next_pts_ = RunningTime();
-        GstBuffer* buffer = AcquireBuffer(expected);
-        VELLUMO_TSAN_RECEIVE(buffer);  // its memory may have held a buffer another thread was the last to read
-        gst_buffer_fill(buffer, 0, frame_.data(), expected);
         GST_BUFFER_PTS(buffer) = next_pts_;
         GST_BUFFER_DURATION(buffer) = duration;
         next_pts_ += duration;
@@ -212,7 +223,6 @@ private:
     FrameSource* source_;
     GstElementPtr appsrc_;
     std::mutex mutex_;
-    std::vector<uint8_t> frame_;
     GstBufferPoolPtr pool_;  // streaming thread, under mutex_
     size_t pool_bytes_ = 0;
     std::optional<VideoFormat> caps_format_;

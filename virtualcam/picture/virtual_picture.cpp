@@ -159,13 +159,12 @@ const std::vector<uint8_t>& VirtualPicture::Base(int width, int height, int blur
     return base;
 }
 
-bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) {
+bool VirtualPicture::RenderFrame(const FrameRoom& room) {
     // The sensor's registers are read outside our lock: the chip has its own.
     const bool flip = chip_.SensorFlipsVertically();
     const bool mirror = chip_.SensorMirrorsHorizontally();
     std::lock_guard<std::mutex> lock(mutex_);
     if (!plugged_) return false;
-    format = format_;
     const int width = format_.width;
     const int height = format_.height;
     const std::vector<uint8_t>* base_frame = &Base(width, height, BlurLevel());
@@ -193,11 +192,12 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
     const double offset = (brightness_.value - 128) * 0.6;
     for (int i = 0; i < 256; ++i) luma[i] = Clamp((i - 128) * gain + 128 + offset);
 
-    yuy2.resize(base.size());
+    uint8_t* const out = room(format_);
+    if (out == nullptr) return true;
     const size_t row_bytes = static_cast<size_t>(width) * 2;
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = base.data() + row_bytes * (flip ? height - 1 - y : y);
-        uint8_t* dst = yuy2.data() + row_bytes * y;
+        uint8_t* dst = out + row_bytes * y;
         if (!mirror) {
             for (size_t i = 0; i < row_bytes; i += 2) {
                 dst[i] = luma[src[i]];

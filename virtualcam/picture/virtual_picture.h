@@ -47,7 +47,8 @@ public:
     int32_t Get(platform::CameraControlProperty property, long* value, long* flags) override;
 
     // FrameSource: false while unplugged.
-    bool RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) override;
+    bool RenderFrame(const FrameRoom& room) override;
+    using platform::FrameSource::RenderFrame;
 
     // A scene of photographs from a folder moves on to the next one (after the last, the first again); a
     // stack of pages turns its top page: for kPageTurn a hand passes over it and the next page is laid
