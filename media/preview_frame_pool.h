@@ -14,7 +14,7 @@ namespace platform {
 class PreviewFramePool {
 public:
     // Keeps at most `spare` frames that nobody holds.
-    explicit PreviewFramePool(size_t spare = 2);
+    explicit PreviewFramePool(size_t spare = 1);
     ~PreviewFramePool();
     PreviewFramePool(const PreviewFramePool&) = delete;
     PreviewFramePool& operator=(const PreviewFramePool&) = delete;

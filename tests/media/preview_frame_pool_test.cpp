@@ -9,7 +9,7 @@ using platform::PreviewFrame;
 using platform::PreviewFramePool;
 
 TEST(PreviewFramePool, AFrameLetGoIsFilledAgainAndOneHeldIsNot) {
-    PreviewFramePool pool;
+    PreviewFramePool pool(2);
     std::shared_ptr<PreviewFrame> first = pool.Acquire(4, 2, 16);
     ASSERT_EQ(first->pixels.size(), 32u);
     EXPECT_EQ(first->width, 4);
