@@ -2,7 +2,9 @@
 // A capture device's stream formats and picture/camera controls, as the capture engine sees them, and the
 // frame source of a device that is not a V4L2 node (the virtual camera). Plain C++.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -67,9 +69,21 @@ public:
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
-    // Fills `yuy2` (2 bytes a pixel, width x height, top-down) with the next frame in the current format and
-    // says which format that is. False when the device is gone (unplugged).
-    virtual bool RenderFrame(std::vector<uint8_t>& yuy2, VideoFormat& format) = 0;
+    // Room for a frame of the format: width x height x 2 bytes, or nullptr when there is none (the frame is
+    // then not drawn).
+    using FrameRoom = std::function<uint8_t*(const VideoFormat& format)>;
+    // Draws the next frame in the current format (2 bytes a pixel, width x height, top-down) straight into
+    // the room `room` gives for it, so that the stream's own buffer is filled without a copy. False when the
+    // device is gone (unplugged).
+    virtual bool RenderFrame(const FrameRoom& room) = 0;
+    // The same into `yuy2` (resized), saying which format it is.
+    bool RenderFrame(std::vector<uint8_t>& yuy2, VideoFormat& format) {
+        return RenderFrame([&](const VideoFormat& drawn) {
+            format = drawn;
+            yuy2.resize(static_cast<size_t>(drawn.width) * static_cast<size_t>(drawn.height) * 2);
+            return yuy2.data();
+        });
+    }
 };
 
 }  // namespace platform

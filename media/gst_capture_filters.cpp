@@ -163,26 +163,56 @@ private:
     bool PushFrame() {
         std::lock_guard<std::mutex> lock(mutex_);
         VideoFormat format;
-        if (!source_->RenderFrame(frame_, format)) {
+        GstBuffer* buffer = nullptr;
+        GstMapInfo map{};
+        // The source draws straight into a buffer of the pool.
+        const bool present = source_->RenderFrame([&](const VideoFormat& drawn) -> uint8_t* {
+            if (drawn.width <= 0 || drawn.height <= 0 || buffer != nullptr) return nullptr;
+            format = drawn;
+            buffer = AcquireBuffer(static_cast<size_t>(drawn.width) * static_cast<size_t>(drawn.height) * 2);
+            VELLUMO_TSAN_RECEIVE(buffer);  // its memory may have held a buffer another thread was the last to read
+            if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return map.data;
+            gst_buffer_unref(buffer);
+            buffer = nullptr;
+            return nullptr;
+        });
+        if (buffer != nullptr) gst_buffer_unmap(buffer, &map);
+        if (!present) {
+            if (buffer != nullptr) gst_buffer_unref(buffer);
             bool first = !lost_posted_;
             lost_posted_ = true;
             return !first;
         }
-        size_t expected = static_cast<size_t>(format.width) * static_cast<size_t>(format.height) * 2;
-        if (format.width <= 0 || format.height <= 0 || frame_.size() < expected) return true;
+        if (buffer == nullptr) return true;
         if (!caps_format_ || !(*caps_format_ == format)) SetCaps(format);
         VideoFormat timed = FrameRateOf(format);
         GstClockTime duration = gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(timed.interval_numerator),
                                                       static_cast<guint64>(timed.interval_denominator));
         if (next_pts_ == GST_CLOCK_TIME_NONE) next_pts_ = RunningTime();
-        GstBuffer* buffer = gst_buffer_new_memdup(frame_.data(), expected);
-        VELLUMO_TSAN_RECEIVE(buffer);  // its memory may have held a buffer another thread was the last to read
         GST_BUFFER_PTS(buffer) = next_pts_;
         GST_BUFFER_DURATION(buffer) = duration;
         next_pts_ += duration;
         VELLUMO_TSAN_PUBLISH(buffer);
         gst_app_src_push_buffer(GST_APP_SRC(appsrc_.get()), buffer);
         return true;
+    }
+
+    // A buffer of the pool for frames of this size: the frames downstream let go of come back to be filled
+    // again instead of a full frame being allocated for every frame. Without a pool, a buffer of its own.
+    GstBuffer* AcquireBuffer(size_t bytes) {
+        if (pool_bytes_ != bytes) {
+            pool_.reset(gst_buffer_pool_new());
+            pool_bytes_ = bytes;
+            GstStructure* config = gst_buffer_pool_get_config(pool_.get());
+            gst_buffer_pool_config_set_params(config, nullptr, static_cast<guint>(bytes), 0, 0);
+            if (!gst_buffer_pool_set_config(pool_.get(), config) || !gst_buffer_pool_set_active(pool_.get(), TRUE)) {
+                DebugLog("media", "no buffer pool for frames of %zu bytes", bytes);
+                pool_.reset();
+            }
+        }
+        GstBuffer* buffer = nullptr;
+        if (pool_ && gst_buffer_pool_acquire_buffer(pool_.get(), &buffer, nullptr) == GST_FLOW_OK) return buffer;
+        return gst_buffer_new_allocate(nullptr, bytes, nullptr);
     }
 
     GstClockTime RunningTime() {
@@ -198,7 +228,8 @@ private:
     FrameSource* source_;
     GstElementPtr appsrc_;
     std::mutex mutex_;
-    std::vector<uint8_t> frame_;
+    GstBufferPoolPtr pool_;  // streaming thread, under mutex_
+    size_t pool_bytes_ = 0;
     std::optional<VideoFormat> caps_format_;
     GstClockTime next_pts_ = GST_CLOCK_TIME_NONE;
     bool lost_posted_ = false;

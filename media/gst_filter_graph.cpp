@@ -14,6 +14,7 @@
 #include "media/gst_capture_filters.h"
 #include "media/gst_ptr.h"
 #include "media/gst_recording.h"
+#include "media/preview_frame_pool.h"
 #include "platform/sync/tsan_handoff.h"
 
 namespace platform {
@@ -459,12 +460,8 @@ private:
         if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width)) {
             return GST_FLOW_OK;
         }
-        auto frame = std::make_shared<PreviewFrame>();
-        frame->width = width;
-        frame->height = height;
-        frame->stride = 4 * width;
+        std::shared_ptr<PreviewFrame> frame = preview_frames_.Acquire(width, height, 4 * width);
         frame->sequence = ++preview_sequence_;
-        frame->pixels.resize(static_cast<size_t>(frame->stride) * static_cast<size_t>(height));
         CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height, frame->pixels.data());
         std::lock_guard<std::mutex> lock(window_mutex_);
         if (surface_ != nullptr) surface_->Present(std::move(frame));
@@ -487,6 +484,7 @@ private:
     std::atomic<bool> first_frame_{true};
     std::vector<uint8_t> grabbed_;  // grabber's streaming thread only
     uint64_t preview_sequence_ = 0;  // preview's streaming thread only
+    PreviewFramePool preview_frames_;  // the window keeps the latest and may still paint the one before
 
     std::mutex mutex_;  // members_, events and the notify target
     std::vector<Member> members_;

@@ -11,6 +11,14 @@ namespace platform {
 struct GstObjectUnref {
     void operator()(gpointer object) const { gst_object_unref(object); }
 };
+// A pool is made inactive before its last reference goes, so that the buffers it keeps are freed now; the
+// ones still out are freed as they come back.
+struct GstBufferPoolRelease {
+    void operator()(GstBufferPool* pool) const {
+        gst_buffer_pool_set_active(pool, FALSE);
+        gst_object_unref(pool);
+    }
+};
 struct GstCapsUnref {
     void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
 };
@@ -36,6 +44,7 @@ using GstPadPtr = std::unique_ptr<GstPad, GstObjectUnref>;
 using GstDeviceMonitorPtr = std::unique_ptr<GstDeviceMonitor, GstObjectUnref>;
 using GstDevicePtr = std::unique_ptr<GstDevice, GstObjectUnref>;
 using GstCapsPtr = std::unique_ptr<GstCaps, GstCapsUnref>;
+using GstBufferPoolPtr = std::unique_ptr<GstBufferPool, GstBufferPoolRelease>;
 using GstSamplePtr = std::unique_ptr<GstSample, GstSampleUnref>;
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;

@@ -47,7 +47,7 @@ public:
     bool SetFormat(const VideoFormat& format) override { return format.width == format_.width; }
     std::optional<VideoFormat> GetFormat() override { return format_; }
 
-    bool RenderFrame(std::vector<uint8_t>& yuy2, VideoFormat& format) override {
+    bool RenderFrame(const FrameRoom& room) override {
         double start = ThreadCpuSeconds();
         size_t bytes = size_t(format_.width) * format_.height * 2;
         if (picture_.size() != bytes) {
@@ -57,8 +57,7 @@ public:
                 picture_[i + 1] = 128;
             }
         }
-        yuy2 = picture_;
-        format = format_;
+        if (uint8_t* yuy2 = room(format_)) std::memcpy(yuy2, picture_.data(), bytes);
         delivered.fetch_add(1);
         render_cpu_ns.fetch_add(uint64_t((ThreadCpuSeconds() - start) * 1e9));
         return true;

@@ -48,12 +48,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return format_;
     }
-    bool RenderFrame(std::vector<uint8_t>& yuy2, VideoFormat& format) override {
+    bool RenderFrame(const FrameRoom& room) override {
         if (unplugged.load()) return false;
-        format = *GetFormat();
-        yuy2.resize(size_t(format.width) * format.height * 2);
+        const VideoFormat format = *GetFormat();
+        uint8_t* const yuy2 = room(format);
+        if (yuy2 == nullptr) return true;
         for (int y = 0; y < format.height; ++y) {
-            uint8_t* row = yuy2.data() + size_t(y) * format.width * 2;
+            uint8_t* row = yuy2 + size_t(y) * format.width * 2;
             bool red = y < format.height / 2;
             for (int x = 0; x < format.width; x += 2) {
                 uint8_t luma = red ? 82 : 16;

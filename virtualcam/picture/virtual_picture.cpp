@@ -28,8 +28,8 @@ std::string Flags(long flags) { return flags == kControlFlagsAuto ? "auto" : "ma
 
 }  // namespace
 
-std::vector<uint8_t> BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride) {
-    std::vector<uint8_t> out(static_cast<size_t>(width) * height * 2);
+void BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride, std::vector<uint8_t>& out) {
+    out.resize(static_cast<size_t>(width) * height * 2);
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = bgr + stride * y;
         uint8_t* dst = out.data() + static_cast<size_t>(y) * width * 2;
@@ -44,7 +44,6 @@ std::vector<uint8_t> BgrToYuy2(const uint8_t* bgr, int width, int height, size_t
             dst[x * 2 + 3] = Clamp(128 + 0.439 * r - 0.368 * g - 0.071 * b);
         }
     }
-    return out;
 }
 
 VirtualPicture::VirtualPicture(BridgeChip& chip, SceneChoice scene) : chip_(chip), scene_(scene), format_(kFormats[0]) {}
@@ -156,21 +155,19 @@ const std::vector<uint8_t>& VirtualPicture::Base(int width, int height, int blur
         cv::GaussianBlur(picture, blurred, cv::Size(0, 0), kBlurSigma[blur_level] * width);
         picture = blurred;
     }
-    base = BgrToYuy2(picture.data, width, height, picture.step);
+    BgrToYuy2(picture.data, width, height, picture.step, base);
     return base;
 }
 
-bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) {
+bool VirtualPicture::RenderFrame(const FrameRoom& room) {
     // The sensor's registers are read outside our lock: the chip has its own.
     const bool flip = chip_.SensorFlipsVertically();
     const bool mirror = chip_.SensorMirrorsHorizontally();
     std::lock_guard<std::mutex> lock(mutex_);
     if (!plugged_) return false;
-    format = format_;
     const int width = format_.width;
     const int height = format_.height;
     const std::vector<uint8_t>* base_frame = &Base(width, height, BlurLevel());
-    std::vector<uint8_t> turning;
     if (turn_start_) {
         const double phase = std::chrono::duration<double>(std::chrono::steady_clock::now() - *turn_start_) /
                              std::chrono::duration<double>(kPageTurn);
@@ -178,11 +175,13 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
             turn_start_.reset();
             turn_from_.release();
             turn_to_.release();
+            turn_picture_.release();
+            turn_yuy2_ = {};
         } else {
-            cv::Mat picture = (phase < 0.5 ? turn_from_ : turn_to_).clone();
-            DrawTurningHand(picture, phase);
-            turning = BgrToYuy2(picture.data, width, height, picture.step);
-            base_frame = &turning;
+            (phase < 0.5 ? turn_from_ : turn_to_).copyTo(turn_picture_);
+            DrawTurningHand(turn_picture_, phase);
+            BgrToYuy2(turn_picture_.data, width, height, turn_picture_.step, turn_yuy2_);
+            base_frame = &turn_yuy2_;
         }
     }
     const std::vector<uint8_t>& base = *base_frame;
@@ -193,11 +192,12 @@ bool VirtualPicture::RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoForm
     const double offset = (brightness_.value - 128) * 0.6;
     for (int i = 0; i < 256; ++i) luma[i] = Clamp((i - 128) * gain + 128 + offset);
 
-    yuy2.resize(base.size());
+    uint8_t* const out = room(format_);
+    if (out == nullptr) return true;
     const size_t row_bytes = static_cast<size_t>(width) * 2;
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = base.data() + row_bytes * (flip ? height - 1 - y : y);
-        uint8_t* dst = yuy2.data() + row_bytes * y;
+        uint8_t* dst = out + row_bytes * y;
         if (!mirror) {
             for (size_t i = 0; i < row_bytes; i += 2) {
                 dst[i] = luma[src[i]];

@@ -47,7 +47,8 @@ public:
     int32_t Get(platform::CameraControlProperty property, long* value, long* flags) override;
 
     // FrameSource: false while unplugged.
-    bool RenderFrame(std::vector<uint8_t>& yuy2, platform::VideoFormat& format) override;
+    bool RenderFrame(const FrameRoom& room) override;
+    using platform::FrameSource::RenderFrame;
 
     // A scene of photographs from a folder moves on to the next one (after the last, the first again); a
     // stack of pages turns its top page: for kPageTurn a hand passes over it and the next page is laid
@@ -84,10 +85,14 @@ private:
     // The page turn under way: when it began, and the pages it shows (BGR, at the format's size).
     std::optional<std::chrono::steady_clock::time_point> turn_start_;
     cv::Mat turn_from_, turn_to_;
+    // A turning frame is drawn here, frame after frame, rather than in new full-size pictures each time.
+    cv::Mat turn_picture_;
+    std::vector<uint8_t> turn_yuy2_;
     std::vector<std::string> log_;
 };
 
-// BGR (3 bytes a pixel, top-down, rows of width x 3) to YUY2, BT.601 studio range.
-std::vector<uint8_t> BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride);
+// BGR (3 bytes a pixel, top-down, rows of width x 3) to YUY2, BT.601 studio range; `out` is resized to
+// width x height x 2.
+void BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride, std::vector<uint8_t>& out);
 
 }  // namespace virtualcam

@@ -36,6 +36,18 @@ cv::Mat PrintedSheet(const Sheet& sheet, cv::RNG& rng) {
     return paper;
 }
 
+// The per-pixel steps of a scene run a band of rows at a time, in place on the canvas: full-size float
+// pictures would be 60 MB each at 2592 x 1944.
+template <typename Step>
+void ForEachBand(cv::Mat& canvas, Step step) {
+    constexpr int kBandRows = 64;
+    for (int top = 0; top < canvas.rows; top += kBandRows) {
+        const cv::Range rows(top, std::min(canvas.rows, top + kBandRows));
+        cv::Mat band = canvas.rowRange(rows);
+        step(rows, band);
+    }
+}
+
 }  // namespace
 
 Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& sheets, unsigned seed) {
@@ -52,10 +64,10 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
         cv::Matx23d to_desk(c, -s, sheet.centre.x - c * u0 + s * v0, s, c, sheet.centre.y - s * u0 - c * v0);
         cv::Mat warped, mask;
         cv::warpAffine(paper, warped, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        paper.release();
         cv::Mat full(sheet.size, CV_32F, cv::Scalar(1.0));
         cv::warpAffine(full, mask, cv::Mat(to_desk), desk_size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        cv::Mat warped_f, mask3;
-        warped.convertTo(warped_f, CV_32FC3);
+        full.release();
         if (sheet.shadow > 0) {
             // A lamp above and to the left: the shadow is the sheet's shape, shifted and blurred.
             const double offset = std::max(2.0, 0.01 * std::min(sheet.size.width, sheet.size.height));
@@ -64,12 +76,23 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
             cv::warpAffine(mask, shade, cv::Mat(shift), desk_size);
             const int blur = 2 * static_cast<int>(offset) + 1;
             cv::GaussianBlur(shade, shade, cv::Size(blur, blur), 0);
-            cv::Mat dim = cv::Scalar::all(1.0) - sheet.shadow * shade, dim3;
-            cv::merge(std::vector<cv::Mat>{dim, dim, dim}, dim3);
-            canvas = canvas.mul(dim3);
+            ForEachBand(canvas, [&](const cv::Range& rows, cv::Mat& band) {
+                cv::Mat dim = cv::Scalar::all(1.0) - sheet.shadow * shade.rowRange(rows), dim3;
+                cv::merge(std::vector<cv::Mat>{dim, dim, dim}, dim3);
+                cv::multiply(band, dim3, band);
+            });
         }
-        cv::merge(std::vector<cv::Mat>{mask, mask, mask}, mask3);
-        canvas = canvas.mul(cv::Scalar::all(1.0) - mask3) + warped_f.mul(mask3);
+        // canvas x (1 - mask) + sheet x mask
+        ForEachBand(canvas, [&](const cv::Range& rows, cv::Mat& band) {
+            cv::Mat sheet_f, mask3;
+            warped.rowRange(rows).convertTo(sheet_f, CV_32FC3);
+            const cv::Mat weight = mask.rowRange(rows);
+            cv::merge(std::vector<cv::Mat>{weight, weight, weight}, mask3);
+            cv::multiply(sheet_f, mask3, sheet_f);
+            mask3 = cv::Scalar::all(1.0) - mask3;
+            cv::multiply(band, mask3, band);
+            cv::add(band, sheet_f, band);
+        });
 
         std::array<cv::Point2d, 4> corners;
         const double hw = sheet.size.width / 2.0, hh = sheet.size.height / 2.0;
@@ -78,9 +101,11 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
             corners[i] = sheet.centre + cv::Point2d(c * offsets[i].x - s * offsets[i].y, s * offsets[i].x + c * offsets[i].y);
         scene.corners.push_back(corners);
     }
-    cv::Mat noise(desk_size, CV_32FC3);
-    rng.fill(noise, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(4));
-    canvas += noise;
+    ForEachBand(canvas, [&](const cv::Range&, cv::Mat& band) {
+        cv::Mat noise(band.size(), CV_32FC3);
+        rng.fill(noise, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(4));
+        band += noise;
+    });
     canvas.convertTo(scene.picture, CV_8UC3);
     return scene;
 }
