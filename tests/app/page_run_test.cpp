@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program_environment.h"
 #include "tests/support/scratch_folder.h"
 #include "virtualcam/scenes/page_stack.h"
 
@@ -46,22 +47,11 @@ protected:
     // Runs the program with the script on the stack scene; its stderr.
     std::string Run(const std::string& script, int timeout_ms) {
         dir.Write("script.txt", script);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        auto set = [&](const char* name, const std::string& value) { env.insert(name, QString::fromStdString(value)); };
-        set("QT_QPA_PLATFORM", "offscreen");
-        set("HOME", dir.Path("home"));
-        set("XDG_CONFIG_HOME", dir.Path("home/.config"));
-        set("XDG_RUNTIME_DIR", dir.Path("tmp"));
-        set("VELLUMO_COMMON_DOCUMENTS", dir.Path("common"));
-        set("VELLUMO_USER_DOCUMENTS", dir.Path("home/Documents"));
-        set("VELLUMO_DESKTOP", dir.Path("home/Desktop"));
-        set("VELLUMO_LOCK_DIR", dir.Path("lock"));
-        set("VELLUMO_REGISTRY_USER", dir.Path("home/registry.ini"));
-        set("VELLUMO_REGISTRY_MACHINE", dir.Path("machine-registry.ini"));
-        set("VELLUMO_SCRIPT", dir.Path("script.txt"));
-        set("VELLUMO_VIRTUALCAM", "1");
-        set("VELLUMO_VIRTUALCAM_SCENE", "stack");
-        set("VELLUMO_DEBUG", "1");
+        QProcessEnvironment env = test_support::ProgramEnvironment(dir, dir.Path("script.txt"));
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.Path("tmp")));
+        env.insert("VELLUMO_VIRTUALCAM", "1");
+        env.insert("VELLUMO_VIRTUALCAM_SCENE", "stack");
+        env.insert("VELLUMO_DEBUG", "1");
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(QString::fromStdString(std::string(VELLUMO_BIN_DIR) + "/Vellumo"), {});

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "pipeline/capture/capture_file.h"
+#include "tests/support/program_environment.h"
 #include "tests/support/scratch_folder.h"
 
 using test_support::Exists;
@@ -32,22 +33,9 @@ protected:
     std::vector<std::pair<std::string, std::string>> env_overrides;
 
     QProcessEnvironment Environment(const std::string& script_name) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        auto set = [&](const char* name, const std::string& value) {
-            env.insert(name, QString::fromStdString(value));
-        };
-        set("QT_QPA_PLATFORM", "offscreen");
-        set("HOME", dir.Path("home"));
-        set("XDG_CONFIG_HOME", dir.Path("home/.config"));
-        set("VELLUMO_COMMON_DOCUMENTS", dir.Path("common"));
-        set("VELLUMO_USER_DOCUMENTS", dir.Path("home/Documents"));
-        set("VELLUMO_DESKTOP", dir.Path("home/Desktop"));
-        set("VELLUMO_LOCK_DIR", dir.Path("lock"));
-        set("VELLUMO_REGISTRY_USER", dir.Path("home/registry.ini"));
-        set("VELLUMO_REGISTRY_MACHINE", dir.Path("machine-registry.ini"));
-        set("VELLUMO_SCRIPT", dir.Path(script_name));
+        QProcessEnvironment env = test_support::ProgramEnvironment(dir, dir.Path(script_name));
         env.remove("VELLUMO_DEBUG");
-        for (const auto& [name, value] : env_overrides) set(name.c_str(), value);
+        for (const auto& [name, value] : env_overrides) env.insert(name.c_str(), QString::fromStdString(value));
         return env;
     }
 
