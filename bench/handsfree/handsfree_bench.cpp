@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "pipeline/autocapture/page_watch_worker.h"
+#include "tests/support/preview_frames.h"
 #include "virtualcam/scenes/page_stack.h"
 
 namespace {
@@ -48,15 +49,7 @@ double CpuSeconds() {
 }
 
 std::shared_ptr<const platform::PreviewFrame> Frame(const cv::Mat& bgr, uint64_t sequence) {
-    auto frame = std::make_shared<platform::PreviewFrame>();
-    cv::Mat bgrx;
-    cv::cvtColor(bgr, bgrx, cv::COLOR_BGR2BGRA);
-    frame->pixels.assign(bgrx.data, bgrx.data + bgrx.total() * 4);
-    frame->width = bgrx.cols;
-    frame->height = bgrx.rows;
-    frame->stride = bgrx.cols * 4;
-    frame->sequence = sequence;
-    return frame;
+    return test_support::PreviewFrameOf(bgr, sequence);
 }
 
 void OutlineRate() {
