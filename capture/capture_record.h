@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "settings/settings.h"
 #include "media/capture_graph.h"
+#include "settings/settings.h"
 
 class ISampleCaptureGraphBuilder;
 
@@ -71,15 +71,15 @@ class CCaptureRecord : public CVellumoSettings {
     platform::MediaEvents* m_pMediaEvents = nullptr;  // of m_pGraph
 
     // Recording.
-    int m_nSavedPreviewSize = 0;            // m_nSetPreviewSize when the recording started
-    int m_nDroppedAtStart = 0;              // the capture pin's counters when the file began
+    int m_nSavedPreviewSize = 0;  // m_nSetPreviewSize when the recording started
+    int m_nDroppedAtStart = 0;    // the capture pin's counters when the file began
     int m_nNotDroppedAtStart = 0;
-    uint32_t m_dwRecordStart = 0;           // milliseconds of timeGetTime
+    uint32_t m_dwRecordStart = 0;  // milliseconds of timeGetTime
     uint32_t m_dwRecordStop = 0;
     platform::FilterGraph* m_pMux = nullptr;  // the graph holding the file's multiplexer and writer
-    std::string m_szVideoFile;              // the file being recorded (the view's output file)
+    std::string m_szVideoFile;                // the file being recorded (the view's output file)
     platform::DroppedFrames* m_pDroppedFrames = nullptr;  // of the video capture pin
-    int32_t m_hrRecordResult = 0;           // why the last recording build or start failed (0: it did not)
+    int32_t m_hrRecordResult = 0;  // why the last recording build or start failed (0: it did not)
 
     // Windows: the frame and the view for messages, and the view for the video.
     platform::MessageTarget* m_hFrameWnd = nullptr;

@@ -29,10 +29,12 @@ int32_t ISampleCaptureGraphBuilder::FindInterface(PinCategory category, MediaMaj
 }
 
 int32_t ISampleCaptureGraphBuilder::FindInterface(PinCategory category, MediaMajorType type,
-                                                  platform::CaptureFilter* filter, platform::DroppedFrames** dropped) {
+                                                  platform::CaptureFilter* filter,
+                                                  platform::DroppedFrames** dropped) {
     if (dropped == nullptr) return platform::E_FAIL;
     *dropped = nullptr;
-    if (filter == nullptr || category != PinCategory::Capture || !Carries(*filter, type)) return platform::E_FAIL;
+    if (filter == nullptr || category != PinCategory::Capture || !Carries(*filter, type))
+        return platform::E_FAIL;
     *dropped = filter->QueryDroppedFrames();
     return *dropped != nullptr ? platform::S_OK : platform::E_FAIL;
 }
@@ -60,10 +62,12 @@ int32_t ISampleCaptureGraphBuilder::RenderStream(PinCategory category, MediaMajo
 }
 
 int32_t ISampleCaptureGraphBuilder::RenderStream(PinCategory category, MediaMajorType type,
-                                                 platform::CaptureFilter* source, platform::FrameSink* intermediate,
+                                                 platform::CaptureFilter* source,
+                                                 platform::FrameSink* intermediate,
                                                  platform::FilterGraph* mux) {
     if (mux == nullptr) return RenderStream(category, type, source, intermediate);
-    if (source == nullptr || category != PinCategory::Capture || intermediate != nullptr || !Carries(*source, type))
+    if (source == nullptr || category != PinCategory::Capture || intermediate != nullptr ||
+        !Carries(*source, type))
         return platform::E_FAIL;
     return mux->RenderCaptureToFile(source);
 }
@@ -74,12 +78,14 @@ int32_t ISampleCaptureGraphBuilder::SetOutputFileName(MediaSubtype subtype, cons
     *mux = nullptr;
     if (m_pGraph == nullptr || file.empty()) return platform::E_FAIL;
     const int32_t result = m_pGraph->SetOutputFileName(
-        subtype == MediaSubtype::Asf ? platform::FileContainer::WindowsMedia : platform::FileContainer::Avi, file);
+        subtype == MediaSubtype::Asf ? platform::FileContainer::WindowsMedia : platform::FileContainer::Avi,
+        file);
     if (result == platform::S_OK) *mux = m_pGraph;
     return result;
 }
 
-int32_t ISampleCaptureGraphBuilder::ControlStream(PinCategory category, const int64_t* start, const int64_t* /*stop*/) {
+int32_t ISampleCaptureGraphBuilder::ControlStream(PinCategory category, const int64_t* start,
+                                                  const int64_t* /*stop*/) {
     if (m_pGraph == nullptr || category != PinCategory::Capture) return platform::E_FAIL;
     return m_pGraph->ControlCaptureStream(start == nullptr || *start != MAXLONGLONG);
 }

@@ -40,7 +40,8 @@ class ISampleCaptureGraphBuilder {
                                  platform::FrameSink* intermediate, platform::FilterGraph* mux);
     virtual int32_t SetFiltergraph(platform::FilterGraph* graph);
     // Creates the file's multiplexer and writer in the graph; `mux` is where streams are rendered to it.
-    virtual int32_t SetOutputFileName(MediaSubtype subtype, const std::string& file, platform::FilterGraph** mux);
+    virtual int32_t SetOutputFileName(MediaSubtype subtype, const std::string& file,
+                                      platform::FilterGraph** mux);
     // Stream control of the capture pins: a `start` of MAXLONGLONG holds them back, nullptr starts them now
     // (`stop` is not used beyond "never").
     virtual int32_t ControlStream(PinCategory category, const int64_t* start, const int64_t* stop);

@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "capture/video_fit.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/graph_builder.h"
 #include "capture/recording.h"
+#include "capture/video_fit.h"
 
 namespace {
 

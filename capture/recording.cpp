@@ -2,10 +2,10 @@
 
 #include <chrono>
 
+#include "capture/camera_controls.h"
 #include "capture/graph_builder.h"
 #include "capture/preview_graph.h"
 #include "capture/video_properties.h"
-#include "capture/camera_controls.h"
 #include "platform/debuglog/debuglog.h"
 
 int g_bRecordStatistics = 0;
@@ -85,17 +85,19 @@ int AssembleRecordingGraph(CCaptureRecord& record) {
     // nothing to set for compatibility or a master stream.
 
     platform::CaptureFilter* video = record.m_pVideoCapture.get();
-    result = record.m_pBuilder->RenderStream(PinCategory::Capture, MediaMajorType::Interleaved, video, nullptr,
-                                             record.m_pMux);
+    result = record.m_pBuilder->RenderStream(PinCategory::Capture, MediaMajorType::Interleaved, video,
+                                             nullptr, record.m_pMux);
     if (result != platform::S_OK)
         result = record.m_pBuilder->RenderStream(PinCategory::Capture, MediaMajorType::Video, video, nullptr,
                                                  record.m_pMux);
     if (result != platform::S_OK) return FailBuild(record, result);
 
     if (record.m_bWantPreview) {
-        result = record.m_pBuilder->RenderStream(PinCategory::Preview, MediaMajorType::Interleaved, video, nullptr);
+        result = record.m_pBuilder->RenderStream(PinCategory::Preview, MediaMajorType::Interleaved, video,
+                                                 nullptr);
         if (!Rendered(result))
-            result = record.m_pBuilder->RenderStream(PinCategory::Preview, MediaMajorType::Video, video, nullptr);
+            result =
+                record.m_pBuilder->RenderStream(PinCategory::Preview, MediaMajorType::Video, video, nullptr);
         if (!Rendered(result)) return FailBuild(record, result);
         if (result == platform::VFW_S_NOPREVIEWPIN) record.m_bPreviewFaked = 1;
     }
@@ -140,9 +142,10 @@ int BeginRecording(CCaptureRecord& record) {
     if (stream_control) {
         if (record.m_pDroppedFrames == nullptr &&
             record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Interleaved,
-                                             record.m_pVideoCapture.get(), &record.m_pDroppedFrames) != platform::S_OK)
-            record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Video, record.m_pVideoCapture.get(),
-                                             &record.m_pDroppedFrames);
+                                             record.m_pVideoCapture.get(),
+                                             &record.m_pDroppedFrames) != platform::S_OK)
+            record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Video,
+                                             record.m_pVideoCapture.get(), &record.m_pDroppedFrames);
         record.m_pBuilder->ControlStream(PinCategory::Capture, nullptr, &forever);
         if (record.m_pDroppedFrames != nullptr) {
             long count = 0;

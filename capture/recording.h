@@ -1,8 +1,8 @@
 #pragma once
 // Video recording (command 1030): the preview graph gives way to a recording graph that writes the camera's
 // capture stream (and the sound, when "VIDEO STREAM" asks for it) to a Windows Media or AVI file in the save
-// folder while the live picture goes on; it always runs at 640 x 480 and the preview size comes back after it.
-// GUI thread only; the file is written by the media platform's own threads.
+// folder while the live picture goes on; it always runs at 640 x 480 and the preview size comes back after
+// it. GUI thread only; the file is written by the media platform's own threads.
 
 #include <cstdint>
 #include <functional>

@@ -20,13 +20,14 @@ std::string Format(const std::string& format, Args... args) {
 
 }  // namespace
 
-std::string FormatRecordingProgress(const std::string& format, long captured, long dropped, uint32_t elapsed_ms) {
-    return Format(format, static_cast<int>(captured), static_cast<int>(dropped), static_cast<int>(elapsed_ms / 1000),
-                  static_cast<int>(elapsed_ms % 1000 / 100));
+std::string FormatRecordingProgress(const std::string& format, long captured, long dropped,
+                                    uint32_t elapsed_ms) {
+    return Format(format, static_cast<int>(captured), static_cast<int>(dropped),
+                  static_cast<int>(elapsed_ms / 1000), static_cast<int>(elapsed_ms % 1000 / 100));
 }
 
-std::string FormatRecordingSummary(const std::string& format, long captured, long dropped, uint32_t duration_ms,
-                                   long average_frame_bytes) {
+std::string FormatRecordingSummary(const std::string& format, long captured, long dropped,
+                                   uint32_t duration_ms, long average_frame_bytes) {
     double frame_rate = 0;
     long data_rate = 0;  // bytes a second
     if (duration_ms > 0) {
@@ -36,9 +37,9 @@ std::string FormatRecordingSummary(const std::string& format, long captured, lon
     }
     const long tenths = static_cast<long>(frame_rate * 10);
     return Format(format, static_cast<int>(captured), static_cast<int>(duration_ms / 1000),
-                  static_cast<int>(duration_ms % 1000 / 100), static_cast<int>(dropped), static_cast<int>(tenths / 10),
-                  static_cast<int>(tenths % 10), static_cast<int>(data_rate / 1000000),
-                  static_cast<int>(data_rate / 1000 % 1000));
+                  static_cast<int>(duration_ms % 1000 / 100), static_cast<int>(dropped),
+                  static_cast<int>(tenths / 10), static_cast<int>(tenths % 10),
+                  static_cast<int>(data_rate / 1000000), static_cast<int>(data_rate / 1000 % 1000));
 }
 
 std::optional<std::string> RecordingStatusText(CCaptureRecord& record, int final, uint32_t now_ms,
@@ -65,9 +66,10 @@ std::optional<std::string> RecordingStatusText(CCaptureRecord& record, int final
         dropped -= record.m_nDroppedAtStart;
         captured -= record.m_nNotDroppedAtStart;
     }
-    if (!final) return FormatRecordingProgress(strings(125), captured, dropped, now_ms - record.m_dwRecordStart);
+    if (!final)
+        return FormatRecordingProgress(strings(125), captured, dropped, now_ms - record.m_dwRecordStart);
     long average = 0;
     if (record.m_pDroppedFrames->GetAverageFrameSize(&average) != platform::S_OK) return std::nullopt;
-    return FormatRecordingSummary(strings(124), captured, dropped, record.m_dwRecordStop - record.m_dwRecordStart,
-                                  average);
+    return FormatRecordingSummary(strings(124), captured, dropped,
+                                  record.m_dwRecordStop - record.m_dwRecordStart, average);
 }

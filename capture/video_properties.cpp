@@ -1,8 +1,8 @@
 #include "capture/video_properties.h"
 
+#include "capture/camera_controls.h"
 #include "capture/graph_builder.h"
 #include "capture/preview_graph.h"
-#include "capture/camera_controls.h"
 
 void SelectPreviewResolution(CCaptureRecord& record, int index, const std::function<void()>& update_status) {
     ResolutionSize(index, record.m_nCaptureWidth, record.m_nCaptureHeight);

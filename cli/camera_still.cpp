@@ -7,12 +7,12 @@
 #include <mutex>
 #include <thread>
 
+#include "app/capturecmd/capture_command.h"
 #include "capture/capture_record.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
 #include "cli/capture_batch.h"
-#include "app/capturecmd/capture_command.h"
 #include "media/gst_capture_graph.h"
 #include "platform/profile/profile_store.h"
 #include "virtualcam/virtual_camera.h"
@@ -40,7 +40,8 @@ void KeepFrame(CSampleGrabberCB&, const platform::GrabbedFrame& frame) {
 
 }  // namespace
 
-int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, std::ostream& out, std::ostream& err) {
+int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, std::ostream& out,
+                   std::ostream& err) {
     if (options.virtual_camera) ::setenv("VELLUMO_VIRTUALCAM", "1", 1);
     virtualcam::AttachFromEnvironment();
     CCaptureRecord record;
@@ -69,7 +70,8 @@ int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, s
     std::optional<Picture> still;
     {
         std::unique_lock lock(slot.mutex);
-        slot.arrived.wait_for(lock, std::chrono::milliseconds(kReadyWaitBoundMs), [&] { return slot.picture.has_value(); });
+        slot.arrived.wait_for(lock, std::chrono::milliseconds(kReadyWaitBoundMs),
+                              [&] { return slot.picture.has_value(); });
         still = std::move(slot.picture);
     }
     g_grabberCallback.SetFrameHandler(nullptr);
@@ -82,8 +84,12 @@ int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, s
 
     CaptureOptions batch = options;
     batch.pictures = {"camera"};
-    return RunPictureBatch(batch, record, [&still](const std::string&) { return PictureOrError{std::move(still), {}}; },
-                           out, err);
+    return RunPictureBatch(
+        batch, record,
+        [&still](const std::string&) {
+            return PictureOrError{std::move(still), {}};
+        },
+        out, err);
 }
 
 }  // namespace cli

@@ -9,6 +9,7 @@
 namespace cli {
 
 // The settings are loaded from `ini_path` into the camera's record. The exit status as RunPictureBatch's.
-int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, std::ostream& out, std::ostream& err);
+int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, std::ostream& out,
+                   std::ostream& err);
 
 }  // namespace cli

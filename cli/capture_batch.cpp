@@ -5,13 +5,13 @@
 #include <set>
 #include <vector>
 
-#include "settings/settings.h"
 #include "ocr/cards/card_programs.h"
 #include "ocr/engine/external_programs.h"
 #include "ocr/hand_over_services.h"
 #include "pipeline/capture/capture_request.h"
 #include "pipeline/capture/capture_session.h"
 #include "platform/files/files.h"
+#include "settings/settings.h"
 
 namespace cli {
 namespace {
@@ -44,9 +44,8 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
     const std::string folder = platform::WithTrailingSeparator(options.out_folder);
     const auto attributes = platform::GetFileAttributes(folder);
     if (!attributes || !attributes->is_directory || !platform::FolderWritable(folder)) {
-        err << "vellumo-capture: " << options.out_folder << ": " << (attributes ? "cannot write to this folder"
-                                                                                : "no such folder")
-            << "\n";
+        err << "vellumo-capture: " << options.out_folder << ": "
+            << (attributes ? "cannot write to this folder" : "no such folder") << "\n";
         return 1;
     }
 
@@ -70,7 +69,8 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
         return 1;
     }
     if (target == 1 && settings.m_bCardProgramFound == 0) {
-        err << "vellumo-capture: the business-card program (Zorvex.exe) is not installed beside the program\n";
+        err << "vellumo-capture: the business-card program (Zorvex.exe) is not installed beside the "
+               "program\n";
         return 1;
     }
 
@@ -105,7 +105,8 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
             flags.capture_busy = 1;
             session.PrepareCapture(request);
             const Picture& p = *loaded.picture;
-            session.SaveFrameToTemp(pipeline::CaptureFrame{p.bytes.data(), p.bytes.size(), p.width, p.height});
+            session.SaveFrameToTemp(
+                pipeline::CaptureFrame{p.bytes.data(), p.bytes.size(), p.width, p.height});
             session.WaitIdle();
             const std::vector<std::string> added = NewEntries(folder, before);
             if (!problem.empty()) {
@@ -128,12 +129,13 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
         if (options.image_format == 2 && session.m_pages.Count() > 0) {
             const std::set<std::string> before = Entries(folder);
             if (!session.MakeGatheredPdf({})) {
-                err << "vellumo-capture: the PDF of " << session.m_pages.Count() << " pages cannot be written in "
-                    << options.out_folder << "\n";
+                err << "vellumo-capture: the PDF of " << session.m_pages.Count()
+                    << " pages cannot be written in " << options.out_folder << "\n";
                 session.m_pages.DeletePageFiles();
                 ++failures;
             }
-            for (const std::string& name : NewEntries(folder, before)) out << "PDF -> " << folder << name << "\n";
+            for (const std::string& name : NewEntries(folder, before))
+                out << "PDF -> " << folder << name << "\n";
         }
     }
     return failures == 0 ? 0 : 1;

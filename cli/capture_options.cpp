@@ -9,7 +9,8 @@
 namespace cli {
 namespace {
 
-std::optional<int> Choice(const std::string& value, std::initializer_list<std::pair<const char*, int>> choices) {
+std::optional<int> Choice(const std::string& value,
+                          std::initializer_list<std::pair<const char*, int>> choices) {
     for (const auto& [name, code] : choices)
         if (value == name) return code;
     return std::nullopt;
@@ -17,7 +18,8 @@ std::optional<int> Choice(const std::string& value, std::initializer_list<std::p
 
 std::optional<int> LanguageIndex(const std::string& name) {
     for (int i = 0; i < ocr::kOcrLanguageCount; ++i)
-        if (const char* shown = ocr::OcrLanguageDisplayName(i); shown != nullptr && ::strcasecmp(shown, name.c_str()) == 0)
+        if (const char* shown = ocr::OcrLanguageDisplayName(i);
+            shown != nullptr && ::strcasecmp(shown, name.c_str()) == 0)
             return i;
     return std::nullopt;
 }
@@ -31,7 +33,8 @@ const char* const kCaptureUsage =
     "Runs Vellumo's capture steps on pictures taken elsewhere (BMP, JPEG, PNG), or on one still from the\n"
     "document camera, and saves the results in FOLDER under the next free numbered names.\n"
     "\n"
-    "  --format bmp|jpeg|tiff|pdf|pdf-gathered   picture format (default jpeg); pdf-gathered: one PDF of all\n"
+    "  --format bmp|jpeg|tiff|pdf|pdf-gathered   picture format (default jpeg); pdf-gathered: one PDF of "
+    "all\n"
     "  --deskew               find the page, straighten and crop it\n"
     "  --cards                find business cards; they go to the card program (or, with --ocr, to text)\n"
     "  --ocr txt|pdf|rtf|xls  recognise the text into this format instead of saving the picture\n"
@@ -77,7 +80,8 @@ ParsedOptions ParseCaptureOptions(const std::vector<std::string>& args) {
             if (!value(o.out_folder)) return fail("--out needs a folder");
         } else if (arg == "--format") {
             if (!value(v)) return fail("--format needs bmp, jpeg, tiff, pdf or pdf-gathered");
-            auto format = Choice(v, {{"bmp", 0}, {"jpeg", 1}, {"jpg", 1}, {"pdf-gathered", 2}, {"tiff", 3}, {"pdf", 4}});
+            auto format = Choice(
+                v, {{"bmp", 0}, {"jpeg", 1}, {"jpg", 1}, {"pdf-gathered", 2}, {"tiff", 3}, {"pdf", 4}});
             if (!format) return fail("unknown format \"" + v + "\" (bmp, jpeg, tiff, pdf or pdf-gathered)");
             o.image_format = *format;
         } else if (arg == "--ocr") {

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "settings/settings.h"
 #include "cli/camera_still.h"
 #include "cli/capture_batch.h"
 #include "cli/capture_options.h"
 #include "cli/picture_file.h"
-#include "platform/profile/profile_store.h"
 #include "platform/files/files.h"
+#include "platform/profile/profile_store.h"
+#include "settings/settings.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     CVellumoSettings settings;
     settings.m_szIniPath = ini_path;
     settings.LoadSettings(platform::CProfileStore(ini_path));
-    return cli::RunPictureBatch(options, settings, [](const std::string& path) { return cli::ReadPicture(path); },
-                                std::cout, std::cerr);
+    return cli::RunPictureBatch(
+        options, settings, [](const std::string& path) { return cli::ReadPicture(path); }, std::cout,
+        std::cerr);
 }

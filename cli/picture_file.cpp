@@ -15,18 +15,19 @@ namespace {
 std::string g_decoder_warning;
 
 void NoteDecoderWarning(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type != QtDebugMsg && type != QtInfoMsg && g_decoder_warning.empty()) g_decoder_warning = message.toStdString();
+    if (type != QtDebugMsg && type != QtInfoMsg && g_decoder_warning.empty())
+        g_decoder_warning = message.toStdString();
 }
 
 // While it lives, the decoders' warnings are noted instead of printed: the user gets one line a picture.
 class DecoderWarnings {
-public:
+  public:
     DecoderWarnings() : previous_(qInstallMessageHandler(NoteDecoderWarning)) { g_decoder_warning.clear(); }
     ~DecoderWarnings() { qInstallMessageHandler(previous_); }
     DecoderWarnings(const DecoderWarnings&) = delete;
     DecoderWarnings& operator=(const DecoderWarnings&) = delete;
 
-private:
+  private:
     QtMessageHandler previous_;
 };
 
@@ -51,13 +52,15 @@ PictureOrError ReadPicture(const std::string& path, uint64_t max_pixels) {
     const QSize size = reader.size();
     if (!size.isValid()) {
         platform::DebugLog("cli", "%s: %s", path.c_str(), reader.errorString().toUtf8().constData());
-        return {std::nullopt, reader.error() == QImageReader::FileNotFoundError ? "no such picture"
-                                                                                : "not a picture this program reads"};
+        return {std::nullopt, reader.error() == QImageReader::FileNotFoundError
+                                  ? "no such picture"
+                                  : "not a picture this program reads"};
     }
     const uint64_t pixels = static_cast<uint64_t>(size.width()) * static_cast<uint64_t>(size.height());
     if (pixels > max_pixels)
-        return {std::nullopt, "too large (" + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-                                  " pixels; at most " + std::to_string(max_pixels / 1000000) + " million)"};
+        return {std::nullopt, "too large (" + std::to_string(size.width()) + " x " +
+                                  std::to_string(size.height()) + " pixels; at most " +
+                                  std::to_string(max_pixels / 1000000) + " million)"};
     // Our own bound applies; the toolkit's default one is lower than it.
     QImageReader::setAllocationLimit(1024);
     try {
@@ -72,8 +75,8 @@ PictureOrError ReadPicture(const std::string& path, uint64_t max_pixels) {
         const size_t stride = (row + 3) / 4 * 4;
         picture.bytes.assign(stride * static_cast<size_t>(picture.height), 0);
         for (int y = 0; y < picture.height; ++y)
-            std::memcpy(picture.bytes.data() + stride * static_cast<size_t>(picture.height - 1 - y), image.constScanLine(y),
-                        row);
+            std::memcpy(picture.bytes.data() + stride * static_cast<size_t>(picture.height - 1 - y),
+                        image.constScanLine(y), row);
         return {std::move(picture), {}};
     } catch (const std::bad_alloc&) {
         return {std::nullopt, "too large for memory"};

@@ -30,7 +30,7 @@ constexpr int32_t REGDB_E_CLASSNOTREG = static_cast<int32_t>(0x80040154);
 // IAMDroppedFrames of a video capture output: counters since the filter was bound, for the frames it
 // recorded. Read on the GUI thread while the streaming threads count.
 class DroppedFrames {
-public:
+  public:
     virtual ~DroppedFrames() = default;
     virtual int32_t GetNumDropped(long* count) = 0;
     virtual int32_t GetNumNotDropped(long* count) = 0;
@@ -44,7 +44,7 @@ enum class FileContainer { WindowsMedia, Avi };
 // A bound capture filter: the video or audio input the engine works with. Interfaces it does not offer
 // are nullptr; they live as long as the filter.
 class CaptureFilter {
-public:
+  public:
     virtual ~CaptureFilter() = default;
     virtual const MediaDeviceInfo& Info() const = 0;
     virtual DeviceCategory Category() const = 0;
@@ -70,7 +70,7 @@ struct GrabbedFrame {
 // The grabber's callback (BufferCB); runs on the streaming thread for every frame and must return at once
 // unless it wants the frame.
 class FrameSink {
-public:
+  public:
     virtual ~FrameSink() = default;
     virtual void OnFrame(const GrabbedFrame& frame) = 0;
     // Cheap question asked before a frame is converted: false skips the conversion and OnFrame.
@@ -89,7 +89,7 @@ struct PreviewFrame {
 // Where the video window shows: the view provides it (a child widget). Present may come from the streaming
 // thread; the surface keeps only the latest frame and repaints on its own thread.
 class VideoSurface {
-public:
+  public:
     virtual ~VideoSurface() = default;
     virtual void Present(std::shared_ptr<const PreviewFrame> frame) = 0;
     // GUI thread.
@@ -99,7 +99,7 @@ public:
 
 // IVideoWindow: the renderer's window, placed in its owner.
 class VideoWindow {
-public:
+  public:
     virtual ~VideoWindow() = default;
     virtual void SetOwner(VideoSurface* surface) = 0;  // nullptr detaches
     virtual void SetWindowPosition(int x, int y, int width, int height) = 0;
@@ -114,12 +114,13 @@ struct GraphEvent {
     long code = 0;
     intptr_t param1 = 0;  // EC_DEVICE_LOST: the filter (see GraphEventNamesFilter); EC_ERRORABORT: result
     intptr_t param2 = 0;  // EC_DEVICE_LOST: 0 removed, 1 back
-    std::string text;     // EC_ERRORABORT: the media library's own words for the error (its detail goes to the debug log)
+    std::string text;  // EC_ERRORABORT: the media library's own words for the error (its detail goes to the
+                       // debug log)
 };
 
 // IMediaEventEx: events wait in a queue; the graph posts `message` to the target whenever one arrives.
 class MediaEvents {
-public:
+  public:
     virtual ~MediaEvents() = default;
     virtual void SetNotifyWindow(MessageTarget* target, uint32_t message, intptr_t instance) = 0;
     // False when no event waits.
@@ -128,7 +129,7 @@ public:
 
 // The filter graph with what the capture graph builder does on it.
 class FilterGraph {
-public:
+  public:
     virtual ~FilterGraph() = default;
     virtual int32_t AddFilter(CaptureFilter* filter, const std::string& name) = 0;
     // Renders the video filter's preview (or, lacking a preview output, its capture output split by a tee)
@@ -148,7 +149,9 @@ public:
     // Recording. A graph that cannot record keeps these defaults.
     // Creates the file's multiplexer and writer (not yet connected); REGDB_E_CLASSNOTREG when an element
     // it needs is missing.
-    virtual int32_t SetOutputFileName(FileContainer /*container*/, const std::string& /*path*/) { return E_FAIL; }
+    virtual int32_t SetOutputFileName(FileContainer /*container*/, const std::string& /*path*/) {
+        return E_FAIL;
+    }
     // Connects the filter's capture output (video, or audio) to the file's multiplexer; the preview, when
     // rendered too, keeps running beside it.
     virtual int32_t RenderCaptureToFile(CaptureFilter* /*source*/) { return E_FAIL; }
@@ -161,7 +164,7 @@ public:
 
 // What creates the engine's objects: the GStreamer one in the program, fakes in tests.
 class MediaFactory {
-public:
+  public:
     virtual ~MediaFactory() = default;
     virtual std::vector<MediaDeviceInfo> ListDevices(DeviceCategory category) = 0;
     virtual std::unique_ptr<CaptureFilter> Bind(DeviceCategory category, const MediaDeviceInfo& info) = 0;

@@ -25,7 +25,7 @@ struct VideoFormat {
 
 // IAMStreamConfig of the capture pin.
 class StreamConfig {
-public:
+  public:
     virtual ~StreamConfig() = default;
     virtual std::vector<VideoFormat> Capabilities() = 0;
     // False when the device refuses; the old format then stays.
@@ -49,7 +49,7 @@ struct ControlRange {
 };
 
 class VideoProcAmp {
-public:
+  public:
     virtual ~VideoProcAmp() = default;
     virtual int32_t GetRange(VideoProcProperty property, ControlRange* range) = 0;
     virtual int32_t Set(VideoProcProperty property, long value, long flags) = 0;
@@ -57,7 +57,7 @@ public:
 };
 
 class CameraControl {
-public:
+  public:
     virtual ~CameraControl() = default;
     virtual int32_t GetRange(CameraControlProperty property, ControlRange* range) = 0;
     virtual int32_t Set(CameraControlProperty property, long value, long flags) = 0;
@@ -67,7 +67,7 @@ public:
 // Frames of a device that renders its own picture (the virtual camera): the media platform asks for one
 // frame at a time, at the format's frame rate, on its streaming thread.
 class FrameSource {
-public:
+  public:
     virtual ~FrameSource() = default;
     // Room for a frame of the format: width x height x 2 bytes, or nullptr when there is none (the frame is
     // then not drawn).

@@ -17,7 +17,8 @@ inline void Put(uint8_t* bgr, int c, int d, int e) {
 
 }  // namespace
 
-void Yuy2ToBottomUpBgr24(const uint8_t* yuy2, size_t stride, int width, int height, std::vector<uint8_t>& out) {
+void Yuy2ToBottomUpBgr24(const uint8_t* yuy2, size_t stride, int width, int height,
+                         std::vector<uint8_t>& out) {
     const size_t row_bytes = Bgr24RowBytes(width);
     out.assign(row_bytes * static_cast<size_t>(height), 0);
     for (int y = 0; y < height; ++y) {

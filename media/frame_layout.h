@@ -13,7 +13,8 @@ constexpr size_t Bgr24RowBytes(int width) { return (3 * static_cast<size_t>(widt
 
 // YUY2 (top-down, `stride` bytes a row) into `out` as bottom-up B,G,R rows (BT.601, studio range); the
 // padding bytes are zero. `out` is resized to Bgr24RowBytes(width) x height.
-void Yuy2ToBottomUpBgr24(const uint8_t* yuy2, size_t stride, int width, int height, std::vector<uint8_t>& out);
+void Yuy2ToBottomUpBgr24(const uint8_t* yuy2, size_t stride, int width, int height,
+                         std::vector<uint8_t>& out);
 
 // Rows of `row_bytes` from a buffer with `stride` bytes a row into a packed buffer.
 void CopyPackedRows(const uint8_t* source, size_t stride, size_t row_bytes, int height, uint8_t* out);

@@ -6,10 +6,10 @@
 
 #include <mutex>
 
-#include "platform/debuglog/debuglog.h"
 #include "media/v4l2_controls.h"
 #include "media/v4l2_formats.h"
 #include "media/v4l2_io.h"
+#include "platform/debuglog/debuglog.h"
 #include "platform/sync/tsan_handoff.h"
 
 namespace platform {
@@ -54,8 +54,9 @@ GstElementPtr ChainBin(std::initializer_list<GstElement*> chain) {
 }
 
 class V4l2Filter : public GstCaptureFilter, public StreamConfig {
-public:
-    V4l2Filter(const MediaDeviceInfo& info, std::unique_ptr<V4l2Io> io, GstElementPtr source, GstElementPtr capsfilter)
+  public:
+    V4l2Filter(const MediaDeviceInfo& info, std::unique_ptr<V4l2Io> io, GstElementPtr source,
+               GstElementPtr capsfilter)
         : GstCaptureFilter(DeviceCategory::VideoInput, info, ChainBin({source.get(), capsfilter.get()})),
           io_(std::move(io)),
           controls_(*io_),
@@ -98,7 +99,7 @@ public:
         return error->domain == GST_RESOURCE_ERROR && ::access(Info().node.c_str(), F_OK) != 0;
     }
 
-private:
+  private:
     std::unique_ptr<V4l2Io> io_;
     V4l2Controls controls_;
     std::vector<VideoFormat> formats_;
@@ -109,18 +110,22 @@ private:
 // Plays a device's frame source: appsrc asks for a frame, the source renders it, and clocksync holds each
 // frame until its time so that the stream runs at the format's frame rate.
 class ProviderVideoFilter : public GstCaptureFilter {
-public:
+  public:
     ProviderVideoFilter(std::unique_ptr<MediaDevice> device, GstElementPtr appsrc, GstElementPtr clocksync)
-        : GstCaptureFilter(DeviceCategory::VideoInput, device->Info(), ChainBin({appsrc.get(), clocksync.get()})),
+        : GstCaptureFilter(DeviceCategory::VideoInput, device->Info(),
+                           ChainBin({appsrc.get(), clocksync.get()})),
           device_(std::move(device)),
           source_(device_->QueryFrameSource()),
           appsrc_(std::move(appsrc)) {
-        g_object_set(appsrc_.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "max-bytes", guint64{1}, nullptr);
+        g_object_set(appsrc_.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "max-bytes", guint64{1},
+                     nullptr);
         if (StreamConfig* config = device_->QueryStreamConfig()) {
             if (std::optional<VideoFormat> format = config->GetFormat()) SetCaps(*format);
         }
         GstAppSrcCallbacks callbacks{};
-        callbacks.need_data = [](GstAppSrc*, guint, gpointer self) { static_cast<ProviderVideoFilter*>(self)->Push(); };
+        callbacks.need_data = [](GstAppSrc*, guint, gpointer self) {
+            static_cast<ProviderVideoFilter*>(self)->Push();
+        };
         gst_app_src_set_callbacks(GST_APP_SRC(appsrc_.get()), &callbacks, this, nullptr);
     }
     // The appsrc asks this object for frames until its bin stops.
@@ -136,7 +141,7 @@ public:
         lost_posted_ = false;
     }
 
-private:
+  private:
     void SetCaps(const VideoFormat& format) {
         caps_format_ = format;
         gst_app_src_set_caps(GST_APP_SRC(appsrc_.get()), Yuy2Caps(FrameRateOf(format)).get());
@@ -154,8 +159,9 @@ private:
     void Push() {
         if (!PushFrame()) {
             // Posted without our lock held: the graph's bus handler takes its own.
-            gst_element_post_message(appsrc_.get(), gst_message_new_element(GST_OBJECT(appsrc_.get()),
-                                                                             gst_structure_new_empty(kSourceLostMessage)));
+            gst_element_post_message(appsrc_.get(),
+                                     gst_message_new_element(GST_OBJECT(appsrc_.get()),
+                                                             gst_structure_new_empty(kSourceLostMessage)));
         }
     }
 
@@ -170,7 +176,8 @@ private:
             if (drawn.width <= 0 || drawn.height <= 0 || buffer != nullptr) return nullptr;
             format = drawn;
             buffer = AcquireBuffer(static_cast<size_t>(drawn.width) * static_cast<size_t>(drawn.height) * 2);
-            VELLUMO_TSAN_RECEIVE(buffer);  // its memory may have held a buffer another thread was the last to read
+            VELLUMO_TSAN_RECEIVE(
+                buffer);  // its memory may have held a buffer another thread was the last to read
             if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return map.data;
             gst_buffer_unref(buffer);
             buffer = nullptr;
@@ -186,8 +193,9 @@ private:
         if (buffer == nullptr) return true;
         if (!caps_format_ || !(*caps_format_ == format)) SetCaps(format);
         VideoFormat timed = FrameRateOf(format);
-        GstClockTime duration = gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(timed.interval_numerator),
-                                                      static_cast<guint64>(timed.interval_denominator));
+        GstClockTime duration =
+            gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(timed.interval_numerator),
+                                  static_cast<guint64>(timed.interval_denominator));
         if (next_pts_ == GST_CLOCK_TIME_NONE) next_pts_ = RunningTime();
         GST_BUFFER_PTS(buffer) = next_pts_;
         GST_BUFFER_DURATION(buffer) = duration;
@@ -205,13 +213,15 @@ private:
             pool_bytes_ = bytes;
             GstStructure* config = gst_buffer_pool_get_config(pool_.get());
             gst_buffer_pool_config_set_params(config, nullptr, static_cast<guint>(bytes), 0, 0);
-            if (!gst_buffer_pool_set_config(pool_.get(), config) || !gst_buffer_pool_set_active(pool_.get(), TRUE)) {
+            if (!gst_buffer_pool_set_config(pool_.get(), config) ||
+                !gst_buffer_pool_set_active(pool_.get(), TRUE)) {
                 DebugLog("media", "no buffer pool for frames of %zu bytes", bytes);
                 pool_.reset();
             }
         }
         GstBuffer* buffer = nullptr;
-        if (pool_ && gst_buffer_pool_acquire_buffer(pool_.get(), &buffer, nullptr) == GST_FLOW_OK) return buffer;
+        if (pool_ && gst_buffer_pool_acquire_buffer(pool_.get(), &buffer, nullptr) == GST_FLOW_OK)
+            return buffer;
         return gst_buffer_new_allocate(nullptr, bytes, nullptr);
     }
 

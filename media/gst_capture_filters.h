@@ -18,7 +18,7 @@ namespace platform {
 inline constexpr char kSourceLostMessage[] = "vellumo-source-lost";
 
 class GstCaptureFilter : public CaptureFilter {
-public:
+  public:
     GstCaptureFilter(DeviceCategory category, MediaDeviceInfo info, GstElementPtr bin);
     ~GstCaptureFilter() override;
     GstCaptureFilter(const GstCaptureFilter&) = delete;
@@ -28,7 +28,9 @@ public:
     DeviceCategory Category() const override { return category_; }
 
     // Video inputs count what they record.
-    DroppedFrames* QueryDroppedFrames() override { return category_ == DeviceCategory::VideoInput ? &counters_ : nullptr; }
+    DroppedFrames* QueryDroppedFrames() override {
+        return category_ == DeviceCategory::VideoInput ? &counters_ : nullptr;
+    }
     RecordingCounters* Counters() { return &counters_; }
 
     // The source bin, with the always pad "src".
@@ -45,13 +47,13 @@ public:
     // The device has gone and the stream is stopped: whatever still holds the device open lets go of it.
     virtual void LetGoOfDevice() {}
 
-protected:
+  protected:
     // Stops the bin and takes it out of its graph; once done, no streaming thread calls into the filter.
     // A subclass whose hooks or sources use its own members calls this first in its destructor, since by
     // the time the base destructor runs those members are gone. Safe to call more than once.
     void Release();
 
-private:
+  private:
     DeviceCategory category_;
     MediaDeviceInfo info_;
     GstElementPtr bin_;

@@ -16,7 +16,7 @@ namespace platform {
 class UdevVideoMonitor;
 
 class GstMediaFactory : public MediaFactory {
-public:
+  public:
     // `watch_nodes`: follow V4L2 nodes through udev, so that graphs hear of a camera pulled out.
     explicit GstMediaFactory(bool watch_nodes = true);
     ~GstMediaFactory() override;
@@ -25,7 +25,7 @@ public:
     std::unique_ptr<CaptureFilter> Bind(DeviceCategory category, const MediaDeviceInfo& info) override;
     std::unique_ptr<FilterGraph> CreateGraph() override;
 
-private:
+  private:
     std::unique_ptr<UdevVideoMonitor> monitor_;
 };
 

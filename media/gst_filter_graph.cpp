@@ -8,13 +8,13 @@
 #include <deque>
 #include <mutex>
 
-#include "platform/debuglog/debuglog.h"
 #include "media/device_changes.h"
 #include "media/frame_layout.h"
 #include "media/gst_capture_filters.h"
 #include "media/gst_ptr.h"
 #include "media/gst_recording.h"
 #include "media/preview_frame_pool.h"
+#include "platform/debuglog/debuglog.h"
 #include "platform/sync/tsan_handoff.h"
 
 namespace platform {
@@ -26,7 +26,7 @@ constexpr GstClockTime kStartTimeout = 5 * GST_SECOND;
 constexpr int kRecordingEndBoundMs = 5000;
 
 class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvents {
-public:
+  public:
     GstFilterGraph() : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))) {
         GstBusPtr bus(gst_element_get_bus(pipeline_.get()));
         gst_bus_set_sync_handler(bus.get(), &GstFilterGraph::OnBusMessage, this, nullptr);
@@ -62,7 +62,8 @@ public:
 
     int32_t RenderPreview(CaptureFilter* video, FrameSink* grabber) override {
         auto* source = dynamic_cast<GstCaptureFilter*>(video);
-        if (source == nullptr || !IsMember(source) || source->Category() != DeviceCategory::VideoInput) return E_FAIL;
+        if (source == nullptr || !IsMember(source) || source->Category() != DeviceCategory::VideoInput)
+            return E_FAIL;
         // A recording being built keeps its branch; the preview joins it on the source's tee.
         if (!recording_) RemoveDownstream();
         GstElementPtr convert = MakeElement("videoconvert");
@@ -72,7 +73,8 @@ public:
         if (!convert || !bgrx || !preview || !queue) return E_FAIL;
         GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
         g_object_set(bgrx.get(), "caps", caps.get(), nullptr);
-        g_object_set(preview.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals", FALSE, nullptr);
+        g_object_set(preview.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals", FALSE,
+                     nullptr);
         // Preview frames are not worth waiting for: a slow painter drops them instead of holding the camera.
         g_object_set(queue.get(), "leaky", 2, "max-size-buffers", 1u, nullptr);
         GstAppSinkCallbacks callbacks{};
@@ -124,7 +126,8 @@ public:
         grabber_ = grabber;
         grab_source_ = source;
         first_frame_.store(true);
-        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstFilterGraph::OnGrabberBuffer, this, nullptr);
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstFilterGraph::OnGrabberBuffer, this,
+                          nullptr);
         grabber_connected_ = grabber != nullptr;
         for (GstElement* element : downstream_) gst_element_sync_state_with_parent(element);
         return result;
@@ -175,7 +178,8 @@ public:
         first_frame_.store(true);
         PublishToStreamingThreads();
         if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
-            gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStartTimeout) == GST_STATE_CHANGE_FAILURE) {
+            gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStartTimeout) ==
+                GST_STATE_CHANGE_FAILURE) {
             gst_element_set_state(pipeline_.get(), GST_STATE_READY);
             return E_FAIL;
         }
@@ -210,8 +214,10 @@ public:
 
     int32_t SetOutputFileName(FileContainer container, const std::string& path) override {
         int32_t result = E_FAIL;
-        std::unique_ptr<GstRecordingBranch> branch = GstRecordingBranch::Create(pipeline_.get(), container, path, &result);
-        std::unique_ptr<GstRecordingBranch> previous;  // goes outside the lock: its state changes reach the bus
+        std::unique_ptr<GstRecordingBranch> branch =
+            GstRecordingBranch::Create(pipeline_.get(), container, path, &result);
+        std::unique_ptr<GstRecordingBranch>
+            previous;  // goes outside the lock: its state changes reach the bus
         {
             std::lock_guard<std::mutex> lock(record_mutex_);
             previous = std::move(recording_);
@@ -251,7 +257,8 @@ public:
     MediaEvents* QueryMediaEvents() override { return this; }
 
     bool EventNamesFilter(const GraphEvent& event, const CaptureFilter* filter) const override {
-        return event.code == EC_DEVICE_LOST && filter != nullptr && event.param1 == reinterpret_cast<intptr_t>(filter);
+        return event.code == EC_DEVICE_LOST && filter != nullptr &&
+               event.param1 == reinterpret_cast<intptr_t>(filter);
     }
 
     // VideoWindow
@@ -283,7 +290,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Member {
         GstCaptureFilter* filter;
         bool present;
@@ -322,18 +329,21 @@ private:
 
     bool IsMember(const GstCaptureFilter* filter) {
         std::lock_guard<std::mutex> lock(mutex_);
-        return std::any_of(members_.begin(), members_.end(), [&](const Member& m) { return m.filter == filter; });
+        return std::any_of(members_.begin(), members_.end(),
+                           [&](const Member& m) { return m.filter == filter; });
     }
 
     // The filter goes (or the graph does): its bin leaves the pipeline.
     void Detach(GstCaptureFilter* filter) {
-        if (grab_source_ == filter || std::find(recorded_audio_.begin(), recorded_audio_.end(), filter) != recorded_audio_.end())
+        if (grab_source_ == filter ||
+            std::find(recorded_audio_.begin(), recorded_audio_.end(), filter) != recorded_audio_.end())
             RemoveDownstream();
         filter->SetDetachHandler({});
         gst_element_set_state(filter->Bin(), GST_STATE_NULL);
         gst_bin_remove(GST_BIN(pipeline_.get()), filter->Bin());
         std::lock_guard<std::mutex> lock(mutex_);
-        members_.erase(std::remove_if(members_.begin(), members_.end(), [&](const Member& m) { return m.filter == filter; }),
+        members_.erase(std::remove_if(members_.begin(), members_.end(),
+                                      [&](const Member& m) { return m.filter == filter; }),
                        members_.end());
     }
 
@@ -389,7 +399,8 @@ private:
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT) {
             const GstStructure* s = gst_message_get_structure(message);
             if (s != nullptr && gst_structure_has_name(s, kSourceLostMessage)) {
-                if (GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message))) MarkPresence(filter, false);
+                if (GstCaptureFilter* filter = FilterOf(GST_MESSAGE_SRC(message)))
+                    MarkPresence(filter, false);
             }
         } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
             GError* raw = nullptr;
@@ -443,7 +454,8 @@ private:
         frame.length = grabbed_.size();
         frame.width = width;
         frame.height = height;
-        frame.sample_time = GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<double>(GST_BUFFER_PTS(buffer)) / GST_SECOND : 0;
+        frame.sample_time =
+            GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<double>(GST_BUFFER_PTS(buffer)) / GST_SECOND : 0;
         sink->OnFrame(frame);
     }
 
@@ -457,7 +469,8 @@ private:
         GstBufferReadMap map(gst_sample_get_buffer(sample.get()));
         int width = GST_VIDEO_INFO_WIDTH(&video), height = GST_VIDEO_INFO_HEIGHT(&video);
         size_t stride = static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&video, 0));
-        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width)) {
+        if (!map.Mapped() ||
+            map.Size() < stride * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width)) {
             return GST_FLOW_OK;
         }
         std::shared_ptr<PreviewFrame> frame = preview_frames_.Acquire(width, height, 4 * width);
@@ -471,7 +484,7 @@ private:
     GstElementPtr pipeline_;
     uint64_t listener_ = 0;
     std::vector<GstElement*> downstream_;  // one reference each
-    GstElement* tee_ = nullptr;             // in downstream_
+    GstElement* tee_ = nullptr;            // in downstream_
     // The recording branch; the bus handler looks at it under record_mutex_, the GUI thread changes it.
     std::mutex record_mutex_;
     std::unique_ptr<GstRecordingBranch> recording_;
@@ -482,8 +495,8 @@ private:
     GstCaptureFilter* grab_source_ = nullptr;
     bool grabber_connected_ = false;
     std::atomic<bool> first_frame_{true};
-    std::vector<uint8_t> grabbed_;  // grabber's streaming thread only
-    uint64_t preview_sequence_ = 0;  // preview's streaming thread only
+    std::vector<uint8_t> grabbed_;     // grabber's streaming thread only
+    uint64_t preview_sequence_ = 0;    // preview's streaming thread only
     PreviewFramePool preview_frames_;  // the window keeps the latest and may still paint the one before
 
     std::mutex mutex_;  // members_, events and the notify target

@@ -1,6 +1,5 @@
 #include <mutex>
 
-#include "platform/debuglog/debuglog.h"
 #include "media/gst_capture_filters.h"
 #include "media/gst_capture_graph.h"
 #include "media/gst_filter_graph.h"
@@ -8,6 +7,7 @@
 #include "media/system_devices.h"
 #include "media/udev_monitor.h"
 #include "media/v4l2_io.h"
+#include "platform/debuglog/debuglog.h"
 
 namespace platform {
 namespace {
@@ -101,7 +101,8 @@ std::vector<MediaDeviceInfo> GstMediaFactory::ListDevices(DeviceCategory categor
         for (MediaDeviceInfo& info : SystemDeviceProvider().List(category)) {
             std::unique_ptr<V4l2Io> io = OpenV4l2Node(info.node);
             if (!io || !IsVideoCaptureNode(*io)) {
-                DebugLog("media", "skipping %s: %s", info.node.c_str(), io ? "not a capture device" : "cannot open");
+                DebugLog("media", "skipping %s: %s", info.node.c_str(),
+                         io ? "not a capture device" : "cannot open");
                 continue;
             }
             devices.push_back(std::move(info));

@@ -59,7 +59,7 @@ inline GstElementPtr MakeElement(const char* factory, const char* name = nullptr
 
 // A buffer mapped for reading while the owner lives.
 class GstBufferReadMap {
-public:
+  public:
     explicit GstBufferReadMap(GstBuffer* buffer) : buffer_(buffer) {
         mapped_ = buffer_ != nullptr && gst_buffer_map(buffer_, &info_, GST_MAP_READ);
     }
@@ -72,7 +72,7 @@ public:
     const uint8_t* Data() const { return info_.data; }
     size_t Size() const { return info_.size; }
 
-private:
+  private:
     GstBuffer* buffer_;
     GstMapInfo info_{};
     bool mapped_ = false;

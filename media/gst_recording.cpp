@@ -91,7 +91,8 @@ GstElement* GstRecordingBranch::Add(const char* factory) {
     return element.release();
 }
 
-bool GstRecordingBranch::LinkInput(Input& input, std::initializer_list<GstElement*> chain, const char* mux_pad) {
+bool GstRecordingBranch::LinkInput(Input& input, std::initializer_list<GstElement*> chain,
+                                   const char* mux_pad) {
     if (missing_) return false;
     GstElement* previous = nullptr;
     for (GstElement* element : chain) {
@@ -103,12 +104,14 @@ bool GstRecordingBranch::LinkInput(Input& input, std::initializer_list<GstElemen
     if (gst_pad_link(input.upstream, valve_sink.get()) != GST_PAD_LINK_OK) return false;
 
     GstPadPtr valve_src(gst_element_get_static_pad(input.valve, "src"));
-    gst_pad_add_probe(valve_src.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstRecordingBranch::OnValveBuffer, &input, nullptr);
+    gst_pad_add_probe(valve_src.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstRecordingBranch::OnValveBuffer, &input,
+                      nullptr);
     GstPadPtr last_src(gst_element_get_static_pad(previous, "src"));
     GstPadPtr mux_sink(gst_pad_get_peer(last_src.get()));
-    gst_pad_add_probe(mux_sink.get(),
-                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-                      &GstRecordingBranch::OnMuxData, &input, nullptr);
+    gst_pad_add_probe(
+        mux_sink.get(),
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        &GstRecordingBranch::OnMuxData, &input, nullptr);
     VELLUMO_TSAN_PUBLISH(&input);
     for (GstElement* element : chain) gst_element_sync_state_with_parent(element);
     return true;
@@ -189,8 +192,8 @@ bool GstRecordingBranch::Finish(int bound_ms) {
             // below timed out and the graph removed us): it holds its own reference to the pad it ends, never
             // the branch's state.
             gpointer valve_sink = gst_element_get_static_pad(input->valve, "sink");
-            gst_pad_add_probe(input->upstream, GST_PAD_PROBE_TYPE_IDLE, &GstRecordingBranch::OnInputIdle, valve_sink,
-                              gst_object_unref);
+            gst_pad_add_probe(input->upstream, GST_PAD_PROBE_TYPE_IDLE, &GstRecordingBranch::OnInputIdle,
+                              valve_sink, gst_object_unref);
         } else {
             // A source of its own: the EOS it meets on its next push ends it without an error.
             GstPadPtr valve_sink(gst_element_get_static_pad(input->valve, "sink"));
@@ -253,7 +256,8 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
                    GST_BUFFER_DURATION(buffer) > 0 && input->last_pts != GST_CLOCK_TIME_NONE) {
             const GstClockTime step = GST_BUFFER_DURATION(buffer);
             const GstClockTime gap = pts - input->last_pts;
-            if (gap > step + step / 2) input->counters->dropped.fetch_add(static_cast<long>((gap + step / 2) / step) - 1);
+            if (gap > step + step / 2)
+                input->counters->dropped.fetch_add(static_cast<long>((gap + step / 2) / step) - 1);
         }
         input->last_offset = offset;
         input->last_pts = pts;
@@ -261,7 +265,8 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
 
     buffer = gst_buffer_make_writable(buffer);
     GST_BUFFER_PTS(buffer) = pts - base;
-    if (GST_BUFFER_DTS_IS_VALID(buffer)) GST_BUFFER_DTS(buffer) = GST_BUFFER_DTS(buffer) >= base ? GST_BUFFER_DTS(buffer) - base : 0;
+    if (GST_BUFFER_DTS_IS_VALID(buffer))
+        GST_BUFFER_DTS(buffer) = GST_BUFFER_DTS(buffer) >= base ? GST_BUFFER_DTS(buffer) - base : 0;
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
     VELLUMO_TSAN_PUBLISH(buffer);
     VELLUMO_TSAN_PUBLISH(input);
@@ -296,13 +301,14 @@ GstPadProbeReturn GstRecordingBranch::OnMuxData(GstPad*, GstPadProbeInfo* info, 
     if (input->have_segment) {
         buffer = gst_buffer_make_writable(buffer);
         if (GST_BUFFER_PTS_IS_VALID(buffer))
-            GST_BUFFER_PTS(buffer) = gst_segment_to_running_time(&input->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+            GST_BUFFER_PTS(buffer) =
+                gst_segment_to_running_time(&input->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
         if (GST_BUFFER_DTS_IS_VALID(buffer)) {
             guint64 dts = 0;
-            GST_BUFFER_DTS(buffer) =
-                gst_segment_to_running_time_full(&input->segment, GST_FORMAT_TIME, GST_BUFFER_DTS(buffer), &dts) > 0
-                    ? dts
-                    : 0;
+            GST_BUFFER_DTS(buffer) = gst_segment_to_running_time_full(&input->segment, GST_FORMAT_TIME,
+                                                                      GST_BUFFER_DTS(buffer), &dts) > 0
+                                         ? dts
+                                         : 0;
         }
         GST_PAD_PROBE_INFO_DATA(info) = buffer;
     }

@@ -25,7 +25,7 @@ namespace platform {
 
 // A video filter's recorded-frame counters; it outlives the branches that count into it.
 class RecordingCounters : public DroppedFrames {
-public:
+  public:
     int32_t GetNumDropped(long* count) override;
     int32_t GetNumNotDropped(long* count) override;
     int32_t GetAverageFrameSize(long* bytes) override;
@@ -41,7 +41,7 @@ public:
 };
 
 class GstRecordingBranch {
-public:
+  public:
     // The multiplexer and the writer into `pipeline`; nullptr with `result` REGDB_E_CLASSNOTREG when an
     // element is missing, E_FAIL otherwise.
     static std::unique_ptr<GstRecordingBranch> Create(GstElement* pipeline, FileContainer container,
@@ -65,7 +65,7 @@ public:
     bool Owns(GstObject* object) const;
     void Abort();
 
-private:
+  private:
     struct Input {
         GstPad* upstream = nullptr;  // reference; a tee request pad is released at the end
         bool request_pad = false;
@@ -91,9 +91,9 @@ private:
     static GstPadProbeReturn OnWriterEvent(GstPad* pad, GstPadProbeInfo* info, gpointer data);
     static GstPadProbeReturn OnInputIdle(GstPad* pad, GstPadProbeInfo* info, gpointer data);
 
-    GstElement* pipeline_;                 // not owned
+    GstElement* pipeline_;  // not owned
     FileContainer container_;
-    std::vector<GstElement*> elements_;    // one reference each, in the pipeline
+    std::vector<GstElement*> elements_;  // one reference each, in the pipeline
     GstElement* mux_ = nullptr;
     GstElement* writer_ = nullptr;
     std::vector<std::unique_ptr<Input>> inputs_;

@@ -44,7 +44,8 @@ Guid GuidFromString(const char* text) {
     }
     if (hex.size() != 32) return Guid{};
     uint8_t raw[16];
-    for (int i = 0; i < 16; ++i) raw[i] = static_cast<uint8_t>(HexDigit(hex[2 * i]) << 4 | HexDigit(hex[2 * i + 1]));
+    for (int i = 0; i < 16; ++i)
+        raw[i] = static_cast<uint8_t>(HexDigit(hex[2 * i]) << 4 | HexDigit(hex[2 * i + 1]));
     static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
     Guid guid;
     for (int i = 0; i < 16; ++i) guid.bytes[i] = raw[order[i]];
@@ -62,7 +63,8 @@ const Guid kNodeTypeVideoEncoding = GuidFromString("{DFF229E9-F70F-11D0-B917-00A
 void RegisterDeviceProvider(MediaDeviceProvider* provider) {
     if (provider == nullptr) return;
     auto& providers = Providers();
-    if (std::find(providers.begin(), providers.end(), provider) == providers.end()) providers.push_back(provider);
+    if (std::find(providers.begin(), providers.end(), provider) == providers.end())
+        providers.push_back(provider);
 }
 
 void UnregisterDeviceProvider(MediaDeviceProvider* provider) {
@@ -91,7 +93,8 @@ std::vector<MediaDeviceInfo> ListProviderDevices(DeviceCategory category) {
 std::unique_ptr<MediaDevice> BindProviderDevice(DeviceCategory category, const MediaDeviceInfo& info) {
     for (MediaDeviceProvider* provider : Providers()) {
         for (const MediaDeviceInfo& listed : provider->List(category)) {
-            if (listed.device_path == info.device_path && listed.node == info.node) return provider->Bind(category, listed);
+            if (listed.device_path == info.device_path && listed.node == info.node)
+                return provider->Bind(category, listed);
         }
     }
     return nullptr;

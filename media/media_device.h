@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "media/video_nodes.h"
 #include "media/device_controls.h"
 #include "media/uvc/xu_node.h"
+#include "media/video_nodes.h"
 
 namespace platform {
 
@@ -39,7 +39,7 @@ struct MediaDeviceInfo {
 // The vendor property access of a kernel-streaming filter (IKsControl::KsProperty): the property and
 // data buffers and their lengths as the caller passes them. Returns an HRESULT (negative = failure).
 class KsControl {
-public:
+  public:
     virtual ~KsControl() = default;
     virtual int32_t KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
                                uint32_t* bytes_returned) = 0;
@@ -47,7 +47,7 @@ public:
 
 // The filter's topology nodes (IKsTopologyInfo).
 class KsTopologyInfo {
-public:
+  public:
     virtual ~KsTopologyInfo() = default;
     virtual bool GetNumNodes(uint32_t* count) = 0;
     virtual bool GetNodeType(uint32_t index, Guid* type) = 0;
@@ -58,7 +58,7 @@ public:
 // A bound device (a capture filter). Interfaces it does not offer come back as nullptr; they live as
 // long as the device.
 class MediaDevice {
-public:
+  public:
     virtual ~MediaDevice() = default;
     virtual const MediaDeviceInfo& Info() const = 0;
     virtual KsControl* QueryKsControl() { return nullptr; }
@@ -74,7 +74,7 @@ public:
 };
 
 class MediaDeviceProvider {
-public:
+  public:
     virtual ~MediaDeviceProvider() = default;
     virtual std::vector<MediaDeviceInfo> List(DeviceCategory category) = 0;
     // info is one this provider listed.

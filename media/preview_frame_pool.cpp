@@ -2,7 +2,9 @@
 
 namespace platform {
 
-PreviewFramePool::PreviewFramePool(size_t spare) : spares_(std::make_shared<Spares>()) { spares_->keep = spare; }
+PreviewFramePool::PreviewFramePool(size_t spare) : spares_(std::make_shared<Spares>()) {
+    spares_->keep = spare;
+}
 
 PreviewFramePool::~PreviewFramePool() {
     std::vector<std::unique_ptr<PreviewFrame>> frames;  // freed outside the lock

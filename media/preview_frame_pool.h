@@ -12,7 +12,7 @@
 namespace platform {
 
 class PreviewFramePool {
-public:
+  public:
     // Keeps at most `spare` frames that nobody holds.
     explicit PreviewFramePool(size_t spare = 1);
     ~PreviewFramePool();
@@ -23,7 +23,7 @@ public:
     // it before sharing it.
     std::shared_ptr<PreviewFrame> Acquire(int width, int height, int stride);
 
-private:
+  private:
     struct Spares {
         std::mutex mutex;
         std::vector<std::unique_ptr<PreviewFrame>> frames;

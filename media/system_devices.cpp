@@ -5,11 +5,11 @@
 #include <cstring>
 #include <optional>
 
+#include "media/sysfs.h"
+#include "media/uvc/uvc_descriptors.h"
+#include "media/video_nodes.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
-#include "media/sysfs.h"
-#include "media/video_nodes.h"
-#include "media/uvc/uvc_descriptors.h"
 
 namespace platform {
 namespace {
@@ -26,19 +26,25 @@ std::string BaseName(const std::string& path) {
 
 const Guid& NodeTypeOf(UvcEntityKind kind) {
     switch (kind) {
-        case UvcEntityKind::InputTerminal: return kNodeTypeVideoCameraTerminal;
-        case UvcEntityKind::OutputTerminal: return kNodeTypeVideoOutputTerminal;
-        case UvcEntityKind::SelectorUnit: return kNodeTypeVideoSelector;
-        case UvcEntityKind::ProcessingUnit: return kNodeTypeVideoProcessing;
-        case UvcEntityKind::ExtensionUnit: return kNodeTypeDevSpecific;
-        case UvcEntityKind::EncodingUnit: return kNodeTypeVideoEncoding;
+        case UvcEntityKind::InputTerminal:
+            return kNodeTypeVideoCameraTerminal;
+        case UvcEntityKind::OutputTerminal:
+            return kNodeTypeVideoOutputTerminal;
+        case UvcEntityKind::SelectorUnit:
+            return kNodeTypeVideoSelector;
+        case UvcEntityKind::ProcessingUnit:
+            return kNodeTypeVideoProcessing;
+        case UvcEntityKind::ExtensionUnit:
+            return kNodeTypeDevSpecific;
+        case UvcEntityKind::EncodingUnit:
+            return kNodeTypeVideoEncoding;
     }
     return kNodeTypeVideoProcessing;
 }
 
 // Topology of a UVC camera: one node per unit and terminal of its video-control interface.
 class UvcTopology : public KsTopologyInfo {
-public:
+  public:
     UvcTopology(std::string device_node, std::vector<UvcEntity> entities)
         : device_node_(std::move(device_node)), entities_(std::move(entities)) {}
 
@@ -60,19 +66,19 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string device_node_;
     std::vector<UvcEntity> entities_;
 };
 
 class SystemDevice : public MediaDevice {
-public:
+  public:
     SystemDevice(MediaDeviceInfo info, std::unique_ptr<UvcTopology> topology)
         : info_(std::move(info)), topology_(std::move(topology)) {}
     const MediaDeviceInfo& Info() const override { return info_; }
     KsTopologyInfo* QueryTopology() override { return topology_.get(); }
 
-private:
+  private:
     MediaDeviceInfo info_;
     std::unique_ptr<UvcTopology> topology_;
 };
@@ -80,7 +86,8 @@ private:
 std::vector<MediaDeviceInfo> ListVideo() {
     std::vector<MediaDeviceInfo> devices;
     for (VideoNode& node : ListVideoNodes(SysfsRoot())) {
-        devices.push_back({std::move(node.friendly_name), std::move(node.device_path), JoinPath(DevRoot(), node.name)});
+        devices.push_back(
+            {std::move(node.friendly_name), std::move(node.device_path), JoinPath(DevRoot(), node.name)});
     }
     return devices;
 }
@@ -91,7 +98,8 @@ std::vector<MediaDeviceInfo> ListAudio() {
     for (const std::string& name : NumberedSysfsEntries(class_dir, "pcmC")) {
         int card = 0, device = 0;
         char direction = 0;
-        if (std::sscanf(name.c_str(), "pcmC%dD%d%c", &card, &device, &direction) != 3 || direction != 'c') continue;
+        if (std::sscanf(name.c_str(), "pcmC%dD%d%c", &card, &device, &direction) != 3 || direction != 'c')
+            continue;
         MediaDeviceInfo info;
         std::string card_name = "card" + std::to_string(card);
         std::string card_id = ReadSysfsAttribute(JoinPath(class_dir, card_name) + "/id").value_or(card_name);
@@ -112,7 +120,8 @@ std::unique_ptr<UvcTopology> TopologyOf(const MediaDeviceInfo& info) {
     auto entities = ParseVideoControlEntities(reinterpret_cast<const uint8_t*>(raw->data()), raw->size(),
                                               static_cast<uint8_t>(usb->interface_number));
     if (!entities) {
-        DebugLog("media", "no video-control interface %d in %s", usb->interface_number, usb->device_dir.c_str());
+        DebugLog("media", "no video-control interface %d in %s", usb->interface_number,
+                 usb->device_dir.c_str());
         return nullptr;
     }
     return std::make_unique<UvcTopology>(info.node, std::move(*entities));
@@ -122,14 +131,18 @@ std::unique_ptr<UvcTopology> TopologyOf(const MediaDeviceInfo& info) {
 
 std::vector<MediaDeviceInfo> SystemDeviceProvider::List(DeviceCategory category) {
     switch (category) {
-        case DeviceCategory::VideoInput: return ListVideo();
-        case DeviceCategory::AudioInput: return ListAudio();
-        case DeviceCategory::ReceiverComponent: return {};
+        case DeviceCategory::VideoInput:
+            return ListVideo();
+        case DeviceCategory::AudioInput:
+            return ListAudio();
+        case DeviceCategory::ReceiverComponent:
+            return {};
     }
     return {};
 }
 
-std::unique_ptr<MediaDevice> SystemDeviceProvider::Bind(DeviceCategory category, const MediaDeviceInfo& info) {
+std::unique_ptr<MediaDevice> SystemDeviceProvider::Bind(DeviceCategory category,
+                                                        const MediaDeviceInfo& info) {
     std::unique_ptr<UvcTopology> topology;
     if (category == DeviceCategory::VideoInput) topology = TopologyOf(info);
     return std::make_unique<SystemDevice>(info, std::move(topology));

@@ -8,7 +8,7 @@
 namespace platform {
 
 class SystemDeviceProvider : public MediaDeviceProvider {
-public:
+  public:
     std::vector<MediaDeviceInfo> List(DeviceCategory category) override;
     std::unique_ptr<MediaDevice> Bind(DeviceCategory category, const MediaDeviceInfo& info) override;
 };

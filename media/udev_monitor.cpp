@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/debuglog/debuglog.h"
 #include "media/device_changes.h"
 #include "media/sysfs.h"
 #include "media/video_nodes.h"
+#include "platform/debuglog/debuglog.h"
 
 namespace platform {
 namespace {
@@ -32,7 +32,7 @@ using UdevMonitorPtr = std::unique_ptr<udev_monitor, UdevMonitorUnref>;
 using UdevDevicePtr = std::unique_ptr<udev_device, UdevDeviceUnref>;
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -41,7 +41,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -51,7 +51,7 @@ std::string BaseName(const std::string& path) {
 }
 
 class UdevVideoMonitorImpl : public UdevVideoMonitor {
-public:
+  public:
     UdevVideoMonitorImpl(UdevPtr udev, UdevMonitorPtr monitor)
         : udev_(std::move(udev)), monitor_(std::move(monitor)), stop_(::eventfd(0, EFD_CLOEXEC)) {
         Rescan();
@@ -63,7 +63,7 @@ public:
         thread_.join();
     }
 
-private:
+  private:
     // Identities of the nodes there are now, since a removed node's sysfs entry is gone.
     void Rescan() {
         for (const VideoNode& node : ListVideoNodes(SysfsRoot())) paths_[node.name] = node.device_path;
@@ -109,7 +109,8 @@ std::unique_ptr<UdevVideoMonitor> UdevVideoMonitor::Start() {
     const char* source = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
     DebugLog("media", "watching video nodes through %s events", source);
     UdevMonitorPtr monitor(udev_monitor_new_from_netlink(handle.get(), source));
-    if (!monitor || udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "video4linux", nullptr) < 0 ||
+    if (!monitor ||
+        udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "video4linux", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor.get()) < 0) {
         DebugLog("media", "cannot watch video nodes through udev");
         return nullptr;

@@ -7,7 +7,7 @@
 namespace platform {
 
 class UdevVideoMonitor {
-public:
+  public:
     // nullptr when udev cannot be watched (with a debug line).
     static std::unique_ptr<UdevVideoMonitor> Start();
     virtual ~UdevVideoMonitor() = default;

@@ -4,26 +4,32 @@
 
 #include <algorithm>
 
-#include "platform/debuglog/debuglog.h"
 #include "media/capture_graph.h"
+#include "platform/debuglog/debuglog.h"
 
 namespace platform {
 namespace {
 
 uint32_t PictureId(VideoProcProperty property) {
     switch (property) {
-        case VideoProcProperty::Brightness: return kV4l2CidBrightness;
-        case VideoProcProperty::Contrast: return kV4l2CidContrast;
-        case VideoProcProperty::BacklightCompensation: return kV4l2CidBacklightCompensation;
+        case VideoProcProperty::Brightness:
+            return kV4l2CidBrightness;
+        case VideoProcProperty::Contrast:
+            return kV4l2CidContrast;
+        case VideoProcProperty::BacklightCompensation:
+            return kV4l2CidBacklightCompensation;
     }
     return 0;
 }
 
 const char* PictureName(VideoProcProperty property) {
     switch (property) {
-        case VideoProcProperty::Brightness: return "brightness";
-        case VideoProcProperty::Contrast: return "contrast";
-        case VideoProcProperty::BacklightCompensation: return "backlight";
+        case VideoProcProperty::Brightness:
+            return "brightness";
+        case VideoProcProperty::Contrast:
+            return "contrast";
+        case VideoProcProperty::BacklightCompensation:
+            return "backlight";
     }
     return "?";
 }
@@ -31,16 +37,20 @@ const char* PictureName(VideoProcProperty property) {
 // Halves away from zero, so that a value and its way back meet again.
 int64_t DivideRounded(int64_t numerator, int64_t denominator) {
     if (denominator < 0) numerator = -numerator, denominator = -denominator;
-    return numerator >= 0 ? (numerator + denominator / 2) / denominator : -((-numerator + denominator / 2) / denominator);
+    return numerator >= 0 ? (numerator + denominator / 2) / denominator
+                          : -((-numerator + denominator / 2) / denominator);
 }
 
 }  // namespace
 
 ControlScale ShippedScale(VideoProcProperty property) {
     switch (property) {
-        case VideoProcProperty::Brightness: return {0, 255, 1};
-        case VideoProcProperty::Contrast: return {0, 31, 1};
-        case VideoProcProperty::BacklightCompensation: return {0, 1, 1};
+        case VideoProcProperty::Brightness:
+            return {0, 255, 1};
+        case VideoProcProperty::Contrast:
+            return {0, 31, 1};
+        case VideoProcProperty::BacklightCompensation:
+            return {0, 1, 1};
     }
     return {};
 }
@@ -49,10 +59,12 @@ int64_t ConvertControlValue(int64_t value, const ControlScale& from, const Contr
     if (to.maximum <= to.minimum) return to.minimum;
     int64_t mapped = value;
     if (from.minimum != to.minimum || from.maximum != to.maximum) {
-        int64_t clamped = std::clamp(value, std::min(from.minimum, from.maximum), std::max(from.minimum, from.maximum));
+        int64_t clamped =
+            std::clamp(value, std::min(from.minimum, from.maximum), std::max(from.minimum, from.maximum));
         int64_t span = from.maximum - from.minimum;
-        mapped = span == 0 ? to.minimum
-                           : to.minimum + DivideRounded((clamped - from.minimum) * (to.maximum - to.minimum), span);
+        mapped = span == 0
+                     ? to.minimum
+                     : to.minimum + DivideRounded((clamped - from.minimum) * (to.maximum - to.minimum), span);
     }
     mapped = std::clamp(mapped, to.minimum, to.maximum);
     if (to.step > 1) {
@@ -128,7 +140,8 @@ int32_t V4l2Controls::GetRange(VideoProcProperty property, ControlRange* range) 
     const ControlScale shipped = ShippedScale(property);
     *range = ControlRange{static_cast<long>(shipped.minimum), static_cast<long>(shipped.maximum),
                           static_cast<long>(shipped.step),
-                          static_cast<long>(ConvertControlValue(driver_default, *driver, shipped)), kControlFlagsManual};
+                          static_cast<long>(ConvertControlValue(driver_default, *driver, shipped)),
+                          kControlFlagsManual};
     return S_OK;
 }
 
@@ -139,8 +152,9 @@ int32_t V4l2Controls::SetPicture(VideoProcProperty property, long value, long fl
     if (!driver) return E_FAIL;
     const long written = static_cast<long>(ConvertControlValue(value, ShippedScale(property), *driver));
     if (written != value)
-        DebugLog("media", "%s %ld on the camera's scale written as %ld (driver %lld..%lld)", PictureName(property),
-                 value, written, static_cast<long long>(driver->minimum), static_cast<long long>(driver->maximum));
+        DebugLog("media", "%s %ld on the camera's scale written as %ld (driver %lld..%lld)",
+                 PictureName(property), value, written, static_cast<long long>(driver->minimum),
+                 static_cast<long long>(driver->maximum));
     return Write(PictureId(property), written) ? S_OK : E_FAIL;
 }
 
@@ -166,13 +180,15 @@ int32_t V4l2Controls::GetRange(CameraControlProperty property, ControlRange* ran
     uint32_t absolute = kV4l2CidFocusAbsolute;
     uint32_t automatic = kV4l2CidFocusAuto;
     if (property != CameraControlProperty::Focus) {
-        absolute = Exists(kV4l2CidExposureAbsolute) || !Exists(kV4l2CidIrisAbsolute) ? kV4l2CidExposureAbsolute
-                                                                                     : kV4l2CidIrisAbsolute;
+        absolute = Exists(kV4l2CidExposureAbsolute) || !Exists(kV4l2CidIrisAbsolute)
+                       ? kV4l2CidExposureAbsolute
+                       : kV4l2CidIrisAbsolute;
         automatic = kV4l2CidExposureAuto;
     }
     v4l2_queryctrl query{};
     query.id = absolute;
-    if (io_.Ioctl(VIDIOC_QUERYCTRL, &query) != 0 || (query.flags & V4L2_CTRL_FLAG_DISABLED) != 0) return E_FAIL;
+    if (io_.Ioctl(VIDIOC_QUERYCTRL, &query) != 0 || (query.flags & V4L2_CTRL_FLAG_DISABLED) != 0)
+        return E_FAIL;
     long caps = kControlFlagsManual | (Exists(automatic) ? kControlFlagsAuto : 0);
     *range = ControlRange{query.minimum, query.maximum, query.step, query.default_value, caps};
     return S_OK;
@@ -195,7 +211,8 @@ int32_t V4l2Controls::SetCamera(CameraControlProperty property, long value, long
     }
     if (automatic) return SetExposureAuto();
     if (Exists(kV4l2CidExposureAuto) && !Write(kV4l2CidExposureAuto, kV4l2ExposureManual)) return E_FAIL;
-    if (Exists(kV4l2CidExposureAbsolute)) return WriteClamped(kV4l2CidExposureAbsolute, value) ? S_OK : E_FAIL;
+    if (Exists(kV4l2CidExposureAbsolute))
+        return WriteClamped(kV4l2CidExposureAbsolute, value) ? S_OK : E_FAIL;
     return WriteClamped(kV4l2CidIrisAbsolute, value) ? S_OK : E_FAIL;
 }
 
@@ -218,7 +235,8 @@ int32_t V4l2Controls::Get(CameraControlProperty property, long* value, long* fla
         read = Read(kV4l2CidExposureAbsolute);
         if (!read) read = Read(kV4l2CidIrisAbsolute);
         std::optional<long> exposure_auto = Read(kV4l2CidExposureAuto);
-        mode = !exposure_auto || *exposure_auto == kV4l2ExposureManual ? kControlFlagsManual : kControlFlagsAuto;
+        mode =
+            !exposure_auto || *exposure_auto == kV4l2ExposureManual ? kControlFlagsManual : kControlFlagsAuto;
     }
     if (!read) return E_FAIL;
     *value = *read;

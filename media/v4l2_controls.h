@@ -49,7 +49,7 @@ ControlScale ShippedScale(VideoProcProperty property);
 int64_t ConvertControlValue(int64_t value, const ControlScale& from, const ControlScale& to);
 
 class V4l2Controls : public VideoProcAmp, public CameraControl {
-public:
+  public:
     explicit V4l2Controls(V4l2Io& io) : io_(io) {}
 
     int32_t GetRange(VideoProcProperty property, ControlRange* range) override;
@@ -63,7 +63,7 @@ public:
     // Writes every stored value again.
     void Resend();
 
-private:
+  private:
     struct Stored {
         bool camera = false;
         int property = 0;

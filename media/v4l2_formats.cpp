@@ -23,7 +23,8 @@ Interval ShortestInterval(V4l2Io& io, uint32_t width, uint32_t height) {
         v4l2_fract f = ival.type == V4L2_FRMIVAL_TYPE_DISCRETE ? ival.discrete : ival.stepwise.min;
         if (f.denominator == 0) break;
         // a/b < c/d  <=>  a*d < c*b
-        if (best.denominator == 0 || uint64_t{f.numerator} * best.denominator < uint64_t{best.numerator} * f.denominator) {
+        if (best.denominator == 0 ||
+            uint64_t{f.numerator} * best.denominator < uint64_t{best.numerator} * f.denominator) {
             best = {f.numerator, f.denominator};
         }
         if (ival.type != V4L2_FRMIVAL_TYPE_DISCRETE) break;
@@ -66,7 +67,8 @@ std::vector<VideoFormat> ListYuy2Formats(V4l2Io& io) {
             continue;
         }
         formats.push_back(Yuy2(io, size.stepwise.min_width, size.stepwise.min_height));
-        if (size.stepwise.max_width != size.stepwise.min_width || size.stepwise.max_height != size.stepwise.min_height) {
+        if (size.stepwise.max_width != size.stepwise.min_width ||
+            size.stepwise.max_height != size.stepwise.min_height) {
             formats.push_back(Yuy2(io, size.stepwise.max_width, size.stepwise.max_height));
         }
         break;
@@ -82,13 +84,16 @@ bool DriverAcceptsFormat(V4l2Io& io, const VideoFormat& format) {
     fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_YUYV;
     fmt.fmt.pix.field = V4L2_FIELD_NONE;
     if (io.Ioctl(VIDIOC_TRY_FMT, &fmt) != 0) return false;
-    return fmt.fmt.pix.pixelformat == V4L2_PIX_FMT_YUYV && fmt.fmt.pix.width == static_cast<uint32_t>(format.width) &&
+    return fmt.fmt.pix.pixelformat == V4L2_PIX_FMT_YUYV &&
+           fmt.fmt.pix.width == static_cast<uint32_t>(format.width) &&
            fmt.fmt.pix.height == static_cast<uint32_t>(format.height);
 }
 
-std::optional<VideoFormat> MatchingFormat(const std::vector<VideoFormat>& formats, const VideoFormat& format) {
+std::optional<VideoFormat> MatchingFormat(const std::vector<VideoFormat>& formats,
+                                          const VideoFormat& format) {
     for (const VideoFormat& candidate : formats) {
-        if (candidate.fourcc == format.fourcc && candidate.width == format.width && candidate.height == format.height) {
+        if (candidate.fourcc == format.fourcc && candidate.width == format.width &&
+            candidate.height == format.height) {
             return candidate;
         }
     }

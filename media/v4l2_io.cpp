@@ -13,7 +13,7 @@ namespace platform {
 namespace {
 
 class V4l2Node : public V4l2Io {
-public:
+  public:
     V4l2Node(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~V4l2Node() override { Close(); }
     V4l2Node(const V4l2Node&) = delete;
@@ -39,7 +39,7 @@ public:
     // Non-blocking, so that a control fd never waits on a frame; streaming belongs to the pipeline's own fd.
     static int Open(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };

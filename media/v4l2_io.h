@@ -8,7 +8,7 @@
 namespace platform {
 
 class V4l2Io {
-public:
+  public:
     virtual ~V4l2Io() = default;
     // 0 on success, else -errno.
     virtual int Ioctl(unsigned long request, void* arg) = 0;

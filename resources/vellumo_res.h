@@ -9,11 +9,11 @@ extern "C" {
 
 // Resource kinds, numbered as the classic resource types are.
 enum {
-    kResourceBitmap = 2,        // images (PNG)
-    kResourceMenu = 4,          // the document template's title resource (180)
-    kResourceDialog = 5,        // dialog templates: Qt Designer .ui XML; a control's ID is its object name
-    kResourceAccelerator = 9,   // accelerator tables: lines "<key sequence>=<command ID>"
-    kResourceRibbon = 28,       // ribbon layout: XML, see resources/ribbon.xml
+    kResourceBitmap = 2,       // images (PNG)
+    kResourceMenu = 4,         // the document template's title resource (180)
+    kResourceDialog = 5,       // dialog templates: Qt Designer .ui XML; a control's ID is its object name
+    kResourceAccelerator = 9,  // accelerator tables: lines "<key sequence>=<command ID>"
+    kResourceRibbon = 28,      // ribbon layout: XML, see resources/ribbon.xml
 };
 
 // The text of string `id` (UTF-8), or a null pointer when the library has no such string.

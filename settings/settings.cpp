@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-
 std::atomic<int> g_nImageFormat{0};
 
 namespace {
@@ -20,7 +19,8 @@ constexpr const char* kOnePerFormatKeys[5] = {"RTF Word All pages to one", "RTF 
                                               "PDF All pages to one", "XLS All pages to one",
                                               "TXT All pages to one"};
 
-std::string Read(const CSettingsStore& store, const char* section, const char* key, const char* fallback = "") {
+std::string Read(const CSettingsStore& store, const char* section, const char* key,
+                 const char* fallback = "") {
     return store.Read(section, key, fallback, kBufferSize);
 }
 
@@ -193,7 +193,8 @@ void CVellumoSettings::SaveSettings(CSettingsStore& ini) const {
     WriteNumber(ini, kMain, "Exposure Manual", m_nExposureManual);
     WriteNumber(ini, kMain, "Zorvex Index", m_nCardProgram);
     WriteNumber(ini, kOcr, "Format", m_nOcrFormat);
-    for (int i = 0; i < 5; ++i) WriteNumber(ini, kOcr, kOnePerFormatKeys[i], m_bOcrOnePerFormat[i] == 1 ? 1 : 0);
+    for (int i = 0; i < 5; ++i)
+        WriteNumber(ini, kOcr, kOnePerFormatKeys[i], m_bOcrOnePerFormat[i] == 1 ? 1 : 0);
     WriteNumber(ini, kOcr, "FineReaderLanguage", m_nOcrLanguage);
     WriteNumber(ini, kCard, "ZorvexLanguage", m_nCardLanguage);
     WriteNumber(ini, kCard, "Zorvex6Language", m_nCard6Language);

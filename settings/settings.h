@@ -26,12 +26,13 @@ int FormatInt(char* buffer, const char* format, ...) __attribute__((format(print
 int ProfileNumber(const std::string& text);
 
 class CVellumoSettings {
-public:
+  public:
     CVellumoSettings() = default;
     CVellumoSettings(const CVellumoSettings&) = delete;
     CVellumoSettings& operator=(const CVellumoSettings&) = delete;
 
-    // Reads every key from the store; never fails (a missing file gives empty texts and zeros, Threshold 128).
+    // Reads every key from the store; never fails (a missing file gives empty texts and zeros, Threshold
+    // 128).
     void LoadSettings(const CSettingsStore& store);
     // True at the first saved key whose stored value differs from the record.
     bool SettingsChanged(const CSettingsStore& store) const;
@@ -41,26 +42,26 @@ public:
     std::string m_szIniPath;  // the settings file the program's store is opened over
 
     // Section "VELLUMO"
-    std::string m_szHelpPath;      // "Help": file name; start-up prefixes the program folder
-    std::string m_szPidVid;        // "PIDVID": identity text of the camera
-    std::string m_szSavePath;      // "SAVEPATH": output folder, with a trailing '/'
-    std::string m_szPrefix;        // "PREFIX": file-name prefix
-    std::string m_szSize;          // "SIZE"
-    std::string m_szPreviewSize;   // "PREVIEWSIZE": comma-separated resolution indices for the ribbon menu
-    int m_nSetSize = 0;            // "SETSIZE": still-capture resolution index
-    int m_nSetPreviewSize = 0;     // "SETPREVIEWSIZE": preview resolution index
+    std::string m_szHelpPath;     // "Help": file name; start-up prefixes the program folder
+    std::string m_szPidVid;       // "PIDVID": identity text of the camera
+    std::string m_szSavePath;     // "SAVEPATH": output folder, with a trailing '/'
+    std::string m_szPrefix;       // "PREFIX": file-name prefix
+    std::string m_szSize;         // "SIZE"
+    std::string m_szPreviewSize;  // "PREVIEWSIZE": comma-separated resolution indices for the ribbon menu
+    int m_nSetSize = 0;           // "SETSIZE": still-capture resolution index
+    int m_nSetPreviewSize = 0;    // "SETPREVIEWSIZE": preview resolution index
     int m_nBrightness = 0;
     int m_nContrast = 0;
     int m_nFrequency = 0;
-    uint8_t m_bPdfOption = 0;      // FORMAT = 2
+    uint8_t m_bPdfOption = 0;  // FORMAT = 2
     uint8_t m_bAutoDeskew = 0;
-    int m_nRotation = 0;           // turn before OCR, 0..3
+    int m_nRotation = 0;  // turn before OCR, 0..3
     uint8_t m_bContinuousCapture = 0;
     uint8_t m_bContinuousFile = 0;
-    int m_nRotationFile = 0;       // turn of saved pictures, 0..3
-    uint8_t m_bStreamA = 1;        // video stream, always on
-    uint8_t m_bStreamB = 1;        // sound recorded with the video
-    int m_nVideoFormat = 0;        // 0 Windows Media, other AVI
+    int m_nRotationFile = 0;  // turn of saved pictures, 0..3
+    uint8_t m_bStreamA = 1;   // video stream, always on
+    uint8_t m_bStreamB = 1;   // sound recorded with the video
+    int m_nVideoFormat = 0;   // 0 Windows Media, other AVI
     uint8_t m_bDirectionSwitch = 0;
     uint8_t m_bAutoFocus = 0;
     int m_nFocus = 0;
@@ -68,21 +69,21 @@ public:
     int m_nExposurePhoto = 0;
     int m_nExposureManual = 0;
     int m_nExposureIndex = 0;
-    int m_nOutputMode = 0;         // "OutputMode Index"
-    int m_nScaleMode = 0;          // "ScaleMode Index"
-    int m_nCardProgram = 0;        // "Zorvex Index"
+    int m_nOutputMode = 0;   // "OutputMode Index"
+    int m_nScaleMode = 0;    // "ScaleMode Index"
+    int m_nCardProgram = 0;  // "Zorvex Index"
     int m_nDelayTime = 0;
     int m_nThreshold = 0;
 
     // Section "OCR"
-    int m_nOcrFormat = 0;              // 0 RTF Word, 1 RTF WordPad, 2 XLS, 3 PDF, 4 TXT
+    int m_nOcrFormat = 0;                // 0 RTF Word, 1 RTF WordPad, 2 XLS, 3 PDF, 4 TXT
     uint8_t m_bOcrOnePerFormat[5] = {};  // "All pages to one": RTF Word, RTF PAD, PDF, XLS, TXT (this order)
-    int m_nOcrLanguage = 0;            // "FineReaderLanguage"
+    int m_nOcrLanguage = 0;              // "FineReaderLanguage"
 
     // Section "BCR"
-    int m_nCardLanguage = 0;       // "ZorvexLanguage"
-    int m_nCard6Language = 0;      // "Zorvex6Language"
-    uint8_t m_bCardContinuous = 0; // "Continuous"
+    int m_nCardLanguage = 0;        // "ZorvexLanguage"
+    int m_nCard6Language = 0;       // "Zorvex6Language"
+    uint8_t m_bCardContinuous = 0;  // "Continuous"
 
     // Run-time fields, never in the file. Flags shared with worker threads are atomic bytes.
     std::atomic<uint8_t> m_bDevicePresent{0};

@@ -7,7 +7,7 @@
 #include <string>
 
 class CSettingsStore {
-public:
+  public:
     virtual ~CSettingsStore() = default;
     // The key's value cut to at most size-1 bytes, or the fallback (its trailing spaces removed) when the key
     // is missing.

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/debuglog/debuglog.h"
 #include "media/device_changes.h"
+#include "platform/debuglog/debuglog.h"
 
 namespace virtualcam {
 namespace {
@@ -14,13 +14,13 @@ namespace {
 constexpr const char kReceiverInterfaceGuid[] = "{fd0a5af4-b41d-11d2-9c95-00c04f7971e0}";
 
 std::vector<uint8_t> CommandOnlyDescriptor() {
-    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
-            0x85, 0x87, 0x95, 0x04, 0x09, 0x02, 0xB1, 0x02, 0xC0};
+    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00,
+            0x75, 0x08, 0x85, 0x87, 0x95, 0x04, 0x09, 0x02, 0xB1, 0x02, 0xC0};
 }
 
 // Topology of a virtual video device: terminal, processing unit, extension units, output terminal.
 class VirtualTopology : public platform::KsTopologyInfo {
-public:
+  public:
     VirtualTopology(int nodes, int xu_node, XuEndpoint* xu) : nodes_(nodes), xu_node_(xu_node), xu_(xu) {}
     bool GetNumNodes(uint32_t* count) override {
         *count = static_cast<uint32_t>(nodes_);
@@ -28,10 +28,14 @@ public:
     }
     bool GetNodeType(uint32_t index, platform::Guid* type) override {
         if (index >= static_cast<uint32_t>(nodes_)) return false;
-        if (static_cast<int>(index) == xu_node_) *type = platform::kNodeTypeDevSpecific;
-        else if (index == 0) *type = platform::kNodeTypeVideoCameraTerminal;
-        else if (static_cast<int>(index) == nodes_ - 1) *type = platform::kNodeTypeVideoOutputTerminal;
-        else *type = platform::kNodeTypeVideoProcessing;
+        if (static_cast<int>(index) == xu_node_)
+            *type = platform::kNodeTypeDevSpecific;
+        else if (index == 0)
+            *type = platform::kNodeTypeVideoCameraTerminal;
+        else if (static_cast<int>(index) == nodes_ - 1)
+            *type = platform::kNodeTypeVideoOutputTerminal;
+        else
+            *type = platform::kNodeTypeVideoProcessing;
         return true;
     }
     bool CreateNodeInstance(uint32_t index, UvcXuNode* node) override {
@@ -44,14 +48,14 @@ public:
         return true;
     }
 
-private:
+  private:
     int nodes_;
     int xu_node_;
     XuEndpoint* xu_;
 };
 
 class VirtualDevice : public platform::MediaDevice {
-public:
+  public:
     VirtualDevice(platform::MediaDeviceInfo info, std::unique_ptr<VirtualTopology> topology,
                   platform::KsControl* ks, VirtualPicture* picture = nullptr, bool tone = false)
         : info_(std::move(info)), topology_(std::move(topology)), ks_(ks), picture_(picture), tone_(tone) {}
@@ -64,7 +68,7 @@ public:
     platform::FrameSource* QueryFrameSource() override { return picture_; }
     bool IsToneSource() const override { return tone_; }
 
-private:
+  private:
     platform::MediaDeviceInfo info_;
     std::unique_ptr<VirtualTopology> topology_;
     platform::KsControl* ks_;
@@ -82,9 +86,12 @@ platform::MediaDeviceInfo MicrophoneInfo() {
 
 const char* CategoryName(platform::DeviceCategory category) {
     switch (category) {
-        case platform::DeviceCategory::VideoInput: return "video";
-        case platform::DeviceCategory::AudioInput: return "audio";
-        case platform::DeviceCategory::ReceiverComponent: return "receiver";
+        case platform::DeviceCategory::VideoInput:
+            return "video";
+        case platform::DeviceCategory::AudioInput:
+            return "audio";
+        case platform::DeviceCategory::ReceiverComponent:
+            return "receiver";
     }
     return "?";
 }
@@ -99,10 +106,10 @@ std::vector<uint8_t> BootKeyboardDescriptor() {
 }
 
 std::vector<uint8_t> WheelMouseDescriptor() {
-    return {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01, 0x29, 0x05,
-            0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01, 0x75, 0x03, 0x81, 0x01,
-            0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09, 0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03,
-            0x81, 0x06, 0xC0, 0xC0};
+    return {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
+            0x01, 0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02,
+            0x95, 0x01, 0x75, 0x03, 0x81, 0x01, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09,
+            0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0};
 }
 
 VirtualCamera::VirtualCamera(VirtualCameraConfig config)
@@ -121,25 +128,35 @@ VirtualCamera::VirtualCamera(VirtualCameraConfig config)
         HidInterface hid;
         hid.path = "virtual:hidraw" + std::to_string(n++);
         switch (decoy) {
-            case HidDecoy::Keyboard: hid.descriptor = BootKeyboardDescriptor(); break;
-            case HidDecoy::Mouse: hid.descriptor = WheelMouseDescriptor(); break;
-            case HidDecoy::CommandOnly: hid.descriptor = CommandOnlyDescriptor(); break;
-            case HidDecoy::Unexaminable: break;
-            case HidDecoy::ForeignBridge: hid.descriptor = HidEndpoint::ReportDescriptor(); break;
+            case HidDecoy::Keyboard:
+                hid.descriptor = BootKeyboardDescriptor();
+                break;
+            case HidDecoy::Mouse:
+                hid.descriptor = WheelMouseDescriptor();
+                break;
+            case HidDecoy::CommandOnly:
+                hid.descriptor = CommandOnlyDescriptor();
+                break;
+            case HidDecoy::Unexaminable:
+                break;
+            case HidDecoy::ForeignBridge:
+                hid.descriptor = HidEndpoint::ReportDescriptor();
+                break;
         }
         hid_interfaces_.push_back(std::move(hid));
     }
     if (config_.transport == BridgeTransport::Hid) {
-        hid_interfaces_.push_back({"virtual:hidraw" + std::to_string(n), HidEndpoint::ReportDescriptor(), true});
+        hid_interfaces_.push_back(
+            {"virtual:hidraw" + std::to_string(n), HidEndpoint::ReportDescriptor(), true});
     }
 
     int decoy = 0;
     for (int nodes : config_.decoy_video_nodes) {
         VideoDevice device;
         device.info.friendly_name = "Virtual Decoy Camera " + std::to_string(decoy);
-        device.info.device_path = platform::UsbDevicePath(0x1A2B, static_cast<uint16_t>(0x3C40 + decoy), 0,
-                                                          "decoy&" + std::to_string(decoy),
-                                                          platform::kVideoCaptureInterfaceGuid);
+        device.info.device_path =
+            platform::UsbDevicePath(0x1A2B, static_cast<uint16_t>(0x3C40 + decoy), 0,
+                                    "decoy&" + std::to_string(decoy), platform::kVideoCaptureInterfaceGuid);
         device.info.node = "virtual:decoy" + std::to_string(decoy);
         device.nodes = nodes;
         device.xu_node = nodes > 2 ? 2 : -1;  // a device-specific node that would even answer
@@ -238,7 +255,8 @@ std::vector<platform::MediaDeviceInfo> VirtualCamera::List(platform::DeviceCateg
                config_.transport == BridgeTransport::KsReceiver) {
         platform::MediaDeviceInfo receiver;
         receiver.friendly_name = kReceiverName;
-        receiver.device_path = platform::UsbDevicePath(kVendorId, kProductId, 0, kInstance, kReceiverInterfaceGuid);
+        receiver.device_path =
+            platform::UsbDevicePath(kVendorId, kProductId, 0, kInstance, kReceiverInterfaceGuid);
         receiver.node = "virtual:receiver";
         devices.push_back(receiver);
     }
@@ -260,8 +278,9 @@ std::unique_ptr<platform::MediaDevice> VirtualCamera::Bind(platform::DeviceCateg
         const bool camera = device.info.device_path == DevicePath();
         if (camera && !plugged_) return nullptr;
         XuEndpoint* xu = camera ? &xu_ : &decoy_xu_;
-        return std::make_unique<VirtualDevice>(info, std::make_unique<VirtualTopology>(device.nodes, device.xu_node, xu),
-                                               device.ks_capture ? &ks_capture_ : nullptr, camera ? &picture_ : nullptr);
+        return std::make_unique<VirtualDevice>(
+            info, std::make_unique<VirtualTopology>(device.nodes, device.xu_node, xu),
+            device.ks_capture ? &ks_capture_ : nullptr, camera ? &picture_ : nullptr);
     }
     return nullptr;
 }
@@ -290,10 +309,14 @@ std::optional<VirtualCameraConfig> ConfigFromEnvironment() {
     VirtualCameraConfig config;
     const char* transport = std::getenv("VELLUMO_VIRTUALCAM_TRANSPORT");
     std::string_view name = transport != nullptr ? transport : "hid";
-    if (name == "xu") config.transport = BridgeTransport::UvcExtension;
-    else if (name == "ks") config.transport = BridgeTransport::KsCapture;
-    else if (name == "receiver") config.transport = BridgeTransport::KsReceiver;
-    else if (name != "hid") platform::DebugLog("virtualcam", "unknown transport \"%s\", using hid", transport);
+    if (name == "xu")
+        config.transport = BridgeTransport::UvcExtension;
+    else if (name == "ks")
+        config.transport = BridgeTransport::KsCapture;
+    else if (name == "receiver")
+        config.transport = BridgeTransport::KsReceiver;
+    else if (name != "hid")
+        platform::DebugLog("virtualcam", "unknown transport \"%s\", using hid", transport);
     if (const char* scene = std::getenv("VELLUMO_VIRTUALCAM_SCENE")) config.scene = ParseSceneChoice(scene);
     return config;
 }

@@ -8,8 +8,9 @@
 //   VELLUMO_VIRTUALCAM=1                      use the virtual camera
 //   VELLUMO_VIRTUALCAM_TRANSPORT=hid|xu|ks|receiver   (default hid)
 //   VELLUMO_VIRTUALCAM_SCENE=page|cards:N|file:PATH|stack   what it looks at (default page; N = 1..4 cards;
-//                                             PATH a JPEG photograph, or a folder of them shown in name order;
-//                                             stack: numbered letters, the next one laid on by "camera next")
+//                                             PATH a JPEG photograph, or a folder of them shown in name
+//                                             order; stack: numbered letters, the next one laid on by "camera
+//                                             next")
 
 #include <chrono>
 #include <map>
@@ -18,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/hid/hid_device.h"
 #include "media/media_device.h"
+#include "platform/hid/hid_device.h"
 #include "virtualcam/chip/bridge_chip.h"
 #include "virtualcam/chip/endpoints.h"
 #include "virtualcam/chip/wire_log.h"
@@ -31,18 +32,18 @@ namespace virtualcam {
 enum class BridgeTransport { Hid, UvcExtension, KsCapture, KsReceiver };
 
 enum class HidDecoy {
-    Keyboard,        // a boot keyboard
-    Mouse,           // a wheel mouse
-    CommandOnly,     // vendor interface with feature report 0x87 but no 0x93
-    Unexaminable,    // its descriptor cannot be read
-    ForeignBridge,   // the bridge's own report layout on another maker's device (its own USB identity)
+    Keyboard,       // a boot keyboard
+    Mouse,          // a wheel mouse
+    CommandOnly,    // vendor interface with feature report 0x87 but no 0x93
+    Unexaminable,   // its descriptor cannot be read
+    ForeignBridge,  // the bridge's own report layout on another maker's device (its own USB identity)
 };
 
 struct VirtualCameraConfig {
     BridgeTransport transport = BridgeTransport::Hid;
-    std::vector<HidDecoy> hid_decoys;       // listed before the camera's interface, in this order
-    std::vector<int> decoy_video_nodes;     // video devices listed before the camera, with this many
-                                            // topology nodes each (one of them an answering extension unit)
+    std::vector<HidDecoy> hid_decoys;    // listed before the camera's interface, in this order
+    std::vector<int> decoy_video_nodes;  // video devices listed before the camera, with this many
+                                         // topology nodes each (one of them an answering extension unit)
     std::chrono::milliseconds focus_time{200};
     SceneChoice scene;
 };
@@ -52,7 +53,7 @@ inline constexpr const char kReceiverName[] = "Vellumo Virtual Bridge Receiver";
 inline constexpr const char kMicrophoneName[] = "Vellumo Virtual Microphone";
 
 class VirtualCamera : public platform::HidBackend, public platform::MediaDeviceProvider {
-public:
+  public:
     explicit VirtualCamera(VirtualCameraConfig config = {});
     ~VirtualCamera() override;
     VirtualCamera(const VirtualCamera&) = delete;
@@ -88,7 +89,7 @@ public:
     std::unique_ptr<platform::MediaDevice> Bind(platform::DeviceCategory category,
                                                 const platform::MediaDeviceInfo& info) override;
 
-private:
+  private:
     struct HidInterface {
         std::string path;
         std::optional<std::vector<uint8_t>> descriptor;
@@ -96,8 +97,8 @@ private:
     };
     struct VideoDevice {
         platform::MediaDeviceInfo info;
-        int nodes = 0;          // topology nodes
-        int xu_node = -1;       // index of the answering extension unit, -1 none
+        int nodes = 0;     // topology nodes
+        int xu_node = -1;  // index of the answering extension unit, -1 none
         bool ks_capture = false;
     };
 

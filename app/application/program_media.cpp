@@ -2,4 +2,6 @@
 
 #include "media/gst_capture_graph.h"
 
-std::unique_ptr<platform::MediaFactory> CreateProgramMediaFactory() { return std::make_unique<platform::GstMediaFactory>(); }
+std::unique_ptr<platform::MediaFactory> CreateProgramMediaFactory() {
+    return std::make_unique<platform::GstMediaFactory>();
+}

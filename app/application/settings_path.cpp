@@ -26,7 +26,8 @@ bool PrepareFolder(const std::string& folder, bool for_every_user) {
 
 // A working file in the folder: copied from the shipped file when missing. Usable when the file can be
 // read and written afterwards, or can at least be created.
-std::optional<std::string> TryFolder(const std::string& folder, const std::string& shipped, bool for_every_user) {
+std::optional<std::string> TryFolder(const std::string& folder, const std::string& shipped,
+                                     bool for_every_user) {
     if (!PrepareFolder(folder, for_every_user)) return std::nullopt;
     std::string path = platform::JoinPath(folder, kSettingsFileName);
     if (!platform::GetFileAttributes(path)) platform::CopyFileNoReplace(shipped, path);
@@ -61,7 +62,8 @@ SettingsLocation SettleSettingsPath(const std::string& program_folder) {
     std::vector<std::string> candidates;
     if (auto documents = platform::UserDocumentsFolder())
         candidates.push_back(platform::JoinPath(*documents, module.empty() ? "Vellumo" : module));
-    if (auto config = platform::UserConfigFolder()) candidates.push_back(platform::JoinPath(*config, "Vellumo"));
+    if (auto config = platform::UserConfigFolder())
+        candidates.push_back(platform::JoinPath(*config, "Vellumo"));
     candidates.push_back(platform::PerUserTempFolder("Vellumo"));
     for (const std::string& folder : candidates) {
         PrepareFolder(Parent(folder), false);  // a fresh account may lack ~/Documents or ~/.config

@@ -9,8 +9,10 @@
 
 #include "app/application/program_media.h"
 #include "app/cameradlg/camera_dialogs.h"
+#include "app/cards/card_commands.h"
 #include "app/dialogs/base_setting_dlg.h"
 #include "app/handsfree/hands_free.h"
+#include "app/languagedlg/language_dialogs.h"
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/main_frame.h"
 #include "app/mainframe/status_text.h"
@@ -23,21 +25,19 @@
 #include "app/settingdlg/setting_dlg.h"
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
+#include "app/wait/gui_wait.h"
+#include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
-#include "capture/camera_controls.h"
-#include "device/facade/facade.h"
-#include "app/cards/card_commands.h"
-#include "ocr/cards/card_programs.h"
-#include "app/languagedlg/language_dialogs.h"
-#include "media/device_changes.h"
-#include "app/wait/gui_wait.h"
 #include "capture/video_properties.h"
+#include "device/facade/facade.h"
+#include "media/device_changes.h"
+#include "ocr/cards/card_programs.h"
 #include "platform/debuglog/debuglog.h"
-#include "platform/profile/profile_store.h"
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
 #include "platform/process/process.h"
+#include "platform/profile/profile_store.h"
 #include "platform/sync/instance_channel.h"
 #include "platform/ui/prompt.h"
 #include "platform/ui/termination_signals.h"
@@ -57,7 +57,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_instanceMutex = std::make_unique<platform::NamedMutex>("Vellumo");
     if (m_instanceMutex->Valid() && !m_instanceMutex->Lock(0)) {
         const bool knocked = platform::KnockOnRunningInstance("Vellumo");
-        platform::DebugLog("app", "another copy is running%s", knocked ? "; it was asked to come to the front" : "");
+        platform::DebugLog("app", "another copy is running%s",
+                           knocked ? "; it was asked to come to the front" : "");
         return false;
     }
 
@@ -86,7 +87,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
 
     m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("Vellumo");
-    QGuiApplication::setDesktopFileName("org.vellumo.Vellumo");  // the desktop matches the window to its menu entry
+    QGuiApplication::setDesktopFileName(
+        "org.vellumo.Vellumo");  // the desktop matches the window to its menu entry
     platform::InstallToolkitPrompts();
     // A logout, `kill` or Ctrl+C ends the program as closing it would, without its questions: the
     // recording is finished and the pages gathered so far stay on disk for the next start.
@@ -176,7 +178,8 @@ void CVellumoApp::ListenForLaterCopies() {
     if (!m_instanceMutex->Valid()) return;  // without the lock, another copy may hold the socket
     m_instanceListener = platform::InstanceListener::Listen("Vellumo");
     if (!m_instanceListener) return;
-    auto* notifier = new QSocketNotifier(m_instanceListener->Descriptor(), QSocketNotifier::Read, m_pMainFrame.get());
+    auto* notifier =
+        new QSocketNotifier(m_instanceListener->Descriptor(), QSocketNotifier::Read, m_pMainFrame.get());
     QObject::connect(notifier, &QSocketNotifier::activated, m_pMainFrame.get(), [this] {
         if (m_instanceListener->TakeKnocks() == 0) return;
         platform::DebugLog("app", "a later copy asked for the window");
@@ -193,9 +196,10 @@ void CVellumoApp::StartCamera() {
     m_pMediaFactory = CreateProgramMediaFactory();
     m_pVideoWidget = new CVideoWidget(m_pMainFrame->View());  // owned by the view
     m_pCaptureView = m_pVideoWidget;
-    m_pVideoWidget->SetFrameTap([hands_free = m_pHandsFree.get()](std::shared_ptr<const platform::PreviewFrame> frame) {
-        hands_free->OnPreviewFrame(std::move(frame));
-    });
+    m_pVideoWidget->SetFrameTap(
+        [hands_free = m_pHandsFree.get()](std::shared_ptr<const platform::PreviewFrame> frame) {
+            hands_free->OnPreviewFrame(std::move(frame));
+        });
 
     FindCameraDevice(*this);
     if (!m_bDevicePresent) {
@@ -221,7 +225,8 @@ ViewCommandServices CVellumoApp::CameraServices() {
     services.set_focus_position = [this](long v) { SetFocusPosition(*this, v); };
     services.read_focus = [this](long* value, long* flags) {
         platform::CameraControl* control = m_pVideoCapture ? m_pVideoCapture->QueryCameraControl() : nullptr;
-        return control != nullptr && control->Get(platform::CameraControlProperty::Focus, value, flags) == platform::S_OK;
+        return control != nullptr &&
+               control->Get(platform::CameraControlProperty::Focus, value, flags) == platform::S_OK;
     };
     services.set_iris_auto = [this] { SetIrisAuto(*this); };
     services.set_iris_value = [this](long v) { SetIrisValue(*this, v); };
@@ -233,7 +238,9 @@ ViewCommandServices CVellumoApp::CameraServices() {
         devctl::CamWriteRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(width), &v);
     };
     services.control_open = [this] { return m_pMainFrame && m_pMainFrame->View()->m_bControlOpen; };
-    services.select_preview_resolution = [this](int index) { SelectPreviewResolution(*this, index, [this] { UpdateStatusText(); }); };
+    services.select_preview_resolution = [this](int index) {
+        SelectPreviewResolution(*this, index, [this] { UpdateStatusText(); });
+    };
     services.open_folder = [](const std::string& folder) { platform::OpenWithDesktop(folder); };
     services.refresh = [this] { UpdateStatusText(); };
     services.strings = LoadResString;
@@ -256,13 +263,15 @@ DeviceEventHooks CVellumoApp::EventHooks() {
         m_pMainFrame->update();
     };
     hooks.ask_yes = [](unsigned text, unsigned caption) {
-        return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) == platform::IDYES;
+        return platform::MessageBox(LoadResString(text), LoadResString(caption), platform::MB_YESNO) ==
+               platform::IDYES;
     };
     hooks.set_hand_over_target = [this](int target) { m_pCaptureSession->m_nHandOverTarget = target; };
     hooks.prepare_capture = CaptureContext().prepare;
     hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
     hooks.link_refused = [] {
-        platform::MessageBox(LoadResString(186), LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
+        platform::MessageBox(LoadResString(186), LoadResString(133),
+                             platform::MB_OK | platform::MB_ICONINFORMATION);
     };
     hooks.preview_failed = [](const std::string& error_text) {
         char text[1024];
@@ -295,7 +304,8 @@ void CVellumoApp::AddViewCommandTable() {
     services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
     AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
-    ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(), m_szProgramFolder);
+    ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(),
+                                m_szProgramFolder);
 }
 
 void CVellumoApp::FindOutsidePrograms() {
@@ -354,7 +364,8 @@ void CVellumoApp::AddFrameMessageHandlers() {
     // Video devices arriving (udev, or the virtual camera plugged back) reach the frame as device changes.
     platform::MessageTarget* frame = m_pMainFrame->MessageTarget();
     m_nDeviceListener = platform::AddDeviceChangeListener([frame](const platform::DeviceChange& change) {
-        if (change.arrived) platform::PostMessage(frame, platform::WM_DEVICECHANGE, platform::DBT_DEVICEARRIVAL);
+        if (change.arrived)
+            platform::PostMessage(frame, platform::WM_DEVICECHANGE, platform::DBT_DEVICEARRIVAL);
     });
     m_pMainFrame->View()->SetInputs(ViewInputs{
         [this] { return m_bDevicePresent != 0; },
@@ -409,5 +420,7 @@ void CVellumoApp::UpdateStatusText() {
     m_szStatusText = std::move(text);
     // Auto-capture's word on what it waits for comes first.
     const std::string hands_free = m_pHandsFree ? m_pHandsFree->StatusText() : std::string();
-    if (m_pMainFrame) m_pMainFrame->SetStatusText(hands_free.empty() ? m_szStatusText : hands_free + "  |  " + m_szStatusText);
+    if (m_pMainFrame)
+        m_pMainFrame->SetStatusText(hands_free.empty() ? m_szStatusText
+                                                       : hands_free + "  |  " + m_szStatusText);
 }

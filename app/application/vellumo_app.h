@@ -9,9 +9,9 @@
 
 #include "app/application/settings_path.h"
 #include "app/commands/view_commands.h"
+#include "app/events/device_events.h"
 #include "capture/capture_record.h"
 #include "capture/recording.h"
-#include "app/events/device_events.h"
 #include "pipeline/capture/capture_session.h"
 #include "pipeline/naming/file_naming.h"
 #include "platform/sync/instance_channel.h"
@@ -87,12 +87,12 @@ class CVellumoApp : public CCaptureRecord {
     void NoteCaptureSize(int width, int height);
 
     CVideoWidget* m_pVideoWidget = nullptr;  // owned by the view
-    uint64_t m_nDeviceListener = 0;           // device arrivals reach the frame as WM_DEVICECHANGE
+    uint64_t m_nDeviceListener = 0;          // device arrivals reach the frame as WM_DEVICECHANGE
     std::unique_ptr<pipeline::CaptureSession> m_pCaptureSession;
     std::unique_ptr<CHandsFree> m_pHandsFree;  // the live outline and auto-capture
-    bool m_bEndingOnSignal = false;  // SIGTERM or SIGINT: the window closes without its questions
-    pipeline::CFileNaming m_videoNaming;      // the numbered names of recorded videos
-    std::string m_szUnofferedSizeTold;        // "WxH" asked of the camera that it did not offer
+    bool m_bEndingOnSignal = false;            // SIGTERM or SIGINT: the window closes without its questions
+    pipeline::CFileNaming m_videoNaming;       // the numbered names of recorded videos
+    std::string m_szUnofferedSizeTold;         // "WxH" asked of the camera that it did not offer
 
     std::unique_ptr<platform::NamedMutex> m_instanceMutex;
     std::unique_ptr<platform::InstanceListener> m_instanceListener;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/application/vellumo_app.h"
-#include "app/resources/resource_library.h"
 #include "app/mainframe/main_frame.h"
+#include "app/resources/resource_library.h"
 #include "app/series/series_threads.h"
 #include "app/view/vellumo_view.h"
 #include "capture/grabber_callback.h"
@@ -20,10 +20,13 @@ namespace {
 // The grabber's frame handler, on the streaming thread: the requested frame goes to the session.
 void SaveGrabbedFrame(CSampleGrabberCB&, const platform::GrabbedFrame& frame) {
     if (pipeline::CaptureSession* session = theApp.CaptureSession())
-        session->SaveFrameToTemp(pipeline::CaptureFrame{frame.bytes, frame.length, frame.width, frame.height});
+        session->SaveFrameToTemp(
+            pipeline::CaptureFrame{frame.bytes, frame.length, frame.width, frame.height});
 }
 
-pipeline::ViewRect ToViewRect(const Rect& rc) { return pipeline::ViewRect{rc.left, rc.top, rc.right, rc.bottom}; }
+pipeline::ViewRect ToViewRect(const Rect& rc) {
+    return pipeline::ViewRect{rc.left, rc.top, rc.right, rc.bottom};
+}
 
 }  // namespace
 
@@ -36,8 +39,8 @@ SeriesContext CVellumoApp::CaptureContext() {
     context.prepare = [this](int width, int height) {
         NoteCaptureSize(width, height);
         CVellumoView* view = m_pMainFrame->View();
-        pipeline::CaptureRequest request =
-            pipeline::MakeCaptureRequest(*this, g_nImageFormat.load(), m_pCaptureSession->m_nHandOverTarget.load());
+        pipeline::CaptureRequest request = pipeline::MakeCaptureRequest(
+            *this, g_nImageFormat.load(), m_pCaptureSession->m_nHandOverTarget.load());
         request.capture_width = width;
         request.capture_height = height;
         request.selection = ToViewRect(view->m_rcSelection);
@@ -55,7 +58,8 @@ void CVellumoApp::NoteCaptureSize(int width, int height) {
     const std::string asked = std::to_string(asked_width) + "x" + std::to_string(asked_height);
     if ((asked_width == width && asked_height == height) || m_szUnofferedSizeTold == asked) return;
     m_szUnofferedSizeTold = asked;
-    platform::DebugLog("capture", "the camera does not offer %s; the still is %dx%d", asked.c_str(), width, height);
+    platform::DebugLog("capture", "the camera does not offer %s; the still is %dx%d", asked.c_str(), width,
+                       height);
     char text[400];
     std::snprintf(text, sizeof text, LoadResString(193).c_str(), asked.c_str(), width, height);
     // After the capture has its frame: the message must not hold up the request.
@@ -70,7 +74,7 @@ void CVellumoApp::NoteCaptureSize(int width, int height) {
 void CVellumoApp::StartCapturePipeline() {
     m_pCaptureSession = std::make_unique<pipeline::CaptureSession>(
         pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
-                                      g_grabberCallback.m_bCardCapture, m_bCaptureBusy});
+                               g_grabberCallback.m_bCardCapture, m_bCaptureBusy});
     m_pCaptureSession->m_hFrameWnd = m_pMainFrame->MessageTarget();
     m_pCaptureSession->m_handOver = ocr::MakeHandOverServices(m_szProgramFolder);
     m_pCaptureSession->m_dialogs = MakeSeriesDialogs(CaptureContext());
@@ -81,7 +85,8 @@ void CVellumoApp::StartCapturePipeline() {
         std::snprintf(text, sizeof text, LoadResString(178).c_str(), output.c_str(), kept.c_str());
         platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
     };
-    m_pCaptureSession->m_reportHandOver = [](const std::string& problem, const std::vector<std::string>& kept) {
+    m_pCaptureSession->m_reportHandOver = [](const std::string& problem,
+                                             const std::vector<std::string>& kept) {
         std::string names;
         for (const std::string& name : kept) names += "\n" + name;
         char text[4000];
@@ -89,9 +94,11 @@ void CVellumoApp::StartCapturePipeline() {
         platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
     };
     m_pCaptureSession->m_reportNoFrame = [] {
-        platform::MessageBox(LoadResString(191), LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+        platform::MessageBox(LoadResString(191), LoadResString(133),
+                             platform::MB_OK | platform::MB_ICONWARNING);
     };
-    g_grabberCallback.SetFrameHandler(&SaveGrabbedFrame);  // the session is complete before a frame can reach it
+    g_grabberCallback.SetFrameHandler(
+        &SaveGrabbedFrame);  // the session is complete before a frame can reach it
 }
 
 void CVellumoApp::SaveLeftoverPictures() {
@@ -99,7 +106,8 @@ void CVellumoApp::SaveLeftoverPictures() {
         pipeline::SaveLeftoverPictures(pipeline::MakeCaptureRequest(*this, g_nImageFormat.load(), 0).naming);
     if (saved.empty()) return;
     char text[1200];
-    std::snprintf(text, sizeof text, LoadResString(192).c_str(), static_cast<int>(saved.size()), m_szSavePath.c_str());
+    std::snprintf(text, sizeof text, LoadResString(192).c_str(), static_cast<int>(saved.size()),
+                  m_szSavePath.c_str());
     platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONINFORMATION);
 }
 
@@ -114,4 +122,5 @@ void CVellumoApp::OnCapture() {
         next->click();
         return;
     }
-    RunCaptureSequence(*this, CaptureForm::View, WindowThreadCaptureHooks(CaptureContext())); }
+    RunCaptureSequence(*this, CaptureForm::View, WindowThreadCaptureHooks(CaptureContext()));
+}

@@ -33,7 +33,9 @@ void CVellumoApp::UpdateRecordingStatus(int final) {
 }
 
 void CVellumoApp::ReportRecordingFailure(const CCaptureRecord& record, bool ended_early) {
-    const unsigned id = ended_early ? 177 : record.m_hrRecordResult == platform::REGDB_E_CLASSNOTREG ? 175 : 176;
+    const unsigned id = ended_early                                                ? 177
+                        : record.m_hrRecordResult == platform::REGDB_E_CLASSNOTREG ? 175
+                                                                                   : 176;
     char text[600];
     std::snprintf(text, sizeof text, LoadResString(id).c_str(), record.m_szVideoFile.c_str());
     platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);

@@ -11,8 +11,8 @@
 
 #include "app/cameradlg/control_values.h"
 #include "app/resources/resource_library.h"
-#include "settings/settings.h"
 #include "platform/ui/prompt.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -25,14 +25,22 @@ void Send(const Function& function, Args... args) {
 
 std::optional<ScrollAction> ScrollActionOf(int action) {
     switch (action) {
-        case QAbstractSlider::SliderSingleStepSub: return ScrollAction::LineLeft;
-        case QAbstractSlider::SliderSingleStepAdd: return ScrollAction::LineRight;
-        case QAbstractSlider::SliderPageStepSub: return ScrollAction::PageLeft;
-        case QAbstractSlider::SliderPageStepAdd: return ScrollAction::PageRight;
-        case QAbstractSlider::SliderMove: return ScrollAction::Thumb;
-        case QAbstractSlider::SliderToMinimum: return ScrollAction::Left;
-        case QAbstractSlider::SliderToMaximum: return ScrollAction::Right;
-        default: return std::nullopt;
+        case QAbstractSlider::SliderSingleStepSub:
+            return ScrollAction::LineLeft;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return ScrollAction::LineRight;
+        case QAbstractSlider::SliderPageStepSub:
+            return ScrollAction::PageLeft;
+        case QAbstractSlider::SliderPageStepAdd:
+            return ScrollAction::PageRight;
+        case QAbstractSlider::SliderMove:
+            return ScrollAction::Thumb;
+        case QAbstractSlider::SliderToMinimum:
+            return ScrollAction::Left;
+        case QAbstractSlider::SliderToMaximum:
+            return ScrollAction::Right;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -40,7 +48,8 @@ std::optional<ScrollAction> ScrollActionOf(int action) {
 int ApplyScroll(QSlider* slider, int action, int line, int page) {
     auto scroll = ScrollActionOf(action);
     if (!scroll) return slider->sliderPosition();
-    int position = ScrollPosition(*scroll, slider->value(), slider->sliderPosition(), line, page, slider->maximum());
+    int position =
+        ScrollPosition(*scroll, slider->value(), slider->sliderPosition(), line, page, slider->maximum());
     slider->setSliderPosition(position);
     return position;
 }
@@ -68,14 +77,16 @@ void SetSlider(QSlider* slider, int value) {
 
 CSettingBRIDlg::CSettingBRIDlg(CVellumoSettings& settings, ViewCommandServices camera, QWidget* parent)
     : CBaseSettingDlg(100, parent), settings_(settings), camera_(std::move(camera)) {
-    brightness_ = Control{ControlAs<QSlider>(707), ControlAs<QLineEdit>(708), 255, 136, &m_nBrightness,
-                          camera_.set_brightness};
-    contrast_ = Control{ControlAs<QSlider>(710), ControlAs<QLineEdit>(709), 31, 137, &m_nContrast, camera_.set_contrast};
+    brightness_ = Control{ControlAs<QSlider>(707), ControlAs<QLineEdit>(708), 255, 136,
+                          &m_nBrightness,          camera_.set_brightness};
+    contrast_ = Control{ControlAs<QSlider>(710), ControlAs<QLineEdit>(709), 31, 137, &m_nContrast,
+                        camera_.set_contrast};
     for (Control* control : {&brightness_, &contrast_}) {
         if (control->slider != nullptr) {
             control->slider->setRange(0, control->max);
             // A press on the track or a drag ends in a release; the keyboard's steps count as one too.
-            connect(control->slider, &QSlider::sliderReleased, this, [this, control] { OnSliderReleased(*control); });
+            connect(control->slider, &QSlider::sliderReleased, this,
+                    [this, control] { OnSliderReleased(*control); });
             connect(control->slider, &QSlider::valueChanged, this, [this, control] {
                 if (!control->slider->isSliderDown()) OnSliderReleased(*control);
             });
@@ -86,11 +97,14 @@ CSettingBRIDlg::CSettingBRIDlg(CVellumoSettings& settings, ViewCommandServices c
                 if (control == &contrast_ && *control->value >= 0 && *control->value <= control->max)
                     SetSlider(control->slider, *control->value);
             });
-            connect(control->edit, &QLineEdit::editingFinished, this, [this, control] { OnEditLeft(*control); });
+            connect(control->edit, &QLineEdit::editingFinished, this,
+                    [this, control] { OnEditLeft(*control); });
         }
     }
-    if (auto* button = ControlAs<QAbstractButton>(711)) connect(button, &QAbstractButton::clicked, this, &CSettingBRIDlg::OnDefault);
-    if (auto* button = ControlAs<QAbstractButton>(705)) connect(button, &QAbstractButton::clicked, this, &CSettingBRIDlg::OnOK);
+    if (auto* button = ControlAs<QAbstractButton>(711))
+        connect(button, &QAbstractButton::clicked, this, &CSettingBRIDlg::OnDefault);
+    if (auto* button = ControlAs<QAbstractButton>(705))
+        connect(button, &QAbstractButton::clicked, this, &CSettingBRIDlg::OnOK);
     if (auto* button = ControlAs<QAbstractButton>(706))
         connect(button, &QAbstractButton::clicked, this, &CSettingBRIDlg::OnCancel);
 }
@@ -182,7 +196,8 @@ void CSettingFocusDlg::OnInitDialog() {
     m_bAutoFocus = settings_.m_bAutoFocus != 0;
     if (auto_box_ != nullptr) auto_box_->setChecked(m_bAutoFocus);
     EnableManual();
-    m_nFocus = camera_.get_focus_position ? static_cast<int>(camera_.get_focus_position()) : settings_.m_nFocus;
+    m_nFocus =
+        camera_.get_focus_position ? static_cast<int>(camera_.get_focus_position()) : settings_.m_nFocus;
     settings_.m_nFocus = m_nFocus;
     SetSlider(slider_, m_nFocus);
     SetText(edit_, m_nFocus);

@@ -15,16 +15,16 @@ class QSlider;
 
 class CSettingBRIDlg : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CSettingBRIDlg(CVellumoSettings& settings, ViewCommandServices camera, QWidget* parent = nullptr);
 
     int m_nBrightness = 0;
     int m_nContrast = 0;
 
-protected:
+  protected:
     void OnInitDialog() override;
 
-private:
+  private:
     struct Control {
         QSlider* slider = nullptr;
         QLineEdit* edit = nullptr;
@@ -48,17 +48,17 @@ private:
 
 class CSettingFocusDlg : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CSettingFocusDlg(CVellumoSettings& settings, ViewCommandServices camera, QWidget* parent = nullptr);
 
     bool m_bAutoFocus = false;
     int m_nFocus = 0;
 
-protected:
+  protected:
     void OnInitDialog() override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void SendFocus();
     void EnableManual();
     void OnCancel();
@@ -72,16 +72,16 @@ private:
 
 class CExposureDlg : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CExposureDlg(CVellumoSettings& settings, ViewCommandServices camera, QWidget* parent = nullptr);
 
     int m_nValue = 0;
 
-protected:
+  protected:
     void OnInitDialog() override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     CVellumoSettings& settings_;
     ViewCommandServices camera_;
     QSlider* slider_ = nullptr;

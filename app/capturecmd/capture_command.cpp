@@ -1,9 +1,9 @@
 #include "app/capturecmd/capture_command.h"
 
+#include "app/events/device_events.h"
+#include "capture/camera_controls.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "capture/camera_controls.h"
-#include "app/events/device_events.h"
 #include "platform/debuglog/debuglog.h"
 
 namespace {
@@ -35,7 +35,8 @@ void WaitWhileBusy(const CaptureCommandHooks& hooks) {
         return !ReadStatus(hooks, &status) || (status & 2u) == 0;
     };
     if (hooks.poll && !hooks.poll(idle, kDialogReadyPollMs, kReadyWaitBoundMs))
-        platform::DebugLog("capture", "the camera stayed busy for %d ms; capturing anyway", kReadyWaitBoundMs);
+        platform::DebugLog("capture", "the camera stayed busy for %d ms; capturing anyway",
+                           kReadyWaitBoundMs);
 }
 
 }  // namespace

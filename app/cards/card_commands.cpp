@@ -1,8 +1,8 @@
 #include "app/cards/card_commands.h"
 
 #include "app/commands/command_table.h"
-#include "settings/settings.h"
 #include "ocr/cards/card_programs.h"
+#include "settings/settings.h"
 
 namespace ocr {
 

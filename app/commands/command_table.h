@@ -15,12 +15,18 @@ struct CommandState {
     bool radio = false;               // the mark, when checked, is a radio dot rather than a tick
     std::optional<std::string> text;  // replaces the button's caption when set
 
-    void SetCheck(bool on) { checked = on; radio = false; }
-    void SetRadio(bool on) { checked = on; radio = true; }
+    void SetCheck(bool on) {
+        checked = on;
+        radio = false;
+    }
+    void SetRadio(bool on) {
+        checked = on;
+        radio = true;
+    }
 };
 
 class CommandTable {
-public:
+  public:
     using Action = std::function<void()>;
     using Update = std::function<void(CommandState&)>;
 
@@ -35,7 +41,7 @@ public:
     // The command's state now; a command that does not exist is disabled.
     CommandState State(int id) const;
 
-private:
+  private:
     struct Entry {
         Action action;
         Update update;

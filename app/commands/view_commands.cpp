@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "settings/settings.h"
 #include "platform/debuglog/debuglog.h"
+#include "settings/settings.h"
 
 bool IsEnabled(EnableRule rule, const CVellumoSettings& s) {
     const bool present = s.m_bDevicePresent != 0;
@@ -13,15 +13,24 @@ bool IsEnabled(EnableRule rule, const CVellumoSettings& s) {
     const bool ocr_engine = s.m_nOcrEngineCount > 0;
     const bool card_program = s.m_bCardExplorerFound != 0 || s.m_bCardProgramFound != 0;
     switch (rule) {
-        case EnableRule::Always: return true;
-        case EnableRule::Idle: return !busy;
-        case EnableRule::Ready: return present && not_recording && !busy;
-        case EnableRule::Live: return present && not_recording;
-        case EnableRule::Ocr: return present && not_recording && !busy && ocr_engine;
-        case EnableRule::Card: return present && not_recording && card_program && !busy;
-        case EnableRule::Present: return present && !busy;
-        case EnableRule::OcrPresent: return present && ocr_engine && !busy;
-        case EnableRule::CardPresent: return card_program && present && !busy;
+        case EnableRule::Always:
+            return true;
+        case EnableRule::Idle:
+            return !busy;
+        case EnableRule::Ready:
+            return present && not_recording && !busy;
+        case EnableRule::Live:
+            return present && not_recording;
+        case EnableRule::Ocr:
+            return present && not_recording && !busy && ocr_engine;
+        case EnableRule::Card:
+            return present && not_recording && card_program && !busy;
+        case EnableRule::Present:
+            return present && !busy;
+        case EnableRule::OcrPresent:
+            return present && ocr_engine && !busy;
+        case EnableRule::CardPresent:
+            return card_program && present && !busy;
     }
     return false;
 }
@@ -40,12 +49,15 @@ void Call(const Function& function, Args... args) {
 using Services = std::shared_ptr<ViewCommandServices>;
 
 class Builder {
-public:
+  public:
     Builder(CommandTable& table, CVellumoSettings& settings, ViewCommandServices services)
-        : table_(table), s_(settings), services_(std::make_shared<ViewCommandServices>(std::move(services))) {}
+        : table_(table),
+          s_(settings),
+          services_(std::make_shared<ViewCommandServices>(std::move(services))) {}
 
     // A command with an action, an enable rule and an optional mark (applied after the rule).
-    void Add(int id, EnableRule rule, std::function<void()> action, std::function<void(CommandState&)> mark = {}) {
+    void Add(int id, EnableRule rule, std::function<void()> action,
+             std::function<void(CommandState&)> mark = {}) {
         CVellumoSettings& s = s_;
         table_.Add(id, std::move(action), [&s, rule, mark = std::move(mark)](CommandState& state) {
             state.enabled = IsEnabled(rule, s);
@@ -58,7 +70,8 @@ public:
     }
     // A button that only opens its menu.
     void AddMenu(int id, std::function<bool()> enabled) {
-        table_.Add(id, {}, [enabled = std::move(enabled)](CommandState& state) { state.enabled = enabled(); });
+        table_.Add(id, {},
+                   [enabled = std::move(enabled)](CommandState& state) { state.enabled = enabled(); });
     }
 
     std::function<void()> Handler(int id) {
@@ -125,71 +138,82 @@ void AddOtherPartsCommands(Builder& b) {
 void AddChoice(Builder& b, std::initializer_list<std::pair<int, int>> rows, EnableRule rule,
                std::function<int()> current, std::function<void(int)> choose) {
     for (const auto& [id, value] : rows)
-        b.Add(id, rule, [choose, value = value] { choose(value); },
-              [current, value = value](CommandState& state) { state.SetCheck(current() == value); });
+        b.Add(
+            id, rule, [choose, value = value] { choose(value); },
+            [current, value = value](CommandState& state) { state.SetCheck(current() == value); });
 }
 
 void AddSettingCommands(Builder& b) {
     CVellumoSettings& s = b.s_;
     Services svc = b.services_;
-    AddChoice(b, {{806, 0}, {807, 1}, {808, 2}, {809, 3}, {1060, 4}}, EnableRule::Ready,
-              [] { return g_nImageFormat.load(); },
-              [svc, &s](int format) {
-                  g_nImageFormat = format;
-                  if (format == 2) s.m_bPdfOption = 1;
-                  if (format == 4) s.m_bPdfOption = 0;
-                  Call(svc->refresh);
-              });
-    b.Add(811, EnableRule::Present, [&s] { s.m_bPdfOption = 1; },
-          [&s](CommandState& state) { state.SetCheck(s.m_bPdfOption != 0); });
-    b.Add(812, EnableRule::Present, [&s] { s.m_bPdfOption = 0; },
-          [&s](CommandState& state) { state.SetCheck(s.m_bPdfOption == 0); });
-    AddChoice(b, {{833, 0}, {834, 1}, {835, 2}}, EnableRule::Ready, [&s] { return s.m_nSetSize; },
-              [svc, &s](int index) {
-                  s.m_nSetSize = index;
-                  ResolutionSize(index, s.m_nCaptureWidth, s.m_nCaptureHeight);
-                  Call(svc->refresh);
-              });
-    AddChoice(b, {{1026, 0}, {1027, 1}, {1028, 2}}, EnableRule::Ready, [&s] { return s.m_nSetPreviewSize; },
-              [svc](int index) { Call(svc->select_preview_resolution, index); });
-    AddChoice(b, {{831, 0}, {832, 1}, {845, 2}}, EnableRule::Ready, [&s] { return s.m_nFrequency; },
-              [svc, &s](int mode) {
-                  s.m_nFrequency = mode;
-                  if (svc->control_open && svc->control_open()) Call(svc->apply_frequency_mode, mode);
-              });
+    AddChoice(
+        b, {{806, 0}, {807, 1}, {808, 2}, {809, 3}, {1060, 4}}, EnableRule::Ready,
+        [] { return g_nImageFormat.load(); },
+        [svc, &s](int format) {
+            g_nImageFormat = format;
+            if (format == 2) s.m_bPdfOption = 1;
+            if (format == 4) s.m_bPdfOption = 0;
+            Call(svc->refresh);
+        });
+    b.Add(
+        811, EnableRule::Present, [&s] { s.m_bPdfOption = 1; },
+        [&s](CommandState& state) { state.SetCheck(s.m_bPdfOption != 0); });
+    b.Add(
+        812, EnableRule::Present, [&s] { s.m_bPdfOption = 0; },
+        [&s](CommandState& state) { state.SetCheck(s.m_bPdfOption == 0); });
+    AddChoice(
+        b, {{833, 0}, {834, 1}, {835, 2}}, EnableRule::Ready, [&s] { return s.m_nSetSize; },
+        [svc, &s](int index) {
+            s.m_nSetSize = index;
+            ResolutionSize(index, s.m_nCaptureWidth, s.m_nCaptureHeight);
+            Call(svc->refresh);
+        });
+    AddChoice(
+        b, {{1026, 0}, {1027, 1}, {1028, 2}}, EnableRule::Ready, [&s] { return s.m_nSetPreviewSize; },
+        [svc](int index) { Call(svc->select_preview_resolution, index); });
+    AddChoice(
+        b, {{831, 0}, {832, 1}, {845, 2}}, EnableRule::Ready, [&s] { return s.m_nFrequency; },
+        [svc, &s](int mode) {
+            s.m_nFrequency = mode;
+            if (svc->control_open && svc->control_open()) Call(svc->apply_frequency_mode, mode);
+        });
 
-    b.Add(820, EnableRule::Ready,
-          [svc, &s] {
-              s.m_bAutoCrop = 0;
-              s.m_bAutoDeskew = 0;
-              Call(svc->refresh);
-          },
-          [&s](CommandState& state) { state.SetRadio(s.m_bAutoCrop == 0 && s.m_bAutoDeskew == 0); });
-    b.Add(821, EnableRule::Ready,
-          [svc, &s] {
-              if (s.m_bAutoDeskew) {
-                  s.m_bAutoCrop = 1;
-                  s.m_bAutoDeskew = 0;
-              } else {
-                  s.m_bAutoCrop = s.m_bAutoCrop ? 0 : 1;
-              }
-              Call(svc->refresh);
-          },
-          [&s](CommandState& state) { state.SetRadio(s.m_bAutoCrop != 0); });
-    b.Add(822, EnableRule::Ready,
-          [svc, &s] {
-              s.m_bAutoDeskew = s.m_bAutoDeskew ? 0 : 1;
-              s.m_bAutoCrop = s.m_bAutoDeskew;
-              Call(svc->refresh);
-          },
-          [&s](CommandState& state) { state.SetRadio(s.m_bAutoDeskew != 0); });
+    b.Add(
+        820, EnableRule::Ready,
+        [svc, &s] {
+            s.m_bAutoCrop = 0;
+            s.m_bAutoDeskew = 0;
+            Call(svc->refresh);
+        },
+        [&s](CommandState& state) { state.SetRadio(s.m_bAutoCrop == 0 && s.m_bAutoDeskew == 0); });
+    b.Add(
+        821, EnableRule::Ready,
+        [svc, &s] {
+            if (s.m_bAutoDeskew) {
+                s.m_bAutoCrop = 1;
+                s.m_bAutoDeskew = 0;
+            } else {
+                s.m_bAutoCrop = s.m_bAutoCrop ? 0 : 1;
+            }
+            Call(svc->refresh);
+        },
+        [&s](CommandState& state) { state.SetRadio(s.m_bAutoCrop != 0); });
+    b.Add(
+        822, EnableRule::Ready,
+        [svc, &s] {
+            s.m_bAutoDeskew = s.m_bAutoDeskew ? 0 : 1;
+            s.m_bAutoCrop = s.m_bAutoDeskew;
+            Call(svc->refresh);
+        },
+        [&s](CommandState& state) { state.SetRadio(s.m_bAutoDeskew != 0); });
     // Every setting a running capture reads waits for its end, as its other commands do.
-    b.Add(842, EnableRule::Idle,
-          [svc, &s] {
-              s.m_bAutoDeskew = s.m_bAutoDeskew ? 0 : 1;
-              Call(svc->refresh);
-          },
-          [&s](CommandState& state) { state.SetCheck(s.m_bAutoDeskew != 0); });
+    b.Add(
+        842, EnableRule::Idle,
+        [svc, &s] {
+            s.m_bAutoDeskew = s.m_bAutoDeskew ? 0 : 1;
+            Call(svc->refresh);
+        },
+        [&s](CommandState& state) { state.SetCheck(s.m_bAutoDeskew != 0); });
 
     auto refreshing = [svc](int& field) {
         return [svc, &field](int value) {
@@ -197,45 +221,55 @@ void AddSettingCommands(Builder& b) {
             Call(svc->refresh);
         };
     };
-    AddChoice(b, {{1035, 0}, {1037, 1}, {1038, 2}, {1036, 3}}, EnableRule::Ready, [&s] { return s.m_nRotationFile; },
-              refreshing(s.m_nRotationFile));
-    AddChoice(b, {{823, 0}, {824, 1}, {825, 2}, {826, 3}}, EnableRule::Ocr, [&s] { return s.m_nRotation; },
-              refreshing(s.m_nRotation));
+    AddChoice(
+        b, {{1035, 0}, {1037, 1}, {1038, 2}, {1036, 3}}, EnableRule::Ready,
+        [&s] { return s.m_nRotationFile; }, refreshing(s.m_nRotationFile));
+    AddChoice(
+        b, {{823, 0}, {824, 1}, {825, 2}, {826, 3}}, EnableRule::Ocr, [&s] { return s.m_nRotation; },
+        refreshing(s.m_nRotation));
 
     auto toggle = [&b, svc](int id, EnableRule rule, uint8_t& flag) {
-        b.Add(id, rule,
-              [svc, &flag] {
-                  flag = flag ? 0 : 1;
-                  Call(svc->refresh);
-              },
-              [&flag](CommandState& state) { state.SetCheck(flag != 0); });
+        b.Add(
+            id, rule,
+            [svc, &flag] {
+                flag = flag ? 0 : 1;
+                Call(svc->refresh);
+            },
+            [&flag](CommandState& state) { state.SetCheck(flag != 0); });
     };
     toggle(1031, EnableRule::Ready, s.m_bContinuousFile);
     toggle(1011, EnableRule::Ocr, s.m_bContinuousCapture);
     toggle(1074, EnableRule::Card, s.m_bCardContinuous);
 
-    b.Add(827, EnableRule::Ready,
-          [&s] {
-              s.m_bStreamA = 1;
-              s.m_bStreamB = s.m_bStreamB ? 0 : 1;
-          },
-          [&s](CommandState& state) { state.SetCheck(s.m_bStreamB != 0); });
-    b.Add(828, EnableRule::Ready,
-          [&s] {
-              if (s.m_bStreamB) {
-                  s.m_bStreamA = 1;
-                  s.m_bStreamB = 0;
-              }
-          },
-          [&s](CommandState& state) { state.SetCheck(s.m_bStreamA != 0); });
+    b.Add(
+        827, EnableRule::Ready,
+        [&s] {
+            s.m_bStreamA = 1;
+            s.m_bStreamB = s.m_bStreamB ? 0 : 1;
+        },
+        [&s](CommandState& state) { state.SetCheck(s.m_bStreamB != 0); });
+    b.Add(
+        828, EnableRule::Ready,
+        [&s] {
+            if (s.m_bStreamB) {
+                s.m_bStreamA = 1;
+                s.m_bStreamB = 0;
+            }
+        },
+        [&s](CommandState& state) { state.SetCheck(s.m_bStreamA != 0); });
 
     auto plain = [](int& field) { return [&field](int value) { field = value; }; };
-    AddChoice(b, {{1040, 0}, {1041, 1}}, EnableRule::Live, [&s] { return s.m_nVideoFormat; }, plain(s.m_nVideoFormat));
-    AddChoice(b, {{1117, 0}, {1118, 1}, {1119, 2}}, EnableRule::Ready, [&s] { return s.m_nOutputMode; },
-              plain(s.m_nOutputMode));
-    AddChoice(b, {{1126, 0}, {1127, 1}}, EnableRule::Ready, [&s] { return s.m_nScaleMode; }, plain(s.m_nScaleMode));
-    AddChoice(b, {{813, 0}, {817, 1}, {814, 2}, {815, 3}, {816, 4}}, EnableRule::Idle,
-              [&s] { return s.m_nOcrFormat; }, refreshing(s.m_nOcrFormat));
+    AddChoice(
+        b, {{1040, 0}, {1041, 1}}, EnableRule::Live, [&s] { return s.m_nVideoFormat; },
+        plain(s.m_nVideoFormat));
+    AddChoice(
+        b, {{1117, 0}, {1118, 1}, {1119, 2}}, EnableRule::Ready, [&s] { return s.m_nOutputMode; },
+        plain(s.m_nOutputMode));
+    AddChoice(
+        b, {{1126, 0}, {1127, 1}}, EnableRule::Ready, [&s] { return s.m_nScaleMode; }, plain(s.m_nScaleMode));
+    AddChoice(
+        b, {{813, 0}, {817, 1}, {814, 2}, {815, 3}, {816, 4}}, EnableRule::Idle,
+        [&s] { return s.m_nOcrFormat; }, refreshing(s.m_nOcrFormat));
 
     // "All pages to one" of the current OCR format; the flags are kept in the order RTF Word, RTF PAD, PDF,
     // XLS, TXT, while the formats count RTF Word, RTF PAD, XLS, PDF, TXT.
@@ -244,84 +278,98 @@ void AddSettingCommands(Builder& b) {
         if (s.m_nOcrFormat < 0 || s.m_nOcrFormat > 4) return nullptr;
         return &s.m_bOcrOnePerFormat[kFlagOfFormat[s.m_nOcrFormat]];
     };
-    b.Add(1015, EnableRule::Idle,
-          [one_file_flag] {
-              if (uint8_t* flag = one_file_flag()) *flag = 1;
-          },
-          [one_file_flag](CommandState& state) {
-              uint8_t* flag = one_file_flag();
-              state.SetCheck(flag != nullptr && *flag != 0);
-          });
-    b.Add(1016, EnableRule::Idle,
-          [one_file_flag] {
-              if (uint8_t* flag = one_file_flag()) *flag = 0;
-          },
-          [one_file_flag](CommandState& state) {
-              uint8_t* flag = one_file_flag();
-              state.SetCheck(flag != nullptr && *flag == 0);
-          });
+    b.Add(
+        1015, EnableRule::Idle,
+        [one_file_flag] {
+            if (uint8_t* flag = one_file_flag()) *flag = 1;
+        },
+        [one_file_flag](CommandState& state) {
+            uint8_t* flag = one_file_flag();
+            state.SetCheck(flag != nullptr && *flag != 0);
+        });
+    b.Add(
+        1016, EnableRule::Idle,
+        [one_file_flag] {
+            if (uint8_t* flag = one_file_flag()) *flag = 0;
+        },
+        [one_file_flag](CommandState& state) {
+            uint8_t* flag = one_file_flag();
+            state.SetCheck(flag != nullptr && *flag == 0);
+        });
     auto after_index = b.Handler(1013);
-    b.Add(1013, EnableRule::Present,
-          [&s, after_index] {
-              s.m_nOcrEngineIndex = 0;
-              after_index();
-          },
-          [&s](CommandState& state) { state.SetCheck(!(s.m_nOcrEngineIndex != 0 && s.m_nOcrEngineCount > 1)); });
+    b.Add(
+        1013, EnableRule::Present,
+        [&s, after_index] {
+            s.m_nOcrEngineIndex = 0;
+            after_index();
+        },
+        [&s](CommandState& state) {
+            state.SetCheck(!(s.m_nOcrEngineIndex != 0 && s.m_nOcrEngineCount > 1));
+        });
 }
 
 void AddExposureCommands(Builder& b) {
     CVellumoSettings& s = b.s_;
     Services svc = b.services_;
-    auto mark = [&s](int index) { return [&s, index](CommandState& state) { state.SetCheck(s.m_nExposureIndex == index); }; };
-    b.Add(1050, EnableRule::Live,
-          [svc, &s] {
-              s.m_nExposureIndex = 0;
-              Call(svc->set_iris_auto);
-              Call(svc->set_backlight_compensation, 0L);
-          },
-          mark(0));
-    b.Add(1051, EnableRule::Live,
-          [svc, &s] {
-              s.m_nExposureIndex = 1;
-              Call(svc->set_iris_auto);
-              Call(svc->set_backlight_compensation, 1L);
-          },
-          mark(1));
-    b.Add(1052, EnableRule::Live,
-          [svc, &s] {
-              s.m_nExposureIndex = 2;
-              Call(svc->set_iris_value, static_cast<long>(s.m_nExposurePhoto));
-              Call(svc->set_backlight_compensation, 0L);
-          },
-          mark(2));
+    auto mark = [&s](int index) {
+        return [&s, index](CommandState& state) { state.SetCheck(s.m_nExposureIndex == index); };
+    };
+    b.Add(
+        1050, EnableRule::Live,
+        [svc, &s] {
+            s.m_nExposureIndex = 0;
+            Call(svc->set_iris_auto);
+            Call(svc->set_backlight_compensation, 0L);
+        },
+        mark(0));
+    b.Add(
+        1051, EnableRule::Live,
+        [svc, &s] {
+            s.m_nExposureIndex = 1;
+            Call(svc->set_iris_auto);
+            Call(svc->set_backlight_compensation, 1L);
+        },
+        mark(1));
+    b.Add(
+        1052, EnableRule::Live,
+        [svc, &s] {
+            s.m_nExposureIndex = 2;
+            Call(svc->set_iris_value, static_cast<long>(s.m_nExposurePhoto));
+            Call(svc->set_backlight_compensation, 0L);
+        },
+        mark(2));
     auto dialog = b.Handler(1053);
-    b.Add(1053, EnableRule::Live,
-          [svc, &s, dialog] {
-              s.m_nExposureIndex = 3;
-              Call(svc->set_backlight_compensation, 0L);
-              dialog();
-          },
-          mark(3));
+    b.Add(
+        1053, EnableRule::Live,
+        [svc, &s, dialog] {
+            s.m_nExposureIndex = 3;
+            Call(svc->set_backlight_compensation, 0L);
+            dialog();
+        },
+        mark(3));
 }
 
-void AddFocusCommands(Builder& b, EnableRule rule, int automatic, int manual, int nearer, int farther, int once) {
+void AddFocusCommands(Builder& b, EnableRule rule, int automatic, int manual, int nearer, int farther,
+                      int once) {
     CVellumoSettings& s = b.s_;
     auto svc = b.services_;
-    b.Add(automatic, rule,
-          [svc, &s] {
-              s.m_bAutoFocus = 1;
-              Call(svc->set_focus_auto);
-              Call(svc->refresh);
-          },
-          [&s](CommandState& state) { state.SetCheck(s.m_bAutoFocus != 0); });
-    b.Add(manual, rule,
-          [svc, &s] {
-              s.m_bAutoFocus = 0;
-              if (svc->get_focus_position) s.m_nFocus = static_cast<int>(svc->get_focus_position());
-              Call(svc->set_focus_position, static_cast<long>(s.m_nFocus));
-              Call(svc->refresh);
-          },
-          [&s](CommandState& state) { state.SetCheck(s.m_bAutoFocus == 0); });
+    b.Add(
+        automatic, rule,
+        [svc, &s] {
+            s.m_bAutoFocus = 1;
+            Call(svc->set_focus_auto);
+            Call(svc->refresh);
+        },
+        [&s](CommandState& state) { state.SetCheck(s.m_bAutoFocus != 0); });
+    b.Add(
+        manual, rule,
+        [svc, &s] {
+            s.m_bAutoFocus = 0;
+            if (svc->get_focus_position) s.m_nFocus = static_cast<int>(svc->get_focus_position());
+            Call(svc->set_focus_position, static_cast<long>(s.m_nFocus));
+            Call(svc->refresh);
+        },
+        [&s](CommandState& state) { state.SetCheck(s.m_bAutoFocus == 0); });
     auto step = [svc, &s](int delta) {
         return [svc, &s, delta] {
             s.m_nFocus = std::clamp(s.m_nFocus + delta, 0, kFocusMax);

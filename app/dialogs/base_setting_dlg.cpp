@@ -17,13 +17,15 @@ namespace {
 QByteArray AsPlainWidget(const std::string& xml) {
     QByteArray bytes = QByteArray::fromStdString(xml);
     int root = bytes.indexOf("<widget class=\"QDialog\"");
-    if (root >= 0) bytes.replace(root, int(sizeof("<widget class=\"QDialog\"")) - 1, "<widget class=\"QWidget\"");
+    if (root >= 0)
+        bytes.replace(root, int(sizeof("<widget class=\"QDialog\"")) - 1, "<widget class=\"QWidget\"");
     return bytes;
 }
 
 }  // namespace
 
-CBaseSettingDlg::CBaseSettingDlg(unsigned template_id, QWidget* parent) : QDialog(parent), template_id_(template_id) {
+CBaseSettingDlg::CBaseSettingDlg(unsigned template_id, QWidget* parent)
+    : QDialog(parent), template_id_(template_id) {
     ResourceLibrary* resources = AppResources();
     auto xml = resources != nullptr ? resources->FindResource(kResourceDialog, template_id) : std::nullopt;
     if (!xml) {
@@ -45,7 +47,8 @@ CBaseSettingDlg::CBaseSettingDlg(unsigned template_id, QWidget* parent) : QDialo
     layout->addWidget(content_);
     setWindowTitle(content_->windowTitle());
     resize(content_->size());
-    if (auto* ok = ControlAs<QAbstractButton>(1)) connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
+    if (auto* ok = ControlAs<QAbstractButton>(1))
+        connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
     if (auto* cancel = ControlAs<QAbstractButton>(2))
         connect(cancel, &QAbstractButton::clicked, this, &QDialog::reject);
 }

@@ -9,7 +9,7 @@
 
 class CBaseSettingDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CBaseSettingDlg(unsigned template_id, QWidget* parent = nullptr);
 
     // False when the template is missing from the resource library or cannot be read; the dialog is empty.
@@ -33,11 +33,11 @@ public:
     // Runs OnInitDialog, then shows the dialog modally without blocking the caller.
     void OpenModal();
 
-protected:
+  protected:
     // Fills the controls before the dialog is shown; the base centres the dialog over its owner.
     virtual void OnInitDialog();
 
-private:
+  private:
     unsigned template_id_;
     QWidget* content_ = nullptr;
 };
@@ -45,6 +45,6 @@ private:
 // The About box.
 class CAbout : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     explicit CAbout(QWidget* parent = nullptr) : CBaseSettingDlg(101, parent) {}
 };

@@ -1,9 +1,9 @@
 #include "app/events/device_events.h"
 
+#include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "capture/camera_controls.h"
 #include "device/facade/facade.h"
 #include "platform/debuglog/debuglog.h"
 
@@ -32,10 +32,22 @@ void SendFocusAndExposure(CCaptureRecord& r) {
     else
         SetFocusPosition(r, r.m_nFocus);
     switch (r.m_nExposureIndex) {
-        case 1: SetIrisAuto(r); SetBacklightCompensation(r, 1); break;
-        case 2: SetIrisValue(r, r.m_nExposurePhoto); SetBacklightCompensation(r, 0); break;
-        case 3: SetIrisValue(r, r.m_nExposureManual); SetBacklightCompensation(r, 0); break;
-        default: SetIrisAuto(r); SetBacklightCompensation(r, 0); break;
+        case 1:
+            SetIrisAuto(r);
+            SetBacklightCompensation(r, 1);
+            break;
+        case 2:
+            SetIrisValue(r, r.m_nExposurePhoto);
+            SetBacklightCompensation(r, 0);
+            break;
+        case 3:
+            SetIrisValue(r, r.m_nExposureManual);
+            SetBacklightCompensation(r, 0);
+            break;
+        default:
+            SetIrisAuto(r);
+            SetBacklightCompensation(r, 0);
+            break;
     }
 }
 
@@ -125,12 +137,13 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     while (r.m_pMediaEvents != nullptr && r.m_pMediaEvents->GetEvent(&event)) {
         switch (event.code) {
             case platform::EC_ERRORABORT:
-                platform::DebugLog("events", "graph error 0x%lX: %s", static_cast<unsigned long>(event.param1),
-                                   event.text.c_str());
+                platform::DebugLog("events", "graph error 0x%lX: %s",
+                                   static_cast<unsigned long>(event.param1), event.text.c_str());
                 if (r.m_bRecording && hooks.recording_failed) {
                     hooks.recording_failed();
                 } else if (r.m_bPreviewing) {
-                    // Only the error that stops the preview is told; the ones queued behind it find it stopped.
+                    // Only the error that stops the preview is told; the ones queued behind it find it
+                    // stopped.
                     HaltPreview(r);
                     if (hooks.repaint_frame) hooks.repaint_frame();
                     if (hooks.preview_failed) hooks.preview_failed(event.text);
@@ -148,7 +161,8 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
                     OnDeviceGone(r, hooks, event);
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 }
@@ -197,8 +211,8 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
             return false;
         }
         // The camera never reported focus: give the preview back and let the user try again.
-        platform::DebugLog("events", "focus wait passed %d ms without focus; capture %d ended", kFocusWaitBoundMs,
-                           command);
+        platform::DebugLog("events", "focus wait passed %d ms without focus; capture %d ended",
+                           kFocusWaitBoundMs, command);
         OnCaptureDone(r, hooks);
         return false;
     }

@@ -44,7 +44,8 @@ CHandsFree::CHandsFree(CMainFrame* frame, CCaptureRecord& record, Hooks hooks)
 CHandsFree::~CHandsFree() { worker_.reset(); }
 
 bool CHandsFree::Watching() const {
-    return record_.m_bAutoDeskew != 0 && record_.m_bDevicePresent != 0 && (choices_.live_outline || choices_.auto_capture);
+    return record_.m_bAutoDeskew != 0 && record_.m_bDevicePresent != 0 &&
+           (choices_.live_outline || choices_.auto_capture);
 }
 
 void CHandsFree::AddCommands() {
@@ -86,14 +87,18 @@ void CHandsFree::AddCommands() {
     }
 }
 
-void CHandsFree::OnPreviewFrame(std::shared_ptr<const platform::PreviewFrame> frame) { worker_->Submit(std::move(frame)); }
+void CHandsFree::OnPreviewFrame(std::shared_ptr<const platform::PreviewFrame> frame) {
+    worker_->Submit(std::move(frame));
+}
 
 void CHandsFree::Refresh() {
     const bool watching = Watching();
     worker_->SetActive(watching);
     if (!watching || !choices_.live_outline) frame_->View()->SetPageOutline(std::nullopt);
-    if (!watching || !choices_.auto_capture) SetStatus("");
-    else if (status_.empty()) SetStatus(pipeline::WatchStatusText(pipeline::WatchState::NoPage));
+    if (!watching || !choices_.auto_capture)
+        SetStatus("");
+    else if (status_.empty())
+        SetStatus(pipeline::WatchStatusText(pipeline::WatchState::NoPage));
 }
 
 void CHandsFree::OnReport() {
@@ -118,12 +123,16 @@ void CHandsFree::OnReport() {
         case pipeline::WatchState::CaptureNow:
             if (report->taken == taken_) Trigger();
             break;
-        case pipeline::WatchState::HoldStill: SetStatus(pipeline::WatchStatusText(report->state)); break;
+        case pipeline::WatchState::HoldStill:
+            SetStatus(pipeline::WatchStatusText(report->state));
+            break;
         case pipeline::WatchState::SamePage:
             // The page just taken stays named until another one comes.
             if (captured_ == 0) SetStatus(pipeline::WatchStatusText(report->state));
             break;
-        case pipeline::WatchState::NoPage: SetStatus(pipeline::WatchStatusText(report->state)); break;
+        case pipeline::WatchState::NoPage:
+            SetStatus(pipeline::WatchStatusText(report->state));
+            break;
     }
 }
 

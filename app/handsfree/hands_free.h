@@ -22,10 +22,10 @@ class CCaptureRecord;
 
 class CHandsFree : public QObject {
     Q_OBJECT
-public:
+  public:
     struct Hooks {
-        std::function<bool()> session_idle;      // no capture, series dialog or hand-over under way
-        std::function<void()> status_changed;    // StatusText() has changed
+        std::function<bool()> session_idle;    // no capture, series dialog or hand-over under way
+        std::function<void()> status_changed;  // StatusText() has changed
     };
     CHandsFree(CMainFrame* frame, CCaptureRecord& record, Hooks hooks);
     ~CHandsFree() override;
@@ -48,7 +48,7 @@ public:
     const handsfree::Choices& Choices() const { return choices_; }
     const pipeline::PageWatchWorker& Worker() const { return *worker_; }
 
-private:
+  private:
     void OnReport();
     void Refresh();  // after a choice or the deskew setting changed
     bool Watching() const;
@@ -61,7 +61,7 @@ private:
     handsfree::Choices choices_;
     int capture_command_ = 800;
     int captured_ = 0;
-    uint64_t taken_ = 0;  // Taken() calls made
+    uint64_t taken_ = 0;                // Taken() calls made
     bool waiting_for_capture_ = false;  // a capture this triggered has not finished yet
     std::string status_;
     std::mutex report_mutex_;

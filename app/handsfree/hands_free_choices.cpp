@@ -19,7 +19,8 @@ Choices ReadChoices() {
     Choices choices;
     choices.live_outline = platform::RegistryReadDword(kUser, kWorkspaceKey, "LiveOutline").value_or(0) != 0;
     choices.auto_capture = platform::RegistryReadDword(kUser, kWorkspaceKey, "AutoCapture").value_or(0) != 0;
-    const int still = static_cast<int>(platform::RegistryReadDword(kUser, kWorkspaceKey, "StillTime").value_or(kDefaultStillMs));
+    const int still = static_cast<int>(
+        platform::RegistryReadDword(kUser, kWorkspaceKey, "StillTime").value_or(kDefaultStillMs));
     if (std::find(std::begin(kStillTimesMs), std::end(kStillTimesMs), still) != std::end(kStillTimesMs))
         choices.still_ms = still;
     return choices;
@@ -29,7 +30,8 @@ bool WriteChoices(const Choices& choices) {
     const bool written =
         platform::RegistryWriteDword(kUser, kWorkspaceKey, "LiveOutline", choices.live_outline ? 1 : 0) &&
         platform::RegistryWriteDword(kUser, kWorkspaceKey, "AutoCapture", choices.auto_capture ? 1 : 0) &&
-        platform::RegistryWriteDword(kUser, kWorkspaceKey, "StillTime", static_cast<uint32_t>(choices.still_ms));
+        platform::RegistryWriteDword(kUser, kWorkspaceKey, "StillTime",
+                                     static_cast<uint32_t>(choices.still_ms));
     if (!written) platform::DebugLog("handsfree", "cannot keep the hands-free choices for the next start");
     return written;
 }

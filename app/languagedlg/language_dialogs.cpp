@@ -5,8 +5,8 @@
 #include <QRadioButton>
 
 #include "app/resources/resource_library.h"
-#include "settings/settings.h"
 #include "ocr/engine/ocr_languages.h"
+#include "settings/settings.h"
 
 namespace {
 

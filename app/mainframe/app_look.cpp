@@ -11,11 +11,16 @@ constexpr const char* kLookValue = "ApplicationLook";
 
 LookScheme SchemeForLook(int look_id, LookScheme current) {
     switch (look_id) {
-        case 215: return LookScheme::Blue;
-        case 216: return LookScheme::Black;
-        case 217: return LookScheme::Silver;
-        case 218: return LookScheme::Aqua;
-        default: return current;
+        case 215:
+            return LookScheme::Blue;
+        case 216:
+            return LookScheme::Black;
+        case 217:
+            return LookScheme::Silver;
+        case 218:
+            return LookScheme::Aqua;
+        default:
+            return current;
     }
 }
 
@@ -30,8 +35,10 @@ int ReadAppLook() {
 }
 
 bool WriteAppLook(int look_id) {
-    bool written = platform::RegistryWriteDword(platform::RegistryHive::CurrentUser, kWorkspaceKey, kLookValue,
-                                                static_cast<uint32_t>(look_id));
-    if (!written) platform::DebugLog("look", "cannot write %s", platform::RegistryHivePath(platform::RegistryHive::CurrentUser).c_str());
+    bool written = platform::RegistryWriteDword(platform::RegistryHive::CurrentUser, kWorkspaceKey,
+                                                kLookValue, static_cast<uint32_t>(look_id));
+    if (!written)
+        platform::DebugLog("look", "cannot write %s",
+                           platform::RegistryHivePath(platform::RegistryHive::CurrentUser).c_str());
     return written;
 }

@@ -13,7 +13,8 @@ bool RunCloseHandler(CVellumoSettings& settings, const StringLookup& strings, bo
     }
     platform::CProfileStore store(settings.m_szIniPath);
     if (save_allowed && settings.SettingsChanged(store)) {
-        if (MessageBox(strings(850), strings(133), MB_OKCANCEL | MB_ICONQUESTION) == IDOK) settings.SaveSettings(store);
+        if (MessageBox(strings(850), strings(133), MB_OKCANCEL | MB_ICONQUESTION) == IDOK)
+            settings.SaveSettings(store);
     }
     return true;
 }

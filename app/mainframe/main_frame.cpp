@@ -22,21 +22,25 @@
 namespace {
 
 struct SchemeColours {
-    const char* ribbon;       // ribbon background
-    const char* tab;          // selected tab and panels
-    const char* border;       // panel and frame lines
-    const char* text;         // captions
-    const char* status;       // status bar background
+    const char* ribbon;  // ribbon background
+    const char* tab;     // selected tab and panels
+    const char* border;  // panel and frame lines
+    const char* text;    // captions
+    const char* status;  // status bar background
     const char* status_text;
 };
 
 SchemeColours Colours(LookScheme scheme) {
     switch (scheme) {
-        case LookScheme::Black: return {"#3c3c3c", "#535353", "#1e1e1e", "#f0f0f0", "#2b2b2b", "#e8e8e8"};
-        case LookScheme::Silver: return {"#e4e6ea", "#f4f5f7", "#a7abb3", "#202020", "#c9ccd2", "#202020"};
-        case LookScheme::Aqua: return {"#cfe6e9", "#e6f4f5", "#7fb2b8", "#12393d", "#9fcdd2", "#12393d"};
+        case LookScheme::Black:
+            return {"#3c3c3c", "#535353", "#1e1e1e", "#f0f0f0", "#2b2b2b", "#e8e8e8"};
+        case LookScheme::Silver:
+            return {"#e4e6ea", "#f4f5f7", "#a7abb3", "#202020", "#c9ccd2", "#202020"};
+        case LookScheme::Aqua:
+            return {"#cfe6e9", "#e6f4f5", "#7fb2b8", "#12393d", "#9fcdd2", "#12393d"};
         case LookScheme::Blue:
-        default: return {"#c9daf0", "#e3edf9", "#8aa7cf", "#15345c", "#a8c2e4", "#15345c"};
+        default:
+            return {"#c9daf0", "#e3edf9", "#8aa7cf", "#15345c", "#a8c2e4", "#15345c"};
     }
 }
 
@@ -44,7 +48,8 @@ QString StyleSheet(LookScheme scheme) {
     const SchemeColours c = Colours(scheme);
     return QString(
                "#ribbon { background: %1; }"
-               "#ribbonTabs::tab { background: %1; color: %4; padding: 3px 14px; border: 1px solid transparent; }"
+               "#ribbonTabs::tab { background: %1; color: %4; padding: 3px 14px; border: 1px solid "
+               "transparent; }"
                "#ribbonTabs::tab:selected { background: %2; border: 1px solid %3; border-bottom: none; }"
                "#ribbonPages, #ribbonPage { background: %2; }"
                "#ribbonPanel { background: %2; border-right: 1px solid %3; }"
@@ -60,7 +65,8 @@ QPixmap ResourceImage(unsigned id) {
     QPixmap image;
     if (ResourceLibrary* resources = AppResources()) {
         if (auto bytes = resources->FindResource(kResourceBitmap, id))
-            image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), static_cast<uint>(bytes->size()), "PNG");
+            image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                               static_cast<uint>(bytes->size()), "PNG");
     }
     if (image.isNull()) platform::DebugLog("ribbon", "image strip %u is missing; buttons show text only", id);
     return image;
@@ -75,7 +81,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     m_nAppLook = ReadAppLook();
 
-    ribbon_bar_ = new CRibbonBar(commands_, ResourceImage(kRibbonSmallImages), ResourceImage(kRibbonLargeImages), this);
+    ribbon_bar_ =
+        new CRibbonBar(commands_, ResourceImage(kRibbonSmallImages), ResourceImage(kRibbonLargeImages), this);
     ribbon_bar_->SetInvoke([this](int id) { OnCommand(id); });
     setMenuWidget(ribbon_bar_);
 
@@ -137,14 +144,16 @@ void CMainFrame::SetVideoFitHandler(std::function<void(const VideoPlacement&)> h
 
 void CMainFrame::FitVideoWindow() {
     const VideoPlacement placement = FitVideoRect(view_->width(), view_->height());
-    view_->SetVideoRect(Rect{placement.x, placement.y, placement.x + placement.width, placement.y + placement.height});
+    view_->SetVideoRect(
+        Rect{placement.x, placement.y, placement.x + placement.width, placement.y + placement.height});
     if (fit_handler_) fit_handler_(placement);
 }
 
 void CMainFrame::AddLookCommands() {
     for (int id = kLookFirst; id <= kLookLast; ++id)
-        commands_.Add(id, [this, id] { OnApplicationLook(id); },
-                      [this, id](CommandState& state) { state.SetRadio(m_nAppLook == id); });
+        commands_.Add(
+            id, [this, id] { OnApplicationLook(id); },
+            [this, id](CommandState& state) { state.SetRadio(m_nAppLook == id); });
 }
 
 void CMainFrame::OnApplicationLook(int id) {

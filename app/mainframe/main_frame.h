@@ -13,8 +13,8 @@
 
 #include "app/commands/command_table.h"
 #include "app/mainframe/app_look.h"
-#include "capture/video_fit.h"
 #include "app/ribbon/ribbon_layout.h"
+#include "capture/video_fit.h"
 #include "platform/window/window_messages.h"
 
 class QLabel;
@@ -26,7 +26,7 @@ class QtMessageTarget;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -66,22 +66,23 @@ public:
     void CloseMessages();
     // What the frame does with a message (0x7E8 graph events, 0x7E9 capture done, device changes); a message
     // without a handler is logged and answered with 0.
-    void SetMessageHandler(uint32_t message, std::function<intptr_t(uintptr_t wparam, intptr_t lparam)> handler);
+    void SetMessageHandler(uint32_t message,
+                           std::function<intptr_t(uintptr_t wparam, intptr_t lparam)> handler);
 
     // Decides whether the window may close; without one it always may.
     void SetCloseHandler(std::function<bool()> handler) { close_handler_ = std::move(handler); }
 
-signals:
+  signals:
     // The window has agreed to close.
     void Closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     intptr_t OnMessage(const platform::WindowMessage& message);
     void AddLookCommands();
     void ApplyScheme();

@@ -19,8 +19,9 @@ std::string BuildStatusText(const CVellumoSettings& s, int image_format, const S
     std::string text;
     text += strings(160) + Pick(image_format, {":BMP  ", ":JPG  ", ":PDF  ", ":TIF  ", ":PDF  "}, ":  ");
     if (s.m_nOcrEngineCount > 0)
-        text += strings(161) +
-                Pick(s.m_nOcrFormat, {":RTF(Word)  ", ":RTF(WordPad)  ", ":XLS  ", ":PDF  ", ":TXT  "}, ":   ");
+        text +=
+            strings(161) +
+            Pick(s.m_nOcrFormat, {":RTF(Word)  ", ":RTF(WordPad)  ", ":XLS  ", ":PDF  ", ":TXT  "}, ":   ");
     // The size the stills really have once a capture has shown it (a camera may not offer the one asked).
     std::string size = Pick(s.m_nSetSize, {":640x480  ", ":2048x1536  ", ":2592x1944  "}, ":  ");
     if (size != ":  " && s.m_nCaptureWidth > 0 && s.m_nCaptureHeight > 0)
@@ -39,7 +40,12 @@ std::string BuildStatusText(const CVellumoSettings& s, int image_format, const S
 }
 
 std::string StatusPlaceholderText() {
-    return "Format\xEF\xBC\x9A" "BMP  Size\xEF\xBC\x9A" "680x480  File Rotation\xEF\xBC\x9A" "None  Ocr Rotation\xEF\xBC\x9A"
-           "None  Crop\xEF\xBC\x9A" "Enable  Deskew\xEF\xBC\x9A" "Disable  File Continuous:Enable  Ocr Continuous:Enable" +
+    return "Format\xEF\xBC\x9A"
+           "BMP  Size\xEF\xBC\x9A"
+           "680x480  File Rotation\xEF\xBC\x9A"
+           "None  Ocr Rotation\xEF\xBC\x9A"
+           "None  Crop\xEF\xBC\x9A"
+           "Enable  Deskew\xEF\xBC\x9A"
+           "Disable  File Continuous:Enable  Ocr Continuous:Enable" +
            std::string(60, ' ');
 }

@@ -1,7 +1,5 @@
 #include "app/pagestrip/page_strip.h"
 
-#include <algorithm>
-
 #include <QDateTime>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -12,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/debuglog/debuglog.h"
 
@@ -105,7 +104,8 @@ QImage CPageStrip::Thumbnail(const std::string& path) {
     QImage picture = reader.read();
     QImage thumb;
     if (picture.isNull())
-        platform::DebugLog("pages", "no thumbnail of %s: %s", path.c_str(), reader.errorString().toUtf8().constData());
+        platform::DebugLog("pages", "no thumbnail of %s: %s", path.c_str(),
+                           reader.errorString().toUtf8().constData());
     else
         thumb = picture.scaled(kThumbSize, kThumbSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     thumbs_.insert(key, thumb);
@@ -131,7 +131,8 @@ void CPageStrip::Refresh() {
         if (static_cast<int>(i) == retake) label += tr(" (retake)");
         auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumb)), label, list_);
         item->setToolTip(QString::fromStdString(paths[i]));
-        item->setFlags(editable ? item->flags() | Qt::ItemIsDragEnabled : item->flags() & ~Qt::ItemIsDragEnabled);
+        item->setFlags(editable ? item->flags() | Qt::ItemIsDragEnabled
+                                : item->flags() & ~Qt::ItemIsDragEnabled);
     }
     // Forget the thumbnails of pages gone.
     for (auto it = thumbs_.begin(); it != thumbs_.end();) {
@@ -157,11 +158,13 @@ void CPageStrip::UpdateButtons() {
     retake_->setEnabled(can);
 }
 
-void CPageStrip::Apply(const std::function<bool(pipeline::PageFileList&, int)>& edit, int select_after_delta) {
+void CPageStrip::Apply(const std::function<bool(pipeline::PageFileList&, int)>& edit,
+                       int select_after_delta) {
     pipeline::PageFileList* pages = hooks_.pages ? hooks_.pages() : nullptr;
     const int row = list_->currentRow();
     if (pages == nullptr || row < 0 || !hooks_.editable || !hooks_.editable()) return;
-    if (!edit(*pages, row)) platform::DebugLog("pages", "the strip's change of page %d was not made", row + 1);
+    if (!edit(*pages, row))
+        platform::DebugLog("pages", "the strip's change of page %d was not made", row + 1);
     Refresh();
     list_->setCurrentRow(std::clamp(row + select_after_delta, 0, list_->count() - 1));
 }

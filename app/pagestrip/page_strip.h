@@ -21,7 +21,7 @@ class QPushButton;
 
 class CPageStrip : public QWidget {
     Q_OBJECT
-public:
+  public:
     struct Hooks {
         std::function<pipeline::PageFileList*()> pages;  // the session's list; nullptr while there is none
         std::function<bool()> editable;                  // the pages may be changed now
@@ -36,8 +36,8 @@ public:
     // Thumbnails at most this large.
     static constexpr int kThumbSize = 96;
 
-private:
-    void Refresh();      // the list's version or editability changed: show it again
+  private:
+    void Refresh();  // the list's version or editability changed: show it again
     void UpdateButtons();
     void Apply(const std::function<bool(pipeline::PageFileList&, int)>& edit, int select_after_delta);
     QImage Thumbnail(const std::string& path);

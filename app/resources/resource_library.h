@@ -12,7 +12,7 @@
 constexpr const char* kResourceLibraryName = "VellumoRes.dll";
 
 class ResourceLibrary {
-public:
+  public:
     // Loads the library from the folder. Fails (nothing) when the file is missing, is not a loadable
     // library, or lacks the resource entry points.
     static std::optional<ResourceLibrary> LoadFrom(const std::string& folder);
@@ -22,7 +22,7 @@ public:
     // The resource's bytes, or nothing.
     std::optional<std::string> FindResource(unsigned type, unsigned id) const;
 
-private:
+  private:
     platform::Library library_;
     VellumoResStringFn load_string_ = nullptr;
     VellumoResFindFn find_resource_ = nullptr;

@@ -33,8 +33,12 @@ QString TwoLines(const QString& text) {
 
 }  // namespace
 
-CRibbonBar::CRibbonBar(const CommandTable& commands, QPixmap small_images, QPixmap large_images, QWidget* parent)
-    : QWidget(parent), commands_(commands), small_images_(std::move(small_images)), large_images_(std::move(large_images)) {
+CRibbonBar::CRibbonBar(const CommandTable& commands, QPixmap small_images, QPixmap large_images,
+                       QWidget* parent)
+    : QWidget(parent),
+      commands_(commands),
+      small_images_(std::move(small_images)),
+      large_images_(std::move(large_images)) {
     setObjectName("ribbon");
     setAttribute(Qt::WA_StyledBackground, true);
     auto* layout = new QVBoxLayout(this);
@@ -109,7 +113,8 @@ QWidget* CRibbonBar::BuildPanel(const RibbonPanel& panel) {
         }
         small_column->addWidget(button, static_cast<int>(small_in_column++), 0);
     };
-    // A crowded panel shows its first button large and the others small, as a ribbon does when space runs out.
+    // A crowded panel shows its first button large and the others small, as a ribbon does when space runs
+    // out.
     const bool crowded = panel.elements.size() > kSmallButtonsPerColumn;
     for (size_t index = 0; index < panel.elements.size(); ++index) {
         const RibbonElement& element = panel.elements[index];
@@ -148,7 +153,8 @@ QToolButton* CRibbonBar::BuildButton(const RibbonElement& element, bool large) {
     if (large) button->setMinimumWidth(52);
     button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);  // never squeezed into elided text
     if (!commands_.Has(element.id) && element.items.empty())
-        platform::DebugLog("ribbon", "button %d has no command yet; it shows disabled until one is added", element.id);
+        platform::DebugLog("ribbon", "button %d has no command yet; it shows disabled until one is added",
+                           element.id);
 
     if (element.items.empty()) {
         connect(button, &QToolButton::clicked, this, [this, id = element.id] { Invoke(id); });
@@ -193,7 +199,9 @@ void CRibbonBar::Apply(const Bound& bound) {
     // A sub-item or button without a command shows disabled, as the framework shows commands nobody handles.
     const CommandState state = commands_.State(bound.id);
     QString text = bound.text;
-    if (state.text) text = bound.large ? TwoLines(QString::fromStdString(*state.text)) : QString::fromStdString(*state.text);
+    if (state.text)
+        text =
+            bound.large ? TwoLines(QString::fromStdString(*state.text)) : QString::fromStdString(*state.text);
     if (bound.button != nullptr) {
         if (bound.button->isEnabled() != state.enabled) bound.button->setEnabled(state.enabled);
         if (bound.button->isCheckable() != state.checked) bound.button->setCheckable(state.checked);

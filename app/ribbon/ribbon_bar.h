@@ -23,11 +23,13 @@ class QToolButton;
 
 class CRibbonBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The strips hold square images side by side: the small ones 16 pixels, the large ones 32.
-    CRibbonBar(const CommandTable& commands, QPixmap small_images, QPixmap large_images, QWidget* parent = nullptr);
+    CRibbonBar(const CommandTable& commands, QPixmap small_images, QPixmap large_images,
+               QWidget* parent = nullptr);
 
-    // Builds the widgets for a layout, replacing what was shown; the current tab is kept when it still exists.
+    // Builds the widgets for a layout, replacing what was shown; the current tab is kept when it still
+    // exists.
     void SetRibbonLayout(const RibbonLayout& layout);
     // Asks the command table for the state of every button and sub-item now.
     void RefreshCommands();
@@ -39,7 +41,7 @@ public:
     // Called with the command ID when the user picks a button or a sub-item.
     void SetInvoke(std::function<void(int)> invoke) { invoke_ = std::move(invoke); }
 
-private:
+  private:
     struct Bound {
         int id = 0;
         QToolButton* button = nullptr;  // a button

@@ -1,7 +1,7 @@
 #include "app/ribbon/ribbon_layout.h"
 
-#include "settings/settings.h"
 #include "platform/debuglog/debuglog.h"
+#include "settings/settings.h"
 
 RibbonCategory* RibbonLayout::FindCategory(const std::string& name) {
     for (RibbonCategory& category : categories)
@@ -34,8 +34,8 @@ namespace {
 RibbonPanel* PanelTwo(RibbonLayout& layout, const std::string& category_name, unsigned string_id) {
     RibbonCategory* category = layout.FindCategory(category_name);
     if (category == nullptr) {
-        platform::DebugLog("ribbon", "no category named by string %u (\"%s\"); its buttons are left out", string_id,
-                           category_name.c_str());
+        platform::DebugLog("ribbon", "no category named by string %u (\"%s\"); its buttons are left out",
+                           string_id, category_name.c_str());
         return nullptr;
     }
     if (category->panels.size() < 3) {
@@ -87,7 +87,8 @@ int AddRibbonControls(RibbonLayout& layout, const CVellumoSettings& settings, co
             panel->elements.push_back(std::move(button));
         };
         with_items(Button(1005, strings(142), 9, 5), {{1013, 143}});
-        with_items(Button(1007, strings(147), 9, 4), {{813, 148}, {817, 152}, {814, 149}, {815, 150}, {816, 151}});
+        with_items(Button(1007, strings(147), 9, 4),
+                   {{813, 148}, {817, 152}, {814, 149}, {815, 150}, {816, 151}});
         with_items(Button(1017, strings(144), 9, 5), {{1015, 145}, {1016, 146}});
         if (ocr) panel->elements.push_back(Button(818, strings(153), 9, 11));
     }

@@ -24,8 +24,8 @@ struct RibbonElement {
     int small_image = -1;  // -1: none
     int large_image = -1;  // -1: shown small
     bool always_show_description = false;
-    std::vector<RibbonItem> items;         // a menu button's sub-items
-    std::vector<RibbonElement> children;   // a group's buttons
+    std::vector<RibbonItem> items;        // a menu button's sub-items
+    std::vector<RibbonElement> children;  // a group's buttons
 };
 
 struct RibbonPanel {

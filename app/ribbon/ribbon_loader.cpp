@@ -27,8 +27,9 @@ std::string Text(const QXmlStreamAttributes& attributes, const char* name) {
 }
 
 class Loader {
-public:
-    Loader(const std::string& xml, const StringLookup& strings) : reader_(QByteArray::fromStdString(xml)), strings_(strings) {}
+  public:
+    Loader(const std::string& xml, const StringLookup& strings)
+        : reader_(QByteArray::fromStdString(xml)), strings_(strings) {}
 
     RibbonLoadResult Run() {
         while (reader_.readNextStartElement()) {
@@ -40,11 +41,12 @@ public:
             }
         }
         if (reader_.hasError())
-            Fault("the layout stops being XML here (" + reader_.errorString().toStdString() + "); the rest is left out");
+            Fault("the layout stops being XML here (" + reader_.errorString().toStdString() +
+                  "); the rest is left out");
         return std::move(result_);
     }
 
-private:
+  private:
     void Fault(const std::string& what) {
         result_.errors.push_back("line " + std::to_string(reader_.lineNumber()) + ": " + what);
     }

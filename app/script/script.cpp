@@ -56,10 +56,12 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.kind = ScriptStep::Kind::Await;
             step.argument = condition;
             step.number = number.value_or(0);
-            const bool captured = condition.rfind("captured:", 0) == 0 && Number(condition.substr(9)).has_value();
+            const bool captured =
+                condition.rfind("captured:", 0) == 0 && Number(condition.substr(9)).has_value();
             if (captured) step.control = *Number(condition.substr(9));
-            ok = (condition == "live" || condition == "empty" || condition == "ready" || condition == "raised" ||
-                  captured) && number.has_value() && rest.empty();
+            ok = (condition == "live" || condition == "empty" || condition == "ready" ||
+                  condition == "raised" || captured) &&
+                 number.has_value() && rest.empty();
         } else if (verb == "press") {
             std::istringstream parts(argument);
             std::string control, bound, rest;
@@ -80,14 +82,17 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.argument = action;
             step.control = number.value_or(0);
             step.number = wait.value_or(0);
-            ok = (action == "up" || action == "down" || action == "turn" || action == "delete" || action == "retake") &&
+            ok = (action == "up" || action == "down" || action == "turn" || action == "delete" ||
+                  action == "retake") &&
                  number.has_value() && wait.has_value() && rest.empty();
         } else if (verb == "area") {
             std::istringstream parts(argument);
             step.kind = ScriptStep::Kind::Area;
             std::string rest;
-            for (int& corner : step.corners) ok = ok && static_cast<bool>(parts >> corner) && corner >= 0 && corner <= 100;
-            ok = ok && !(parts >> rest) && step.corners[0] < step.corners[2] && step.corners[1] < step.corners[3];
+            for (int& corner : step.corners)
+                ok = ok && static_cast<bool>(parts >> corner) && corner >= 0 && corner <= 100;
+            ok = ok && !(parts >> rest) && step.corners[0] < step.corners[2] &&
+                 step.corners[1] < step.corners[3];
         } else if (verb == "close") {
             step.kind = ScriptStep::Kind::Close;
             ok = argument.empty();

@@ -7,15 +7,18 @@
 //   screenshot <file.png>   save a picture of the main window
 //   camera <unplug|plug|next>  pull the virtual camera out, plug it back, or show its next photograph (or
 //                           turn the next page of its stack)
-//   await <live|empty|ready|raised|captured:N> <ms>  wait until the view paints new camera frames (live), shows
+//   await <live|empty|ready|raised|captured:N> <ms>  wait until the view paints new camera frames (live),
+//   shows
 //                           no picture (empty) or the capture command can be given again with nothing of the
 //                           last capture still running (ready), a later start has brought the window to the
 //                           front (raised), or auto-capture has taken N pages (captured:N), at most ms; the
 //                           outcome is reported on stderr
 //   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
 //                           press it; the outcome is reported on stderr
-//   strip <up|down|turn|delete|retake> <page> <ms>  wait (at most ms) until the page strip takes changes, then
-//                           choose page (1-based) and press the strip's button; the outcome is reported on stderr
+//   strip <up|down|turn|delete|retake> <page> <ms>  wait (at most ms) until the page strip takes changes,
+//   then
+//                           choose page (1-based) and press the strip's button; the outcome is reported on
+//                           stderr
 //   area <l> <t> <r> <b>    drag a capture area over the picture, corners in percent of the picture
 //   close                   close the main window (its close handler runs)
 // Blank lines and lines starting with '#' are skipped.

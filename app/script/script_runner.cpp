@@ -49,7 +49,8 @@ void ScriptRunner::Next() {
             case ScriptStep::Kind::Screenshot: {
                 if (!frame_) break;
                 bool saved = Screenshot().save(QString::fromStdString(step.argument), "PNG");
-                std::fprintf(stderr, "SCRIPT screenshot %s %s\n", step.argument.c_str(), saved ? "saved" : "FAILED");
+                std::fprintf(stderr, "SCRIPT screenshot %s %s\n", step.argument.c_str(),
+                             saved ? "saved" : "FAILED");
                 break;
             }
             case ScriptStep::Kind::Camera:
@@ -62,11 +63,13 @@ void ScriptRunner::Next() {
                         camera->Plug();
                     std::fprintf(stderr, "SCRIPT camera %s\n", step.argument.c_str());
                 } else {
-                    std::fprintf(stderr, "SCRIPT camera %s: there is no virtual camera\n", step.argument.c_str());
+                    std::fprintf(stderr, "SCRIPT camera %s: there is no virtual camera\n",
+                                 step.argument.c_str());
                 }
                 break;
             case ScriptStep::Kind::Await:
-                Await(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number), Painted());
+                Await(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number),
+                      Painted());
                 return;
             case ScriptStep::Kind::Press:
                 Press(step, std::chrono::steady_clock::now() + std::chrono::milliseconds(step.number));
@@ -96,7 +99,8 @@ uint64_t ScriptRunner::Painted() const {
     return video != nullptr ? video->PaintedFrames() : 0;
 }
 
-void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time_point deadline, uint64_t painted) {
+void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time_point deadline,
+                         uint64_t painted) {
     CVideoWidget* video = Video();
     bool met = false;
     if (video != nullptr) {
@@ -144,7 +148,8 @@ void ScriptRunner::Strip(const ScriptStep& step, std::chrono::steady_clock::time
     CPageStrip* strip = frame_ ? frame_->findChild<CPageStrip*>() : nullptr;
     const bool done = strip != nullptr && strip->Act(step.argument, step.control);
     if (done || std::chrono::steady_clock::now() >= deadline) {
-        std::fprintf(stderr, "SCRIPT strip %s %d %s\n", step.argument.c_str(), step.control, done ? "done" : "TIMED OUT");
+        std::fprintf(stderr, "SCRIPT strip %s %d %s\n", step.argument.c_str(), step.control,
+                     done ? "done" : "TIMED OUT");
         QTimer::singleShot(0, this, &ScriptRunner::Next);
         return;
     }
@@ -168,7 +173,8 @@ void ScriptRunner::DragArea(const ScriptStep& step) {
     send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
     send(QEvent::MouseMove, to, Qt::LeftButton);
     send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    std::fprintf(stderr, "SCRIPT area %d %d %d %d\n", step.corners[0], step.corners[1], step.corners[2], step.corners[3]);
+    std::fprintf(stderr, "SCRIPT area %d %d %d %d\n", step.corners[0], step.corners[1], step.corners[2],
+                 step.corners[3]);
 }
 
 ScriptRunner* ScriptRunner::StartFromEnvironment(CMainFrame* frame, QObject* parent) {

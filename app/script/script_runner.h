@@ -16,7 +16,7 @@ class CVideoWidget;
 
 class ScriptRunner : public QObject {
     Q_OBJECT
-public:
+  public:
     ScriptRunner(std::vector<ScriptStep> steps, CMainFrame* frame, QObject* parent = nullptr);
     // Starts playing from the event loop.
     void Start();
@@ -32,7 +32,7 @@ public:
     // The pages auto-capture has taken, for "await captured:N".
     void SetCapturedCount(std::function<int()> captured) { captured_ = std::move(captured); }
 
-private:
+  private:
     void Next();
     QPixmap Screenshot() const;
     CVideoWidget* Video() const;

@@ -21,7 +21,8 @@ void CTransform::OnInitDialog() {
         box.moveCenter(screen->availableGeometry().center());
         move(box.topLeft());
     }
-    if (auto* text = ControlAs<QLabel>(1000)) text->setText(QString::fromStdString(LoadResString(141)).left(100));
+    if (auto* text = ControlAs<QLabel>(1000))
+        text->setText(QString::fromStdString(LoadResString(141)).left(100));
     for (int id : {1004, 1003})
         if (QWidget* control = Control(id)) control->hide();
 }

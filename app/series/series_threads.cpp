@@ -3,10 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPointer>
-#include <type_traits>
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <type_traits>
 
 #include "app/series/series_dialogs.h"
 #include "app/wait/gui_wait.h"
@@ -35,7 +35,8 @@ class WindowDialog {
         const intptr_t result = platform::RunOnWindowThread(context_.frame, [this] {
             if (!dialog_) dialog_ = new Dialog(context_.owner ? context_.owner() : nullptr);
             if constexpr (std::is_same_v<Dialog, CTransform> || std::is_same_v<Dialog, COcrTransform>) {
-                // Beside the window, not over it: the page strip stays in reach while the next page is awaited.
+                // Beside the window, not over it: the page strip stays in reach while the next page is
+                // awaited.
                 return static_cast<intptr_t>(dialog_->RunBeside());
             } else {
                 return static_cast<intptr_t>(dialog_->DoModal());
@@ -124,7 +125,8 @@ QAbstractButton* FindShownButton(std::initializer_list<int> ids) {
 }  // namespace
 
 QAbstractButton* WaitingSeriesCaptureButton() {
-    return FindShownButton({kGatheringButtons[0], kGatheringButtons[1], kOtherSeriesButtons[0], kOtherSeriesButtons[1]});
+    return FindShownButton(
+        {kGatheringButtons[0], kGatheringButtons[1], kOtherSeriesButtons[0], kOtherSeriesButtons[1]});
 }
 
 bool PagesWaitForNext() { return FindShownButton({kGatheringButtons[0], kGatheringButtons[1]}) != nullptr; }

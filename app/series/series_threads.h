@@ -5,9 +5,9 @@
 
 #include <functional>
 
+#include "app/capturecmd/capture_command.h"
 #include "capture/capture_record.h"
 #include "pipeline/capture/capture_session.h"
-#include "app/capturecmd/capture_command.h"
 
 class QAbstractButton;
 class QWidget;
@@ -34,5 +34,6 @@ CaptureCommandHooks DialogThreadCaptureHooks(const SeriesContext& context);
 // are not modal, so the page strip beside the view stays usable while they wait; a capture command given
 // meanwhile presses this button instead of starting a second series.
 QAbstractButton* WaitingSeriesCaptureButton();
-// The same, for the dialogs that gather pages only (a page list is being reviewed): CTransform, COcrTransform.
+// The same, for the dialogs that gather pages only (a page list is being reviewed): CTransform,
+// COcrTransform.
 bool PagesWaitForNext();

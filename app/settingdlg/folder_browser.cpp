@@ -18,12 +18,14 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& title, const QStr
     setIconProvider(&icons_);
     // Queued, so the check runs after the dialog's own update of the button and has the last word.
     connect(this, &QFileDialog::currentChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
-    connect(this, &QFileDialog::directoryEntered, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
+    connect(this, &QFileDialog::directoryEntered, this, &CFolderBrowser::UpdateOkButton,
+            Qt::QueuedConnection);
     if (auto* name = findChild<QLineEdit*>("fileNameEdit"))
         connect(name, &QLineEdit::textChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
     // Back, Forward and the history list move the dialog without any of the signals above.
     if (auto* model = findChild<QFileSystemModel*>())
-        connect(model, &QFileSystemModel::rootPathChanged, this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
+        connect(model, &QFileSystemModel::rootPathChanged, this, &CFolderBrowser::UpdateOkButton,
+                Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, &CFolderBrowser::UpdateOkButton, Qt::QueuedConnection);
 }
 

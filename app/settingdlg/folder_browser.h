@@ -11,7 +11,7 @@ class QPushButton;
 
 class CFolderBrowser : public QFileDialog {
     Q_OBJECT
-public:
+  public:
     CFolderBrowser(QWidget* parent, const QString& title, const QString& start_folder);
 
     // After exec() returned Accepted: the chosen folder, links resolved, with one trailing '/'.
@@ -22,17 +22,17 @@ public:
     // The folder the dialog would return now (typed name or selection, else the folder shown).
     QString CandidateFolder() const;
 
-public slots:
+  public slots:
     void accept() override;
 
-private slots:
+  private slots:
     void UpdateOkButton();
 
-private:
+  private:
     // Names entries by kind only: the toolkit's provider reads the start of every file shown to guess
     // its type, which can stall on special files (a kernel log under /proc) or on slow mounts.
     class KindOnlyIcons : public QFileIconProvider {
-    public:
+      public:
         QString type(const QFileInfo& info) const override;
     };
 

@@ -17,10 +17,13 @@ size_t Utf8Prefix(const std::string& text, size_t count) {
 
 bool CanCreateFilesIn(const std::string& folder) {
     switch (platform::TryCreateAndRemove(folder + kFolderProbeName)) {
-        case platform::CreateProbe::Created: return true;
+        case platform::CreateProbe::Created:
+            return true;
         // Someone's own file of that name stays; the folder's permissions answer instead.
-        case platform::CreateProbe::Exists: return platform::FolderWritable(folder);
-        case platform::CreateProbe::Refused: return false;
+        case platform::CreateProbe::Exists:
+            return platform::FolderWritable(folder);
+        case platform::CreateProbe::Refused:
+            return false;
     }
     return false;
 }

@@ -1,17 +1,16 @@
 #include "app/settingdlg/setting_dlg.h"
 
-#include "app/commands/view_commands.h"
-
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
 #include "app/commands/command_table.h"
+#include "app/commands/view_commands.h"
 #include "app/resources/resource_library.h"
 #include "app/settingdlg/folder_browser.h"
 #include "app/settingdlg/save_folder_rules.h"
-#include "settings/settings.h"
 #include "platform/ui/prompt.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -44,7 +43,8 @@ CSettingDlg::CSettingDlg(CVellumoSettings& settings, QWidget* parent)
     prefix_edit_ = ControlAs<QLineEdit>(kPrefixEdit);
     if (auto* browse = ControlAs<QAbstractButton>(kBrowse))
         connect(browse, &QAbstractButton::clicked, this, &CSettingDlg::OnBrowse);
-    if (auto* ok = ControlAs<QAbstractButton>(kOk)) connect(ok, &QAbstractButton::clicked, this, &CSettingDlg::OnOK);
+    if (auto* ok = ControlAs<QAbstractButton>(kOk))
+        connect(ok, &QAbstractButton::clicked, this, &CSettingDlg::OnOK);
     if (auto* cancel = ControlAs<QAbstractButton>(kCancel))
         connect(cancel, &QAbstractButton::clicked, this, &QDialog::reject);
     if (prefix_edit_ != nullptr)
@@ -99,6 +99,7 @@ void OnSaveFolder(CVellumoSettings& settings, QWidget* owner) {
 
 void AddSaveFolderCommand(CommandTable& commands, CVellumoSettings& settings, QWidget* owner) {
     // Not while a capture runs, like the other capture commands: the folder is what the capture saves in.
-    commands.Add(ID_SAVE_FOLDER, [&settings, owner] { OnSaveFolder(settings, owner); },
-                 [&settings](CommandState& state) { state.enabled = IsEnabled(EnableRule::Ready, settings); });
+    commands.Add(
+        ID_SAVE_FOLDER, [&settings, owner] { OnSaveFolder(settings, owner); },
+        [&settings](CommandState& state) { state.enabled = IsEnabled(EnableRule::Ready, settings); });
 }

@@ -17,21 +17,21 @@ constexpr int ID_SAVE_FOLDER = 805;
 
 class CSettingDlg : public CBaseSettingDlg {
     Q_OBJECT
-public:
+  public:
     CSettingDlg(CVellumoSettings& settings, QWidget* parent = nullptr);
 
     std::string m_szFolder;  // the chosen folder, with its trailing '/'
     QString m_strPrefix;     // the last accepted prefix
 
-protected:
+  protected:
     void OnInitDialog() override;
 
-private slots:
+  private slots:
     void OnBrowse();
     void OnPrefixUpdate();
     void OnOK();
 
-private:
+  private:
     CVellumoSettings& settings_;
     QLineEdit* folder_edit_ = nullptr;
     QLineEdit* prefix_edit_ = nullptr;

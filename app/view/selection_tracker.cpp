@@ -181,7 +181,8 @@ bool SelectionTracker::OnTimer(const SelectionInputs& in) {
 
 void SelectionTracker::OnWindowMoved(int32_t dx, int32_t dy) {
     auto moved = [&](Rect& rect) {
-        if (rect.left != 0 || rect.top != 0 || rect.right != 0 || rect.bottom != 0) rect = rect.Offset(dx, dy);
+        if (rect.left != 0 || rect.top != 0 || rect.right != 0 || rect.bottom != 0)
+            rect = rect.Offset(dx, dy);
     };
     moved(m_rcSelScreen);
     moved(m_rcTrack);

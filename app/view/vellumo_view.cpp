@@ -58,7 +58,8 @@ class SelectionOverlay : public QWidget {
             const Rect& video = view_->m_rcVideo;
             QPolygonF outline;
             for (const QPointF& corner : *view_->page_outline_)
-                outline << QPointF(video.left + corner.x() * video.Width(), video.top + corner.y() * video.Height());
+                outline << QPointF(video.left + corner.x() * video.Width(),
+                                   video.top + corner.y() * video.Height());
             painter.save();
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(QPen(QColor(40, 220, 90), 2));
@@ -108,10 +109,11 @@ class SelectionOverlay : public QWidget {
 CVellumoView::CVellumoView(QWidget* parent)
     : QWidget(parent),
       overlay_(new SelectionOverlay(this)),
-      messages_(std::make_unique<platform::QtMessageTarget>([](const platform::WindowMessage& message) -> intptr_t {
-          platform::DebugLog("view", "message 0x%X has no handler", message.message);
-          return 0;
-      })) {
+      messages_(
+          std::make_unique<platform::QtMessageTarget>([](const platform::WindowMessage& message) -> intptr_t {
+              platform::DebugLog("view", "message 0x%X has no handler", message.message);
+              return 0;
+          })) {
     setMouseTracking(true);
     overlay_->setGeometry(rect());
 }

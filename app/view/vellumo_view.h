@@ -22,7 +22,7 @@ class SelectionOverlay;
 namespace platform {
 class MessageTarget;
 class QtMessageTarget;
-}
+}  // namespace platform
 
 // What the application tells the view; any function left empty reads as false or does nothing.
 struct ViewInputs {

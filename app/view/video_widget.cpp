@@ -29,7 +29,7 @@ void CVideoWidget::Present(std::shared_ptr<const platform::PreviewFrame> frame) 
         latest_ = std::move(frame);
     }
     if (repaint_pending_.exchange(true)) return;  // the queued repaint will take this frame
-    auto* event = new QEvent(kFrameWaiting);  // the queue owns it from here
+    auto* event = new QEvent(kFrameWaiting);      // the queue owns it from here
     VELLUMO_TSAN_PUBLISH(event);
     QCoreApplication::postEvent(this, event);
 }

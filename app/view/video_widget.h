@@ -33,7 +33,9 @@ class CVideoWidget : public QWidget, public platform::VideoSurface, public captu
 
     // Also hands every presented frame to `tap` on the presenting thread (the live outline). Set it before
     // the stream starts; it must stay valid until the stream has ended.
-    void SetFrameTap(std::function<void(std::shared_ptr<const platform::PreviewFrame>)> tap) { tap_ = std::move(tap); }
+    void SetFrameTap(std::function<void(std::shared_ptr<const platform::PreviewFrame>)> tap) {
+        tap_ = std::move(tap);
+    }
 
     // Frames painted so far (GUI thread).
     uint64_t PaintedFrames() const { return painted_; }

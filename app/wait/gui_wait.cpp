@@ -15,7 +15,8 @@ bool PollPainting(const std::function<bool()>& done, int interval_ms, int bound_
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bound_ms);
     while (true) {
         if (done()) return true;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         WaitPainting(static_cast<int>(std::min<long long>(interval_ms, left.count())));
     }

@@ -64,11 +64,17 @@ int main(int argc, char** argv) {
         std::vector<std::string> convert_args;
     };
     const Job jobs[] = {
-        {"RotateBmpQuarter", [](const std::string& p) { return pipeline::RotateBmpQuarter(p, 0); }, {"-rotate", "90"}},
-        {"RotateBmpHalf", [](const std::string& p) { return pipeline::RotateBmpHalf(p); }, {"-rotate", "180"}},
-        {"ConvertBmpToGray", [](const std::string& p) { return pipeline::ConvertBmpToGray(p); },
+        {"RotateBmpQuarter",
+         [](const std::string& p) { return pipeline::RotateBmpQuarter(p, 0); },
+         {"-rotate", "90"}},
+        {"RotateBmpHalf",
+         [](const std::string& p) { return pipeline::RotateBmpHalf(p); },
+         {"-rotate", "180"}},
+        {"ConvertBmpToGray",
+         [](const std::string& p) { return pipeline::ConvertBmpToGray(p); },
          {"-colorspace", "Gray"}},
-        {"ConvertBmpToBlackWhite", [](const std::string& p) { return pipeline::ConvertBmpToBlackWhite(p, 128); },
+        {"ConvertBmpToBlackWhite",
+         [](const std::string& p) { return pipeline::ConvertBmpToBlackWhite(p, 128); },
          {"-threshold", "50%"}},
     };
 
@@ -85,7 +91,8 @@ int main(int argc, char** argv) {
             std::vector<std::string> argv_convert = {"convert", source};
             argv_convert.insert(argv_convert.end(), job.convert_args.begin(), job.convert_args.end());
             argv_convert.push_back("BMP3:" + theirs);
-            convert = std::min(convert, Seconds([&] { return platform::RunAndWait(argv_convert) == 0; }, &ok));
+            convert =
+                std::min(convert, Seconds([&] { return platform::RunAndWait(argv_convert) == 0; }, &ok));
         }
         double ratio = convert / ours;
         std::printf("%-24s %10.1f %10.1f %7.1fx%s\n", job.name, ours * 1000, convert * 1000, ratio,

@@ -12,26 +12,26 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "app/capturecmd/capture_command.h"
+#include "app/events/device_events.h"
 #include "bench/support/capture_bench.h"
 #include "bench/support/virtual_camera_bench.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "app/events/device_events.h"
 #include "device/facade/facade.h"
+#include "media/gst_capture_graph.h"
 #include "ocr/cards/card_programs.h"
 #include "ocr/engine/external_programs.h"
 #include "ocr/hand_over_services.h"
-#include "platform/files/files.h"
 #include "pipeline/capture/capture_session.h"
-#include "app/capturecmd/capture_command.h"
-#include "media/gst_capture_graph.h"
+#include "platform/files/files.h"
 #include "virtualcam/virtual_camera.h"
 
 namespace {
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
 
     pipeline::CaptureSession session({g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
-                                              g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy});
+                                      g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy});
     session.m_hFrameWnd = &frame;
     g_session = &session;
     g_grabberCallback.SetFrameHandler(&ToSession);
@@ -102,7 +102,9 @@ int main(int argc, char** argv) {
         request.capture_height = height;
         session.PrepareCapture(std::move(request));
     };
-    hooks.read_status = [](uint32_t* status) { return devctl::CamReadRegister(0xC4, 1, status) == devctl::kCamOk; };
+    hooks.read_status = [](uint32_t* status) {
+        return devctl::CamReadRegister(0xC4, 1, status) == devctl::kCamOk;
+    };
 
     // The stream at the capture size costs memory of its own (the camera's and the converters' buffers);
     // it is measured first, so that what the captures add stands apart.
@@ -139,8 +141,8 @@ int main(int argc, char** argv) {
                 OnCaptureDone(record, DeviceEventHooks{});  // the window's part: the preview size again
             }
             const double total = Median(totals), wait = Median(waits);
-            std::printf("%-6s %-10s %10.0f %12.0f %10.0f\n", format.name, size == 0 ? "640x480" : "2592x1944", total,
-                        wait, total - wait);
+            std::printf("%-6s %-10s %10.0f %12.0f %10.0f\n", format.name, size == 0 ? "640x480" : "2592x1944",
+                        total, wait, total - wait);
         }
         std::printf("peak memory the %s captures added beyond what ran before them: %.1f MB\n",
                     size == 0 ? "640x480" : "2592x1944", (PeakKilobytes() - before_kb) / 1024.0);
@@ -168,8 +170,10 @@ int main(int argc, char** argv) {
         session.WaitIdle();  // the hand-over thread has the engine's document saved by now
         totals.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    std::printf("OCR page at 2592x1944 to its .txt, the engine's run and the return to the preview included: %.0f ms\n",
-                Median(totals));
+    std::printf(
+        "OCR page at 2592x1944 to its .txt, the engine's run and the return to the preview included: %.0f "
+        "ms\n",
+        Median(totals));
 
     g_grabberCallback.SetFrameHandler(nullptr);
     ShutdownEngine(record);

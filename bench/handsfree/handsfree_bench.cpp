@@ -1,6 +1,7 @@
 // Hands-free capture against its goals:
 //  1. the live outline on 640x480 preview frames handed in at 30 a second: outlines reported a second and
-//     the CPU the watch adds (the share of one core this whole process uses; the feeder only hands frames on);
+//     the CPU the watch adds (the share of one core this whole process uses; the feeder only hands frames
+//     on);
 //  2. from a page lying still to the decision to take it, pages put down one after another at 30 frames a
 //     second: the delay past the still time;
 //  3. the real program on the virtual camera's page stack: auto-capture on, a gathered PDF, N pages
@@ -45,7 +46,8 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::shared_ptr<const platform::PreviewFrame> Frame(const cv::Mat& bgr, uint64_t sequence) {
@@ -69,10 +71,11 @@ void OutlineRate() {
     }
     const double wall = Ms(Clock::now() - start) / 1000;
     const double cpu = CpuSeconds() - cpu_start;
-    std::printf("outline at 640x480: %llu frames handed in, %.1f outlines a second (goal >= 10), %llu dropped, "
-                "CPU %.1f%% of a core (goal <= 10%%)\n",
-                static_cast<unsigned long long>(sequence), reports.load() / wall,
-                static_cast<unsigned long long>(worker.Dropped()), 100.0 * cpu / wall);
+    std::printf(
+        "outline at 640x480: %llu frames handed in, %.1f outlines a second (goal >= 10), %llu dropped, "
+        "CPU %.1f%% of a core (goal <= 10%%)\n",
+        static_cast<unsigned long long>(sequence), reports.load() / wall,
+        static_cast<unsigned long long>(worker.Dropped()), 100.0 * cpu / wall);
 }
 
 void StillToDecision() {
@@ -122,9 +125,11 @@ void StillToDecision() {
     }
     std::sort(delays.begin(), delays.end());
     if (!delays.empty())
-        std::printf("still to decision (still time %d ms): %zu pages, past the still time median %.0f ms, max %.0f ms "
-                    "(the capture must fit in the rest of 300 ms)\n",
-                    kStillMs, delays.size(), delays[delays.size() / 2], delays.back());
+        std::printf(
+            "still to decision (still time %d ms): %zu pages, past the still time median %.0f ms, max %.0f "
+            "ms "
+            "(the capture must fit in the rest of 300 ms)\n",
+            kStillMs, delays.size(), delays[delays.size() / 2], delays.back());
 }
 
 void ScriptedRun(int pages, int size_choice) {
@@ -132,8 +137,10 @@ void ScriptedRun(int pages, int size_choice) {
     const cv::Size capture = kSizes[size_choice];
     QTemporaryDir dir;
     auto path = [&](const char* name) { return dir.filePath(name).toStdString(); };
-    for (const char* folder : {"common", "home/Documents", "lock", "tmp", "pages"}) QDir().mkpath(dir.filePath(folder));
-    std::string script = "await live 20000\ncommand " + std::to_string(833 + size_choice) + "\ncommand 1132\ncommand 808\n";
+    for (const char* folder : {"common", "home/Documents", "lock", "tmp", "pages"})
+        QDir().mkpath(dir.filePath(folder));
+    std::string script =
+        "await live 20000\ncommand " + std::to_string(833 + size_choice) + "\ncommand 1132\ncommand 808\n";
     for (int page = 1; page <= pages; ++page) {
         if (page > 1) script += "camera next\n";
         script += "await captured:" + std::to_string(page) + " 60000\n";
@@ -146,13 +153,22 @@ void ScriptedRun(int pages, int size_choice) {
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const std::map<std::string, std::string> values = {
-        {"QT_QPA_PLATFORM", "offscreen"}, {"HOME", path("home")}, {"XDG_CONFIG_HOME", path("home/.config")},
-        {"XDG_RUNTIME_DIR", path("tmp")}, {"VELLUMO_COMMON_DOCUMENTS", path("common")},
-        {"VELLUMO_USER_DOCUMENTS", path("home/Documents")}, {"VELLUMO_DESKTOP", path("home/Desktop")},
-        {"VELLUMO_LOCK_DIR", path("lock")}, {"VELLUMO_REGISTRY_USER", path("home/registry.ini")},
-        {"VELLUMO_REGISTRY_MACHINE", path("machine-registry.ini")}, {"VELLUMO_SCRIPT", path("script.txt")},
-        {"VELLUMO_VIRTUALCAM", "1"}, {"VELLUMO_VIRTUALCAM_SCENE", "stack"}, {"VELLUMO_DEBUG", "1"}};
-    for (const auto& [name, value] : values) env.insert(QString::fromStdString(name), QString::fromStdString(value));
+        {"QT_QPA_PLATFORM", "offscreen"},
+        {"HOME", path("home")},
+        {"XDG_CONFIG_HOME", path("home/.config")},
+        {"XDG_RUNTIME_DIR", path("tmp")},
+        {"VELLUMO_COMMON_DOCUMENTS", path("common")},
+        {"VELLUMO_USER_DOCUMENTS", path("home/Documents")},
+        {"VELLUMO_DESKTOP", path("home/Desktop")},
+        {"VELLUMO_LOCK_DIR", path("lock")},
+        {"VELLUMO_REGISTRY_USER", path("home/registry.ini")},
+        {"VELLUMO_REGISTRY_MACHINE", path("machine-registry.ini")},
+        {"VELLUMO_SCRIPT", path("script.txt")},
+        {"VELLUMO_VIRTUALCAM", "1"},
+        {"VELLUMO_VIRTUALCAM_SCENE", "stack"},
+        {"VELLUMO_DEBUG", "1"}};
+    for (const auto& [name, value] : values)
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
     QProcess process;
     process.setProcessEnvironment(env);
     const std::string program = QCoreApplication::applicationDirPath().toStdString() + "/Vellumo";
@@ -208,8 +224,10 @@ void ScriptedRun(int pages, int size_choice) {
     std::vector<int> seen(static_cast<size_t>(pages) + 1, 0);
     int unknown = 0, out_of_order = 0;
     for (size_t i = 0; i < letters.size(); ++i) {
-        if (letters[i] < 1 || letters[i] > pages) ++unknown;
-        else ++seen[static_cast<size_t>(letters[i])];
+        if (letters[i] < 1 || letters[i] > pages)
+            ++unknown;
+        else
+            ++seen[static_cast<size_t>(letters[i])];
         if (letters[i] != static_cast<int>(i) + 1) ++out_of_order;
     }
     int twice = 0, missed = 0;
@@ -217,10 +235,12 @@ void ScriptedRun(int pages, int size_choice) {
         twice += seen[static_cast<size_t>(page)] > 1 ? seen[static_cast<size_t>(page)] - 1 : 0;
         missed += seen[static_cast<size_t>(page)] == 0;
     }
-    std::printf("scripted run of %d pages captured at %dx%d: %zu PDF(s), %zu pages in it, %d twice, %d missed, %d not told, %d out of "
-                "place, %d waits timed out, %.0f s in all\n",
-                pages, capture.width, capture.height, static_cast<size_t>(pdfs.size()), letters.size(), twice, missed, unknown, out_of_order,
-                timed_out, total_s);
+    std::printf(
+        "scripted run of %d pages captured at %dx%d: %zu PDF(s), %zu pages in it, %d twice, %d missed, %d "
+        "not told, %d out of "
+        "place, %d waits timed out, %.0f s in all\n",
+        pages, capture.width, capture.height, static_cast<size_t>(pdfs.size()), letters.size(), twice, missed,
+        unknown, out_of_order, timed_out, total_s);
     auto report = [](const char* what, std::vector<double> values) {
         if (values.empty()) return;
         std::sort(values.begin(), values.end());
@@ -235,7 +255,8 @@ void ScriptedRun(int pages, int size_choice) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int pages = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, virtualcam::kStackPages) : virtualcam::kStackPages;
+    const int pages =
+        argc > 1 ? std::clamp(std::atoi(argv[1]), 1, virtualcam::kStackPages) : virtualcam::kStackPages;
     const int size_choice = argc > 2 ? std::clamp(std::atoi(argv[2]), 0, 2) : 0;
     OutlineRate();
     StillToDecision();

@@ -33,12 +33,13 @@ double ThreadCpuSeconds() {
 double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
 }
 
 // A picture rendered once per format and copied out for every frame, as a cheap camera does.
 class BenchCamera : public MediaDevice, public StreamConfig, public FrameSource {
-public:
+  public:
     BenchCamera(MediaDeviceInfo info, VideoFormat format) : info_(std::move(info)), format_(format) {}
     const MediaDeviceInfo& Info() const override { return info_; }
     StreamConfig* QueryStreamConfig() override { return this; }
@@ -66,19 +67,20 @@ public:
     std::atomic<uint64_t> delivered{0};
     std::atomic<uint64_t> render_cpu_ns{0};
 
-private:
+  private:
     MediaDeviceInfo info_;
     VideoFormat format_;
     std::vector<uint8_t> picture_;
 };
 
 class BenchProvider : public MediaDeviceProvider {
-public:
+  public:
     MediaDeviceInfo info{"Bench Camera", "\\\\?\\bench#camera", "bench-camera"};
     VideoFormat format;
     BenchCamera* bound = nullptr;
     std::vector<MediaDeviceInfo> List(DeviceCategory category) override {
-        return category == DeviceCategory::VideoInput ? std::vector<MediaDeviceInfo>{info} : std::vector<MediaDeviceInfo>{};
+        return category == DeviceCategory::VideoInput ? std::vector<MediaDeviceInfo>{info}
+                                                      : std::vector<MediaDeviceInfo>{};
     }
     std::unique_ptr<MediaDevice> Bind(DeviceCategory, const MediaDeviceInfo& listed) override {
         auto camera = std::make_unique<BenchCamera>(listed, format);
@@ -89,7 +91,7 @@ public:
 
 // The view's side: one latest-frame slot and a painter thread that repaints once per pending frame.
 class BenchSurface : public VideoSurface {
-public:
+  public:
     BenchSurface() : painter_([this] { Paint(); }) {}
     ~BenchSurface() override {
         {
@@ -116,7 +118,7 @@ public:
         return painted;
     }
 
-private:
+  private:
     void Paint() {
         std::unique_lock<std::mutex> lock(mutex_);
         while (!stop_) {
@@ -142,7 +144,7 @@ private:
 };
 
 class BenchGrabber : public FrameSink {
-public:
+  public:
     void Request() {
         std::lock_guard<std::mutex> lock(mutex_);
         requested_at_ = Clock::now();
@@ -164,7 +166,7 @@ public:
         return latency_ms_;
     }
 
-private:
+  private:
     std::atomic<bool> requested_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -173,7 +175,8 @@ private:
     bool got_ = false;
 };
 
-void RunSize(GstMediaFactory& factory, int width, int height, int interval_num, int interval_den, double seconds) {
+void RunSize(GstMediaFactory& factory, int width, int height, int interval_num, int interval_den,
+             double seconds) {
     BenchProvider provider;
     provider.format = VideoFormat{kFourccYuy2, width, height, 16, interval_num, interval_den};
     RegisterDeviceProvider(&provider);
@@ -191,7 +194,8 @@ void RunSize(GstMediaFactory& factory, int width, int height, int interval_num, 
     graph->Run();
     // Let the stream settle before measuring.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    uint64_t delivered0 = provider.bound->delivered.load(), presented0 = surface.Presented(), painted0 = surface.Painted();
+    uint64_t delivered0 = provider.bound->delivered.load(), presented0 = surface.Presented(),
+             painted0 = surface.Painted();
     uint64_t render0 = provider.bound->render_cpu_ns.load();
     double cpu0 = ProcessCpuSeconds();
     auto start = Clock::now();
@@ -218,11 +222,12 @@ void RunSize(GstMediaFactory& factory, int width, int height, int interval_num, 
     std::printf("%dx%d @ %.1f fps over %.1f s\n", width, height, double(interval_den) / interval_num, wall);
     std::printf("  preview CPU   %.1f%% of one core (process %.1f%%, source rendering %.1f%% apart)\n",
                 100 * (cpu - render) / wall, 100 * cpu / wall, 100 * render / wall);
-    std::printf("  frames        delivered %llu, presented %llu, painted %llu\n", (unsigned long long)delivered,
-                (unsigned long long)presented, (unsigned long long)painted);
+    std::printf("  frames        delivered %llu, presented %llu, painted %llu\n",
+                (unsigned long long)delivered, (unsigned long long)presented, (unsigned long long)painted);
     if (!latencies.empty()) {
-        std::printf("  request->handler  median %.1f ms, worst %.1f ms (frame time %.1f ms; goal <= %.1f ms)\n",
-                    latencies[latencies.size() / 2], latencies.back(), frame_ms, frame_ms + 5);
+        std::printf(
+            "  request->handler  median %.1f ms, worst %.1f ms (frame time %.1f ms; goal <= %.1f ms)\n",
+            latencies[latencies.size() / 2], latencies.back(), frame_ms, frame_ms + 5);
     }
 }
 

@@ -6,14 +6,13 @@
 // Usage: outside_detect_bench [repeats [width]]   (default 3 repeats, the time the median over all runs;
 // pictures 2592 x 1944, or width x 3/4 width)
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
@@ -46,7 +45,8 @@ Score Compare(const outside::Quad& found, const std::array<cv::Point2d, 4>& trut
     Score score;
     double diagonal = cv::norm(truth[2] - truth[0]);
     for (int i = 0; i < 4; ++i)
-        score.corner_percent = std::max(score.corner_percent, 100 * cv::norm(found.corners[i] - truth[i]) / diagonal);
+        score.corner_percent =
+            std::max(score.corner_percent, 100 * cv::norm(found.corners[i] - truth[i]) / diagonal);
     cv::Point2d a = found.corners[1] - found.corners[0], b = truth[1] - truth[0];
     double turn = (std::atan2(a.y, a.x) - std::atan2(b.y, b.x)) * 180 / CV_PI;
     score.skew_degrees = std::abs(std::remainder(turn, 360.0));
@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     int pages = 0, pages_found = 0, card_scenes = 0, card_scenes_exact = 0, false_positives = 0, refused = 0;
     double worst_corner = 0, worst_skew = 0;
     std::vector<double> times;
-    std::printf("%-20s %6s %6s %6s %10s %9s %9s\n", "scene", "want", "found", "status", "corner %", "skew deg", "ms");
+    std::printf("%-20s %6s %6s %6s %10s %9s %9s\n", "scene", "want", "found", "status", "corner %",
+                "skew deg", "ms");
     for (const std::string& name : virtualcam::DetectionCaseNames()) {
         DetectionCase c = virtualcam::MakeDetectionCase(name, size);
         const std::string file = virtualcam::EncodeBmpAs(c.scene.picture, c.storage);
@@ -120,9 +121,11 @@ int main(int argc, char** argv) {
         size_t matched = 0;
         for (const auto& truth : c.scene.corners) {
             double short_side = std::min(cv::norm(truth[1] - truth[0]), cv::norm(truth[3] - truth[0]));
-            auto near = std::min_element(found.begin(), found.end(), [&](const outside::Quad& a, const outside::Quad& b) {
-                return cv::norm(Centre(a.corners) - Centre(truth)) < cv::norm(Centre(b.corners) - Centre(truth));
-            });
+            auto near = std::min_element(found.begin(), found.end(),
+                                         [&](const outside::Quad& a, const outside::Quad& b) {
+                                             return cv::norm(Centre(a.corners) - Centre(truth)) <
+                                                    cv::norm(Centre(b.corners) - Centre(truth));
+                                         });
             if (near == found.end() || cv::norm(Centre(near->corners) - Centre(truth)) > 0.5 * short_side) {
                 worst.corner_percent = std::max(worst.corner_percent, 100.0);
                 continue;
@@ -155,8 +158,8 @@ int main(int argc, char** argv) {
     std::printf("| worst residual skew | %.3f degrees |\n", worst_skew);
     std::printf("| false positives (scenes with nothing to find) | %d |\n", false_positives);
     std::printf("| pictures refused | %d |\n", refused);
-    std::printf("| time per %dx%d picture | median %.1f ms, slowest %.1f ms |\n", size.width, size.height, times[times.size() / 2],
-                times.back());
+    std::printf("| time per %dx%d picture | median %.1f ms, slowest %.1f ms |\n", size.width, size.height,
+                times[times.size() / 2], times.back());
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -14,14 +14,13 @@
 //        outside_photos_bench --corners FILE      prints the page or cards found in one photograph, in
 //                                                 its own pixels (for marking corners)
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
@@ -56,7 +55,8 @@ Match CompareCorners(const Corners& found, const Corners& truth) {
     const double diagonal = std::max(cv::norm(truth[2] - truth[0]), cv::norm(truth[3] - truth[1]));
     for (int s = 0; s < 4; ++s) {
         double worst = 0;
-        for (int i = 0; i < 4; ++i) worst = std::max(worst, 100 * cv::norm(found[(i + s) % 4] - truth[i]) / diagonal);
+        for (int i = 0; i < 4; ++i)
+            worst = std::max(worst, 100 * cv::norm(found[(i + s) % 4] - truth[i]) / diagonal);
         if (s == 0) m.in_order = worst;
         if (worst < m.best) {
             m.best = worst;
@@ -86,7 +86,9 @@ int PrintCorners(const std::string& file) {
     for (const auto& q : outside::DetectCards(framed.picture, 100)) found.push_back(q);
     for (const auto& q : found) {
         std::printf("confidence %.2f:", q.confidence);
-        for (const auto& p : q.corners) std::printf(" %.1f %.1f", (p.x - framed.offset.x) / framed.scale, (p.y - framed.offset.y) / framed.scale);
+        for (const auto& p : q.corners)
+            std::printf(" %.1f %.1f", (p.x - framed.offset.x) / framed.scale,
+                        (p.y - framed.offset.y) / framed.scale);
         std::printf("\n");
     }
     return 0;
@@ -106,8 +108,8 @@ int main(int argc, char** argv) {
     int pages = 0, whole = 0, tight = 0, wrong = 0, missed = 0, upright = 0, cut = 0, cut_unchanged = 0;
     int card_photos = 0, cards_right = 0, card_wrong = 0;
     std::vector<double> page_errors, card_errors, times, cpu_times;
-    std::printf("%-28s %-6s %5s %5s %-11s %9s %7s %8s %8s\n", "photo", "kind", "want", "found", "result", "corner %", "upright", "ms",
-                "cpu ms");
+    std::printf("%-28s %-6s %5s %5s %-11s %9s %7s %8s %8s\n", "photo", "kind", "want", "found", "result",
+                "corner %", "upright", "ms", "cpu ms");
     for (const PhotoCase& c : *cases) {
         cv::Mat photo = virtualcam::ReadPicture(folder + "/" + c.file);
         if (photo.empty()) {
@@ -151,8 +153,10 @@ int main(int argc, char** argv) {
                 Match m = CompareCorners(found[0].corners, truth[0]);
                 error = m.best;
                 turned_right = m.shift == 0;
-                bool within = std::all_of(found[0].corners.begin(), found[0].corners.end(),
-                                          [&](cv::Point2d p) { return Inside(truth[0], p, 0.005 * cv::norm(truth[0][2] - truth[0][0])); });
+                bool within =
+                    std::all_of(found[0].corners.begin(), found[0].corners.end(), [&](cv::Point2d p) {
+                        return Inside(truth[0], p, 0.005 * cv::norm(truth[0][2] - truth[0][0]));
+                    });
                 if (m.best <= 1.5) {
                     result = "whole";
                     ++whole;
@@ -183,29 +187,40 @@ int main(int argc, char** argv) {
                 }
             }
             card_wrong += static_cast<int>(found.size() - std::min(found.size(), matched));
-            bool right = static_cast<int>(found.size()) == c.count && (truth.empty() || matched == truth.size());
+            bool right =
+                static_cast<int>(found.size()) == c.count && (truth.empty() || matched == truth.size());
             cards_right += right ? 1 : 0;
             result = right ? "right" : "counted " + std::to_string(found.size());
             error = worst;
         }
-        std::printf("%-28s %-6s %5d %5zu %-11s %9.2f %7s %8.1f %8.1f\n", c.file.c_str(),
-                    c.kind == PhotoCase::Kind::Page ? "page" : c.kind == PhotoCase::Kind::CutPage ? "cut" : "cards", c.count,
-                    found.size(), result.c_str(), error, c.kind == PhotoCase::Kind::Page && result == "whole" ? (turned_right ? "yes" : "NO") : "-",
-                    times.back(), cpu_times.back());
+        std::printf(
+            "%-28s %-6s %5d %5zu %-11s %9.2f %7s %8.1f %8.1f\n", c.file.c_str(),
+            c.kind == PhotoCase::Kind::Page      ? "page"
+            : c.kind == PhotoCase::Kind::CutPage ? "cut"
+                                                 : "cards",
+            c.count, found.size(), result.c_str(), error,
+            c.kind == PhotoCase::Kind::Page && result == "whole" ? (turned_right ? "yes" : "NO") : "-",
+            times.back(), cpu_times.back());
     }
-    auto worst_of = [](const std::vector<double>& v) { return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()); };
+    auto worst_of = [](const std::vector<double>& v) {
+        return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
+    };
     std::printf("\n| measure | result |\n|---|---|\n");
     std::printf("| pages wholly in view | %d |\n", pages);
-    std::printf("| found whole / too tight / wrong / missed | %d / %d / %d / %d |\n", whole, tight, wrong - (cut - cut_unchanged),
-                missed);
+    std::printf("| found whole / too tight / wrong / missed | %d / %d / %d / %d |\n", whole, tight,
+                wrong - (cut - cut_unchanged), missed);
     std::printf("| cut pages left unchanged | %d of %d |\n", cut_unchanged, cut);
     std::printf("| wrong objects accepted (all photos): pages, cards | %d, %d |\n", wrong, card_wrong);
     std::printf("| upright turn right (pages found whole) | %d of %d |\n", upright, whole);
     std::printf("| card photos counted right | %d of %d |\n", cards_right, card_photos);
-    std::printf("| page corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(page_errors), worst_of(page_errors));
-    std::printf("| card corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(card_errors), worst_of(card_errors));
-    std::printf("| time at %dx%d | median %.1f ms, worst %.1f ms |\n", kFrame.width, kFrame.height, Median(times), worst_of(times));
-    std::printf("| processor time (all threads; less swayed by a busy machine) | median %.1f ms, worst %.1f ms |\n", Median(cpu_times),
-                worst_of(cpu_times));
+    std::printf("| page corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(page_errors),
+                worst_of(page_errors));
+    std::printf("| card corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(card_errors),
+                worst_of(card_errors));
+    std::printf("| time at %dx%d | median %.1f ms, worst %.1f ms |\n", kFrame.width, kFrame.height,
+                Median(times), worst_of(times));
+    std::printf(
+        "| processor time (all threads; less swayed by a busy machine) | median %.1f ms, worst %.1f ms |\n",
+        Median(cpu_times), worst_of(cpu_times));
     return 0;
 }

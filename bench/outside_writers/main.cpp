@@ -5,14 +5,13 @@
 //
 // Usage: outside_writers_bench [runs]   (default 5; needs cjpeg, tiffcp, convert, img2pdf, pdfimages)
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
@@ -33,8 +32,8 @@ cv::Mat MakePicture(int seed) {
     cv::Mat picture(kHeight, kWidth, CV_8UC3, cv::Scalar(70 + seed, 100, 140));
     cv::Mat page(1700, 1250, CV_8UC3, cv::Scalar(242, 244, 245));
     for (int y = 120; y < page.rows - 100; y += 44)
-        cv::putText(page, "Vellumo benchmark page " + std::to_string(seed) + " line " + std::to_string(y), cv::Point(100, y),
-                    cv::FONT_HERSHEY_SIMPLEX, 1.1, cv::Scalar(25, 25, 25), 2, cv::LINE_AA);
+        cv::putText(page, "Vellumo benchmark page " + std::to_string(seed) + " line " + std::to_string(y),
+                    cv::Point(100, y), cv::FONT_HERSHEY_SIMPLEX, 1.1, cv::Scalar(25, 25, 25), 2, cv::LINE_AA);
     cv::rectangle(page, cv::Rect(100, 1300, 500, 300), cv::Scalar(40, 90, 200), cv::FILLED);
     cv::Mat turn = cv::getRotationMatrix2D(cv::Point2f(625, 850), 4.0 + seed, 1.0);
     turn.at<double>(0, 2) += kWidth / 2 - 625;
@@ -71,8 +70,8 @@ uintmax_t SizeOf(const std::string& path) {
 }
 
 void Report(const char* what, double ours, double theirs, const char* tool) {
-    std::printf("%-34s ours %8.1f ms   %-16s %8.1f ms   ours/theirs %.2f\n", what, ours * 1000, tool, theirs * 1000,
-                ours / theirs);
+    std::printf("%-34s ours %8.1f ms   %-16s %8.1f ms   ours/theirs %.2f\n", what, ours * 1000, tool,
+                theirs * 1000, ours / theirs);
 }
 
 }  // namespace
@@ -106,19 +105,25 @@ int main(int argc, char** argv) {
     Shell("convert " + bw + " -compress none " + path("plain_bw.tif"));
 
     double ours = MedianSeconds(runs, [&] { return bmp2jpeg(bmp.c_str(), path("ours.jpg").c_str()) == 1; });
-    double theirs = MedianSeconds(runs, [&] { return Shell("cjpeg -quality 85 -outfile " + path("cjpeg.jpg") + " " + bmp); });
+    double theirs = MedianSeconds(
+        runs, [&] { return Shell("cjpeg -quality 85 -outfile " + path("cjpeg.jpg") + " " + bmp); });
     Report("JPEG q85 colour", ours, theirs, "cjpeg");
-    std::printf("%-34s ours %8ju bytes  cjpeg %8ju bytes\n", "", SizeOf(path("ours.jpg")), SizeOf(path("cjpeg.jpg")));
+    std::printf("%-34s ours %8ju bytes  cjpeg %8ju bytes\n", "", SizeOf(path("ours.jpg")),
+                SizeOf(path("cjpeg.jpg")));
 
-    ours = MedianSeconds(runs, [&] { return convert_mutil(bmp.c_str(), path("ours.tif").c_str(), 1, 80) == 1; });
-    theirs = MedianSeconds(runs, [&] { return Shell("tiffcp -c lzw:2 " + path("plain.tif") + " " + path("tiffcp.tif")); });
+    ours =
+        MedianSeconds(runs, [&] { return convert_mutil(bmp.c_str(), path("ours.tif").c_str(), 1, 80) == 1; });
+    theirs = MedianSeconds(
+        runs, [&] { return Shell("tiffcp -c lzw:2 " + path("plain.tif") + " " + path("tiffcp.tif")); });
     Report("TIFF LZW colour", ours, theirs, "tiffcp");
     double magick = MedianSeconds(runs, [&] {
         return Shell("convert " + bmp + " -compress lzw -define tiff:predictor=2 " + path("magick.tif"));
     });
     Report("TIFF LZW colour", ours, magick, "convert");
-    ours = MedianSeconds(runs, [&] { return convert_mutil(bw.c_str(), path("ours_bw.tif").c_str(), 1, 80) == 1; });
-    theirs = MedianSeconds(runs, [&] { return Shell("tiffcp -c g4 " + path("plain_bw.tif") + " " + path("tiffcp_bw.tif")); });
+    ours = MedianSeconds(runs,
+                         [&] { return convert_mutil(bw.c_str(), path("ours_bw.tif").c_str(), 1, 80) == 1; });
+    theirs = MedianSeconds(
+        runs, [&] { return Shell("tiffcp -c g4 " + path("plain_bw.tif") + " " + path("tiffcp_bw.tif")); });
     Report("TIFF G4 black and white", ours, theirs, "tiffcp");
 
     std::string list, inputs;
@@ -153,9 +158,10 @@ int main(int argc, char** argv) {
         streams += path(name) + " ";
     }
     Shell("img2pdf " + streams + "-o " + path("img2pdf.pdf"));
-    std::printf("%-34s ours %ju bytes   img2pdf %ju bytes   ratio %.3f\n", "PDF size, same JPEG streams",
-                SizeOf(path("ours.pdf")), SizeOf(path("img2pdf.pdf")),
-                static_cast<double>(SizeOf(path("ours.pdf"))) / static_cast<double>(SizeOf(path("img2pdf.pdf"))));
+    std::printf(
+        "%-34s ours %ju bytes   img2pdf %ju bytes   ratio %.3f\n", "PDF size, same JPEG streams",
+        SizeOf(path("ours.pdf")), SizeOf(path("img2pdf.pdf")),
+        static_cast<double>(SizeOf(path("ours.pdf"))) / static_cast<double>(SizeOf(path("img2pdf.pdf"))));
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -28,7 +28,8 @@ using Clock = std::chrono::steady_clock;
 double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
 }
 
 // The frame's messages go nowhere: the bench reads the counters itself.
@@ -48,7 +49,8 @@ double CpuShare(double seconds) {
 
 long Counter(CCaptureRecord& record, bool dropped) {
     long count = 0;
-    platform::DroppedFrames* counters = record.m_pVideoCapture ? record.m_pVideoCapture->QueryDroppedFrames() : nullptr;
+    platform::DroppedFrames* counters =
+        record.m_pVideoCapture ? record.m_pVideoCapture->QueryDroppedFrames() : nullptr;
     if (counters == nullptr) return 0;
     if (dropped) {
         counters->GetNumDropped(&count);
@@ -98,10 +100,12 @@ int main(int argc, char** argv) {
         struct stat info {};
         ::stat(file.c_str(), &info);
         const double megabytes = info.st_size / 1e6;
-        std::printf("%s with sound: %.1f s, %ld frames written (%.1f a second; %ld by the stop's start), %ld dropped, "
-                    "recording adds %.1f%% of a core, %.2f MB (%.1f MB a minute)\n",
-                    format == 0 ? "WMV" : "AVI", recorded, written, written / recorded, written_before_stop, dropped,
-                    (share - preview) * 100, megabytes, megabytes * 60 / recorded);
+        std::printf(
+            "%s with sound: %.1f s, %ld frames written (%.1f a second; %ld by the stop's start), %ld "
+            "dropped, "
+            "recording adds %.1f%% of a core, %.2f MB (%.1f MB a minute)\n",
+            format == 0 ? "WMV" : "AVI", recorded, written, written / recorded, written_before_stop, dropped,
+            (share - preview) * 100, megabytes, megabytes * 60 / recorded);
         ::unlink(file.c_str());
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }

@@ -11,16 +11,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "settings/settings.h"
+#include "bench/support/capture_bench.h"
 #include "pipeline/capture/capture_session.h"
 #include "platform/window/window_messages.h"
-#include <filesystem>
-
-#include "bench/support/capture_bench.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -34,7 +33,6 @@ constexpr int kWidth = 2592;
 constexpr int kHeight = 1944;
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
 
 }  // namespace
 
@@ -56,9 +54,11 @@ int main(int argc, char** argv) {
         for (int x = 0; x < kWidth; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const bool page = x >= left && x < left + page_w && y >= top && y < top + page_h;
-            const bool ink = page && y % 40 < 12 && (x / 9) % 7 != 0 && x > left + 100 && x < left + page_w - 100;
+            const bool ink =
+                page && y % 40 < 12 && (x / 9) % 7 != 0 && x > left + 100 && x < left + page_w - 100;
             const int base = !page ? 60 : ink ? 40 : 235;
-            for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(base + ((seed >> (20 + 3 * c)) & 7));
+            for (int c = 0; c < 3; ++c)
+                row[3 * x + c] = static_cast<uint8_t>(base + ((seed >> (20 + 3 * c)) & 7));
         }
     }
     const pipeline::CaptureFrame view{frame.data(), frame.size(), kWidth, kHeight};
@@ -78,7 +78,10 @@ int main(int argc, char** argv) {
         int format;
         bool deskew;
     };
-    const Row rows[] = {{"BMP", 0, false}, {"JPEG", 1, false}, {"TIFF", 3, false}, {"PDF", 4, false},
+    const Row rows[] = {{"BMP", 0, false},
+                        {"JPEG", 1, false},
+                        {"TIFF", 3, false},
+                        {"PDF", 4, false},
                         {"JPEG, deskewed page", 1, true}};
     std::printf("still capture at %dx%d, median of %d\n", kWidth, kHeight, repetitions);
     std::printf("%-22s %16s %14s\n", "format", "frame handler ms", "worker ms");
@@ -105,13 +108,14 @@ int main(int argc, char** argv) {
             ++files;
             std::filesystem::remove(entry.path());
         }
-        std::printf("%-22s %16.1f %14.1f   %zu files, %.1f MB each\n", row.name, Median(handler), Median(worker),
-                    files, files ? bytes / 1048576.0 / files : 0.0);
+        std::printf("%-22s %16.1f %14.1f   %zu files, %.1f MB each\n", row.name, Median(handler),
+                    Median(worker), files, files ? bytes / 1048576.0 / files : 0.0);
     }
     const long peak_kb = PeakKilobytes();
-    std::printf("peak memory: %.1f MB before the captures (the frame held), %.1f MB more during them "
-                "(one frame is %.1f MB)\n",
-                idle_kb / 1024.0, (peak_kb - idle_kb) / 1024.0, frame.size() / 1048576.0);
+    std::printf(
+        "peak memory: %.1f MB before the captures (the frame held), %.1f MB more during them "
+        "(one frame is %.1f MB)\n",
+        idle_kb / 1024.0, (peak_kb - idle_kb) / 1024.0, frame.size() / 1048576.0);
     std::system(("rm -rf '" + root + "'").c_str());
     return 0;
 }

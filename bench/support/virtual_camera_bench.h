@@ -13,7 +13,7 @@ namespace bench {
 
 // Installs a page-showing virtual camera (kept alive by the returned object) and binds the record to it.
 inline std::unique_ptr<virtualcam::VirtualCamera> BindVirtualCamera(CCaptureRecord& record,
-                                                                   platform::MessageTarget* frame) {
+                                                                    platform::MessageTarget* frame) {
     virtualcam::VirtualCameraConfig config;
     config.scene = virtualcam::ParseSceneChoice("page");
     auto camera = std::make_unique<virtualcam::VirtualCamera>(config);

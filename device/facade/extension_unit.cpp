@@ -77,10 +77,10 @@ bool ExtensionLink::Probe(std::unique_ptr<platform::MediaDevice> filter) {
 
 bool ExtensionComponentPresent() {
     using platform::RegistryHive;
-    std::optional<uint32_t> version = platform::RegistryReadDword(RegistryHive::CurrentUser, emx::kRegistryKey,
-                                                                  emx::kVersionValue);
-    std::optional<std::string> file = platform::RegistryReadString(RegistryHive::CurrentUser, emx::kRegistryKey,
-                                                                   emx::kFilePathValue, kPathBytes);
+    std::optional<uint32_t> version =
+        platform::RegistryReadDword(RegistryHive::CurrentUser, emx::kRegistryKey, emx::kVersionValue);
+    std::optional<std::string> file = platform::RegistryReadString(
+        RegistryHive::CurrentUser, emx::kRegistryKey, emx::kFilePathValue, kPathBytes);
     if (!version || !file) return false;
     return platform::GetFileAttributes(*file).has_value() && *version >= emx::kComponentVersion;
 }

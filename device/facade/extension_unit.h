@@ -4,15 +4,15 @@
 
 #include <memory>
 
+#include "media/media_device.h"
 #include "outside/emxunit/emxunit_api.h"
 #include "platform/library/library.h"
-#include "media/media_device.h"
 
 namespace devctl {
 
 // The extension-control object with the library it lives in and the filter it serves.
 class ExtensionLink {
-public:
+  public:
     ExtensionLink() = default;
     ~ExtensionLink() { Close(); }
     ExtensionLink(const ExtensionLink&) = delete;
@@ -27,7 +27,7 @@ public:
     // whose object attaches and reports the camera wins. On success the link keeps the filter.
     bool Probe(std::unique_ptr<platform::MediaDevice> filter);
 
-private:
+  private:
     platform::Library library_;
     emx::IUvcExtensionControl* object_ = nullptr;
     std::unique_ptr<platform::MediaDevice> filter_;

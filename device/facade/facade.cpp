@@ -25,7 +25,7 @@ constexpr uint8_t kEepromDevice = 0xA0;
 struct ControlLink {
     uint32_t open = 0;
     Transport transport;
-    ExtensionLink extension;                     // kind 1: object, library and kept filter
+    ExtensionLink extension;                          // kind 1: object, library and kept filter
     std::unique_ptr<platform::MediaDevice> ksFilter;  // kinds 3 and 4: the filter behind the KS control
     std::unique_ptr<platform::NamedMutex> mutex;
     uint8_t optionFlag = 0;
@@ -54,13 +54,20 @@ bool HasHandle(const ControlLink& link) {
     return t.extension != nullptr || t.hidHandle >= 0 || t.ks != nullptr;
 }
 
-void CreateControlMutex(ControlLink& link) { link.mutex = std::make_unique<platform::NamedMutex>(kControlMutexName); }
+void CreateControlMutex(ControlLink& link) {
+    link.mutex = std::make_unique<platform::NamedMutex>(kControlMutexName);
+}
 
 void CloseTransport(ControlLink& link) {
     switch (link.transport.kind) {
-        case TransportKind::uvcExtension: link.extension.Close(); break;
-        case TransportKind::hid: HidCloseBridge(link.transport.hidHandle); break;
-        default: break;
+        case TransportKind::uvcExtension:
+            link.extension.Close();
+            break;
+        case TransportKind::hid:
+            HidCloseBridge(link.transport.hidHandle);
+            break;
+        default:
+            break;
     }
     link.ksFilter.reset();
     link.mutex.reset();
@@ -86,7 +93,8 @@ bool OpenExtensionUnit(ControlLink& link) {
     VideoDeviceList devices;
     ListCategoryDevices(platform::DeviceCategory::VideoInput, devices);
     for (size_t i = 0; i < devices.count; ++i) {
-        if (!link.extension.Probe(BindListedDevice(platform::DeviceCategory::VideoInput, devices, i))) continue;
+        if (!link.extension.Probe(BindListedDevice(platform::DeviceCategory::VideoInput, devices, i)))
+            continue;
         link.transport.kind = TransportKind::uvcExtension;
         link.transport.extension = link.extension.Object();
         CreateControlMutex(link);
@@ -122,13 +130,13 @@ bool OpenKs(ControlLink& link, platform::DeviceCategory category, TransportKind 
 
 // Holds the control mutex for one operation.
 class ControlLock {
-public:
+  public:
     explicit ControlLock(ControlLink& link)
         : guard_(link.mutex ? std::make_unique<platform::NamedMutexGuard>(*link.mutex, kControlMutexWaitMs)
                             : nullptr) {}
     bool Held() const { return guard_ && guard_->Held(); }
 
-private:
+  private:
     std::unique_ptr<platform::NamedMutexGuard> guard_;
 };
 
@@ -139,7 +147,8 @@ CamResult BusTransaction(uint8_t deviceAddress, uint32_t subAddressCount, uint8_
     std::lock_guard<std::recursive_mutex> hold(LinkLock());
     ControlLink& link = Link();
     if (link.open == 0 || !HasHandle(link)) return kCamFail;
-    // Refused before anything is sent, so an oversized request changes neither the chip nor the caller's bytes.
+    // Refused before anything is sent, so an oversized request changes neither the chip nor the caller's
+    // bytes.
     if (!BusFits(link.transport.kind, subAddressCount, count, out != nullptr)) return kCamFail;
     if ((subAddressCount > 0 && subAddress == nullptr) || (count > 0 && data == nullptr && out == nullptr))
         return kCamFail;
@@ -190,7 +199,8 @@ int CamOpen() {
     platform::DebugLog("devctl", "control link %s (transport %d)", opened ? "open" : "not found",
                        static_cast<int>(link.transport.kind));
     if (!opened && g_hidRefused) {
-        platform::DebugLog("devctl", "the bridge's HID interface is there but may not be opened: udev rule missing?");
+        platform::DebugLog("devctl",
+                           "the bridge's HID interface is there but may not be opened: udev rule missing?");
         if (!g_permissionNoticeGiven) g_permissionNoticePending = true;
     }
     return opened ? 1 : 0;
@@ -261,8 +271,8 @@ CamResult CamBusRead(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* s
     return BusTransaction(deviceAddress, subAddressCount, subAddress, readCount, nullptr, out);
 }
 
-CamResult CamBusWrite(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* subAddress, uint32_t dataCount,
-                      const uint8_t* data) {
+CamResult CamBusWrite(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* subAddress,
+                      uint32_t dataCount, const uint8_t* data) {
     return BusTransaction(deviceAddress, subAddressCount, subAddress, dataCount, data, nullptr);
 }
 

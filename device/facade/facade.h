@@ -37,7 +37,7 @@ CamResult CamWriteRegister(uint8_t reg, uint8_t width, const uint32_t* value);
 // buffer (a 16-bit sub-address in memory order goes out high byte first). out is written only on success.
 CamResult CamBusRead(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* subAddress, uint32_t readCount,
                      uint8_t* out);
-CamResult CamBusWrite(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* subAddress, uint32_t dataCount,
-                      const uint8_t* data);
+CamResult CamBusWrite(uint8_t deviceAddress, uint32_t subAddressCount, uint8_t* subAddress,
+                      uint32_t dataCount, const uint8_t* data);
 
 }  // namespace devctl

@@ -8,9 +8,9 @@
 namespace devctl {
 
 struct FacadeConfig {
-    std::string componentFolder;  // folder of "emxunit.dll"; empty = the program folder
-    std::string installerFolder;  // folder of "Install_UvcCtrl.exe"; empty = the current folder
-    std::optional<bool> elevated; // whether the process may register the component itself; unset = euid 0
+    std::string componentFolder;   // folder of "emxunit.dll"; empty = the program folder
+    std::string installerFolder;   // folder of "Install_UvcCtrl.exe"; empty = the current folder
+    std::optional<bool> elevated;  // whether the process may register the component itself; unset = euid 0
 };
 
 void SetFacadeConfig(const FacadeConfig& config);

@@ -53,7 +53,8 @@ bool FillDeviceInfo(HidDeviceRecord& record) {
 
         uint16_t numValues = 0;  // a 16-bit sum, as the data-list length field is
         for (const platform::HidValueCaps& value : info.valueCaps)
-            numValues = static_cast<uint16_t>(numValues + (value.is_range ? value.usage_max - value.usage_min + 1 : 1));
+            numValues = static_cast<uint16_t>(numValues +
+                                              (value.is_range ? value.usage_max - value.usage_min + 1 : 1));
         info.data.clear();
         info.data.reserve(numValues + info.buttonCaps.size());
 
@@ -98,7 +99,8 @@ bool DiscoverHidDevices(HidDeviceList& list) {
         // Many hidraw nodes belong to other devices; one that cannot be examined must not hide the camera.
         std::optional<platform::HidInterfaceInfo> info = backend.Examine(path);
         if (!info) continue;
-        std::optional<platform::HidReportLayout> layout = platform::ParseReportDescriptor(info->report_descriptor);
+        std::optional<platform::HidReportLayout> layout =
+            platform::ParseReportDescriptor(info->report_descriptor);
         if (!layout) {
             platform::DebugLog("hid", "unreadable report descriptor on %s", path.c_str());
             continue;

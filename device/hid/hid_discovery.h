@@ -64,19 +64,21 @@ struct HidDeviceRecord {
     std::array<HidReportInfo, platform::kHidReportTypeCount> reports;
 
     const platform::HidCaps& caps() const { return layout.caps; }
-    const HidReportInfo& feature() const { return reports[platform::HidTypeIndex(platform::HidReportType::Feature)]; }
+    const HidReportInfo& feature() const {
+        return reports[platform::HidTypeIndex(platform::HidReportType::Feature)];
+    }
 };
 
 // The discovery list: room for 8 records at first, doubled whenever it is full.
 class HidDeviceList {
-public:
+  public:
     HidDeviceList();
     void Append(HidDeviceRecord record);
     size_t Size() const { return size_; }
     size_t Capacity() const { return capacity_; }
     const HidDeviceRecord& operator[](size_t i) const { return records_[i]; }
 
-private:
+  private:
     std::unique_ptr<HidDeviceRecord[]> records_;
     size_t size_ = 0;
     size_t capacity_ = 0;

@@ -163,7 +163,8 @@ bool HidBusWrite(const Transport& t, const BusRequest& r) {
 
 bool HidBusRead(const Transport& t, BusRequest& r) {
     if (CopiesWriteBytes(r) && !HidBusWrite(t, SubAddressOnly(r))) return false;
-    if (!HidCommand(t.hidHandle, kHidOpBusRead, static_cast<uint8_t>(r.deviceAddress), r.readCount, 1)) return false;
+    if (!HidCommand(t.hidHandle, kHidOpBusRead, static_cast<uint8_t>(r.deviceAddress), r.readCount, 1))
+        return false;
     std::memset(r.readBytes, 0, sizeof r.readBytes);
     if (!HidGetFeature(t.hidHandle, kHidDataReportId, r.readBytes, kHidDataLength)) return false;
     return !BusStatusFailed(t);
@@ -172,7 +173,7 @@ bool HidBusRead(const Transport& t, BusRequest& r) {
 // --- Transports 3 and 4: KS property sets ---------------------------------------------------------
 
 class KsBuffer {
-public:
+  public:
     explicit KsBuffer(uint32_t size) : size_(size) {}
     uint8_t* payload() { return bytes_ + kKsPayload; }
     uint8_t* bytes() { return bytes_ + kKsBytes; }
@@ -185,7 +186,7 @@ public:
         return Succeeded(ks->KsProperty(bytes_, size_, bytes_, size_, &returned));
     }
 
-private:
+  private:
     uint8_t bytes_[kKsLarge] = {};
     uint32_t size_;
 };
@@ -293,11 +294,15 @@ bool KsReceiverBusWrite(platform::KsControl* ks, const BusRequest& r) {
 
 bool HandlePresent(const Transport& t) {
     switch (t.kind) {
-        case TransportKind::uvcExtension: return t.extension != nullptr;
-        case TransportKind::hid: return t.hidHandle >= 0;
+        case TransportKind::uvcExtension:
+            return t.extension != nullptr;
+        case TransportKind::hid:
+            return t.hidHandle >= 0;
         case TransportKind::ksCapture:
-        case TransportKind::ksReceiver: return t.ks != nullptr;
-        default: return false;
+        case TransportKind::ksReceiver:
+            return t.ks != nullptr;
+        default:
+            return false;
     }
 }
 
@@ -306,15 +311,18 @@ bool HandlePresent(const Transport& t) {
 bool BusFits(TransportKind kind, size_t writeCount, size_t dataCount, bool read) {
     if (writeCount > kBusFieldMax || dataCount > kBusFieldMax) return false;
     switch (kind) {
-        case TransportKind::uvcExtension: return true;
+        case TransportKind::uvcExtension:
+            return true;
         case TransportKind::hid:
             // A read sends its sub-address as a bus write of its own first.
             return read ? writeCount <= kHidBusWriteMax && dataCount <= kHidBusReadMax
                         : writeCount + dataCount <= kHidBusWriteMax;
         case TransportKind::ksCapture:
         case TransportKind::ksReceiver:
-            return read ? writeCount <= kKsBusMax && dataCount <= kKsBusMax : writeCount + dataCount <= kKsBusMax;
-        default: return false;
+            return read ? writeCount <= kKsBusMax && dataCount <= kKsBusMax
+                        : writeCount + dataCount <= kKsBusMax;
+        default:
+            return false;
     }
 }
 
@@ -329,44 +337,66 @@ bool BusStatusFailed(const Transport& transport) {
 bool RegisterRead(const Transport& t, RegisterRequest& r) {
     if (!ValidKind(t.kind) || !HandlePresent(t) || !ValidWidth(r.width)) return false;
     switch (t.kind) {
-        case TransportKind::uvcExtension: return XuRegisterRead(t.extension, r);
-        case TransportKind::hid: return HidRegisterRead(t.hidHandle, r);
-        case TransportKind::ksCapture: return KsCaptureRegisterRead(t.ks, r);
-        case TransportKind::ksReceiver: return KsReceiverRegisterRead(t.ks, r);
-        default: return false;
+        case TransportKind::uvcExtension:
+            return XuRegisterRead(t.extension, r);
+        case TransportKind::hid:
+            return HidRegisterRead(t.hidHandle, r);
+        case TransportKind::ksCapture:
+            return KsCaptureRegisterRead(t.ks, r);
+        case TransportKind::ksReceiver:
+            return KsReceiverRegisterRead(t.ks, r);
+        default:
+            return false;
     }
 }
 
 bool RegisterWrite(const Transport& t, const RegisterRequest& r) {
     if (!ValidKind(t.kind) || !HandlePresent(t) || !ValidWidth(r.width)) return false;
     switch (t.kind) {
-        case TransportKind::uvcExtension: return XuRegisterWrite(t.extension, r);
-        case TransportKind::hid: return HidRegisterWrite(t.hidHandle, r);
-        case TransportKind::ksCapture: return KsCaptureRegisterWrite(t.ks, r);
-        case TransportKind::ksReceiver: return KsReceiverRegisterWrite(t.ks, r);
-        default: return false;
+        case TransportKind::uvcExtension:
+            return XuRegisterWrite(t.extension, r);
+        case TransportKind::hid:
+            return HidRegisterWrite(t.hidHandle, r);
+        case TransportKind::ksCapture:
+            return KsCaptureRegisterWrite(t.ks, r);
+        case TransportKind::ksReceiver:
+            return KsReceiverRegisterWrite(t.ks, r);
+        default:
+            return false;
     }
 }
 
 bool BusRead(const Transport& t, BusRequest& r) {
-    if (!ValidKind(t.kind) || !HandlePresent(t) || !BusFits(t.kind, r.writeCount, r.readCount, true)) return false;
+    if (!ValidKind(t.kind) || !HandlePresent(t) || !BusFits(t.kind, r.writeCount, r.readCount, true))
+        return false;
     switch (t.kind) {
-        case TransportKind::uvcExtension: return XuBusRead(t, r);
-        case TransportKind::hid: return HidBusRead(t, r);
-        case TransportKind::ksCapture: return KsCaptureBusRead(t.ks, r);
-        case TransportKind::ksReceiver: return KsReceiverBusRead(t.ks, r);
-        default: return false;
+        case TransportKind::uvcExtension:
+            return XuBusRead(t, r);
+        case TransportKind::hid:
+            return HidBusRead(t, r);
+        case TransportKind::ksCapture:
+            return KsCaptureBusRead(t.ks, r);
+        case TransportKind::ksReceiver:
+            return KsReceiverBusRead(t.ks, r);
+        default:
+            return false;
     }
 }
 
 bool BusWrite(const Transport& t, const BusRequest& r) {
-    if (!ValidKind(t.kind) || !HandlePresent(t) || !BusFits(t.kind, r.writeCount, r.readCount, false)) return false;
+    if (!ValidKind(t.kind) || !HandlePresent(t) || !BusFits(t.kind, r.writeCount, r.readCount, false))
+        return false;
     switch (t.kind) {
-        case TransportKind::uvcExtension: return XuBusWrite(t, r);
-        case TransportKind::hid: return HidBusWrite(t, r);
-        case TransportKind::ksCapture: return KsCaptureBusWrite(t.ks, r);
-        case TransportKind::ksReceiver: return KsReceiverBusWrite(t.ks, r);
-        default: return false;
+        case TransportKind::uvcExtension:
+            return XuBusWrite(t, r);
+        case TransportKind::hid:
+            return HidBusWrite(t, r);
+        case TransportKind::ksCapture:
+            return KsCaptureBusWrite(t.ks, r);
+        case TransportKind::ksReceiver:
+            return KsReceiverBusWrite(t.ks, r);
+        default:
+            return false;
     }
 }
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "outside/emxunit/emxunit_api.h"
 #include "media/media_device.h"
+#include "outside/emxunit/emxunit_api.h"
 
 namespace devctl {
 
@@ -46,7 +46,7 @@ inline constexpr uint8_t kBusControlSecondary = 0x04;
 inline constexpr size_t kBusFieldMax = 64;
 inline constexpr size_t kHidBusWriteMax = 37;  // write bytes + data bytes after the 3-byte header
 inline constexpr size_t kHidBusReadMax = 40;
-inline constexpr size_t kKsBusMax = 68;        // bytes after offset 36 of the 104-byte buffer
+inline constexpr size_t kKsBusMax = 68;  // bytes after offset 36 of the 104-byte buffer
 
 // The open transport: its kind and its handle.
 struct Transport {

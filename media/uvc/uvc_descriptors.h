@@ -11,7 +11,7 @@
 namespace platform {
 
 enum class UvcEntityKind : uint8_t {
-    InputTerminal,   // camera terminal or other input
+    InputTerminal,  // camera terminal or other input
     OutputTerminal,
     SelectorUnit,
     ProcessingUnit,
@@ -21,13 +21,13 @@ enum class UvcEntityKind : uint8_t {
 
 struct UvcEntity {
     UvcEntityKind kind = UvcEntityKind::InputTerminal;
-    uint8_t id = 0;            // bTerminalID / bUnitID
-    uint8_t guid[16] = {};     // guidExtensionCode, extension units only
+    uint8_t id = 0;         // bTerminalID / bUnitID
+    uint8_t guid[16] = {};  // guidExtensionCode, extension units only
 };
 
 // The entities of the video-control interface with the given interface number, in descriptor order.
 // Nothing when no such interface exists or the descriptors are malformed.
 std::optional<std::vector<UvcEntity>> ParseVideoControlEntities(const uint8_t* data, size_t size,
-                                                                 uint8_t interface_number);
+                                                                uint8_t interface_number);
 
 }  // namespace platform

@@ -19,8 +19,8 @@ int UvcXuQuery(int fd, uint8_t unit, uint8_t selector, uint8_t query, uint16_t s
     request.data = data;
     if (::ioctl(fd, UVCIOC_CTRL_QUERY, &request) == 0) return 0;
     int error = errno;
-    DebugLog("uvc", "UVCIOC_CTRL_QUERY unit %u selector %u query 0x%02X size %u failed (errno %d)", unit, selector,
-             query, size, error);
+    DebugLog("uvc", "UVCIOC_CTRL_QUERY unit %u selector %u query 0x%02X size %u failed (errno %d)", unit,
+             selector, query, size, error);
     return error != 0 ? error : EIO;
 }
 

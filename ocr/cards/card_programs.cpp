@@ -3,7 +3,6 @@
 #include <span>
 #include <thread>
 
-#include "settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
@@ -11,6 +10,7 @@
 #include "platform/library/library.h"
 #include "platform/process/process.h"
 #include "platform/registry/registry.h"
+#include "settings/settings.h"
 
 namespace ocr {
 namespace {
@@ -174,14 +174,16 @@ pipeline::HandOverResult SendToZorvex(int card_language, const ExternalProgramIn
         return {pipeline::HandOverResult::Kind::TakenOver, {}};
     }
     platform::DebugLog("ocr", "ZorvexMsg.dll or its GetZorvexMsg is missing: %s", library.Error().c_str());
-    return pipeline::HandOverResult::Fail("the business-card program could not be told of the cards (ZorvexMsg.dll)");
+    return pipeline::HandOverResult::Fail(
+        "the business-card program could not be told of the cards (ZorvexMsg.dll)");
 }
 
 pipeline::HandOverResult SendToZorvex6(int card6_language, const ExternalProgramInfo& info,
                                        const std::vector<std::string_view>& pictures,
                                        std::chrono::milliseconds bound, const std::atomic<bool>* cancel) {
     auto unique = platform::CreateUniquePrivateFile("Zorvex6");
-    if (!unique) return pipeline::HandOverResult::Fail("the import file for the card program could not be written");
+    if (!unique)
+        return pipeline::HandOverResult::Fail("the import file for the card program could not be written");
     const std::string import = WithLastFourReplaced(*unique, ".ini");
     if (!WriteList(import, CardImportFile(pictures, card6_language))) {
         platform::DeleteFile(*unique);

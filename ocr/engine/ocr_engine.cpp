@@ -1,9 +1,8 @@
 #include "ocr/engine/ocr_engine.h"
 
-#include "settings/settings.h"
-#include "pipeline/capture/capture_request.h"
 #include "ocr/engine/ocr_languages.h"
 #include "outside/bmp2tiff/bmp2tiff.h"
+#include "pipeline/capture/capture_request.h"
 #include "pipeline/naming/file_naming.h"
 #include "pipeline/pagelist/page_file_list.h"
 #include "platform/debuglog/debuglog.h"
@@ -11,6 +10,7 @@
 #include "platform/library/library.h"
 #include "platform/process/process.h"
 #include "platform/registry/registry.h"
+#include "settings/settings.h"
 
 namespace ocr {
 
@@ -80,24 +80,30 @@ namespace {
 
 std::string EngineProblem(const platform::ProcessOutcome& outcome) {
     switch (outcome.kind) {
-        case platform::ProcessOutcome::Kind::NotStarted: return "the OCR engine could not be started";
-        case platform::ProcessOutcome::Kind::TimedOut: return "the OCR engine took too long and was stopped";
-        case platform::ProcessOutcome::Kind::Cancelled: return "the program was closed before the text was read";
-        case platform::ProcessOutcome::Kind::Signalled: return "the OCR engine stopped unexpectedly";
-        case platform::ProcessOutcome::Kind::Exited: break;
+        case platform::ProcessOutcome::Kind::NotStarted:
+            return "the OCR engine could not be started";
+        case platform::ProcessOutcome::Kind::TimedOut:
+            return "the OCR engine took too long and was stopped";
+        case platform::ProcessOutcome::Kind::Cancelled:
+            return "the program was closed before the text was read";
+        case platform::ProcessOutcome::Kind::Signalled:
+            return "the OCR engine stopped unexpectedly";
+        case platform::ProcessOutcome::Kind::Exited:
+            break;
     }
     return "the OCR engine could not read the page (is its language data installed?)";
 }
 
 }  // namespace
 
-OcrRun RunOcr(const pipeline::CaptureRequest& request, const ExternalProgramInfo& info, const std::string& picture,
-              pipeline::CFileNaming& naming, int pages, std::chrono::milliseconds bound_per_page,
-              const std::atomic<bool>* cancel) {
+OcrRun RunOcr(const pipeline::CaptureRequest& request, const ExternalProgramInfo& info,
+              const std::string& picture, pipeline::CFileNaming& naming, int pages,
+              std::chrono::milliseconds bound_per_page, const std::atomic<bool>* cancel) {
     OcrRun run;
     auto extension = pipeline::OcrExtension(request.naming.ocr_format);
     if (!extension) {
-        platform::DebugLog("ocr", "OCR format %d has no document type; nothing recognised", request.naming.ocr_format);
+        platform::DebugLog("ocr", "OCR format %d has no document type; nothing recognised",
+                           request.naming.ocr_format);
         run.problem = "no OCR document format is chosen";
         return run;
     }
@@ -116,7 +122,8 @@ OcrRun RunOcr(const pipeline::CaptureRequest& request, const ExternalProgramInfo
 
     const platform::ProcessOutcome outcome =
         platform::RunAndWaitBounded(*argv, bound_per_page * std::max(1, pages), cancel);
-    platform::DebugLog("ocr", "engine on %s: %s", picture.c_str(), platform::DescribeOutcome(outcome).c_str());
+    platform::DebugLog("ocr", "engine on %s: %s", picture.c_str(),
+                       platform::DescribeOutcome(outcome).c_str());
     const bool written = platform::GetFileAttributes(engine_output).has_value();
     if (outcome.Succeeded() && written) {
         pipeline::NamingSettings names = request.naming;
@@ -159,7 +166,8 @@ OcrRun RunOcrOnPages(const pipeline::CaptureRequest& request, const ExternalProg
         platform::Library library = platform::Library::LoadFrom(program_folder, "bmp2tiff.dll");
         auto convert = library.Get<ConvertMutilFn>("ConvertMutil");
         if (convert == nullptr) {
-            platform::DebugLog("ocr", "bmp2tiff.dll or its ConvertMutil is missing: %s", library.Error().c_str());
+            platform::DebugLog("ocr", "bmp2tiff.dll or its ConvertMutil is missing: %s",
+                               library.Error().c_str());
             OcrRun missing;
             missing.problem = "the pages could not be joined for the OCR engine (bmp2tiff.dll is missing)";
             return missing;

@@ -54,8 +54,8 @@ struct OcrRun {
 // named from the UTC time in the private temporary folder, to the next free OCR name of the request's
 // save folder; the engine's file is deleted. Nothing is copied when the engine cannot be started, fails,
 // runs past the bound, is cancelled (`cancel` turning true) or writes nothing.
-OcrRun RunOcr(const pipeline::CaptureRequest& request, const ExternalProgramInfo& info, const std::string& picture,
-              pipeline::CFileNaming& naming, int pages = 1,
+OcrRun RunOcr(const pipeline::CaptureRequest& request, const ExternalProgramInfo& info,
+              const std::string& picture, pipeline::CFileNaming& naming, int pages = 1,
               std::chrono::milliseconds bound_per_page = kOcrBoundPerPage,
               const std::atomic<bool>* cancel = nullptr);
 

@@ -18,10 +18,10 @@
 namespace {
 
 constexpr std::array<const char*, 14> kStandardFonts = {
-    "Times-Roman", "Times-Bold", "Times-Italic", "Times-BoldItalic",
-    "Helvetica", "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
-    "Courier", "Courier-Bold", "Courier-Oblique", "Courier-BoldOblique",
-    "Symbol", "ZapfDingbats"};
+    "Times-Roman", "Times-Bold",     "Times-Italic",      "Times-BoldItalic",
+    "Helvetica",   "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
+    "Courier",     "Courier-Bold",   "Courier-Oblique",   "Courier-BoldOblique",
+    "Symbol",      "ZapfDingbats"};
 
 std::optional<std::string> Deflate(const std::string& raw) {
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
@@ -53,7 +53,8 @@ std::optional<outside::PdfImage> MakeImage(const platform::DibView& view, bool l
     outside::DibRows rows(view, kind, outside::DibRows::ColourOrder::Rgb);
     std::string raw;
     raw.reserve(rows.RowBytes() * static_cast<size_t>(view.height));
-    for (int32_t y = 0; y < view.height; ++y) raw.append(reinterpret_cast<const char*>(rows.Row(y)), rows.RowBytes());
+    for (int32_t y = 0; y < view.height; ++y)
+        raw.append(reinterpret_cast<const char*>(rows.Row(y)), rows.RowBytes());
     auto packed = Deflate(raw);
     if (!packed) return std::nullopt;
     image.data = std::move(*packed);
@@ -90,7 +91,8 @@ void Cbmp2pdf::setPageMargin(double horizontal_pt, double vertical_pt) {
 
 void Cbmp2pdf::originalSize() { state_->original_size = true; }
 
-int Cbmp2pdf::setFileList(const char* list, int count, int* word, Bmp2PdfProgress progress, unsigned long user) try {
+int Cbmp2pdf::setFileList(const char* list, int count, int* word, Bmp2PdfProgress progress,
+                          unsigned long user) try {
     state_->pages.clear();
     state_->word = word;
     state_->progress = progress;
@@ -109,22 +111,25 @@ int Cbmp2pdf::setFileList(const char* list, int count, int* word, Bmp2PdfProgres
 }
 
 void Cbmp2pdf::setFont(const char* name, int size_pt) {
-    bool standard = name != nullptr && std::any_of(kStandardFonts.begin(), kStandardFonts.end(),
-                                                   [&](const char* font) { return std::string(font) == name; });
+    bool standard =
+        name != nullptr && std::any_of(kStandardFonts.begin(), kStandardFonts.end(),
+                                       [&](const char* font) { return std::string(font) == name; });
     state_->font = standard ? name : "Times-Roman";
     state_->font_size = std::clamp(size_pt, 1, 200);
 }
 
 void Cbmp2pdf::textOnPage(long mode) { state_->page_numbers = mode != 0; }
 
-int Cbmp2pdf::newMultiplePage(const char* target, int count, int* word, Bmp2PdfProgress progress, unsigned long user) try {
+int Cbmp2pdf::newMultiplePage(const char* target, int count, int* word, Bmp2PdfProgress progress,
+                              unsigned long user) try {
     State& s = *state_;
     if (word == nullptr) word = s.word;
     if (progress == nullptr) {
         progress = s.progress;
         user = s.user;
     }
-    if (target == nullptr || target[0] == '\0' || s.pages.empty() || count != static_cast<int>(s.pages.size()))
+    if (target == nullptr || target[0] == '\0' || s.pages.empty() ||
+        count != static_cast<int>(s.pages.size()))
         return 0;
     outside::PdfDocument document(s.font, s.font_size);
     const auto total = static_cast<unsigned long>(s.pages.size());

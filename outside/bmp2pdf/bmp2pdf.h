@@ -19,7 +19,7 @@
 typedef int (*Bmp2PdfProgress)(unsigned long total, unsigned long done, int reserved, unsigned long user);
 
 class BMP2PDF_EXPORT Cbmp2pdf {
-public:
+  public:
     Cbmp2pdf();
     ~Cbmp2pdf();
     Cbmp2pdf(const Cbmp2pdf&) = delete;
@@ -47,7 +47,8 @@ public:
     // Returns 1 when the file was written; 0 on any failure (no list, count mismatch, a page that
     // is not a readable BMP, cancelled by the callback, unwritable target), in which case nothing is
     // left under the target name and an existing target is kept.
-    int newMultiplePage(const char* target, int count, int* word, Bmp2PdfProgress progress, unsigned long user);
+    int newMultiplePage(const char* target, int count, int* word, Bmp2PdfProgress progress,
+                        unsigned long user);
 
     // Font for page text: one of the 14 standard PDF fonts ("Times-Roman", "Helvetica", ...; other
     // names fall back to "Times-Roman"), size in points clamped to 1..200. "Times-Roman", 20 by default.
@@ -56,7 +57,7 @@ public:
     // bottom-left corner of the picture.
     void textOnPage(long mode);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

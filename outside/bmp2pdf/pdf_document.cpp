@@ -69,8 +69,9 @@ void PdfDocument::AddPage(PdfImage image, const PageLayout& layout, std::string_
     Append(std::move(image.data));
     Append("\nendstream\nendobj\n");
 
-    std::string content = "q " + PdfNumber(layout.image_width) + " 0 0 " + PdfNumber(layout.image_height) + " " +
-                          PdfNumber(layout.image_x) + " " + PdfNumber(layout.image_y) + " cm /Im0 Do Q\n";
+    std::string content = "q " + PdfNumber(layout.image_width) + " 0 0 " + PdfNumber(layout.image_height) +
+                          " " + PdfNumber(layout.image_x) + " " + PdfNumber(layout.image_y) +
+                          " cm /Im0 Do Q\n";
     if (!text.empty()) {
         content += "BT /F1 " + std::to_string(font_size_) + " Tf " + PdfNumber(layout.image_x) + " " +
                    PdfNumber(layout.image_y) + " Td " + PdfLiteral(text) + " Tj ET\n";

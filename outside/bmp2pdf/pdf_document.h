@@ -13,13 +13,13 @@ namespace outside {
 struct PdfImage {
     int width = 0, height = 0;
     int bits_per_component = 8;
-    bool colour = false;       // DeviceRGB, else DeviceGray (1 bit: 0 black, 1 white)
-    const char* filter = "";   // "DCTDecode" or "FlateDecode"
-    std::string data;          // the encoded stream
+    bool colour = false;      // DeviceRGB, else DeviceGray (1 bit: 0 black, 1 white)
+    const char* filter = "";  // "DCTDecode" or "FlateDecode"
+    std::string data;         // the encoded stream
 };
 
 class PdfDocument {
-public:
+  public:
     // font: one of the standard 14 font names (not checked here); used only by pages with text.
     PdfDocument(std::string font, int font_size);
 
@@ -33,7 +33,7 @@ public:
     // document's storage, valid while it lives and is not changed.
     std::vector<std::string_view> Finish();
 
-private:
+  private:
     int NewObject();  // records the offset of the object about to be appended
     void Append(std::string text);
 

@@ -11,7 +11,8 @@
 
 #define BMP2TIFF_EXPORT __attribute__((visibility("default")))
 
-extern "C" BMP2TIFF_EXPORT int ConvertMutil(const char* source, const char* target, int mode, int /*quality*/) try {
+extern "C" BMP2TIFF_EXPORT int ConvertMutil(const char* source, const char* target, int mode,
+                                            int /*quality*/) try {
     if (source == nullptr || target == nullptr || target[0] == '\0') return 0;
     std::vector<std::string> paths;
     if (mode == 1) {

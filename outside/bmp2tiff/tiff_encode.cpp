@@ -42,7 +42,7 @@ tmsize_t WriteProc(thandle_t handle, void* buffer, tmsize_t size) {
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     MemoryFile* file = FileOf(handle);
-    int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(file->position)
+    int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(file->position)
                    : whence == SEEK_END ? static_cast<int64_t>(file->data.size())
                                         : 0;
     int64_t target = base + static_cast<int64_t>(offset);

@@ -11,7 +11,7 @@ namespace outside {
 
 // Builds a TIFF file image page by page, so that only one source picture need be held at a time.
 class TiffEncoder {
-public:
+  public:
     // page_count is written into every page of a multi-page file.
     explicit TiffEncoder(int page_count);
     ~TiffEncoder();
@@ -22,7 +22,7 @@ public:
     // The complete file image; nothing when a page failed, pages are missing or libtiff failed.
     std::optional<std::string> Finish();
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

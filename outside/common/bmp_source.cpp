@@ -80,8 +80,12 @@ DibRows::DibRows(const platform::DibView& view, PixelKind kind, ColourOrder orde
             invert_bits_ = index_one_white == ones_black;
             break;
         }
-        case PixelKind::Grey: row_bytes_ = width; break;
-        case PixelKind::Colour: row_bytes_ = 3 * width; break;
+        case PixelKind::Grey:
+            row_bytes_ = width;
+            break;
+        case PixelKind::Colour:
+            row_bytes_ = 3 * width;
+            break;
     }
     if (view.bits_per_pixel <= 8) {
         identity_grey_ = view.bits_per_pixel == 8;

@@ -50,7 +50,7 @@ double DotsPerInch(int32_t pixels_per_meter);
 //   Colour:     3 x width bytes, blue-green-red or red-green-blue as asked.
 // A row may point into the file or into a buffer of this object; it stays valid until the next call.
 class DibRows {
-public:
+  public:
     enum class ColourOrder { Bgr, Rgb };
 
     DibRows(const platform::DibView& view, PixelKind kind, ColourOrder order, bool ones_black = false);
@@ -59,7 +59,7 @@ public:
     size_t RowBytes() const { return row_bytes_; }
     const uint8_t* Row(int32_t top_row);
 
-private:
+  private:
     const platform::DibView& view_;
     PixelKind kind_;
     ColourOrder order_;

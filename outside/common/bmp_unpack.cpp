@@ -22,7 +22,8 @@ bool Rle8DataCanFill(size_t data_bytes, int32_t width, int32_t height) {
 }
 
 // Decodes RLE8 data into bottom-up rows of `stride` bytes; false on codes that run past the data.
-bool DecodeRle8(std::span<const uint8_t> data, int32_t width, int32_t height, uint32_t stride, uint8_t* pixels) {
+bool DecodeRle8(std::span<const uint8_t> data, int32_t width, int32_t height, uint32_t stride,
+                uint8_t* pixels) {
     int32_t x = 0, y = 0;
     size_t at = 0;
     while (at + 1 < data.size()) {
@@ -30,13 +31,17 @@ bool DecodeRle8(std::span<const uint8_t> data, int32_t width, int32_t height, ui
         at += 2;
         if (count > 0) {
             if (y >= height) return false;
-            for (int i = 0; i < count && x < width; ++i, ++x) pixels[static_cast<size_t>(y) * stride + x] = value;
+            for (int i = 0; i < count && x < width; ++i, ++x)
+                pixels[static_cast<size_t>(y) * stride + x] = value;
             continue;
         }
         switch (value) {
-            case 0: x = 0, ++y; break;  // end of line
-            case 1: return true;        // end of picture
-            case 2:                     // delta: move right and up
+            case 0:
+                x = 0, ++y;
+                break;  // end of line
+            case 1:
+                return true;  // end of picture
+            case 2:           // delta: move right and up
                 if (at + 1 >= data.size()) return false;
                 x += data[at], y += data[at + 1];
                 at += 2;
@@ -57,11 +62,13 @@ bool DecodeRle8(std::span<const uint8_t> data, int32_t width, int32_t height, ui
 std::optional<std::vector<uint8_t>> UnpackBmp(std::span<const uint8_t> file) {
     using platform::ReadLe16;
     using platform::ReadLe32;
-    if (file.size() < platform::kBmpFileHeaderSize + platform::kBmpInfoHeaderSize || file[0] != 'B' || file[1] != 'M')
+    if (file.size() < platform::kBmpFileHeaderSize + platform::kBmpInfoHeaderSize || file[0] != 'B' ||
+        file[1] != 'M')
         return std::nullopt;
     const uint8_t* info = file.data() + platform::kBmpFileHeaderSize;
     const uint32_t info_size = ReadLe32(info), offset = ReadLe32(file.data() + 10);
-    const auto width = static_cast<int32_t>(ReadLe32(info + 4)), stored_height = static_cast<int32_t>(ReadLe32(info + 8));
+    const auto width = static_cast<int32_t>(ReadLe32(info + 4)),
+               stored_height = static_cast<int32_t>(ReadLe32(info + 8));
     const uint16_t bits = ReadLe16(info + 14);
     const uint32_t compression = ReadLe32(info + 16);
     const bool top_down = stored_height < 0, rle8 = compression == kRle8 && bits == 8;
@@ -78,7 +85,8 @@ std::optional<std::vector<uint8_t>> UnpackBmp(std::span<const uint8_t> file) {
     if (!row_stride) return std::nullopt;
     const uint32_t stride = *row_stride;
     std::span<const uint8_t> data = file.subspan(offset);
-    if (rle8 ? !Rle8DataCanFill(data.size(), width, height) : data.size() < uint64_t{stride} * static_cast<uint64_t>(height))
+    if (rle8 ? !Rle8DataCanFill(data.size(), width, height)
+             : data.size() < uint64_t{stride} * static_cast<uint64_t>(height))
         return std::nullopt;
 
     auto image = platform::MakeDibImage(width, height, bits);
@@ -100,8 +108,8 @@ std::optional<std::vector<uint8_t>> UnpackBmp(std::span<const uint8_t> file) {
         if (!DecodeRle8(data, width, height, stride, image->pixels.data())) return std::nullopt;
     } else {
         for (int32_t row = 0; row < height; ++row)
-            std::memcpy(image->pixels.data() + static_cast<size_t>(height - 1 - row) * stride, data.data() + static_cast<size_t>(row) * stride,
-                        stride);
+            std::memcpy(image->pixels.data() + static_cast<size_t>(height - 1 - row) * stride,
+                        data.data() + static_cast<size_t>(row) * stride, stride);
     }
     auto encoded = platform::EncodeBmp(*image);
     if (!encoded) return std::nullopt;

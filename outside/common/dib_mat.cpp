@@ -13,7 +13,8 @@ cv::Mat DibToBgr(const platform::DibView& view) {
     return bgr;
 }
 
-std::optional<std::string> EncodeBgrAsBmp(const cv::Mat& bgr, int32_t x_pixels_per_meter, int32_t y_pixels_per_meter) {
+std::optional<std::string> EncodeBgrAsBmp(const cv::Mat& bgr, int32_t x_pixels_per_meter,
+                                          int32_t y_pixels_per_meter) {
     if (bgr.type() != CV_8UC3 || bgr.empty()) return std::nullopt;
     auto image = platform::MakeDibImage(bgr.cols, bgr.rows, 24);
     if (!image) return std::nullopt;

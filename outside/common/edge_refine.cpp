@@ -1,16 +1,15 @@
 #include "outside/common/edge_refine.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
+#include <opencv2/imgproc.hpp>
 #include <optional>
 #include <vector>
 
 namespace outside {
 namespace {
 
-constexpr double kStep = 0.5;       // sampling step across a side, in picture pixels
+constexpr double kStep = 0.5;  // sampling step across a side, in picture pixels
 constexpr int kSamplesPerSide = 160;
 
 // The picture's three channels at a sub-pixel point; false outside the picture.
@@ -21,7 +20,8 @@ bool Sample(const cv::Mat& bgr, cv::Point2d p, cv::Vec3d& value) {
     const auto* r0 = bgr.ptr<cv::Vec3b>(y) + x;
     const auto* r1 = bgr.ptr<cv::Vec3b>(y + 1) + x;
     for (int c = 0; c < 3; ++c)
-        value[c] = (1 - fy) * ((1 - fx) * r0[0][c] + fx * r0[1][c]) + fy * ((1 - fx) * r1[0][c] + fx * r1[1][c]);
+        value[c] =
+            (1 - fy) * ((1 - fx) * r0[0][c] + fx * r0[1][c]) + fy * ((1 - fx) * r1[0][c] + fx * r1[1][c]);
     return true;
 }
 
@@ -51,11 +51,13 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
         cv::Point2d base = a + along * (0.1 + 0.8 * i / (kSamplesPerSide - 1));
         bool inside_picture = true;
         for (size_t k = 0; k < profile.size() && inside_picture; ++k)
-            inside_picture = Sample(bgr, base + normal * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
+            inside_picture =
+                Sample(bgr, base + normal * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
         if (!inside_picture) continue;
         // Steepest step across the side, the channels' steps added (a blue band on a brown desk differs in
         // colour, hardly in grey), placed to a fraction of a step by a parabola through its neighbours.
-        for (size_t k = 1; k + 1 < profile.size(); ++k) step[k] = cv::norm(profile[k + 1] - profile[k - 1], cv::NORM_L1);
+        for (size_t k = 1; k + 1 < profile.size(); ++k)
+            step[k] = cv::norm(profile[k + 1] - profile[k - 1], cv::NORM_L1);
         int best = -1;
         double strongest = 0;
         for (size_t k = 2; k + 2 < profile.size(); ++k)
@@ -64,8 +66,10 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
                 best = static_cast<int>(k);
             }
         // A clear step (three channels together, over a pixel) that is no end of the searched stretch.
-        if (best < 0 || strongest < 24 || step[best] < step[best - 1] || step[best] < step[best + 1]) continue;
-        double l = step[static_cast<size_t>(best - 1)], c = step[static_cast<size_t>(best)], r = step[static_cast<size_t>(best + 1)];
+        if (best < 0 || strongest < 24 || step[best] < step[best - 1] || step[best] < step[best + 1])
+            continue;
+        double l = step[static_cast<size_t>(best - 1)], c = step[static_cast<size_t>(best)],
+               r = step[static_cast<size_t>(best + 1)];
         double denominator = l - 2 * c + r;
         double offset = std::abs(denominator) > 1e-9 ? 0.5 * (l - r) / denominator : 0;
         cv::Point2d found = base + normal * ((best + offset - half - 1) * kStep);
@@ -88,9 +92,11 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach) {
     if (bgr.empty() || bgr.type() != CV_8UC3) return quad;
     std::array<Side, 4> sides;
     for (int i = 0; i < 4; ++i) {
-        cv::Point2d a = quad.corners[static_cast<size_t>(i)], b = quad.corners[static_cast<size_t>((i + 1) % 4)];
+        cv::Point2d a = quad.corners[static_cast<size_t>(i)],
+                    b = quad.corners[static_cast<size_t>((i + 1) % 4)];
         cv::Point2d along = b - a;
-        sides[static_cast<size_t>(i)] = RefineSide(bgr, a, b, reach).value_or(Side{a, along / std::max(1e-9, cv::norm(along))});
+        sides[static_cast<size_t>(i)] =
+            RefineSide(bgr, a, b, reach).value_or(Side{a, along / std::max(1e-9, cv::norm(along))});
     }
     Quad refined = quad;
     for (int i = 0; i < 4; ++i) {

@@ -50,7 +50,8 @@ bool Decompress(Decompressor& d, const std::string& bytes, cv::Mat& picture) {
     if (setjmp(d.errors.jump) != 0) return false;
     jpeg_create_decompress(&d.cinfo);
     d.created = true;
-    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&d.cinfo, TRUE);
     d.cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&d.cinfo);

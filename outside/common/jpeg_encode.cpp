@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 // jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -38,7 +38,9 @@ struct MemoryDestination {
     size_t capacity = 0;
     size_t used = 0;
 
-    static MemoryDestination* Of(j_compress_ptr cinfo) { return reinterpret_cast<MemoryDestination*>(cinfo->dest); }
+    static MemoryDestination* Of(j_compress_ptr cinfo) {
+        return reinterpret_cast<MemoryDestination*>(cinfo->dest);
+    }
 
     static void Init(j_compress_ptr cinfo) {
         MemoryDestination* d = Of(cinfo);
@@ -133,7 +135,8 @@ std::optional<std::string> EncodeJpeg(const platform::DibView& view, int quality
     DibRows rows(view, kind, DibRows::ColourOrder::Bgr);
     Compressor compressor;
     if (!Compress(compressor, rows, view, std::clamp(quality, 1, 100))) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(compressor.destination.buffer), compressor.destination.used);
+    return std::string(reinterpret_cast<const char*>(compressor.destination.buffer),
+                       compressor.destination.used);
 }
 
 }  // namespace outside

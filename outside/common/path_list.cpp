@@ -9,7 +9,8 @@ std::optional<std::vector<std::string>> SplitPathList(std::string_view list) {
     size_t start = 0;
     while (true) {
         size_t star = list.find('*', start);
-        std::string_view entry = list.substr(start, star == std::string_view::npos ? std::string_view::npos : star - start);
+        std::string_view entry =
+            list.substr(start, star == std::string_view::npos ? std::string_view::npos : star - start);
         if (entry.empty()) return std::nullopt;
         paths.emplace_back(entry);
         if (star == std::string_view::npos) break;

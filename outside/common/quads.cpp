@@ -1,10 +1,9 @@
 #include "outside/common/quads.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <opencv2/imgproc.hpp>
 #include <optional>
 
 namespace outside {
@@ -44,7 +43,8 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
     // Peaks (with their neighbours) from the inside outwards; the first with a fair share of the points.
     for (int bin = kBins - 1; bin >= 0; --bin) {
         int here = count[static_cast<size_t>(bin)];
-        int above = bin + 1 < kBins ? count[static_cast<size_t>(bin + 1)] : 0, below = bin > 0 ? count[static_cast<size_t>(bin - 1)] : 0;
+        int above = bin + 1 < kBins ? count[static_cast<size_t>(bin + 1)] : 0,
+            below = bin > 0 ? count[static_cast<size_t>(bin - 1)] : 0;
         if (here < above || here < below || here + std::max(above, below) < 0.5 * strongest) continue;
         double centre = bin - kBins / 2 + 0.5;
         if (std::abs(centre) < 1.5) return fitted;  // the fitted line is that edge already
@@ -66,8 +66,11 @@ struct EdgeGrid {
     std::vector<std::vector<cv::Point>> cells;
 
     EdgeGrid(const std::vector<cv::Point>& points, cv::Size size)
-        : columns(size.width / kCell + 1), rows(size.height / kCell + 1), cells(static_cast<size_t>(columns) * rows) {
-        for (const cv::Point& p : points) cells[static_cast<size_t>(p.y / kCell) * columns + p.x / kCell].push_back(p);
+        : columns(size.width / kCell + 1),
+          rows(size.height / kCell + 1),
+          cells(static_cast<size_t>(columns) * rows) {
+        for (const cv::Point& p : points)
+            cells[static_cast<size_t>(p.y / kCell) * columns + p.x / kCell].push_back(p);
     }
 
     // Indices of the cells within `reach` pixels of the segment a-b.
@@ -78,10 +81,12 @@ struct EdgeGrid {
         int spread = static_cast<int>(std::ceil(reach / kCell));
         for (int i = 0; i <= steps; ++i) {
             cv::Point2d p = a + (b - a) * (static_cast<double>(i) / steps);
-            int cx = static_cast<int>(std::floor(p.x / kCell)), cy = static_cast<int>(std::floor(p.y / kCell));
+            int cx = static_cast<int>(std::floor(p.x / kCell)),
+                cy = static_cast<int>(std::floor(p.y / kCell));
             for (int y = cy - spread; y <= cy + spread; ++y)
                 for (int x = cx - spread; x <= cx + spread; ++x)
-                    if (x >= 0 && y >= 0 && x < columns && y < rows) found.push_back(static_cast<size_t>(y) * columns + x);
+                    if (x >= 0 && y >= 0 && x < columns && y < rows)
+                        found.push_back(static_cast<size_t>(y) * columns + x);
         }
         std::sort(found.begin(), found.end());
         found.erase(std::unique(found.begin(), found.end()), found.end());
@@ -107,7 +112,10 @@ Line FitSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d cen
             covered[static_cast<size_t>(t)] = true;
         }
     size_t span = static_cast<size_t>(0.84 * length);
-    *coverage = span == 0 ? 0 : std::min(1.0, static_cast<double>(std::count(covered.begin(), covered.end(), true)) / span);
+    *coverage =
+        span == 0
+            ? 0
+            : std::min(1.0, static_cast<double>(std::count(covered.begin(), covered.end(), true)) / span);
     if (near.size() < 8) return coarse;
     cv::Vec4f fitted;
     cv::fitLine(near, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
@@ -130,7 +138,8 @@ bool SameRegion(const Quad& a, const Quad& b) {
 
 // Mean grey level inside the outer polygon and outside the inner one (none: the whole outer one), over the
 // outer polygon's bounding box only.
-double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer, const std::vector<cv::Point>& inner = {}) {
+double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer,
+                  const std::vector<cv::Point>& inner = {}) {
     cv::Rect box = cv::boundingRect(outer) & cv::Rect(0, 0, grey.cols, grey.rows);
     if (box.empty()) return 0;
     cv::Mat mask = cv::Mat::zeros(box.size(), CV_8U);
@@ -149,7 +158,8 @@ bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
     for (int i = 0; i < 4; ++i) {
         cv::Point2d u = c[(i + 3) % 4] - c[i], v = c[(i + 1) % 4] - c[i];
         double cosine = u.dot(v) / std::max(1e-9, std::hypot(u.x, u.y) * std::hypot(v.x, v.y));
-        if (std::abs(cosine) > 0.6) return false;  // corner further than 37 degrees from square (a steep phone view)
+        if (std::abs(cosine) > 0.6)
+            return false;  // corner further than 37 degrees from square (a steep phone view)
     }
     return true;
 }
@@ -197,7 +207,8 @@ cv::Size QuadSize(const Quad& quad) {
     auto length = [&](int i, int j) { return cv::norm(quad.corners[j] - quad.corners[i]); };
     double width = (length(0, 1) + length(3, 2)) / 2;
     double height = (length(0, 3) + length(1, 2)) / 2;
-    return {std::max(1, static_cast<int>(std::lround(width))), std::max(1, static_cast<int>(std::lround(height)))};
+    return {std::max(1, static_cast<int>(std::lround(width))),
+            std::max(1, static_cast<int>(std::lround(height)))};
 }
 
 cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad, double inset) {
@@ -207,8 +218,10 @@ cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad, double inset) {
     // Corners lie on the outline, half a pixel outside the outermost pixel centres; an inset moves the
     // outline that far outside the cut.
     const auto lo = static_cast<float>(-0.5 - inset);
-    const auto w = static_cast<float>(size.width - 0.5 + inset), h = static_cast<float>(size.height - 0.5 + inset);
-    std::array<cv::Point2f, 4> to = {cv::Point2f(lo, lo), cv::Point2f(w, lo), cv::Point2f(w, h), cv::Point2f(lo, h)};
+    const auto w = static_cast<float>(size.width - 0.5 + inset),
+               h = static_cast<float>(size.height - 0.5 + inset);
+    std::array<cv::Point2f, 4> to = {cv::Point2f(lo, lo), cv::Point2f(w, lo), cv::Point2f(w, h),
+                                     cv::Point2f(lo, h)};
     std::array<cv::Point2f, 4> from;
     for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(quad.corners[i]);
     cv::Mat transform = cv::getPerspectiveTransform(from.data(), to.data());
@@ -295,7 +308,8 @@ std::vector<std::array<cv::Point2d, 4>> QuadsFromSides(const std::vector<cv::Poi
                         ok = corner.has_value();
                         if (ok) corners[k] = *corner;
                     }
-                    // Each side must show over a fair part of its length (the lower sheet's hidden stretches aside).
+                    // Each side must show over a fair part of its length (the lower sheet's hidden stretches
+                    // aside).
                     for (size_t k = 0; k < 4 && ok; ++k)
                         ok = lengths[pick[k]] >= 0.3 * cv::norm(corners[(k + 1) % 4] - corners[k]);
                     if (ok && CornersReasonable(corners)) quads.push_back(corners);
@@ -367,8 +381,10 @@ struct Finder {
 
 void AddUnlessTwin(std::vector<Quad>& found, const Quad& quad) {
     auto twin = std::find_if(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, quad); });
-    if (twin == found.end()) found.push_back(quad);
-    else if (quad.confidence > twin->confidence) *twin = quad;
+    if (twin == found.end())
+        found.push_back(quad);
+    else if (quad.confidence > twin->confidence)
+        *twin = quad;
 }
 
 // Whether two outlines share a pair of opposite side lines (within a few pixels and a degree or two).
@@ -455,14 +471,16 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     const double picture_area = static_cast<double>(small.cols) * small.rows;
     const double border = 3;
     auto area_fits = [&](double area) {
-        return area >= search.min_area_fraction * picture_area && area <= search.max_area_fraction * picture_area;
+        return area >= search.min_area_fraction * picture_area &&
+               area <= search.max_area_fraction * picture_area;
     };
     // Whether an outline's hull is of a size to consider and clear of the picture's border; its hull then.
     auto usable_hull = [&](const std::vector<cv::Point>& contour, std::vector<cv::Point>& hull) {
         cv::convexHull(contour, hull);
         if (!area_fits(cv::contourArea(hull))) return false;
         return std::none_of(hull.begin(), hull.end(), [&](const cv::Point& p) {
-            return p.x < border || p.y < border || p.x > small.cols - 1 - border || p.y > small.rows - 1 - border;
+            return p.x < border || p.y < border || p.x > small.cols - 1 - border ||
+                   p.y > small.rows - 1 - border;
         });
     };
     for (const auto& contour : contours) {
@@ -524,8 +542,8 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
             const size_t count = found.size();
             for (size_t i = 0; i < count; ++i)
                 for (size_t j = i + 1; j < count; ++j) {
-                    if (!ShareOppositeSides(found[i], found[j]) || !Touch(found[i], found[j]) || QuadContains(found[i], found[j]) ||
-                        QuadContains(found[j], found[i]))
+                    if (!ShareOppositeSides(found[i], found[j]) || !Touch(found[i], found[j]) ||
+                        QuadContains(found[i], found[j]) || QuadContains(found[j], found[i]))
                         continue;
                     std::vector<cv::Point2f> points, hull;
                     for (const auto* q : {&found[i], &found[j]})
@@ -541,15 +559,19 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
                     Quad coarse;
                     for (size_t k = 0; k < 4; ++k) coarse.corners[k] = cv::Point2d(polygon[k]);
                     coarse.corners = OrderCorners(coarse.corners);
-                    if (std::any_of(found.begin(), found.end(), [&](const Quad& q) { return SameRegion(q, coarse); })) continue;
+                    if (std::any_of(found.begin(), found.end(),
+                                    [&](const Quad& q) { return SameRegion(q, coarse); }))
+                        continue;
                     if (auto quad = finder.Fit(coarse.corners)) AddUnlessTwin(found, *quad);
                 }
         }
     }
     for (Quad& quad : found) {
-        for (auto& corner : quad.corners) corner = (corner + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
+        for (auto& corner : quad.corners)
+            corner = (corner + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
     }
-    std::sort(found.begin(), found.end(), [](const Quad& a, const Quad& b) { return QuadArea(a) > QuadArea(b); });
+    std::sort(found.begin(), found.end(),
+              [](const Quad& a, const Quad& b) { return QuadArea(a) > QuadArea(b); });
     return found;
 }
 
@@ -615,7 +637,8 @@ bool QuadContains(const Quad& outer, const Quad& inner) {
 
 bool BrighterThanSurroundings(const Quad& outer, const Quad& inner) {
     double outer_area = QuadArea(outer), inner_area = QuadArea(inner);
-    double ring = (outer.brightness * outer_area - inner.brightness * inner_area) / std::max(1.0, outer_area - inner_area);
+    double ring = (outer.brightness * outer_area - inner.brightness * inner_area) /
+                  std::max(1.0, outer_area - inner_area);
     return inner.brightness > ring;
 }
 

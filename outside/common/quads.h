@@ -2,9 +2,8 @@
 // Finding convex four-sided regions that stand out from their background (pages, cards), measuring
 // them and cutting them out straightened. Plain OpenCV, no files: the detectors' decision logic.
 
-#include <opencv2/core.hpp>
-
 #include <array>
+#include <opencv2/core.hpp>
 #include <vector>
 
 namespace outside {

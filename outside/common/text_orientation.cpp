@@ -1,9 +1,8 @@
 #include "outside/common/text_orientation.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
+#include <opencv2/imgproc.hpp>
 #include <vector>
 
 namespace outside {
@@ -21,8 +20,8 @@ constexpr int kMeasureSize = 1000;
 // other.
 constexpr int kMinLineHeight = 11;
 constexpr int kMinLines = 3;
-constexpr double kMinLean = 0.5;       // (for - against) / all lines: three lines for every one against
-constexpr double kMinRowRatio = 1.4;   // lines along rows against along columns, or the other way
+constexpr double kMinLean = 0.5;      // (for - against) / all lines: three lines for every one against
+constexpr double kMinRowRatio = 1.4;  // lines along rows against along columns, or the other way
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters).
@@ -35,7 +34,8 @@ cv::Mat LetterInk(const cv::Mat& grey) {
     const int max_height = grey.rows / 12;
     for (int i = 1; i < count; ++i) {
         int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
-        keep[static_cast<size_t>(i)] = h >= 2 && h <= max_height && w <= std::max(max_height, 3 * h) ? 255 : 0;
+        keep[static_cast<size_t>(i)] =
+            h >= 2 && h <= max_height && w <= std::max(max_height, 3 * h) ? 255 : 0;
     }
     cv::Mat letters(ink.size(), CV_8U);
     for (int y = 0; y < ink.rows; ++y) {
@@ -107,7 +107,8 @@ Quad TurnQuad(const Quad& quad, int quarter_turns) {
     Quad turned = quad;
     int k = ((quarter_turns % 4) + 4) % 4;
     // Turning the picture clockwise by a quarter brings its bottom-left corner to the top left.
-    for (int i = 0; i < 4; ++i) turned.corners[static_cast<size_t>(i)] = quad.corners[static_cast<size_t>((i - k + 4) % 4)];
+    for (int i = 0; i < 4; ++i)
+        turned.corners[static_cast<size_t>(i)] = quad.corners[static_cast<size_t>((i - k + 4) % 4)];
     return turned;
 }
 
@@ -119,11 +120,14 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     cv::Mat grey;
     {
         // Straightened at the measuring size: corners mapped onto a smaller upright rectangle.
-        cv::Size target(std::max(1, static_cast<int>(size.width * scale)), std::max(1, static_cast<int>(size.height * scale)));
-        std::array<cv::Point2f, 4> from, to = {cv::Point2f(0, 0), cv::Point2f(static_cast<float>(target.width), 0),
-                                               cv::Point2f(static_cast<float>(target.width), static_cast<float>(target.height)),
-                                               cv::Point2f(0, static_cast<float>(target.height))};
-        for (int i = 0; i < 4; ++i) from[static_cast<size_t>(i)] = cv::Point2f(small.corners[static_cast<size_t>(i)]);
+        cv::Size target(std::max(1, static_cast<int>(size.width * scale)),
+                        std::max(1, static_cast<int>(size.height * scale)));
+        std::array<cv::Point2f, 4> from,
+            to = {cv::Point2f(0, 0), cv::Point2f(static_cast<float>(target.width), 0),
+                  cv::Point2f(static_cast<float>(target.width), static_cast<float>(target.height)),
+                  cv::Point2f(0, static_cast<float>(target.height))};
+        for (int i = 0; i < 4; ++i)
+            from[static_cast<size_t>(i)] = cv::Point2f(small.corners[static_cast<size_t>(i)]);
         cv::Mat straight, transform = cv::getPerspectiveTransform(from.data(), to.data());
         cv::warpPerspective(bgr, straight, transform, target, cv::INTER_AREA, cv::BORDER_REPLICATE);
         cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
@@ -146,7 +150,8 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
     const bool landscape = size.width >= size.height;
     // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
-    const std::optional<int> unclear = choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
+    const std::optional<int> unclear =
+        choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
     // Text lines run along the picture's rows (turn 0 or 2) or along its columns (turn 1 or 3); a card's
     // lines run along its long side.
     bool along_rows = landscape;
@@ -156,7 +161,8 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
         along_rows = rows > columns;
     }
     Lean lean = AscenderLean(along_rows ? ink : sideways);
-    if (lean.lines < kMinLines || 2 * lean.lines < lean.seen || std::abs(lean.score) < kMinLean) return unclear;
+    if (lean.lines < kMinLines || 2 * lean.lines < lean.seen || std::abs(lean.score) < kMinLean)
+        return unclear;
     int turn = along_rows ? 0 : 1;
     if (lean.score < 0) turn += 2;
     return turn;

@@ -3,7 +3,6 @@
 // letters' ascenders (b d f h k l t and capitals) stand above their cores or hang below them.
 
 #include <opencv2/core.hpp>
-
 #include <optional>
 #include <vector>
 

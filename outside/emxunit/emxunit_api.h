@@ -23,7 +23,7 @@ inline constexpr const char kFilePathValue[] = "FileName Path";
 inline constexpr uint32_t kComponentVersion = 0x1000;
 
 class IUvcExtensionControl {
-public:
+  public:
     // Reads length bytes of the selector's current value into buffer.
     virtual int32_t GetControl(uint8_t selector, uint32_t length, uint8_t* buffer) = 0;
     // Sends length bytes to the selector.
@@ -33,7 +33,7 @@ public:
     virtual int32_t Detach() = 0;
     virtual void Release() = 0;
 
-protected:
+  protected:
     ~IUvcExtensionControl() = default;
 };
 

@@ -10,18 +10,18 @@
 #include <memory>
 #include <vector>
 
+#include "media/uvc/xu_query.h"
 #include "outside/emxunit/emxunit_api.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/owned_handles.h"
 #include "platform/registry/registry.h"
-#include "media/uvc/xu_query.h"
 
 #define EMX_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
 class ExtensionControl final : public emx::IUvcExtensionControl {
-public:
+  public:
     explicit ExtensionControl(const UvcXuNode& node) : node_(node) {}
     ~ExtensionControl() { Detach(); }
 
@@ -78,9 +78,10 @@ public:
     // The object owns itself once handed out; Release ends it.
     void Release() override { std::unique_ptr<ExtensionControl> self(this); }
 
-private:
+  private:
     int Query(uint8_t selector, uint8_t query, uint16_t size, uint8_t* data) {
-        if (node_.query != nullptr) return node_.query(node_.context, node_.unit_id, selector, query, size, data);
+        if (node_.query != nullptr)
+            return node_.query(node_.context, node_.unit_id, selector, query, size, data);
         if (!fd_) return EBADF;
         return platform::UvcXuQuery(fd_.get(), node_.unit_id, selector, query, size, data);
     }

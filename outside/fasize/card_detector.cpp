@@ -1,7 +1,6 @@
 #include "outside/fasize/card_detector.h"
 
 #include <algorithm>
-
 #include <opencv2/imgproc.hpp>
 
 #include "outside/common/edge_refine.h"
@@ -29,13 +28,16 @@ bool CarriesPrint(const cv::Mat& bgr, const Quad& quad) {
     constexpr int kWidth = 320;
     constexpr double kLeastEdges = 0.004;  // share of edge pixels
     cv::Size size = QuadSize(quad);
-    const int height = std::max(16, static_cast<int>(std::lround(kWidth * static_cast<double>(size.height) / size.width)));
-    std::array<cv::Point2f, 4> from, to = {cv::Point2f(0, 0), cv::Point2f(kWidth, 0), cv::Point2f(kWidth, height),
-                                           cv::Point2f(0, height)};
+    const int height =
+        std::max(16, static_cast<int>(std::lround(kWidth * static_cast<double>(size.height) / size.width)));
+    std::array<cv::Point2f, 4> from,
+        to = {cv::Point2f(0, 0), cv::Point2f(kWidth, 0), cv::Point2f(kWidth, height), cv::Point2f(0, height)};
     for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(quad.corners[i]);
     cv::Mat flat, grey, edges;
-    cv::warpPerspective(bgr, flat, cv::getPerspectiveTransform(from.data(), to.data()), cv::Size(kWidth, height), cv::INTER_AREA);
-    cv::cvtColor(flat(cv::Rect(kWidth / 10, height / 10, kWidth * 8 / 10, height * 8 / 10)), grey, cv::COLOR_BGR2GRAY);
+    cv::warpPerspective(bgr, flat, cv::getPerspectiveTransform(from.data(), to.data()),
+                        cv::Size(kWidth, height), cv::INTER_AREA);
+    cv::cvtColor(flat(cv::Rect(kWidth / 10, height / 10, kWidth * 8 / 10, height * 8 / 10)), grey,
+                 cv::COLOR_BGR2GRAY);
     cv::Canny(grey, edges, 40, 120);
     return cv::countNonZero(edges) >= kLeastEdges * static_cast<double>(edges.total());
 }
@@ -51,8 +53,11 @@ bool LiesWithin(const Quad& outer, const Quad& inner) {
     });
 }
 
-// Whether inner is a part of outer's card: within it and sharing three sides or more (two are shared by a card lying in the corner of an outline round several).
-bool PartOf(const Quad& outer, const Quad& inner) { return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3; }
+// Whether inner is a part of outer's card: within it and sharing three sides or more (two are shared by a
+// card lying in the corner of an outline round several).
+bool PartOf(const Quad& outer, const Quad& inner) {
+    return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3;
+}
 
 bool Overlap(const Quad& a, const Quad& b) {
     std::vector<cv::Point2f> pa, pb, shared;
@@ -69,15 +74,15 @@ std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
     std::vector<bool> dropped(candidates.size(), false);
     for (size_t i = 0; i < candidates.size(); ++i)
         for (size_t j = i + 1; j < candidates.size(); ++j)
-            if (!dropped[j] && PartOf(candidates[i], candidates[j]))
-                dropped[j] = true;
+            if (!dropped[j] && PartOf(candidates[i], candidates[j])) dropped[j] = true;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (dropped[i]) continue;
         std::vector<size_t> inside;
         for (size_t j = i + 1; j < candidates.size(); ++j)
             if (!dropped[j] && LiesWithin(candidates[i], candidates[j])) inside.push_back(j);
-        bool container = inside.size() >= 2 ||
-                         (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]));
+        bool container =
+            inside.size() >= 2 ||
+            (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]));
         if (container) {
             dropped[i] = true;
         } else {
@@ -93,17 +98,20 @@ std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
 }  // namespace
 
 void SortReadingOrder(std::vector<Quad>& quads) {
-    std::sort(quads.begin(), quads.end(), [](const Quad& a, const Quad& b) { return Centre(a).y < Centre(b).y; });
+    std::sort(quads.begin(), quads.end(),
+              [](const Quad& a, const Quad& b) { return Centre(a).y < Centre(b).y; });
     std::vector<Quad> ordered;
     size_t row_start = 0;
     for (size_t i = 1; i <= quads.size(); ++i) {
         bool same_row = false;
         if (i < quads.size()) {
             cv::Size size = QuadSize(quads[row_start]);
-            same_row = Centre(quads[i]).y - Centre(quads[row_start]).y < 0.5 * std::min(size.width, size.height);
+            same_row =
+                Centre(quads[i]).y - Centre(quads[row_start]).y < 0.5 * std::min(size.width, size.height);
         }
         if (same_row) continue;
-        std::sort(quads.begin() + static_cast<std::ptrdiff_t>(row_start), quads.begin() + static_cast<std::ptrdiff_t>(i),
+        std::sort(quads.begin() + static_cast<std::ptrdiff_t>(row_start),
+                  quads.begin() + static_cast<std::ptrdiff_t>(i),
                   [](const Quad& a, const Quad& b) { return Centre(a).x < Centre(b).x; });
         row_start = i;
     }
@@ -113,22 +121,27 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     QuadSearch search;
     search.min_area_fraction = 0.003;
     search.max_area_fraction = 0.90;  // a card held close to the lens fills most of the picture
-    search.min_confidence = 0.7;  // overlapping cards offer many weakly supported part outlines
-    search.print_size = 3;  // cards lie close together, and their print is fine
+    search.min_confidence = 0.7;      // overlapping cards offer many weakly supported part outlines
+    search.print_size = 3;            // cards lie close together, and their print is fine
     search.colour_edges = true;
     search.split_overlaps = true;
-    search.join_pieces = true;  // a card's band and its light part, when the card's own outline is lost
+    search.join_pieces = true;   // a card's band and its light part, when the card's own outline is lost
     search.working_size = 1400;  // cards lying 5 pixels apart stay apart
     search.bright_blobs = true;
     std::vector<Quad> cards = FindQuads(bgr, search);
-    cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }), cards.end());
-    cards.erase(std::remove_if(cards.begin(), cards.end(), [&](const Quad& q) { return !CarriesPrint(bgr, q); }), cards.end());
+    cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }),
+                cards.end());
+    cards.erase(
+        std::remove_if(cards.begin(), cards.end(), [&](const Quad& q) { return !CarriesPrint(bgr, q); }),
+        cards.end());
     cards = OutermostCards(std::move(cards));
     // The largest are kept when there are more than asked for.
-    if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards)) cards.resize(static_cast<size_t>(max_cards));
+    if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards))
+        cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);
     // Sides found on the working copy land within a pixel and a half of it on the picture.
-    const double reach = 1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size));
+    const double reach =
+        1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size));
     for (Quad& card : cards) card = RefineEdges(bgr, card, reach);
     // Upright by the print, staying landscape.
     // A card overlapping another lies over it when its outline is the better seen one.
@@ -136,8 +149,10 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     for (size_t i = 0; i < cards.size(); ++i) {
         std::vector<Quad> covering;
         for (size_t j = 0; j < cards.size(); ++j)
-            if (j != i && cards[j].confidence > cards[i].confidence && Overlap(cards[i], cards[j])) covering.push_back(cards[j]);
-        if (auto turn = UprightTurnFromText(bgr, cards[i], TurnChoice::Landscape, covering)) turned[i] = TurnQuad(cards[i], *turn);
+            if (j != i && cards[j].confidence > cards[i].confidence && Overlap(cards[i], cards[j]))
+                covering.push_back(cards[j]);
+        if (auto turn = UprightTurnFromText(bgr, cards[i], TurnChoice::Landscape, covering))
+            turned[i] = TurnQuad(cards[i], *turn);
     }
     cards = std::move(turned);
     return cards;

@@ -2,7 +2,6 @@
 // Business cards in a picture: convex four-sided regions with a card's proportions.
 
 #include <opencv2/core.hpp>
-
 #include <vector>
 
 #include "outside/common/quads.h"

@@ -81,7 +81,8 @@ bool SaveCards(const Job& job, const std::string& path) {
     }
     for (size_t i = 0; i < job.cards.size(); ++i) {
         if (!WriteCard(job.cards[i], job, entries[i].file)) {
-            platform::DebugLog("fasize", "cannot write card %d to %s", entries[i].number, entries[i].file.c_str());
+            platform::DebugLog("fasize", "cannot write card %d to %s", entries[i].number,
+                               entries[i].file.c_str());
             for (const auto& file : written) platform::DeleteFile(file);
             return false;
         }
@@ -105,7 +106,8 @@ FASIZE_EXPORT KVOFASIZE_HANDLE kvoFASize_Init(int max_cards, int /*mode*/) try {
 
 FASIZE_EXPORT void kvoFASize_SetOrientation(KVOFASIZE_HANDLE, int) {}
 
-FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char* path, int, int* status) try {
+FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char* path, int,
+                                             int* status) try {
     if (handle == nullptr || path == nullptr) {
         SetStatus(status, kKvoFASizeBadArgument);
         return nullptr;
@@ -127,7 +129,8 @@ FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char
     auto job = std::make_unique<Job>();
     job->x_pixels_per_meter = bmp->view.x_pixels_per_meter;
     job->y_pixels_per_meter = bmp->view.y_pixels_per_meter;
-    for (const auto& quad : quads) job->cards.push_back({outside::StraightenQuad(picture, quad, outside::kCropInset), Placement(quad)});
+    for (const auto& quad : quads)
+        job->cards.push_back({outside::StraightenQuad(picture, quad, outside::kCropInset), Placement(quad)});
     platform::DebugLog("fasize", "%zu card(s) in %s", quads.size(), path);
     SetStatus(status, kKvoFASizeOk);
     return job.release();
@@ -137,7 +140,8 @@ FASIZE_EXPORT KVOFASIZE_JOB kvoFASize_StartA(KVOFASIZE_HANDLE handle, const char
     return nullptr;
 }
 
-FASIZE_EXPORT void kvoFASize_SaveImageA(KVOFASIZE_HANDLE handle, KVOFASIZE_JOB job, const char* path, int) try {
+FASIZE_EXPORT void kvoFASize_SaveImageA(KVOFASIZE_HANDLE handle, KVOFASIZE_JOB job, const char* path,
+                                        int) try {
     if (handle == nullptr || job == nullptr || path == nullptr) return;
     SaveCards(*static_cast<const Job*>(job), path);
 } catch (...) {

@@ -58,7 +58,8 @@ KVOASIZE_EXPORT KVOASIZE_JOB kvoASize_StartA(KVOASIZE_HANDLE handle, int /*kind*
         return nullptr;
     }
     if (page->confidence < outside::kPageConfidenceNeeded) {
-        platform::DebugLog("kvoasize", "page in %s too uncertain (confidence %.2f), picture kept", path, page->confidence);
+        platform::DebugLog("kvoasize", "page in %s too uncertain (confidence %.2f), picture kept", path,
+                           page->confidence);
         SetStatus(status, kKvoASizeUnsure);
         return nullptr;
     }
@@ -77,8 +78,8 @@ KVOASIZE_EXPORT KVOASIZE_JOB kvoASize_StartA(KVOASIZE_HANDLE handle, int /*kind*
     return nullptr;
 }
 
-KVOASIZE_EXPORT void kvoASize_SaveImageA(KVOASIZE_HANDLE handle, int /*kind*/, KVOASIZE_JOB job, const char* path,
-                                         int) try {
+KVOASIZE_EXPORT void kvoASize_SaveImageA(KVOASIZE_HANDLE handle, int /*kind*/, KVOASIZE_JOB job,
+                                         const char* path, int) try {
     if (handle == nullptr || job == nullptr || path == nullptr) return;
     const Job& found = *static_cast<const Job*>(job);
     auto bmp = outside::EncodeBgrAsBmp(found.page, found.x_pixels_per_meter, found.y_pixels_per_meter);

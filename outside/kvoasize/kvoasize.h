@@ -17,10 +17,10 @@
 // sets *status to 0 and returns a job that holds the straightened page; otherwise it returns 0 and
 // sets *status to a nonzero kvoASizeStatus value. The picture file is never changed by StartA.
 // SaveImageA writes the job's page as a 24-bit BMP (upright rectangle of the page's measured size cut
-// just inside its edges, perspective corrected, the source's pixels-per-metre fields) to path, replacing the file in one
-// step; on failure the file at path is left as it was.
-// Numeric arguments: Init's mode, StartA/SaveImageA's kind (4 = BMP file path) and the reserved zeros
-// are accepted whatever their value; SetOrientation only accepts 0; other values are ignored.
+// just inside its edges, perspective corrected, the source's pixels-per-metre fields) to path, replacing the
+// file in one step; on failure the file at path is left as it was. Numeric arguments: Init's mode,
+// StartA/SaveImageA's kind (4 = BMP file path) and the reserved zeros are accepted whatever their value;
+// SetOrientation only accepts 0; other values are ignored.
 
 #ifdef __cplusplus
 extern "C" {
@@ -31,10 +31,10 @@ typedef void* KVOASIZE_JOB;
 
 enum kvoASizeStatus {
     kKvoASizeOk = 0,
-    kKvoASizeNotFound = 1,    // no page in the picture
-    kKvoASizeBadPicture = 2,  // the file is missing or not a readable BMP
-    kKvoASizeBadArgument = 3, // no handle or no path
-    kKvoASizeUnsure = 4,      // a page-like region, but its outline too weakly supported to trust
+    kKvoASizeNotFound = 1,     // no page in the picture
+    kKvoASizeBadPicture = 2,   // the file is missing or not a readable BMP
+    kKvoASizeBadArgument = 3,  // no handle or no path
+    kKvoASizeUnsure = 4,       // a page-like region, but its outline too weakly supported to trust
 };
 
 KVOASIZE_HANDLE kvoASize_Init(int mode);

@@ -18,7 +18,8 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     search.working_size = 1000;
     search.min_area_fraction = 0.01;
     search.max_area_fraction = 0.98;
-    search.min_confidence = 0.45;  // weaker outlines are returned with their confidence, for the caller to judge
+    search.min_confidence =
+        0.45;  // weaker outlines are returned with their confidence, for the caller to judge
     search.join_pieces = true;
     search.bright_blobs = true;
     auto quads = FindQuads(bgr, search);
@@ -39,7 +40,9 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
         page = i;
     }
     // Sides found on the working copy land within a pixel and a half of it on the picture.
-    Quad found = RefineEdges(bgr, quads[page], 1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
+    Quad found = RefineEdges(
+        bgr, quads[page],
+        1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
     if (auto turn = UprightTurnFromText(bgr, found, TurnChoice::Any)) found = TurnQuad(found, *turn);
     return found;
 }

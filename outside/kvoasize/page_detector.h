@@ -4,7 +4,6 @@
 // upright.
 
 #include <opencv2/core.hpp>
-
 #include <optional>
 
 #include "outside/common/quads.h"

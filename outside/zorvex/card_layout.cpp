@@ -48,8 +48,8 @@ std::vector<LayoutLine> LayoutLines(const PageText& page) {
             size_t begin = 0;
             for (size_t i = 1; i <= words.size(); ++i) {
                 if (i < words.size()) {
-                    const int height = std::min(MedianHeight(words, begin, i),
-                                                words[i].bottom - words[i].top);
+                    const int height =
+                        std::min(MedianHeight(words, begin, i), words[i].bottom - words[i].top);
                     if (words[i].left - words[i - 1].right <= kColumnGap * std::max(height, 1)) continue;
                 }
                 lines.push_back(Segment(words, begin, i, static_cast<int>(p)));

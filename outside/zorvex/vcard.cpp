@@ -69,7 +69,8 @@ std::string Lower(std::string text) {
 bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
-    static const std::regex kMisreadAt(R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
+    static const std::regex kMisreadAt(
+        R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
     std::string text = std::regex_replace(line, kMisreadAt, "$1$2@$3");
     if (text.find('@') == std::string::npos) return false;
     // The label goes first, or joining the loose dot of "E-mail. anna@..." would keep it.
@@ -154,23 +155,24 @@ bool InList(const std::string& word, std::initializer_list<const char*> keys) {
 // Job words in the languages the card program reads; a line with one of them is a title. Stems are
 // found inside a word too, since titles compound them ("Vertriebsleiterin", "Myyntipäällikkö").
 bool IsTitleWord(const std::string& word) {
-    if (InList(word, {"ceo",     "cto",       "cfo",       "coo",        "president", "officer",
-                      "head",    "chief",     "lead",      "owner",      "secretary", "partner",
-                      "founder", "sales",     "marketing", "executive",  "chef",      "jefe",
-                      "gérant",  "gerente",   "arquiteta", "arquiteto",  "architetto", "vp",
-                      "attorney", "lawyer",   "avocat",    "abogado",    "avvocato",  "rechtsanwalt",
-                      "vice",    "leder",     "vezető",    "müdürü",     "müdür",     "księgowa",
-                      "księgowy", "gestor",   "gestora",   "associate",  "intern",    "vertrieb",
-                      "außendienst", "innendienst", "verkauf", "einkauf"}))
+    if (InList(word,
+               {"ceo",         "cto",          "cfo",     "coo",       "president", "officer", "head",
+                "chief",       "lead",         "owner",   "secretary", "partner",   "founder", "sales",
+                "marketing",   "executive",    "chef",    "jefe",      "gérant",    "gerente", "arquiteta",
+                "arquiteto",   "architetto",   "vp",      "attorney",  "lawyer",    "avocat",  "abogado",
+                "avvocato",    "rechtsanwalt", "vice",    "leder",     "vezető",    "müdürü",  "müdür",
+                "księgowa",    "księgowy",     "gestor",  "gestora",   "associate", "intern",  "vertrieb",
+                "außendienst", "innendienst",  "verkauf", "einkauf"}))
         return true;
     static const char* const kStems[] = {
-        "manag",     "direct",    "direkt",    "direttor",  "diretor",  "dyrektor", "engineer",
-        "ingeni",    "ingénieur", "design",    "consult",   "berater",  "assist",   "develop",
-        "entwickler", "architect", "architekt", "specialist", "spezialist", "analyst",  "scien",
-        "researcher", "professor", "coordinat", "koordinat", "account",  "represent", "advisor",
-        "leiter",    "chef",      "päällikkö", "johtaja",   "ředitel",  "riaditeľ", "igazgató",
-        "kierownik", "responsab", "projectleider", "verkoper", "adviseur", "officer",  "techni",
-        "geschäftsführer", "ksiegow",  "księgow", "inhaber", "vorstand", "prokurist", "comercial", "commercial"};
+        "manag",           "direct",    "direkt",        "direttor",   "diretor",    "dyrektor",  "engineer",
+        "ingeni",          "ingénieur", "design",        "consult",    "berater",    "assist",    "develop",
+        "entwickler",      "architect", "architekt",     "specialist", "spezialist", "analyst",   "scien",
+        "researcher",      "professor", "coordinat",     "koordinat",  "account",    "represent", "advisor",
+        "leiter",          "chef",      "päällikkö",     "johtaja",    "ředitel",    "riaditeľ",  "igazgató",
+        "kierownik",       "responsab", "projectleider", "verkoper",   "adviseur",   "officer",   "techni",
+        "geschäftsführer", "ksiegow",   "księgow",       "inhaber",    "vorstand",   "prokurist", "comercial",
+        "commercial"};
     const std::string bare = Bare(word);
     for (const char* stem : kStems)
         if (bare.find(stem) != std::string::npos) return true;
@@ -179,12 +181,13 @@ bool IsTitleWord(const std::string& word) {
 
 // Legal forms that end (or start) a company's name.
 bool IsLegalForm(const std::string& word) {
-    return InList(word, {"ltd",  "inc", "gmbh", "llc",  "corp",    "corporation", "co",   "ag",  "sa",
-                         "sarl", "sas", "plc",  "company", "kg",   "bv",          "nv",   "oy",  "ab",
-                         "as",   "asa", "srl",  "spa",  "limited", "kk",          "pte",  "pty", "sl",
-                         "lda",  "sp",  "zoo",  "sro",  "kft",     "group",       "gbr",  "ug",  "se",
-                         "aps",  "ltda", "oü",  "ou",   "aş",      "aö",          "bvba", "sprl", "oyj",
-                         "spzoo", "ohg", "ek",  "lp",   "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
+    return InList(word,
+                  {"ltd",   "inc",  "gmbh", "llc",     "corp",    "corporation", "co",   "ag",    "sa",
+                   "sarl",  "sas",  "plc",  "company", "kg",      "bv",          "nv",   "oy",    "ab",
+                   "as",    "asa",  "srl",  "spa",     "limited", "kk",          "pte",  "pty",   "sl",
+                   "lda",   "sp",   "zoo",  "sro",     "kft",     "group",       "gbr",  "ug",    "se",
+                   "aps",   "ltda", "oü",   "ou",      "aş",      "aö",          "bvba", "sprl",  "oyj",
+                   "spzoo", "ohg",  "ek",   "lp",      "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
 }
 
 bool IsHonorific(const std::string& word) {
@@ -200,15 +203,16 @@ Label TelephoneLabel(const std::string& before) {
     while (!words.empty() && Bare(words.back()).empty()) words.pop_back();  // "Tél. : 02 ..."
     if (words.empty()) return Label::kNone;
     const std::string word = Bare(words.back());
-    if (InList(word, {"m", "mob", "mobile", "cell", "cellular", "handy", "mobil", "portable", "port", "móvil",
-                      "movil", "celular", "cellulare", "gsm", "mobiel", "matkapuhelin", "komórka", "tel/m", "kom",
-                      "telem", "telemóvel", "cel", "cell", "mob", "mobtel", "handynr", "natel", "cep"}))
+    if (InList(word, {"m",        "mob",          "mobile",  "cell",   "cellular", "handy",     "mobil",
+                      "portable", "port",         "móvil",   "movil",  "celular",  "cellulare", "gsm",
+                      "mobiel",   "matkapuhelin", "komórka", "tel/m",  "kom",      "telem",     "telemóvel",
+                      "cel",      "cell",         "mob",     "mobtel", "handynr",  "natel",     "cep"}))
         return Label::kCell;
     if (InList(word, {"f", "fax", "telefax", "fx"})) return Label::kFax;
-    if (InList(word,
-               {"t", "tel", "tél", "phone", "ph", "telephone", "téléphone", "telefon", "telefono", "teléfono",
-                "telefone", "office", "direct", "work", "p", "puh", "tlf", "telefoon", "d", "tel.", "tfn",
-                "telf", "τηλ", "тел", "o", "w", "fon"}))
+    if (InList(word, {"t",       "tel",      "tél",      "phone",    "ph",     "telephone", "téléphone",
+                      "telefon", "telefono", "teléfono", "telefone", "office", "direct",    "work",
+                      "p",       "puh",      "tlf",      "telefoon", "d",      "tel.",      "tfn",
+                      "telf",    "τηλ",      "тел",      "o",        "w",      "fon"}))
         return Label::kWork;
     return Label::kNone;
 }
@@ -320,8 +324,8 @@ bool NameShaped(const std::string& line) {
         const auto first = static_cast<unsigned char>(w[0]);
         // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
         const bool particle = k > 0 && k + 1 < words.size() &&
-                              InList(w, {"de", "van", "von", "der", "den", "da", "di", "du", "del", "la", "le",
-                                         "dos", "das", "do", "ter", "ten", "y", "al", "bin", "zu"});
+                              InList(w, {"de", "van", "von", "der", "den", "da",  "di", "du", "del", "la",
+                                         "le", "dos", "das", "do",  "ter", "ten", "y",  "al", "bin", "zu"});
         if (!(std::isupper(first) || first >= 0x80 || particle)) return false;
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
@@ -341,7 +345,8 @@ bool AnyWord(const std::string& line, bool (*test)(const std::string&)) {
 std::string Compact(const std::string& text) {
     static const char kLatin[] =
         "aaaaaaaceeeeiiiidnooooo?ouuuuytsaaaaaaaceeeeiiiidnooooo?ouuuuyty"
-        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkkllllllllllnnnnnnnnnoooooooorrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkkllllllllllnnnnnnnnnoooooooorrrrrrsssssssstt"
+        "ttttuuuuuuuuuuuuwwyyyzzzzzzs";
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);

@@ -13,7 +13,9 @@ constexpr int kSubsamples = 4;
 // A page with less contrast than this (in grey levels) is taken as blank: its noise is not stretched.
 constexpr double kMinSpread = 8.0;
 
-PagePoint Lerp(const PagePoint& a, const PagePoint& b, double t) { return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}; }
+PagePoint Lerp(const PagePoint& a, const PagePoint& b, double t) {
+    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+}
 
 double Sample(const GreyFrame& frame, double x, double y) {
     const int ix = std::clamp(static_cast<int>(std::lround(x)), 0, frame.width - 1);
@@ -59,7 +61,8 @@ double ThumbnailDifference(const PageThumbnail& a, const PageThumbnail& b) {
     return sum / static_cast<double>(a.values.size());
 }
 
-WatchState PageWatch::Observe(const GreyFrame& frame, const std::optional<PageOutline>& outline, int64_t time_ms) {
+WatchState PageWatch::Observe(const GreyFrame& frame, const std::optional<PageOutline>& outline,
+                              int64_t time_ms) {
     if (!outline) {
         anchor_.reset();
         current_.reset();
@@ -76,7 +79,8 @@ WatchState PageWatch::Observe(const GreyFrame& frame, const std::optional<PageOu
         anchor_outline_ = *outline;
         still_since_ms_ = time_ms;
     }
-    if (taken_ && ThumbnailDifference(*taken_, *current_) < settings_.same_page_limit) return WatchState::SamePage;
+    if (taken_ && ThumbnailDifference(*taken_, *current_) < settings_.same_page_limit)
+        return WatchState::SamePage;
     return time_ms - still_since_ms_ >= settings_.still_ms ? WatchState::CaptureNow : WatchState::HoldStill;
 }
 
@@ -87,7 +91,8 @@ void PageWatch::Taken() {
 void PageWatch::Forget() { taken_.reset(); }
 
 const char* WatchStatusText(WatchState state) {
-    return state == WatchState::HoldStill || state == WatchState::CaptureNow ? "Hold still" : "Waiting for a new page";
+    return state == WatchState::HoldStill || state == WatchState::CaptureNow ? "Hold still"
+                                                                             : "Waiting for a new page";
 }
 
 }  // namespace pipeline

@@ -40,10 +40,10 @@ PageThumbnail MakeThumbnail(const GreyFrame& frame, const PageOutline& outline);
 double ThumbnailDifference(const PageThumbnail& a, const PageThumbnail& b);
 
 enum class WatchState {
-    NoPage,     // no page outlined
-    SamePage,   // the page lying there is the one taken last
-    HoldStill,  // a new page, not yet still for the still time (or moving, or under a hand)
-    CaptureNow, // a new page, still for the still time
+    NoPage,      // no page outlined
+    SamePage,    // the page lying there is the one taken last
+    HoldStill,   // a new page, not yet still for the still time (or moving, or under a hand)
+    CaptureNow,  // a new page, still for the still time
 };
 
 struct PageWatchSettings {
@@ -57,7 +57,7 @@ struct PageWatchSettings {
 };
 
 class PageWatch {
-public:
+  public:
     explicit PageWatch(PageWatchSettings settings = {}) : settings_(settings) {}
 
     // One frame at `time_ms` (any steady clock, increasing), with the outline found in it, if any.
@@ -70,7 +70,7 @@ public:
     void SetStillMs(int still_ms) { settings_.still_ms = still_ms; }
     const PageWatchSettings& Settings() const { return settings_; }
 
-private:
+  private:
     PageWatchSettings settings_;
     // The still time's start: when the page last moved, and how it looked and lay then.
     std::optional<PageThumbnail> anchor_;

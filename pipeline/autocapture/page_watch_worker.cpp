@@ -1,8 +1,7 @@
 #include "pipeline/autocapture/page_watch_worker.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <chrono>
+#include <opencv2/imgproc.hpp>
 
 #include "outside/kvoasize/page_detector.h"
 
@@ -88,8 +87,8 @@ void PageWatchWorker::Run() {
                                    .count();
         {
             std::lock_guard<std::mutex> lock(watch_mutex_);
-            report.state = watch_.Observe(GreyFrame{grey.data, grey.cols, grey.rows, static_cast<int>(grey.step)},
-                                          working, now_ms);
+            report.state = watch_.Observe(
+                GreyFrame{grey.data, grey.cols, grey.rows, static_cast<int>(grey.step)}, working, now_ms);
             report.taken = taken_;
         }
         ++examined_;

@@ -16,16 +16,16 @@
 #include <optional>
 #include <thread>
 
-#include "pipeline/autocapture/page_watch.h"
 #include "media/capture_graph.h"
+#include "pipeline/autocapture/page_watch.h"
 
 namespace pipeline {
 
 struct WatchReport {
-    uint64_t sequence = 0;                // of the frame examined
-    int frame_width = 0;                  // of the preview frame
+    uint64_t sequence = 0;  // of the frame examined
+    int frame_width = 0;    // of the preview frame
     int frame_height = 0;
-    std::optional<PageOutline> outline;   // in the preview frame's pixels
+    std::optional<PageOutline> outline;  // in the preview frame's pixels
     WatchState state = WatchState::NoPage;
     // Taken() calls made before this frame was decided on: a report decided before the latest one is
     // stale (its CaptureNow is about the page already taken).
@@ -33,7 +33,7 @@ struct WatchReport {
 };
 
 class PageWatchWorker {
-public:
+  public:
     // Frames are examined at most this wide (the detector's cost grows with the picture).
     static constexpr int kWorkingWidth = 320;
 
@@ -55,7 +55,7 @@ public:
     uint64_t Examined() const { return examined_.load(); }
     uint64_t Dropped() const { return dropped_.load(); }
 
-private:
+  private:
     void Run();
 
     std::function<void(const WatchReport&)> report_;

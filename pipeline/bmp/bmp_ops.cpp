@@ -66,7 +66,8 @@ int WriteDibFile(const std::string& path, std::span<const uint8_t> block, bool h
                                  static_cast<uint32_t>(kBmpFileHeaderSize + header_bytes));
     std::string headers(reinterpret_cast<const char*>(info), static_cast<size_t>(header_bytes));
     if (bits == 24 && palette_entries != colours_used)
-        platform::WriteLe32(reinterpret_cast<uint8_t*>(headers.data()) + 32, static_cast<uint32_t>(palette_entries));
+        platform::WriteLe32(reinterpret_cast<uint8_t*>(headers.data()) + 32,
+                            static_cast<uint32_t>(palette_entries));
     auto chars = [](const uint8_t* p, uint64_t n) {
         return std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n));
     };
@@ -108,7 +109,8 @@ int ReplaceWithBlock(const std::string& path, MakeBlock make_block) {
     if (!loaded) return 0;
     std::optional<DibBlock> block = make_block(loaded->view);
     if (!block) {
-        platform::DebugLog("bmp", "%s: %d-bit picture not handled", path.c_str(), loaded->view.bits_per_pixel);
+        platform::DebugLog("bmp", "%s: %d-bit picture not handled", path.c_str(),
+                           loaded->view.bits_per_pixel);
         return 0;
     }
     loaded->file = PictureBuffer();  // the old image is no longer needed while writing
@@ -120,7 +122,8 @@ int ReplaceWithBlock(const std::string& path, MakeBlock make_block) {
 int RotateBmpQuarter(const std::string& path, int direction) {
     if (direction != 0 && direction != 1) return 0;
     return ReplaceWithBlock(path, [direction](const platform::DibView& view) {
-        return RotateQuarterBlock(view, direction == 0 ? QuarterTurn::Clockwise : QuarterTurn::CounterClockwise);
+        return RotateQuarterBlock(view,
+                                  direction == 0 ? QuarterTurn::Clockwise : QuarterTurn::CounterClockwise);
     });
 }
 
@@ -137,7 +140,8 @@ int RotateBmpHalf(const std::string& path) {
 int ConvertBmpToGray(const std::string& path) { return ReplaceWithBlock(path, GrayBlock); }
 
 int ConvertBmpToBlackWhite(const std::string& path, uint16_t threshold) {
-    return ReplaceWithBlock(path, [threshold](const platform::DibView& view) { return BlackWhiteBlock(view, threshold); });
+    return ReplaceWithBlock(
+        path, [threshold](const platform::DibView& view) { return BlackWhiteBlock(view, threshold); });
 }
 
 }  // namespace pipeline

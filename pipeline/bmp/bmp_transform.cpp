@@ -14,9 +14,9 @@ using platform::kBmpInfoHeaderSize;
 
 // A zeroed block with its information header and palette written; the rows follow (Row).
 class BlockBuilder {
-public:
-    static std::optional<BlockBuilder> Make(const DibView& source, int32_t width, int32_t height, uint16_t bits,
-                                            std::span<const uint8_t> palette_bytes) {
+  public:
+    static std::optional<BlockBuilder> Make(const DibView& source, int32_t width, int32_t height,
+                                            uint16_t bits, std::span<const uint8_t> palette_bytes) {
         auto stride = platform::DibRowStride(width, bits);
         if (!stride || height <= 0) return std::nullopt;
         uint64_t pixel_bytes = uint64_t{*stride} * static_cast<uint64_t>(height);
@@ -28,11 +28,13 @@ public:
         BlockBuilder builder;
         builder.stride_ = *stride;
         builder.block_ = std::move(*memory);
-        platform::WriteDibInfoHeader(builder.block_.data(), width, height, bits, static_cast<uint32_t>(pixel_bytes),
-                                     source.x_pixels_per_meter, source.y_pixels_per_meter,
+        platform::WriteDibInfoHeader(builder.block_.data(), width, height, bits,
+                                     static_cast<uint32_t>(pixel_bytes), source.x_pixels_per_meter,
+                                     source.y_pixels_per_meter,
                                      static_cast<uint32_t>(palette_bytes.size() / 4));
         if (!palette_bytes.empty())
-            std::memcpy(builder.block_.data() + kBmpInfoHeaderSize, palette_bytes.data(), palette_bytes.size());
+            std::memcpy(builder.block_.data() + kBmpInfoHeaderSize, palette_bytes.data(),
+                        palette_bytes.size());
         builder.rows_ = kBmpInfoHeaderSize + palette_bytes.size();
         return builder;
     }
@@ -41,7 +43,7 @@ public:
     uint32_t Stride() const { return stride_; }
     DibBlock Take() { return std::move(block_); }
 
-private:
+  private:
     DibBlock block_;
     size_t rows_ = 0;
     uint32_t stride_ = 0;
@@ -75,8 +77,10 @@ void TurnWholeBytePixels(const DibView& old, BlockBuilder& out, bool clockwise) 
             for (int32_t r = r0; r < r1; ++r) {
                 const int32_t from_column = clockwise ? old_width - 1 - r : r;
                 const int32_t from_row = clockwise ? c0 : old_height - 1 - c0;
-                const uint8_t* from = old_pixels + from_row * old_stride + static_cast<ptrdiff_t>(from_column) * Bytes;
-                uint8_t* to = new_pixels + static_cast<size_t>(r) * new_stride + static_cast<size_t>(c0) * Bytes;
+                const uint8_t* from =
+                    old_pixels + from_row * old_stride + static_cast<ptrdiff_t>(from_column) * Bytes;
+                uint8_t* to =
+                    new_pixels + static_cast<size_t>(r) * new_stride + static_cast<size_t>(c0) * Bytes;
                 for (int32_t c = c0; c < c1; ++c, from += step, to += Bytes) std::memcpy(to, from, Bytes);
             }
         }
@@ -166,7 +170,8 @@ uint8_t GreyLevel(uint8_t blue, uint8_t green, uint8_t red) {
 
 std::optional<DibBlock> GrayBlock(const DibView& picture) {
     if (picture.bits_per_pixel != 24) return std::nullopt;
-    auto out = BlockBuilder::Make(picture, picture.width, picture.height, 8, PaletteBytes(platform::GreyPalette()));
+    auto out =
+        BlockBuilder::Make(picture, picture.width, picture.height, 8, PaletteBytes(platform::GreyPalette()));
     if (!out) return std::nullopt;
     for (int32_t y = 0; y < picture.height; ++y) {
         const uint8_t* in = picture.Row(y);
@@ -178,8 +183,8 @@ std::optional<DibBlock> GrayBlock(const DibView& picture) {
 
 std::optional<DibBlock> BlackWhiteBlock(const DibView& picture, uint16_t threshold) {
     if (picture.bits_per_pixel != 24) return std::nullopt;
-    auto out =
-        BlockBuilder::Make(picture, picture.width, picture.height, 1, PaletteBytes(platform::BlackWhitePalette()));
+    auto out = BlockBuilder::Make(picture, picture.width, picture.height, 1,
+                                  PaletteBytes(platform::BlackWhitePalette()));
     if (!out) return std::nullopt;
     for (int32_t y = 0; y < picture.height; ++y) {
         const uint8_t* in = picture.Row(y);

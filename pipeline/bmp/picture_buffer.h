@@ -14,7 +14,7 @@
 namespace pipeline {
 
 class PictureBuffer {
-public:
+  public:
     PictureBuffer() = default;
     // Zero-filled; nothing when the memory is not available.
     static std::optional<PictureBuffer> Allocate(size_t size);
@@ -27,7 +27,7 @@ public:
     operator std::span<uint8_t>() { return {data(), size()}; }
     operator std::span<const uint8_t>() const { return {data(), size()}; }
 
-private:
+  private:
     explicit PictureBuffer(platform::PageMemory memory) : memory_(std::move(memory)) {}
     platform::PageMemory memory_;
 };

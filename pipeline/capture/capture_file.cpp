@@ -40,8 +40,9 @@ bool WriteParts(const std::string& path, const std::string& headers, std::string
 
 }  // namespace
 
-bool WriteCaptureFile(const std::string& path, const CaptureFrame& frame, const std::optional<FrameArea>& area,
-                      const std::optional<PageShape>& shape, int32_t ppm) {
+bool WriteCaptureFile(const std::string& path, const CaptureFrame& frame,
+                      const std::optional<FrameArea>& area, const std::optional<PageShape>& shape,
+                      int32_t ppm) {
     const size_t stride = Stride24(frame.width);
     if (frame.bytes == nullptr || frame.width <= 0 || frame.height <= 0 ||
         frame.length < stride * static_cast<size_t>(frame.height))
@@ -54,15 +55,17 @@ bool WriteCaptureFile(const std::string& path, const CaptureFrame& frame, const 
         std::vector<uint8_t> rows(out_stride * static_cast<size_t>(area->height), 0);
         const int first = frame.height - (area->y0 + area->height);
         for (int k = 0; k < area->height; ++k)
-            std::memcpy(rows.data() + out_stride * k, frame_row(first + k) + 3 * static_cast<size_t>(area->x0),
+            std::memcpy(rows.data() + out_stride * k,
+                        frame_row(first + k) + 3 * static_cast<size_t>(area->x0),
                         3 * static_cast<size_t>(area->width));
         return WriteParts(path, Headers(area->width, area->height, ppm),
                           {reinterpret_cast<const char*>(rows.data()), rows.size()});
     }
     if (!shape) {
         // Straight from the grabber's buffer.
-        return WriteParts(path, Headers(frame.width, frame.height, ppm),
-                          {reinterpret_cast<const char*>(frame.bytes), stride * static_cast<size_t>(frame.height)});
+        return WriteParts(
+            path, Headers(frame.width, frame.height, ppm),
+            {reinterpret_cast<const char*>(frame.bytes), stride * static_cast<size_t>(frame.height)});
     }
     const size_t out_stride = Stride24(shape->width);
     std::vector<uint8_t> rows(out_stride * static_cast<size_t>(shape->height), 0xFF);
@@ -104,8 +107,9 @@ ReshapeResult ReshapeToPage(const std::string& path, const PageShape& shape) {
     platform::WriteBmpFileHeader(bytes, static_cast<uint32_t>(rows.size() + kHeadersSize), kHeadersSize);
     platform::WriteDibInfoHeader(bytes + 14, shape.width, shape.height, 24, 0, view->x_pixels_per_meter,
                                  view->y_pixels_per_meter, 0);
-    return WriteParts(path, headers, {reinterpret_cast<const char*>(rows.data()), rows.size()}) ? ReshapeResult::Done
-                                                                                                : ReshapeResult::Unreadable;
+    return WriteParts(path, headers, {reinterpret_cast<const char*>(rows.data()), rows.size()})
+               ? ReshapeResult::Done
+               : ReshapeResult::Unreadable;
 }
 
 int CountCardList(const std::string& picture) {
@@ -119,14 +123,18 @@ int CountCardList(const std::string& picture) {
     if (!text) return 0;
     // UTF-16 little-endian: the marks we look for are plain ASCII, so the low bytes are enough.
     std::string narrow;
-    size_t i = text->size() >= 2 && static_cast<uint8_t>((*text)[0]) == 0xFF && static_cast<uint8_t>((*text)[1]) == 0xFE ? 2 : 0;
+    size_t i = text->size() >= 2 && static_cast<uint8_t>((*text)[0]) == 0xFF &&
+                       static_cast<uint8_t>((*text)[1]) == 0xFE
+                   ? 2
+                   : 0;
     for (; i + 1 < text->size(); i += 2) narrow.push_back((*text)[i + 1] == 0 ? (*text)[i] : '?');
     int cards = 0;
     size_t start = 0;
     while (start < narrow.size()) {
         size_t end = narrow.find('\n', start);
         if (end == std::string::npos) end = narrow.size();
-        if (std::string_view(narrow).substr(start, end - start).find("No=") != std::string_view::npos) ++cards;
+        if (std::string_view(narrow).substr(start, end - start).find("No=") != std::string_view::npos)
+            ++cards;
         start = end + 1;
     }
     platform::DeleteFile(list);
@@ -180,8 +188,8 @@ std::string KeepInSaveFolder(const NamingSettings& naming, const std::string& pi
         if (platform::MoveFileNoReplace(picture, names.m_szOutputFile)) return names.m_szOutputFile;
         if (!platform::GetFileAttributes(names.m_szOutputFile)) break;  // not taken: the folder refuses it
     }
-    platform::DebugLog("capture", "the save folder %s cannot take %s; it stays there", naming.save_path.c_str(),
-                       picture.c_str());
+    platform::DebugLog("capture", "the save folder %s cannot take %s; it stays there",
+                       naming.save_path.c_str(), picture.c_str());
     return picture;
 }
 
@@ -190,15 +198,17 @@ std::vector<std::string> SaveLeftoverPictures(const NamingSettings& naming) {
     const std::optional<std::string> folder = platform::PrivateTempFolder();
     if (!folder) return saved;
     std::vector<std::string> names = platform::FolderEntries(*folder).value_or(std::vector<std::string>{});
-    std::sort(names.begin(), names.end(), PageNameBefore);  // pages keep their order: -page1, -page2 ... -page10
+    std::sort(names.begin(), names.end(),
+              PageNameBefore);  // pages keep their order: -page1, -page2 ... -page10
     // The pages of a gathered document in the order the user left them, then any others.
     std::vector<std::string> paths = ReadPageListFile(PageOrderListPath(), *folder);
     for (const std::string& name : names)
-        if (std::find(paths.begin(), paths.end(), *folder + name) == paths.end()) paths.push_back(*folder + name);
+        if (std::find(paths.begin(), paths.end(), *folder + name) == paths.end())
+            paths.push_back(*folder + name);
     for (const std::string& path : paths) {
         struct stat st {};
-        if (path.size() < 4 || path.compare(path.size() - 4, 4, ".bmp") != 0 || ::lstat(path.c_str(), &st) != 0 ||
-            !S_ISREG(st.st_mode))
+        if (path.size() < 4 || path.compare(path.size() - 4, 4, ".bmp") != 0 ||
+            ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
         const std::string kept = KeepInSaveFolder(naming, path);
         if (kept != path) saved.push_back(kept);

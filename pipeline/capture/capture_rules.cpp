@@ -43,42 +43,62 @@ std::optional<FrameArea> ScaleCaptureArea(const ViewRect& selection, const ViewR
 
 std::optional<PageShape> PageShapeFor(int capture_width) {
     switch (capture_width) {
-        case 2592: return PageShape{2597, 1835};
-        case 2048: return PageShape{2059, 1455};
-        case 640: return PageShape{643, 455};
-        default: return std::nullopt;
+        case 2592:
+            return PageShape{2597, 1835};
+        case 2048:
+            return PageShape{2059, 1455};
+        case 640:
+            return PageShape{643, 455};
+        default:
+            return std::nullopt;
     }
 }
 
 Turn ChooseTurn(bool ocr_capture, int rotation, int rotation_file) {
     switch (ocr_capture ? rotation : rotation_file) {
-        case 1: return Turn::QuarterClockwise;
-        case 2: return Turn::QuarterCounterClockwise;
-        case 3: return Turn::Half;
-        default: return Turn::None;
+        case 1:
+            return Turn::QuarterClockwise;
+        case 2:
+            return Turn::QuarterCounterClockwise;
+        case 3:
+            return Turn::Half;
+        default:
+            return Turn::None;
     }
 }
 
 SaveAction SaveActionFor(int image_format, bool pdf_gathered) {
     switch (image_format) {
-        case 0: return SaveAction::CopyBmp;
-        case 1: return SaveAction::Jpeg;
-        case 2: return pdf_gathered ? SaveAction::GatherPdf : SaveAction::OnePdf;
-        case 3: return SaveAction::Tiff;
-        case 4: return SaveAction::OnePdf;
-        default: return SaveAction::Nothing;
+        case 0:
+            return SaveAction::CopyBmp;
+        case 1:
+            return SaveAction::Jpeg;
+        case 2:
+            return pdf_gathered ? SaveAction::GatherPdf : SaveAction::OnePdf;
+        case 3:
+            return SaveAction::Tiff;
+        case 4:
+            return SaveAction::OnePdf;
+        default:
+            return SaveAction::Nothing;
     }
 }
 
 bool OcrGatherAllPages(const CVellumoSettings& s) {
     // The record keeps the keys in the file's order: RTF Word, RTF PAD, PDF, XLS, TXT.
     switch (s.m_nOcrFormat) {
-        case 0: return s.m_bOcrOnePerFormat[0] != 0;
-        case 1: return s.m_bOcrOnePerFormat[1] != 0;
-        case 2: return s.m_bOcrOnePerFormat[3] != 0;
-        case 3: return s.m_bOcrOnePerFormat[2] != 0;
-        case 4: return s.m_bOcrOnePerFormat[4] != 0;
-        default: return false;
+        case 0:
+            return s.m_bOcrOnePerFormat[0] != 0;
+        case 1:
+            return s.m_bOcrOnePerFormat[1] != 0;
+        case 2:
+            return s.m_bOcrOnePerFormat[3] != 0;
+        case 3:
+            return s.m_bOcrOnePerFormat[2] != 0;
+        case 4:
+            return s.m_bOcrOnePerFormat[4] != 0;
+        default:
+            return false;
     }
 }
 

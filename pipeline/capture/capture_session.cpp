@@ -38,12 +38,14 @@ void CaptureSession::PrepareCapture(CaptureRequest request) {
     }
     frame_signal_.notify_all();  // an older capture's wait ends: its request is gone
     if (!StartThread([this, armed] { WatchForFrame(armed); }))
-        platform::DebugLog("capture", "the wait for the frame cannot start; a frame that never comes is not noticed");
+        platform::DebugLog("capture",
+                           "the wait for the frame cannot start; a frame that never comes is not noticed");
 }
 
 void CaptureSession::WatchForFrame(uint64_t armed) {
     std::unique_lock lock(request_mutex_);
-    const bool settled = frame_signal_.wait_for(lock, m_grabBound, [&] { return closing_ || armed_ != armed || framed_ >= armed; });
+    const bool settled = frame_signal_.wait_for(
+        lock, m_grabBound, [&] { return closing_ || armed_ != armed || framed_ >= armed; });
     // Taking the request in one step: a frame that wins the race keeps its capture. Under the lock, so
     // that a newer capture (armed before its request is set) is never the one given up.
     if (settled || flags_.grab_requested.exchange(0) == 0) return;
@@ -72,8 +74,8 @@ void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {
     const size_t stride = (static_cast<size_t>(frame.width) * 3 + 3) / 4 * 4;
     if (frame.bytes == nullptr || frame.width <= 0 || frame.height <= 0 ||
         frame.length < stride * static_cast<size_t>(frame.height)) {
-        platform::DebugLog("capture", "the frame of %zu bytes cannot hold %dx%d pixels; it is dropped", frame.length,
-                           frame.width, frame.height);
+        platform::DebugLog("capture", "the frame of %zu bytes cannot hold %dx%d pixels; it is dropped",
+                           frame.length, frame.width, frame.height);
         AbandonCapture();
         return;
     }
@@ -176,8 +178,13 @@ bool CaptureSession::MakeGatheredPdf(const PdfProgressFn& progress) {
     }
     const std::optional<std::string> written = PublishUnderFreeName(
         m_naming.m_szOutputFile,
-        [&](const std::string& path) { return MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), path, progress); },
-        [&] { return request && m_naming.MakeImageFileNames(request->naming) != 0 ? m_naming.m_szOutputFile : std::string(); });
+        [&](const std::string& path) {
+            return MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), path, progress);
+        },
+        [&] {
+            return request && m_naming.MakeImageFileNames(request->naming) != 0 ? m_naming.m_szOutputFile
+                                                                                : std::string();
+        });
     // When not written the pages stay listed for another try.
     if (!written) return false;
     m_pages.DeletePageFiles();

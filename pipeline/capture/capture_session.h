@@ -2,10 +2,10 @@
 // One still capture across its threads: the capture command (on the GUI thread or a series dialog's thread)
 // records the request (a copy of the settings it uses), the grabber's frame handler copies the frame on the
 // streaming thread, and the worker thread writes the capture picture, straightens, turns, converts and saves
-// it or hands it on. A grab request that gets no frame within a bound is given up, so no capture sticks. One capture at a time: the command sets the
-// grab request last, the grabber clears it first, the worker clears the busy flag last; what follows a
-// capture (a series dialog, a hand-over thread) starts only after that, since a dialog's capture button
-// begins the next capture.
+// it or hands it on. A grab request that gets no frame within a bound is given up, so no capture sticks. One
+// capture at a time: the command sets the grab request last, the grabber clears it first, the worker clears
+// the busy flag last; what follows a capture (a series dialog, a hand-over thread) starts only after that,
+// since a dialog's capture button begins the next capture.
 //
 // The session owns every thread it starts (the worker, the series dialogs' threads, the hand-over threads)
 // and waits for them when it is destroyed; close the frame's message target first, so that a thread waiting

@@ -9,9 +9,9 @@
 #include "pipeline/capture/capture_session.h"
 #include "pipeline/capture/detection.h"
 #include "pipeline/capture/pdf_output.h"
+#include "pipeline/naming/file_naming.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/files/files.h"
-#include "pipeline/naming/file_naming.h"
 
 namespace pipeline {
 namespace {
@@ -19,10 +19,17 @@ namespace {
 void TurnPicture(const std::string& path, Turn turn) {
     int done = 1;
     switch (turn) {
-        case Turn::None: return;
-        case Turn::QuarterClockwise: done = RotateBmpQuarter(path, 0); break;
-        case Turn::QuarterCounterClockwise: done = RotateBmpQuarter(path, 1); break;
-        case Turn::Half: done = RotateBmpHalf(path); break;
+        case Turn::None:
+            return;
+        case Turn::QuarterClockwise:
+            done = RotateBmpQuarter(path, 0);
+            break;
+        case Turn::QuarterCounterClockwise:
+            done = RotateBmpQuarter(path, 1);
+            break;
+        case Turn::Half:
+            done = RotateBmpHalf(path);
+            break;
     }
     if (done == 0) platform::DebugLog("capture", "cannot turn %s; it is kept as it is", path.c_str());
 }
@@ -53,8 +60,8 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
     const std::string temp = m_naming.m_szTempFile;
 
     if (r.capture_width != 0 && (frame.width != r.capture_width || frame.height != r.capture_height))
-        platform::DebugLog("capture", "the frame is %dx%d, the capture asked for %dx%d", frame.width, frame.height,
-                           r.capture_width, r.capture_height);
+        platform::DebugLog("capture", "the frame is %dx%d, the capture asked for %dx%d", frame.width,
+                           frame.height, r.capture_width, r.capture_height);
     // The frame's own size is what the file gets; pages are shaped by it too.
     const std::optional<FrameArea> area = ScaleCaptureArea(r.selection, r.video, frame.width, frame.height);
     std::optional<PageShape> shape;
@@ -105,20 +112,24 @@ CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request) {
     std::string kept;
     switch (action) {
         case SaveAction::CopyBmp:
-            saved = PublishUnderFreeName(output, [&](const std::string& path) {
-                auto contents = platform::ReadFile(temp);
-                return contents && platform::WriteFileReplacing(path, *contents);
-            }, next_name);
+            saved = PublishUnderFreeName(
+                output,
+                [&](const std::string& path) {
+                    auto contents = platform::ReadFile(temp);
+                    return contents && platform::WriteFileReplacing(path, *contents);
+                },
+                next_name);
             break;
         case SaveAction::Jpeg:
-            saved = PublishUnderFreeName(output, [&](const std::string& path) {
-                return BMP2JPEG(temp.c_str(), path.c_str()) == 1;
-            }, next_name);
+            saved = PublishUnderFreeName(
+                output, [&](const std::string& path) { return BMP2JPEG(temp.c_str(), path.c_str()) == 1; },
+                next_name);
             break;
         case SaveAction::Tiff:
-            saved = PublishUnderFreeName(output, [&](const std::string& path) {
-                return ConvertMutil(temp.c_str(), path.c_str(), 1, 80) == 1;
-            }, next_name);
+            saved = PublishUnderFreeName(
+                output,
+                [&](const std::string& path) { return ConvertMutil(temp.c_str(), path.c_str(), 1, 80) == 1; },
+                next_name);
             break;
         case SaveAction::GatherPdf: {
             // Under a name of its own: the next page's capture writes the temporary file again.
@@ -130,21 +141,25 @@ CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request) {
         case SaveAction::OnePdf:
             kept = KeepPageFile(temp);
             m_pages.AddPageFile(kept);
-            saved = PublishUnderFreeName(output, [&](const std::string& path) {
-                return MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), path, {});
-            }, next_name);
+            saved = PublishUnderFreeName(
+                output,
+                [&](const std::string& path) {
+                    return MakePdf(m_pages.Count(), JoinPagesForPdf(m_pages), path, {});
+                },
+                next_name);
             if (saved) m_pages.DeletePageFiles();  // else the page stays listed for another try
             break;
         case SaveAction::Nothing:
-            platform::DebugLog("capture", "no picture format %d; the capture is kept as %s", r.naming.image_format,
-                               temp.c_str());
+            platform::DebugLog("capture", "no picture format %d; the capture is kept as %s",
+                               r.naming.image_format, temp.c_str());
             return {};
     }
     if (saved && action != SaveAction::OnePdf) platform::DeleteFile(temp);
     if (!saved) {
         // Nothing the user captured goes before its output exists.
         if (action != SaveAction::OnePdf) kept = KeepPageFile(temp);
-        platform::DebugLog("capture", "%s was not written; the picture stays as %s", output.c_str(), kept.c_str());
+        platform::DebugLog("capture", "%s was not written; the picture stays as %s", output.c_str(),
+                           kept.c_str());
     }
     const bool continuous = r.continuous_file;
     if (saved && !continuous) return {};
@@ -154,18 +169,21 @@ CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request) {
     };
 }
 
-std::vector<std::string> CaptureSession::SettleHandOver(const CaptureRequest& request, const HandOverResult& result,
+std::vector<std::string> CaptureSession::SettleHandOver(const CaptureRequest& request,
+                                                        const HandOverResult& result,
                                                         const std::vector<std::string>& pictures) {
     std::vector<std::string> kept;
     switch (result.kind) {
         case HandOverResult::Kind::Done:
             for (const std::string& picture : pictures) platform::DeleteFile(picture);
             break;
-        case HandOverResult::Kind::TakenOver: break;  // the program removes them once it has ended
+        case HandOverResult::Kind::TakenOver:
+            break;  // the program removes them once it has ended
         case HandOverResult::Kind::Failed:
-            for (const std::string& picture : pictures) kept.push_back(KeepInSaveFolder(request.naming, picture));
-            platform::DebugLog("capture", "the hand-over failed (%s); %zu picture(s) kept", result.problem.c_str(),
-                               kept.size());
+            for (const std::string& picture : pictures)
+                kept.push_back(KeepInSaveFolder(request.naming, picture));
+            platform::DebugLog("capture", "the hand-over failed (%s); %zu picture(s) kept",
+                               result.problem.c_str(), kept.size());
             break;
     }
     return kept;
@@ -267,8 +285,8 @@ void CaptureSession::OcrHandOver(const Request& request, const std::string& pict
     if (result)
         ReportKept(result->problem, SettleHandOver(r, *result, {picture}));
     else
-        platform::DebugLog("capture", "no %s service; the page stays as %s", target == 1 ? "card program" : "OCR",
-                           picture.c_str());
+        platform::DebugLog("capture", "no %s service; the page stays as %s",
+                           target == 1 ? "card program" : "OCR", picture.c_str());
     if ((r.continuous_capture && target == 0) || (r.card_continuous && target == 1))
         ShowHere(m_dialogs.continue_ocr, "CContinueOcr");
 }

@@ -14,8 +14,10 @@ DetectOutcome DetectDocument(const std::string& path, int scale_mode, int captur
         kvoASize_SetOrientation(handle, 0);
         int status = 1;
         KVOASIZE_JOB job = kvoASize_StartA(handle, 4, path.c_str(), 0, 0, &status);
-        if (status == 0 && job != nullptr) kvoASize_SaveImageA(handle, 4, job, path.c_str(), 0);
-        else platform::DebugLog("capture", "no document found in %s (status %d)", path.c_str(), status);
+        if (status == 0 && job != nullptr)
+            kvoASize_SaveImageA(handle, 4, job, path.c_str(), 0);
+        else
+            platform::DebugLog("capture", "no document found in %s (status %d)", path.c_str(), status);
         kvoASize_End(job);
     }
     kvoASize_Clear(handle);
@@ -28,9 +30,11 @@ DetectOutcome DetectDocument(const std::string& path, int scale_mode, int captur
             platform::DebugLog("capture", "cannot reopen %s to place it on a page", path.c_str());
             return DetectOutcome::Unreadable;
         case ReshapeResult::Skipped:
-            platform::DebugLog("capture", "%s is not a 24-bit picture; it is not placed on a page", path.c_str());
+            platform::DebugLog("capture", "%s is not a 24-bit picture; it is not placed on a page",
+                               path.c_str());
             return DetectOutcome::Done;
-        case ReshapeResult::Done: return DetectOutcome::Done;
+        case ReshapeResult::Done:
+            return DetectOutcome::Done;
     }
     return DetectOutcome::Done;
 }
@@ -41,8 +45,10 @@ void DetectCards(const std::string& path) {
         kvoFASize_SetOrientation(handle, 0);
         int status = 1;
         KVOFASIZE_JOB job = kvoFASize_StartA(handle, path.c_str(), 0, &status);
-        if (status == 0 && job != nullptr) kvoFASize_SaveImageA(handle, job, path.c_str(), 0);
-        else platform::DebugLog("capture", "no card found in %s (status %d)", path.c_str(), status);
+        if (status == 0 && job != nullptr)
+            kvoFASize_SaveImageA(handle, job, path.c_str(), 0);
+        else
+            platform::DebugLog("capture", "no card found in %s (status %d)", path.c_str(), status);
         kvoFASize_End(job);
     }
     kvoFASize_Clear(handle);

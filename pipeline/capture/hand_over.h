@@ -17,9 +17,9 @@ struct CaptureRequest;
 
 struct HandOverResult {
     enum class Kind {
-        Done,         // the document is written, or the card program has read the pictures: delete them
-        TakenOver,    // a program still reads the pictures; it removes them itself once it has ended
-        Failed,       // nothing came of it: the pictures stay
+        Done,       // the document is written, or the card program has read the pictures: delete them
+        TakenOver,  // a program still reads the pictures; it removes them itself once it has ended
+        Failed,     // nothing came of it: the pictures stay
     };
     Kind kind = Kind::Failed;
     std::string problem;  // for Failed: what went wrong, in a few plain words for the user
@@ -35,7 +35,8 @@ struct HandOverServices {
     std::function<HandOverResult(const CaptureRequest& request, const PageFileList& pages)> run_ocr_on_pages;
     // The listed pictures to the business-card program that "Zorvex Index" chooses (SendToZorvex or
     // SendToZorvex6).
-    std::function<HandOverResult(const CaptureRequest& request, const PageFileList& pages)> send_to_card_program;
+    std::function<HandOverResult(const CaptureRequest& request, const PageFileList& pages)>
+        send_to_card_program;
     // Ends the hand-overs under way and every later one at once (the program ends): the engine is
     // stopped, and the calls come back as failed, so their pictures are kept.
     std::function<void()> cancel;

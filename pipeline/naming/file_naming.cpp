@@ -51,7 +51,8 @@ int CFileNaming::MakeNumberedName(const NamingSettings& settings, const std::str
     return FindFreeNumberedName(settings.save_path, settings.prefix, extension);
 }
 
-int CFileNaming::MakeTempAndNumberedNames(const NamingSettings& settings, const std::optional<std::string>& extension) {
+int CFileNaming::MakeTempAndNumberedNames(const NamingSettings& settings,
+                                          const std::optional<std::string>& extension) {
     MakeTempFileName();
     if (!extension) return 1;  // an index outside the table keeps the previous output name
     return MakeNumberedName(settings, *extension);
@@ -80,8 +81,9 @@ int CFileNaming::FindFreeNumberedName(const std::string& folder, const std::stri
     // A name that cannot be examined (no access to the folder) counts as free; the save then fails.
     auto taken = [&](uint32_t n, int width) {
         std::error_code error;
-        auto type = std::filesystem::symlink_status(platform::JoinPath(folder, prefix + NumberText(n, width) + extension),
-                                                    error).type();
+        auto type = std::filesystem::symlink_status(
+                        platform::JoinPath(folder, prefix + NumberText(n, width) + extension), error)
+                        .type();
         return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
     };
     NumberSearchResult result = SearchFreeNumber(m_nNumberWidth, taken);

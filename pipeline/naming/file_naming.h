@@ -32,7 +32,7 @@ std::string VideoExtension(int video_format);
 void CreateFolderPath(const std::string& path);
 
 class CFileNaming {
-public:
+  public:
     // Each returns 1, or 0 when the save folder is full (every 9-digit number taken): the output
     // file is then empty, so the save that follows fails instead of overwriting anything.
 
@@ -47,7 +47,8 @@ public:
 
     // Lowest free number for `extension` (with its dot) in `folder` (with its trailing '/'); sets the
     // output file and may widen the number for this and every later name.
-    int FindFreeNumberedName(const std::string& folder, const std::string& prefix, const std::string& extension);
+    int FindFreeNumberedName(const std::string& folder, const std::string& prefix,
+                             const std::string& extension);
 
     // Temporary file of card `card` (from 1) of a capture the card detector split: the temporary
     // capture file's folder and base name, the card number in four digits, its extension.
@@ -57,7 +58,7 @@ public:
     std::string m_szTempFile;    // private temporary folder + "Kvo~Vellumo.bmp"
     std::string m_szOutputFile;  // next output file
 
-private:
+  private:
     void MakeTempFileName();
     int MakeNumberedName(const NamingSettings& settings, const std::string& extension);
     int MakeTempAndNumberedNames(const NamingSettings& settings, const std::optional<std::string>& extension);

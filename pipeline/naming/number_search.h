@@ -14,10 +14,10 @@ constexpr int kMaxNumberWidth = 9;
 std::string NumberText(uint32_t n, int width);
 
 struct NumberSearchResult {
-    bool found = false;    // false: every number of the widest width is taken (a full folder)
-    uint32_t number = 0;   // the free number
-    int width = 0;         // digits it is written with
-    int next_width = 0;    // width the next search starts with
+    bool found = false;   // false: every number of the widest width is taken (a full folder)
+    uint32_t number = 0;  // the free number
+    int width = 0;        // digits it is written with
+    int next_width = 0;   // width the next search starts with
 };
 
 // Tells whether the name with number n written at `width` digits is taken.

@@ -16,8 +16,10 @@ void PageFileList::AddPageFile(const std::string& path) {
     const std::string entry(path.c_str());
     if (m_retake >= 0 && m_retake < m_nCount) {
         std::vector<std::string> paths = PathsLocked();
-        if (paths[static_cast<size_t>(m_retake)] != entry && !platform::DeleteFile(paths[static_cast<size_t>(m_retake)]))
-            platform::DebugLog("pages", "cannot delete the retaken page %s", paths[static_cast<size_t>(m_retake)].c_str());
+        if (paths[static_cast<size_t>(m_retake)] != entry &&
+            !platform::DeleteFile(paths[static_cast<size_t>(m_retake)]))
+            platform::DebugLog("pages", "cannot delete the retaken page %s",
+                               paths[static_cast<size_t>(m_retake)].c_str());
         paths[static_cast<size_t>(m_retake)] = entry;
         m_retake = -1;
         Rebuild(paths);

@@ -22,7 +22,7 @@
 namespace pipeline {
 
 class PageFileList {
-public:
+  public:
     // Appends the page, or puts it in the place of the page marked for a retake (whose file is deleted).
     void AddPageFile(const std::string& path);
 
@@ -60,10 +60,10 @@ public:
     // Where the order is kept on disk; empty for none. Written at once when the list has pages.
     void SetListFile(const std::string& path);
 
-private:
+  private:
     void Rebuild(const std::vector<std::string>& paths);  // the block from paths; the lock is held
     std::vector<std::string> PathsLocked() const;
-    void Changed();                                        // the version and the list file; the lock is held
+    void Changed();  // the version and the list file; the lock is held
 
     mutable std::mutex m_mutex;
     int m_nCount = 0;

@@ -14,15 +14,24 @@ std::optional<uint32_t> DibRowStride(int64_t width, int bits_per_pixel) {
 
 const char* DibErrorText(DibError error) {
     switch (error) {
-        case DibError::None: return "no error";
-        case DibError::TooSmall: return "file shorter than the BMP headers";
-        case DibError::NotBmp: return "not a BMP file";
-        case DibError::SizeMismatch: return "header file size differs from the real size";
-        case DibError::BadInfoHeader: return "bad information header";
-        case DibError::BadDimensions: return "bad width or height";
-        case DibError::UnsupportedDepth: return "unsupported bit depth or compression";
-        case DibError::BadPalette: return "bad palette";
-        case DibError::BadOffset: return "pixel data outside the file";
+        case DibError::None:
+            return "no error";
+        case DibError::TooSmall:
+            return "file shorter than the BMP headers";
+        case DibError::NotBmp:
+            return "not a BMP file";
+        case DibError::SizeMismatch:
+            return "header file size differs from the real size";
+        case DibError::BadInfoHeader:
+            return "bad information header";
+        case DibError::BadDimensions:
+            return "bad width or height";
+        case DibError::UnsupportedDepth:
+            return "unsupported bit depth or compression";
+        case DibError::BadPalette:
+            return "bad palette";
+        case DibError::BadOffset:
+            return "pixel data outside the file";
     }
     return "unknown error";
 }
@@ -93,7 +102,8 @@ std::vector<uint32_t> GreyPalette() {
 std::vector<uint32_t> BlackWhitePalette() { return {0x000000u, 0xFFFFFFu}; }
 
 std::optional<DibImage> MakeDibImage(int32_t width, int32_t height, uint16_t bits_per_pixel) {
-    if (height <= 0 || (bits_per_pixel != 1 && bits_per_pixel != 8 && bits_per_pixel != 24)) return std::nullopt;
+    if (height <= 0 || (bits_per_pixel != 1 && bits_per_pixel != 8 && bits_per_pixel != 24))
+        return std::nullopt;
     auto stride = DibRowStride(width, bits_per_pixel);
     if (!stride) return std::nullopt;
     uint64_t bytes = uint64_t{*stride} * static_cast<uint64_t>(height);
@@ -121,8 +131,8 @@ std::optional<std::string> EncodeBmp(const DibImage& image) {
     auto* p = reinterpret_cast<uint8_t*>(out.data());
     WriteBmpFileHeader(p, static_cast<uint32_t>(total), static_cast<uint32_t>(offset));
     uint8_t* info = p + kBmpFileHeaderSize;
-    WriteDibInfoHeader(info, image.width, image.height, image.bits_per_pixel, static_cast<uint32_t>(pixel_bytes),
-                       image.x_pixels_per_meter, image.y_pixels_per_meter,
+    WriteDibInfoHeader(info, image.width, image.height, image.bits_per_pixel,
+                       static_cast<uint32_t>(pixel_bytes), image.x_pixels_per_meter, image.y_pixels_per_meter,
                        static_cast<uint32_t>(image.palette.size()));
     WriteDibPalette(info + kBmpInfoHeaderSize, image.palette);
     out.append(reinterpret_cast<const char*>(image.pixels.data()), image.pixels.size());
@@ -136,8 +146,9 @@ void WriteBmpFileHeader(uint8_t* header, uint32_t file_size, uint32_t pixel_offs
     WriteLe32(header + 10, pixel_offset);
 }
 
-void WriteDibInfoHeader(uint8_t* info, int32_t width, int32_t height, uint16_t bits_per_pixel, uint32_t image_size,
-                        int32_t x_pixels_per_meter, int32_t y_pixels_per_meter, uint32_t palette_count) {
+void WriteDibInfoHeader(uint8_t* info, int32_t width, int32_t height, uint16_t bits_per_pixel,
+                        uint32_t image_size, int32_t x_pixels_per_meter, int32_t y_pixels_per_meter,
+                        uint32_t palette_count) {
     WriteLe32(info, kBmpInfoHeaderSize);
     WriteLe32(info + 4, static_cast<uint32_t>(width));
     WriteLe32(info + 8, static_cast<uint32_t>(height));

@@ -28,10 +28,10 @@ struct DibView {
     uint16_t bits_per_pixel = 0;
     int32_t x_pixels_per_meter = 0;
     int32_t y_pixels_per_meter = 0;
-    uint32_t palette_count = 0;      // entries actually present (0 for 24-bit)
-    uint32_t stride = 0;             // bytes per stored row
-    uint32_t pixel_offset = 0;       // from the start of the file
-    const uint8_t* info = nullptr;   // the information header
+    uint32_t palette_count = 0;        // entries actually present (0 for 24-bit)
+    uint32_t stride = 0;               // bytes per stored row
+    uint32_t pixel_offset = 0;         // from the start of the file
+    const uint8_t* info = nullptr;     // the information header
     const uint8_t* palette = nullptr;  // palette_count x 4 bytes (blue, green, red, 0)
     const uint8_t* pixels = nullptr;   // height x stride bytes, bottom row first
 
@@ -41,14 +41,14 @@ struct DibView {
 
 enum class DibError {
     None,
-    TooSmall,         // shorter than the two headers
-    NotBmp,           // no "BM"
-    SizeMismatch,     // the header's file size differs from the real size
-    BadInfoHeader,    // information header shorter than 40 bytes or beyond the file
-    BadDimensions,    // width or height zero or negative, or rows too large to address
-    UnsupportedDepth, // not 1, 8 or 24 bits, or compressed
-    BadPalette,       // more entries than the depth allows, or beyond the file
-    BadOffset,        // pixel rows start inside the headers or run past the end of the file
+    TooSmall,          // shorter than the two headers
+    NotBmp,            // no "BM"
+    SizeMismatch,      // the header's file size differs from the real size
+    BadInfoHeader,     // information header shorter than 40 bytes or beyond the file
+    BadDimensions,     // width or height zero or negative, or rows too large to address
+    UnsupportedDepth,  // not 1, 8 or 24 bits, or compressed
+    BadPalette,        // more entries than the depth allows, or beyond the file
+    BadOffset,         // pixel rows start inside the headers or run past the end of the file
 };
 
 const char* DibErrorText(DibError error);
@@ -81,8 +81,9 @@ std::optional<std::string> EncodeBmp(const DibImage& image);
 // size, reserved 0, pixel offset); a 40-byte information header of an uncompressed picture (1 plane,
 // important colours 0); palette entries given as 0x00RRGGBB, stored blue, green, red, 0.
 void WriteBmpFileHeader(uint8_t* header, uint32_t file_size, uint32_t pixel_offset);
-void WriteDibInfoHeader(uint8_t* info, int32_t width, int32_t height, uint16_t bits_per_pixel, uint32_t image_size,
-                        int32_t x_pixels_per_meter, int32_t y_pixels_per_meter, uint32_t palette_count);
+void WriteDibInfoHeader(uint8_t* info, int32_t width, int32_t height, uint16_t bits_per_pixel,
+                        uint32_t image_size, int32_t x_pixels_per_meter, int32_t y_pixels_per_meter,
+                        uint32_t palette_count);
 void WriteDibPalette(uint8_t* entries, std::span<const uint32_t> palette);
 
 // Reads a whole file into memory (files of 4 GB or more are refused).
@@ -91,8 +92,8 @@ std::optional<std::vector<uint8_t>> ReadBinaryFile(const std::string& path);
 // Little-endian field access for code that works on headers directly.
 inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t ReadLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 inline void WriteLe16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);

@@ -151,9 +151,11 @@ mode_t CurrentUmask() {
 
 // A temporary file beside the target, removed again unless Commit or Link succeeds.
 class TempFileBeside {
-public:
-    explicit TempFileBeside(const std::string& target) : name_(target + ".XXXXXX"), fd_(::mkstemp(name_.data())) {
-        if (!fd_) DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
+  public:
+    explicit TempFileBeside(const std::string& target)
+        : name_(target + ".XXXXXX"), fd_(::mkstemp(name_.data())) {
+        if (!fd_)
+            DebugLog("files", "cannot create a temporary file beside %s (errno %d)", target.c_str(), errno);
     }
     ~TempFileBeside() {
         fd_.reset();
@@ -177,7 +179,8 @@ public:
         return true;
     }
 
-    // On disk before it takes the target's name, so a crash leaves the old file or the new, never an empty one.
+    // On disk before it takes the target's name, so a crash leaves the old file or the new, never an empty
+    // one.
     bool Finish(mode_t mode) {
         bool ok = ::fchmod(fd_.get(), mode) == 0 && ::fsync(fd_.get()) == 0;
         return fd_.close() && ok;
@@ -198,7 +201,7 @@ public:
         return kept_;
     }
 
-private:
+  private:
     std::string name_;
     UniqueFd fd_;
     bool kept_ = false;
@@ -245,14 +248,16 @@ bool CopyFileNoReplace(const std::string& from, const std::string& to) {
     if (!contents) return false;
     TempFileBeside temp(to);
     // A file that appeared meanwhile is never replaced.
-    return temp.Valid() && temp.Write(*contents) && temp.Finish(0666 & ~CurrentUmask()) && temp.MoveToNewName(to);
+    return temp.Valid() && temp.Write(*contents) && temp.Finish(0666 & ~CurrentUmask()) &&
+           temp.MoveToNewName(to);
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno == EEXIST) return false;
     if (errno == EINVAL || errno == ENOSYS) {
-        // Folders without the no-replace rename (FAT, some network mounts): a hard link refuses a taken name too.
+        // Folders without the no-replace rename (FAT, some network mounts): a hard link refuses a taken name
+        // too.
         if (::link(from.c_str(), to.c_str()) == 0) {
             ::unlink(from.c_str());
             return true;
@@ -264,7 +269,9 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool SetDefaultFileMode(const std::string& path) { return ::chmod(path.c_str(), 0666 & ~CurrentUmask()) == 0; }
+bool SetDefaultFileMode(const std::string& path) {
+    return ::chmod(path.c_str(), 0666 & ~CurrentUmask()) == 0;
+}
 
 std::optional<std::string> CreateUniqueFileIn(const std::string& folder, const std::string& stem) {
     std::string name = folder + stem + ".XXXXXX";

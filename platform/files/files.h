@@ -58,14 +58,14 @@ std::optional<std::string> ReadFileForRewrite(const std::string& path);
 
 // A regular file opened for reading from its start.
 class InputFile {
-public:
+  public:
     // Nothing when the file is missing, cannot be opened or is not a regular file.
     static std::optional<InputFile> Open(const std::string& path);
     uint64_t size() const { return size_; }
     // Fills `data` with the next `size` bytes; false on a read error or when the file ends first.
     bool ReadExactly(uint8_t* data, size_t size);
 
-private:
+  private:
     InputFile(UniqueFd fd, uint64_t size) : fd_(std::move(fd)), size_(size) {}
     UniqueFd fd_;
     uint64_t size_ = 0;

@@ -78,7 +78,9 @@ std::optional<std::string> UserDocumentsFolder() {
     return XdgFolder("VELLUMO_USER_DOCUMENTS", "XDG_DOCUMENTS_DIR", "Documents");
 }
 
-std::optional<std::string> DesktopFolder() { return XdgFolder("VELLUMO_DESKTOP", "XDG_DESKTOP_DIR", "Desktop"); }
+std::optional<std::string> DesktopFolder() {
+    return XdgFolder("VELLUMO_DESKTOP", "XDG_DESKTOP_DIR", "Desktop");
+}
 
 std::optional<std::string> UserConfigFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");

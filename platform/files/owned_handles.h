@@ -10,7 +10,7 @@ namespace platform {
 
 // A file descriptor; -1 when empty.
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
@@ -36,13 +36,13 @@ public:
         return fd < 0 || ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
 // An open folder listing; empty when the folder could not be opened.
 class UniqueDir {
-public:
+  public:
     UniqueDir() = default;
     explicit UniqueDir(DIR* dir) : dir_(dir) {}
     ~UniqueDir() {
@@ -62,7 +62,7 @@ public:
     DIR* get() const { return dir_; }
     explicit operator bool() const { return dir_ != nullptr; }
 
-private:
+  private:
     DIR* dir_ = nullptr;
 };
 

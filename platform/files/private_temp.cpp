@@ -42,7 +42,8 @@ bool OwnPrivateFolder(const std::string& folder) {
 std::string Base() {
     std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
     struct stat st {};
-    if (!runtime.empty() && ::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+    if (!runtime.empty() && ::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::geteuid())
         return runtime;
     std::string cache = AbsoluteEnv("XDG_CACHE_HOME");
     if (!cache.empty()) return cache;
@@ -80,7 +81,8 @@ std::optional<std::string> PrivateTempFolder() {
 
 bool InPrivateTempFolder(const std::string& path) {
     const std::optional<std::string> folder = PrivateTempFolder();
-    if (!folder || path.size() <= folder->size() || path.compare(0, folder->size(), *folder) != 0) return false;
+    if (!folder || path.size() <= folder->size() || path.compare(0, folder->size(), *folder) != 0)
+        return false;
     const std::string_view name = std::string_view(path).substr(folder->size());
     return name.find('/') == std::string_view::npos && name != "." && name != "..";
 }

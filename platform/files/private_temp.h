@@ -30,6 +30,7 @@ bool AppendPrivateFile(const std::string& path, std::string_view text);
 
 // A new empty file of a unique name in the private folder: the first three characters of `prefix`, a
 // unique part and `suffix`. Nothing when it cannot be made.
-std::optional<std::string> CreateUniquePrivateFile(const std::string& prefix, const std::string& suffix = ".tmp");
+std::optional<std::string> CreateUniquePrivateFile(const std::string& prefix,
+                                                   const std::string& suffix = ".tmp");
 
 }  // namespace platform

@@ -57,7 +57,9 @@ std::string HidrawBackend::SysfsRoot() const {
     return sysfs_root_.empty() ? EnvOr("VELLUMO_SYSFS_ROOT", "/sys") : sysfs_root_;
 }
 
-std::string HidrawBackend::DevRoot() const { return dev_root_.empty() ? EnvOr("VELLUMO_DEV_ROOT", "/dev") : dev_root_; }
+std::string HidrawBackend::DevRoot() const {
+    return dev_root_.empty() ? EnvOr("VELLUMO_DEV_ROOT", "/dev") : dev_root_;
+}
 
 std::vector<std::string> HidrawBackend::EnumerateInterfaces() {
     std::vector<std::pair<long, std::string>> found;

@@ -26,7 +26,7 @@ struct HidInterfaceInfo {
 };
 
 class HidBackend {
-public:
+  public:
     virtual ~HidBackend() = default;
     // The interface paths present, in a stable order.
     virtual std::vector<std::string> EnumerateInterfaces() = 0;
@@ -43,7 +43,7 @@ public:
 
 // hidraw through sysfs and /dev.
 class HidrawBackend : public HidBackend {
-public:
+  public:
     HidrawBackend(std::string sysfs_root, std::string dev_root);
     // Roots from the environment (see above), looked up at each call.
     HidrawBackend();
@@ -55,7 +55,7 @@ public:
     bool GetFeature(int handle, uint8_t* report, size_t length) override;
     void Close(int handle) override;
 
-private:
+  private:
     std::string SysfsRoot() const;
     std::string DevRoot() const;
     std::string sysfs_root_;

@@ -8,10 +8,22 @@ namespace platform {
 namespace {
 
 // HID item tags (HID 1.11, 6.2.2).
-enum MainTag : uint8_t { kInput = 0x8, kOutput = 0x9, kCollection = 0xA, kFeature = 0xB, kEndCollection = 0xC };
+enum MainTag : uint8_t {
+    kInput = 0x8,
+    kOutput = 0x9,
+    kCollection = 0xA,
+    kFeature = 0xB,
+    kEndCollection = 0xC
+};
 enum GlobalTag : uint8_t {
-    kUsagePage = 0x0, kLogicalMin = 0x1, kLogicalMax = 0x2, kReportSize = 0x7, kReportId = 0x8,
-    kReportCount = 0x9, kPush = 0xA, kPop = 0xB
+    kUsagePage = 0x0,
+    kLogicalMin = 0x1,
+    kLogicalMax = 0x2,
+    kReportSize = 0x7,
+    kReportId = 0x8,
+    kReportCount = 0x9,
+    kPush = 0xA,
+    kPop = 0xB
 };
 enum LocalTag : uint8_t { kUsage = 0x0, kUsageMin = 0x1, kUsageMax = 0x2 };
 
@@ -50,7 +62,7 @@ uint16_t PageOf(uint32_t extended, uint16_t global_page) {
 }
 
 class Parser {
-public:
+  public:
     std::optional<HidReportLayout> Run(const uint8_t* data, size_t size) {
         size_t pos = 0;
         while (pos < size) {
@@ -70,9 +82,12 @@ public:
             const uint8_t* item = data + pos + 1;
             pos += 1 + n;
             bool ok = true;
-            if (type == 0) ok = Main(tag, Unsigned(item, n));
-            else if (type == 1) ok = Global(tag, item, n);
-            else if (type == 2) Local(tag, Unsigned(item, n), n);
+            if (type == 0)
+                ok = Main(tag, Unsigned(item, n));
+            else if (type == 1)
+                ok = Global(tag, item, n);
+            else if (type == 2)
+                Local(tag, Unsigned(item, n), n);
             if (!ok) return std::nullopt;
         }
         if (depth_ != 0 || !stack_.empty()) return std::nullopt;
@@ -80,7 +95,7 @@ public:
         return std::move(layout_);
     }
 
-private:
+  private:
     bool Main(uint8_t tag, uint32_t flags) {
         switch (tag) {
             case kCollection:
@@ -100,10 +115,17 @@ private:
                 collection_ = open_collections_.back();
                 open_collections_.pop_back();
                 break;
-            case kInput: if (!Field(HidReportType::Input, flags)) return false; break;
-            case kOutput: if (!Field(HidReportType::Output, flags)) return false; break;
-            case kFeature: if (!Field(HidReportType::Feature, flags)) return false; break;
-            default: break;
+            case kInput:
+                if (!Field(HidReportType::Input, flags)) return false;
+                break;
+            case kOutput:
+                if (!Field(HidReportType::Output, flags)) return false;
+                break;
+            case kFeature:
+                if (!Field(HidReportType::Feature, flags)) return false;
+                break;
+            default:
+                break;
         }
         local_.Clear();
         return true;
@@ -111,24 +133,37 @@ private:
 
     bool Global(uint8_t tag, const uint8_t* item, size_t n) {
         switch (tag) {
-            case kUsagePage: global_.usage_page = static_cast<uint16_t>(Unsigned(item, n)); break;
-            case kLogicalMin: global_.logical_min = Signed(item, n); break;
-            case kLogicalMax: global_.logical_max = Signed(item, n); break;
-            case kReportSize: global_.report_size = Unsigned(item, n); break;
+            case kUsagePage:
+                global_.usage_page = static_cast<uint16_t>(Unsigned(item, n));
+                break;
+            case kLogicalMin:
+                global_.logical_min = Signed(item, n);
+                break;
+            case kLogicalMax:
+                global_.logical_max = Signed(item, n);
+                break;
+            case kReportSize:
+                global_.report_size = Unsigned(item, n);
+                break;
             case kReportId: {
                 uint32_t id = Unsigned(item, n);
                 if (id == 0 || id > 255) return false;
                 global_.report_id = static_cast<uint8_t>(id);
                 break;
             }
-            case kReportCount: global_.report_count = Unsigned(item, n); break;
-            case kPush: stack_.push_back(global_); break;
+            case kReportCount:
+                global_.report_count = Unsigned(item, n);
+                break;
+            case kPush:
+                stack_.push_back(global_);
+                break;
             case kPop:
                 if (stack_.empty()) return false;
                 global_ = stack_.back();
                 stack_.pop_back();
                 break;
-            default: break;
+            default:
+                break;
         }
         return true;
     }
@@ -136,9 +171,12 @@ private:
     void Local(uint8_t tag, uint32_t value, size_t n) {
         // A 4-byte usage carries its own usage page in the high half.
         uint32_t extended = n == 4 ? value : (value & 0xFFFF);
-        if (tag == kUsage) local_.usages.push_back(extended);
-        else if (tag == kUsageMin) local_.usage_min = extended;
-        else if (tag == kUsageMax) local_.usage_max = extended;
+        if (tag == kUsage)
+            local_.usages.push_back(extended);
+        else if (tag == kUsageMin)
+            local_.usage_min = extended;
+        else if (tag == kUsageMax)
+            local_.usage_max = extended;
     }
 
     bool Field(HidReportType type, uint32_t flags) {
@@ -167,16 +205,16 @@ private:
         for (size_t i = 0; i < count && left > 0; ++i) {
             uint32_t usage = local_.usages[i];
             uint32_t this_count = (i + 1 == count || is_array) ? left : 1;
-            AddCaps(t, is_button, is_array, false, PageOf(usage, global_.usage_page), usage & 0xFFFF, usage & 0xFFFF,
-                    this_count);
+            AddCaps(t, is_button, is_array, false, PageOf(usage, global_.usage_page), usage & 0xFFFF,
+                    usage & 0xFFFF, this_count);
             if (is_array) break;
             left -= this_count;
         }
         return true;
     }
 
-    void AddCaps(size_t t, bool is_button, bool is_array, bool is_range, uint16_t page, uint32_t lo, uint32_t hi,
-                 uint32_t count) {
+    void AddCaps(size_t t, bool is_button, bool is_array, bool is_range, uint16_t page, uint32_t lo,
+                 uint32_t hi, uint32_t count) {
         HidCapsCommon common;
         common.usage_page = page;
         common.report_id = global_.report_id;
@@ -237,7 +275,8 @@ uint32_t MaxUsageListLength(const HidReportLayout& layout, HidReportType type, u
         if (usage_page != 0 && caps.usage_page != usage_page) continue;
         // A report holds at most one usage per field, however wide the declared range.
         uint32_t fields = caps.report_count;
-        if (!caps.is_array && caps.is_range) fields = std::min<uint32_t>(fields, caps.usage_max - caps.usage_min + 1u);
+        if (!caps.is_array && caps.is_range)
+            fields = std::min<uint32_t>(fields, caps.usage_max - caps.usage_min + 1u);
         total += fields;
     }
     return total;

@@ -39,7 +39,7 @@ struct HidValueCaps : HidCapsCommon {
 
 // The counterpart of HIDP_CAPS, indexed by HidReportType.
 struct HidCaps {
-    uint16_t usage = 0;       // of the first top-level collection
+    uint16_t usage = 0;  // of the first top-level collection
     uint16_t usage_page = 0;
     std::array<uint16_t, kHidReportTypeCount> report_byte_length{};
     std::array<uint16_t, kHidReportTypeCount> number_button_caps{};

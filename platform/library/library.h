@@ -7,7 +7,7 @@
 namespace platform {
 
 class Library {
-public:
+  public:
     Library() = default;
     ~Library();
     Library(Library&& other) noexcept;
@@ -33,7 +33,7 @@ public:
     // The loader's message for the last failed load (for the debug log).
     const std::string& Error() const { return error_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     std::string error_;
 };

@@ -10,7 +10,7 @@
 namespace platform {
 
 class PageMemory {
-public:
+  public:
     PageMemory() = default;
     // Nothing when the memory is not available; an empty block for size 0.
     static std::optional<PageMemory> Allocate(size_t size);
@@ -24,7 +24,7 @@ public:
     uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
 
-private:
+  private:
     void Release();
     uint8_t* data_ = nullptr;
     size_t size_ = 0;

@@ -3,8 +3,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,11 +56,16 @@ std::optional<int> RunAndWait(const std::vector<std::string>& argv) {
 
 std::string DescribeOutcome(const ProcessOutcome& outcome) {
     switch (outcome.kind) {
-        case ProcessOutcome::Kind::NotStarted: return "not started";
-        case ProcessOutcome::Kind::Exited: return "exit code " + std::to_string(outcome.code);
-        case ProcessOutcome::Kind::Signalled: return "killed by signal " + std::to_string(outcome.code);
-        case ProcessOutcome::Kind::TimedOut: return "did not end in time and was killed";
-        case ProcessOutcome::Kind::Cancelled: return "was stopped as the program ended";
+        case ProcessOutcome::Kind::NotStarted:
+            return "not started";
+        case ProcessOutcome::Kind::Exited:
+            return "exit code " + std::to_string(outcome.code);
+        case ProcessOutcome::Kind::Signalled:
+            return "killed by signal " + std::to_string(outcome.code);
+        case ProcessOutcome::Kind::TimedOut:
+            return "did not end in time and was killed";
+        case ProcessOutcome::Kind::Cancelled:
+            return "was stopped as the program ended";
     }
     return "unknown";
 }
@@ -107,7 +112,8 @@ ProcessOutcome WaitProcessBounded(int pid, std::chrono::milliseconds bound, cons
         if (pidfd >= 0) {
             pollfd fd{pidfd, POLLIN, 0};
             // Short enough slices that a cancel is seen at once.
-            ::poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), cancel != nullptr ? 50 : 1000)));
+            ::poll(&fd, 1,
+                   static_cast<int>(std::min<long long>(left.count(), cancel != nullptr ? 50 : 1000)));
         } else {
             std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
         }
@@ -143,11 +149,16 @@ bool OpenWithDesktop(const std::string& path_or_document) {
 
 bool IsExecutableProgram(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(path.c_str(), X_OK) != 0) return false;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(path.c_str(), X_OK) != 0)
+        return false;
     std::ifstream in(path, std::ios::binary);
     char magic[4] = {};
     in.read(magic, sizeof magic);
-    if (in.gcount() >= 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) return true;
+    if (in.gcount() >= 4 && std::memcmp(magic,
+                                        "\x7f"
+                                        "ELF",
+                                        4) == 0)
+        return true;
     return in.gcount() >= 2 && magic[0] == '#' && magic[1] == '!';
 }
 

@@ -32,7 +32,9 @@ std::string TrimRight(const std::string& s) {
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : char(c); };
+               auto lower = [](unsigned char c) {
+                   return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : char(c);
+               };
                return lower(static_cast<unsigned char>(x)) == lower(static_cast<unsigned char>(y));
            });
 }
@@ -77,9 +79,9 @@ std::string ValueOf(const std::string& text) {
 }
 
 struct SectionRange {
-    size_t header = 0;     // index of the header line
-    size_t end = 0;        // one past the section's last line
-    size_t last_key = 0;   // one past the last non-blank line of the section
+    size_t header = 0;    // index of the header line
+    size_t end = 0;       // one past the section's last line
+    size_t last_key = 0;  // one past the last non-blank line of the section
 };
 
 std::optional<SectionRange> FindSection(const std::vector<Line>& lines, const std::string& section) {
@@ -96,7 +98,8 @@ std::optional<SectionRange> FindSection(const std::vector<Line>& lines, const st
     return std::nullopt;
 }
 
-std::optional<size_t> FindKey(const std::vector<Line>& lines, const SectionRange& range, const std::string& key) {
+std::optional<size_t> FindKey(const std::vector<Line>& lines, const SectionRange& range,
+                              const std::string& key) {
     for (size_t i = range.header + 1; i < range.end; ++i) {
         auto name = KeyName(lines[i].text);
         if (name && SameName(*name, key)) return i;
@@ -120,8 +123,9 @@ std::string Join(const std::vector<Line>& lines) {
 
 }  // namespace
 
-size_t GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& default_value,
-                               char* buffer, size_t size, const std::string& path) {
+size_t GetPrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& default_value, char* buffer, size_t size,
+                               const std::string& path) {
     if (buffer == nullptr || size == 0) return 0;
     std::string value = TrimRight(default_value);
     if (auto data = ReadFile(path)) {

@@ -21,8 +21,9 @@ namespace platform {
 
 // Copies the value (or the default) into buffer, at most size-1 bytes, always terminated when size > 0.
 // Returns the number of bytes copied, not counting the terminator.
-size_t GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& default_value,
-                               char* buffer, size_t size, const std::string& path);
+size_t GetPrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& default_value, char* buffer, size_t size,
+                               const std::string& path);
 
 // The same read into a string of at most size-1 bytes.
 std::string ReadProfileString(const std::string& path, const std::string& section, const std::string& key,

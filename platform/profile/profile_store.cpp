@@ -4,8 +4,8 @@
 
 namespace platform {
 
-std::string CProfileStore::Read(const std::string& section, const std::string& key, const std::string& fallback,
-                                size_t size) const {
+std::string CProfileStore::Read(const std::string& section, const std::string& key,
+                                const std::string& fallback, size_t size) const {
     return ReadProfileString(m_path, section, key, fallback, size);
 }
 

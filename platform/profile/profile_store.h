@@ -8,7 +8,7 @@
 namespace platform {
 
 class CProfileStore : public CSettingsStore {
-public:
+  public:
     explicit CProfileStore(std::string path) : m_path(std::move(path)) {}
 
     std::string Read(const std::string& section, const std::string& key, const std::string& fallback,
@@ -17,7 +17,7 @@ public:
 
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 

@@ -31,7 +31,8 @@ void MakeParents(const std::string& file) {
 }  // namespace
 
 std::string RegistryHivePath(RegistryHive hive) {
-    const char* override_name = hive == RegistryHive::CurrentUser ? "VELLUMO_REGISTRY_USER" : "VELLUMO_REGISTRY_MACHINE";
+    const char* override_name =
+        hive == RegistryHive::CurrentUser ? "VELLUMO_REGISTRY_USER" : "VELLUMO_REGISTRY_MACHINE";
     if (const char* value = std::getenv(override_name); value != nullptr && value[0] != '\0') return value;
     if (hive == RegistryHive::LocalMachine) return "/etc/Vellumo/registry.ini";
     // Without a home there is no current-user hive: reads find nothing and writes fail.
@@ -39,16 +40,18 @@ std::string RegistryHivePath(RegistryHive hive) {
     return config ? JoinPath(*config, "Vellumo/registry.ini") : std::string();
 }
 
-std::optional<std::string> RegistryReadString(RegistryHive hive, const std::string& key, const std::string& name,
-                                              size_t max_bytes) {
+std::optional<std::string> RegistryReadString(RegistryHive hive, const std::string& key,
+                                              const std::string& name, size_t max_bytes) {
     // The marker needs one byte, so read with at least two.
-    std::string value = ReadProfileString(RegistryHivePath(hive), key, name, kAbsent, max_bytes < 2 ? 2 : max_bytes);
+    std::string value =
+        ReadProfileString(RegistryHivePath(hive), key, name, kAbsent, max_bytes < 2 ? 2 : max_bytes);
     if (value == kAbsent) return std::nullopt;
     if (value.size() >= max_bytes) value.resize(max_bytes - 1);
     return value;
 }
 
-std::optional<uint32_t> RegistryReadDword(RegistryHive hive, const std::string& key, const std::string& name) {
+std::optional<uint32_t> RegistryReadDword(RegistryHive hive, const std::string& key,
+                                          const std::string& name) {
     auto text = RegistryReadString(hive, key, name, 32);
     if (!text || text->empty()) return std::nullopt;
     char* end = nullptr;

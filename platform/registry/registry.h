@@ -18,8 +18,8 @@ enum class RegistryHive { CurrentUser, LocalMachine };
 std::string RegistryHivePath(RegistryHive hive);
 
 // Values are read up to max_bytes-1 bytes, like a fixed registry buffer.
-std::optional<std::string> RegistryReadString(RegistryHive hive, const std::string& key, const std::string& name,
-                                              size_t max_bytes = 1024);
+std::optional<std::string> RegistryReadString(RegistryHive hive, const std::string& key,
+                                              const std::string& name, size_t max_bytes = 1024);
 std::optional<uint32_t> RegistryReadDword(RegistryHive hive, const std::string& key, const std::string& name);
 
 // Writing creates the hive file and its folder when missing. False when it cannot be written.

@@ -12,7 +12,7 @@
 namespace platform {
 
 class InstanceListener {
-public:
+  public:
     // Only the holder of the mutex may listen: a socket file left by a holder that died is replaced.
     // Nothing when the socket cannot be made (the program runs on, it just cannot be raised).
     static std::unique_ptr<InstanceListener> Listen(const std::string& name);
@@ -25,7 +25,7 @@ public:
     // Accepts every knock waiting, without blocking; how many there were.
     int TakeKnocks();
 
-private:
+  private:
     InstanceListener(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
     UniqueFd fd_;
     std::string path_;

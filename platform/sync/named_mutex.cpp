@@ -22,8 +22,9 @@ std::string LockFileName(const std::string& name) {
 }
 
 // The lock folder is shared by every user (/tmp when there is no runtime folder), so the file may belong to
-// someone else: open what exists without O_CREAT (a sticky folder refuses O_CREAT on others' files), read-only
-// when it is not ours to write (flock needs no write access), and make it usable by all when we create it.
+// someone else: open what exists without O_CREAT (a sticky folder refuses O_CREAT on others' files),
+// read-only when it is not ours to write (flock needs no write access), and make it usable by all when we
+// create it.
 UniqueFd OpenLockFile(const std::string& path) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
@@ -63,7 +64,8 @@ bool NamedMutex::Lock(int timeout_ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
     {
         std::unique_lock<std::mutex> lock(in_process_mutex_);
-        if (!in_process_released_.wait_until(lock, deadline, [this] { return !in_process_held_; })) return false;
+        if (!in_process_released_.wait_until(lock, deadline, [this] { return !in_process_held_; }))
+            return false;
         in_process_held_ = true;
     }
     for (;;) {

@@ -14,7 +14,7 @@
 namespace platform {
 
 class NamedMutex {
-public:
+  public:
     explicit NamedMutex(const std::string& name);
     ~NamedMutex();
     NamedMutex(const NamedMutex&) = delete;
@@ -29,7 +29,7 @@ public:
 
     static std::string LockFolder();
 
-private:
+  private:
     void ReleaseInProcess();
 
     UniqueFd fd_;  // closing it releases a lock still held
@@ -42,7 +42,7 @@ private:
 
 // Holds a NamedMutex for a scope when Lock succeeded.
 class NamedMutexGuard {
-public:
+  public:
     NamedMutexGuard(NamedMutex& mutex, int timeout_ms) : mutex_(mutex), held_(mutex.Lock(timeout_ms)) {}
     ~NamedMutexGuard() {
         if (held_) mutex_.Unlock();
@@ -51,7 +51,7 @@ public:
     NamedMutexGuard& operator=(const NamedMutexGuard&) = delete;
     bool Held() const { return held_; }
 
-private:
+  private:
     NamedMutex& mutex_;
     bool held_;
 };

@@ -9,8 +9,13 @@ SystemTime CurrentUtcSystemTime() {
     ::clock_gettime(CLOCK_REALTIME, &now);
     std::tm parts{};
     ::gmtime_r(&now.tv_sec, &parts);
-    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-            parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+    return {parts.tm_year + 1900,
+            parts.tm_mon + 1,
+            parts.tm_mday,
+            parts.tm_hour,
+            parts.tm_min,
+            parts.tm_sec,
+            static_cast<int>(now.tv_nsec / 1000000)};
 }
 
 }  // namespace platform

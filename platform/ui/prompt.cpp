@@ -39,30 +39,44 @@ std::string Quoted(const std::string& text) {
 
 const char* PromptButtonsName(unsigned flags) {
     switch (flags & 0xF) {
-        case MB_OKCANCEL: return "OKCancel";
-        case MB_YESNO: return "YesNo";
-        case MB_YESNOCANCEL: return "YesNoCancel";
-        default: return "OK";
+        case MB_OKCANCEL:
+            return "OKCancel";
+        case MB_YESNO:
+            return "YesNo";
+        case MB_YESNOCANCEL:
+            return "YesNoCancel";
+        default:
+            return "OK";
     }
 }
 
 const char* PromptIconName(unsigned flags) {
     switch (flags & 0xF0) {
-        case MB_ICONHAND: return "stop";
-        case MB_ICONQUESTION: return "question";
-        case MB_ICONWARNING: return "warning";
-        case MB_ICONINFORMATION: return "information";
-        default: return "none";
+        case MB_ICONHAND:
+            return "stop";
+        case MB_ICONQUESTION:
+            return "question";
+        case MB_ICONWARNING:
+            return "warning";
+        case MB_ICONINFORMATION:
+            return "information";
+        default:
+            return "none";
     }
 }
 
 const char* PromptAnswerName(int answer) {
     switch (answer) {
-        case IDOK: return "OK";
-        case IDCANCEL: return "Cancel";
-        case IDYES: return "Yes";
-        case IDNO: return "No";
-        default: return "?";
+        case IDOK:
+            return "OK";
+        case IDCANCEL:
+            return "Cancel";
+        case IDYES:
+            return "Yes";
+        case IDNO:
+            return "No";
+        default:
+            return "?";
     }
 }
 
@@ -79,10 +93,14 @@ int PromptDefaultAnswer(unsigned flags) {
 
 bool PromptAnswerFits(unsigned flags, int answer) {
     switch (flags & 0xF) {
-        case MB_OKCANCEL: return answer == IDOK || answer == IDCANCEL;
-        case MB_YESNO: return answer == IDYES || answer == IDNO;
-        case MB_YESNOCANCEL: return answer == IDYES || answer == IDNO || answer == IDCANCEL;
-        default: return answer == IDOK;
+        case MB_OKCANCEL:
+            return answer == IDOK || answer == IDCANCEL;
+        case MB_YESNO:
+            return answer == IDYES || answer == IDNO;
+        case MB_YESNOCANCEL:
+            return answer == IDYES || answer == IDNO || answer == IDCANCEL;
+        default:
+            return answer == IDOK;
     }
 }
 

@@ -38,11 +38,11 @@ struct Prompt {
 };
 
 // Pure helpers, used by the log line and the scripted answers.
-const char* PromptButtonsName(unsigned flags);  // "OK", "OKCancel", "YesNo", "YesNoCancel"
-const char* PromptIconName(unsigned flags);     // "none", "stop", "question", "warning", "information"
-const char* PromptAnswerName(int answer);       // "OK", "Cancel", "Yes", "No"
+const char* PromptButtonsName(unsigned flags);      // "OK", "OKCancel", "YesNo", "YesNoCancel"
+const char* PromptIconName(unsigned flags);         // "none", "stop", "question", "warning", "information"
+const char* PromptAnswerName(int answer);           // "OK", "Cancel", "Yes", "No"
 int PromptAnswerFromName(const std::string& name);  // 0 when unknown
-int PromptDefaultAnswer(unsigned flags);        // the first button: OK or Yes
+int PromptDefaultAnswer(unsigned flags);            // the first button: OK or Yes
 bool PromptAnswerFits(unsigned flags, int answer);  // the answer is one of the box's buttons
 std::string PromptLogLine(const Prompt& prompt, int answer, bool scripted);
 

@@ -49,20 +49,21 @@ namespace {
 const QEvent::Type kMessageEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class MessageEvent : public QEvent {
-public:
+  public:
     MessageEvent(WindowMessage message, std::shared_ptr<QtMessageTarget::PendingSend> pending)
         : QEvent(kMessageEventType), message_(std::move(message)), pending_(std::move(pending)) {}
     const WindowMessage& Message() const { return message_; }
     const std::shared_ptr<QtMessageTarget::PendingSend>& Pending() const { return pending_; }
 
-private:
+  private:
     WindowMessage message_;
     std::shared_ptr<QtMessageTarget::PendingSend> pending_;  // null for a posted message
 };
 
 }  // namespace
 
-QtMessageTarget::QtMessageTarget(MessageHandler handler, QObject* parent, std::chrono::milliseconds pickup_bound)
+QtMessageTarget::QtMessageTarget(MessageHandler handler, QObject* parent,
+                                 std::chrono::milliseconds pickup_bound)
     : QObject(parent), handler_(std::move(handler)), pickup_bound_(pickup_bound) {}
 
 QtMessageTarget::~QtMessageTarget() { Close(); }
@@ -112,7 +113,8 @@ intptr_t QtMessageTarget::SendMessage(const WindowMessage& message) {
     QCoreApplication::postEvent(this, event);
     using State = PendingSend::State;
     std::unique_lock<std::mutex> lock(pending->mutex);
-    if (!pending->done_signal.wait_for(lock, pickup_bound_, [&] { return pending->state != State::Queued; })) {
+    if (!pending->done_signal.wait_for(lock, pickup_bound_,
+                                       [&] { return pending->state != State::Queued; })) {
         pending->state = State::Done;  // withdrawn: the GUI thread will find it gone and not run it
         pending->result = 0;
         lock.unlock();

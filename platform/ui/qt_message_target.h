@@ -20,7 +20,7 @@
 namespace platform {
 
 class QtMessageTarget : public QObject, public MessageTarget {
-public:
+  public:
     // Far longer than any wait of a working GUI thread (a graph restart takes a second or two).
     static constexpr std::chrono::milliseconds kPickupBound{10000};
 
@@ -37,10 +37,10 @@ public:
 
     struct PendingSend;
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     intptr_t Handle(const WindowMessage& message);
 
     MessageHandler handler_;

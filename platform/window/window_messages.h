@@ -32,7 +32,7 @@ struct WindowMessage {
 using MessageHandler = std::function<intptr_t(const WindowMessage&)>;
 
 class MessageTarget {
-public:
+  public:
     virtual ~MessageTarget() = default;
     // Queues the message; safe from any thread. Dropped once the window is closed.
     virtual void PostMessage(const WindowMessage& message) = 0;
@@ -45,12 +45,14 @@ public:
 inline void PostMessage(MessageTarget* target, uint32_t message, uintptr_t wparam = 0, intptr_t lparam = 0) {
     if (target != nullptr) target->PostMessage(WindowMessage{message, wparam, lparam, {}});
 }
-inline intptr_t SendMessage(MessageTarget* target, uint32_t message, uintptr_t wparam = 0, intptr_t lparam = 0) {
+inline intptr_t SendMessage(MessageTarget* target, uint32_t message, uintptr_t wparam = 0,
+                            intptr_t lparam = 0) {
     return target != nullptr ? target->SendMessage(WindowMessage{message, wparam, lparam, {}}) : 0;
 }
 // Runs `call` on the target's thread and waits for it (0 when the target is gone or closed).
 inline intptr_t RunOnWindowThread(MessageTarget* target, std::function<intptr_t()> call) {
-    return target != nullptr ? target->SendMessage(WindowMessage{WM_RUNONWINDOWTHREAD, 0, 0, std::move(call)}) : 0;
+    return target != nullptr ? target->SendMessage(WindowMessage{WM_RUNONWINDOWTHREAD, 0, 0, std::move(call)})
+                             : 0;
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // The camera leaving and coming back on the virtual camera, over each control transport: what the program
 // sends it (its wire log and control log) and what the preview does. The camera powers up with its own
 // defaults when plugged back, so everything the user had set must reach it again.
+#include "app/events/device_events.h"
+
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -12,11 +14,10 @@
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
 #include "app/wait/gui_wait.h"
+#include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "capture/camera_controls.h"
-#include "app/events/device_events.h"
 #include "media/gst_capture_filters.h"
 #include "media/gst_capture_graph.h"
 #include "tests/device/link_fixture.h"
@@ -179,10 +180,14 @@ TEST_P(ReplugTest, UnplugStopsThePreviewAndReplugRestoresEverySetting) {
 
 std::string TransportName(const ::testing::TestParamInfo<BridgeTransport>& info) {
     switch (info.param) {
-        case BridgeTransport::Hid: return "Hid";
-        case BridgeTransport::UvcExtension: return "UvcExtension";
-        case BridgeTransport::KsCapture: return "KsCapture";
-        case BridgeTransport::KsReceiver: return "KsReceiver";
+        case BridgeTransport::Hid:
+            return "Hid";
+        case BridgeTransport::UvcExtension:
+            return "UvcExtension";
+        case BridgeTransport::KsCapture:
+            return "KsCapture";
+        case BridgeTransport::KsReceiver:
+            return "KsReceiver";
     }
     return "Unknown";
 }
@@ -241,7 +246,8 @@ TEST_F(DeviceEventsTest, CaptureCommandsAskOnlyBelowTheLargestSizeAndArmTheGrab)
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 2592);
     EXPECT_EQ(g_grabberCallback.m_bOcrCapture.load(), 1);
     EXPECT_EQ(g_grabberCallback.m_bCardCapture.load(), 0);
-    ASSERT_TRUE(test_support::WaitUntil([&] { return g_grabberCallback.DefaultHandlerFrames() > frames; }, 20000));
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return g_grabberCallback.DefaultHandlerFrames() > frames; }, 20000));
     OnCaptureDone(record_, hooks_);
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 640);
 }
@@ -301,10 +307,12 @@ TEST_F(DeviceEventsTest, GraphErrorDuringThePreviewStopsItAndIsToldOnce) {
     ASSERT_NE(source, nullptr);
     for (const char* text : {"Could not read from the camera.", "Internal data stream error."}) {
         GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text);
-        gst_element_post_message(source->Bin(), gst_message_new_error(GST_OBJECT(source->Bin()), error, "injected"));
+        gst_element_post_message(source->Bin(),
+                                 gst_message_new_error(GST_OBJECT(source->Bin()), error, "injected"));
         g_error_free(error);
     }
-    ASSERT_TRUE(test_support::WaitUntil([&] { return frame_messages_.Count(platform::WM_GRAPHNOTIFY) >= 2; }));
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return frame_messages_.Count(platform::WM_GRAPHNOTIFY) >= 2; }));
     OnGraphNotify(record_, hooks_);
     OnGraphNotify(record_, hooks_);
     EXPECT_FALSE(record_.m_bPreviewing);

@@ -29,7 +29,8 @@ Letter ReadLetter(const QImage& page) {
     Letter letter;
     QImage rgb = page.convertToFormat(QImage::Format_BGR888);
     letter.upright = rgb.height() >= rgb.width();
-    const cv::Mat mat(rgb.height(), rgb.width(), CV_8UC3, rgb.bits(), static_cast<size_t>(rgb.bytesPerLine()));
+    const cv::Mat mat(rgb.height(), rgb.width(), CV_8UC3, rgb.bits(),
+                      static_cast<size_t>(rgb.bytesPerLine()));
     cv::Mat upright = mat.clone();
     if (!letter.upright) cv::rotate(mat, upright, cv::ROTATE_90_COUNTERCLOCKWISE);
     letter.number = virtualcam::MatchStackPage(upright, cv::Size(640, 480)).page + 1;  // the capture size
@@ -37,7 +38,7 @@ Letter ReadLetter(const QImage& page) {
 }
 
 class PageRun : public ::testing::Test {
-protected:
+  protected:
     ScratchFolder dir;
 
     void SetUp() override {
@@ -123,7 +124,8 @@ TEST_F(PageRun, TheStripsReviewIsWhatThePdfHolds) {
         if (page > 1) script += "camera next\n";
         script += "await captured:" + std::to_string(page) + " 60000\n";
     }
-    // 1 2 3 4 -> 2 1 3 4 -> 2 1 4 -> letter 1 turned -> the fifth letter in the third place, taken twice there.
+    // 1 2 3 4 -> 2 1 3 4 -> 2 1 4 -> letter 1 turned -> the fifth letter in the third place, taken twice
+    // there.
     script += "strip down 1 60000\nstrip delete 3 60000\nstrip turn 2 60000\nstrip retake 3 60000\n";
     script += "camera next\nawait captured:5 60000\n";
     // A retake of the newest page takes the page still lying there again, in its own place.

@@ -21,11 +21,12 @@ TEST(ResolutionMenu, FollowsPreviewSizeText) {
         {"0,2", {1026, 1028}},
         {"", {}},
         {"0,1,2,0", {1026, 1027, 1028, 1026}},
-        {"abc", {1026}},                 // read like atoi: no digits is a 0
-        {"99999999999", {}},             // saturates, names no resolution
+        {"abc", {1026}},      // read like atoi: no digits is a 0
+        {"99999999999", {}},  // saturates, names no resolution
         {"-1,3,2", {1028}},
-        {",,1,,", {1027}},               // empty fields are no numbers
-        {"0,0,0,0,0,0,0,0,0,0,1", {1026, 1026, 1026, 1026, 1026, 1026, 1026, 1026, 1026, 1026}},  // at most 10
+        {",,1,,", {1027}},  // empty fields are no numbers
+        {"0,0,0,0,0,0,0,0,0,0,1",
+         {1026, 1026, 1026, 1026, 1026, 1026, 1026, 1026, 1026, 1026}},  // at most 10
     };
     for (const Case& c : cases) EXPECT_EQ(Ids(ResolutionMenuItems(c.text)), c.ids) << '"' << c.text << '"';
 }
@@ -42,10 +43,14 @@ RibbonLayout ThreeCategories(int panels) {
 
 std::string Strings(unsigned id) {
     switch (id) {
-        case 126: return "Photo";
-        case 127: return "Video";
-        case 128: return "OCR";
-        default: return "s" + std::to_string(id);
+        case 126:
+            return "Photo";
+        case 127:
+            return "Video";
+        case 128:
+            return "OCR";
+        default:
+            return "s" + std::to_string(id);
     }
 }
 
@@ -100,6 +105,5 @@ TEST(AddRibbonControls, SkipsWhatIsMissingAndDoesNothingWithoutResources) {
     EXPECT_EQ(AddRibbonControls(untouched, settings, Strings, false), 0);
     EXPECT_TRUE(untouched.categories[0].panels[2].elements.empty());
 }
-
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The series dialogs across threads: each is shown by the GUI thread at its own thread's request, and the
 // button's work (the next capture, the gathered PDF) runs on that thread while the window stays responsive.
-#include <gtest/gtest.h>
+#include "app/series/series_dialogs.h"
 
-#include "tests/support/scratch_folder.h"
-#include "tests/support/wait_until.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,17 +14,19 @@
 #include <vector>
 
 #include "app/resources/resource_library.h"
-#include "app/series/series_dialogs.h"
 #include "app/series/series_threads.h"
 #include "capture/grabber_callback.h"
 #include "platform/ui/qt_message_target.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 template <typename Dialog>
 Dialog* Shown() {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<Dialog*>(window); dialog != nullptr && dialog->isVisible()) return dialog;
+        if (auto* dialog = qobject_cast<Dialog*>(window); dialog != nullptr && dialog->isVisible())
+            return dialog;
     return nullptr;
 }
 
@@ -48,9 +49,9 @@ void PressWhenShown(int id, std::function<void(Dialog&)> before = {}) {
 class SeriesDialogs : public ::testing::Test {
   protected:
     CCaptureRecord record;
-    pipeline::CaptureSession session{pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested,
-                                                            g_grabberCallback.m_bOcrCapture,
-                                                            g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy}};
+    pipeline::CaptureSession session{
+        pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
+                               g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy}};
     QWidget owner;
     platform::QtMessageTarget frame{[](const platform::WindowMessage&) { return intptr_t{0}; }};
     std::atomic<int> prepared_on_gui{0};

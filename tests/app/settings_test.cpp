@@ -58,10 +58,11 @@ TEST(Settings, MissingFileLoadsEmptyTextsAndZerosWithThreshold128) {
 
 TEST(Settings, LoadRulesForFlagsStreamsFormatAndAutoFocus) {
     ScratchFolder dir;
-    auto s = Loaded(dir.Write("a.ini",
-                              "[vellumo]\nAUTO DESKEW=2\nCONTINUOUS FILE=1\nAuto Focus=0\nVIDEO STREAM=1\n"
-                              "FORMAT=2\nThreshold=90\nHelp=manual.html\nPIDVID=vid_1234&pid_5678\n"
-                              "[OCR]\nPDF All pages to one=1\nXLS All pages to one=7\n[BCR]\nContinuous=1\n"));
+    auto s =
+        Loaded(dir.Write("a.ini",
+                         "[vellumo]\nAUTO DESKEW=2\nCONTINUOUS FILE=1\nAuto Focus=0\nVIDEO STREAM=1\n"
+                         "FORMAT=2\nThreshold=90\nHelp=manual.html\nPIDVID=vid_1234&pid_5678\n"
+                         "[OCR]\nPDF All pages to one=1\nXLS All pages to one=7\n[BCR]\nContinuous=1\n"));
     EXPECT_EQ(s->m_bAutoDeskew, 0) << "only exactly 1 is on";
     EXPECT_EQ(s->m_bContinuousFile, 1);
     EXPECT_EQ(s->m_bAutoFocus, 1) << "automatic focus is always on after loading";
@@ -177,7 +178,9 @@ TEST(Settings, SaveWritesEverySavedFieldAndKeepsTheRestOfTheFile) {
 
     std::string text = ReadAll(ini);
     EXPECT_EQ(text.rfind("; shipped comment\n[Vellumo]\nModule=Vellumo\nPIDVID=vid_eb1a&pid_2d80\n", 0), 0u);
-    auto read = [&](const char* section, const char* key) { return platform::ReadProfileString(ini, section, key); };
+    auto read = [&](const char* section, const char* key) {
+        return platform::ReadProfileString(ini, section, key);
+    };
     EXPECT_EQ(read("VELLUMO", "SAVEPATH"), "/home/u/Desktop/Vellumo/");
     EXPECT_EQ(read("VELLUMO", "FORMAT"), "3");
     EXPECT_EQ(read("VELLUMO", "VIDEO STREAM"), "1");

@@ -9,10 +9,10 @@
 #include "app/mainframe/close_handler.h"
 #include "app/mainframe/status_text.h"
 #include "app/script/script.h"
-#include "settings/settings.h"
 #include "platform/profile/profile.h"
 #include "platform/profile/profile_store.h"
 #include "platform/ui/prompt.h"
+#include "settings/settings.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -27,8 +27,9 @@ TEST(StatusText, SummarisesTheSettingsWithResourceLabels) {
     s.m_nRotationFile = 2;
     s.m_bAutoDeskew = 1;
     s.m_bCardContinuous = 1;
-    EXPECT_EQ(BuildStatusText(s, 3, Label),
-              "<160>:TIF  <162>:2048x1536  <163>:<174>  <164>:<169>  <165>:<170>  <166>:<170>  <167>:<169>  ");
+    EXPECT_EQ(
+        BuildStatusText(s, 3, Label),
+        "<160>:TIF  <162>:2048x1536  <163>:<174>  <164>:<169>  <165>:<170>  <166>:<170>  <167>:<169>  ");
     // A capture showed the camera gives another size: that is the size named.
     s.m_nCaptureWidth = 640;
     s.m_nCaptureHeight = 480;
@@ -82,11 +83,13 @@ TEST(CommandTable, RunsOnlyEnabledCommandsAndReportsState) {
     CommandTable table;
     int runs = 0;
     bool enabled = false;
-    table.Add(800, [&] { ++runs; }, [&](CommandState& state) {
-        state.enabled = enabled;
-        state.checked = true;
-        state.text = "Capture";
-    });
+    table.Add(
+        800, [&] { ++runs; },
+        [&](CommandState& state) {
+            state.enabled = enabled;
+            state.checked = true;
+            state.text = "Capture";
+        });
     EXPECT_FALSE(table.Execute(800));
     enabled = true;
     EXPECT_TRUE(table.Execute(800));
@@ -98,7 +101,7 @@ TEST(CommandTable, RunsOnlyEnabledCommandsAndReportsState) {
 }
 
 class CloseHandler : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platform::SetPromptPresenter([this](const platform::Prompt& prompt) {
             asked.push_back(prompt);
@@ -173,6 +176,7 @@ TEST(Prompt, ScriptedAnswersMustFitTheButtons) {
     platform::QueueScriptedAnswer(platform::IDNO);
     EXPECT_EQ(platform::MessageBox("t", "c", platform::MB_OK), platform::IDOK) << "no such button: default";
     platform::SetPromptPresenter(nullptr);
-    EXPECT_EQ(platform::PromptLogLine({"Can't \"find\"", "Error", platform::MB_ICONHAND}, platform::IDOK, false),
-              "MESSAGEBOX caption=\"Error\" text=\"Can't \\\"find\\\"\" buttons=OK icon=stop answer=OK");
+    EXPECT_EQ(
+        platform::PromptLogLine({"Can't \"find\"", "Error", platform::MB_ICONHAND}, platform::IDOK, false),
+        "MESSAGEBOX caption=\"Error\" text=\"Can't \\\"find\\\"\" buttons=OK icon=stop answer=OK");
 }

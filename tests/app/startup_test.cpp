@@ -27,7 +27,7 @@ struct Result {
 };
 
 class Startup : public ::testing::Test {
-protected:
+  protected:
     ScratchFolder dir;
     std::string program = std::string(VELLUMO_BIN_DIR) + "/Vellumo";
     std::vector<std::pair<std::string, std::string>> env_overrides;
@@ -35,7 +35,8 @@ protected:
     QProcessEnvironment Environment(const std::string& script_name) const {
         QProcessEnvironment env = test_support::ProgramEnvironment(dir, dir.Path(script_name));
         env.remove("VELLUMO_DEBUG");
-        for (const auto& [name, value] : env_overrides) env.insert(name.c_str(), QString::fromStdString(value));
+        for (const auto& [name, value] : env_overrides)
+            env.insert(name.c_str(), QString::fromStdString(value));
         return env;
     }
 
@@ -91,8 +92,10 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
 
     // The working copy is the shipped file, untouched because the user said Cancel.
     EXPECT_EQ(ReadAll(WorkingIni()), ReadAll(std::string(VELLUMO_BIN_DIR) + "/Vellumo.ini"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("home/Desktop/Vellumo"))) << "made with its missing parent";
-    // No camera is warned about once; the empty SAVEPATH became the desktop folder, a change worth asking about.
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("home/Desktop/Vellumo")))
+        << "made with its missing parent";
+    // No camera is warned about once; the empty SAVEPATH became the desktop folder, a change worth asking
+    // about.
     EXPECT_EQ(CountLines(first.err, "icon=warning"), 1) << first.err;
     EXPECT_EQ(CountLines(first.err, "icon=question"), 1) << first.err;
     EXPECT_NE(first.err.find("buttons=OKCancel icon=question answer=Cancel"), std::string::npos) << first.err;
@@ -100,7 +103,8 @@ TEST_F(Startup, FirstRunSettlesSettingsShowsTheWindowAndAsksBeforeSaving) {
     Result second = Run("answer OK\nclose\n");
     ASSERT_TRUE(second.finished);
     EXPECT_EQ(CountLines(second.err, "icon=question"), 1) << second.err;
-    EXPECT_NE(ReadAll(WorkingIni()).find("SAVEPATH=" + dir.Path("home/Desktop/Vellumo/") + "\r\n"), std::string::npos);
+    EXPECT_NE(ReadAll(WorkingIni()).find("SAVEPATH=" + dir.Path("home/Desktop/Vellumo/") + "\r\n"),
+              std::string::npos);
 
     Result third = Run("close\n");
     ASSERT_TRUE(third.finished);
@@ -174,8 +178,9 @@ TEST_F(Startup, MissingOrCorruptResourceLibraryStopsWithAMessage) {
 
 TEST_F(Startup, HelpOpensTheHelpFileWithTheDesktopHandler) {
     // Written under another name and renamed, so the file is never seen half written.
-    std::string opener = dir.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.Path("opening") + "\"\n" +
-                                                    "mv \"" + dir.Path("opening") + "\" \"" + dir.Path("opened") + "\"\n");
+    std::string opener =
+        dir.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.Path("opening") + "\"\n" + "mv \"" +
+                                   dir.Path("opening") + "\" \"" + dir.Path("opened") + "\"\n");
     ::chmod(opener.c_str(), 0755);
     qputenv("VELLUMO_OPENER", QByteArray::fromStdString(opener));
     Result result = Run("command 1024\nwait 500\nanswer Cancel\nclose\n");
@@ -206,17 +211,21 @@ TEST_F(Startup, TheVirtualCameraPulledOutAndPluggedBackShowsThePictureAgainAtThe
     dir.MakeFolder("common/Vellumo");
     dir.Write("common/Vellumo/Vellumo.ini", ini);
     env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}};
-    const std::string before = dir.Path("before.png"), during = dir.Path("during.png"), after = dir.Path("after.png");
-    Result result = Run("await live 20000\nscreenshot " + before + "\ncamera unplug\nawait empty 20000\nscreenshot " +
-                        during + "\ncamera plug\nawait live 20000\nscreenshot " + after + "\nanswer Cancel\nclose\n");
+    const std::string before = dir.Path("before.png"), during = dir.Path("during.png"),
+                      after = dir.Path("after.png");
+    Result result =
+        Run("await live 20000\nscreenshot " + before + "\ncamera unplug\nawait empty 20000\nscreenshot " +
+            during + "\ncamera plug\nawait live 20000\nscreenshot " + after + "\nanswer Cancel\nclose\n");
     ASSERT_TRUE(result.finished) << result.err;
     EXPECT_EQ(CountLines(result.err, "SCRIPT await live met"), 2) << result.err;
     EXPECT_EQ(CountLines(result.err, "SCRIPT await empty met"), 1) << result.err;
 
     const double shown = CentreGrey(QImage(QString::fromStdString(before)));
     EXPECT_LT(shown, 195) << "the stored brightness reached the camera";
-    EXPECT_LT(CentreGrey(QImage(QString::fromStdString(during))), 5) << "the view is empty while the camera is out";
-    EXPECT_NEAR(CentreGrey(QImage(QString::fromStdString(after))), shown, 4) << "and the brightness is back after";
+    EXPECT_LT(CentreGrey(QImage(QString::fromStdString(during))), 5)
+        << "the view is empty while the camera is out";
+    EXPECT_NEAR(CentreGrey(QImage(QString::fromStdString(after))), shown, 4)
+        << "and the brightness is back after";
 }
 
 // The whole still path of the real program on the virtual camera: the capture command switches to the
@@ -225,12 +234,12 @@ TEST_F(Startup, TheVirtualCameraPulledOutAndPluggedBackShowsThePictureAgainAtThe
 TEST_F(Startup, CapturesAJpegThenGathersThreePagesIntoOnePdf) {
     dir.MakeFolder("tmp");
     env_overrides = {{"VELLUMO_VIRTUALCAM", "1"}, {"XDG_RUNTIME_DIR", dir.Path("tmp")}};
-    Result result = Run(
-        "await live 20000\n"
-        "command 807\ncommand 800\nawait ready 60000\n"    // JPEG
-        "command 808\ncommand 800\npress 1002 60000\n"     // PDF, pages gathered: next page ...
-        "press 1002 60000\npress 1001 60000\nawait ready 60000\n"  // ... and finish after the third
-        "answer Cancel\nclose\n");
+    Result result =
+        Run("await live 20000\n"
+            "command 807\ncommand 800\nawait ready 60000\n"            // JPEG
+            "command 808\ncommand 800\npress 1002 60000\n"             // PDF, pages gathered: next page ...
+            "press 1002 60000\npress 1001 60000\nawait ready 60000\n"  // ... and finish after the third
+            "answer Cancel\nclose\n");
     ASSERT_TRUE(result.finished) << result.err;
     EXPECT_EQ(CountLines(result.err, "TIMED OUT"), 0) << result.err;
 
@@ -243,7 +252,8 @@ TEST_F(Startup, CapturesAJpegThenGathersThreePagesIntoOnePdf) {
     EXPECT_GT(jpeg.height(), jpeg.width());
     EXPECT_GT(qGray(jpeg.pixel(jpeg.width() / 8, jpeg.height() / 8)), 150);
 
-    // The PDF takes the next number among PDFs; qpdf checks its structure, pdfimages counts its pages' pictures.
+    // The PDF takes the next number among PDFs; qpdf checks its structure, pdfimages counts its pages'
+    // pictures.
     const std::string pdf = folder + "Doc0001.pdf";
     ASSERT_TRUE(Exists(pdf)) << result.err;
     EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null").c_str()), 0);
@@ -279,7 +289,8 @@ TEST_F(Startup, RecognisesAPageIntoTextAndHandsTwoCardsToTheCardProgram) {
         int vcards = 0;
         if (std::filesystem::is_directory(folder))
             for (const auto& entry : std::filesystem::directory_iterator(folder))
-                if (entry.path().extension() == ".vcf" && ReadAll(entry.path().string()).find("END:VCARD") != std::string::npos)
+                if (entry.path().extension() == ".vcf" &&
+                    ReadAll(entry.path().string()).find("END:VCARD") != std::string::npos)
                     ++vcards;
         return vcards;
     };
@@ -317,8 +328,9 @@ TEST_F(Startup, LeftoverPagesAreSavedAtTheNextStartAndATerminatedRecordingIsFini
 
     EXPECT_TRUE(Exists(dir.Path("home/Desktop/Vellumo/Doc0001.bmp"))) << result.err;
     EXPECT_FALSE(Exists(dir.Path("tmp/Vellumo/Kvo~Vellumo-page1.bmp")));
-    EXPECT_EQ(CountLines(result.err, "MESSAGEBOX"), 1) << "only the leftover pages are told; no question at a signal\n"
-                                                        << result.err;
+    EXPECT_EQ(CountLines(result.err, "MESSAGEBOX"), 1)
+        << "only the leftover pages are told; no question at a signal\n"
+        << result.err;
     QProcess probe;
     probe.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
                             QString::fromStdString(video)});

@@ -23,17 +23,22 @@ struct Commands {
         services.set_focus_auto = [this] { calls.push_back("focus auto"); };
         services.set_iris_value = [this](long v) { calls.push_back("iris " + std::to_string(v)); };
         services.set_iris_auto = [this] { calls.push_back("iris auto"); };
-        services.set_backlight_compensation = [this](long v) { calls.push_back("backlight " + std::to_string(v)); };
+        services.set_backlight_compensation = [this](long v) {
+            calls.push_back("backlight " + std::to_string(v));
+        };
         services.read_focus = [this](long* value, long* flags) {
             *value = 70;
             *flags = focus_flags;
             return true;
         };
         services.write_register = [this](unsigned reg, unsigned width, unsigned value) {
-            calls.push_back("register " + std::to_string(reg) + " " + std::to_string(width) + " " + std::to_string(value));
+            calls.push_back("register " + std::to_string(reg) + " " + std::to_string(width) + " " +
+                            std::to_string(value));
         };
         services.control_open = [this] { return control_open; };
-        services.apply_frequency_mode = [this](int mode) { calls.push_back("frequency " + std::to_string(mode)); };
+        services.apply_frequency_mode = [this](int mode) {
+            calls.push_back("frequency " + std::to_string(mode));
+        };
         AddViewCommands(table, s, std::move(services));
     }
     std::set<int> Enabled() const {
@@ -69,7 +74,8 @@ TEST(ViewCommands, RecordingLeavesOnlyThePresentRules) {
 TEST(ViewCommands, CropAndDeskewRadios) {
     Commands c;
     auto radios = [&] {
-        return std::vector<bool>{c.table.State(820).checked, c.table.State(821).checked, c.table.State(822).checked};
+        return std::vector<bool>{c.table.State(820).checked, c.table.State(821).checked,
+                                 c.table.State(822).checked};
     };
     ASSERT_TRUE(c.table.Execute(822));
     EXPECT_TRUE(c.s.m_bAutoDeskew && c.s.m_bAutoCrop);

@@ -146,7 +146,8 @@ class Graph : public platform::FilterGraph, platform::VideoWindow, platform::Med
     // Recording: what SetOutputFileName answers is the test's choice.
     int32_t file_result = platform::S_OK;
     int32_t SetOutputFileName(platform::FileContainer container, const std::string& path) override {
-        log_.Add(std::string("file ") + (container == platform::FileContainer::WindowsMedia ? "wmv " : "avi ") + path);
+        log_.Add(std::string("file ") +
+                 (container == platform::FileContainer::WindowsMedia ? "wmv " : "avi ") + path);
         return file_result;
     }
     int32_t RenderCaptureToFile(platform::CaptureFilter* source) override {

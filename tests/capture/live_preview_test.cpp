@@ -3,21 +3,20 @@
 // the camera pulled out and plugged back reaching the frame as graph events.
 #include <gtest/gtest.h>
 
-#include "tests/support/wait_until.h"
-
 #include <QTest>
 #include <atomic>
 #include <cstdlib>
 
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
+#include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "capture/camera_controls.h"
 #include "device/facade/facade.h"
 #include "media/gst_capture_graph.h"
 #include "tests/support/recording_message_target.h"
+#include "tests/support/wait_until.h"
 #include "virtualcam/virtual_camera.h"
 
 namespace {
@@ -32,7 +31,8 @@ int PatchGrey(const platform::GrabbedFrame& frame, int x, int y) {
     long sum = 0;
     for (int dy = 0; dy < 20; ++dy) {
         const uint8_t* line = frame.bytes + row * static_cast<size_t>(frame.height - 1 - (y + dy));
-        for (int dx = 0; dx < 20; ++dx) sum += line[(x + dx) * 3] + line[(x + dx) * 3 + 1] + line[(x + dx) * 3 + 2];
+        for (int dx = 0; dx < 20; ++dx)
+            sum += line[(x + dx) * 3] + line[(x + dx) * 3 + 1] + line[(x + dx) * 3 + 2];
     }
     return static_cast<int>(sum / (20 * 20 * 3));
 }
@@ -91,28 +91,31 @@ TEST(LivePreview, VirtualCameraPictureReachesTheViewAndTheGrabber) {
     // Frames already on their way were drawn before the turn (how many depends on the machine's load);
     // ask for frames one at a time until one shows the turn, within a bound.
     const auto turned = [&] {
-        return std::abs(g_top_left_luma.load() - bottom_right) <= 5 && std::abs(g_bottom_right_luma.load() - top_left) <= 5;
+        return std::abs(g_top_left_luma.load() - bottom_right) <= 5 &&
+               std::abs(g_bottom_right_luma.load() - top_left) <= 5;
     };
     int asked = 1;
     for (; asked < 60 && !turned(); ++asked) {
         RequestFrame();
         ASSERT_TRUE(test_support::WaitUntil([&] { return g_frames.load() == asked + 1; }, 20000));
     }
-    EXPECT_TRUE(turned()) << "after " << asked << " frames: top-left " << g_top_left_luma.load() << ", bottom-right "
-                          << g_bottom_right_luma.load();
+    EXPECT_TRUE(turned()) << "after " << asked << " frames: top-left " << g_top_left_luma.load()
+                          << ", bottom-right " << g_bottom_right_luma.load();
     g_grabberCallback.SetFrameHandler(nullptr);
     QTest::qWait(0);
     EXPECT_EQ(g_frames.load(), asked);  // the two requests before the first frame gave one frame
 
     // Pulled out and plugged back: the graph posts its event message to the frame each time.
     camera.Unplug();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return frame_messages.Count(platform::WM_GRAPHNOTIFY) >= 1; }, 20000));
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return frame_messages.Count(platform::WM_GRAPHNOTIFY) >= 1; }, 20000));
     platform::GraphEvent event;
     ASSERT_TRUE(record.m_pMediaEvents != nullptr && record.m_pMediaEvents->GetEvent(&event));
     EXPECT_EQ(event.code, platform::EC_DEVICE_LOST);
     EXPECT_EQ(event.param2, 0);
     camera.Plug();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return record.m_pMediaEvents->GetEvent(&event) && event.param2 == 1; }, 20000));
+    ASSERT_TRUE(test_support::WaitUntil(
+        [&] { return record.m_pMediaEvents->GetEvent(&event) && event.param2 == 1; }, 20000));
 
     ShutdownEngine(record);
     camera.Uninstall();

@@ -4,16 +4,16 @@
 // when the camera is pulled out in the middle.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 
+#include "app/events/device_events.h"
 #include "app/mainframe/close_handler.h"
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
 #include "capture/recording.h"
-#include "app/events/device_events.h"
 #include "media/gst_capture_graph.h"
 #include "platform/ui/prompt.h"
 #include "tests/support/recording_message_target.h"
@@ -26,9 +26,11 @@ namespace {
 // "stream.0.codec_name" -> "wmv2", "format.duration" -> "3.0", ... from ffprobe's flat output.
 std::map<std::string, std::string> Probe(const std::string& file) {
     std::map<std::string, std::string> fields;
-    const std::string command = "ffprobe -v error -count_frames -show_entries "
-                                "format=format_name,duration:stream=codec_type,codec_name,width,height,nb_read_frames "
-                                "-of flat=s=. '" + file + "' 2>/dev/null";
+    const std::string command =
+        "ffprobe -v error -count_frames -show_entries "
+        "format=format_name,duration:stream=codec_type,codec_name,width,height,nb_read_frames "
+        "-of flat=s=. '" +
+        file + "' 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return fields;
     char line[512];
@@ -83,7 +85,8 @@ class LiveRecording : public ::testing::Test {
 
     // Frames written since the start, by the filter's counters (the last count once the filter is gone).
     long Written() {
-        platform::DroppedFrames* counters = record_.m_pVideoCapture ? record_.m_pVideoCapture->QueryDroppedFrames() : nullptr;
+        platform::DroppedFrames* counters =
+            record_.m_pVideoCapture ? record_.m_pVideoCapture->QueryDroppedFrames() : nullptr;
         if (counters != nullptr) counters->GetNumNotDropped(&written_);
         return written_ - record_.m_nNotDroppedAtStart;
     }
@@ -100,7 +103,8 @@ class LiveRecording : public ::testing::Test {
     // Every frame written is read back. From a Windows Media file the reader drops the multiplexer's last
     // packet (its length leaves out the padding), which holds a few frames, more when a loaded machine
     // makes them come in bunches.
-    void ExpectFramesRead(const std::map<std::string, std::string>& probe, const std::string& video, bool asf) {
+    void ExpectFramesRead(const std::map<std::string, std::string>& probe, const std::string& video,
+                          bool asf) {
         const long read = std::stol(probe.at(video + ".nb_read_frames"));
         EXPECT_LE(read, Written() + 2);
         EXPECT_GE(read, Written() - (asf ? 6 : 2));
@@ -125,10 +129,12 @@ TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnswere
 
     platform::QueueScriptedAnswer(platform::IDCANCEL);
     auto stop = [&] { ToggleRecording(record_, hooks_); };
-    EXPECT_FALSE(RunCloseHandler(record_, [](unsigned id) { return std::to_string(id); }, false, stop));
+    EXPECT_FALSE(RunCloseHandler(
+        record_, [](unsigned id) { return std::to_string(id); }, false, stop));
     EXPECT_TRUE(record_.m_bRecording);
     platform::QueueScriptedAnswer(platform::IDOK);
-    EXPECT_TRUE(RunCloseHandler(record_, [](unsigned id) { return std::to_string(id); }, false, stop));
+    EXPECT_TRUE(RunCloseHandler(
+        record_, [](unsigned id) { return std::to_string(id); }, false, stop));
     EXPECT_FALSE(record_.m_bRecording);
     EXPECT_TRUE(record_.m_bNotRecording);
     EXPECT_TRUE(record_.m_bPreviewing);  // the live picture is back

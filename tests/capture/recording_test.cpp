@@ -1,11 +1,12 @@
 // The record command on the fake graph with the virtual camera's bridge: the size it records at and the
 // size and settings it comes back with, the stream held back until the graph runs, the focus read back at
 // the stop, the statistics against the counters' baseline, and a start that fails giving the picture back.
+#include "capture/recording.h"
+
 #include <algorithm>
 
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
-#include "capture/recording.h"
 #include "capture/recording_status.h"
 #include "fake_media.h"
 #include "tests/device/link_fixture.h"
@@ -43,7 +44,8 @@ struct Recording : LinkTest {
     Lines Only(std::initializer_list<const char*> prefixes) const {
         Lines kept;
         for (const std::string& line : media->log.lines) {
-            if (std::any_of(prefixes.begin(), prefixes.end(), [&](const char* p) { return line.rfind(p, 0) == 0; }))
+            if (std::any_of(prefixes.begin(), prefixes.end(),
+                            [&](const char* p) { return line.rfind(p, 0) == 0; }))
                 kept.push_back(line);
         }
         return kept;
@@ -72,9 +74,10 @@ TEST_F(Recording, FiveMegapixelPreviewRecordsAtVgaAndReturnsWithSettingsAndTheFo
     EXPECT_EQ(g_bRecordStatistics, 1);
     EXPECT_EQ(record.m_nSetPreviewSize, 0);
     // The stream goes to 640 x 480 first; the file's streams are held back until the graph runs.
-    EXPECT_EQ(Only({"format", "file", "record", "render", "hold", "run", "write", "camera 5"}),
-              (Lines{"format 640x480", "render", "run", "camera 5=45", "file avi /save/0001.avi", "record doc camera",
-                     "render", "record mic", "hold", "run", "write", "camera 5=0 auto"}));
+    EXPECT_EQ(
+        Only({"format", "file", "record", "render", "hold", "run", "write", "camera 5"}),
+        (Lines{"format 640x480", "render", "run", "camera 5=45", "file avi /save/0001.avi",
+               "record doc camera", "render", "record mic", "hold", "run", "write", "camera 5=0 auto"}));
     EXPECT_EQ(Flips(), 2u);  // after the size change, and after the start
 
     // The camera refocused while recording: the stop reads the position back before it sets it again.
@@ -88,8 +91,8 @@ TEST_F(Recording, FiveMegapixelPreviewRecordsAtVgaAndReturnsWithSettingsAndTheFo
     EXPECT_EQ(record.m_nSetPreviewSize, 2);
     EXPECT_EQ(record.m_nFocus, 123);
     EXPECT_EQ(Only({"format", "stop", "run", "camera", "proc"}),
-              (Lines{"stop", "run", "stop", "format 2592x1944", "run", "camera 5=45", "proc 8=0", "camera 6=123",
-                     "camera 5=45", "proc 8=0"}));
+              (Lines{"stop", "run", "stop", "format 2592x1944", "run", "camera 5=45", "proc 8=0",
+                     "camera 6=123", "camera 5=45", "proc 8=0"}));
     EXPECT_EQ(Flips(), 1u);  // with the size change only
     EXPECT_EQ(status_calls, (std::vector<int>{1}));
 }
@@ -114,7 +117,8 @@ TEST_F(Recording, VgaRecordingFlipsAfterStartAndStopAndTheSummaryCountsFromTheBa
     counters.dropped = 7;
     counters.written = 130;
     record.m_dwRecordStart = 1000;  // 3.17 s ago
-    std::optional<std::string> running = RecordingStatusText(record, 0, 4170, [](unsigned) { return kProgress; });
+    std::optional<std::string> running =
+        RecordingStatusText(record, 0, 4170, [](unsigned) { return kProgress; });
     EXPECT_EQ(running, "Recording: 90 frames captured, 2 dropped, 3.1 s");
 
     ToggleRecording(record, hooks);
@@ -129,7 +133,8 @@ TEST_F(Recording, VgaRecordingFlipsAfterStartAndStopAndTheSummaryCountsFromTheBa
 }
 
 TEST(RecordingStatus, TextsCarryOneDecimalOfRateAndThreeOfMegabytes) {
-    EXPECT_EQ(FormatRecordingProgress(kProgress, 0, 0, 999), "Recording: 0 frames captured, 0 dropped, 0.9 s");
+    EXPECT_EQ(FormatRecordingProgress(kProgress, 0, 0, 999),
+              "Recording: 0 frames captured, 0 dropped, 0.9 s");
     // 100 frames in 3.333 s: 30.003 frames a second; 460800-byte frames make 13825382 bytes a second.
     EXPECT_EQ(FormatRecordingSummary(kSummary, 100, 1, 3333, 460800),
               "Recorded 100 frames in 3.3 s (1 dropped), 30.0 frames/s, 13.825 MB/s");

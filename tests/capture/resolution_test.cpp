@@ -1,8 +1,8 @@
 // The resolution commands on a bound camera: the graph rebuilt at the new size, then the sensor registers
 // (through the virtual camera's bridge) and the exposure properties, in order.
+#include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/video_properties.h"
-#include "capture/camera_controls.h"
 #include "fake_media.h"
 #include "tests/device/link_fixture.h"
 

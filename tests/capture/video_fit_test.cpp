@@ -9,12 +9,9 @@ TEST(VideoFit, LargestCentredFourByThree) {
     struct Case {
         int width, height, x, y, w, h;
     } cases[] = {
-        {1000, 600, 100, 0, 800, 600},
-        {800, 900, 0, 150, 800, 600},
-        {800, 600, 0, 0, 800, 600},
+        {1000, 600, 100, 0, 800, 600}, {800, 900, 0, 150, 800, 600}, {800, 600, 0, 0, 800, 600},
         {803, 601, 1, 0, 800, 600},  // 601 / 3 drops its fraction; the spare 3 columns split 1 and 2
-        {801, 800, 0, 100, 800, 600},
-        {3, 2, 1, 0, 0, 0},
+        {801, 800, 0, 100, 800, 600},  {3, 2, 1, 0, 0, 0},
     };
     for (const Case& c : cases) {
         VideoPlacement p = FitVideoRect(c.width, c.height);

@@ -1,8 +1,6 @@
 // The video child of the view and the video property dialog, as real widgets.
 #include <gtest/gtest.h>
 
-#include "tests/support/wait_until.h"
-
 #include <QCheckBox>
 #include <QSlider>
 #include <QTest>
@@ -14,6 +12,7 @@
 #include "capture/device_discovery.h"
 #include "capture/video_properties.h"
 #include "fake_media.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -41,7 +40,8 @@ TEST(VideoWidget, FramesFromAnotherThreadEndInOnePaintOfTheLatestUnderTheOverlay
     EXPECT_NE(view.childAt(10, 10), video) << "the capture-area overlay lies above the video";
 
     std::thread streaming([video] {
-        for (uint64_t i = 1; i <= 200; ++i) video->Present(Solid(64, 48, i == 200 ? 0x0000FF00u : 0x00FF0000u, i));
+        for (uint64_t i = 1; i <= 200; ++i)
+            video->Present(Solid(64, 48, i == 200 ? 0x0000FF00u : 0x00FF0000u, i));
     });
     streaming.join();
     ASSERT_TRUE(test_support::WaitUntil([&] { return video->PaintedFrames() >= 1; }, 10000));

@@ -22,7 +22,7 @@ struct Outcome {
 };
 
 class CaptureCli : public ::testing::Test {
-protected:
+  protected:
     ScratchFolder dir;
 
     void SetUp() override { dir.MakeFolder("out"); }
@@ -71,12 +71,15 @@ TEST_F(CaptureCli, BadPicturesGetALineEachAndTheRestOfTheBatchIsDone) {
     const std::string truncated = dir.Write("truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
     const std::string text = dir.Write("notes.jpg", "not a picture at all\n");
     // A PNG header that claims 20000 x 20000 pixels: refused from the header, before any decoding.
-    const std::string huge = dir.Write("huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x02\0\0\0"
-                                                               "\x6c\x12\xd1\x6e\0\0\0\0IDAT\x35\xaf\x06\x1e", 45));
-    const Outcome run = Capture({"--from", QString::fromStdString(good_png), QString::fromStdString(dir.Path("missing.jpg")),
-                             QString::fromStdString(truncated), QString::fromStdString(text),
-                             QString::fromStdString(huge), QString::fromStdString(good_jpeg), "--out",
-                             QString::fromStdString(dir.Path("out")), "--format", "bmp"});
+    const std::string huge = dir.Write(
+        "huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x02\0\0\0"
+                                "\x6c\x12\xd1\x6e\0\0\0\0IDAT\x35\xaf\x06\x1e",
+                                45));
+    const Outcome run =
+        Capture({"--from", QString::fromStdString(good_png), QString::fromStdString(dir.Path("missing.jpg")),
+                 QString::fromStdString(truncated), QString::fromStdString(text),
+                 QString::fromStdString(huge), QString::fromStdString(good_jpeg), "--out",
+                 QString::fromStdString(dir.Path("out")), "--format", "bmp"});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(Lines(run.err), 4) << run.err;
     EXPECT_NE(run.err.find("missing.jpg: no such picture"), std::string::npos) << run.err;
@@ -100,14 +103,16 @@ TEST_F(CaptureCli, RefusesAFolderItCannotWriteAndAWrongCommandLine) {
     const std::string photo = Photo("page.png", "PNG");
     const std::string read_only = dir.MakeFolder("read-only");
     ::chmod(read_only.c_str(), 0555);
-    Outcome locked = Capture({"--from", QString::fromStdString(photo), "--out", QString::fromStdString(read_only)});
+    Outcome locked =
+        Capture({"--from", QString::fromStdString(photo), "--out", QString::fromStdString(read_only)});
     ::chmod(read_only.c_str(), 0755);
     if (::geteuid() != 0) {  // root writes anywhere
         EXPECT_EQ(locked.exit_code, 1);
         EXPECT_NE(locked.err.find("cannot write to this folder"), std::string::npos) << locked.err;
         EXPECT_EQ(Lines(locked.err), 1) << locked.err;
     }
-    Outcome nowhere = Capture({"--from", QString::fromStdString(photo), "--out", QString::fromStdString(dir.Path("none"))});
+    Outcome nowhere =
+        Capture({"--from", QString::fromStdString(photo), "--out", QString::fromStdString(dir.Path("none"))});
     EXPECT_EQ(nowhere.exit_code, 1);
     EXPECT_NE(nowhere.err.find("no such folder"), std::string::npos) << nowhere.err;
 
@@ -126,8 +131,8 @@ TEST_F(CaptureCli, RefusesAFolderItCannotWriteAndAWrongCommandLine) {
 TEST_F(CaptureCli, GathersGoodPicturesIntoOnePdf) {
     const std::string a = Photo("a.png", "PNG"), b = Photo("b.jpg", "JPEG");
     Outcome run = Capture({"--from", QString::fromStdString(a), QString::fromStdString(dir.Path("gone.png")),
-                       QString::fromStdString(b), "--out", QString::fromStdString(dir.Path("out")), "--format",
-                       "pdf-gathered"});
+                           QString::fromStdString(b), "--out", QString::fromStdString(dir.Path("out")),
+                           "--format", "pdf-gathered"});
     EXPECT_EQ(run.exit_code, 1) << run.err;
     const std::vector<std::string> files = OutFiles();
     ASSERT_EQ(files.size(), 1u) << run.out << run.err;

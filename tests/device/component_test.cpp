@@ -1,9 +1,10 @@
 // The extension-control component: the registry check, registering it, starting its installer, and
 // the component's own extension-control object.
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 
 #include "device/facade/extension_unit.h"
 #include "link_fixture.h"
@@ -41,10 +42,12 @@ TEST_F(ComponentTest, ElevatedProcessRegistersTheComponentItself) {
     config.elevated = true;
     devctl::SetFacadeConfig(config);
     devctl::InstallExtensionComponent();
-    auto path = platform::RegistryReadString(RegistryHive::CurrentUser, emx::kRegistryKey, emx::kFilePathValue);
+    auto path =
+        platform::RegistryReadString(RegistryHive::CurrentUser, emx::kRegistryKey, emx::kFilePathValue);
     ASSERT_TRUE(path);
     EXPECT_EQ(*path, std::string(VELLUMO_BIN_DIR) + "/emxunit.dll");
-    EXPECT_EQ(platform::RegistryReadDword(RegistryHive::CurrentUser, emx::kRegistryKey, emx::kVersionValue), 0x1000u);
+    EXPECT_EQ(platform::RegistryReadDword(RegistryHive::CurrentUser, emx::kRegistryKey, emx::kVersionValue),
+              0x1000u);
     EXPECT_TRUE(devctl::ExtensionComponentPresent());
 }
 

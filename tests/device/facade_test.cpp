@@ -71,8 +71,8 @@ TEST_F(FacadeTest, EepromAccessSelectsThePrimaryBusAndSwapsTheCallersSubAddress)
     ASSERT_GE(hid.size(), 5u);
     // Register 6 read and written back without bit 2, then the write with the stop byte 0 (no option).
     EXPECT_EQ((Lines{hid[0], hid[1], hid[2], hid[3], hid[4], hid[5]}),
-              (Lines{"set 87 [4]: 00 06 01", "get 93 [40]", "set 87 [4]: 01", "set 93 [40]: 06 01", "set 87 [4]: 03",
-                     "set 93 [40]: a0 03 01 34 12 55"}));
+              (Lines{"set 87 [4]: 00 06 01", "get 93 [40]", "set 87 [4]: 01", "set 93 [40]: 06 01",
+                     "set 87 [4]: 03", "set 93 [40]: a0 03 01 34 12 55"}));
     EXPECT_EQ(camera_->Chip().ReadRegister(6, 1), 0u);
 
     // The option flag is not used for the EEPROM even when set.
@@ -123,10 +123,12 @@ TEST_F(FacadeTest, WithTheHidInterfacePresentNoVideoDeviceIsTouchedAndNothingIns
 // The bridge's HID node as the camera is plugged in without the udev rule: listed and examined, but opening
 // it is refused with the error the kernel gives (tests run as root, whom file modes do not stop).
 class RefusingHidBackend : public platform::HidBackend {
-public:
+  public:
     RefusingHidBackend(platform::HidBackend& real, int error) : real_(real), error_(error) {}
     std::vector<std::string> EnumerateInterfaces() override { return real_.EnumerateInterfaces(); }
-    std::optional<platform::HidInterfaceInfo> Examine(const std::string& path) override { return real_.Examine(path); }
+    std::optional<platform::HidInterfaceInfo> Examine(const std::string& path) override {
+        return real_.Examine(path);
+    }
     int Open(const std::string&) override {
         errno = error_;
         return -1;
@@ -135,7 +137,7 @@ public:
     bool GetFeature(int, uint8_t*, size_t) override { return false; }
     void Close(int) override {}
 
-private:
+  private:
     platform::HidBackend& real_;
     int error_;
 };
@@ -167,8 +169,9 @@ TEST_F(FacadeTest, ExtensionUnitIsTakenOnlyFromAFourNodeTopology) {
     Use(config);
     ASSERT_NE(devctl::CamOpen(), 0);
     // Binding by path enumerates the category again each time.
-    EXPECT_EQ(Wire("media"), (Lines{"list video", "list video", "bind Virtual Decoy Camera 0", "list video",
-                                    "bind Virtual Decoy Camera 1", "list video", "bind Vellumo Virtual Document Camera"}));
+    EXPECT_EQ(Wire("media"),
+              (Lines{"list video", "list video", "bind Virtual Decoy Camera 0", "list video",
+                     "bind Virtual Decoy Camera 1", "list video", "bind Vellumo Virtual Document Camera"}));
     EXPECT_TRUE(Wire("hid").empty());  // the command-only interface was never opened
     uint32_t value = 0;
     ASSERT_EQ(devctl::CamReadRegister(0x0A, 1, &value), kCamOk);
@@ -181,9 +184,10 @@ TEST_F(FacadeTest, KsTransportsAreTriedAfterTheExtensionUnitInOrder) {
     Use(BridgeTransport::KsReceiver);
     ASSERT_NE(devctl::CamOpen(), 0);
     // Extension unit: list and bind; capture bridge: list and bind (no KS control); receiver: list, bind.
-    EXPECT_EQ(Wire("media"), (Lines{"list video", "list video", "bind Vellumo Virtual Document Camera", "list video",
-                                    "list video", "bind Vellumo Virtual Document Camera", "list receiver",
-                                    "list receiver", "bind Vellumo Virtual Bridge Receiver"}));
+    EXPECT_EQ(Wire("media"),
+              (Lines{"list video", "list video", "bind Vellumo Virtual Document Camera", "list video",
+                     "list video", "bind Vellumo Virtual Document Camera", "list receiver", "list receiver",
+                     "bind Vellumo Virtual Bridge Receiver"}));
     EXPECT_EQ(Wire("ks-receiver"), Lines{"get 1036 [104]: ff 00 00 00 01 00 00 00 01 00 00 00 0a"});
 }
 
@@ -246,21 +250,25 @@ TEST_P(SensorUpdateTest, ReadModifyWriteReachesTheSensor) {
     OpenOn(GetParam());
     uint32_t value = 0;
     uint32_t sub = 0x013C;  // "013C": memory order 3C 01, register 0x3C01
-    ASSERT_EQ(devctl::CamBusRead(0x78, 2, reinterpret_cast<uint8_t*>(&sub), 1, reinterpret_cast<uint8_t*>(&value)),
-              kCamOk);
+    ASSERT_EQ(
+        devctl::CamBusRead(0x78, 2, reinterpret_cast<uint8_t*>(&sub), 1, reinterpret_cast<uint8_t*>(&value)),
+        kCamOk);
     EXPECT_EQ(value, 0x34u);
     value |= 0x80;
     devctl::CamSelectBus(2, 1);
-    ASSERT_EQ(devctl::CamBusWrite(0x78, 2, reinterpret_cast<uint8_t*>(&sub), 1, reinterpret_cast<uint8_t*>(&value)),
-              kCamOk);
+    ASSERT_EQ(
+        devctl::CamBusWrite(0x78, 2, reinterpret_cast<uint8_t*>(&sub), 1, reinterpret_cast<uint8_t*>(&value)),
+        kCamOk);
     EXPECT_EQ(camera_->Chip().SensorRegister(0x3C01), 0xB4);
 
     uint32_t direction = 0x2038;  // "2038": register 0x3820
     uint32_t flip = 0;
-    ASSERT_EQ(devctl::CamBusRead(0x78, 2, reinterpret_cast<uint8_t*>(&direction), 1, reinterpret_cast<uint8_t*>(&flip)),
+    ASSERT_EQ(devctl::CamBusRead(0x78, 2, reinterpret_cast<uint8_t*>(&direction), 1,
+                                 reinterpret_cast<uint8_t*>(&flip)),
               kCamOk);
     flip ^= 0x06;
-    ASSERT_EQ(devctl::CamBusWrite(0x78, 2, reinterpret_cast<uint8_t*>(&direction), 1, reinterpret_cast<uint8_t*>(&flip)),
+    ASSERT_EQ(devctl::CamBusWrite(0x78, 2, reinterpret_cast<uint8_t*>(&direction), 1,
+                                  reinterpret_cast<uint8_t*>(&flip)),
               kCamOk);
     EXPECT_EQ(camera_->Chip().SensorRegister(0x3820), 0x46);
     EXPECT_TRUE(camera_->Chip().SensorFlipsVertically());
@@ -324,7 +332,8 @@ TEST_F(FacadeTest, ClosingOnOneThreadWhileAnotherPollsIsSafe) {
     // Waits (bounded) until the poller has seen one more result of the kind.
     auto another = [](std::atomic<int>& counter) {
         const int before = counter.load();
-        for (int i = 0; i < 4000 && counter.load() == before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 4000 && counter.load() == before; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return counter.load() > before;
     };
     for (int i = 0; i < 20; ++i) {

@@ -15,7 +15,7 @@
 #include "virtualcam/virtual_camera.h"
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/vellumo-devctl-XXXXXX";
         temp_ = ::mkdtemp(pattern);

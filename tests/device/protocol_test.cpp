@@ -1,7 +1,6 @@
 // Exact wire traffic of the register and bus operations over each transport.
 
 #include "device/protocol/register_protocol.h"
-
 #include "link_fixture.h"
 
 using devctl::kCamFail;
@@ -34,8 +33,8 @@ TEST_F(ProtocolTest, CaptureBridgeRegisterReadSendsRegisterAndWidthAndKeepsTheWh
     ASSERT_EQ(devctl::CamWriteRegister(0xC4, 2, &focus), kCamOk);
     uint32_t three = 0x00ABCDEF;
     ASSERT_EQ(devctl::CamWriteRegister(0x30, 3, &three), kCamOk);  // width 3 travels with code 1
-    EXPECT_EQ(Wire("ks-capture"),
-              (Lines{"set 1005 [32]: 02 c4", "set 1006 [32]", "set 1005 [32]: 01 30", "set 1006 [32]: ef cd ab"}));
+    EXPECT_EQ(Wire("ks-capture"), (Lines{"set 1005 [32]: 02 c4", "set 1006 [32]", "set 1005 [32]: 01 30",
+                                         "set 1006 [32]: ef cd ab"}));
 }
 
 TEST_F(ProtocolTest, ExtensionUnitWriteSetsTheLengthSelectorAroundTheData) {
@@ -57,8 +56,10 @@ TEST_F(ProtocolTest, HidBusReadWritesTheSubAddressThenReadsWithStatusChecks) {
     uint8_t sub[2] = {0x3C, 0x01};
     uint8_t out[1] = {0xEE};
     ASSERT_EQ(devctl::CamBusRead(0x78, 2, sub, 1, out), kCamOk);
-    EXPECT_EQ(Wire("hid"), Concat({{"set 87 [4]: 03", "set 93 [40]: 78 02 00 3c 01"}, kHidStatusRead,
-                                   {"set 87 [4]: 02 78 01 01", "get 93 [40]"}, kHidStatusRead}));
+    EXPECT_EQ(Wire("hid"), Concat({{"set 87 [4]: 03", "set 93 [40]: 78 02 00 3c 01"},
+                                   kHidStatusRead,
+                                   {"set 87 [4]: 02 78 01 01", "get 93 [40]"},
+                                   kHidStatusRead}));
     EXPECT_EQ(Wire("bus"), (Lines{"bus2 write 78: 3c 01", "bus2 read 78 [1]: 34"}));
     EXPECT_EQ(out[0], 0x34);
 
@@ -89,7 +90,8 @@ TEST_F(ProtocolTest, ExtensionUnitBusWriteCarriesTheHeaderAndChecksStatus) {
     uint8_t sub[2] = {0x3C, 0x01};
     uint8_t data[1] = {0x80};
     ASSERT_EQ(devctl::CamBusWrite(0x78, 2, sub, 1, data), kCamOk);
-    EXPECT_EQ(Wire("xu"), Concat({{"set 1 [1]: 06", "set 5 [6]: 78 03 01 3c 01 80", "set 1 [1]: 01"}, kXuStatusRead}));
+    EXPECT_EQ(Wire("xu"),
+              Concat({{"set 1 [1]: 06", "set 5 [6]: 78 03 01 3c 01 80", "set 1 [1]: 01"}, kXuStatusRead}));
     EXPECT_EQ(camera_->Chip().SensorRegister(0x3C01), 0x80);
 
     // The sub-address alone: the stop byte carries the option.
@@ -110,11 +112,10 @@ TEST_F(ProtocolTest, ReceiverBridgeAddressesRegistersAsDevice0xFF) {
     ASSERT_EQ(devctl::CamBusRead(0x78, 2, sub, 1, out), kCamOk);
     uint8_t data[1] = {0x46};
     ASSERT_EQ(devctl::CamBusWrite(0x78, 2, sub, 1, data), kCamOk);
-    EXPECT_EQ(Wire("ks-receiver"),
-              (Lines{"get 1036 [104]: ff 00 00 00 01 00 00 00 01 00 00 00 0a",
-                     "set 1036 [104]: ff 00 00 00 03 00 00 00 00 00 00 00 40 ef be",
-                     "get 1036 [104]: 78 00 00 00 02 00 00 00 01 00 00 00 38 20",
-                     "set 1036 [104]: 78 00 00 00 03 00 00 00 00 00 00 00 38 20 46"}));
+    EXPECT_EQ(Wire("ks-receiver"), (Lines{"get 1036 [104]: ff 00 00 00 01 00 00 00 01 00 00 00 0a",
+                                          "set 1036 [104]: ff 00 00 00 03 00 00 00 00 00 00 00 40 ef be",
+                                          "get 1036 [104]: 78 00 00 00 02 00 00 00 01 00 00 00 38 20",
+                                          "set 1036 [104]: 78 00 00 00 03 00 00 00 00 00 00 00 38 20 46"}));
     EXPECT_EQ(out[0], 0x40);
     EXPECT_EQ(camera_->Chip().ReadRegister(0x40, 2), 0xBEEFu);
 }
@@ -126,9 +127,9 @@ TEST_F(ProtocolTest, CaptureBridgeBusTransactions) {
     ASSERT_EQ(devctl::CamBusWrite(0x78, 2, sub, 2, data), kCamOk);
     uint8_t out[2] = {};
     ASSERT_EQ(devctl::CamBusRead(0x78, 2, sub, 2, out), kCamOk);
-    EXPECT_EQ(Wire("ks-capture"), (Lines{"set 102a [104]: 78 00 00 00 04 00 00 00 00 00 00 00 3c 0c 01 02",
-                                         "set 1029 [104]: 78 00 00 00 02 00 00 00 02 00 00 00 3c 0c",
-                                         "get 102a [104]"}));
+    EXPECT_EQ(Wire("ks-capture"),
+              (Lines{"set 102a [104]: 78 00 00 00 04 00 00 00 00 00 00 00 3c 0c 01 02",
+                     "set 1029 [104]: 78 00 00 00 02 00 00 00 02 00 00 00 3c 0c", "get 102a [104]"}));
     EXPECT_EQ(out[0], 0x01);
     EXPECT_EQ(out[1], 0x02);
 }

@@ -12,8 +12,9 @@ namespace {
 // Records every call as "set <selector>: <first byte>" / "get <selector>" and fails the calls whose
 // numbers (from 1) are listed.
 class ScriptedExtension final : public emx::IUvcExtensionControl {
-public:
-    explicit ScriptedExtension(std::vector<int> failing, uint8_t status = 0) : failing_(std::move(failing)), status_(status) {}
+  public:
+    explicit ScriptedExtension(std::vector<int> failing, uint8_t status = 0)
+        : failing_(std::move(failing)), status_(status) {}
     int32_t GetControl(uint8_t selector, uint32_t length, uint8_t* buffer) override {
         calls.push_back("get " + std::to_string(selector));
         if (Fails()) return emx::kFail;
@@ -33,7 +34,7 @@ public:
 
     std::vector<std::string> calls;
 
-private:
+  private:
     bool Fails() {
         int n = static_cast<int>(calls.size());
         for (int f : failing_) {
@@ -101,7 +102,8 @@ TEST(ExtensionUnitSequence, BusWriteFailsWhenTheStatusCannotBeRead) {
 
     ScriptedExtension fine({});
     EXPECT_TRUE(devctl::BusWrite(Over(fine), SensorWrite()));
-    EXPECT_EQ(fine.calls, (Calls{"set 1: 6", "set 5: 120", "set 1: 1", "set 1: 2", "set 2: 5", "get 2", "set 1: 1"}));
+    EXPECT_EQ(fine.calls,
+              (Calls{"set 1: 6", "set 5: 120", "set 1: 1", "set 1: 2", "set 2: 5", "get 2", "set 1: 1"}));
 }
 
 TEST(ExtensionUnitSequence, BusStatusBitFourFailsATransactionThatWentThrough) {

@@ -40,7 +40,7 @@ size_t ReportLength(uint8_t id) {
 }
 
 class LogFile {
-public:
+  public:
     explicit LogFile(const char* path) : file_(std::fopen(path, "w")) {}
     ~LogFile() {
         if (file_ != nullptr) std::fclose(file_);
@@ -54,7 +54,7 @@ public:
         std::fflush(file_);
     }
 
-private:
+  private:
     std::FILE* file_;
     size_t written_ = 0;
 };

@@ -16,7 +16,7 @@
 #include "media/v4l2_io.h"
 
 class FakeUvcNode : public platform::V4l2Io {
-public:
+  public:
     struct Control {
         int32_t min = 0, max = 255, step = 1, def = 0, value = 0;
         std::set<int32_t> menu;  // a menu control's entries; empty for an integer control
@@ -27,7 +27,8 @@ public:
     };
 
     std::vector<uint32_t> pixel_formats{V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
-    std::vector<Size> sizes{{640, 480, {{1, 15}, {1, 30}}}, {2048, 1536, {{1, 4}}}, {2592, 1944, {{2, 5}, {1, 1}}}};
+    std::vector<Size> sizes{
+        {640, 480, {{1, 15}, {1, 30}}}, {2048, 1536, {{1, 4}}}, {2592, 1944, {{2, 5}, {1, 1}}}};
     std::map<uint32_t, Control> controls;
     std::pair<uint32_t, uint32_t> current_size{2048, 1536};
     std::vector<std::pair<uint32_t, int32_t>> writes;  // accepted S_EXT_CTRLS, in order
@@ -59,7 +60,8 @@ public:
             }
             case VIDIOC_ENUM_FRAMESIZES: {
                 auto* size = static_cast<v4l2_frmsizeenum*>(arg);
-                if (!HasYuyv() || size->pixel_format != V4L2_PIX_FMT_YUYV || size->index >= sizes.size()) return -EINVAL;
+                if (!HasYuyv() || size->pixel_format != V4L2_PIX_FMT_YUYV || size->index >= sizes.size())
+                    return -EINVAL;
                 size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
                 size->discrete = {sizes[size->index].width, sizes[size->index].height};
                 return 0;
@@ -131,17 +133,20 @@ public:
                 if (list->count != 1) return -EINVAL;
                 return Write(list->controls[0].id, list->controls[0].value);
             }
-            default: return -ENOTTY;
+            default:
+                return -ENOTTY;
         }
     }
 
-private:
+  private:
     bool HasYuyv() const {
-        for (uint32_t f : pixel_formats) if (f == V4L2_PIX_FMT_YUYV) return true;
+        for (uint32_t f : pixel_formats)
+            if (f == V4L2_PIX_FMT_YUYV) return true;
         return false;
     }
     const Size* Find(uint32_t width, uint32_t height) const {
-        for (const Size& size : sizes) if (size.width == width && size.height == height) return &size;
+        for (const Size& size : sizes)
+            if (size.width == width && size.height == height) return &size;
         return nullptr;
     }
     static long Distance(const Size& size, const v4l2_pix_format& pix) {
@@ -158,7 +163,9 @@ private:
         if (!c.menu.empty() && c.menu.count(value) == 0) return -EINVAL;
         if (value < c.min || value > c.max) return -ERANGE;
         // The camera stalls a write to a value its automatic mode owns.
-        if (id == platform::kV4l2CidExposureAbsolute && AutoOn(platform::kV4l2CidExposureAuto, platform::kV4l2ExposureManual)) return -EIO;
+        if (id == platform::kV4l2CidExposureAbsolute &&
+            AutoOn(platform::kV4l2CidExposureAuto, platform::kV4l2ExposureManual))
+            return -EIO;
         if (id == platform::kV4l2CidFocusAbsolute && AutoOn(platform::kV4l2CidFocusAuto, 0)) return -EIO;
         c.value = value;
         writes.emplace_back(id, value);

@@ -25,7 +25,7 @@ constexpr auto kBound = std::chrono::seconds(20);
 
 // Top half red, bottom half black, in studio-range YUY2.
 class TestCamera : public MediaDevice, public StreamConfig, public FrameSource {
-public:
+  public:
     explicit TestCamera(MediaDeviceInfo info) : info_(std::move(info)) {}
     ~TestCamera() override {
         if (on_destroy) on_destroy();
@@ -69,25 +69,27 @@ public:
     static inline std::atomic<bool> unplugged{false};
     static inline std::function<void()> on_destroy;  // GUI thread
 
-private:
-    static VideoFormat Format(int width, int height) { return VideoFormat{kFourccYuy2, width, height, 16, 1, 30}; }
+  private:
+    static VideoFormat Format(int width, int height) {
+        return VideoFormat{kFourccYuy2, width, height, 16, 1, 30};
+    }
     MediaDeviceInfo info_;
     std::mutex mutex_;
     std::optional<VideoFormat> format_ = Format(640, 480);
 };
 
 class TestMicrophone : public MediaDevice {
-public:
+  public:
     explicit TestMicrophone(MediaDeviceInfo info) : info_(std::move(info)) {}
     const MediaDeviceInfo& Info() const override { return info_; }
     bool IsToneSource() const override { return true; }
 
-private:
+  private:
     MediaDeviceInfo info_;
 };
 
 class TestProvider : public MediaDeviceProvider {
-public:
+  public:
     MediaDeviceInfo info{"Test Camera", "\\\\?\\test#vid_1234&pid_5678#cam", "test-camera"};
     MediaDeviceInfo tone{"Test Microphone", "\\\\?\\test#tone", "test-tone"};
     std::vector<MediaDeviceInfo> List(DeviceCategory category) override {
@@ -103,7 +105,7 @@ public:
 
 // Waits with a generous bound for a condition on shared state.
 class Shared {
-public:
+  public:
     template <typename F>
     bool WaitFor(F condition) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -115,7 +117,7 @@ public:
 };
 
 class TestSurface : public VideoSurface, public Shared {
-public:
+  public:
     void Present(std::shared_ptr<const PreviewFrame> frame) override {
         std::lock_guard<std::mutex> lock(mutex);
         latest = std::move(frame);
@@ -130,7 +132,7 @@ public:
 
 // One-shot request as the engine's callback has it: cleared before the frame is taken.
 class TestGrabber : public FrameSink, public Shared {
-public:
+  public:
     void Request() { requested.store(true); }
     bool WantsFrame() const override { return requested.load(); }
     void OnFrame(const GrabbedFrame& frame) override {
@@ -162,7 +164,7 @@ void ExpectGrabberLayout(const std::vector<uint8_t>& bytes, int width, int heigh
 }
 
 class GstGraphTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         TestCamera::unplugged.store(false);
         RegisterDeviceProvider(&provider);
@@ -174,7 +176,8 @@ protected:
 
     std::unique_ptr<CaptureFilter> BindTestCamera() {
         for (const MediaDeviceInfo& info : factory.ListDevices(DeviceCategory::VideoInput)) {
-            if (info.device_path == provider.info.device_path) return factory.Bind(DeviceCategory::VideoInput, info);
+            if (info.device_path == provider.info.device_path)
+                return factory.Bind(DeviceCategory::VideoInput, info);
         }
         return nullptr;
     }
@@ -218,8 +221,8 @@ TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
         EXPECT_EQ(frame.width, 640);
         EXPECT_EQ(frame.stride, 640 * 4);
         ASSERT_EQ(frame.pixels.size(), size_t(640 * 4 * 480));
-        EXPECT_GT(frame.pixels[2], 240);                            // top-down: red at the top
-        EXPECT_LT(frame.pixels[640 * 4 * 479 + 2], 16);             // black at the bottom
+        EXPECT_GT(frame.pixels[2], 240);                 // top-down: red at the top
+        EXPECT_LT(frame.pixels[640 * 4 * 479 + 2], 16);  // black at the bottom
     }
 
     grabber.Request();
@@ -274,7 +277,8 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     // The source stops giving frames; its provider saying so afterwards adds no second event.
     TestCamera::unplugged.store(true);
     auto events_posted = [&](size_t count) {  // polled, with a generous bound
-        for (auto until = std::chrono::steady_clock::now() + kBound; std::chrono::steady_clock::now() < until;) {
+        for (auto until = std::chrono::steady_clock::now() + kBound;
+             std::chrono::steady_clock::now() < until;) {
             if (frame_window.Count(WM_GRAPHNOTIFY) >= count) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -329,11 +333,11 @@ TEST_F(GstGraphTest, FilterReleasedWhileStreamingStopsItsSourceBeforeItsDeviceGo
 
 // Lets the test keep the fake node that the filter owns a handle to.
 class ForwardingIo : public V4l2Io {
-public:
+  public:
     explicit ForwardingIo(FakeUvcNode& node) : node_(node) {}
     int Ioctl(unsigned long request, void* arg) override { return node_.Ioctl(request, arg); }
 
-private:
+  private:
     FakeUvcNode& node_;
 };
 
@@ -360,22 +364,26 @@ TEST(GstV4l2Filter, StreamsTheNodesYuy2FormatWithExactCaps) {
     EnsureGstInitialised();
     FakeUvcNode node = FakeUvcNode::DocumentCamera();
     std::unique_ptr<GstCaptureFilter> filter =
-        MakeV4l2Filter({"Camera", "\\\\?\\usb#vid_1234&pid_5678", "/nonexistent/video9"}, std::make_unique<ForwardingIo>(node));
+        MakeV4l2Filter({"Camera", "\\\\?\\usb#vid_1234&pid_5678", "/nonexistent/video9"},
+                       std::make_unique<ForwardingIo>(node));
     ASSERT_TRUE(filter);
     StreamConfig* config = filter->QueryStreamConfig();
     ASSERT_NE(config, nullptr);
     EXPECT_EQ(config->Capabilities().size(), 3u);
     // Starts at what the node streams now, with the frame rate given, so v4l2src cannot pick another.
-    EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)2048, height=(int)1536, framerate=(fraction)4/1");
+    EXPECT_EQ(CapsOfSource(*filter),
+              "video/x-raw, format=(string)YUY2, width=(int)2048, height=(int)1536, framerate=(fraction)4/1");
     EXPECT_FALSE(config->SetFormat(VideoFormat{kFourccYuy2, 1280, 720}));
     EXPECT_EQ(config->GetFormat()->width, 2048);
     ASSERT_TRUE(config->SetFormat(VideoFormat{kFourccYuy2, 640, 480}));
-    EXPECT_EQ(CapsOfSource(*filter), "video/x-raw, format=(string)YUY2, width=(int)640, height=(int)480, framerate=(fraction)30/1");
+    EXPECT_EQ(CapsOfSource(*filter),
+              "video/x-raw, format=(string)YUY2, width=(int)640, height=(int)480, framerate=(fraction)30/1");
 
     ASSERT_EQ(filter->QueryVideoProcAmp()->Set(VideoProcProperty::Contrast, 40, kControlFlagsManual), S_OK);
     // Past the top of the shipped camera's 0..31: the top of this driver's 0..95.
     EXPECT_EQ(node.writes.back(), (std::pair<uint32_t, int32_t>{kV4l2CidContrast, 95}));
-    GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Could not read from resource.");
+    GError* error =
+        g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Could not read from resource.");
     EXPECT_TRUE(filter->LostOnError(error));  // its node is gone
     g_error_free(error);
 }

@@ -21,27 +21,22 @@ namespace {
 // and a video-streaming interface whose class-specific descriptors reuse the same subtype numbers.
 std::string CameraDescriptors() {
     const uint8_t bytes[] = {
-        0x12, 0x01, 0x00, 0x02, 0xEF, 0x02, 0x01, 0x40, 0x1A, 0xEB, 0x3D, 0x7C, 0x00, 0x01, 0x01, 0x02, 0x00, 0x01,
-        0x09, 0x02, 0xA0, 0x00, 0x02, 0x01, 0x00, 0x80, 0xFA,
-        0x08, 0x0B, 0x00, 0x02, 0x0E, 0x03, 0x00, 0x02,
-        0x09, 0x04, 0x00, 0x00, 0x01, 0x0E, 0x01, 0x00, 0x02,
-        0x0D, 0x24, 0x01, 0x00, 0x01, 0x4D, 0x00, 0x80, 0xC3, 0xC9, 0x01, 0x01, 0x01,
-        0x12, 0x24, 0x02, 0x01, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x0E, 0x00, 0x00,
-        0x0B, 0x24, 0x05, 0x02, 0x01, 0x00, 0x00, 0x02, 0x7F, 0x17, 0x00,
-        0x1B, 0x24, 0x06, 0x04, 0x70, 0x33, 0xF0, 0x28, 0x11, 0x63, 0x2E, 0x4A, 0xBA, 0x2C, 0x68, 0x90, 0xEB, 0x33,
-        0x40, 0x16, 0x05, 0x01, 0x02, 0x02, 0x1F, 0x00, 0x00,
-        0x09, 0x24, 0x03, 0x03, 0x01, 0x01, 0x00, 0x04, 0x00,
-        0x07, 0x05, 0x81, 0x03, 0x10, 0x00, 0x06,
-        0x05, 0x25, 0x03, 0x10, 0x00,
-        0x09, 0x04, 0x01, 0x00, 0x00, 0x0E, 0x02, 0x00, 0x00,
-        0x0E, 0x24, 0x01, 0x01, 0x4D, 0x00, 0x82, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00,
-        0x0B, 0x24, 0x06, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
+        0x12, 0x01, 0x00, 0x02, 0xEF, 0x02, 0x01, 0x40, 0x1A, 0xEB, 0x3D, 0x7C, 0x00, 0x01, 0x01, 0x02, 0x00,
+        0x01, 0x09, 0x02, 0xA0, 0x00, 0x02, 0x01, 0x00, 0x80, 0xFA, 0x08, 0x0B, 0x00, 0x02, 0x0E, 0x03, 0x00,
+        0x02, 0x09, 0x04, 0x00, 0x00, 0x01, 0x0E, 0x01, 0x00, 0x02, 0x0D, 0x24, 0x01, 0x00, 0x01, 0x4D, 0x00,
+        0x80, 0xC3, 0xC9, 0x01, 0x01, 0x01, 0x12, 0x24, 0x02, 0x01, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x03, 0x0E, 0x00, 0x00, 0x0B, 0x24, 0x05, 0x02, 0x01, 0x00, 0x00, 0x02, 0x7F, 0x17,
+        0x00, 0x1B, 0x24, 0x06, 0x04, 0x70, 0x33, 0xF0, 0x28, 0x11, 0x63, 0x2E, 0x4A, 0xBA, 0x2C, 0x68, 0x90,
+        0xEB, 0x33, 0x40, 0x16, 0x05, 0x01, 0x02, 0x02, 0x1F, 0x00, 0x00, 0x09, 0x24, 0x03, 0x03, 0x01, 0x01,
+        0x00, 0x04, 0x00, 0x07, 0x05, 0x81, 0x03, 0x10, 0x00, 0x06, 0x05, 0x25, 0x03, 0x10, 0x00, 0x09, 0x04,
+        0x01, 0x00, 0x00, 0x0E, 0x02, 0x00, 0x00, 0x0E, 0x24, 0x01, 0x01, 0x4D, 0x00, 0x82, 0x00, 0x03, 0x00,
+        0x00, 0x00, 0x01, 0x00, 0x0B, 0x24, 0x06, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
     };
     return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 class FakeSysfs {
-public:
+  public:
     FakeSysfs() {
         char pattern[] = "/tmp/vellumo-media-XXXXXX";
         root_ = ::mkdtemp(pattern);
@@ -59,7 +54,8 @@ public:
         Dir("class/sound/card1");
         File("class/sound/card0/id", "PCH\n");
         File("class/sound/card1/id", "Camera\n");
-        for (const char* pcm : {"pcmC1D0c", "pcmC1D0p", "pcmC0D2c", "pcmC0D0p"}) Dir(std::string("class/sound/") + pcm);
+        for (const char* pcm : {"pcmC1D0c", "pcmC1D0p", "pcmC0D2c", "pcmC0D0p"})
+            Dir(std::string("class/sound/") + pcm);
         ::setenv("VELLUMO_SYSFS_ROOT", root_.c_str(), 1);
         ::setenv("VELLUMO_DEV_ROOT", "/devroot", 1);
     }
@@ -69,12 +65,13 @@ public:
         std::system(("rm -rf '" + root_ + "'").c_str());
     }
 
-private:
+  private:
     void Dir(const std::string& path) { std::system(("mkdir -p '" + root_ + "/" + path + "'").c_str()); }
     void File(const std::string& path, const std::string& text) {
         std::ofstream(root_ + "/" + path, std::ios::binary) << text;
     }
-    void Video(const std::string& name, const std::string& label, const std::string& index, const std::string& target) {
+    void Video(const std::string& name, const std::string& label, const std::string& index,
+               const std::string& target) {
         std::string dir = "class/video4linux/" + name;
         Dir(dir);
         File(dir + "/name", label + "\n");
@@ -113,8 +110,9 @@ TEST(MediaDevices, UvcTopologyComesFromTheVideoControlDescriptors) {
     ASSERT_TRUE(topology->GetNumNodes(&nodes));
     EXPECT_EQ(nodes, 4u);
     platform::Guid type;
-    const platform::Guid* expected[] = {&platform::kNodeTypeVideoCameraTerminal, &platform::kNodeTypeVideoProcessing,
-                                        &platform::kNodeTypeDevSpecific, &platform::kNodeTypeVideoOutputTerminal};
+    const platform::Guid* expected[] = {&platform::kNodeTypeVideoCameraTerminal,
+                                        &platform::kNodeTypeVideoProcessing, &platform::kNodeTypeDevSpecific,
+                                        &platform::kNodeTypeVideoOutputTerminal};
     for (uint32_t i = 0; i < 4; ++i) {
         ASSERT_TRUE(topology->GetNodeType(i, &type));
         EXPECT_EQ(type, *expected[i]) << "node " << i;
@@ -128,8 +126,9 @@ TEST(MediaDevices, UvcTopologyComesFromTheVideoControlDescriptors) {
     EXPECT_EQ(node.unit_id, 4);
     EXPECT_EQ(node.query, nullptr);
 
-    auto vivid = platform::BindDeviceByPath(platform::DeviceCategory::VideoInput,
-                                            "\\\\?\\v4l#video2#{65e8773d-8f56-11d0-a3b9-00a0c9ba7bf2}\\global");
+    auto vivid =
+        platform::BindDeviceByPath(platform::DeviceCategory::VideoInput,
+                                   "\\\\?\\v4l#video2#{65e8773d-8f56-11d0-a3b9-00a0c9ba7bf2}\\global");
     ASSERT_TRUE(vivid);
     EXPECT_EQ(vivid->QueryTopology(), nullptr);
     EXPECT_FALSE(platform::BindDeviceByPath(platform::DeviceCategory::VideoInput, "\\\\?\\USB#VID_EB1A"));
@@ -147,12 +146,13 @@ TEST(MediaDevices, AudioCaptureDevicesOnly) {
 }
 
 class OneDeviceProvider : public platform::MediaDeviceProvider {
-public:
+  public:
     std::vector<platform::MediaDeviceInfo> List(platform::DeviceCategory category) override {
         if (category != platform::DeviceCategory::ReceiverComponent) return {};
         return {{"Nameless Path Receiver", "", "r0"}, {"", "", "r1"}};
     }
-    std::unique_ptr<platform::MediaDevice> Bind(platform::DeviceCategory, const platform::MediaDeviceInfo& info) override {
+    std::unique_ptr<platform::MediaDevice> Bind(platform::DeviceCategory,
+                                                const platform::MediaDeviceInfo& info) override {
         ++binds;
         bound = info.node;
         return nullptr;
@@ -171,7 +171,8 @@ TEST(MediaDevices, RegisteredProvidersFollowTheSystemAndBindByNameWithoutPath) {
     platform::BindDeviceByPath(platform::DeviceCategory::ReceiverComponent, "Nameless Path Receiver");
     EXPECT_EQ(provider.binds, 1);
     EXPECT_EQ(provider.bound, "r0");
-    platform::BindDeviceByPath(platform::DeviceCategory::ReceiverComponent, "");  // a device with neither is skipped
+    platform::BindDeviceByPath(platform::DeviceCategory::ReceiverComponent,
+                               "");  // a device with neither is skipped
     EXPECT_EQ(provider.binds, 1);
     platform::UnregisterDeviceProvider(&provider);
     EXPECT_TRUE(platform::ListDevices(platform::DeviceCategory::ReceiverComponent).empty());
@@ -201,10 +202,12 @@ TEST(UvcDescriptors, EntitiesOfTheRequestedInterfaceOnly) {
     EXPECT_FALSE(platform::ParseVideoControlEntities(bytes, raw.size(), 2));
 
     std::string cut = raw.substr(0, raw.size() - 3);  // last descriptor runs past the end
-    EXPECT_FALSE(platform::ParseVideoControlEntities(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), 0));
+    EXPECT_FALSE(
+        platform::ParseVideoControlEntities(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), 0));
     std::string zero = raw;
     zero[18] = 0;  // a zero-length descriptor would loop forever
-    EXPECT_FALSE(platform::ParseVideoControlEntities(reinterpret_cast<const uint8_t*>(zero.data()), zero.size(), 0));
+    EXPECT_FALSE(
+        platform::ParseVideoControlEntities(reinterpret_cast<const uint8_t*>(zero.data()), zero.size(), 0));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Preview frames come back to their pool once nobody holds them, and only then.
-#include <gtest/gtest.h>
-
 #include "media/preview_frame_pool.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

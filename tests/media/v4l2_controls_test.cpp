@@ -38,9 +38,11 @@ TEST(V4l2Controls, PictureControlsSpeakTheShippedScaleOnAnyDriverRange) {
     EXPECT_EQ(range.default_value, 10);  // 32 of 95
     EXPECT_EQ(controls.Set(VideoProcProperty::Contrast, 16, kControlFlagsManual), S_OK);
     EXPECT_EQ(controls.Set(VideoProcProperty::Brightness, 255, kControlFlagsManual), S_OK);
-    EXPECT_EQ(controls.Set(VideoProcProperty::Contrast, 500, kControlFlagsManual), S_OK);  // clamped, not refused
+    EXPECT_EQ(controls.Set(VideoProcProperty::Contrast, 500, kControlFlagsManual),
+              S_OK);  // clamped, not refused
     EXPECT_EQ(controls.Set(VideoProcProperty::Brightness, 0, kControlFlagsAuto), E_FAIL);
-    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 49}, {kV4l2CidBrightness, 64}, {kV4l2CidContrast, 95}}));
+    EXPECT_EQ(node.writes,
+              (Writes{{kV4l2CidContrast, 49}, {kV4l2CidBrightness, 64}, {kV4l2CidContrast, 95}}));
     long value = 0, flags = 0;
     controls.Set(VideoProcProperty::Contrast, 16, kControlFlagsManual);
     ASSERT_EQ(controls.Get(VideoProcProperty::Contrast, &value, &flags), S_OK);
@@ -53,8 +55,12 @@ TEST(V4l2Controls, PictureControlsSpeakTheShippedScaleOnAnyDriverRange) {
     node.writes.clear();
     for (long v : {0L, 1L, 16L, 30L, 31L}) controls.Set(VideoProcProperty::Contrast, v, kControlFlagsManual);
     controls.Set(VideoProcProperty::Brightness, 77, kControlFlagsManual);
-    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 0}, {kV4l2CidContrast, 1}, {kV4l2CidContrast, 16},
-                                   {kV4l2CidContrast, 30}, {kV4l2CidContrast, 31}, {kV4l2CidBrightness, 77}}));
+    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 0},
+                                   {kV4l2CidContrast, 1},
+                                   {kV4l2CidContrast, 16},
+                                   {kV4l2CidContrast, 30},
+                                   {kV4l2CidContrast, 31},
+                                   {kV4l2CidBrightness, 77}}));
 }
 
 TEST(V4l2Controls, ConvertingLandsOnTheDriversSteps) {
@@ -83,7 +89,8 @@ TEST(V4l2Controls, AutoModesAreSwitchedOffBeforeAbsoluteValues) {
     node.writes.clear();
     EXPECT_EQ(controls.Set(CameraControlProperty::Iris, 0, kControlFlagsAuto), S_OK);
     EXPECT_EQ(controls.Set(CameraControlProperty::Focus, 0, kControlFlagsAuto), S_OK);
-    EXPECT_EQ(node.writes, (Writes{{kV4l2CidExposureAuto, kV4l2ExposureAperturePriority}, {kV4l2CidFocusAuto, 1}}));
+    EXPECT_EQ(node.writes,
+              (Writes{{kV4l2CidExposureAuto, kV4l2ExposureAperturePriority}, {kV4l2CidFocusAuto, 1}}));
     ASSERT_EQ(controls.Get(CameraControlProperty::Focus, &value, &flags), S_OK);
     EXPECT_EQ(flags, kControlFlagsAuto);
     ControlRange range;
@@ -123,7 +130,8 @@ TEST(V4l2Controls, StoredValuesAreSentAgainAfterTheCameraResetsThem) {
     node.writes.clear();
     controls.Resend();
     // 20 of 31 on the driver's 0..95.
-    EXPECT_EQ(node.writes, (Writes{{kV4l2CidContrast, 61}, {kV4l2CidFocusAuto, 0}, {kV4l2CidFocusAbsolute, 50}}));
+    EXPECT_EQ(node.writes,
+              (Writes{{kV4l2CidContrast, 61}, {kV4l2CidFocusAuto, 0}, {kV4l2CidFocusAbsolute, 50}}));
 }
 
 }  // namespace

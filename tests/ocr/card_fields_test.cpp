@@ -165,23 +165,21 @@ TEST(CardFieldRules, TheAddressesTellTheCompanyFromThePerson) {
     // the person. Recognition read the "@" as "Q" and joined the name's column to the e-mail's.
     outside::CardFields card = outside::ExtractCardFields(
         {L("Green Leaf Bakery", 48), L("Sanne de Vries hello@greenleafbakery.example", 30),
-         L("sanne.devriesQgreenleafbakery.example", 16), L("greenleafbakery.nl", 16),
-         L("06 12345678", 16)},
+         L("sanne.devriesQgreenleafbakery.example", 16), L("greenleafbakery.nl", 16), L("06 12345678", 16)},
         "NL");
     EXPECT_EQ(card.organisation, "Green Leaf Bakery");
     EXPECT_EQ(card.full_name, "Sanne de Vries");
-    EXPECT_EQ(card.emails,
-              (std::vector<std::string>{"hello@greenleafbakery.example", "sanne.devries@greenleafbakery.example"}));
+    EXPECT_EQ(card.emails, (std::vector<std::string>{"hello@greenleafbakery.example",
+                                                     "sanne.devries@greenleafbakery.example"}));
     EXPECT_EQ(card.web, "greenleafbakery.nl");
     ASSERT_EQ(card.telephones.size(), 1u);
     EXPECT_EQ(card.telephones[0].type, "CELL");  // a mobile number by the numbering plan
     EXPECT_TRUE(card.title.empty()) << card.title;
 
     // A letter-spaced name put back by its e-mail; a title compound of a job stem.
-    card = outside::ExtractCardFields(
-        {L("Revontuli Optiikka Oy", 34), L("Ai no Vi rta ne n", 30), L("Myyntipäällikkö", 20),
-         L("aino.virtanen@revontuli.example", 16)},
-        "FI");
+    card = outside::ExtractCardFields({L("Revontuli Optiikka Oy", 34), L("Ai no Vi rta ne n", 30),
+                                       L("Myyntipäällikkö", 20), L("aino.virtanen@revontuli.example", 16)},
+                                      "FI");
     EXPECT_EQ(card.full_name, "Aino Virtanen");
     EXPECT_EQ(card.title, "Myyntipäällikkö");
     EXPECT_EQ(card.organisation, "Revontuli Optiikka Oy");

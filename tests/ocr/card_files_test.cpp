@@ -103,8 +103,10 @@ TEST_F(CardProgramTest, TheExplorerProgramGetsItsListAndTheLibraryTheCount) {
     Install(ocr::kExplorerGuid, Path("programs"), ocr::kExplorerProgramName, "explorer_double.sh");
     ASSERT_EQ(ocr::FindExplorerProgram(settings_, info_), 1);
     settings_.m_nCardLanguage = 3;
-    EXPECT_EQ(ocr::SendToZorvex(settings_.m_nCardLanguage, info_, {"/t/card 1.bmp", "/t/card2.bmp"}, OCR_TEST_BIN).kind,
-              pipeline::HandOverResult::Kind::TakenOver);
+    EXPECT_EQ(
+        ocr::SendToZorvex(settings_.m_nCardLanguage, info_, {"/t/card 1.bmp", "/t/card2.bmp"}, OCR_TEST_BIN)
+            .kind,
+        pipeline::HandOverResult::Kind::TakenOver);
 
     EXPECT_EQ(platform::ReadFile(Path("record.count")).value_or(""), "2");
     const std::vector<std::string> args = RecordedArguments(Path("record.args"));
@@ -125,8 +127,9 @@ TEST_F(CardProgramTest, TheCardProgramGetsItsImportFileAndTheWaitEndsWhenItIsTak
     Install(ocr::kCardProgramGuid, Path("programs"), ocr::kCardProgramName, "card_program_double.sh");
     ASSERT_EQ(ocr::FindCardProgram(settings_, info_, Path("pictures")), 1);
     settings_.m_nCard6Language = 14;
-    EXPECT_EQ(ocr::SendToZorvex6(settings_.m_nCard6Language, info_, {"/t/1.bmp", "/t/2.bmp", "/t/3.bmp"}).kind,
-              pipeline::HandOverResult::Kind::Done);
+    EXPECT_EQ(
+        ocr::SendToZorvex6(settings_.m_nCard6Language, info_, {"/t/1.bmp", "/t/2.bmp", "/t/3.bmp"}).kind,
+        pipeline::HandOverResult::Kind::Done);
     const std::vector<std::string> args = RecordedArguments(Path("record.args"));
     ASSERT_EQ(args.size(), 1u);
     EXPECT_EQ(args[0].substr(args[0].size() - 4), ".ini");
@@ -136,8 +139,10 @@ TEST_F(CardProgramTest, TheCardProgramGetsItsImportFileAndTheWaitEndsWhenItIsTak
 
     // A program that never takes its file: the wait ends at its bound and the files are removed.
     ::setenv("CARD_DOUBLE_KEEP", "1", 1);
-    EXPECT_EQ(ocr::SendToZorvex6(settings_.m_nCard6Language, info_, {"/t/1.bmp"}, std::chrono::milliseconds(600)).kind,
-              pipeline::HandOverResult::Kind::Failed);
+    EXPECT_EQ(
+        ocr::SendToZorvex6(settings_.m_nCard6Language, info_, {"/t/1.bmp"}, std::chrono::milliseconds(600))
+            .kind,
+        pipeline::HandOverResult::Kind::Failed);
     EXPECT_TRUE(Entries(kTemp).empty());
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings.h"
 #include "pipeline/capture/capture_request.h"
 #include "platform/files/files.h"
+#include "settings/settings.h"
 #include "tests/support/scratch_folder.h"
 
 namespace ocr_test {

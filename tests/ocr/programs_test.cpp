@@ -10,14 +10,14 @@
 #include <regex>
 #include <sstream>
 
-#include "settings/settings.h"
 #include "ocr/engine/ocr_engine.h"
-#include "pipeline/capture/capture_request.h"
 #include "outside/bmp2tiff/bmp2tiff.h"
 #include "outside/finecmd/text_documents.h"
+#include "pipeline/capture/capture_request.h"
 #include "pipeline/naming/file_naming.h"
 #include "platform/dib/dib.h"
 #include "platform/library/library.h"
+#include "settings/settings.h"
 #include "tests/outside/support.h"
 #include "virtualcam/scenes/document_scenes.h"
 #include "virtualcam/scenes/text_printer.h"

@@ -38,7 +38,8 @@ Bmp MakeBmp(uint16_t bits, std::vector<uint32_t> palette, std::vector<uint8_t> p
     image.pixels = std::move(pixels);
     Bmp bmp;
     bmp.bytes = *platform::EncodeBmp(image);
-    bmp.view = *platform::ParseBmp(std::span(reinterpret_cast<const uint8_t*>(bmp.bytes.data()), bmp.bytes.size()));
+    bmp.view =
+        *platform::ParseBmp(std::span(reinterpret_cast<const uint8_t*>(bmp.bytes.data()), bmp.bytes.size()));
     return bmp;
 }
 
@@ -53,7 +54,8 @@ TEST(DibRowsTest, ClassifiesPalettesAndDeliversTopDownRows) {
     using Bytes = std::vector<uint8_t>;
 
     // 24 bits: rows come top first, in either channel order.
-    Bmp colour = MakeBmp(24, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0});
+    Bmp colour =
+        MakeBmp(24, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0});
     EXPECT_EQ(outside::ClassifyPixels(colour.view), PixelKind::Colour);
     DibRows bgr(colour.view, PixelKind::Colour, DibRows::ColourOrder::Bgr);
     EXPECT_EQ(RowBytes(bgr, 0), (Bytes{10, 20, 30, 40, 50, 60, 70, 80, 90}));
@@ -109,7 +111,14 @@ TEST(CardFilesTest, NamesBesideThePicture) {
 
 TEST(CardFilesTest, ListIsUtf16WithOneNoLinePerCard) {
     std::vector<outside::CardEntry> cards(2);
-    cards[0] = {1, "/tmp/caf\xC3\xA9" "0001.bmp", 10, 20, 300, 180, -2.5};
+    cards[0] = {1,
+                "/tmp/caf\xC3\xA9"
+                "0001.bmp",
+                10,
+                20,
+                300,
+                180,
+                -2.5};
     cards[1] = {2, "/tmp/\xF0\x9F\x93\x87.bmp", 400, 20, 310, 170, 0.25};
     std::string bytes = outside::CardListText(cards);
     ASSERT_GE(bytes.size(), 2u);
@@ -117,14 +126,17 @@ TEST(CardFilesTest, ListIsUtf16WithOneNoLinePerCard) {
     // Back to narrow text for checking: every ASCII unit has a zero high byte.
     std::u16string text;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+        text +=
+            static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
     EXPECT_EQ(text.find(u"[Cards] Count=2\r\n"), 0u);
-    EXPECT_NE(text.find(u"No=1 File=/tmp/caf\u00e90001.bmp Left=10 Top=20 Width=300 Height=180 Angle=-2.50\r\n"),
-              std::u16string::npos);
+    EXPECT_NE(
+        text.find(u"No=1 File=/tmp/caf\u00e90001.bmp Left=10 Top=20 Width=300 Height=180 Angle=-2.50\r\n"),
+        std::u16string::npos);
     EXPECT_NE(text.find(u"No=2 File=/tmp/\U0001F4C7.bmp"), std::u16string::npos);
     EXPECT_NE(text.find(u"Angle=0.25\r\n"), std::u16string::npos);
     size_t lines_with_no = 0;
-    for (size_t at = text.find(u"No="); at != std::u16string::npos; at = text.find(u"No=", at + 1)) ++lines_with_no;
+    for (size_t at = text.find(u"No="); at != std::u16string::npos; at = text.find(u"No=", at + 1))
+        ++lines_with_no;
     EXPECT_EQ(lines_with_no, 2u);
 
     // Malformed UTF-8 becomes replacement characters rather than being dropped.
@@ -189,11 +201,13 @@ TEST(JpegEncodeTest, RunningOutOfMemoryAtAnyPointFailsWithoutCrashing) {
 namespace {
 
 // A BMP header with a two-entry palette followed by `data`.
-std::vector<uint8_t> SmallBmp(int32_t width, int32_t height, uint32_t compression, const std::vector<uint8_t>& data) {
+std::vector<uint8_t> SmallBmp(int32_t width, int32_t height, uint32_t compression,
+                              const std::vector<uint8_t>& data) {
     constexpr uint32_t kOffset = 54 + 2 * 4;
     std::vector<uint8_t> file(kOffset, 0);
     platform::WriteBmpFileHeader(file.data(), static_cast<uint32_t>(kOffset + data.size()), kOffset);
-    platform::WriteDibInfoHeader(file.data() + 14, width, height, 8, static_cast<uint32_t>(data.size()), 0, 0, 2);
+    platform::WriteDibInfoHeader(file.data() + 14, width, height, 8, static_cast<uint32_t>(data.size()), 0, 0,
+                                 2);
     platform::WriteLe32(file.data() + 30, compression);
     file[54 + 4] = file[54 + 5] = file[54 + 6] = 255;  // index 1 white
     file.insert(file.end(), data.begin(), data.end());
@@ -216,7 +230,8 @@ TEST(BmpUnpackTest, HeadersAskingForMoreThanTheDataCanFillAllocateNothing) {
     constexpr int32_t kSide = 4097;  // just past the size taken whatever the data
     std::vector<uint8_t> rows;
     for (int32_t y = 0; y < kSide; ++y) {
-        for (int32_t left = kSide; left > 0; left -= 255) rows.insert(rows.end(), {static_cast<uint8_t>(std::min(left, 255)), 1});
+        for (int32_t left = kSide; left > 0; left -= 255)
+            rows.insert(rows.end(), {static_cast<uint8_t>(std::min(left, 255)), 1});
         rows.insert(rows.end(), {0, 0});
     }
     rows.insert(rows.end(), {0, 1});
@@ -228,7 +243,10 @@ TEST(BmpUnpackTest, HeadersAskingForMoreThanTheDataCanFillAllocateNothing) {
         const char* name;
         const std::vector<uint8_t>& file;
         bool read;
-    } cases[] = {{"rle8", rle8, false}, {"top-down", top_down, false}, {"filled", filled, true}, {"too tall", too_tall, false}};
+    } cases[] = {{"rle8", rle8, false},
+                 {"top-down", top_down, false},
+                 {"filled", filled, true},
+                 {"too tall", too_tall, false}};
     for (const Case& c : cases) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         // The shadow memory cannot be limited; run with ASAN_OPTIONS=allocator_may_return_null=1:
@@ -250,7 +268,8 @@ TEST(BmpUnpackTest, HeadersAskingForMoreThanTheDataCanFillAllocateNothing) {
         }
         int status = 0;
         ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status)) << c.name << " crashed (signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ")";
+        ASSERT_TRUE(WIFEXITED(status))
+            << c.name << " crashed (signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ")";
         ASSERT_NE(WEXITSTATUS(status), 2) << c.name << " ran out of memory";
         EXPECT_EQ(WEXITSTATUS(status) == 1, c.read) << c.name;
 #endif

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgproc.hpp>
-
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 #include <string>
 
@@ -20,9 +19,9 @@
 #include "outside/kvoasize/kvoasize.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/library/library.h"
+#include "support.h"
 #include "virtualcam/scenes/desk_scene.h"
 #include "virtualcam/scenes/detection_scenes.h"
-#include "support.h"
 
 using namespace outside_test;
 using namespace virtualcam;
@@ -33,7 +32,8 @@ const cv::Scalar kDarkDesk(45, 50, 60), kWoodDesk(70, 110, 150), kLightDesk(170,
 
 double Diagonal(const std::array<cv::Point2d, 4>& c) { return cv::norm(c[2] - c[0]); }
 
-void ExpectCornersNear(const outside::Quad& found, const std::array<cv::Point2d, 4>& truth, double tolerance) {
+void ExpectCornersNear(const outside::Quad& found, const std::array<cv::Point2d, 4>& truth,
+                       double tolerance) {
     for (int i = 0; i < 4; ++i)
         EXPECT_LT(cv::norm(found.corners[i] - truth[i]), tolerance)
             << "corner " << i << " found " << found.corners[i] << " true " << truth[i];
@@ -50,7 +50,8 @@ class PageDetectionTest : public ::testing::TestWithParam<PageCase> {};
 TEST_P(PageDetectionTest, FindsCornersAndTurnOfTheTurnedShiftedPage) {
     const PageCase& c = GetParam();
     Sheet page{cv::Size(360, 480), cv::Point2d(400 + c.dx, 300 + c.dy), c.angle};
-    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page}, static_cast<unsigned>(static_cast<int>(c.angle * 10 + 100)));
+    Scene scene = MakeScene(cv::Size(800, 600), c.desk, {page},
+                            static_cast<unsigned>(static_cast<int>(c.angle * 10 + 100)));
     auto found = outside::DetectPage(scene.picture);
     ASSERT_TRUE(found.has_value());
     ExpectCornersNear(*found, scene.corners[0], 0.01 * Diagonal(scene.corners[0]));
@@ -76,21 +77,27 @@ std::string PageCaseName(const ::testing::TestParamInfo<PageCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TurnsShiftsAndDesks, PageDetectionTest,
-                         ::testing::Values(PageCase{-15, -60, 10, kDarkDesk}, PageCase{-11.5, 40, -20, kLightDesk},
+                         ::testing::Values(PageCase{-15, -60, 10, kDarkDesk},
+                                           PageCase{-11.5, 40, -20, kLightDesk},
                                            PageCase{-7, 70, 0, kWoodDesk}, PageCase{-2.2, -30, 25, kDarkDesk},
                                            PageCase{0, 0, 0, kLightDesk}, PageCase{0.4, 90, -30, kWoodDesk},
-                                           PageCase{3.7, -80, 20, kLightDesk}, PageCase{8.25, 10, -15, kDarkDesk},
+                                           PageCase{3.7, -80, 20, kLightDesk},
+                                           PageCase{8.25, 10, -15, kDarkDesk},
                                            PageCase{12, -40, 0, kWoodDesk}, PageCase{15, 55, 15, kLightDesk}),
                          PageCaseName);
 
 TEST(PageDetection, PagePhotographedAtASlantIsStillFound) {
-    Scene flat = MakeScene(cv::Size(800, 600), kWoodDesk, {Sheet{cv::Size(360, 480), cv::Point2d(400, 300), 6}}, 5);
+    Scene flat =
+        MakeScene(cv::Size(800, 600), kWoodDesk, {Sheet{cv::Size(360, 480), cv::Point2d(400, 300), 6}}, 5);
     // The camera leans: the far side of the desk looks narrower.
-    std::array<cv::Point2f, 4> from = {cv::Point2f(0, 0), cv::Point2f(800, 0), cv::Point2f(800, 600), cv::Point2f(0, 600)};
-    std::array<cv::Point2f, 4> to = {cv::Point2f(60, 10), cv::Point2f(740, 0), cv::Point2f(800, 600), cv::Point2f(0, 590)};
+    std::array<cv::Point2f, 4> from = {cv::Point2f(0, 0), cv::Point2f(800, 0), cv::Point2f(800, 600),
+                                       cv::Point2f(0, 600)};
+    std::array<cv::Point2f, 4> to = {cv::Point2f(60, 10), cv::Point2f(740, 0), cv::Point2f(800, 600),
+                                     cv::Point2f(0, 590)};
     cv::Mat lean = cv::getPerspectiveTransform(from.data(), to.data());
     cv::Mat slanted;
-    cv::warpPerspective(flat.picture, slanted, lean, flat.picture.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    cv::warpPerspective(flat.picture, slanted, lean, flat.picture.size(), cv::INTER_LINEAR,
+                        cv::BORDER_REPLICATE);
     std::vector<cv::Point2d> truth(flat.corners[0].begin(), flat.corners[0].end());
     cv::perspectiveTransform(truth, truth, lean);
     auto found = outside::DetectPage(slanted);
@@ -105,12 +112,14 @@ TEST(PageDetection, EmptyDesksAndRoundThingsHoldNoPage) {
     cv::circle(plate.picture, cv::Point(320, 240), 150, cv::Scalar(240, 240, 240), cv::FILLED, cv::LINE_AA);
     EXPECT_FALSE(outside::DetectPage(plate.picture).has_value());
     // A page running off the picture is cut off, not a page to straighten.
-    Scene cut = MakeScene(cv::Size(640, 480), kDarkDesk, {Sheet{cv::Size(300, 400), cv::Point2d(320, 120), 5}}, 9);
+    Scene cut =
+        MakeScene(cv::Size(640, 480), kDarkDesk, {Sheet{cv::Size(300, 400), cv::Point2d(320, 120), 5}}, 9);
     EXPECT_FALSE(outside::DetectPage(cut.picture).has_value());
 }
 
 // The scene's desk inside `mat` replaced by a mat of another tone, with the sheets lying on the mat.
-Scene OnAMat(cv::Size size, cv::Scalar desk, cv::Rect mat, cv::Scalar mat_tone, const std::vector<Sheet>& sheets) {
+Scene OnAMat(cv::Size size, cv::Scalar desk, cv::Rect mat, cv::Scalar mat_tone,
+             const std::vector<Sheet>& sheets) {
     Scene scene = MakeScene(size, desk, {}, 11);
     Scene on_mat = MakeScene(size, mat_tone, sheets, 12);
     on_mat.picture(mat).copyTo(scene.picture(mat));
@@ -126,7 +135,8 @@ TEST(PageDetection, PaperOnAMatIsThePageAndAPictureOnThePaperIsNot) {
     ExpectCornersNear(*page, mat.corners[0], 0.01 * Diagonal(mat.corners[0]));
 
     // A dark photograph printed over the middle of the page, most of its width.
-    Scene photo = MakeScene(cv::Size(960, 720), kWoodDesk, {Sheet{cv::Size(400, 520), cv::Point2d(480, 360), -4}}, 13);
+    Scene photo =
+        MakeScene(cv::Size(960, 720), kWoodDesk, {Sheet{cv::Size(400, 520), cv::Point2d(480, 360), -4}}, 13);
     std::vector<cv::Point> print;
     cv::Point2d centre = (photo.corners[0][0] + photo.corners[0][2]) * 0.5;
     for (const auto& corner : photo.corners[0]) print.push_back(centre + 0.7 * (corner - centre));
@@ -141,17 +151,21 @@ TEST(CardDetection, CardsLyingCloseTogetherOrOnAMatAreCountedOneByOne) {
     std::vector<Sheet> block;
     for (int row = 0; row < 2; ++row)
         for (int column = 0; column < 2; ++column)
-            block.push_back(Sheet{cv::Size(270, 162), cv::Point2d(480 + (column ? 138 : -138), 360 + (row ? 84 : -84)), 0});
+            block.push_back(Sheet{cv::Size(270, 162),
+                                  cv::Point2d(480 + (column ? 138 : -138), 360 + (row ? 84 : -84)), 0});
     Scene close = MakeScene(cv::Size(960, 720), kDarkDesk, block, 14);
     auto found = outside::DetectCards(close.picture, 100);
     ASSERT_EQ(found.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) ExpectCornersNear(found[i], close.corners[i], 0.01 * Diagonal(close.corners[i]));
+    for (size_t i = 0; i < 4; ++i)
+        ExpectCornersNear(found[i], close.corners[i], 0.01 * Diagonal(close.corners[i]));
 
     Scene mat = OnAMat(cv::Size(960, 720), kDarkDesk, cv::Rect(60, 50, 840, 620), cv::Scalar(120, 120, 120),
-                       {Sheet{cv::Size(280, 168), cv::Point2d(300, 220), 5}, Sheet{cv::Size(280, 168), cv::Point2d(650, 480), -5}});
+                       {Sheet{cv::Size(280, 168), cv::Point2d(300, 220), 5},
+                        Sheet{cv::Size(280, 168), cv::Point2d(650, 480), -5}});
     found = outside::DetectCards(mat.picture, 100);
     ASSERT_EQ(found.size(), 2u);
-    for (size_t i = 0; i < 2; ++i) ExpectCornersNear(found[i], mat.corners[i], 0.01 * Diagonal(mat.corners[i]));
+    for (size_t i = 0; i < 2; ++i)
+        ExpectCornersNear(found[i], mat.corners[i], 0.01 * Diagonal(mat.corners[i]));
 }
 
 TEST(CardDetection, CountsAndLocatesOneToFourCards) {
@@ -176,20 +190,22 @@ TEST(CardDetection, CountsAndLocatesOneToFourCards) {
         EXPECT_EQ(outside::DetectCards(scene.picture, 1).size(), 1u);
     }
     // A card held close to the lens, more than half the picture, is still one card.
-    Scene close_up = MakeScene(cv::Size(960, 720), kDarkDesk, {Sheet{cv::Size(800, 480), cv::Point2d(480, 360), 4}}, 5);
+    Scene close_up =
+        MakeScene(cv::Size(960, 720), kDarkDesk, {Sheet{cv::Size(800, 480), cv::Point2d(480, 360), 4}}, 5);
     auto large = outside::DetectCards(close_up.picture, 100);
     ASSERT_EQ(large.size(), 1u);
     ExpectCornersNear(large[0], close_up.corners[0], 0.01 * Diagonal(close_up.corners[0]));
     Scene none = MakeScene(cv::Size(960, 720), kWoodDesk, {}, 3);
     EXPECT_TRUE(outside::DetectCards(none.picture, 100).empty());
     // A square sheet is no card.
-    Scene square = MakeScene(cv::Size(960, 720), kDarkDesk, {Sheet{cv::Size(200, 200), cv::Point2d(480, 360), 4}}, 4);
+    Scene square =
+        MakeScene(cv::Size(960, 720), kDarkDesk, {Sheet{cv::Size(200, 200), cv::Point2d(480, 360), 4}}, 4);
     EXPECT_TRUE(outside::DetectCards(square.picture, 100).empty());
 }
 
 // The libraries as the capture worker calls them.
 class DetectorLibraryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         page_library_ = platform::Library::LoadFrom(VELLUMO_BIN_DIR, "KvoASize.dll");
         card_library_ = platform::Library::LoadFrom(VELLUMO_BIN_DIR, "fasize.dll");
@@ -207,8 +223,10 @@ protected:
     std::pair<int, bool> RunPageDetector(const std::string& path) {
         auto init = page_library_.Get<KVOASIZE_HANDLE (*)(int)>("kvoASize_Init");
         auto orientation = page_library_.Get<void (*)(KVOASIZE_HANDLE, int)>("kvoASize_SetOrientation");
-        auto start = page_library_.Get<KVOASIZE_JOB (*)(KVOASIZE_HANDLE, int, const char*, int, int, int*)>("kvoASize_StartA");
-        auto save = page_library_.Get<void (*)(KVOASIZE_HANDLE, int, KVOASIZE_JOB, const char*, int)>("kvoASize_SaveImageA");
+        auto start = page_library_.Get<KVOASIZE_JOB (*)(KVOASIZE_HANDLE, int, const char*, int, int, int*)>(
+            "kvoASize_StartA");
+        auto save = page_library_.Get<void (*)(KVOASIZE_HANDLE, int, KVOASIZE_JOB, const char*, int)>(
+            "kvoASize_SaveImageA");
         auto end = page_library_.Get<void (*)(KVOASIZE_JOB)>("kvoASize_End");
         auto clear = page_library_.Get<void (*)(KVOASIZE_HANDLE)>("kvoASize_Clear");
         EXPECT_TRUE(init && orientation && start && save && end && clear);
@@ -229,8 +247,10 @@ protected:
     std::pair<int, bool> RunCardDetector(const std::string& path) {
         auto init = card_library_.Get<KVOFASIZE_HANDLE (*)(int, int)>("kvoFASize_Init");
         auto orientation = card_library_.Get<void (*)(KVOFASIZE_HANDLE, int)>("kvoFASize_SetOrientation");
-        auto start = card_library_.Get<KVOFASIZE_JOB (*)(KVOFASIZE_HANDLE, const char*, int, int*)>("kvoFASize_StartA");
-        auto save = card_library_.Get<void (*)(KVOFASIZE_HANDLE, KVOFASIZE_JOB, const char*, int)>("kvoFASize_SaveImageA");
+        auto start = card_library_.Get<KVOFASIZE_JOB (*)(KVOFASIZE_HANDLE, const char*, int, int*)>(
+            "kvoFASize_StartA");
+        auto save = card_library_.Get<void (*)(KVOFASIZE_HANDLE, KVOFASIZE_JOB, const char*, int)>(
+            "kvoFASize_SaveImageA");
         auto end = card_library_.Get<void (*)(KVOFASIZE_JOB)>("kvoFASize_End");
         auto clear = card_library_.Get<void (*)(KVOFASIZE_HANDLE)>("kvoFASize_Clear");
         EXPECT_TRUE(init && orientation && start && save && end && clear);
@@ -263,7 +283,9 @@ double BrightBorderShare(const cv::Mat& bgr, int ring) {
 
 TEST_F(DetectorLibraryTest, PageIsWrittenUprightAtItsSizeWithTheSourceResolution) {
     std::string path = folder_.Path("Kvo~Vellumo.bmp");
-    SaveScene(MakeScene(cv::Size(800, 600), kDarkDesk, {Sheet{cv::Size(360, 480), cv::Point2d(380, 310), 9}}, 11), path);
+    SaveScene(
+        MakeScene(cv::Size(800, 600), kDarkDesk, {Sheet{cv::Size(360, 480), cv::Point2d(380, 310), 9}}, 11),
+        path);
     auto [status, job] = RunPageDetector(path);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(job);
@@ -309,7 +331,8 @@ TEST_F(DetectorLibraryTest, NoPageOrBadFileLeavesThePictureAlone) {
 
 int CountNoLines(const std::string& list_bytes) {
     std::string narrow;
-    for (size_t i = 2; i + 1 < list_bytes.size(); i += 2) narrow += list_bytes[i + 1] == 0 ? list_bytes[i] : '?';
+    for (size_t i = 2; i + 1 < list_bytes.size(); i += 2)
+        narrow += list_bytes[i + 1] == 0 ? list_bytes[i] : '?';
     int count = 0;
     for (size_t at = narrow.find("No="); at != std::string::npos; at = narrow.find("No=", at + 1)) ++count;
     return count;
@@ -318,7 +341,8 @@ int CountNoLines(const std::string& list_bytes) {
 TEST_F(DetectorLibraryTest, SeveralCardsGoToNumberedFilesWithAList) {
     std::string path = folder_.Path("Kvo~Vellumo.bmp");
     SaveScene(MakeScene(cv::Size(960, 720), kWoodDesk,
-                        {Sheet{cv::Size(280, 168), cv::Point2d(240, 200), 7}, Sheet{cv::Size(270, 160), cv::Point2d(690, 210), -4},
+                        {Sheet{cv::Size(280, 168), cv::Point2d(240, 200), 7},
+                         Sheet{cv::Size(270, 160), cv::Point2d(690, 210), -4},
                          Sheet{cv::Size(290, 170), cv::Point2d(450, 540), 0}},
                         21),
               path);
@@ -344,7 +368,8 @@ TEST_F(DetectorLibraryTest, SeveralCardsGoToNumberedFilesWithAList) {
 TEST_F(DetectorLibraryTest, ACardFileThatCannotBeWrittenUndoesTheOthers) {
     std::string path = folder_.Path("Kvo~Vellumo.bmp");
     SaveScene(MakeScene(cv::Size(960, 720), kDarkDesk,
-                        {Sheet{cv::Size(280, 168), cv::Point2d(240, 200), 2}, Sheet{cv::Size(270, 160), cv::Point2d(690, 210), -3}},
+                        {Sheet{cv::Size(280, 168), cv::Point2d(240, 200), 2},
+                         Sheet{cv::Size(270, 160), cv::Point2d(690, 210), -3}},
                         22),
               path);
     // A folder standing where the second card file would go.
@@ -356,7 +381,9 @@ TEST_F(DetectorLibraryTest, ACardFileThatCannotBeWrittenUndoesTheOthers) {
 
 TEST_F(DetectorLibraryTest, OneCardReplacesThePictureAndNoCardWritesNothing) {
     std::string path = folder_.Path("card.bmp");
-    SaveScene(MakeScene(cv::Size(640, 480), kDarkDesk, {Sheet{cv::Size(300, 180), cv::Point2d(330, 250), -10}}, 31), path);
+    SaveScene(
+        MakeScene(cv::Size(640, 480), kDarkDesk, {Sheet{cv::Size(300, 180), cv::Point2d(330, 250), -10}}, 31),
+        path);
     EXPECT_EQ(RunCardDetector(path).first, 0);
     auto card = outside::LoadBmp(path, "test");
     ASSERT_TRUE(card.has_value());
@@ -368,7 +395,8 @@ TEST_F(DetectorLibraryTest, OneCardReplacesThePictureAndNoCardWritesNothing) {
     std::string empty = folder_.Path("empty.bmp");
     SaveScene(MakeScene(cv::Size(640, 480), kDarkDesk, {}, 32), empty);
     std::string before = ReadAll(empty);
-    folder_.Write("empty.txt", outside::CardListText({outside::CardEntry{1, empty, 0, 0, 9, 9, 0}}));  // an old run's
+    folder_.Write("empty.txt",
+                  outside::CardListText({outside::CardEntry{1, empty, 0, 0, 9, 9, 0}}));  // an old run's
     auto [status, job] = RunCardDetector(empty);
     EXPECT_EQ(status, kKvoFASizeNotFound);
     EXPECT_FALSE(job);
@@ -395,13 +423,16 @@ TEST_P(SceneSetTest, FindsEverySheetUprightAndNothingElse) {
     }
     ASSERT_EQ(found.size(), c.scene.corners.size());
     for (const auto& truth : c.scene.corners) {
-        auto near = std::min_element(found.begin(), found.end(), [&](const outside::Quad& a, const outside::Quad& b) {
-            return cv::norm(Middle(a.corners) - Middle(truth)) < cv::norm(Middle(b.corners) - Middle(truth));
-        });
+        auto near =
+            std::min_element(found.begin(), found.end(), [&](const outside::Quad& a, const outside::Quad& b) {
+                return cv::norm(Middle(a.corners) - Middle(truth)) <
+                       cv::norm(Middle(b.corners) - Middle(truth));
+            });
         // Corner by corner in the sheet's own upright order: a wrong turn misses by a side's length.
         ExpectCornersNear(*near, truth, 0.0025 * Diagonal(truth));
         cv::Point2d top = near->corners[1] - near->corners[0], true_top = truth[1] - truth[0];
-        double skew = std::remainder((std::atan2(top.y, top.x) - std::atan2(true_top.y, true_top.x)) * 180 / CV_PI, 360.0);
+        double skew = std::remainder(
+            (std::atan2(top.y, top.x) - std::atan2(true_top.y, true_top.x)) * 180 / CV_PI, 360.0);
         EXPECT_LT(std::abs(skew), 0.1);
     }
     if (c.kind == DetectionCase::Kind::Page && !found.empty()) {
@@ -429,7 +460,8 @@ TEST(PageDetection, ABlankPageKeepsTheSmallestTurn) {
 
 // RLE8 and top-down files read as the same pixels as the plain file.
 TEST(BmpReading, TopDownAndRle8FilesReadAsThePlainPicture) {
-    Scene scene = MakeScene(cv::Size(203, 97), kWoodDesk, {Sheet{cv::Size(90, 60), cv::Point2d(100, 48), 7}}, 51);
+    Scene scene =
+        MakeScene(cv::Size(203, 97), kWoodDesk, {Sheet{cv::Size(90, 60), cv::Point2d(100, 48), 7}}, 51);
     auto read = [](const std::string& file) {
         std::vector<uint8_t> bytes(file.begin(), file.end());
         auto view = platform::ParseBmp(bytes);
@@ -459,9 +491,10 @@ TEST(BmpReading, TopDownAndRle8FilesReadAsThePlainPicture) {
 // A hand-made 5 x 3 RLE8 picture using every code: a run, a delta, an absolute stretch of odd length, an
 // early end of line and the end of the picture; skipped pixels are index 0.
 TEST(BmpReading, Rle8CodesAndBrokenData) {
-    const uint8_t codes[] = {2, 7, 0, 2, 1, 1, 0, 3, 4, 5, 6, 0,  // row 0: 7 7, delta to (3, 1); row 1: 4 5 6 at x 3
-                             0, 0,                                // end of row 1
-                             1, 9, 0, 1};                         // row 2: 9, end of picture
+    const uint8_t codes[] = {2, 7, 0, 2, 1, 1,
+                             0, 3, 4, 5, 6, 0,  // row 0: 7 7, delta to (3, 1); row 1: 4 5 6 at x 3
+                             0, 0,              // end of row 1
+                             1, 9, 0, 1};       // row 2: 9, end of picture
     std::string file(54 + 1024, '\0');
     auto* bytes = reinterpret_cast<uint8_t*>(file.data());
     platform::WriteBmpFileHeader(bytes, static_cast<uint32_t>(file.size() + sizeof codes), 54 + 1024);

@@ -15,7 +15,7 @@ using namespace outside_test;
 namespace {
 
 class WriterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         jpeg_library_ = platform::Library::LoadFrom(VELLUMO_BIN_DIR, "JpegLib.dll");
         tiff_library_ = platform::Library::LoadFrom(VELLUMO_BIN_DIR, "bmp2tiff.dll");
@@ -142,8 +142,10 @@ std::vector<TiffPage> TiffPages(const std::string& path) {
             pages.back().width = std::stoi(m[1]);
             pages.back().height = std::stoi(m[2]);
         }
-        if (std::regex_search(line, m, std::regex("Compression Scheme: (.*)"))) pages.back().compression = m[1];
-        if (std::regex_search(line, m, std::regex("Photometric Interpretation: (.*)"))) pages.back().photometric = m[1];
+        if (std::regex_search(line, m, std::regex("Compression Scheme: (.*)")))
+            pages.back().compression = m[1];
+        if (std::regex_search(line, m, std::regex("Photometric Interpretation: (.*)")))
+            pages.back().photometric = m[1];
         if (std::regex_search(line, m, std::regex("Resolution: (.*)"))) pages.back().resolution = m[1];
     }
     return pages;
@@ -164,8 +166,9 @@ TEST_F(WriterTest, TiffStoresOnePictureLosslessly) {
 }
 
 TEST_F(WriterTest, TiffWritesOnePagePerListedPictureInOrder) {
-    std::string list = Picture("c.bmp", Kind::Colour, 120, 80, 200) + "*" + Picture("g.bmp", Kind::Grey, 90, 130, 300) +
-                       "*" + Picture("b.bmp", Kind::BlackWhite, 203, 77, 0);
+    std::string list = Picture("c.bmp", Kind::Colour, 120, 80, 200) + "*" +
+                       Picture("g.bmp", Kind::Grey, 90, 130, 300) + "*" +
+                       Picture("b.bmp", Kind::BlackWhite, 203, 77, 0);
     std::string tif = folder_.Path("pages.tif");
     ASSERT_EQ(convert_(list.c_str(), tif.c_str(), 2, 80), 1);
     auto pages = TiffPages(tif);
@@ -189,7 +192,8 @@ TEST_F(WriterTest, TiffWritesOnePagePerListedPictureInOrder) {
     const char* parts[] = {"part_aaa.tif", "part_aab.tif", "part_aac.tif"};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(names[i]);
-        Difference d = Compare(Decode("convert " + Quote(folder_.Path(parts[i])) + " -depth 8 ppm:-"), images_[names[i]]);
+        Difference d = Compare(Decode("convert " + Quote(folder_.Path(parts[i])) + " -depth 8 ppm:-"),
+                               images_[names[i]]);
         EXPECT_EQ(d.largest, 0);
     }
 }
@@ -197,7 +201,8 @@ TEST_F(WriterTest, TiffWritesOnePagePerListedPictureInOrder) {
 TEST_F(WriterTest, TiffRefusesBadListsAndModes) {
     std::string a = Picture("a.bmp", Kind::Grey, 30, 20, 0);
     std::string tif = folder_.Path("bad.tif");
-    for (const std::string& list : {std::string(), std::string("*"), a + "**" + a, "*" + a, a + "*" + folder_.Path("gone.bmp")}) {
+    for (const std::string& list :
+         {std::string(), std::string("*"), a + "**" + a, "*" + a, a + "*" + folder_.Path("gone.bmp")}) {
         SCOPED_TRACE(list);
         EXPECT_EQ(convert_(list.c_str(), tif.c_str(), 2, 80), 0);
         EXPECT_FALSE(Exists(tif));

@@ -26,7 +26,7 @@ int RecordProgress(unsigned long total, unsigned long done, int, unsigned long u
 }
 
 class PdfTest : public ::testing::Test {
-protected:
+  protected:
     std::string Picture(const std::string& name, Kind kind, int width, int height, int dpi) {
         std::string path = folder_.Path(name);
         images_[name] = MakePicture(kind, width, height, dpi);
@@ -35,7 +35,8 @@ protected:
     }
 
     // The sequence the program runs, with its values.
-    int Write(Cbmp2pdf& pdf, const std::string& list, int count, const std::string& target, ProgressLog* log) {
+    int Write(Cbmp2pdf& pdf, const std::string& list, int count, const std::string& target,
+              ProgressLog* log) {
         int word = 0;
         auto user = reinterpret_cast<unsigned long>(log);
         if (pdf.setFileList(list.c_str(), count, &word, RecordProgress, user) != 1) return -1;
@@ -53,7 +54,8 @@ std::vector<std::string> PageSizes(const std::string& pdf) {
     std::string info = Shell("pdfinfo -f 1 -l 100 " + Quote(pdf) + " 2>/dev/null");
     std::vector<std::string> sizes;
     std::regex size_line("Page +\\d+ size: +([0-9.]+ x [0-9.]+) pts");
-    for (auto it = std::sregex_iterator(info.begin(), info.end(), size_line); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(info.begin(), info.end(), size_line); it != std::sregex_iterator();
+         ++it)
         sizes.push_back((*it)[1]);
     return sizes;
 }
@@ -83,7 +85,8 @@ bool QpdfAccepts(const std::string& pdf) {
 
 TEST_F(PdfTest, WritesOnePageOfThePicturesOwnSizePerListedPicture) {
     std::string list = Picture("c.bmp", Kind::Colour, 300, 150, 150) + "*" +
-                       Picture("b.bmp", Kind::BlackWhite, 203, 400, 200) + "*" + Picture("g.bmp", Kind::Grey, 96, 96, 0) + "*";
+                       Picture("b.bmp", Kind::BlackWhite, 203, 400, 200) + "*" +
+                       Picture("g.bmp", Kind::Grey, 96, 96, 0) + "*";
     std::string pdf_path = folder_.Path("doc.pdf");
     Cbmp2pdf pdf;
     pdf.setCompress(0);
@@ -113,7 +116,8 @@ TEST_F(PdfTest, WritesOnePageOfThePicturesOwnSizePerListedPicture) {
     Pnm bw, colour;
     ASSERT_TRUE(ReadPnm(ReadAll(folder_.Path("img-001.pbm")), &bw));
     EXPECT_EQ(Compare(bw, images_["b.bmp"]).largest, 0);
-    Shell("cd " + Quote(folder_.Root()) + " && pdfimages -j " + Quote(pdf_path) + " jpg && djpeg -pnm jpg-000.jpg > c.ppm");
+    Shell("cd " + Quote(folder_.Root()) + " && pdfimages -j " + Quote(pdf_path) +
+          " jpg && djpeg -pnm jpg-000.jpg > c.ppm");
     ASSERT_TRUE(ReadPnm(ReadAll(folder_.Path("c.ppm")), &colour));
     EXPECT_LT(Compare(colour, images_["c.bmp"]).mean, 3.0);
 }
@@ -137,7 +141,8 @@ TEST_F(PdfTest, LosslessModeAndFittingIntoA4) {
 }
 
 TEST_F(PdfTest, PageNumbersInTheChosenStandardFont) {
-    std::string list = Picture("a.bmp", Kind::Grey, 200, 200, 100) + "*" + Picture("b.bmp", Kind::Grey, 200, 200, 100) + "*";
+    std::string list =
+        Picture("a.bmp", Kind::Grey, 200, 200, 100) + "*" + Picture("b.bmp", Kind::Grey, 200, 200, 100) + "*";
     std::string pdf_path = folder_.Path("numbered.pdf");
     Cbmp2pdf pdf;
     pdf.originalSize();

@@ -29,8 +29,9 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     // Pages on dark wood and dark stone with a curled corner, a landscape photograph, a white page on a pink
     // mat of the same grey; pages cut by the edge, and a business card the edge cuts whose grey part beside
     // its white part outlines a page-sized region (a wrong object).
-    for (const std::string file : {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg",
-                                   "breta_test2.jpg", "breta_test4.jpg", "azure_business_card.jpg"}) {
+    for (const std::string file :
+         {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg", "breta_test2.jpg",
+          "breta_test4.jpg", "azure_business_card.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -47,7 +48,8 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
         // In the true order: the upright turn is right too.
         for (int i = 0; i < 4; ++i)
-            EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)), 0.01 * diagonal) << "corner " << i;
+            EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)), 0.01 * diagonal)
+                << "corner " << i;
     }
 }
 
@@ -57,7 +59,8 @@ TEST(RealPhotos, CardsOnClothAndWoodAreFoundOnceUpright) {
     // A specimen card with rounded corners on dark cloth (its sides first fitted off its edge), a card back
     // whose dark stripe runs to its edge, and a white business card in a steep view on beige wood exposed as
     // bright as the card; the tolerance is the rounded card's.
-    for (const std::string file : {"tony_card.jpg", "tony_inner_lines_dark_background.jpg", "azure_business_card_english.jpg"}) {
+    for (const std::string file :
+         {"tony_card.jpg", "tony_inner_lines_dark_background.jpg", "azure_business_card_english.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -68,7 +71,9 @@ TEST(RealPhotos, CardsOnClothAndWoodAreFoundOnceUpright) {
         const auto& truth = c.sheets.at(0);
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
         for (int i = 0; i < 4; ++i)
-            EXPECT_LT(cv::norm(cards[0].corners[i] - (truth[i] * framed.scale + framed.offset)), 0.02 * diagonal) << "corner " << i;
+            EXPECT_LT(cv::norm(cards[0].corners[i] - (truth[i] * framed.scale + framed.offset)),
+                      0.02 * diagonal)
+                << "corner " << i;
     }
 }
 
@@ -88,7 +93,8 @@ TEST(RealPhotos, BlankThingsBesideAHeldCardAreNoCards) {
         for (int shift = 0; shift < 4; ++shift) {
             double worst = 0;
             for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] - (truth[i] * framed.scale + framed.offset)));
+                worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] -
+                                                 (truth[i] * framed.scale + framed.offset)));
             best = std::min(best, worst);
         }
         EXPECT_LT(best, 0.05 * diagonal);
@@ -102,7 +108,8 @@ TEST(RealPhotos, TheManifestListsEveryPictureWithItsLicenceAndBrokenJpegsGiveNoP
     EXPECT_EQ(files.size(), cases->size());
     for (const PhotoCase& c : *cases) {
         EXPECT_FALSE(c.licence.empty());
-        EXPECT_EQ(static_cast<int>(c.sheets.size()), c.kind == PhotoCase::Kind::CutPage ? 0 : c.count) << c.file;
+        EXPECT_EQ(static_cast<int>(c.sheets.size()), c.kind == PhotoCase::Kind::CutPage ? 0 : c.count)
+            << c.file;
     }
     auto bytes = platform::ReadFile(files.front());
     ASSERT_TRUE(bytes.has_value());

@@ -1,13 +1,13 @@
 #include "support.h"
 
+#include <sys/wait.h>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <sys/wait.h>
 
 namespace outside_test {
 
@@ -46,12 +46,18 @@ Rgb PixelOf(const platform::DibImage& image, int x, int top_y) {
     const uint8_t* row = image.pixels.data() + static_cast<size_t>(image.height - 1 - top_y) * stride;
     uint32_t index = 0;
     switch (image.bits_per_pixel) {
-        case 24: return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
-        case 8: index = row[x]; break;
-        default: index = (row[x / 8] >> (7 - x % 8)) & 1u; break;
+        case 24:
+            return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
+        case 8:
+            index = row[x];
+            break;
+        default:
+            index = (row[x / 8] >> (7 - x % 8)) & 1u;
+            break;
     }
     uint32_t rgb = image.palette.at(index);
-    return {static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF)};
+    return {static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+            static_cast<int>(rgb & 0xFF)};
 }
 
 bool WriteBmp(const std::string& path, const platform::DibImage& image) {
@@ -137,7 +143,8 @@ bool ReadPnm(const std::string& bytes, Pnm* out) {
     out->channels = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
     if (out->channels == 0) return false;
     out->pixels.resize(count * out->channels);
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(out->pixels.data()), static_cast<std::streamsize>(out->pixels.size())));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(out->pixels.data()),
+                                     static_cast<std::streamsize>(out->pixels.size())));
 }
 
 Difference Compare(const Pnm& decoded, const platform::DibImage& source) {

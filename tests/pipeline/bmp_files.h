@@ -35,7 +35,8 @@ inline std::string Bmp24(int width, int height, const std::function<Rgb(int x, i
 
 // A distinct colour for every position.
 inline Rgb Distinct(int x, int y) {
-    return {static_cast<uint8_t>(17 * x + 3), static_cast<uint8_t>(29 * y + 5), static_cast<uint8_t>(x * 7 + y * 11)};
+    return {static_cast<uint8_t>(17 * x + 3), static_cast<uint8_t>(29 * y + 5),
+            static_cast<uint8_t>(x * 7 + y * 11)};
 }
 
 }  // namespace pipeline_test

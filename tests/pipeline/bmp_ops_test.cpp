@@ -41,13 +41,20 @@ struct Header {
 
 Header ReadHeader(const std::string& bytes) {
     auto p = reinterpret_cast<const uint8_t*>(bytes.data());
-    return {ReadLe32(p + 2),  ReadLe32(p + 10), ReadLe32(p + 14), ReadLe32(p + 34), ReadLe32(p + 46),
-            static_cast<int32_t>(ReadLe32(p + 18)), static_cast<int32_t>(ReadLe32(p + 22)),
-            static_cast<int32_t>(ReadLe32(p + 38)), static_cast<int32_t>(ReadLe32(p + 42)), ReadLe16(p + 28)};
+    return {ReadLe32(p + 2),
+            ReadLe32(p + 10),
+            ReadLe32(p + 14),
+            ReadLe32(p + 34),
+            ReadLe32(p + 46),
+            static_cast<int32_t>(ReadLe32(p + 18)),
+            static_cast<int32_t>(ReadLe32(p + 22)),
+            static_cast<int32_t>(ReadLe32(p + 38)),
+            static_cast<int32_t>(ReadLe32(p + 42)),
+            ReadLe16(p + 28)};
 }
 
 class BmpOpsTest : public ::testing::Test {
-protected:
+  protected:
     std::string Put(const std::string& name, const std::string& bytes) { return folder_.Write(name, bytes); }
     test_support::ScratchFolder folder_;
 };
@@ -135,7 +142,8 @@ TEST_F(BmpOpsTest, HalfTurnMirrorsTheMiddleRowOfAnOddHeight) {
 TEST_F(BmpOpsTest, HalfTurnOfAFileWithALargerHeaderAndAGapBeforeTheRows) {
     // A 124-byte information header, then 6 unused bytes before the rows.
     const std::string plain = Bmp24(3, 3, Distinct);
-    std::string bytes = plain.substr(0, 54) + std::string(84, '\0') + std::string(6, '\x77') + plain.substr(54);
+    std::string bytes =
+        plain.substr(0, 54) + std::string(84, '\0') + std::string(6, '\x77') + plain.substr(54);
     auto* p = reinterpret_cast<uint8_t*>(bytes.data());
     platform::WriteLe32(p + 2, static_cast<uint32_t>(bytes.size()));
     platform::WriteLe32(p + 10, 14 + 124 + 6);
@@ -163,7 +171,8 @@ TEST_F(BmpOpsTest, HalfTurnKeepsTheOptionalColourTableOfATrueColourPictureOnlyWh
 
     // Two entries that are there stay, with their count.
     const std::string plain = Bmp24(3, 2, Distinct);
-    std::string with_table = plain.substr(0, 54) + std::string("\x01\x02\x03\x00\x04\x05\x06\x00", 8) + plain.substr(54);
+    std::string with_table =
+        plain.substr(0, 54) + std::string("\x01\x02\x03\x00\x04\x05\x06\x00", 8) + plain.substr(54);
     auto* p = reinterpret_cast<uint8_t*>(with_table.data());
     platform::WriteLe32(p + 2, static_cast<uint32_t>(with_table.size()));
     platform::WriteLe32(p + 10, 62);
@@ -180,11 +189,16 @@ TEST_F(BmpOpsTest, HalfTurnKeepsTheOptionalColourTableOfATrueColourPictureOnlyWh
 TEST_F(BmpOpsTest, GreyConversionWeightsAndLayout) {
     auto colour = [](int x, int) -> Rgb {
         switch (x) {
-            case 0: return {255, 0, 0};
-            case 1: return {0, 0, 255};
-            case 2: return {0, 255, 0};
-            case 3: return {255, 255, 255};
-            default: return {128, 128, 128};  // 127.99...: truncated, not rounded
+            case 0:
+                return {255, 0, 0};
+            case 1:
+                return {0, 0, 255};
+            case 2:
+                return {0, 255, 0};
+            case 3:
+                return {255, 255, 255};
+            default:
+                return {128, 128, 128};  // 127.99...: truncated, not rounded
         }
     };
     const std::string path = Put("grey.bmp", Bmp24(5, 2, colour));

@@ -1,19 +1,20 @@
 // The capture sequence in each of its forms, over hooks that record what it waited for and when.
+#include "app/capturecmd/capture_command.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "capture/grabber_callback.h"
-#include "app/capturecmd/capture_command.h"
 
 namespace {
 
 class CaptureSequence : public ::testing::Test {
   protected:
     CCaptureRecord record;
-    std::vector<std::string> log;              // waits, polls, status reads and the prepare call, in order
-    std::vector<uint32_t> statuses;            // what the camera reports, one read each; the last repeats
+    std::vector<std::string> log;    // waits, polls, status reads and the prepare call, in order
+    std::vector<uint32_t> statuses;  // what the camera reports, one read each; the last repeats
     bool status_readable = true;
     bool window_there = true;
     int target = 0;

@@ -1,22 +1,22 @@
 // A still capture from the grabbed frame to the saved file, driven the way the grabber does it: the busy
 // flag set, then SaveFrameToTemp with a frame; the worker and the threads it starts run for real over the
 // outside detectors and writers, and the outputs are opened by independent tools.
+#include "pipeline/capture/capture_session.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <opencv2/core/utility.hpp>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 
-#include <opencv2/core/utility.hpp>
-
-#include "settings/settings.h"
-#include "pipeline/capture/capture_session.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
+#include "settings/settings.h"
 #include "tests/outside/support.h"
 #include "tests/support/recording_message_target.h"
 #include "tests/support/scratch_folder.h"
@@ -42,7 +42,9 @@ struct Frame {
     int width = 0, height = 0;
     CaptureFrame View() const { return CaptureFrame{bytes.data(), bytes.size(), width, height}; }
     // Blue, green, red of the pixel at (x, y counted from the top).
-    const uint8_t* At(int x, int top_y) const { return bytes.data() + Stride(width) * (height - 1 - top_y) + 3 * x; }
+    const uint8_t* At(int x, int top_y) const {
+        return bytes.data() + Stride(width) * (height - 1 - top_y) + 3 * x;
+    }
 };
 
 // Every pixel tells where it is: blue = x, green = y (low bytes), red = the high bits of both.
@@ -104,7 +106,8 @@ std::vector<std::string> PdfImages(const std::string& pdf) {
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ignored;
-    for (auto& entry : std::filesystem::directory_iterator(folder, ignored)) names.push_back(entry.path().filename());
+    for (auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -125,7 +128,8 @@ class StillCapture : public ::testing::Test {
 
     // What the capture command hands the session: the settings as they are now, and the area.
     void Prepare(const ViewRect& selection = {}, const ViewRect& video = {}) {
-        CaptureRequest request = MakeCaptureRequest(settings_, g_nImageFormat.load(), session_->m_nHandOverTarget);
+        CaptureRequest request =
+            MakeCaptureRequest(settings_, g_nImageFormat.load(), session_->m_nHandOverTarget);
         request.selection = selection;
         request.video = video;
         session_->PrepareCapture(std::move(request));
@@ -145,7 +149,8 @@ class StillCapture : public ::testing::Test {
         busy_ = 1;
         if (!prepared) Prepare();
         Deliver(frame);
-        const bool ended = WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
+        const bool ended =
+            WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
         session_->WaitIdle();
         return ended;
     }
@@ -197,8 +202,8 @@ TEST_F(StillCapture, EachFormatIsWrittenUnderTheNextNumberAndOpensInItsOwnTool) 
     EXPECT_TRUE(SamePixel(bmp->At(600, 7), frame.At(600, 7)));
 
     EXPECT_EQ(continued, 5);
-    EXPECT_EQ(SavedFiles(), (std::vector<std::string>{"cap0001.bmp", "cap0001.jpg", "cap0001.pdf", "cap0001.tif",
-                                                      "cap0002.jpg"}));
+    EXPECT_EQ(SavedFiles(), (std::vector<std::string>{"cap0001.bmp", "cap0001.jpg", "cap0001.pdf",
+                                                      "cap0001.tif", "cap0002.jpg"}));
     EXPECT_TRUE(TempFiles().empty());
 }
 
@@ -282,7 +287,8 @@ TEST_F(StillCapture, GatheredPagesMakeOnePdfInCaptureOrder) {
     session_->m_dialogs.transform = [&] {
         const int n = ++shown;
         // Its capture button would start the next capture: this one must have ended already.
-        if (busy_ != 0 || frame_.Count(platform::WM_CAPTUREDONE) != static_cast<size_t>(n)) ++shown_during_capture;
+        if (busy_ != 0 || frame_.Count(platform::WM_CAPTUREDONE) != static_cast<size_t>(n))
+            ++shown_during_capture;
         if (n >= 3) return;
         Prepare(ViewRect{0, 0, 100 * (n + 1), 200}, video);
         busy_ = 1;
@@ -304,13 +310,13 @@ TEST_F(StillCapture, GatheredPagesMakeOnePdfInCaptureOrder) {
 
     grab_ = 1;
     std::vector<std::pair<unsigned long, unsigned long>> progress;
-    ASSERT_TRUE(session_->MakeGatheredPdf([&](unsigned long total, unsigned long done) {
-        progress.emplace_back(total, done);
-    }));
+    ASSERT_TRUE(session_->MakeGatheredPdf(
+        [&](unsigned long total, unsigned long done) { progress.emplace_back(total, done); }));
     EXPECT_EQ(grab_, 0);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), std::make_pair(3ul, 3ul));
-    EXPECT_EQ(PdfImages(Saved("cap0001.pdf")), (std::vector<std::string>{"1:100x200", "2:200x200", "3:300x200"}));
+    EXPECT_EQ(PdfImages(Saved("cap0001.pdf")),
+              (std::vector<std::string>{"1:100x200", "2:200x200", "3:300x200"}));
     for (const std::string& page : pages) EXPECT_FALSE(Exists(page)) << page;
     EXPECT_EQ(session_->m_pages.Count(), 0);
     EXPECT_EQ(SavedFiles(), std::vector<std::string>{"cap0001.pdf"});
@@ -352,9 +358,9 @@ TEST_F(StillCapture, SeveralCardsGoToTheCardProgramEachInItsOwnFile) {
     };
     // Plain white cards, each turned a little, on a dark desk.
     const cv::Size card(460, 284);
-    const virtualcam::Scene scene = virtualcam::MakeScene(
-        cv::Size(1280, 960), cv::Scalar(60, 70, 80),
-        {{card, {360, 270}, 4}, {card, {920, 290}, -3}, {card, {370, 690}, 2}}, 7);
+    const virtualcam::Scene scene =
+        virtualcam::MakeScene(cv::Size(1280, 960), cv::Scalar(60, 70, 80),
+                              {{card, {360, 270}, 4}, {card, {920, 290}, -3}, {card, {370, 690}, 2}}, 7);
     ASSERT_TRUE(Capture(SceneFrame(scene.picture), /*ocr=*/true, /*card=*/true));
     session_->WaitIdle();
     ASSERT_EQ(received.size(), 3u) << ::testing::PrintToString(received);
@@ -446,16 +452,15 @@ TEST_F(StillCapture, APictureThatCannotBeSavedIsKeptAndReported) {
     EXPECT_EQ(session_->m_pages.Count(), 1);  // the PDF's page waits for another try
 }
 
-
 // A small file system of its own, to fill up; nothing when this machine does not let the test mount one.
 struct SmallDisk {
     std::string path;
     bool mounted = false;
     SmallDisk(const std::string& folder, int kilobytes) : path(folder) {
         std::filesystem::create_directories(path);
-        mounted = ::geteuid() == 0 &&
-                  std::system(("mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " + Quote(path) +
-                               " 2>/dev/null").c_str()) == 0;
+        mounted = ::geteuid() == 0 && std::system(("mount -t tmpfs -o size=" + std::to_string(kilobytes) +
+                                                   "k tmpfs " + Quote(path) + " 2>/dev/null")
+                                                      .c_str()) == 0;
     }
     ~SmallDisk() {
         if (mounted) std::system(("umount " + Quote(path)).c_str());
@@ -509,7 +514,8 @@ TEST_F(StillCapture, FilesPlantedByAnotherUserInTheSharedTempFolderChangeNothing
     dir_.Write("shared/Doc-BCR-Temp.tmp", victim + "\r\n");
     ASSERT_EQ(::lchown((shared + "/Kvo~Vellumo.bmp").c_str(), 65534, 65534), 0);
     // Even a list inside our own folder may only name what is ours there.
-    dir_.Write("run/Vellumo/Doc-BCR-Temp.tmp", victim + "\r\n" + dir_.Path("run/Vellumo/../../victim.txt") + "\r\n");
+    dir_.Write("run/Vellumo/Doc-BCR-Temp.tmp",
+               victim + "\r\n" + dir_.Path("run/Vellumo/../../victim.txt") + "\r\n");
 
     settings_.m_bAutoDeskew = 1;
     settings_.m_bCardContinuous = 1;
@@ -567,7 +573,8 @@ TEST_F(StillCapture, ANumberTakenBetweenTheChoiceAndTheWriteIsNeverReplaced) {
     EXPECT_EQ(*written, next);
     EXPECT_EQ(outside_test::ReadAll(wanted), "someone else's");
     EXPECT_EQ(outside_test::ReadAll(next), "ours");
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"cap0001.jpg", "cap0002.jpg"})) << "a hidden file is left";
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"cap0001.jpg", "cap0002.jpg"}))
+        << "a hidden file is left";
 }
 
 TEST_F(StillCapture, AFullDiskLeavesNoHalfFileAndKeepsThePictures) {
@@ -575,11 +582,14 @@ TEST_F(StillCapture, AFullDiskLeavesNoHalfFileAndKeepsThePictures) {
     if (!disk.mounted) GTEST_SKIP() << "no small file system can be mounted here (needs root)";
     settings_.m_szSavePath = disk.path + "/";
     std::vector<std::string> kept;
-    session_->m_reportUnsaved = [&](const std::string&, const std::string& picture) { kept.push_back(picture); };
+    session_->m_reportUnsaved = [&](const std::string&, const std::string& picture) {
+        kept.push_back(picture);
+    };
     // Noise: 900 KB as a picture, and no smaller than the disk as a JPEG either.
     Frame frame = PatternFrame(640, 480);
     uint32_t seed = 7;
-    for (uint8_t& byte : frame.bytes) byte = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    for (uint8_t& byte : frame.bytes)
+        byte = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
     for (int format : {0, 1, 3}) {
         g_nImageFormat = format;
         ASSERT_TRUE(Capture(frame));

@@ -71,7 +71,7 @@ TEST(NumberSearch, StopsAtTheWidestWidthInsteadOfLooping) {
 }
 
 class NamingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings_.save_path = save_.Slash();
         settings_.prefix = "IMG";

@@ -6,11 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/files/private_temp.h"
-
 #include "pipeline/bmp/bmp_ops.h"
 #include "pipeline/capture/capture_file.h"
 #include "platform/files/files.h"
+#include "platform/files/private_temp.h"
 #include "tests/pipeline/bmp_files.h"
 #include "tests/support/scratch_folder.h"
 
@@ -142,7 +141,9 @@ TEST(PageFileList, LeftoverPagesAreSavedInTheReviewedOrder) {
     const std::string temp = *platform::PrivateTempFolder();
     auto page = [&](int n, int shade) {
         return folder.Write("run/Vellumo/Kvo~Vellumo-page" + std::to_string(n) + ".bmp",
-                            Bmp24(3, 3, [shade](int, int) { return Rgb{0, 0, uint8_t(shade)}; }));
+                            Bmp24(3, 3, [shade](int, int) {
+                                return Rgb{0, 0, uint8_t(shade)};
+                            }));
     };
     {
         PageFileList list;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
-
 #include <vector>
 
 #include "virtualcam/scenes/page_stack.h"
@@ -42,7 +41,8 @@ pipeline::GreyFrame Grey(const Recorded& frame) {
 // The same page put down again elsewhere on the desk, turned the other way.
 virtualcam::Scene Moved(int page) {
     const int height = kSize.height * 88 / 100;
-    virtualcam::Sheet sheet{cv::Size(height * 210 / 297, height), cv::Point2d(kSize.width * 0.42, kSize.height * 0.51), -3};
+    virtualcam::Sheet sheet{cv::Size(height * 210 / 297, height),
+                            cv::Point2d(kSize.width * 0.42, kSize.height * 0.51), -3};
     sheet.print = [page](cv::Mat& paper) { virtualcam::PrintStackPage(paper, page); };
     return virtualcam::MakeScene(kSize, cv::Scalar(70, 95, 120), {sheet}, 7);
 }
@@ -51,7 +51,7 @@ virtualcam::Scene Moved(int page) {
 struct Player {
     PageWatch watch;
     int64_t now_ms = 0;
-    std::vector<int> taken;           // the labels of the frames taken
+    std::vector<int> taken;  // the labels of the frames taken
     std::vector<int64_t> taken_at_ms;
 
     WatchState Play(const Recorded& frame, int label, int64_t for_ms) {
@@ -139,8 +139,9 @@ TEST(PageWatch, EveryPageOfTheStackDiffersFromTheOthersFarMoreThanFromItselfMove
         const Recorded frame = Record(virtualcam::RenderStackScene(page, kSize));
         pages.push_back(pipeline::MakeThumbnail(Grey(frame), *frame.outline));
         const Recorded moved = Record(Moved(page));
-        EXPECT_LT(pipeline::ThumbnailDifference(pages.back(), pipeline::MakeThumbnail(Grey(moved), *moved.outline)),
-                  limit * 0.9)
+        EXPECT_LT(
+            pipeline::ThumbnailDifference(pages.back(), pipeline::MakeThumbnail(Grey(moved), *moved.outline)),
+            limit * 0.9)
             << page;
     }
     for (size_t a = 0; a < pages.size(); ++a)

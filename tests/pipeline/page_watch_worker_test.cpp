@@ -3,18 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/core/utility.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <opencv2/core/utility.hpp>
+#include <opencv2/imgproc.hpp>
 #include <thread>
 #include <vector>
 
-#include "virtualcam/scenes/page_stack.h"
 #include "tests/support/preview_frames.h"
+#include "virtualcam/scenes/page_stack.h"
 
 namespace {
 
@@ -44,7 +43,8 @@ struct Reports {
 };
 
 TEST(PageWatchWorker, OutlinesThePageInPreviewPixelsAndDecidesToTake) {
-    cv::setNumThreads(0);  // OpenCV's own pool is not instrumented for the thread checker: only our threads run
+    cv::setNumThreads(
+        0);  // OpenCV's own pool is not instrumented for the thread checker: only our threads run
     Reports reports;
     PageWatchWorker worker([&](const WatchReport& report) { reports.Add(report); }, {300});
     const virtualcam::Scene scene = virtualcam::RenderStackScene(3, cv::Size(640, 480));
@@ -77,7 +77,8 @@ TEST(PageWatchWorker, OutlinesThePageInPreviewPixelsAndDecidesToTake) {
         // Whichever corner the detector calls first, each one lies at one of the page's corners.
         double nearest = 1e9;
         for (const cv::Point2d& truth : scene.corners[0])
-            nearest = std::min(nearest, std::hypot((*last.outline)[i].x - truth.x, (*last.outline)[i].y - truth.y));
+            nearest =
+                std::min(nearest, std::hypot((*last.outline)[i].x - truth.x, (*last.outline)[i].y - truth.y));
         EXPECT_LT(nearest, 640 * 0.02) << i;
     }
 }

@@ -72,7 +72,8 @@ TEST(Dib, MalformedHeadersAreRefusedWithTheirReason) {
     EXPECT_EQ(Error(patch32(22, static_cast<uint32_t>(-4))), DibError::BadDimensions);
     EXPECT_EQ(Error(patch32(18, 0x7FFFFFFF)), DibError::BadDimensions) << "row length overflows";
     EXPECT_EQ(Error(patch32(18, 100000)), DibError::BadOffset) << "rows beyond the data";
-    EXPECT_EQ(Error(patch32(22, 0x40000000)), DibError::BadOffset) << "row count times length beyond the data";
+    EXPECT_EQ(Error(patch32(22, 0x40000000)), DibError::BadOffset)
+        << "row count times length beyond the data";
     EXPECT_EQ(Error(patch16(28, 16)), DibError::UnsupportedDepth);
     EXPECT_EQ(Error(patch32(30, 1)), DibError::UnsupportedDepth) << "compressed";
     EXPECT_EQ(Error(patch32(10, 20)), DibError::BadOffset) << "rows inside the headers";
@@ -105,7 +106,8 @@ TEST(Dib, WrittenFilesDecodeWithAnIndependentReader) {
     auto bw = MakeDibImage(10, 1, 1);
     bw->pixels[0] = 0x80;  // leftmost pixel white
     auto bw_file = *EncodeBmp(*bw);
-    ASSERT_TRUE(decoded.loadFromData(reinterpret_cast<const uchar*>(bw_file.data()), int(bw_file.size()), "BMP"));
+    ASSERT_TRUE(
+        decoded.loadFromData(reinterpret_cast<const uchar*>(bw_file.data()), int(bw_file.size()), "BMP"));
     EXPECT_EQ(decoded.pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(decoded.pixel(1, 0), qRgb(0, 0, 0));
 }

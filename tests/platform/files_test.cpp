@@ -1,9 +1,10 @@
 // Files and special folders.
+#include "platform/files/files.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/files/files.h"
 #include "platform/files/folders.h"
 #include "platform/registry/registry.h"
 #include "tests/support/scratch_folder.h"

@@ -36,9 +36,10 @@ TEST(Process, RunsAndReportsTheExitCode) {
 
 TEST(Process, OpenWithDesktopHandsThePathToTheHandler) {
     ScratchFolder dir;
-    std::string handler = dir.Write("opener.sh", "#!/bin/sh\n"
-                                 "printf '%s' \"$1\" > \"$(dirname \"$0\")/opening\"\n"
-                                 "mv \"$(dirname \"$0\")/opening\" \"$(dirname \"$0\")/opened\"\n");
+    std::string handler = dir.Write("opener.sh",
+                                    "#!/bin/sh\n"
+                                    "printf '%s' \"$1\" > \"$(dirname \"$0\")/opening\"\n"
+                                    "mv \"$(dirname \"$0\")/opening\" \"$(dirname \"$0\")/opened\"\n");
     ::chmod(handler.c_str(), 0755);
     // The handler writes under another name and renames, so the file is never seen half written.
     ScopedEnv opener("VELLUMO_OPENER", handler);

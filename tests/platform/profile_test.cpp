@@ -100,7 +100,8 @@ TEST(Profile, WriteAppendsAtSectionEndAndLeavesEveryOtherLineAsItWas) {
     ASSERT_TRUE(WritePrivateProfileString("B", "Y", "20", ini));
     EXPECT_EQ(ReadAll(ini), "; comment\n[A]\nx = 1\nnew=v\r\n\n[B]\nY=20\r\nz=3\n\n");
     ASSERT_TRUE(WritePrivateProfileString("B", "z", "30", ini));
-    EXPECT_EQ(ReadAll(ini), "; comment\n[A]\nx = 1\nnew=v\r\n\n[B]\nY=20\r\nz=30\r\n\n") << "a rewritten key ends in CR LF";
+    EXPECT_EQ(ReadAll(ini), "; comment\n[A]\nx = 1\nnew=v\r\n\n[B]\nY=20\r\nz=30\r\n\n")
+        << "a rewritten key ends in CR LF";
 }
 
 TEST(Profile, WriteToAFileWithoutLastLineEndKeepsLinesApart) {

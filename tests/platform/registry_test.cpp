@@ -16,10 +16,12 @@ TEST(Registry, ValuesRoundTripPerHiveAndMatchWithoutCase) {
     const std::string key = "SOFTWARE\\Vendor\\Product";
     ASSERT_TRUE(RegistryWriteString(RegistryHive::CurrentUser, key, "InstallLocation", "/opt/product"));
     ASSERT_TRUE(RegistryWriteDword(RegistryHive::CurrentUser, key, "ApplicationLook", 215));
-    EXPECT_EQ(RegistryReadString(RegistryHive::CurrentUser, "software\\vendor\\PRODUCT", "installlocation").value_or(""),
+    EXPECT_EQ(RegistryReadString(RegistryHive::CurrentUser, "software\\vendor\\PRODUCT", "installlocation")
+                  .value_or(""),
               "/opt/product");
     EXPECT_EQ(RegistryReadDword(RegistryHive::CurrentUser, key, "ApplicationLook").value_or(0), 215u);
-    EXPECT_FALSE(RegistryReadString(RegistryHive::LocalMachine, key, "InstallLocation")) << "hives are separate";
+    EXPECT_FALSE(RegistryReadString(RegistryHive::LocalMachine, key, "InstallLocation"))
+        << "hives are separate";
     EXPECT_FALSE(RegistryReadString(RegistryHive::CurrentUser, key, "Missing"));
 }
 

@@ -1,7 +1,4 @@
 // The named mutex: exclusive between processes and threads, with a timed wait.
-#include "platform/sync/named_mutex.h"
-#include "platform/sync/instance_channel.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +8,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/sync/instance_channel.h"
+#include "platform/sync/named_mutex.h"
 #include "tests/support/scratch_folder.h"
 
 using platform::NamedMutex;
@@ -118,7 +117,8 @@ TEST(NamedMutex, LockFileMadeByOneUserServesEveryOther) {
     held.Unlock();
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the temporary folder's parents are closed to other users";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not open the lock file; 2: did not see the hold; 3: no setuid";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: could not open the lock file; 2: did not see the hold; 3: no setuid";
 }
 
 // The holder of the single-instance lock hears a later copy; a socket a dead holder left is taken over.

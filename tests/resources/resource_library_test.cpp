@@ -5,12 +5,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QSlider>
 #include <QXmlStreamReader>
 #include <cstdio>
@@ -23,7 +23,7 @@
 namespace {
 
 class Resources : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetAppResources(ResourceLibrary::LoadFrom(VELLUMO_BIN_DIR)); }
     static void TearDownTestSuite() { SetAppResources(std::nullopt); }
     void SetUp() override { ASSERT_NE(AppResources(), nullptr); }
@@ -38,8 +38,8 @@ std::vector<unsigned> Range(unsigned first, unsigned last) {
 }  // namespace
 
 TEST_F(Resources, EveryStringTheProgramUsesExists) {
-    std::vector<unsigned> ids = {104, 122, 124, 125, 126, 127, 128, 129, 132, 133, 134, 136, 137, 138,
-                                 140, 141, 154, 155, 156, 157, 158, 159, 850};
+    std::vector<unsigned> ids = {104, 122, 124, 125, 126, 127, 128, 129, 132, 133, 134, 136,
+                                 137, 138, 140, 141, 154, 155, 156, 157, 158, 159, 850};
     for (unsigned id : Range(142, 153)) ids.push_back(id);
     for (unsigned id : Range(160, 174)) ids.push_back(id);
     for (unsigned id : Range(1094, 1114)) ids.push_back(id);
@@ -84,7 +84,14 @@ TEST_F(Resources, EveryDialogCarriesItsControls) {
                label = &QLabel::staticMetaObject, progress = &QProgressBar::staticMetaObject,
                check = &QCheckBox::staticMetaObject, radio = &QRadioButton::staticMetaObject;
     std::map<unsigned, std::map<int, Kind>> dialogs = {
-        {100, {{705, button}, {706, button}, {707, slider}, {708, edit}, {709, edit}, {710, slider}, {711, button}}},
+        {100,
+         {{705, button},
+          {706, button},
+          {707, slider},
+          {708, edit},
+          {709, edit},
+          {710, slider},
+          {711, button}}},
         {101, {{1, button}}},
         {102, {{700, button}, {701, button}, {702, edit}, {703, edit}, {704, button}}},
         {103, {{1018, button}, {1019, button}, {1020, combo}}},
@@ -108,7 +115,8 @@ TEST_F(Resources, EveryDialogCarriesItsControls) {
             QWidget* control = dialog.Control(control_id);
             ASSERT_NE(control, nullptr) << "dialog " << dialog_id << " control " << control_id;
             EXPECT_TRUE(control->metaObject()->inherits(kind))
-                << "dialog " << dialog_id << " control " << control_id << " is a " << control->metaObject()->className();
+                << "dialog " << dialog_id << " control " << control_id << " is a "
+                << control->metaObject()->className();
         }
     }
     auto sliders = std::map<int, std::pair<int, int>>{{707, {0, 255}}, {710, {0, 31}}};
@@ -142,7 +150,7 @@ TEST_F(Resources, RibbonHoldsTheCategoriesAndEveryCommand) {
         auto attributes = reader.attributes();
         if (reader.name() == u"category") {
             category = attributes.hasAttribute("name") ? LoadResString(attributes.value("name").toUInt())
-                                                      : attributes.value("title").toString().toStdString();
+                                                       : attributes.value("title").toString().toStdString();
             ASSERT_FALSE(category.empty());
         } else if (reader.name() == u"panel") {
             ++panels_per_category[category];
@@ -155,17 +163,17 @@ TEST_F(Resources, RibbonHoldsTheCategoriesAndEveryCommand) {
     for (unsigned name : {126u, 127u, 128u}) EXPECT_GE(panels_per_category[LoadResString(name)], 3) << name;
 
     // Added by the program at start-up instead: the resolution menu and the OCR and property buttons.
-    std::set<int> added_in_code = {839, 1026, 1027, 1028, 846, 848, 1005, 1013, 1007, 813, 814, 815, 816, 817,
-                                   1017, 1015, 1016, 818};
-    std::vector<int> required = {800,  805,  844,  1043, 1022, 847,  1030, 1021, 1069, 1086, 1085, 1092, 1025,
-                                 1122, 1123, 1124, 1032, 1034, 1039, 1049, 1115, 1125, 1033, 1023, 1084, 806,
-                                 807,  808,  809,  1060, 811,  812,  833,  834,  835,  831,  832,  845,  820,
-                                 821,  822,  842,  1035, 1037, 1038, 1036, 823,  824,  825,  826,  1031, 1011,
-                                 1074, 827,  828,  1040, 1041, 1117, 1118, 1119, 1126, 1127, 1050, 1051, 1052,
-                                 1053, 1063, 1064, 1070, 1067, 1068, 1071, 1061, 1062, 1065, 1066, 1072, 1073,
-                                 1089, 1090, 1091, 57664, 1024};
+    std::set<int> added_in_code = {839, 1026, 1027, 1028, 846, 848,  1005, 1013, 1007,
+                                   813, 814,  815,  816,  817, 1017, 1015, 1016, 818};
+    std::vector<int> required = {
+        800,  805,  844,  1043, 1022, 847,  1030, 1021, 1069, 1086, 1085, 1092, 1025, 1122,  1123, 1124, 1032,
+        1034, 1039, 1049, 1115, 1125, 1033, 1023, 1084, 806,  807,  808,  809,  1060, 811,   812,  833,  834,
+        835,  831,  832,  845,  820,  821,  822,  842,  1035, 1037, 1038, 1036, 823,  824,   825,  826,  1031,
+        1011, 1074, 827,  828,  1040, 1041, 1117, 1118, 1119, 1126, 1127, 1050, 1051, 1052,  1053, 1063, 1064,
+        1070, 1067, 1068, 1071, 1061, 1062, 1065, 1066, 1072, 1073, 1089, 1090, 1091, 57664, 1024};
     for (int id : required) EXPECT_TRUE(commands.count(id)) << "command " << id << " missing from the ribbon";
-    for (int id : added_in_code) EXPECT_FALSE(commands.count(id)) << "command " << id << " would appear twice";
+    for (int id : added_in_code)
+        EXPECT_FALSE(commands.count(id)) << "command " << id << " would appear twice";
 }
 
 TEST_F(Resources, AcceleratorsAndTitleExist) {

@@ -2,10 +2,9 @@
 // A preview frame as the stream hands it to the window, made from a picture: for feeding the hands-free
 // worker recorded or drawn frames.
 
-#include <opencv2/imgproc.hpp>
-
 #include <cstdint>
 #include <memory>
+#include <opencv2/imgproc.hpp>
 
 #include "media/capture_graph.h"
 

@@ -12,7 +12,9 @@ namespace test_support {
 
 inline QProcessEnvironment ProgramEnvironment(const ScratchFolder& dir, const std::string& script_path) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    auto set = [&](const char* name, const std::string& value) { env.insert(name, QString::fromStdString(value)); };
+    auto set = [&](const char* name, const std::string& value) {
+        env.insert(name, QString::fromStdString(value));
+    };
     set("QT_QPA_PLATFORM", "offscreen");
     set("HOME", dir.Path("home"));
     set("XDG_CONFIG_HOME", dir.Path("home/.config"));

@@ -8,7 +8,7 @@
 #include "platform/window/window_messages.h"
 
 class RecordingMessageTarget : public platform::MessageTarget {
-public:
+  public:
     struct Record {
         platform::WindowMessage message;
         bool sent = false;
@@ -34,7 +34,7 @@ public:
         return count;
     }
 
-private:
+  private:
     void Add(const platform::WindowMessage& message, bool sent) {
         std::lock_guard<std::mutex> lock(mutex_);
         records_.push_back(Record{message, sent});

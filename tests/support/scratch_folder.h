@@ -12,7 +12,7 @@
 namespace test_support {
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vellumo-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
@@ -46,7 +46,7 @@ public:
         return Path(name);
     }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -64,7 +64,7 @@ inline bool Exists(const std::string& path) {
 
 // Sets an environment variable for the lifetime of the object and restores it afterwards.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = ::getenv(name)) old_ = old, had_ = true;
         ::setenv(name, value.c_str(), 1);
@@ -78,7 +78,7 @@ public:
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     std::string name_;
     std::string old_;
     bool had_ = false;

@@ -36,8 +36,9 @@ TEST(BridgeChip, BusesCarryTheirOwnDevicesAndReportMissingAcknowledge) {
     EXPECT_EQ(chip.ReadRegister(5, 1) & 0x10, 0u);
     EXPECT_FALSE(chip.BusRead(0x78, out, 1));
 
-    EXPECT_EQ(log.Channel("bus"), (Lines{"bus2 write 78: 3c 01", "bus2 read 79 [2]: 34 00", "bus2 write a0: 3c 01 nack",
-                                         "bus1 write a0: 00 00", "bus1 read a0 [2]: 1a eb", "bus1 read 78 [1] nack"}));
+    EXPECT_EQ(log.Channel("bus"),
+              (Lines{"bus2 write 78: 3c 01", "bus2 read 79 [2]: 34 00", "bus2 write a0: 3c 01 nack",
+                     "bus1 write a0: 00 00", "bus1 read a0 [2]: 1a eb", "bus1 read 78 [1] nack"}));
 }
 
 TEST(BridgeChip, SensorWritesAutoIncrementAndOrientationFollowsItsRegisters) {
@@ -76,7 +77,7 @@ TEST(HidEndpoint, DataReportsNeedAMatchingCommandAndExactLengths) {
     uint8_t command[5] = {0x87, 0x00, 0x0A, 0x01, 0x00};
     EXPECT_FALSE(hid.SetFeature(command, 4));  // command report is 4 payload bytes
     ASSERT_TRUE(hid.SetFeature(command, 5));
-    EXPECT_FALSE(hid.GetFeature(data, 40));    // data report is 40 payload bytes
+    EXPECT_FALSE(hid.GetFeature(data, 40));  // data report is 40 payload bytes
     ASSERT_TRUE(hid.SetFeature(command, 5));
     ASSERT_TRUE(hid.GetFeature(data, sizeof data));
     EXPECT_EQ(data[1], 0x51);
@@ -100,11 +101,13 @@ TEST(XuEndpoint, SetsMustMatchTheLengthSelector) {
     EXPECT_NE(xu.Query(3, 1, UVC_GET_LEN, 2, len), 0);
 
     uint8_t control[6] = {0x40, 0x02, 0x34, 0x12};
-    EXPECT_NE(xu.Query(virtualcam::kExtensionUnitId, 3, UVC_SET_CUR, 6, control), 0);  // selector 1 still says 1
+    EXPECT_NE(xu.Query(virtualcam::kExtensionUnitId, 3, UVC_SET_CUR, 6, control),
+              0);  // selector 1 still says 1
     uint8_t four = 4;
     uint8_t one_byte[1] = {four};
     ASSERT_EQ(xu.Query(virtualcam::kExtensionUnitId, 1, UVC_SET_CUR, 1, one_byte), 0);
-    EXPECT_NE(xu.Query(virtualcam::kExtensionUnitId, 3, UVC_SET_CUR, 4, control), 0);  // must be the whole control
+    EXPECT_NE(xu.Query(virtualcam::kExtensionUnitId, 3, UVC_SET_CUR, 4, control),
+              0);  // must be the whole control
     ASSERT_EQ(xu.Query(virtualcam::kExtensionUnitId, 3, UVC_SET_CUR, 6, control), 0);
     EXPECT_EQ(chip.ReadRegister(0x40, 2), 0x1234u);
     EXPECT_EQ(xu.LengthSelector(), 4);

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/core.hpp>
+
 #include "virtualcam/chip/wire_log.h"
 #include "virtualcam/scenes/photo_files.h"
-
-#include <opencv2/core.hpp>
 
 namespace {
 
@@ -56,7 +56,8 @@ TEST(VirtualPicture, OffersThreeYuy2FormatsAndDeliversTheChosenOne) {
 TEST(VirtualPicture, FramesFollowTheControls) {
     Picture p;
     const auto normal = p.Frame();
-    ASSERT_EQ(p.picture.Set(platform::VideoProcProperty::Brightness, 220, platform::kControlFlagsManual), platform::S_OK);
+    ASSERT_EQ(p.picture.Set(platform::VideoProcProperty::Brightness, 220, platform::kControlFlagsManual),
+              platform::S_OK);
     EXPECT_GT(Picture::MeanLuma(p.Frame()), Picture::MeanLuma(normal) + 20);
     p.picture.Set(platform::VideoProcProperty::Brightness, 128, platform::kControlFlagsManual);
     p.picture.Set(platform::CameraControlProperty::Focus, 140, platform::kControlFlagsManual);
@@ -64,8 +65,10 @@ TEST(VirtualPicture, FramesFollowTheControls) {
     p.picture.Set(platform::CameraControlProperty::Focus, 0, platform::kControlFlagsAuto);
     EXPECT_EQ(p.Frame(), normal);
     EXPECT_EQ(p.picture.ControlLog(),
-              (std::vector<std::string>{"brightness 220 manual", "brightness 128 manual", "focus 140 manual", "focus auto"}));
-    EXPECT_NE(p.picture.Set(platform::VideoProcProperty::Contrast, 32, platform::kControlFlagsManual), platform::S_OK);
+              (std::vector<std::string>{"brightness 220 manual", "brightness 128 manual", "focus 140 manual",
+                                        "focus auto"}));
+    EXPECT_NE(p.picture.Set(platform::VideoProcProperty::Contrast, 32, platform::kControlFlagsManual),
+              platform::S_OK);
 }
 
 TEST(VirtualPicture, SensorRegistersFlipThePicture) {

@@ -59,7 +59,8 @@ uint8_t BridgeChip::ReadOne(uint8_t reg) {
 uint32_t BridgeChip::ReadRegister(uint8_t reg, uint8_t width) {
     std::lock_guard<std::mutex> lock(mutex_);
     uint32_t value = 0;
-    for (uint8_t i = 0; i < width && i < 4; ++i) value |= static_cast<uint32_t>(ReadOne(static_cast<uint8_t>(reg + i))) << (8 * i);
+    for (uint8_t i = 0; i < width && i < 4; ++i)
+        value |= static_cast<uint32_t>(ReadOne(static_cast<uint8_t>(reg + i))) << (8 * i);
     return value;
 }
 
@@ -68,7 +69,8 @@ void BridgeChip::WriteRegister(uint8_t reg, uint8_t width, uint32_t value) {
     for (uint8_t i = 0; i < width && i < 4; ++i) {
         uint8_t r = static_cast<uint8_t>(reg + i);
         uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
-        if (r == kFocusStatusRegister && byte == 0) focus_done_ = std::chrono::steady_clock::now() + focus_time_;
+        if (r == kFocusStatusRegister && byte == 0)
+            focus_done_ = std::chrono::steady_clock::now() + focus_time_;
         registers_[r] = byte;
     }
 }

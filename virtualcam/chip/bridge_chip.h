@@ -28,7 +28,7 @@ inline constexpr uint8_t kEepromAddress = 0xA0;
 // A device on a serial bus with 16-bit register numbers sent high byte first; the register pointer
 // advances with every byte read or written. Registers never written read as their reset values.
 class SerialRegisterDevice {
-public:
+  public:
     explicit SerialRegisterDevice(std::map<uint16_t, uint8_t> reset_values = {});
     void Write(const uint8_t* bytes, size_t count);
     void Read(uint8_t* bytes, size_t count);
@@ -37,14 +37,14 @@ public:
     // Back to the reset values, as after a power cycle.
     void Reset();
 
-private:
+  private:
     std::map<uint16_t, uint8_t> reset_values_;
     std::map<uint16_t, uint8_t> registers_;
     uint16_t pointer_ = 0;
 };
 
 class BridgeChip {
-public:
+  public:
     explicit BridgeChip(WireLog& log);
 
     // width bytes from consecutive registers, little-endian (width 1..4).
@@ -71,7 +71,7 @@ public:
     // reset values, so whatever the program had set must be sent again.
     void PowerUp();
 
-private:
+  private:
     void ResetRegisters();  // with mutex_ held or before the chip is shared
     SerialRegisterDevice* DeviceAt(uint8_t address);
     uint8_t ReadOne(uint8_t reg);

@@ -25,7 +25,9 @@ void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint32_t LowBytes(uint32_t value, uint8_t width) { return width >= 4 ? value : value & ((1u << (8 * width)) - 1); }
+uint32_t LowBytes(uint32_t value, uint8_t width) {
+    return width >= 4 ? value : value & ((1u << (8 * width)) - 1);
+}
 
 // The bus write header shared by the HID and extension-unit paths: {device, count, stop, bytes...}.
 bool HeaderBusWrite(BridgeChip& chip, const uint8_t* header, size_t available) {
@@ -58,8 +60,10 @@ bool ReadKsCall(void* property, uint32_t property_length, void* data, uint32_t d
 
 }  // namespace
 
-const platform::Guid kCaptureBridgePropertySet = platform::GuidFromString("{85548EFB-86C8-4E57-B2FA-802B1B86C2AA}");
-const platform::Guid kReceiverBridgePropertySet = platform::GuidFromString("{846A4C4E-76D8-42EC-A333-121F365A4DA8}");
+const platform::Guid kCaptureBridgePropertySet =
+    platform::GuidFromString("{85548EFB-86C8-4E57-B2FA-802B1B86C2AA}");
+const platform::Guid kReceiverBridgePropertySet =
+    platform::GuidFromString("{846A4C4E-76D8-42EC-A333-121F365A4DA8}");
 
 std::vector<uint8_t> HidEndpoint::ReportDescriptor() {
     return {
@@ -103,7 +107,8 @@ bool HidEndpoint::SetFeature(const uint8_t* report, size_t length) {
         case 0x03:  // bus write
             HeaderBusWrite(chip_, data, kDataPayload);
             return true;  // the transfer itself went through; register 5 tells how the bus went
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -130,7 +135,8 @@ bool HidEndpoint::GetFeature(uint8_t* report, size_t length) {
             if (command_[2] > kDataPayload) return false;
             chip_.BusRead(command_[1], data, command_[2]);
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -143,12 +149,18 @@ namespace {
 // Control lengths of selectors 1..5 (GET_LEN).
 uint16_t SelectorLength(uint8_t selector) {
     switch (selector) {
-        case 1: return 1;
-        case 2: return 4;
-        case 3: return 6;
-        case 4: return 64;
-        case 5: return 131;
-        default: return 0;
+        case 1:
+            return 1;
+        case 2:
+            return 4;
+        case 3:
+            return 6;
+        case 4:
+            return 64;
+        case 5:
+            return 131;
+        default:
+            return 0;
     }
 }
 }  // namespace
@@ -173,14 +185,16 @@ int XuEndpoint::Query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t si
         case UVC_GET_CUR:
             if (size != control_length) return EINVAL;
             return Get(selector, size, data);
-        default: return EINVAL;
+        default:
+            return EINVAL;
     }
 }
 
 int XuEndpoint::Set(uint8_t selector, uint16_t size, const uint8_t* data) {
     // Selector 1 gives the number of meaningful bytes in the set that follows.
     size_t meaningful = selector == 1 ? 1 : length_;
-    log_.Add(channel_, TransferText("set", selector, meaningful, data, meaningful <= size ? meaningful : size));
+    log_.Add(channel_,
+             TransferText("set", selector, meaningful, data, meaningful <= size ? meaningful : size));
     if (meaningful > size) return EINVAL;
     switch (selector) {
         case 1:
@@ -204,7 +218,8 @@ int XuEndpoint::Set(uint8_t selector, uint16_t size, const uint8_t* data) {
             if (length_ != data[1] + 3) return EINVAL;
             HeaderBusWrite(chip_, data, size);
             return 0;
-        default: return EINVAL;
+        default:
+            return EINVAL;
     }
 }
 
@@ -212,7 +227,9 @@ int XuEndpoint::Get(uint8_t selector, uint16_t size, uint8_t* data) {
     log_.Add(channel_, TransferText("get", selector, size, nullptr, 0));
     std::memset(data, 0, size);
     switch (selector) {
-        case 1: data[0] = length_; return 0;
+        case 1:
+            data[0] = length_;
+            return 0;
         case 2:
             if (read_width_ == 0) return EINVAL;
             PutLe32(data, chip_.ReadRegister(read_register_, read_width_));
@@ -221,12 +238,13 @@ int XuEndpoint::Get(uint8_t selector, uint16_t size, uint8_t* data) {
             if (bus_count_ > size) return EINVAL;
             chip_.BusRead(bus_device_, data, bus_count_);
             return 0;
-        default: return EINVAL;
+        default:
+            return EINVAL;
     }
 }
 
-int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
-                                      uint32_t* bytes_returned) {
+int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, void* data,
+                                      uint32_t data_length, uint32_t* bytes_returned) {
     KsCall call;
     if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-capture", &call)) return kInvalid;
     if (!chip_.Responding()) return kFailed;
@@ -274,10 +292,11 @@ int32_t KsCaptureEndpoint::KsProperty(void* property, uint32_t property_length, 
     return kOk;
 }
 
-int32_t KsReceiverEndpoint::KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
-                                       uint32_t* bytes_returned) {
+int32_t KsReceiverEndpoint::KsProperty(void* property, uint32_t property_length, void* data,
+                                       uint32_t data_length, uint32_t* bytes_returned) {
     KsCall call;
-    if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-receiver", &call)) return kInvalid;
+    if (!ReadKsCall(property, property_length, data, data_length, log_, "ks-receiver", &call))
+        return kInvalid;
     if (!chip_.Responding()) return kFailed;
     auto [set, id, flags, buffer] = call;
     if (set != kReceiverBridgePropertySet || id != 0x1036) return kSetNotFound;
@@ -306,7 +325,8 @@ int32_t KsReceiverEndpoint::KsProperty(void* property, uint32_t property_length,
             return kInvalid;
         }
     } else if (flags == kGet) {
-        if (write_count > 0 && !chip_.BusWrite(static_cast<uint8_t>(device), bytes, write_count)) return kFailed;
+        if (write_count > 0 && !chip_.BusWrite(static_cast<uint8_t>(device), bytes, write_count))
+            return kFailed;
         std::memset(bytes, 0, kKsBusBytes);
         if (!chip_.BusRead(static_cast<uint8_t>(device), bytes, read_count)) return kFailed;
     } else if (flags == kSet) {

@@ -22,7 +22,7 @@ inline constexpr size_t kDataPayload = 40;
 inline constexpr uint8_t kExtensionUnitId = 4;
 
 class HidEndpoint {
-public:
+  public:
     HidEndpoint(BridgeChip& chip, WireLog& log) : chip_(chip), log_(log) {}
     // A vendor-page collection with the two feature reports.
     static std::vector<uint8_t> ReportDescriptor();
@@ -30,7 +30,7 @@ public:
     bool SetFeature(const uint8_t* report, size_t length);
     bool GetFeature(uint8_t* report, size_t length);
 
-private:
+  private:
     BridgeChip& chip_;
     WireLog& log_;
     uint8_t command_[kCommandPayload] = {};
@@ -38,17 +38,18 @@ private:
 };
 
 class XuEndpoint {
-public:
+  public:
     // channel names the log channel ("xu" for the camera's unit).
     XuEndpoint(BridgeChip& chip, WireLog& log, std::string channel = "xu")
         : chip_(chip), log_(log), channel_(std::move(channel)) {}
     // Answers like UVCIOC_CTRL_QUERY: 0 or an errno value.
     int Query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data);
-    static int QueryThunk(void* context, uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data);
+    static int QueryThunk(void* context, uint8_t unit, uint8_t selector, uint8_t query, uint16_t size,
+                          uint8_t* data);
     // Selector 1's current value (the length of the next set).
     uint8_t LengthSelector() const { return length_; }
 
-private:
+  private:
     int Set(uint8_t selector, uint16_t size, const uint8_t* data);
     int Get(uint8_t selector, uint16_t size, uint8_t* data);
 
@@ -61,12 +62,12 @@ private:
 };
 
 class KsCaptureEndpoint : public platform::KsControl {
-public:
+  public:
     KsCaptureEndpoint(BridgeChip& chip, WireLog& log) : chip_(chip), log_(log) {}
     int32_t KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
                        uint32_t* bytes_returned) override;
 
-private:
+  private:
     BridgeChip& chip_;
     WireLog& log_;
     uint8_t register_ = 0, width_ = 1;
@@ -75,12 +76,12 @@ private:
 };
 
 class KsReceiverEndpoint : public platform::KsControl {
-public:
+  public:
     KsReceiverEndpoint(BridgeChip& chip, WireLog& log) : chip_(chip), log_(log) {}
     int32_t KsProperty(void* property, uint32_t property_length, void* data, uint32_t data_length,
                        uint32_t* bytes_returned) override;
 
-private:
+  private:
     BridgeChip& chip_;
     WireLog& log_;
 };

@@ -16,14 +16,14 @@ struct WireEvent {
 };
 
 class WireLog {
-public:
+  public:
     void Add(const std::string& channel, const std::string& text);
     std::vector<WireEvent> Events() const;
     // The texts of one channel, in order.
     std::vector<std::string> Channel(const std::string& channel) const;
     void Clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<WireEvent> events_;
 };

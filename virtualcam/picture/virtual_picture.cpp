@@ -1,11 +1,10 @@
 #include "virtualcam/picture/virtual_picture.h"
 
-#include "virtualcam/scenes/page_stack.h"
-
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
+#include <opencv2/imgproc.hpp>
+
+#include "virtualcam/scenes/page_stack.h"
 
 namespace virtualcam {
 namespace {
@@ -46,14 +45,17 @@ void BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride, std::ve
     }
 }
 
-VirtualPicture::VirtualPicture(BridgeChip& chip, SceneChoice scene) : chip_(chip), scene_(scene), format_(kFormats[0]) {}
+VirtualPicture::VirtualPicture(BridgeChip& chip, SceneChoice scene)
+    : chip_(chip), scene_(scene), format_(kFormats[0]) {}
 
-std::vector<platform::VideoFormat> VirtualPicture::Capabilities() { return {std::begin(kFormats), std::end(kFormats)}; }
+std::vector<platform::VideoFormat> VirtualPicture::Capabilities() {
+    return {std::begin(kFormats), std::end(kFormats)};
+}
 
 bool VirtualPicture::SetFormat(const platform::VideoFormat& format) {
     for (const platform::VideoFormat& offered : kFormats) {
-        if (offered.fourcc != format.fourcc || offered.width != format.width || offered.height != format.height ||
-            offered.bit_count != format.bit_count)
+        if (offered.fourcc != format.fourcc || offered.width != format.width ||
+            offered.height != format.height || offered.bit_count != format.bit_count)
             continue;
         std::lock_guard<std::mutex> lock(mutex_);
         format_ = offered;
@@ -70,9 +72,15 @@ std::optional<platform::VideoFormat> VirtualPicture::GetFormat() {
 
 int32_t VirtualPicture::GetRange(platform::VideoProcProperty property, platform::ControlRange* range) {
     switch (property) {
-        case platform::VideoProcProperty::Brightness: *range = {0, 255, 1, 128, kControlFlagsManual}; break;
-        case platform::VideoProcProperty::Contrast: *range = {0, 31, 1, 16, kControlFlagsManual}; break;
-        case platform::VideoProcProperty::BacklightCompensation: *range = {0, 1, 1, 0, kControlFlagsManual}; break;
+        case platform::VideoProcProperty::Brightness:
+            *range = {0, 255, 1, 128, kControlFlagsManual};
+            break;
+        case platform::VideoProcProperty::Contrast:
+            *range = {0, 31, 1, 16, kControlFlagsManual};
+            break;
+        case platform::VideoProcProperty::BacklightCompensation:
+            *range = {0, 1, 1, 0, kControlFlagsManual};
+            break;
     }
     return platform::S_OK;
 }
@@ -84,10 +92,10 @@ int32_t VirtualPicture::Set(platform::VideoProcProperty property, long value, lo
     std::lock_guard<std::mutex> lock(mutex_);
     const char* name = property == platform::VideoProcProperty::Brightness ? "brightness"
                        : property == platform::VideoProcProperty::Contrast ? "contrast"
-                                                                            : "backlight";
+                                                                           : "backlight";
     Control& control = property == platform::VideoProcProperty::Brightness ? brightness_
                        : property == platform::VideoProcProperty::Contrast ? contrast_
-                                                                            : backlight_;
+                                                                           : backlight_;
     control = Control{value, flags};
     log_.push_back(std::string(name) + " " + std::to_string(value) + " " + Flags(flags));
     return platform::S_OK;
@@ -97,7 +105,7 @@ int32_t VirtualPicture::Get(platform::VideoProcProperty property, long* value, l
     std::lock_guard<std::mutex> lock(mutex_);
     const Control& control = property == platform::VideoProcProperty::Brightness ? brightness_
                              : property == platform::VideoProcProperty::Contrast ? contrast_
-                                                                                  : backlight_;
+                                                                                 : backlight_;
     *value = control.value;
     *flags = control.flags;
     return platform::S_OK;
@@ -111,7 +119,8 @@ int32_t VirtualPicture::GetRange(platform::CameraControlProperty property, platf
         case platform::CameraControlProperty::Iris:
             *range = {0, kIrisMax, 1, 50, kControlFlagsAuto | kControlFlagsManual};
             return platform::S_OK;
-        default: return platform::E_FAIL;
+        default:
+            return platform::E_FAIL;
     }
 }
 
@@ -130,7 +139,8 @@ int32_t VirtualPicture::Set(platform::CameraControlProperty property, long value
 }
 
 int32_t VirtualPicture::Get(platform::CameraControlProperty property, long* value, long* flags) {
-    if (property != platform::CameraControlProperty::Focus && property != platform::CameraControlProperty::Iris)
+    if (property != platform::CameraControlProperty::Focus &&
+        property != platform::CameraControlProperty::Iris)
         return platform::E_FAIL;
     std::lock_guard<std::mutex> lock(mutex_);
     const Control& control = property == platform::CameraControlProperty::Focus ? focus_ : iris_;

@@ -7,9 +7,9 @@
 
 #include <array>
 #include <chrono>
-#include <optional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,7 @@ class VirtualPicture : public platform::StreamConfig,
                        public platform::VideoProcAmp,
                        public platform::CameraControl,
                        public platform::FrameSource {
-public:
+  public:
     VirtualPicture(BridgeChip& chip, SceneChoice scene);
 
     // StreamConfig: YUY2 640x480 at 30 fps, 2048x1536 at 4 fps, 2592x1944 at 2.5 fps.
@@ -63,7 +63,7 @@ public:
     std::vector<std::string> ControlLog() const;
     void ClearControlLog();
 
-private:
+  private:
     struct Control {
         long value = 0;
         long flags = platform::kControlFlagsManual;

@@ -1,8 +1,7 @@
 #include "virtualcam/scenes/desk_scene.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <cmath>
+#include <opencv2/imgproc.hpp>
 
 namespace virtualcam {
 namespace {
@@ -22,7 +21,8 @@ cv::Mat PrintedSheet(const Sheet& sheet, cv::RNG& rng) {
         std::string words;
         int count = 3 + rng.uniform(0, 6);
         for (int i = 0; i < count; ++i) {
-            std::string next = words + (i ? " " : "") + std::string("Lorem ipsum dolor sit").substr(0, 3 + rng.uniform(0, 10));
+            std::string next = words + (i ? " " : "") +
+                               std::string("Lorem ipsum dolor sit").substr(0, 3 + rng.uniform(0, 10));
             int baseline = 0;
             // Print stays inside the side margins, as on a real page.
             if (cv::getTextSize(next, cv::FONT_HERSHEY_SIMPLEX, font_scale, thickness, &baseline).width >
@@ -30,8 +30,8 @@ cv::Mat PrintedSheet(const Sheet& sheet, cv::RNG& rng) {
                 break;
             words = next;
         }
-        cv::putText(paper, words, cv::Point(margin, y), cv::FONT_HERSHEY_SIMPLEX, font_scale, cv::Scalar(30, 30, 30),
-                    thickness, cv::LINE_AA);
+        cv::putText(paper, words, cv::Point(margin, y), cv::FONT_HERSHEY_SIMPLEX, font_scale,
+                    cv::Scalar(30, 30, 30), thickness, cv::LINE_AA);
     }
     return paper;
 }
@@ -98,7 +98,8 @@ Scene MakeScene(cv::Size desk_size, cv::Scalar desk, const std::vector<Sheet>& s
         const double hw = sheet.size.width / 2.0, hh = sheet.size.height / 2.0;
         const cv::Point2d offsets[4] = {{-hw, -hh}, {hw, -hh}, {hw, hh}, {-hw, hh}};
         for (int i = 0; i < 4; ++i)
-            corners[i] = sheet.centre + cv::Point2d(c * offsets[i].x - s * offsets[i].y, s * offsets[i].x + c * offsets[i].y);
+            corners[i] = sheet.centre + cv::Point2d(c * offsets[i].x - s * offsets[i].y,
+                                                    s * offsets[i].x + c * offsets[i].y);
         scene.corners.push_back(corners);
     }
     ForEachBand(canvas, [&](const cv::Range&, cv::Mat& band) {

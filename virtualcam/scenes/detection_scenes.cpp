@@ -1,10 +1,9 @@
 #include "virtualcam/scenes/detection_scenes.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <opencv2/imgproc.hpp>
 
 #include "outside/common/dib_mat.h"
 #include "platform/dib/dib.h"
@@ -15,7 +14,9 @@ namespace {
 
 const cv::Scalar kDarkDesk(45, 50, 60), kWoodDesk(70, 95, 120), kLightDesk(170, 175, 180);
 
-cv::Size A4(double height) { return {static_cast<int>(std::lround(height * 210 / 297)), static_cast<int>(std::lround(height))}; }
+cv::Size A4(double height) {
+    return {static_cast<int>(std::lround(height * 210 / 297)), static_cast<int>(std::lround(height))};
+}
 
 Sheet Page(cv::Size size, double height, cv::Point2d centre, double angle) {
     Sheet page{A4(height * size.height), cv::Point2d(centre.x * size.width, centre.y * size.height), angle};
@@ -46,7 +47,8 @@ Scene Draw(cv::Size size, cv::Scalar desk, const std::vector<Sheet>& sheets, uns
 // A hard shadow (an arm, the camera's stand) across the whole picture.
 void ShadowBand(Scene& scene, double top, double bottom, double darkness) {
     cv::Mat& p = scene.picture;
-    cv::Mat band = p(cv::Range(static_cast<int>(top * p.rows), static_cast<int>(bottom * p.rows)), cv::Range::all());
+    cv::Mat band =
+        p(cv::Range(static_cast<int>(top * p.rows), static_cast<int>(bottom * p.rows)), cv::Range::all());
     band.convertTo(band, -1, 1.0 - darkness);
 }
 
@@ -59,8 +61,9 @@ void PrintWithPhoto(cv::Mat& paper, double from) {
     for (int y = 0; y < photo.rows; ++y)
         for (int x = 0; x < photo.cols; ++x) {
             double shade = 35 + 25 * std::sin(x * 0.02) * std::cos(y * 0.015) + 20.0 * y / photo.rows;
-            photo.at<cv::Vec3b>(y, x) = cv::Vec3b(cv::saturate_cast<uchar>(shade + 10), cv::saturate_cast<uchar>(shade + 5),
-                                                  cv::saturate_cast<uchar>(shade));
+            photo.at<cv::Vec3b>(y, x) =
+                cv::Vec3b(cv::saturate_cast<uchar>(shade + 10), cv::saturate_cast<uchar>(shade + 5),
+                          cv::saturate_cast<uchar>(shade));
         }
 }
 
@@ -68,11 +71,14 @@ void PrintWithPhoto(cv::Mat& paper, double from) {
 void FoldCorner(Scene& scene, cv::Scalar desk, int corner, double fraction) {
     const auto& c = scene.corners[0];
     cv::Point2d at = c[corner], along1 = c[(corner + 1) % 4] - at, along2 = c[(corner + 3) % 4] - at;
-    cv::Point2d a = at + fraction * along1 * (std::min(cv::norm(along1), cv::norm(along2)) / cv::norm(along1));
-    cv::Point2d b = at + fraction * along2 * (std::min(cv::norm(along1), cv::norm(along2)) / cv::norm(along2));
+    cv::Point2d a =
+        at + fraction * along1 * (std::min(cv::norm(along1), cv::norm(along2)) / cv::norm(along1));
+    cv::Point2d b =
+        at + fraction * along2 * (std::min(cv::norm(along1), cv::norm(along2)) / cv::norm(along2));
     cv::Point2d mirrored = a + b - at;  // the corner folded over the line a-b
     Scene bare = MakeScene(scene.picture.size(), desk, {}, 77);
-    std::vector<cv::Point> cut{cv::Point(at), cv::Point(a), cv::Point(b)}, flap{cv::Point(mirrored), cv::Point(a), cv::Point(b)};
+    std::vector<cv::Point> cut{cv::Point(at), cv::Point(a), cv::Point(b)},
+        flap{cv::Point(mirrored), cv::Point(a), cv::Point(b)};
     cv::Mat mask = cv::Mat::zeros(scene.picture.size(), CV_8U);
     cv::fillConvexPoly(mask, cut, cv::Scalar(255), cv::LINE_AA);
     bare.picture.copyTo(scene.picture, mask);
@@ -89,8 +95,8 @@ void Notebook(Scene& scene, cv::Size size) {
     cv::fillConvexPoly(scene.picture, outline, cv::Scalar(70, 45, 40), cv::LINE_AA);
     cv::Point2f band_top = (points[1] + points[2]) * 0.5f, band_bottom = (points[0] + points[3]) * 0.5f;
     cv::Point2f shift = (points[2] - points[1]) * 0.3f;
-    cv::line(scene.picture, band_top + shift, band_bottom + shift, cv::Scalar(30, 30, 30), std::max(2, size.height / 100),
-             cv::LINE_AA);
+    cv::line(scene.picture, band_top + shift, band_bottom + shift, cv::Scalar(30, 30, 30),
+             std::max(2, size.height / 100), cv::LINE_AA);
 }
 
 // Cards lying on a mat of another tone, the mat on the desk.
@@ -119,64 +125,118 @@ const std::vector<std::pair<std::string, Maker>>& Makers() {
     using K = DetectionCase::Kind;
     using S = DetectionCase::Storage;
     static const std::vector<std::pair<std::string, Maker>> makers = {
-        {"page-plain", [](cv::Size s) { return Case("page-plain", K::Page, Draw(s, kWoodDesk, {Page(s, 0.88, {0.5, 0.5}, 3)}, 1)); }},
-        {"page-dark-desk", [](cv::Size s) { return Case("page-dark-desk", K::Page, Draw(s, kDarkDesk, {Page(s, 0.8, {0.45, 0.52}, -12)}, 2)); }},
-        {"page-shadow-band", [](cv::Size s) {
-             return Case("page-shadow-band", K::Page,
-                         Draw(s, kLightDesk, {Page(s, 0.85, {0.5, 0.5}, 2)}, 3, [](Scene& sc) { ShadowBand(sc, 0.42, 0.58, 0.45); }));
+        {"page-plain",
+         [](cv::Size s) {
+             return Case("page-plain", K::Page, Draw(s, kWoodDesk, {Page(s, 0.88, {0.5, 0.5}, 3)}, 1));
          }},
-        {"page-dark-photo", [](cv::Size s) {
+        {"page-dark-desk",
+         [](cv::Size s) {
+             return Case("page-dark-desk", K::Page, Draw(s, kDarkDesk, {Page(s, 0.8, {0.45, 0.52}, -12)}, 2));
+         }},
+        {"page-shadow-band",
+         [](cv::Size s) {
+             return Case("page-shadow-band", K::Page,
+                         Draw(s, kLightDesk, {Page(s, 0.85, {0.5, 0.5}, 2)}, 3,
+                              [](Scene& sc) { ShadowBand(sc, 0.42, 0.58, 0.45); }));
+         }},
+        {"page-dark-photo",
+         [](cv::Size s) {
              Sheet page = Page(s, 0.85, {0.5, 0.5}, -2);
              page.print = [](cv::Mat& paper) { PrintWithPhoto(paper, 0.62); };
              return Case("page-dark-photo", K::Page, Draw(s, kWoodDesk, {page}, 4));
          }},
-        {"page-folded-corner", [](cv::Size s) {
+        {"page-folded-corner",
+         [](cv::Size s) {
              return Case("page-folded-corner", K::Page,
-                         Draw(s, kDarkDesk, {Page(s, 0.8, {0.5, 0.5}, 4)}, 5, [](Scene& sc) { FoldCorner(sc, kDarkDesk, 2, 0.22); }));
+                         Draw(s, kDarkDesk, {Page(s, 0.8, {0.5, 0.5}, 4)}, 5,
+                              [](Scene& sc) { FoldCorner(sc, kDarkDesk, 2, 0.22); }));
          }},
-        {"page-small", [](cv::Size s) { return Case("page-small", K::Page, Draw(s, kWoodDesk, {Page(s, 0.16, {0.35, 0.6}, 5)}, 6)); }},
-        {"page-turned-50", [](cv::Size s) { return Case("page-turned-50", K::Page, Draw(s, kDarkDesk, {Page(s, 0.7, {0.5, 0.5}, 50)}, 7)); }},
-        {"page-turned-m120", [](cv::Size s) { return Case("page-turned-m120", K::Page, Draw(s, kWoodDesk, {Page(s, 0.72, {0.5, 0.5}, -120)}, 8)); }},
-        {"page-upside-down", [](cv::Size s) { return Case("page-upside-down", K::Page, Draw(s, kLightDesk, {Page(s, 0.82, {0.5, 0.5}, 178)}, 9)); }},
-        {"page-rle8", [](cv::Size s) { return Case("page-rle8", K::Page, Draw(s, kDarkDesk, {Page(s, 0.8, {0.5, 0.5}, -4)}, 10), S::Rle8); }},
-        {"page-top-down", [](cv::Size s) { return Case("page-top-down", K::Page, Draw(s, kWoodDesk, {Page(s, 0.8, {0.5, 0.5}, 6)}, 11), S::TopDown24); }},
-        {"no-page-notebook", [](cv::Size s) {
-             return Case("no-page-notebook", K::Page, Draw(s, kWoodDesk, {}, 12, [s](Scene& sc) { Notebook(sc, s); }));
+        {"page-small",
+         [](cv::Size s) {
+             return Case("page-small", K::Page, Draw(s, kWoodDesk, {Page(s, 0.16, {0.35, 0.6}, 5)}, 6));
          }},
-        {"no-page-empty-desk", [](cv::Size s) { return Case("no-page-empty-desk", K::Page, Draw(s, kLightDesk, {}, 13)); }},
-        {"card-band", [](cv::Size s) { return Case("card-band", K::Cards, Draw(s, kDarkDesk, {Card(s, 0.6, {0.5, 0.5}, 7, 0)}, 14)); }},
-        {"cards-4", [](cv::Size s) { return Case("cards-4", K::Cards, RenderDocumentScene({SceneChoice::Kind::Cards, 4}, s)); }},
-        {"cards-close", [](cv::Size s) {
+        {"page-turned-50",
+         [](cv::Size s) {
+             return Case("page-turned-50", K::Page, Draw(s, kDarkDesk, {Page(s, 0.7, {0.5, 0.5}, 50)}, 7));
+         }},
+        {"page-turned-m120",
+         [](cv::Size s) {
+             return Case("page-turned-m120", K::Page,
+                         Draw(s, kWoodDesk, {Page(s, 0.72, {0.5, 0.5}, -120)}, 8));
+         }},
+        {"page-upside-down",
+         [](cv::Size s) {
+             return Case("page-upside-down", K::Page,
+                         Draw(s, kLightDesk, {Page(s, 0.82, {0.5, 0.5}, 178)}, 9));
+         }},
+        {"page-rle8",
+         [](cv::Size s) {
+             return Case("page-rle8", K::Page, Draw(s, kDarkDesk, {Page(s, 0.8, {0.5, 0.5}, -4)}, 10),
+                         S::Rle8);
+         }},
+        {"page-top-down",
+         [](cv::Size s) {
+             return Case("page-top-down", K::Page, Draw(s, kWoodDesk, {Page(s, 0.8, {0.5, 0.5}, 6)}, 11),
+                         S::TopDown24);
+         }},
+        {"no-page-notebook",
+         [](cv::Size s) {
+             return Case("no-page-notebook", K::Page,
+                         Draw(s, kWoodDesk, {}, 12, [s](Scene& sc) { Notebook(sc, s); }));
+         }},
+        {"no-page-empty-desk",
+         [](cv::Size s) { return Case("no-page-empty-desk", K::Page, Draw(s, kLightDesk, {}, 13)); }},
+        {"card-band",
+         [](cv::Size s) {
+             return Case("card-band", K::Cards, Draw(s, kDarkDesk, {Card(s, 0.6, {0.5, 0.5}, 7, 0)}, 14));
+         }},
+        {"cards-4",
+         [](cv::Size s) {
+             return Case("cards-4", K::Cards, RenderDocumentScene({SceneChoice::Kind::Cards, 4}, s));
+         }},
+        {"cards-close",
+         [](cv::Size s) {
              // A 2 x 2 block with gaps of 5 pixels of a 2592-pixel picture, each card casting a shadow.
              cv::Size card = CardSize(s, 0.5);
              double gap = std::max(2.0, 5.0 * s.width / 2592);
              std::vector<Sheet> block;
              for (int i = 0; i < 4; ++i) {
-                 double dx = (i % 2 ? 0.5 : -0.5) * (card.width + gap), dy = (i / 2 ? 0.5 : -0.5) * (card.height + gap);
+                 double dx = (i % 2 ? 0.5 : -0.5) * (card.width + gap),
+                        dy = (i / 2 ? 0.5 : -0.5) * (card.height + gap);
                  Sheet sheet = Card(s, 0.5, {0.5 + dx / s.width, 0.5 + dy / s.height}, 0, i);
                  sheet.shadow = 0.5;
                  block.push_back(sheet);
              }
              return Case("cards-close", K::Cards, Draw(s, kWoodDesk, block, 15));
          }},
-        {"cards-dark-mat", [](cv::Size s) {
+        {"cards-dark-mat",
+         [](cv::Size s) {
              return Case("cards-dark-mat", K::Cards,
                          OnMat(s, kWoodDesk, cv::Scalar(35, 35, 38),
-                               {Card(s, 0.42, {0.3, 0.32}, 3, 0), Card(s, 0.42, {0.7, 0.33}, -4, 1), Card(s, 0.42, {0.5, 0.7}, 2, 2)}, 16));
+                               {Card(s, 0.42, {0.3, 0.32}, 3, 0), Card(s, 0.42, {0.7, 0.33}, -4, 1),
+                                Card(s, 0.42, {0.5, 0.7}, 2, 2)},
+                               16));
          }},
-        {"cards-overlap", [](cv::Size s) {
+        {"cards-overlap",
+         [](cv::Size s) {
              Sheet under = Card(s, 0.55, {0.38, 0.4}, -6, 0), over = Card(s, 0.55, {0.6, 0.62}, 8, 1);
              under.shadow = over.shadow = 0.5;
              return Case("cards-overlap", K::Cards, Draw(s, kDarkDesk, {under, over}, 17));
          }},
-        {"cards-on-white", [](cv::Size s) {
+        {"cards-on-white",
+         [](cv::Size s) {
              Sheet a = Card(s, 0.5, {0.3, 0.4}, 4, 2, false), b = Card(s, 0.5, {0.7, 0.6}, -3, 3, false);
              a.paper = b.paper = cv::Scalar(250, 250, 250);
              a.shadow = b.shadow = 0.25;
              return Case("cards-on-white", K::Cards, Draw(s, cv::Scalar(228, 230, 232), {a, b}, 18));
          }},
-        {"card-turned-60", [](cv::Size s) { return Case("card-turned-60", K::Cards, Draw(s, kWoodDesk, {Card(s, 0.6, {0.5, 0.5}, 60, 3)}, 19)); }},
-        {"no-card-empty-desk", [](cv::Size s) { return Case("no-card-empty-desk", K::Cards, Draw(s, kWoodDesk, {}, 20)); }},
+        {"card-turned-60",
+         [](cv::Size s) {
+             return Case("card-turned-60", K::Cards,
+                         Draw(s, kWoodDesk, {Card(s, 0.6, {0.5, 0.5}, 60, 3)}, 19));
+         }},
+        {"no-card-empty-desk",
+         [](cv::Size s) { return Case("no-card-empty-desk", K::Cards, Draw(s, kWoodDesk, {}, 20)); }},
     };
     return makers;
 }
@@ -257,7 +317,8 @@ std::string EncodeBmpAs(const cv::Mat& bgr, DetectionCase::Storage storage) {
     std::string file(offset, '\0');
     auto* bytes = reinterpret_cast<uint8_t*>(file.data());
     platform::WriteBmpFileHeader(bytes, static_cast<uint32_t>(offset + data.size()), offset);
-    platform::WriteDibInfoHeader(bytes + 14, grey.cols, grey.rows, 8, static_cast<uint32_t>(data.size()), 11811, 11811, 256);
+    platform::WriteDibInfoHeader(bytes + 14, grey.cols, grey.rows, 8, static_cast<uint32_t>(data.size()),
+                                 11811, 11811, 256);
     platform::WriteLe32(bytes + 14 + 16, 1);  // BI_RLE8
     platform::WriteDibPalette(bytes + 54, platform::GreyPalette());
     return file + data;

@@ -5,7 +5,6 @@
 // with its known answer. Drawn at any picture size; sizes are fractions of the picture's height.
 
 #include <opencv2/core.hpp>
-
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-
 #include <opencv2/imgproc.hpp>
 
 #include "platform/debuglog/debuglog.h"
@@ -25,10 +24,14 @@ struct Card {
 };
 
 const Card kCards[4] = {
-    {"Anna Berger", "Sales Manager", "Northwind Office Supply", "Tel +49 30 1234 5678", "anna.berger@northwind.example"},
-    {"James Carter", "Chief Engineer", "Harbour Optics Ltd", "Phone +44 20 7946 0321", "j.carter@harbouroptics.example"},
-    {"Maria Lopez", "Account Director", "Sierra Print Works", "Tel +34 91 555 0142", "maria.lopez@sierraprint.example"},
-    {"David Chen", "Product Designer", "Lumen Camera Systems", "Phone +1 415 555 0199", "david.chen@lumencam.example"},
+    {"Anna Berger", "Sales Manager", "Northwind Office Supply", "Tel +49 30 1234 5678",
+     "anna.berger@northwind.example"},
+    {"James Carter", "Chief Engineer", "Harbour Optics Ltd", "Phone +44 20 7946 0321",
+     "j.carter@harbouroptics.example"},
+    {"Maria Lopez", "Account Director", "Sierra Print Works", "Tel +34 91 555 0142",
+     "maria.lopez@sierraprint.example"},
+    {"David Chen", "Product Designer", "Lumen Camera Systems", "Phone +1 415 555 0199",
+     "david.chen@lumencam.example"},
 };
 
 }  // namespace
@@ -52,7 +55,9 @@ void PrintCard(cv::Mat& paper, int index, bool band) {
     const int small = std::max(7, paper.rows / 14);
     const int margin = paper.cols / 14;
     // A coloured band along the top edge, as many cards have.
-    if (band) cv::rectangle(paper, cv::Rect(0, 0, paper.cols, paper.rows / 10), cv::Scalar(150, 90, 30), cv::FILLED);
+    if (band)
+        cv::rectangle(paper, cv::Rect(0, 0, paper.cols, paper.rows / 10), cv::Scalar(150, 90, 30),
+                      cv::FILLED);
     int y = paper.rows / 10 + margin + big;
     printer.Print(paper, card.name, cv::Point(margin, y), big, kInk);
     y += big * 13 / 10;
@@ -116,7 +121,8 @@ Scene RenderDocumentScene(const SceneChoice& choice, cv::Size size) {
         } else {
             platform::DebugLog("virtualcam", "no JPEG picture at %s", choice.path.c_str());
         }
-        scene.picture = photo.empty() ? cv::Mat(size, CV_8UC3, cv::Scalar(96, 96, 96)) : FitIntoFrame(photo, size).picture;
+        scene.picture = photo.empty() ? cv::Mat(size, CV_8UC3, cv::Scalar(96, 96, 96))
+                                      : FitIntoFrame(photo, size).picture;
         return scene;
     }
     if (choice.kind == SceneChoice::Kind::Stack) return RenderStackScene(choice.picture, size);

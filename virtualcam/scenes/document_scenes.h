@@ -4,7 +4,6 @@
 // per picture size.
 
 #include <opencv2/core.hpp>
-
 #include <string>
 #include <vector>
 
@@ -15,9 +14,9 @@ namespace virtualcam {
 struct SceneChoice {
     enum class Kind { Page, Cards, File, Stack };
     Kind kind = Kind::Page;
-    int cards = 1;  // 1..4
+    int cards = 1;          // 1..4
     std::string path = {};  // File: a JPEG file, or a folder whose JPEG files are shown in name order
-    int picture = 0;   // File: which of the folder's pictures (counted round); Stack: the page on top
+    int picture = 0;        // File: which of the folder's pictures (counted round); Stack: the page on top
 };
 
 // "page", "cards:N", "file:PATH" or "stack"; a page for anything else.

@@ -1,11 +1,10 @@
 #include "virtualcam/scenes/page_stack.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
@@ -72,7 +71,8 @@ void PrintStackPage(cv::Mat& paper, int page) {
     int y = margin + big;
     printer.Print(paper, std::to_string(page + 1), cv::Point(margin, y), big, kInk);
     y += height * (2 + page % 4);
-    printer.Print(paper, "Letter " + std::to_string(page + 1) + " of the collection", cv::Point(margin, y), height, kInk);
+    printer.Print(paper, "Letter " + std::to_string(page + 1) + " of the collection", cv::Point(margin, y),
+                  height, kInk);
     y += height * 2;
     cv::RNG rng(static_cast<uint64_t>(1000 + page));
     const int paragraphs = 2 + page % 3;
@@ -112,20 +112,21 @@ void DrawTurningHand(cv::Mat& bgr, double phase) {
     const cv::Size axes(static_cast<int>(w * 0.09), static_cast<int>(h * 0.13));
     // Its shadow on the page first, the hand over it.
     cv::Mat shade(bgr.size(), bgr.type(), cv::Scalar::all(0));
-    cv::ellipse(shade, palm + cv::Point2d(w * 0.03, h * 0.04), axes, 0, 0, 360, cv::Scalar::all(40), cv::FILLED);
+    cv::ellipse(shade, palm + cv::Point2d(w * 0.03, h * 0.04), axes, 0, 0, 360, cv::Scalar::all(40),
+                cv::FILLED);
     cv::GaussianBlur(shade, shade, cv::Size(0, 0), std::max(1.0, w * 0.01));
     cv::subtract(bgr, shade, bgr);
     // The arm reaches back to the right edge; four fingers point left, the thumb up.
     cv::rectangle(bgr, cv::Point(static_cast<int>(palm.x), static_cast<int>(palm.y - h * 0.08)),
-                  cv::Point(static_cast<int>(w * 1.5), static_cast<int>(palm.y + h * 0.1)), kSkin * 0.9, cv::FILLED,
-                  cv::LINE_AA);
+                  cv::Point(static_cast<int>(w * 1.5), static_cast<int>(palm.y + h * 0.1)), kSkin * 0.9,
+                  cv::FILLED, cv::LINE_AA);
     cv::ellipse(bgr, palm, axes, 0, 0, 360, kSkin, cv::FILLED, cv::LINE_AA);
     for (int f = 0; f < 4; ++f) {
         const cv::Point2d tip(palm.x - axes.width * 1.6, palm.y - axes.height * 0.7 + f * axes.height * 0.45);
         cv::line(bgr, palm, tip, kSkin, std::max(3, axes.height / 4), cv::LINE_AA);
     }
-    cv::line(bgr, palm, palm + cv::Point2d(-axes.width * 0.6, -axes.height * 1.4), kSkin, std::max(3, axes.height / 4),
-             cv::LINE_AA);
+    cv::line(bgr, palm, palm + cv::Point2d(-axes.width * 0.6, -axes.height * 1.4), kSkin,
+             std::max(3, axes.height / 4), cv::LINE_AA);
 }
 
 namespace {

@@ -26,8 +26,9 @@ void DrawTurningHand(cv::Mat& bgr, double phase);
 cv::Size StackPaperSize(cv::Size scene);
 
 // Which page of the stack a picture of one page shows (upright, cropped to the page more or less), taken
-// from a scene of `scene` size: its small grey print compared with every page's printed at that size. `page` is -1 when no page matches clearly (the best
-// correlation low, or too close to the second best), so a blurred or half-turned page is not told.
+// from a scene of `scene` size: its small grey print compared with every page's printed at that size. `page`
+// is -1 when no page matches clearly (the best correlation low, or too close to the second best), so a
+// blurred or half-turned page is not told.
 struct StackPageMatch {
     int page = -1;
     double score = 0;   // the best correlation, -1..1

@@ -1,10 +1,9 @@
 #include "virtualcam/scenes/photo_files.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 #include "outside/common/jpeg_decode.h"
@@ -15,9 +14,11 @@ namespace {
 
 bool IsJpegName(const std::string& name) {
     std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     auto ends = [&](const std::string& tail) {
-        return lower.size() > tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+        return lower.size() > tail.size() &&
+               lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
     };
     return ends(".jpg") || ends(".jpeg");
 }
@@ -33,7 +34,8 @@ std::optional<PhotoCase::Kind> KindFromName(const std::string& name) {
 
 std::vector<std::string> PictureFiles(const std::string& path) {
     auto entries = platform::FolderEntries(path);
-    if (!entries) return platform::ReadFile(path) ? std::vector<std::string>{path} : std::vector<std::string>{};
+    if (!entries)
+        return platform::ReadFile(path) ? std::vector<std::string>{path} : std::vector<std::string>{};
     std::vector<std::string> files;
     for (const std::string& name : *entries)
         if (IsJpegName(name)) files.push_back(path + (path.empty() || path.back() == '/' ? "" : "/") + name);
@@ -48,14 +50,15 @@ cv::Mat ReadPicture(const std::string& path) {
 
 FramedPhoto FitIntoFrame(const cv::Mat& photo, cv::Size frame) {
     FramedPhoto framed;
-    framed.scale = std::min(frame.width / static_cast<double>(photo.cols), frame.height / static_cast<double>(photo.rows));
+    framed.scale = std::min(frame.width / static_cast<double>(photo.cols),
+                            frame.height / static_cast<double>(photo.rows));
     cv::Size size(std::min(frame.width, static_cast<int>(std::lround(photo.cols * framed.scale))),
                   std::min(frame.height, static_cast<int>(std::lround(photo.rows * framed.scale))));
     cv::Mat scaled;
     cv::resize(photo, scaled, size, 0, 0, framed.scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
     const int left = (frame.width - size.width) / 2, top = (frame.height - size.height) / 2;
-    cv::copyMakeBorder(scaled, framed.picture, top, frame.height - size.height - top, left, frame.width - size.width - left,
-                       cv::BORDER_REPLICATE);
+    cv::copyMakeBorder(scaled, framed.picture, top, frame.height - size.height - top, left,
+                       frame.width - size.width - left, cv::BORDER_REPLICATE);
     // Pixel centres: the photograph's pixel x spans x - 0.5 .. x + 0.5 and lands on the scaled grid alike.
     framed.offset = cv::Point2d(left + 0.5 * (size.width / static_cast<double>(photo.cols) - 1),
                                 top + 0.5 * (size.height / static_cast<double>(photo.rows) - 1));
@@ -74,7 +77,8 @@ std::optional<std::vector<PhotoCase>> ReadPhotoManifest(const std::string& folde
         PhotoCase c;
         std::string kind, truth;
         if (!(words >> c.file) || c.file[0] == '#') continue;
-        bool ok = static_cast<bool>(words >> kind >> c.count >> c.turn >> truth >> c.source >> c.source_path >> c.licence);
+        bool ok = static_cast<bool>(words >> kind >> c.count >> c.turn >> truth >> c.source >>
+                                    c.source_path >> c.licence);
         auto parsed = KindFromName(kind);
         ok = ok && parsed && (truth == "given" || truth == "ours" || truth == "none") && c.count >= 0;
         if (ok) {
@@ -87,7 +91,8 @@ std::optional<std::vector<PhotoCase>> ReadPhotoManifest(const std::string& folde
                 sheet[n % 4] = cv::Point2d(x, y);
                 if (++n % 4 == 0) c.sheets.push_back(sheet);
             }
-            ok = n % 4 == 0 && (truth == "none" ? c.sheets.empty() : static_cast<int>(c.sheets.size()) == c.count) &&
+            ok = n % 4 == 0 &&
+                 (truth == "none" ? c.sheets.empty() : static_cast<int>(c.sheets.size()) == c.count) &&
                  (words.eof());
         }
         if (!ok) {

@@ -2,9 +2,8 @@
 // Real photographs as scenes: a JPEG file, or a folder of them shown one after another, fitted into the
 // camera's frame; and the development set of photographs with their known answers (tests/data/photos).
 
-#include <opencv2/core.hpp>
-
 #include <array>
+#include <opencv2/core.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,11 +37,11 @@ struct PhotoCase {
     };
     std::string file;
     Kind kind = Kind::Page;
-    int turn = 0;             // quarter turns clockwise that make the first sheet's text upright
+    int turn = 0;               // quarter turns clockwise that make the first sheet's text upright
     bool marked_by_us = false;  // corners set by us (no ground truth came with the picture)
     std::string source, source_path, licence;
     std::vector<std::array<cv::Point2d, 4>> sheets;  // the known corners; empty where only the count is known
-    int count = 0;            // sheets to be found
+    int count = 0;                                   // sheets to be found
 };
 
 // The cases listed in folder/manifest.txt (see the file's head for its columns); nothing when it

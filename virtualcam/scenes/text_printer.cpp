@@ -39,7 +39,8 @@ int TextPrinter::Width(const std::string& text, int pixel_height) {
     return static_cast<int>(width);
 }
 
-void TextPrinter::Print(cv::Mat& picture, const std::string& text, cv::Point origin, int pixel_height, cv::Scalar ink) {
+void TextPrinter::Print(cv::Mat& picture, const std::string& text, cv::Point origin, int pixel_height,
+                        cv::Scalar ink) {
     if (!Valid() || picture.type() != CV_8UC3) return;
     FT_Set_Pixel_Sizes(font_->face, 0, static_cast<FT_UInt>(pixel_height));
     int pen_x = origin.x;
@@ -58,7 +59,8 @@ void TextPrinter::Print(cv::Mat& picture, const std::string& text, cv::Point ori
                 if (x < 0 || x >= picture.cols) continue;
                 const double coverage = bitmap.buffer[row * bitmap.pitch + column] / 255.0;
                 for (int channel = 0; channel < 3; ++channel)
-                    line[x][channel] = cv::saturate_cast<uchar>(line[x][channel] * (1 - coverage) + ink[channel] * coverage);
+                    line[x][channel] =
+                        cv::saturate_cast<uchar>(line[x][channel] * (1 - coverage) + ink[channel] * coverage);
             }
         }
         pen_x += static_cast<int>(glyph->advance.x >> 6);

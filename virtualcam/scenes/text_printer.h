@@ -2,15 +2,14 @@
 // Prints text onto a picture with a real font (FreeType), as a printer would put it on paper, so that text
 // recognition can read the virtual camera's pages and cards.
 
-#include <opencv2/core.hpp>
-
 #include <memory>
+#include <opencv2/core.hpp>
 #include <string>
 
 namespace virtualcam {
 
 class TextPrinter {
-public:
+  public:
     // The font file; DejaVu Sans by default. Valid() is false when it cannot be loaded.
     explicit TextPrinter(const std::string& font_file = DefaultFontFile());
     ~TextPrinter();
@@ -25,7 +24,7 @@ public:
 
     static std::string DefaultFontFile();
 
-private:
+  private:
     struct Font;
     std::unique_ptr<Font> font_;
 };

@@ -10,13 +10,13 @@
 
 #include "app/cameradlg/control_values.h"
 #include "app/resources/resource_library.h"
-#include "settings/settings.h"
 #include "platform/ui/prompt.h"
+#include "settings/settings.h"
 
 namespace {
 
 class CameraDialogTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetAppResources(ResourceLibrary::LoadFrom(VELLUMO_BIN_DIR)); }
     static void TearDownTestSuite() { SetAppResources(std::nullopt); }
     void SetUp() override {

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/wait_until.h"
-
 #include <QAction>
 #include <QMenu>
 #include <QTest>
@@ -20,11 +18,12 @@
 #include "app/view/vellumo_view.h"
 #include "platform/files/files.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 class MainFrameTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetAppResources(ResourceLibrary::LoadFrom(VELLUMO_BIN_DIR)); }
     static void TearDownTestSuite() { SetAppResources(std::nullopt); }
 
@@ -52,10 +51,12 @@ TEST_F(MainFrameTest, RibbonShowsTheLayoutAndRunsAndRefreshesItsCommands) {
 
     int captures = 0;
     bool capture_enabled = false;
-    frame->Commands().Add(800, [&] { ++captures; }, [&](CommandState& state) {
-        state.enabled = capture_enabled;
-        state.text = "Take Picture";
-    });
+    frame->Commands().Add(
+        800, [&] { ++captures; },
+        [&](CommandState& state) {
+            state.enabled = capture_enabled;
+            state.text = "Take Picture";
+        });
     auto* capture = ribbon->findChild<QToolButton*>("800");
     ASSERT_NE(capture, nullptr);
     ribbon->RefreshCommands();
@@ -103,8 +104,9 @@ TEST_F(MainFrameTest, LookIsMarkedRestylesAndIsRestoredAtTheNextStart) {
     EXPECT_NE(RibbonColour(*frame), blue);
 
     // A value that is no look falls back to blue.
-    scratch_.Write("registry.ini", "[Software\\Local AppWizard-Generated Applications\\Vellumo\\Workspace]\r\n"
-                                   "ApplicationLook=999\r\n");
+    scratch_.Write("registry.ini",
+                   "[Software\\Local AppWizard-Generated Applications\\Vellumo\\Workspace]\r\n"
+                   "ApplicationLook=999\r\n");
     EXPECT_EQ(MakeFrame()->m_nAppLook, 215);
 }
 
@@ -131,8 +133,8 @@ TEST_F(MainFrameTest, ViewKeepsItsPictureAtFourByThreeWhenResized) {
         QWidget* view = frame->View();
         auto fitted = [&] {
             VideoPlacement want = FitVideoRect(view->width(), view->height());
-            return view->width() < size.width() && last.x == want.x && last.y == want.y && last.width == want.width &&
-                   last.height == want.height;
+            return view->width() < size.width() && last.x == want.x && last.y == want.y &&
+                   last.width == want.width && last.height == want.height;
         };
         ASSERT_TRUE(test_support::WaitUntil([&] { return fitted(); }, 5000));
     }
@@ -173,10 +175,12 @@ TEST(RibbonLoader, LoadsWhatItCanAndNamesEachFault) {
         "      <button id=\"abc\" text=\"Bad\"/>\n"
         "      <button id=\"70000\" text=\"Too large\"/>\n"
         "      <slider id=\"801\"/>\n"
-        "      <button id=\"1032\" text=\"Format\"><item id=\"806\" text=\"BMP\"/><item text=\"no id\"/></button>\n"
+        "      <button id=\"1032\" text=\"Format\"><item id=\"806\" text=\"BMP\"/><item text=\"no "
+        "id\"/></button>\n"
         "    </panel>\n"
         "  </category>\n"
-        "  <category title=\"Cards\"><panel title=\"B\"><button id=\"1069\" text=\"Card\"/></panel></category>\n"
+        "  <category title=\"Cards\"><panel title=\"B\"><button id=\"1069\" "
+        "text=\"Card\"/></panel></category>\n"
         "  <category title=\"Cut\"><panel title=\"C\"><button id=\"1\"";  // ends mid-element
     RibbonLoadResult loaded = LoadRibbonLayout(xml, [](unsigned id) { return id == 126 ? "Photo" : ""; });
     ASSERT_GE(loaded.layout.categories.size(), 2u);

@@ -1,10 +1,6 @@
 // Window messages across threads: a worker's send is handled on the GUI thread and waits for the result;
 // posts arrive in order; closing the window releases a sender that would otherwise wait for ever.
-#include "platform/ui/qt_message_target.h"
-
 #include <gtest/gtest.h>
-
-#include "tests/support/wait_until.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -13,6 +9,9 @@
 #include <chrono>
 #include <thread>
 #include <vector>
+
+#include "platform/ui/qt_message_target.h"
+#include "tests/support/wait_until.h"
 
 using platform::QtMessageTarget;
 using platform::WindowMessage;
@@ -93,7 +92,8 @@ TEST(WindowMessages, ASenderIsReleasedWhenTheGuiThreadCannotAnswerButNotWhileIts
     });
     // The GUI thread does not run its queue while it waits here.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!returned.load() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!returned.load() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const bool released = returned.load();
     if (!released) target.Close();  // lets the worker go so the test can end
     worker.join();

@@ -19,8 +19,8 @@
 #include "app/resources/resource_library.h"
 #include "app/settingdlg/folder_browser.h"
 #include "app/settingdlg/save_folder_rules.h"
-#include "settings/settings.h"
 #include "platform/ui/prompt.h"
+#include "settings/settings.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -28,7 +28,7 @@ namespace {
 using test_support::ScratchFolder;
 
 class SettingDlgTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetAppResources(ResourceLibrary::LoadFrom(VELLUMO_BIN_DIR)); }
     static void TearDownTestSuite() { SetAppResources(std::nullopt); }
 
@@ -53,7 +53,9 @@ protected:
     }
 
     QLineEdit* Edit(CSettingDlg& dialog, int id) { return dialog.ControlAs<QLineEdit>(id); }
-    void Click(CSettingDlg& dialog, int id) { QTest::mouseClick(dialog.ControlAs<QAbstractButton>(id), Qt::LeftButton); }
+    void Click(CSettingDlg& dialog, int id) {
+        QTest::mouseClick(dialog.ControlAs<QAbstractButton>(id), Qt::LeftButton);
+    }
 
     // Acts on the folder browser once Browse has opened it; closes it afterwards if `user` did not.
     void WhenBrowserOpens(CSettingDlg& dialog, const std::function<void(CFolderBrowser&)>& user) {
@@ -78,7 +80,9 @@ protected:
         QTest::keyClicks(NameField(browser), QString::fromStdString(name));
         QTest::qWait(50);
     }
-    static QLineEdit* NameField(CFolderBrowser& browser) { return browser.findChild<QLineEdit*>("fileNameEdit"); }
+    static QLineEdit* NameField(CFolderBrowser& browser) {
+        return browser.findChild<QLineEdit*>("fileNameEdit");
+    }
 
     ScratchFolder save_;
     CVellumoSettings settings_;
@@ -179,7 +183,8 @@ TEST_F(SettingDlgTest, BrowserConfirmsOnlyWritableFoldersAndLeavesNoProbeFile) {
             QTest::mouseClick(browser.OkButton(), Qt::LeftButton);
         });
         Click(dialog, 704);
-        EXPECT_EQ(Edit(dialog, 702)->text().toStdString(), std::filesystem::canonical(writable).string() + "/");
+        EXPECT_EQ(Edit(dialog, 702)->text().toStdString(),
+                  std::filesystem::canonical(writable).string() + "/");
         Click(dialog, 700);
     });
     EXPECT_EQ(settings_.m_szSavePath, std::filesystem::canonical(writable).string() + "/");
@@ -243,8 +248,9 @@ TEST_F(SettingDlgTest, TheProgramsTableRefusesCaptureSettingsDuringACapture) {
     settings_.m_nOcrEngineCount = 1;
     AddViewCommands(commands, settings_, {});
     AddSaveFolderCommand(commands, settings_, &owner);
-    const int capture_settings[] = {ID_SAVE_FOLDER, 822, 842, 1117, 1118, 1119, 1126, 1127, 813, 814, 815,
-                                    816, 817, 1015, 1016, 1035, 1031, 1011, 823};
+    const int capture_settings[] = {ID_SAVE_FOLDER, 822,  842,  1117, 1118, 1119, 1126,
+                                    1127,           813,  814,  815,  816,  817,  1015,
+                                    1016,           1035, 1031, 1011, 823};
     for (int id : capture_settings) EXPECT_TRUE(commands.State(id).enabled) << id;
     settings_.m_bCaptureBusy = 1;
     for (int id : capture_settings) EXPECT_FALSE(commands.State(id).enabled) << id;

@@ -13,7 +13,7 @@ namespace {
 
 // A fake sysfs tree with hidraw entries, each with a report descriptor and a uevent file.
 class FakeSysfs {
-public:
+  public:
     FakeSysfs() {
         char pattern[] = "/tmp/vellumo-hidraw-XXXXXX";
         root_ = ::mkdtemp(pattern);
@@ -26,12 +26,13 @@ public:
         std::string dir = root_ + "/class/hidraw/" + name;
         ::mkdir(dir.c_str(), 0755);
         ::mkdir((dir + "/device").c_str(), 0755);
-        if (!descriptor.empty()) std::ofstream(dir + "/device/report_descriptor", std::ios::binary) << descriptor;
+        if (!descriptor.empty())
+            std::ofstream(dir + "/device/report_descriptor", std::ios::binary) << descriptor;
         std::ofstream(dir + "/device/uevent") << "DRIVER=hid-generic\nHID_ID=" << hid_id << "\nHID_NAME=x\n";
     }
     const std::string& Root() const { return root_; }
 
-private:
+  private:
     std::string root_;
 };
 

@@ -88,10 +88,10 @@ TEST(ReportDescriptor, ExtendedUsagesPushPopAndLongItems) {
         0x05, 0x01,                          // Usage Page (generic desktop) inside the push
         0xB4,                                // Pop: back to consumer page
         0xFE, 0x02, 0x10, 0xAA, 0xBB,        // a long item, skipped
-        0x15, 0x00, 0x26, 0xFF, 0x03, 0x75, 0x10, 0x95, 0x01,
-        0x0B, 0x38, 0x02, 0x01, 0x00,        // Usage (extended: page 0x0001, usage 0x0238)
-        0x81, 0x02,                          // Input (variable)
-        0x09, 0xE9, 0x81, 0x02,              // Usage volume-up on the consumer page
+        0x15, 0x00, 0x26, 0xFF, 0x03, 0x75, 0x10,
+        0x95, 0x01, 0x0B, 0x38, 0x02, 0x01, 0x00,  // Usage (extended: page 0x0001, usage 0x0238)
+        0x81, 0x02,                                // Input (variable)
+        0x09, 0xE9, 0x81, 0x02,                    // Usage volume-up on the consumer page
         0xC0};
     auto layout = ParseReportDescriptor(descriptor);
     ASSERT_TRUE(layout);
@@ -104,24 +104,25 @@ TEST(ReportDescriptor, ExtendedUsagesPushPopAndLongItems) {
 }
 
 TEST(ReportDescriptor, MalformedDescriptorsAreRefused) {
-    EXPECT_FALSE(ParseReportDescriptor({0xA1, 0x01}));                    // collection never closed
-    EXPECT_FALSE(ParseReportDescriptor({0xC0}));                          // closing what was never opened
-    EXPECT_FALSE(ParseReportDescriptor({0x05}));                          // item cut off
-    EXPECT_FALSE(ParseReportDescriptor({0x27, 0xFF, 0xFF}));              // four-byte item cut off
-    EXPECT_FALSE(ParseReportDescriptor({0xB4}));                          // pop without push
-    EXPECT_FALSE(ParseReportDescriptor({0x85, 0x00}));                    // report ID 0 is reserved
+    EXPECT_FALSE(ParseReportDescriptor({0xA1, 0x01}));        // collection never closed
+    EXPECT_FALSE(ParseReportDescriptor({0xC0}));              // closing what was never opened
+    EXPECT_FALSE(ParseReportDescriptor({0x05}));              // item cut off
+    EXPECT_FALSE(ParseReportDescriptor({0x27, 0xFF, 0xFF}));  // four-byte item cut off
+    EXPECT_FALSE(ParseReportDescriptor({0xB4}));              // pop without push
+    EXPECT_FALSE(ParseReportDescriptor({0x85, 0x00}));        // report ID 0 is reserved
     // A field whose size times count runs past any real report.
     EXPECT_FALSE(ParseReportDescriptor({0x75, 0xFF, 0x96, 0xFF, 0x7F, 0x81, 0x02}));
     EXPECT_TRUE(ParseReportDescriptor(std::vector<uint8_t>{}));
     // A button range that runs backwards (Usage Minimum 0x10, Usage Maximum 0x01).
-    EXPECT_FALSE(ParseReportDescriptor({0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x05, 0x09, 0x19, 0x10, 0x29, 0x01,
-                                        0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0xC0}));
+    EXPECT_FALSE(
+        ParseReportDescriptor({0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x05, 0x09, 0x19, 0x10, 0x29,
+                               0x01, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0xC0}));
 }
 
 TEST(ReportDescriptor, UsageListLengthIsBoundByTheFieldsNotTheDeclaredRange) {
     // Eight one-bit buttons declared over the whole usage range 1..0xFFFF.
-    auto layout = ParseReportDescriptor({0x05, 0x09, 0x09, 0x01, 0xA1, 0x01, 0x19, 0x01, 0x2A, 0xFF, 0xFF, 0x15, 0x00,
-                                         0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0});
+    auto layout = ParseReportDescriptor({0x05, 0x09, 0x09, 0x01, 0xA1, 0x01, 0x19, 0x01, 0x2A, 0xFF, 0xFF,
+                                         0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0});
     ASSERT_TRUE(layout);
     ASSERT_EQ(layout->button_caps[kIn].size(), 1u);
     EXPECT_EQ(layout->button_caps[kIn][0].usage_max, 0xFFFF);
