@@ -427,6 +427,138 @@ bool Touch(const Quad& a, const Quad& b) {
     return false;
 }
 
+// A straight edge: the line through pieces of edge lying on it, and the stretches of it they cover
+// (positions along the line).
+struct EdgeLine {
+    Line line;
+    std::vector<std::pair<double, double>> spans;
+    double seen = 0;  // total length covered
+};
+
+double AngleBetween(const cv::Point2d& u, const cv::Point2d& v) {
+    return std::acos(std::min(1.0, std::abs(u.dot(v)))) * 180.0 / CV_PI;  // 0..90 degrees
+}
+
+// Straight pieces of edge joined into lines: pieces within two degrees and three pixels of a line are
+// parts of it (one rim broken by a finger or a shadow). Lines whose pieces run to the picture's edge are
+// left out: they belong to the desk, to a sheet the picture cuts, or to the rows of border pixels
+// repeated around a photograph. Longest seen first.
+std::vector<EdgeLine> StraightEdges(const cv::Mat& edges, double border) {
+    const double shorter = std::min(edges.cols, edges.rows);
+    std::vector<cv::Vec4i> pieces;
+    cv::HoughLinesP(edges, pieces, 1, CV_PI / 360, 20, 0.04 * shorter, 8);
+    std::sort(pieces.begin(), pieces.end(), [](const cv::Vec4i& a, const cv::Vec4i& b) {
+        return std::hypot(a[2] - a[0], a[3] - a[1]) > std::hypot(b[2] - b[0], b[3] - b[1]);
+    });
+    std::vector<EdgeLine> lines;
+    for (const auto& piece : pieces) {
+        cv::Point2d a(piece[0], piece[1]), b(piece[2], piece[3]);
+        cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
+        auto joined = std::find_if(lines.begin(), lines.end(), [&](const EdgeLine& l) {
+            cv::Point2d normal(-l.line.direction.y, l.line.direction.x);
+            return AngleBetween(direction, l.line.direction) < 2 &&
+                   std::abs((a - l.line.point).dot(normal)) < 3 &&
+                   std::abs((b - l.line.point).dot(normal)) < 3;
+        });
+        if (joined == lines.end()) {
+            lines.push_back(EdgeLine{Line{(a + b) * 0.5, direction}, {}, 0});
+            joined = lines.end() - 1;
+        }
+        double ta = (a - joined->line.point).dot(joined->line.direction),
+               tb = (b - joined->line.point).dot(joined->line.direction);
+        joined->spans.emplace_back(std::min(ta, tb), std::max(ta, tb));
+    }
+    auto at_edge = [&](const EdgeLine& l) {
+        for (const auto& [from, to] : l.spans)
+            for (double t : {from, to}) {
+                cv::Point2d p = l.line.point + t * l.line.direction;
+                if (p.x < 2 * border || p.y < 2 * border || p.x > edges.cols - 1 - 2 * border ||
+                    p.y > edges.rows - 1 - 2 * border)
+                    return true;
+            }
+        return false;
+    };
+    lines.erase(std::remove_if(lines.begin(), lines.end(), at_edge), lines.end());
+    for (auto& l : lines) {
+        std::sort(l.spans.begin(), l.spans.end());
+        double reach = -1e18;
+        for (const auto& [from, to] : l.spans) {
+            l.seen += std::max(0.0, to - std::max(from, reach));
+            reach = std::max(reach, to);
+        }
+    }
+    std::sort(lines.begin(), lines.end(),
+              [](const EdgeLine& a, const EdgeLine& b) { return a.seen > b.seen; });
+    return lines;
+}
+
+// Share of the stretch of `l` between p and q (away from its ends) that its pieces cover.
+double CoveredShare(const EdgeLine& l, cv::Point2d p, cv::Point2d q) {
+    double tp = (p - l.line.point).dot(l.line.direction), tq = (q - l.line.point).dot(l.line.direction);
+    double from = std::min(tp, tq), to = std::max(tp, tq), margin = 0.05 * (to - from);
+    from += margin;
+    to -= margin;
+    if (to <= from) return 0;
+    double covered = 0, reach = from;
+    for (const auto& [a, b] : l.spans) {
+        double lo = std::max(a, reach), hi = std::min(b, to);
+        if (hi > lo) covered += hi - lo;
+        reach = std::max(reach, std::min(b, to));
+    }
+    return covered / (to - from);
+}
+
+// Four-sided outlines bounded by two pairs of roughly opposite straight edges, the best covered few: each
+// side must be seen along a fifth of its length or more.
+std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<EdgeLine>& all, cv::Size size,
+                                                          double border,
+                                                          const std::function<bool(double)>& area_fits) {
+    constexpr size_t kLines = 24, kOutlines = 6;
+    const std::vector<EdgeLine> lines(
+        all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(kLines, all.size())));
+    const double shorter = std::min(size.width, size.height);
+    std::vector<std::pair<size_t, size_t>> opposite;
+    for (size_t i = 0; i < lines.size(); ++i)
+        for (size_t j = i + 1; j < lines.size(); ++j) {
+            if (AngleBetween(lines[i].line.direction, lines[j].line.direction) > 25) continue;
+            cv::Point2d normal(-lines[i].line.direction.y, lines[i].line.direction.x);
+            if (std::abs((lines[j].line.point - lines[i].line.point).dot(normal)) < 0.08 * shorter) continue;
+            opposite.emplace_back(i, j);
+        }
+    std::vector<std::pair<double, std::array<cv::Point2d, 4>>> scored;
+    for (size_t m = 0; m < opposite.size(); ++m)
+        for (size_t n = m + 1; n < opposite.size(); ++n) {
+            const auto [a, b] = opposite[m];
+            const auto [c, d] = opposite[n];
+            if (a == c || a == d || b == c || b == d) continue;
+            if (AngleBetween(lines[a].line.direction, lines[c].line.direction) < 45) continue;
+            const std::array<size_t, 4> side = {a, c, b, d};  // in outline order
+            std::array<cv::Point2d, 4> corners;
+            bool ok = true;
+            for (size_t k = 0; k < 4 && ok; ++k) {
+                auto corner = Intersect(lines[side[(k + 3) % 4]].line, lines[side[k]].line);
+                ok = corner && corner->x >= border && corner->y >= border &&
+                     corner->x <= size.width - 1 - border && corner->y <= size.height - 1 - border;
+                if (ok) corners[k] = *corner;
+            }
+            if (!ok || !CornersReasonable(corners) || !area_fits(QuadAreaOf(corners))) continue;
+            std::vector<cv::Point> check;
+            for (const auto& p : corners) check.emplace_back(cvRound(p.x), cvRound(p.y));
+            if (!cv::isContourConvex(check)) continue;
+            double least = 1, sum = 0;
+            for (size_t k = 0; k < 4; ++k) {
+                double share = CoveredShare(lines[side[k]], corners[k], corners[(k + 1) % 4]);
+                least = std::min(least, share);
+                sum += share;
+            }
+            if (least >= 0.2) scored.emplace_back(sum, corners);
+        }
+    std::sort(scored.begin(), scored.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    std::vector<std::array<cv::Point2d, 4>> outlines;
+    for (size_t i = 0; i < std::min(kOutlines, scored.size()); ++i) outlines.push_back(scored[i].second);
+    return outlines;
+}
+
 }  // namespace
 
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
@@ -534,6 +666,11 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
                     if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
             }
         }
+    }
+    if (search.line_outlines) {
+        for (const auto& coarse :
+             OutlinesFromLines(StraightEdges(edges, border), small.size(), border, area_fits))
+            if (auto quad = finder.Fit(coarse, true)) AddUnlessTwin(found, *quad);
     }
     if (search.join_pieces) {
         // Pieces of one sheet cut apart by a shadow or by dark print across it: the joined outline is offered

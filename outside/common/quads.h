@@ -37,6 +37,9 @@ struct QuadSearch {
     // Outlines of bright blobs at two grey levels and of the colourless blob are tried too (a sheet on a
     // grained desk, whose edges run into the sheet's own; white paper on beige wood exposed as bright).
     bool bright_blobs = false;
+    // Outlines made of four long straight edges too, each seen along part of its length only: a card
+    // held in a hand, whose fingers join its outline to the hand's.
+    bool line_outlines = false;
 };
 
 // Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting

@@ -117,6 +117,26 @@ void SortReadingOrder(std::vector<Quad>& quads) {
     }
 }
 
+namespace {
+
+// The cards among the outlines a search finds: card-shaped regions carrying print, outermost ones.
+// `stepping_sides`: each side must step from the card to what lies beyond along half its length or more
+// (outlines put together from straight edges may take a line of print for a side).
+std::vector<Quad> FindCards(const cv::Mat& bgr, const QuadSearch& search, bool stepping_sides) {
+    std::vector<Quad> cards = FindQuads(bgr, search);
+    cards.erase(std::remove_if(cards.begin(), cards.end(),
+                               [&](const Quad& q) {
+                                   return !CardShaped(q) || (stepping_sides && SideStepShare(bgr, q) < 0.5);
+                               }),
+                cards.end());
+    cards.erase(
+        std::remove_if(cards.begin(), cards.end(), [&](const Quad& q) { return !CarriesPrint(bgr, q); }),
+        cards.end());
+    return OutermostCards(std::move(cards));
+}
+
+}  // namespace
+
 std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     QuadSearch search;
     search.min_area_fraction = 0.003;
@@ -128,13 +148,18 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.join_pieces = true;   // a card's band and its light part, when the card's own outline is lost
     search.working_size = 1400;  // cards lying 5 pixels apart stay apart
     search.bright_blobs = true;
-    std::vector<Quad> cards = FindQuads(bgr, search);
-    cards.erase(std::remove_if(cards.begin(), cards.end(), [](const Quad& q) { return !CardShaped(q); }),
-                cards.end());
-    cards.erase(
-        std::remove_if(cards.begin(), cards.end(), [&](const Quad& q) { return !CarriesPrint(bgr, q); }),
-        cards.end());
-    cards = OutermostCards(std::move(cards));
+    std::vector<Quad> cards = FindCards(bgr, search, false);
+    // None found: a card held in a hand, whose fingers join its outline to the hand's, is bounded by four
+    // straight edges each seen in part. Only then, and only the largest: a hand holds one card.
+    if (cards.empty()) {
+        QuadSearch held = search;
+        held.line_outlines = true;
+        // The other ways were tried already; a held card is large enough for a smaller working copy.
+        held.split_overlaps = held.join_pieces = held.bright_blobs = false;
+        held.working_size = 1000;
+        cards = FindCards(bgr, held, true);
+        if (cards.size() > 1) cards.resize(1);
+    }
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards))
         cards.resize(static_cast<size_t>(max_cards));
