@@ -730,8 +730,12 @@ int SharedSides(const Quad& outer, const Quad& inner) {
     return shared;
 }
 
-double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
-    constexpr double kStep = 10;
+namespace {
+
+// Per side, the share of its length along which `stepped` holds between the colour just inside and the
+// colour just outside; 1 for sides along the picture's border.
+std::array<double, 4> SideShares(const cv::Mat& bgr, const Quad& quad,
+                                 const std::function<bool(const cv::Vec3b&, const cv::Vec3b&)>& stepped) {
     constexpr int kSamples = 40;
     auto at = [&](cv::Point2d p) {
         return bgr.at<cv::Vec3b>(std::clamp(static_cast<int>(std::lround(p.y)), 0, bgr.rows - 1),
@@ -740,27 +744,43 @@ double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
     const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
     const cv::Size size = QuadSize(quad);
     const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
-    double least = 1;
+    std::array<double, 4> shares = {1, 1, 1, 1};
     for (int i = 0; i < 4; ++i) {
         cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
         cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
         cv::Point2d inward(-direction.y, direction.x);
         if ((centre - a).dot(inward) < 0) inward = -inward;
-        int compared = 0, stepped = 0;
+        int compared = 0, stepped_count = 0;
         for (int k = 1; k < kSamples; ++k) {
             // Away from the corners, where the neighbouring side's step would count.
             cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / kSamples);
             cv::Point2d in = p + inward * depth, out = p - inward * (2 * depth);
             if (out.x < 0 || out.y < 0 || out.x > bgr.cols - 1 || out.y > bgr.rows - 1) continue;
             ++compared;
-            const cv::Vec3b u = at(in), v = at(out);
-            int largest = 0;
-            for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(u[c] - v[c]));
-            stepped += largest >= kStep ? 1 : 0;
+            stepped_count += stepped(at(in), at(out)) ? 1 : 0;
         }
-        if (compared >= kSamples / 4) least = std::min(least, static_cast<double>(stepped) / compared);
+        if (compared >= kSamples / 4)
+            shares[static_cast<size_t>(i)] = static_cast<double>(stepped_count) / compared;
     }
-    return least;
+    return shares;
+}
+
+}  // namespace
+
+double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
+    auto shares = SideShares(bgr, quad, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+        int largest = 0;
+        for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(inside[c] - outside[c]));
+        return largest >= 10;
+    });
+    return *std::min_element(shares.begin(), shares.end());
+}
+
+std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad) {
+    return SideShares(bgr, quad, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+        auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
+        return grey(inside) - grey(outside) >= 10;
+    });
 }
 
 bool QuadContains(const Quad& outer, const Quad& inner) {

@@ -65,6 +65,11 @@ int SharedSides(const Quad& outer, const Quad& inner);
 // outline joining unrelated edges, only here and there.
 double SideStepShare(const cv::Mat& bgr, const Quad& quad);
 
+// Per side, the share of its length along which the grey level steps down (by 10 levels or more) from just
+// inside to just outside; 1 for sides along the picture's border. A light sheet on a dark desk is brighter
+// than the desk all round, save where a finger covers a side or a dark band runs to it.
+std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
+
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).
 double QuadAngleDegrees(const Quad& quad);

@@ -124,9 +124,18 @@ namespace {
 // (outlines put together from straight edges may take a line of print for a side).
 std::vector<Quad> FindCards(const cv::Mat& bgr, const QuadSearch& search, bool stepping_sides) {
     std::vector<Quad> cards = FindQuads(bgr, search);
+    // Each side of a light card on a dark desk is its rim, brighter than the desk along most of it (save
+    // where fingers cover it), or a dark band running to the rim, brighter along none of it. A side
+    // brighter along only part of it strays across the desk: it was fitted to a hand's outline.
+    auto stray_side = [&](const Quad& q) {
+        if (q.brightness < q.surround + 40) return false;
+        auto shares = SideBrighterShares(bgr, q);
+        return std::any_of(shares.begin(), shares.end(), [](double s) { return s >= 0.15 && s < 0.5; });
+    };
     cards.erase(std::remove_if(cards.begin(), cards.end(),
                                [&](const Quad& q) {
-                                   return !CardShaped(q) || (stepping_sides && SideStepShare(bgr, q) < 0.5);
+                                   return !CardShaped(q) || (stepping_sides && SideStepShare(bgr, q) < 0.5) ||
+                                          stray_side(q);
                                }),
                 cards.end());
     cards.erase(
