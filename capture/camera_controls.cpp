@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "capture/capture_engine.h"
 #include "device/facade/facade.h"
 
 namespace {
@@ -49,71 +50,72 @@ void UpdateSensorBits(const char* sub_address_text, BitChange change, uint8_t bi
     devctl::CamBusWrite(device, 2, sub_address, 1, &data);
 }
 
-void SetProcAmp(CCaptureRecord& record, VideoProcProperty property, long value) {
-    if (!record.m_pVideoCapture) return;
-    if (platform::VideoProcAmp* amp = record.m_pVideoCapture->QueryVideoProcAmp())
+void SetProcAmp(capture::CaptureEngine& engine, VideoProcProperty property, long value) {
+    if (!engine.m_pVideoCapture) return;
+    if (platform::VideoProcAmp* amp = engine.m_pVideoCapture->QueryVideoProcAmp())
         amp->Set(property, value, kControlFlagsManual);
 }
 
-void SetCameraControl(CCaptureRecord& record, CameraControlProperty property, long value, long flags) {
-    if (!record.m_pVideoCapture) return;
-    if (platform::CameraControl* control = record.m_pVideoCapture->QueryCameraControl())
+void SetCameraControl(capture::CaptureEngine& engine, CameraControlProperty property, long value,
+                      long flags) {
+    if (!engine.m_pVideoCapture) return;
+    if (platform::CameraControl* control = engine.m_pVideoCapture->QueryCameraControl())
         control->Set(property, value, flags);
 }
 
-void ApplyExposureRow(CCaptureRecord& record, int index) {
+void ApplyExposureRow(capture::CaptureEngine& engine, int index) {
     switch (index) {
         case 1:
-            SetIrisAuto(record);
-            SetBacklightCompensation(record, 1);
+            engine.SetIrisAuto();
+            engine.SetBacklightCompensation(1);
             break;
         case 2:
-            SetIrisValue(record, record.m_nExposurePhoto);
-            SetBacklightCompensation(record, 0);
+            engine.SetIrisValue(engine.Settings().m_nExposurePhoto);
+            engine.SetBacklightCompensation(0);
             break;
         case 3:
-            SetIrisValue(record, record.m_nExposureManual);
-            SetBacklightCompensation(record, 0);
+            engine.SetIrisValue(engine.Settings().m_nExposureManual);
+            engine.SetBacklightCompensation(0);
             break;
         default:
-            SetIrisAuto(record);
-            SetBacklightCompensation(record, 0);
+            engine.SetIrisAuto();
+            engine.SetBacklightCompensation(0);
             break;
     }
 }
 
 }  // namespace
 
-void SetBrightness(CCaptureRecord& record, long value) {
-    SetProcAmp(record, VideoProcProperty::Brightness, value);
+void capture::CaptureEngine::SetBrightness(long value) {
+    SetProcAmp(*this, VideoProcProperty::Brightness, value);
 }
-void SetContrast(CCaptureRecord& record, long value) {
-    SetProcAmp(record, VideoProcProperty::Contrast, value);
+void capture::CaptureEngine::SetContrast(long value) {
+    SetProcAmp(*this, VideoProcProperty::Contrast, value);
 }
-void SetBacklightCompensation(CCaptureRecord& record, long value) {
-    SetProcAmp(record, VideoProcProperty::BacklightCompensation, value);
+void capture::CaptureEngine::SetBacklightCompensation(long value) {
+    SetProcAmp(*this, VideoProcProperty::BacklightCompensation, value);
 }
 
-long GetFocusPosition(CCaptureRecord& record) {
+long capture::CaptureEngine::GetFocusPosition() {
     long value = 0;
     long flags = 0;
-    if (!record.m_pVideoCapture) return 0;
-    platform::CameraControl* control = record.m_pVideoCapture->QueryCameraControl();
+    if (!m_pVideoCapture) return 0;
+    platform::CameraControl* control = m_pVideoCapture->QueryCameraControl();
     if (control == nullptr || control->Get(CameraControlProperty::Focus, &value, &flags) < 0) return 0;
     return value;
 }
 
-void SetFocusPosition(CCaptureRecord& record, long value) {
-    SetCameraControl(record, CameraControlProperty::Focus, value, kControlFlagsManual);
+void capture::CaptureEngine::SetFocusPosition(long value) {
+    SetCameraControl(*this, CameraControlProperty::Focus, value, kControlFlagsManual);
 }
-void SetFocusAuto(CCaptureRecord& record) {
-    SetCameraControl(record, CameraControlProperty::Focus, 0, kControlFlagsAuto);
+void capture::CaptureEngine::SetFocusAuto() {
+    SetCameraControl(*this, CameraControlProperty::Focus, 0, kControlFlagsAuto);
 }
-void SetIrisValue(CCaptureRecord& record, long value) {
-    SetCameraControl(record, CameraControlProperty::Iris, value, kControlFlagsManual);
+void capture::CaptureEngine::SetIrisValue(long value) {
+    SetCameraControl(*this, CameraControlProperty::Iris, value, kControlFlagsManual);
 }
-void SetIrisAuto(CCaptureRecord& record) {
-    SetCameraControl(record, CameraControlProperty::Iris, 0, kControlFlagsAuto);
+void capture::CaptureEngine::SetIrisAuto() {
+    SetCameraControl(*this, CameraControlProperty::Iris, 0, kControlFlagsAuto);
 }
 
 void ApplyFrequencyMode(int mode) {
@@ -144,21 +146,21 @@ void ApplyOrientationFlip() {
     UpdateSensorBits(kReg3821, BitChange::Toggle, 0x06, value);
 }
 
-void ApplySensorSettings(CCaptureRecord& record) {
-    ApplyFrequencyMode(record.m_nFrequency);
-    if (!record.m_bDirectionSwitch) ApplyOrientationFlip();
+void capture::CaptureEngine::ApplySensorSettings() {
+    ApplyFrequencyMode(settings_.m_nFrequency);
+    if (!settings_.m_bDirectionSwitch) ApplyOrientationFlip();
 }
 
-void ApplyExposureMode(CCaptureRecord& record) {
-    if (record.m_nExposureIndex >= 0 && record.m_nExposureIndex <= 3)
-        ApplyExposureRow(record, record.m_nExposureIndex);
+void capture::CaptureEngine::ApplyExposureMode() {
+    if (settings_.m_nExposureIndex >= 0 && settings_.m_nExposureIndex <= 3)
+        ApplyExposureRow(*this, settings_.m_nExposureIndex);
 }
 
-void ApplyCameraSettings(CCaptureRecord& record) {
-    ApplySensorSettings(record);
-    if (record.m_bAutoFocus)
-        SetFocusAuto(record);
+void capture::CaptureEngine::ApplyCameraSettings() {
+    ApplySensorSettings();
+    if (settings_.m_bAutoFocus)
+        SetFocusAuto();
     else
-        SetFocusPosition(record, record.m_nFocus);
-    ApplyExposureRow(record, record.m_nExposureIndex);
+        SetFocusPosition(settings_.m_nFocus);
+    ApplyExposureRow(*this, settings_.m_nExposureIndex);
 }

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "capture/capture_engine.h"
 #include "capture/graph_builder.h"
 #include "capture/recording.h"
+#include "capture/recording_status.h"
 
 namespace {
 
@@ -42,17 +44,17 @@ std::string FormatRecordingSummary(const std::string& format, long captured, lon
                   static_cast<int>(data_rate / 1000000), static_cast<int>(data_rate / 1000 % 1000));
 }
 
-std::optional<std::string> RecordingStatusText(CCaptureRecord& record, int final, uint32_t now_ms,
-                                               const std::function<std::string(unsigned id)>& strings) {
-    if (record.m_pDroppedFrames == nullptr) {
+std::optional<std::string> capture::CaptureEngine::RecordingStatusText(
+    int final, uint32_t now_ms, const std::function<std::string(unsigned id)>& strings) {
+    if (m_pDroppedFrames == nullptr) {
         platform::DroppedFrames* found = nullptr;
-        if (record.m_pBuilder) {
-            if (record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Interleaved,
-                                                 record.m_pVideoCapture.get(), &found) != platform::S_OK)
-                record.m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Video,
-                                                 record.m_pVideoCapture.get(), &found);
+        if (m_pBuilder) {
+            if (m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Interleaved,
+                                          m_pVideoCapture.get(), &found) != platform::S_OK)
+                m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Video, m_pVideoCapture.get(),
+                                          &found);
         }
-        record.m_pDroppedFrames = found;
+        m_pDroppedFrames = found;
         if (found == nullptr) return std::nullopt;
     }
     long captured = 0;
@@ -60,16 +62,14 @@ std::optional<std::string> RecordingStatusText(CCaptureRecord& record, int final
     // The flag flips at every press, so it is already off when the summary is made at the stop; the summary
     // reads the counters all the same, else it would always report no frames.
     if (g_bRecordStatistics || final) {
-        if (record.m_pDroppedFrames->GetNumDropped(&dropped) != platform::S_OK ||
-            record.m_pDroppedFrames->GetNumNotDropped(&captured) != platform::S_OK)
+        if (m_pDroppedFrames->GetNumDropped(&dropped) != platform::S_OK ||
+            m_pDroppedFrames->GetNumNotDropped(&captured) != platform::S_OK)
             return std::nullopt;
-        dropped -= record.m_nDroppedAtStart;
-        captured -= record.m_nNotDroppedAtStart;
+        dropped -= m_nDroppedAtStart;
+        captured -= m_nNotDroppedAtStart;
     }
-    if (!final)
-        return FormatRecordingProgress(strings(125), captured, dropped, now_ms - record.m_dwRecordStart);
+    if (!final) return FormatRecordingProgress(strings(125), captured, dropped, now_ms - m_dwRecordStart);
     long average = 0;
-    if (record.m_pDroppedFrames->GetAverageFrameSize(&average) != platform::S_OK) return std::nullopt;
-    return FormatRecordingSummary(strings(124), captured, dropped,
-                                  record.m_dwRecordStop - record.m_dwRecordStart, average);
+    if (m_pDroppedFrames->GetAverageFrameSize(&average) != platform::S_OK) return std::nullopt;
+    return FormatRecordingSummary(strings(124), captured, dropped, m_dwRecordStop - m_dwRecordStart, average);
 }

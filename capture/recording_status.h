@@ -8,15 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "capture/capture_record.h"
-
 // Counts since the recording began; durations in milliseconds.
 std::string FormatRecordingProgress(const std::string& format, long captured, long dropped,
                                     uint32_t elapsed_ms);
 std::string FormatRecordingSummary(const std::string& format, long captured, long dropped,
                                    uint32_t duration_ms, long average_frame_bytes);
-
-// The text UpdateRecordingStatus shows, or nothing when there is nothing to show (no frame counters, a
-// counter that cannot be read, no frame written yet for the summary). `now_ms` is timeGetTime.
-std::optional<std::string> RecordingStatusText(CCaptureRecord& record, int final, uint32_t now_ms,
-                                               const std::function<std::string(unsigned id)>& strings);

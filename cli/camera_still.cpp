@@ -48,19 +48,19 @@ int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, s
     record.m_szIniPath = ini_path;
     record.LoadSettings(platform::CProfileStore(ini_path));
     ResolutionSize(record.m_nSetSize, record.m_nCaptureWidth, record.m_nCaptureHeight);
-    record.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
-    FindCameraDevice(record);
+    record.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
+    record.m_engine.FindCameraDevice();
     if (record.m_bDevicePresent == 0) {
         err << "vellumo-capture: no document camera is attached (--virtual-camera uses the built-in one)\n";
         return 1;
     }
-    BindCameraDevices(record);
-    if (record.m_pVideoConfig == nullptr) {
+    record.m_engine.BindCameraDevices();
+    if (record.m_engine.m_pVideoConfig == nullptr) {
         err << "vellumo-capture: the camera cannot be opened\n";
         return 1;
     }
     // The stream runs at the capture size from the start and settles as long as the capture command lets it.
-    RestartPreview(record, record.m_nCaptureWidth, record.m_nCaptureHeight);
+    record.m_engine.RestartPreview(record.m_nCaptureWidth, record.m_nCaptureHeight);
     std::this_thread::sleep_for(std::chrono::milliseconds(kStreamSettleMs));
 
     StillSlot slot;
@@ -75,7 +75,7 @@ int RunCameraStill(const CaptureOptions& options, const std::string& ini_path, s
         still = std::move(slot.picture);
     }
     g_grabberCallback.SetFrameHandler(nullptr);
-    ShutdownEngine(record);
+    record.m_engine.ShutdownEngine();
     g_slot = nullptr;
     if (!still) {
         err << "vellumo-capture: the camera sent no picture\n";

@@ -19,6 +19,7 @@
 #include "app/pagestrip/page_strip.h"
 #include "app/propdlg/property_dialogs.h"
 #include "app/resources/resource_library.h"
+#include "app/ribbon/ribbon_bar.h"
 #include "app/ribbon/ribbon_layout.h"
 #include "app/script/script_runner.h"
 #include "app/series/series_threads.h"
@@ -27,9 +28,9 @@
 #include "app/view/video_widget.h"
 #include "app/wait/gui_wait.h"
 #include "capture/camera_controls.h"
+#include "capture/capture_engine.h"
 #include "capture/device_discovery.h"
 #include "capture/preview_graph.h"
-#include "capture/video_properties.h"
 #include "device/facade/facade.h"
 #include "media/device_changes.h"
 #include "ocr/cards/card_programs.h"
@@ -132,9 +133,9 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         m_pMainFrame->move(work.topLeft());
     }
 
-    m_hFrameWnd = m_pMainFrame->MessageTarget();
-    m_hViewWnd = m_pMainFrame->View()->MessageTarget();
-    platform::SetPromptWindow(m_hFrameWnd);
+    m_engine.m_hFrameWnd = m_pMainFrame->MessageTarget();
+    m_engine.m_hViewWnd = m_pMainFrame->View()->MessageTarget();
+    platform::SetPromptWindow(m_engine.m_hFrameWnd);
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
     ListenForLaterCopies();
@@ -160,7 +161,7 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     // The view's 300 ms timer: the capture area's marching border (and the recording statistics).
     m_pMainFrame->View()->StartTimer(300);
 
-    if (m_bDevicePresent && m_pMainFrame->View()->m_bControlOpen) ApplyCameraSettings(*this);
+    if (m_bDevicePresent && m_pMainFrame->View()->m_bControlOpen) m_engine.ApplyCameraSettings();
 
     UpdateStatusText();
     m_bContinuousRunning = 0;
@@ -193,44 +194,46 @@ void CVellumoApp::ListenForLaterCopies() {
 void CVellumoApp::StartCamera() {
     // The virtual camera joins the system's devices before discovery, when the environment asks for it.
     if (virtualcam::AttachFromEnvironment() != nullptr) platform::DebugLog("app", "virtual camera attached");
-    m_pMediaFactory = CreateProgramMediaFactory();
+    m_engine.m_pMediaFactory = CreateProgramMediaFactory();
     m_pVideoWidget = new CVideoWidget(m_pMainFrame->View());  // owned by the view
-    m_pCaptureView = m_pVideoWidget;
+    m_engine.m_pCaptureView = m_pVideoWidget;
+    m_engine.SetObserver(this);
     m_pVideoWidget->SetFrameTap(
         [hands_free = m_pHandsFree.get()](std::shared_ptr<const platform::PreviewFrame> frame) {
             hands_free->OnPreviewFrame(std::move(frame));
         });
 
-    FindCameraDevice(*this);
+    m_engine.FindCameraDevice();
     if (!m_bDevicePresent) {
         platform::MessageBox(LoadResString(132), LoadResString(133),
                              platform::MB_ICONWARNING | platform::MB_TASKMODAL);
         m_bNoCameraWarned = 1;
     }
     if (m_bDevicePresent) {
-        BindCameraDevices(*this);
-        if (m_nBrightness >= 0 && m_nBrightness <= 256) SetBrightness(*this, m_nBrightness);
-        if (m_nContrast >= 0 && m_nContrast <= 31) SetContrast(*this, m_nContrast);
+        m_engine.BindCameraDevices();
+        if (m_nBrightness >= 0 && m_nBrightness <= 256) m_engine.SetBrightness(m_nBrightness);
+        if (m_nContrast >= 0 && m_nContrast <= 31) m_engine.SetContrast(m_nContrast);
     }
-    if (m_nSetSize >= 0 && m_bDevicePresent && m_pVideoConfig != nullptr)
-        RestartPreview(*this, m_nPreviewWidth, m_nPreviewHeight);
+    if (m_nSetSize >= 0 && m_bDevicePresent && m_engine.m_pVideoConfig != nullptr)
+        m_engine.RestartPreview(m_nPreviewWidth, m_nPreviewHeight);
 }
 
 ViewCommandServices CVellumoApp::CameraServices() {
     ViewCommandServices services;
-    services.set_brightness = [this](long v) { SetBrightness(*this, v); };
-    services.set_contrast = [this](long v) { SetContrast(*this, v); };
-    services.set_focus_auto = [this] { SetFocusAuto(*this); };
-    services.get_focus_position = [this] { return GetFocusPosition(*this); };
-    services.set_focus_position = [this](long v) { SetFocusPosition(*this, v); };
+    services.set_brightness = [this](long v) { m_engine.SetBrightness(v); };
+    services.set_contrast = [this](long v) { m_engine.SetContrast(v); };
+    services.set_focus_auto = [this] { m_engine.SetFocusAuto(); };
+    services.get_focus_position = [this] { return m_engine.GetFocusPosition(); };
+    services.set_focus_position = [this](long v) { m_engine.SetFocusPosition(v); };
     services.read_focus = [this](long* value, long* flags) {
-        platform::CameraControl* control = m_pVideoCapture ? m_pVideoCapture->QueryCameraControl() : nullptr;
+        platform::CameraControl* control =
+            m_engine.m_pVideoCapture ? m_engine.m_pVideoCapture->QueryCameraControl() : nullptr;
         return control != nullptr &&
                control->Get(platform::CameraControlProperty::Focus, value, flags) == platform::S_OK;
     };
-    services.set_iris_auto = [this] { SetIrisAuto(*this); };
-    services.set_iris_value = [this](long v) { SetIrisValue(*this, v); };
-    services.set_backlight_compensation = [this](long v) { SetBacklightCompensation(*this, v); };
+    services.set_iris_auto = [this] { m_engine.SetIrisAuto(); };
+    services.set_iris_value = [this](long v) { m_engine.SetIrisValue(v); };
+    services.set_backlight_compensation = [this](long v) { m_engine.SetBacklightCompensation(v); };
     services.apply_frequency_mode = [](int mode) { ApplyFrequencyMode(mode); };
     services.apply_orientation_flip = [] { ApplyOrientationFlip(); };
     services.write_register = [](unsigned reg, unsigned width, unsigned value) {
@@ -239,12 +242,17 @@ ViewCommandServices CVellumoApp::CameraServices() {
     };
     services.control_open = [this] { return m_pMainFrame && m_pMainFrame->View()->m_bControlOpen; };
     services.select_preview_resolution = [this](int index) {
-        SelectPreviewResolution(*this, index, [this] { UpdateStatusText(); });
+        m_engine.SelectPreviewResolution(index, [this] { UpdateStatusText(); });
     };
     services.open_folder = [](const std::string& folder) { platform::OpenWithDesktop(folder); };
     services.refresh = [this] { UpdateStatusText(); };
     services.strings = LoadResString;
     return services;
+}
+
+void CVellumoApp::OnGraphStateChanged(capture::GraphState, capture::GraphState) {
+    if (m_pMainFrame != nullptr && m_pMainFrame->RibbonBar() != nullptr)
+        m_pMainFrame->RibbonBar()->RefreshCommands();
 }
 
 DeviceEventHooks CVellumoApp::EventHooks() {
@@ -254,12 +262,12 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     hooks.control_open = [this] { return m_pMainFrame->View()->m_bControlOpen; };
     hooks.set_control_open = [this](bool open) { m_pMainFrame->View()->m_bControlOpen = open; };
     hooks.refresh_window_handles = [this] {
-        m_hFrameWnd = m_pMainFrame->MessageTarget();
-        m_hViewWnd = m_pMainFrame->View()->MessageTarget();
+        m_engine.m_hFrameWnd = m_pMainFrame->MessageTarget();
+        m_engine.m_hViewWnd = m_pMainFrame->View()->MessageTarget();
     };
     hooks.repaint_frame = [this] {
         // The camera has gone: the view stays empty until it returns rather than freezing its last frame.
-        if (m_pVideoWidget != nullptr && !m_bPreviewing) m_pVideoWidget->Present(nullptr);
+        if (m_pVideoWidget != nullptr && !m_engine.Previewing()) m_pVideoWidget->Present(nullptr);
         m_pMainFrame->update();
     };
     hooks.ask_yes = [](unsigned text, unsigned caption) {
@@ -268,7 +276,7 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     };
     hooks.set_hand_over_target = [this](int target) { m_pCaptureSession->m_nHandOverTarget = target; };
     hooks.prepare_capture = CaptureContext().prepare;
-    hooks.recording_failed = [this] { RecordingFailed(*this, RecordHooks()); };
+    hooks.recording_failed = [this] { m_engine.RecordingFailed(RecordHooks()); };
     hooks.link_refused = [] {
         platform::MessageBox(LoadResString(186), LoadResString(133),
                              platform::MB_OK | platform::MB_ICONINFORMATION);
@@ -301,7 +309,7 @@ void CVellumoApp::AddViewCommandTable() {
         m_pHandsFree->SetCaptureCommand(1069);
         CaptureAtCaptureResolution(*this, EventHooks(), true);
     };
-    services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
+    services.handlers[1030] = [this] { m_engine.RecordCommand(RecordHooks()); };
     AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
     ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(),
@@ -331,7 +339,7 @@ void CVellumoApp::AddApplicationCommands() {
     AddSaveFolderCommand(commands, *this, m_pMainFrame.get());
     AddVideoCommands(commands, *this, m_pMainFrame.get(), [this] { UpdateStatusText(); });
     m_pMainFrame->SetCloseHandler([this] {
-        auto stop_recording = [this] { ToggleRecording(*this, RecordHooks()); };
+        auto stop_recording = [this] { m_engine.ToggleRecording(RecordHooks()); };
         if (m_bEndingOnSignal) {
             // Nobody is there to answer: the recording is finished, changed settings stay unsaved.
             if (!m_bNotRecording) stop_recording();
@@ -346,7 +354,7 @@ void CVellumoApp::AddFrameMessageHandlers() {
     m_pMainFrame->SetSizingHandler([this] { UpdateStatusText(); });
     // The live picture follows the view's 4:3 area whenever a video window exists.
     m_pMainFrame->SetVideoFitHandler([this](const VideoPlacement&) {
-        if (m_pVideoWindow != nullptr) FitVideoWindow(*this);
+        if (m_engine.m_pVideoWindow != nullptr) m_engine.FitVideoWindow();
     });
     m_pMainFrame->SetMessageHandler(platform::WM_GRAPHNOTIFY, [this](uintptr_t, intptr_t) {
         OnGraphNotify(*this, EventHooks());
@@ -371,7 +379,7 @@ void CVellumoApp::AddFrameMessageHandlers() {
         [this] { return m_bDevicePresent != 0; },
         [this] { return m_bContinuousFile != 0; },
         [this] { return m_bContinuousRunning != 0; },
-        [this] { return m_bRecording != 0; },
+        [this] { return m_engine.Recording() != 0; },
         [this](int final) { UpdateRecordingStatus(final); },
     });
 }
@@ -390,15 +398,16 @@ int CVellumoApp::ExitInstance() {
     platform::SetPromptWindow(nullptr);
     if (m_pMainFrame) m_pMainFrame->CloseMessages();
     // The engine ends while the view that shows its video still exists; no frame reaches the capture
-    // session after it.
-    ShutdownEngine(*this);
+    // session after it. The ribbon no longer follows it.
+    m_engine.SetObserver(nullptr);
+    m_engine.ShutdownEngine();
     m_pHandsFree.reset();  // no frame reaches its worker after the engine
     StopCapturePipeline();
-    m_pMediaFactory.reset();  // its device watch ends here, not at process exit
-    m_pCaptureView = nullptr;
+    m_engine.m_pMediaFactory.reset();  // its device watch ends here, not at process exit
+    m_engine.m_pCaptureView = nullptr;
     m_pVideoWidget = nullptr;
-    m_hFrameWnd = nullptr;
-    m_hViewWnd = nullptr;
+    m_engine.m_hFrameWnd = nullptr;
+    m_engine.m_hViewWnd = nullptr;
     m_pMainFrame.reset();
     m_instanceListener.reset();  // its watcher went with the frame
     SetAppResources(std::nullopt);

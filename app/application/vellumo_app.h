@@ -29,7 +29,7 @@ constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_CONTENTS = 1024;
 constexpr int ID_APP_EXIT = 1025;
 
-class CVellumoApp : public CCaptureRecord {
+class CVellumoApp : public CCaptureRecord, private capture::EngineObserver {
   public:
     CVellumoApp();
     ~CVellumoApp();
@@ -52,8 +52,8 @@ class CVellumoApp : public CCaptureRecord {
     const std::string& ProgramFolder() const { return m_szProgramFolder; }
     bool SettingsReadOnly() const { return m_location.read_only; }
 
-    // The view's video window (m_hFrameWnd and m_hViewWnd, where other threads post or send the frame's and
-    // the view's window messages, are capture fields, set once the frame exists).
+    // The view's video window (m_engine.m_hFrameWnd and m_hViewWnd, where other threads post or send the
+    // frame's and the view's window messages, are capture fields, set once the frame exists).
     CVideoWidget* VideoWidget() const { return m_pVideoWidget; }
 
     // The still-capture session; its frame handler reads it on the streaming thread, so it is set before
@@ -63,6 +63,9 @@ class CVellumoApp : public CCaptureRecord {
     void OnCapture();
 
   private:
+    // The ribbon follows the graph at once (record button, preview-dependent commands), not at the next idle
+    // refresh.
+    void OnGraphStateChanged(capture::GraphState before, capture::GraphState now) override;
     void AddApplicationCommands();
     void AddFrameMessageHandlers();
     void StartCamera();
@@ -75,7 +78,7 @@ class CVellumoApp : public CCaptureRecord {
     DeviceEventHooks EventHooks();
     // Recording (vellumo_recording.cpp): what the record command needs from the program.
     RecordingHooks RecordHooks();
-    void ReportRecordingFailure(const CCaptureRecord& record, bool ended_early);
+    void ReportRecordingFailure(const capture::CaptureEngine& engine, bool ended_early);
     // Still capture (vellumo_capture.cpp).
     void StartCapturePipeline();
     void StopCapturePipeline();

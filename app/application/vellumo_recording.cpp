@@ -19,24 +19,24 @@ RecordingHooks CVellumoApp::RecordHooks() {
     };
     hooks.update_status_text = [this] { UpdateStatusText(); };
     hooks.update_recording_status = [this](int final) { UpdateRecordingStatus(final); };
-    hooks.report_failure = [this](const CCaptureRecord& record, bool ended_early) {
-        ReportRecordingFailure(record, ended_early);
+    hooks.report_failure = [this](const capture::CaptureEngine& engine, bool ended_early) {
+        ReportRecordingFailure(engine, ended_early);
     };
     return hooks;
 }
 
 void CVellumoApp::UpdateRecordingStatus(int final) {
-    std::optional<std::string> text = RecordingStatusText(*this, final, timeGetTime(), LoadResString);
+    std::optional<std::string> text = m_engine.RecordingStatusText(final, timeGetTime(), LoadResString);
     if (!text) return;
     m_szStatusText = *text;
     if (m_pMainFrame) m_pMainFrame->SetStatusText(m_szStatusText);
 }
 
-void CVellumoApp::ReportRecordingFailure(const CCaptureRecord& record, bool ended_early) {
+void CVellumoApp::ReportRecordingFailure(const capture::CaptureEngine& engine, bool ended_early) {
     const unsigned id = ended_early                                                ? 177
-                        : record.m_hrRecordResult == platform::REGDB_E_CLASSNOTREG ? 175
+                        : engine.m_hrRecordResult == platform::REGDB_E_CLASSNOTREG ? 175
                                                                                    : 176;
     char text[600];
-    std::snprintf(text, sizeof text, LoadResString(id).c_str(), record.m_szVideoFile.c_str());
+    std::snprintf(text, sizeof text, LoadResString(id).c_str(), engine.m_szVideoFile.c_str());
     platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
 }

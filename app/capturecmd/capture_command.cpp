@@ -49,7 +49,7 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
     bool switched = false;
     int delay_ms = 0;
     if (!hooks.on_window_thread([&] {
-            switched = SwitchStreamToCaptureSize(r);
+            switched = r.m_engine.SwitchStreamToCaptureSize();
             delay_ms = r.m_nDelayTime;
         })) {
         r.m_bCaptureBusy = 0;
@@ -58,7 +58,7 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
     if (switched) {
         if (form == CaptureForm::View && hooks.wait) hooks.wait(kStreamSettleMs);
         hooks.on_window_thread([&] {
-            if (r.m_bDevicePresent) ApplySensorSettings(r);
+            if (r.m_bDevicePresent) r.m_engine.ApplySensorSettings();
         });
     }
 

@@ -21,32 +21,32 @@ bool ControlOpen(const DeviceEventHooks& hooks) { return hooks.control_open && h
 
 // Brightness and contrast after a rebuild, when the stored values are ones the camera takes.
 void SendBrightnessContrast(CCaptureRecord& r) {
-    if (static_cast<unsigned>(r.m_nBrightness) <= 256) SetBrightness(r, r.m_nBrightness);
-    if (static_cast<unsigned>(r.m_nContrast) <= 31) SetContrast(r, r.m_nContrast);
+    if (static_cast<unsigned>(r.m_nBrightness) <= 256) r.m_engine.SetBrightness(r.m_nBrightness);
+    if (static_cast<unsigned>(r.m_nContrast) <= 31) r.m_engine.SetContrast(r.m_nContrast);
 }
 
 // Focus, then the exposure mode's iris and backlight compensation (any other index counts as mode 0).
 void SendFocusAndExposure(CCaptureRecord& r) {
     if (r.m_bAutoFocus)
-        SetFocusAuto(r);
+        r.m_engine.SetFocusAuto();
     else
-        SetFocusPosition(r, r.m_nFocus);
+        r.m_engine.SetFocusPosition(r.m_nFocus);
     switch (r.m_nExposureIndex) {
         case 1:
-            SetIrisAuto(r);
-            SetBacklightCompensation(r, 1);
+            r.m_engine.SetIrisAuto();
+            r.m_engine.SetBacklightCompensation(1);
             break;
         case 2:
-            SetIrisValue(r, r.m_nExposurePhoto);
-            SetBacklightCompensation(r, 0);
+            r.m_engine.SetIrisValue(r.m_nExposurePhoto);
+            r.m_engine.SetBacklightCompensation(0);
             break;
         case 3:
-            SetIrisValue(r, r.m_nExposureManual);
-            SetBacklightCompensation(r, 0);
+            r.m_engine.SetIrisValue(r.m_nExposureManual);
+            r.m_engine.SetBacklightCompensation(0);
             break;
         default:
-            SetIrisAuto(r);
-            SetBacklightCompensation(r, 0);
+            r.m_engine.SetIrisAuto();
+            r.m_engine.SetBacklightCompensation(0);
             break;
     }
 }
@@ -59,7 +59,7 @@ void RestartAtPreviewSize(CCaptureRecord& r) {
     ResolutionSize(r.m_nSetPreviewSize, width, height);
     r.m_nPreviewWidth = width;
     r.m_nPreviewHeight = height;
-    RestartPreview(r, width, height);
+    r.m_engine.RestartPreview(width, height);
     SendFocusAndExposure(r);
 }
 
@@ -72,16 +72,17 @@ void OnDeviceBack(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     Wait(hooks, kDeviceBackWaitMs);
     if (OpenControlLink(hooks)) SetControlOpen(hooks, true);
     if (hooks.refresh_window_handles) hooks.refresh_window_handles();
-    if (!FindCameraDevice(r) && r.m_pMediaEvents == nullptr) {
+    if (!r.m_engine.FindCameraDevice() && r.m_engine.m_pMediaEvents == nullptr) {
         SetControlOpen(hooks, false);
         devctl::CamClose();
         return;
     }
-    if (!r.m_bDevicePresent || r.m_pMediaEvents == nullptr) return;
-    BindCameraDevices(r);
+    if (!r.m_bDevicePresent || r.m_engine.m_pMediaEvents == nullptr) return;
+    r.m_engine.BindCameraDevices();
     SendBrightnessContrast(r);
     RestartAtPreviewSize(r);
-    if (ControlOpen(hooks) && r.m_bPreviewing && r.m_pMediaEvents != nullptr) ApplyCameraSettings(r);
+    if (ControlOpen(hooks) && r.m_engine.Previewing() && r.m_engine.m_pMediaEvents != nullptr)
+        r.m_engine.ApplyCameraSettings();
 }
 
 void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platform::GraphEvent& event) {
@@ -89,7 +90,8 @@ void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platfo
         SetControlOpen(hooks, false);
         devctl::CamClose();
     }
-    if (r.m_pGraph && r.m_pGraph->EventNamesFilter(event, r.m_pVideoCapture.get())) {
+    if (r.m_engine.m_pGraph &&
+        r.m_engine.m_pGraph->EventNamesFilter(event, r.m_engine.m_pVideoCapture.get())) {
         // A still asked for and not yet taken cannot come now: the capture ends rather than leaving the
         // capture commands disabled. Taking the request in one step keeps a frame that won the race.
         if (g_grabberCallback.m_bGrabRequested.exchange(0) != 0) {
@@ -98,7 +100,7 @@ void OnDeviceGone(CCaptureRecord& r, const DeviceEventHooks& hooks, const platfo
             r.m_bCaptureBusy = 0;
             platform::DebugLog("events", "the camera left before the still was taken; the capture is ended");
         }
-        if (r.m_bPreviewing) HaltPreview(r);
+        if (r.m_engine.Previewing()) r.m_engine.HaltPreview();
         if (hooks.repaint_frame) hooks.repaint_frame();
     }
 }
@@ -113,13 +115,13 @@ int OpenControlLink(const DeviceEventHooks& hooks) {
 
 void OnDeviceChange(CCaptureRecord& r, const DeviceEventHooks& hooks, uintptr_t event) {
     if (event != platform::DBT_DEVICEARRIVAL || !r.m_bNoCameraWarned) return;
-    FindCameraDevice(r);
-    BindCameraDevices(r);
+    r.m_engine.FindCameraDevice();
+    r.m_engine.BindCameraDevices();
     SendBrightnessContrast(r);
     RestartAtPreviewSize(r);
     if (OpenControlLink(hooks)) SetControlOpen(hooks, true);
     if (r.m_bDevicePresent) {
-        ApplyCameraSettings(r);
+        r.m_engine.ApplyCameraSettings();
         // The camera has come: from now on its graph reports it leaving and coming back, and other
         // devices arriving (a USB stick, another webcam) must not rebuild a working preview.
         r.m_bNoCameraWarned = 0;
@@ -134,17 +136,17 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     } done;
     platform::GraphEvent event;
     // Each handler may rebuild the graph, so the event source is looked up again every time.
-    while (r.m_pMediaEvents != nullptr && r.m_pMediaEvents->GetEvent(&event)) {
+    while (r.m_engine.m_pMediaEvents != nullptr && r.m_engine.m_pMediaEvents->GetEvent(&event)) {
         switch (event.code) {
             case platform::EC_ERRORABORT:
                 platform::DebugLog("events", "graph error 0x%lX: %s",
                                    static_cast<unsigned long>(event.param1), event.text.c_str());
-                if (r.m_bRecording && hooks.recording_failed) {
+                if (r.m_engine.Recording() && hooks.recording_failed) {
                     hooks.recording_failed();
-                } else if (r.m_bPreviewing) {
+                } else if (r.m_engine.Previewing()) {
                     // Only the error that stops the preview is told; the ones queued behind it find it
                     // stopped.
-                    HaltPreview(r);
+                    r.m_engine.HaltPreview();
                     if (hooks.repaint_frame) hooks.repaint_frame();
                     if (hooks.preview_failed) hooks.preview_failed(event.text);
                 }
@@ -152,11 +154,11 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
             case platform::EC_DEVICE_LOST:
                 if (event.param2 == 1) {
                     OnDeviceBack(r, hooks);
-                    if (!r.m_bDevicePresent || r.m_pMediaEvents == nullptr) return;
+                    if (!r.m_bDevicePresent || r.m_engine.m_pMediaEvents == nullptr) return;
                 } else {
                     // The file is finished while the rest of the graph still stands.
-                    if (r.m_bRecording && hooks.recording_failed && r.m_pGraph &&
-                        r.m_pGraph->EventNamesFilter(event, r.m_pVideoCapture.get()))
+                    if (r.m_engine.Recording() && hooks.recording_failed && r.m_engine.m_pGraph &&
+                        r.m_engine.m_pGraph->EventNamesFilter(event, r.m_engine.m_pVideoCapture.get()))
                         hooks.recording_failed();
                     OnDeviceGone(r, hooks, event);
                 }
@@ -175,8 +177,8 @@ void OnCaptureDone(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     ResolutionSize(r.m_nSetPreviewSize, width, height);
     r.m_nPreviewWidth = width;
     r.m_nPreviewHeight = height;
-    if (r.m_pVideoConfig != nullptr) RestartPreview(r, width, height);
-    if (r.m_bDevicePresent) ApplySensorSettings(r);
+    if (r.m_engine.m_pVideoConfig != nullptr) r.m_engine.RestartPreview(width, height);
+    if (r.m_bDevicePresent) r.m_engine.ApplySensorSettings();
 }
 
 bool WaitForFocus(const DeviceEventHooks& hooks, int bound_ms) {
@@ -200,7 +202,7 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
-    if (SwitchStreamToCaptureSize(r) && r.m_bDevicePresent) ApplySensorSettings(r);
+    if (r.m_engine.SwitchStreamToCaptureSize() && r.m_bDevicePresent) r.m_engine.ApplySensorSettings();
     const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
         const int command = business_card ? 1069 : 1021;

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/commands/command_table.h"
-#include "capture/video_properties.h"
+#include "capture/capture_engine.h"
 
 namespace {
 
@@ -154,15 +154,15 @@ void AddVideoCommands(CommandTable& commands, CCaptureRecord& record, QWidget* o
     commands.Add(
         846,
         [&record, owner] {
-            CVideoPropertiesDlg dialog(record.m_pVideoCapture.get(), owner);
+            CVideoPropertiesDlg dialog(record.m_engine.m_pVideoCapture.get(), owner);
             dialog.exec();
-            ReadBackVideoProperties(record);  // saved at exit
+            record.m_engine.ReadBackVideoProperties();  // saved at exit
         },
         [enabled](CommandState& state) { state.enabled = enabled(); });
     commands.Add(
         847,
         [&record, owner] {
-            EditStreamFormat(record, [owner](platform::StreamConfig* config) {
+            record.m_engine.EditStreamFormat([owner](platform::StreamConfig* config) {
                 CStreamFormatDlg dialog(config, owner);
                 dialog.exec();
             });
@@ -171,7 +171,7 @@ void AddVideoCommands(CommandTable& commands, CCaptureRecord& record, QWidget* o
     commands.Add(
         848,
         [&record, owner] {
-            if (!record.m_pAudioCapture) return;
+            if (!record.m_engine.m_pAudioCapture) return;
             CAudioPropertiesDlg dialog(owner);
             dialog.exec();
         },
@@ -179,7 +179,9 @@ void AddVideoCommands(CommandTable& commands, CCaptureRecord& record, QWidget* o
     for (int index = 0; index < 3; ++index) {
         commands.Add(
             1026 + index,
-            [&record, index, update_status] { SelectPreviewResolution(record, index, update_status); },
+            [&record, index, update_status] {
+                record.m_engine.SelectPreviewResolution(index, update_status);
+            },
             [&record, index, enabled](CommandState& state) {
                 state.enabled = enabled();
                 state.SetCheck(record.m_nSetPreviewSize == index);

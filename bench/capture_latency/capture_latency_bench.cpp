@@ -61,12 +61,12 @@ int main(int argc, char** argv) {
     record.m_szPrefix = "Bench";
     record.m_bAutoDeskew = 1;
     camera = bench::BindVirtualCamera(record, &frame);
-    if (record.m_pVideoConfig == nullptr || devctl::CamOpen() == 0) {
+    if (record.m_engine.m_pVideoConfig == nullptr || devctl::CamOpen() == 0) {
         std::fprintf(stderr, "the virtual camera was not bound\n");
         return 1;
     }
     record.m_nSetPreviewSize = 0;
-    RestartPreview(record, 640, 480);
+    record.m_engine.RestartPreview(640, 480);
     std::this_thread::sleep_for(std::chrono::seconds(1));
 
     pipeline::CaptureSession session({g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
@@ -109,10 +109,10 @@ int main(int argc, char** argv) {
     // The stream at the capture size costs memory of its own (the camera's and the converters' buffers);
     // it is measured first, so that what the captures add stands apart.
     const long preview_kb = PeakKilobytes();
-    RestartPreview(record, 2592, 1944);
+    record.m_engine.RestartPreview(2592, 1944);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const long large_stream_kb = PeakKilobytes();
-    RestartPreview(record, 640, 480);
+    record.m_engine.RestartPreview(640, 480);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     std::printf("peak memory of the stream at 2592x1944 beyond the 640x480 preview: %.1f MB\n",
                 (large_stream_kb - preview_kb) / 1024.0);
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
         Median(totals));
 
     g_grabberCallback.SetFrameHandler(nullptr);
-    ShutdownEngine(record);
+    record.m_engine.ShutdownEngine();
     devctl::CamClose();
     std::filesystem::remove_all(folder);
     return 0;

@@ -50,14 +50,14 @@ double CpuShare(double seconds) {
 long Counter(CCaptureRecord& record, bool dropped) {
     long count = 0;
     platform::DroppedFrames* counters =
-        record.m_pVideoCapture ? record.m_pVideoCapture->QueryDroppedFrames() : nullptr;
+        record.m_engine.m_pVideoCapture ? record.m_engine.m_pVideoCapture->QueryDroppedFrames() : nullptr;
     if (counters == nullptr) return 0;
     if (dropped) {
         counters->GetNumDropped(&count);
-        return count - record.m_nDroppedAtStart;
+        return count - record.m_engine.m_nDroppedAtStart;
     }
     counters->GetNumNotDropped(&count);
-    return count - record.m_nNotDroppedAtStart;
+    return count - record.m_engine.m_nNotDroppedAtStart;
 }
 
 }  // namespace
@@ -71,11 +71,11 @@ int main(int argc, char** argv) {
     NoFrame frame;
     CCaptureRecord record;
     camera = bench::BindVirtualCamera(record, &frame);
-    if (record.m_pVideoConfig == nullptr || record.m_pAudioCapture == nullptr) {
+    if (record.m_engine.m_pVideoConfig == nullptr || record.m_engine.m_pAudioCapture == nullptr) {
         std::fprintf(stderr, "the virtual camera or microphone was not bound\n");
         return 1;
     }
-    RestartPreview(record, 640, 480);
+    record.m_engine.RestartPreview(640, 480);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const double preview = CpuShare(seconds);
     std::printf("preview alone: %.1f%% of a core\n", preview * 100);
@@ -86,17 +86,17 @@ int main(int argc, char** argv) {
         hooks.make_video_file_name = [&] { return file; };
         record.m_nVideoFormat = format;
         record.m_bStreamB = 1;
-        RecordCommand(record, hooks);
-        if (!record.m_bRecording) {
+        record.m_engine.RecordCommand(hooks);
+        if (!record.m_engine.Recording()) {
             std::fprintf(stderr, "%s: the recording did not start\n", file.c_str());
             return 1;
         }
         const double share = CpuShare(seconds);
         const long written_before_stop = Counter(record, false);
-        ToggleRecording(record, hooks);
+        record.m_engine.ToggleRecording(hooks);
         const long written = Counter(record, false);
         const long dropped = Counter(record, true);
-        const double recorded = (record.m_dwRecordStop - record.m_dwRecordStart) / 1000.0;
+        const double recorded = (record.m_engine.m_dwRecordStop - record.m_engine.m_dwRecordStart) / 1000.0;
         struct stat info {};
         ::stat(file.c_str(), &info);
         const double megabytes = info.st_size / 1e6;
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
         ::unlink(file.c_str());
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }
-    ShutdownEngine(record);
+    record.m_engine.ShutdownEngine();
     camera->Uninstall();
     ::rmdir(folder);
     return 0;

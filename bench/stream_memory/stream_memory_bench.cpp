@@ -151,14 +151,14 @@ int RunOurs(int argc, char** argv, int width, int height, double warm_up, double
     bench::DoneTarget frame;
     CCaptureRecord record;
     std::unique_ptr<virtualcam::VirtualCamera> camera = bench::BindVirtualCamera(record, &frame);
-    if (record.m_pVideoConfig == nullptr) {
+    if (record.m_engine.m_pVideoConfig == nullptr) {
         std::fprintf(stderr, "the virtual camera was not bound\n");
         return 1;
     }
-    record.m_pCaptureView = video;
+    record.m_engine.m_pCaptureView = video;
     app.processEvents();
     const Memory base = ReadMemory();
-    if (!RestartPreview(record, width, height) || !record.m_bPreviewing) {
+    if (!record.m_engine.RestartPreview(width, height) || !record.m_engine.Previewing()) {
         std::fprintf(stderr, "the preview did not start at %dx%d\n", width, height);
         return 1;
     }
@@ -172,7 +172,7 @@ int RunOurs(int argc, char** argv, int width, int height, double warm_up, double
             }
         },
         [&] { return static_cast<unsigned long long>(video->PaintedFrames()); });
-    ShutdownEngine(record);
+    record.m_engine.ShutdownEngine();
     Report(sample);
     return 0;
 }

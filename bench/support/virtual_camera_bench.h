@@ -19,10 +19,10 @@ inline std::unique_ptr<virtualcam::VirtualCamera> BindVirtualCamera(CCaptureReco
     auto camera = std::make_unique<virtualcam::VirtualCamera>(config);
     camera->Install();
     record.m_szPidVid = "vid_eb1a&pid_2d80";
-    record.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
-    record.m_hFrameWnd = frame;
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
+    record.m_engine.m_hFrameWnd = frame;
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     return camera;
 }
 

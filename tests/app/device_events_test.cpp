@@ -71,9 +71,9 @@ class DeviceEventsTest : public LinkTest {
         video_ = new CVideoWidget(&view_);  // owned by the view
         view_.show();
         UserSettings(record_);
-        record_.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
-        record_.m_pCaptureView = video_;
-        record_.m_hFrameWnd = &frame_messages_;
+        record_.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
+        record_.m_engine.m_pCaptureView = video_;
+        record_.m_engine.m_hFrameWnd = &frame_messages_;
         hooks_.wait = [this](int ms) {
             waits_.push_back(ms);
             WaitPainting(ms);
@@ -93,22 +93,22 @@ class DeviceEventsTest : public LinkTest {
         g_grabberCallback.m_bGrabRequested = 0;
         g_grabberCallback.m_bOcrCapture = 0;
         g_grabberCallback.m_bCardCapture = 0;
-        ShutdownEngine(record_);
+        record_.m_engine.ShutdownEngine();
         LinkTest::TearDown();
     }
 
     // The start-up with the camera attached: found, bound, previewing at the preview size, settings sent.
     void StartWithCamera(BridgeTransport transport) {
         Use(transport);
-        ASSERT_EQ(FindCameraDevice(record_), 1);
-        BindCameraDevices(record_);
+        ASSERT_EQ(record_.m_engine.FindCameraDevice(), 1);
+        record_.m_engine.BindCameraDevices();
         control_open_ = devctl::CamOpen() != 0;
         ASSERT_TRUE(control_open_);
-        RestartPreview(record_, 640, 480);
-        SetBrightness(record_, record_.m_nBrightness);
-        SetContrast(record_, record_.m_nContrast);
-        ApplyCameraSettings(record_);
-        ASSERT_TRUE(record_.m_bPreviewing);
+        record_.m_engine.RestartPreview(640, 480);
+        record_.m_engine.SetBrightness(record_.m_nBrightness);
+        record_.m_engine.SetContrast(record_.m_nContrast);
+        record_.m_engine.ApplyCameraSettings();
+        ASSERT_TRUE(record_.m_engine.Previewing());
     }
 
     // Hands the graph's events to the handler as the frame does when 0x7E8 arrives.
@@ -146,15 +146,15 @@ TEST_P(ReplugTest, UnplugStopsThePreviewAndReplugRestoresEverySetting) {
     Camera().Unplug();
     HandleGraphEvents(1);
     EXPECT_FALSE(control_open_);
-    EXPECT_FALSE(record_.m_bPreviewing);
+    EXPECT_FALSE(record_.m_engine.Previewing());
     EXPECT_EQ(repaints_, 1);
     if (GetParam() == BridgeTransport::Hid) {
         EXPECT_EQ(Camera().OpenHidHandles(), 0);
     }
     EXPECT_TRUE(waits_.empty());
     // A camera dialog open meanwhile goes on sending its values: they fail quietly.
-    SetBrightness(record_, 90);
-    SetFocusPosition(record_, 30);
+    record_.m_engine.SetBrightness(90);
+    record_.m_engine.SetFocusPosition(30);
     ApplyOrientationFlip();
     EXPECT_EQ(StateOf(Camera()).sensor_3820, set.sensor_3820);
 
@@ -166,7 +166,7 @@ TEST_P(ReplugTest, UnplugStopsThePreviewAndReplugRestoresEverySetting) {
 
     EXPECT_EQ(waits_, std::vector<int>{kDeviceBackWaitMs});
     EXPECT_TRUE(control_open_);
-    ASSERT_TRUE(record_.m_bPreviewing);
+    ASSERT_TRUE(record_.m_engine.Previewing());
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 640);
     EXPECT_EQ(StateOf(Camera()), set);
     const std::vector<std::string> controls = Camera().Picture().ControlLog();
@@ -200,13 +200,13 @@ INSTANTIATE_TEST_SUITE_P(EveryTransport, ReplugTest,
 TEST_F(DeviceEventsTest, ArrivalAfterAStartWithoutCameraBringsThePreviewUpOnce) {
     Use(BridgeTransport::Hid);
     Camera().Unplug();
-    ASSERT_EQ(FindCameraDevice(record_), 0);
+    ASSERT_EQ(record_.m_engine.FindCameraDevice(), 0);
     record_.m_bNoCameraWarned = 1;  // the start-up told the user
 
     Camera().Plug();
     OnDeviceChange(record_, hooks_, platform::DBT_DEVICEARRIVAL);
     ASSERT_TRUE(record_.m_bDevicePresent);
-    ASSERT_TRUE(record_.m_bPreviewing);
+    ASSERT_TRUE(record_.m_engine.Previewing());
     EXPECT_TRUE(control_open_);
     EXPECT_EQ(StateOf(Camera()).focus, 77);
     EXPECT_EQ(StateOf(Camera()).brightness, 200);
@@ -217,7 +217,7 @@ TEST_F(DeviceEventsTest, ArrivalAfterAStartWithoutCameraBringsThePreviewUpOnce) 
     OnDeviceChange(record_, hooks_, platform::DBT_DEVICEARRIVAL);
     EXPECT_TRUE(Camera().Picture().ControlLog().empty());
     EXPECT_TRUE(Camera().Log().Events().empty());
-    EXPECT_TRUE(record_.m_bPreviewing);
+    EXPECT_TRUE(record_.m_engine.Previewing());
 }
 
 TEST_F(DeviceEventsTest, CaptureCommandsAskOnlyBelowTheLargestSizeAndArmTheGrab) {
@@ -270,11 +270,11 @@ TEST_F(DeviceEventsTest, CameraPulledDuringTheFocusWaitEndsTheCommandAtOnce) {
     virtualcam::VirtualCameraConfig config;
     config.focus_time = std::chrono::milliseconds(60000);  // it would never report focus in time
     Use(config);
-    ASSERT_EQ(FindCameraDevice(record_), 1);
-    BindCameraDevices(record_);
+    ASSERT_EQ(record_.m_engine.FindCameraDevice(), 1);
+    record_.m_engine.BindCameraDevices();
     control_open_ = devctl::CamOpen() != 0;
     ASSERT_TRUE(control_open_);
-    RestartPreview(record_, 640, 480);
+    record_.m_engine.RestartPreview(640, 480);
     uint32_t start_focus = 0;
     ASSERT_EQ(devctl::CamWriteRegister(0xC4, 1, &start_focus), devctl::kCamOk);
 
@@ -296,14 +296,14 @@ TEST_F(DeviceEventsTest, CameraPulledDuringTheFocusWaitEndsTheCommandAtOnce) {
     EXPECT_EQ(record_.m_bCaptureBusy, 0);
     EXPECT_EQ(g_grabberCallback.m_bGrabRequested.load(), 0);
     EXPECT_FALSE(control_open_);
-    EXPECT_FALSE(record_.m_bPreviewing);
+    EXPECT_FALSE(record_.m_engine.Previewing());
 }
 
 // Two errors from the running camera source, as a failing driver gives them: the preview stops and the user
 // is told once, in the media library's words for the first.
 TEST_F(DeviceEventsTest, GraphErrorDuringThePreviewStopsItAndIsToldOnce) {
     StartWithCamera(BridgeTransport::Hid);
-    auto* source = dynamic_cast<platform::GstCaptureFilter*>(record_.m_pVideoCapture.get());
+    auto* source = dynamic_cast<platform::GstCaptureFilter*>(record_.m_engine.m_pVideoCapture.get());
     ASSERT_NE(source, nullptr);
     for (const char* text : {"Could not read from the camera.", "Internal data stream error."}) {
         GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text);
@@ -315,7 +315,7 @@ TEST_F(DeviceEventsTest, GraphErrorDuringThePreviewStopsItAndIsToldOnce) {
         test_support::WaitUntil([&] { return frame_messages_.Count(platform::WM_GRAPHNOTIFY) >= 2; }));
     OnGraphNotify(record_, hooks_);
     OnGraphNotify(record_, hooks_);
-    EXPECT_FALSE(record_.m_bPreviewing);
+    EXPECT_FALSE(record_.m_engine.Previewing());
     EXPECT_EQ(preview_errors_, std::vector<std::string>{"Could not read from the camera."});
 }
 

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
+#include "capture/capture_engine.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
-#include "capture/video_properties.h"
 #include "fake_media.h"
 
 namespace {
@@ -24,10 +24,10 @@ struct Engine : ::testing::Test {
     fake::Factory* media = nullptr;
     fake::View view;
     void SetUp() override {
-        record.m_pCaptureView = &view;
+        record.m_engine.m_pCaptureView = &view;
         auto factory = std::make_unique<fake::Factory>();
         media = factory.get();
-        record.m_pMediaFactory = std::move(factory);
+        record.m_engine.m_pMediaFactory = std::move(factory);
         record.m_bStreamB = 0;
     }
 };
@@ -37,44 +37,44 @@ TEST_F(Engine, DiscoveryMatchesTheIdentityTextCaseBlindAnywhereInThePath) {
                      Device("doc camera", "\\\\?\\usb#vid_eb1a&pid_299f&mi_00#7&2")};
     media->audios = {Device("mic", "a")};
     record.m_szPidVid = "vid_EB1A&Pid_299f";
-    EXPECT_EQ(FindCameraDevice(record), 1);
+    EXPECT_EQ(record.m_engine.FindCameraDevice(), 1);
     EXPECT_EQ(record.m_bDevicePresent, 1);
-    EXPECT_EQ(record.m_nCameraFound, 1);
-    EXPECT_EQ(record.m_pCameraMoniker->friendly_name, "doc camera");
+    EXPECT_EQ(record.m_engine.m_nCameraFound, 1);
+    EXPECT_EQ(record.m_engine.m_pCameraMoniker->friendly_name, "doc camera");
     EXPECT_EQ(record.m_szPidVid, "VID_EB1A&PID_299F");
 
     // An empty text takes the first device; a device without a path is never taken.
     record.m_szPidVid.clear();
     media->videos.erase(media->videos.begin());
-    FindCameraDevice(record);
-    EXPECT_EQ(record.m_pCameraMoniker->friendly_name, "doc camera");
+    record.m_engine.FindCameraDevice();
+    EXPECT_EQ(record.m_engine.m_pCameraMoniker->friendly_name, "doc camera");
 
     // No match and no device at all: absent, and binding does nothing.
     record.m_szPidVid = "VID_FFFF";
-    FindCameraDevice(record);
+    record.m_engine.FindCameraDevice();
     EXPECT_EQ(record.m_bDevicePresent, 0);
-    EXPECT_EQ(record.m_nCameraFound, 0);
+    EXPECT_EQ(record.m_engine.m_nCameraFound, 0);
     media->videos.clear();
     media->audios.clear();
-    EXPECT_EQ(FindCameraDevice(record), 0);
-    BindCameraDevices(record);
+    EXPECT_EQ(record.m_engine.FindCameraDevice(), 0);
+    record.m_engine.BindCameraDevices();
     EXPECT_EQ(media->binds, 0);
-    EXPECT_FALSE(record.m_pVideoCapture);
+    EXPECT_FALSE(record.m_engine.m_pVideoCapture);
 }
 
 TEST_F(Engine, AudioSlotsFollowThePositionAndAnUnreadableNameKeepsItsSlot) {
     media->videos = {Device("cam", "vid_1&pid_2")};
-    record.m_pAudioMonikers[1] = Device("older", "x");
+    record.m_engine.m_pAudioMonikers[1] = Device("older", "x");
     media->audios = {Device("first", "a0"), Device("", "a1"), Device("third", "a2")};
-    EXPECT_EQ(FindCameraDevice(record), 1);
-    EXPECT_EQ(record.m_pAudioMonikers[0]->friendly_name, "first");
-    EXPECT_EQ(record.m_pAudioMonikers[1]->friendly_name, "older");
-    EXPECT_EQ(record.m_pAudioMonikers[2]->friendly_name, "third");
-    EXPECT_FALSE(record.m_pAudioMonikers[3]);
+    EXPECT_EQ(record.m_engine.FindCameraDevice(), 1);
+    EXPECT_EQ(record.m_engine.m_pAudioMonikers[0]->friendly_name, "first");
+    EXPECT_EQ(record.m_engine.m_pAudioMonikers[1]->friendly_name, "older");
+    EXPECT_EQ(record.m_engine.m_pAudioMonikers[2]->friendly_name, "third");
+    EXPECT_FALSE(record.m_engine.m_pAudioMonikers[3]);
 
     // Without any audio input discovery says 0, but the camera still counts as present.
     media->audios.clear();
-    EXPECT_EQ(FindCameraDevice(record), 0);
+    EXPECT_EQ(record.m_engine.FindCameraDevice(), 0);
     EXPECT_EQ(record.m_bDevicePresent, 1);
 }
 
@@ -82,17 +82,17 @@ TEST_F(Engine, BindingBuildsThePreviewOnceAndAgainWithTheSameDevicesChangesNothi
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
     media->audios = {Device("mic", "a")};
     record.m_bStreamB = 1;
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     EXPECT_EQ(media->log.lines, (Lines{"add doc camera", "add mic", "render", "owner", "window 100,0 800x600",
                                        "notify 2024", "run"}));
-    EXPECT_EQ(record.m_bPreviewing, 1);
-    EXPECT_NE(record.m_pVideoConfig, nullptr);
+    EXPECT_TRUE(record.m_engine.Previewing());
+    EXPECT_NE(record.m_engine.m_pVideoConfig, nullptr);
     EXPECT_EQ(record.m_bStreamB, 1);
 
     media->log.Clear();
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     EXPECT_TRUE(media->log.lines.empty());
     EXPECT_EQ(media->binds, 2);
     EXPECT_EQ(media->graphs, 1);
@@ -101,41 +101,41 @@ TEST_F(Engine, BindingBuildsThePreviewOnceAndAgainWithTheSameDevicesChangesNothi
 TEST_F(Engine, WantingSoundWithoutAnAudioInputRecordsWithoutSoundAndStillPreviews) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
     record.m_bStreamB = 1;
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     EXPECT_EQ(record.m_bStreamB, 0);
-    EXPECT_EQ(record.m_bPreviewGraphBuilt, 1);
+    EXPECT_TRUE(record.m_engine.PreviewGraphBuilt());
 }
 
 TEST_F(Engine, RestartPreviewHaltsDismantlesSwitchesFormatBuildsAndRuns) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     media->log.Clear();
-    RestartPreview(record, 2592, 1944);
+    record.m_engine.RestartPreview(2592, 1944);
     EXPECT_EQ(media->log.lines, (Lines{"stop", "no owner", "remove downstream", "format 2592x1944", "render",
                                        "owner", "window 100,0 800x600", "notify 2024", "run"}));
 
     // A size the camera does not offer keeps the format; the rebuild still happens.
     media->log.Clear();
-    RestartPreview(record, 1024, 768);
+    record.m_engine.RestartPreview(1024, 768);
     EXPECT_EQ(media->log.lines, (Lines{"stop", "no owner", "remove downstream", "render", "owner",
                                        "window 100,0 800x600", "notify 2024", "run"}));
     EXPECT_EQ(media->video->formats().current.width, 2592);
 
     // Shutdown in order leaves nothing bound.
     media->log.Clear();
-    ShutdownEngine(record);
+    record.m_engine.ShutdownEngine();
     EXPECT_EQ(media->log.lines, (Lines{"stop", "no owner", "remove downstream"}));
-    EXPECT_FALSE(record.m_pGraph);
-    EXPECT_FALSE(record.m_pVideoCapture);
-    EXPECT_EQ(record.m_pVideoConfig, nullptr);
+    EXPECT_FALSE(record.m_engine.m_pGraph);
+    EXPECT_FALSE(record.m_engine.m_pVideoCapture);
+    EXPECT_EQ(record.m_engine.m_pVideoConfig, nullptr);
 }
 
 TEST_F(Engine, TheVideoWindowFitsTheViewAndStaysHiddenWhileAStillIsTaken) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     EXPECT_EQ(media->log.lines[3], "window 100,0 800x600");
     EXPECT_EQ((std::vector<int>(view.rect, view.rect + 4)), (std::vector<int>{100, 0, 900, 600}));
 
@@ -143,7 +143,7 @@ TEST_F(Engine, TheVideoWindowFitsTheViewAndStaysHiddenWhileAStillIsTaken) {
     view.height = 700;
     record.m_bCaptureBusy = 1;
     media->log.Clear();
-    RestartPreview(record, 640, 480);
+    record.m_engine.RestartPreview(640, 480);
     EXPECT_EQ((Lines{media->log.lines[6], media->log.lines[7]}),
               (Lines{"window 0,50 800x600", "window 0,0 0x0"}));
     EXPECT_EQ(view.rect[1], 50);
@@ -158,8 +158,8 @@ void CountHandled(CSampleGrabberCB&, const platform::GrabbedFrame& frame) {
 
 TEST_F(Engine, TwoRequestsBeforeAFrameDeliverOneFrame) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     g_grabberCallback.SetFrameHandler(&CountHandled);
     g_handled = 0;
     RequestFrame();
@@ -191,31 +191,31 @@ TEST_F(Engine, TwoRequestsBeforeAFrameDeliverOneFrame) {
 
 TEST_F(Engine, CaptureSizeTheCameraDoesNotOfferBecomesTheSizeTheStreamKeeps) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     std::vector<platform::VideoFormat>& caps = media->video->formats().caps;
     caps.erase(caps.begin() + 1);  // no 2048x1536
     record.m_nSetPreviewSize = 0;
     record.m_nSetSize = 1;
-    EXPECT_TRUE(SwitchStreamToCaptureSize(record));
+    EXPECT_TRUE(record.m_engine.SwitchStreamToCaptureSize());
     EXPECT_EQ(record.m_nCaptureWidth, 640);
     EXPECT_EQ(record.m_nCaptureHeight, 480);
 
     record.m_nSetSize = 2;
-    EXPECT_TRUE(SwitchStreamToCaptureSize(record));
+    EXPECT_TRUE(record.m_engine.SwitchStreamToCaptureSize());
     EXPECT_EQ(record.m_nCaptureWidth, 2592);
     EXPECT_EQ(record.m_nCaptureHeight, 1944);
 }
 
 TEST_F(Engine, StreamFormatCommandRebuildsAndTakesTheCaptureSizeFromTheCamera) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     record.m_nSetSize = 0;
     media->log.Clear();
-    EditStreamFormat(record, [&](platform::StreamConfig* config) {
+    record.m_engine.EditStreamFormat([&](platform::StreamConfig* config) {
         ASSERT_NE(config, nullptr);
-        EXPECT_EQ(record.m_bPreviewGraphBuilt, 0);
+        EXPECT_FALSE(record.m_engine.PreviewGraphBuilt());
         config->SetFormat(config->Capabilities()[1]);
     });
     EXPECT_EQ(media->log.lines.front(), "stop");
@@ -227,8 +227,8 @@ TEST_F(Engine, StreamFormatCommandRebuildsAndTakesTheCaptureSizeFromTheCamera) {
 
 TEST_F(Engine, PropertyReadBackTakesTheCamerasValuesAndAutomaticFocus) {
     media->videos = {Device("doc camera", "vid_eb1a&pid_299f")};
-    FindCameraDevice(record);
-    BindCameraDevices(record);
+    record.m_engine.FindCameraDevice();
+    record.m_engine.BindCameraDevices();
     fake::Controls& controls = media->video->controls();
     controls.proc[0] = {140, 2};
     controls.proc[1] = {20, 2};
@@ -236,7 +236,7 @@ TEST_F(Engine, PropertyReadBackTakesTheCamerasValuesAndAutomaticFocus) {
     controls.camera[5] = {70, 2};
     record.m_bAutoFocus = 0;
     record.m_nFocus = 33;
-    ReadBackVideoProperties(record);
+    record.m_engine.ReadBackVideoProperties();
     EXPECT_EQ(record.m_nBrightness, 140);
     EXPECT_EQ(record.m_nContrast, 20);
     EXPECT_EQ(record.m_bAutoFocus, 1);
@@ -244,7 +244,7 @@ TEST_F(Engine, PropertyReadBackTakesTheCamerasValuesAndAutomaticFocus) {
     EXPECT_EQ(record.m_nExposureManual, 70);
 
     controls.camera[6] = {88, 2};
-    ReadBackVideoProperties(record);
+    record.m_engine.ReadBackVideoProperties();
     EXPECT_EQ(record.m_bAutoFocus, 0);
     EXPECT_EQ(record.m_nFocus, 88);
 }

@@ -58,16 +58,16 @@ TEST(LivePreview, VirtualCameraPictureReachesTheViewAndTheGrabber) {
 
     CCaptureRecord record;
     record.m_szPidVid = "VID_EB1A&PID_2D80";  // upper case: the match is blind to case
-    record.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
-    record.m_pCaptureView = video;
-    record.m_hFrameWnd = &frame_messages;
+    record.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
+    record.m_engine.m_pCaptureView = video;
+    record.m_engine.m_hFrameWnd = &frame_messages;
     record.m_bStreamB = 1;
-    ASSERT_EQ(FindCameraDevice(record), 1);  // the virtual microphone is an audio input too
+    ASSERT_EQ(record.m_engine.FindCameraDevice(), 1);  // the virtual microphone is an audio input too
     ASSERT_TRUE(record.m_bDevicePresent);
-    BindCameraDevices(record);
-    ASSERT_NE(record.m_pVideoConfig, nullptr);
-    RestartPreview(record, 640, 480);
-    ASSERT_TRUE(record.m_bPreviewing);
+    record.m_engine.BindCameraDevices();
+    ASSERT_NE(record.m_engine.m_pVideoConfig, nullptr);
+    record.m_engine.RestartPreview(640, 480);
+    ASSERT_TRUE(record.m_engine.Previewing());
 
     // The page is light, the desk around it dark: the painted view shows both.
     ASSERT_TRUE(test_support::WaitUntil([&] { return video->PaintedFrames() > 3; }, 20000));
@@ -110,14 +110,15 @@ TEST(LivePreview, VirtualCameraPictureReachesTheViewAndTheGrabber) {
     ASSERT_TRUE(
         test_support::WaitUntil([&] { return frame_messages.Count(platform::WM_GRAPHNOTIFY) >= 1; }, 20000));
     platform::GraphEvent event;
-    ASSERT_TRUE(record.m_pMediaEvents != nullptr && record.m_pMediaEvents->GetEvent(&event));
+    ASSERT_TRUE(record.m_engine.m_pMediaEvents != nullptr &&
+                record.m_engine.m_pMediaEvents->GetEvent(&event));
     EXPECT_EQ(event.code, platform::EC_DEVICE_LOST);
     EXPECT_EQ(event.param2, 0);
     camera.Plug();
     ASSERT_TRUE(test_support::WaitUntil(
-        [&] { return record.m_pMediaEvents->GetEvent(&event) && event.param2 == 1; }, 20000));
+        [&] { return record.m_engine.m_pMediaEvents->GetEvent(&event) && event.param2 == 1; }, 20000));
 
-    ShutdownEngine(record);
+    record.m_engine.ShutdownEngine();
     camera.Uninstall();
 }
 

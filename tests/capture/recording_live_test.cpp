@@ -65,30 +65,31 @@ class LiveRecording : public ::testing::Test {
         camera_ = std::make_unique<virtualcam::VirtualCamera>(config);
         camera_->Install();
         record_.m_szPidVid = "vid_eb1a&pid_2d80";
-        record_.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
-        record_.m_hFrameWnd = &frame_;
+        record_.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
+        record_.m_engine.m_hFrameWnd = &frame_;
         record_.m_szSavePath = folder_.Slash();
-        ASSERT_EQ(FindCameraDevice(record_), 1);
-        BindCameraDevices(record_);
-        ASSERT_NE(record_.m_pVideoConfig, nullptr);
-        RestartPreview(record_, 640, 480);
-        ASSERT_TRUE(record_.m_bPreviewing);
+        ASSERT_EQ(record_.m_engine.FindCameraDevice(), 1);
+        record_.m_engine.BindCameraDevices();
+        ASSERT_NE(record_.m_engine.m_pVideoConfig, nullptr);
+        record_.m_engine.RestartPreview(640, 480);
+        ASSERT_TRUE(record_.m_engine.Previewing());
         hooks_.make_video_file_name = [this] {
             return folder_.Path(record_.m_nVideoFormat == 0 ? "clip.wmv" : "clip.avi");
         };
-        hooks_.report_failure = [this](const CCaptureRecord&, bool) { ++failures_; };
+        hooks_.report_failure = [this](const capture::CaptureEngine&, bool) { ++failures_; };
     }
     void TearDown() override {
-        ShutdownEngine(record_);
+        record_.m_engine.ShutdownEngine();
         camera_->Uninstall();
     }
 
     // Frames written since the start, by the filter's counters (the last count once the filter is gone).
     long Written() {
-        platform::DroppedFrames* counters =
-            record_.m_pVideoCapture ? record_.m_pVideoCapture->QueryDroppedFrames() : nullptr;
+        platform::DroppedFrames* counters = record_.m_engine.m_pVideoCapture
+                                                ? record_.m_engine.m_pVideoCapture->QueryDroppedFrames()
+                                                : nullptr;
         if (counters != nullptr) counters->GetNumNotDropped(&written_);
-        return written_ - record_.m_nNotDroppedAtStart;
+        return written_ - record_.m_engine.m_nNotDroppedAtStart;
     }
 
     // The file is never longer than the recording lasted, and at least as long as its frames at the
@@ -96,7 +97,7 @@ class LiveRecording : public ::testing::Test {
     // the first frames late, so a file without sound may be shorter than the wall-clock time.
     void ExpectDuration(const std::map<std::string, std::string>& probe) {
         const double duration = std::stod(probe.at("format.duration"));
-        const double recorded = (record_.m_dwRecordStop - record_.m_dwRecordStart) / 1000.0;
+        const double recorded = (record_.m_engine.m_dwRecordStop - record_.m_engine.m_dwRecordStart) / 1000.0;
         EXPECT_LE(duration, recorded * 1.1);
         EXPECT_GE(duration, std::min(recorded, Written() / 30.0) * 0.9);
     }
@@ -122,22 +123,22 @@ class LiveRecording : public ::testing::Test {
 TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnsweredOk) {
     record_.m_nVideoFormat = 0;
     record_.m_bStreamB = 1;
-    ASSERT_NE(record_.m_pAudioCapture, nullptr);  // the virtual microphone
-    RecordCommand(record_, hooks_);
-    ASSERT_TRUE(record_.m_bRecording);
+    ASSERT_NE(record_.m_engine.m_pAudioCapture, nullptr);  // the virtual microphone
+    record_.m_engine.RecordCommand(hooks_);
+    ASSERT_TRUE(record_.m_engine.Recording());
     ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 90; }, 30000));
 
     platform::QueueScriptedAnswer(platform::IDCANCEL);
-    auto stop = [&] { ToggleRecording(record_, hooks_); };
+    auto stop = [&] { record_.m_engine.ToggleRecording(hooks_); };
     EXPECT_FALSE(RunCloseHandler(
         record_, [](unsigned id) { return std::to_string(id); }, false, stop));
-    EXPECT_TRUE(record_.m_bRecording);
+    EXPECT_TRUE(record_.m_engine.Recording());
     platform::QueueScriptedAnswer(platform::IDOK);
     EXPECT_TRUE(RunCloseHandler(
         record_, [](unsigned id) { return std::to_string(id); }, false, stop));
-    EXPECT_FALSE(record_.m_bRecording);
+    EXPECT_FALSE(record_.m_engine.Recording());
     EXPECT_TRUE(record_.m_bNotRecording);
-    EXPECT_TRUE(record_.m_bPreviewing);  // the live picture is back
+    EXPECT_TRUE(record_.m_engine.Previewing());  // the live picture is back
 
     const auto probe = Probe(folder_.Path("clip.wmv"));
     EXPECT_EQ(probe.count("format.format_name") ? probe.at("format.format_name") : "", "asf");
@@ -157,11 +158,11 @@ TEST_F(LiveRecording, WindowsMediaWithSoundEndsOnlyWhenTheCloseQuestionIsAnswere
 TEST_F(LiveRecording, AviWithoutSoundFinishedByTheProgramsEndHoldsTheCamerasFramesUncompressed) {
     record_.m_nVideoFormat = 1;
     record_.m_bStreamB = 0;
-    RecordCommand(record_, hooks_);
-    ASSERT_TRUE(record_.m_bRecording);
+    record_.m_engine.RecordCommand(hooks_);
+    ASSERT_TRUE(record_.m_engine.Recording());
     ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 90; }, 30000));
-    ShutdownEngine(record_);  // the program ends while recording
-    ASSERT_FALSE(record_.m_bRecording);
+    record_.m_engine.ShutdownEngine();  // the program ends while recording
+    ASSERT_FALSE(record_.m_engine.Recording());
 
     const auto probe = Probe(folder_.Path("clip.avi"));
     EXPECT_EQ(probe.count("format.format_name") ? probe.at("format.format_name") : "", "avi");
@@ -180,28 +181,28 @@ TEST_F(LiveRecording, FolderThatCannotBeWrittenIsToldOnceAndThePreviewStaysUp) {
     hooks_.make_video_file_name = [this] { return folder_.Path("not-a-folder/clip.avi"); };
     record_.m_nVideoFormat = 1;
     record_.m_bStreamB = 0;
-    RecordCommand(record_, hooks_);
+    record_.m_engine.RecordCommand(hooks_);
     EXPECT_EQ(failures_, 1);
     EXPECT_TRUE(record_.m_bNotRecording);
-    ASSERT_TRUE(record_.m_bPreviewing);
+    ASSERT_TRUE(record_.m_engine.Previewing());
     // The writer's error reaches the frame after the preview is back; it must not stop the preview.
     OnGraphNotify(record_, DeviceEventHooks{});
-    EXPECT_TRUE(record_.m_bPreviewing);
+    EXPECT_TRUE(record_.m_engine.Previewing());
 }
 
 TEST_F(LiveRecording, CameraPulledOutMidwayLeavesAReadableFileAndOneMessage) {
     record_.m_nVideoFormat = 0;
     record_.m_bStreamB = 1;
-    RecordCommand(record_, hooks_);
-    ASSERT_TRUE(record_.m_bRecording);
+    record_.m_engine.RecordCommand(hooks_);
+    ASSERT_TRUE(record_.m_engine.Recording());
     ASSERT_TRUE(test_support::WaitUntil([&] { return Written() >= 30; }, 30000));
 
     camera_->Unplug();
     ASSERT_TRUE(test_support::WaitUntil([&] { return frame_.Count(platform::WM_GRAPHNOTIFY) >= 1; }, 20000));
     DeviceEventHooks events;
-    events.recording_failed = [&] { RecordingFailed(record_, hooks_); };
+    events.recording_failed = [&] { record_.m_engine.RecordingFailed(hooks_); };
     OnGraphNotify(record_, events);
-    EXPECT_FALSE(record_.m_bRecording);
+    EXPECT_FALSE(record_.m_engine.Recording());
     EXPECT_TRUE(record_.m_bNotRecording);
     EXPECT_EQ(failures_, 1);
 

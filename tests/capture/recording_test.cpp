@@ -30,14 +30,14 @@ struct Recording : LinkTest {
         media = factory.get();
         media->videos = {{"doc camera", "vid_eb1a&pid_299f", "n"}};
         media->audios = {{"mic", "", "m"}};
-        record.m_pMediaFactory = std::move(factory);
-        record.m_pCaptureView = &view;
-        FindCameraDevice(record);
-        BindCameraDevices(record);
+        record.m_engine.m_pMediaFactory = std::move(factory);
+        record.m_engine.m_pCaptureView = &view;
+        record.m_engine.FindCameraDevice();
+        record.m_engine.BindCameraDevices();
         OpenOn(virtualcam::BridgeTransport::Hid);
         hooks.make_video_file_name = [] { return std::string("/save/0001.avi"); };
         hooks.update_recording_status = [this](int final) { status_calls.push_back(final); };
-        hooks.report_failure = [this](const CCaptureRecord&, bool) { ++failures; };
+        hooks.report_failure = [this](const capture::CaptureEngine&, bool) { ++failures; };
         g_bRecordStatistics = 0;
     }
     // The lines of the media log that start with one of the prefixes, in order.
@@ -56,9 +56,36 @@ struct Recording : LinkTest {
     }
 };
 
+// The graph's state is one value: each step of a recording and its stop goes through it once, in order,
+// and the observer hears every change.
+TEST_F(Recording, GraphStateWalksFromPreviewToRecordingAndBackAndTheObserverHearsEachStep) {
+    struct Heard : capture::EngineObserver {
+        Lines steps;
+        void OnGraphStateChanged(capture::GraphState before, capture::GraphState now) override {
+            steps.push_back(std::string(capture::GraphStateName(before)) + " > " +
+                            capture::GraphStateName(now));
+        }
+    } heard;
+    ASSERT_EQ(record.m_engine.State(), capture::GraphState::Previewing);
+    record.m_engine.SetObserver(&heard);
+    record.m_engine.ToggleRecording(hooks);
+    EXPECT_EQ(heard.steps, (Lines{"previewing > preview built", "preview built > empty",
+                                  "empty > recording built", "recording built > recording"}));
+    heard.steps.clear();
+    record.m_engine.ToggleRecording(hooks);
+    EXPECT_EQ(heard.steps, (Lines{"recording > recording built", "recording built > empty",
+                                  "empty > preview built", "preview built > previewing"}));
+    // A recording running at the end still gets its file closed before the graph is taken apart.
+    record.m_engine.ToggleRecording(hooks);
+    heard.steps.clear();
+    record.m_engine.ShutdownEngine();
+    EXPECT_EQ(heard.steps, (Lines{"recording > recording built", "recording built > empty"}));
+    record.m_engine.SetObserver(nullptr);
+}
+
 TEST_F(Recording, FiveMegapixelPreviewRecordsAtVgaAndReturnsWithSettingsAndTheFocusReadBack) {
     record.m_nSetSize = record.m_nSetPreviewSize = 2;
-    RestartPreview(record, 2592, 1944);
+    record.m_engine.RestartPreview(2592, 1944);
     record.m_nVideoFormat = 1;
     record.m_bDirectionSwitch = 0;
     record.m_bAutoFocus = 0;
@@ -68,8 +95,8 @@ TEST_F(Recording, FiveMegapixelPreviewRecordsAtVgaAndReturnsWithSettingsAndTheFo
     media->log.Clear();
     Log().Clear();
 
-    ToggleRecording(record, hooks);
-    ASSERT_TRUE(record.m_bRecording);
+    record.m_engine.ToggleRecording(hooks);
+    ASSERT_TRUE(record.m_engine.Recording());
     EXPECT_FALSE(record.m_bNotRecording);
     EXPECT_EQ(g_bRecordStatistics, 1);
     EXPECT_EQ(record.m_nSetPreviewSize, 0);
@@ -84,8 +111,8 @@ TEST_F(Recording, FiveMegapixelPreviewRecordsAtVgaAndReturnsWithSettingsAndTheFo
     media->video->controls().camera[6] = {123, platform::kControlFlagsManual};
     media->log.Clear();
     Log().Clear();
-    ToggleRecording(record, hooks);
-    EXPECT_FALSE(record.m_bRecording);
+    record.m_engine.ToggleRecording(hooks);
+    EXPECT_FALSE(record.m_engine.Recording());
     EXPECT_TRUE(record.m_bNotRecording);
     EXPECT_EQ(g_bRecordStatistics, 0);
     EXPECT_EQ(record.m_nSetPreviewSize, 2);
@@ -107,28 +134,28 @@ TEST_F(Recording, VgaRecordingFlipsAfterStartAndStopAndTheSummaryCountsFromTheBa
     counters.dropped = 5;
     counters.written = 40;  // from an earlier recording
     counters.average_bytes = 614400;
-    RestartPreview(record, 640, 480);
+    record.m_engine.RestartPreview(640, 480);
     media->log.Clear();
     Log().Clear();
 
-    ToggleRecording(record, hooks);
+    record.m_engine.ToggleRecording(hooks);
     EXPECT_EQ(Only({"format", "file", "record"}), (Lines{"file wmv /save/0001.wmv", "record doc camera"}));
     EXPECT_EQ(Flips(), 1u);
     counters.dropped = 7;
     counters.written = 130;
-    record.m_dwRecordStart = 1000;  // 3.17 s ago
+    record.m_engine.m_dwRecordStart = 1000;  // 3.17 s ago
     std::optional<std::string> running =
-        RecordingStatusText(record, 0, 4170, [](unsigned) { return kProgress; });
+        record.m_engine.RecordingStatusText(0, 4170, [](unsigned) { return kProgress; });
     EXPECT_EQ(running, "Recording: 90 frames captured, 2 dropped, 3.1 s");
 
-    ToggleRecording(record, hooks);
+    record.m_engine.ToggleRecording(hooks);
     EXPECT_EQ(Flips(), 2u);
     // The automatic focus, then exposure mode 0.
     EXPECT_EQ(Lines(media->log.lines.end() - 3, media->log.lines.end()),
               (Lines{"camera 6=0 auto", "camera 5=0 auto", "proc 8=0"}));
     // The statistics flag is off again at the stop; the summary reads the counters all the same.
-    record.m_dwRecordStop = record.m_dwRecordStart + 3000;
-    EXPECT_EQ(RecordingStatusText(record, 1, 0, [](unsigned) { return kSummary; }),
+    record.m_engine.m_dwRecordStop = record.m_engine.m_dwRecordStart + 3000;
+    EXPECT_EQ(record.m_engine.RecordingStatusText(1, 0, [](unsigned) { return kSummary; }),
               "Recorded 90 frames in 3.0 s (2 dropped), 30.0 frames/s, 18.432 MB/s");
 }
 
@@ -147,25 +174,25 @@ TEST(RecordingStatus, TextsCarryOneDecimalOfRateAndThreeOfMegabytes) {
 TEST_F(Recording, MissingEncoderIsToldOnceAndTheLivePictureComesBackForTheNextPress) {
     record.m_bStreamB = 0;
     record.m_nVideoFormat = 1;
-    RestartPreview(record, 640, 480);
+    record.m_engine.RestartPreview(640, 480);
     media->graph->file_result = platform::REGDB_E_CLASSNOTREG;
     int32_t told = 0;
-    hooks.report_failure = [&](const CCaptureRecord& r, bool ended_early) {
+    hooks.report_failure = [&](const capture::CaptureEngine& engine, bool ended_early) {
         ++failures;
-        told = ended_early ? 1 : r.m_hrRecordResult;
+        told = ended_early ? 1 : engine.m_hrRecordResult;
     };
-    RecordCommand(record, hooks);
+    record.m_engine.RecordCommand(hooks);
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(told, platform::REGDB_E_CLASSNOTREG);
-    EXPECT_FALSE(record.m_bRecording);
+    EXPECT_FALSE(record.m_engine.Recording());
     EXPECT_TRUE(record.m_bNotRecording);
-    EXPECT_TRUE(record.m_bPreviewing);
-    EXPECT_TRUE(record.m_bPreviewGraphBuilt);
-    EXPECT_FALSE(record.m_bRecordGraphBuilt);
+    EXPECT_TRUE(record.m_engine.Previewing());
+    EXPECT_TRUE(record.m_engine.PreviewGraphBuilt());
+    EXPECT_FALSE(record.m_engine.RecordGraphBuilt());
 
     // The next press tries to record again rather than stopping.
     media->log.Clear();
-    RecordCommand(record, hooks);
+    record.m_engine.RecordCommand(hooks);
     EXPECT_EQ(Only({"file"}), (Lines{"file avi /save/0001.avi"}));
     EXPECT_EQ(failures, 2);
 }

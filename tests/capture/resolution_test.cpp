@@ -1,8 +1,8 @@
 // The resolution commands on a bound camera: the graph rebuilt at the new size, then the sensor registers
 // (through the virtual camera's bridge) and the exposure properties, in order.
 #include "capture/camera_controls.h"
+#include "capture/capture_engine.h"
 #include "capture/device_discovery.h"
-#include "capture/video_properties.h"
 #include "fake_media.h"
 #include "tests/device/link_fixture.h"
 
@@ -19,16 +19,16 @@ struct Resolution : LinkTest {
         auto factory = std::make_unique<fake::Factory>();
         media = factory.get();
         media->videos = {{"doc camera", "vid_eb1a&pid_299f", "n"}};
-        record.m_pMediaFactory = std::move(factory);
+        record.m_engine.m_pMediaFactory = std::move(factory);
         record.m_bStreamB = 0;
-        record.m_pCaptureView = &view;
-        FindCameraDevice(record);
-        BindCameraDevices(record);
+        record.m_engine.m_pCaptureView = &view;
+        record.m_engine.FindCameraDevice();
+        record.m_engine.BindCameraDevices();
         OpenOn(virtualcam::BridgeTransport::Hid);
         media->log.Clear();
     }
     void Select(int index) {
-        SelectPreviewResolution(record, index, [this] { ++status_updates; });
+        record.m_engine.SelectPreviewResolution(index, [this] { ++status_updates; });
     }
 };
 
@@ -87,12 +87,12 @@ TEST_F(Resolution, StoredSettingsGoOutInOrderAndAnUnknownExposureIndexCountsAsZe
     record.m_bAutoFocus = 0;
     record.m_nFocus = 77;
     record.m_nExposureIndex = 9;
-    ApplyCameraSettings(record);
+    record.m_engine.ApplyCameraSettings();
     EXPECT_TRUE(Wire("bus").empty());
     EXPECT_EQ(media->log.lines, (Lines{"camera 6=77", "camera 5=0 auto", "proc 8=0"}));
 
     media->log.Clear();
-    ApplyExposureMode(record);  // only 0..3 here
+    record.m_engine.ApplyExposureMode();  // only 0..3 here
     EXPECT_TRUE(media->log.lines.empty());
 }
 

@@ -9,8 +9,8 @@
 #include "app/propdlg/property_dialogs.h"
 #include "app/view/vellumo_view.h"
 #include "app/view/video_widget.h"
+#include "capture/capture_engine.h"
 #include "capture/device_discovery.h"
-#include "capture/video_properties.h"
 #include "fake_media.h"
 #include "tests/support/wait_until.h"
 
@@ -64,14 +64,14 @@ TEST(VideoProperties, SlidersAndAutoBoxesDriveTheCameraAndTheSettingsReadThemBac
     auto factory = std::make_unique<fake::Factory>();
     fake::Factory* media = factory.get();
     media->videos = {{"doc camera", "vid_eb1a&pid_299f", "n"}};
-    record.m_pMediaFactory = std::move(factory);
+    record.m_engine.m_pMediaFactory = std::move(factory);
     record.m_bStreamB = 0;
-    record.m_pVideoMoniker = media->videos[0];
-    ASSERT_EQ(CreateDeviceFilters(record), 1);
+    record.m_engine.m_pVideoMoniker = media->videos[0];
+    ASSERT_EQ(record.m_engine.CreateDeviceFilters(), 1);
     fake::Controls& controls = media->video->controls();
     controls.camera[6] = {40, 2};
 
-    CVideoPropertiesDlg dialog(record.m_pVideoCapture.get());
+    CVideoPropertiesDlg dialog(record.m_engine.m_pVideoCapture.get());
     EXPECT_EQ(dialog.Rows(), 5);
     auto* brightness = dialog.findChild<QSlider*>("Brightness");
     auto* focus = dialog.findChild<QSlider*>("Focus");
@@ -87,7 +87,7 @@ TEST(VideoProperties, SlidersAndAutoBoxesDriveTheCameraAndTheSettingsReadThemBac
     EXPECT_FALSE(focus->isEnabled());
     EXPECT_EQ(media->log.lines, (std::vector<std::string>{"proc 0=150", "camera 6=0 auto"}));
 
-    ReadBackVideoProperties(record);
+    record.m_engine.ReadBackVideoProperties();
     EXPECT_EQ(record.m_nBrightness, 150);
     EXPECT_EQ(record.m_bAutoFocus, 1);
 }
