@@ -1,6 +1,6 @@
 #include "capture/camera_controls.h"
 
-#include <cstdlib>
+#include <cstdint>
 
 #include "capture/capture_engine.h"
 #include "device/facade/facade.h"
@@ -12,27 +12,26 @@ using platform::kControlFlagsAuto;
 using platform::kControlFlagsManual;
 using platform::VideoProcProperty;
 
-// The sensor's bus address and register sub-addresses, as hexadecimal text whose number's two low bytes,
-// low byte first, go out on the bus: "013C" is register 0x3C01.
-constexpr const char kSensorDevice[] = "78";
-constexpr const char kReg3C01[] = "013C";
-constexpr const char kReg3C00[] = "003C";
-constexpr const char kReg3C0C[] = "0C3C";
-constexpr const char kReg3820[] = "2038";
-constexpr const char kReg3821[] = "2138";
+// The image sensor on the bridge's secondary bus, and its registers the program changes: three of the
+// light-flicker (mains frequency) filter, and the two timing registers whose bits 1-2 flip and mirror the
+// picture. A register's number goes out on the bus high byte first.
+constexpr uint8_t kSensorBusAddress = 0x78;
+constexpr uint16_t kRegFlickerSelect = 0x3C00;
+constexpr uint16_t kRegFlickerControl = 0x3C01;
+constexpr uint16_t kRegFlickerDetected = 0x3C0C;
+constexpr uint16_t kRegTimingFlip = 0x3820;
+constexpr uint16_t kRegTimingMirror = 0x3821;
+constexpr uint8_t kOrientationBits = 0x06;
 
 enum class BitChange { Set, Clear, Toggle };
 
 // One read-modify-write of a sensor register. `value` is shared by a whole sequence: a failed read leaves
 // what the previous step had, and the change is applied to that and written.
-void UpdateSensorBits(const char* sub_address_text, BitChange change, uint8_t bits, uint32_t& value) {
-    const auto device = static_cast<uint8_t>(std::strtoul(kSensorDevice, nullptr, 16));
-    const auto number = static_cast<uint32_t>(std::strtoul(sub_address_text, nullptr, 16));
-    uint8_t sub_address[2] = {static_cast<uint8_t>(number & 0xFF),
-                              static_cast<uint8_t>((number >> 8) & 0xFF)};
+void UpdateSensorBits(uint16_t reg, BitChange change, uint8_t bits, uint32_t& value) {
+    uint8_t sub_address[2] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg & 0xFF)};
 
     uint8_t read = static_cast<uint8_t>(value & 0xFF);
-    devctl::CamBusRead(device, 2, sub_address, 1, &read);  // written only on success
+    devctl::CamBusRead(kSensorBusAddress, 2, sub_address, 1, &read);  // written only on success
     value = (value & ~0xFFu) | read;
     switch (change) {
         case BitChange::Set:
@@ -47,7 +46,7 @@ void UpdateSensorBits(const char* sub_address_text, BitChange change, uint8_t bi
     }
     devctl::CamSelectBus(2, 1);
     const uint8_t data = static_cast<uint8_t>(value & 0xFF);
-    devctl::CamBusWrite(device, 2, sub_address, 1, &data);
+    devctl::CamBusWrite(kSensorBusAddress, 2, sub_address, 1, &data);
 }
 
 void SetProcAmp(capture::CaptureEngine& engine, VideoProcProperty property, long value) {
@@ -122,18 +121,18 @@ void ApplyFrequencyMode(int mode) {
     uint32_t value = 0;
     switch (mode) {
         case 0:
-            UpdateSensorBits(kReg3C01, BitChange::Clear, 0x80, value);
-            UpdateSensorBits(kReg3C01, BitChange::Clear, 0x20, value);
+            UpdateSensorBits(kRegFlickerControl, BitChange::Clear, 0x80, value);
+            UpdateSensorBits(kRegFlickerControl, BitChange::Clear, 0x20, value);
             break;
         case 1:
-            UpdateSensorBits(kReg3C01, BitChange::Set, 0x80, value);
-            UpdateSensorBits(kReg3C00, BitChange::Set, 0x04, value);
-            UpdateSensorBits(kReg3C0C, BitChange::Set, 0x01, value);
+            UpdateSensorBits(kRegFlickerControl, BitChange::Set, 0x80, value);
+            UpdateSensorBits(kRegFlickerSelect, BitChange::Set, 0x04, value);
+            UpdateSensorBits(kRegFlickerDetected, BitChange::Set, 0x01, value);
             break;
         case 2:
-            UpdateSensorBits(kReg3C01, BitChange::Set, 0x80, value);
-            UpdateSensorBits(kReg3C00, BitChange::Clear, 0x04, value);
-            UpdateSensorBits(kReg3C0C, BitChange::Clear, 0x01, value);
+            UpdateSensorBits(kRegFlickerControl, BitChange::Set, 0x80, value);
+            UpdateSensorBits(kRegFlickerSelect, BitChange::Clear, 0x04, value);
+            UpdateSensorBits(kRegFlickerDetected, BitChange::Clear, 0x01, value);
             break;
         default:
             break;
@@ -142,8 +141,8 @@ void ApplyFrequencyMode(int mode) {
 
 void ApplyOrientationFlip() {
     uint32_t value = 0;
-    UpdateSensorBits(kReg3820, BitChange::Toggle, 0x06, value);
-    UpdateSensorBits(kReg3821, BitChange::Toggle, 0x06, value);
+    UpdateSensorBits(kRegTimingFlip, BitChange::Toggle, kOrientationBits, value);
+    UpdateSensorBits(kRegTimingMirror, BitChange::Toggle, kOrientationBits, value);
 }
 
 void capture::CaptureEngine::ApplySensorSettings() {

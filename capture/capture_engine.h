@@ -179,22 +179,19 @@ class CaptureEngine {
 
     // Discovery and binding.
     int m_nCameraFound = 0;
-    DeviceMoniker m_pCameraMoniker;
-    std::array<DeviceMoniker, kAudioSlots> m_pAudioMonikers;
-    DeviceMoniker m_pVideoMoniker;
-    DeviceMoniker m_pAudioMoniker;
-    std::string m_wszCameraName;
+    DeviceMoniker m_cameraMoniker;
+    std::array<DeviceMoniker, kAudioSlots> m_audioMonikers;
+    DeviceMoniker m_videoMoniker;
+    DeviceMoniker m_audioMoniker;
+    std::string m_szCameraName;
     std::unique_ptr<platform::CaptureFilter> m_pVideoCapture;
     std::unique_ptr<platform::CaptureFilter> m_pAudioCapture;
     platform::StreamConfig* m_pVideoConfig = nullptr;  // of m_pVideoCapture
-    platform::StreamConfig* m_pAudioConfig = nullptr;  // of m_pAudioCapture
-    int m_bCaptionPin = 0;
     std::unique_ptr<platform::FilterGraph> m_pGraph;
     std::unique_ptr<ISampleCaptureGraphBuilder> m_pBuilder;
 
     // The graph.
     int m_bWantPreview = 1;
-    int m_bPreviewFaked = 0;
     platform::FrameSink* m_pGrabber = nullptr;        // the grabber in the graph (g_grabberCallback)
     platform::VideoWindow* m_pVideoWindow = nullptr;  // of m_pGraph
     platform::MediaEvents* m_pMediaEvents = nullptr;  // of m_pGraph
@@ -210,9 +207,8 @@ class CaptureEngine {
     platform::DroppedFrames* m_pDroppedFrames = nullptr;  // of the video capture pin
     int32_t m_hrRecordResult = 0;  // why the last recording build or start failed (0: it did not)
 
-    // Where the engine's messages go (the frame and the view), and the view that shows the video.
-    platform::MessageTarget* m_hFrameWnd = nullptr;
-    platform::MessageTarget* m_hViewWnd = nullptr;
+    // Where the engine's messages go (the frame's), and the view that shows the video.
+    platform::MessageTarget* m_pFrameTarget = nullptr;
     CaptureView* m_pCaptureView = nullptr;
 
   private:

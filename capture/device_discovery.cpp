@@ -44,7 +44,7 @@ int capture::CaptureEngine::FindCameraDevice() {
             if (!info.device_path.empty() &&
                 Upper(info.device_path).find(settings_.m_szPidVid) != std::string::npos) {
                 settings_.m_bDevicePresent = 1;
-                m_pCameraMoniker = info;
+                m_cameraMoniker = info;
                 m_nCameraFound = 1;
                 matched = true;
                 break;
@@ -58,7 +58,7 @@ int capture::CaptureEngine::FindCameraDevice() {
     if (audios.empty()) return 0;
     // The slot is the position in the listing, counted whether the name could be read or not.
     for (size_t position = 0; position < audios.size() && position < capture::kAudioSlots; ++position) {
-        if (!audios[position].friendly_name.empty()) m_pAudioMonikers[position] = audios[position];
+        if (!audios[position].friendly_name.empty()) m_audioMonikers[position] = audios[position];
     }
     if (audios.size() > capture::kAudioSlots)
         platform::DebugLog("capture", "%zu audio inputs; only the first %d are kept", audios.size(),
@@ -67,14 +67,14 @@ int capture::CaptureEngine::FindCameraDevice() {
 }
 
 void capture::CaptureEngine::BindCameraDevices() {
-    if (m_nCameraFound > 0) SelectDevices(m_pCameraMoniker, m_pAudioMonikers[0]);
+    if (m_nCameraFound > 0) SelectDevices(m_cameraMoniker, m_audioMonikers[0]);
 }
 
 void capture::CaptureEngine::SelectDevices(const capture::DeviceMoniker& video,
                                            const capture::DeviceMoniker& audio) {
-    if (SameDevice(video, m_pVideoMoniker) && SameDevice(audio, m_pAudioMoniker)) return;
-    m_pVideoMoniker = video;
-    m_pAudioMoniker = audio;
+    if (SameDevice(video, m_videoMoniker) && SameDevice(audio, m_audioMoniker)) return;
+    m_videoMoniker = video;
+    m_audioMoniker = audio;
 
     if (State() != GraphState::Empty) DismantleGraph();
     ReleaseDeviceFilters();
@@ -87,13 +87,12 @@ void capture::CaptureEngine::SelectDevices(const capture::DeviceMoniker& video,
 }
 
 int capture::CaptureEngine::CreateDeviceFilters() {
-    m_bCaptionPin = 0;
     if (!m_pBuilder) m_pBuilder = std::make_unique<ISampleCaptureGraphBuilder>();
 
     m_pVideoCapture.reset();
-    if (m_pVideoMoniker && m_pMediaFactory) {
-        m_wszCameraName = m_pVideoMoniker->friendly_name.substr(0, capture::kCameraNameMax);
-        m_pVideoCapture = m_pMediaFactory->Bind(DeviceCategory::VideoInput, *m_pVideoMoniker);
+    if (m_videoMoniker && m_pMediaFactory) {
+        m_szCameraName = m_videoMoniker->friendly_name.substr(0, capture::kCameraNameMax);
+        m_pVideoCapture = m_pMediaFactory->Bind(DeviceCategory::VideoInput, *m_videoMoniker);
     }
     if (!m_pVideoCapture) {
         ReleaseDeviceFilters();
@@ -106,28 +105,21 @@ int capture::CaptureEngine::CreateDeviceFilters() {
         return 0;
     }
     if (m_pBuilder->SetFiltergraph(m_pGraph.get()) != platform::S_OK ||
-        m_pGraph->AddFilter(m_pVideoCapture.get(), m_wszCameraName) != platform::S_OK) {
+        m_pGraph->AddFilter(m_pVideoCapture.get(), m_szCameraName) != platform::S_OK) {
         ReleaseDeviceFilters();
         return 0;
     }
     m_pVideoConfig = FindVideoStreamConfig(m_pBuilder.get(), m_pVideoCapture.get());
 
-    if (m_pAudioMoniker)
-        m_pAudioCapture = m_pMediaFactory->Bind(DeviceCategory::AudioInput, *m_pAudioMoniker);
+    if (m_audioMoniker) m_pAudioCapture = m_pMediaFactory->Bind(DeviceCategory::AudioInput, *m_audioMoniker);
     if (!m_pAudioCapture) {
         settings_.m_bStreamB = 0;  // recording goes on without sound
     } else {
-        if (m_pGraph->AddFilter(m_pAudioCapture.get(), m_pAudioMoniker->friendly_name) != platform::S_OK) {
+        if (m_pGraph->AddFilter(m_pAudioCapture.get(), m_audioMoniker->friendly_name) != platform::S_OK) {
             ReleaseDeviceFilters();
             return 0;
         }
-        m_pBuilder->FindInterface(PinCategory::Capture, MediaMajorType::Audio, m_pAudioCapture.get(),
-                                  &m_pAudioConfig);
     }
-
-    if (m_pBuilder->FindPin(m_pVideoCapture.get(), PinCategory::Vbi, 0) == platform::S_OK ||
-        m_pBuilder->FindPin(m_pVideoCapture.get(), PinCategory::ClosedCaptions, 0) == platform::S_OK)
-        m_bCaptionPin = 1;
     return 1;
 }
 
@@ -140,7 +132,6 @@ void capture::CaptureEngine::ReleaseDeviceFilters() {
         m_pBuilder->ReleaseInterfaces();
         m_pBuilder.reset();
     }
-    m_pAudioConfig = nullptr;
     m_pVideoConfig = nullptr;
     m_pVideoCapture.reset();
     m_pAudioCapture.reset();

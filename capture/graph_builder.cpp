@@ -39,19 +39,6 @@ int32_t ISampleCaptureGraphBuilder::FindInterface(PinCategory category, MediaMaj
     return *dropped != nullptr ? platform::S_OK : platform::E_FAIL;
 }
 
-int32_t ISampleCaptureGraphBuilder::FindPin(platform::CaptureFilter* filter, PinCategory category,
-                                            int index) {
-    if (filter == nullptr || index != 0) return platform::E_FAIL;
-    if (category == PinCategory::Preview && filter->HasPreviewPin()) return platform::S_OK;
-    return category == PinCategory::Capture ? platform::S_OK : platform::E_FAIL;
-}
-
-int32_t ISampleCaptureGraphBuilder::GetFiltergraph(platform::FilterGraph** graph) {
-    if (graph == nullptr) return platform::E_FAIL;
-    *graph = m_pGraph;
-    return m_pGraph != nullptr ? platform::S_OK : platform::E_FAIL;
-}
-
 int32_t ISampleCaptureGraphBuilder::RenderStream(PinCategory category, MediaMajorType type,
                                                  platform::CaptureFilter* source,
                                                  platform::FrameSink* intermediate) {

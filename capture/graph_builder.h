@@ -8,7 +8,7 @@
 
 #include "media/capture_graph.h"
 
-enum class PinCategory { Capture, Preview, Vbi, ClosedCaptions };
+enum class PinCategory { Capture, Preview };
 enum class MediaMajorType { Interleaved, Video, Audio };
 // The file subtypes SetOutputFileName takes.
 enum class MediaSubtype { Asf, Avi };
@@ -29,8 +29,6 @@ class ISampleCaptureGraphBuilder {
     // The frame counters of a filter's capture pin.
     virtual int32_t FindInterface(PinCategory category, MediaMajorType type, platform::CaptureFilter* filter,
                                   platform::DroppedFrames** dropped);
-    virtual int32_t FindPin(platform::CaptureFilter* filter, PinCategory category, int index);
-    virtual int32_t GetFiltergraph(platform::FilterGraph** graph);
     // Renders the source's stream of the category through the intermediate grabber into the default renderer.
     virtual int32_t RenderStream(PinCategory category, MediaMajorType type, platform::CaptureFilter* source,
                                  platform::FrameSink* intermediate);
@@ -46,8 +44,6 @@ class ISampleCaptureGraphBuilder {
     // (`stop` is not used beyond "never").
     virtual int32_t ControlStream(PinCategory category, const int64_t* start, const int64_t* stop);
 
-    // Releases the filters the object created itself (it holds none of its own).
-    void ReleaseFilters() {}
     // Drops the graph before the object is deleted.
     void ReleaseInterfaces() { m_pGraph = nullptr; }
 

@@ -40,7 +40,6 @@ int capture::CaptureEngine::AssemblePreviewGraph() {
         result = m_pBuilder->RenderStream(PinCategory::Preview, MediaMajorType::Video, m_pVideoCapture.get(),
                                           m_pGrabber);
     if (!Rendered(result)) return 0;
-    if (result == platform::VFW_S_NOPREVIEWPIN) m_bPreviewFaked = 1;
     if (!m_pGraph->GrabberConnected()) return 0;
 
     m_pVideoWindow = m_pGraph->QueryVideoWindow();
@@ -53,7 +52,8 @@ int capture::CaptureEngine::AssemblePreviewGraph() {
     }
 
     m_pMediaEvents = m_pGraph->QueryMediaEvents();
-    if (m_pMediaEvents != nullptr) m_pMediaEvents->SetNotifyWindow(m_hFrameWnd, platform::WM_GRAPHNOTIFY, 0);
+    if (m_pMediaEvents != nullptr)
+        m_pMediaEvents->SetNotifyWindow(m_pFrameTarget, platform::WM_GRAPHNOTIFY, 0);
 
     SetState(GraphState::PreviewBuilt);
     return 1;
@@ -108,10 +108,8 @@ void capture::CaptureEngine::DismantleGraph() {
         RemoveDownstream(m_pVideoCapture.get());
     else if (m_pAudioCapture)
         RemoveDownstream(m_pAudioCapture.get());
-    if (m_pVideoCapture && m_pBuilder) m_pBuilder->ReleaseFilters();
     m_pGrabber = nullptr;
     SetState(GraphState::Empty);
-    m_bPreviewFaked = 0;
 }
 
 bool capture::CaptureEngine::RestartPreview(int width, int height) {
@@ -142,8 +140,6 @@ bool capture::CaptureEngine::SwitchStreamToCaptureSize() {
 }
 
 void RequestFrame() { g_grabberCallback.m_bGrabRequested.store(1); }
-
-bool IsSameComObject(const platform::CaptureFilter* a, const platform::CaptureFilter* b) { return a == b; }
 
 void capture::CaptureEngine::ShutdownEngine() {
     if (m_bWantPreview) HaltPreview();  // a running recording's file gets its end here

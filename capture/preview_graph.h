@@ -5,5 +5,3 @@
 
 // The next frame goes to the frame handler; two requests before a frame still give one frame. Any thread.
 void RequestFrame();
-// The two filters are one object.
-bool IsSameComObject(const platform::CaptureFilter* a, const platform::CaptureFilter* b);

@@ -95,7 +95,6 @@ int capture::CaptureEngine::AssembleRecordingGraph() {
         if (!Rendered(result))
             result = m_pBuilder->RenderStream(PinCategory::Preview, MediaMajorType::Video, video, nullptr);
         if (!Rendered(result)) return FailBuild(*this, result);
-        if (result == platform::VFW_S_NOPREVIEWPIN) m_bPreviewFaked = 1;
     }
     if (settings_.m_bStreamB) {
         result = m_pBuilder->RenderStream(PinCategory::Capture, MediaMajorType::Audio, m_pAudioCapture.get(),
@@ -110,7 +109,8 @@ int capture::CaptureEngine::AssembleRecordingGraph() {
         m_pVideoWindow->SetVisible(true);
     }
     m_pMediaEvents = m_pGraph->QueryMediaEvents();
-    if (m_pMediaEvents != nullptr) m_pMediaEvents->SetNotifyWindow(m_hFrameWnd, platform::WM_GRAPHNOTIFY, 0);
+    if (m_pMediaEvents != nullptr)
+        m_pMediaEvents->SetNotifyWindow(m_pFrameTarget, platform::WM_GRAPHNOTIFY, 0);
     SetState(GraphState::RecordingBuilt);
     return 1;
 }

@@ -12,6 +12,8 @@
 // UVC cameras reset some controls when streaming starts, so every value set is kept and Resend() writes
 // them again in the order they were first set. Thread-safe: the graph resends from its streaming thread.
 
+#include <linux/videodev2.h>
+
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -22,18 +24,18 @@
 
 namespace platform {
 
-constexpr uint32_t kV4l2CidBrightness = 0x00980900;
-constexpr uint32_t kV4l2CidContrast = 0x00980901;
-constexpr uint32_t kV4l2CidBacklightCompensation = 0x0098091C;
-constexpr uint32_t kV4l2CidExposureAuto = 0x009A0901;
-constexpr uint32_t kV4l2CidExposureAbsolute = 0x009A0902;
-constexpr uint32_t kV4l2CidFocusAbsolute = 0x009A090A;
-constexpr uint32_t kV4l2CidFocusAuto = 0x009A090C;
-constexpr uint32_t kV4l2CidIrisAbsolute = 0x009A0911;
-// Auto exposure menu entries.
-constexpr long kV4l2ExposureAuto = 0;
-constexpr long kV4l2ExposureManual = 1;
-constexpr long kV4l2ExposureAperturePriority = 3;
+// The kernel's control IDs and auto-exposure menu entries, under the names the rest of the program uses.
+constexpr uint32_t kV4l2CidBrightness = V4L2_CID_BRIGHTNESS;
+constexpr uint32_t kV4l2CidContrast = V4L2_CID_CONTRAST;
+constexpr uint32_t kV4l2CidBacklightCompensation = V4L2_CID_BACKLIGHT_COMPENSATION;
+constexpr uint32_t kV4l2CidExposureAuto = V4L2_CID_EXPOSURE_AUTO;
+constexpr uint32_t kV4l2CidExposureAbsolute = V4L2_CID_EXPOSURE_ABSOLUTE;
+constexpr uint32_t kV4l2CidFocusAbsolute = V4L2_CID_FOCUS_ABSOLUTE;
+constexpr uint32_t kV4l2CidFocusAuto = V4L2_CID_FOCUS_AUTO;
+constexpr uint32_t kV4l2CidIrisAbsolute = V4L2_CID_IRIS_ABSOLUTE;
+constexpr long kV4l2ExposureAuto = V4L2_EXPOSURE_AUTO;
+constexpr long kV4l2ExposureManual = V4L2_EXPOSURE_MANUAL;
+constexpr long kV4l2ExposureAperturePriority = V4L2_EXPOSURE_APERTURE_PRIORITY;
 
 // A control's range and step.
 struct ControlScale {

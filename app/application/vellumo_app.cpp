@@ -133,9 +133,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         m_pMainFrame->move(work.topLeft());
     }
 
-    m_engine.m_hFrameWnd = m_pMainFrame->MessageTarget();
-    m_engine.m_hViewWnd = m_pMainFrame->View()->MessageTarget();
-    platform::SetPromptWindow(m_engine.m_hFrameWnd);
+    m_engine.m_pFrameTarget = m_pMainFrame->MessageTarget();
+    platform::SetPromptWindow(m_engine.m_pFrameTarget);
     m_pMainFrame->setWindowIcon(QIcon(":/icons/vellumo.png"));
     m_pMainFrame->setWindowTitle("Vellumo");
     ListenForLaterCopies();
@@ -261,10 +260,7 @@ DeviceEventHooks CVellumoApp::EventHooks() {
     hooks.poll = PollPainting;
     hooks.control_open = [this] { return m_pMainFrame->View()->m_bControlOpen; };
     hooks.set_control_open = [this](bool open) { m_pMainFrame->View()->m_bControlOpen = open; };
-    hooks.refresh_window_handles = [this] {
-        m_engine.m_hFrameWnd = m_pMainFrame->MessageTarget();
-        m_engine.m_hViewWnd = m_pMainFrame->View()->MessageTarget();
-    };
+    hooks.refresh_window_handles = [this] { m_engine.m_pFrameTarget = m_pMainFrame->MessageTarget(); };
     hooks.repaint_frame = [this] {
         // The camera has gone: the view stays empty until it returns rather than freezing its last frame.
         if (m_pVideoWidget != nullptr && !m_engine.Previewing()) m_pVideoWidget->Present(nullptr);
@@ -406,8 +402,7 @@ int CVellumoApp::ExitInstance() {
     m_engine.m_pMediaFactory.reset();  // its device watch ends here, not at process exit
     m_engine.m_pCaptureView = nullptr;
     m_pVideoWidget = nullptr;
-    m_engine.m_hFrameWnd = nullptr;
-    m_engine.m_hViewWnd = nullptr;
+    m_engine.m_pFrameTarget = nullptr;
     m_pMainFrame.reset();
     m_instanceListener.reset();  // its watcher went with the frame
     SetAppResources(std::nullopt);

@@ -52,8 +52,8 @@ class CVellumoApp : public CCaptureRecord, private capture::EngineObserver {
     const std::string& ProgramFolder() const { return m_szProgramFolder; }
     bool SettingsReadOnly() const { return m_location.read_only; }
 
-    // The view's video window (m_engine.m_hFrameWnd and m_hViewWnd, where other threads post or send the
-    // frame's and the view's window messages, are capture fields, set once the frame exists).
+    // The view's video window (the engine's m_pFrameTarget, where other threads post or send the frame's
+    // messages, is set once the frame exists).
     CVideoWidget* VideoWidget() const { return m_pVideoWidget; }
 
     // The still-capture session; its frame handler reads it on the streaming thread, so it is set before

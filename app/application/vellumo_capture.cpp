@@ -75,7 +75,7 @@ void CVellumoApp::StartCapturePipeline() {
     m_pCaptureSession = std::make_unique<pipeline::CaptureSession>(
         pipeline::CaptureFlags{g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
                                g_grabberCallback.m_bCardCapture, m_bCaptureBusy});
-    m_pCaptureSession->m_hFrameWnd = m_pMainFrame->MessageTarget();
+    m_pCaptureSession->m_pFrameTarget = m_pMainFrame->MessageTarget();
     m_pCaptureSession->m_handOver = ocr::MakeHandOverServices(m_szProgramFolder);
     m_pCaptureSession->m_dialogs = MakeSeriesDialogs(CaptureContext());
     // Gathered pages keep their order on disk, for the next start when this run ends before the document.

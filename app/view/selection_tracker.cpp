@@ -20,8 +20,8 @@ Point SelectionTracker::Confine(Point cursor) const {
 }
 
 void SelectionTracker::BeginDragCursor(CursorShape shape) {
-    m_hPrevCursor = cursor_;
-    m_hDragCursor = shape;
+    m_prevCursor = cursor_;
+    m_dragCursor = shape;
     cursor_ = shape;
 }
 
@@ -84,7 +84,7 @@ void SelectionTracker::OnMouseMove(Point raw, const ViewGeometry& g, const Selec
         return;
     }
     if (m_bButtonDown) {
-        cursor_ = m_hDragCursor;
+        cursor_ = m_dragCursor;
         const int32_t dx = p.x - m_ptLast.x, dy = p.y - m_ptLast.y;
         m_ptLast = p;
         Rect& t = m_rcTrack;
@@ -117,7 +117,7 @@ void SelectionTracker::OnMouseMove(Point raw, const ViewGeometry& g, const Selec
 }
 
 void SelectionTracker::OnButtonUp(const ViewGeometry& g) {
-    cursor_ = m_hPrevCursor;
+    cursor_ = m_prevCursor;
     m_rcClip.reset();
     if (ignore_release_ && !m_bButtonDown) {
         ignore_release_ = false;

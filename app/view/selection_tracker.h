@@ -53,8 +53,8 @@ class SelectionTracker {
     int m_nDragMode = 0;
     int m_nDragEdge = 0;
     Point m_ptLast;
-    CursorShape m_hDragCursor = CursorShape::Arrow;
-    CursorShape m_hPrevCursor = CursorShape::Arrow;
+    CursorShape m_dragCursor = CursorShape::Arrow;
+    CursorShape m_prevCursor = CursorShape::Arrow;
     std::optional<Rect> m_rcClip;  // where the pointer is confined; none when free
     int m_nAntPhase = 3;
     bool m_bAntColour = true;

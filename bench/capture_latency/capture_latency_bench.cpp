@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
     pipeline::CaptureSession session({g_grabberCallback.m_bGrabRequested, g_grabberCallback.m_bOcrCapture,
                                       g_grabberCallback.m_bCardCapture, record.m_bCaptureBusy});
-    session.m_hFrameWnd = &frame;
+    session.m_pFrameTarget = &frame;
     g_session = &session;
     g_grabberCallback.SetFrameHandler(&ToSession);
 

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     std::atomic<uint8_t> grab{0}, ocr{0}, card{0}, busy{0};
     DoneTarget target;
     pipeline::CaptureSession session(pipeline::CaptureFlags{grab, ocr, card, busy});
-    session.m_hFrameWnd = &target;
+    session.m_pFrameTarget = &target;
 
     const long idle_kb = PeakKilobytes();
     struct Row {

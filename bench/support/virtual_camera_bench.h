@@ -20,7 +20,7 @@ inline std::unique_ptr<virtualcam::VirtualCamera> BindVirtualCamera(CCaptureReco
     camera->Install();
     record.m_szPidVid = "vid_eb1a&pid_2d80";
     record.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>(false);
-    record.m_engine.m_hFrameWnd = frame;
+    record.m_engine.m_pFrameTarget = frame;
     record.m_engine.FindCameraDevice();
     record.m_engine.BindCameraDevices();
     return camera;

@@ -91,12 +91,12 @@ void CaptureSession::AbandonCapture() {
     flags_.card_capture.store(0);
     flags_.capture_busy.store(0);
     // Posted, not sent: the frame's handler restarts the stream, which may wait for the calling thread.
-    platform::PostMessage(m_hFrameWnd, platform::WM_CAPTUREDONE);
+    platform::PostMessage(m_pFrameTarget, platform::WM_CAPTUREDONE);
 }
 
 void CaptureSession::EndCapture() {
     flags_.capture_busy.store(0);
-    platform::SendMessage(m_hFrameWnd, platform::WM_CAPTUREDONE);
+    platform::SendMessage(m_pFrameTarget, platform::WM_CAPTUREDONE);
 }
 
 void CaptureSession::StartDialog(const std::function<void()>& dialog, const char* name) {

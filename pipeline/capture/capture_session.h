@@ -67,7 +67,8 @@ class CaptureSession {
     CaptureSession& operator=(const CaptureSession&) = delete;
 
     // Set once on the GUI thread before the first capture.
-    platform::MessageTarget* m_hFrameWnd = nullptr;  // gets WM_CAPTUREDONE, sent at the end of every worker
+    platform::MessageTarget* m_pFrameTarget =
+        nullptr;  // gets WM_CAPTUREDONE, sent at the end of every worker
     HandOverServices m_handOver;
     SeriesDialogs m_dialogs;
     // The reports to the user. Each is called on a session thread once the capture has ended, so it may

@@ -73,7 +73,7 @@ class DeviceEventsTest : public LinkTest {
         UserSettings(record_);
         record_.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
         record_.m_engine.m_pCaptureView = video_;
-        record_.m_engine.m_hFrameWnd = &frame_messages_;
+        record_.m_engine.m_pFrameTarget = &frame_messages_;
         hooks_.wait = [this](int ms) {
             waits_.push_back(ms);
             WaitPainting(ms);

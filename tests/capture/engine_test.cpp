@@ -40,14 +40,14 @@ TEST_F(Engine, DiscoveryMatchesTheIdentityTextCaseBlindAnywhereInThePath) {
     EXPECT_EQ(record.m_engine.FindCameraDevice(), 1);
     EXPECT_EQ(record.m_bDevicePresent, 1);
     EXPECT_EQ(record.m_engine.m_nCameraFound, 1);
-    EXPECT_EQ(record.m_engine.m_pCameraMoniker->friendly_name, "doc camera");
+    EXPECT_EQ(record.m_engine.m_cameraMoniker->friendly_name, "doc camera");
     EXPECT_EQ(record.m_szPidVid, "VID_EB1A&PID_299F");
 
     // An empty text takes the first device; a device without a path is never taken.
     record.m_szPidVid.clear();
     media->videos.erase(media->videos.begin());
     record.m_engine.FindCameraDevice();
-    EXPECT_EQ(record.m_engine.m_pCameraMoniker->friendly_name, "doc camera");
+    EXPECT_EQ(record.m_engine.m_cameraMoniker->friendly_name, "doc camera");
 
     // No match and no device at all: absent, and binding does nothing.
     record.m_szPidVid = "VID_FFFF";
@@ -64,13 +64,13 @@ TEST_F(Engine, DiscoveryMatchesTheIdentityTextCaseBlindAnywhereInThePath) {
 
 TEST_F(Engine, AudioSlotsFollowThePositionAndAnUnreadableNameKeepsItsSlot) {
     media->videos = {Device("cam", "vid_1&pid_2")};
-    record.m_engine.m_pAudioMonikers[1] = Device("older", "x");
+    record.m_engine.m_audioMonikers[1] = Device("older", "x");
     media->audios = {Device("first", "a0"), Device("", "a1"), Device("third", "a2")};
     EXPECT_EQ(record.m_engine.FindCameraDevice(), 1);
-    EXPECT_EQ(record.m_engine.m_pAudioMonikers[0]->friendly_name, "first");
-    EXPECT_EQ(record.m_engine.m_pAudioMonikers[1]->friendly_name, "older");
-    EXPECT_EQ(record.m_engine.m_pAudioMonikers[2]->friendly_name, "third");
-    EXPECT_FALSE(record.m_engine.m_pAudioMonikers[3]);
+    EXPECT_EQ(record.m_engine.m_audioMonikers[0]->friendly_name, "first");
+    EXPECT_EQ(record.m_engine.m_audioMonikers[1]->friendly_name, "older");
+    EXPECT_EQ(record.m_engine.m_audioMonikers[2]->friendly_name, "third");
+    EXPECT_FALSE(record.m_engine.m_audioMonikers[3]);
 
     // Without any audio input discovery says 0, but the camera still counts as present.
     media->audios.clear();

@@ -60,7 +60,7 @@ TEST(LivePreview, VirtualCameraPictureReachesTheViewAndTheGrabber) {
     record.m_szPidVid = "VID_EB1A&PID_2D80";  // upper case: the match is blind to case
     record.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
     record.m_engine.m_pCaptureView = video;
-    record.m_engine.m_hFrameWnd = &frame_messages;
+    record.m_engine.m_pFrameTarget = &frame_messages;
     record.m_bStreamB = 1;
     ASSERT_EQ(record.m_engine.FindCameraDevice(), 1);  // the virtual microphone is an audio input too
     ASSERT_TRUE(record.m_bDevicePresent);

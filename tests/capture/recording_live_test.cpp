@@ -66,7 +66,7 @@ class LiveRecording : public ::testing::Test {
         camera_->Install();
         record_.m_szPidVid = "vid_eb1a&pid_2d80";
         record_.m_engine.m_pMediaFactory = std::make_unique<platform::GstMediaFactory>();
-        record_.m_engine.m_hFrameWnd = &frame_;
+        record_.m_engine.m_pFrameTarget = &frame_;
         record_.m_szSavePath = folder_.Slash();
         ASSERT_EQ(record_.m_engine.FindCameraDevice(), 1);
         record_.m_engine.BindCameraDevices();

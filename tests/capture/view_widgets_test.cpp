@@ -66,7 +66,7 @@ TEST(VideoProperties, SlidersAndAutoBoxesDriveTheCameraAndTheSettingsReadThemBac
     media->videos = {{"doc camera", "vid_eb1a&pid_299f", "n"}};
     record.m_engine.m_pMediaFactory = std::move(factory);
     record.m_bStreamB = 0;
-    record.m_engine.m_pVideoMoniker = media->videos[0];
+    record.m_engine.m_videoMoniker = media->videos[0];
     ASSERT_EQ(record.m_engine.CreateDeviceFilters(), 1);
     fake::Controls& controls = media->video->controls();
     controls.camera[6] = {40, 2};

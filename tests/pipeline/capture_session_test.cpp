@@ -123,7 +123,7 @@ class StillCapture : public ::testing::Test {
         settings_.m_nOutputMode = 2;  // colour kept
         g_nImageFormat = 0;
         session_ = std::make_unique<CaptureSession>(CaptureFlags{grab_, ocr_, card_, busy_});
-        session_->m_hFrameWnd = &frame_;
+        session_->m_pFrameTarget = &frame_;
     }
 
     // What the capture command hands the session: the settings as they are now, and the area.
