@@ -75,6 +75,7 @@ PageText Recognizer::Recognize(Pix* page, int dpi, const std::string& input_name
         Word w;
         w.text = word.get();
         it->BoundingBox(tesseract::RIL_WORD, &w.left, &w.top, &w.right, &w.bottom);
+        w.confidence = it->Confidence(tesseract::RIL_WORD);
         paragraph.lines.back().words.push_back(std::move(w));
     } while (it->Next(tesseract::RIL_WORD));
     return text;

@@ -17,6 +17,7 @@ namespace outside {
 struct Word {
     std::string text;  // UTF-8
     int left = 0, top = 0, right = 0, bottom = 0;
+    float confidence = 0;  // Tesseract's, 0 to 100
 };
 struct TextLine {
     std::vector<Word> words;
