@@ -4,6 +4,7 @@
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <memory>
 
@@ -18,7 +19,62 @@ int MedianHeight(const std::vector<Word>& words, size_t begin, size_t end) {
     return heights[heights.size() / 2];
 }
 
+// The code point that starts at `at` in UTF-8 text (0 for a malformed one).
+char32_t CodePointAt(const std::string& text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    for (size_t k = 1; k < length; ++k)
+        code = (code << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+    return code;
+}
+
+size_t CodePoints(const std::string& text) {
+    size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+// Chinese and Japanese print words without blanks between them; Tesseract still parts each glyph or
+// run as a word of its own.
+bool IsCjk(char32_t c) {
+    return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+char32_t LastCodePoint(const std::string& text) {
+    size_t at = text.size();
+    while (at > 0 && (static_cast<unsigned char>(text[at - 1]) & 0xC0) == 0x80) --at;
+    return at > 0 ? CodePointAt(text, at - 1) : 0;
+}
+
+// A mark of one or two characters that is no word of letters: an icon before or after a contact line
+// (a pin read as "9", a telephone as "&", an envelope as "@p"), or a stray rule ("|").
+bool IsMark(const std::string& text) {
+    if (CodePoints(text) > 2) return false;
+    // Letters of other scripts ("田村") are words; signs and symbols (©, •, ☎) are not.
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char32_t c = CodePointAt(text, at);
+        if (c >= 0xC0 && !(c >= 0x2000 && c <= 0x2BFF)) return false;
+    }
+    const auto all = [&](int (*test)(int)) {
+        return std::all_of(text.begin(), text.end(),
+                           [&](char c) { return test(static_cast<unsigned char>(c)) != 0; });
+    };
+    // A single digit may be an icon; two are more likely the end of a number ("... 67 89").
+    return !all(std::isalpha) && !(text.size() == 2 && all(std::isdigit));
+}
+
+int WordHeight(const Word& word) { return word.bottom - word.top; }
+
 LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int block) {
+    // Icons stand further from the line's text than its words from one another.
+    const auto apart = [&](size_t a, size_t b) {
+        return words[b].left - words[a].right >= std::max(WordHeight(words[a]), WordHeight(words[b])) * 3 / 5;
+    };
+    if (end - begin >= 2 && IsMark(words[begin].text) && apart(begin, begin + 1)) ++begin;
+    if (end - begin >= 2 && IsMark(words[end - 1].text) && apart(end - 2, end - 1)) --end;
     LayoutLine out;
     out.block = block;
     out.left = words[begin].left;
@@ -26,7 +82,12 @@ LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int
     out.right = words[begin].right;
     out.bottom = words[begin].bottom;
     for (size_t i = begin; i < end; ++i) {
-        out.text += (i > begin ? " " : "") + words[i].text;
+        // Glyphs of Chinese or Japanese text close together make one word; a wider gap ("田村  大輝")
+        // stays a blank.
+        const bool joined =
+            i > begin && IsCjk(LastCodePoint(words[i - 1].text)) && IsCjk(CodePointAt(words[i].text, 0)) &&
+            words[i].left - words[i - 1].right < std::max(WordHeight(words[i - 1]), WordHeight(words[i])) / 2;
+        out.text += (i > begin && !joined ? " " : "") + words[i].text;
         out.left = std::min(out.left, words[i].left);
         out.top = std::min(out.top, words[i].top);
         out.right = std::max(out.right, words[i].right);
