@@ -164,15 +164,73 @@ bool IsTitleWord(const std::string& word) {
                 "księgowa",    "księgowy",     "gestor",  "gestora",   "associate", "intern",  "vertrieb",
                 "außendienst", "innendienst",  "verkauf", "einkauf"}))
         return true;
-    static const char* const kStems[] = {
-        "manag",           "direct",    "direkt",        "direttor",   "diretor",    "dyrektor",  "engineer",
-        "ingeni",          "ingénieur", "design",        "consult",    "berater",    "assist",    "develop",
-        "entwickler",      "architect", "architekt",     "specialist", "spezialist", "analyst",   "scien",
-        "researcher",      "professor", "coordinat",     "koordinat",  "account",    "represent", "advisor",
-        "leiter",          "chef",      "päällikkö",     "johtaja",    "ředitel",    "riaditeľ",  "igazgató",
-        "kierownik",       "responsab", "projectleider", "verkoper",   "adviseur",   "officer",   "techni",
-        "geschäftsführer", "ksiegow",   "księgow",       "inhaber",    "vorstand",   "prokurist", "comercial",
-        "commercial"};
+    static const char* const kStems[] = {"manag",
+                                         "direct",
+                                         "direkt",
+                                         "direttor",
+                                         "diretor",
+                                         "dyrektor",
+                                         "engineer",
+                                         "ingeni",
+                                         "ingénieur",
+                                         "design",
+                                         "consult",
+                                         "berater",
+                                         "assist",
+                                         "develop",
+                                         "entwickler",
+                                         "architect",
+                                         "architekt",
+                                         "specialist",
+                                         "spezialist",
+                                         "analyst",
+                                         "scien",
+                                         "researcher",
+                                         "professor",
+                                         "coordinat",
+                                         "koordinat",
+                                         "account",
+                                         "represent",
+                                         "advisor",
+                                         "leiter",
+                                         "chef",
+                                         "päällikkö",
+                                         "johtaja",
+                                         "ředitel",
+                                         "riaditeľ",
+                                         "igazgató",
+                                         "kierownik",
+                                         "responsab",
+                                         "projectleider",
+                                         "verkoper",
+                                         "adviseur",
+                                         "officer",
+                                         "techni",
+                                         "geschäftsführer",
+                                         "ksiegow",
+                                         "księgow",
+                                         "inhaber",
+                                         "vorstand",
+                                         "prokurist",
+                                         "comercial",
+                                         "commercial",
+                                         "部長",
+                                         "課長",
+                                         "社長",
+                                         "取締役",
+                                         "主任",
+                                         "係長",
+                                         "マネージャー",
+                                         "经理",
+                                         "經理",
+                                         "总监",
+                                         "總監",
+                                         "主管",
+                                         "董事",
+                                         "부장",
+                                         "과장",
+                                         "이사",
+                                         "팀장"};
     const std::string bare = Bare(word);
     for (const char* stem : kStems)
         if (bare.find(stem) != std::string::npos) return true;
@@ -358,6 +416,8 @@ std::string FindWeb(const std::string& line) {
         web.erase(std::remove(web.begin(), web.end(), ' '), web.end());
         // A rule or bracket after the address is no part of it.
         while (!web.empty() && std::string("|.,;:)]").find(web.back()) != std::string::npos) web.pop_back();
+        // Inside it a comma is a misread dot ("www.contoso.co,jp").
+        std::replace(web.begin(), web.end(), ',', '.');
         return web;
     }
     if (std::regex_search(text, m, kDomain)) return m[2].str();

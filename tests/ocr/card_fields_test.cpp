@@ -186,3 +186,66 @@ TEST(CardFieldRules, TheAddressesTellTheCompanyFromThePerson) {
 }
 
 }  // namespace
+
+namespace {
+
+outside::LayoutLine At(outside::LayoutLine line, int left) {
+    line.right += left - line.left;
+    line.left = left;
+    return line;
+}
+
+TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
+    // A card design's sample numbers no numbering plan knows, a given name alone above its title, the
+    // company's name in large print over two lines, and a stray mark from the picture beside the address.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Amit kumar", 36), L("CEO & FOUNDER", 23, 1), L("+123-456-7890", 22, 2), L("123-456-7569", 22, 2),
+         L("hello@global.com", 31, 2), L("123 global St., Erode,", 28, 3),
+         At(L("G |. @) BA [_", 55, 3), 2000), L("TamilNadu 600115", 22, 3), L("GLOBAL", 49, 4),
+         L("INSURANCE", 49, 4), L("E3", 38, 5)},
+        "IN");
+    EXPECT_EQ(card.full_name, "Amit kumar");
+    EXPECT_EQ(card.title, "CEO & FOUNDER");
+    EXPECT_EQ(card.organisation, "GLOBAL INSURANCE");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[0].number, "+1 234567890");
+    EXPECT_EQ(card.telephones[1].number, "+91 1234 567 569");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"123 global St., Erode,", "TamilNadu 600115"}));
+
+    card = outside::ExtractCardFields({L("KARTHICK", 36), L("General Manager", 30, 1)}, "IN");
+    EXPECT_EQ(card.full_name, "KARTHICK");
+    EXPECT_EQ(card.given_name, "KARTHICK");
+    EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "N:"), "N:;KARTHICK;;;");
+
+    // The whole desk picture read when no card was cut out: recognition parted the web address; the
+    // company's name, white on grey, was not read, and no other line is taken for it.
+    card = outside::ExtractCardFields(
+        {L("Chris Smith", 109, 1), L("Senior Researcher", 55, 2), L("chris.smith@contoso.com", 61, 2),
+         L("https:/ /www.contoso com|", 67, 2)},
+        "US");
+    EXPECT_EQ(card.web, "https://www.contoso.com");
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    EXPECT_EQ(card.title, "Senior Researcher");
+}
+
+TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
+    // Labels and legal form in Japanese, the postal mark read as a "T", the family name first.
+    const outside::CardFields card = outside::ExtractCardFields(
+        {L("CONTOSO", 123), L("営業部 部長", 48, 1), L("田村 大輝", 123, 2), L("株式会社コントーソ", 45, 3),
+         L("T 108-0075 東京都港区港南 2-16-3", 65, 4), L("携帯: 070-1234-5678 電話 : 03-8765-4321", 49, 4),
+         L("daiki.tamura@contoso.com", 51, 4), L("https://www.contoso.co.jp/", 61, 4)},
+        "JP");
+    EXPECT_EQ(card.organisation, "株式会社コントーソ");
+    EXPECT_EQ(card.full_name, "田村 大輝");
+    EXPECT_EQ(card.family_name, "田村");
+    EXPECT_EQ(card.given_name, "大輝");
+    EXPECT_EQ(card.title, "営業部 部長");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[0].number, "+81 70-1234-5678");
+    EXPECT_EQ(card.telephones[1].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[1].number, "+81 3-8765-4321");
+    EXPECT_EQ(card.address_lines, std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"});
+}
+
+}  // namespace
