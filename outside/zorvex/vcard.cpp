@@ -817,7 +817,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                            Lower(lines[i].text).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
         if ((digit || joins) && (previous == n || Overlapping(lines[previous], lines[i]))) {
-            card.address_lines.push_back(lines[i].text);
+            // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
+            static const std::regex kPin(R"(^\d (?=\d+ ))");
+            card.address_lines.push_back(std::regex_replace(lines[i].text, kPin, ""));
             used[i] = true;
             previous = i;
         }
