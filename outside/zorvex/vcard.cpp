@@ -71,7 +71,9 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
     static const std::regex kMisreadAt(
         R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
-    std::string text = std::regex_replace(line, kMisreadAt, "$1$2@$3");
+    // Small print loses the dot before the top-level domain ("michael@creativestudioscom").
+    static const std::regex kDotless(R"((@[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))");
+    std::string text = std::regex_replace(std::regex_replace(line, kMisreadAt, "$1$2@$3"), kDotless, "$1.$2");
     if (text.find('@') == std::string::npos) return false;
     // The label goes first, or joining the loose dot of "E-mail. anna@..." would keep it.
     static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
@@ -409,7 +411,10 @@ std::string FindWeb(const std::string& line) {
     std::string text;
     for (const std::string& word : Words(line))
         if (word.find('@') == std::string::npos) text += (text.empty() ? "" : " ") + word;
+    static const std::regex kDotless(R"((www ?\. ?[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))",
+                                     std::regex::icase);
     text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1//"), kLostDot, "$1.$2");
+    text = std::regex_replace(text, kDotless, "$1.$2");
     std::smatch m;
     if (std::regex_search(text, m, kWeb)) {
         std::string web = Lower(m[0].str());
@@ -733,6 +738,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (const std::string respaced = Respaced(lines[i].text, hints);
             !respaced.empty() && !NameShaped(lines[i].text))
             lines[i].text = respaced;
+        // Small print loses the blank between given and family name ("MichaelChen"); put back where the
+        // e-mail names that person (a brand written so, "TechVision", stays whole).
+        static const std::regex kGlued(R"(^([A-Z][a-z]+)([A-Z][a-z]+)$)");
+        if (std::smatch m;
+            std::regex_match(lines[i].text, m, kGlued) && NamesPerson(m[1].str() + " " + m[2].str(), hints))
+            lines[i].text = m[1].str() + " " + m[2].str();
         if (!NameShaped(lines[i].text)) continue;
         const bool names = NamesPerson(lines[i].text, hints);
         if (name_at == n || (names && !owner) ||
@@ -749,7 +760,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         const auto distance = [&](size_t k) {
             return name_at == n ? k : (k > name_at ? k - name_at : name_at - k);
         };
-        if (title_at == n || distance(i) < distance(title_at)) title_at = i;
+        // Titles stand under names more often than over them.
+        if (title_at == n || distance(i) < distance(title_at) ||
+            (distance(i) == distance(title_at) && name_at < n && i > name_at))
+            title_at = i;
     }
     if (title_at < n) {
         card.title = lines[title_at].text;

@@ -212,6 +212,18 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     EXPECT_EQ(card.telephones[1].number, "+91 1234 567 569");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"123 global St., Erode,", "TamilNadu 600115"}));
 
+    // Small print lost blanks and dots: the name is put back by its e-mail, the domains by their ending,
+    // and the company is found by its domain; of two title lines the one under the name is its title.
+    card = outside::ExtractCardFields(
+        {L("Creative Studios", 17), L("Digital Marketing & Design", 21), L("MichaelChen", 17),
+         L("Marketing Manager", 21), L("michael@creativestudioscom", 19), L("www.creativestudioscom", 17)},
+        "CN");
+    EXPECT_EQ(card.full_name, "Michael Chen");
+    EXPECT_EQ(card.title, "Marketing Manager");
+    EXPECT_EQ(card.organisation, "Creative Studios");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"michael@creativestudios.com"});
+    EXPECT_EQ(card.web, "www.creativestudios.com");
+
     card = outside::ExtractCardFields({L("KARTHICK", 36), L("General Manager", 30, 1)}, "IN");
     EXPECT_EQ(card.full_name, "KARTHICK");
     EXPECT_EQ(card.given_name, "KARTHICK");
