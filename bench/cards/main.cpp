@@ -80,6 +80,12 @@ std::string Plain(const std::string& text) {
             out += static_cast<char>(std::tolower(c));
         else if (!out.empty() && out.back() != ' ')
             out += ' ';
+        // Capitals of the Latin-1 letters ("SÖHNE" on a card printed in capitals): U+00C0 to U+00DE but
+        // the multiplication sign, one byte after 0xC3.
+        if (out.size() >= 2 && static_cast<unsigned char>(out[out.size() - 2]) == 0xC3 &&
+            static_cast<unsigned char>(out.back()) >= 0x80 &&
+            static_cast<unsigned char>(out.back()) <= 0x9E && static_cast<unsigned char>(out.back()) != 0x97)
+            out.back() = static_cast<char>(out.back() + 0x20);
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;

@@ -807,7 +807,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     if (org_at == n && name_at < n && name_at > 0 && org_shaped(0) && Words(lines[0].text).size() <= 4)
         org_at = 0;
     if (org_at < n) {
-        card.organisation = lines[org_at].text;
+        // "Ltd" after "Co." is read as "Lid" or "L1d" now and then.
+        static const std::regex kLimited(R"((Co\.?,? )L[i1]d\b)");
+        card.organisation = std::regex_replace(lines[org_at].text, kLimited, "$1Ltd");
         used[org_at] = true;
         // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE").
         if (org_at + 1 < n && org_shaped(org_at + 1) && RunsOn(lines[org_at], lines[org_at + 1]) &&

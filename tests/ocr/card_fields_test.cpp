@@ -76,10 +76,11 @@ outside::LayoutLine L(const std::string& text, int height, int block = 0) {
 }
 
 TEST(CardFieldRules, LabelsLegalFormsAndPrintSizeAsTheCardsPrintThem) {
-    // The company in the largest print (as "Co., Ltd." cards do), the name below it; numbers glued to
-    // their labels, an e-mail after "E-mail.", no region known: every number carries its country code.
+    // The company in the largest print (as "Co., Ltd." cards do; "Ltd" misread), the name below it; numbers
+    // glued to their labels, an e-mail after "E-mail.", no region known: every number carries its country
+    // code.
     outside::CardFields card = outside::ExtractCardFields(
-        {L("Hanbit Optics Co., Ltd.", 60), L("Kim Min-jun", 44), L("Senior Engineer", 22),
+        {L("Hanbit Optics Co., Lid.", 60), L("Kim Min-jun", 44), L("Senior Engineer", 22),
          L("T.+82.53.814.2465", 18), L("M. +82 1O-1234-5678", 18), L("TEL +81-3-6860-8606", 18),
          L("E-mail. minjun.kim@hanbit.example", 18), L("www.hanbit.example", 18),
          L("123 Dalgubeol-daero, Suseong-gu", 18, 1), L("Daegu 42011, Korea", 18, 1)},
