@@ -25,7 +25,37 @@ int PageResolution(int file_dpi, int width) {
 }
 
 Recognizer::Recognizer() : api_(std::make_unique<tesseract::TessBaseAPI>()) {}
-Recognizer::~Recognizer() { api_->End(); }
+Recognizer::~Recognizer() {
+    api_->End();
+    if (orientation_) orientation_->End();
+}
+
+int Recognizer::UpsideDown(Pix* page, int dpi) {
+    // Below this the model's answer is a guess (it says "180" for an upright card with 0.3).
+    constexpr float kSure = 1.5f;
+    if (orientation_missing_) return -1;
+    if (!orientation_) {
+        orientation_ = std::make_unique<tesseract::TessBaseAPI>();
+        if (orientation_->Init(nullptr, "osd", tesseract::OEM_TESSERACT_ONLY) != 0) {
+            std::fprintf(stderr, "no orientation data (osd) is installed; cards are read both ways up\n");
+            orientation_missing_ = true;
+            return -1;
+        }
+        orientation_->SetPageSegMode(tesseract::PSM_OSD_ONLY);
+    }
+    // The orientation model takes the resolution from the picture itself, not from the engine.
+    const int resolution = PageResolution(dpi, pixGetWidth(page));
+    if (pixGetXRes(page) <= 0) pixSetResolution(page, resolution, resolution);
+    orientation_->SetImage(page);
+    orientation_->SetSourceResolution(resolution);
+    int degrees = 0;
+    float confidence = 0, script_confidence = 0;
+    const char* script = nullptr;
+    if (!orientation_->DetectOrientationScript(&degrees, &confidence, &script, &script_confidence) ||
+        confidence < kSure)
+        return -1;
+    return degrees == 180 ? 1 : degrees == 0 ? 0 : -1;
+}
 
 bool Recognizer::Init(const std::string& language) {
     // English first: it tells which languages are installed, and it is the fallback.
@@ -75,6 +105,7 @@ PageText Recognizer::Recognize(Pix* page, int dpi, const std::string& input_name
         Word w;
         w.text = word.get();
         it->BoundingBox(tesseract::RIL_WORD, &w.left, &w.top, &w.right, &w.bottom);
+        w.confidence = it->Confidence(tesseract::RIL_WORD);
         paragraph.lines.back().words.push_back(std::move(w));
     } while (it->Next(tesseract::RIL_WORD));
     return text;

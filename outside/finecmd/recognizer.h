@@ -17,6 +17,7 @@ namespace outside {
 struct Word {
     std::string text;  // UTF-8
     int left = 0, top = 0, right = 0, bottom = 0;
+    float confidence = 0;  // Tesseract's, 0 to 100
 };
 struct TextLine {
     std::vector<Word> words;
@@ -49,11 +50,17 @@ class Recognizer {
     // Recognises the page; `input_name` is the file it came from.
     PageText Recognize(Pix* page, int dpi, const std::string& input_name);
 
+    // Whether the page's print stands upside down, by Tesseract's orientation model: 1 when it does, 0
+    // when it stands upright, -1 when the model is not sure (little print) or not installed.
+    int UpsideDown(Pix* page, int dpi);
+
     // The engine itself, for Tesseract's own renderers (valid after Recognize for that page).
     tesseract::TessBaseAPI& Api() { return *api_; }
 
   private:
     std::unique_ptr<tesseract::TessBaseAPI> api_;
+    std::unique_ptr<tesseract::TessBaseAPI> orientation_;  // loaded on first use
+    bool orientation_missing_ = false;
     std::string language_;
 };
 

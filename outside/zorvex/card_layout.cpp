@@ -1,8 +1,11 @@
 #include "outside/zorvex/card_layout.h"
 
 #include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <memory>
 
 namespace outside {
@@ -16,7 +19,62 @@ int MedianHeight(const std::vector<Word>& words, size_t begin, size_t end) {
     return heights[heights.size() / 2];
 }
 
+// The code point that starts at `at` in UTF-8 text (0 for a malformed one).
+char32_t CodePointAt(const std::string& text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    for (size_t k = 1; k < length; ++k)
+        code = (code << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+    return code;
+}
+
+size_t CodePoints(const std::string& text) {
+    size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+// Chinese and Japanese print words without blanks between them; Tesseract still parts each glyph or
+// run as a word of its own.
+bool IsCjk(char32_t c) {
+    return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+char32_t LastCodePoint(const std::string& text) {
+    size_t at = text.size();
+    while (at > 0 && (static_cast<unsigned char>(text[at - 1]) & 0xC0) == 0x80) --at;
+    return at > 0 ? CodePointAt(text, at - 1) : 0;
+}
+
+// A mark of one or two characters that is no word of letters: an icon before or after a contact line
+// (a pin read as "9", a telephone as "&", an envelope as "@p"), or a stray rule ("|").
+bool IsMark(const std::string& text) {
+    if (CodePoints(text) > 2) return false;
+    // Letters of other scripts ("田村") are words; signs and symbols (©, •, ☎) are not.
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char32_t c = CodePointAt(text, at);
+        if (c >= 0xC0 && !(c >= 0x2000 && c <= 0x2BFF)) return false;
+    }
+    const auto all = [&](int (*test)(int)) {
+        return std::all_of(text.begin(), text.end(),
+                           [&](char c) { return test(static_cast<unsigned char>(c)) != 0; });
+    };
+    // A single digit may be an icon; two are more likely the end of a number ("... 67 89").
+    return !all(std::isalpha) && !(text.size() == 2 && all(std::isdigit));
+}
+
+int WordHeight(const Word& word) { return word.bottom - word.top; }
+
 LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int block) {
+    // Icons stand further from the line's text than its words from one another.
+    const auto apart = [&](size_t a, size_t b) {
+        return words[b].left - words[a].right >= std::max(WordHeight(words[a]), WordHeight(words[b])) * 3 / 5;
+    };
+    if (end - begin >= 2 && IsMark(words[begin].text) && apart(begin, begin + 1)) ++begin;
+    if (end - begin >= 2 && IsMark(words[end - 1].text) && apart(end - 2, end - 1)) --end;
     LayoutLine out;
     out.block = block;
     out.left = words[begin].left;
@@ -24,7 +82,12 @@ LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int
     out.right = words[begin].right;
     out.bottom = words[begin].bottom;
     for (size_t i = begin; i < end; ++i) {
-        out.text += (i > begin ? " " : "") + words[i].text;
+        // Glyphs of Chinese or Japanese text close together make one word; a wider gap ("田村  大輝")
+        // stays a blank.
+        const bool joined =
+            i > begin && IsCjk(LastCodePoint(words[i - 1].text)) && IsCjk(CodePointAt(words[i].text, 0)) &&
+            words[i].left - words[i - 1].right < std::max(WordHeight(words[i - 1]), WordHeight(words[i])) / 2;
+        out.text += (i > begin && !joined ? " " : "") + words[i].text;
         out.left = std::min(out.left, words[i].left);
         out.top = std::min(out.top, words[i].top);
         out.right = std::max(out.right, words[i].right);
@@ -59,16 +122,82 @@ std::vector<LayoutLine> LayoutLines(const PageText& page) {
     return lines;
 }
 
+namespace {
+
+// How well the page read: its words' mean confidence, each word weighted by its length, so a stray
+// mark read as one letter counts little. Text upside down reads as confident nonsense far less often.
+double Legibility(const PageText& page) {
+    double weighted = 0, letters = 0;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words) {
+                weighted += word.confidence * static_cast<double>(word.text.size());
+                letters += static_cast<double>(word.text.size());
+            }
+    return letters > 0 ? weighted / letters : 0;
+}
+
+// The picture turned so its lines of print run level, or none when they already do (within half a
+// degree) or no angle can be told. A card photographed askew, or a whole desk picture where no card was
+// found, reads far better level; the angle is found on a reduced, locally thresholded copy, so a dark
+// desk around the card is no print.
+PixPtr Levelled(Pix* card) {
+    constexpr float kSweep = 15;  // degrees either way
+    PixPtr gray(pixConvertTo8(card, 0));
+    if (!gray) return nullptr;
+    const int width = pixGetWidth(gray.get());
+    const float reduce = width > 1200 ? 1200.0f / static_cast<float>(width) : 1.0f;
+    PixPtr small(reduce < 1 ? pixScale(gray.get(), reduce, reduce) : pixCopy(nullptr, gray.get()));
+    Pix* binary = nullptr;
+    if (!small || pixSauvolaBinarize(small.get(), 12, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0)
+        return nullptr;
+    PixPtr print(binary);
+    l_float32 angle = 0, confidence = 0;
+    if (pixFindSkewSweepAndSearch(print.get(), &angle, &confidence, 1, 1, kSweep, 1.0f, 0.02f) != 0)
+        return nullptr;
+    // An angle Leptonica is not sure of is left alone; a small one is not worth a rotation's blur.
+    if (confidence < 2.0f || std::abs(angle) < 0.5f || std::abs(angle) >= kSweep) return nullptr;
+    return PixPtr(pixRotate(card, angle * 3.14159265f / 180.0f, L_ROTATE_AREA_MAP, L_BRING_IN_WHITE, 0, 0));
+}
+
+}  // namespace
+
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
     constexpr int kSmallPrint = 16;  // pixels of a line's median word height
-    std::vector<LayoutLine> lines = LayoutLines(recognizer.Recognize(card, dpi, "card"));
+    // Below this mean confidence the card may lie upside down (a card cut out of the desk picture has
+    // no "up" of its own): it is read turned as well and the better reading kept.
+    constexpr double kDoubtful = 60;
+    // Cards are laid out in blocks here and there, not as one column of text: Tesseract finds the
+    // blocks itself.
+    recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
+    PixPtr level = Levelled(card);
+    Pix* upright = level ? level.get() : card;
+    // Tesseract's orientation model tells most cards' way up at a fraction of a reading's time; where
+    // it cannot, a doubtful reading is tried the other way up as well.
+    const int upside_down = recognizer.UpsideDown(upright, dpi);
+    PixPtr turned;
+    if (upside_down == 1) {
+        turned.reset(pixRotate180(nullptr, upright));
+        if (turned) upright = turned.get();
+    }
+    PageText page = recognizer.Recognize(upright, dpi, "card");
+    if (upside_down == -1 && Legibility(page) < kDoubtful) {
+        turned.reset(pixRotate180(nullptr, upright));
+        if (turned) {
+            PageText other = recognizer.Recognize(turned.get(), dpi, "card");
+            if (Legibility(other) > Legibility(page)) {
+                page = std::move(other);
+                upright = turned.get();
+            }
+        }
+    }
+    std::vector<LayoutLine> lines = LayoutLines(page);
     std::vector<int> heights;
     for (const LayoutLine& line : lines) heights.push_back(line.height);
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     if (heights[heights.size() / 2] >= kSmallPrint) return lines;
-    const auto destroy = [](Pix* pix) { pixDestroy(&pix); };
-    std::unique_ptr<Pix, decltype(destroy)> scaled(pixScale(card, 2, 2), destroy);
+    PixPtr scaled(pixScale(upright, 2, 2));
     if (!scaled) return lines;
     return LayoutLines(recognizer.Recognize(scaled.get(), dpi * 2, "card"));
 }

@@ -13,8 +13,11 @@ namespace outside {
 // a capital does not change it.
 std::vector<LayoutLine> LayoutLines(const PageText& page);
 
-// Recognises one card picture. When most of its print is under 16 pixels high (a card cut out of a
-// low-resolution picture) it is read again at twice its size, since Tesseract misreads such small print.
+// Recognises one card picture: turned level first when its print runs askew (a card photographed at an
+// angle, or the whole desk picture when no card was cut out of it), and read upside down as well when
+// the first reading is doubtful, the more confident reading kept. When most of its print is under 16
+// pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
+// Tesseract misreads such small print.
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi);
 
 }  // namespace outside

@@ -71,7 +71,9 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
     static const std::regex kMisreadAt(
         R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
-    std::string text = std::regex_replace(line, kMisreadAt, "$1$2@$3");
+    // Small print loses the dot before the top-level domain ("michael@creativestudioscom").
+    static const std::regex kDotless(R"((@[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))");
+    std::string text = std::regex_replace(std::regex_replace(line, kMisreadAt, "$1$2@$3"), kDotless, "$1.$2");
     if (text.find('@') == std::string::npos) return false;
     // The label goes first, or joining the loose dot of "E-mail. anna@..." would keep it.
     static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
@@ -164,15 +166,73 @@ bool IsTitleWord(const std::string& word) {
                 "księgowa",    "księgowy",     "gestor",  "gestora",   "associate", "intern",  "vertrieb",
                 "außendienst", "innendienst",  "verkauf", "einkauf"}))
         return true;
-    static const char* const kStems[] = {
-        "manag",           "direct",    "direkt",        "direttor",   "diretor",    "dyrektor",  "engineer",
-        "ingeni",          "ingénieur", "design",        "consult",    "berater",    "assist",    "develop",
-        "entwickler",      "architect", "architekt",     "specialist", "spezialist", "analyst",   "scien",
-        "researcher",      "professor", "coordinat",     "koordinat",  "account",    "represent", "advisor",
-        "leiter",          "chef",      "päällikkö",     "johtaja",    "ředitel",    "riaditeľ",  "igazgató",
-        "kierownik",       "responsab", "projectleider", "verkoper",   "adviseur",   "officer",   "techni",
-        "geschäftsführer", "ksiegow",   "księgow",       "inhaber",    "vorstand",   "prokurist", "comercial",
-        "commercial"};
+    static const char* const kStems[] = {"manag",
+                                         "direct",
+                                         "direkt",
+                                         "direttor",
+                                         "diretor",
+                                         "dyrektor",
+                                         "engineer",
+                                         "ingeni",
+                                         "ingénieur",
+                                         "design",
+                                         "consult",
+                                         "berater",
+                                         "assist",
+                                         "develop",
+                                         "entwickler",
+                                         "architect",
+                                         "architekt",
+                                         "specialist",
+                                         "spezialist",
+                                         "analyst",
+                                         "scien",
+                                         "researcher",
+                                         "professor",
+                                         "coordinat",
+                                         "koordinat",
+                                         "account",
+                                         "represent",
+                                         "advisor",
+                                         "leiter",
+                                         "chef",
+                                         "päällikkö",
+                                         "johtaja",
+                                         "ředitel",
+                                         "riaditeľ",
+                                         "igazgató",
+                                         "kierownik",
+                                         "responsab",
+                                         "projectleider",
+                                         "verkoper",
+                                         "adviseur",
+                                         "officer",
+                                         "techni",
+                                         "geschäftsführer",
+                                         "ksiegow",
+                                         "księgow",
+                                         "inhaber",
+                                         "vorstand",
+                                         "prokurist",
+                                         "comercial",
+                                         "commercial",
+                                         "部長",
+                                         "課長",
+                                         "社長",
+                                         "取締役",
+                                         "主任",
+                                         "係長",
+                                         "マネージャー",
+                                         "经理",
+                                         "經理",
+                                         "总监",
+                                         "總監",
+                                         "主管",
+                                         "董事",
+                                         "부장",
+                                         "과장",
+                                         "이사",
+                                         "팀장"};
     const std::string bare = Bare(word);
     for (const char* stem : kStems)
         if (bare.find(stem) != std::string::npos) return true;
@@ -203,16 +263,20 @@ Label TelephoneLabel(const std::string& before) {
     while (!words.empty() && Bare(words.back()).empty()) words.pop_back();  // "Tél. : 02 ..."
     if (words.empty()) return Label::kNone;
     const std::string word = Bare(words.back());
-    if (InList(word, {"m",        "mob",          "mobile",  "cell",   "cellular", "handy",     "mobil",
-                      "portable", "port",         "móvil",   "movil",  "celular",  "cellulare", "gsm",
-                      "mobiel",   "matkapuhelin", "komórka", "tel/m",  "kom",      "telem",     "telemóvel",
-                      "cel",      "cell",         "mob",     "mobtel", "handynr",  "natel",     "cep"}))
+    if (InList(word,
+               {"m",       "mob",      "mobile", "cell",    "cellular",  "handy",    "mobil",  "portable",
+                "port",    "móvil",    "movil",  "celular", "cellulare", "gsm",      "mobiel", "matkapuhelin",
+                "komórka", "tel/m",    "kom",    "telem",   "telemóvel", "cel",      "cell",   "mob",
+                "mobtel",  "handynr",  "natel",  "cep",     "携帯",      "携帯電話", "手机",   "手機",
+                "휴대폰",  "휴대전화", "핸드폰", "моб",     "мобильный"}))
         return Label::kCell;
-    if (InList(word, {"f", "fax", "telefax", "fx"})) return Label::kFax;
-    if (InList(word, {"t",       "tel",      "tél",      "phone",    "ph",     "telephone", "téléphone",
-                      "telefon", "telefono", "teléfono", "telefone", "office", "direct",    "work",
-                      "p",       "puh",      "tlf",      "telefoon", "d",      "tel.",      "tfn",
-                      "telf",    "τηλ",      "тел",      "o",        "w",      "fon"}))
+    if (InList(word, {"f", "fax", "telefax", "fx", "ファックス", "ファクス", "传真", "傳真", "팩스", "факс"}))
+        return Label::kFax;
+    if (InList(word,
+               {"t",        "tel",      "tél",      "phone",  "ph",     "telephone", "téléphone", "telefon",
+                "telefono", "teléfono", "telefone", "office", "direct", "work",      "p",         "puh",
+                "tlf",      "telefoon", "d",        "tel.",   "tfn",    "telf",      "τηλ",       "тел",
+                "o",        "w",        "fon",      "電話",   "电话",   "直通",      "전화",      "телефон"}))
         return Label::kWork;
     return Label::kNone;
 }
@@ -291,6 +355,43 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         found.push_back(std::move(tel));
     }
     rest += spaced.substr(taken);
+    // A number after a '+' that the numbering plans do not know (a sample card's "+123-456-7890") is
+    // still the card's number, and so is a run of nine digits or more that has its line to itself:
+    // postal codes and dates are shorter. Both are kept as printed, in international form where the
+    // country code is plain.
+    static const std::regex kPlus(R"((^|[\s:.])(\+\d[\d\-. ()/]{5,}\d))");
+    static const std::regex kAlone(R"(^\W*(\(?\d[\d\-. ()/]{7,}\d)\W*$)");
+    std::smatch m;
+    std::string kept, remaining = rest;
+    while (std::regex_search(remaining, m, kPlus)) {
+        const std::string before = m.prefix().str() + m[1].str();
+        const std::string digits = m[2].str();
+        const Label here = TelephoneLabel(kept + before);
+        kept += before;
+        remaining = m.suffix().str();
+        i18n::phonenumbers::PhoneNumber number;
+        if (util.Parse(digits, "ZZ", &number) != PhoneNumberUtil::NO_PARSING_ERROR) {
+            kept += digits;
+            continue;
+        }
+        Telephone tel;
+        util.Format(number, PhoneNumberUtil::INTERNATIONAL, &tel.number);
+        tel.type = here == Label::kFax ? "FAX" : here == Label::kCell ? "CELL" : "WORK,VOICE";
+        found.push_back(std::move(tel));
+    }
+    rest = kept + remaining;
+    int digit_count = 0;
+    for (char c : rest) digit_count += IsDigit(c);
+    if (found.empty() && digit_count >= 9 && !region.empty() && std::regex_match(rest, m, kAlone)) {
+        i18n::phonenumbers::PhoneNumber number;
+        if (util.Parse(m[1].str(), region, &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
+            Telephone tel;
+            util.Format(number, PhoneNumberUtil::INTERNATIONAL, &tel.number);
+            tel.type = "WORK,VOICE";
+            found.push_back(std::move(tel));
+            rest.clear();
+        }
+    }
     return found;
 }
 
@@ -301,13 +402,27 @@ std::string FindWeb(const std::string& line) {
                                  std::regex::icase);
     static const std::regex kDomain(
         R"((^|\s)([a-z0-9][a-z0-9-]{2,}(\.[a-z0-9-]{2,})*\.(com|net|org|io|info|biz|[a-z]{2})(/[^\s]*)?)(?=\s|$))");
+    // Recognition parts "https://" ("https:/ /") and reads the dot before a top-level domain as a blank
+    // ("www.contoso com").
+    static const std::regex kLooseSlashes(R"((https?:)\s*/\s*/\s*)", std::regex::icase);
+    static const std::regex kLostDot(
+        R"((www ?\. ?[A-Za-z0-9-]+) (com|net|org|info|biz|co|de|fr|jp|uk|us|in|io|eu|nl|it|es)\b)",
+        std::regex::icase);
     std::string text;
     for (const std::string& word : Words(line))
         if (word.find('@') == std::string::npos) text += (text.empty() ? "" : " ") + word;
+    static const std::regex kDotless(R"((www ?\. ?[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))",
+                                     std::regex::icase);
+    text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1//"), kLostDot, "$1.$2");
+    text = std::regex_replace(text, kDotless, "$1.$2");
     std::smatch m;
     if (std::regex_search(text, m, kWeb)) {
         std::string web = Lower(m[0].str());
         web.erase(std::remove(web.begin(), web.end(), ' '), web.end());
+        // A rule or bracket after the address is no part of it.
+        while (!web.empty() && std::string("|.,;:)]").find(web.back()) != std::string::npos) web.pop_back();
+        // Inside it a comma is a misread dot ("www.contoso.co,jp").
+        std::replace(web.begin(), web.end(), ',', '.');
         return web;
     }
     if (std::regex_search(text, m, kDomain)) return m[2].str();
@@ -500,6 +615,46 @@ void SplitAddress(CardFields& card) {
         card.address.street += (card.address.street.empty() ? "" : "\n") + line;
 }
 
+// The two lines share some of their width: one stands under the other.
+bool Overlapping(const LayoutLine& a, const LayoutLine& b) {
+    return std::min(a.right, b.right) > std::max(a.left, b.left);
+}
+
+// Letters and digits in the line, a character beyond ASCII counted once.
+int LetterCount(const std::string& text) {
+    int count = 0;
+    for (unsigned char c : text) count += std::isalnum(c) || c >= 0xC0;
+    return count;
+}
+
+// `next` carries on the line before it: same block, same print within a sixth, under it.
+bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
+    return next.block == line.block && std::abs(next.height - line.height) * 6 <= line.height &&
+           Overlapping(line, next);
+}
+
+// Legal forms of Chinese, Japanese and Korean companies, written inside the name without blanks.
+bool HasCjkLegalForm(const std::string& line) {
+    for (const char* form : {"株式会社", "有限会社", "合同会社", "合資会社", "(株)", "㈱", "有限公司", "股份",
+                             "公司", "주식회사", "(주)", "㈜"})
+        if (line.find(form) != std::string::npos) return true;
+    return false;
+}
+
+// The line just above a title is its person's name when it is one to three words of letters (a given
+// name alone, or one in lower case) in print no smaller than the title's, above it.
+bool NameAboveTitle(const LayoutLine& line, const LayoutLine& title) {
+    const std::vector<std::string> words = Words(line.text);
+    if (words.empty() || words.size() > 3 || line.height < title.height || !Overlapping(line, title))
+        return false;
+    for (const std::string& w : words) {
+        if (IsTitleWord(w) || IsLegalForm(w) || LetterCount(w) < 2) return false;
+        for (unsigned char c : w)
+            if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
@@ -509,6 +664,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         LayoutLine clean = line;
         clean.text = ValidUtf8(line.text);
         if (Words(clean.text).empty()) continue;
+        // Japanese addresses start with the postal mark, which recognition reads as a "T"; as a "T" it
+        // would be taken for a telephone label.
+        static const std::regex kPostalMark(R"(^(T|Ｔ|丁) ?(\d{3}-\d{4}) (?=.*[\x80-\xff]))");
+        clean.text = std::regex_replace(clean.text, kPostalMark, "〒$2 ");
         card.note += (card.note.empty() ? "" : "\n") + clean.text;
         lines.push_back(std::move(clean));
     }
@@ -542,15 +701,21 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     }
     const AddressHints hints = Hints(card.emails, card.web);
     const auto org_shaped = [&](size_t i) {
+        const std::string lower = Lower(lines[i].text);
         const size_t words = Words(lines[i].text).size();
-        return !used[i] && words <= 5 && !HasDigit(lines[i].text) &&
-               std::isalpha(static_cast<unsigned char>(lines[i].text[0]));
+        // A label left alone on its line ("Tel." above its number) names no company.
+        const bool label = words == 1 && TelephoneLabel(lines[i].text) != Label::kNone;
+        return !used[i] && !label && words <= 5 && !HasDigit(lines[i].text) &&
+               std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
+               lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };
     // The organisation: a line with a legal form, else the line that spells the company's domain (the
     // one in the larger print when two do).
     size_t org_at = n;
     for (size_t i = 0; i < n && org_at == n; ++i)
-        if (!used[i] && AnyWord(lines[i].text, IsLegalForm) && !HasPostalCode(lines[i].text)) org_at = i;
+        if (!used[i] && (AnyWord(lines[i].text, IsLegalForm) || HasCjkLegalForm(lines[i].text)) &&
+            !HasPostalCode(lines[i].text))
+            org_at = i;
     if (org_at == n && hints.company.size() >= 4) {
         size_t best = 0;
         for (size_t i = 0; i < n; ++i) {
@@ -573,6 +738,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (const std::string respaced = Respaced(lines[i].text, hints);
             !respaced.empty() && !NameShaped(lines[i].text))
             lines[i].text = respaced;
+        // Small print loses the blank between given and family name ("MichaelChen"); put back where the
+        // e-mail names that person (a brand written so, "TechVision", stays whole).
+        static const std::regex kGlued(R"(^([A-Z][a-z]+)([A-Z][a-z]+)$)");
+        if (std::smatch m;
+            std::regex_match(lines[i].text, m, kGlued) && NamesPerson(m[1].str() + " " + m[2].str(), hints))
+            lines[i].text = m[1].str() + " " + m[2].str();
         if (!NameShaped(lines[i].text)) continue;
         const bool names = NamesPerson(lines[i].text, hints);
         if (name_at == n || (names && !owner) ||
@@ -581,17 +752,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             owner = names;
         }
     }
-    if (name_at < n) {
-        used[name_at] = true;
-        card.full_name = lines[name_at].text;
-        std::vector<std::string> words = Words(card.full_name);
-        if (words.size() > 2 && IsHonorific(words.front())) {
-            card.name_prefix = words.front();
-            words.erase(words.begin());
-        }
-        card.given_name = words.front();
-        card.family_name = words.back();
-    }
+    if (name_at < n) used[name_at] = true;
     // The title: a line with a job word, the nearest to the name.
     size_t title_at = n;
     for (size_t i = 0; i < n; ++i) {
@@ -599,11 +760,41 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         const auto distance = [&](size_t k) {
             return name_at == n ? k : (k > name_at ? k - name_at : name_at - k);
         };
-        if (title_at == n || distance(i) < distance(title_at)) title_at = i;
+        // Titles stand under names more often than over them.
+        if (title_at == n || distance(i) < distance(title_at) ||
+            (distance(i) == distance(title_at) && name_at < n && i > name_at))
+            title_at = i;
     }
     if (title_at < n) {
         card.title = lines[title_at].text;
         used[title_at] = true;
+    }
+    // No name of two capitalised words: the name is the line printed just above the title, in print no
+    // smaller, of one to three words of letters ("KARTHICK", "Amit kumar").
+    if (name_at == n && title_at < n)
+        for (size_t i = title_at; i-- > 0;) {
+            if (Words(lines[i].text).empty()) continue;
+            if (!used[i] && NameAboveTitle(lines[i], lines[title_at])) {
+                name_at = i;
+                used[i] = true;
+            }
+            break;
+        }
+    if (name_at < n) {
+        card.full_name = lines[name_at].text;
+        std::vector<std::string> words = Words(card.full_name);
+        if (words.size() > 2 && IsHonorific(words.front())) {
+            card.name_prefix = words.front();
+            words.erase(words.begin());
+        }
+        // Chinese, Japanese and Korean names put the family name first; a single name is a given one.
+        if (static_cast<unsigned char>(words.front()[0]) >= 0xE3 && words.size() > 1) {
+            card.family_name = words.front();
+            card.given_name = words.back();
+        } else {
+            card.given_name = words.front();
+            if (words.size() > 1) card.family_name = words.back();
+        }
     }
     // Else the organisation: the largest print left if larger than the name's, else the first line when
     // it comes before the name.
@@ -616,23 +807,37 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     if (org_at == n && name_at < n && name_at > 0 && org_shaped(0) && Words(lines[0].text).size() <= 4)
         org_at = 0;
     if (org_at < n) {
-        card.organisation = lines[org_at].text;
+        // "Ltd" after "Co." is read as "Lid" or "L1d" now and then.
+        static const std::regex kLimited(R"((Co\.?,? )L[i1]d\b)");
+        card.organisation = std::regex_replace(lines[org_at].text, kLimited, "$1Ltd");
         used[org_at] = true;
+        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE").
+        if (org_at + 1 < n && org_shaped(org_at + 1) && RunsOn(lines[org_at], lines[org_at + 1]) &&
+            !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
+            card.organisation += " " + lines[org_at + 1].text;
+            used[org_at + 1] = true;
+        }
     }
     // The address: the lines left that carry a digit, and a line of words just before one of them in the
     // same block ("Paddington, London, W2 6BD" after "2 Kingdom Street"), from the first such line to
-    // the one with the postal code.
+    // the one with the postal code. Each line stands under the one before (a stray mark elsewhere on
+    // the card is none of it), and a line of one or two signs is no address line.
+    size_t previous = n;
     for (size_t i = 0; i < n; ++i) {
-        if (used[i]) continue;
+        if (used[i] || LetterCount(lines[i].text) < 3) continue;
         // A labelled number that could not be read as one stays in the note only.
         const std::vector<std::string> words = Words(lines[i].text);
         const bool digit = HasDigit(lines[i].text) && TelephoneLabel(words.front()) == Label::kNone;
         const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
-                           Lower(lines[i].text).find("www") == std::string::npos;
-        if (digit || joins) {
-            card.address_lines.push_back(lines[i].text);
+                           Lower(lines[i].text).find("www") == std::string::npos &&
+                           Overlapping(lines[i], lines[i + 1]);
+        if ((digit || joins) && (previous == n || Overlapping(lines[previous], lines[i]))) {
+            // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
+            static const std::regex kPin(R"(^\d (?=\d+ ))");
+            card.address_lines.push_back(std::regex_replace(lines[i].text, kPin, ""));
             used[i] = true;
+            previous = i;
         }
     }
     SplitAddress(card);

@@ -36,13 +36,16 @@ struct CardFields {
 
 // The fields from a card's recognised lines. E-mail and web addresses are found in their lines and keep
 // no label; telephone numbers are found and written in international form by libphonenumber, typed by
-// the label before them (T, Tel, M, Mobile, F, Fax and their forms in other languages); `region` (ISO
-// 3166, "" when unknown) is where a number without a country code is dialled, and with none such a
-// number is left out. The name is the name-shaped line (two to four capitalised words) in the largest
-// print; the title the line with a job word nearest to it; the organisation the line with a legal form,
-// else the largest print left when larger than the name's, else the first line above the name. Lines
-// left with a digit, and a line just before the postal code's, are the address. A field not found stays
-// empty; every line is kept in the note.
+// the label before them (T, Tel, M, Mobile, F, Fax and their forms in other languages, Japanese, Chinese
+// and Korean ones among them); `region` (ISO 3166, "" when unknown) is where a number without a country
+// code is dialled, and with none such a number is left out. A number after a '+' the numbering plans do
+// not know, or one of nine digits or more alone on its line, is kept as printed. The name is the
+// name-shaped line (two to four capitalised words) in the largest print, else the line of one to three
+// words just above the title; the title the line with a job word nearest to it; the organisation the
+// line with a legal form (inside the name in Chinese, Japanese and Korean), else the largest print left
+// when larger than the name's, else the first line above the name, with a second line in the same print
+// under it. Lines left with a digit, and a line just before the postal code's, each under the one
+// before, are the address. A field not found stays empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
 // The vCard, lines ended by CR LF and folded at 75 bytes between characters; values escaped, and any byte

@@ -76,10 +76,11 @@ outside::LayoutLine L(const std::string& text, int height, int block = 0) {
 }
 
 TEST(CardFieldRules, LabelsLegalFormsAndPrintSizeAsTheCardsPrintThem) {
-    // The company in the largest print (as "Co., Ltd." cards do), the name below it; numbers glued to
-    // their labels, an e-mail after "E-mail.", no region known: every number carries its country code.
+    // The company in the largest print (as "Co., Ltd." cards do; "Ltd" misread), the name below it; numbers
+    // glued to their labels, an e-mail after "E-mail.", no region known: every number carries its country
+    // code.
     outside::CardFields card = outside::ExtractCardFields(
-        {L("Hanbit Optics Co., Ltd.", 60), L("Kim Min-jun", 44), L("Senior Engineer", 22),
+        {L("Hanbit Optics Co., Lid.", 60), L("Kim Min-jun", 44), L("Senior Engineer", 22),
          L("T.+82.53.814.2465", 18), L("M. +82 1O-1234-5678", 18), L("TEL +81-3-6860-8606", 18),
          L("E-mail. minjun.kim@hanbit.example", 18), L("www.hanbit.example", 18),
          L("123 Dalgubeol-daero, Suseong-gu", 18, 1), L("Daegu 42011, Korea", 18, 1)},
@@ -183,6 +184,81 @@ TEST(CardFieldRules, TheAddressesTellTheCompanyFromThePerson) {
     EXPECT_EQ(card.full_name, "Aino Virtanen");
     EXPECT_EQ(card.title, "Myyntipäällikkö");
     EXPECT_EQ(card.organisation, "Revontuli Optiikka Oy");
+}
+
+}  // namespace
+
+namespace {
+
+outside::LayoutLine At(outside::LayoutLine line, int left) {
+    line.right += left - line.left;
+    line.left = left;
+    return line;
+}
+
+TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
+    // A card design's sample numbers no numbering plan knows, a given name alone above its title, the
+    // company's name in large print over two lines, and a stray mark from the picture beside the address.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Amit kumar", 36), L("CEO & FOUNDER", 23, 1), L("+123-456-7890", 22, 2), L("123-456-7569", 22, 2),
+         L("hello@global.com", 31, 2), L("9 123 global St., Erode,", 28, 3),
+         At(L("G |. @) BA [_", 55, 3), 2000), L("TamilNadu 600115", 22, 3), L("GLOBAL", 49, 4),
+         L("INSURANCE", 49, 4), L("E3", 38, 5)},
+        "IN");
+    EXPECT_EQ(card.full_name, "Amit kumar");
+    EXPECT_EQ(card.title, "CEO & FOUNDER");
+    EXPECT_EQ(card.organisation, "GLOBAL INSURANCE");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[0].number, "+1 234567890");
+    EXPECT_EQ(card.telephones[1].number, "+91 1234 567 569");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"123 global St., Erode,", "TamilNadu 600115"}));
+
+    // Small print lost blanks and dots: the name is put back by its e-mail, the domains by their ending,
+    // and the company is found by its domain; of two title lines the one under the name is its title.
+    card = outside::ExtractCardFields(
+        {L("Creative Studios", 17), L("Digital Marketing & Design", 21), L("MichaelChen", 17),
+         L("Marketing Manager", 21), L("michael@creativestudioscom", 19), L("www.creativestudioscom", 17)},
+        "CN");
+    EXPECT_EQ(card.full_name, "Michael Chen");
+    EXPECT_EQ(card.title, "Marketing Manager");
+    EXPECT_EQ(card.organisation, "Creative Studios");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"michael@creativestudios.com"});
+    EXPECT_EQ(card.web, "www.creativestudios.com");
+
+    card = outside::ExtractCardFields({L("KARTHICK", 36), L("General Manager", 30, 1)}, "IN");
+    EXPECT_EQ(card.full_name, "KARTHICK");
+    EXPECT_EQ(card.given_name, "KARTHICK");
+    EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "N:"), "N:;KARTHICK;;;");
+
+    // The whole desk picture read when no card was cut out: recognition parted the web address; the
+    // company's name, white on grey, was not read, and no other line is taken for it.
+    card = outside::ExtractCardFields(
+        {L("Chris Smith", 109, 1), L("Senior Researcher", 55, 2), L("chris.smith@contoso.com", 61, 2),
+         L("https:/ /www.contoso com|", 67, 2)},
+        "US");
+    EXPECT_EQ(card.web, "https://www.contoso.com");
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    EXPECT_EQ(card.title, "Senior Researcher");
+}
+
+TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
+    // Labels and legal form in Japanese, the postal mark read as a "T", the family name first.
+    const outside::CardFields card = outside::ExtractCardFields(
+        {L("CONTOSO", 123), L("営業部 部長", 48, 1), L("田村 大輝", 123, 2), L("株式会社コントーソ", 45, 3),
+         L("T 108-0075 東京都港区港南 2-16-3", 65, 4), L("携帯: 070-1234-5678 電話 : 03-8765-4321", 49, 4),
+         L("daiki.tamura@contoso.com", 51, 4), L("https://www.contoso.co.jp/", 61, 4)},
+        "JP");
+    EXPECT_EQ(card.organisation, "株式会社コントーソ");
+    EXPECT_EQ(card.full_name, "田村 大輝");
+    EXPECT_EQ(card.family_name, "田村");
+    EXPECT_EQ(card.given_name, "大輝");
+    EXPECT_EQ(card.title, "営業部 部長");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[0].number, "+81 70-1234-5678");
+    EXPECT_EQ(card.telephones[1].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[1].number, "+81 3-8765-4321");
+    EXPECT_EQ(card.address_lines, std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"});
 }
 
 }  // namespace

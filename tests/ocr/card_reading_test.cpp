@@ -1,0 +1,91 @@
+// The card program's reading of a recognised page into its lines, on pages given by hand, and a few real
+// card pictures read end to end.
+
+#include <gtest/gtest.h>
+#include <leptonica/allheaders.h>
+
+#include <string>
+#include <vector>
+
+#include "outside/finecmd/thread_limit.h"
+#include "outside/zorvex/card_layout.h"
+#include "outside/zorvex/vcard.h"
+
+namespace {
+
+outside::TextLine Words(const std::vector<std::pair<std::string, int>>& words, int height) {
+    outside::TextLine line;
+    for (const auto& [text, left] : words) {
+        const int width = 20 * static_cast<int>(text.size());
+        line.words.push_back({text, left, 100, left + width, 100 + height, 90});
+    }
+    return line;
+}
+
+std::vector<std::string> Texts(const std::vector<outside::LayoutLine>& lines) {
+    std::vector<std::string> texts;
+    for (const outside::LayoutLine& line : lines) texts.push_back(line.text);
+    return texts;
+}
+
+TEST(CardLayout, IconsApartFromTheTextAreLeftOutAndAsianGlyphsJoined) {
+    outside::PageText page;
+    page.paragraphs.push_back({{
+        // A pin icon read as "9" before the street, a stray rule after it.
+        Words({{"9", 0}, {"123", 40}, {"ABC", 110}, {"St.,", 180}, {"|", 280}}, 30),
+        // The ends of a number spaced as wide are its digits, not marks.
+        Words({{"+90", 0}, {"212", 80}, {"345", 160}, {"67", 240}, {"89", 300}}, 30),
+        // Glyphs close together make one word, a wide gap stays a blank; a name in Chinese characters
+        // is no mark however short.
+        Words({{"株", 0}, {"式", 64}, {"会", 128}, {"社", 192}}, 60),
+        Words({{"田村", 0}, {"大輝", 200}}, 60),
+    }});
+    // Each glyph is three bytes, so its box is 60 wide: 4 and 8 pixels apart, then 80.
+    EXPECT_EQ(Texts(outside::LayoutLines(page)),
+              (std::vector<std::string>{"123 ABC St.,", "+90 212 345 67 89", "株式会社", "田村 大輝"}));
+}
+
+struct PixFree {
+    void operator()(Pix* pix) const { pixDestroy(&pix); }
+};
+
+std::unique_ptr<Pix, PixFree> Picture(const std::string& name) {
+    return std::unique_ptr<Pix, PixFree>(
+        pixRead((std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/" + name).c_str()));
+}
+
+TEST(CardReading, RealCardsAskewOrUpsideDown) {
+    // The whole desk picture, the card some ten degrees askew on it: read level.
+    outside::Recognizer english;
+    ASSERT_TRUE(english.Init("eng"));
+    auto picture = Picture("contoso-chris-smith.jpg");
+    ASSERT_TRUE(picture);
+    outside::CardFields card = outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0), "US");
+    EXPECT_EQ(card.full_name, "Chris Smith");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"chris.smith@contoso.com"});
+
+    // A Japanese card upside down, as a card cut out of the desk picture may come.
+    outside::Recognizer japanese;
+    ASSERT_TRUE(japanese.Init("jpn+eng"));
+    picture = Picture("contoso-daiki-tamura.jpg");
+    ASSERT_TRUE(picture);
+    Box* box = boxCreate(150, 225, 900, 560);  // the card, as the card detector cuts it out
+    std::unique_ptr<Pix, PixFree> cut(pixClipRectangle(picture.get(), box, nullptr));
+    boxDestroy(&box);
+    std::unique_ptr<Pix, PixFree> turned(pixRotate180(nullptr, cut.get()));
+    card = outside::ExtractCardFields(outside::ReadCard(japanese, turned.get(), 0), "JP");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"daiki.tamura@contoso.com"});
+    EXPECT_EQ(card.web, "https://www.contoso.co.jp/");
+    EXPECT_EQ(card.organisation, "株式会社コントーソ");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[1].number, "+81 3-8765-4321");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Tesseract reads on one thread, as the card program does, and starts none of its own here.
+    outside::RunWithOneOpenMpThread(argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
