@@ -90,6 +90,7 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
             problem = why.empty() ? "the text recognition failed" : why;
             for (const std::string& picture : kept) platform::DeleteFile(picture);
         };
+        session.m_reportUnwritten = [&](const std::string& why) { problem = "cannot be written: " + why; };
 
         for (const std::string& path : options.pictures) {
             PictureOrError loaded = read(path);

@@ -85,6 +85,8 @@ const ResourceString kResourceStrings[] = {
     {192,
      "Vellumo ended last time before %d picture(s) were saved or handed over. They are saved as pictures in "
      "%s."},
+    // A frame that could not be written to the temporary folder: the system's reason.
+    {194, "The picture could not be written to Vellumo's temporary folder: %s. Nothing was saved."},
     // A capture size the camera does not offer: the size asked, then the size the pictures have.
     {193,
      "The camera does not offer the capture size %s, so pictures are taken at %dx%d, the size it gives."},

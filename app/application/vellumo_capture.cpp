@@ -93,6 +93,11 @@ void CVellumoApp::StartCapturePipeline() {
         std::snprintf(text, sizeof text, LoadResString(190).c_str(), problem.c_str(), names.c_str());
         platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
     };
+    m_pCaptureSession->m_reportUnwritten = [](const std::string& reason) {
+        char text[1200];
+        std::snprintf(text, sizeof text, LoadResString(194).c_str(), reason.c_str());
+        platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
+    };
     m_pCaptureSession->m_reportNoFrame = [] {
         platform::MessageBox(LoadResString(191), LoadResString(133),
                              platform::MB_OK | platform::MB_ICONWARNING);

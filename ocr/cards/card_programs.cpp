@@ -137,7 +137,7 @@ namespace {
 
 bool WriteList(const std::string& path, const std::string& text) {
     const std::string_view part(text);
-    return platform::WritePrivateFile(path, std::span<const std::string_view>(&part, 1));
+    return platform::WritePrivateFile(path, std::span<const std::string_view>(&part, 1)).ok();
 }
 
 }  // namespace

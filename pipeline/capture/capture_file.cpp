@@ -31,22 +31,24 @@ std::string Headers(int width, int height, int32_t ppm) {
     return headers;
 }
 
-bool WriteParts(const std::string& path, const std::string& headers, std::string_view rows) {
+platform::FileResult WriteParts(const std::string& path, const std::string& headers, std::string_view rows) {
     const std::string_view parts[] = {headers, rows};
-    if (platform::WritePrivateFile(path, parts)) return true;
-    platform::DebugLog("capture", "cannot write the capture file %s", path.c_str());
-    return false;
+    platform::FileResult result = platform::WritePrivateFile(path, parts);
+    if (!result)
+        platform::DebugLog("capture", "cannot write the capture file %s: %s", path.c_str(),
+                           result.error.c_str());
+    return result;
 }
 
 }  // namespace
 
-bool WriteCaptureFile(const std::string& path, const CaptureFrame& frame,
-                      const std::optional<FrameArea>& area, const std::optional<PageShape>& shape,
-                      int32_t ppm) {
+platform::FileResult WriteCaptureFile(const std::string& path, const CaptureFrame& frame,
+                                      const std::optional<FrameArea>& area,
+                                      const std::optional<PageShape>& shape, int32_t ppm) {
     const size_t stride = Stride24(frame.width);
     if (frame.bytes == nullptr || frame.width <= 0 || frame.height <= 0 ||
         frame.length < stride * static_cast<size_t>(frame.height))
-        return false;
+        return platform::FileResult::Failed("the camera's picture was incomplete");
     auto frame_row = [&](int i) { return frame.bytes + stride * static_cast<size_t>(i); };
 
     if (area) {

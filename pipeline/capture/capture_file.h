@@ -12,6 +12,7 @@
 
 #include "pipeline/capture/capture_rules.h"
 #include "pipeline/naming/file_naming.h"
+#include "platform/files/file_result.h"
 
 namespace pipeline {
 
@@ -25,10 +26,10 @@ struct CaptureFrame {
 
 // Writes the capture picture: the area when given, else the whole frame, reshaped to `shape` when given
 // (white margins left and right, rows cropped evenly at the bottom and the top). Replaces the file in
-// one step; false when it cannot be written (nothing is left under the name then).
-bool WriteCaptureFile(const std::string& path, const CaptureFrame& frame,
-                      const std::optional<FrameArea>& area, const std::optional<PageShape>& shape,
-                      int32_t pixels_per_metre);
+// one step. On failure nothing is left under the name, and the result says why in plain words.
+platform::FileResult WriteCaptureFile(const std::string& path, const CaptureFrame& frame,
+                                      const std::optional<FrameArea>& area,
+                                      const std::optional<PageShape>& shape, int32_t pixels_per_metre);
 
 enum class ReshapeResult { Done, Skipped, Unreadable };
 // Places a 24-bit picture centred on a white page of `shape`, keeping its resolution fields; a picture

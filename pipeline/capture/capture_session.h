@@ -67,8 +67,8 @@ class CaptureSession {
     CaptureSession& operator=(const CaptureSession&) = delete;
 
     // Set once on the GUI thread before the first capture.
-    platform::MessageTarget* m_pFrameTarget =
-        nullptr;  // gets WM_CAPTUREDONE, sent at the end of every worker
+    // Gets WM_CAPTUREDONE, sent at the end of every worker.
+    platform::MessageTarget* m_pFrameTarget = nullptr;
     HandOverServices m_handOver;
     SeriesDialogs m_dialogs;
     // The reports to the user. Each is called on a session thread once the capture has ended, so it may
@@ -81,6 +81,9 @@ class CaptureSession {
     std::function<void(const std::string& problem, const std::vector<std::string>& kept)> m_reportHandOver;
     // The camera sent no frame for the capture within the bound; the capture was given up.
     std::function<void()> m_reportNoFrame;
+    // The frame could not be written to the private temporary folder, so nothing was saved: why, in plain
+    // words.
+    std::function<void(const std::string& reason)> m_reportUnwritten;
     // How long a grab request waits for its frame before the capture is given up: a few frame times at
     // the slowest size the camera offers (2.5 a second), and the first frame after a size switch.
     std::chrono::milliseconds m_grabBound{5000};

@@ -67,8 +67,11 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
     std::optional<PageShape> shape;
     if (!area && !r.auto_deskew && r.scale_mode != 0) shape = PageShapeFor(frame.width);
     const CaptureFrame view{frame.bytes.data(), frame.bytes.size(), frame.width, frame.height};
-    if (!WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width))) {
+    if (const platform::FileResult written =
+            WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width));
+        !written) {
         AbandonCapture();
+        if (m_reportUnwritten) m_reportUnwritten(written.error);
         return 0;
     }
 

@@ -87,22 +87,26 @@ bool InPrivateTempFolder(const std::string& path) {
     return name.find('/') == std::string_view::npos && name != "." && name != "..";
 }
 
-bool WritePrivateFile(const std::string& path, std::span<const std::string_view> parts) {
-    if (path.empty() || path[0] != '/') return false;  // no private folder could be had
+FileResult FileResult::FromErrno(int errnum) { return Failed(std::strerror(errnum)); }
+
+FileResult WritePrivateFile(const std::string& path, std::span<const std::string_view> parts) {
+    if (path.empty() || path[0] != '/') return FileResult::Failed("there is no private temporary folder");
     std::string temp = path + ".XXXXXX";
     UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));  // O_EXCL: always a new file of our own
     if (!fd) {
-        DebugLog("files", "cannot create a file beside %s: %s", path.c_str(), std::strerror(errno));
-        return false;
+        const int errnum = errno;
+        DebugLog("files", "cannot create a file beside %s: %s", path.c_str(), std::strerror(errnum));
+        return FileResult::FromErrno(errnum);
     }
     bool ok = true;
     for (std::string_view part : parts) ok = ok && WriteAll(fd.get(), part);
     ok = fd.close() && ok;
     // rename() replaces whatever has the name, a link included, and never writes through it.
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-    DebugLog("files", "cannot write %s: %s", path.c_str(), std::strerror(errno));
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return FileResult::Done();
+    const int errnum = errno;
+    DebugLog("files", "cannot write %s: %s", path.c_str(), std::strerror(errnum));
     ::unlink(temp.c_str());
-    return false;
+    return FileResult::FromErrno(errnum);
 }
 
 bool AppendPrivateFile(const std::string& path, std::string_view text) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files/file_result.h"
+
 namespace platform {
 
 // The folder with its trailing '/', made when missing. Nothing when it cannot be had safely: it could
@@ -23,7 +25,8 @@ bool InPrivateTempFolder(const std::string& path);
 
 // Replaces (or creates) `path` inside the private folder in one step: a new file beside it, renamed
 // over the name, so a link planted under the name is replaced, never followed. Mode 0600, no sync.
-bool WritePrivateFile(const std::string& path, std::span<const std::string_view> parts);
+// On failure nothing is left under the name, and the result says why.
+FileResult WritePrivateFile(const std::string& path, std::span<const std::string_view> parts);
 
 // Appends to a file of the private folder, creating it (0600) when missing; a link is refused.
 bool AppendPrivateFile(const std::string& path, std::string_view text);

@@ -419,11 +419,15 @@ TEST_F(StillCapture, AFrameThatCannotBeWrittenEndsTheCaptureAtOnce) {
     ScopedEnv no_cache("XDG_CACHE_HOME", dir_.Path("not-a-folder"));
     std::atomic<int> shown{0};
     session_->m_dialogs.continue_capture = [&] { ++shown; };
+    std::vector<std::string> told;
+    session_->m_reportUnwritten = [&](const std::string& reason) { told.push_back(reason); };
     settings_.m_bContinuousFile = 1;
     g_nImageFormat = 1;
     ASSERT_TRUE(Capture(PatternFrame(64, 48)));
     EXPECT_EQ(shown, 0) << "a worker ran without its picture";
     EXPECT_TRUE(SavedFiles().empty());
+    // The person is told once, with the reason.
+    EXPECT_EQ(told, (std::vector<std::string>{"there is no private temporary folder"}));
     // The next capture starts from what its own command sets.
     ASSERT_TRUE(Capture(PatternFrame(64, 48), /*ocr=*/true, /*card=*/true));
     EXPECT_EQ(ocr_, 0);
