@@ -30,13 +30,14 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     ASSERT_TRUE(cases.has_value());
     // Pages on dark wood and dark stone with a curled corner, a landscape photograph, a white page on a pink
     // mat of the same grey, the top sheet of a stack whose lower sheet shows at one corner, notes filling
-    // all but a sliver of a straight-down picture; pages cut by the edge, a business card the edge cuts
+    // all but a sliver of a straight-down picture, a page on wood lying a quarter turned (its text must
+    // be turned back); pages cut by the edge, a business card the edge cuts
     // whose grey part beside its white part outlines a page-sized region, and a banknote on a desk (wrong
     // objects).
     for (const std::string file :
          {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg", "jscanify_test3.jpg",
-          "jscanify_test8.jpg", "breta_test2.jpg", "breta_test4.jpg", "azure_business_card.jpg",
-          "jscanify_test5.jpg"}) {
+          "jscanify_test8.jpg", "dynamsoft_about_page_270.jpg", "breta_test2.jpg", "breta_test4.jpg",
+          "azure_business_card.jpg", "jscanify_test5.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -68,7 +69,7 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     // rounded card's.
     for (const std::string file :
          {"tony_card.jpg", "tony_inner_lines_dark_background.jpg", "azure_business_card_english.jpg",
-          "tony_holding_with_a_hand.jpg", "docsaid_mrz_card_in_hand.jpg"}) {
+          "tony_holding_with_a_hand.jpg", "docsaid_mrz_card_in_hand.jpg", "boundary_card_back_11.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
