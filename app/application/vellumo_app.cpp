@@ -240,9 +240,6 @@ ViewCommandServices CVellumoApp::CameraServices() {
         devctl::CamWriteRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(width), &v);
     };
     services.control_open = [this] { return m_pMainFrame && m_pMainFrame->View()->m_bControlOpen; };
-    services.select_preview_resolution = [this](int index) {
-        m_engine.SelectPreviewResolution(index, [this] { UpdateStatusText(); });
-    };
     services.open_folder = [](const std::string& folder) { platform::OpenWithDesktop(folder); };
     services.refresh = [this] { UpdateStatusText(); };
     services.strings = LoadResString;

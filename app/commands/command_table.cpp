@@ -1,7 +1,13 @@
 #include "app/commands/command_table.h"
 
-void CommandTable::Add(int id, Action action, Update update) {
-    commands_[id] = Entry{std::move(action), std::move(update)};
+#include "platform/debuglog/debuglog.h"
+
+bool CommandTable::Add(int id, Action action, Update update) {
+    if (!commands_.emplace(id, Entry{std::move(action), std::move(update)}).second) {
+        platform::DebugLog("commands", "command %d is added twice; the first stays", id);
+        return false;
+    }
+    return true;
 }
 
 bool CommandTable::Has(int id) const { return commands_.count(id) != 0; }

@@ -30,8 +30,9 @@ class CommandTable {
     using Action = std::function<void()>;
     using Update = std::function<void(CommandState&)>;
 
-    // Adds or replaces a command. Without an update rule the command is always enabled and unchecked.
-    void Add(int id, Action action, Update update = {});
+    // Adds a command. Each command has one owner: a second Add of an ID is refused (and logged), the first
+    // stays. Without an update rule the command is always enabled and unchecked.
+    bool Add(int id, Action action, Update update = {});
     bool Has(int id) const;
     // Every command's ID, in increasing order.
     std::vector<int> Ids() const;

@@ -101,7 +101,7 @@ class Builder {
 void AddOtherPartsCommands(Builder& b) {
     CVellumoSettings& s = b.s_;
     Services svc = b.services_;
-    for (int id : {800, 805, 844, 1043, 846, 847, 848}) b.AddHandled(id, EnableRule::Ready);
+    for (int id : {800, 844, 1043}) b.AddHandled(id, EnableRule::Ready);
     b.AddHandled(1030, EnableRule::Present, [&s, svc](CommandState& state) {
         if (svc->strings) state.text = svc->strings(s.m_bNotRecording ? 158 : 159);
     });
@@ -168,9 +168,6 @@ void AddSettingCommands(Builder& b) {
             ResolutionSize(index, s.m_nCaptureWidth, s.m_nCaptureHeight);
             Call(svc->refresh);
         });
-    AddChoice(
-        b, {{1026, 0}, {1027, 1}, {1028, 2}}, EnableRule::Ready, [&s] { return s.m_nSetPreviewSize; },
-        [svc](int index) { Call(svc->select_preview_resolution, index); });
     AddChoice(
         b, {{831, 0}, {832, 1}, {845, 2}}, EnableRule::Ready, [&s] { return s.m_nFrequency; },
         [svc, &s](int mode) {

@@ -36,14 +36,14 @@ struct ViewCommandServices {
     std::function<void(unsigned address, unsigned width, unsigned value)> write_register;
     // The camera control link was opened (frequency changes are sent only then).
     std::function<bool()> control_open;
-    std::function<void(int index)> select_preview_resolution;
     std::function<void(const std::string& folder)> open_folder;
     // The status-bar text again.
     std::function<void()> refresh;
     // Resource strings (the record command's two captions).
     std::function<std::string(unsigned id)> strings;
-    // Commands done elsewhere, by ID: 800, 805, 844, 1043, 846, 847, 848, 1030, 1021, 1069, 818, 1086, 1053
-    // (its dialog, after the exposure setting), 1025, 1013 (after the engine index).
+    // Commands done elsewhere, by ID: 800, 844, 1043, 1030, 1021, 1069, 818, 1086, 1053 (its dialog, after
+    // the exposure setting), 1025, 1013 (after the engine index). The save-folder dialog (805), the
+    // property dialogs (846-848) and the preview sizes (1026-1028) add their own commands.
     std::map<int, std::function<void()>> handlers;
 };
 

@@ -13,7 +13,9 @@ struct FileResult {
     explicit operator bool() const { return ok(); }
 
     static FileResult Done() { return {}; }
-    static FileResult Failed(std::string reason) { return {reason.empty() ? "unknown error" : std::move(reason)}; }
+    static FileResult Failed(std::string reason) {
+        return {reason.empty() ? "unknown error" : std::move(reason)};
+    }
     // The reason of an errno value.
     static FileResult FromErrno(int errnum);
 };
