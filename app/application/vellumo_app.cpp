@@ -113,8 +113,10 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         platform::DebugLog("app", "the resource library has no ribbon layout 307");
     m_pHandsFree = std::make_unique<CHandsFree>(
         m_pMainFrame.get(), *this,
-        CHandsFree::Hooks{[this] { return !m_pCaptureSession || m_pCaptureSession->Idle(); },
-                          [this] { UpdateStatusText(); }});
+        CHandsFree::Hooks{
+            [this] { return !m_pCaptureSession || m_pCaptureSession->Idle(); },
+            [this] { UpdateStatusText(); },
+            [this] { return m_pCaptureSession ? m_pCaptureSession->PagesKept() : uint64_t{0}; }});
     AddApplicationCommands();
     m_pHandsFree->AddCommands();
     AddFrameMessageHandlers();
@@ -278,6 +280,7 @@ DeviceEventHooks CVellumoApp::EventHooks() {
         std::snprintf(text, sizeof text, LoadResString(185).c_str(), error_text.c_str());
         platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
     };
+    hooks.keep_capture_size = [this] { return m_pHandsFree && m_pHandsFree->KeepsCaptureSize(); };
     return hooks;
 }
 
@@ -301,7 +304,10 @@ void CVellumoApp::AddViewCommandTable() {
         m_pHandsFree->SetCaptureCommand(1069);
         CaptureAtCaptureResolution(*this, EventHooks(), true);
     };
-    services.handlers[1030] = [this] { RecordCommand(*this, RecordHooks()); };
+    services.handlers[1030] = [this] {
+        if (m_bRecording == 0) m_pHandsFree->ReleaseStream();  // a recording runs at the preview size
+        RecordCommand(*this, RecordHooks());
+    };
     AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
     ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(),

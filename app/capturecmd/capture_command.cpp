@@ -49,8 +49,8 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
     bool switched = false;
     int delay_ms = 0;
     if (!hooks.on_window_thread([&] {
-            switched = SwitchStreamToCaptureSize(r);
-            delay_ms = r.m_nDelayTime;
+            switched = !StreamRunsAtCaptureSize(r) && SwitchStreamToCaptureSize(r);
+            delay_ms = hooks.page_lies_still && hooks.page_lies_still() ? 0 : r.m_nDelayTime;
         })) {
         r.m_bCaptureBusy = 0;
         return false;

@@ -1,5 +1,7 @@
 #include "app/events/device_events.h"
 
+#include <optional>
+
 #include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
@@ -167,9 +169,21 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     }
 }
 
+bool StreamRunsAtCaptureSize(CCaptureRecord& r) {
+    int width = 0;
+    int height = 0;
+    if (!r.m_bPreviewing || r.m_pVideoConfig == nullptr || !ResolutionSize(r.m_nSetSize, width, height))
+        return false;
+    const std::optional<platform::VideoFormat> format = r.m_pVideoConfig->GetFormat();
+    if (!format || format->width != width || format->height != height) return false;
+    r.m_nCaptureWidth = width;
+    r.m_nCaptureHeight = height;
+    return true;
+}
+
 void OnCaptureDone(CCaptureRecord& r, const DeviceEventHooks& hooks) {
-    (void)hooks;
     if (r.m_nSetPreviewSize == r.m_nSetSize) return;
+    if (hooks.keep_capture_size && hooks.keep_capture_size() && StreamRunsAtCaptureSize(r)) return;
     int width = 0;
     int height = 0;
     ResolutionSize(r.m_nSetPreviewSize, width, height);
@@ -200,7 +214,8 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
-    if (SwitchStreamToCaptureSize(r) && r.m_bDevicePresent) ApplySensorSettings(r);
+    if (!StreamRunsAtCaptureSize(r) && SwitchStreamToCaptureSize(r) && r.m_bDevicePresent)
+        ApplySensorSettings(r);
     const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
         const int command = business_card ? 1069 : 1021;
