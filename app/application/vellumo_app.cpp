@@ -146,8 +146,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_pMainFrame->View()->parentWidget()->layout()->addWidget(new CPageStrip(
         CPageStrip::Hooks{[this] { return m_pCaptureSession ? &m_pCaptureSession->m_pages : nullptr; },
                           [this] { return m_bCaptureBusy == 0 && PagesWaitForNext(); },
-                          [this](bool last) {
-                              if (last) m_pHandsFree->RetakeNewest();
+                          [this](bool newest) {
+                              if (newest) m_pHandsFree->RetakeNewest();
                           }},
         m_pMainFrame->View()->parentWidget()));
     StartCamera();
