@@ -114,8 +114,10 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
         platform::DebugLog("app", "the resource library has no ribbon layout 307");
     m_pHandsFree = std::make_unique<CHandsFree>(
         m_pMainFrame.get(), *this,
-        CHandsFree::Hooks{[this] { return !m_pCaptureSession || m_pCaptureSession->Idle(); },
-                          [this] { UpdateStatusText(); }});
+        CHandsFree::Hooks{
+            [this] { return !m_pCaptureSession || m_pCaptureSession->Idle(); },
+            [this] { UpdateStatusText(); },
+            [this] { return m_pCaptureSession ? m_pCaptureSession->PagesKept() : uint64_t{0}; }});
     AddApplicationCommands();
     m_pHandsFree->AddCommands();
     AddFrameMessageHandlers();
@@ -144,8 +146,8 @@ bool CVellumoApp::InitInstance(int& argc, char** argv) {
     m_pMainFrame->View()->parentWidget()->layout()->addWidget(new CPageStrip(
         CPageStrip::Hooks{[this] { return m_pCaptureSession ? &m_pCaptureSession->m_pages : nullptr; },
                           [this] { return m_bCaptureBusy == 0 && PagesWaitForNext(); },
-                          [this](bool last) {
-                              if (last) m_pHandsFree->RetakeNewest();
+                          [this](bool newest) {
+                              if (newest) m_pHandsFree->RetakeNewest();
                           }},
         m_pMainFrame->View()->parentWidget()));
     StartCamera();
@@ -279,6 +281,7 @@ DeviceEventHooks CVellumoApp::EventHooks() {
         std::snprintf(text, sizeof text, LoadResString(185).c_str(), error_text.c_str());
         platform::MessageBox(text, LoadResString(133), platform::MB_OK | platform::MB_ICONWARNING);
     };
+    hooks.keep_capture_size = [this] { return m_pHandsFree && m_pHandsFree->KeepsCaptureSize(); };
     return hooks;
 }
 
@@ -302,7 +305,10 @@ void CVellumoApp::AddViewCommandTable() {
         m_pHandsFree->SetCaptureCommand(1069);
         CaptureAtCaptureResolution(*this, EventHooks(), true);
     };
-    services.handlers[1030] = [this] { m_engine.RecordCommand(RecordHooks()); };
+    services.handlers[1030] = [this] {
+        if (!m_engine.Recording()) m_pHandsFree->ReleaseStream();  // a recording runs at the preview size
+        m_engine.RecordCommand(RecordHooks());
+    };
     AddOcrCommands(services);
     AddViewCommands(m_pMainFrame->Commands(), *this, std::move(services));
     ocr::AddCardProgramCommands(m_pMainFrame->Commands(), *this, ocr::TheExternalPrograms(),
@@ -372,7 +378,7 @@ void CVellumoApp::AddFrameMessageHandlers() {
         [this] { return m_bDevicePresent != 0; },
         [this] { return m_bContinuousFile != 0; },
         [this] { return m_bContinuousRunning != 0; },
-        [this] { return m_engine.Recording() != 0; },
+        [this] { return m_engine.Recording(); },
         [this](int final) { UpdateRecordingStatus(final); },
     });
 }

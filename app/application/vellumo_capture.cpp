@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/application/vellumo_app.h"
+#include "app/handsfree/hands_free.h"
 #include "app/mainframe/main_frame.h"
 #include "app/resources/resource_library.h"
 #include "app/series/series_threads.h"
@@ -47,6 +48,7 @@ SeriesContext CVellumoApp::CaptureContext() {
         request.video = ToViewRect(view->m_rcVideo);
         m_pCaptureSession->PrepareCapture(std::move(request));
     };
+    context.page_lies_still = [this] { return m_pHandsFree && m_pHandsFree->TakingPage(); };
     return context;
 }
 

@@ -49,8 +49,8 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
     bool switched = false;
     int delay_ms = 0;
     if (!hooks.on_window_thread([&] {
-            switched = r.m_engine.SwitchStreamToCaptureSize();
-            delay_ms = r.m_nDelayTime;
+            switched = !StreamRunsAtCaptureSize(r) && r.m_engine.SwitchStreamToCaptureSize();
+            delay_ms = hooks.page_lies_still && hooks.page_lies_still() ? 0 : r.m_nDelayTime;
         })) {
         r.m_bCaptureBusy = 0;
         return false;
@@ -88,6 +88,8 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
         if (form == CaptureForm::OcrTransform && hooks.hand_over_target && hooks.hand_over_target() == 1)
             g_grabberCallback.m_bCardCapture = 1;
     }
+    platform::DebugLog("capture", "grab requested at %dx%d%s", r.m_nCaptureWidth, r.m_nCaptureHeight,
+                       switched ? " after a switch of sizes" : "");
     RequestFrame();  // set last: the streaming thread acts on it at once
     return true;
 }

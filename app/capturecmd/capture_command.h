@@ -1,6 +1,7 @@
 #pragma once
 // The capture sequence: busy set, the stream switched to the capture size with the sensor settings sent
-// again, a wait for the camera to be ready, then the grab request, set last. The view's capture command runs
+// again (unless it already runs at that size, as while auto-capture holds it there), a wait for the camera
+// to be ready, then the grab request, set last. The view's capture command runs
 // it on the GUI thread; the series dialogs' buttons run it on their dialog's thread, where everything that
 // touches the graph or the view goes through the window (the hooks).
 
@@ -32,6 +33,9 @@ struct CaptureCommandHooks {
     std::function<bool(uint32_t* status)> read_status;
     // Where an OCR capture goes (0 the OCR engine, 1 a card program).
     std::function<int()> hand_over_target;
+    // Asked on the GUI thread: auto-capture has seen the page lie still, so the dialogs' pause that lets
+    // a hand leave the page (DelayTime) is not needed.
+    std::function<bool()> page_lies_still;
 };
 
 constexpr int kStreamSettleMs = 3000;

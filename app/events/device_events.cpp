@@ -1,5 +1,7 @@
 #include "app/events/device_events.h"
 
+#include <optional>
+
 #include "capture/camera_controls.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
@@ -169,9 +171,22 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     }
 }
 
+bool StreamRunsAtCaptureSize(CCaptureRecord& r) {
+    int width = 0;
+    int height = 0;
+    if (!r.m_engine.Previewing() || r.m_engine.m_pVideoConfig == nullptr ||
+        !ResolutionSize(r.m_nSetSize, width, height))
+        return false;
+    const std::optional<platform::VideoFormat> format = r.m_engine.m_pVideoConfig->GetFormat();
+    if (!format || format->width != width || format->height != height) return false;
+    r.m_nCaptureWidth = width;
+    r.m_nCaptureHeight = height;
+    return true;
+}
+
 void OnCaptureDone(CCaptureRecord& r, const DeviceEventHooks& hooks) {
-    (void)hooks;
     if (r.m_nSetPreviewSize == r.m_nSetSize) return;
+    if (hooks.keep_capture_size && hooks.keep_capture_size() && StreamRunsAtCaptureSize(r)) return;
     int width = 0;
     int height = 0;
     ResolutionSize(r.m_nSetPreviewSize, width, height);
@@ -202,7 +217,8 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
-    if (r.m_engine.SwitchStreamToCaptureSize() && r.m_bDevicePresent) r.m_engine.ApplySensorSettings();
+    if (!StreamRunsAtCaptureSize(r) && r.m_engine.SwitchStreamToCaptureSize() && r.m_bDevicePresent)
+        r.m_engine.ApplySensorSettings();
     const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
         const int command = business_card ? 1069 : 1021;

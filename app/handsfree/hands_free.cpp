@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QTimer>
 
+#include "app/events/device_events.h"
 #include "app/mainframe/main_frame.h"
 #include "app/series/series_threads.h"
 #include "app/view/vellumo_view.h"
+#include "capture/camera_controls.h"
 #include "capture/capture_record.h"
+#include "capture/preview_graph.h"
 #include "platform/debuglog/debuglog.h"
 #include "platform/window/window_messages.h"
 
@@ -87,6 +90,8 @@ void CHandsFree::AddCommands() {
     }
 }
 
+void CHandsFree::SetCaptureCommand(int id) { capture_command_ = id; }
+
 void CHandsFree::OnPreviewFrame(std::shared_ptr<const platform::PreviewFrame> frame) {
     worker_->Submit(std::move(frame));
 }
@@ -99,6 +104,50 @@ void CHandsFree::Refresh() {
         SetStatus("");
     else if (status_.empty())
         SetStatus(pipeline::WatchStatusText(pipeline::WatchState::NoPage));
+    HoldStream();
+}
+
+bool CHandsFree::RestartStream(int size_index) {
+    int width = 0;
+    int height = 0;
+    if (!ResolutionSize(size_index, width, height)) return false;
+    platform::DebugLog("handsfree", "the stream goes to %dx%d", width, height);
+    record_.m_engine.RestartPreview(width, height);
+    if (record_.m_bDevicePresent) record_.m_engine.ApplySensorSettings();
+    return true;
+}
+
+void CHandsFree::HoldStream() {
+    CCaptureRecord& r = record_;
+    // Never under a capture or a recording, nor without a running stream to restart.
+    if (r.m_bCaptureBusy != 0 || r.m_engine.Recording() || !r.m_engine.Previewing() ||
+        r.m_engine.m_pVideoConfig == nullptr || r.m_bDevicePresent == 0)
+        return;
+    const bool want = Watching() && choices_.auto_capture;
+    if (want) {
+        // Also after something else put the stream back at the preview size (the camera back, a failed
+        // capture, a recording's end).
+        if (StreamRunsAtCaptureSize(r)) {
+            holding_ = true;
+        } else if (unoffered_size_ != r.m_nSetSize) {
+            RestartStream(r.m_nSetSize);
+            holding_ = true;
+            // A size the camera does not offer is not tried again: its captures switch as manual ones do.
+            if (!StreamRunsAtCaptureSize(r)) unoffered_size_ = r.m_nSetSize;
+        }
+    } else if (holding_) {
+        holding_ = false;
+        if (r.m_nSetPreviewSize != r.m_nSetSize && StreamRunsAtCaptureSize(r))
+            RestartStream(r.m_nSetPreviewSize);
+    }
+}
+
+void CHandsFree::ReleaseStream() {
+    if (!holding_) return;
+    holding_ = false;
+    if (record_.m_bCaptureBusy == 0 && record_.m_nSetPreviewSize != record_.m_nSetSize &&
+        StreamRunsAtCaptureSize(record_))
+        RestartStream(record_.m_nSetPreviewSize);
 }
 
 void CHandsFree::OnReport() {
@@ -156,8 +205,26 @@ void CHandsFree::Trigger() {
 }
 
 void CHandsFree::OnCaptureDone() {
-    if (!waiting_for_capture_) return;
+    // Only a capture that kept a page counts.
+    const uint64_t kept = hooks_.pages_kept ? hooks_.pages_kept() : kept_seen_ + 1;
+    const bool gave_page = kept != kept_seen_;
+    kept_seen_ = kept;
+    const bool ours = waiting_for_capture_;
     waiting_for_capture_ = false;
+    if (!ours) {
+        if (!Watching() || !choices_.auto_capture) return;
+        // The user's own capture took the page lying there: auto-capture does not take it again, and
+        // counts it with the run's pages.
+        worker_->Taken();
+        ++taken_;
+    } else if (!gave_page) {
+        // After a failed capture the page lying there is not taken again on its own (the user has been
+        // told why), but any other page is.
+        platform::DebugLog("handsfree", "page %d was not captured", captured_ + 1);
+        SetStatus("Page " + std::to_string(captured_ + 1) + " not captured");
+        return;
+    }
+    if (!gave_page) return;
     ++captured_;
     SetStatus("Captured page " + std::to_string(captured_));
 }

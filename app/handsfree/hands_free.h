@@ -4,6 +4,9 @@
 // auto-capture mode says in the status bar what it waits for and takes each new page once it lies still,
 // with the capture command the user last gave (so JPEG, BMP, TIFF, gathered PDFs and OCR series all work):
 // a series dialog that is open gets its capture button pressed, otherwise the command runs.
+// While auto-capture is on, the stream runs at the capture size (the view scales it down), so a page is
+// taken from the next frame, without the switch of sizes and the settling a manual capture waits for;
+// the preview size comes back when auto-capture goes off or a recording starts.
 // GUI thread only, except the frame tap, which the streaming thread calls. Destroy it before the frame, once
 // the stream has ended and the frame's messages are closed.
 
@@ -26,6 +29,8 @@ class CHandsFree : public QObject {
     struct Hooks {
         std::function<bool()> session_idle;    // no capture, series dialog or hand-over under way
         std::function<void()> status_changed;  // StatusText() has changed
+        // Captures that gave a page (saved, gathered or handed on) so far; a failed one does not count.
+        std::function<uint64_t()> pages_kept;
     };
     CHandsFree(CMainFrame* frame, CCaptureRecord& record, Hooks hooks);
     ~CHandsFree() override;
@@ -34,15 +39,25 @@ class CHandsFree : public QObject {
     void AddCommands();
     // For the video widget: every preview frame, on the streaming thread.
     void OnPreviewFrame(std::shared_ptr<const platform::PreviewFrame> frame);
-    // A capture has finished (WM_CAPTUREDONE, before its own handling).
+    // A capture has finished (WM_CAPTUREDONE, before its own handling). One that kept a page counts while
+    // auto-capture is on; one the user gave marks the page lying there as taken.
     void OnCaptureDone();
     // The user gave capture command `id` (800, 1021 or 1069): auto-capture uses it from now on.
-    void SetCaptureCommand(int id) { capture_command_ = id; }
+    void SetCaptureCommand(int id);
 
     // The newest page is to be taken again: the page lying there now counts as new.
     void RetakeNewest() { worker_->Forget(); }
 
-    // "Waiting for a new page", "Hold still" or "Captured page 7"; empty while auto-capture is off.
+    // The stream is to stay at the capture size after a still (auto-capture holds it there).
+    bool KeepsCaptureSize() const { return holding_; }
+    // A capture this started has not finished yet: its page is known to lie still.
+    bool TakingPage() const { return waiting_for_capture_; }
+    // Before a recording starts: the stream goes back to the preview size (a recording runs at its own
+    // size from there); auto-capture takes it to the capture size again afterwards.
+    void ReleaseStream();
+
+    // "Waiting for a new page", "Hold still" or "Captured page 7" (pages kept since auto-capture was
+    // switched on); empty while auto-capture is off.
     const std::string& StatusText() const { return status_; }
     int Captured() const { return captured_; }
     const handsfree::Choices& Choices() const { return choices_; }
@@ -54,6 +69,10 @@ class CHandsFree : public QObject {
     bool Watching() const;
     void SetStatus(std::string text);
     void Trigger();
+    // Takes the stream to the capture size while auto-capture wants it, and back to the preview size
+    // when it no longer does; only between captures, never during a recording.
+    void HoldStream();
+    bool RestartStream(int size_index);
 
     CMainFrame* frame_;
     CCaptureRecord& record_;
@@ -63,6 +82,9 @@ class CHandsFree : public QObject {
     int captured_ = 0;
     uint64_t taken_ = 0;                // Taken() calls made
     bool waiting_for_capture_ = false;  // a capture this triggered has not finished yet
+    uint64_t kept_seen_ = 0;            // pages_kept at the end of the last capture
+    bool holding_ = false;              // the stream was taken to the capture size for auto-capture
+    int unoffered_size_ = -1;           // a capture size index the camera would not run at
     std::string status_;
     std::mutex report_mutex_;
     std::optional<pipeline::WatchReport> report_;  // the latest, not yet handled

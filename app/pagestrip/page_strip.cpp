@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/debuglog/debuglog.h"
 
@@ -71,7 +72,7 @@ CPageStrip::CPageStrip(Hooks hooks, QWidget* parent) : QWidget(parent), hooks_(s
             [this](pipeline::PageFileList& l, int i) {
                 const bool marking = l.RetakeIndex() != i;
                 if (!l.MarkRetake(marking ? i : -1)) return false;
-                if (marking && hooks_.retake_marked) hooks_.retake_marked(i + 1 == l.Count());
+                if (marking && hooks_.retake_marked) hooks_.retake_marked(i == l.NewestIndex());
                 return true;
             },
             0);
@@ -173,6 +174,14 @@ bool CPageStrip::Act(const std::string& action, int page) {
     Refresh();
     if (page < 1 || page > list_->count()) return false;
     list_->setCurrentRow(page - 1);
+    if (action.rfind("drag:", 0) == 0) {
+        const int place = std::atoi(action.c_str() + 5);
+        if (!shown_editable_ || place < 1 || place > list_->count() || place == page) return false;
+        // The move a drop within the list makes (a real drag needs a window system): the row goes before
+        // the row that was at `place`, or after it when it moves down, and the list follows in rowsMoved.
+        return list_->model()->moveRow(QModelIndex(), page - 1, QModelIndex(),
+                                       place > page ? place : place - 1);
+    }
     QPushButton* button = action == "up"       ? up_
                           : action == "down"   ? down_
                           : action == "turn"   ? turn_

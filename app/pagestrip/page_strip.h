@@ -25,12 +25,14 @@ class CPageStrip : public QWidget {
     struct Hooks {
         std::function<pipeline::PageFileList*()> pages;  // the session's list; nullptr while there is none
         std::function<bool()> editable;                  // the pages may be changed now
-        std::function<void(bool last)> retake_marked;    // a page was marked for a retake; `last`: the newest
+        std::function<void(bool newest)>
+            retake_marked;  // a page was marked for a retake; `newest`: taken last
     };
     CPageStrip(Hooks hooks, QWidget* parent);
 
     // For scripts: chooses page `page` (1-based) and presses the button of `action` ("up", "down", "turn",
-    // "delete", "retake"). False when there is no such page or the button is not enabled.
+    // "delete", "retake"), or, for "drag:N", drops it at place N as a drag within the strip does. False
+    // when there is no such page or place, or the button (or dragging) is not enabled.
     bool Act(const std::string& action, int page);
 
     // Thumbnails at most this large.

@@ -82,8 +82,9 @@ ScriptParseResult ParseScript(const std::string& text) {
             step.argument = action;
             step.control = number.value_or(0);
             step.number = wait.value_or(0);
+            const bool drag = action.rfind("drag:", 0) == 0 && Number(action.substr(5)).value_or(0) > 0;
             ok = (action == "up" || action == "down" || action == "turn" || action == "delete" ||
-                  action == "retake") &&
+                  action == "retake" || drag) &&
                  number.has_value() && wait.has_value() && rest.empty();
         } else if (verb == "area") {
             std::istringstream parts(argument);

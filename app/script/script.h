@@ -15,10 +15,9 @@
 //                           outcome is reported on stderr
 //   press <button id> <ms>  wait (at most ms) for a dialog showing the button with that control ID, then
 //                           press it; the outcome is reported on stderr
-//   strip <up|down|turn|delete|retake> <page> <ms>  wait (at most ms) until the page strip takes changes,
-//   then
-//                           choose page (1-based) and press the strip's button; the outcome is reported on
-//                           stderr
+//   strip <up|down|turn|delete|retake|drag:N> <page> <ms>  wait (at most ms) until the page strip takes
+//                           changes, then choose page (1-based) and press the strip's button, or drop it
+//                           at place N (drag:N); the outcome is reported on stderr
 //   area <l> <t> <r> <b>    drag a capture area over the picture, corners in percent of the picture
 //   close                   close the main window (its close handler runs)
 // Blank lines and lines starting with '#' are skipped.

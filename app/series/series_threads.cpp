@@ -101,6 +101,7 @@ void OcrTransformThread(const SeriesContext& c) {
 CaptureCommandHooks CommonHooks(const SeriesContext& c) {
     CaptureCommandHooks hooks;
     hooks.prepare = c.prepare;
+    hooks.page_lies_still = c.page_lies_still;
     hooks.read_status = ReadCameraStatus;
     pipeline::CaptureSession* session = c.session;
     hooks.hand_over_target = [session] { return session->m_nHandOverTarget.load(); };

@@ -19,6 +19,8 @@ struct SeriesContext {
     std::function<QWidget*()> owner;           // the dialogs' owner; asked on the GUI thread
     // On the GUI thread before the grab request: the capture area of the view to the session.
     std::function<void(int capture_width, int capture_height)> prepare;
+    // On the GUI thread: the page to be taken is known to lie still (auto-capture took it).
+    std::function<bool()> page_lies_still;
 };
 
 // The dialogs' thread procedures for the session.

@@ -7,9 +7,10 @@
 //  3. the real program on the virtual camera's page stack: auto-capture on, a gathered PDF, N pages
 //     turned by script (20 by default), the written PDF's pages told apart by their print: captured,
 //     twice, missed, out of order; and for each page the time from its lying still (the end of the turn)
-//     to the capture's start and to the capture's end.
+//     to the capture's start, to the grab request, to the frame taken and to the capture's end.
 // Usage: build/bin/bench_handsfree [pages] [capture size: 0 640x480, 1 2048x1536, 2 2592x1944]
-// (defaults 20 and 0; the program is found beside it; needs pdfimages)
+// (defaults 20 and 2, the program's default capture size; the program is found beside it; needs
+// pdfimages)
 
 #include <sys/resource.h>
 
@@ -25,6 +26,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <opencv2/core/utility.hpp>
@@ -195,14 +197,25 @@ void ScriptedRun(int pages, int size_choice) {
     const double total_s = Ms(Clock::now() - start) / 1000;
 
     // Lying still: the end of each turn (the first page lies there from the start, so it is left out).
-    std::vector<double> to_trigger, to_done;
+    // From there, each page's steps: the trigger, the grab request, the frame taken, the capture's end.
+    const char* const kSteps[] = {"[handsfree] taking page", "[capture] grab requested", "[capture] frame of",
+                                  "SCRIPT await captured:"};
+    constexpr size_t kStepCount = std::size(kSteps);
+    std::vector<std::vector<double>> steps(kStepCount);
+    int switched = 0;
     double lying = -1;
+    size_t next_step = 0;
     for (const auto& [at, line] : lines) {
-        if (line == "SCRIPT camera next") lying = at + 1200;
-        if (lying >= 0 && line.rfind("[handsfree] taking page", 0) == 0) to_trigger.push_back(at - lying);
-        if (lying >= 0 && line.rfind("SCRIPT await captured:", 0) == 0) {
-            to_done.push_back(at - lying);
-            lying = -1;
+        if (line == "SCRIPT camera next") {
+            lying = at + 1200;
+            next_step = 0;
+        }
+        if (lying < 0) continue;
+        if (line.rfind("[capture] grab requested", 0) == 0 && line.find("switch") != std::string::npos)
+            ++switched;
+        if (next_step < kStepCount && line.rfind(kSteps[next_step], 0) == 0) {
+            steps[next_step].push_back(at - lying);
+            if (++next_step == kStepCount) lying = -1;
         }
     }
     const QDir saved(dir.filePath("home/Desktop/Vellumo"));
@@ -247,8 +260,11 @@ void ScriptedRun(int pages, int size_choice) {
         std::printf("  lying still to %s: median %.0f ms, max %.0f ms over %zu pages\n", what,
                     values[values.size() / 2], values.back(), values.size());
     };
-    report("the capture's start", to_trigger);
-    report("the capture's end (seen every 50 ms)", to_done);
+    report("the capture's start", steps[0]);
+    report("the grab request", steps[1]);
+    report("the frame taken", steps[2]);
+    report("the capture's end (seen every 50 ms)", steps[3]);
+    std::printf("  grabs after a switch of sizes: %d\n", switched);
 }
 
 }  // namespace
@@ -257,7 +273,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int pages =
         argc > 1 ? std::clamp(std::atoi(argv[1]), 1, virtualcam::kStackPages) : virtualcam::kStackPages;
-    const int size_choice = argc > 2 ? std::clamp(std::atoi(argv[2]), 0, 2) : 0;
+    const int size_choice = argc > 2 ? std::clamp(std::atoi(argv[2]), 0, 2) : 2;
     OutlineRate();
     StillToDecision();
     ScriptedRun(pages, size_choice);

@@ -79,6 +79,7 @@ void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {
         AbandonCapture();
         return;
     }
+    platform::DebugLog("capture", "frame of %dx%d taken", frame.width, frame.height);
     owned->bytes.assign(frame.bytes, frame.bytes + stride * static_cast<size_t>(frame.height));
     owned->width = frame.width;
     owned->height = frame.height;

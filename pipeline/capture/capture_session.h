@@ -116,6 +116,9 @@ class CaptureSession {
     void WaitIdle();
     // True when none of the session's threads runs (no worker, no series dialog, no hand-over).
     bool Idle();
+    // Captures that gave a page so far: saved, put on the page list, or handed on. Counted before the
+    // capture's WM_CAPTUREDONE, so its handler sees whether this capture gave one. Any thread.
+    uint64_t PagesKept() const { return pages_kept_.load(); }
 
     // The picture names and the page list. Used by one thread at a time, as the capture's steps follow
     // each other (the worker, then a series dialog's thread).
@@ -142,7 +145,8 @@ class CaptureSession {
     // hand-over thread, a report), or nothing: a dialog's capture button starts the next capture, which
     // must not meet this one's busy flag being cleared or its preview being restored.
     using FollowUp = std::function<void()>;
-    FollowUp SavePicture(const Request& request);
+    // `kept`: the picture was saved or put on the page list.
+    FollowUp SavePicture(const Request& request, bool& kept);
     FollowUp HandOverCards(const Request& request, int cards, bool card_capture);
     FollowUp HandOverOnePage(const Request& request);
     // After a hand-over: the pictures deleted when it is done, left to the program that took them over,
@@ -162,6 +166,7 @@ class CaptureSession {
     void ShowHere(const std::function<void()>& dialog, const char* name);
 
     CaptureFlags flags_;
+    std::atomic<uint64_t> pages_kept_{0};
     // The request of the capture asked for, and of the pages waiting on the list.
     std::mutex request_mutex_;
     Request pending_;

@@ -91,19 +91,22 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
     // The card list is read (and removed) only after the turn.
     const int pages = r.auto_deskew && card ? CountCardList(temp) : 1;
     FollowUp follow_up;
+    bool kept = true;  // handed on counts as kept: a failed hand-over keeps its pictures itself
     if (pages >= 2) {
         follow_up = HandOverCards(request, pages, card);
     } else {
         if (!ocr) ConvertColours(temp, r);
-        follow_up = ocr ? HandOverOnePage(request) : SavePicture(request);
+        follow_up = ocr ? HandOverOnePage(request) : SavePicture(request, kept);
     }
+    if (kept) pages_kept_.fetch_add(1);
     EndCapture();
     if (follow_up) follow_up();
     return 1;
 }
 
-CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request) {
+CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request, bool& kept_picture) {
     const CaptureRequest& r = *request;
+    kept_picture = true;
     const std::string temp = m_naming.m_szTempFile;
     const std::string output = m_naming.m_szOutputFile;
     const SaveAction action = SaveActionFor(r.naming.image_format, r.pdf_gathered);
@@ -155,8 +158,10 @@ CaptureSession::FollowUp CaptureSession::SavePicture(const Request& request) {
         case SaveAction::Nothing:
             platform::DebugLog("capture", "no picture format %d; the capture is kept as %s",
                                r.naming.image_format, temp.c_str());
+            kept_picture = false;
             return {};
     }
+    kept_picture = saved.has_value();
     if (saved && action != SaveAction::OnePdf) platform::DeleteFile(temp);
     if (!saved) {
         // Nothing the user captured goes before its output exists.

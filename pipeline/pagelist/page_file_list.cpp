@@ -14,6 +14,7 @@ void PageFileList::AddPageFile(const std::string& path) {
     std::lock_guard lock(m_mutex);
     // A path holding a zero byte would split into two entries of the packed block.
     const std::string entry(path.c_str());
+    m_newest = entry;
     if (m_retake >= 0 && m_retake < m_nCount) {
         std::vector<std::string> paths = PathsLocked();
         if (paths[static_cast<size_t>(m_retake)] != entry &&
@@ -29,6 +30,14 @@ void PageFileList::AddPageFile(const std::string& path) {
         ++m_nCount;
     }
     Changed();
+}
+
+int PageFileList::NewestIndex() const {
+    std::lock_guard lock(m_mutex);
+    const std::vector<std::string> paths = PathsLocked();
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (paths[i] == m_newest) return static_cast<int>(i);
+    return -1;
 }
 
 size_t PageFileList::PageFileListLength() const {

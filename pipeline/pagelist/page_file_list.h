@@ -53,6 +53,9 @@ class PageFileList {
     // The next page added replaces this one; -1 takes the mark back. A move or delete takes it back too.
     bool MarkRetake(int index);
     int RetakeIndex() const;
+    // Where the page added last now stands (after moves), or -1 when it is gone: the page still lying
+    // on the desk, which a retake can take again as it is.
+    int NewestIndex() const;
 
     // Counts every change of the list or of a page's picture, so a view can tell when to look again.
     uint64_t Version() const;
@@ -69,6 +72,7 @@ class PageFileList {
     int m_nCount = 0;
     std::vector<char> m_block;
     int m_retake = -1;
+    std::string m_newest;  // the path added last
     uint64_t m_version = 0;
     std::string m_listFile;
 };

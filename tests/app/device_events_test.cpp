@@ -248,8 +248,17 @@ TEST_F(DeviceEventsTest, CaptureCommandsAskOnlyBelowTheLargestSizeAndArmTheGrab)
     EXPECT_EQ(g_grabberCallback.m_bCardCapture.load(), 0);
     ASSERT_TRUE(
         test_support::WaitUntil([&] { return g_grabberCallback.DefaultHandlerFrames() > frames; }, 20000));
+    // Auto-capture holds the stream at the capture size: the still's end leaves it there, until the hold
+    // is let go.
+    bool hold = true;
+    hooks_.keep_capture_size = [&] { return hold; };
+    OnCaptureDone(record_, hooks_);
+    EXPECT_EQ(Camera().Picture().GetFormat()->width, 2592);
+    EXPECT_TRUE(StreamRunsAtCaptureSize(record_));
+    hold = false;
     OnCaptureDone(record_, hooks_);
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 640);
+    EXPECT_FALSE(StreamRunsAtCaptureSize(record_));
 }
 
 TEST_F(DeviceEventsTest, CameraPulledBeforeTheStillWasTakenEndsTheCapture) {

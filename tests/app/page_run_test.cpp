@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -117,16 +118,17 @@ TEST_F(PageRun, TurnedPagesBecomeOnePdfInOrder) {
     EXPECT_EQ(Numbers(Letters(log)), expected) << log;
 }
 
-// The strip's move, delete, turn and retake before Finish are what the PDF holds.
+// The strip's drag, move, delete, turn and retake before Finish are what the PDF holds.
 TEST_F(PageRun, TheStripsReviewIsWhatThePdfHolds) {
     std::string script = kStart;
     for (int page = 1; page <= 4; ++page) {
         if (page > 1) script += "camera next\n";
         script += "await captured:" + std::to_string(page) + " 60000\n";
     }
-    // 1 2 3 4 -> 2 1 3 4 -> 2 1 4 -> letter 1 turned -> the fifth letter in the third place, taken twice
-    // there.
-    script += "strip down 1 60000\nstrip delete 3 60000\nstrip turn 2 60000\nstrip retake 3 60000\n";
+    // 1 2 3 4 -> (dragged) 4 1 2 3 -> 1 4 2 3 -> 1 4 3 -> letter 4 turned -> the fifth letter in the third
+    // place, taken twice there.
+    script += "strip drag:1 4 60000\nstrip down 1 60000\nstrip delete 3 60000\n";
+    script += "strip turn 2 60000\nstrip retake 3 60000\n";
     script += "camera next\nawait captured:5 60000\n";
     // A retake of the newest page takes the page still lying there again, in its own place.
     script += "strip retake 3 60000\nawait captured:6 60000\n";
@@ -135,9 +137,39 @@ TEST_F(PageRun, TheStripsReviewIsWhatThePdfHolds) {
     const std::string log = Run(script, 240000);
     EXPECT_EQ(log.find("TIMED OUT"), std::string::npos) << log;
     const std::vector<Letter> letters = Letters(log);
-    EXPECT_EQ(Numbers(letters), (std::vector<int>{2, 1, 5})) << log;
+    EXPECT_EQ(Numbers(letters), (std::vector<int>{1, 4, 5})) << log;
     ASSERT_EQ(letters.size(), 3u);
     EXPECT_TRUE(letters[0].upright);
     EXPECT_FALSE(letters[1].upright);
     EXPECT_TRUE(letters[2].upright);
+}
+
+// An OCR series taken hands-free at the default capture size (the stream held there), a page deleted in
+// the strip: the recognised text holds the pages left, in the strip's order.
+TEST_F(PageRun, AnOcrSeriesTakesTheStripsPagesInOrder) {
+    // The series switch (1011) on, TXT gathering all pages by default; the first page taken by the OCR
+    // capture command (1021), counted with the run's pages and not taken again; the others hands-free.
+    std::string script = "await live 20000\ncommand 1132\ncommand 1011\ncommand 1021\n";
+    for (int page = 1; page <= 3; ++page) {
+        if (page > 1) script += "camera next\n";
+        script += "await captured:" + std::to_string(page) + " 60000\n";
+    }
+    script += "strip drag:1 3 60000\nstrip delete 2 60000\n";
+    script += "press 1006 60000\nawait ready 120000\nanswer Cancel\nclose\n";
+    const std::string log = Run(script, 300000);
+    EXPECT_EQ(log.find("TIMED OUT"), std::string::npos) << log;
+    EXPECT_NE(log.find("[handsfree] the stream goes to 2592x1944"), std::string::npos) << log;
+    EXPECT_EQ(log.find("after a switch of sizes"), std::string::npos) << log;
+    const QStringList texts =
+        QDir(QString::fromStdString(dir.Path("home/Desktop/Vellumo"))).entryList({"*.txt"}, QDir::Files);
+    ASSERT_EQ(texts.size(), 1) << log;
+    QFile file(QString::fromStdString(dir.Path("home/Desktop/Vellumo/")) + texts[0]);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string text = file.readAll().toStdString();
+    // 1 2 3 -> (dragged) 3 1 2 -> 3 2.
+    const size_t third = text.find("Letter 3"), second = text.find("Letter 2");
+    EXPECT_NE(third, std::string::npos) << text;
+    EXPECT_NE(second, std::string::npos) << text;
+    EXPECT_LT(third, second) << text;
+    EXPECT_EQ(text.find("Letter 1 of"), std::string::npos) << text;
 }

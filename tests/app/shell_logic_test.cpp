@@ -55,8 +55,9 @@ TEST(StatusText, OcrItemOnlyWithAnEngineAndUnknownValuesLeftBlank) {
 TEST(Script, ParsesEveryStepAndReportsLinesItSkips) {
     ScriptParseResult parsed = ParseScript(
         "# demo\r\nwait 250\ncommand 57664\nanswer Cancel\nscreenshot /tmp/a b.png\n\nclose\n"
-        "wait soon\nanswer Maybe\ndance\nclose now\nawait empty 300\nawait live\nawait soon 5\n");
-    ASSERT_EQ(parsed.steps.size(), 6u);
+        "wait soon\nanswer Maybe\ndance\nclose now\nawait empty 300\nawait live\nawait soon 5\n"
+        "strip drag:1 3 500\nstrip drag:0 3 500\n");
+    ASSERT_EQ(parsed.steps.size(), 7u);
     EXPECT_EQ(parsed.steps[0].kind, ScriptStep::Kind::Wait);
     EXPECT_EQ(parsed.steps[0].number, 250);
     EXPECT_EQ(parsed.steps[1].number, 57664);
@@ -66,7 +67,10 @@ TEST(Script, ParsesEveryStepAndReportsLinesItSkips) {
     EXPECT_EQ(parsed.steps[5].kind, ScriptStep::Kind::Await);
     EXPECT_EQ(parsed.steps[5].argument, "empty");
     EXPECT_EQ(parsed.steps[5].number, 300);
-    ASSERT_EQ(parsed.errors.size(), 6u);
+    EXPECT_EQ(parsed.steps[6].kind, ScriptStep::Kind::Strip);
+    EXPECT_EQ(parsed.steps[6].argument, "drag:1");
+    EXPECT_EQ(parsed.steps[6].control, 3);
+    ASSERT_EQ(parsed.errors.size(), 7u);  // no place 0 to drop a page at
     EXPECT_EQ(parsed.errors[0], "line 8: wait soon");
 }
 

@@ -202,6 +202,7 @@ TEST_F(StillCapture, EachFormatIsWrittenUnderTheNextNumberAndOpensInItsOwnTool) 
     EXPECT_TRUE(SamePixel(bmp->At(600, 7), frame.At(600, 7)));
 
     EXPECT_EQ(continued, 5);
+    EXPECT_EQ(session_->PagesKept(), 5u);  // what auto-capture's counter counts
     EXPECT_EQ(SavedFiles(), (std::vector<std::string>{"cap0001.bmp", "cap0001.jpg", "cap0001.pdf",
                                                       "cap0001.tif", "cap0002.jpg"}));
     EXPECT_TRUE(TempFiles().empty());
@@ -426,6 +427,7 @@ TEST_F(StillCapture, AFrameThatCannotBeWrittenEndsTheCaptureAtOnce) {
     ASSERT_TRUE(Capture(PatternFrame(64, 48)));
     EXPECT_EQ(shown, 0) << "a worker ran without its picture";
     EXPECT_TRUE(SavedFiles().empty());
+    EXPECT_EQ(session_->PagesKept(), 0u);
     // The person is told once, with the reason.
     EXPECT_EQ(told, (std::vector<std::string>{"there is no private temporary folder"}));
     // The next capture starts from what its own command sets.
@@ -454,6 +456,7 @@ TEST_F(StillCapture, APictureThatCannotBeSavedIsKeptAndReported) {
     }
     EXPECT_NE(reports[0].second, reports[1].second);
     EXPECT_EQ(session_->m_pages.Count(), 1);  // the PDF's page waits for another try
+    EXPECT_EQ(session_->PagesKept(), 0u);     // kept aside is not saved: auto-capture does not count it
 }
 
 // A small file system of its own, to fill up; nothing when this machine does not let the test mount one.

@@ -94,6 +94,7 @@ TEST(PageFileList, ReviewEditsTheOrderOnDiskAndRetakesInPlace) {
     EXPECT_TRUE(list.MovePage(3, 0));  // last to first, the others close up
     EXPECT_TRUE(list.MovePage(1, 2));
     EXPECT_EQ(list.Snapshot(), (std::vector<std::string>{pages[3], pages[1], pages[0], pages[2]}));
+    EXPECT_EQ(list.NewestIndex(), 0) << "the page taken last is followed, not the last place";
     EXPECT_FALSE(list.MovePage(0, 4));
     EXPECT_FALSE(list.DeletePage(-1));
 
@@ -122,6 +123,7 @@ TEST(PageFileList, ReviewEditsTheOrderOnDiskAndRetakesInPlace) {
     EXPECT_FALSE(std::filesystem::exists(pages[0]));
     EXPECT_EQ(list.Snapshot(), (std::vector<std::string>{pages[3], again, pages[2]}));
     EXPECT_EQ(list.RetakeIndex(), -1);
+    EXPECT_EQ(list.NewestIndex(), 1);
     // A move between the mark and the retake takes the mark back: the mark would name another page.
     ASSERT_TRUE(list.MarkRetake(0));
     ASSERT_TRUE(list.MovePage(0, 2));

@@ -229,16 +229,33 @@ bool VirtualPicture::RenderFrame(const FrameRoom& room) {
 }
 
 void VirtualPicture::NextPicture() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (scene_.kind == SceneChoice::Kind::Stack) {
-        // The turn is drawn over plain renders of both pages; a turn asked for during one ends it first.
-        const cv::Size size(format_.width, format_.height);
-        turn_from_ = RenderStackScene(scene_.picture, size).picture;
-        turn_to_ = RenderStackScene(scene_.picture + 1, size).picture;
+    SceneChoice scene;
+    cv::Size size;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        scene = scene_;
+        size = cv::Size(format_.width, format_.height);
+    }
+    if (scene.kind == SceneChoice::Kind::Stack) {
+        // The turn is drawn over plain renders of both pages, made before the lock is taken: at the large
+        // sizes they take a while, and the stream goes on showing the page lying there meanwhile, as a
+        // real camera would. The new page's plain frame is made here too, so no frame waits for it.
+        cv::Mat from = RenderStackScene(scene.picture, size).picture;
+        cv::Mat to = RenderStackScene(scene.picture + 1, size).picture;
+        std::vector<uint8_t> to_base;
+        BgrToYuy2(to.data, size.width, size.height, to.step, to_base);
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A turn asked for during one ends it first.
+        turn_from_ = std::move(from);
+        turn_to_ = std::move(to);
         turn_start_ = std::chrono::steady_clock::now();
-    } else if (scene_.kind != SceneChoice::Kind::File) {
+        ++scene_.picture;
+        bases_.clear();
+        bases_[{size.width, size.height}][0] = std::move(to_base);
         return;
     }
+    if (scene.kind != SceneChoice::Kind::File) return;
+    std::lock_guard<std::mutex> lock(mutex_);
     ++scene_.picture;
     bases_.clear();
 }
