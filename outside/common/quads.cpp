@@ -28,9 +28,15 @@ std::optional<cv::Point2d> Intersect(const Line& a, const Line& b) {
 // how much of the side they cover.
 // Of two parallel edges along a side (a card's edge and, a few pixels out, the next card's band across a
 // narrow gap, or a shadow's rim), the sheet's own is the inner one: refits to the innermost well-supported
-// edge. `inside` points from the line into the region.
-Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv::Point2d inside) {
-    constexpr int kBins = 24;  // offsets -12..+12 pixels, one pixel a bin
+// edge. But where the strip between the outermost edge and the inner one is paper, brighter than what lies
+// beyond and more like the sheet than like that, the inner edge is print running close to the rim (a title
+// line), and the outermost edge is the rim. `inside` points from the line into the region; `strip_level(from,
+// to)` is the mean grey level between those offsets from the fitted line, `sheet_level()` the region's.
+Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv::Point2d inside,
+                   const std::function<double(double, double)>& strip_level,
+                   const std::function<double()>& sheet_level) {
+    constexpr int kBins = 24;        // offsets -12..+12 pixels, one pixel a bin
+    constexpr double kRimStep = 20;  // grey levels by which light paper stands out from the desk beyond
     std::array<int, kBins> count{};
     std::vector<double> offsets;
     for (const auto& p : near) {
@@ -40,13 +46,13 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
         if (bin >= 0 && bin < kBins) ++count[static_cast<size_t>(bin)];
     }
     const int strongest = *std::max_element(count.begin(), count.end());
-    // Peaks (with their neighbours) from the inside outwards; the first with a fair share of the points.
-    for (int bin = kBins - 1; bin >= 0; --bin) {
+    auto peak = [&](int bin) {
         int here = count[static_cast<size_t>(bin)];
         int above = bin + 1 < kBins ? count[static_cast<size_t>(bin + 1)] : 0,
             below = bin > 0 ? count[static_cast<size_t>(bin - 1)] : 0;
-        if (here < above || here < below || here + std::max(above, below) < 0.5 * strongest) continue;
-        double centre = bin - kBins / 2 + 0.5;
+        return here >= above && here >= below && here + std::max(above, below) >= 0.5 * strongest;
+    };
+    auto refit_at = [&](double centre) {
         if (std::abs(centre) < 1.5) return fitted;  // the fitted line is that edge already
         std::vector<cv::Point2f> chosen;
         for (size_t i = 0; i < near.size(); ++i)
@@ -55,6 +61,22 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
         cv::Vec4f refit;
         cv::fitLine(chosen, refit, cv::DIST_HUBER, 0, 0.01, 0.01);
         return Line{cv::Point2d(refit[2], refit[3]), cv::Point2d(refit[0], refit[1])};
+    };
+    auto centre_of = [](int bin) { return bin - kBins / 2 + 0.5; };
+    // Peaks (with their neighbours) from the inside outwards; the first with a fair share of the points.
+    for (int bin = kBins - 1; bin >= 0; --bin) {
+        if (!peak(bin)) continue;
+        const double inner = centre_of(bin);
+        int outer_bin = 0;
+        while (outer_bin < bin && !peak(outer_bin)) ++outer_bin;
+        const double outer = centre_of(outer_bin);
+        if (inner - outer >= 4) {
+            const double strip = strip_level(outer + 1.5, inner - 1.5),
+                         beyond = strip_level(outer - 4, outer - 2);
+            if (strip >= beyond + kRimStep && std::abs(strip - sheet_level()) < 0.5 * (strip - beyond))
+                return refit_at(outer);
+        }
+        return refit_at(inner);
     }
     return fitted;
 }
@@ -94,7 +116,8 @@ struct EdgeGrid {
     }
 };
 
-Line FitSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d centre, double* coverage) {
+Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point2d b, cv::Point2d centre,
+             const std::function<double()>& sheet_level, double* coverage) {
     cv::Point2d along = b - a;
     double length = std::hypot(along.x, along.y);
     Line coarse{a, along / std::max(length, 1e-9)};
@@ -122,7 +145,23 @@ Line FitSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d cen
     Line line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
     cv::Point2d inside(-line.direction.y, line.direction.x);
     if ((centre - line.point).dot(inside) < 0) inside = -inside;
-    return InnermostEdge(near, line, inside);
+    auto strip_level = [&](double from, double to) {
+        double sum = 0;
+        int samples = 0;
+        const int steps = std::max(2, static_cast<int>(length / 2));
+        for (int i = 0; i <= steps; ++i) {
+            cv::Point2d on = a + along * (0.08 + 0.84 * i / steps);
+            on = line.point + (on - line.point).dot(line.direction) * line.direction;
+            for (double offset = from; offset <= to + 1e-9; offset += 1) {
+                cv::Point p(cvRound(on.x + offset * inside.x), cvRound(on.y + offset * inside.y));
+                if (p.x < 0 || p.y < 0 || p.x >= grey.cols || p.y >= grey.rows) continue;
+                sum += grey.at<uchar>(p);
+                ++samples;
+            }
+        }
+        return samples > 0 ? sum / samples : 0.0;
+    };
+    return InnermostEdge(near, line, inside, strip_level, sheet_level);
 }
 
 // Two outlines of one region (the outer and inner rims of one thick edge) give corners this close. Their
@@ -357,9 +396,14 @@ struct Finder {
         std::array<Line, 4> sides;
         const cv::Point2d centre = (coarse[0] + coarse[1] + coarse[2] + coarse[3]) * 0.25;
         double coverage_sum = 0;
+        std::optional<double> sheet;  // measured only when a side offers two edges
+        auto sheet_level = [&] {
+            if (!sheet) sheet = MeanWithin(grey, check);
+            return *sheet;
+        };
         for (int i = 0; i < 4; ++i) {
             double coverage = 0;
-            sides[i] = FitSide(*grid, coarse[i], coarse[(i + 1) % 4], centre, &coverage);
+            sides[i] = FitSide(*grid, grey, coarse[i], coarse[(i + 1) % 4], centre, sheet_level, &coverage);
             coverage_sum += coverage;
         }
         Quad quad;

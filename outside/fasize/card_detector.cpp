@@ -15,6 +15,9 @@ cv::Point2d Centre(const Quad& quad) {
     return sum * 0.25;
 }
 
+// Grey levels by which a card lying on a mat is brighter than the mat right round it.
+constexpr double kCardOverMat = 10;
+
 bool CardShaped(const Quad& quad) {
     cv::Size size = QuadSize(quad);
     double ratio = static_cast<double>(std::max(size.width, size.height)) / std::min(size.width, size.height);
@@ -59,22 +62,36 @@ bool PartOf(const Quad& outer, const Quad& inner) {
     return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3;
 }
 
-bool Overlap(const Quad& a, const Quad& b) {
+double CommonArea(const Quad& a, const Quad& b) {
     std::vector<cv::Point2f> pa, pb, shared;
     for (const auto& c : a.corners) pa.emplace_back(cv::Point2f(c));
     for (const auto& c : b.corners) pb.emplace_back(cv::Point2f(c));
-    return cv::intersectConvexConvex(pa, pb, shared) > 0.01 * std::min(QuadArea(a), QuadArea(b));
+    return cv::intersectConvexConvex(pa, pb, shared);
 }
 
-// Largest first: a region within another that shares three or more of its sides is part of that card (its
-// light part beside a coloured band). Then a region holding two or more cards is a mat or cards lying so
-// close that one outline runs round them; one holding a single brighter card is a mat too. Any other
-// region is a card, and what lies within it is print on it.
+bool Overlap(const Quad& a, const Quad& b) {
+    return CommonArea(a, b) > 0.01 * std::min(QuadArea(a), QuadArea(b));
+}
+
+// Two outlines covering mostly the same ground are one card found twice: its rim, and a line of print or a
+// cable's edge just inside it that a side was fitted to. Cards lying over each other leave more uncovered.
+bool SameCard(const Quad& a, const Quad& b) {
+    return CommonArea(a, b) >= 0.8 * std::max(QuadArea(a), QuadArea(b));
+}
+
+// Largest first: a region within another that shares three or more of its sides, or covering most of the
+// same ground, is part of that card (its light part beside a coloured band, its outline fitted inside its
+// rim). Then a region holding two or more cards is a mat or cards lying so close that one outline runs
+// round them; one holding a single card brighter than the mat and than what lies right round that card is
+// a mat too (a box printed on a card sits on the card's lighter panel). Any other region is a card, and
+// what lies within it is print on it.
 std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
     std::vector<bool> dropped(candidates.size(), false);
     for (size_t i = 0; i < candidates.size(); ++i)
         for (size_t j = i + 1; j < candidates.size(); ++j)
-            if (!dropped[j] && PartOf(candidates[i], candidates[j])) dropped[j] = true;
+            if (!dropped[j] &&
+                (PartOf(candidates[i], candidates[j]) || SameCard(candidates[i], candidates[j])))
+                dropped[j] = true;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (dropped[i]) continue;
         std::vector<size_t> inside;
@@ -82,7 +99,8 @@ std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
             if (!dropped[j] && LiesWithin(candidates[i], candidates[j])) inside.push_back(j);
         bool container =
             inside.size() >= 2 ||
-            (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]));
+            (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]) &&
+             candidates[inside[0]].brightness >= candidates[inside[0]].surround + kCardOverMat);
         if (container) {
             dropped[i] = true;
         } else {
