@@ -114,6 +114,12 @@ class CaptureEngine {
     // another size. True when the stream was switched (the sensor settings are then the caller's to send).
     // When the camera does not offer the size, the capture size is the one the stream keeps.
     bool SwitchStreamToCaptureSize();
+    // True when the preview runs at the capture size "SETSIZE" asks for, whatever the preview size setting
+    // says; the capture size fields are then set to it, and a still needs no switch and no settling.
+    bool StreamRunsAtCaptureSize();
+    // After a still: the stream back at the preview size "SETPREVIEWSIZE" asks for, with the sensor settings
+    // sent again; nothing when the two sizes are the same.
+    void ReturnToPreviewSize();
     // The engine's end, in order: halt, end a recording, dismantle, release the filters and the grabber.
     void ShutdownEngine();
 

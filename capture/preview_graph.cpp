@@ -125,6 +125,29 @@ bool capture::CaptureEngine::RestartPreview(int width, int height) {
     return applied;
 }
 
+void capture::CaptureEngine::ReturnToPreviewSize() {
+    if (settings_.m_nSetPreviewSize == settings_.m_nSetSize) return;
+    int width = 0;
+    int height = 0;
+    ResolutionSize(settings_.m_nSetPreviewSize, width, height);
+    settings_.m_nPreviewWidth = width;
+    settings_.m_nPreviewHeight = height;
+    if (m_pVideoConfig != nullptr) RestartPreview(width, height);
+    if (settings_.m_bDevicePresent) ApplySensorSettings();
+}
+
+bool capture::CaptureEngine::StreamRunsAtCaptureSize() {
+    int width = 0;
+    int height = 0;
+    if (!Previewing() || m_pVideoConfig == nullptr || !ResolutionSize(settings_.m_nSetSize, width, height))
+        return false;
+    const std::optional<platform::VideoFormat> format = m_pVideoConfig->GetFormat();
+    if (!format || format->width != width || format->height != height) return false;
+    settings_.m_nCaptureWidth = width;
+    settings_.m_nCaptureHeight = height;
+    return true;
+}
+
 bool capture::CaptureEngine::SwitchStreamToCaptureSize() {
     ResolutionSize(settings_.m_nSetSize, settings_.m_nCaptureWidth,
                    settings_.m_nCaptureHeight);  // another index keeps the size

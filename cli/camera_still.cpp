@@ -7,13 +7,13 @@
 #include <mutex>
 #include <thread>
 
-#include "app/capturecmd/capture_command.h"
 #include "capture/capture_record.h"
 #include "capture/device_discovery.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
 #include "cli/capture_batch.h"
 #include "media/gst_capture_graph.h"
+#include "pipeline/capturecmd/capture_command.h"
 #include "platform/profile/profile_store.h"
 #include "virtualcam/virtual_camera.h"
 

@@ -11,7 +11,9 @@ import pathlib
 import re
 import sys
 
-STACK = ["settings", "platform", "media", "device", "capture", "pipeline", "ocr", "app", "cli"]
+# cli/ (the command line) and app/ (the window) are the two programs on top; the command line may use
+# nothing of the window, so it stands below it.
+STACK = ["settings", "platform", "media", "device", "capture", "pipeline", "ocr", "cli", "app"]
 SIDE = {
     "resources": {"resources"},
     "outside": {"outside", "settings", "platform", "media"},
@@ -22,7 +24,7 @@ SIDE = {
 SIDE_USERS = {
     "resources": set(STACK[STACK.index("app"):]),
     "outside": set(STACK[STACK.index("device"):]),
-    "virtualcam": set(STACK[STACK.index("app"):]),
+    "virtualcam": {"cli", "app"},
     "probe": set(),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')

@@ -171,29 +171,10 @@ void OnGraphNotify(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     }
 }
 
-bool StreamRunsAtCaptureSize(CCaptureRecord& r) {
-    int width = 0;
-    int height = 0;
-    if (!r.m_engine.Previewing() || r.m_engine.m_pVideoConfig == nullptr ||
-        !ResolutionSize(r.m_nSetSize, width, height))
-        return false;
-    const std::optional<platform::VideoFormat> format = r.m_engine.m_pVideoConfig->GetFormat();
-    if (!format || format->width != width || format->height != height) return false;
-    r.m_nCaptureWidth = width;
-    r.m_nCaptureHeight = height;
-    return true;
-}
-
 void OnCaptureDone(CCaptureRecord& r, const DeviceEventHooks& hooks) {
     if (r.m_nSetPreviewSize == r.m_nSetSize) return;
-    if (hooks.keep_capture_size && hooks.keep_capture_size() && StreamRunsAtCaptureSize(r)) return;
-    int width = 0;
-    int height = 0;
-    ResolutionSize(r.m_nSetPreviewSize, width, height);
-    r.m_nPreviewWidth = width;
-    r.m_nPreviewHeight = height;
-    if (r.m_engine.m_pVideoConfig != nullptr) r.m_engine.RestartPreview(width, height);
-    if (r.m_bDevicePresent) r.m_engine.ApplySensorSettings();
+    if (hooks.keep_capture_size && hooks.keep_capture_size() && r.m_engine.StreamRunsAtCaptureSize()) return;
+    r.m_engine.ReturnToPreviewSize();
 }
 
 bool WaitForFocus(const DeviceEventHooks& hooks, int bound_ms) {
@@ -217,7 +198,7 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
-    if (!StreamRunsAtCaptureSize(r) && r.m_engine.SwitchStreamToCaptureSize() && r.m_bDevicePresent)
+    if (!r.m_engine.StreamRunsAtCaptureSize() && r.m_engine.SwitchStreamToCaptureSize() && r.m_bDevicePresent)
         r.m_engine.ApplySensorSettings();
     const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {

@@ -52,9 +52,6 @@ void OnDeviceChange(CCaptureRecord& record, const DeviceEventHooks& hooks, uintp
 void OnGraphNotify(CCaptureRecord& record, const DeviceEventHooks& hooks);
 // Message 0x7E9.
 void OnCaptureDone(CCaptureRecord& record, const DeviceEventHooks& hooks);
-// True when the preview runs at the capture size "SETSIZE" asks for, whatever the preview size setting
-// says; the capture size fields are then set to it, and a still needs no switch and no settling.
-bool StreamRunsAtCaptureSize(CCaptureRecord& record);
 // Commands 1021 (text recognition) and 1069 (business card). False when the command ended before the grab
 // was armed (the user declined, or the camera did not finish focusing within the bound); the busy flag is
 // then clear again.

@@ -127,17 +127,17 @@ void CHandsFree::HoldStream() {
     if (want) {
         // Also after something else put the stream back at the preview size (the camera back, a failed
         // capture, a recording's end).
-        if (StreamRunsAtCaptureSize(r)) {
+        if (r.m_engine.StreamRunsAtCaptureSize()) {
             holding_ = true;
         } else if (unoffered_size_ != r.m_nSetSize) {
             RestartStream(r.m_nSetSize);
             holding_ = true;
             // A size the camera does not offer is not tried again: its captures switch as manual ones do.
-            if (!StreamRunsAtCaptureSize(r)) unoffered_size_ = r.m_nSetSize;
+            if (!r.m_engine.StreamRunsAtCaptureSize()) unoffered_size_ = r.m_nSetSize;
         }
     } else if (holding_) {
         holding_ = false;
-        if (r.m_nSetPreviewSize != r.m_nSetSize && StreamRunsAtCaptureSize(r))
+        if (r.m_nSetPreviewSize != r.m_nSetSize && r.m_engine.StreamRunsAtCaptureSize())
             RestartStream(r.m_nSetPreviewSize);
     }
 }
@@ -146,7 +146,7 @@ void CHandsFree::ReleaseStream() {
     if (!holding_) return;
     holding_ = false;
     if (record_.m_bCaptureBusy == 0 && record_.m_nSetPreviewSize != record_.m_nSetSize &&
-        StreamRunsAtCaptureSize(record_))
+        record_.m_engine.StreamRunsAtCaptureSize())
         RestartStream(record_.m_nSetPreviewSize);
 }
 

@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "app/capturecmd/capture_command.h"
 #include "capture/capture_record.h"
 #include "pipeline/capture/capture_session.h"
+#include "pipeline/capturecmd/capture_command.h"
 
 class QAbstractButton;
 class QWidget;

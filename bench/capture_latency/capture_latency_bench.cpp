@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/capturecmd/capture_command.h"
 #include "app/events/device_events.h"
 #include "bench/support/capture_bench.h"
 #include "bench/support/virtual_camera_bench.h"
@@ -31,6 +30,7 @@
 #include "ocr/engine/external_programs.h"
 #include "ocr/hand_over_services.h"
 #include "pipeline/capture/capture_session.h"
+#include "pipeline/capturecmd/capture_command.h"
 #include "platform/files/files.h"
 #include "virtualcam/virtual_camera.h"
 

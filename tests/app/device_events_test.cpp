@@ -254,11 +254,11 @@ TEST_F(DeviceEventsTest, CaptureCommandsAskOnlyBelowTheLargestSizeAndArmTheGrab)
     hooks_.keep_capture_size = [&] { return hold; };
     OnCaptureDone(record_, hooks_);
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 2592);
-    EXPECT_TRUE(StreamRunsAtCaptureSize(record_));
+    EXPECT_TRUE(record_.m_engine.StreamRunsAtCaptureSize());
     hold = false;
     OnCaptureDone(record_, hooks_);
     EXPECT_EQ(Camera().Picture().GetFormat()->width, 640);
-    EXPECT_FALSE(StreamRunsAtCaptureSize(record_));
+    EXPECT_FALSE(record_.m_engine.StreamRunsAtCaptureSize());
 }
 
 TEST_F(DeviceEventsTest, CameraPulledBeforeTheStillWasTakenEndsTheCapture) {

@@ -1,5 +1,5 @@
 // The capture sequence in each of its forms, over hooks that record what it waited for and when.
-#include "app/capturecmd/capture_command.h"
+#include "pipeline/capturecmd/capture_command.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-#include "app/capturecmd/capture_command.h"
+#include "pipeline/capturecmd/capture_command.h"
 
-#include "app/events/device_events.h"
 #include "capture/camera_controls.h"
 #include "capture/grabber_callback.h"
 #include "capture/preview_graph.h"
@@ -49,7 +48,7 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
     bool switched = false;
     int delay_ms = 0;
     if (!hooks.on_window_thread([&] {
-            switched = !StreamRunsAtCaptureSize(r) && r.m_engine.SwitchStreamToCaptureSize();
+            switched = !r.m_engine.StreamRunsAtCaptureSize() && r.m_engine.SwitchStreamToCaptureSize();
             delay_ms = hooks.page_lies_still && hooks.page_lies_still() ? 0 : r.m_nDelayTime;
         })) {
         r.m_bCaptureBusy = 0;
@@ -68,7 +67,7 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
                                kReadyWaitBoundMs);
             hooks.on_window_thread([&] {
                 r.m_bCaptureBusy = 0;
-                OnCaptureDone(r, DeviceEventHooks{});
+                r.m_engine.ReturnToPreviewSize();
             });
             return false;
         }
