@@ -625,12 +625,13 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Mat edges, joined;
     cv::Canny(grey, edges, 20, 60, 3, true);
-    if (search.colour_edges) {
+    if (search.colour_edge_gain > 0) {
         // Blue against brown or red has little contrast in grey: edges of the blue-minus-red difference too.
         std::vector<cv::Mat> channels;
         cv::split(small, channels);
         cv::Mat chroma, chroma_edges;
-        cv::addWeighted(channels[0], 0.5, channels[2], -0.5, 128, chroma);
+        cv::addWeighted(channels[0], search.colour_edge_gain, channels[2], -search.colour_edge_gain, 128,
+                        chroma);
         cv::GaussianBlur(chroma, chroma, cv::Size(5, 5), 0);
         cv::Canny(chroma, chroma_edges, 20, 60, 3, true);
         edges |= chroma_edges;
@@ -820,11 +821,38 @@ double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
     return *std::min_element(shares.begin(), shares.end());
 }
 
+double SideColourStepShare(const cv::Mat& bgr, const Quad& quad) {
+    auto shares = SideShares(bgr, quad, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+        // Colour as the blue-minus-green and red-minus-green differences, which brightness leaves alone.
+        const int blue = (inside[0] - inside[1]) - (outside[0] - outside[1]);
+        const int red = (inside[2] - inside[1]) - (outside[2] - outside[1]);
+        return blue * blue + red * red >= 8 * 8;
+    });
+    return *std::min_element(shares.begin(), shares.end());
+}
+
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad) {
     return SideShares(bgr, quad, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
         auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
         return grey(inside) - grey(outside) >= 10;
     });
+}
+
+double MeanSaturation(const cv::Mat& bgr, const Quad& quad) {
+    std::vector<cv::Point> outline;
+    for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
+    const cv::Rect box = cv::boundingRect(outline) & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (box.empty()) return 0;
+    std::vector<cv::Mat> channels;
+    cv::split(bgr(box), channels);
+    cv::Mat high, low;
+    cv::max(channels[0], channels[1], high);
+    cv::max(high, channels[2], high);
+    cv::min(channels[0], channels[1], low);
+    cv::min(low, channels[2], low);
+    cv::Mat saturation = cv::Mat::zeros(bgr.size(), CV_8U);
+    cv::subtract(high, low, saturation(box));
+    return MeanWithin(saturation, outline);
 }
 
 bool QuadContains(const Quad& outer, const Quad& inner) {

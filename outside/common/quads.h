@@ -29,8 +29,10 @@ struct QuadSearch {
     // Regions cut apart by a shadow or a fold across them, whose pieces share two opposite side lines,
     // are offered joined too (pages; cards lying in a row share lines without being one).
     bool join_pieces = false;
-    // Edges between colours of one grey level (a blue band on a brown desk) count too.
-    bool colour_edges = false;
+    // Edges between colours of one grey level (a blue band on a brown desk) count too, found on the
+    // blue-minus-red difference scaled by this gain (0: not sought). A high gain finds white paper on a
+    // white or beige desk: the paper's brightener shows it bluish beside the desk's warmer white.
+    double colour_edge_gain = 0;
     // Outlines that are no four-sided region are tried as overlapping sheets, each bounded by four of
     // their long sides.
     bool split_overlaps = false;
@@ -65,10 +67,18 @@ int SharedSides(const Quad& outer, const Quad& inner);
 // outline joining unrelated edges, only here and there.
 double SideStepShare(const cv::Mat& bgr, const Quad& quad);
 
+// Like SideStepShare, with steps of colour alone (hue and saturation, whatever the brightness): white paper
+// on a white desk of warmer tone, a coloured leaflet on a white table.
+double SideColourStepShare(const cv::Mat& bgr, const Quad& quad);
+
 // Per side, the share of its length along which the grey level steps down (by 10 levels or more) from just
 // inside to just outside; 1 for sides along the picture's border. A light sheet on a dark desk is brighter
 // than the desk all round, save where a finger covers a side or a dark band runs to it.
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
+
+// Mean saturation inside the outline (the largest minus the smallest colour channel, 0..255): white paper
+// lies near zero, a banknote or a coloured print well above.
+double MeanSaturation(const cv::Mat& bgr, const Quad& quad);
 
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).

@@ -170,7 +170,7 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.max_area_fraction = 0.90;  // a card held close to the lens fills most of the picture
     search.min_confidence = 0.7;      // overlapping cards offer many weakly supported part outlines
     search.print_size = 3;            // cards lie close together, and their print is fine
-    search.colour_edges = true;
+    search.colour_edge_gain = 0.5;
     search.split_overlaps = true;
     search.join_pieces = true;   // a card's band and its light part, when the card's own outline is lost
     search.working_size = 1400;  // cards lying 5 pixels apart stay apart

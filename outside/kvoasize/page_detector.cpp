@@ -8,8 +8,18 @@
 namespace outside {
 namespace {
 
-// Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page.
-bool PaperLike(const Quad& quad) { return quad.brightness >= 110 && quad.brightness >= quad.surround + 15; }
+// Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page. White paper on
+// a white or beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round
+// (its brightener shows it bluish); a banknote or a coloured print is no white paper.
+bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
+    if (quad.brightness < 110) return false;
+    if (quad.brightness >= quad.surround + 15) {
+        auto shares = SideBrighterShares(bgr, quad);
+        return *std::min_element(shares.begin(), shares.end()) >= 0.4;
+    }
+    return quad.brightness >= quad.surround && quad.confidence >= 0.8 && MeanSaturation(bgr, quad) <= 15 &&
+           SideColourStepShare(bgr, quad) >= 0.7;
+}
 
 }  // namespace
 
@@ -22,13 +32,22 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
         0.45;  // weaker outlines are returned with their confidence, for the caller to judge
     search.join_pieces = true;
     search.bright_blobs = true;
-    auto quads = FindQuads(bgr, search);
-    // A page's every side is a step between the paper and the desk along most of its length (down from the
-    // paper, or up where a dark picture is printed to its edge); a boundary inside a sheet (a card's coloured
-    // part beside its white part, crossing white to white on its way) shows one along part of it only.
-    quads.erase(std::remove_if(quads.begin(), quads.end(),
-                               [&](const Quad& q) { return !PaperLike(q) || SideStepShare(bgr, q) < 0.5; }),
-                quads.end());
+    std::vector<Quad> quads;
+    // Edges of colour are sought only when grey ones give no page: their gain that finds white on white
+    // also finds the mottle of wood and the rims of print, which would pull a clear page's sides astray.
+    for (double colour_gain : {0.0, 3.0}) {
+        search.colour_edge_gain = colour_gain;
+        quads = FindQuads(bgr, search);
+        // A page's every side is a step between the paper and the desk along most of its length (down from
+        // the paper, or up where a dark picture is printed to its edge); a boundary inside a sheet (a card's
+        // coloured part beside its white part, crossing white to white on its way) shows one along part of
+        // it only.
+        quads.erase(
+            std::remove_if(quads.begin(), quads.end(),
+                           [&](const Quad& q) { return !PaperLike(bgr, q) || SideStepShare(bgr, q) < 0.5; }),
+            quads.end());
+        if (!quads.empty()) break;
+    }
     if (quads.empty()) return std::nullopt;
     // The largest region, unless the largest region within it that reaches none of its edges is brighter
     // than what surrounds that: then the outer one is a mat or a base plate and the paper lies on it.
