@@ -838,6 +838,13 @@ std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad) {
     });
 }
 
+std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad, double paper) {
+    return SideShares(bgr, quad, [paper](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+        auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
+        return grey(outside) >= paper && grey(inside) - grey(outside) < 10;
+    });
+}
+
 double MeanSaturation(const cv::Mat& bgr, const Quad& quad) {
     std::vector<cv::Point> outline;
     for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));

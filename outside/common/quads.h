@@ -80,6 +80,11 @@ std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
 // lies near zero, a banknote or a coloured print well above.
 double MeanSaturation(const cv::Mat& bgr, const Quad& quad);
 
+// Per side, the share of its length along which paper goes on beyond it: just outside is at least `paper`
+// grey level and no darker than just inside by 10 levels (an open book's page at its fold into the other
+// page, a sheet lying against another). A dark picture printed to a sheet's edge does not count.
+std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad, double paper);
+
 double QuadArea(const Quad& quad);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).
 double QuadAngleDegrees(const Quad& quad);

@@ -187,6 +187,18 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
         cards = FindCards(bgr, held, true);
         if (cards.size() > 1) cards.resize(1);
     }
+    // A card whose outline is not seen all round (a side fitted to a cable's edge or a lamp's hot spot beside
+    // it) is looked for again on a coarser copy, with coarser print wiped out, where the rim is one clean
+    // edge: the better seen outline of the same card is taken.
+    if (std::any_of(cards.begin(), cards.end(), [](const Quad& q) { return q.confidence < 0.97; })) {
+        QuadSearch coarse = search;
+        coarse.working_size = 1000;
+        coarse.print_size = 7;
+        coarse.split_overlaps = false;
+        for (const Quad& better : FindCards(bgr, coarse, true))
+            for (Quad& card : cards)
+                if (better.confidence > card.confidence && SameCard(card, better)) card = better;
+    }
     // The largest are kept when there are more than asked for.
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards))
         cards.resize(static_cast<size_t>(max_cards));

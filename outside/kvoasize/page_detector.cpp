@@ -8,14 +8,15 @@
 namespace outside {
 namespace {
 
-// Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page. White paper on
-// a white or beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round
-// (its brightener shows it bluish); a banknote or a coloured print is no white paper.
+// Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
+// whose paper goes on beyond one of its sides (an open book's page at its fold). White paper on a white or
+// beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round (its
+// brightener shows it bluish); a banknote or a coloured print is no white paper.
 bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.brightness < 110) return false;
     if (quad.brightness >= quad.surround + 15) {
-        auto shares = SideBrighterShares(bgr, quad);
-        return *std::min_element(shares.begin(), shares.end()) >= 0.4;
+        auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
+        return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
     }
     return quad.brightness >= quad.surround && quad.confidence >= 0.8 && MeanSaturation(bgr, quad) <= 15 &&
            SideColourStepShare(bgr, quad) >= 0.7;
