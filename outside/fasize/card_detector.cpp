@@ -18,6 +18,9 @@ cv::Point2d Centre(const Quad& quad) {
 // Grey levels by which a card lying on a mat is brighter than the mat right round it.
 constexpr double kCardOverMat = 10;
 
+// Outline confidence of a card whose rim is seen all round.
+constexpr double kWellSeenCard = 0.9;
+
 bool CardShaped(const Quad& quad) {
     cv::Size size = QuadSize(quad);
     double ratio = static_cast<double>(std::max(size.width, size.height)) / std::min(size.width, size.height);
@@ -97,10 +100,15 @@ std::vector<Quad> OutermostCards(std::vector<Quad> candidates) {
         std::vector<size_t> inside;
         for (size_t j = i + 1; j < candidates.size(); ++j)
             if (!dropped[j] && LiesWithin(candidates[i], candidates[j])) inside.push_back(j);
-        bool container =
-            inside.size() >= 2 ||
-            (inside.size() == 1 && BrighterThanSurroundings(candidates[i], candidates[inside[0]]) &&
-             candidates[inside[0]].brightness >= candidates[inside[0]].surround + kCardOverMat);
+        // Cards lying on a mat show their rims all round; boxes of print on a large card (a logo's frame, a
+        // block of text) are outlined in part.
+        const auto well_seen = std::count_if(inside.begin(), inside.end(), [&](size_t j) {
+            return candidates[j].confidence >= kWellSeenCard;
+        });
+        bool container = well_seen >= 2 ||
+                         (inside.size() == 1 && well_seen == 1 &&
+                          BrighterThanSurroundings(candidates[i], candidates[inside[0]]) &&
+                          candidates[inside[0]].brightness >= candidates[inside[0]].surround + kCardOverMat);
         if (container) {
             dropped[i] = true;
         } else {
