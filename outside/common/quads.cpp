@@ -862,6 +862,13 @@ double MeanSaturation(const cv::Mat& bgr, const Quad& quad) {
     return MeanWithin(saturation, outline);
 }
 
+double CommonArea(const Quad& a, const Quad& b) {
+    std::vector<cv::Point2f> pa, pb, shared;
+    for (const auto& c : a.corners) pa.emplace_back(cv::Point2f(c));
+    for (const auto& c : b.corners) pb.emplace_back(cv::Point2f(c));
+    return cv::intersectConvexConvex(pa, pb, shared);
+}
+
 bool QuadContains(const Quad& outer, const Quad& inner) {
     if (QuadArea(inner) > 0.9 * QuadArea(outer)) return false;
     std::vector<cv::Point2f> outline;

@@ -86,6 +86,8 @@ double MeanSaturation(const cv::Mat& bgr, const Quad& quad);
 std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad, double paper);
 
 double QuadArea(const Quad& quad);
+// Area two convex outlines cover in common.
+double CommonArea(const Quad& a, const Quad& b);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).
 double QuadAngleDegrees(const Quad& quad);
 // Width from the top and bottom edges, height from the left and right edges (averaged, rounded).

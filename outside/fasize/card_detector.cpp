@@ -65,13 +65,6 @@ bool PartOf(const Quad& outer, const Quad& inner) {
     return LiesWithin(outer, inner) && SharedSides(outer, inner) >= 3;
 }
 
-double CommonArea(const Quad& a, const Quad& b) {
-    std::vector<cv::Point2f> pa, pb, shared;
-    for (const auto& c : a.corners) pa.emplace_back(cv::Point2f(c));
-    for (const auto& c : b.corners) pb.emplace_back(cv::Point2f(c));
-    return cv::intersectConvexConvex(pa, pb, shared);
-}
-
 bool Overlap(const Quad& a, const Quad& b) {
     return CommonArea(a, b) > 0.01 * std::min(QuadArea(a), QuadArea(b));
 }

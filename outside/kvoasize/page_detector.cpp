@@ -59,6 +59,23 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
         if (!BrighterThanSurroundings(quads[page], quads[i])) break;
         page = i;
     }
+    // Of two outlines of nearly the same region, the one whose every side steps down from the paper to the
+    // desk: the other has a side fitted to the paper's shadow or to a grain line of the desk beside it.
+    auto weakest_side = [&](const Quad& q) {
+        auto shares = SideBrighterShares(bgr, q);
+        return *std::min_element(shares.begin(), shares.end());
+    };
+    double weakest = weakest_side(quads[page]);
+    const size_t chosen = page;
+    for (size_t i = 0; i < quads.size(); ++i) {
+        if (i == chosen ||
+            CommonArea(quads[chosen], quads[i]) < 0.9 * std::max(QuadArea(quads[chosen]), QuadArea(quads[i])))
+            continue;
+        if (double w = weakest_side(quads[i]); w >= weakest + 0.2) {
+            weakest = w;
+            page = i;
+        }
+    }
     // Sides found on the working copy land within a pixel and a half of it on the picture.
     Quad found = RefineEdges(
         bgr, quads[page],
