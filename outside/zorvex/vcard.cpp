@@ -250,6 +250,32 @@ bool IsLegalForm(const std::string& word) {
                    "spzoo", "ohg",  "ek",   "lp",      "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
 }
 
+// Nouns that name a business rather than a person ("Family Restaurant", "Biuro Rachunkowe Kowalczyk",
+// "Sun Electricals"), in the languages the card program reads; a company without a legal form on its
+// card is often named so.
+bool IsBusinessWord(const std::string& word) {
+    return InList(
+        word, {"restaurant",   "restaurante",   "ristorante",  "restauracja", "bakery",       "bäckerei",
+               "boulangerie",  "bakkerij",      "café",        "cafe",        "caffè",        "bistro",
+               "hotel",        "studio",        "studios",     "atelier",     "estudio",      "pracownia",
+               "electricals",  "electrical",    "electronics", "airlines",    "airline",      "airways",
+               "insurance",    "versicherung",  "assurances",  "seguros",     "digitals",     "solutions",
+               "technologies", "industries",    "enterprises", "logistics",   "consulting",   "agency",
+               "agentur",      "agence",        "agencia",     "bureau",      "büro",         "biuro",
+               "kanzlei",      "kancelaria",    "cabinet",     "praxis",      "clinic",       "klinik",
+               "clínica",      "pharmacy",      "apotheke",    "farmacia",    "apteka",       "verlag",
+               "wydawnictwo",  "printing",      "druckerei",   "drukarnia",   "imprimerie",   "optics",
+               "optik",        "optiikka",      "motors",      "autohaus",    "garage",       "taller",
+               "werkstatt",    "warsztat",      "realty",      "immobilien",  "construction", "builders",
+               "bau",          "trading",       "handel",      "bank",        "banco",        "banque",
+               "institute",    "institut",      "instituto",   "university",  "universität",  "université",
+               "universidad",  "academy",       "akademie",    "school",      "schule",       "école",
+               "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
+               "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
+               "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
+               "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma"});
+}
+
 bool IsHonorific(const std::string& word) {
     return InList(word, {"dr", "mr", "mrs", "ms", "prof", "herr", "frau", "mme", "m"});
 }
@@ -429,6 +455,11 @@ std::string FindWeb(const std::string& line) {
     return {};
 }
 
+bool IsParticle(const std::string& word) {
+    return InList(word, {"de", "van", "von", "der", "den", "da",  "di", "du", "del", "la",
+                         "le", "dos", "das", "do",  "ter", "ten", "y",  "al", "bin", "zu"});
+}
+
 // Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
 // particle, no digits and no signs of a contact line; an honorific may lead.
 bool NameShaped(const std::string& line) {
@@ -438,13 +469,11 @@ bool NameShaped(const std::string& line) {
         const std::string& w = words[k];
         const auto first = static_cast<unsigned char>(w[0]);
         // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
-        const bool particle = k > 0 && k + 1 < words.size() &&
-                              InList(w, {"de", "van", "von", "der", "den", "da",  "di", "du", "del", "la",
-                                         "le", "dos", "das", "do",  "ter", "ten", "y",  "al", "bin", "zu"});
+        const bool particle = k > 0 && k + 1 < words.size() && IsParticle(w);
         if (!(std::isupper(first) || first >= 0x80 || particle)) return false;
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
-        if (IsTitleWord(w) || IsLegalForm(w)) return false;
+        if (IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w)) return false;
     }
     return true;
 }
@@ -655,6 +684,73 @@ bool NameAboveTitle(const LayoutLine& line, const LayoutLine& title) {
     return true;
 }
 
+// Large print letter-spaced by recognition ("An na Kowalczyk"): a fragment of one to three lower-case
+// letters after a short capitalised one is the rest of its word.
+std::string FragmentsJoined(const std::string& line) {
+    std::vector<std::string> words;
+    for (const std::string& w : Words(line)) {
+        const bool fragment = w.size() <= 3 && std::all_of(w.begin(), w.end(), [](char c) {
+                                  return std::islower(static_cast<unsigned char>(c)) != 0;
+                              });
+        if (fragment && !words.empty() && words.back().size() <= 3 &&
+            std::isupper(static_cast<unsigned char>(words.back()[0])) && !IsParticle(w))
+            words.back() += w;
+        else
+            words.push_back(w);
+    }
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+    return out;
+}
+
+// A word with the letters recognition confuses in small print made one: "rn" and "m", "cl" and "d", "vv"
+// and "w", h and n, i, l and 1, o and 0, c and e, u and v.
+std::string Confusable(const std::string& word) {
+    std::string out;
+    for (size_t i = 0; i < word.size(); ++i) {
+        const std::string two = word.substr(i, 2);
+        if (two == "rn" || two == "cl" || two == "vv") {
+            out += two == "rn" ? 'm' : two == "cl" ? 'd' : 'w';
+            ++i;
+            continue;
+        }
+        const char c = word[i];
+        out += c == 'h'                 ? 'n'
+               : (c == 'i' || c == '1') ? 'l'
+               : c == '0'               ? 'o'
+               : c == 'e'               ? 'c'
+               : c == 'v'               ? 'u'
+                                        : c;
+    }
+    return out;
+}
+
+// An e-mail address whose local part spells a word of the card's name but for a confusion of
+// recognition ("jinoon.park" beside "Jihoon Park") takes the name's spelling: the name is printed larger.
+std::string EmailMendedByName(const std::string& email, const std::string& name) {
+    const size_t at = email.find('@');
+    std::vector<std::string> names;
+    for (const std::string& w : Words(name))
+        if (std::string c = Compact(w); c.size() >= 3) names.push_back(c);
+    std::string out, part;
+    const auto flush = [&] {
+        for (const std::string& word : names)
+            if (part != word && Confusable(part) == Confusable(word)) part = word;
+        out += part;
+        part.clear();
+    };
+    for (size_t i = 0; i < at; ++i) {
+        if (std::isalnum(static_cast<unsigned char>(email[i]))) {
+            part += email[i];
+            continue;
+        }
+        flush();
+        out += email[i];
+    }
+    flush();
+    return out + email.substr(at);
+}
+
 }  // namespace
 
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
@@ -716,6 +812,26 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (!used[i] && (AnyWord(lines[i].text, IsLegalForm) || HasCjkLegalForm(lines[i].text)) &&
             !HasPostalCode(lines[i].text))
             org_at = i;
+    // Else a short line with a business's noun ("Family Restaurant"), not a slogan ("Innovation in
+    // Digital Solutions"), in the largest print of such lines.
+    const auto slogan = [](const std::string& line) {
+        return AnyWord(line, [](const std::string& w) {
+            return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
+                              "dla", "voor"});
+        });
+    };
+    if (org_at == n) {
+        for (size_t i = 0; i < n; ++i)
+            if (org_shaped(i) && Words(lines[i].text).size() <= 4 && AnyWord(lines[i].text, IsBusinessWord) &&
+                !slogan(lines[i].text) && (org_at == n || lines[i].height > lines[org_at].height))
+                org_at = i;
+        // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").
+        if (org_at < n && org_at > 0 && org_shaped(org_at - 1) && !NameShaped(lines[org_at - 1].text) &&
+            RunsOn(lines[org_at - 1], lines[org_at])) {
+            lines[org_at].text = lines[org_at - 1].text + " " + lines[org_at].text;
+            used[org_at - 1] = true;
+        }
+    }
     if (org_at == n && hints.company.size() >= 4) {
         size_t best = 0;
         for (size_t i = 0; i < n; ++i) {
@@ -744,6 +860,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (std::smatch m;
             std::regex_match(lines[i].text, m, kGlued) && NamesPerson(m[1].str() + " " + m[2].str(), hints))
             lines[i].text = m[1].str() + " " + m[2].str();
+        if (const std::string joined = FragmentsJoined(lines[i].text);
+            !NameShaped(lines[i].text) && NameShaped(joined))
+            lines[i].text = joined;
         if (!NameShaped(lines[i].text)) continue;
         const bool names = NamesPerson(lines[i].text, hints);
         if (name_at == n || (names && !owner) ||
@@ -795,6 +914,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             card.given_name = words.front();
             if (words.size() > 1) card.family_name = words.back();
         }
+        for (std::string& email : card.emails) email = EmailMendedByName(email, card.full_name);
     }
     // Else the organisation: the largest print left if larger than the name's, else the first line when
     // it comes before the name.
@@ -809,7 +929,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     if (org_at < n) {
         // "Ltd" after "Co." is read as "Lid" or "L1d" now and then.
         static const std::regex kLimited(R"((Co\.?,? )L[i1]d\b)");
-        card.organisation = std::regex_replace(lines[org_at].text, kLimited, "$1Ltd");
+        // An Estonian "OÜ" loses its dots.
+        static const std::regex kOu(R"(\bOU$)");
+        card.organisation =
+            std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
         // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE").
         if (org_at + 1 < n && org_shaped(org_at + 1) && RunsOn(lines[org_at], lines[org_at + 1]) &&
@@ -835,7 +958,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if ((digit || joins) && (previous == n || Overlapping(lines[previous], lines[i]))) {
             // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
             static const std::regex kPin(R"(^\d (?=\d+ ))");
-            card.address_lines.push_back(std::regex_replace(lines[i].text, kPin, ""));
+            // A German "ß" is read as "B" ("FriedrichstraBe"): no word ends in a capital B and an "e".
+            static const std::regex kSharpS(R"(([a-zäöü])B(e|en)\b)");
+            card.address_lines.push_back(
+                std::regex_replace(std::regex_replace(lines[i].text, kPin, ""), kSharpS, "$1ß$2"));
             used[i] = true;
             previous = i;
         }
