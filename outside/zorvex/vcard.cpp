@@ -801,7 +801,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         const size_t words = Words(lines[i].text).size();
         // A label left alone on its line ("Tel." above its number) names no company.
         const bool label = words == 1 && TelephoneLabel(lines[i].text) != Label::kNone;
-        return !used[i] && !label && words <= 5 && !HasDigit(lines[i].text) &&
+        // Nor does a slogan ("Innovation in Digital Solutions"): a company's name has no such small words.
+        const bool slogan = AnyWord(lines[i].text, [](const std::string& w) {
+            return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
+                              "dla", "voor"});
+        });
+        return !used[i] && !label && !slogan && words <= 5 && !HasDigit(lines[i].text) &&
                std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
                lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };
@@ -812,18 +817,11 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (!used[i] && (AnyWord(lines[i].text, IsLegalForm) || HasCjkLegalForm(lines[i].text)) &&
             !HasPostalCode(lines[i].text))
             org_at = i;
-    // Else a short line with a business's noun ("Family Restaurant"), not a slogan ("Innovation in
-    // Digital Solutions"), in the largest print of such lines.
-    const auto slogan = [](const std::string& line) {
-        return AnyWord(line, [](const std::string& w) {
-            return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
-                              "dla", "voor"});
-        });
-    };
+    // Else a short line with a business's noun ("Family Restaurant"), in the largest print of such lines.
     if (org_at == n) {
         for (size_t i = 0; i < n; ++i)
             if (org_shaped(i) && Words(lines[i].text).size() <= 4 && AnyWord(lines[i].text, IsBusinessWord) &&
-                !slogan(lines[i].text) && (org_at == n || lines[i].height > lines[org_at].height))
+                (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
         // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").
         if (org_at < n && org_at > 0 && org_shaped(org_at - 1) && !NameShaped(lines[org_at - 1].text) &&

@@ -241,6 +241,38 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     EXPECT_EQ(card.title, "Senior Researcher");
 }
 
+TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
+    // No legal form: the company is named by its trade (and is no person's name), the name was read
+    // letter-spaced, the e-mail names a desk.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Tel.", 20, 1), L("+48 12 345 67 89", 20, 1), L("An na Kowalczyk", 42, 1),
+         L("biuro@kowalczyk.pl", 26, 2), L("Księgowa", 32, 3), L("ul. Floriańska 15", 19, 4),
+         L("31-019 Kraków", 21, 4), L("Biuro Rachunkowe Kowalczyk", 30, 5)},
+        "PL");
+    EXPECT_EQ(card.full_name, "Anna Kowalczyk");
+    EXPECT_EQ(card.organisation, "Biuro Rachunkowe Kowalczyk");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"biuro@kowalczyk.pl"});
+
+    // The e-mail's small print confused h for n, and m for rn; the name in large print says which. A part
+    // that differs by more than such a confusion stays as read, and a slogan is no company.
+    card =
+        outside::ExtractCardFields({L("Innovation in Digital Solutions", 30), L("Jihoon Park", 40),
+                                    L("jinoon.park@daeguvision.kr", 16), L("hanna.park@daeguvision.kr", 16)},
+                                   "KR");
+    EXPECT_EQ(card.emails,
+              (std::vector<std::string>{"jihoon.park@daeguvision.kr", "hanna.park@daeguvision.kr"}));
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    card = outside::ExtractCardFields({L("Emma Hahn", 40), L("ernma.hahn@daeguvision.kr", 16)}, "KR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"emma.hahn@daeguvision.kr"});
+
+    // Lost marks put back where no other reading is possible: a German sharp s, an Estonian legal form.
+    card = outside::ExtractCardFields({L("Baltic Imaging OU", 30), L("Laura Becker", 40),
+                                       L("FriedrichstraBe 112", 18, 1), L("10117 Berlin", 18, 1)},
+                                      "DE");
+    EXPECT_EQ(card.organisation, "Baltic Imaging OÜ");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Friedrichstraße 112", "10117 Berlin"}));
+}
+
 TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
     // Labels and legal form in Japanese, the postal mark read as a "T", the family name first.
     const outside::CardFields card = outside::ExtractCardFields(
