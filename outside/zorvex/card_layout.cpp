@@ -94,6 +94,12 @@ LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int
         out.bottom = std::max(out.bottom, words[i].bottom);
     }
     out.height = MedianHeight(words, begin, end);
+    double weighted = 0, letters = 0;
+    for (size_t i = begin; i < end; ++i) {
+        weighted += words[i].confidence * static_cast<double>(words[i].text.size());
+        letters += static_cast<double>(words[i].text.size());
+    }
+    if (letters > 0) out.confidence = static_cast<float>(weighted / letters);
     return out;
 }
 
@@ -205,7 +211,10 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
             }
             const int pad = (box.bottom - box.top) / 4;
             const int x0 = std::max(0, box.left - pad), y0 = std::max(0, box.top - pad);
-            Box* clip_box = boxCreate(x0, y0, box.right - box.left + 2 * pad, box.bottom - box.top + 2 * pad);
+            const int x1 = std::min(pixGetWidth(picture), box.right + pad);
+            const int y1 = std::min(pixGetHeight(picture), box.bottom + pad);
+            if (x1 - x0 < 8 || y1 - y0 < 8) continue;
+            Box* clip_box = boxCreate(x0, y0, x1 - x0, y1 - y0);
             PixPtr clip(pixClipRectangle(picture, clip_box, nullptr));
             boxDestroy(&clip_box);
             if (!clip) continue;

@@ -58,8 +58,17 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
+// Lower case, the Latin-1 capitals too ("ASSISTÊNCIA", "GESCHÄFTSFÜHRER" printed in capitals).
 std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        text[i] = static_cast<char>(std::tolower(c));
+        if (c == 0xC3 && i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97) text[i + 1] = static_cast<char>(next + 0x20);
+            ++i;
+        }
+    }
     return text;
 }
 
@@ -70,7 +79,7 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
     static const std::regex kMisreadAt(
-        R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
+        R"((^|\s)([a-z0-9._-]{2,})(?:[QG]|\([D@]|©|®)([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
     // Small print loses the dot before the top-level domain ("michael@creativestudioscom").
     static const std::regex kDotless(R"((@[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))");
     std::string text = std::regex_replace(std::regex_replace(line, kMisreadAt, "$1$2@$3"), kDotless, "$1.$2");
@@ -79,7 +88,9 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
                                    std::regex::icase);
     text = std::regex_replace(text, kLabel, "");
-    const std::string joined = std::regex_replace(text, kLooseSigns, "$1");
+    // Joined first, so "emily.davis@ peoplepluscom" gets its dot back too.
+    const std::string joined =
+        std::regex_replace(std::regex_replace(text, kLooseSigns, "$1"), kDotless, "$1.$2");
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
     email = Lower(m[0].str());
@@ -273,8 +284,19 @@ bool IsBusinessWord(const std::string& word) {
                "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
                "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
                "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
-               "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma"});
+               "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma",
+               "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
+               "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
+               "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
+               "assistência"});
 }
+
+// A job word that does not name a trade ("Assistente" does, "ASSISTÊNCIA TÉCNICA" does not).
+bool IsJobWord(const std::string& word) { return IsTitleWord(word) && !IsBusinessWord(word); }
+
+// A legal form no other word is spelled like: a line with digits and "SP" or "SA" may be an address
+// (São Paulo's state), one with "GmbH" is a company.
+bool IsPlainLegalForm(const std::string& word) { return IsLegalForm(word) && Bare(word).size() >= 3; }
 
 bool IsHonorific(const std::string& word) {
     return InList(word, {"dr", "mr", "mrs", "ms", "prof", "herr", "frau", "mme", "m"});
@@ -342,7 +364,13 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     using i18n::phonenumbers::PhoneNumberMatcher;
     using i18n::phonenumbers::PhoneNumberUtil;
     const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-    const std::string text = DigitsRepaired(line);
+    std::string text = DigitsRepaired(line);
+    // A postal code after its label ("CEP 01014-000", "PLZ 10117") is dialled by nobody.
+    static const std::regex kPostalLabel(
+        R"(\b(cep|plz|zip|c\.p\.|cp|postcode|postal code)\s*[:.]?\s*\d[\d\-.]{2,}\d)", std::regex::icase);
+    std::smatch postal;
+    if (std::regex_search(text, postal, kPostalLabel))
+        text = postal.prefix().str() + std::string(postal.length(), ' ') + postal.suffix().str();
     // "T.+82.53..." glues the label to the number; a blank after a label's dot lets the matcher see it.
     std::string spaced;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -439,6 +467,13 @@ std::string FindWeb(const std::string& line) {
         if (word.find('@') == std::string::npos) text += (text.empty() ? "" : " ") + word;
     static const std::regex kDotless(R"((www ?\. ?[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))",
                                      std::regex::icase);
+    // A line that is a web address alone, parted by recognition ("www. neocode. io", "Www. people
+    // pluscom"), is one word.
+    static const std::regex kWebAlone(R"(^www\b[^@]*$)", std::regex::icase);
+    if (std::regex_match(text, kWebAlone) && Words(text).size() <= 4) {
+        text = std::regex_replace(text, kLostDot, "$1.$2");
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    }
     text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1//"), kLostDot, "$1.$2");
     text = std::regex_replace(text, kDotless, "$1.$2");
     std::smatch m;
@@ -456,8 +491,18 @@ std::string FindWeb(const std::string& line) {
 }
 
 bool IsParticle(const std::string& word) {
-    return InList(word, {"de", "van", "von", "der", "den", "da",  "di", "du", "del", "la",
-                         "le", "dos", "das", "do",  "ter", "ten", "y",  "al", "bin", "zu"});
+    return InList(word, {"de",  "van", "von", "der", "den", "da", "di", "du", "del", "la", "le",
+                         "dos", "das", "do",  "ter", "ten", "y",  "e",  "al", "bin", "zu"});
+}
+
+// Opening hours ("Segunda à Sábado", "Montag bis Freitag") are no one's name.
+bool IsWeekday(const std::string& word) {
+    return InList(word, {"monday",  "tuesday",  "wednesday", "thursday",   "friday",   "saturday", "sunday",
+                         "montag",  "dienstag", "mittwoch",  "donnerstag", "freitag",  "samstag",  "sonntag",
+                         "lundi",   "mardi",    "mercredi",  "jeudi",      "vendredi", "samedi",   "dimanche",
+                         "lunes",   "martes",   "miércoles", "jueves",     "viernes",  "sábado",   "domingo",
+                         "segunda", "terça",    "quarta",    "quinta",     "sexta",    "sabado",   "lunedì",
+                         "martedì", "venerdì",  "sabato",    "domenica"});
 }
 
 // Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
@@ -470,10 +515,14 @@ bool NameShaped(const std::string& line) {
         const auto first = static_cast<unsigned char>(w[0]);
         // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
         const bool particle = k > 0 && k + 1 < words.size() && IsParticle(w);
-        if (!(std::isupper(first) || first >= 0x80 || particle)) return false;
+        // A Latin-1 letter in lower case ("ção de Impressoras", the rest of a cut word) starts no name.
+        const bool lower_latin = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) >= 0x9F;
+        // Nor does a dash, a quote or another sign ("— Ses CS Cer"): U+0080 to U+00BF, U+2000 to U+2BFF.
+        const bool sign = first == 0xC2 || first == 0xE2;
+        if (!(std::isupper(first) || (first >= 0x80 && !lower_latin && !sign) || particle)) return false;
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
-        if (IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w)) return false;
+        if (IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsWeekday(w)) return false;
     }
     return true;
 }
@@ -795,6 +844,18 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             used[i] = true;
         }
     }
+    // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
+    // one and no company; it stays in the note. Numbers and addresses above were checked by their shape.
+    constexpr float kDoubtful = 50;
+    std::vector<int> heights;
+    for (size_t i = 0; i < n; ++i) {
+        if (lines[i].confidence < kDoubtful) used[i] = true;
+        if (LetterCount(lines[i].text) >= 3) heights.push_back(lines[i].height);
+    }
+    // A person's name is not printed smaller than most of the card's lines (a small-print remark
+    // shaped like a name is not one).
+    std::sort(heights.begin(), heights.end());
+    const int smallest_name = heights.empty() ? 0 : heights[heights.size() / 2] * 17 / 20;
     const AddressHints hints = Hints(card.emails, card.web);
     const auto org_shaped = [&](size_t i) {
         const std::string lower = Lower(lines[i].text);
@@ -815,12 +876,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     size_t org_at = n;
     for (size_t i = 0; i < n && org_at == n; ++i)
         if (!used[i] && (AnyWord(lines[i].text, IsLegalForm) || HasCjkLegalForm(lines[i].text)) &&
-            !HasPostalCode(lines[i].text))
+            !HasPostalCode(lines[i].text) &&
+            (!HasDigit(lines[i].text) || AnyWord(lines[i].text, IsPlainLegalForm)))
             org_at = i;
     // Else a short line with a business's noun ("Family Restaurant"), in the largest print of such lines.
     if (org_at == n) {
         for (size_t i = 0; i < n; ++i)
-            if (org_shaped(i) && Words(lines[i].text).size() <= 4 && AnyWord(lines[i].text, IsBusinessWord) &&
+            if (org_shaped(i) && Words(lines[i].text).size() >= 2 && Words(lines[i].text).size() <= 4 &&
+                AnyWord(lines[i].text, IsBusinessWord) &&
                 (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
         // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").
@@ -861,7 +924,17 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (const std::string joined = FragmentsJoined(lines[i].text);
             !NameShaped(lines[i].text) && NameShaped(joined))
             lines[i].text = joined;
-        if (!NameShaped(lines[i].text)) continue;
+        if (!NameShaped(lines[i].text) || lines[i].height < smallest_name) continue;
+        // A line inside running text in its own print ("ALUGUEL DE VESTIDOS PARA NOIVAS" / "MADRINHAS E
+        // FORMANDAS" / "ALUGUEL DE TRAJES PARA NOIVOS") is part of that text.
+        const auto running = [&](size_t k) {
+            return k < n && Words(lines[k].text).size() >= 3 && !NameShaped(lines[k].text) &&
+                   (k < i ? RunsOn(lines[k], lines[i]) : RunsOn(lines[i], lines[k]));
+        };
+        if ((i > 0 && running(i - 1) && running(i + 1)) ||
+            (i > 0 && running(i - 1) && Words(lines[i - 1].text).size() >= 4) ||
+            (running(i + 1) && Words(lines[i + 1].text).size() >= 4))
+            continue;
         const bool names = NamesPerson(lines[i].text, hints);
         if (name_at == n || (names && !owner) ||
             (names == owner && lines[i].height > lines[name_at].height)) {
@@ -873,7 +946,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // The title: a line with a job word, the nearest to the name.
     size_t title_at = n;
     for (size_t i = 0; i < n; ++i) {
-        if (used[i] || !AnyWord(lines[i].text, IsTitleWord) || HasDigit(lines[i].text)) continue;
+        // A title is short; a longer line with a job word describes the trade.
+        if (used[i] || !AnyWord(lines[i].text, IsJobWord) || HasDigit(lines[i].text) ||
+            Words(lines[i].text).size() > 6)
+            continue;
         const auto distance = [&](size_t k) {
             return name_at == n ? k : (k > name_at ? k - name_at : name_at - k);
         };
@@ -929,6 +1005,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         static const std::regex kLimited(R"((Co\.?,? )L[i1]d\b)");
         // An Estonian "OÜ" loses its dots.
         static const std::regex kOu(R"(\bOU$)");
+        // A logo's mark read as a lone small letter or sign before the name ("a Eletrônica ADACHI Ltda.").
+        static const std::regex kMark(R"(^([a-z]|[^\w\s\x80-\xff]{1,2}) +(?=[A-Z\x80-\xff]))");
+        lines[org_at].text = std::regex_replace(lines[org_at].text, kMark, "");
         card.organisation =
             std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
@@ -948,7 +1027,13 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (used[i] || LetterCount(lines[i].text) < 3) continue;
         // A labelled number that could not be read as one stays in the note only.
         const std::vector<std::string> words = Words(lines[i].text);
-        const bool digit = HasDigit(lines[i].text) && TelephoneLabel(words.front()) == Label::kNone;
+        // Nor is a number no plan could dial without its area code ("2294-9284"): no word of letters.
+        static const std::regex kWord(R"([A-Za-z\x80-\xff]{3,})");
+        int digits = 0;
+        for (char c : lines[i].text) digits += IsDigit(c);
+        const bool telephone_shaped = digits >= 8 && !std::regex_search(lines[i].text, kWord);
+        const bool digit =
+            HasDigit(lines[i].text) && TelephoneLabel(words.front()) == Label::kNone && !telephone_shaped;
         const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&
@@ -958,8 +1043,11 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             static const std::regex kPin(R"(^\d (?=\d+ ))");
             // A German "ß" is read as "B" ("FriedrichstraBe"): no word ends in a capital B and an "e".
             static const std::regex kSharpS(R"(([a-zäöü])B(e|en)\b)");
-            card.address_lines.push_back(
-                std::regex_replace(std::regex_replace(lines[i].text, kPin, ""), kSharpS, "$1ß$2"));
+            // A Canadian postal code keeps its blank ("M5V 3A8").
+            static const std::regex kCanadian(R"(\b([A-Z]\d[A-Z])(\d[A-Z]\d)\b)");
+            card.address_lines.push_back(std::regex_replace(
+                std::regex_replace(std::regex_replace(lines[i].text, kPin, ""), kSharpS, "$1ß$2"), kCanadian,
+                "$1 $2"));
             used[i] = true;
             previous = i;
         }
