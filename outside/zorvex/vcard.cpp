@@ -1032,8 +1032,11 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         int digits = 0;
         for (char c : lines[i].text) digits += IsDigit(c);
         const bool telephone_shaped = digits >= 8 && !std::regex_search(lines[i].text, kWord);
-        const bool digit =
-            HasDigit(lines[i].text) && TelephoneLabel(words.front()) == Label::kNone && !telephone_shaped;
+        // "CEP" is a postal code's label in Portuguese, a mobile's in Turkish.
+        static const std::regex kPostalLabelled(R"(^(cep|plz|zip)\b)", std::regex::icase);
+        const bool digit = HasDigit(lines[i].text) && !telephone_shaped &&
+                           (TelephoneLabel(words.front()) == Label::kNone ||
+                            std::regex_search(lines[i].text, kPostalLabelled));
         const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&
@@ -1045,9 +1048,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             static const std::regex kSharpS(R"(([a-zäöü])B(e|en)\b)");
             // A Canadian postal code keeps its blank ("M5V 3A8").
             static const std::regex kCanadian(R"(\b([A-Z]\d[A-Z])(\d[A-Z]\d)\b)");
-            card.address_lines.push_back(std::regex_replace(
-                std::regex_replace(std::regex_replace(lines[i].text, kPin, ""), kSharpS, "$1ß$2"), kCanadian,
-                "$1 $2"));
+            // After a number a degree sign is the ordinal one ("17º andar"), and in a run of digits an O
+            // or I is a digit ("Cep OII37-000").
+            static const std::regex kOrdinal(R"((\d)°)");
+            std::string text = std::regex_replace(DigitsRepaired(lines[i].text), kPin, "");
+            text = std::regex_replace(std::regex_replace(text, kSharpS, "$1ß$2"), kCanadian, "$1 $2");
+            card.address_lines.push_back(std::regex_replace(text, kOrdinal, "$1º"));
             used[i] = true;
             previous = i;
         }

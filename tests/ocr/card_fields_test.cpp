@@ -273,6 +273,53 @@ TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Friedrichstraße 112", "10117 Berlin"}));
 }
 
+outside::LayoutLine Doubtful(outside::LayoutLine line, float confidence) {
+    line.confidence = confidence;
+    return line;
+}
+
+TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
+    // A logo read as letters, running text in capitals, a remark in small print: no name, no company.
+    // The number after "CEP" is a postal code; a local number without its area code is none either.
+    outside::CardFields card = outside::ExtractCardFields(
+        {Doubtful(L("Ryn Ulead a Geshe", 76), 14), L("ALUGUEL DE VESTIDOS PARA NOIVAS", 22, 1),
+         L("MADRINHAS E FORMANDAS", 23, 1), L("ALUGUEL DE TRAJES PARA NOIVOS", 22, 1),
+         L("PADRINHOS E NOIVINHOS", 23, 1), L("ORÇAMENTO SEM COMPROMISSO", 17, 2),
+         L("Fones 11 2082-2399 | 2646-6123", 27, 2), L("RUA PADRE JOÃO, 331 - PENHA - SP", 21, 3),
+         L("CEP: 03637-000 - (PRÓX. AO SHOPPING PENHA)", 24, 3)},
+        "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].number, "+55 11 2082-2399");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"RUA PADRE JOÃO, 331 - PENHA - SP",
+                                                            "CEP: 03637-000 - (PRÓX. AO SHOPPING PENHA)"}));
+
+    // Opening hours are no name and the trade alone no company; a trade described in capitals with a job
+    // word ("ASSISTÊNCIA") is no title; a logo's mark before the company goes.
+    card = outside::ExtractCardFields({L("RESTAURANTE", 35), L("Segunda à Sábado", 37, 1)}, "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    card = outside::ExtractCardFields(
+        {L(", CEASTEC S/C LTDA.", 124), L("ASSISTÊNCIA TÉCNICA EM GERAL", 98, 1), L("ELETRÔNICA", 141, 2)},
+        "BR");
+    EXPECT_EQ(card.organisation, "CEASTEC S/C LTDA.");
+    EXPECT_TRUE(card.title.empty()) << card.title;
+
+    // The "@" read as "(D"; a postal code after its label among the address's parts, its O read as 0, the
+    // ordinal after the floor's number read as a degree sign.
+    card = outside::ExtractCardFields(
+        {L("Renan Beato", 81), L("Gerente de Negócios", 66), L("rbeato(Dalertasecurity.com.br", 83, 1),
+         L("11 99176-1552", 56, 1), L("Rua Boa Vista, 254 | 17° and", 57, 2),
+         L("Cep O1014-0OO | Centro | São Paulo | SP", 60, 2)},
+        "BR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"rbeato@alertasecurity.com.br"});
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Rua Boa Vista, 254 | 17º and",
+                                                            "Cep 01014-000 | Centro | São Paulo | SP"}));
+}
+
 TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
     // Labels and legal form in Japanese, the postal mark read as a "T", the family name first.
     const outside::CardFields card = outside::ExtractCardFields(
