@@ -288,7 +288,7 @@ bool IsBusinessWord(const std::string& word) {
                "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
                "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
                "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
-               "assistência"});
+               "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência"});
 }
 
 // A job word that does not name a trade ("Assistente" does, "ASSISTÊNCIA TÉCNICA" does not).
@@ -849,8 +849,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     constexpr float kDoubtful = 50;
     std::vector<int> heights;
     for (size_t i = 0; i < n; ++i) {
-        if (lines[i].confidence < kDoubtful) used[i] = true;
-        if (LetterCount(lines[i].text) >= 3) heights.push_back(lines[i].height);
+        if (lines[i].confidence < kDoubtful)
+            used[i] = true;
+        else if (LetterCount(lines[i].text) >= 3)
+            heights.push_back(lines[i].height);
     }
     // A person's name is not printed smaller than most of the card's lines (a small-print remark
     // shaped like a name is not one).
