@@ -595,7 +595,19 @@ AddressHints Hints(const std::vector<std::string>& emails, const std::string& we
             if (hints.person.size() == 1 && hints.person.front() == desk) hints.person.clear();
         for (const std::string& p : hints.person) hints.person_compact += p;
         domain = email.substr(at + 1);
-    } else {
+    }
+    // A mail provider's domain ("dimariorestaurante@gmail.com", "brunau@r7.com") names no company: the
+    // web address's does.
+    const std::string provider = Lower(domain.substr(0, domain.find('.')));
+    static const char* const kProviders[] = {
+        "gmail",   "googlemail", "hotmail", "outlook",    "live",     "msn",      "yahoo",     "ymail",
+        "aol",     "icloud",     "me",      "gmx",        "web",      "t-online", "freenet",   "orange",
+        "wanadoo", "free",       "laposte", "libero",     "virgilio", "terra",    "bol",       "uol",
+        "ig",      "r7",         "globo",   "yandex",     "mail",     "qq",       "163",       "126",
+        "naver",   "daum",       "hanmail", "protonmail", "proton",   "zoho",     "rediffmail"};
+    const bool from_provider = !emails.empty() && std::find(std::begin(kProviders), std::end(kProviders),
+                                                            provider) != std::end(kProviders);
+    if (emails.empty() || from_provider) {
         domain = web.substr(web.find("://") == std::string::npos ? 0 : web.find("://") + 3);
         domain = domain.substr(0, domain.find('/'));
     }
@@ -905,6 +917,17 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                 best = run;
                 org_at = i;
             }
+        }
+    }
+    // A company's name printed in two sizes ("Brunau" over "Buffet eventos") is whole where its domain
+    // spells both parts.
+    if (org_at < n && org_at > 0 && hints.company.size() >= 4 && org_shaped(org_at - 1) &&
+        !NameShaped(lines[org_at - 1].text) && lines[org_at - 1].block == lines[org_at].block) {
+        const std::string joined = lines[org_at - 1].text + " " + lines[org_at].text;
+        if (CommonRun(Compact(joined), hints.company) >
+            CommonRun(Compact(lines[org_at].text), hints.company) + 2) {
+            lines[org_at].text = joined;
+            used[org_at - 1] = true;
         }
     }
     if (org_at < n) used[org_at] = true;

@@ -306,6 +306,13 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     EXPECT_EQ(card.organisation, "CEASTEC S/C LTDA.");
     EXPECT_TRUE(card.title.empty()) << card.title;
 
+    // A company's name in two sizes, whole as its web domain spells it; the e-mail's provider names no
+    // company.
+    card = outside::ExtractCardFields({L("Brunau", 51), L("Buffet eventos", 88), L("(11) 9933-6564", 25, 1),
+                                       L("www.brunaubuffet.com.br", 35, 2), L("brunau@r7.com", 27, 2)},
+                                      "BR");
+    EXPECT_EQ(card.organisation, "Brunau Buffet eventos");
+
     // The "@" read as "(D"; a postal code after its label among the address's parts, its O read as 0, the
     // ordinal after the floor's number read as a degree sign.
     card = outside::ExtractCardFields(
