@@ -764,6 +764,30 @@ std::string FragmentsJoined(const std::string& line) {
     return out;
 }
 
+// A Canadian postal code after its province, letters and digits in turn ("ON M5J 2J2"), with the
+// characters recognition confuses put back by their place: "M5) 2j2" is "M5J 2J2".
+std::string CanadianCodeMended(const std::string& line) {
+    static const std::regex kCode(
+        R"(^(.*\b(?:AB|BC|MB|NB|NL|NS|NT|NU|ON|PE|QC|SK|YT),?\s+)(\S{3})\s?(\S{3})$)");
+    std::smatch m;
+    if (!std::regex_match(line, m, kCode)) return line;
+    std::string code = m[2].str() + m[3].str();
+    for (size_t k = 0; k < code.size(); ++k) {
+        char& c = code[k];
+        if (k % 2 == 0) {
+            static const std::string kDigits = "0158)", kLetters = "OISBJ";
+            if (const size_t at = kDigits.find(c); at != std::string::npos) c = kLetters[at];
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (!std::isupper(static_cast<unsigned char>(c))) return line;
+        } else {
+            static const std::string kLetters = "OoIlSB", kDigits = "001158";
+            if (const size_t at = kLetters.find(c); at != std::string::npos) c = kDigits[at];
+            if (!IsDigit(c)) return line;
+        }
+    }
+    return m[1].str() + code.substr(0, 3) + " " + code.substr(3);
+}
+
 // A word with the letters recognition confuses in small print made one: "rn" and "m", "cl" and "d", "vv"
 // and "w", h and n, i, l and 1, o and 0, c and e, u and v.
 std::string Confusable(const std::string& word) {
@@ -1078,7 +1102,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             static const std::regex kOrdinal(R"((\d)°)");
             std::string text = std::regex_replace(DigitsRepaired(lines[i].text), kPin, "");
             text = std::regex_replace(std::regex_replace(text, kSharpS, "$1ß$2"), kCanadian, "$1 $2");
-            card.address_lines.push_back(std::regex_replace(text, kOrdinal, "$1º"));
+            card.address_lines.push_back(CanadianCodeMended(std::regex_replace(text, kOrdinal, "$1º")));
             used[i] = true;
             previous = i;
         }

@@ -271,6 +271,10 @@ TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
                                       "DE");
     EXPECT_EQ(card.organisation, "Baltic Imaging OÜ");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Friedrichstraße 112", "10117 Berlin"}));
+    // A Canadian postal code's letters and digits put back by their place after the province.
+    card = outside::ExtractCardFields(
+        {L("Rachel Thompson", 40), L("200 Bay Street", 18, 1), L("Toronto, ON M5) 2j2", 18, 1)}, "CA");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"200 Bay Street", "Toronto, ON M5J 2J2"}));
 }
 
 outside::LayoutLine Doubtful(outside::LayoutLine line, float confidence) {
