@@ -329,6 +329,16 @@ Label TelephoneLabel(const std::string& before) {
     return Label::kNone;
 }
 
+// A postal code after its label, in the code's own shape: "CEP" is a Brazilian code's label but a
+// mobile number's in Turkish ("Cep 0532 ..."), so only the code's shape tells them apart.
+const std::regex& PostalLabelled() {
+    static const std::regex kCode(
+        R"(\b(cep\s*[:.]?\s*\d{5}-?\d{3}|plz\s*[:.]?\s*\d{4,5}|zip(\s*code)?\s*[:.]?\s*\d{5}(-\d{4})?|)"
+        R"(c\.\s?p\.\s*\d{4,5}|post(al)?\s*code\s*[:.]?\s*[A-Z\d]{2,4} ?[A-Z\d]{3})\b)",
+        std::regex::icase);
+    return kCode;
+}
+
 // Recognition reads a 0 as "O" and a 1 as "l" now and then; inside a run of digits they are digits.
 std::string DigitsRepaired(const std::string& line) {
     std::string out = line;
@@ -366,10 +376,8 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
     std::string text = DigitsRepaired(line);
     // A postal code after its label ("CEP 01014-000", "PLZ 10117") is dialled by nobody.
-    static const std::regex kPostalLabel(
-        R"(\b(cep|plz|zip|c\.p\.|cp|postcode|postal code)\s*[:.]?\s*\d[\d\-.]{2,}\d)", std::regex::icase);
     std::smatch postal;
-    if (std::regex_search(text, postal, kPostalLabel))
+    if (std::regex_search(text, postal, PostalLabelled()))
         text = postal.prefix().str() + std::string(postal.length(), ' ') + postal.suffix().str();
     // "T.+82.53..." glues the label to the number; a blank after a label's dot lets the matcher see it.
     std::string spaced;
@@ -1081,11 +1089,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         int digits = 0;
         for (char c : lines[i].text) digits += IsDigit(c);
         const bool telephone_shaped = digits >= 8 && !std::regex_search(lines[i].text, kWord);
-        // "CEP" is a postal code's label in Portuguese, a mobile's in Turkish.
-        static const std::regex kPostalLabelled(R"(^(cep|plz|zip)\b)", std::regex::icase);
         const bool digit = HasDigit(lines[i].text) && !telephone_shaped &&
                            (TelephoneLabel(words.front()) == Label::kNone ||
-                            std::regex_search(lines[i].text, kPostalLabelled));
+                            std::regex_search(DigitsRepaired(lines[i].text), PostalLabelled()));
         const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&

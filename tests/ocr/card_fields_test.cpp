@@ -310,6 +310,12 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     EXPECT_EQ(card.organisation, "CEASTEC S/C LTDA.");
     EXPECT_TRUE(card.title.empty()) << card.title;
 
+    // "Cep" before a Turkish mobile number is its label, not a postal code's.
+    card = outside::ExtractCardFields({L("Ayşe Yılmaz", 40), L("Cep 0532 123 45 67", 18)}, "TR");
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[0].number, "+90 532 123 45 67");
+
     // A company's name in two sizes, whole as its web domain spells it; the e-mail's provider names no
     // company.
     card = outside::ExtractCardFields({L("Brunau", 51), L("Buffet eventos", 88), L("(11) 9933-6564", 25, 1),
