@@ -241,8 +241,8 @@ int main(int argc, char** argv) {
         }
         if (verbose)
             for (const outside::LayoutLine& line : layout)
-                std::printf("    | b%d h%-3d %4d,%-4d %s\n", line.block, line.height, line.left, line.top,
-                            line.text.c_str());
+                std::printf("    | b%d h%-3d c%-3.0f %4d,%-4d %s\n", line.block, line.height, line.confidence,
+                            line.left, line.top, line.text.c_str());
         tally.invented += card_invented;
         if (card_right == 7) ++tally.cards_right;
         std::printf("%-36s %3d/7 %8d %7d %6.2f %5.2f\n%s", entry.file.c_str(), card_right, card_invented,

@@ -94,6 +94,12 @@ LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int
         out.bottom = std::max(out.bottom, words[i].bottom);
     }
     out.height = MedianHeight(words, begin, end);
+    double weighted = 0, letters = 0;
+    for (size_t i = begin; i < end; ++i) {
+        weighted += words[i].confidence * static_cast<double>(words[i].text.size());
+        letters += static_cast<double>(words[i].text.size());
+    }
+    if (letters > 0) out.confidence = static_cast<float>(weighted / letters);
     return out;
 }
 
@@ -160,6 +166,77 @@ PixPtr Levelled(Pix* card) {
     return PixPtr(pixRotate(card, angle * 3.14159265f / 180.0f, L_ROTATE_AREA_MAP, L_BRING_IN_WHITE, 0, 0));
 }
 
+// Tesseract now and then takes the words of a line in smaller print beside a large one (a name with the
+// e-mail address in the next column) as part of the large line, and reads them as nonsense. Such a run
+// of doubtful words after or before confident ones is read again on its own, and the words of that
+// reading that lie where no confident word was read stand as lines of their own; the doubtful ones go.
+void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
+    constexpr float kDoubtful = 50, kSure = 80;
+    const int resolution = PageResolution(dpi, pixGetWidth(picture));
+    std::vector<Word> sure;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (word.confidence >= kSure) sure.push_back(word);
+    const auto inside_sure = [&](const Word& w) {
+        const int x = (w.left + w.right) / 2, y = (w.top + w.bottom) / 2;
+        return std::any_of(sure.begin(), sure.end(), [&](const Word& s) {
+            return x >= s.left && x <= s.right && y >= s.top && y <= s.bottom;
+        });
+    };
+    // Each new reading goes after the paragraph it came from, so the lines keep their reading order.
+    std::vector<std::pair<size_t, Paragraph>> added;
+    for (size_t p = 0; p < page.paragraphs.size(); ++p)
+        for (TextLine& line : page.paragraphs[p].lines) {
+            std::vector<Word>& words = line.words;
+            size_t begin = 0, end = words.size();
+            while (begin < end && words[begin].confidence < kDoubtful) ++begin;
+            while (end > begin && words[end - 1].confidence < kDoubtful) --end;
+            // Two doubtful words at least at one end, and a confident word in the rest.
+            const bool sure_rest =
+                std::any_of(words.begin() + static_cast<long>(begin), words.begin() + static_cast<long>(end),
+                            [&](const Word& w) { return w.confidence >= kSure; });
+            size_t from = 0, to = 0;
+            if (words.size() - end >= 2)
+                from = end, to = words.size();
+            else if (begin >= 2)
+                from = 0, to = begin;
+            if (to == 0 || !sure_rest) continue;
+            Word box = words[from];
+            for (size_t i = from; i < to; ++i) {
+                box.left = std::min(box.left, words[i].left);
+                box.top = std::min(box.top, words[i].top);
+                box.right = std::max(box.right, words[i].right);
+                box.bottom = std::max(box.bottom, words[i].bottom);
+            }
+            const int pad = (box.bottom - box.top) / 4;
+            const int x0 = std::max(0, box.left - pad), y0 = std::max(0, box.top - pad);
+            const int x1 = std::min(pixGetWidth(picture), box.right + pad);
+            const int y1 = std::min(pixGetHeight(picture), box.bottom + pad);
+            if (x1 - x0 < 8 || y1 - y0 < 8) continue;
+            Box* clip_box = boxCreate(x0, y0, x1 - x0, y1 - y0);
+            PixPtr clip(pixClipRectangle(picture, clip_box, nullptr));
+            boxDestroy(&clip_box);
+            if (!clip) continue;
+            PageText again = recognizer.Recognize(clip.get(), resolution, "card");
+            Paragraph found;
+            for (const Paragraph& read : again.paragraphs)
+                for (const TextLine& l : read.lines) {
+                    TextLine kept;
+                    for (Word w : l.words) {
+                        w.left += x0, w.right += x0, w.top += y0, w.bottom += y0;
+                        if (w.confidence >= kDoubtful && !inside_sure(w)) kept.words.push_back(w);
+                    }
+                    if (!kept.words.empty()) found.lines.push_back(std::move(kept));
+                }
+            if (found.lines.empty()) continue;
+            words.erase(words.begin() + static_cast<long>(from), words.begin() + static_cast<long>(to));
+            added.emplace_back(p + 1, std::move(found));
+        }
+    for (auto it = added.rbegin(); it != added.rend(); ++it)
+        page.paragraphs.insert(page.paragraphs.begin() + static_cast<long>(it->first), std::move(it->second));
+}
+
 }  // namespace
 
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
@@ -191,6 +268,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
             }
         }
     }
+    RereadDoubtfulRuns(recognizer, upright, dpi, page);
     std::vector<LayoutLine> lines = LayoutLines(page);
     std::vector<int> heights;
     for (const LayoutLine& line : lines) heights.push_back(line.height);
@@ -199,7 +277,9 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
     if (heights[heights.size() / 2] >= kSmallPrint) return lines;
     PixPtr scaled(pixScale(upright, 2, 2));
     if (!scaled) return lines;
-    return LayoutLines(recognizer.Recognize(scaled.get(), dpi * 2, "card"));
+    page = recognizer.Recognize(scaled.get(), dpi * 2, "card");
+    RereadDoubtfulRuns(recognizer, scaled.get(), dpi * 2, page);
+    return LayoutLines(page);
 }
 
 }  // namespace outside

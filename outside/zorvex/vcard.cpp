@@ -58,8 +58,17 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
+// Lower case, the Latin-1 capitals too ("ASSISTÊNCIA", "GESCHÄFTSFÜHRER" printed in capitals).
 std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        text[i] = static_cast<char>(std::tolower(c));
+        if (c == 0xC3 && i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97) text[i + 1] = static_cast<char>(next + 0x20);
+            ++i;
+        }
+    }
     return text;
 }
 
@@ -70,7 +79,7 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
     static const std::regex kMisreadAt(
-        R"((^|\s)([a-z0-9._-]{2,})[QG]([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
+        R"((^|\s)([a-z0-9._-]{2,})(?:[QG]|\([D@]|©|®)([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
     // Small print loses the dot before the top-level domain ("michael@creativestudioscom").
     static const std::regex kDotless(R"((@[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))");
     std::string text = std::regex_replace(std::regex_replace(line, kMisreadAt, "$1$2@$3"), kDotless, "$1.$2");
@@ -79,7 +88,9 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
     static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
                                    std::regex::icase);
     text = std::regex_replace(text, kLabel, "");
-    const std::string joined = std::regex_replace(text, kLooseSigns, "$1");
+    // Joined first, so "emily.davis@ peoplepluscom" gets its dot back too.
+    const std::string joined =
+        std::regex_replace(std::regex_replace(text, kLooseSigns, "$1"), kDotless, "$1.$2");
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
     email = Lower(m[0].str());
@@ -250,6 +261,43 @@ bool IsLegalForm(const std::string& word) {
                    "spzoo", "ohg",  "ek",   "lp",      "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
 }
 
+// Nouns that name a business rather than a person ("Family Restaurant", "Biuro Rachunkowe Kowalczyk",
+// "Sun Electricals"), in the languages the card program reads; a company without a legal form on its
+// card is often named so.
+bool IsBusinessWord(const std::string& word) {
+    return InList(
+        word, {"restaurant",   "restaurante",   "ristorante",  "restauracja", "bakery",       "bäckerei",
+               "boulangerie",  "bakkerij",      "café",        "cafe",        "caffè",        "bistro",
+               "hotel",        "studio",        "studios",     "atelier",     "estudio",      "pracownia",
+               "electricals",  "electrical",    "electronics", "airlines",    "airline",      "airways",
+               "insurance",    "versicherung",  "assurances",  "seguros",     "digitals",     "solutions",
+               "technologies", "industries",    "enterprises", "logistics",   "consulting",   "agency",
+               "agentur",      "agence",        "agencia",     "bureau",      "büro",         "biuro",
+               "kanzlei",      "kancelaria",    "cabinet",     "praxis",      "clinic",       "klinik",
+               "clínica",      "pharmacy",      "apotheke",    "farmacia",    "apteka",       "verlag",
+               "wydawnictwo",  "printing",      "druckerei",   "drukarnia",   "imprimerie",   "optics",
+               "optik",        "optiikka",      "motors",      "autohaus",    "garage",       "taller",
+               "werkstatt",    "warsztat",      "realty",      "immobilien",  "construction", "builders",
+               "bau",          "trading",       "handel",      "bank",        "banco",        "banque",
+               "institute",    "institut",      "instituto",   "university",  "universität",  "université",
+               "universidad",  "academy",       "akademie",    "school",      "schule",       "école",
+               "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
+               "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
+               "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
+               "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma",
+               "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
+               "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
+               "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
+               "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência"});
+}
+
+// A job word that does not name a trade ("Assistente" does, "ASSISTÊNCIA TÉCNICA" does not).
+bool IsJobWord(const std::string& word) { return IsTitleWord(word) && !IsBusinessWord(word); }
+
+// A legal form no other word is spelled like: a line with digits and "SP" or "SA" may be an address
+// (São Paulo's state), one with "GmbH" is a company.
+bool IsPlainLegalForm(const std::string& word) { return IsLegalForm(word) && Bare(word).size() >= 3; }
+
 bool IsHonorific(const std::string& word) {
     return InList(word, {"dr", "mr", "mrs", "ms", "prof", "herr", "frau", "mme", "m"});
 }
@@ -279,6 +327,16 @@ Label TelephoneLabel(const std::string& before) {
                 "o",        "w",        "fon",      "電話",   "电话",   "直通",      "전화",      "телефон"}))
         return Label::kWork;
     return Label::kNone;
+}
+
+// A postal code after its label, in the code's own shape: "CEP" is a Brazilian code's label but a
+// mobile number's in Turkish ("Cep 0532 ..."), so only the code's shape tells them apart.
+const std::regex& PostalLabelled() {
+    static const std::regex kCode(
+        R"(\b(cep\s*[:.]?\s*\d{5}-?\d{3}|plz\s*[:.]?\s*\d{4,5}|zip(\s*code)?\s*[:.]?\s*\d{5}(-\d{4})?|)"
+        R"(c\.\s?p\.\s*\d{4,5}|post(al)?\s*code\s*[:.]?\s*[A-Z\d]{2,4} ?[A-Z\d]{3})\b)",
+        std::regex::icase);
+    return kCode;
 }
 
 // Recognition reads a 0 as "O" and a 1 as "l" now and then; inside a run of digits they are digits.
@@ -316,7 +374,11 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     using i18n::phonenumbers::PhoneNumberMatcher;
     using i18n::phonenumbers::PhoneNumberUtil;
     const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-    const std::string text = DigitsRepaired(line);
+    std::string text = DigitsRepaired(line);
+    // A postal code after its label ("CEP 01014-000", "PLZ 10117") is dialled by nobody.
+    std::smatch postal;
+    if (std::regex_search(text, postal, PostalLabelled()))
+        text = postal.prefix().str() + std::string(postal.length(), ' ') + postal.suffix().str();
     // "T.+82.53..." glues the label to the number; a blank after a label's dot lets the matcher see it.
     std::string spaced;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -413,6 +475,13 @@ std::string FindWeb(const std::string& line) {
         if (word.find('@') == std::string::npos) text += (text.empty() ? "" : " ") + word;
     static const std::regex kDotless(R"((www ?\. ?[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))",
                                      std::regex::icase);
+    // A line that is a web address alone, parted by recognition ("www. neocode. io", "Www. people
+    // pluscom"), is one word.
+    static const std::regex kWebAlone(R"(^www\b[^@]*$)", std::regex::icase);
+    if (std::regex_match(text, kWebAlone) && Words(text).size() <= 4) {
+        text = std::regex_replace(text, kLostDot, "$1.$2");
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    }
     text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1//"), kLostDot, "$1.$2");
     text = std::regex_replace(text, kDotless, "$1.$2");
     std::smatch m;
@@ -429,6 +498,21 @@ std::string FindWeb(const std::string& line) {
     return {};
 }
 
+bool IsParticle(const std::string& word) {
+    return InList(word, {"de",  "van", "von", "der", "den", "da", "di", "du", "del", "la", "le",
+                         "dos", "das", "do",  "ter", "ten", "y",  "e",  "al", "bin", "zu"});
+}
+
+// Opening hours ("Segunda à Sábado", "Montag bis Freitag") are no one's name.
+bool IsWeekday(const std::string& word) {
+    return InList(word, {"monday",  "tuesday",  "wednesday", "thursday",   "friday",   "saturday", "sunday",
+                         "montag",  "dienstag", "mittwoch",  "donnerstag", "freitag",  "samstag",  "sonntag",
+                         "lundi",   "mardi",    "mercredi",  "jeudi",      "vendredi", "samedi",   "dimanche",
+                         "lunes",   "martes",   "miércoles", "jueves",     "viernes",  "sábado",   "domingo",
+                         "segunda", "terça",    "quarta",    "quinta",     "sexta",    "sabado",   "lunedì",
+                         "martedì", "venerdì",  "sabato",    "domenica"});
+}
+
 // Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
 // particle, no digits and no signs of a contact line; an honorific may lead.
 bool NameShaped(const std::string& line) {
@@ -438,13 +522,15 @@ bool NameShaped(const std::string& line) {
         const std::string& w = words[k];
         const auto first = static_cast<unsigned char>(w[0]);
         // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
-        const bool particle = k > 0 && k + 1 < words.size() &&
-                              InList(w, {"de", "van", "von", "der", "den", "da",  "di", "du", "del", "la",
-                                         "le", "dos", "das", "do",  "ter", "ten", "y",  "al", "bin", "zu"});
-        if (!(std::isupper(first) || first >= 0x80 || particle)) return false;
+        const bool particle = k > 0 && k + 1 < words.size() && IsParticle(w);
+        // A Latin-1 letter in lower case ("ção de Impressoras", the rest of a cut word) starts no name.
+        const bool lower_latin = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) >= 0x9F;
+        // Nor does a dash, a quote or another sign ("— Ses CS Cer"): U+0080 to U+00BF, U+2000 to U+2BFF.
+        const bool sign = first == 0xC2 || first == 0xE2;
+        if (!(std::isupper(first) || (first >= 0x80 && !lower_latin && !sign) || particle)) return false;
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
-        if (IsTitleWord(w) || IsLegalForm(w)) return false;
+        if (IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsWeekday(w)) return false;
     }
     return true;
 }
@@ -517,7 +603,19 @@ AddressHints Hints(const std::vector<std::string>& emails, const std::string& we
             if (hints.person.size() == 1 && hints.person.front() == desk) hints.person.clear();
         for (const std::string& p : hints.person) hints.person_compact += p;
         domain = email.substr(at + 1);
-    } else {
+    }
+    // A mail provider's domain ("dimariorestaurante@gmail.com", "brunau@r7.com") names no company: the
+    // web address's does.
+    const std::string provider = Lower(domain.substr(0, domain.find('.')));
+    static const char* const kProviders[] = {
+        "gmail",   "googlemail", "hotmail", "outlook",    "live",     "msn",      "yahoo",     "ymail",
+        "aol",     "icloud",     "me",      "gmx",        "web",      "t-online", "freenet",   "orange",
+        "wanadoo", "free",       "laposte", "libero",     "virgilio", "terra",    "bol",       "uol",
+        "ig",      "r7",         "globo",   "yandex",     "mail",     "qq",       "163",       "126",
+        "naver",   "daum",       "hanmail", "protonmail", "proton",   "zoho",     "rediffmail"};
+    const bool from_provider = !emails.empty() && std::find(std::begin(kProviders), std::end(kProviders),
+                                                            provider) != std::end(kProviders);
+    if (emails.empty() || from_provider) {
         domain = web.substr(web.find("://") == std::string::npos ? 0 : web.find("://") + 3);
         domain = domain.substr(0, domain.find('/'));
     }
@@ -655,6 +753,97 @@ bool NameAboveTitle(const LayoutLine& line, const LayoutLine& title) {
     return true;
 }
 
+// Large print letter-spaced by recognition ("An na Kowalczyk"): a fragment of one to three lower-case
+// letters after a short capitalised one is the rest of its word.
+std::string FragmentsJoined(const std::string& line) {
+    std::vector<std::string> words;
+    for (const std::string& w : Words(line)) {
+        const bool fragment = w.size() <= 3 && std::all_of(w.begin(), w.end(), [](char c) {
+                                  return std::islower(static_cast<unsigned char>(c)) != 0;
+                              });
+        if (fragment && !words.empty() && words.back().size() <= 3 &&
+            std::isupper(static_cast<unsigned char>(words.back()[0])) && !IsParticle(w))
+            words.back() += w;
+        else
+            words.push_back(w);
+    }
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+    return out;
+}
+
+// A Canadian postal code after its province, letters and digits in turn ("ON M5J 2J2"), with the
+// characters recognition confuses put back by their place: "M5) 2j2" is "M5J 2J2".
+std::string CanadianCodeMended(const std::string& line) {
+    static const std::regex kCode(
+        R"(^(.*\b(?:AB|BC|MB|NB|NL|NS|NT|NU|ON|PE|QC|SK|YT),?\s+)(\S{3})\s?(\S{3})$)");
+    std::smatch m;
+    if (!std::regex_match(line, m, kCode)) return line;
+    std::string code = m[2].str() + m[3].str();
+    for (size_t k = 0; k < code.size(); ++k) {
+        char& c = code[k];
+        if (k % 2 == 0) {
+            static const std::string kDigits = "0158)", kLetters = "OISBJ";
+            if (const size_t at = kDigits.find(c); at != std::string::npos) c = kLetters[at];
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (!std::isupper(static_cast<unsigned char>(c))) return line;
+        } else {
+            static const std::string kLetters = "OoIlSB", kDigits = "001158";
+            if (const size_t at = kLetters.find(c); at != std::string::npos) c = kDigits[at];
+            if (!IsDigit(c)) return line;
+        }
+    }
+    return m[1].str() + code.substr(0, 3) + " " + code.substr(3);
+}
+
+// A word with the letters recognition confuses in small print made one: "rn" and "m", "cl" and "d", "vv"
+// and "w", h and n, i, l and 1, o and 0, c and e, u and v.
+std::string Confusable(const std::string& word) {
+    std::string out;
+    for (size_t i = 0; i < word.size(); ++i) {
+        const std::string two = word.substr(i, 2);
+        if (two == "rn" || two == "cl" || two == "vv") {
+            out += two == "rn" ? 'm' : two == "cl" ? 'd' : 'w';
+            ++i;
+            continue;
+        }
+        const char c = word[i];
+        out += c == 'h'                 ? 'n'
+               : (c == 'i' || c == '1') ? 'l'
+               : c == '0'               ? 'o'
+               : c == 'e'               ? 'c'
+               : c == 'v'               ? 'u'
+                                        : c;
+    }
+    return out;
+}
+
+// An e-mail address whose local part spells a word of the card's name but for a confusion of
+// recognition ("jinoon.park" beside "Jihoon Park") takes the name's spelling: the name is printed larger.
+std::string EmailMendedByName(const std::string& email, const std::string& name) {
+    const size_t at = email.find('@');
+    std::vector<std::string> names;
+    for (const std::string& w : Words(name))
+        if (std::string c = Compact(w); c.size() >= 3) names.push_back(c);
+    std::string out, part;
+    const auto flush = [&] {
+        for (const std::string& word : names)
+            if (part != word && Confusable(part) == Confusable(word)) part = word;
+        out += part;
+        part.clear();
+    };
+    for (size_t i = 0; i < at; ++i) {
+        if (std::isalnum(static_cast<unsigned char>(email[i]))) {
+            part += email[i];
+            continue;
+        }
+        flush();
+        out += email[i];
+    }
+    flush();
+    return out + email.substr(at);
+}
+
 }  // namespace
 
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
@@ -699,13 +888,32 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             used[i] = true;
         }
     }
+    // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
+    // one and no company; it stays in the note. Numbers and addresses above were checked by their shape.
+    constexpr float kDoubtful = 50;
+    std::vector<int> heights;
+    for (size_t i = 0; i < n; ++i) {
+        if (lines[i].confidence < kDoubtful)
+            used[i] = true;
+        else if (LetterCount(lines[i].text) >= 3)
+            heights.push_back(lines[i].height);
+    }
+    // A person's name is not printed smaller than most of the card's lines (a small-print remark
+    // shaped like a name is not one).
+    std::sort(heights.begin(), heights.end());
+    const int smallest_name = heights.empty() ? 0 : heights[heights.size() / 2] * 17 / 20;
     const AddressHints hints = Hints(card.emails, card.web);
     const auto org_shaped = [&](size_t i) {
         const std::string lower = Lower(lines[i].text);
         const size_t words = Words(lines[i].text).size();
         // A label left alone on its line ("Tel." above its number) names no company.
         const bool label = words == 1 && TelephoneLabel(lines[i].text) != Label::kNone;
-        return !used[i] && !label && words <= 5 && !HasDigit(lines[i].text) &&
+        // Nor does a slogan ("Innovation in Digital Solutions"): a company's name has no such small words.
+        const bool slogan = AnyWord(lines[i].text, [](const std::string& w) {
+            return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
+                              "dla", "voor"});
+        });
+        return !used[i] && !label && !slogan && words <= 5 && !HasDigit(lines[i].text) &&
                std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
                lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };
@@ -714,8 +922,23 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     size_t org_at = n;
     for (size_t i = 0; i < n && org_at == n; ++i)
         if (!used[i] && (AnyWord(lines[i].text, IsLegalForm) || HasCjkLegalForm(lines[i].text)) &&
-            !HasPostalCode(lines[i].text))
+            !HasPostalCode(lines[i].text) &&
+            (!HasDigit(lines[i].text) || AnyWord(lines[i].text, IsPlainLegalForm)))
             org_at = i;
+    // Else a short line with a business's noun ("Family Restaurant"), in the largest print of such lines.
+    if (org_at == n) {
+        for (size_t i = 0; i < n; ++i)
+            if (org_shaped(i) && Words(lines[i].text).size() >= 2 && Words(lines[i].text).size() <= 4 &&
+                AnyWord(lines[i].text, IsBusinessWord) &&
+                (org_at == n || lines[i].height > lines[org_at].height))
+                org_at = i;
+        // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").
+        if (org_at < n && org_at > 0 && org_shaped(org_at - 1) && !NameShaped(lines[org_at - 1].text) &&
+            RunsOn(lines[org_at - 1], lines[org_at])) {
+            lines[org_at].text = lines[org_at - 1].text + " " + lines[org_at].text;
+            used[org_at - 1] = true;
+        }
+    }
     if (org_at == n && hints.company.size() >= 4) {
         size_t best = 0;
         for (size_t i = 0; i < n; ++i) {
@@ -726,6 +949,17 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                 best = run;
                 org_at = i;
             }
+        }
+    }
+    // A company's name printed in two sizes ("Brunau" over "Buffet eventos") is whole where its domain
+    // spells both parts.
+    if (org_at < n && org_at > 0 && hints.company.size() >= 4 && org_shaped(org_at - 1) &&
+        !NameShaped(lines[org_at - 1].text) && lines[org_at - 1].block == lines[org_at].block) {
+        const std::string joined = lines[org_at - 1].text + " " + lines[org_at].text;
+        if (CommonRun(Compact(joined), hints.company) >
+            CommonRun(Compact(lines[org_at].text), hints.company) + 2) {
+            lines[org_at].text = joined;
+            used[org_at - 1] = true;
         }
     }
     if (org_at < n) used[org_at] = true;
@@ -744,7 +978,20 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (std::smatch m;
             std::regex_match(lines[i].text, m, kGlued) && NamesPerson(m[1].str() + " " + m[2].str(), hints))
             lines[i].text = m[1].str() + " " + m[2].str();
-        if (!NameShaped(lines[i].text)) continue;
+        if (const std::string joined = FragmentsJoined(lines[i].text);
+            !NameShaped(lines[i].text) && NameShaped(joined))
+            lines[i].text = joined;
+        if (!NameShaped(lines[i].text) || lines[i].height < smallest_name) continue;
+        // A line inside running text in its own print ("ALUGUEL DE VESTIDOS PARA NOIVAS" / "MADRINHAS E
+        // FORMANDAS" / "ALUGUEL DE TRAJES PARA NOIVOS") is part of that text.
+        const auto running = [&](size_t k) {
+            return k < n && Words(lines[k].text).size() >= 3 && !NameShaped(lines[k].text) &&
+                   (k < i ? RunsOn(lines[k], lines[i]) : RunsOn(lines[i], lines[k]));
+        };
+        if ((i > 0 && running(i - 1) && running(i + 1)) ||
+            (i > 0 && running(i - 1) && Words(lines[i - 1].text).size() >= 4) ||
+            (running(i + 1) && Words(lines[i + 1].text).size() >= 4))
+            continue;
         const bool names = NamesPerson(lines[i].text, hints);
         if (name_at == n || (names && !owner) ||
             (names == owner && lines[i].height > lines[name_at].height)) {
@@ -756,7 +1003,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // The title: a line with a job word, the nearest to the name.
     size_t title_at = n;
     for (size_t i = 0; i < n; ++i) {
-        if (used[i] || !AnyWord(lines[i].text, IsTitleWord) || HasDigit(lines[i].text)) continue;
+        // A title is short; a longer line with a job word describes the trade.
+        if (used[i] || !AnyWord(lines[i].text, IsJobWord) || HasDigit(lines[i].text) ||
+            Words(lines[i].text).size() > 6)
+            continue;
         const auto distance = [&](size_t k) {
             return name_at == n ? k : (k > name_at ? k - name_at : name_at - k);
         };
@@ -795,6 +1045,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             card.given_name = words.front();
             if (words.size() > 1) card.family_name = words.back();
         }
+        for (std::string& email : card.emails) email = EmailMendedByName(email, card.full_name);
     }
     // Else the organisation: the largest print left if larger than the name's, else the first line when
     // it comes before the name.
@@ -809,7 +1060,13 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     if (org_at < n) {
         // "Ltd" after "Co." is read as "Lid" or "L1d" now and then.
         static const std::regex kLimited(R"((Co\.?,? )L[i1]d\b)");
-        card.organisation = std::regex_replace(lines[org_at].text, kLimited, "$1Ltd");
+        // An Estonian "OÜ" loses its dots.
+        static const std::regex kOu(R"(\bOU$)");
+        // A logo's mark read as a lone small letter or sign before the name ("a Eletrônica ADACHI Ltda.").
+        static const std::regex kMark(R"(^([a-z]|[^\w\s\x80-\xff]{1,2}) +(?=[A-Z\x80-\xff]))");
+        lines[org_at].text = std::regex_replace(lines[org_at].text, kMark, "");
+        card.organisation =
+            std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
         // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE").
         if (org_at + 1 < n && org_shaped(org_at + 1) && RunsOn(lines[org_at], lines[org_at + 1]) &&
@@ -827,7 +1084,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (used[i] || LetterCount(lines[i].text) < 3) continue;
         // A labelled number that could not be read as one stays in the note only.
         const std::vector<std::string> words = Words(lines[i].text);
-        const bool digit = HasDigit(lines[i].text) && TelephoneLabel(words.front()) == Label::kNone;
+        // Nor is a number no plan could dial without its area code ("2294-9284"): no word of letters.
+        static const std::regex kWord(R"([A-Za-z\x80-\xff]{3,})");
+        int digits = 0;
+        for (char c : lines[i].text) digits += IsDigit(c);
+        const bool telephone_shaped = digits >= 8 && !std::regex_search(lines[i].text, kWord);
+        const bool digit = HasDigit(lines[i].text) && !telephone_shaped &&
+                           (TelephoneLabel(words.front()) == Label::kNone ||
+                            std::regex_search(DigitsRepaired(lines[i].text), PostalLabelled()));
         const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&
@@ -835,7 +1099,16 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if ((digit || joins) && (previous == n || Overlapping(lines[previous], lines[i]))) {
             // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
             static const std::regex kPin(R"(^\d (?=\d+ ))");
-            card.address_lines.push_back(std::regex_replace(lines[i].text, kPin, ""));
+            // A German "ß" is read as "B" ("FriedrichstraBe"): no word ends in a capital B and an "e".
+            static const std::regex kSharpS(R"(([a-zäöü])B(e|en)\b)");
+            // A Canadian postal code keeps its blank ("M5V 3A8").
+            static const std::regex kCanadian(R"(\b([A-Z]\d[A-Z])(\d[A-Z]\d)\b)");
+            // After a number a degree sign is the ordinal one ("17º andar"), and in a run of digits an O
+            // or I is a digit ("Cep OII37-000").
+            static const std::regex kOrdinal(R"((\d)°)");
+            std::string text = std::regex_replace(DigitsRepaired(lines[i].text), kPin, "");
+            text = std::regex_replace(std::regex_replace(text, kSharpS, "$1ß$2"), kCanadian, "$1 $2");
+            card.address_lines.push_back(CanadianCodeMended(std::regex_replace(text, kOrdinal, "$1º")));
             used[i] = true;
             previous = i;
         }

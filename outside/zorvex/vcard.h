@@ -17,7 +17,8 @@ struct LayoutLine {
     std::string text;
     int height = 0;  // print size: the median height of its word boxes
     int left = 0, top = 0, right = 0, bottom = 0;
-    int block = 0;  // lines of one block were laid out together
+    int block = 0;           // lines of one block were laid out together
+    float confidence = 100;  // recognition's, 0 to 100: its words' mean, each weighted by its length
 };
 
 struct CardFields {

@@ -241,6 +241,102 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     EXPECT_EQ(card.title, "Senior Researcher");
 }
 
+TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
+    // No legal form: the company is named by its trade (and is no person's name), the name was read
+    // letter-spaced, the e-mail names a desk.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Tel.", 20, 1), L("+48 12 345 67 89", 20, 1), L("An na Kowalczyk", 42, 1),
+         L("biuro@kowalczyk.pl", 26, 2), L("Księgowa", 32, 3), L("ul. Floriańska 15", 19, 4),
+         L("31-019 Kraków", 21, 4), L("Biuro Rachunkowe Kowalczyk", 30, 5)},
+        "PL");
+    EXPECT_EQ(card.full_name, "Anna Kowalczyk");
+    EXPECT_EQ(card.organisation, "Biuro Rachunkowe Kowalczyk");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"biuro@kowalczyk.pl"});
+
+    // The e-mail's small print confused h for n, and m for rn; the name in large print says which. A part
+    // that differs by more than such a confusion stays as read, and a slogan is no company.
+    card =
+        outside::ExtractCardFields({L("Innovation in Digital Solutions", 30), L("Jihoon Park", 40),
+                                    L("jinoon.park@daeguvision.kr", 16), L("hanna.park@daeguvision.kr", 16)},
+                                   "KR");
+    EXPECT_EQ(card.emails,
+              (std::vector<std::string>{"jihoon.park@daeguvision.kr", "hanna.park@daeguvision.kr"}));
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    card = outside::ExtractCardFields({L("Emma Hahn", 40), L("ernma.hahn@daeguvision.kr", 16)}, "KR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"emma.hahn@daeguvision.kr"});
+
+    // Lost marks put back where no other reading is possible: a German sharp s, an Estonian legal form.
+    card = outside::ExtractCardFields({L("Baltic Imaging OU", 30), L("Laura Becker", 40),
+                                       L("FriedrichstraBe 112", 18, 1), L("10117 Berlin", 18, 1)},
+                                      "DE");
+    EXPECT_EQ(card.organisation, "Baltic Imaging OÜ");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Friedrichstraße 112", "10117 Berlin"}));
+    // A Canadian postal code's letters and digits put back by their place after the province.
+    card = outside::ExtractCardFields(
+        {L("Rachel Thompson", 40), L("200 Bay Street", 18, 1), L("Toronto, ON M5) 2j2", 18, 1)}, "CA");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"200 Bay Street", "Toronto, ON M5J 2J2"}));
+}
+
+outside::LayoutLine Doubtful(outside::LayoutLine line, float confidence) {
+    line.confidence = confidence;
+    return line;
+}
+
+TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
+    // A logo read as letters, running text in capitals, a remark in small print: no name, no company.
+    // The number after "CEP" is a postal code; a local number without its area code is none either.
+    outside::CardFields card = outside::ExtractCardFields(
+        {Doubtful(L("Ryn Ulead a Geshe", 76), 14), L("ALUGUEL DE VESTIDOS PARA NOIVAS", 22, 1),
+         L("MADRINHAS E FORMANDAS", 23, 1), L("ALUGUEL DE TRAJES PARA NOIVOS", 22, 1),
+         L("PADRINHOS E NOIVINHOS", 23, 1), L("ORÇAMENTO SEM COMPROMISSO", 17, 2),
+         L("Fones 11 2082-2399 | 2646-6123", 27, 2), L("RUA PADRE JOÃO, 331 - PENHA - SP", 21, 3),
+         L("CEP: 03637-000 - (PRÓX. AO SHOPPING PENHA)", 24, 3)},
+        "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].number, "+55 11 2082-2399");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"RUA PADRE JOÃO, 331 - PENHA - SP",
+                                                            "CEP: 03637-000 - (PRÓX. AO SHOPPING PENHA)"}));
+
+    // Opening hours are no name and the trade alone no company; a trade described in capitals with a job
+    // word ("ASSISTÊNCIA") is no title; a logo's mark before the company goes.
+    card = outside::ExtractCardFields({L("RESTAURANTE", 35), L("Segunda à Sábado", 37, 1)}, "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    card = outside::ExtractCardFields(
+        {L(", CEASTEC S/C LTDA.", 124), L("ASSISTÊNCIA TÉCNICA EM GERAL", 98, 1), L("ELETRÔNICA", 141, 2)},
+        "BR");
+    EXPECT_EQ(card.organisation, "CEASTEC S/C LTDA.");
+    EXPECT_TRUE(card.title.empty()) << card.title;
+
+    // "Cep" before a Turkish mobile number is its label, not a postal code's.
+    card = outside::ExtractCardFields({L("Ayşe Yılmaz", 40), L("Cep 0532 123 45 67", 18)}, "TR");
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[0].number, "+90 532 123 45 67");
+
+    // A company's name in two sizes, whole as its web domain spells it; the e-mail's provider names no
+    // company.
+    card = outside::ExtractCardFields({L("Brunau", 51), L("Buffet eventos", 88), L("(11) 9933-6564", 25, 1),
+                                       L("www.brunaubuffet.com.br", 35, 2), L("brunau@r7.com", 27, 2)},
+                                      "BR");
+    EXPECT_EQ(card.organisation, "Brunau Buffet eventos");
+
+    // The "@" read as "(D"; a postal code after its label among the address's parts, its O read as 0, the
+    // ordinal after the floor's number read as a degree sign.
+    card = outside::ExtractCardFields(
+        {L("Renan Beato", 81), L("Gerente de Negócios", 66), L("rbeato(Dalertasecurity.com.br", 83, 1),
+         L("11 99176-1552", 56, 1), L("Rua Boa Vista, 254 | 17° and", 57, 2),
+         L("Cep O1014-0OO | Centro | São Paulo | SP", 60, 2)},
+        "BR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"rbeato@alertasecurity.com.br"});
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Rua Boa Vista, 254 | 17º and",
+                                                            "Cep 01014-000 | Centro | São Paulo | SP"}));
+}
+
 TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
     // Labels and legal form in Japanese, the postal mark read as a "T", the family name first.
     const outside::CardFields card = outside::ExtractCardFields(

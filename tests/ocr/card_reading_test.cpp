@@ -79,6 +79,15 @@ TEST(CardReading, RealCardsAskewOrUpsideDown) {
     EXPECT_EQ(card.organisation, "株式会社コントーソ");
     ASSERT_EQ(card.telephones.size(), 2u);
     EXPECT_EQ(card.telephones[1].number, "+81 3-8765-4321");
+
+    // The e-mail in small print beside the name in large print, on one baseline: read on its own.
+    outside::Recognizer polish;
+    ASSERT_TRUE(polish.Init("pol+eng"));
+    picture = Picture("synthetic/synthetic-34.jpg");
+    ASSERT_TRUE(picture);
+    card = outside::ExtractCardFields(outside::ReadCard(polish, picture.get(), 0), "PL");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"biuro@kowalczyk.pl"});
+    EXPECT_EQ(card.full_name, "Anna Kowalczyk");
 }
 
 }  // namespace
