@@ -18,8 +18,17 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
         auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
         return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
     }
-    return quad.brightness >= quad.surround && quad.confidence >= 0.8 && MeanSaturation(bgr, quad) <= 15 &&
-           SideColourStepShare(bgr, quad) >= 0.7;
+    if (quad.brightness < quad.surround) return false;
+    // A page whose print darkens it as a whole (a magazine page with large pictures) still shows its rim
+    // brighter than the desk right round; it has a sheet's proportions (up to 1.65:1 for legal paper), which
+    // a banknote's rim, as bright, does not.
+    const cv::Size size = QuadSize(quad);
+    const double ratio = static_cast<double>(std::max(size.width, size.height)) /
+                         std::max(1, std::min(size.width, size.height));
+    auto brighter = SideBrighterShares(bgr, quad);
+    if (quad.confidence >= 0.9 && ratio <= 1.75 && *std::min_element(brighter.begin(), brighter.end()) >= 0.9)
+        return true;
+    return quad.confidence >= 0.8 && MeanSaturation(bgr, quad) <= 15 && SideColourStepShare(bgr, quad) >= 0.7;
 }
 
 }  // namespace
