@@ -8,25 +8,36 @@
 namespace outside {
 namespace {
 
+// Long side over short side.
+double SheetRatio(const Quad& quad) {
+    const cv::Size size = QuadSize(quad);
+    return static_cast<double>(std::max(size.width, size.height)) /
+           std::max(1, std::min(size.width, size.height));
+}
+
 // Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
 // whose paper goes on beyond one of its sides (an open book's page at its fold). White paper on a white or
 // beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round (its
-// brightener shows it bluish); a banknote or a coloured print is no white paper.
+// brightener shows it bluish); a banknote or a coloured print is no white paper. A coloured leaflet or cover
+// is darker than a light desk, and strongly coloured.
 bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.brightness < 110) return false;
     if (quad.brightness >= quad.surround + 15) {
         auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
         return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
     }
-    if (quad.brightness < quad.surround) return false;
+    if (quad.brightness < quad.surround) {
+        // A coloured leaflet or cover on a lighter desk: strongly coloured, its colour stepping to the desk's
+        // right round an outline seen whole, of a sheet's proportions.
+        return quad.confidence >= 0.95 && SheetRatio(quad) <= 1.75 && MeanSaturation(bgr, quad) >= 60 &&
+               SideColourStepShare(bgr, quad) >= 0.9;
+    }
     // A page whose print darkens it as a whole (a magazine page with large pictures) still shows its rim
     // brighter than the desk right round; it has a sheet's proportions (up to 1.65:1 for legal paper), which
     // a banknote's rim, as bright, does not.
-    const cv::Size size = QuadSize(quad);
-    const double ratio = static_cast<double>(std::max(size.width, size.height)) /
-                         std::max(1, std::min(size.width, size.height));
     auto brighter = SideBrighterShares(bgr, quad);
-    if (quad.confidence >= 0.9 && ratio <= 1.75 && *std::min_element(brighter.begin(), brighter.end()) >= 0.9)
+    if (quad.confidence >= 0.9 && SheetRatio(quad) <= 1.75 &&
+        *std::min_element(brighter.begin(), brighter.end()) >= 0.9)
         return true;
     return quad.confidence >= 0.8 && MeanSaturation(bgr, quad) <= 15 && SideColourStepShare(bgr, quad) >= 0.7;
 }
@@ -64,7 +75,10 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     // Pieces sharing an edge with the region (a shadowed part, a band of print) are parts of it.
     size_t page = 0;
     for (size_t i = 1; i < quads.size(); ++i) {
-        if (!QuadContains(quads[page], quads[i]) || SharedSides(quads[page], quads[i]) > 0) continue;
+        // A sheet on a mat covers a fair part of it; a label on a cover, a small part.
+        if (!QuadContains(quads[page], quads[i]) || SharedSides(quads[page], quads[i]) > 0 ||
+            QuadArea(quads[i]) < 0.2 * QuadArea(quads[page]))
+            continue;
         if (!BrighterThanSurroundings(quads[page], quads[i])) break;
         page = i;
     }
