@@ -4,6 +4,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "platform/debuglog/debuglog.h"
 #include "virtualcam/scenes/page_stack.h"
 
 namespace virtualcam {
@@ -240,15 +241,22 @@ void VirtualPicture::NextPicture() {
         // The turn is drawn over plain renders of both pages, made before the lock is taken: at the large
         // sizes they take a while, and the stream goes on showing the page lying there meanwhile, as a
         // real camera would. The new page's plain frame is made here too, so no frame waits for it.
-        cv::Mat from = RenderStackScene(scene.picture, size).picture;
+        cv::Mat from;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (lying_.size() == size) from = lying_;
+        }
+        if (from.empty()) from = RenderStackScene(scene.picture, size).picture;
         cv::Mat to = RenderStackScene(scene.picture + 1, size).picture;
         std::vector<uint8_t> to_base;
         BgrToYuy2(to.data, size.width, size.height, to.step, to_base);
         std::lock_guard<std::mutex> lock(mutex_);
         // A turn asked for during one ends it first.
         turn_from_ = std::move(from);
-        turn_to_ = std::move(to);
+        turn_to_ = to;
+        lying_ = std::move(to);  // never drawn on: the turn draws on a copy
         turn_start_ = std::chrono::steady_clock::now();
+        platform::DebugLog("virtualcam", "page turn to page %d begins", scene.picture + 2);
         ++scene_.picture;
         bases_.clear();
         bases_[{size.width, size.height}][0] = std::move(to_base);

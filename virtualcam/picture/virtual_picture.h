@@ -85,6 +85,8 @@ class VirtualPicture : public platform::StreamConfig,
     // The page turn under way: when it began, and the pages it shows (BGR, at the format's size).
     std::optional<std::chrono::steady_clock::time_point> turn_start_;
     cv::Mat turn_from_, turn_to_;
+    // The stack's page lying there (BGR, at the size it was drawn), the next turn's first half.
+    cv::Mat lying_;
     // A turning frame is drawn here, frame after frame, rather than in new full-size pictures each time.
     cv::Mat turn_picture_;
     std::vector<uint8_t> turn_yuy2_;
