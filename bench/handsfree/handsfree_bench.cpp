@@ -10,7 +10,7 @@
 //     to the capture's start, to the grab request, to the frame taken and to the capture's end.
 // Usage: build/bin/bench_handsfree [pages] [capture size: 0 640x480, 1 2048x1536, 2 2592x1944]
 // (defaults 20 and 2, the program's default capture size; the program is found beside it; needs
-// pdfimages)
+// pdfimages). HANDSFREE_BENCH_LOG=file keeps the program's debug log, each line with its time in ms.
 
 #include <sys/resource.h>
 
@@ -224,8 +224,16 @@ void ScriptedRun(int pages, int size_choice) {
     }
     process.waitForFinished();
     const double total_s = Ms(Clock::now() - start) / 1000;
+    // The program's debug log with the time each line came, when asked for.
+    if (const char* log_path = std::getenv("HANDSFREE_BENCH_LOG")) {
+        if (FILE* log = std::fopen(log_path, "w")) {
+            for (const auto& [at, line] : lines) std::fprintf(log, "%9.0f %s\n", at, line.c_str());
+            std::fclose(log);
+        }
+    }
 
-    // Lying still: the end of each turn (the first page lies there from the start, so it is left out).
+    // Lying still: the end of each turn as the camera drew it (the first page lies there from the start, so
+    // it is left out).
     // From there, each page's steps: the trigger, the grab request, the frame taken, the capture's end.
     // The frame is asked for by a grab request, or is the one kept from the decision: its line is then
     // both the request and the frame taken.
@@ -239,7 +247,8 @@ void ScriptedRun(int pages, int size_choice) {
     double lying = -1;
     size_t next_step = 0;
     for (const auto& [at, line] : lines) {
-        if (line == "SCRIPT camera next") {
+        // The turn begins once the camera has drawn the next page.
+        if (line.rfind("[virtualcam] page turn", 0) == 0) {
             lying = at + 1200;
             next_step = 0;
         }

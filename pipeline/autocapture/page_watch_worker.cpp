@@ -4,6 +4,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "outside/kvoasize/page_detector.h"
+#include "platform/debuglog/debuglog.h"
 
 namespace pipeline {
 namespace {
@@ -13,6 +14,8 @@ namespace {
 constexpr double kChangedLevel = 12;
 // A picture with fewer changed pixels than this share is the one the detector saw.
 constexpr double kChangedShare = 0.001;
+
+const char* const kStateNames[] = {"no page", "the page taken", "hold still", "capture now"};
 
 }  // namespace
 
@@ -114,6 +117,7 @@ void PageWatchWorker::Run() {
         report.sequence = frame->sequence;
         report.frame_width = frame->width;
         report.frame_height = frame->height;
+        const uint64_t detected = detected_.load();
         const std::optional<PageOutline> working = Outline(p);
         if (working) {
             PageOutline full;
@@ -132,6 +136,10 @@ void PageWatchWorker::Run() {
                 now_ms);
             report.taken = taken_;
         }
+        platform::DebugLog(
+            "handsfree", "frame %llu of camera time %lld ms: %s%s",
+            static_cast<unsigned long long>(frame->sequence), static_cast<long long>(frame->time_ms),
+            kStateNames[static_cast<int>(report.state)], detected_ != detected ? "" : " (unchanged)");
         if (report.state == WatchState::CaptureNow) report.frame = std::move(frame);
         ++examined_;
         report_(report);

@@ -118,7 +118,9 @@ TEST(PageWatchWorker, KeepsTheFrameDecidedOnAndRunsTheDetectorOnlyWhenThePicture
         EXPECT_EQ(decided.frame->sequence, decided.sequence);
         EXPECT_EQ(decided.frame->width, 640);
         for (const WatchReport& report : reports.seen) {
-            if (report.state != WatchState::CaptureNow) EXPECT_FALSE(report.frame);
+            if (report.state != WatchState::CaptureNow) {
+                EXPECT_FALSE(report.frame);
+            }
         }
         EXPECT_GT(reports.seen.size(), 2u);
     }
