@@ -16,7 +16,7 @@ using platform::kControlFlagsManual;
 const platform::VideoFormat kFormats[] = {
     {platform::kFourccYuy2, 640, 480, 16, 1, 30},
     {platform::kFourccYuy2, 2048, 1536, 16, 1, 4},
-    {platform::kFourccYuy2, 2592, 1944, 16, 2, 5},
+    {platform::kFourccYuy2, 2592, 1944, 16, 1, 5},
 };
 
 // Blur of each focus step, as a fraction of the picture width.

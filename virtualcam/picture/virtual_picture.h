@@ -32,7 +32,7 @@ class VirtualPicture : public platform::StreamConfig,
   public:
     VirtualPicture(BridgeChip& chip, SceneChoice scene);
 
-    // StreamConfig: YUY2 640x480 at 30 fps, 2048x1536 at 4 fps, 2592x1944 at 2.5 fps.
+    // StreamConfig: YUY2 640x480 at 30 fps, 2048x1536 at 4 fps, 2592x1944 at 5 fps.
     std::vector<platform::VideoFormat> Capabilities() override;
     bool SetFormat(const platform::VideoFormat& format) override;
     std::optional<platform::VideoFormat> GetFormat() override;
