@@ -84,6 +84,9 @@ struct PreviewFrame {
     int height = 0;
     int stride = 0;
     uint64_t sequence = 0;
+    // When the camera took it, in milliseconds of the stream's own clock (its running time); -1 unknown.
+    // Only differences within one run of the stream mean anything.
+    int64_t time_ms = -1;
 };
 
 // Where the video window shows: the view provides it (a child widget). Present may come from the streaming

@@ -144,7 +144,11 @@ class ProviderVideoFilter : public GstCaptureFilter {
   private:
     void SetCaps(const VideoFormat& format) {
         caps_format_ = format;
-        gst_app_src_set_caps(GST_APP_SRC(appsrc_.get()), Yuy2Caps(FrameRateOf(format)).get());
+        GstCapsPtr caps = Yuy2Caps(FrameRateOf(format));
+        // The sources' frames are BT.601, as the grabber reads them; unsaid, large frames would be
+        // previewed as BT.709, in other colours than their stills.
+        gst_caps_set_simple(caps.get(), "colorimetry", G_TYPE_STRING, "bt601", nullptr);
+        gst_app_src_set_caps(GST_APP_SRC(appsrc_.get()), caps.get());
     }
 
     static VideoFormat FrameRateOf(VideoFormat format) {
@@ -196,7 +200,10 @@ class ProviderVideoFilter : public GstCaptureFilter {
         GstClockTime duration =
             gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(timed.interval_numerator),
                                   static_cast<guint64>(timed.interval_denominator));
-        if (next_pts_ == GST_CLOCK_TIME_NONE) next_pts_ = RunningTime();
+        // A frame drawn late is stamped with its own time, as a live camera's would be: stamps that fell
+        // behind would let the frames after it catch up in a burst.
+        if (const GstClockTime now = RunningTime(); next_pts_ == GST_CLOCK_TIME_NONE || next_pts_ < now)
+            next_pts_ = now;
         GST_BUFFER_PTS(buffer) = next_pts_;
         GST_BUFFER_DURATION(buffer) = duration;
         next_pts_ += duration;

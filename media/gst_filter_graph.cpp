@@ -475,6 +475,9 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         }
         std::shared_ptr<PreviewFrame> frame = preview_frames_.Acquire(width, height, 4 * width);
         frame->sequence = ++preview_sequence_;
+        const GstBuffer* buffer = gst_sample_get_buffer(sample.get());
+        frame->time_ms =
+            GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<int64_t>(GST_BUFFER_PTS(buffer) / GST_MSECOND) : -1;
         CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height, frame->pixels.data());
         std::lock_guard<std::mutex> lock(window_mutex_);
         if (surface_ != nullptr) surface_->Present(std::move(frame));

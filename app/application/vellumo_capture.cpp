@@ -49,6 +49,13 @@ SeriesContext CVellumoApp::CaptureContext() {
         m_pCaptureSession->PrepareCapture(std::move(request));
     };
     context.page_lies_still = [this] { return m_pHandsFree && m_pHandsFree->TakingPage(); };
+    context.hand_kept_frame = [this](int width, int height) {
+        std::shared_ptr<const platform::PreviewFrame> frame =
+            m_pHandsFree ? m_pHandsFree->TakePageFrame(width, height) : nullptr;
+        if (!frame) return false;
+        m_pCaptureSession->SaveKeptFrame(std::move(frame));
+        return true;
+    };
     return context;
 }
 

@@ -61,6 +61,7 @@ void CHandsFree::AddCommands() {
                 worker_->Forget();
                 captured_ = 0;
                 waiting_for_capture_ = false;
+                page_frame_.reset();
             }
             handsfree::WriteChoices(choices_);
             Refresh();
@@ -170,7 +171,7 @@ void CHandsFree::OnReport() {
     if (!choices_.auto_capture) return;
     switch (report->state) {
         case pipeline::WatchState::CaptureNow:
-            if (report->taken == taken_) Trigger();
+            if (report->taken == taken_) Trigger(std::move(report->frame));
             break;
         case pipeline::WatchState::HoldStill:
             SetStatus(pipeline::WatchStatusText(report->state));
@@ -185,7 +186,13 @@ void CHandsFree::OnReport() {
     }
 }
 
-void CHandsFree::Trigger() {
+std::shared_ptr<const platform::PreviewFrame> CHandsFree::TakePageFrame(int width, int height) {
+    std::shared_ptr<const platform::PreviewFrame> frame = std::move(page_frame_);
+    if (!waiting_for_capture_ || !frame || frame->width != width || frame->height != height) return nullptr;
+    return frame;
+}
+
+void CHandsFree::Trigger(std::shared_ptr<const platform::PreviewFrame> frame) {
     if (QAbstractButton* button = WaitingSeriesCaptureButton()) {
         // The series dialog's own capture button: its thread takes the next page as if it was pressed.
         QTimer::singleShot(0, button, &QAbstractButton::click);
@@ -198,6 +205,7 @@ void CHandsFree::Trigger() {
         return;  // a capture or its series step is still under way: the page waits for the next frame
     }
     platform::DebugLog("handsfree", "taking page %d", captured_ + 1);
+    page_frame_ = std::move(frame);
     worker_->Taken();
     ++taken_;
     waiting_for_capture_ = true;
@@ -211,6 +219,7 @@ void CHandsFree::OnCaptureDone() {
     kept_seen_ = kept;
     const bool ours = waiting_for_capture_;
     waiting_for_capture_ = false;
+    page_frame_.reset();
     if (!ours) {
         if (!Watching() || !choices_.auto_capture) return;
         // The user's own capture took the page lying there: auto-capture does not take it again, and

@@ -5,8 +5,9 @@
 // with the capture command the user last gave (so JPEG, BMP, TIFF, gathered PDFs and OCR series all work):
 // a series dialog that is open gets its capture button pressed, otherwise the command runs.
 // While auto-capture is on, the stream runs at the capture size (the view scales it down), so a page is
-// taken from the next frame, without the switch of sizes and the settling a manual capture waits for;
-// the preview size comes back when auto-capture goes off or a recording starts.
+// taken from the very frame it was seen lying still in, without waiting for another frame, the switch of
+// sizes or the settling a manual capture waits for; the preview size comes back when auto-capture goes
+// off or a recording starts.
 // GUI thread only, except the frame tap, which the streaming thread calls. Destroy it before the frame, once
 // the stream has ended and the frame's messages are closed.
 
@@ -48,6 +49,10 @@ class CHandsFree : public QObject {
     // The newest page is to be taken again: the page lying there now counts as new.
     void RetakeNewest() { worker_->Forget(); }
 
+    // The frame the page this is taking was seen lying still in, when it is of the capture size asked
+    // for; once only (a later capture, or the user's own, grabs the camera's next frame).
+    std::shared_ptr<const platform::PreviewFrame> TakePageFrame(int width, int height);
+
     // The stream is to stay at the capture size after a still (auto-capture holds it there).
     bool KeepsCaptureSize() const { return holding_; }
     // A capture this started has not finished yet: its page is known to lie still.
@@ -68,7 +73,8 @@ class CHandsFree : public QObject {
     void Refresh();  // after a choice or the deskew setting changed
     bool Watching() const;
     void SetStatus(std::string text);
-    void Trigger();
+    // `frame`: the one the page was seen lying still in.
+    void Trigger(std::shared_ptr<const platform::PreviewFrame> frame);
     // Takes the stream to the capture size while auto-capture wants it, and back to the preview size
     // when it no longer does; only between captures, never during a recording.
     void HoldStream();
@@ -88,5 +94,7 @@ class CHandsFree : public QObject {
     std::string status_;
     std::mutex report_mutex_;
     std::optional<pipeline::WatchReport> report_;  // the latest, not yet handled
+    // The frame of the page being taken, until its capture takes it.
+    std::shared_ptr<const platform::PreviewFrame> page_frame_;
     std::unique_ptr<pipeline::PageWatchWorker> worker_;
 };

@@ -102,6 +102,7 @@ CaptureCommandHooks CommonHooks(const SeriesContext& c) {
     CaptureCommandHooks hooks;
     hooks.prepare = c.prepare;
     hooks.page_lies_still = c.page_lies_still;
+    hooks.hand_kept_frame = c.hand_kept_frame;
     hooks.read_status = ReadCameraStatus;
     pipeline::CaptureSession* session = c.session;
     hooks.hand_over_target = [session] { return session->m_nHandOverTarget.load(); };

@@ -21,6 +21,8 @@ struct SeriesContext {
     std::function<void(int capture_width, int capture_height)> prepare;
     // On the GUI thread: the page to be taken is known to lie still (auto-capture took it).
     std::function<bool()> page_lies_still;
+    // On the GUI thread in place of the grab request: the frame auto-capture kept, handed to the session.
+    std::function<bool(int capture_width, int capture_height)> hand_kept_frame;
 };
 
 // The dialogs' thread procedures for the session.

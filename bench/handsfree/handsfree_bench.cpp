@@ -10,7 +10,7 @@
 //     to the capture's start, to the grab request, to the frame taken and to the capture's end.
 // Usage: build/bin/bench_handsfree [pages] [capture size: 0 640x480, 1 2048x1536, 2 2592x1944]
 // (defaults 20 and 2, the program's default capture size; the program is found beside it; needs
-// pdfimages)
+// pdfimages). HANDSFREE_BENCH_LOG=file keeps the program's debug log, each line with its time in ms.
 
 #include <sys/resource.h>
 
@@ -56,9 +56,8 @@ std::shared_ptr<const platform::PreviewFrame> Frame(const cv::Mat& bgr, uint64_t
     return test_support::PreviewFrameOf(bgr, sequence);
 }
 
-void OutlineRate() {
-    const cv::Size size(640, 480);
-    const auto still = Frame(virtualcam::RenderStackScene(3, size).picture, 0);
+// Frames handed in at 30 a second for 10 s, cycling through `frames`.
+void OutlineRate(const char* what, const std::vector<std::shared_ptr<const platform::PreviewFrame>>& frames) {
     std::atomic<int> reports{0};
     pipeline::PageWatchWorker worker([&](const pipeline::WatchReport&) { ++reports; });
     worker.SetActive(true);
@@ -68,16 +67,46 @@ void OutlineRate() {
     uint64_t sequence = 0;
     for (auto next = start; next - start < seconds; next += std::chrono::microseconds(33333)) {
         std::this_thread::sleep_until(next);
-        worker.Submit(still);
+        worker.Submit(frames[sequence % frames.size()]);
         ++sequence;
     }
     const double wall = Ms(Clock::now() - start) / 1000;
     const double cpu = CpuSeconds() - cpu_start;
     std::printf(
-        "outline at 640x480: %llu frames handed in, %.1f outlines a second (goal >= 10), %llu dropped, "
-        "CPU %.1f%% of a core (goal <= 10%%)\n",
-        static_cast<unsigned long long>(sequence), reports.load() / wall,
-        static_cast<unsigned long long>(worker.Dropped()), 100.0 * cpu / wall);
+        "outline at 640x480, %s: %llu frames handed in, %.1f outlines a second (goal >= 10), %llu dropped, "
+        "detector run on %llu, CPU %.1f%% of a core (goal <= 10%%)\n",
+        what, static_cast<unsigned long long>(sequence), reports.load() / wall,
+        static_cast<unsigned long long>(worker.Dropped()), static_cast<unsigned long long>(worker.Detected()),
+        100.0 * cpu / wall);
+}
+
+void OutlineRates() {
+    const cv::Size size(640, 480);
+    const cv::Mat page = virtualcam::RenderStackScene(3, size).picture;
+    // The same picture again and again, as the virtual camera sends a page lying still.
+    OutlineRate("the same frame", {Frame(page, 0)});
+    // A page lying still under a real sensor's noise (a few grey levels, new in every frame).
+    std::vector<std::shared_ptr<const platform::PreviewFrame>> noisy;
+    cv::RNG rng(1);
+    for (int i = 0; i < 8; ++i) {
+        cv::Mat noise(size, CV_16SC3), frame;
+        rng.fill(noise, cv::RNG::NORMAL, 0, 2);
+        page.convertTo(frame, CV_16SC3);
+        frame += noise;
+        frame.convertTo(frame, CV_8UC3);
+        noisy.push_back(Frame(frame, 0));
+    }
+    OutlineRate("a still page with sensor noise", noisy);
+    // Every frame different: page turns with the hand passing, one after another.
+    std::vector<std::shared_ptr<const platform::PreviewFrame>> turning;
+    const cv::Mat next = virtualcam::RenderStackScene(4, size).picture;
+    for (int i = 0; i < 36; ++i) {
+        const double phase = (i + 0.5) / 36;
+        cv::Mat frame = (phase < 0.5 ? page : next).clone();
+        virtualcam::DrawTurningHand(frame, phase);
+        turning.push_back(Frame(frame, 0));
+    }
+    OutlineRate("pages turning by hand", turning);
 }
 
 void StillToDecision() {
@@ -195,25 +224,44 @@ void ScriptedRun(int pages, int size_choice) {
     }
     process.waitForFinished();
     const double total_s = Ms(Clock::now() - start) / 1000;
+    // The program's debug log with the time each line came, when asked for.
+    if (const char* log_path = std::getenv("HANDSFREE_BENCH_LOG")) {
+        if (FILE* log = std::fopen(log_path, "w")) {
+            for (const auto& [at, line] : lines) std::fprintf(log, "%9.0f %s\n", at, line.c_str());
+            std::fclose(log);
+        }
+    }
 
-    // Lying still: the end of each turn (the first page lies there from the start, so it is left out).
+    // Lying still: the end of each turn as the camera drew it (the first page lies there from the start, so
+    // it is left out).
     // From there, each page's steps: the trigger, the grab request, the frame taken, the capture's end.
-    const char* const kSteps[] = {"[handsfree] taking page", "[capture] grab requested", "[capture] frame of",
-                                  "SCRIPT await captured:"};
-    constexpr size_t kStepCount = std::size(kSteps);
+    // The frame is asked for by a grab request, or is the one kept from the decision: its line is then
+    // both the request and the frame taken.
+    const std::vector<std::vector<const char*>> kSteps = {{"[handsfree] taking page"},
+                                                          {"[capture] grab requested", "[capture] frame of"},
+                                                          {"[capture] frame of"},
+                                                          {"SCRIPT await captured:"}};
+    const size_t kStepCount = kSteps.size();
     std::vector<std::vector<double>> steps(kStepCount);
-    int switched = 0;
+    int switched = 0, kept = 0;
     double lying = -1;
     size_t next_step = 0;
     for (const auto& [at, line] : lines) {
-        if (line == "SCRIPT camera next") {
+        // The turn begins once the camera has drawn the next page.
+        if (line.rfind("[virtualcam] page turn", 0) == 0) {
             lying = at + 1200;
             next_step = 0;
         }
         if (lying < 0) continue;
         if (line.rfind("[capture] grab requested", 0) == 0 && line.find("switch") != std::string::npos)
             ++switched;
-        if (next_step < kStepCount && line.rfind(kSteps[next_step], 0) == 0) {
+        if (line.rfind("[capture] frame of", 0) == 0 && line.find("seen still") != std::string::npos) ++kept;
+        auto matches = [&](size_t step) {
+            for (const char* prefix : kSteps[step])
+                if (line.rfind(prefix, 0) == 0) return true;
+            return false;
+        };
+        while (lying >= 0 && next_step < kStepCount && matches(next_step)) {
             steps[next_step].push_back(at - lying);
             if (++next_step == kStepCount) lying = -1;
         }
@@ -264,7 +312,9 @@ void ScriptedRun(int pages, int size_choice) {
     report("the grab request", steps[1]);
     report("the frame taken", steps[2]);
     report("the capture's end (seen every 50 ms)", steps[3]);
-    std::printf("  grabs after a switch of sizes: %d\n", switched);
+    std::printf(
+        "  grabs after a switch of sizes: %d; pages taken from the frame they were seen still in: %d\n",
+        switched, kept);
 }
 
 }  // namespace
@@ -274,7 +324,7 @@ int main(int argc, char** argv) {
     const int pages =
         argc > 1 ? std::clamp(std::atoi(argv[1]), 1, virtualcam::kStackPages) : virtualcam::kStackPages;
     const int size_choice = argc > 2 ? std::clamp(std::atoi(argv[2]), 0, 2) : 2;
-    OutlineRate();
+    OutlineRates();
     StillToDecision();
     ScriptedRun(pages, size_choice);
     return 0;

@@ -63,6 +63,8 @@ double ThumbnailDifference(const PageThumbnail& a, const PageThumbnail& b) {
 
 WatchState PageWatch::Observe(const GreyFrame& frame, const std::optional<PageOutline>& outline,
                               int64_t time_ms) {
+    if (last_time_ms_ && time_ms < *last_time_ms_) anchor_.reset();
+    last_time_ms_ = time_ms;
     if (!outline) {
         anchor_.reset();
         current_.reset();

@@ -60,7 +60,8 @@ class PageWatch {
   public:
     explicit PageWatch(PageWatchSettings settings = {}) : settings_(settings) {}
 
-    // One frame at `time_ms` (any steady clock, increasing), with the outline found in it, if any.
+    // One frame at `time_ms` (any steady clock), with the outline found in it, if any. A time before the
+    // last one (the stream restarted on a clock of its own) starts the still time again.
     WatchState Observe(const GreyFrame& frame, const std::optional<PageOutline>& outline, int64_t time_ms);
     // The page of the last CaptureNow has been taken: it is the one not to take again.
     void Taken();
@@ -76,6 +77,7 @@ class PageWatch {
     std::optional<PageThumbnail> anchor_;
     PageOutline anchor_outline_{};
     int64_t still_since_ms_ = 0;
+    std::optional<int64_t> last_time_ms_;
     std::optional<PageThumbnail> current_;
     std::optional<PageThumbnail> taken_;
 };

@@ -4,11 +4,32 @@
 #include <opencv2/imgproc.hpp>
 
 #include "outside/kvoasize/page_detector.h"
+#include "platform/debuglog/debuglog.h"
 
 namespace pipeline {
+namespace {
+
+// A working-size pixel that moved by more than this many grey levels has changed; sensor noise, averaged
+// by the downscale, stays far below it.
+constexpr double kChangedLevel = 12;
+// A picture with fewer changed pixels than this share is the one the detector saw.
+constexpr double kChangedShare = 0.001;
+
+const char* const kStateNames[] = {"no page", "the page taken", "hold still", "capture now"};
+
+}  // namespace
+
+struct PageWatchWorker::Pictures {
+    cv::Mat small, grey, bgr, changed;
+    cv::Mat detected_grey;  // empty until the detector has run
+    std::optional<PageOutline> detected_outline;
+};
 
 PageWatchWorker::PageWatchWorker(std::function<void(const WatchReport&)> report, PageWatchSettings settings)
-    : report_(std::move(report)), watch_(settings), thread_([this] { Run(); }) {}
+    : report_(std::move(report)),
+      pictures_(std::make_unique<Pictures>()),
+      watch_(settings),
+      thread_([this] { Run(); }) {}
 
 PageWatchWorker::~PageWatchWorker() {
     {
@@ -47,50 +68,79 @@ void PageWatchWorker::SetStillMs(int still_ms) {
     watch_.SetStillMs(still_ms);
 }
 
+std::optional<PageOutline> PageWatchWorker::Outline(Pictures& p) {
+    if (p.detected_grey.size() == p.grey.size()) {
+        cv::absdiff(p.grey, p.detected_grey, p.changed);
+        cv::threshold(p.changed, p.changed, kChangedLevel, 255, cv::THRESH_BINARY);
+        if (cv::countNonZero(p.changed) < kChangedShare * static_cast<double>(p.grey.total()))
+            return p.detected_outline;
+    }
+    cv::cvtColor(p.small, p.bgr, cv::COLOR_BGRA2BGR);
+    p.detected_outline.reset();
+    if (std::optional<outside::Quad> quad = outside::DetectPage(p.bgr);
+        quad && quad->confidence >= outside::kPageConfidenceNeeded) {
+        PageOutline outline;
+        for (int i = 0; i < 4; ++i) outline[i] = {quad->corners[i].x, quad->corners[i].y};
+        p.detected_outline = outline;
+    }
+    p.grey.copyTo(p.detected_grey);
+    ++detected_;
+    return p.detected_outline;
+}
+
 void PageWatchWorker::Run() {
+    using Clock = std::chrono::steady_clock;
+    const auto least_gap = std::chrono::microseconds(1000000 / kMaxFramesPerSecond);
+    std::optional<Clock::time_point> last_start;
     for (;;) {
         std::shared_ptr<const platform::PreviewFrame> frame;
         {
             std::unique_lock<std::mutex> lock(mutex_);
+            // Frames coming faster than the rate examined wait here, the newest replacing the others.
+            if (last_start) wake_.wait_until(lock, *last_start + least_gap, [this] { return stopping_; });
             wake_.wait(lock, [this] { return stopping_ || waiting_; });
             if (stopping_) return;
             frame = std::move(waiting_);
         }
+        last_start = Clock::now();
+        Pictures& p = *pictures_;
         const cv::Mat bgrx(frame->height, frame->width, CV_8UC4, const_cast<uint8_t*>(frame->pixels.data()),
                            static_cast<size_t>(frame->stride));
         const double scale = std::min(1.0, static_cast<double>(kWorkingWidth) / frame->width);
-        cv::Mat small, bgr, grey;
         if (scale < 1.0)
-            cv::resize(bgrx, small, cv::Size(), scale, scale, cv::INTER_AREA);
+            cv::resize(bgrx, p.small, cv::Size(), scale, scale, cv::INTER_AREA);
         else
-            small = bgrx;
-        cv::cvtColor(small, bgr, cv::COLOR_BGRA2BGR);
-        cv::cvtColor(small, grey, cv::COLOR_BGRA2GRAY);
+            bgrx.copyTo(p.small);
+        cv::cvtColor(p.small, p.grey, cv::COLOR_BGRA2GRAY);
 
         WatchReport report;
         report.sequence = frame->sequence;
         report.frame_width = frame->width;
         report.frame_height = frame->height;
-        std::optional<PageOutline> working;
-        if (std::optional<outside::Quad> quad = outside::DetectPage(bgr);
-            quad && quad->confidence >= outside::kPageConfidenceNeeded) {
-            PageOutline outline, full;
-            for (int i = 0; i < 4; ++i) {
-                outline[i] = {quad->corners[i].x, quad->corners[i].y};
-                full[i] = {quad->corners[i].x / scale, quad->corners[i].y / scale};
-            }
-            working = outline;
+        const uint64_t detected = detected_.load();
+        const std::optional<PageOutline> working = Outline(p);
+        if (working) {
+            PageOutline full;
+            for (int i = 0; i < 4; ++i) full[i] = {(*working)[i].x / scale, (*working)[i].y / scale};
             report.outline = full;
         }
-        const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count();
+        const int64_t now_ms =
+            frame->time_ms >= 0
+                ? frame->time_ms
+                : std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+                      .count();
         {
             std::lock_guard<std::mutex> lock(watch_mutex_);
             report.state = watch_.Observe(
-                GreyFrame{grey.data, grey.cols, grey.rows, static_cast<int>(grey.step)}, working, now_ms);
+                GreyFrame{p.grey.data, p.grey.cols, p.grey.rows, static_cast<int>(p.grey.step)}, working,
+                now_ms);
             report.taken = taken_;
         }
+        platform::DebugLog(
+            "handsfree", "frame %llu of camera time %lld ms: %s%s",
+            static_cast<unsigned long long>(frame->sequence), static_cast<long long>(frame->time_ms),
+            kStateNames[static_cast<int>(report.state)], detected_ != detected ? "" : " (unchanged)");
+        if (report.state == WatchState::CaptureNow) report.frame = std::move(frame);
         ++examined_;
         report_(report);
     }

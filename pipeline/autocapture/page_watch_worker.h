@@ -3,6 +3,9 @@
 // detector is run on them and the hands-free decision made, and each result is reported from this
 // thread (the program posts it on to the main frame). It never holds up the stream: a frame handed in
 // while one is being examined replaces the one waiting, so frames are dropped when the detector is busy.
+// It examines at most kMaxFramesPerSecond frames a second, and a frame that looks as the one last run
+// through the detector did keeps that outline without running it again, so a page lying still costs little.
+// Each frame is timed by the camera's own time when it carries one, else by its examination.
 //
 // Submit() from any thread; the rest from one controlling thread (the GUI thread). The report runs on
 // the worker's thread. The destructor stops the thread and waits for it.
@@ -30,12 +33,15 @@ struct WatchReport {
     // Taken() calls made before this frame was decided on: a report decided before the latest one is
     // stale (its CaptureNow is about the page already taken).
     uint64_t taken = 0;
+    // CaptureNow only: the full-size frame decided on, so the still can be made of it (shared, not copied).
+    std::shared_ptr<const platform::PreviewFrame> frame;
 };
 
 class PageWatchWorker {
   public:
     // Frames are examined at most this wide (the detector's cost grows with the picture).
     static constexpr int kWorkingWidth = 320;
+    static constexpr int kMaxFramesPerSecond = 15;
 
     explicit PageWatchWorker(std::function<void(const WatchReport&)> report, PageWatchSettings settings = {});
     ~PageWatchWorker();
@@ -54,14 +60,23 @@ class PageWatchWorker {
 
     uint64_t Examined() const { return examined_.load(); }
     uint64_t Dropped() const { return dropped_.load(); }
+    // Frames the detector ran on (the others kept the outline of an unchanged picture).
+    uint64_t Detected() const { return detected_.load(); }
 
   private:
     void Run();
+    struct Pictures;
+    // The frame's outline at the working size, from the detector or, when the picture has not changed
+    // since the detector last ran, as it found it then.
+    std::optional<PageOutline> Outline(Pictures& pictures);
 
     std::function<void(const WatchReport&)> report_;
     std::atomic<bool> active_{false};
     std::atomic<uint64_t> examined_{0};
     std::atomic<uint64_t> dropped_{0};
+    std::atomic<uint64_t> detected_{0};
+    // The worker thread's: buffers kept from frame to frame, and the picture the detector last saw.
+    std::unique_ptr<Pictures> pictures_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::shared_ptr<const platform::PreviewFrame> waiting_;

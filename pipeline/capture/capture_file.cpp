@@ -42,6 +42,21 @@ platform::FileResult WriteParts(const std::string& path, const std::string& head
 
 }  // namespace
 
+std::vector<uint8_t> BottomUpBgr24FromBgrx(const uint8_t* bgrx, size_t stride, int width, int height) {
+    const size_t row_bytes = Stride24(width);
+    std::vector<uint8_t> out(row_bytes * static_cast<size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = bgrx + static_cast<size_t>(y) * stride;
+        uint8_t* row = out.data() + static_cast<size_t>(height - 1 - y) * row_bytes;
+        for (int x = 0; x < width; ++x, in += 4, row += 3) {
+            row[0] = in[0];
+            row[1] = in[1];
+            row[2] = in[2];
+        }
+    }
+    return out;
+}
+
 platform::FileResult WriteCaptureFile(const std::string& path, const CaptureFrame& frame,
                                       const std::optional<FrameArea>& area,
                                       const std::optional<PageShape>& shape, int32_t ppm) {

@@ -24,6 +24,9 @@ struct CaptureFrame {
     int height = 0;
 };
 
+// A 32-bit B,G,R,x top-down picture (`stride` bytes a row) as a CaptureFrame's bytes.
+std::vector<uint8_t> BottomUpBgr24FromBgrx(const uint8_t* bgrx, size_t stride, int width, int height);
+
 // Writes the capture picture: the area when given, else the whole frame, reshaped to `shape` when given
 // (white margins left and right, rows cropped evenly at the bottom and the top). Replaces the file in
 // one step. On failure nothing is left under the name, and the result says why in plain words.

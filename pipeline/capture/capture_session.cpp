@@ -56,7 +56,7 @@ void CaptureSession::WatchForFrame(uint64_t armed) {
     if (m_reportNoFrame) m_reportNoFrame();
 }
 
-void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {
+CaptureSession::Request CaptureSession::FrameCame() {
     Request request;
     {
         std::lock_guard lock(request_mutex_);
@@ -67,8 +67,35 @@ void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {
     if (!request) {
         platform::DebugLog("capture", "a frame came with no capture asked for; it is dropped");
         AbandonCapture();
+    }
+    return request;
+}
+
+void CaptureSession::SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame> kept) {
+    const Request request = FrameCame();
+    if (!request) return;
+    if (!kept || kept->width <= 0 || kept->height <= 0 || kept->stride < 4 * kept->width ||
+        kept->pixels.size() < static_cast<size_t>(kept->stride) * static_cast<size_t>(kept->height)) {
+        platform::DebugLog("capture", "the kept frame cannot be used; the capture ends without a picture");
+        AbandonCapture();
         return;
     }
+    platform::DebugLog("capture", "frame of %dx%d taken (the one the page was seen still in)", kept->width,
+                       kept->height);
+    if (!StartThread([this, request, kept] {
+            OwnedFrame owned;
+            owned.bytes = BottomUpBgr24FromBgrx(kept->pixels.data(), static_cast<size_t>(kept->stride),
+                                                kept->width, kept->height);
+            owned.width = kept->width;
+            owned.height = kept->height;
+            CaptureWorker(request, owned);
+        }))
+        AbandonCapture();
+}
+
+void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {
+    const Request request = FrameCame();
+    if (!request) return;
     // Only the copy happens here: the streaming thread goes back to the camera at once.
     auto owned = std::make_shared<OwnedFrame>();
     const size_t stride = (static_cast<size_t>(frame.width) * 3 + 3) / 4 * 4;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "media/capture_graph.h"
 #include "pipeline/capture/capture_file.h"
 #include "pipeline/capture/capture_request.h"
 #include "pipeline/capture/capture_rules.h"
@@ -98,6 +99,11 @@ class CaptureSession {
     // the text and card flags and the busy flag are cleared and WM_CAPTUREDONE is posted (not sent: its
     // handler restarts the stream, which waits for this thread), so the preview comes back.
     void SaveFrameToTemp(const CaptureFrame& frame);
+    // Instead of a grab request, on the capture command's thread: a preview frame already at hand (the one
+    // auto-capture saw the page lie still in, 32-bit B,G,R,x top-down) is the capture's frame. It is
+    // converted on the worker's thread, so nothing waits for it here; the capture then goes on as after
+    // SaveFrameToTemp.
+    void SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame> frame);
 
     // CTransform's finish, on the caller's thread: withdraws a pending grab request, writes one PDF of every
     // listed page under the output name made for the last page (or the next free one, when that was taken
@@ -135,6 +141,8 @@ class CaptureSession {
     };
 
     int CaptureWorker(const Request& request, const OwnedFrame& frame);
+    // The pending capture's request, the frame counted as come; nothing when no capture was asked for.
+    Request FrameCame();
     // One page to the OCR engine (target 0) or the card program (target 1), on a thread of its own. The
     // page comes under a name of its own, so the next capture cannot overwrite it.
     void OcrHandOver(const Request& request, const std::string& picture);

@@ -87,6 +87,12 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
         if (form == CaptureForm::OcrTransform && hooks.hand_over_target && hooks.hand_over_target() == 1)
             g_grabberCallback.m_bCardCapture = 1;
     }
+    bool handed = false;
+    if (hooks.hand_kept_frame && hooks.on_window_thread([&] {
+            handed = hooks.hand_kept_frame(r.m_nCaptureWidth, r.m_nCaptureHeight);
+        }) &&
+        handed)
+        return true;
     platform::DebugLog("capture", "grab requested at %dx%d%s", r.m_nCaptureWidth, r.m_nCaptureHeight,
                        switched ? " after a switch of sizes" : "");
     RequestFrame();  // set last: the streaming thread acts on it at once

@@ -1,7 +1,8 @@
 #pragma once
 // The capture sequence: busy set, the stream switched to the capture size with the sensor settings sent
 // again (unless it already runs at that size, as while auto-capture holds it there), a wait for the camera
-// to be ready, then the grab request, set last. The view's capture command runs
+// to be ready, then the grab request, set last (or, for a page auto-capture took, the frame it was seen
+// still in, handed on at once). The view's capture command runs
 // it on the GUI thread; the series dialogs' buttons run it on their dialog's thread, where everything that
 // touches the graph or the view goes through the window (the hooks).
 
@@ -36,6 +37,10 @@ struct CaptureCommandHooks {
     // Asked on the GUI thread: auto-capture has seen the page lie still, so the dialogs' pause that lets
     // a hand leave the page (DelayTime) is not needed.
     std::function<bool()> page_lies_still;
+    // Asked on the GUI thread in place of the grab request: auto-capture kept the frame it saw the page
+    // lie still in, at this capture size, and has handed it to the capture (true); else the camera's next
+    // frame is grabbed.
+    std::function<bool(int capture_width, int capture_height)> hand_kept_frame;
 };
 
 constexpr int kStreamSettleMs = 3000;
@@ -43,6 +48,7 @@ constexpr int kViewReadyPollMs = 500;
 constexpr int kDialogReadyPollMs = 100;
 constexpr int kReadyWaitBoundMs = 10000;
 
-// True when the grab request was set; false when the view's command gave up waiting for the camera (the
-// busy flag is clear again and the preview back at its size) or the window has gone.
+// True when the grab request was set (or the kept frame handed on); false when the view's command gave up
+// waiting for the camera (the busy flag is clear again and the preview back at its size) or the window has
+// gone.
 bool RunCaptureSequence(CCaptureRecord& record, CaptureForm form, const CaptureCommandHooks& hooks);

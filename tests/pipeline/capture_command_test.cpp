@@ -118,6 +118,31 @@ TEST_F(CaptureSequence, DialogFormsWaitWhileBusyThenTheDelayAndSetTheirFlags) {
     EXPECT_EQ(g_grabberCallback.m_bCardCapture, 1);
 }
 
+TEST_F(CaptureSequence, APageAutoCaptureSawLieStillIsTakenFromItsKeptFrameWithoutAGrab) {
+    record.m_nDelayTime = 700;
+    CaptureCommandHooks hooks = Hooks();
+    hooks.page_lies_still = [] { return true; };
+    bool keep = true;
+    hooks.hand_kept_frame = [&](int width, int height) {
+        log.push_back("kept " + std::to_string(width) + "x" + std::to_string(height) +
+                      (g_grabberCallback.m_bOcrCapture ? " for text" : ""));
+        return keep;
+    };
+    statuses = {1};  // ready, not busy
+    ASSERT_TRUE(RunCaptureSequence(record, CaptureForm::ContinueOcr, hooks));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"poll 100/10000", "prepare 2592x1944", "kept 2592x1944 for text"}));
+    EXPECT_EQ(g_grabberCallback.m_bGrabRequested, 0);
+    EXPECT_EQ(record.m_bCaptureBusy, 1);  // the capture goes on from the kept frame
+
+    // No frame kept at that size: the camera's next frame is grabbed.
+    Again();
+    keep = false;
+    ASSERT_TRUE(RunCaptureSequence(record, CaptureForm::View, hooks));
+    EXPECT_EQ(log.back(), "kept 2592x1944");
+    EXPECT_EQ(g_grabberCallback.m_bGrabRequested, 1);
+}
+
 TEST_F(CaptureSequence, AWindowThatHasGoneEndsTheDialogsCaptureWithNothingRequested) {
     window_there = false;
     EXPECT_FALSE(Run(CaptureForm::Transform));

@@ -208,6 +208,44 @@ TEST_F(StillCapture, EachFormatIsWrittenUnderTheNextNumberAndOpensInItsOwnTool) 
     EXPECT_TRUE(TempFiles().empty());
 }
 
+TEST_F(StillCapture, AKeptPreviewFrameIsWrittenAsTheGrabbedFrameWouldBe) {
+    const Frame frame = PatternFrame(640, 480);
+    // The preview's layout: B,G,R,x top-down, here with rows padded beyond the pixels.
+    auto kept = std::make_shared<platform::PreviewFrame>();
+    kept->width = 640;
+    kept->height = 480;
+    kept->stride = 4 * 640 + 16;
+    kept->pixels.assign(static_cast<size_t>(kept->stride) * 480, 0x55);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            std::memcpy(&kept->pixels[static_cast<size_t>(y) * kept->stride + 4 * x], frame.At(x, y), 3);
+    auto capture = [&](std::shared_ptr<const platform::PreviewFrame> given) {
+        const size_t done = frame_.Count(platform::WM_CAPTUREDONE);
+        busy_ = 1;
+        Prepare();
+        session_->SaveKeptFrame(std::move(given));
+        const bool ended =
+            WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
+        session_->WaitIdle();
+        return ended;
+    };
+    ASSERT_TRUE(capture(kept));
+    auto bmp = ReadBmp(Saved("cap0001.bmp"));
+    ASSERT_TRUE(bmp);
+    EXPECT_EQ(bmp->view.width, 640);
+    EXPECT_EQ(bmp->view.height, 480);
+    for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {300, 257}, {0, 479}, {639, 479}})
+        EXPECT_TRUE(SamePixel(bmp->At(x, y), frame.At(x, y))) << x << "," << y;
+
+    // A frame shorter than its rows say ends the capture without a picture; the next one is not held up.
+    auto torn = std::make_shared<platform::PreviewFrame>(*kept);
+    torn->pixels.resize(torn->pixels.size() / 2);
+    ASSERT_TRUE(capture(torn));
+    EXPECT_EQ(SavedFiles(), std::vector<std::string>{"cap0001.bmp"});
+    ASSERT_TRUE(capture(kept));
+    EXPECT_TRUE(Exists(Saved("cap0002.bmp")));
+}
+
 TEST_F(StillCapture, TheCaptureAreaIsWrittenAloneAndNarrowAreasWidenTo24Pixels) {
     settings_.m_nScaleMode = 1;  // an area is never reshaped to a page
     const Frame frame = PatternFrame(640, 480);

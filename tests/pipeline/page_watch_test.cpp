@@ -96,6 +96,14 @@ TEST(PageWatch, APageLyingStillIsTakenOnceJustAfterTheStillTimeAndNotAgain) {
     const int64_t waited = player.taken_at_ms[0] - back_ms;
     EXPECT_GE(waited, 800);
     EXPECT_LT(waited, 800 + kFrameMs);
+
+    // The stream restarted, its clock from zero: the still time starts again with the new clock.
+    player.watch.Forget();
+    player.now_ms = 10;
+    EXPECT_EQ(player.Play(page, 0, 790), WatchState::HoldStill);
+    player.Play(page, 0, 100);
+    ASSERT_EQ(player.taken.size(), 2u);
+    EXPECT_GE(player.taken_at_ms[1] - 10, 800);
 }
 
 TEST(PageWatch, TurnedByHandEveryPageIsTakenOnceInOrderAndAFalseTurnTakesNothing) {

@@ -83,4 +83,61 @@ TEST(PageWatchWorker, OutlinesThePageInPreviewPixelsAndDecidesToTake) {
     }
 }
 
+TEST(PageWatchWorker, KeepsTheFrameDecidedOnAndRunsTheDetectorOnlyWhenThePictureChanges) {
+    cv::setNumThreads(0);
+    Reports reports;
+    PageWatchWorker worker([&](const WatchReport& report) { reports.Add(report); }, {200});
+    worker.SetActive(true);
+    // The page under sensor noise of a few grey levels, a different noise in every frame.
+    const cv::Mat page = virtualcam::RenderStackScene(3, cv::Size(640, 480)).picture;
+    std::vector<cv::Mat> noisy(4);
+    cv::RNG rng(7);
+    for (cv::Mat& frame : noisy) {
+        cv::Mat noise(page.size(), CV_16SC3);
+        rng.fill(noise, cv::RNG::UNIFORM, -3, 4);
+        page.convertTo(frame, CV_16SC3);
+        frame += noise;
+        frame.convertTo(frame, CV_8UC3);
+    }
+    std::atomic<bool> streaming{true};
+    std::atomic<bool> other_page{false};
+    std::thread stream([&] {
+        const cv::Mat other = virtualcam::RenderStackScene(4, cv::Size(640, 480)).picture;
+        for (uint64_t sequence = 1; streaming.load(); ++sequence) {
+            worker.Submit(Frame(other_page.load() ? other : noisy[sequence % noisy.size()], sequence));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_TRUE(reports.WaitFor([](const std::vector<WatchReport>& seen) {
+        return !seen.empty() && seen.back().state == WatchState::CaptureNow;
+    }));
+    {
+        std::lock_guard<std::mutex> lock(reports.mutex);
+        const WatchReport& decided = reports.seen.back();
+        ASSERT_TRUE(decided.frame);
+        EXPECT_EQ(decided.frame->sequence, decided.sequence);
+        EXPECT_EQ(decided.frame->width, 640);
+        for (const WatchReport& report : reports.seen) {
+            if (report.state != WatchState::CaptureNow) {
+                EXPECT_FALSE(report.frame);
+            }
+        }
+        EXPECT_GT(reports.seen.size(), 2u);
+    }
+    EXPECT_EQ(worker.Detected(), 1u);  // the noise never looked like a change
+
+    // Another page: the detector runs once on it, then its outline is kept again.
+    size_t before = 0;
+    {
+        std::lock_guard<std::mutex> lock(reports.mutex);
+        before = reports.seen.size();
+    }
+    other_page = true;
+    ASSERT_TRUE(
+        reports.WaitFor([&](const std::vector<WatchReport>& seen) { return seen.size() > before + 6; }));
+    streaming = false;
+    stream.join();
+    EXPECT_EQ(worker.Detected(), 2u);
+}
+
 }  // namespace

@@ -43,7 +43,7 @@ TEST(VirtualPicture, OffersThreeYuy2FormatsAndDeliversTheChosenOne) {
     auto formats = p.picture.Capabilities();
     ASSERT_EQ(formats.size(), 3u);
     EXPECT_EQ(formats[2].width, 2592);
-    EXPECT_EQ(formats[2].interval_numerator * 5, formats[2].interval_denominator * 2);  // 2.5 frames a second
+    EXPECT_EQ(formats[2].interval_numerator * 5, formats[2].interval_denominator);  // 5 frames a second
     EXPECT_FALSE(p.picture.SetFormat({platform::kFourccYuy2, 800, 600, 16, 0, 0}));
     ASSERT_TRUE(p.picture.SetFormat(formats[1]));
     std::vector<uint8_t> frame;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "platform/debuglog/debuglog.h"
 #include "virtualcam/scenes/page_stack.h"
 
 namespace virtualcam {
@@ -15,7 +16,7 @@ using platform::kControlFlagsManual;
 const platform::VideoFormat kFormats[] = {
     {platform::kFourccYuy2, 640, 480, 16, 1, 30},
     {platform::kFourccYuy2, 2048, 1536, 16, 1, 4},
-    {platform::kFourccYuy2, 2592, 1944, 16, 2, 5},
+    {platform::kFourccYuy2, 2592, 1944, 16, 1, 5},
 };
 
 // Blur of each focus step, as a fraction of the picture width.
@@ -29,18 +30,18 @@ std::string Flags(long flags) { return flags == kControlFlagsAuto ? "auto" : "ma
 
 void BgrToYuy2(const uint8_t* bgr, int width, int height, size_t stride, std::vector<uint8_t>& out) {
     out.resize(static_cast<size_t>(width) * height * 2);
+    // Fixed point, coefficients scaled by 256 (a page turn converts every frame at full size); the chroma
+    // of a pair from the pair's sums, hence the extra halving.
+    auto clamp = [](int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); };
     for (int y = 0; y < height; ++y) {
-        const uint8_t* row = bgr + stride * y;
+        const uint8_t* p = bgr + stride * y;
         uint8_t* dst = out.data() + static_cast<size_t>(y) * width * 2;
-        for (int x = 0; x + 1 < width; x += 2) {
-            const uint8_t* p = row + x * 3;
-            double y0 = 16 + 0.257 * p[2] + 0.504 * p[1] + 0.098 * p[0];
-            double y1 = 16 + 0.257 * p[5] + 0.504 * p[4] + 0.098 * p[3];
-            double b = (p[0] + p[3]) / 2.0, g = (p[1] + p[4]) / 2.0, r = (p[2] + p[5]) / 2.0;
-            dst[x * 2] = Clamp(y0);
-            dst[x * 2 + 1] = Clamp(128 - 0.148 * r - 0.291 * g + 0.439 * b);
-            dst[x * 2 + 2] = Clamp(y1);
-            dst[x * 2 + 3] = Clamp(128 + 0.439 * r - 0.368 * g - 0.071 * b);
+        for (int x = 0; x + 1 < width; x += 2, p += 6, dst += 4) {
+            const int b = p[0] + p[3], g = p[1] + p[4], r = p[2] + p[5];
+            dst[0] = clamp(16 + ((66 * p[2] + 129 * p[1] + 25 * p[0] + 128) >> 8));
+            dst[1] = clamp(128 + ((-38 * r - 74 * g + 112 * b + 256) >> 9));
+            dst[2] = clamp(16 + ((66 * p[5] + 129 * p[4] + 25 * p[3] + 128) >> 8));
+            dst[3] = clamp(128 + ((112 * r - 94 * g - 18 * b + 256) >> 9));
         }
     }
 }
@@ -240,15 +241,22 @@ void VirtualPicture::NextPicture() {
         // The turn is drawn over plain renders of both pages, made before the lock is taken: at the large
         // sizes they take a while, and the stream goes on showing the page lying there meanwhile, as a
         // real camera would. The new page's plain frame is made here too, so no frame waits for it.
-        cv::Mat from = RenderStackScene(scene.picture, size).picture;
+        cv::Mat from;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (lying_.size() == size) from = lying_;
+        }
+        if (from.empty()) from = RenderStackScene(scene.picture, size).picture;
         cv::Mat to = RenderStackScene(scene.picture + 1, size).picture;
         std::vector<uint8_t> to_base;
         BgrToYuy2(to.data, size.width, size.height, to.step, to_base);
         std::lock_guard<std::mutex> lock(mutex_);
         // A turn asked for during one ends it first.
         turn_from_ = std::move(from);
-        turn_to_ = std::move(to);
+        turn_to_ = to;
+        lying_ = std::move(to);  // never drawn on: the turn draws on a copy
         turn_start_ = std::chrono::steady_clock::now();
+        platform::DebugLog("virtualcam", "page turn to page %d begins", scene.picture + 2);
         ++scene_.picture;
         bases_.clear();
         bases_[{size.width, size.height}][0] = std::move(to_base);

@@ -32,7 +32,7 @@ class VirtualPicture : public platform::StreamConfig,
   public:
     VirtualPicture(BridgeChip& chip, SceneChoice scene);
 
-    // StreamConfig: YUY2 640x480 at 30 fps, 2048x1536 at 4 fps, 2592x1944 at 2.5 fps.
+    // StreamConfig: YUY2 640x480 at 30 fps, 2048x1536 at 4 fps, 2592x1944 at 5 fps.
     std::vector<platform::VideoFormat> Capabilities() override;
     bool SetFormat(const platform::VideoFormat& format) override;
     std::optional<platform::VideoFormat> GetFormat() override;
@@ -85,6 +85,8 @@ class VirtualPicture : public platform::StreamConfig,
     // The page turn under way: when it began, and the pages it shows (BGR, at the format's size).
     std::optional<std::chrono::steady_clock::time_point> turn_start_;
     cv::Mat turn_from_, turn_to_;
+    // The stack's page lying there (BGR, at the size it was drawn), the next turn's first half.
+    cv::Mat lying_;
     // A turning frame is drawn here, frame after frame, rather than in new full-size pictures each time.
     cv::Mat turn_picture_;
     std::vector<uint8_t> turn_yuy2_;

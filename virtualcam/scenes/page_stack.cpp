@@ -110,12 +110,23 @@ void DrawTurningHand(cv::Mat& bgr, double phase) {
     const double reach = 1.0 - std::abs(2.0 * std::clamp(phase, 0.0, 1.0) - 1.0);
     const cv::Point2d palm(w * (1.15 - 0.65 * reach), h * 0.55);
     const cv::Size axes(static_cast<int>(w * 0.09), static_cast<int>(h * 0.13));
-    // Its shadow on the page first, the hand over it.
-    cv::Mat shade(bgr.size(), bgr.type(), cv::Scalar::all(0));
-    cv::ellipse(shade, palm + cv::Point2d(w * 0.03, h * 0.04), axes, 0, 0, 360, cv::Scalar::all(40),
-                cv::FILLED);
-    cv::GaussianBlur(shade, shade, cv::Size(0, 0), std::max(1.0, w * 0.01));
-    cv::subtract(bgr, shade, bgr);
+    // Its shadow on the page first, the hand over it. The shadow is blurred only around itself: a
+    // full-size blur made every frame of a turn at the large sizes far slower than the camera's rate.
+    const double sigma = std::max(1.0, w * 0.01);
+    const cv::Point2d centre = palm + cv::Point2d(w * 0.03, h * 0.04);
+    const int reach_x = axes.width + static_cast<int>(std::ceil(4 * sigma));
+    const int reach_y = axes.height + static_cast<int>(std::ceil(4 * sigma));
+    const cv::Rect around = cv::Rect(static_cast<int>(centre.x) - reach_x,
+                                     static_cast<int>(centre.y) - reach_y, 2 * reach_x + 1, 2 * reach_y + 1) &
+                            cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (!around.empty()) {
+        cv::Mat shade(around.size(), bgr.type(), cv::Scalar::all(0));
+        cv::ellipse(shade, centre - cv::Point2d(around.x, around.y), axes, 0, 0, 360, cv::Scalar::all(40),
+                    cv::FILLED);
+        cv::GaussianBlur(shade, shade, cv::Size(0, 0), sigma, sigma, cv::BORDER_CONSTANT);
+        cv::Mat under = bgr(around);
+        cv::subtract(under, shade, under);
+    }
     // The arm reaches back to the right edge; four fingers point left, the thumb up.
     cv::rectangle(bgr, cv::Point(static_cast<int>(palm.x), static_cast<int>(palm.y - h * 0.08)),
                   cv::Point(static_cast<int>(w * 1.5), static_cast<int>(palm.y + h * 0.1)), kSkin * 0.9,
