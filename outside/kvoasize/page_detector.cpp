@@ -26,11 +26,18 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
         auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
         return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
     }
+    // White paper by its tone; as bright as the desk give or take a little (a receipt's print, a cloud's
+    // light on the desk).
+    auto white_paper = [&] {
+        return quad.brightness >= quad.surround - 5 && quad.confidence >= 0.8 &&
+               MeanSaturation(bgr, quad) <= 15 && SideColourStepShare(bgr, quad) >= 0.7;
+    };
     if (quad.brightness < quad.surround) {
         // A coloured leaflet or cover on a lighter desk: strongly coloured, its colour stepping to the desk's
         // right round an outline seen whole, of a sheet's proportions.
-        return quad.confidence >= 0.95 && SheetRatio(quad) <= 1.75 && MeanSaturation(bgr, quad) >= 60 &&
-               SideColourStepShare(bgr, quad) >= 0.9;
+        return (quad.confidence >= 0.95 && SheetRatio(quad) <= 1.75 && MeanSaturation(bgr, quad) >= 60 &&
+                SideColourStepShare(bgr, quad) >= 0.9) ||
+               white_paper();
     }
     // A page whose print darkens it as a whole (a magazine page with large pictures) still shows its rim
     // brighter than the desk right round; it has a sheet's proportions (up to 1.65:1 for legal paper), which
@@ -39,7 +46,7 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.confidence >= 0.9 && SheetRatio(quad) <= 1.75 &&
         *std::min_element(brighter.begin(), brighter.end()) >= 0.9)
         return true;
-    return quad.confidence >= 0.8 && MeanSaturation(bgr, quad) <= 15 && SideColourStepShare(bgr, quad) >= 0.7;
+    return white_paper();
 }
 
 }  // namespace
