@@ -1133,7 +1133,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
-        if ((digit || joins) && (previous == n || Overlapping(lines[previous], lines[i]))) {
+        // Digits alone ("1000" of a logo, half a number "(11) 2684") may carry an address on (its postal
+        // code) but never start one: a street or a place is named in letters.
+        const bool letters = std::any_of(lines[i].text.begin(), lines[i].text.end(), [](char c) {
+            return std::isalpha(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0xC0;
+        });
+        if ((digit || joins) && (previous == n ? letters : Overlapping(lines[previous], lines[i]))) {
             // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
             static const std::regex kPin(R"(^\d (?=\d+ ))");
             // A German "ß" is read as "B" ("FriedrichstraBe"): no word ends in a capital B and an "e".

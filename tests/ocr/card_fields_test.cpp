@@ -352,6 +352,13 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     EXPECT_EQ(numbers, (std::vector<std::string>{"2294-9484", "9.9679-9468", "2685-2862"}));
     for (const std::string& number : numbers) EXPECT_EQ(number.find('+'), std::string::npos) << number;
 
+    // Digits alone (a logo's "1000", half a number) start no address; a postal code alone carries one on.
+    card =
+        outside::ExtractCardFields({L("DESPACHANTE", 90), L("1000", 382, 1), L("(11) 2684", 116, 2)}, "BR");
+    EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+    card = outside::ExtractCardFields({L("123 ABC St., HYDRABAD, TamilNadu,", 22), L("600001", 19)}, "IN");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"123 ABC St., HYDRABAD, TamilNadu,", "600001"}));
+
     // The area code is shared only within the line of a whole number, and a fax after "Fax:" keeps its type.
     card =
         outside::ExtractCardFields({L("Pabx:(11) 2131-3400 - Fax: 2131-3418", 40), L("3854-7828", 40)}, "BR");
