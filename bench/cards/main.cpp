@@ -91,12 +91,20 @@ std::string Plain(const std::string& text) {
     return out;
 }
 
-// The number as dialled, whatever way it was written: E.164 by libphonenumber with the card's region.
+// The number as dialled, whatever way it was written: E.164 by libphonenumber with the card's region. The
+// card program writes each number it can dial with its country code; one without (a local number printed
+// without its area code) stays its digits as printed.
 std::string Dialled(const std::string& number, const std::string& region) {
     using i18n::phonenumbers::PhoneNumberUtil;
     PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
     i18n::phonenumbers::PhoneNumber parsed;
     if (util.Parse(number, region, &parsed) != PhoneNumberUtil::NO_PARSING_ERROR) return "?" + number;
+    if (number.front() != '+') {
+        std::string digits;
+        for (char c : number)
+            if (c >= '0' && c <= '9') digits += c;
+        return digits;
+    }
     std::string e164;
     util.Format(parsed, PhoneNumberUtil::E164, &e164);
     return e164;

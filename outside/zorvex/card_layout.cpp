@@ -103,6 +103,22 @@ LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int
     return out;
 }
 
+bool HasLetterOrDigit(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0xC0;
+    });
+}
+
+// The median height of the words of letters or digits in [begin, end), or 0 when there are none.
+int PrintHeight(const std::vector<Word>& words, size_t begin, size_t end) {
+    std::vector<int> heights;
+    for (size_t i = begin; i < end; ++i)
+        if (HasLetterOrDigit(words[i].text)) heights.push_back(WordHeight(words[i]));
+    if (heights.empty()) return 0;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return heights[heights.size() / 2];
+}
+
 }  // namespace
 
 std::vector<LayoutLine> LayoutLines(const PageText& page) {
@@ -117,8 +133,14 @@ std::vector<LayoutLine> LayoutLines(const PageText& page) {
             size_t begin = 0;
             for (size_t i = 1; i <= words.size(); ++i) {
                 if (i < words.size()) {
-                    const int height =
-                        std::min(MedianHeight(words, begin, i), words[i].bottom - words[i].top);
+                    // A dash or colon between words ("Tatuapé - São Paulo", "Tel : (11) ...") is far
+                    // lower than the print around it and sets no scale for the gap.
+                    const int left = PrintHeight(words, begin, i);
+                    const int right = HasLetterOrDigit(words[i].text) ? WordHeight(words[i]) : 0;
+                    const int height = left > 0 && right > 0 ? std::min(left, right)
+                                       : left > 0 || right > 0
+                                           ? std::max(left, right)
+                                           : std::min(MedianHeight(words, begin, i), WordHeight(words[i]));
                     if (words[i].left - words[i - 1].right <= kColumnGap * std::max(height, 1)) continue;
                 }
                 lines.push_back(Segment(words, begin, i, static_cast<int>(p)));

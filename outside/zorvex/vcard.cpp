@@ -367,6 +367,15 @@ std::string DigitsRepaired(const std::string& line) {
     return out;
 }
 
+// A number without label or area code is taken only in a telephone's usual print: digits grouped by
+// blanks, dots or dashes, the last group of four ("2294-9284", "9.9679-9468"); a postal code ("03637-000")
+// or a date ("12.05.2024") is not.
+bool LocalShaped(const std::string& raw) {
+    static const std::regex kGrouped(R"(^\d[\d.\- ]*[.\- ]\d{4}$)");
+    static const std::regex kDate(R"(^\d{1,2}[./-]\d{1,2}[./-]\d{4}$)");
+    return std::regex_match(raw, kGrouped) && !std::regex_match(raw, kDate);
+}
+
 // The telephone numbers on a line, found and written in international form by libphonenumber; what is
 // left of the line (labels, separators) goes back in `rest`.
 std::vector<Telephone> FindTelephones(const std::string& line, const std::string& region, std::string& rest) {
@@ -393,6 +402,12 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     rest.clear();
     size_t taken = 0;
     Label label = Label::kNone;
+    std::string area;  // the area code of the line's last whole number
+    // The length of the region's whole fixed-line numbers, from the numbering plan's own example.
+    size_t whole = 0;
+    i18n::phonenumbers::PhoneNumber example;
+    if (!region.empty() && util.GetExampleNumberForType(region, PhoneNumberUtil::FIXED_LINE, &example))
+        whole = std::to_string(example.national_number()).size();
     PhoneNumberMatch match;
     while (matcher.HasNext() && matcher.Next(&match)) {
         const std::string before = spaced.substr(taken, match.start() - taken);
@@ -401,19 +416,41 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         rest += before;
         taken = match.start() + match.length();
         // Without a label or a '+' a run of digits is as likely a postal code or a date: only a number
-        // the numbering plan knows is taken then.
+        // the numbering plan knows is taken then, or a local one printed as telephones are.
         const bool marked = here != Label::kNone || match.raw_string().front() == '+';
-        if (!marked && !util.IsValidNumber(match.number())) {
+        i18n::phonenumbers::PhoneNumber number = match.number();
+        // Shorter than the region's whole numbers, yet possible: a local one, its area code left out.
+        const bool local = !util.IsValidNumber(number) && match.raw_string().front() != '+' &&
+                           util.IsPossibleNumber(number) &&
+                           std::to_string(number.national_number()).size() < whole;
+        // A local number listed after a whole one ("(11) 2747-8430 / 2746-6245") shares its area code.
+        if (local && !area.empty()) {
+            i18n::phonenumbers::PhoneNumber with_area = number;
+            with_area.set_national_number(std::stoull(area + std::to_string(number.national_number())));
+            if (util.IsValidNumber(with_area)) number = with_area;
+        }
+        const bool dialable = util.IsValidNumber(number);
+        if (!dialable && !marked && !(local && LocalShaped(match.raw_string()))) {
             rest += match.raw_string();
             continue;
         }
         Telephone tel;
-        util.Format(match.number(), PhoneNumberUtil::INTERNATIONAL, &tel.number);
+        if (dialable || !local) {
+            util.Format(number, PhoneNumberUtil::INTERNATIONAL, &tel.number);
+        } else {
+            // No plan dials it without the area code the card leaves out: kept as printed, not guessed.
+            tel.number = match.raw_string();
+        }
         // An unlabelled number is a mobile one where the numbering plan says so.
         Label kind = label;
         if (kind == Label::kNone && util.GetNumberType(match.number()) == PhoneNumberUtil::MOBILE)
             kind = Label::kCell;
         tel.type = kind == Label::kFax ? "FAX" : kind == Label::kCell ? "CELL" : "WORK,VOICE";
+        if (dialable) {
+            std::string national;
+            util.GetNationalSignificantNumber(number, &national);
+            area = national.substr(0, static_cast<size_t>(util.GetLengthOfGeographicalAreaCode(number)));
+        }
         found.push_back(std::move(tel));
     }
     rest += spaced.substr(taken);
@@ -1096,7 +1133,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
-        if ((digit || joins) && (previous == n || Overlapping(lines[previous], lines[i]))) {
+        // Digits alone ("1000" of a logo, half a number "(11) 2684") may carry an address on (its postal
+        // code) but never start one: a street or a place is named in letters.
+        const bool letters = std::any_of(lines[i].text.begin(), lines[i].text.end(), [](char c) {
+            return std::isalpha(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0xC0;
+        });
+        if ((digit || joins) && (previous == n ? letters : Overlapping(lines[previous], lines[i]))) {
             // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
             static const std::regex kPin(R"(^\d (?=\d+ ))");
             // A German "ß" is read as "B" ("FriedrichstraBe"): no word ends in a capital B and an "e".

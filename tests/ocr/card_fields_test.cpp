@@ -284,7 +284,8 @@ outside::LayoutLine Doubtful(outside::LayoutLine line, float confidence) {
 
 TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     // A logo read as letters, running text in capitals, a remark in small print: no name, no company.
-    // The number after "CEP" is a postal code; a local number without its area code is none either.
+    // The number after "CEP" is a postal code; a local number listed after a whole one shares its area
+    // code.
     outside::CardFields card = outside::ExtractCardFields(
         {Doubtful(L("Ryn Ulead a Geshe", 76), 14), L("ALUGUEL DE VESTIDOS PARA NOIVAS", 22, 1),
          L("MADRINHAS E FORMANDAS", 23, 1), L("ALUGUEL DE TRAJES PARA NOIVOS", 22, 1),
@@ -294,8 +295,9 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
         "BR");
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     EXPECT_TRUE(card.organisation.empty()) << card.organisation;
-    ASSERT_EQ(card.telephones.size(), 1u);
+    ASSERT_EQ(card.telephones.size(), 2u);
     EXPECT_EQ(card.telephones[0].number, "+55 11 2082-2399");
+    EXPECT_EQ(card.telephones[1].number, "+55 11 2646-6123");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"RUA PADRE JOÃO, 331 - PENHA - SP",
                                                             "CEP: 03637-000 - (PRÓX. AO SHOPPING PENHA)"}));
 
@@ -335,6 +337,35 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     EXPECT_EQ(card.telephones[0].type, "CELL");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Rua Boa Vista, 254 | 17º and",
                                                             "Cep 01014-000 | Centro | São Paulo | SP"}));
+}
+
+TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
+    // Numbers without their area code, labelled or in a telephone's print, stay as printed; an icon read
+    // as a letter before one is no label. Postal codes, dates and house numbers are no telephones.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Eletrônica ADACHI Ltda.", 86), L("2294-9484", 76, 1), L("9.9679-9468", 75, 1),
+         L("Tel: 2685-2862", 30, 2), L("Av. Itaquera, 3006 Antigo 2806; Sala 6 Jardim Fernades - SP", 50, 3),
+         L("CEP 03637-000", 30, 3), L("Aberto desde 12.05.2024", 30, 4), L("03564-040", 30, 4)},
+        "BR");
+    std::vector<std::string> numbers;
+    for (const outside::Telephone& tel : card.telephones) numbers.push_back(tel.number);
+    EXPECT_EQ(numbers, (std::vector<std::string>{"2294-9484", "9.9679-9468", "2685-2862"}));
+    for (const std::string& number : numbers) EXPECT_EQ(number.find('+'), std::string::npos) << number;
+
+    // Digits alone (a logo's "1000", half a number) start no address; a postal code alone carries one on.
+    card =
+        outside::ExtractCardFields({L("DESPACHANTE", 90), L("1000", 382, 1), L("(11) 2684", 116, 2)}, "BR");
+    EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+    card = outside::ExtractCardFields({L("123 ABC St., HYDRABAD, TamilNadu,", 22), L("600001", 19)}, "IN");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"123 ABC St., HYDRABAD, TamilNadu,", "600001"}));
+
+    // The area code is shared only within the line of a whole number, and a fax after "Fax:" keeps its type.
+    card =
+        outside::ExtractCardFields({L("Pabx:(11) 2131-3400 - Fax: 2131-3418", 40), L("3854-7828", 40)}, "BR");
+    ASSERT_EQ(card.telephones.size(), 3u);
+    EXPECT_EQ(card.telephones[1].number, "+55 11 2131-3418");
+    EXPECT_EQ(card.telephones[1].type, "FAX");
+    EXPECT_EQ(card.telephones[2].number, "3854-7828");
 }
 
 TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {

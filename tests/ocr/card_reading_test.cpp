@@ -45,6 +45,25 @@ TEST(CardLayout, IconsApartFromTheTextAreLeftOutAndAsianGlyphsJoined) {
               (std::vector<std::string>{"123 ABC St.,", "+90 212 345 67 89", "株式会社", "田村 大輝"}));
 }
 
+TEST(CardLayout, ADashOrColonSetsNoColumnGap) {
+    // As a photographed card read: dashes and a colon far lower than the words around them, the gaps
+    // beside them wider than twice their height but well within the words'; a column further on.
+    const auto word = [](const std::string& text, int left, int width, int height) {
+        return outside::Word{text, left, 130 - height, left + width, 130, 90};
+    };
+    outside::PageText page;
+    page.paragraphs.push_back({{
+        {{word("Sul,", 0, 70, 35), word("132", 90, 60, 35), word("-", 190, 12, 5),
+          word("Tatuape", 240, 140, 44), word("-", 420, 12, 5), word("São", 470, 70, 34),
+          word("Paulo", 560, 100, 34)}},
+        {{word("Tel", 0, 60, 35), word(":", 90, 6, 19), word("(11)", 130, 70, 46),
+          word("99933-6564", 220, 200, 46), word("-", 440, 12, 5), word("Tatuape", 700, 140, 40)}},
+    }});
+    EXPECT_EQ(
+        Texts(outside::LayoutLines(page)),
+        (std::vector<std::string>{"Sul, 132 - Tatuape - São Paulo", "Tel : (11) 99933-6564 -", "Tatuape"}));
+}
+
 struct PixFree {
     void operator()(Pix* pix) const { pixDestroy(&pix); }
 };
