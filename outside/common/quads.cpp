@@ -250,6 +250,12 @@ cv::Size QuadSize(const Quad& quad) {
             std::max(1, static_cast<int>(std::lround(height)))};
 }
 
+double LongToShortSide(const Quad& quad) {
+    const cv::Size size = QuadSize(quad);
+    return static_cast<double>(std::max(size.width, size.height)) /
+           std::max(1, std::min(size.width, size.height));
+}
+
 cv::Mat StraightenQuad(const cv::Mat& bgr, const Quad& quad, double inset) {
     cv::Size outline = QuadSize(quad);
     cv::Size size(std::max(1, static_cast<int>(std::lround(outline.width - 2 * inset))),

@@ -90,6 +90,8 @@ double QuadArea(const Quad& quad);
 double CommonArea(const Quad& a, const Quad& b);
 // Turn of the top edge in degrees, positive clockwise on screen (y grows downwards).
 double QuadAngleDegrees(const Quad& quad);
+// The long side over the short side, from QuadSize.
+double LongToShortSide(const Quad& quad);
 // Width from the top and bottom edges, height from the left and right edges (averaged, rounded).
 cv::Size QuadSize(const Quad& quad);
 

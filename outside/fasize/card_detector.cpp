@@ -22,8 +22,7 @@ constexpr double kCardOverMat = 10;
 constexpr double kWellSeenCard = 0.9;
 
 bool CardShaped(const Quad& quad) {
-    cv::Size size = QuadSize(quad);
-    double ratio = static_cast<double>(std::max(size.width, size.height)) / std::min(size.width, size.height);
+    const double ratio = LongToShortSide(quad);
     return ratio >= 1.3 && ratio <= 2.1;
 }
 

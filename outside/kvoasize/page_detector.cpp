@@ -8,13 +8,6 @@
 namespace outside {
 namespace {
 
-// Long side over short side.
-double SheetRatio(const Quad& quad) {
-    const cv::Size size = QuadSize(quad);
-    return static_cast<double>(std::max(size.width, size.height)) /
-           std::max(1, std::min(size.width, size.height));
-}
-
 // Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
 // whose paper goes on beyond one of its sides (an open book's page at its fold). White paper on a white or
 // beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round (its
@@ -35,7 +28,7 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.brightness < quad.surround) {
         // A coloured leaflet or cover on a lighter desk: strongly coloured, its colour stepping to the desk's
         // right round an outline seen whole, of a sheet's proportions.
-        return (quad.confidence >= 0.95 && SheetRatio(quad) <= 1.75 && MeanSaturation(bgr, quad) >= 60 &&
+        return (quad.confidence >= 0.95 && LongToShortSide(quad) <= 1.75 && MeanSaturation(bgr, quad) >= 60 &&
                 SideColourStepShare(bgr, quad) >= 0.9) ||
                white_paper();
     }
@@ -43,7 +36,7 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     // brighter than the desk right round; it has a sheet's proportions (up to 1.65:1 for legal paper), which
     // a banknote's rim, as bright, does not.
     auto brighter = SideBrighterShares(bgr, quad);
-    if (quad.confidence >= 0.9 && SheetRatio(quad) <= 1.75 &&
+    if (quad.confidence >= 0.9 && LongToShortSide(quad) <= 1.75 &&
         *std::min_element(brighter.begin(), brighter.end()) >= 0.9)
         return true;
     return white_paper();
