@@ -44,7 +44,7 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
 
 }  // namespace
 
-std::optional<Quad> DetectPage(const cv::Mat& bgr) {
+std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
     QuadSearch search;
     search.working_size = 1000;
     search.min_area_fraction = 0.01;
@@ -100,11 +100,20 @@ std::optional<Quad> DetectPage(const cv::Mat& bgr) {
         }
     }
     // Sides found on the working copy land within a pixel and a half of it on the picture.
-    Quad found = RefineEdges(
+    return RefineEdges(
         bgr, quads[page],
         1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
-    if (auto turn = UprightTurnFromText(bgr, found, TurnChoice::Any)) found = TurnQuad(found, *turn);
-    return found;
+}
+
+Quad TurnPageUpright(const cv::Mat& bgr, const Quad& page) {
+    if (auto turn = UprightTurnFromText(bgr, page, TurnChoice::Any)) return TurnQuad(page, *turn);
+    return page;
+}
+
+std::optional<Quad> DetectPage(const cv::Mat& bgr) {
+    std::optional<Quad> page = FindPageOutline(bgr);
+    if (page) page = TurnPageUpright(bgr, *page);
+    return page;
 }
 
 }  // namespace outside

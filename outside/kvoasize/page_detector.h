@@ -18,4 +18,12 @@ constexpr double kPageConfidenceNeeded = 0.7;
 // its text when it holds text, else by the smallest turn.
 std::optional<Quad> DetectPage(const cv::Mat& bgr);
 
+// The page's outline alone, its corners starting at the top left whatever the print says: for a live
+// outline, which has no use for the reading direction and no time to spare for it.
+std::optional<Quad> FindPageOutline(const cv::Mat& bgr);
+
+// The page's corners renumbered so that its text reads upright; unchanged when it holds too little
+// text to tell.
+Quad TurnPageUpright(const cv::Mat& bgr, const Quad& page);
+
 }  // namespace outside

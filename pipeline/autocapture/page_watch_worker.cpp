@@ -77,7 +77,7 @@ std::optional<PageOutline> PageWatchWorker::Outline(Pictures& p) {
     }
     cv::cvtColor(p.small, p.bgr, cv::COLOR_BGRA2BGR);
     p.detected_outline.reset();
-    if (std::optional<outside::Quad> quad = outside::DetectPage(p.bgr);
+    if (std::optional<outside::Quad> quad = outside::FindPageOutline(p.bgr);
         quad && quad->confidence >= outside::kPageConfidenceNeeded) {
         PageOutline outline;
         for (int i = 0; i < 4; ++i) outline[i] = {quad->corners[i].x, quad->corners[i].y};
