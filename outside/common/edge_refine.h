@@ -9,7 +9,8 @@
 namespace outside {
 
 // The quad with each side refitted to the picture's strongest edge within `reach` pixels of it; a side
-// whose edge is seen along too little of its length, or whose refit strays, stays as it was.
-Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach);
+// whose edge is seen along too little of its length, or whose refit strays, stays as it was. With
+// bowed_corners, a corner moves out to where the ends of its two sides meet when they bow in.
+Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool bowed_corners = false);
 
 }  // namespace outside

@@ -102,7 +102,7 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
     // Sides found on the working copy land within a pixel and a half of it on the picture.
     return RefineEdges(
         bgr, quads[page],
-        1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
+        1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)), true);
 }
 
 Quad TurnPageUpright(const cv::Mat& bgr, const Quad& page) {
