@@ -206,23 +206,33 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
 
 }  // namespace
 
-Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool bowed_corners) {
+Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges) {
     if (bgr.empty() || bgr.type() != CV_8UC3) return quad;
     std::array<Side, 4> sides;
+    double moved_far = 0;  // how far a side was sought beyond the reach
     for (int i = 0; i < 4; ++i) {
         cv::Point2d a = quad.corners[static_cast<size_t>(i)],
                     b = quad.corners[static_cast<size_t>((i + 1) % 4)];
         cv::Point2d along = b - a;
-        sides[static_cast<size_t>(i)] =
-            RefineSide(bgr, a, b, reach).value_or(Side{a, along / std::max(1e-9, cv::norm(along))});
+        const double length = cv::norm(along);
+        const Side given{a, along / std::max(1e-9, length)};
+        auto side = RefineSide(bgr, a, b, reach);
+        // A side the working copy tilted off a faint edge (colour alone) lies beyond the reach at one end.
+        if (!side && far_edges && 0.03 * length > reach) {
+            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length);
+            if (side) moved_far = std::max(moved_far, 0.03 * length);
+        }
+        sides[static_cast<size_t>(i)] = side.value_or(given);
     }
     Quad refined = quad;
     for (int i = 0; i < 4; ++i) {
         auto corner = Meet(sides[static_cast<size_t>((i + 3) % 4)], sides[static_cast<size_t>(i)]);
-        if (!corner || cv::norm(*corner - quad.corners[static_cast<size_t>(i)]) > 2 * reach) return quad;
+        if (!corner ||
+            cv::norm(*corner - quad.corners[static_cast<size_t>(i)]) > 2 * std::max(reach, moved_far))
+            return quad;
         refined.corners[static_cast<size_t>(i)] = *corner;
     }
-    if (bowed_corners) {
+    if (far_edges) {
         const auto straight = refined.corners;
         for (int i = 0; i < 4; ++i)
             refined.corners[static_cast<size_t>(i)] = CornerFromEnds(bgr, straight, i);
