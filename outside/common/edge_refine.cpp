@@ -88,9 +88,11 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
 
 // The stretch of the side line (point, direction) between `from` and `to` (positions along it, in
 // pixels) refitted to a straight edge up to `wide` pixels off it and a few degrees askew. Each place
-// across the stretch offers its few steepest steps; the line through one step at each of two places
-// that the most places' steps lie on is the edge, and it must be seen along most of the stretch.
-std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from, double to, double wide) {
+// across the stretch offers its few steepest steps (each measured `span` half-pixels either side); the
+// line through one step at each of two places that the most places' steps lie on is the edge, and it must
+// be seen along most of the stretch.
+std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from, double to, double wide,
+                               int span) {
     const cv::Point2d normal(-line.direction.y, line.direction.x);
     const int half = static_cast<int>(std::ceil(wide / kStep));
     constexpr int kPlaces = 48, kCandidates = 3;
@@ -109,10 +111,11 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
             inside_picture =
                 Sample(bgr, base + normal * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
         if (!inside_picture) continue;
-        for (size_t k = 1; k + 1 < profile.size(); ++k)
-            step[k] = cv::norm(profile[k + 1] - profile[k - 1], cv::NORM_L1);
+        const size_t reach_k = static_cast<size_t>(span);
+        for (size_t k = reach_k; k + reach_k < profile.size(); ++k)
+            step[k] = cv::norm(profile[k + reach_k] - profile[k - reach_k], cv::NORM_L1);
         std::vector<std::pair<double, double>> peaks;  // strength, offset
-        for (size_t k = 2; k + 2 < profile.size(); ++k)
+        for (size_t k = reach_k + 1; k + reach_k + 1 < profile.size(); ++k)
             if (step[k] >= 24 && step[k] >= step[k - 1] && step[k] > step[k + 1])
                 peaks.emplace_back(step[k], (static_cast<double>(k) - half - 1) * kStep);
         std::sort(peaks.begin(), peaks.end(), [](const auto& l, const auto& r) { return l.first > r.first; });
@@ -182,7 +185,7 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     // Each side as a line through the corner, pointing away from it along the side.
     const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
     auto end_of = [&](const Side& side, double length) {
-        return FitStretch(bgr, side, 0.04 * length, 0.16 * length, std::max(6.0, 0.03 * length));
+        return FitStretch(bgr, side, 0.04 * length, 0.16 * length, std::max(6.0, 0.03 * length), 1);
     };
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
@@ -219,7 +222,9 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
         auto side = RefineSide(bgr, a, b, reach);
         // A side the working copy tilted off a faint edge (colour alone) lies beyond the reach at one end.
         if (!side && far_edges && 0.03 * length > reach) {
-            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length);
+            // Steps over three pixels: a faint edge (paper hardly differing from the desk, or an enlarged
+            // video frame) spreads its step over several.
+            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3);
             if (side) moved_far = std::max(moved_far, 0.03 * length);
         }
         sides[static_cast<size_t>(i)] = side.value_or(given);

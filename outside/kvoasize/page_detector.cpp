@@ -21,9 +21,16 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     }
     // White paper by its tone; as bright as the desk give or take a little (a receipt's print, a cloud's
     // light on the desk).
+    // Under tinted light (or with its print's colour fringes) the paper is not colourless, but its
+    // brightener still shows it clearly bluer than the desk round it; a banknote's paper is no bluer, and
+    // has no sheet's proportions.
     auto white_paper = [&] {
-        return quad.brightness >= quad.surround - 5 && quad.confidence >= 0.8 &&
-               MeanSaturation(bgr, quad) <= 15 && SideColourStepShare(bgr, quad) >= 0.7;
+        if (quad.brightness < quad.surround - 5 || quad.confidence < 0.8 ||
+            SideColourStepShare(bgr, quad) < 0.7)
+            return false;
+        const double saturation = MeanSaturation(bgr, quad);
+        return saturation <= 15 || (saturation <= 45 && quad.confidence >= 0.9 &&
+                                    LongToShortSide(quad) <= 1.75 && BluerThanAround(bgr, quad) >= 20);
     };
     if (quad.brightness < quad.surround) {
         // A coloured leaflet or cover on a lighter desk: strongly coloured, its colour stepping to the desk's
