@@ -33,16 +33,15 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     // all but a sliver of a straight-down picture, a page on wood lying a quarter turned (its text must
     // be turned back), a handwritten page on wood lit from one side, a white page on a white desk (found
     // by its bluish tone against the desk's warmer white), a magazine page no brighter than the desk as a
-    // whole, a sticky note whose sides bow in (its corners are where their ends meet); pages cut by the
-    // edge, the right-hand page of an
-    // open book (bounded by the fold into the other page), a business card the edge cuts
-    // whose grey part beside its white part outlines a page-sized region, and a banknote on a desk (wrong
-    // objects).
+    // whole, a sticky note and a receipt whose sides bow in (their corners are where the ends meet); pages
+    // cut by the edge, the right-hand page of an open book (bounded by the fold into the other page), a
+    // business card the edge cuts whose grey part beside its white part outlines a page-sized region, and a
+    // banknote on a desk (wrong objects).
     for (const std::string file :
          {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg", "jscanify_test3.jpg",
           "jscanify_test8.jpg", "dynamsoft_about_page_270.jpg", "breta_test2.jpg", "breta_test4.jpg",
           "tony_a4_on_white_background.jpg", "smartdoc_sample_4.jpg", "google_sticky_note.jpg",
-          "tony_book.jpg", "azure_business_card.jpg", "jscanify_test5.jpg"}) {
+          "azure_di_receipt_french.jpg", "tony_book.jpg", "azure_business_card.jpg", "jscanify_test5.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
