@@ -111,11 +111,11 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
             inside_picture =
                 Sample(bgr, base + normal * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
         if (!inside_picture) continue;
-        const size_t reach_k = static_cast<size_t>(span);
-        for (size_t k = reach_k; k + reach_k < profile.size(); ++k)
-            step[k] = cv::norm(profile[k + reach_k] - profile[k - reach_k], cv::NORM_L1);
+        const size_t half_span = static_cast<size_t>(span);
+        for (size_t k = half_span; k + half_span < profile.size(); ++k)
+            step[k] = cv::norm(profile[k + half_span] - profile[k - half_span], cv::NORM_L1);
         std::vector<std::pair<double, double>> peaks;  // strength, offset
-        for (size_t k = reach_k + 1; k + reach_k + 1 < profile.size(); ++k)
+        for (size_t k = half_span + 1; k + half_span + 1 < profile.size(); ++k)
             if (step[k] >= 24 && step[k] >= step[k - 1] && step[k] > step[k + 1])
                 peaks.emplace_back(step[k], (static_cast<double>(k) - half - 1) * kStep);
         std::sort(peaks.begin(), peaks.end(), [](const auto& l, const auto& r) { return l.first > r.first; });
@@ -149,6 +149,7 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
                     best_count = std::max(best_count, count);
                     lines.emplace_back(count, l);
                 }
+    if (best_count < 0.6 * kPlaces) return std::nullopt;
     // Of edges seen about as well (the paper's rim and its shadow's), the one nearest the given line.
     Through best{0, 0, 1, 0};
     double nearest = 1e9;
@@ -160,7 +161,6 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
                 best = l;
             }
         }
-    if (best_count < 0.6 * kPlaces) return std::nullopt;
     std::vector<cv::Point2f> points;
     for (const Place& place : places)
         if (auto o = on_line(place, best)) {

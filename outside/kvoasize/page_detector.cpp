@@ -20,10 +20,9 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
         return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
     }
     // White paper by its tone; as bright as the desk give or take a little (a receipt's print, a cloud's
-    // light on the desk).
-    // Under tinted light (or with its print's colour fringes) the paper is not colourless, but its
-    // brightener still shows it clearly bluer than the desk round it; a banknote's paper is no bluer, and
-    // has no sheet's proportions.
+    // light on the desk). Under tinted light (or with its print's colour fringes) it is not colourless, but
+    // its brightener still shows it clearly bluer than the desk round it; a banknote's paper is no bluer,
+    // and has no sheet's proportions.
     auto white_paper = [&] {
         if (quad.brightness < quad.surround - 5 || quad.confidence < 0.8 ||
             SideColourStepShare(bgr, quad) < 0.7)
