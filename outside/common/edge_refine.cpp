@@ -86,23 +86,161 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
     return side;
 }
 
+// The stretch of the side line (point, direction) between `from` and `to` (positions along it, in
+// pixels) refitted to a straight edge up to `wide` pixels off it and a few degrees askew. Each place
+// across the stretch offers its few steepest steps (each measured `span` half-pixels either side); the
+// line through one step at each of two places that the most places' steps lie on is the edge, and it must
+// be seen along most of the stretch.
+std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from, double to, double wide,
+                               int span) {
+    const cv::Point2d normal(-line.direction.y, line.direction.x);
+    const int half = static_cast<int>(std::ceil(wide / kStep));
+    constexpr int kPlaces = 48, kCandidates = 3;
+    struct Place {
+        double t = 0;
+        std::vector<double> offsets;  // of its steepest steps across the side
+    };
+    std::vector<Place> places;
+    std::vector<cv::Vec3d> profile(static_cast<size_t>(2 * half + 3));
+    std::vector<double> step(profile.size(), 0);
+    for (int i = 0; i < kPlaces; ++i) {
+        const double t = from + (to - from) * i / (kPlaces - 1);
+        const cv::Point2d base = line.point + line.direction * t;
+        bool inside_picture = true;
+        for (size_t k = 0; k < profile.size() && inside_picture; ++k)
+            inside_picture =
+                Sample(bgr, base + normal * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
+        if (!inside_picture) continue;
+        const size_t half_span = static_cast<size_t>(span);
+        for (size_t k = half_span; k + half_span < profile.size(); ++k)
+            step[k] = cv::norm(profile[k + half_span] - profile[k - half_span], cv::NORM_L1);
+        std::vector<std::pair<double, double>> peaks;  // strength, offset
+        for (size_t k = half_span + 1; k + half_span + 1 < profile.size(); ++k)
+            if (step[k] >= 24 && step[k] >= step[k - 1] && step[k] > step[k + 1])
+                peaks.emplace_back(step[k], (static_cast<double>(k) - half - 1) * kStep);
+        std::sort(peaks.begin(), peaks.end(), [](const auto& l, const auto& r) { return l.first > r.first; });
+        Place place{t, {}};
+        for (size_t p = 0; p < peaks.size() && p < kCandidates; ++p) place.offsets.push_back(peaks[p].second);
+        places.push_back(std::move(place));
+    }
+    if (places.size() < kPlaces * 3 / 4) return std::nullopt;
+    // The offset across as a straight function of the place along, through steps at two places.
+    struct Through {
+        double t0, o0, t1, o1;
+        double At(double t) const { return o0 + (o1 - o0) * (t - t0) / (t1 - t0); }
+    };
+    auto on_line = [&](const Place& place, const Through& l) -> std::optional<double> {
+        for (double o : place.offsets)
+            if (std::abs(o - l.At(place.t)) <= 1.5) return o;
+        return std::nullopt;
+    };
+    const size_t n = places.size();
+    std::vector<std::pair<int, Through>> lines;
+    int best_count = 0;
+    for (size_t i = 0; i < n / 3; ++i)
+        for (size_t j = n - n / 3; j < n; ++j)
+            for (double oi : places[i].offsets)
+                for (double oj : places[j].offsets) {
+                    Through l{places[i].t, oi, places[j].t, oj};
+                    if (std::abs(oj - oi) > std::tan(3.0 * CV_PI / 180) * (places[j].t - places[i].t))
+                        continue;
+                    int count = 0;
+                    for (const Place& place : places) count += on_line(place, l) ? 1 : 0;
+                    best_count = std::max(best_count, count);
+                    lines.emplace_back(count, l);
+                }
+    if (best_count < 0.6 * kPlaces) return std::nullopt;
+    // Of edges seen about as well (the paper's rim and its shadow's), the one nearest the given line.
+    Through best{0, 0, 1, 0};
+    double nearest = 1e9;
+    for (const auto& [count, l] : lines)
+        if (count >= 0.85 * best_count) {
+            const double off = std::abs(l.At(from)) + std::abs(l.At(to));
+            if (off < nearest) {
+                nearest = off;
+                best = l;
+            }
+        }
+    std::vector<cv::Point2f> points;
+    for (const Place& place : places)
+        if (auto o = on_line(place, best)) {
+            cv::Point2d found = line.point + line.direction * place.t + normal * *o;
+            points.emplace_back(static_cast<float>(found.x), static_cast<float>(found.y));
+        }
+    cv::Vec4f fitted;
+    cv::fitLine(points, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
+    return Side{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+}
+
+// Where the two sides meeting at a corner bow, the corner is where their ends meet, not their lines
+// fitted along their middles: each side's end stretch is fitted on its own, and the corner they give
+// kept when it lies outside the outline (a side bowed in makes the outline too tight; one bowed out, a
+// curled corner or a shadow would not move it in).
+cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>& corners, int i) {
+    const cv::Point2d corner = corners[static_cast<size_t>(i)];
+    const cv::Point2d previous = corners[static_cast<size_t>((i + 3) % 4)],
+                      next = corners[static_cast<size_t>((i + 1) % 4)];
+    const double incoming = cv::norm(corner - previous), outgoing = cv::norm(next - corner);
+    if (std::min(incoming, outgoing) < 100) return corner;
+    // Each side as a line through the corner, pointing away from it along the side.
+    const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
+    auto end_of = [&](const Side& side, double length) {
+        return FitStretch(bgr, side, 0.04 * length, 0.16 * length, std::max(6.0, 0.03 * length), 1);
+    };
+    auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
+    // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
+    // the ends of a straight side stray from its line by a pixel or two at most (a curled tip, blur).
+    auto bows = [](const Side& side, const Side& end, double length) {
+        const cv::Point2d middle = side.point + side.direction * (0.1 * length);
+        const cv::Point2d normal(-end.direction.y, end.direction.x);
+        return std::abs((middle - end.point).dot(normal)) >= 0.01 * length;
+    };
+    if (!a || !b || !(bows(back, *a, incoming) || bows(ahead, *b, outgoing))) return corner;
+    auto met = Meet(*a, *b);
+    if (!met) return corner;
+    const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
+    const double moved = cv::norm(*met - corner);
+    if (moved > 0.04 * std::min(incoming, outgoing) || moved < 0.005 * std::min(incoming, outgoing))
+        return corner;
+    // Outwards only: farther from the centre.
+    if (cv::norm(*met - centre) <= cv::norm(corner - centre)) return corner;
+    return *met;
+}
+
 }  // namespace
 
-Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach) {
+Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges) {
     if (bgr.empty() || bgr.type() != CV_8UC3) return quad;
     std::array<Side, 4> sides;
+    double moved_far = 0;  // how far a side was sought beyond the reach
     for (int i = 0; i < 4; ++i) {
         cv::Point2d a = quad.corners[static_cast<size_t>(i)],
                     b = quad.corners[static_cast<size_t>((i + 1) % 4)];
         cv::Point2d along = b - a;
-        sides[static_cast<size_t>(i)] =
-            RefineSide(bgr, a, b, reach).value_or(Side{a, along / std::max(1e-9, cv::norm(along))});
+        const double length = cv::norm(along);
+        const Side given{a, along / std::max(1e-9, length)};
+        auto side = RefineSide(bgr, a, b, reach);
+        // A side the working copy tilted off a faint edge (colour alone) lies beyond the reach at one end.
+        if (!side && far_edges && 0.03 * length > reach) {
+            // Steps over three pixels: a faint edge (paper hardly differing from the desk, or an enlarged
+            // video frame) spreads its step over several.
+            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3);
+            if (side) moved_far = std::max(moved_far, 0.03 * length);
+        }
+        sides[static_cast<size_t>(i)] = side.value_or(given);
     }
     Quad refined = quad;
     for (int i = 0; i < 4; ++i) {
         auto corner = Meet(sides[static_cast<size_t>((i + 3) % 4)], sides[static_cast<size_t>(i)]);
-        if (!corner || cv::norm(*corner - quad.corners[static_cast<size_t>(i)]) > 2 * reach) return quad;
+        if (!corner ||
+            cv::norm(*corner - quad.corners[static_cast<size_t>(i)]) > 2 * std::max(reach, moved_far))
+            return quad;
         refined.corners[static_cast<size_t>(i)] = *corner;
+    }
+    if (far_edges) {
+        const auto straight = refined.corners;
+        for (int i = 0; i < 4; ++i)
+            refined.corners[static_cast<size_t>(i)] = CornerFromEnds(bgr, straight, i);
     }
     return refined;
 }

@@ -9,7 +9,10 @@
 namespace outside {
 
 // The quad with each side refitted to the picture's strongest edge within `reach` pixels of it; a side
-// whose edge is seen along too little of its length, or whose refit strays, stays as it was.
-Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach);
+// whose edge is seen along too little of its length, or whose refit strays, stays as it was. With
+// far_edges (a page, whose working-copy outline may lie further off a faint or bowed edge), such a side
+// is sought up to 3% of its length off and a few degrees askew, and a corner moves out to where the
+// ends of its two sides meet when they bow in.
+Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges = false);
 
 }  // namespace outside

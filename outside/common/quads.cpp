@@ -868,6 +868,24 @@ double MeanSaturation(const cv::Mat& bgr, const Quad& quad) {
     return MeanWithin(saturation, outline);
 }
 
+double BluerThanAround(const cv::Mat& bgr, const Quad& quad) {
+    cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
+    std::vector<cv::Point> inner, outer;
+    for (const auto& c : quad.corners) {
+        inner.emplace_back(cvRound(c.x), cvRound(c.y));
+        cv::Point2d out = centre + 1.1 * (c - centre);
+        outer.emplace_back(cvRound(out.x), cvRound(out.y));
+    }
+    const cv::Rect box = cv::boundingRect(outer) & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (box.empty()) return 0;
+    // Blue minus red, halved and offset to stay within 0..255.
+    std::vector<cv::Mat> channels;
+    cv::split(bgr(box), channels);
+    cv::Mat bluer = cv::Mat::zeros(bgr.size(), CV_8U);
+    cv::addWeighted(channels[0], 0.5, channels[2], -0.5, 128, bluer(box));
+    return 2 * (MeanWithin(bluer, inner) - MeanWithin(bluer, outer, inner));
+}
+
 double CommonArea(const Quad& a, const Quad& b) {
     std::vector<cv::Point2f> pa, pb, shared;
     for (const auto& c : a.corners) pa.emplace_back(cv::Point2f(c));

@@ -80,6 +80,10 @@ std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
 // lies near zero, a banknote or a coloured print well above.
 double MeanSaturation(const cv::Mat& bgr, const Quad& quad);
 
+// How much bluer (blue minus red, in grey levels) the inside is than a ring just outside (a tenth of its
+// size wide): white paper's brightener shows it bluish beside a beige or grey desk under any light.
+double BluerThanAround(const cv::Mat& bgr, const Quad& quad);
+
 // Per side, the share of its length along which paper goes on beyond it: just outside is at least `paper`
 // grey level and no darker than just inside by 10 levels (an open book's page at its fold into the other
 // page, a sheet lying against another). A dark picture printed to a sheet's edge does not count.

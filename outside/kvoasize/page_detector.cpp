@@ -20,10 +20,16 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
         return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
     }
     // White paper by its tone; as bright as the desk give or take a little (a receipt's print, a cloud's
-    // light on the desk).
+    // light on the desk). Under tinted light (or with its print's colour fringes) it is not colourless, but
+    // its brightener still shows it clearly bluer than the desk round it; a banknote's paper is no bluer,
+    // and has no sheet's proportions.
     auto white_paper = [&] {
-        return quad.brightness >= quad.surround - 5 && quad.confidence >= 0.8 &&
-               MeanSaturation(bgr, quad) <= 15 && SideColourStepShare(bgr, quad) >= 0.7;
+        if (quad.brightness < quad.surround - 5 || quad.confidence < 0.8 ||
+            SideColourStepShare(bgr, quad) < 0.7)
+            return false;
+        const double saturation = MeanSaturation(bgr, quad);
+        return saturation <= 15 || (saturation <= 45 && quad.confidence >= 0.9 &&
+                                    LongToShortSide(quad) <= 1.75 && BluerThanAround(bgr, quad) >= 20);
     };
     if (quad.brightness < quad.surround) {
         // A coloured leaflet or cover on a lighter desk: strongly coloured, its colour stepping to the desk's
@@ -102,7 +108,7 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
     // Sides found on the working copy land within a pixel and a half of it on the picture.
     return RefineEdges(
         bgr, quads[page],
-        1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)));
+        1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size)), true);
 }
 
 Quad TurnPageUpright(const cv::Mat& bgr, const Quad& page) {

@@ -33,15 +33,15 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     // all but a sliver of a straight-down picture, a page on wood lying a quarter turned (its text must
     // be turned back), a handwritten page on wood lit from one side, a white page on a white desk (found
     // by its bluish tone against the desk's warmer white), a magazine page no brighter than the desk as a
-    // whole; pages cut by the edge, the right-hand page of an
-    // open book (bounded by the fold into the other page), a business card the edge cuts
-    // whose grey part beside its white part outlines a page-sized region, and a banknote on a desk (wrong
-    // objects).
+    // whole, a sticky note and a receipt whose sides bow in (their corners are where the ends meet); pages
+    // cut by the edge, the right-hand page of an open book (bounded by the fold into the other page), a
+    // business card the edge cuts whose grey part beside its white part outlines a page-sized region, and a
+    // banknote on a desk (wrong objects).
     for (const std::string file :
          {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg", "jscanify_test3.jpg",
           "jscanify_test8.jpg", "dynamsoft_about_page_270.jpg", "breta_test2.jpg", "breta_test4.jpg",
-          "tony_a4_on_white_background.jpg", "smartdoc_sample_4.jpg", "tony_book.jpg",
-          "azure_business_card.jpg", "jscanify_test5.jpg"}) {
+          "tony_a4_on_white_background.jpg", "smartdoc_sample_4.jpg", "google_sticky_note.jpg",
+          "azure_di_receipt_french.jpg", "tony_book.jpg", "azure_business_card.jpg", "jscanify_test5.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -61,6 +61,29 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
             EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)), 0.01 * diagonal)
                 << "corner " << i;
     }
+}
+
+TEST(RealPhotos, ADatasheetNoBrighterThanItsDeskIsFoundByItsBluishTone) {
+    // Lilac light on a beige desk: the page is neither colourless nor brighter than the desk. Its top
+    // right corner is still found a little inside (within 2%); the upright turn is not asked here.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    const PhotoCase& c = Case(*cases, "smartdoc_sample_5.jpg");
+    auto framed =
+        virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+    auto page = outside::DetectPage(framed.picture);
+    ASSERT_TRUE(page && page->confidence >= outside::kPageConfidenceNeeded);
+    const auto& truth = c.sheets.at(0);
+    const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+    double best = diagonal;
+    for (int shift = 0; shift < 4; ++shift) {
+        double worst = 0;
+        for (int i = 0; i < 4; ++i)
+            worst = std::max(
+                worst, cv::norm(page->corners[(i + shift) % 4] - (truth[i] * framed.scale + framed.offset)));
+        best = std::min(best, worst);
+    }
+    EXPECT_LT(best, 0.02 * diagonal);
 }
 
 TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
