@@ -42,6 +42,10 @@ constexpr double kSureRowRatio = 1.6;
 // below, its right ones reached 4; on a page lying turned whose lines are silent, keeping the page as
 // found is wrong anyway.
 constexpr const char* kModelLetters = "15";
+// Nor is it asked about a page smaller than this on its long side: its letters are a few pixels high,
+// which the model takes for anything (a synthetic page of filler text, 480 pixels long, it read as
+// turned a quarter).
+constexpr int kModelLeastSize = 800;
 constexpr double kModelConfidence = 2.0;
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
@@ -290,7 +294,7 @@ std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad, Orien
     const cv::Size size = QuadSize(quad);
     cv::Mat grey = StraightGrey(bgr, quad, {}, kMeasureSize);
     LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
-    if (lines.sure || grey.empty()) return lines.turn;
+    if (lines.sure || std::max(grey.cols, grey.rows) < kModelLeastSize) return lines.turn;
     std::optional<ModelTurn> read = model.Detect(grey);
     if (read && read->confidence >= kModelConfidence) return read->turn;
     return lines.turn;

@@ -8,9 +8,11 @@
 #include <algorithm>
 
 #include "outside/common/jpeg_decode.h"
+#include "outside/common/text_orientation.h"
 #include "outside/fasize/card_detector.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/files/files.h"
+#include "tests/support/scratch_folder.h"
 #include "virtualcam/scenes/photo_files.h"
 
 namespace {
@@ -61,6 +63,46 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
             EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)), 0.01 * diagonal)
                 << "corner " << i;
     }
+}
+
+TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWithoutItsDataByTheLines) {
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    // A receipt lying three quarters turned, its print too small and sparse for the lines to tell: the model
+    // turns it. Without the model's data the lines' answer stands, whatever it is: nothing there, a wrong
+    // half turn on a menu of Chinese print (lines read across its columns).
+    test_support::ScratchFolder no_data;
+    outside::OrientationModel missing(no_data.Root());
+    const PhotoCase& receipt = Case(*cases, "daleal_receipt_4.jpg");
+    cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + receipt.file);
+    ASSERT_FALSE(photo.empty());
+    auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
+    cv::Mat turned;
+    cv::rotate(framed.picture, turned, cv::ROTATE_90_COUNTERCLOCKWISE);
+    auto page = outside::DetectPage(turned);
+    ASSERT_TRUE(page.has_value());
+    const auto& truth = receipt.sheets.at(0);
+    const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+    for (int i = 0; i < 4; ++i) {
+        // A quarter counterclockwise takes (x, y) to (y, columns - 1 - x).
+        cv::Point2d p = truth[i] * framed.scale + framed.offset;
+        EXPECT_LT(cv::norm(page->corners[i] - cv::Point2d(p.y, framed.picture.cols - 1 - p.x)),
+                  0.01 * diagonal)
+            << "corner " << i;
+    }
+    auto outline = outside::FindPageOutline(turned);
+    ASSERT_TRUE(outline.has_value());
+    EXPECT_EQ(outside::UprightTurnOfPage(turned, *outline, missing), std::nullopt);
+    EXPECT_EQ(outside::UprightTurnFromText(turned, *outline, outside::TurnChoice::Any), std::nullopt);
+
+    cv::Mat menu = virtualcam::ReadPicture(kPhotos + "/docscanner_fmeow_743165244.jpg");
+    ASSERT_FALSE(menu.empty());
+    auto menu_framed = virtualcam::FitIntoFrame(menu, cv::Size(2592, 1944));
+    outline = outside::FindPageOutline(menu_framed.picture);
+    ASSERT_TRUE(outline.has_value());
+    auto lines = outside::UprightTurnFromText(menu_framed.picture, *outline, outside::TurnChoice::Any);
+    ASSERT_TRUE(lines.has_value());
+    EXPECT_EQ(outside::UprightTurnOfPage(menu_framed.picture, *outline, missing), lines);
 }
 
 TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
