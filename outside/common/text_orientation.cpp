@@ -49,16 +49,18 @@ constexpr int kModelLeastSize = 800;
 constexpr double kModelConfidence = 2.0;
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
-// rules are no letters).
-cv::Mat LetterInk(const cv::Mat& grey) {
+// rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
+// any way round), so the limits hold whichever side of a mark is its height.
+cv::Mat LetterInk(const cv::Mat& grey, bool either_way) {
     cv::Mat ink;
     cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 31, 20);
     cv::Mat labels, stats, centroids;
     int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
     std::vector<uint8_t> keep(static_cast<size_t>(count), 0);
-    const int max_height = grey.rows / 12;
+    const int max_height = (either_way ? std::max(grey.rows, grey.cols) : grey.rows) / 12;
     for (int i = 1; i < count; ++i) {
         int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        if (either_way && w < h) std::swap(w, h);  // h: across the mark, w: along it
         keep[static_cast<size_t>(i)] =
             h >= 2 && h <= max_height && w <= std::max(max_height, 3 * h) ? 255 : 0;
     }
@@ -178,7 +180,7 @@ struct LinesTurn {
 LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
     LinesTurn result;
     if (grey.empty()) return result;
-    cv::Mat ink = LetterInk(grey);
+    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any);
     if (cv::countNonZero(ink) < 200) return result;
     cv::Mat sideways;
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
