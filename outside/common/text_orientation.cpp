@@ -257,11 +257,12 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
         engine = std::make_unique<tesseract::TessBaseAPI>();
         if (engine->Init(tessdata_.empty() ? nullptr : tessdata_.c_str(), "osd",
                          tesseract::OEM_TESSERACT_ONLY) != 0) {
-            platform::DebugLog("orientation",
-                               "no orientation data (osd.traineddata) in %s; pages are turned by their print "
-                               "lines alone",
-                               tessdata_.empty() ? "Tesseract's data folder" : tessdata_.c_str());
             std::lock_guard<std::mutex> lock(engines_->mutex);
+            if (!engines_->missing)
+                platform::DebugLog("orientation",
+                                   "no orientation data (osd.traineddata) in %s; pages are turned by their "
+                                   "print lines alone",
+                                   tessdata_.empty() ? "Tesseract's data folder" : tessdata_.c_str());
             engines_->missing = true;
             return std::nullopt;
         }
