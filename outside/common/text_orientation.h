@@ -1,9 +1,12 @@
 #pragma once
 // Which way up a cut-out document is, from its print: the direction of its text lines, and whether the
-// letters' ascenders (b d f h k l t and capitals) stand above their cores or hang below them.
+// letters' ascenders (b d f h k l t and capitals) stand above their cores or hang below them; for a page
+// whose lines say little, Tesseract's orientation model besides.
 
+#include <memory>
 #include <opencv2/core.hpp>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "outside/common/quads.h"
@@ -20,6 +23,40 @@ enum class TurnChoice {
 // lying over it (a card overlapping another) are left out of the measure.
 std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, TurnChoice choice,
                                        const std::vector<Quad>& covering = {});
+
+struct ModelTurn {
+    int turn = 0;           // quarter turns clockwise that make the print upright
+    double confidence = 0;  // the model's own measure
+};
+
+// Tesseract's orientation and script model (osd.traineddata), which tells the turn from the letters'
+// shapes. Safe to use from several threads at once: each detection borrows an engine of its own, made on
+// first need (loading the model takes some 250 ms) and kept for the next.
+class OrientationModel {
+  public:
+    // `tessdata`: the folder holding osd.traineddata; empty for Tesseract's own.
+    explicit OrientationModel(std::string tessdata = {});
+    ~OrientationModel();
+    OrientationModel(const OrientationModel&) = delete;
+    OrientationModel& operator=(const OrientationModel&) = delete;
+
+    // The one the detectors use.
+    static OrientationModel& Shared();
+
+    // The turn of an upright grey copy's print; nothing when the model cannot tell or is not installed
+    // (said once in the debug log).
+    std::optional<ModelTurn> Detect(const cv::Mat& grey);
+
+  private:
+    struct Engines;
+    std::string tessdata_;
+    std::unique_ptr<Engines> engines_;
+};
+
+// A page's turn (TurnChoice::Any) by its print lines where they are clear; else by the orientation
+// model where it is sure; else the lines' answer, if any (the model's data missing, say).
+std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad,
+                                     OrientationModel& model = OrientationModel::Shared());
 
 // The same region with its corners renumbered by quarter turns clockwise: the straightened picture
 // turns with it.

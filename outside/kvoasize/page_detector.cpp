@@ -112,13 +112,14 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
 }
 
 Quad TurnPageUpright(const cv::Mat& bgr, const Quad& page) {
-    if (auto turn = UprightTurnFromText(bgr, page, TurnChoice::Any)) return TurnQuad(page, *turn);
+    if (auto turn = UprightTurnOfPage(bgr, page)) return TurnQuad(page, *turn);
     return page;
 }
 
 std::optional<Quad> DetectPage(const cv::Mat& bgr) {
     std::optional<Quad> page = FindPageOutline(bgr);
-    if (page) page = TurnPageUpright(bgr, *page);
+    // One too uncertain to be used is not worth the time its print takes to read.
+    if (page && page->confidence >= kPageConfidenceNeeded) page = TurnPageUpright(bgr, *page);
     return page;
 }
 
