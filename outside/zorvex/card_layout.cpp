@@ -309,6 +309,10 @@ void AddUnreadLines(PageText& page, const PageText& again) {
 
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
     constexpr int kSmallPrint = 16;  // pixels of a line's median word height
+    // A card this wide was cut out of a picture of the camera's resolution: its print is large enough, and
+    // small "lines" on it are a picture's speckle read as letters. Read at twice its size it takes
+    // seconds.
+    constexpr int kLargestToEnlarge = 1400;
     // Below this mean confidence the card may lie upside down (a card cut out of the desk picture has
     // no "up" of its own): it is read turned as well and the better reading kept.
     constexpr double kDoubtful = 60;
@@ -343,7 +347,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
     for (const LayoutLine& line : lines) heights.push_back(line.height);
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    if (heights[heights.size() / 2] >= kSmallPrint) return lines;
+    if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) return lines;
     PixPtr scaled(pixScale(upright, 2, 2));
     if (!scaled) return lines;
     page = recognizer.Recognize(scaled.get(), dpi * 2, "card");
