@@ -596,7 +596,8 @@ bool IsWeekday(const std::string& word) {
 }
 
 // Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
-// particle, no digits and no signs of a contact line; an honorific may lead.
+// particle or a slash between two people's names, no digits and no signs of a contact line; an honorific
+// may lead.
 bool NameShaped(const std::string& line) {
     const std::vector<std::string> words = Words(line);
     if (words.size() < 2 || words.size() > 4 || HasDigit(line)) return false;
@@ -605,6 +606,9 @@ bool NameShaped(const std::string& line) {
         const auto first = static_cast<unsigned char>(w[0]);
         // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
         const bool particle = k > 0 && k + 1 < words.size() && IsParticle(w);
+        // Two people sharing a card ("Eliete / Ana Paula") are parted by a slash.
+        if (w == "/" && k > 0 && k + 1 < words.size()) continue;
+        if (TelephoneLabel(w) != Label::kNone && Bare(w).size() >= 3) return false;  // "Tel / Fax"
         // A Latin-1 letter in lower case ("ção de Impressoras", the rest of a cut word) starts no name.
         const bool lower_latin = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) >= 0x9F;
         // Nor does a dash, a quote or another sign ("— Ses CS Cer"): U+0080 to U+00BF, U+2000 to U+2BFF.
@@ -947,7 +951,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         lines.push_back(std::move(clean));
     }
     const size_t n = lines.size();
-    std::vector<bool> used(n, false);
+    std::vector<bool> used(n, false), telephone_line(n, false);
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
@@ -972,6 +976,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (!tels.empty()) {
             card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
             used[i] = true;
+            telephone_line[i] = true;
         }
     }
     // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
@@ -987,7 +992,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // A person's name is not printed smaller than most of the card's lines (a small-print remark
     // shaped like a name is not one).
     std::sort(heights.begin(), heights.end());
-    const int smallest_name = heights.empty() ? 0 : heights[heights.size() / 2] * 17 / 20;
+    const int smallest_name = heights.empty() ? 0 : heights[(heights.size() - 1) / 2] * 17 / 20;
     // A name is printed to be read: a line recognition is only half sure of, shaped like a name, is more
     // often a logo or a company's lettering ("ATI TBO SOCORRO"), and a wrong name is worse than none.
     constexpr float kSureName = 75;
@@ -1070,7 +1075,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (const std::string joined = FragmentsJoined(lines[i].text);
             !NameShaped(lines[i].text) && NameShaped(joined))
             lines[i].text = joined;
-        if (!NameShaped(lines[i].text) || lines[i].height < smallest_name) continue;
+        // A shop card prints its owner small over the owner's own number ("José Carlos" / "(11) 9933-6564").
+        const bool over_number = i + 1 < n && telephone_line[i + 1] && RunsOn(lines[i], lines[i + 1]);
+        if (!NameShaped(lines[i].text) || (lines[i].height < smallest_name && !over_number)) continue;
         // The e-mail's local part spelling the line vouches for a doubtful reading ("MichaelChen").
         const bool names = NamesPerson(lines[i].text, hints);
         if (lines[i].confidence < kSureName && !names) continue;

@@ -352,6 +352,24 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
                                                             "Cep 01014-000 | Centro | São Paulo | SP"}));
 }
 
+TEST(CardFieldRules, ShopOwnersNamedSmallOrTwoToACard) {
+    // The owner printed smaller than most lines, over the owner's own number.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Brunau", 51), L("Buffet eventos", 88), L("José Carlos", 22, 1), L("(11) 9933-6564", 25, 1),
+         L("www.brunaubuffet.com.br", 35, 2), L("brunau@r7.com", 27, 2)},
+        "BR");
+    EXPECT_EQ(card.full_name, "José Carlos");
+    // Two people parted by a slash; a logo read half sure, in huge print, sets no size a name must reach.
+    card =
+        outside::ExtractCardFields({Doubtful(L("níroles o ibe Bv, NET.", 157), 61),
+                                    L("Eliete / Ana Paula", 61, 5), Doubtful(L("Tel:2685/2862", 70, 6), 0)},
+                                   "BR");
+    EXPECT_EQ(card.full_name, "Eliete / Ana Paula");
+    // Labels parted so are no one's name.
+    card = outside::ExtractCardFields({L("Tel / Fax", 40), L("Maria Lima", 36, 1)}, "BR");
+    EXPECT_EQ(card.full_name, "Maria Lima");
+}
+
 TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     // Numbers without their area code, labelled or in a telephone's print, stay as printed; an icon read
     // as a letter before one is no label. Postal codes, dates and house numbers are no telephones.
