@@ -451,8 +451,13 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     // The length of the region's whole fixed-line numbers, from the numbering plan's own example.
     size_t whole = 0;
     i18n::phonenumbers::PhoneNumber example;
-    if (!region.empty() && util.GetExampleNumberForType(region, PhoneNumberUtil::FIXED_LINE, &example))
+    std::string example_area;
+    if (!region.empty() && util.GetExampleNumberForType(region, PhoneNumberUtil::FIXED_LINE, &example)) {
         whole = std::to_string(example.national_number()).size();
+        std::string national;
+        util.GetNationalSignificantNumber(example, &national);
+        example_area = national.substr(0, static_cast<size_t>(util.GetLengthOfGeographicalAreaCode(example)));
+    }
     PhoneNumberMatch match;
     while (matcher.HasNext() && matcher.Next(&match)) {
         const std::string before = spaced.substr(taken, match.start() - taken);
@@ -490,6 +495,14 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         Label kind = label;
         if (kind == Label::kNone && util.GetNumberType(match.number()) == PhoneNumberUtil::MOBILE)
             kind = Label::kCell;
+        // A local number is typed as the plan would type it behind the region's own example area code
+        // ("9.9679-9468" is a mobile one in any Brazilian area); the number itself stays as printed.
+        if (kind == Label::kNone && local && !dialable && !example_area.empty()) {
+            i18n::phonenumbers::PhoneNumber typed = number;
+            typed.set_national_number(std::stoull(example_area + std::to_string(number.national_number())));
+            if (util.IsValidNumber(typed) && util.GetNumberType(typed) == PhoneNumberUtil::MOBILE)
+                kind = Label::kCell;
+        }
         tel.type = kind == Label::kFax ? "FAX" : kind == Label::kCell ? "CELL" : "WORK,VOICE";
         if (dialable) {
             std::string national;

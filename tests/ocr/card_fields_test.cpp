@@ -382,6 +382,9 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     for (const outside::Telephone& tel : card.telephones) numbers.push_back(tel.number);
     EXPECT_EQ(numbers, (std::vector<std::string>{"2294-9484", "9.9679-9468", "2685-2862"}));
     for (const std::string& number : numbers) EXPECT_EQ(number.find('+'), std::string::npos) << number;
+    // Typed as the numbering plan types them in any of the region's areas: a mobile one, a fixed one.
+    EXPECT_EQ(card.telephones[0].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[1].type, "CELL");
 
     // Digits alone (a logo's "1000", half a number) start no address; a postal code alone carries one on.
     card =
