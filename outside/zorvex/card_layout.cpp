@@ -292,10 +292,16 @@ void AddUnreadLines(PageText& page, const PageText& again) {
     for (const Paragraph& paragraph : again.paragraphs) {
         Paragraph added;
         for (const TextLine& line : paragraph.lines) {
-            const std::string text = LineText(line);
+            // As the rules will see it: Chinese and Japanese glyphs joined into words ("株式会社").
+            PageText alone;
+            alone.paragraphs.push_back({{line}});
+            std::string text;
+            for (const LayoutLine& part : LayoutLines(alone)) text += (text.empty() ? "" : " ") + part.text;
             const bool contact = std::count_if(text.begin(), text.end(), IsAsciiDigit) >= 2 ||
                                  text.find('@') != std::string::npos || text.find("www") != std::string::npos;
-            if (!contact || std::any_of(line.words.begin(), line.words.end(), overlaps)) continue;
+            if ((!contact && !HasCompanyLegalForm(text)) ||
+                std::any_of(line.words.begin(), line.words.end(), overlaps))
+                continue;
             double weighted = 0, letters = 0;
             for (const Word& w : line.words) {
                 weighted += w.confidence * static_cast<double>(w.text.size());

@@ -14,9 +14,10 @@ namespace outside {
 std::vector<LayoutLine> LayoutLines(const PageText& page);
 
 // Adds to `page` the lines of a second reading of the same picture (`again`) that lie where the first read
-// no word and that recognition is sure of (80 or more); only contact lines are added (two digits, an
-// "@", a web address), since lettering over a picture read so is as likely a logo's, and a name or a
-// company from it would be a guess. Each added paragraph goes after the page's own.
+// no word and that recognition is sure of (80 or more); only contact lines (two digits, an "@", a web
+// address) and a company's name with its legal form are added, since other lettering over a picture read
+// so is as likely a logo's, and a name or a company from it would be a guess. Each added paragraph goes after
+// the page's own.
 void AddUnreadLines(PageText& page, const PageText& again);
 
 // Recognises one card picture: turned level first when its print runs askew (a card photographed at an

@@ -949,6 +949,8 @@ std::string EmailMendedByName(const std::string& email, const std::string& name)
 
 }  // namespace
 
+bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
+
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
     CardFields card;
     std::vector<LayoutLine> lines;

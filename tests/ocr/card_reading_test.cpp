@@ -81,7 +81,7 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
             const size_t end = std::min(text.find(' ', start), text.size());
             const int width = 20 * static_cast<int>(end - start);
             l.words.push_back({text.substr(start, end - start), x, top, x + width, top + 30, confidence});
-            x += width + 15;
+            x += width + 10;
             start = end + 1;
         }
         return l;
@@ -99,12 +99,14 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
         line("LIDER FRIO", 0, 500, 93),                      // no contact line: a logo's lettering
         line("Rua 15 de Novembro, 193", 0, 550, 60),         // unsure
         line("Altair D'Auria 9", 0, 600, 91),                // one digit makes no contact line
+        line("株 式 会 社 コ", 0, 650, 93),  // a company's legal form, read glyph by glyph: added
     }});
     outside::AddUnreadLines(page, again);
     ASSERT_EQ(page.paragraphs.size(), 3u);
     std::vector<std::string> added;
     for (const outside::TextLine& l : page.paragraphs.back().lines) added.push_back(outside::LineText(l));
-    EXPECT_EQ(added, (std::vector<std::string>{"Av. Itaquera, 2365 - São Paulo", "liderfrio@terra.com.br"}));
+    EXPECT_EQ(added, (std::vector<std::string>{"Av. Itaquera, 2365 - São Paulo", "liderfrio@terra.com.br",
+                                               "株 式 会 社 コ"}));
 }
 
 TEST(CardReading, RealCardsAskewOrUpsideDown) {
