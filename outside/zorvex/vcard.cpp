@@ -1022,7 +1022,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
                               "dla", "voor"});
         });
+        // A company named by no legal form is taken only from a sure reading, as a name is: a wrong
+        // company is worse than none.
         return !used[i] && !label && !slogan && words <= 5 && !HasDigit(lines[i].text) &&
+               lines[i].confidence >= kSureName &&
                std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
                lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };

@@ -324,6 +324,11 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     EXPECT_TRUE(card.organisation.empty()) << card.organisation;
     EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+    // A company's lettering half read ("BELTIS IT" lost) names no company, trade word or not.
+    card = outside::ExtractCardFields(
+        {L("Daniel Carlos", 86), Doubtful(L("RT Solutions,", 66, 7), 62), L("(11) 2076 5555", 55, 7)}, "BR");
+    EXPECT_EQ(card.full_name, "Daniel Carlos");
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
 
     // "Cep" before a Turkish mobile number is its label, not a postal code's.
     card = outside::ExtractCardFields({L("Ayşe Yılmaz", 40), L("Cep 0532 123 45 67", 18)}, "TR");
