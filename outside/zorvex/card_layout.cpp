@@ -68,6 +68,8 @@ bool IsMark(const std::string& text) {
 
 int WordHeight(const Word& word) { return word.bottom - word.top; }
 
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
 LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int block) {
     // Icons stand further from the line's text than its words from one another.
     const auto apart = [&](size_t a, size_t b) {
@@ -259,10 +261,64 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
         page.paragraphs.insert(page.paragraphs.begin() + static_cast<long>(it->first), std::move(it->second));
 }
 
+// Print Tesseract's one global threshold loses: coloured, or light on a band or a photograph. The
+// picture's grey is stretched to its local contrast and read once more, and what that reading found where
+// nothing was read is added. (Painting out the words already read saves time but changes how Tesseract
+// lays out the rest, and it read less.)
+void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
+    constexpr int kTile = 100;          // pixels of the contrast's neighbourhood
+    constexpr int kLeastContrast = 40;  // a tile's grey range below this is left as it is (no print)
+    PixPtr grey(pixConvertTo8(picture, 0));
+    if (!grey || pixGetWidth(grey.get()) < 2 * kTile || pixGetHeight(grey.get()) < 2 * kTile) return;
+    PixPtr stretched(pixContrastNorm(nullptr, grey.get(), kTile, kTile, kLeastContrast, 2, 2));
+    if (stretched) AddUnreadLines(page, recognizer.Recognize(stretched.get(), dpi, "card"));
+}
+
 }  // namespace
+
+void AddUnreadLines(PageText& page, const PageText& again) {
+    constexpr float kSure = 80;
+    std::vector<Word> read;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (HasLetterOrDigit(word.text)) read.push_back(word);
+    const auto overlaps = [&](const Word& w) {
+        return std::any_of(read.begin(), read.end(), [&](const Word& r) {
+            return std::min(w.right, r.right) > std::max(w.left, r.left) &&
+                   std::min(w.bottom, r.bottom) > std::max(w.top, r.top);
+        });
+    };
+    for (const Paragraph& paragraph : again.paragraphs) {
+        Paragraph added;
+        for (const TextLine& line : paragraph.lines) {
+            // As the rules will see it: Chinese and Japanese glyphs joined into words ("株式会社").
+            PageText alone;
+            alone.paragraphs.push_back({{line}});
+            std::string text;
+            for (const LayoutLine& part : LayoutLines(alone)) text += (text.empty() ? "" : " ") + part.text;
+            const bool contact = std::count_if(text.begin(), text.end(), IsAsciiDigit) >= 2 ||
+                                 text.find('@') != std::string::npos || text.find("www") != std::string::npos;
+            if ((!contact && !HasCompanyLegalForm(text)) ||
+                std::any_of(line.words.begin(), line.words.end(), overlaps))
+                continue;
+            double weighted = 0, letters = 0;
+            for (const Word& w : line.words) {
+                weighted += w.confidence * static_cast<double>(w.text.size());
+                letters += static_cast<double>(w.text.size());
+            }
+            if (letters > 0 && weighted / letters >= kSure) added.lines.push_back(line);
+        }
+        if (!added.lines.empty()) page.paragraphs.push_back(std::move(added));
+    }
+}
 
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
     constexpr int kSmallPrint = 16;  // pixels of a line's median word height
+    // A card this wide was cut out of a picture of the camera's resolution: its print is large enough, and
+    // small "lines" on it are a picture's speckle read as letters. Read at twice its size it takes
+    // seconds.
+    constexpr int kLargestToEnlarge = 1400;
     // Below this mean confidence the card may lie upside down (a card cut out of the desk picture has
     // no "up" of its own): it is read turned as well and the better reading kept.
     constexpr double kDoubtful = 60;
@@ -291,16 +347,18 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
         }
     }
     RereadDoubtfulRuns(recognizer, upright, dpi, page);
+    ReadUnreadRegions(recognizer, upright, dpi, page);
     std::vector<LayoutLine> lines = LayoutLines(page);
     std::vector<int> heights;
     for (const LayoutLine& line : lines) heights.push_back(line.height);
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    if (heights[heights.size() / 2] >= kSmallPrint) return lines;
+    if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) return lines;
     PixPtr scaled(pixScale(upright, 2, 2));
     if (!scaled) return lines;
     page = recognizer.Recognize(scaled.get(), dpi * 2, "card");
     RereadDoubtfulRuns(recognizer, scaled.get(), dpi * 2, page);
+    ReadUnreadRegions(recognizer, scaled.get(), dpi * 2, page);
     return LayoutLines(page);
 }
 

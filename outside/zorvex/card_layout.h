@@ -13,11 +13,19 @@ namespace outside {
 // a capital does not change it.
 std::vector<LayoutLine> LayoutLines(const PageText& page);
 
+// Adds to `page` the lines of a second reading of the same picture (`again`) that lie where the first read
+// no word and that recognition is sure of (80 or more); only contact lines (two digits, an "@", a web
+// address) and a company's name with its legal form are added, since other lettering over a picture read
+// so is as likely a logo's, and a name or a company from it would be a guess. Each added paragraph goes after
+// the page's own.
+void AddUnreadLines(PageText& page, const PageText& again);
+
 // Recognises one card picture: turned level first when its print runs askew (a card photographed at an
 // angle, or the whole desk picture when no card was cut out of it), and read upside down as well when
 // the first reading is doubtful, the more confident reading kept. When most of its print is under 16
 // pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
-// Tesseract misreads such small print.
+// Tesseract misreads such small print. What the reading left empty is read again in a grey stretched to
+// its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines.
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi);
 
 }  // namespace outside

@@ -261,34 +261,65 @@ bool IsLegalForm(const std::string& word) {
                    "spzoo", "ohg",  "ek",   "lp",      "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
 }
 
+// Letters and digits only, lower case, Latin accents dropped ("Lucía Fernández" -> "luciafernandez"), so
+// a printed line can be set against an e-mail or web address.
+std::string Compact(const std::string& text) {
+    static const char kLatin[] =
+        "aaaaaaaceeeeiiiidnooooo?ouuuuytsaaaaaaaceeeeiiiidnooooo?ouuuuyty"
+        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkkllllllllllnnnnnnnnnoooooooorrrrrrsssssssstt"
+        "ttttuuuuuuuuuuuuwwyyyzzzzzzs";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (std::isalnum(c)) {
+            out += static_cast<char>(std::tolower(c));
+        } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
+            const uint32_t code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+            if (code >= 0xC0 && code < 0x180 && kLatin[code - 0xC0] != '?') out += kLatin[code - 0xC0];
+            ++i;
+        }
+    }
+    return out;
+}
+
 // Nouns that name a business rather than a person ("Family Restaurant", "Biuro Rachunkowe Kowalczyk",
 // "Sun Electricals"), in the languages the card program reads; a company without a legal form on its
 // card is often named so.
+const char* const kBusinessWords[] = {
+    "restaurant",   "restaurante",   "ristorante",  "restauracja", "bakery",       "bäckerei",
+    "boulangerie",  "bakkerij",      "café",        "cafe",        "caffè",        "bistro",
+    "hotel",        "studio",        "studios",     "atelier",     "estudio",      "pracownia",
+    "electricals",  "electrical",    "electronics", "airlines",    "airline",      "airways",
+    "insurance",    "versicherung",  "assurances",  "seguros",     "digitals",     "solutions",
+    "technologies", "industries",    "enterprises", "logistics",   "consulting",   "agency",
+    "agentur",      "agence",        "agencia",     "bureau",      "büro",         "biuro",
+    "kanzlei",      "kancelaria",    "cabinet",     "praxis",      "clinic",       "klinik",
+    "clínica",      "pharmacy",      "apotheke",    "farmacia",    "apteka",       "verlag",
+    "wydawnictwo",  "printing",      "druckerei",   "drukarnia",   "imprimerie",   "optics",
+    "optik",        "optiikka",      "motors",      "autohaus",    "garage",       "taller",
+    "werkstatt",    "warsztat",      "realty",      "immobilien",  "construction", "builders",
+    "bau",          "trading",       "handel",      "bank",        "banco",        "banque",
+    "institute",    "institut",      "instituto",   "university",  "universität",  "université",
+    "universidad",  "academy",       "akademie",    "school",      "schule",       "école",
+    "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
+    "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
+    "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
+    "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma",
+    "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
+    "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
+    "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
+    "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência"};
+
 bool IsBusinessWord(const std::string& word) {
-    return InList(
-        word, {"restaurant",   "restaurante",   "ristorante",  "restauracja", "bakery",       "bäckerei",
-               "boulangerie",  "bakkerij",      "café",        "cafe",        "caffè",        "bistro",
-               "hotel",        "studio",        "studios",     "atelier",     "estudio",      "pracownia",
-               "electricals",  "electrical",    "electronics", "airlines",    "airline",      "airways",
-               "insurance",    "versicherung",  "assurances",  "seguros",     "digitals",     "solutions",
-               "technologies", "industries",    "enterprises", "logistics",   "consulting",   "agency",
-               "agentur",      "agence",        "agencia",     "bureau",      "büro",         "biuro",
-               "kanzlei",      "kancelaria",    "cabinet",     "praxis",      "clinic",       "klinik",
-               "clínica",      "pharmacy",      "apotheke",    "farmacia",    "apteka",       "verlag",
-               "wydawnictwo",  "printing",      "druckerei",   "drukarnia",   "imprimerie",   "optics",
-               "optik",        "optiikka",      "motors",      "autohaus",    "garage",       "taller",
-               "werkstatt",    "warsztat",      "realty",      "immobilien",  "construction", "builders",
-               "bau",          "trading",       "handel",      "bank",        "banco",        "banque",
-               "institute",    "institut",      "instituto",   "university",  "universität",  "université",
-               "universidad",  "academy",       "akademie",    "school",      "schule",       "école",
-               "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
-               "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
-               "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
-               "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma",
-               "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
-               "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
-               "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
-               "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência"});
+    // Recognition drops the accents of capitals now and then ("ELETRONICA", "ASSISTENCIA"): the words
+    // are compared without them.
+    static const auto folded = [] {
+        std::vector<std::string> keys;
+        for (const char* key : kBusinessWords) keys.push_back(Compact(key));
+        return keys;
+    }();
+    const std::string bare = Compact(word);
+    return !bare.empty() && std::find(folded.begin(), folded.end(), bare) != folded.end();
 }
 
 // A job word that does not name a trade ("Assistente" does, "ASSISTÊNCIA TÉCNICA" does not).
@@ -297,6 +328,20 @@ bool IsJobWord(const std::string& word) { return IsTitleWord(word) && !IsBusines
 // A legal form no other word is spelled like: a line with digits and "SP" or "SA" may be an address
 // (São Paulo's state), one with "GmbH" is a company.
 bool IsPlainLegalForm(const std::string& word) { return IsLegalForm(word) && Bare(word).size() >= 3; }
+
+// A legal form among the line's words. One of two letters ("SA", "AG", "SP") is also a state's or a
+// province's abbreviation ("Jd. Samara - SP - ..."): it counts only where legal forms stand, at the
+// line's end or before another part of one ("Co., Ltd.", "Sp. z o.o.", "GmbH & Co. KG").
+bool HasLegalForm(const std::string& line) {
+    const std::vector<std::string> words = Words(line);
+    for (size_t k = 0; k < words.size(); ++k) {
+        if (!IsLegalForm(words[k])) continue;
+        if (Bare(words[k]).size() >= 3 || k + 1 == words.size()) return true;
+        const std::string& next = words[k + 1];
+        if (IsLegalForm(next) || Bare(next) == "z" || next[0] == '&') return true;
+    }
+    return false;
+}
 
 bool IsHonorific(const std::string& word) {
     return InList(word, {"dr", "mr", "mrs", "ms", "prof", "herr", "frau", "mme", "m"});
@@ -406,8 +451,13 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     // The length of the region's whole fixed-line numbers, from the numbering plan's own example.
     size_t whole = 0;
     i18n::phonenumbers::PhoneNumber example;
-    if (!region.empty() && util.GetExampleNumberForType(region, PhoneNumberUtil::FIXED_LINE, &example))
+    std::string example_area;
+    if (!region.empty() && util.GetExampleNumberForType(region, PhoneNumberUtil::FIXED_LINE, &example)) {
         whole = std::to_string(example.national_number()).size();
+        std::string national;
+        util.GetNationalSignificantNumber(example, &national);
+        example_area = national.substr(0, static_cast<size_t>(util.GetLengthOfGeographicalAreaCode(example)));
+    }
     PhoneNumberMatch match;
     while (matcher.HasNext() && matcher.Next(&match)) {
         const std::string before = spaced.substr(taken, match.start() - taken);
@@ -445,6 +495,14 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         Label kind = label;
         if (kind == Label::kNone && util.GetNumberType(match.number()) == PhoneNumberUtil::MOBILE)
             kind = Label::kCell;
+        // A local number is typed as the plan would type it behind the region's own example area code
+        // ("9.9679-9468" is a mobile one in any Brazilian area); the number itself stays as printed.
+        if (kind == Label::kNone && local && !dialable && !example_area.empty()) {
+            i18n::phonenumbers::PhoneNumber typed = number;
+            typed.set_national_number(std::stoull(example_area + std::to_string(number.national_number())));
+            if (util.IsValidNumber(typed) && util.GetNumberType(typed) == PhoneNumberUtil::MOBILE)
+                kind = Label::kCell;
+        }
         tel.type = kind == Label::kFax ? "FAX" : kind == Label::kCell ? "CELL" : "WORK,VOICE";
         if (dialable) {
             std::string national;
@@ -551,7 +609,8 @@ bool IsWeekday(const std::string& word) {
 }
 
 // Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
-// particle, no digits and no signs of a contact line; an honorific may lead.
+// particle or a slash between two people's names, no digits and no signs of a contact line; an honorific
+// may lead.
 bool NameShaped(const std::string& line) {
     const std::vector<std::string> words = Words(line);
     if (words.size() < 2 || words.size() > 4 || HasDigit(line)) return false;
@@ -560,6 +619,9 @@ bool NameShaped(const std::string& line) {
         const auto first = static_cast<unsigned char>(w[0]);
         // Family names' particles stay in lower case ("Sanne de Vries", "Ludwig van Beek").
         const bool particle = k > 0 && k + 1 < words.size() && IsParticle(w);
+        // Two people sharing a card ("Eliete / Ana Paula") are parted by a slash.
+        if (w == "/" && k > 0 && k + 1 < words.size()) continue;
+        if (TelephoneLabel(w) != Label::kNone && Bare(w).size() >= 3) return false;  // "Tel / Fax"
         // A Latin-1 letter in lower case ("ção de Impressoras", the rest of a cut word) starts no name.
         const bool lower_latin = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) >= 0x9F;
         // Nor does a dash, a quote or another sign ("— Ses CS Cer"): U+0080 to U+00BF, U+2000 to U+2BFF.
@@ -576,27 +638,6 @@ bool AnyWord(const std::string& line, bool (*test)(const std::string&)) {
     for (const std::string& w : Words(line))
         if (test(w)) return true;
     return false;
-}
-
-// Letters and digits only, lower case, Latin accents dropped ("Lucía Fernández" -> "luciafernandez"), so
-// a printed line can be set against an e-mail or web address.
-std::string Compact(const std::string& text) {
-    static const char kLatin[] =
-        "aaaaaaaceeeeiiiidnooooo?ouuuuytsaaaaaaaceeeeiiiidnooooo?ouuuuyty"
-        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkkllllllllllnnnnnnnnnoooooooorrrrrrsssssssstt"
-        "ttttuuuuuuuuuuuuwwyyyzzzzzzs";
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (std::isalnum(c)) {
-            out += static_cast<char>(std::tolower(c));
-        } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
-            const uint32_t code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-            if (code >= 0xC0 && code < 0x180 && kLatin[code - 0xC0] != '?') out += kLatin[code - 0xC0];
-            ++i;
-        }
-    }
-    return out;
 }
 
 size_t CommonRun(const std::string& a, const std::string& b) {
@@ -762,6 +803,31 @@ int LetterCount(const std::string& text) {
     return count;
 }
 
+// A run of at least `count` letters: ASCII ones, or characters beyond ASCII that are no signs (quotes,
+// dashes, the ordinal "º" and "°" are U+0080 to U+00BF or U+2000 to U+2BFF; CJK punctuation U+3000 to
+// U+303F).
+bool HasWordOfLetters(const std::string& text, int count) {
+    int run = 0;
+    for (size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const size_t length = std::min(CharacterBytes(text, at), text.size() - at);
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        for (size_t k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+        const bool letter = code < 0x80 ? std::isalpha(lead) != 0
+                                        : code >= 0xC0 && code != 0xD7 && code != 0xF7 &&
+                                              !(code >= 0x2000 && code <= 0x2BFF) &&
+                                              !(code >= 0x3000 && code <= 0x303F);
+        run = letter ? run + 1 : 0;
+        if (run >= count) return true;
+        at += length;
+    }
+    return false;
+}
+
 // `next` carries on the line before it: same block, same print within a sixth, under it.
 bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
     return next.block == line.block && std::abs(next.height - line.height) * 6 <= line.height &&
@@ -883,6 +949,8 @@ std::string EmailMendedByName(const std::string& email, const std::string& name)
 
 }  // namespace
 
+bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
+
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
     CardFields card;
     std::vector<LayoutLine> lines;
@@ -898,7 +966,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         lines.push_back(std::move(clean));
     }
     const size_t n = lines.size();
-    std::vector<bool> used(n, false);
+    std::vector<bool> used(n, false), telephone_line(n, false);
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
@@ -923,6 +991,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (!tels.empty()) {
             card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
             used[i] = true;
+            telephone_line[i] = true;
         }
     }
     // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
@@ -938,7 +1007,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // A person's name is not printed smaller than most of the card's lines (a small-print remark
     // shaped like a name is not one).
     std::sort(heights.begin(), heights.end());
-    const int smallest_name = heights.empty() ? 0 : heights[heights.size() / 2] * 17 / 20;
+    const int smallest_name = heights.empty() ? 0 : heights[(heights.size() - 1) / 2] * 17 / 20;
+    // A name is printed to be read: a line recognition is only half sure of, shaped like a name, is more
+    // often a logo or a company's lettering ("ATI TBO SOCORRO"), and a wrong name is worse than none.
+    constexpr float kSureName = 75;
     const AddressHints hints = Hints(card.emails, card.web);
     const auto org_shaped = [&](size_t i) {
         const std::string lower = Lower(lines[i].text);
@@ -950,7 +1022,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
                               "dla", "voor"});
         });
+        // A company named by no legal form is taken only from a sure reading, as a name is: a wrong
+        // company is worse than none.
         return !used[i] && !label && !slogan && words <= 5 && !HasDigit(lines[i].text) &&
+               lines[i].confidence >= kSureName &&
                std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
                lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };
@@ -958,7 +1033,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // one in the larger print when two do).
     size_t org_at = n;
     for (size_t i = 0; i < n && org_at == n; ++i)
-        if (!used[i] && (AnyWord(lines[i].text, IsLegalForm) || HasCjkLegalForm(lines[i].text)) &&
+        if (!used[i] && (HasLegalForm(lines[i].text) || HasCjkLegalForm(lines[i].text)) &&
             !HasPostalCode(lines[i].text) &&
             (!HasDigit(lines[i].text) || AnyWord(lines[i].text, IsPlainLegalForm)))
             org_at = i;
@@ -1018,7 +1093,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         if (const std::string joined = FragmentsJoined(lines[i].text);
             !NameShaped(lines[i].text) && NameShaped(joined))
             lines[i].text = joined;
-        if (!NameShaped(lines[i].text) || lines[i].height < smallest_name) continue;
+        // A shop card prints its owner small over the owner's own number ("José Carlos" / "(11) 9933-6564").
+        const bool over_number = i + 1 < n && telephone_line[i + 1] && RunsOn(lines[i], lines[i + 1]);
+        if (!NameShaped(lines[i].text) || (lines[i].height < smallest_name && !over_number)) continue;
+        // The e-mail's local part spelling the line vouches for a doubtful reading ("MichaelChen").
+        const bool names = NamesPerson(lines[i].text, hints);
+        if (lines[i].confidence < kSureName && !names) continue;
         // A line inside running text in its own print ("ALUGUEL DE VESTIDOS PARA NOIVAS" / "MADRINHAS E
         // FORMANDAS" / "ALUGUEL DE TRAJES PARA NOIVOS") is part of that text.
         const auto running = [&](size_t k) {
@@ -1029,7 +1109,6 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             (i > 0 && running(i - 1) && Words(lines[i - 1].text).size() >= 4) ||
             (running(i + 1) && Words(lines[i + 1].text).size() >= 4))
             continue;
-        const bool names = NamesPerson(lines[i].text, hints);
         if (name_at == n || (names && !owner) ||
             (names == owner && lines[i].height > lines[name_at].height)) {
             name_at = i;
@@ -1061,7 +1140,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     if (name_at == n && title_at < n)
         for (size_t i = title_at; i-- > 0;) {
             if (Words(lines[i].text).empty()) continue;
-            if (!used[i] && NameAboveTitle(lines[i], lines[title_at])) {
+            if (!used[i] && lines[i].confidence >= kSureName && NameAboveTitle(lines[i], lines[title_at])) {
                 name_at = i;
                 used[i] = true;
             }
@@ -1133,11 +1212,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                            lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
                            Lower(lines[i].text).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
-        // Digits alone ("1000" of a logo, half a number "(11) 2684") may carry an address on (its postal
-        // code) but never start one: a street or a place is named in letters.
-        const bool letters = std::any_of(lines[i].text.begin(), lines[i].text.end(), [](char c) {
-            return std::isalpha(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0xC0;
-        });
+        // Digits alone ("1000" of a logo, half a number "(11) 2684"), or with a label of two letters ("ID.
+        // 35 65 43262", a radio's number), may carry an address on (its postal code) but never start one:
+        // a street or a place is named in a word of letters.
+        const bool letters = HasWordOfLetters(lines[i].text, 3);
         if ((digit || joins) && (previous == n ? letters : Overlapping(lines[previous], lines[i]))) {
             // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
             static const std::regex kPin(R"(^\d (?=\d+ ))");

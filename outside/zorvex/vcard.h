@@ -49,6 +49,10 @@ struct CardFields {
 // before, are the address. A field not found stays empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
+// The line names a company by its legal form: a Latin one ("GmbH", "Co., Ltd."; one of two letters only
+// where legal forms stand) or a Chinese, Japanese or Korean one inside the name ("株式会社").
+bool HasCompanyLegalForm(const std::string& line);
+
 // The vCard, lines ended by CR LF and folded at 75 bytes between characters; values escaped, and any byte
 // of recognised text that is not part of a well-formed UTF-8 character written as U+FFFD.
 std::string VCard(const CardFields& card);

@@ -75,6 +75,11 @@ outside::LayoutLine L(const std::string& text, int height, int block = 0) {
     return line;
 }
 
+outside::LayoutLine Doubtful(outside::LayoutLine line, float confidence) {
+    line.confidence = confidence;
+    return line;
+}
+
 TEST(CardFieldRules, LabelsLegalFormsAndPrintSizeAsTheCardsPrintThem) {
     // The company in the largest print (as "Co., Ltd." cards do; "Ltd" misread), the name below it; numbers
     // glued to their labels, an e-mail after "E-mail.", no region known: every number carries its country
@@ -216,7 +221,7 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     // Small print lost blanks and dots: the name is put back by its e-mail, the domains by their ending,
     // and the company is found by its domain; of two title lines the one under the name is its title.
     card = outside::ExtractCardFields(
-        {L("Creative Studios", 17), L("Digital Marketing & Design", 21), L("MichaelChen", 17),
+        {L("Creative Studios", 17), L("Digital Marketing & Design", 21), Doubtful(L("MichaelChen", 17), 72),
          L("Marketing Manager", 21), L("michael@creativestudioscom", 19), L("www.creativestudioscom", 17)},
         "CN");
     EXPECT_EQ(card.full_name, "Michael Chen");
@@ -277,11 +282,6 @@ TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"200 Bay Street", "Toronto, ON M5J 2J2"}));
 }
 
-outside::LayoutLine Doubtful(outside::LayoutLine line, float confidence) {
-    line.confidence = confidence;
-    return line;
-}
-
 TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     // A logo read as letters, running text in capitals, a remark in small print: no name, no company.
     // The number after "CEP" is a postal code; a local number listed after a whole one shares its area
@@ -311,6 +311,24 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
         "BR");
     EXPECT_EQ(card.organisation, "CEASTEC S/C LTDA.");
     EXPECT_TRUE(card.title.empty()) << card.title;
+    // The same trade with the accents lost to recognition is no title either.
+    card = outside::ExtractCardFields({L("ASSISTENCIA TECNICA EM GERAL", 73), L("ELETRONICA", 106, 1)}, "BR");
+    EXPECT_TRUE(card.title.empty()) << card.title;
+
+    // A company's lettering read doubtfully is no name, however name-shaped; a radio's ID under a number
+    // starts no address; a state's "SP" between dashes is no legal form.
+    card = outside::ExtractCardFields(
+        {Doubtful(L("ATI TBO SOCORRO", 168), 51), L("OLIVEIRA", 62), L("Nex tel 9.4000-4 561", 95, 7),
+         Doubtful(L("( ID. 35’ 65º ‘43262", 68, 7), 51), L("Jd. Samara - SP - . (Travessa da", 56, 8)},
+        "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
+    EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+    // A company's lettering half read ("BELTIS IT" lost) names no company, trade word or not.
+    card = outside::ExtractCardFields(
+        {L("Daniel Carlos", 86), Doubtful(L("RT Solutions,", 66, 7), 62), L("(11) 2076 5555", 55, 7)}, "BR");
+    EXPECT_EQ(card.full_name, "Daniel Carlos");
+    EXPECT_TRUE(card.organisation.empty()) << card.organisation;
 
     // "Cep" before a Turkish mobile number is its label, not a postal code's.
     card = outside::ExtractCardFields({L("Ayşe Yılmaz", 40), L("Cep 0532 123 45 67", 18)}, "TR");
@@ -339,6 +357,24 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
                                                             "Cep 01014-000 | Centro | São Paulo | SP"}));
 }
 
+TEST(CardFieldRules, ShopOwnersNamedSmallOrTwoToACard) {
+    // The owner printed smaller than most lines, over the owner's own number.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Brunau", 51), L("Buffet eventos", 88), L("José Carlos", 22, 1), L("(11) 9933-6564", 25, 1),
+         L("www.brunaubuffet.com.br", 35, 2), L("brunau@r7.com", 27, 2)},
+        "BR");
+    EXPECT_EQ(card.full_name, "José Carlos");
+    // Two people parted by a slash; a logo read half sure, in huge print, sets no size a name must reach.
+    card =
+        outside::ExtractCardFields({Doubtful(L("níroles o ibe Bv, NET.", 157), 61),
+                                    L("Eliete / Ana Paula", 61, 5), Doubtful(L("Tel:2685/2862", 70, 6), 0)},
+                                   "BR");
+    EXPECT_EQ(card.full_name, "Eliete / Ana Paula");
+    // Labels parted so are no one's name.
+    card = outside::ExtractCardFields({L("Tel / Fax", 40), L("Maria Lima", 36, 1)}, "BR");
+    EXPECT_EQ(card.full_name, "Maria Lima");
+}
+
 TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     // Numbers without their area code, labelled or in a telephone's print, stay as printed; an icon read
     // as a letter before one is no label. Postal codes, dates and house numbers are no telephones.
@@ -351,6 +387,9 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     for (const outside::Telephone& tel : card.telephones) numbers.push_back(tel.number);
     EXPECT_EQ(numbers, (std::vector<std::string>{"2294-9484", "9.9679-9468", "2685-2862"}));
     for (const std::string& number : numbers) EXPECT_EQ(number.find('+'), std::string::npos) << number;
+    // Typed as the numbering plan types them in any of the region's areas: a mobile one, a fixed one.
+    EXPECT_EQ(card.telephones[0].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[1].type, "CELL");
 
     // Digits alone (a logo's "1000", half a number) start no address; a postal code alone carries one on.
     card =

@@ -73,6 +73,42 @@ std::unique_ptr<Pix, PixFree> Picture(const std::string& name) {
         pixRead((std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/" + name).c_str()));
 }
 
+TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
+    const auto line = [](const std::string& text, int left, int top, float confidence) {
+        outside::TextLine l;
+        int x = left;
+        for (size_t start = 0; start <= text.size();) {
+            const size_t end = std::min(text.find(' ', start), text.size());
+            const int width = 20 * static_cast<int>(end - start);
+            l.words.push_back({text.substr(start, end - start), x, top, x + width, top + 30, confidence});
+            x += width + 10;
+            start = end + 1;
+        }
+        return l;
+    };
+    outside::PageText page;
+    // The first reading: a name, a doubtful word over the band (it still marks the place as read), and
+    // a blank "word" over a picture, which does not.
+    page.paragraphs.push_back({{line("Ana Souza", 0, 0, 95), line("Tcl", 0, 100, 30)}});
+    page.paragraphs.push_back({{outside::TextLine{{{" ", 0, 300, 800, 700, 95}}}}});
+    outside::PageText again;
+    again.paragraphs.push_back({{
+        line("Tel: (11) 2747-8430", 0, 100, 92),             // over the doubtful word: not added
+        line("Av. Itaquera, 2365 - São Paulo", 0, 400, 90),  // on the picture: added
+        line("liderfrio@terra.com.br", 0, 450, 88),          // added
+        line("LIDER FRIO", 0, 500, 93),                      // no contact line: a logo's lettering
+        line("Rua 15 de Novembro, 193", 0, 550, 60),         // unsure
+        line("Altair D'Auria 9", 0, 600, 91),                // one digit makes no contact line
+        line("株 式 会 社 コ", 0, 650, 93),  // a company's legal form, read glyph by glyph: added
+    }});
+    outside::AddUnreadLines(page, again);
+    ASSERT_EQ(page.paragraphs.size(), 3u);
+    std::vector<std::string> added;
+    for (const outside::TextLine& l : page.paragraphs.back().lines) added.push_back(outside::LineText(l));
+    EXPECT_EQ(added, (std::vector<std::string>{"Av. Itaquera, 2365 - São Paulo", "liderfrio@terra.com.br",
+                                               "株 式 会 社 コ"}));
+}
+
 TEST(CardReading, RealCardsAskewOrUpsideDown) {
     // The whole desk picture, the card some ten degrees askew on it: read level.
     outside::Recognizer english;
