@@ -82,8 +82,9 @@ void CaptureSession::SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame>
     }
     platform::DebugLog("capture", "frame of %dx%d taken (the one the page was seen still in)", kept->width,
                        kept->height);
-    if (!StartThread([this, request, kept] {
+    if (!StartThread([this, request, kept, taken = std::chrono::steady_clock::now()] {
             OwnedFrame owned;
+            owned.taken = taken;
             owned.bytes = BottomUpBgr24FromBgrx(kept->pixels.data(), static_cast<size_t>(kept->stride),
                                                 kept->width, kept->height);
             owned.width = kept->width;

@@ -138,6 +138,8 @@ class CaptureSession {
         std::vector<uint8_t> bytes;
         int width = 0;
         int height = 0;
+        // When the frame was taken: the worker's steps are timed from here in the debug log.
+        std::chrono::steady_clock::time_point taken = std::chrono::steady_clock::now();
     };
 
     int CaptureWorker(const Request& request, const OwnedFrame& frame);

@@ -1,6 +1,8 @@
 // The capture worker: detection, turn, colour, then the picture saved by its format or handed on; and
 // the one-page hand-over thread.
 #include <algorithm>
+#include <chrono>
+#include <string>
 #include <vector>
 
 #include "outside/bmp2tiff/bmp2tiff.h"
@@ -43,12 +45,37 @@ void ConvertColours(const std::string& path, const CaptureRequest& r) {
     if (done == 0) platform::DebugLog("capture", "cannot convert the colours of %s", path.c_str());
 }
 
+// How long each step of a capture took, from the frame taken on, for one line of the debug log (the
+// hands-free bench reads it).
+class StepTimes {
+  public:
+    explicit StepTimes(std::chrono::steady_clock::time_point start) : start_(start), last_(start) {}
+    void Done(const char* step) {
+        const auto now = std::chrono::steady_clock::now();
+        text_ += (text_.empty() ? "" : ", ") + std::string(step) + " " + std::to_string(Ms(now - last_));
+        last_ = now;
+    }
+    void Log(const char* outcome) const {
+        platform::DebugLog("capture", "%s %lld ms after the frame was taken (ms: %s)", outcome,
+                           static_cast<long long>(Ms(last_ - start_)), text_.c_str());
+    }
+
+  private:
+    static long long Ms(std::chrono::steady_clock::duration d) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    }
+    std::chrono::steady_clock::time_point start_, last_;
+    std::string text_;
+};
+
 }  // namespace
 
 int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& frame) {
     const CaptureRequest& r = *request;
     const bool ocr = flags_.ocr_capture.load() != 0;
     const bool card = flags_.card_capture.load() != 0;
+    StepTimes steps(frame.taken);
+    steps.Done("to the worker");
 
     // Names first: the card and OCR captures name their output by their own rules.
     if (!ocr)
@@ -74,6 +101,7 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
         if (m_reportUnwritten) m_reportUnwritten(written.error);
         return 0;
     }
+    steps.Done("capture file");
 
     if (r.auto_deskew) {
         if (card) {
@@ -85,8 +113,10 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
             EndCapture();
             return 0;
         }
+        steps.Done("detection");
     }
     TurnPicture(temp, ChooseTurn(ocr, r.rotation, r.rotation_file));
+    steps.Done("turn");
 
     // The card list is read (and removed) only after the turn.
     const int pages = r.auto_deskew && card ? CountCardList(temp) : 1;
@@ -96,8 +126,11 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
         follow_up = HandOverCards(request, pages, card);
     } else {
         if (!ocr) ConvertColours(temp, r);
+        steps.Done("colours");
         follow_up = ocr ? HandOverOnePage(request) : SavePicture(request, kept);
     }
+    steps.Done("saved or handed on");
+    steps.Log(kept ? "capture written" : "capture not kept");
     if (kept) pages_kept_.fetch_add(1);
     EndCapture();
     if (follow_up) follow_up();
