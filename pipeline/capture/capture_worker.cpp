@@ -70,7 +70,7 @@ class StepTimes {
 
 }  // namespace
 
-int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& frame) {
+int CaptureSession::CaptureWorker(const Request& request, OwnedFrame& frame) {
     const CaptureRequest& r = *request;
     const bool ocr = flags_.ocr_capture.load() != 0;
     const bool card = flags_.card_capture.load() != 0;
@@ -91,22 +91,43 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
                            frame.height, r.capture_width, r.capture_height);
     // The frame's own size is what the file gets; pages are shaped by it too.
     const std::optional<FrameArea> area = ScaleCaptureArea(r.selection, r.video, frame.width, frame.height);
-    std::optional<PageShape> shape;
-    if (!area && !r.auto_deskew && r.scale_mode != 0) shape = PageShapeFor(frame.width);
-    const CaptureFrame view{frame.bytes.data(), frame.bytes.size(), frame.width, frame.height};
-    if (const platform::FileResult written =
-            WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width));
-        !written) {
-        AbandonCapture();
-        if (m_reportUnwritten) m_reportUnwritten(written.error);
-        return 0;
+    // A page the live outline found on this very frame is cut along that outline; the page is not searched
+    // for again. A capture area and cards take their own ways, as manual captures do.
+    bool cut = false;
+    if (frame.kept && frame.outline && r.auto_deskew && !card && !area) {
+        const OutlinedPage page =
+            CutOutlinedPage(temp, *frame.kept, *frame.outline, PixelsPerMetre(frame.width));
+        if (page.cut && !page.written) {
+            AbandonCapture();
+            if (m_reportUnwritten) m_reportUnwritten(page.written.error);
+            return 0;
+        }
+        cut = page.cut;
+        if (cut) steps.Done("page cut along the outline");
     }
-    steps.Done("capture file");
+    if (!cut) {
+        if (frame.kept && frame.bytes.empty())
+            frame.bytes =
+                BottomUpBgr24FromBgrx(frame.kept->pixels.data(), static_cast<size_t>(frame.kept->stride),
+                                      frame.width, frame.height);
+        std::optional<PageShape> shape;
+        if (!area && !r.auto_deskew && r.scale_mode != 0) shape = PageShapeFor(frame.width);
+        const CaptureFrame view{frame.bytes.data(), frame.bytes.size(), frame.width, frame.height};
+        if (const platform::FileResult written =
+                WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width));
+            !written) {
+            AbandonCapture();
+            if (m_reportUnwritten) m_reportUnwritten(written.error);
+            return 0;
+        }
+        steps.Done("capture file");
+    }
 
     if (r.auto_deskew) {
         if (card) {
             DetectCards(temp);
-        } else if (DetectDocument(temp, r.scale_mode, frame.width) == DetectOutcome::Unreadable) {
+        } else if ((cut ? PlaceOnPage(temp, r.scale_mode, frame.width)
+                        : DetectDocument(temp, r.scale_mode, frame.width)) == DetectOutcome::Unreadable) {
             // Nothing left to save or hand on: the capture ends as if it had been dropped.
             flags_.ocr_capture.store(0);
             flags_.card_capture.store(0);
