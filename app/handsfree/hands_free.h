@@ -5,9 +5,10 @@
 // with the capture command the user last gave (so JPEG, BMP, TIFF, gathered PDFs and OCR series all work):
 // a series dialog that is open gets its capture button pressed, otherwise the command runs.
 // While auto-capture is on, the stream runs at the capture size (the view scales it down), so a page is
-// taken from the very frame it was seen lying still in, without waiting for another frame, the switch of
-// sizes or the settling a manual capture waits for; the preview size comes back when auto-capture goes
-// off or a recording starts.
+// taken from the very frame it was seen lying still in, and cut along the outline found on that frame,
+// without waiting for another frame, the switch of sizes or the settling a manual capture waits for, nor
+// searching the frame for the page again; the preview size comes back when auto-capture goes off or a
+// recording starts.
 // GUI thread only, except the frame tap, which the streaming thread calls. Destroy it before the frame, once
 // the stream has ended and the frame's messages are closed.
 
