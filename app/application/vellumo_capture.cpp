@@ -50,10 +50,10 @@ SeriesContext CVellumoApp::CaptureContext() {
     };
     context.page_lies_still = [this] { return m_pHandsFree && m_pHandsFree->TakingPage(); };
     context.hand_kept_frame = [this](int width, int height) {
-        std::shared_ptr<const platform::PreviewFrame> frame =
-            m_pHandsFree ? m_pHandsFree->TakePageFrame(width, height) : nullptr;
-        if (!frame) return false;
-        m_pCaptureSession->SaveKeptFrame(std::move(frame));
+        CHandsFree::PageFrame page =
+            m_pHandsFree ? m_pHandsFree->TakePageFrame(width, height) : CHandsFree::PageFrame{};
+        if (!page.frame) return false;
+        m_pCaptureSession->SaveKeptFrame(std::move(page.frame), page.outline);
         return true;
     };
     return context;

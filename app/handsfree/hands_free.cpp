@@ -61,7 +61,7 @@ void CHandsFree::AddCommands() {
                 worker_->Forget();
                 captured_ = 0;
                 waiting_for_capture_ = false;
-                page_frame_.reset();
+                page_frame_ = {};
             }
             handsfree::WriteChoices(choices_);
             Refresh();
@@ -171,7 +171,7 @@ void CHandsFree::OnReport() {
     if (!choices_.auto_capture) return;
     switch (report->state) {
         case pipeline::WatchState::CaptureNow:
-            if (report->taken == taken_) Trigger(std::move(report->frame));
+            if (report->taken == taken_) Trigger(std::move(report->frame), report->outline);
             break;
         case pipeline::WatchState::HoldStill:
             SetStatus(pipeline::WatchStatusText(report->state));
@@ -186,13 +186,16 @@ void CHandsFree::OnReport() {
     }
 }
 
-std::shared_ptr<const platform::PreviewFrame> CHandsFree::TakePageFrame(int width, int height) {
-    std::shared_ptr<const platform::PreviewFrame> frame = std::move(page_frame_);
-    if (!waiting_for_capture_ || !frame || frame->width != width || frame->height != height) return nullptr;
-    return frame;
+CHandsFree::PageFrame CHandsFree::TakePageFrame(int width, int height) {
+    PageFrame taken = std::move(page_frame_);
+    page_frame_ = {};
+    if (!waiting_for_capture_ || !taken.frame || taken.frame->width != width || taken.frame->height != height)
+        return {};
+    return taken;
 }
 
-void CHandsFree::Trigger(std::shared_ptr<const platform::PreviewFrame> frame) {
+void CHandsFree::Trigger(std::shared_ptr<const platform::PreviewFrame> frame,
+                         const std::optional<pipeline::PageOutline>& outline) {
     if (QAbstractButton* button = WaitingSeriesCaptureButton()) {
         // The series dialog's own capture button: its thread takes the next page as if it was pressed.
         QTimer::singleShot(0, button, &QAbstractButton::click);
@@ -205,7 +208,7 @@ void CHandsFree::Trigger(std::shared_ptr<const platform::PreviewFrame> frame) {
         return;  // a capture or its series step is still under way: the page waits for the next frame
     }
     platform::DebugLog("handsfree", "taking page %d", captured_ + 1);
-    page_frame_ = std::move(frame);
+    page_frame_ = PageFrame{std::move(frame), outline};
     worker_->Taken();
     ++taken_;
     waiting_for_capture_ = true;
@@ -219,7 +222,7 @@ void CHandsFree::OnCaptureDone() {
     kept_seen_ = kept;
     const bool ours = waiting_for_capture_;
     waiting_for_capture_ = false;
-    page_frame_.reset();
+    page_frame_ = {};
     if (!ours) {
         if (!Watching() || !choices_.auto_capture) return;
         // The user's own capture took the page lying there: auto-capture does not take it again, and

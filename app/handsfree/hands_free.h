@@ -5,9 +5,10 @@
 // with the capture command the user last gave (so JPEG, BMP, TIFF, gathered PDFs and OCR series all work):
 // a series dialog that is open gets its capture button pressed, otherwise the command runs.
 // While auto-capture is on, the stream runs at the capture size (the view scales it down), so a page is
-// taken from the very frame it was seen lying still in, without waiting for another frame, the switch of
-// sizes or the settling a manual capture waits for; the preview size comes back when auto-capture goes
-// off or a recording starts.
+// taken from the very frame it was seen lying still in, and cut along the outline found on that frame,
+// without waiting for another frame, the switch of sizes or the settling a manual capture waits for, nor
+// searching the frame for the page again; the preview size comes back when auto-capture goes off or a
+// recording starts.
 // GUI thread only, except the frame tap, which the streaming thread calls. Destroy it before the frame, once
 // the stream has ended and the frame's messages are closed.
 
@@ -49,9 +50,14 @@ class CHandsFree : public QObject {
     // The newest page is to be taken again: the page lying there now counts as new.
     void RetakeNewest() { worker_->Forget(); }
 
-    // The frame the page this is taking was seen lying still in, when it is of the capture size asked
-    // for; once only (a later capture, or the user's own, grabs the camera's next frame).
-    std::shared_ptr<const platform::PreviewFrame> TakePageFrame(int width, int height);
+    // The frame the page this is taking was seen lying still in, with the page's outline found on it (in
+    // the frame's pixels), when the frame is of the capture size asked for; once only (a later capture, or
+    // the user's own, grabs the camera's next frame).
+    struct PageFrame {
+        std::shared_ptr<const platform::PreviewFrame> frame;
+        std::optional<pipeline::PageOutline> outline;
+    };
+    PageFrame TakePageFrame(int width, int height);
 
     // The stream is to stay at the capture size after a still (auto-capture holds it there).
     bool KeepsCaptureSize() const { return holding_; }
@@ -73,8 +79,9 @@ class CHandsFree : public QObject {
     void Refresh();  // after a choice or the deskew setting changed
     bool Watching() const;
     void SetStatus(std::string text);
-    // `frame`: the one the page was seen lying still in.
-    void Trigger(std::shared_ptr<const platform::PreviewFrame> frame);
+    // `frame`: the one the page was seen lying still in, `outline` the page's in it.
+    void Trigger(std::shared_ptr<const platform::PreviewFrame> frame,
+                 const std::optional<pipeline::PageOutline>& outline);
     // Takes the stream to the capture size while auto-capture wants it, and back to the preview size
     // when it no longer does; only between captures, never during a recording.
     void HoldStream();
@@ -94,7 +101,7 @@ class CHandsFree : public QObject {
     std::string status_;
     std::mutex report_mutex_;
     std::optional<pipeline::WatchReport> report_;  // the latest, not yet handled
-    // The frame of the page being taken, until its capture takes it.
-    std::shared_ptr<const platform::PreviewFrame> page_frame_;
+    // The frame of the page being taken and its outline, until its capture takes them.
+    PageFrame page_frame_;
     std::unique_ptr<pipeline::PageWatchWorker> worker_;
 };

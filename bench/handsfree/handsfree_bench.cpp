@@ -7,7 +7,8 @@
 //  3. the real program on the virtual camera's page stack: auto-capture on, a gathered PDF, N pages
 //     turned by script (20 by default), the written PDF's pages told apart by their print: captured,
 //     twice, missed, out of order; and for each page the time from its lying still (the end of the turn)
-//     to the capture's start, to the grab request, to the frame taken and to the capture's end.
+//     to the capture's start, to the grab request, to the frame taken, to the capture written and to the
+//     capture's end as the script sees it; and the capture worker's own times of its steps.
 // Usage: build/bin/bench_handsfree [pages] [capture size: 0 640x480, 1 2048x1536, 2 2592x1944]
 // (defaults 20 and 2, the program's default capture size; the program is found beside it; needs
 // pdfimages). HANDSFREE_BENCH_LOG=file keeps the program's debug log, each line with its time in ms.
@@ -240,7 +241,11 @@ void ScriptedRun(int pages, int size_choice) {
     const std::vector<std::vector<const char*>> kSteps = {{"[handsfree] taking page"},
                                                           {"[capture] grab requested", "[capture] frame of"},
                                                           {"[capture] frame of"},
+                                                          {"[capture] capture written"},
                                                           {"SCRIPT await captured:"}};
+    // The capture worker's own times of its steps, from the frame taken on ("name N, name N").
+    std::map<std::string, std::vector<double>> worker_steps;
+    std::vector<std::string> step_order;
     const size_t kStepCount = kSteps.size();
     std::vector<std::vector<double>> steps(kStepCount);
     int switched = 0, kept = 0;
@@ -256,6 +261,22 @@ void ScriptedRun(int pages, int size_choice) {
         if (line.rfind("[capture] grab requested", 0) == 0 && line.find("switch") != std::string::npos)
             ++switched;
         if (line.rfind("[capture] frame of", 0) == 0 && line.find("seen still") != std::string::npos) ++kept;
+        if (const size_t list = line.find("(ms: ");
+            line.rfind("[capture] capture written", 0) == 0 && list != std::string::npos) {
+            std::string rest = line.substr(list + 5, line.size() - list - 6);
+            for (size_t start = 0; start < rest.size();) {
+                size_t end = rest.find(", ", start);
+                if (end == std::string::npos) end = rest.size();
+                const std::string item = rest.substr(start, end - start);
+                const size_t space = item.find_last_of(' ');
+                if (space != std::string::npos) {
+                    const std::string name = item.substr(0, space);
+                    if (!worker_steps.count(name)) step_order.push_back(name);
+                    worker_steps[name].push_back(std::atof(item.c_str() + space + 1));
+                }
+                start = end + 2;
+            }
+        }
         auto matches = [&](size_t step) {
             for (const char* prefix : kSteps[step])
                 if (line.rfind(prefix, 0) == 0) return true;
@@ -311,7 +332,14 @@ void ScriptedRun(int pages, int size_choice) {
     report("the capture's start", steps[0]);
     report("the grab request", steps[1]);
     report("the frame taken", steps[2]);
-    report("the capture's end (seen every 50 ms)", steps[3]);
+    report("the capture written", steps[3]);
+    report("the capture's end (seen every 50 ms)", steps[4]);
+    for (const std::string& name : step_order) {
+        std::vector<double> values = worker_steps[name];
+        std::sort(values.begin(), values.end());
+        std::printf("    capture step \"%s\": median %.0f ms, max %.0f ms\n", name.c_str(),
+                    values[values.size() / 2], values.back());
+    }
     std::printf(
         "  grabs after a switch of sizes: %d; pages taken from the frame they were seen still in: %d\n",
         switched, kept);

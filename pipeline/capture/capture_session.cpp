@@ -71,7 +71,8 @@ CaptureSession::Request CaptureSession::FrameCame() {
     return request;
 }
 
-void CaptureSession::SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame> kept) {
+void CaptureSession::SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame> kept,
+                                   std::optional<PageOutline> outline) {
     const Request request = FrameCame();
     if (!request) return;
     if (!kept || kept->width <= 0 || kept->height <= 0 || kept->stride < 4 * kept->width ||
@@ -80,17 +81,15 @@ void CaptureSession::SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame>
         AbandonCapture();
         return;
     }
-    platform::DebugLog("capture", "frame of %dx%d taken (the one the page was seen still in)", kept->width,
-                       kept->height);
-    if (!StartThread([this, request, kept] {
-            OwnedFrame owned;
-            owned.bytes = BottomUpBgr24FromBgrx(kept->pixels.data(), static_cast<size_t>(kept->stride),
-                                                kept->width, kept->height);
-            owned.width = kept->width;
-            owned.height = kept->height;
-            CaptureWorker(request, owned);
-        }))
-        AbandonCapture();
+    platform::DebugLog("capture", "frame of %dx%d taken (the one the page was seen still in%s)", kept->width,
+                       kept->height, outline ? ", with its outline" : "");
+    auto owned = std::make_shared<OwnedFrame>();
+    owned->width = kept->width;
+    owned->height = kept->height;
+    owned->kept = std::move(kept);
+    owned->outline = outline;
+    // Converted on the worker's thread, and only when the whole frame is needed.
+    if (!StartThread([this, request, owned] { CaptureWorker(request, *owned); })) AbandonCapture();
 }
 
 void CaptureSession::SaveFrameToTemp(const CaptureFrame& frame) {

@@ -19,11 +19,13 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "media/capture_graph.h"
+#include "pipeline/autocapture/page_watch.h"
 #include "pipeline/capture/capture_file.h"
 #include "pipeline/capture/capture_request.h"
 #include "pipeline/capture/capture_rules.h"
@@ -103,7 +105,10 @@ class CaptureSession {
     // auto-capture saw the page lie still in, 32-bit B,G,R,x top-down) is the capture's frame. It is
     // converted on the worker's thread, so nothing waits for it here; the capture then goes on as after
     // SaveFrameToTemp.
-    void SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame> frame);
+    // With deskew on and no capture area, a page outline found on that frame (in its pixels) is the page's:
+    // it is refitted on the full-size frame instead of the page being searched for again.
+    void SaveKeptFrame(std::shared_ptr<const platform::PreviewFrame> frame,
+                       std::optional<PageOutline> outline = std::nullopt);
 
     // CTransform's finish, on the caller's thread: withdraws a pending grab request, writes one PDF of every
     // listed page under the output name made for the last page (or the next free one, when that was taken
@@ -133,14 +138,19 @@ class CaptureSession {
 
   private:
     using Request = std::shared_ptr<const CaptureRequest>;
-    // The frame as the streaming thread copied it.
+    // The frame as the streaming thread copied it, or as auto-capture kept it: then `bytes` are made
+    // only when the whole frame is written.
     struct OwnedFrame {
         std::vector<uint8_t> bytes;
         int width = 0;
         int height = 0;
+        std::shared_ptr<const platform::PreviewFrame> kept;
+        std::optional<PageOutline> outline;  // found on the kept frame
+        // When the frame was taken: the worker's steps are timed from here in the debug log.
+        std::chrono::steady_clock::time_point taken = std::chrono::steady_clock::now();
     };
 
-    int CaptureWorker(const Request& request, const OwnedFrame& frame);
+    int CaptureWorker(const Request& request, OwnedFrame& frame);
     // The pending capture's request, the frame counted as come; nothing when no capture was asked for.
     Request FrameCame();
     // One page to the OCR engine (target 0) or the card program (target 1), on a thread of its own. The

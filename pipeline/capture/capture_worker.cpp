@@ -1,6 +1,8 @@
 // The capture worker: detection, turn, colour, then the picture saved by its format or handed on; and
 // the one-page hand-over thread.
 #include <algorithm>
+#include <chrono>
+#include <string>
 #include <vector>
 
 #include "outside/bmp2tiff/bmp2tiff.h"
@@ -43,12 +45,37 @@ void ConvertColours(const std::string& path, const CaptureRequest& r) {
     if (done == 0) platform::DebugLog("capture", "cannot convert the colours of %s", path.c_str());
 }
 
+// How long each step of a capture took, from the frame taken on, for one line of the debug log (the
+// hands-free bench reads it).
+class StepTimes {
+  public:
+    explicit StepTimes(std::chrono::steady_clock::time_point start) : start_(start), last_(start) {}
+    void Done(const char* step) {
+        const auto now = std::chrono::steady_clock::now();
+        text_ += (text_.empty() ? "" : ", ") + std::string(step) + " " + std::to_string(Ms(now - last_));
+        last_ = now;
+    }
+    void Log(const char* outcome) const {
+        platform::DebugLog("capture", "%s %lld ms after the frame was taken (ms: %s)", outcome,
+                           static_cast<long long>(Ms(last_ - start_)), text_.c_str());
+    }
+
+  private:
+    static long long Ms(std::chrono::steady_clock::duration d) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    }
+    std::chrono::steady_clock::time_point start_, last_;
+    std::string text_;
+};
+
 }  // namespace
 
-int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& frame) {
+int CaptureSession::CaptureWorker(const Request& request, OwnedFrame& frame) {
     const CaptureRequest& r = *request;
     const bool ocr = flags_.ocr_capture.load() != 0;
     const bool card = flags_.card_capture.load() != 0;
+    StepTimes steps(frame.taken);
+    steps.Done("to the worker");
 
     // Names first: the card and OCR captures name their output by their own rules.
     if (!ocr)
@@ -64,29 +91,53 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
                            frame.height, r.capture_width, r.capture_height);
     // The frame's own size is what the file gets; pages are shaped by it too.
     const std::optional<FrameArea> area = ScaleCaptureArea(r.selection, r.video, frame.width, frame.height);
-    std::optional<PageShape> shape;
-    if (!area && !r.auto_deskew && r.scale_mode != 0) shape = PageShapeFor(frame.width);
-    const CaptureFrame view{frame.bytes.data(), frame.bytes.size(), frame.width, frame.height};
-    if (const platform::FileResult written =
-            WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width));
-        !written) {
-        AbandonCapture();
-        if (m_reportUnwritten) m_reportUnwritten(written.error);
-        return 0;
+    // A page the live outline found on this very frame is cut along that outline; the page is not searched
+    // for again. A capture area and cards take their own ways, as manual captures do.
+    bool cut = false;
+    if (frame.kept && frame.outline && r.auto_deskew && !card && !area) {
+        const OutlinedPage page =
+            CutOutlinedPage(temp, *frame.kept, *frame.outline, PixelsPerMetre(frame.width));
+        if (page.cut && !page.written) {
+            AbandonCapture();
+            if (m_reportUnwritten) m_reportUnwritten(page.written.error);
+            return 0;
+        }
+        cut = page.cut;
+        if (cut) steps.Done("page cut along the outline");
+    }
+    if (!cut) {
+        if (frame.kept && frame.bytes.empty())
+            frame.bytes =
+                BottomUpBgr24FromBgrx(frame.kept->pixels.data(), static_cast<size_t>(frame.kept->stride),
+                                      frame.width, frame.height);
+        std::optional<PageShape> shape;
+        if (!area && !r.auto_deskew && r.scale_mode != 0) shape = PageShapeFor(frame.width);
+        const CaptureFrame view{frame.bytes.data(), frame.bytes.size(), frame.width, frame.height};
+        if (const platform::FileResult written =
+                WriteCaptureFile(temp, view, area, shape, PixelsPerMetre(frame.width));
+            !written) {
+            AbandonCapture();
+            if (m_reportUnwritten) m_reportUnwritten(written.error);
+            return 0;
+        }
+        steps.Done("capture file");
     }
 
     if (r.auto_deskew) {
         if (card) {
             DetectCards(temp);
-        } else if (DetectDocument(temp, r.scale_mode, frame.width) == DetectOutcome::Unreadable) {
+        } else if ((cut ? PlaceOnPage(temp, r.scale_mode, frame.width)
+                        : DetectDocument(temp, r.scale_mode, frame.width)) == DetectOutcome::Unreadable) {
             // Nothing left to save or hand on: the capture ends as if it had been dropped.
             flags_.ocr_capture.store(0);
             flags_.card_capture.store(0);
             EndCapture();
             return 0;
         }
+        steps.Done("detection");
     }
     TurnPicture(temp, ChooseTurn(ocr, r.rotation, r.rotation_file));
+    steps.Done("turn");
 
     // The card list is read (and removed) only after the turn.
     const int pages = r.auto_deskew && card ? CountCardList(temp) : 1;
@@ -96,8 +147,11 @@ int CaptureSession::CaptureWorker(const Request& request, const OwnedFrame& fram
         follow_up = HandOverCards(request, pages, card);
     } else {
         if (!ocr) ConvertColours(temp, r);
+        steps.Done("colours");
         follow_up = ocr ? HandOverOnePage(request) : SavePicture(request, kept);
     }
+    steps.Done("saved or handed on");
+    steps.Log(kept ? "capture written" : "capture not kept");
     if (kept) pages_kept_.fetch_add(1);
     EndCapture();
     if (follow_up) follow_up();

@@ -14,15 +14,19 @@
 #include <sstream>
 #include <thread>
 
+#include "outside/common/dib_mat.h"
+#include "outside/kvoasize/page_detector.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
 #include "settings/settings.h"
 #include "tests/outside/support.h"
+#include "tests/support/preview_frames.h"
 #include "tests/support/recording_message_target.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/wait_until.h"
 #include "virtualcam/scenes/desk_scene.h"
 #include "virtualcam/scenes/document_scenes.h"
+#include "virtualcam/scenes/page_stack.h"
 
 namespace {
 
@@ -134,6 +138,20 @@ class StillCapture : public ::testing::Test {
         request.video = video;
         session_->PrepareCapture(std::move(request));
     }
+    // As auto-capture hands over the frame it kept, with the page outline found on it; true when the
+    // capture ended within the bound.
+    bool CaptureKept(std::shared_ptr<const platform::PreviewFrame> kept,
+                     const std::optional<PageOutline>& outline = std::nullopt, const ViewRect& selection = {},
+                     const ViewRect& video = {}) {
+        const size_t done = frame_.Count(platform::WM_CAPTUREDONE);
+        busy_ = 1;
+        Prepare(selection, video);
+        session_->SaveKeptFrame(std::move(kept), outline);
+        const bool ended =
+            WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
+        session_->WaitIdle();
+        return ended;
+    }
     // As the grabber hands over the frame asked for.
     void Deliver(const Frame& frame) {
         grab_ = 0;
@@ -219,16 +237,7 @@ TEST_F(StillCapture, AKeptPreviewFrameIsWrittenAsTheGrabbedFrameWouldBe) {
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x)
             std::memcpy(&kept->pixels[static_cast<size_t>(y) * kept->stride + 4 * x], frame.At(x, y), 3);
-    auto capture = [&](std::shared_ptr<const platform::PreviewFrame> given) {
-        const size_t done = frame_.Count(platform::WM_CAPTUREDONE);
-        busy_ = 1;
-        Prepare();
-        session_->SaveKeptFrame(std::move(given));
-        const bool ended =
-            WaitUntil([&] { return busy_ == 0 && frame_.Count(platform::WM_CAPTUREDONE) == done + 1; });
-        session_->WaitIdle();
-        return ended;
-    };
+    auto capture = [&](std::shared_ptr<const platform::PreviewFrame> given) { return CaptureKept(given); };
     ASSERT_TRUE(capture(kept));
     auto bmp = ReadBmp(Saved("cap0001.bmp"));
     ASSERT_TRUE(bmp);
@@ -244,6 +253,64 @@ TEST_F(StillCapture, AKeptPreviewFrameIsWrittenAsTheGrabbedFrameWouldBe) {
     EXPECT_EQ(SavedFiles(), std::vector<std::string>{"cap0001.bmp"});
     ASSERT_TRUE(capture(kept));
     EXPECT_TRUE(Exists(Saved("cap0002.bmp")));
+}
+
+TEST_F(StillCapture, AHandsFreePageIsCutAlongTheOutlineFoundOnItsFrameRefittedThereNotSoughtAgain) {
+    settings_.m_bAutoDeskew = 1;
+    // A letter of the page stack lying upside down, and its outline as the live outline finds it on the
+    // frame's 320-pixel copy, in the frame's pixels.
+    const cv::Size size(2048, 1536);
+    cv::Mat scene = virtualcam::RenderStackScene(6, size).picture;
+    cv::rotate(scene, scene, cv::ROTATE_180);
+    const double scale = 320.0 / size.width;
+    cv::Mat small;
+    cv::resize(scene, small, cv::Size(), scale, scale, cv::INTER_AREA);
+    const std::optional<outside::Quad> found = outside::FindPageOutline(small);
+    ASSERT_TRUE(found);
+    PageOutline outline;
+    for (size_t i = 0; i < 4; ++i) outline[i] = {found->corners[i].x / scale, found->corners[i].y / scale};
+    const auto kept = test_support::PreviewFrameOf(scene, 1);
+    auto picture = [&](const char* name) {
+        auto bmp = ReadBmp(Saved(name));
+        return bmp ? outside::DibToBgr(bmp->view) : cv::Mat();
+    };
+
+    // The same frame grabbed by a manual capture: the page is sought over the whole frame.
+    ASSERT_TRUE(Capture(SceneFrame(scene)));
+    const cv::Mat searched = picture("cap0001.bmp");
+    ASSERT_EQ(virtualcam::MatchStackPage(searched, size).page, 6);
+    // Along the outline, its sides refitted on the full frame: the same cut, and it reads upright; also
+    // when each side lies a pixel of the small copy outside the page.
+    PageOutline wide = outline;
+    const double off = 1 / scale;
+    for (size_t i = 0; i < 4; ++i)
+        wide[i] = {outline[i].x + (i == 0 || i == 3 ? -off : off), outline[i].y + (i < 2 ? -off : off)};
+    ASSERT_TRUE(CaptureKept(kept, wide));
+    const cv::Mat cut = picture("cap0002.bmp");
+    EXPECT_NEAR(cut.cols, searched.cols, 3);
+    EXPECT_NEAR(cut.rows, searched.rows, 3);
+    EXPECT_EQ(virtualcam::MatchStackPage(cut, size).page, 6);
+
+    // The outline handed over is what is cut along: one well inside the page stays there.
+    PageOutline inner = outline;
+    const PagePoint middle{(outline[0].x + outline[2].x) / 2, (outline[0].y + outline[2].y) / 2};
+    for (PagePoint& p : inner) p = {middle.x + 0.7 * (p.x - middle.x), middle.y + 0.7 * (p.y - middle.y)};
+    ASSERT_TRUE(CaptureKept(kept, inner));
+    const cv::Mat inside = picture("cap0003.bmp");
+    EXPECT_NEAR(inside.cols, 0.7 * searched.cols, 0.04 * searched.cols);
+    EXPECT_NEAR(inside.rows, 0.7 * searched.rows, 0.04 * searched.rows);
+
+    // An outline that is no page's in the frame leaves the page to the full search.
+    PageOutline stray = outline;
+    for (PagePoint& p : stray) p.x += size.width;
+    ASSERT_TRUE(CaptureKept(kept, stray));
+    const cv::Mat searched_again = picture("cap0004.bmp");
+    EXPECT_EQ(searched_again.size(), searched.size());
+
+    // A capture area drawn goes first, as in a manual capture: no whole page lies in this one, so it is
+    // written as it is.
+    ASSERT_TRUE(CaptureKept(kept, outline, ViewRect{0, 0, 256, 192}, ViewRect{0, 0, 1024, 768}));
+    EXPECT_EQ(picture("cap0005.bmp").size(), cv::Size(512, 384));
 }
 
 TEST_F(StillCapture, TheCaptureAreaIsWrittenAloneAndNarrowAreasWidenTo24Pixels) {
