@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
     int pages = 0, whole = 0, tight = 0, wrong = 0, missed = 0, upright = 0, cut = 0, cut_unchanged = 0;
     int turned_whole = 0, turned_upright = 0;
     std::string turned_wrong;
-    int card_photos = 0, cards_right = 0, card_wrong = 0, cards_matched = 0, cards_upright = 0;
+    int card_photos = 0, cards_right = 0, card_wrong = 0, cards_matched = 0, cards_upright = 0,
+        cards_with_upright = 0;
     std::vector<double> page_errors, card_errors, times, cpu_times;
     std::printf("%-28s %-6s %5s %5s %-11s %9s %7s %8s %8s\n", "photo", "kind", "want", "found", "result",
                 "corner %", "upright", "ms", "cpu ms");
@@ -206,7 +207,10 @@ int main(int argc, char** argv) {
                     Match m = CompareCorners(q.corners, t);
                     if (m.best > 5) continue;
                     ++matched;
-                    upright_cards += m.shift == 0 ? 1 : 0;
+                    if (c.has_upright) {
+                        ++cards_with_upright;
+                        upright_cards += m.shift == 0 ? 1 : 0;
+                    }
                     worst = std::max(worst, m.best);
                     card_errors.push_back(m.best);
                     break;
@@ -215,7 +219,8 @@ int main(int argc, char** argv) {
             card_wrong += static_cast<int>(found.size() - std::min(found.size(), matched));
             cards_matched += static_cast<int>(matched);
             cards_upright += upright_cards;
-            if (matched > 0) upright_column = std::to_string(upright_cards) + "/" + std::to_string(matched);
+            if (matched > 0 && c.has_upright)
+                upright_column = std::to_string(upright_cards) + "/" + std::to_string(matched);
             bool right =
                 static_cast<int>(found.size()) == c.count && (truth.empty() || matched == truth.size());
             cards_right += right ? 1 : 0;
@@ -244,7 +249,8 @@ int main(int argc, char** argv) {
     std::printf("| upright turn right, those pages turned by 1, 2, 3 quarters (found whole) | %d of %d |\n",
                 turned_upright, turned_whole);
     std::printf("| card photos counted right | %d of %d |\n", cards_right, card_photos);
-    std::printf("| upright turn right (true cards found) | %d of %d |\n", cards_upright, cards_matched);
+    std::printf("| upright turn right (true cards found that carry print) | %d of %d |\n", cards_upright,
+                cards_with_upright);
     std::printf("| page corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(page_errors),
                 worst_of(page_errors));
     std::printf("| card corner error, %% of diagonal | median %.2f, worst %.2f |\n", Median(card_errors),

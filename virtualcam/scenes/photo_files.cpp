@@ -75,10 +75,14 @@ std::optional<std::vector<PhotoCase>> ReadPhotoManifest(const std::string& folde
     while (std::getline(lines, line)) {
         std::istringstream words(line);
         PhotoCase c;
-        std::string kind, truth;
+        std::string kind, turn, truth;
         if (!(words >> c.file) || c.file[0] == '#') continue;
-        bool ok = static_cast<bool>(words >> kind >> c.count >> c.turn >> truth >> c.source >>
-                                    c.source_path >> c.licence);
+        bool ok = static_cast<bool>(words >> kind >> c.count >> turn >> truth >> c.source >> c.source_path >>
+                                    c.licence);
+        // "-": sheets with nothing printed to read, which have no upright turn.
+        c.has_upright = turn != "-";
+        if (c.has_upright) ok = ok && turn.size() == 1 && turn[0] >= '0' && turn[0] <= '3';
+        c.turn = c.has_upright && ok ? turn[0] - '0' : 0;
         auto parsed = KindFromName(kind);
         ok = ok && parsed && (truth == "given" || truth == "ours" || truth == "none") && c.count >= 0;
         if (ok) {

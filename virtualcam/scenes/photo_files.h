@@ -38,6 +38,7 @@ struct PhotoCase {
     std::string file;
     Kind kind = Kind::Page;
     int turn = 0;               // quarter turns clockwise that make the first sheet's text upright
+    bool has_upright = true;    // false for sheets with no print (card backs, pattern cards)
     bool marked_by_us = false;  // corners set by us (no ground truth came with the picture)
     std::string source, source_path, licence;
     std::vector<std::array<cv::Point2d, 4>> sheets;  // the known corners; empty where only the count is known
