@@ -153,9 +153,14 @@ std::vector<Quad> FindCards(const cv::Mat& bgr, const QuadSearch& search, bool s
     std::vector<Quad> cards = FindQuads(bgr, search);
     // Each side of a light card on a dark desk is its rim, brighter than the desk along most of it (save
     // where fingers cover it), or a dark band running to the rim, brighter along none of it. A side
-    // brighter along only part of it strays across the desk: it was fitted to a hand's outline.
+    // brighter along only part of it strays across the desk: it was fitted to a hand's outline. Of outlines
+    // put together from straight edges, a dark card on a light desk is darker than the desk all round; a
+    // side brighter along part of it has something darker than the card beyond it there: more of the card
+    // (a side fitted to a line of print on it). Outlines traced round a region keep to its rim.
     auto stray_side = [&](const Quad& q) {
-        if (q.brightness < q.surround + 40) return false;
+        const bool light = q.brightness >= q.surround + 40,
+                   dark = stepping_sides && q.brightness <= q.surround - 40;
+        if (!light && !dark) return false;
         auto shares = SideBrighterShares(bgr, q);
         return std::any_of(shares.begin(), shares.end(), [](double s) { return s >= 0.15 && s < 0.5; });
     };

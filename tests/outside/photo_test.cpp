@@ -119,27 +119,31 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     }
 }
 
-TEST(RealPhotos, BlankThingsBesideAHeldCardAreNoCards) {
-    // A card held in a hand over a keyboard, with a white plug and a dark stand nearby, both card-shaped:
-    // whatever is found lies on the card.
+TEST(RealPhotos, NoOutlineOffTheCardIsTakenForOne) {
+    // A card held in a hand over a keyboard, with a white plug and a dark stand nearby, both card-shaped;
+    // and a dark card whose grey band, of the desk's own grey, breaks its outline, where straight edges
+    // offer its dark upper part bounded by a line of print: whatever is found lies on the card.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    const PhotoCase& c = Case(*cases, "tony_holding_with_a_hand.jpg");
-    cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + c.file);
-    ASSERT_FALSE(photo.empty());
-    auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
-    const auto& truth = c.sheets.at(0);
-    const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
-    for (const auto& card : outside::DetectCards(framed.picture, 100)) {
-        double best = 1e9;
-        for (int shift = 0; shift < 4; ++shift) {
-            double worst = 0;
-            for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] -
-                                                 (truth[i] * framed.scale + framed.offset)));
-            best = std::min(best, worst);
+    for (const std::string file : {"tony_holding_with_a_hand.jpg", "souza_806028261.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + c.file);
+        ASSERT_FALSE(photo.empty());
+        auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
+        const auto& truth = c.sheets.at(0);
+        const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+        for (const auto& card : outside::DetectCards(framed.picture, 100)) {
+            double best = 1e9;
+            for (int shift = 0; shift < 4; ++shift) {
+                double worst = 0;
+                for (int i = 0; i < 4; ++i)
+                    worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] -
+                                                     (truth[i] * framed.scale + framed.offset)));
+                best = std::min(best, worst);
+            }
+            EXPECT_LT(best, 0.05 * diagonal);
         }
-        EXPECT_LT(best, 0.05 * diagonal);
     }
 }
 
