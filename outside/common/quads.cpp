@@ -29,9 +29,11 @@ std::optional<cv::Point2d> Intersect(const Line& a, const Line& b) {
 // Of two parallel edges along a side (a card's edge and, a few pixels out, the next card's band across a
 // narrow gap, or a shadow's rim), the sheet's own is the inner one: refits to the innermost well-supported
 // edge. But where the strip between the outermost edge and the inner one is paper, brighter than what lies
-// beyond and more like the sheet than like that, the inner edge is print running close to the rim (a title
-// line), and the outermost edge is the rim. `inside` points from the line into the region; `strip_level(from,
-// to)` is the mean grey level between those offsets from the fitted line, `sheet_level()` the region's.
+// beyond and either more like the sheet than like that or brighter than the face just inside (a playing
+// card's white border round its darker back), the inner edge is print running close to the rim (a title
+// line) or the face's border, and the outermost edge is the rim. `inside` points from the line into the
+// region; `strip_level(from, to)` is the mean grey level between those offsets from the fitted line,
+// `sheet_level()` the region's.
 Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv::Point2d inside,
                    const std::function<double(double, double)>& strip_level,
                    const std::function<double()>& sheet_level) {
@@ -73,7 +75,8 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
         if (inner - outer >= 4) {
             const double strip = strip_level(outer + 1.5, inner - 1.5),
                          beyond = strip_level(outer - 4, outer - 2);
-            if (strip >= beyond + kRimStep && std::abs(strip - sheet_level()) < 0.5 * (strip - beyond))
+            if (strip >= beyond + kRimStep && (std::abs(strip - sheet_level()) < 0.5 * (strip - beyond) ||
+                                               strip >= strip_level(inner + 1.5, inner + 4) + kRimStep))
                 return refit_at(outer);
         }
         return refit_at(inner);

@@ -26,25 +26,34 @@ bool CardShaped(const Quad& quad) {
     return ratio >= 1.3 && ratio <= 2.1;
 }
 
-// Whether the region carries print: a card has writing, a logo or a picture on it; a blank block (a plug,
-// a stand, a shadow) is no card. Judged on a small upright copy without its rim, so that the card's size
-// in the picture does not matter.
-bool CarriesPrint(const cv::Mat& bgr, const Quad& quad) {
-    constexpr int kWidth = 320;
-    constexpr double kLeastEdges = 0.004;  // share of edge pixels
+// Share of edge pixels on an upright copy of the region `width` pixels wide, without its rim.
+double PrintEdgeShare(const cv::Mat& bgr, const Quad& quad, int width) {
     cv::Size size = QuadSize(quad);
     const int height =
-        std::max(16, static_cast<int>(std::lround(kWidth * static_cast<double>(size.height) / size.width)));
+        std::max(16, static_cast<int>(std::lround(width * static_cast<double>(size.height) / size.width)));
     std::array<cv::Point2f, 4> from,
-        to = {cv::Point2f(0, 0), cv::Point2f(kWidth, 0), cv::Point2f(kWidth, height), cv::Point2f(0, height)};
+        to = {cv::Point2f(0, 0), cv::Point2f(width, 0), cv::Point2f(width, height), cv::Point2f(0, height)};
     for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(quad.corners[i]);
     cv::Mat flat, grey, edges;
     cv::warpPerspective(bgr, flat, cv::getPerspectiveTransform(from.data(), to.data()),
-                        cv::Size(kWidth, height), cv::INTER_AREA);
-    cv::cvtColor(flat(cv::Rect(kWidth / 10, height / 10, kWidth * 8 / 10, height * 8 / 10)), grey,
+                        cv::Size(width, height), cv::INTER_AREA);
+    cv::cvtColor(flat(cv::Rect(width / 10, height / 10, width * 8 / 10, height * 8 / 10)), grey,
                  cv::COLOR_BGR2GRAY);
     cv::Canny(grey, edges, 40, 120);
-    return cv::countNonZero(edges) >= kLeastEdges * static_cast<double>(edges.total());
+    return cv::countNonZero(edges) / static_cast<double>(edges.total());
+}
+
+// Whether the region carries print: a card has writing, a logo or a picture on it; a blank block (a plug,
+// a stand, a shadow) is no card. Judged on a small upright copy without its rim, so that the card's size
+// in the picture does not matter; and, failing that, on a coarser copy still, where the print of a card
+// from a small or blurred picture (steps spread over several pixels, too gentle for the edge finder at
+// the finer size) is sharp again. Only for an outline stepping from what lies beyond all round: blurred
+// things out of focus (a socket on the wall behind) are coarse blocks with a hole or a plug in them too,
+// but they are seldom seen apart from their background all round.
+bool CarriesPrint(const cv::Mat& bgr, const Quad& quad) {
+    constexpr double kLeastEdges = 0.004;  // share of edge pixels
+    if (PrintEdgeShare(bgr, quad, 320) >= kLeastEdges) return true;
+    return SideStepShare(bgr, quad) >= 0.9 && PrintEdgeShare(bgr, quad, 96) >= kLeastEdges;
 }
 
 // Whether inner lies within outer, up to a pixel or so (regions sharing a side meet on it).
@@ -144,9 +153,14 @@ std::vector<Quad> FindCards(const cv::Mat& bgr, const QuadSearch& search, bool s
     std::vector<Quad> cards = FindQuads(bgr, search);
     // Each side of a light card on a dark desk is its rim, brighter than the desk along most of it (save
     // where fingers cover it), or a dark band running to the rim, brighter along none of it. A side
-    // brighter along only part of it strays across the desk: it was fitted to a hand's outline.
+    // brighter along only part of it strays across the desk: it was fitted to a hand's outline. Of outlines
+    // put together from straight edges, a dark card on a light desk is darker than the desk all round; a
+    // side brighter along part of it has something darker than the card beyond it there: more of the card
+    // (a side fitted to a line of print on it). Outlines traced round a region keep to its rim.
     auto stray_side = [&](const Quad& q) {
-        if (q.brightness < q.surround + 40) return false;
+        const bool light = q.brightness >= q.surround + 40,
+                   dark = stepping_sides && q.brightness <= q.surround - 40;
+        if (!light && !dark) return false;
         auto shares = SideBrighterShares(bgr, q);
         return std::any_of(shares.begin(), shares.end(), [](double s) { return s >= 0.15 && s < 0.5; });
     };

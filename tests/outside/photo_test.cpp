@@ -163,27 +163,60 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     }
 }
 
-TEST(RealPhotos, BlankThingsBesideAHeldCardAreNoCards) {
-    // A card held in a hand over a keyboard, with a white plug and a dark stand nearby, both card-shaped:
-    // whatever is found lies on the card.
+TEST(RealPhotos, NoOutlineOffTheCardIsTakenForOne) {
+    // A card held in a hand over a keyboard, with a white plug and a dark stand nearby, both card-shaped;
+    // and a dark card whose grey band, of the desk's own grey, breaks its outline, where straight edges
+    // offer its dark upper part bounded by a line of print: whatever is found lies on the card.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    const PhotoCase& c = Case(*cases, "tony_holding_with_a_hand.jpg");
-    cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + c.file);
-    ASSERT_FALSE(photo.empty());
-    auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
-    const auto& truth = c.sheets.at(0);
-    const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
-    for (const auto& card : outside::DetectCards(framed.picture, 100)) {
-        double best = 1e9;
-        for (int shift = 0; shift < 4; ++shift) {
-            double worst = 0;
-            for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] -
-                                                 (truth[i] * framed.scale + framed.offset)));
-            best = std::min(best, worst);
+    for (const std::string file : {"tony_holding_with_a_hand.jpg", "souza_806028261.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + c.file);
+        ASSERT_FALSE(photo.empty());
+        auto framed = virtualcam::FitIntoFrame(photo, cv::Size(2592, 1944));
+        const auto& truth = c.sheets.at(0);
+        const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+        for (const auto& card : outside::DetectCards(framed.picture, 100)) {
+            double best = 1e9;
+            for (int shift = 0; shift < 4; ++shift) {
+                double worst = 0;
+                for (int i = 0; i < 4; ++i)
+                    worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] -
+                                                     (truth[i] * framed.scale + framed.offset)));
+                best = std::min(best, worst);
+            }
+            EXPECT_LT(best, 0.05 * diagonal);
         }
-        EXPECT_LT(best, 0.05 * diagonal);
+    }
+}
+
+TEST(RealPhotos, CardsOfATinyPictureBlownUpToTheFrameAreFoundEachOnce) {
+    // Face-down playing cards on a carpet in a 245 x 326 picture blown up six times: their backs' print is
+    // too soft for the edge finder at the size print is judged, and the blue backs inside the white rims
+    // must not count as cards of their own, nor their edges be taken for the cards' sides.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    for (const std::string file : {"pyeng_cards4.jpg", "pyeng_cards.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        auto framed =
+            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+        auto cards = outside::DetectCards(framed.picture, 100);
+        ASSERT_EQ(cards.size(), c.sheets.size());
+        for (const auto& truth : c.sheets) {
+            const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+            double best = 1e9;
+            for (const auto& card : cards)
+                for (int shift = 0; shift < 4; ++shift) {
+                    double worst = 0;
+                    for (int i = 0; i < 4; ++i)
+                        worst = std::max(worst, cv::norm(card.corners[(i + shift) % 4] -
+                                                         (truth[i] * framed.scale + framed.offset)));
+                    best = std::min(best, worst);
+                }
+            EXPECT_LT(best, 0.02 * diagonal);
+        }
     }
 }
 
