@@ -238,18 +238,18 @@ OrientationModel& OrientationModel::Shared() {
     return model;
 }
 
-std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
-    if (grey.empty() || grey.type() != CV_8UC1) return std::nullopt;
+std::unique_ptr<tesseract::TessBaseAPI> OrientationModel::Borrow() {
     std::unique_ptr<tesseract::TessBaseAPI> engine;
     {
         std::lock_guard<std::mutex> lock(engines_->mutex);
-        if (engines_->missing) return std::nullopt;
+        if (engines_->missing) return nullptr;
         if (!engines_->idle.empty()) {
             engine = std::move(engines_->idle.back());
             engines_->idle.pop_back();
+            return engine;
         }
     }
-    if (!engine) {
+    {
         // Tesseract's remarks on a page with little print ("too few characters") are no news here. Where
         // they go is one setting for the whole process, set before any engine is at work.
         static std::once_flag quiet;
@@ -264,11 +264,27 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
                                    "print lines alone",
                                    tessdata_.empty() ? "Tesseract's data folder" : tessdata_.c_str());
             engines_->missing = true;
-            return std::nullopt;
+            return nullptr;
         }
         engine->SetPageSegMode(tesseract::PSM_OSD_ONLY);
         engine->SetVariable("min_characters_to_try", kModelLetters);
     }
+    return engine;
+}
+
+void OrientationModel::GiveBack(std::unique_ptr<tesseract::TessBaseAPI> engine) {
+    std::lock_guard<std::mutex> lock(engines_->mutex);
+    engines_->idle.push_back(std::move(engine));
+}
+
+void OrientationModel::Prepare() {
+    if (auto engine = Borrow()) GiveBack(std::move(engine));
+}
+
+std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
+    if (grey.empty() || grey.type() != CV_8UC1) return std::nullopt;
+    std::unique_ptr<tesseract::TessBaseAPI> engine = Borrow();
+    if (!engine) return std::nullopt;
     // The model sizes letters by the picture's own resolution: as for a sheet of A4 across the copy's long
     // side.
     const int resolution = std::max(70, static_cast<int>(std::max(grey.cols, grey.rows) / 11.69));
@@ -289,8 +305,7 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
     if (engine->DetectOrientationScript(&degrees, &confidence, &script, &script_confidence))
         result = ModelTurn{(4 - degrees / 90 % 4) % 4, confidence};
     engine->Clear();
-    std::lock_guard<std::mutex> lock(engines_->mutex);
-    engines_->idle.push_back(std::move(engine));
+    GiveBack(std::move(engine));
     return result;
 }
 

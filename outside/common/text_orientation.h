@@ -11,6 +11,10 @@
 
 #include "outside/common/quads.h"
 
+namespace tesseract {
+class TessBaseAPI;
+}
+
 namespace outside {
 
 enum class TurnChoice {
@@ -47,8 +51,15 @@ class OrientationModel {
     // (said once in the debug log).
     std::optional<ModelTurn> Detect(const cv::Mat& grey);
 
+    // Loads the model ahead of its first use (a quarter of a second), so that the first page that needs
+    // it is not the one kept waiting.
+    void Prepare();
+
   private:
     struct Engines;
+    // An idle engine, or a new one; nothing when the model's data is missing.
+    std::unique_ptr<tesseract::TessBaseAPI> Borrow();
+    void GiveBack(std::unique_ptr<tesseract::TessBaseAPI> engine);
     std::string tessdata_;
     std::unique_ptr<Engines> engines_;
 };

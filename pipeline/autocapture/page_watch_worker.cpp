@@ -3,6 +3,7 @@
 #include <chrono>
 #include <opencv2/imgproc.hpp>
 
+#include "outside/common/text_orientation.h"
 #include "outside/kvoasize/page_detector.h"
 #include "platform/debuglog/debuglog.h"
 
@@ -92,6 +93,7 @@ void PageWatchWorker::Run() {
     using Clock = std::chrono::steady_clock;
     const auto least_gap = std::chrono::microseconds(1000000 / kMaxFramesPerSecond);
     std::optional<Clock::time_point> last_start;
+    bool model_ready = false;
     for (;;) {
         std::shared_ptr<const platform::PreviewFrame> frame;
         {
@@ -101,6 +103,11 @@ void PageWatchWorker::Run() {
             wake_.wait(lock, [this] { return stopping_ || waiting_; });
             if (stopping_) return;
             frame = std::move(waiting_);
+        }
+        if (!model_ready) {
+            // A page watched may be captured soon: its reading direction should not wait for the model.
+            outside::OrientationModel::Shared().Prepare();
+            model_ready = true;
         }
         last_start = Clock::now();
         Pictures& p = *pictures_;
