@@ -71,10 +71,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         GstElementPtr preview = MakeElement("appsink");
         GstElementPtr queue = MakeElement("queue");
         if (!convert || !bgrx || !preview || !queue) return E_FAIL;
-        // A YUY2 camera's frames pass through unconverted and are converted as the still is: the converter's
-        // fast 8-bit path darkens them by some 3 levels and flattens faint colour differences by 2 (a white
-        // page's bluish tone against a warm white desk, all the live outline has to go by there).
-        GstCapsPtr caps(gst_caps_from_string("video/x-raw, format=(string){ YUY2, BGRx }"));
+        GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
         g_object_set(bgrx.get(), "caps", caps.get(), nullptr);
         g_object_set(preview.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals", FALSE,
                      nullptr);
@@ -465,17 +462,6 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     GstFlowReturn OnPreviewSample(GstAppSink* appsink) {
         GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
         if (!sample) return GST_FLOW_EOS;
-        // A YUY2 frame comes as the source's own buffer, written on its streaming thread and handed over by
-        // GStreamer's atomics; its pool fills it again once we let go.
-        struct BufferHandOver {
-            GstBuffer* buffer;
-            explicit BufferHandOver(GstBuffer* b) : buffer(b) {
-                if (buffer != nullptr) VELLUMO_TSAN_RECEIVE(buffer);
-            }
-            ~BufferHandOver() {
-                if (buffer != nullptr) VELLUMO_TSAN_PUBLISH(buffer);
-            }
-        } hand_over(gst_sample_get_buffer(sample.get()));
         GstVideoInfo video;
         GstCaps* caps = gst_sample_get_caps(sample.get());
         if (caps == nullptr || !gst_video_info_from_caps(&video, caps)) return GST_FLOW_OK;
@@ -483,23 +469,16 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         GstBufferReadMap map(gst_sample_get_buffer(sample.get()));
         int width = GST_VIDEO_INFO_WIDTH(&video), height = GST_VIDEO_INFO_HEIGHT(&video);
         size_t stride = static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&video, 0));
-        const bool yuy2 = GST_VIDEO_INFO_FORMAT(&video) == GST_VIDEO_FORMAT_YUY2;
-        const size_t row_bytes = (yuy2 ? 2 : 4) * static_cast<size_t>(width);
-        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height - 1) + row_bytes)
+        if (!map.Mapped() ||
+            map.Size() < stride * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width)) {
             return GST_FLOW_OK;
+        }
         std::shared_ptr<PreviewFrame> frame = preview_frames_.Acquire(width, height, 4 * width);
         frame->sequence = ++preview_sequence_;
         const GstBuffer* buffer = gst_sample_get_buffer(sample.get());
         frame->time_ms =
             GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<int64_t>(GST_BUFFER_PTS(buffer) / GST_MSECOND) : -1;
-        if (yuy2) {
-            // The pixels by their own address too: a passthrough may wrap them in a buffer of its own.
-            VELLUMO_TSAN_RECEIVE(map.Data());
-            Yuy2ToBgrx(map.Data(), stride, width, height, frame->pixels.data());
-            VELLUMO_TSAN_PUBLISH(map.Data());
-        } else
-            CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height,
-                           frame->pixels.data());
+        CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height, frame->pixels.data());
         std::lock_guard<std::mutex> lock(window_mutex_);
         if (surface_ != nullptr) surface_->Present(std::move(frame));
         return GST_FLOW_OK;
