@@ -47,11 +47,16 @@ function(vellumo_add_test name)
   # "A=1;B=2") becomes a property name of its own and the properties after it are lost.
   # A parameterised test keeps the name GoogleTest gives it (readable when the suite has a name generator);
   # the discovery script's default replaces it with the parameter's printed bytes.
+  # Sanitized builds run several times slower; a whole-program run there needs far longer than 120 s.
+  set(timeout 120)
+  if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+    set(timeout 900)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     NO_PRETTY_VALUES
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120 ${labels})
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout} ${labels})
   if(T_THREADS)
     if(NOT TARGET vellumo_thread_tests)
       add_custom_target(vellumo_thread_tests)
