@@ -87,12 +87,12 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
 }
 
 // The stretch of the side line (point, direction) between `from` and `to` (positions along it, in
-// pixels) refitted to a straight edge up to `wide` pixels off it and a few degrees askew. Each place
+// pixels) refitted to a straight edge up to `wide` pixels off it and up to `askew_degrees` askew. Each place
 // across the stretch offers its few steepest steps (each measured `span` half-pixels either side); the
 // line through one step at each of two places that the most places' steps lie on is the edge, and it must
 // be seen along most of the stretch.
 std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from, double to, double wide,
-                               int span) {
+                               int span, double askew_degrees) {
     const cv::Point2d normal(-line.direction.y, line.direction.x);
     const int half = static_cast<int>(std::ceil(wide / kStep));
     constexpr int kPlaces = 48, kCandidates = 3;
@@ -142,7 +142,8 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
             for (double oi : places[i].offsets)
                 for (double oj : places[j].offsets) {
                     Through l{places[i].t, oi, places[j].t, oj};
-                    if (std::abs(oj - oi) > std::tan(3.0 * CV_PI / 180) * (places[j].t - places[i].t))
+                    if (std::abs(oj - oi) >
+                        std::tan(askew_degrees * CV_PI / 180) * (places[j].t - places[i].t))
                         continue;
                     int count = 0;
                     for (const Place& place : places) count += on_line(place, l) ? 1 : 0;
@@ -185,7 +186,11 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     // Each side as a line through the corner, pointing away from it along the side.
     const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
     auto end_of = [&](const Side& side, double length) {
-        return FitStretch(bgr, side, 0.04 * length, 0.16 * length, std::max(6.0, 0.03 * length), 1);
+        const double wide = std::max(6.0, 0.03 * length);
+        // A bowed side's end runs a few degrees off its line; a corner curled or bent up turns it further
+        // (up to some 7 degrees), sought only where no end lies nearer the side's own direction.
+        auto end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 3.0);
+        return end ? end : FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 8.0);
     };
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
@@ -224,7 +229,7 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
         if (!side && far_edges && 0.03 * length > reach) {
             // Steps over three pixels: a faint edge (paper hardly differing from the desk, or an enlarged
             // video frame) spreads its step over several.
-            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3);
+            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3, 3.0);
             if (side) moved_far = std::max(moved_far, 0.03 * length);
         }
         sides[static_cast<size_t>(i)] = side.value_or(given);

@@ -50,7 +50,8 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     // all but a sliver of a straight-down picture, a page on wood lying a quarter turned (its text must
     // be turned back), a handwritten page on wood lit from one side, a white page on a white desk (found
     // by its bluish tone against the desk's warmer white), a magazine page no brighter than the desk as a
-    // whole, a sticky note and a receipt whose sides bow in (their corners are where the ends meet), a
+    // whole, a sticky note and a receipt whose sides bow in (their corners are where the ends meet), a page
+    // whose side bends out sharply near a corner lifted off the desk, a
     // magazine cover of Chinese print and a white Latin title lying a quarter turned (the print lines tell
     // nothing; the orientation model turns it); pages cut by the edge, the right-hand page of an open book
     // (bounded by the fold into the other page), a business card the edge cuts whose grey part beside its
@@ -60,7 +61,7 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
           "jscanify_test8.jpg", "dynamsoft_about_page_270.jpg", "breta_test2.jpg", "breta_test4.jpg",
           "tony_a4_on_white_background.jpg", "smartdoc_sample_4.jpg", "google_sticky_note.jpg",
           "azure_di_receipt_french.jpg", "docscanner_fmeow_47866230.jpg", "tony_book.jpg",
-          "azure_business_card.jpg", "jscanify_test5.jpg"}) {
+          "azure_business_card.jpg", "jscanify_test5.jpg", "jscanify_test6.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
