@@ -11,6 +11,8 @@ namespace {
 
 constexpr double kStep = 0.5;  // sampling step across a side, in picture pixels
 constexpr int kSamplesPerSide = 160;
+// Grey levels by which paper at most differs from its desk for its rim to be sought as a faint edge.
+constexpr double kFaintPaper = 25;
 
 // The picture's three channels at a sub-pixel point; false outside the picture.
 bool Sample(const cv::Mat& bgr, cv::Point2d p, cv::Vec3d& value) {
@@ -87,12 +89,13 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
 }
 
 // The stretch of the side line (point, direction) between `from` and `to` (positions along it, in
-// pixels) refitted to a straight edge up to `wide` pixels off it and a few degrees askew. Each place
+// pixels) refitted to a straight edge up to `wide` pixels off it and up to `askew_degrees` askew. Each place
 // across the stretch offers its few steepest steps (each measured `span` half-pixels either side); the
 // line through one step at each of two places that the most places' steps lie on is the edge, and it must
-// be seen along most of the stretch.
+// be seen along most of the stretch. A faint edge is sought on samples averaged along the line, where
+// gentler steps stand out of the noise.
 std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from, double to, double wide,
-                               int span) {
+                               int span, double askew_degrees, bool faint = false) {
     const cv::Point2d normal(-line.direction.y, line.direction.x);
     const int half = static_cast<int>(std::ceil(wide / kStep));
     constexpr int kPlaces = 48, kCandidates = 3;
@@ -107,16 +110,26 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
         const double t = from + (to - from) * i / (kPlaces - 1);
         const cv::Point2d base = line.point + line.direction * t;
         bool inside_picture = true;
-        for (size_t k = 0; k < profile.size() && inside_picture; ++k)
-            inside_picture =
-                Sample(bgr, base + normal * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
+        for (size_t k = 0; k < profile.size() && inside_picture; ++k) {
+            const cv::Point2d across = base + normal * ((static_cast<int>(k) - half - 1) * kStep);
+            if (!faint) {
+                inside_picture = Sample(bgr, across, profile[k]);
+                continue;
+            }
+            profile[k] = cv::Vec3d(0, 0, 0);
+            for (int a = -2; a <= 2 && inside_picture; ++a) {
+                cv::Vec3d v;
+                inside_picture = Sample(bgr, across + line.direction * (2.0 * a), v);
+                profile[k] += v * 0.2;
+            }
+        }
         if (!inside_picture) continue;
         const size_t half_span = static_cast<size_t>(span);
         for (size_t k = half_span; k + half_span < profile.size(); ++k)
             step[k] = cv::norm(profile[k + half_span] - profile[k - half_span], cv::NORM_L1);
         std::vector<std::pair<double, double>> peaks;  // strength, offset
         for (size_t k = half_span + 1; k + half_span + 1 < profile.size(); ++k)
-            if (step[k] >= 24 && step[k] >= step[k - 1] && step[k] > step[k + 1])
+            if (step[k] >= (faint ? 14 : 24) && step[k] >= step[k - 1] && step[k] > step[k + 1])
                 peaks.emplace_back(step[k], (static_cast<double>(k) - half - 1) * kStep);
         std::sort(peaks.begin(), peaks.end(), [](const auto& l, const auto& r) { return l.first > r.first; });
         Place place{t, {}};
@@ -142,7 +155,8 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
             for (double oi : places[i].offsets)
                 for (double oj : places[j].offsets) {
                     Through l{places[i].t, oi, places[j].t, oj};
-                    if (std::abs(oj - oi) > std::tan(3.0 * CV_PI / 180) * (places[j].t - places[i].t))
+                    if (std::abs(oj - oi) >
+                        std::tan(askew_degrees * CV_PI / 180) * (places[j].t - places[i].t))
                         continue;
                     int count = 0;
                     for (const Place& place : places) count += on_line(place, l) ? 1 : 0;
@@ -185,7 +199,11 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     // Each side as a line through the corner, pointing away from it along the side.
     const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
     auto end_of = [&](const Side& side, double length) {
-        return FitStretch(bgr, side, 0.04 * length, 0.16 * length, std::max(6.0, 0.03 * length), 1);
+        const double wide = std::max(6.0, 0.03 * length);
+        // A bowed side's end runs a few degrees off its line; a corner curled or bent up turns it further
+        // (up to some 7 degrees), sought only where no end lies nearer the side's own direction.
+        auto end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 3.0);
+        return end ? end : FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 8.0);
     };
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
@@ -224,7 +242,12 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
         if (!side && far_edges && 0.03 * length > reach) {
             // Steps over three pixels: a faint edge (paper hardly differing from the desk, or an enlarged
             // video frame) spreads its step over several.
-            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3);
+            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3, 3.0);
+            // Paper of nearly the desk's grey may show its rim too faintly for single samples; a sheet
+            // clearly lighter or darker whose side is not seen so is bowed, and averaging would find the
+            // desk's grain.
+            if (!side && std::abs(quad.brightness - quad.surround) < kFaintPaper)
+                side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3, 3.0, true);
             if (side) moved_far = std::max(moved_far, 0.03 * length);
         }
         sides[static_cast<size_t>(i)] = side.value_or(given);

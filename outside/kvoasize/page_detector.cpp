@@ -8,6 +8,10 @@
 namespace outside {
 namespace {
 
+// A banknote under a document camera covers a twelfth of the view or less; a leaflet folded in three,
+// lying whole, a quarter or more.
+constexpr double kFoldedLeafletViewShare = 0.25;
+
 // Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
 // whose paper goes on beyond one of its sides (an open book's page at its fold). White paper on a white or
 // beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round (its
@@ -33,8 +37,14 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     };
     if (quad.brightness < quad.surround) {
         // A coloured leaflet or cover on a lighter desk: strongly coloured, its colour stepping to the desk's
-        // right round an outline seen whole, of a sheet's proportions.
-        return (quad.confidence >= 0.95 && LongToShortSide(quad) <= 1.75 && MeanSaturation(bgr, quad) >= 60 &&
+        // right round an outline seen whole, of a sheet's proportions. A leaflet folded in three (2.1:1) is
+        // as long as a banknote, which is far smaller: one that long is taken only when it covers a good
+        // part of the view, as a leaflet under the camera does.
+        const double long_to_short = LongToShortSide(quad);
+        const bool sheet_proportions =
+            long_to_short <= 1.75 ||
+            (long_to_short <= 2.2 && QuadArea(quad) >= kFoldedLeafletViewShare * bgr.cols * bgr.rows);
+        return (quad.confidence >= 0.95 && sheet_proportions && MeanSaturation(bgr, quad) >= 60 &&
                 SideColourStepShare(bgr, quad) >= 0.9) ||
                white_paper();
     }
