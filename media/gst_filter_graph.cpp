@@ -465,6 +465,17 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     GstFlowReturn OnPreviewSample(GstAppSink* appsink) {
         GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
         if (!sample) return GST_FLOW_EOS;
+        // A YUY2 frame comes as the source's own buffer, written on its streaming thread and handed over by
+        // GStreamer's atomics; its pool fills it again once we let go.
+        struct BufferHandOver {
+            GstBuffer* buffer;
+            explicit BufferHandOver(GstBuffer* b) : buffer(b) {
+                if (buffer != nullptr) VELLUMO_TSAN_RECEIVE(buffer);
+            }
+            ~BufferHandOver() {
+                if (buffer != nullptr) VELLUMO_TSAN_PUBLISH(buffer);
+            }
+        } hand_over(gst_sample_get_buffer(sample.get()));
         GstVideoInfo video;
         GstCaps* caps = gst_sample_get_caps(sample.get());
         if (caps == nullptr || !gst_video_info_from_caps(&video, caps)) return GST_FLOW_OK;
@@ -481,9 +492,12 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         const GstBuffer* buffer = gst_sample_get_buffer(sample.get());
         frame->time_ms =
             GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<int64_t>(GST_BUFFER_PTS(buffer) / GST_MSECOND) : -1;
-        if (yuy2)
+        if (yuy2) {
+            // The pixels by their own address too: a passthrough may wrap them in a buffer of its own.
+            VELLUMO_TSAN_RECEIVE(map.Data());
             Yuy2ToBgrx(map.Data(), stride, width, height, frame->pixels.data());
-        else
+            VELLUMO_TSAN_PUBLISH(map.Data());
+        } else
             CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height,
                            frame->pixels.data());
         std::lock_guard<std::mutex> lock(window_mutex_);
