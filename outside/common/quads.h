@@ -68,7 +68,8 @@ int SharedSides(const Quad& outer, const Quad& inner);
 double SideStepShare(const cv::Mat& bgr, const Quad& quad);
 
 // Like SideStepShare, with steps of colour alone (hue and saturation, whatever the brightness): white paper
-// on a white desk of warmer tone, a coloured leaflet on a white table.
+// on a white desk of warmer tone, a coloured leaflet on a white table. Each colour is the mean of 3 x 7
+// pixels along the side: the step may be a few levels only, and a camera's noise must not decide it.
 double SideColourStepShare(const cv::Mat& bgr, const Quad& quad);
 
 // Per side, the share of its length along which the grey level steps down (by 10 levels or more) from just

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <opencv2/imgproc.hpp>
 
 #include "outside/common/jpeg_decode.h"
 #include "outside/common/text_orientation.h"
@@ -99,6 +100,30 @@ TEST(RealPhotos, PagesNoBrighterThanTheirDeskAreFoundByTheirColour) {
         const auto& truth = c.sheets.at(0);
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
         EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed), 0.015 * diagonal);
+    }
+}
+
+// The live outline's view of a white page on a white desk: a 640x480 camera frame with sensor noise,
+// halved. The page's bluish tone steps a few levels from the desk's, about what the noise swings by.
+TEST(RealPhotos, AWhitePageOnAWhiteDeskIsFoundInNoisyCameraFrames) {
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    const PhotoCase& c = Case(*cases, "tony_a4_on_white_background.jpg");
+    auto framed =
+        virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(640, 480));
+    const auto& truth = c.sheets.at(0);
+    for (uint64_t seed = 1; seed <= 5; ++seed) {
+        SCOPED_TRACE(seed);
+        cv::Mat noise(framed.picture.size(), CV_16SC3), noisy;
+        cv::RNG(seed).fill(noise, cv::RNG::NORMAL, 0, 3);
+        framed.picture.convertTo(noisy, CV_16SC3);
+        noisy += noise;
+        noisy.convertTo(noisy, CV_8UC3);
+        cv::resize(noisy, noisy, cv::Size(320, 240), 0, 0, cv::INTER_AREA);
+        auto page = outside::FindPageOutline(noisy);
+        ASSERT_TRUE(page && page->confidence >= outside::kPageConfidenceNeeded);
+        for (cv::Point2d& corner : page->corners) corner *= 2;
+        EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed), 0.02 * 800);
     }
 }
 
