@@ -74,14 +74,31 @@ cv::Mat LetterInk(const cv::Mat& grey, bool either_way) {
     return letters;
 }
 
-// How strongly ink gathers into rows: the spread of the row profile over its mean. Lines of text give
-// full rows and empty gaps; text turned sideways gives a flat profile.
-double RowContrast(const cv::Mat& ink) {
-    cv::Mat profile;
-    cv::reduce(ink, profile, 1, cv::REDUCE_SUM, CV_64F);
-    cv::Scalar mean, deviation;
-    cv::meanStdDev(profile, mean, deviation);
-    return mean[0] > 0 ? deviation[0] / mean[0] : 0;
+// Lines are followed in vertical strips of the copy, each a part of its width: a handwritten line slopes
+// and waves, a page's two columns do not share their lines, and a page straightened from a bent sheet
+// keeps a little slant; across a strip a line stays within its own height.
+constexpr int kStrips = 4;
+
+cv::Mat Strip(const cv::Mat& ink, int i, int strips) {
+    const int x0 = ink.cols * i / strips, x1 = ink.cols * (i + 1) / strips;
+    return ink(cv::Rect(x0, 0, std::max(1, x1 - x0), ink.rows));
+}
+
+// How strongly ink gathers into rows: the spread of the row profile over its mean, of each strip, weighed
+// by the strip's ink. Lines of text give full rows and empty gaps; text turned sideways gives a flat
+// profile.
+double RowContrast(const cv::Mat& ink, int strips) {
+    double sum = 0, weight = 0;
+    for (int i = 0; i < strips; ++i) {
+        cv::Mat profile;
+        cv::reduce(Strip(ink, i, strips), profile, 1, cv::REDUCE_SUM, CV_64F);
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(profile, mean, deviation);
+        if (mean[0] <= 0) continue;
+        sum += deviation[0];  // (deviation / mean) weighed by the ink, mean
+        weight += mean[0];
+    }
+    return weight > 0 ? sum / weight : 0;
 }
 
 struct Lean {
@@ -90,18 +107,16 @@ struct Lean {
     int seen = 0;      // lines of any size
 };
 
-// Along each line of text (rows of ink between empty gaps), the core is the band of rows at least half
-// as full as the fullest; ink above it is ascenders, ink below it descenders. Lines too small to read
-// take no part.
-Lean AscenderLean(const cv::Mat& ink) {
+// Along each line of text (rows of ink between empty gaps) in each strip, the core is the band of rows at
+// least half as full as the fullest; ink above it is ascenders, ink below it descenders. Lines too small
+// to read take no part.
+void AscenderLeanOfStrip(const cv::Mat& ink, double& above, double& below, Lean& lean) {
     cv::Mat profile;
     cv::reduce(ink, profile, 1, cv::REDUCE_SUM, CV_64F);
     const double* p = profile.ptr<double>();
     double peak = 0;
     for (int y = 0; y < profile.rows; ++y) peak = std::max(peak, p[y]);
-    Lean lean;
-    if (peak <= 0) return lean;
-    double above = 0, below = 0;
+    if (peak <= 0) return;
     int y = 0;
     while (y < profile.rows) {
         while (y < profile.rows && p[y] < 0.04 * peak) ++y;
@@ -125,6 +140,12 @@ Lean AscenderLean(const cv::Mat& ink) {
         (vote > 0 ? above : below) += 1;
         ++lean.lines;
     }
+}
+
+Lean AscenderLean(const cv::Mat& ink, int strips) {
+    Lean lean;
+    double above = 0, below = 0;
+    for (int i = 0; i < strips; ++i) AscenderLeanOfStrip(Strip(ink, i, strips), above, below, lean);
     if (above + below > 0) lean.score = (above - below) / (above + below);
     return lean;
 }
@@ -178,24 +199,20 @@ struct LinesTurn {
     bool sure = false;
 };
 
-LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
+LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice choice, bool landscape,
+                        int strips) {
     LinesTurn result;
-    if (grey.empty()) return result;
-    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any);
-    if (cv::countNonZero(ink) < 200) return result;
-    cv::Mat sideways;
-    cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
     // Text lines run along the picture's rows (turn 0 or 2) or along its columns (turn 1 or 3); a card's
     // lines run along its long side.
     bool along_rows = landscape;
     double row_ratio = 0;
     if (choice == TurnChoice::Any) {
-        double rows = RowContrast(ink), columns = RowContrast(sideways);
+        double rows = RowContrast(ink, strips), columns = RowContrast(sideways, strips);
         if (std::max(rows, columns) < kMinRowRatio * std::min(rows, columns)) return result;
         row_ratio = std::max(rows, columns) / std::max(1e-9, std::min(rows, columns));
         along_rows = rows > columns;
     }
-    Lean lean = AscenderLean(along_rows ? ink : sideways);
+    Lean lean = AscenderLean(along_rows ? ink : sideways, strips);
     if (lean.lines < kMinLines || 2 * lean.lines < lean.seen || std::abs(lean.score) < kMinLean)
         return result;
     int turn = along_rows ? 0 : 1;
@@ -203,6 +220,21 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
     result.turn = turn;
     result.sure = std::abs(lean.score) >= kSureLean && lean.lines >= kSureLines && row_ratio >= kSureRowRatio;
     return result;
+}
+
+// The lines read across the whole width (long printed lines) and in strips (handwriting, columns, a
+// slant); a sure answer of either stands unless the other is sure of another.
+LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
+    if (grey.empty()) return {};
+    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any);
+    if (cv::countNonZero(ink) < 200) return {};
+    cv::Mat sideways;
+    cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
+    const LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1);
+    const LinesTurn strips = TurnOfLinesIn(ink, sideways, choice, landscape, kStrips);
+    if (whole.sure && strips.sure && whole.turn != strips.turn) return {};
+    if (whole.sure || !strips.sure) return whole.turn ? whole : strips;
+    return strips;
 }
 
 struct PixFree {
@@ -309,14 +341,25 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
     return result;
 }
 
-std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+    PageTurnEvidence evidence;
     const cv::Size size = QuadSize(quad);
     cv::Mat grey = StraightGrey(bgr, quad, {}, kMeasureSize);
     LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
-    if (lines.sure || std::max(grey.cols, grey.rows) < kModelLeastSize) return lines.turn;
-    std::optional<ModelTurn> read = model.Detect(grey);
-    if (read && read->confidence >= kModelConfidence) return read->turn;
-    return lines.turn;
+    evidence.lines = lines.turn;
+    evidence.lines_sure = lines.sure;
+    evidence.turn = lines.turn;
+    if (lines.sure || grey.empty()) return evidence;
+    if (std::max(grey.cols, grey.rows) < kModelLeastSize) return evidence;
+    evidence.model_copy = grey.size();
+    evidence.model = model.Detect(grey);
+    if (evidence.model && evidence.model->confidence >= kModelConfidence)
+        evidence.turn = evidence.model->turn;
+    return evidence;
+}
+
+std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+    return WeighPageTurn(bgr, quad, model).turn;
 }
 
 }  // namespace outside
