@@ -124,9 +124,9 @@ int PrintTurnEvidence(const std::string& folder) {
             auto outline = outside::FindPageOutline(turned);
             if (!outline || outline->confidence < outside::kPageConfidenceNeeded) continue;
             if (CompareCorners(outline->corners, moved).best > 1.5) continue;
-            const auto start = std::chrono::steady_clock::now();
+            const std::clock_t cpu_start = std::clock();
             outside::PageTurnEvidence e = outside::WeighPageTurn(turned, *outline);
-            const double ms = Milliseconds(start);
+            const double ms = 1000.0 * static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
             // The turn that brings the outline's own order to the true one.
             int want = -1;
             for (int t = 0; t < 4; ++t)
@@ -152,12 +152,12 @@ int PrintTurnEvidence(const std::string& folder) {
             auto say = [](std::optional<int> t) { return t ? std::to_string(*t) : std::string("-"); };
             ++all;
             right += e.turn && *e.turn == want ? 1 : 0;
-            std::printf("%-34s %d want %d got %-2s lines %-2s%s model %-2s %5.2f copy %4dx%-4d %6.1f ms %s\n",
-                        c.file.c_str(), k, want, say(e.turn).c_str(), say(e.lines).c_str(),
-                        e.lines_sure ? " sure" : "     ",
-                        e.model ? std::to_string(e.model->turn).c_str() : "-",
-                        e.model ? e.model->confidence : 0.0, e.model_copy.width, e.model_copy.height, ms,
-                        e.turn && *e.turn == want ? "" : "WRONG");
+            std::printf(
+                "%-34s %d want %d got %-2s lines %-2s%s model %-2s %5.2f copy %4dx%-4d %6.1f cpu ms %s\n",
+                c.file.c_str(), k, want, say(e.turn).c_str(), say(e.lines).c_str(),
+                e.lines_sure ? " sure" : "     ", e.model ? std::to_string(e.model->turn).c_str() : "-",
+                e.model ? e.model->confidence : 0.0, e.model_copy.width, e.model_copy.height, ms,
+                e.turn && *e.turn == want ? "" : "WRONG");
         }
     }
     std::printf("right %d of %d\n", right, all);

@@ -36,18 +36,20 @@ constexpr double kSureLean = 0.6;
 constexpr int kSureLines = 4;
 constexpr double kSureRowRatio = 1.6;
 
-// The orientation model reads the measuring copy, trying at most 5 x this many letters: its time grows
-// with them (on the development set's pages a median 68 ms a page at 15, 146 ms at Tesseract's own 50).
-// It is believed from this confidence: on those pages as they lie its wrong answers stayed at 1.45 or
-// below, its right ones reached 4 (a magazine cover of Chinese print lying a quarter turned, 1.8); on the
-// pages turned, its wrong answers above that fell where the lines were silent, so that keeping the page
-// as found was wrong anyway.
+// The orientation model reads a copy of the page whose letters are of a size it reads well (see
+// ModelCopy), trying at most 5 x this many letters: its time grows with them.
+// It is believed from this confidence: on the development set's pages, lying each of the four ways, its
+// answers on such copies at 1.0 or above were right but on pages too small to read (below).
 constexpr const char* kModelLetters = "15";
-constexpr double kModelConfidence = 1.7;
+constexpr double kModelConfidence = 1.0;
+// Where it reads the whole page at the measuring size instead: on the set's pages as they lay its wrong
+// answers stayed at 1.45 or below there.
+constexpr double kWholePageConfidence = 1.7;
 // Nor is it asked about a page smaller than this on its long side: its letters are a few pixels high,
 // which the model takes for anything (a synthetic page of filler text, 480 pixels long, it read as
-// turned a quarter).
-constexpr int kModelLeastSize = 800;
+// turned a quarter; photographs of forms 580 to 850 pixels long, enlarged from smaller ones, it read
+// wrongly at up to 1.8).
+constexpr int kModelLeastSize = 900;
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
@@ -341,6 +343,88 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
     return result;
 }
 
+namespace {
+
+// The typical height of a letter among a copy's letter-sized marks: the median of the longer sides of
+// those of about a letter's proportions (most letters are of the lines' core, o e a n); 0 when there are
+// too few to tell.
+double TypicalLetterSize(const cv::Mat& letters) {
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(letters, labels, stats, centroids, 8, CV_32S);
+    std::vector<int> sizes;
+    for (int i = 1; i < count; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        if (std::min(w, h) >= 2 && std::max(w, h) <= 2 * std::min(w, h)) sizes.push_back(std::max(w, h));
+    }
+    if (sizes.size() < 20) return 0;
+    std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+    return sizes[sizes.size() / 2];
+}
+
+// The copy the orientation model reads: the page straightened at the scale where its typical letter is
+// kModelLetterSize high (the model passes over marks under ten pixels, and tells little from letters of a
+// dozen), at most kModelMaxScale times the picture's own pixels; of a larger page the window of
+// kModelWindow pixels holding the most letter-sized print (not a picture's dark mass), which bounds the
+// model's time; black print on white, so that shade and uneven light make no marks of their own.
+constexpr double kModelLetterSize = 20;
+constexpr double kModelMaxScale = 2;
+constexpr int kModelWindow = 800;
+
+cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured) {
+    const cv::Mat letters = LetterInk(measured, true);
+    const double letter = TypicalLetterSize(letters);
+    if (letter <= 0) return {};
+    const cv::Size size = QuadSize(quad);
+    const double long_side = std::max(size.width, size.height);
+    // The measuring copy lacks a rim of a thirtieth on each side.
+    const double measured_scale = std::max(measured.cols, measured.rows) * 15.0 / 14.0 / long_side;
+    const double scale = std::min(kModelMaxScale, kModelLetterSize / letter * measured_scale);
+    // The window, found on the measuring copy by its letters' ink on a coarse grid.
+    const double to_copy = scale / measured_scale;
+    const cv::Size window(std::min(measured.cols, static_cast<int>(kModelWindow / to_copy)),
+                          std::min(measured.rows, static_cast<int>(kModelWindow / to_copy)));
+    cv::Mat sums;
+    cv::integral(letters, sums, CV_64F);
+    const int step = std::max(1, std::max(window.width, window.height) / 16);
+    cv::Rect best(0, 0, window.width, window.height);
+    double most = -1;
+    for (int y = 0; y + window.height <= measured.rows; y += step)
+        for (int x = 0; x + window.width <= measured.cols; x += step) {
+            const double sum = sums.at<double>(y + window.height, x + window.width) -
+                               sums.at<double>(y, x + window.width) - sums.at<double>(y + window.height, x) +
+                               sums.at<double>(y, x);
+            if (sum > most) {
+                most = sum;
+                best = cv::Rect(x, y, window.width, window.height);
+            }
+        }
+    // That window of the page, straightened at the model's scale.
+    const int rim_x = measured.cols / 28, rim_y = measured.rows / 28;  // the rim StraightGrey left out
+    const cv::Size full(measured.cols + 2 * rim_x, measured.rows + 2 * rim_y);
+    std::array<cv::Point2f, 4> corners;
+    for (int i = 0; i < 4; ++i)
+        corners[static_cast<size_t>(i)] = cv::Point2f(quad.corners[static_cast<size_t>(i)]);
+    const std::array<cv::Point2f, 4> unit = {
+        cv::Point2f(0, 0), cv::Point2f(static_cast<float>(full.width), 0),
+        cv::Point2f(static_cast<float>(full.width), static_cast<float>(full.height)),
+        cv::Point2f(0, static_cast<float>(full.height))};
+    cv::Mat to_measured = cv::getPerspectiveTransform(corners.data(), unit.data());
+    // Picture -> measuring copy (with rim) -> the window's corner at the origin -> the model's scale.
+    cv::Mat shift = (cv::Mat_<double>(3, 3) << to_copy, 0, -to_copy * (best.x + rim_x), 0, to_copy,
+                     -to_copy * (best.y + rim_y), 0, 0, 1);
+    const cv::Size target(static_cast<int>(best.width * to_copy), static_cast<int>(best.height * to_copy));
+    if (target.width < 40 || target.height < 40) return {};
+    cv::Mat straight, grey, ink;
+    cv::warpPerspective(bgr, straight, shift * to_measured, target,
+                        to_copy > 1 ? cv::INTER_LINEAR : cv::INTER_AREA, cv::BORDER_REPLICATE);
+    cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
+    const int block = 2 * static_cast<int>(1.5 * kModelLetterSize) + 1;
+    cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY, block, 15);
+    return ink;
+}
+
+}  // namespace
+
 PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
     PageTurnEvidence evidence;
     const cv::Size size = QuadSize(quad);
@@ -350,10 +434,21 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     evidence.lines_sure = lines.sure;
     evidence.turn = lines.turn;
     if (lines.sure || grey.empty()) return evidence;
-    if (std::max(grey.cols, grey.rows) < kModelLeastSize) return evidence;
+    if (std::max(size.width, size.height) < kModelLeastSize) return evidence;
+    cv::Mat copy = ModelCopy(bgr, quad, grey);
+    if (!copy.empty()) {
+        evidence.model_copy = copy.size();
+        evidence.model = model.Detect(copy);
+        if (evidence.model && evidence.model->confidence >= kModelConfidence) {
+            evidence.turn = evidence.model->turn;
+            return evidence;
+        }
+    }
+    // Print of large letters only (a magazine's cover) has too few letter-sized marks for that copy: the
+    // model reads the whole measuring copy then, believed from a higher confidence.
     evidence.model_copy = grey.size();
     evidence.model = model.Detect(grey);
-    if (evidence.model && evidence.model->confidence >= kModelConfidence)
+    if (evidence.model && evidence.model->confidence >= kWholePageConfidence)
         evidence.turn = evidence.model->turn;
     return evidence;
 }
