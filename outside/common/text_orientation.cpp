@@ -45,6 +45,7 @@ constexpr double kModelConfidence = 1.0;
 // Where it reads the whole page at the measuring size instead: on the set's pages as they lay its wrong
 // answers stayed at 1.45 or below there.
 constexpr double kWholePageConfidence = 1.7;
+constexpr int kManyLetters = 150;
 // Nor is it asked about a page smaller than this on its long side: its letters are a few pixels high,
 // which the model takes for anything (a synthetic page of filler text, 480 pixels long, it read as
 // turned a quarter; photographs of forms 580 to 850 pixels long, enlarged from smaller ones, it read
@@ -348,7 +349,7 @@ namespace {
 // The typical height of a letter among a copy's letter-sized marks: the median of the longer sides of
 // those of about a letter's proportions (most letters are of the lines' core, o e a n); 0 when there are
 // too few to tell.
-double TypicalLetterSize(const cv::Mat& letters) {
+double TypicalLetterSize(const cv::Mat& letters, int& count_of_letters) {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(letters, labels, stats, centroids, 8, CV_32S);
     std::vector<int> sizes;
@@ -356,6 +357,7 @@ double TypicalLetterSize(const cv::Mat& letters) {
         const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
         if (std::min(w, h) >= 2 && std::max(w, h) <= 2 * std::min(w, h)) sizes.push_back(std::max(w, h));
     }
+    count_of_letters = static_cast<int>(sizes.size());
     if (sizes.size() < 20) return 0;
     std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
     return sizes[sizes.size() / 2];
@@ -370,9 +372,9 @@ constexpr double kModelLetterSize = 20;
 constexpr double kModelMaxScale = 2;
 constexpr int kModelWindow = 800;
 
-cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured) {
+cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured, int& count_of_letters) {
     const cv::Mat letters = LetterInk(measured, true);
-    const double letter = TypicalLetterSize(letters);
+    const double letter = TypicalLetterSize(letters, count_of_letters);
     if (letter <= 0) return {};
     const cv::Size size = QuadSize(quad);
     const double long_side = std::max(size.width, size.height);
@@ -435,7 +437,8 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     evidence.turn = lines.turn;
     if (lines.sure || grey.empty()) return evidence;
     if (std::max(size.width, size.height) < kModelLeastSize) return evidence;
-    cv::Mat copy = ModelCopy(bgr, quad, grey);
+    int letters = 0;
+    cv::Mat copy = ModelCopy(bgr, quad, grey, letters);
     if (!copy.empty()) {
         evidence.model_copy = copy.size();
         evidence.model = model.Detect(copy);
@@ -444,8 +447,10 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
             return evidence;
         }
     }
-    // Print of large letters only (a magazine's cover) has too few letter-sized marks for that copy: the
-    // model reads the whole measuring copy then, believed from a higher confidence.
+    // A page of few letters (a magazine's cover of large print, a short receipt) gives that window little
+    // to read: the model reads the whole measuring copy then, believed from a higher confidence. A page of
+    // many is not read twice (the time).
+    if (letters >= kManyLetters) return evidence;
     evidence.model_copy = grey.size();
     evidence.model = model.Detect(grey);
     if (evidence.model && evidence.model->confidence >= kWholePageConfidence)
