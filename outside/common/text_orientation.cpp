@@ -37,10 +37,12 @@ constexpr int kSureLines = 4;
 constexpr double kSureRowRatio = 1.6;
 
 // The orientation model reads a copy of the page whose letters are of a size it reads well (see
-// ModelCopy), trying at most 5 x this many letters: its time grows with them.
-// It is believed from this confidence: on the development set's pages, lying each of the four ways, its
-// answers on such copies at 1.0 or above were right but on pages too small to read (below).
-constexpr const char* kModelLetters = "15";
+// ModelCopy), trying at most 5 x this many letters: its time grows with them (on the development set's
+// pages lying each of the four ways, at 15, 20 and 30: 142, 144 and 146 of 197 turned right, the slowest
+// read some 225, 185 and 285 ms of processor time on a busy machine).
+// It is believed from this confidence: there its answers on such copies at 1.0 or above were right but on
+// pages too small to read (below) and once on a menu of Chinese print, whose lines were wrong already.
+constexpr const char* kModelLetters = "20";
 constexpr double kModelConfidence = 1.0;
 // Where it reads the whole page at the measuring size instead: on the set's pages as they lay its wrong
 // answers stayed at 1.45 or below there.
