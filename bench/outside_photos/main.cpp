@@ -13,6 +13,8 @@
 // Usage: outside_photos_bench [folder [repeats]]  (default the source tree's tests/data/photos, 1 repeat)
 //        outside_photos_bench --corners FILE      prints the page or cards found in one photograph, in
 //                                                 its own pixels (for marking corners)
+//        outside_photos_bench --turns [folder]    what decided each page's upright turn, the page lying
+//                                                 as photographed and turned by 1..3 quarters
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +27,7 @@
 #include <vector>
 
 #include "outside/common/quads.h"
+#include "outside/common/text_orientation.h"
 #include "outside/fasize/card_detector.h"
 #include "outside/kvoasize/page_detector.h"
 #include "virtualcam/scenes/photo_files.h"
@@ -94,10 +97,79 @@ int PrintCorners(const std::string& file) {
     return 0;
 }
 
+// Per page found whole, lying as photographed and turned by 1..3 quarters: what the print lines and the
+// orientation model said of its turn, against the right one.
+int PrintTurnEvidence(const std::string& folder) {
+    auto cases = virtualcam::ReadPhotoManifest(folder);
+    if (!cases) return 1;
+    int right = 0, all = 0;
+    for (const PhotoCase& c : *cases) {
+        if (c.kind != PhotoCase::Kind::Page) continue;
+        auto framed = virtualcam::FitIntoFrame(virtualcam::ReadPicture(folder + "/" + c.file), kFrame);
+        Corners truth;
+        for (int i = 0; i < 4; ++i) truth[i] = c.sheets[0][i] * framed.scale + framed.offset;
+        for (int k = 0; k < 4; ++k) {
+            cv::Mat turned;
+            if (k == 0)
+                turned = framed.picture;
+            else
+                cv::rotate(framed.picture, turned,
+                           k == 1   ? cv::ROTATE_90_CLOCKWISE
+                           : k == 2 ? cv::ROTATE_180
+                                    : cv::ROTATE_90_COUNTERCLOCKWISE);
+            Corners moved = truth;
+            for (auto& p : moved)
+                for (int q = 0; q < k; ++q)
+                    p = cv::Point2d((q % 2 == 0 ? framed.picture.rows : framed.picture.cols) - 1 - p.y, p.x);
+            auto outline = outside::FindPageOutline(turned);
+            if (!outline || outline->confidence < outside::kPageConfidenceNeeded) continue;
+            if (CompareCorners(outline->corners, moved).best > 1.5) continue;
+            const std::clock_t cpu_start = std::clock();
+            outside::PageTurnEvidence e = outside::WeighPageTurn(turned, *outline);
+            const double ms = 1000.0 * static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+            // The turn that brings the outline's own order to the true one.
+            int want = -1;
+            for (int t = 0; t < 4; ++t)
+                if (CompareCorners(outside::TurnQuad(*outline, t).corners, moved).shift == 0) want = t;
+            if (const char* dump = std::getenv("VELLUMO_TURN_DUMP"); dump && k == 0) {
+                // The page straightened as it lies, for looking at by hand.
+                const outside::Quad q = outside::TurnQuad(*outline, want);
+                const cv::Size size = outside::QuadSize(q);
+                std::array<cv::Point2f, 4> from,
+                    to = {cv::Point2f(0, 0), cv::Point2f(size.width, 0), cv::Point2f(size.width, size.height),
+                          cv::Point2f(0, size.height)};
+                for (int i = 0; i < 4; ++i) from[i] = cv::Point2f(q.corners[i]);
+                cv::Mat straight, grey;
+                cv::warpPerspective(turned, straight, cv::getPerspectiveTransform(from.data(), to.data()),
+                                    size);
+                cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
+                if (FILE* f = std::fopen((std::string(dump) + "/" + c.file + ".pgm").c_str(), "wb")) {
+                    std::fprintf(f, "P5 %d %d 255\n", grey.cols, grey.rows);
+                    for (int y = 0; y < grey.rows; ++y) std::fwrite(grey.ptr(y), 1, grey.cols, f);
+                    std::fclose(f);
+                }
+            }
+            auto say = [](std::optional<int> t) { return t ? std::to_string(*t) : std::string("-"); };
+            ++all;
+            right += e.turn && *e.turn == want ? 1 : 0;
+            std::printf(
+                "%-34s %d want %d got %-2s lines %-2s%s model %-2s %5.2f copy %4dx%-4d %6.1f cpu ms %s\n",
+                c.file.c_str(), k, want, say(e.turn).c_str(), say(e.lines).c_str(),
+                e.lines_sure ? " sure" : "     ", e.model ? std::to_string(e.model->turn).c_str() : "-",
+                e.model ? e.model->confidence : 0.0, e.model_copy.width, e.model_copy.height, ms,
+                e.turn && *e.turn == want ? "" : "WRONG");
+        }
+    }
+    std::printf("right %d of %d\n", right, all);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--corners") return PrintCorners(argv[2]);
+    if (argc >= 2 && std::string(argv[1]) == "--turns")
+        return PrintTurnEvidence(argc > 2 ? argv[2] : VELLUMO_PHOTO_DIR);
     const std::string folder = argc > 1 ? argv[1] : VELLUMO_PHOTO_DIR;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     auto cases = virtualcam::ReadPhotoManifest(folder);

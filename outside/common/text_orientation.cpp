@@ -36,18 +36,23 @@ constexpr double kSureLean = 0.6;
 constexpr int kSureLines = 4;
 constexpr double kSureRowRatio = 1.6;
 
-// The orientation model reads the measuring copy, trying at most 5 x this many letters: its time grows
-// with them (on the development set's pages a median 68 ms a page at 15, 146 ms at Tesseract's own 50).
-// It is believed from this confidence: on those pages as they lie its wrong answers stayed at 1.45 or
-// below, its right ones reached 4 (a magazine cover of Chinese print lying a quarter turned, 1.8); on the
-// pages turned, its wrong answers above that fell where the lines were silent, so that keeping the page
-// as found was wrong anyway.
-constexpr const char* kModelLetters = "15";
-constexpr double kModelConfidence = 1.7;
+// The orientation model reads a copy of the page whose letters are of a size it reads well (see
+// ModelCopy), trying at most 5 x this many letters: its time grows with them (on the development set's
+// pages lying each of the four ways, at 15, 20 and 30: 142, 144 and 146 of 197 turned right, the slowest
+// read some 225, 185 and 285 ms of processor time on a busy machine).
+// It is believed from this confidence: there its answers on such copies at 1.0 or above were right but on
+// pages too small to read (below) and once on a menu of Chinese print, whose lines were wrong already.
+constexpr const char* kModelLetters = "20";
+constexpr double kModelConfidence = 1.0;
+// Where it reads the whole page at the measuring size instead: on the set's pages as they lay its wrong
+// answers stayed at 1.45 or below there.
+constexpr double kWholePageConfidence = 1.7;
+constexpr int kManyLetters = 150;
 // Nor is it asked about a page smaller than this on its long side: its letters are a few pixels high,
 // which the model takes for anything (a synthetic page of filler text, 480 pixels long, it read as
-// turned a quarter).
-constexpr int kModelLeastSize = 800;
+// turned a quarter; photographs of forms 580 to 850 pixels long, enlarged from smaller ones, it read
+// wrongly at up to 1.8).
+constexpr int kModelLeastSize = 900;
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
@@ -74,14 +79,31 @@ cv::Mat LetterInk(const cv::Mat& grey, bool either_way) {
     return letters;
 }
 
-// How strongly ink gathers into rows: the spread of the row profile over its mean. Lines of text give
-// full rows and empty gaps; text turned sideways gives a flat profile.
-double RowContrast(const cv::Mat& ink) {
-    cv::Mat profile;
-    cv::reduce(ink, profile, 1, cv::REDUCE_SUM, CV_64F);
-    cv::Scalar mean, deviation;
-    cv::meanStdDev(profile, mean, deviation);
-    return mean[0] > 0 ? deviation[0] / mean[0] : 0;
+// Lines are followed in vertical strips of the copy, each a part of its width: a handwritten line slopes
+// and waves, a page's two columns do not share their lines, and a page straightened from a bent sheet
+// keeps a little slant; across a strip a line stays within its own height.
+constexpr int kStrips = 4;
+
+cv::Mat Strip(const cv::Mat& ink, int i, int strips) {
+    const int x0 = ink.cols * i / strips, x1 = ink.cols * (i + 1) / strips;
+    return ink(cv::Rect(x0, 0, std::max(1, x1 - x0), ink.rows));
+}
+
+// How strongly ink gathers into rows: the spread of the row profile over its mean, of each strip, weighed
+// by the strip's ink. Lines of text give full rows and empty gaps; text turned sideways gives a flat
+// profile.
+double RowContrast(const cv::Mat& ink, int strips) {
+    double sum = 0, weight = 0;
+    for (int i = 0; i < strips; ++i) {
+        cv::Mat profile;
+        cv::reduce(Strip(ink, i, strips), profile, 1, cv::REDUCE_SUM, CV_64F);
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(profile, mean, deviation);
+        if (mean[0] <= 0) continue;
+        sum += deviation[0];  // (deviation / mean) weighed by the ink, mean
+        weight += mean[0];
+    }
+    return weight > 0 ? sum / weight : 0;
 }
 
 struct Lean {
@@ -90,18 +112,16 @@ struct Lean {
     int seen = 0;      // lines of any size
 };
 
-// Along each line of text (rows of ink between empty gaps), the core is the band of rows at least half
-// as full as the fullest; ink above it is ascenders, ink below it descenders. Lines too small to read
-// take no part.
-Lean AscenderLean(const cv::Mat& ink) {
+// Along each line of text (rows of ink between empty gaps) in each strip, the core is the band of rows at
+// least half as full as the fullest; ink above it is ascenders, ink below it descenders. Lines too small
+// to read take no part.
+void AscenderLeanOfStrip(const cv::Mat& ink, double& above, double& below, Lean& lean) {
     cv::Mat profile;
     cv::reduce(ink, profile, 1, cv::REDUCE_SUM, CV_64F);
     const double* p = profile.ptr<double>();
     double peak = 0;
     for (int y = 0; y < profile.rows; ++y) peak = std::max(peak, p[y]);
-    Lean lean;
-    if (peak <= 0) return lean;
-    double above = 0, below = 0;
+    if (peak <= 0) return;
     int y = 0;
     while (y < profile.rows) {
         while (y < profile.rows && p[y] < 0.04 * peak) ++y;
@@ -125,6 +145,12 @@ Lean AscenderLean(const cv::Mat& ink) {
         (vote > 0 ? above : below) += 1;
         ++lean.lines;
     }
+}
+
+Lean AscenderLean(const cv::Mat& ink, int strips) {
+    Lean lean;
+    double above = 0, below = 0;
+    for (int i = 0; i < strips; ++i) AscenderLeanOfStrip(Strip(ink, i, strips), above, below, lean);
     if (above + below > 0) lean.score = (above - below) / (above + below);
     return lean;
 }
@@ -178,24 +204,20 @@ struct LinesTurn {
     bool sure = false;
 };
 
-LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
+LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice choice, bool landscape,
+                        int strips) {
     LinesTurn result;
-    if (grey.empty()) return result;
-    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any);
-    if (cv::countNonZero(ink) < 200) return result;
-    cv::Mat sideways;
-    cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
     // Text lines run along the picture's rows (turn 0 or 2) or along its columns (turn 1 or 3); a card's
     // lines run along its long side.
     bool along_rows = landscape;
     double row_ratio = 0;
     if (choice == TurnChoice::Any) {
-        double rows = RowContrast(ink), columns = RowContrast(sideways);
+        double rows = RowContrast(ink, strips), columns = RowContrast(sideways, strips);
         if (std::max(rows, columns) < kMinRowRatio * std::min(rows, columns)) return result;
         row_ratio = std::max(rows, columns) / std::max(1e-9, std::min(rows, columns));
         along_rows = rows > columns;
     }
-    Lean lean = AscenderLean(along_rows ? ink : sideways);
+    Lean lean = AscenderLean(along_rows ? ink : sideways, strips);
     if (lean.lines < kMinLines || 2 * lean.lines < lean.seen || std::abs(lean.score) < kMinLean)
         return result;
     int turn = along_rows ? 0 : 1;
@@ -203,6 +225,21 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
     result.turn = turn;
     result.sure = std::abs(lean.score) >= kSureLean && lean.lines >= kSureLines && row_ratio >= kSureRowRatio;
     return result;
+}
+
+// The lines read across the whole width (long printed lines) and in strips (handwriting, columns, a
+// slant); a sure answer of either stands unless the other is sure of another.
+LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
+    if (grey.empty()) return {};
+    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any);
+    if (cv::countNonZero(ink) < 200) return {};
+    cv::Mat sideways;
+    cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
+    const LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1);
+    const LinesTurn strips = TurnOfLinesIn(ink, sideways, choice, landscape, kStrips);
+    if (whole.sure && strips.sure && whole.turn != strips.turn) return {};
+    if (whole.sure || !strips.sure) return whole.turn ? whole : strips;
+    return strips;
 }
 
 struct PixFree {
@@ -309,14 +346,122 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
     return result;
 }
 
-std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+namespace {
+
+// The typical height of a letter among a copy's letter-sized marks: the median of the longer sides of
+// those of about a letter's proportions (most letters are of the lines' core, o e a n); 0 when there are
+// too few to tell.
+double TypicalLetterSize(const cv::Mat& letters, int& count_of_letters) {
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(letters, labels, stats, centroids, 8, CV_32S);
+    std::vector<int> sizes;
+    for (int i = 1; i < count; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        if (std::min(w, h) >= 2 && std::max(w, h) <= 2 * std::min(w, h)) sizes.push_back(std::max(w, h));
+    }
+    count_of_letters = static_cast<int>(sizes.size());
+    if (sizes.size() < 20) return 0;
+    std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+    return sizes[sizes.size() / 2];
+}
+
+// The copy the orientation model reads: the page straightened at the scale where its typical letter is
+// kModelLetterSize high (the model passes over marks under ten pixels, and tells little from letters of a
+// dozen), at most kModelMaxScale times the picture's own pixels; of a larger page the window of
+// kModelWindow pixels holding the most letter-sized print (not a picture's dark mass), which bounds the
+// model's time; black print on white, so that shade and uneven light make no marks of their own.
+constexpr double kModelLetterSize = 20;
+constexpr double kModelMaxScale = 2;
+constexpr int kModelWindow = 800;
+
+cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured, int& count_of_letters) {
+    const cv::Mat letters = LetterInk(measured, true);
+    const double letter = TypicalLetterSize(letters, count_of_letters);
+    if (letter <= 0) return {};
+    const cv::Size size = QuadSize(quad);
+    const double long_side = std::max(size.width, size.height);
+    // The measuring copy lacks a rim of a thirtieth on each side.
+    const double measured_scale = std::max(measured.cols, measured.rows) * 15.0 / 14.0 / long_side;
+    const double scale = std::min(kModelMaxScale, kModelLetterSize / letter * measured_scale);
+    // The window, found on the measuring copy by its letters' ink on a coarse grid.
+    const double to_copy = scale / measured_scale;
+    const cv::Size window(std::min(measured.cols, static_cast<int>(kModelWindow / to_copy)),
+                          std::min(measured.rows, static_cast<int>(kModelWindow / to_copy)));
+    cv::Mat sums;
+    cv::integral(letters, sums, CV_64F);
+    const int step = std::max(1, std::max(window.width, window.height) / 16);
+    cv::Rect best(0, 0, window.width, window.height);
+    double most = -1;
+    for (int y = 0; y + window.height <= measured.rows; y += step)
+        for (int x = 0; x + window.width <= measured.cols; x += step) {
+            const double sum = sums.at<double>(y + window.height, x + window.width) -
+                               sums.at<double>(y, x + window.width) - sums.at<double>(y + window.height, x) +
+                               sums.at<double>(y, x);
+            if (sum > most) {
+                most = sum;
+                best = cv::Rect(x, y, window.width, window.height);
+            }
+        }
+    // That window of the page, straightened at the model's scale.
+    const int rim_x = measured.cols / 28, rim_y = measured.rows / 28;  // the rim StraightGrey left out
+    const cv::Size full(measured.cols + 2 * rim_x, measured.rows + 2 * rim_y);
+    std::array<cv::Point2f, 4> corners;
+    for (int i = 0; i < 4; ++i)
+        corners[static_cast<size_t>(i)] = cv::Point2f(quad.corners[static_cast<size_t>(i)]);
+    const std::array<cv::Point2f, 4> unit = {
+        cv::Point2f(0, 0), cv::Point2f(static_cast<float>(full.width), 0),
+        cv::Point2f(static_cast<float>(full.width), static_cast<float>(full.height)),
+        cv::Point2f(0, static_cast<float>(full.height))};
+    cv::Mat to_measured = cv::getPerspectiveTransform(corners.data(), unit.data());
+    // Picture -> measuring copy (with rim) -> the window's corner at the origin -> the model's scale.
+    cv::Mat shift = (cv::Mat_<double>(3, 3) << to_copy, 0, -to_copy * (best.x + rim_x), 0, to_copy,
+                     -to_copy * (best.y + rim_y), 0, 0, 1);
+    const cv::Size target(static_cast<int>(best.width * to_copy), static_cast<int>(best.height * to_copy));
+    if (target.width < 40 || target.height < 40) return {};
+    cv::Mat straight, grey, ink;
+    cv::warpPerspective(bgr, straight, shift * to_measured, target,
+                        to_copy > 1 ? cv::INTER_LINEAR : cv::INTER_AREA, cv::BORDER_REPLICATE);
+    cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
+    const int block = 2 * static_cast<int>(1.5 * kModelLetterSize) + 1;
+    cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY, block, 15);
+    return ink;
+}
+
+}  // namespace
+
+PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+    PageTurnEvidence evidence;
     const cv::Size size = QuadSize(quad);
     cv::Mat grey = StraightGrey(bgr, quad, {}, kMeasureSize);
     LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
-    if (lines.sure || std::max(grey.cols, grey.rows) < kModelLeastSize) return lines.turn;
-    std::optional<ModelTurn> read = model.Detect(grey);
-    if (read && read->confidence >= kModelConfidence) return read->turn;
-    return lines.turn;
+    evidence.lines = lines.turn;
+    evidence.lines_sure = lines.sure;
+    evidence.turn = lines.turn;
+    if (lines.sure || grey.empty()) return evidence;
+    if (std::max(size.width, size.height) < kModelLeastSize) return evidence;
+    int letters = 0;
+    cv::Mat copy = ModelCopy(bgr, quad, grey, letters);
+    if (!copy.empty()) {
+        evidence.model_copy = copy.size();
+        evidence.model = model.Detect(copy);
+        if (evidence.model && evidence.model->confidence >= kModelConfidence) {
+            evidence.turn = evidence.model->turn;
+            return evidence;
+        }
+    }
+    // A page of few letters (a magazine's cover of large print, a short receipt) gives that window little
+    // to read: the model reads the whole measuring copy then, believed from a higher confidence. A page of
+    // many is not read twice (the time).
+    if (letters >= kManyLetters) return evidence;
+    evidence.model_copy = grey.size();
+    evidence.model = model.Detect(grey);
+    if (evidence.model && evidence.model->confidence >= kWholePageConfidence)
+        evidence.turn = evidence.model->turn;
+    return evidence;
+}
+
+std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+    return WeighPageTurn(bgr, quad, model).turn;
 }
 
 }  // namespace outside

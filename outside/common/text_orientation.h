@@ -64,6 +64,18 @@ class OrientationModel {
     std::unique_ptr<Engines> engines_;
 };
 
+// What a page's turn was decided from: the print lines' answer and whether it was sure, the model's answer
+// where it was asked (and on how large a copy), and the turn taken.
+struct PageTurnEvidence {
+    std::optional<int> lines;
+    bool lines_sure = false;
+    std::optional<ModelTurn> model;
+    cv::Size model_copy;  // empty when the model was not asked
+    std::optional<int> turn;
+};
+PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad,
+                               OrientationModel& model = OrientationModel::Shared());
+
 // A page's turn (TurnChoice::Any) by its print lines where they are clear; else by the orientation
 // model where it is sure; else the lines' answer, if any (the model's data missing, say).
 std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad,

@@ -84,6 +84,38 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     }
 }
 
+TEST(RealPhotos, PagesLyingTurnedAreTurnedBackUpright) {
+    // Each page lying a quarter, a half and three quarters turned: a handwritten page and a packing list of
+    // small print in table cells (their lines are told in strips of the page), a receipt whose lines say
+    // nothing (the orientation model reads it where its letters are large enough).
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    for (const std::string file : {"breta_test1.jpg", "tony_inner_table.jpg", "bhimrazy_receipt.jpg"}) {
+        const PhotoCase& c = Case(*cases, file);
+        auto framed =
+            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + file), cv::Size(2592, 1944));
+        ASSERT_FALSE(framed.picture.empty()) << file;
+        const auto& truth = c.sheets.at(0);
+        const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+        for (int k = 1; k <= 3; ++k) {
+            SCOPED_TRACE(file + " turned " + std::to_string(k));
+            cv::Mat turned;
+            cv::rotate(framed.picture, turned,
+                       k == 1   ? cv::ROTATE_90_CLOCKWISE
+                       : k == 2 ? cv::ROTATE_180
+                                : cv::ROTATE_90_COUNTERCLOCKWISE);
+            auto page = outside::DetectPage(turned);
+            ASSERT_TRUE(page && page->confidence >= outside::kPageConfidenceNeeded);
+            for (int i = 0; i < 4; ++i) {
+                cv::Point2d p = truth[i] * framed.scale + framed.offset;
+                for (int q = 0; q < k; ++q)  // a quarter clockwise takes (x, y) to (rows - 1 - y, x)
+                    p = cv::Point2d((q % 2 == 0 ? framed.picture.rows : framed.picture.cols) - 1 - p.y, p.x);
+                EXPECT_LT(cv::norm(page->corners[i] - p), 0.01 * diagonal) << "corner " << i;
+            }
+        }
+    }
+}
+
 TEST(RealPhotos, PagesNoBrighterThanTheirDeskAreFoundByTheirColour) {
     // Lilac light on a beige desk: the page is neither colourless nor brighter than the desk, its rim
     // hardly seen. An orange leaflet folded in three (2:1, as long as a banknote) on a white table, filling
