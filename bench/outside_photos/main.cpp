@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     int pages = 0, whole = 0, tight = 0, wrong = 0, missed = 0, upright = 0, cut = 0, cut_unchanged = 0;
-    int turned_whole = 0, turned_upright = 0;
+    int turned_whole = 0, turned_upright = 0, whole_with_upright = 0;
     std::string turned_wrong;
     int card_photos = 0, cards_right = 0, card_wrong = 0, cards_matched = 0, cards_upright = 0,
         cards_with_upright = 0;
@@ -236,11 +236,15 @@ int main(int argc, char** argv) {
                 if (m.best <= 1.5) {
                     result = "whole";
                     ++whole;
-                    upright += turned_right ? 1 : 0;
                     page_errors.push_back(m.best);
+                    // A sheet with no print has no upright turn to be right or wrong about.
+                    if (c.has_upright) {
+                        ++whole_with_upright;
+                        upright += turned_right ? 1 : 0;
+                    }
                     // The same page lying a quarter, a half and three quarters turned: most pages of the set
                     // lie upright, where keeping the outline's own order is right by luck.
-                    for (int k = 1; k <= 3; ++k) {
+                    for (int k = 1; c.has_upright && k <= 3; ++k) {
                         cv::Mat turned;
                         cv::rotate(framed.picture, turned,
                                    k == 1   ? cv::ROTATE_90_CLOCKWISE
@@ -299,7 +303,7 @@ int main(int argc, char** argv) {
             result = right ? "right" : "counted " + std::to_string(found.size());
             error = worst;
         }
-        if (c.kind == PhotoCase::Kind::Page && result == "whole")
+        if (c.kind == PhotoCase::Kind::Page && result == "whole" && c.has_upright)
             upright_column = turned_right ? "yes" : "NO";
         std::printf("%-28s %-6s %5d %5zu %-11s %9.2f %7s %8.1f %8.1f\n", c.file.c_str(),
                     c.kind == PhotoCase::Kind::Page      ? "page"
@@ -317,7 +321,8 @@ int main(int argc, char** argv) {
                 wrong - (cut - cut_unchanged), missed);
     std::printf("| cut pages left unchanged | %d of %d |\n", cut_unchanged, cut);
     std::printf("| wrong objects accepted (all photos): pages, cards | %d, %d |\n", wrong, card_wrong);
-    std::printf("| upright turn right (pages found whole) | %d of %d |\n", upright, whole);
+    std::printf("| upright turn right (pages found whole that carry print) | %d of %d |\n", upright,
+                whole_with_upright);
     std::printf("| upright turn right, those pages turned by 1, 2, 3 quarters (found whole) | %d of %d |\n",
                 turned_upright, turned_whole);
     std::printf("| card photos counted right | %d of %d |\n", cards_right, card_photos);
