@@ -109,6 +109,47 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
                                                "株 式 会 社 コ"}));
 }
 
+TEST(CardLayout, SecondReadingsReplaceOnlyWhatParsesBetter) {
+    // More numbers, as recognition read the two lines again alone and larger.
+    EXPECT_TRUE(outside::SecondReadingWins("Nex tel 9.4000-4 561", "Nextel 9.4000-4561", "BR"));
+    EXPECT_TRUE(outside::SecondReadingWins("e Av. do Cursino. 2283 - Tel/Fax: 5067-199’",
+                                           "o Av. do Cursino, 2283 - Tel/Fax: 5067-1991", "BR"));
+    // A reading that parses alike changes nothing, however sure: "guina" is right.
+    EXPECT_FALSE(outside::SecondReadingWins("e-mail: guina(D8tabeliao.not.br",
+                                            "e-mail: quina(D8tabeliao.not.br", "BR"));
+    // An e-mail is not traded for a web address, nor a number lost for an address.
+    EXPECT_FALSE(outside::SecondReadingWins("ricknoo39@gmail.com", "rncknog39dgmail.com", "BR"));
+    EXPECT_FALSE(outside::SecondReadingWins("Tel: 2294-9484", "Tel: 2294-94 liderfrio@terra.com.br", "BR"));
+}
+
+outside::PageText Page(int lines, const std::string& text, float confidence) {
+    outside::PageText page;
+    page.paragraphs.emplace_back();
+    for (int i = 0; i < lines; ++i)
+        page.paragraphs.back().lines.push_back({{{text, 0, 40 * i, 400, 40 * i + 30, confidence}}});
+    return page;
+}
+
+TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
+    // An orange card whose first reading got one line (21 sure letters) and the local threshold's all
+    // six, sure.
+    const outside::PageText thin = Page(1, "Tudo é possível àquele", 92);
+    const outside::PageText six = Page(6, "Av. Itaquera, 2994 - SP", 88);
+    EXPECT_TRUE(outside::ThinReading(thin));
+    EXPECT_TRUE(outside::LocalReadingWins(thin, six));
+    // Over a photograph: as many letters, but most of them doubtful grain.
+    outside::PageText grainy = Page(6, "Av. Itaquera, 2994 - SP", 90);
+    for (const outside::TextLine& line : Page(8, "ee ae rr oa", 20).paragraphs.front().lines)
+        grainy.paragraphs.front().lines.push_back(line);
+    EXPECT_FALSE(outside::LocalReadingWins(thin, grainy));
+    // A first reading that got the card is kept whatever the second got.
+    const outside::PageText three = Page(3, "Av. Itaquera, 2994 - SP", 90);
+    EXPECT_FALSE(outside::ThinReading(three));
+    EXPECT_FALSE(outside::LocalReadingWins(three, Page(12, "Av. Itaquera, 2994 - SP", 95)));
+    // Some more is not enough.
+    EXPECT_FALSE(outside::LocalReadingWins(thin, Page(2, "Av. Itaquera, 2994 - SP", 95)));
+}
+
 TEST(CardReading, RealCardsAskewOrUpsideDown) {
     // The whole desk picture, the card some ten degrees askew on it: read level.
     outside::Recognizer english;
