@@ -139,7 +139,8 @@ TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
     EXPECT_TRUE(outside::LocalReadingWins(thin, six));
     // Over a photograph: as many letters, but most of them doubtful grain.
     outside::PageText grainy = Page(6, "Av. Itaquera, 2994 - SP", 90);
-    for (const outside::TextLine& line : Page(8, "ee ae rr oa", 20).paragraphs.front().lines)
+    const outside::PageText grain = Page(8, "ee ae rr oa", 20);
+    for (const outside::TextLine& line : grain.paragraphs.front().lines)
         grainy.paragraphs.front().lines.push_back(line);
     EXPECT_FALSE(outside::LocalReadingWins(thin, grainy));
     // A first reading that got the card is kept whatever the second got.
