@@ -182,30 +182,34 @@ int SureLetters(const PageText& page) {
     return count;
 }
 
+// A second reading of a whole card, at half its size when it was cut out of the camera's picture: its
+// print is large enough there, and the reading takes a third of the time. The words' boxes are given in
+// the picture's own pixels. (The contrast-stretched reading below loses digits so, "(11)" read "(14)".)
+PageText RecognizeWhole(Recognizer& recognizer, Pix* picture, int dpi) {
+    constexpr int kLargestWhole = 1400;  // pixels wide
+    if (pixGetWidth(picture) <= kLargestWhole) return recognizer.Recognize(picture, dpi, "card");
+    PixPtr half(pixScale(picture, 0.5f, 0.5f));
+    if (!half) return {};
+    PageText page = recognizer.Recognize(half.get(), dpi / 2, "card");
+    for (Paragraph& paragraph : page.paragraphs)
+        for (TextLine& line : paragraph.lines)
+            for (Word& word : line.words) {
+                word.left *= 2, word.top *= 2, word.right *= 2, word.bottom *= 2;
+            }
+    return page;
+}
+
 // A card whose reading got next to nothing is often print on a coloured ground beside a large white or
 // dark picture (an orange card with a white logo): Tesseract's one threshold for the whole card then
 // falls between the ground and the picture, and the print is lost with the ground. It is read again with
 // a threshold set by each place's own neighbourhood (Sauvola's), see LocalReadingWins.
-// A card cut out of the camera's picture is read at half its size then: its print is large, and the
-// reading takes a third of the time.
 void ReadThinCardLocally(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
-    constexpr int kLargestWhole = 1400;  // pixels wide
     if (!ThinReading(page)) return;
-    const bool halve = pixGetWidth(picture) > kLargestWhole;
-    PixPtr half(halve ? pixScale(picture, 0.5f, 0.5f) : nullptr);
-    if (halve && !half) return;
     tesseract::TessBaseAPI& api = recognizer.Api();
     api.SetVariable("thresholding_method", "2");
-    PageText local = recognizer.Recognize(halve ? half.get() : picture, halve ? dpi / 2 : dpi, "card");
+    PageText local = RecognizeWhole(recognizer, picture, dpi);
     api.SetVariable("thresholding_method", "0");
-    if (!LocalReadingWins(page, local)) return;
-    if (halve)
-        for (Paragraph& paragraph : local.paragraphs)
-            for (TextLine& line : paragraph.lines)
-                for (Word& word : line.words) {
-                    word.left *= 2, word.top *= 2, word.right *= 2, word.bottom *= 2;
-                }
-    page = std::move(local);
+    if (LocalReadingWins(page, local)) page = std::move(local);
 }
 
 // The picture turned so its lines of print run level, or none when they already do (within half a
@@ -368,7 +372,7 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
 }  // namespace
 
 bool ThinReading(const PageText& page) {
-    constexpr int kThin = 40;  // sure letters and digits: a card's name and one number alone are more
+    constexpr int kThin = 20;  // sure letters and digits: a card's name and one number alone are more
     return SureLetters(page) < kThin;
 }
 

@@ -21,7 +21,7 @@ std::vector<LayoutLine> LayoutLines(const PageText& page);
 // the page's own.
 void AddUnreadLines(PageText& page, const PageText& again);
 
-// The reading got next to nothing from the card: under 40 letters and digits read surely (80 or more).
+// The reading got next to nothing from the card: under 20 letters and digits read surely (80 or more).
 bool ThinReading(const PageText& page);
 
 // Whether a second reading of a card with a local threshold replaces its first: only a thin first one

@@ -131,7 +131,7 @@ outside::PageText Page(int lines, const std::string& text, float confidence) {
 }
 
 TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
-    // An orange card whose first reading got one line (21 sure letters) and the local threshold's all
+    // An orange card whose first reading got one line (16 sure letters) and the local threshold's all
     // six, sure.
     const outside::PageText thin = Page(1, "Tudo é possível àquele", 92);
     const outside::PageText six = Page(6, "Av. Itaquera, 2994 - SP", 88);
