@@ -1016,7 +1016,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         }
         if (!email.empty()) {
             lines[i].text = std::regex_replace(lines[i].text, std::regex(R"(^\s+|\s+$)"), "");
-            used[i] = Words(lines[i].text).size() < 2;
+            // A number may share the e-mail's line ("Cel.: 11 99884-8929 e-mail: guina@...").
+            std::string rest;
+            const std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest);
+            card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
+            used[i] = !tels.empty() || Words(lines[i].text).size() < 2;
+            telephone_line[i] = !tels.empty();
             continue;
         }
         std::string rest;

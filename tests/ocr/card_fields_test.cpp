@@ -449,6 +449,15 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     const outside::ContactCount lost = outside::ContactEvidence("rncknog39dgmail.com", "BR");
     EXPECT_EQ(lost.emails, 0);
     EXPECT_EQ(lost.webs, 1);
+    // The number on the e-mail's line is the card's too, typed by its label.
+    const outside::CardFields card = outside::ExtractCardFields(
+        {L("Aguinaldo M. Righetti Jr.", 40), L("Cel.: 11 99884-8929 e-mail: guina(D8tabeliao.not.br", 20)},
+        "BR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"guina@8tabeliao.not.br"});
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].number, "+55 11 99884-8929");
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_TRUE(card.address_lines.empty());
     // Without a region only a number with its country code is dialled.
     EXPECT_EQ(outside::ContactEvidence("T. +82.53.814.2465", "").telephones, 1);
     EXPECT_EQ(outside::ContactEvidence("Tel 0171 234567", "").telephones, 0);
