@@ -182,11 +182,12 @@ int SureLetters(const PageText& page) {
     return count;
 }
 
+constexpr int kLargestWhole = 1400;  // pixels wide: a card cut out of the camera's picture is wider
+
 // A second reading of a whole card, at half its size when it was cut out of the camera's picture: its
 // print is large enough there, and the reading takes a third of the time. The words' boxes are given in
 // the picture's own pixels. (The contrast-stretched reading below loses digits so, "(11)" read "(14)".)
 PageText RecognizeWhole(Recognizer& recognizer, Pix* picture, int dpi) {
-    constexpr int kLargestWhole = 1400;  // pixels wide
     if (pixGetWidth(picture) <= kLargestWhole) return recognizer.Recognize(picture, dpi, "card");
     PixPtr half(pixScale(picture, 0.5f, 0.5f));
     if (!half) return {};
@@ -456,8 +457,12 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     ReadThinCardLocally(recognizer, upright, dpi, page);
     if (upside_down == -1 && Legibility(page) < kDoubtful) {
         turned.reset(pixRotate180(nullptr, upright));
+        // The other way up is read at half size first (a card from the camera's picture): a card upside
+        // down reads as nonsense at any size, and most doubtful cards are upright after all.
         if (turned) {
-            PageText other = recognizer.Recognize(turned.get(), dpi, "card");
+            PageText other = RecognizeWhole(recognizer, turned.get(), dpi);
+            if (pixGetWidth(turned.get()) > kLargestWhole && Legibility(other) > Legibility(page))
+                other = recognizer.Recognize(turned.get(), dpi, "card");
             if (Legibility(other) > Legibility(page)) {
                 page = std::move(other);
                 upright = turned.get();

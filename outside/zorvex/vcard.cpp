@@ -952,8 +952,10 @@ std::string EmailMendedByName(const std::string& email, const std::string& name)
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
 
 bool LooksLikeContactLine(const std::string& line) {
-    if (line.find('@') != std::string::npos || Lower(line).find("www") != std::string::npos ||
-        line.find('+') != std::string::npos)
+    // An e-mail's label stands where its "@" was misread ("E-mail: sonaocasaúbol.").
+    const std::string lower = Lower(line);
+    if (line.find('@') != std::string::npos || lower.find("www") != std::string::npos ||
+        lower.find("mail") != std::string::npos || line.find('+') != std::string::npos)
         return true;
     int digits = 0;
     for (char c : line) digits += IsDigit(c);

@@ -49,8 +49,8 @@ struct CardFields {
 // before, are the address. A field not found stays empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
-// The line may hold a telephone number, an e-mail or a web address: an "@", "www", a "+", six digits
-// or more, or a telephone label before digits. Such lines are worth reading again when unsure.
+// The line may hold a telephone number, an e-mail or a web address: an "@", "www", "mail", a "+", six
+// digits or more, or a telephone label before digits. Such lines are worth reading again when unsure.
 bool LooksLikeContactLine(const std::string& line);
 
 // How many telephone numbers (ones the numbering plan of `region` dials, or local ones printed as

@@ -431,7 +431,7 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     // Worth a second reading: a label before digits, a '+', an '@', "www", a run of digits. An address, a
     // verse's reference or a name is not.
     for (const char* line : {"Nex tel 9.4000-4 561", "T. 2S4", "+44-20-79.46-0958", "ricknoo39@gmail.com",
-                             "www. neocode. io", "2294-9284 DA"})
+                             "www. neocode. io", "2294-9284 DA", "E-mail: sonaocasaúbol."})
         EXPECT_TRUE(outside::LooksLikeContactLine(line)) << line;
     for (const char* line : {"Marcos 9:23", "Rua Boa Vista, 254", "Ricardo Nogueira", "Tel"})
         EXPECT_FALSE(outside::LooksLikeContactLine(line)) << line;
