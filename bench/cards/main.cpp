@@ -6,8 +6,9 @@
 // Goals: names, telephones and e-mails 95%, titles, organisations and addresses 85%, nothing invented,
 // under 2 s a card.
 //
-// Usage: cards_bench [-v] [--card TEXT] [manifest]   (-v: the recognised lines too; --card: only the
-//                                                    pictures whose file name holds TEXT)
+// Usage: cards_bench [-v] [--card TEXT] [--save FOLDER] [manifest]
+//          (-v: the recognised lines too; --card: only the pictures whose file name holds TEXT; --save: the
+//          card pictures as read, cut out and straightened, written into FOLDER as PNG)
 //          (default: the set in tests/data/cards)
 
 #include <leptonica/allheaders.h>
@@ -182,9 +183,13 @@ int main(int argc, char** argv) {
     outside::RunWithOneOpenMpThread(argv);
     const bool verbose = argc > 1 && std::string(argv[1]) == "-v";
     if (verbose) --argc, ++argv;
-    std::string only;
+    std::string only, save;
     if (argc > 2 && std::string(argv[1]) == "--card") {
         only = argv[2];
+        argc -= 2, argv += 2;
+    }
+    if (argc > 2 && std::string(argv[1]) == "--save") {
+        save = argv[2];
         argc -= 2, argv += 2;
     }
     const std::string manifest = argc > 1 ? argv[1] : std::string(CARDS_DIR) + "/manifest.txt";
@@ -234,7 +239,13 @@ int main(int argc, char** argv) {
                 std::printf("%s: no card found, the whole picture is read\n", entry.file.c_str());
         }
         Pix* card_pix = BgrToPix(picture);
-        const std::vector<outside::LayoutLine> layout = outside::ReadCard(recognizers[language], card_pix, 0);
+        if (!save.empty()) {
+            std::string name = entry.file.substr(entry.file.find_last_of('/') + 1);
+            pixWrite((save + "/" + name.substr(0, name.find_last_of('.')) + ".png").c_str(), card_pix,
+                     IFF_PNG);
+        }
+        const std::vector<outside::LayoutLine> layout =
+            outside::ReadCard(recognizers[language], card_pix, 0, region);
         pixDestroy(&card_pix);
         const outside::CardFields card = outside::ExtractCardFields(layout, region);
         const double seconds =

@@ -167,6 +167,52 @@ double Legibility(const PageText& page) {
     return letters > 0 ? weighted / letters : 0;
 }
 
+// The letters and digits of the words recognition is sure of (80 or more): how much of a card a reading
+// got.
+int SureLetters(const PageText& page) {
+    constexpr float kSure = 80;
+    int count = 0;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (word.confidence >= kSure)
+                    count += static_cast<int>(std::count_if(word.text.begin(), word.text.end(), [](char c) {
+                        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '@';
+                    }));
+    return count;
+}
+
+constexpr int kLargestWhole = 1400;  // pixels wide: a card cut out of the camera's picture is wider
+
+// A second reading of a whole card, at half its size when it was cut out of the camera's picture: its
+// print is large enough there, and the reading takes a third of the time. The words' boxes are given in
+// the picture's own pixels. (The contrast-stretched reading below loses digits so, "(11)" read "(14)".)
+PageText RecognizeWhole(Recognizer& recognizer, Pix* picture, int dpi) {
+    if (pixGetWidth(picture) <= kLargestWhole) return recognizer.Recognize(picture, dpi, "card");
+    PixPtr half(pixScale(picture, 0.5f, 0.5f));
+    if (!half) return {};
+    PageText page = recognizer.Recognize(half.get(), dpi / 2, "card");
+    for (Paragraph& paragraph : page.paragraphs)
+        for (TextLine& line : paragraph.lines)
+            for (Word& word : line.words) {
+                word.left *= 2, word.top *= 2, word.right *= 2, word.bottom *= 2;
+            }
+    return page;
+}
+
+// A card whose reading got next to nothing is often print on a coloured ground beside a large white or
+// dark picture (an orange card with a white logo): Tesseract's one threshold for the whole card then
+// falls between the ground and the picture, and the print is lost with the ground. It is read again with
+// a threshold set by each place's own neighbourhood (Sauvola's), see LocalReadingWins.
+void ReadThinCardLocally(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
+    if (!ThinReading(page)) return;
+    tesseract::TessBaseAPI& api = recognizer.Api();
+    api.SetVariable("thresholding_method", "2");
+    PageText local = RecognizeWhole(recognizer, picture, dpi);
+    api.SetVariable("thresholding_method", "0");
+    if (LocalReadingWins(page, local)) page = std::move(local);
+}
+
 // The picture turned so its lines of print run level, or none when they already do (within half a
 // degree) or no angle can be told. A card photographed askew, or a whole desk picture where no card was
 // found, reads far better level; the angle is found on a reduced, locally thresholded copy, so a dark
@@ -274,7 +320,78 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     if (stretched) AddUnreadLines(page, recognizer.Recognize(stretched.get(), dpi, "card"));
 }
 
+// A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
+// scaled so its print stands some 50 pixels high (an x-height of about 30, where Tesseract reads best)
+// and read as one line; the new reading replaces the first where SecondReadingWins. (Taking the surer
+// of two readings that parse alike changed right letters as often as wrong ones: "guina" became
+// "quina".)
+void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>& lines,
+                        const std::string& region) {
+    constexpr float kSure = 90;  // a reading this sure is left as it is
+    constexpr int kPrint = 50;   // pixels of a line's word boxes after scaling
+    tesseract::TessBaseAPI& api = recognizer.Api();
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    bool single = false;
+    for (LayoutLine& line : lines) {
+        if (line.confidence >= kSure || line.height < 4 || !LooksLikeContactLine(line.text)) continue;
+        const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
+        const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
+        const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
+        if (x1 - x0 < 8 || y1 - y0 < 8) continue;
+        Box* box = boxCreate(x0, y0, x1 - x0, y1 - y0);
+        PixPtr clip(pixClipRectangle(picture, box, nullptr));
+        boxDestroy(&box);
+        if (!clip) continue;
+        const float scale =
+            std::clamp(static_cast<float>(kPrint) / static_cast<float>(line.height), 0.5f, 4.0f);
+        PixPtr scaled(pixScale(clip.get(), scale, scale));
+        if (!scaled) continue;
+        if (!single) {
+            api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+            single = true;
+        }
+        const PageText again = recognizer.Recognize(scaled.get(), 300, "card");
+        std::string text;
+        double weighted = 0, letters = 0;
+        for (const Paragraph& paragraph : again.paragraphs)
+            for (const TextLine& l : paragraph.lines)
+                for (const Word& w : l.words) {
+                    text += (text.empty() ? "" : " ") + w.text;
+                    weighted += w.confidence * static_cast<double>(w.text.size());
+                    letters += static_cast<double>(w.text.size());
+                }
+        if (letters == 0) continue;
+        const auto confidence = static_cast<float>(weighted / letters);
+        if (SecondReadingWins(line.text, text, region)) {
+            line.text = text;
+            line.confidence = confidence;
+        }
+    }
+    if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
+}
+
 }  // namespace
+
+bool ThinReading(const PageText& page) {
+    constexpr int kThin = 20;  // sure letters and digits: a card's name and one number alone are more
+    return SureLetters(page) < kThin;
+}
+
+bool LocalReadingWins(const PageText& first, const PageText& local) {
+    // Far more, and read well: over a photograph the local threshold makes the picture's grain into
+    // letters as readily, and on print that reads well it breaks light strokes into noise.
+    constexpr int kGain = 60;
+    constexpr double kLegible = 75;
+    return ThinReading(first) && SureLetters(local) >= SureLetters(first) + kGain &&
+           Legibility(local) >= kLegible;
+}
+
+bool SecondReadingWins(const std::string& first, const std::string& again, const std::string& region) {
+    const ContactCount before = ContactEvidence(first, region), after = ContactEvidence(again, region);
+    return after.telephones >= before.telephones && after.emails >= before.emails &&
+           after.webs >= before.webs &&
+           after.telephones + after.emails + after.webs > before.telephones + before.emails + before.webs;
+}
 
 void AddUnreadLines(PageText& page, const PageText& again) {
     constexpr float kSure = 80;
@@ -313,7 +430,7 @@ void AddUnreadLines(PageText& page, const PageText& again) {
     }
 }
 
-std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
+std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region) {
     constexpr int kSmallPrint = 16;  // pixels of a line's median word height
     // A card this wide was cut out of a picture of the camera's resolution: its print is large enough, and
     // small "lines" on it are a picture's speckle read as letters. Read at twice its size it takes
@@ -336,10 +453,16 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
         if (turned) upright = turned.get();
     }
     PageText page = recognizer.Recognize(upright, dpi, "card");
+    // Before the way up is doubted: a card read thin for its colours reads as doubtful either way up.
+    ReadThinCardLocally(recognizer, upright, dpi, page);
     if (upside_down == -1 && Legibility(page) < kDoubtful) {
         turned.reset(pixRotate180(nullptr, upright));
+        // The other way up is read at half size first (a card from the camera's picture): a card upside
+        // down reads as nonsense at any size, and most doubtful cards are upright after all.
         if (turned) {
-            PageText other = recognizer.Recognize(turned.get(), dpi, "card");
+            PageText other = RecognizeWhole(recognizer, turned.get(), dpi);
+            if (pixGetWidth(turned.get()) > kLargestWhole && Legibility(other) > Legibility(page))
+                other = recognizer.Recognize(turned.get(), dpi, "card");
             if (Legibility(other) > Legibility(page)) {
                 page = std::move(other);
                 upright = turned.get();
@@ -353,13 +476,21 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi) {
     for (const LayoutLine& line : lines) heights.push_back(line.height);
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) return lines;
+    if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {
+        RereadContactLines(recognizer, upright, lines, region);
+        return lines;
+    }
     PixPtr scaled(pixScale(upright, 2, 2));
-    if (!scaled) return lines;
+    if (!scaled) {
+        RereadContactLines(recognizer, upright, lines, region);
+        return lines;
+    }
     page = recognizer.Recognize(scaled.get(), dpi * 2, "card");
     RereadDoubtfulRuns(recognizer, scaled.get(), dpi * 2, page);
     ReadUnreadRegions(recognizer, scaled.get(), dpi * 2, page);
-    return LayoutLines(page);
+    lines = LayoutLines(page);
+    RereadContactLines(recognizer, scaled.get(), lines, region);
+    return lines;
 }
 
 }  // namespace outside

@@ -175,7 +175,7 @@ bool IsTitleWord(const std::string& word) {
                 "arquiteto",   "architetto",   "vp",      "attorney",  "lawyer",    "avocat",  "abogado",
                 "avvocato",    "rechtsanwalt", "vice",    "leder",     "vezető",    "müdürü",  "müdür",
                 "księgowa",    "księgowy",     "gestor",  "gestora",   "associate", "intern",  "vertrieb",
-                "außendienst", "innendienst",  "verkauf", "einkauf"}))
+                "außendienst", "innendienst",  "verkauf", "einkauf",   "escrevente"}))
         return true;
     static const char* const kStems[] = {"manag",
                                          "direct",
@@ -951,6 +951,41 @@ std::string EmailMendedByName(const std::string& email, const std::string& name)
 
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
 
+bool LooksLikeContactLine(const std::string& line) {
+    // An e-mail's label stands where its "@" was misread ("E-mail: sonaocasaúbol.").
+    const std::string lower = Lower(line);
+    if (line.find('@') != std::string::npos || lower.find("www") != std::string::npos ||
+        lower.find("mail") != std::string::npos || line.find('+') != std::string::npos)
+        return true;
+    int digits = 0;
+    for (char c : line) digits += IsDigit(c);
+    if (digits >= 6) return true;
+    // A label leads its number; the number itself may be misread into letters ("Tel: (II) 2S47-...").
+    const std::vector<std::string> words = Words(line);
+    return words.size() >= 2 && digits >= 2 && TelephoneLabel(words.front()) != Label::kNone;
+}
+
+ContactCount ContactEvidence(const std::string& line, const std::string& region) {
+    using i18n::phonenumbers::PhoneNumberUtil;
+    const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+    ContactCount evidence;
+    std::string email, rest = line;
+    // An address of the usual shape: a top-level domain of letters only.
+    static const std::regex kWhole(R"(^[a-z0-9._%+-]+@[a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,6}$)");
+    if (FindEmail(line, email, rest) && std::regex_match(email, kWhole)) ++evidence.emails;
+    if (!FindWeb(rest).empty()) ++evidence.webs;
+    std::string left;
+    for (const Telephone& tel : FindTelephones(rest, region, left)) {
+        // A number the plan dials, or a local one printed as telephones are: the matcher kept it only so.
+        i18n::phonenumbers::PhoneNumber number;
+        const bool valid = util.Parse(tel.number, region.empty() ? "ZZ" : region, &number) ==
+                               PhoneNumberUtil::NO_PARSING_ERROR &&
+                           util.IsValidNumber(number);
+        evidence.telephones += valid || LocalShaped(tel.number) ? 1 : 0;
+    }
+    return evidence;
+}
+
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
     CardFields card;
     std::vector<LayoutLine> lines;
@@ -983,7 +1018,12 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         }
         if (!email.empty()) {
             lines[i].text = std::regex_replace(lines[i].text, std::regex(R"(^\s+|\s+$)"), "");
-            used[i] = Words(lines[i].text).size() < 2;
+            // A number may share the e-mail's line ("Cel.: 11 99884-8929 e-mail: guina@...").
+            std::string rest;
+            const std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest);
+            card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
+            used[i] = !tels.empty() || Words(lines[i].text).size() < 2;
+            telephone_line[i] = !tels.empty();
             continue;
         }
         std::string rest;

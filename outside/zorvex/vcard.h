@@ -49,6 +49,18 @@ struct CardFields {
 // before, are the address. A field not found stays empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
+// The line may hold a telephone number, an e-mail or a web address: an "@", "www", "mail", a "+", six
+// digits or more, or a telephone label before digits. Such lines are worth reading again when unsure.
+bool LooksLikeContactLine(const std::string& line);
+
+// How many telephone numbers (ones the numbering plan of `region` dials, or local ones printed as
+// telephones are), e-mail addresses of the usual shape and web addresses the line gives: of two readings
+// of one line, the one that gives fewer is the misread one.
+struct ContactCount {
+    int telephones = 0, emails = 0, webs = 0;
+};
+ContactCount ContactEvidence(const std::string& line, const std::string& region);
+
 // The line names a company by its legal form: a Latin one ("GmbH", "Co., Ltd."; one of two letters only
 // where legal forms stand) or a Chinese, Japanese or Korean one inside the name ("株式会社").
 bool HasCompanyLegalForm(const std::string& line);

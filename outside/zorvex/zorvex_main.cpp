@@ -85,13 +85,15 @@ int main(int argc, char** argv) {
     platform::CreateFolderChain(folder);
     outside::Recognizer recognizer;
     if (!recognizer.Init(outside::CardTesseractLanguage(request.language))) return 1;
+    const std::string region = CardRegion(request.language);
     int written = 0;
     for (const outside::PictureSource& card : cards) {
         std::vector<outside::LayoutLine> lines;
         for (size_t p = 0; p < card.pages.size(); ++p)
-            for (outside::LayoutLine& line : outside::ReadCard(recognizer, card.pages[p].get(), card.dpi[p]))
+            for (outside::LayoutLine& line :
+                 outside::ReadCard(recognizer, card.pages[p].get(), card.dpi[p], region))
                 lines.push_back(std::move(line));
-        const outside::CardFields fields = outside::ExtractCardFields(lines, CardRegion(request.language));
+        const outside::CardFields fields = outside::ExtractCardFields(lines, region);
         const std::string path = FreeCardName(folder, fields.full_name);
         if (platform::WriteFileReplacing(path, outside::VCard(fields)))
             ++written;

@@ -427,4 +427,40 @@ TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
     EXPECT_EQ(card.address_lines, std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"});
 }
 
+TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
+    // Worth a second reading: a label before digits, a '+', an '@', "www", a run of digits. An address, a
+    // verse's reference or a name is not.
+    for (const char* line : {"Nex tel 9.4000-4 561", "T. 2S4", "+44-20-79.46-0958", "ricknoo39@gmail.com",
+                             "www. neocode. io", "2294-9284 DA", "E-mail: sonaocasaúbol."})
+        EXPECT_TRUE(outside::LooksLikeContactLine(line)) << line;
+    for (const char* line : {"Marcos 9:23", "Rua Boa Vista, 254", "Ricardo Nogueira", "Tel"})
+        EXPECT_FALSE(outside::LooksLikeContactLine(line)) << line;
+
+    // A number split by a misread blank parses no more; a local one printed as telephones are does.
+    EXPECT_EQ(outside::ContactEvidence("Nex tel 9.4000-4 561", "BR").telephones, 0);
+    EXPECT_EQ(outside::ContactEvidence("Nextel 9.4000-4561", "BR").telephones, 1);
+    EXPECT_EQ(outside::ContactEvidence("Tel/Fax: 5067-199’", "BR").telephones, 0);
+    // Two numbers and an address on one line, each counted; a misread "@" still gives the address.
+    const outside::ContactCount both =
+        outside::ContactEvidence("Cel.: 11 99884-8929 e-mail: guina(D8tabeliao.not.br", "BR");
+    EXPECT_EQ(both.telephones, 1);
+    EXPECT_EQ(both.emails, 1);
+    // An "@" read as a letter leaves a domain-shaped word: a web address, no e-mail.
+    const outside::ContactCount lost = outside::ContactEvidence("rncknog39dgmail.com", "BR");
+    EXPECT_EQ(lost.emails, 0);
+    EXPECT_EQ(lost.webs, 1);
+    // The number on the e-mail's line is the card's too, typed by its label.
+    const outside::CardFields card = outside::ExtractCardFields(
+        {L("Aguinaldo M. Righetti Jr.", 40), L("Cel.: 11 99884-8929 e-mail: guina(D8tabeliao.not.br", 20)},
+        "BR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"guina@8tabeliao.not.br"});
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].number, "+55 11 99884-8929");
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_TRUE(card.address_lines.empty());
+    // Without a region only a number with its country code is dialled.
+    EXPECT_EQ(outside::ContactEvidence("T. +82.53.814.2465", "").telephones, 1);
+    EXPECT_EQ(outside::ContactEvidence("Tel 0171 234567", "").telephones, 0);
+}
+
 }  // namespace

@@ -109,6 +109,48 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
                                                "株 式 会 社 コ"}));
 }
 
+TEST(CardLayout, SecondReadingsReplaceOnlyWhatParsesBetter) {
+    // More numbers, as recognition read the two lines again alone and larger.
+    EXPECT_TRUE(outside::SecondReadingWins("Nex tel 9.4000-4 561", "Nextel 9.4000-4561", "BR"));
+    EXPECT_TRUE(outside::SecondReadingWins("e Av. do Cursino. 2283 - Tel/Fax: 5067-199’",
+                                           "o Av. do Cursino, 2283 - Tel/Fax: 5067-1991", "BR"));
+    // A reading that parses alike changes nothing, however sure: "guina" is right.
+    EXPECT_FALSE(outside::SecondReadingWins("e-mail: guina(D8tabeliao.not.br",
+                                            "e-mail: quina(D8tabeliao.not.br", "BR"));
+    // An e-mail is not traded for a web address, nor a number lost for an address.
+    EXPECT_FALSE(outside::SecondReadingWins("ricknoo39@gmail.com", "rncknog39dgmail.com", "BR"));
+    EXPECT_FALSE(outside::SecondReadingWins("Tel: 2294-9484", "Tel: 2294-94 liderfrio@terra.com.br", "BR"));
+}
+
+outside::PageText Page(int lines, const std::string& text, float confidence) {
+    outside::PageText page;
+    page.paragraphs.emplace_back();
+    for (int i = 0; i < lines; ++i)
+        page.paragraphs.back().lines.push_back({{{text, 0, 40 * i, 400, 40 * i + 30, confidence}}});
+    return page;
+}
+
+TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
+    // An orange card whose first reading got one line (16 sure letters) and the local threshold's all
+    // six, sure.
+    const outside::PageText thin = Page(1, "Tudo é possível àquele", 92);
+    const outside::PageText six = Page(6, "Av. Itaquera, 2994 - SP", 88);
+    EXPECT_TRUE(outside::ThinReading(thin));
+    EXPECT_TRUE(outside::LocalReadingWins(thin, six));
+    // Over a photograph: as many letters, but most of them doubtful grain.
+    outside::PageText grainy = Page(6, "Av. Itaquera, 2994 - SP", 90);
+    const outside::PageText grain = Page(8, "ee ae rr oa", 20);
+    for (const outside::TextLine& line : grain.paragraphs.front().lines)
+        grainy.paragraphs.front().lines.push_back(line);
+    EXPECT_FALSE(outside::LocalReadingWins(thin, grainy));
+    // A first reading that got the card is kept whatever the second got.
+    const outside::PageText three = Page(3, "Av. Itaquera, 2994 - SP", 90);
+    EXPECT_FALSE(outside::ThinReading(three));
+    EXPECT_FALSE(outside::LocalReadingWins(three, Page(12, "Av. Itaquera, 2994 - SP", 95)));
+    // Some more is not enough.
+    EXPECT_FALSE(outside::LocalReadingWins(thin, Page(2, "Av. Itaquera, 2994 - SP", 95)));
+}
+
 TEST(CardReading, RealCardsAskewOrUpsideDown) {
     // The whole desk picture, the card some ten degrees askew on it: read level.
     outside::Recognizer english;
@@ -134,6 +176,18 @@ TEST(CardReading, RealCardsAskewOrUpsideDown) {
     EXPECT_EQ(card.organisation, "株式会社コントーソ");
     ASSERT_EQ(card.telephones.size(), 2u);
     EXPECT_EQ(card.telephones[1].number, "+81 3-8765-4321");
+
+    // Dark print on an orange card beside a white logo: the first reading gets next to nothing, the
+    // local threshold's the card.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    picture = Picture("souza-806118058.jpg");
+    ASSERT_TRUE(picture);
+    box = boxCreate(125, 110, 990, 550);  // the card, as the card detector cuts it out
+    cut.reset(pixClipRectangle(picture.get(), box, nullptr));
+    boxDestroy(&box);
+    card = outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"oticadajo2014@hotmail.com"});
 
     // The e-mail in small print beside the name in large print, on one baseline: read on its own.
     outside::Recognizer polish;
