@@ -13,7 +13,8 @@ namespace {
 constexpr double kFoldedLeafletViewShare = 0.25;
 
 // Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
-// whose paper goes on beyond one of its sides (an open book's page at its fold). White paper on a white or
+// whose paper goes on beyond one of its sides (an open book's page at its fold, a crumpled slip's fold
+// with the slip going on beyond it in shade, of the slip's tint). White paper on a white or
 // beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round (its
 // brightener shows it bluish); a banknote or a coloured print is no white paper. A coloured leaflet or cover
 // is darker than a light desk, and strongly coloured.
@@ -21,7 +22,9 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.brightness < 110) return false;
     if (quad.brightness >= quad.surround + 15) {
         auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
-        return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
+        auto sheet_beyond = SideSheetBeyondShares(bgr, quad);
+        return *std::max_element(beyond.begin(), beyond.end()) < 0.5 &&
+               *std::max_element(sheet_beyond.begin(), sheet_beyond.end()) < 0.6;
     }
     // White paper by its tone; as bright as the desk give or take a little (a receipt's print, a cloud's
     // light on the desk). Under tinted light (or with its print's colour fringes) it is not colourless, but
