@@ -102,6 +102,24 @@ TEST(RealPhotos, PagesNoBrighterThanTheirDeskAreFoundByTheirColour) {
     }
 }
 
+TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
+    // A long slip of crumpled, bluish white paper with glare on light wood: its folds, shaded, step like
+    // sides. A page may be missed here, but one accepted must be the whole slip.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    for (const std::string file : {"gdocai_blur_and_glare.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        auto framed =
+            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+        auto page = outside::DetectPage(framed.picture);
+        if (!page || page->confidence < outside::kPageConfidenceNeeded) continue;
+        const auto& truth = c.sheets.at(0);
+        EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed),
+                  0.015 * cv::norm(truth[2] - truth[0]) * framed.scale);
+    }
+}
+
 TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWithoutItsDataByTheLines) {
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
