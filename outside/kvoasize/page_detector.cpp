@@ -22,6 +22,13 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.brightness < 110) return false;
     if (quad.brightness >= quad.surround + 15) {
         auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
+        // A side nowhere darker beyond than within, with paper beyond it at least midway between the
+        // outline's grey and its ring's, is a crease across a sheet, the paper going on in shade (a dark
+        // picture printed to a page's edge has the desk beyond it, no brighter than the ring).
+        auto shaded_paper_beyond = SidePaperBeyondShares(bgr, quad, 0.5 * (quad.brightness + quad.surround));
+        auto brighter = SideBrighterShares(bgr, quad);
+        for (size_t i = 0; i < 4; ++i)
+            if (brighter[i] < 0.1 && shaded_paper_beyond[i] >= 0.5) return false;
         auto sheet_beyond = SideSheetBeyondShares(bgr, quad);
         return *std::max_element(beyond.begin(), beyond.end()) < 0.5 &&
                *std::max_element(sheet_beyond.begin(), sheet_beyond.end()) < 0.6;

@@ -103,11 +103,12 @@ TEST(RealPhotos, PagesNoBrighterThanTheirDeskAreFoundByTheirColour) {
 }
 
 TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
-    // A long slip of crumpled, bluish white paper with glare on light wood: its folds, shaded, step like
-    // sides. A page may be missed here, but one accepted must be the whole slip.
+    // Long slips of crumpled, bluish white paper on light wood, one with glare: their folds, shaded, step
+    // like sides, and folds all round bound a piece in the middle. A page may be missed here, but one
+    // accepted must be the whole slip.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file : {"gdocai_blur_and_glare.jpg"}) {
+    for (const std::string file : {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         auto framed =
