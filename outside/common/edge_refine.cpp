@@ -201,9 +201,10 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     auto end_of = [&](const Side& side, double length) {
         const double wide = std::max(6.0, 0.03 * length);
         // A bowed side's end runs a few degrees off its line; a corner curled or bent up turns it further
-        // (up to some 7 degrees), sought only where no end lies nearer the side's own direction.
+        // (up to some 9 degrees: a page curled up at a corner), sought only where no end lies nearer the
+        // side's own direction.
         auto end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 3.0);
-        return end ? end : FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 8.0);
+        return end ? end : FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 10.0);
     };
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
@@ -218,7 +219,7 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     if (!met) return corner;
     const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
     const double moved = cv::norm(*met - corner);
-    if (moved > 0.04 * std::min(incoming, outgoing) || moved < 0.005 * std::min(incoming, outgoing))
+    if (moved > 0.06 * std::min(incoming, outgoing) || moved < 0.005 * std::min(incoming, outgoing))
         return corner;
     // Outwards only: farther from the centre.
     if (cv::norm(*met - centre) <= cv::norm(corner - centre)) return corner;

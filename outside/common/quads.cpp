@@ -869,6 +869,88 @@ std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad
     });
 }
 
+std::array<double, 4> SideSheetBeyondShares(const cv::Mat& bgr, const Quad& quad) {
+    std::array<double, 4> shares = {0, 0, 0, 0};
+    auto at = [&](cv::Point2d p) -> std::optional<cv::Vec3d> {
+        const int x = static_cast<int>(std::lround(p.x)), y = static_cast<int>(std::lround(p.y));
+        if (x < 0 || y < 0 || x >= bgr.cols || y >= bgr.rows) return std::nullopt;
+        const cv::Vec3b v = bgr.at<cv::Vec3b>(y, x);
+        // Grey level, then tint as blue-minus-green and red-minus-green, which brightness leaves alone.
+        return cv::Vec3d(0.114 * v[0] + 0.587 * v[1] + 0.299 * v[2], v[0] - v[1], v[2] - v[1]);
+    };
+    auto tint_distance = [](const cv::Vec3d& a, const cv::Vec3d& b) {
+        return std::hypot(a[1] - b[1], a[2] - b[2]);
+    };
+    // The sheet's tint: the median over a grid inside, which print (dark, of little area) hardly moves.
+    std::vector<double> blue, red, grey;
+    for (int i = 1; i < 10; ++i)
+        for (int j = 1; j < 10; ++j) {
+            const double u = i / 10.0, v = j / 10.0;
+            cv::Point2d p = (1 - v) * ((1 - u) * quad.corners[0] + u * quad.corners[1]) +
+                            v * ((1 - u) * quad.corners[3] + u * quad.corners[2]);
+            if (auto c = at(p)) {
+                grey.push_back((*c)[0]);
+                blue.push_back((*c)[1]);
+                red.push_back((*c)[2]);
+            }
+        }
+    if (grey.size() < 20) return shares;
+    auto median = [](std::vector<double>& v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    const cv::Vec3d sheet(median(grey), median(blue), median(red));
+    // Beyond each side, averaged over a few distances out (a crease's shadow lies close along it).
+    constexpr int kSamples = 40;
+    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
+    const cv::Size size = QuadSize(quad);
+    const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
+    std::array<std::vector<cv::Vec3d>, 4> beyond;
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
+        cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
+        cv::Point2d inward(-direction.y, direction.x);
+        if ((centre - a).dot(inward) < 0) inward = -inward;
+        for (int k = 1; k < kSamples; ++k) {
+            cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / kSamples);
+            cv::Vec3d sum(0, 0, 0);
+            int seen = 0;
+            for (double out : {2.0, 4.0, 8.0})
+                if (auto c = at(p - inward * (out * depth))) {
+                    sum += *c;
+                    ++seen;
+                }
+            if (seen == 3) beyond[static_cast<size_t>(i)].push_back(sum / 3.0);
+        }
+    }
+    // The desk as seen beyond each side that shows it clearly unlike the sheet in tint (shade on crumpled
+    // paper can leave the sheet no brighter than the desk).
+    std::array<std::optional<cv::Vec3d>, 4> desk;
+    for (size_t i = 0; i < 4; ++i) {
+        if (beyond[i].size() < kSamples / 4) continue;
+        cv::Vec3d mean(0, 0, 0);
+        for (const auto& c : beyond[i]) mean += c;
+        mean /= static_cast<double>(beyond[i].size());
+        if (tint_distance(mean, sheet) >= 30) desk[i] = mean;
+    }
+    // A side beyond which lies the sheet's like, against what lies beyond at least two others: one other
+    // alone may be a coloured band or a shadow beside a page whose other sides have a desk near its tint.
+    for (size_t i = 0; i < 4; ++i) {
+        int references = 0;
+        for (size_t j = 0; j < 4; ++j) references += j != i && desk[j] ? 1 : 0;
+        if (references < 2 || beyond[i].empty()) continue;
+        int sheet_like = 0;
+        for (const auto& c : beyond[i]) {
+            bool like = true;
+            for (size_t j = 0; j < 4; ++j)
+                if (j != i && desk[j]) like = like && tint_distance(c, sheet) < tint_distance(c, *desk[j]);
+            sheet_like += like ? 1 : 0;
+        }
+        shares[i] = static_cast<double>(sheet_like) / static_cast<double>(beyond[i].size());
+    }
+    return shares;
+}
+
 double MeanSaturation(const cv::Mat& bgr, const Quad& quad) {
     std::vector<cv::Point> outline;
     for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));

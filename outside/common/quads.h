@@ -77,6 +77,12 @@ double SideColourStepShare(const cv::Mat& bgr, const Quad& quad);
 // than the desk all round, save where a finger covers a side or a dark band runs to it.
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
 
+// Per side, the share of its length beyond which (a little way out) lies what looks like the sheet itself
+// in tint, rather than like what lies beyond at least two other sides: a crease or fold of crumpled paper
+// taken for a side, the paper going on beyond it, shaded. 0 for sides with fewer than two others showing
+// something clearly unlike the sheet in tint (nothing to tell sheet from desk by).
+std::array<double, 4> SideSheetBeyondShares(const cv::Mat& bgr, const Quad& quad);
+
 // Mean saturation inside the outline (the largest minus the smallest colour channel, 0..255): white paper
 // lies near zero, a banknote or a coloured print well above.
 double MeanSaturation(const cv::Mat& bgr, const Quad& quad);

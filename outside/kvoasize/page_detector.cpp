@@ -13,7 +13,8 @@ namespace {
 constexpr double kFoldedLeafletViewShare = 0.25;
 
 // Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
-// whose paper goes on beyond one of its sides (an open book's page at its fold). White paper on a white or
+// whose paper goes on beyond one of its sides (an open book's page at its fold, a crumpled slip's fold
+// with the slip going on beyond it in shade, of the slip's tint). White paper on a white or
 // beige desk is hardly brighter, but it is colourless and differs from the desk in tone all round (its
 // brightener shows it bluish); a banknote or a coloured print is no white paper. A coloured leaflet or cover
 // is darker than a light desk, and strongly coloured.
@@ -21,7 +22,16 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
     if (quad.brightness < 110) return false;
     if (quad.brightness >= quad.surround + 15) {
         auto beyond = SidePaperBeyondShares(bgr, quad, quad.brightness);
-        return *std::max_element(beyond.begin(), beyond.end()) < 0.5;
+        // A side nowhere darker beyond than within, with paper beyond it at least midway between the
+        // outline's grey and its ring's, is a crease across a sheet, the paper going on in shade (a dark
+        // picture printed to a page's edge has the desk beyond it, no brighter than the ring).
+        auto shaded_paper_beyond = SidePaperBeyondShares(bgr, quad, 0.5 * (quad.brightness + quad.surround));
+        auto brighter = SideBrighterShares(bgr, quad);
+        for (size_t i = 0; i < 4; ++i)
+            if (brighter[i] < 0.1 && shaded_paper_beyond[i] >= 0.5) return false;
+        auto sheet_beyond = SideSheetBeyondShares(bgr, quad);
+        return *std::max_element(beyond.begin(), beyond.end()) < 0.5 &&
+               *std::max_element(sheet_beyond.begin(), sheet_beyond.end()) < 0.6;
     }
     // White paper by its tone; as bright as the desk give or take a little (a receipt's print, a cloud's
     // light on the desk). Under tinted light (or with its print's colour fringes) it is not colourless, but

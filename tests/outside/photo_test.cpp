@@ -159,6 +159,25 @@ TEST(RealPhotos, AWhitePageOnAWhiteDeskIsFoundInNoisyCameraFrames) {
     }
 }
 
+TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
+    // Long slips of crumpled, bluish white paper on light wood, one with glare: their folds, shaded, step
+    // like sides, and folds all round bound a piece in the middle. A page may be missed here, but one
+    // accepted must be the whole slip.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    for (const std::string file : {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        auto framed =
+            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+        auto page = outside::DetectPage(framed.picture);
+        if (!page || page->confidence < outside::kPageConfidenceNeeded) continue;
+        const auto& truth = c.sheets.at(0);
+        EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed),
+                  0.015 * cv::norm(truth[2] - truth[0]) * framed.scale);
+    }
+}
+
 TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWithoutItsDataByTheLines) {
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
