@@ -28,6 +28,11 @@ const PhotoCase& Case(const std::vector<PhotoCase>& cases, const std::string& fi
     return *it;
 }
 
+// A photograph of the set fitted into a camera frame (by default the capture size), as the detectors see it.
+virtualcam::FramedPhoto Framed(const PhotoCase& c, cv::Size frame = cv::Size(2592, 1944)) {
+    return virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), frame);
+}
+
 // The found outline's worst corner distance from the truth (scaled into the frame), in whichever corner
 // order fits best: for cases where the upright turn is not asked.
 double WorstCornerAnyTurn(const outside::Quad& found, const std::array<cv::Point2d, 4>& truth,
@@ -92,8 +97,7 @@ TEST(RealPhotos, PagesLyingTurnedAreTurnedBackUpright) {
     ASSERT_TRUE(cases.has_value());
     for (const std::string file : {"breta_test1.jpg", "tony_inner_table.jpg", "bhimrazy_receipt.jpg"}) {
         const PhotoCase& c = Case(*cases, file);
-        auto framed =
-            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + file), cv::Size(2592, 1944));
+        auto framed = Framed(c);
         ASSERT_FALSE(framed.picture.empty()) << file;
         const auto& truth = c.sheets.at(0);
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
@@ -125,8 +129,7 @@ TEST(RealPhotos, PagesNoBrighterThanTheirDeskAreFoundByTheirColour) {
     for (const std::string file : {"smartdoc_sample_5.jpg", "dynamsoft_leaflet_webcam.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
-        auto framed =
-            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+        auto framed = Framed(c);
         auto page = outside::DetectPage(framed.picture);
         ASSERT_TRUE(page && page->confidence >= outside::kPageConfidenceNeeded);
         const auto& truth = c.sheets.at(0);
@@ -141,8 +144,7 @@ TEST(RealPhotos, AWhitePageOnAWhiteDeskIsFoundInNoisyCameraFrames) {
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
     const PhotoCase& c = Case(*cases, "tony_a4_on_white_background.jpg");
-    auto framed =
-        virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(640, 480));
+    auto framed = Framed(c, cv::Size(640, 480));
     const auto& truth = c.sheets.at(0);
     for (uint64_t seed = 1; seed <= 5; ++seed) {
         SCOPED_TRACE(seed);
@@ -168,8 +170,7 @@ TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
     for (const std::string file : {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
-        auto framed =
-            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+        auto framed = Framed(c);
         auto page = outside::DetectPage(framed.picture);
         if (!page || page->confidence < outside::kPageConfidenceNeeded) continue;
         const auto& truth = c.sheets.at(0);
@@ -279,8 +280,7 @@ TEST(RealPhotos, CardsOfATinyPictureBlownUpToTheFrameAreFoundEachOnce) {
     for (const std::string file : {"pyeng_cards4.jpg", "pyeng_cards.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
-        auto framed =
-            virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/" + c.file), cv::Size(2592, 1944));
+        auto framed = Framed(c);
         auto cards = outside::DetectCards(framed.picture, 100);
         ASSERT_EQ(cards.size(), c.sheets.size());
         for (const auto& truth : c.sheets) {
