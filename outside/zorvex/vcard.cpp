@@ -828,6 +828,76 @@ bool HasWordOfLetters(const std::string& text, int count) {
     return false;
 }
 
+// A word that leads a street's name in the languages the card program reads ("Rua", "R.", "Av.",
+// "Alameda", "Praça", "Calle", "Via", "Rue"); English and German ones follow the name.
+bool IsStreetWord(const std::string& word) {
+    return InList(word, {"rua",    "r",        "av",      "avenida", "alameda", "al",    "praça", "praca",
+                         "pça",    "travessa", "estrada", "rodovia", "rod",     "largo", "calle", "avda",
+                         "carrer", "passeig",  "via",     "viale",   "piazza",  "corso", "rue",   "ul"});
+}
+
+// A street and its number: a street word among the first three words ("Lojas: Av. Rio das Pedras, 1553")
+// with a digit after it.
+bool StreetShaped(const std::string& line) {
+    const std::vector<std::string> words = Words(line);
+    for (size_t k = 0; k < std::min<size_t>(3, words.size()); ++k)
+        if (IsStreetWord(words[k]))
+            for (size_t after = k + 1; after < words.size(); ++after)
+                if (HasDigit(words[after])) return true;
+    return false;
+}
+
+// A word with no letter or digit ("—", "&" of a telephone icon, "|").
+bool SignsOnly(const std::string& word) { return !HasDigit(word) && !HasWordOfLetters(word, 1); }
+
+std::string WithoutTrailingSigns(const std::string& line) {
+    std::vector<std::string> words = Words(line);
+    while (!words.empty() && SignsOnly(words.back())) words.pop_back();
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+    return out;
+}
+
+// A telephone label, alone or with another ("Tel/Fax:", "Fones", "Cel.:"); one letter ("T") is too
+// often a word's.
+bool IsTelephoneLabelWord(const std::string& word) {
+    std::string part;
+    for (char c : word + "/") {
+        if (c != '/') {
+            part += c;
+            continue;
+        }
+        const std::string bare = Bare(part);
+        if ((bare.size() >= 2 && TelephoneLabel(part) != Label::kNone) || bare.rfind("fone", 0) == 0 ||
+            bare.rfind("tel", 0) == 0)
+            return true;
+        part.clear();
+    }
+    return false;
+}
+
+// What a telephone line prints before its numbers, labels and signs left out: the words before the
+// shortest tail that still gives every number of the line as the whole line gives it ("SP 42 3569-6905"
+// keeps "42", which belongs to the number read).
+std::string BeforeTheNumbers(const std::string& line, const std::string& region) {
+    const std::vector<std::string> words = Words(line);
+    const auto numbers = [&](size_t from) {
+        std::string tail, rest;
+        for (size_t w = from; w < words.size(); ++w) tail += (tail.empty() ? "" : " ") + words[w];
+        std::vector<std::string> found;
+        for (const Telephone& tel : FindTelephones(tail, region, rest)) found.push_back(tel.number);
+        return found;
+    };
+    const std::vector<std::string> all = numbers(0);
+    if (all.empty()) return {};
+    size_t k = 0;
+    while (k + 1 < words.size() && numbers(k + 1) == all) ++k;
+    while (k > 0 && (IsTelephoneLabelWord(words[k - 1]) || SignsOnly(words[k - 1]))) --k;
+    std::string out;
+    for (size_t w = 0; w < k; ++w) out += (out.empty() ? "" : " ") + words[w];
+    return out;
+}
+
 // `next` carries on the line before it: same block, same print within a sixth, under it.
 bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
     return next.block == line.block && std::abs(next.height - line.height) * 6 <= line.height &&
@@ -1234,29 +1304,55 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // The address: the lines left that carry a digit, and a line of words just before one of them in the
     // same block ("Paddington, London, W2 6BD" after "2 Kingdom Street"), from the first such line to
     // the one with the postal code. Each line stands under the one before (a stray mark elsewhere on
-    // the card is none of it), and a line of one or two signs is no address line.
+    // the card is none of it), and a line of one or two signs is no address line. A shop card prints
+    // its address and number on one line ("Av. Itaquera, 2994 - SP  3569-6905", "São Paulo, SP - Tel
+    // ..."): what such a line prints before its numbers is an address line too where it names a street,
+    // or where it goes on from the line above (the town).
+    // A bullet before a street is read as an "e" ("e Av. Sapopemba", "eR. Pinhal").
+    static const std::regex kBullet(R"((^|: )e ?(?=(Av|Avenida|R|Rua|Al|Alameda|Estrada|Rod)\.? ))");
+    std::vector<std::string> texts(n);
+    for (size_t i = 0; i < n; ++i)
+        texts[i] = std::regex_replace(!used[i]            ? lines[i].text
+                                      : telephone_line[i] ? BeforeTheNumbers(lines[i].text, region)
+                                                          : "",
+                                      kBullet, "$1");
+    // Where a line names a street, the address starts there (or on the line just above it): a line with
+    // digits elsewhere ("Marcos 9:23" of a motto) is none of it.
+    bool street_named = false;
+    for (size_t i = 0; i < n; ++i) street_named = street_named || StreetShaped(texts[i]);
     size_t previous = n;
     for (size_t i = 0; i < n; ++i) {
-        if (used[i] || LetterCount(lines[i].text) < 3) continue;
+        const std::string& source = texts[i];
+        if (source.empty() || LetterCount(source) < 3) continue;
         // A labelled number that could not be read as one stays in the note only.
-        const std::vector<std::string> words = Words(lines[i].text);
+        const std::vector<std::string> words = Words(source);
         // Nor is a number no plan could dial without its area code ("2294-9284"): no word of letters.
         static const std::regex kWord(R"([A-Za-z\x80-\xff]{3,})");
         int digits = 0;
-        for (char c : lines[i].text) digits += IsDigit(c);
-        const bool telephone_shaped = digits >= 8 && !std::regex_search(lines[i].text, kWord);
-        const bool digit = HasDigit(lines[i].text) && !telephone_shaped &&
+        for (char c : source) digits += IsDigit(c);
+        const bool telephone_shaped = digits >= 8 && !std::regex_search(source, kWord);
+        const bool digit = HasDigit(source) && !telephone_shaped &&
                            (TelephoneLabel(words.front()) == Label::kNone ||
-                            std::regex_search(DigitsRepaired(lines[i].text), PostalLabelled()));
+                            std::regex_search(DigitsRepaired(source), PostalLabelled()));
         const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
-                           lines[i + 1].block == lines[i].block && Words(lines[i].text).size() <= 6 &&
-                           Lower(lines[i].text).find("www") == std::string::npos &&
+                           lines[i + 1].block == lines[i].block && Words(source).size() <= 6 &&
+                           Lower(source).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
+        const bool follows = previous != n && previous + 1 == i && Overlapping(lines[previous], lines[i]);
+        // A landmark under the street ("Próximo a Escola Astolfo") belongs to it.
+        const bool landmark =
+            follows && !used[i] && words.size() <= 8 &&
+            InList(words.front(), {"próximo", "proximo", "próxima", "proxima", "próx", "prox", "perto",
+                                   "esquina", "junto", "near", "opposite", "cerca"});
+        const bool taken = used[i]
+                               ? StreetShaped(source) || (follows && !HasDigit(source) && words.size() <= 5)
+                               : digit || joins || landmark;
         // Digits alone ("1000" of a logo, half a number "(11) 2684"), or with a label of two letters ("ID.
         // 35 65 43262", a radio's number), may carry an address on (its postal code) but never start one:
         // a street or a place is named in a word of letters.
-        const bool letters = HasWordOfLetters(lines[i].text, 3);
-        if ((digit || joins) && (previous == n ? letters : Overlapping(lines[previous], lines[i]))) {
+        const bool starts = HasWordOfLetters(source, 3) && (!street_named || StreetShaped(source) ||
+                                                            (i + 1 < n && StreetShaped(texts[i + 1])));
+        if (taken && (previous == n ? starts : Overlapping(lines[previous], lines[i]))) {
             // A pin icon before the house number is read as a lone digit ("9 123 ABC St.").
             static const std::regex kPin(R"(^\d (?=\d+ ))");
             // A German "ß" is read as "B" ("FriedrichstraBe"): no word ends in a capital B and an "e".
@@ -1266,9 +1362,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             // After a number a degree sign is the ordinal one ("17º andar"), and in a run of digits an O
             // or I is a digit ("Cep OII37-000").
             static const std::regex kOrdinal(R"((\d)°)");
-            std::string text = std::regex_replace(DigitsRepaired(lines[i].text), kPin, "");
+            std::string text = std::regex_replace(DigitsRepaired(source), kPin, "");
             text = std::regex_replace(std::regex_replace(text, kSharpS, "$1ß$2"), kCanadian, "$1 $2");
-            card.address_lines.push_back(CanadianCodeMended(std::regex_replace(text, kOrdinal, "$1º")));
+            card.address_lines.push_back(
+                WithoutTrailingSigns(CanadianCodeMended(std::regex_replace(text, kOrdinal, "$1º"))));
             used[i] = true;
             previous = i;
         }

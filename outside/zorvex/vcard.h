@@ -46,7 +46,9 @@ struct CardFields {
 // line with a legal form (inside the name in Chinese, Japanese and Korean), else the largest print left
 // when larger than the name's, else the first line above the name, with a second line in the same print
 // under it. Lines left with a digit, and a line just before the postal code's, each under the one
-// before, are the address. A field not found stays empty; every line is kept in the note.
+// before, are the address, starting at the street where a line names one ("Rua", "Av."); what a
+// telephone's line prints before the number belongs to it where it names a street or goes on from the
+// line above. A field not found stays empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
 // The line may hold a telephone number, an e-mail or a web address: an "@", "www", "mail", a "+", six

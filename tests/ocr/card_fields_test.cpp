@@ -464,3 +464,43 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
+    // The street and the number share a line; a landmark under the street belongs to it, a motto's verse
+    // with digits above it does not.
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Tudo é possível aquele que crê", 36), L("Marcos 9:23", 24), L("optica da jô", 134),
+         L("Av. Itaquera, 2994 - Jd. Fernandes - SP ☎ 3569-6905", 56, 4),
+         L("Próximo a Escola Astolfo", 46, 5), L("e-mail: oticadajo2014@hotmail.com", 66, 6)},
+        "BR");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP",
+                                                            "Próximo a Escola Astolfo"}));
+    EXPECT_EQ(card.telephones.size(), 1u);
+
+    // The town before the number on the line under the street, the extension after it left out.
+    card = outside::ExtractCardFields({L("Aguinaldo M. Righetti Jr", 21),
+                                       L("Rua 15 de Novembro, 193 - 1º andar - Centro - CEP 01013-001", 14),
+                                       L("São Paulo- SP - Tel; 11.3241-0322 Ramal 240", 15)},
+                                      "BR");
+    EXPECT_EQ(card.address_lines,
+              (std::vector<std::string>{"Rua 15 de Novembro, 193 - 1º andar - Centro - CEP 01013-001",
+                                        "São Paulo- SP"}));
+    EXPECT_EQ(card.telephones.size(), 1u);
+
+    // Several shops, each with its number; the bullets read as an "e" go, so does what follows a number.
+    card = outside::ExtractCardFields({L("Lojas: e Av. Rio das Pedras, 1553 - Tel/Fax: 3123-0800", 48),
+                                       L("e Av. Sapopemba, 2449 - Tel/Fax: 2966-2550", 49),
+                                       L("eR. Pinhal, 283 - Tel/Fax: 2131-3400 - Patricauto", 48)},
+                                      "BR");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Lojas: Av. Rio das Pedras, 1553",
+                                                            "Av. Sapopemba, 2449", "R. Pinhal, 283"}));
+    EXPECT_EQ(card.telephones.size(), 3u);
+
+    // A number line that names no street and follows no address line gives no address.
+    card = outside::ExtractCardFields({L("José Carlos", 40), L("Nextel 9.4000-4561", 30)}, "BR");
+    EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+}
+
+}  // namespace
