@@ -904,6 +904,13 @@ bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
            Overlapping(line, next);
 }
 
+// `brand`, one or two words in print a quarter larger or more, stands just above `trade`: no more than
+// the trade's own height between them.
+bool BrandOver(const LayoutLine& brand, const LayoutLine& trade) {
+    return Words(brand.text).size() <= 2 && brand.height * 4 >= trade.height * 5 &&
+           Overlapping(brand, trade) && trade.top >= brand.bottom && trade.top - brand.bottom <= trade.height;
+}
+
 // Legal forms of Chinese, Japanese and Korean companies, written inside the name without blanks.
 bool HasCjkLegalForm(const std::string& line) {
     for (const char* form : {"株式会社", "有限会社", "合同会社", "合資会社", "(株)", "㈱", "有限公司", "股份",
@@ -1155,8 +1162,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                 (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
         // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").
+        // So does a brand in larger print just above its trade ("DOMÍNIO" over "AUTO PEÇAS").
         if (org_at < n && org_at > 0 && org_shaped(org_at - 1) && !NameShaped(lines[org_at - 1].text) &&
-            RunsOn(lines[org_at - 1], lines[org_at])) {
+            (RunsOn(lines[org_at - 1], lines[org_at]) || BrandOver(lines[org_at - 1], lines[org_at]))) {
             lines[org_at].text = lines[org_at - 1].text + " " + lines[org_at].text;
             used[org_at - 1] = true;
         }

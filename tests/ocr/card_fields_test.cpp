@@ -467,6 +467,17 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
 
 namespace {
 
+TEST(CardFieldRules, ABrandPrintedLargeOverItsTrade) {
+    outside::CardFields card =
+        outside::ExtractCardFields({L("DOMÍNIO", 122), L("AUTO PEÇAS", 62, 1),
+                                    L("Lojas: Av. Rio das Pedras, 1553 - Tel/Fax: 3123-0800", 48, 2)},
+                                   "BR");
+    EXPECT_EQ(card.organisation, "DOMÍNIO AUTO PEÇAS");
+    // A word in smaller print over the trade is no part of its name.
+    card = outside::ExtractCardFields({L("Desde", 40), L("AUTO PEÇAS", 62, 1)}, "BR");
+    EXPECT_EQ(card.organisation, "AUTO PEÇAS");
+}
+
 TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
     // The street and the number share a line; a landmark under the street belongs to it, a motto's verse
     // with digits above it does not.
