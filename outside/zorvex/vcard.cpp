@@ -898,6 +898,56 @@ std::string BeforeTheNumbers(const std::string& line, const std::string& region)
     return out;
 }
 
+// A Brazilian address split where its parts are plain: the postal code after "CEP" anywhere, the state
+// as the last part of a line ("... - SP", "| SP"), and the town just before the state where the line
+// holds only the two ("São Paulo - SP") or the town follows the postal code ("CEP 01137-000 - São Paulo -
+// SP"); a district ("Jd. Fernandes", "Centro") stays in the street. False when neither code nor state
+// is found.
+bool SplitBrazilianAddress(CardFields& card) {
+    static const std::regex kCep(R"(\bcep\s*[:.]?\s*(\d{5})-?(\d{3})\b)", std::regex::icase);
+    static const std::regex kState(
+        R"(^(.*?)[\s,|/-]+(AC|AL|AP|AM|BA|CE|DF|ES|GO|MA|MT|MS|MG|PA|PB|PR|PE|PI|RJ|RN|RS|RO|RR|SC|SP|SE|TO)\.?$)");
+    static const std::regex kLastPart(R"(^(.*?)(?:\s+-\s*|\s*[,|]\s*|^)([^,|]+?)$)");
+    static const std::regex kEnds(R"(^[\s,|.-]+|[\s,|.-]+$)");
+    CardFields::Address parts;
+    std::vector<std::string> street;
+    for (const std::string& line : card.address_lines) {
+        std::string rest = line;
+        bool after_code = false;
+        std::smatch m;
+        if (parts.postal_code.empty() && std::regex_search(line, m, kCep)) {
+            parts.postal_code = m[1].str() + "-" + m[2].str();
+            after_code = std::regex_replace(m.suffix().str(), kEnds, "").size() > 0;
+            rest = m.prefix().str() + " - " + m.suffix().str();
+            rest = std::regex_replace(rest, kEnds, "");
+        }
+        if (const std::string trimmed = std::regex_replace(rest, kEnds, "");
+            parts.region.empty() && std::regex_match(trimmed, m, kState)) {
+            parts.region = m[2].str();
+            rest = m[1].str();
+            std::smatch town;
+            const std::string before_state = std::regex_replace(rest, kEnds, "");
+            if (std::regex_match(before_state, town, kLastPart)) {
+                const std::string name = town[2].str();
+                const bool district =
+                    InList(Words(name).front(),
+                           {"jd", "jardim", "vila", "vl", "pq", "parque", "centro", "cid", "bairro", "conj"});
+                const bool alone = town[1].str().empty();
+                if ((alone || after_code) && !district && !HasDigit(name) && Words(name).size() <= 3 &&
+                    HasWordOfLetters(name, 3)) {
+                    parts.locality = name;
+                    rest = town[1].str();
+                }
+            }
+        }
+        if (rest = std::regex_replace(rest, kEnds, ""); !rest.empty()) street.push_back(rest);
+    }
+    if (parts.postal_code.empty() && parts.region.empty()) return false;
+    for (const std::string& line : street) parts.street += (parts.street.empty() ? "" : "\n") + line;
+    card.address = parts;
+    return true;
+}
+
 // `next` carries on the line before it: same block, same print within a sixth, under it.
 bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
     return next.block == line.block && std::abs(next.height - line.height) * 6 <= line.height &&
@@ -1378,7 +1428,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             previous = i;
         }
     }
-    SplitAddress(card);
+    if (region != "BR" || !SplitBrazilianAddress(card)) SplitAddress(card);
     return card;
 }
 
@@ -1399,7 +1449,7 @@ std::string VCard(const CardFields& card) {
     if (!card.address_lines.empty()) {
         // The parts where the rules could tell them, else every line in the street part.
         std::string street = card.address.street;
-        if (card.address.postal_code.empty() && card.address.locality.empty())
+        if (card.address.postal_code.empty() && card.address.locality.empty() && card.address.region.empty())
             for (const std::string& line : card.address_lines) street += (street.empty() ? "" : "\n") + line;
         v += Fold("ADR;TYPE=WORK:;;" + Escape(street) + ";" + Escape(card.address.locality) + ";" +
                   Escape(card.address.region) + ";" + Escape(card.address.postal_code) + ";");

@@ -29,7 +29,7 @@ struct CardFields {
     std::vector<std::string> emails;
     std::string web;
     std::vector<std::string> address_lines;  // as printed
-    struct {
+    struct Address {
         std::string street, locality, region, postal_code;  // empty where the lines do not tell
     } address;
     std::string note;  // every recognised line, in order

@@ -509,6 +509,19 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
                                                             "Av. Sapopemba, 2449", "R. Pinhal, 283"}));
     EXPECT_EQ(card.telephones.size(), 3u);
 
+    // The postal code after "CEP", the state at a line's end and the town on its own line are ADR parts;
+    // the district stays in the street.
+    card = outside::ExtractCardFields({L("Rua 15 de Novembro, 193 - Centro - CEP 01013-001", 14),
+                                       L("São Paulo- SP - Tel; 11.3241-0322", 15)},
+                                      "BR");
+    EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "ADR"),
+              "ADR;TYPE=WORK:;;Rua 15 de Novembro\\, 193 - Centro;São Paulo;SP;01013-001;");
+    card = outside::ExtractCardFields(
+        {L("RUA PADRE JOÃO, 331 - PENHA - SP", 21), L("CEP: 03637-000 - (PRÓX. AO SHOPPING PENHA)", 24)},
+        "BR");
+    EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "ADR"),
+              "ADR;TYPE=WORK:;;RUA PADRE JOÃO\\, 331 - PENHA\\n(PRÓX. AO SHOPPING PENHA);;SP;03637-000;");
+
     // A number line that names no street and follows no address line gives no address.
     card = outside::ExtractCardFields({L("José Carlos", 40), L("Nextel 9.4000-4561", 30)}, "BR");
     EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
