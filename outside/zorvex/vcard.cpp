@@ -1370,9 +1370,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     static const std::regex kBullet(R"((^|: )e ?(?=(Av|Avenida|R|Rua|Al|Alameda|Estrada|Rod)\.? ))");
     std::vector<std::string> texts(n);
     for (size_t i = 0; i < n; ++i)
-        texts[i] = std::regex_replace(!used[i]            ? lines[i].text
-                                      : telephone_line[i] ? BeforeTheNumbers(lines[i].text, region)
-                                                          : "",
+        texts[i] = std::regex_replace(!used[i] ? lines[i].text
+                                      : telephone_line[i] && lines[i].confidence >= kDoubtful
+                                          ? BeforeTheNumbers(lines[i].text, region)
+                                          : "",
                                       kBullet, "$1");
     // Where a line names a street, the address starts there (or on the line just above it): a line with
     // digits elsewhere ("Marcos 9:23" of a motto) is none of it.
