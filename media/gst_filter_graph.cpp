@@ -176,6 +176,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         for (GstCaptureFilter* filter : filters) filter->Starting();
         first_frame_.store(true);
         PublishToStreamingThreads();
+        preview_open_.store(true);
         if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
             gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStartTimeout) ==
                 GST_STATE_CHANGE_FAILURE) {
@@ -187,6 +188,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     }
 
     int32_t Stop() override {
+        ClosePreview();
         if (record_running_) {
             record_running_ = false;
             recording_->Finish(kRecordingEndBoundMs);
@@ -295,6 +297,14 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         bool present;
     };
 
+    // From here on no preview frame reaches the surface until the next Run: the view is emptied once the
+    // stream has stopped or its camera has gone, and a frame converted before then must not come after.
+    // Taking the lock waits for a hand-over under way.
+    void ClosePreview() {
+        std::lock_guard<std::mutex> lock(window_mutex_);
+        preview_open_.store(false);
+    }
+
     // What the GUI thread set up before a start is seen by the streaming threads' callbacks; each kind of
     // callback also follows its own earlier calls, which may have run on another pooled thread.
     void PublishToStreamingThreads() {
@@ -353,6 +363,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     }
 
     void MarkPresence(GstCaptureFilter* filter, bool present) {
+        if (!present && filter->Category() == DeviceCategory::VideoInput) ClosePreview();
         std::lock_guard<std::mutex> lock(mutex_);
         for (Member& member : members_) {
             if (member.filter != filter || member.present == present) continue;
@@ -472,6 +483,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     }
 
     void Present(GstPad* pad, GstBuffer* buffer) {
+        if (!preview_open_.load()) return;
         GstCapsPtr caps(gst_pad_get_current_caps(pad));
         GstVideoInfo video;
         if (!caps || !gst_video_info_from_caps(&video, caps.get())) return;
@@ -495,7 +507,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
                            frame->pixels.data());
         }
         std::lock_guard<std::mutex> lock(window_mutex_);
-        if (surface_ != nullptr) surface_->Present(std::move(frame));
+        if (surface_ != nullptr && preview_open_.load()) surface_->Present(std::move(frame));
     }
 
     GstElementPtr pipeline_;
@@ -525,6 +537,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
 
     std::mutex window_mutex_;
     VideoSurface* surface_ = nullptr;
+    std::atomic<bool> preview_open_{false};  // cleared under window_mutex_
 };
 
 }  // namespace

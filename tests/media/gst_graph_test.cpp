@@ -262,6 +262,11 @@ TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
         EXPECT_EQ(grabber.height, 238);
         ExpectGrabberLayout(grabber.frames[1], 318, 238);
     }
+    WaitForMorePreview(1);
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        EXPECT_EQ(surface.latest->width, 318) << "the preview runs again after a stop";
+    }
     graph->Stop();
     graph->QueryVideoWindow()->SetOwner(nullptr);
     GraphEvent event;
@@ -350,6 +355,36 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
     EXPECT_EQ(frame_window.Count(WM_GRAPHNOTIFY), 2u);
     graph->Stop();
+}
+
+// The view is emptied once its camera is known gone; frames the stream still carries must not fill it again.
+TEST_F(GstGraphTest, NoPreviewFrameReachesTheSurfaceOnceItsCameraIsKnownGone) {
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+    WaitForMorePreview(1);
+
+    // Reported gone while this source goes on drawing, as a driver's queued buffers still come.
+    NotifyDeviceChange({provider.info.device_path, provider.info.node, false});
+    int shown = 0;
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        shown = surface.presented;
+    }
+    for (size_t grabbed = 1; grabbed <= 3; ++grabbed) {
+        grabber.Request();
+        ASSERT_TRUE(grabber.WaitFor([&] { return grabber.frames.size() == grabbed; }));
+    }
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        EXPECT_EQ(surface.presented, shown);
+    }
+    graph->Stop();
+    graph->QueryVideoWindow()->SetOwner(nullptr);
 }
 
 // A filter released while its graph streams stops its source before its own device goes: the streaming
