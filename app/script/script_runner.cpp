@@ -110,7 +110,8 @@ void ScriptRunner::Await(const ScriptStep& step, std::chrono::steady_clock::time
         else if (step.argument.rfind("captured:", 0) == 0)
             met = captured_ && captured_() >= step.control;
         else if (step.argument == "empty")
-            met = video->LatestFrame() == nullptr;
+            // Painted so, not only let go of: a screenshot straight after takes what the screen shows.
+            met = video->LatestFrame() == nullptr && (video->PaintedEmpty() || !video->isVisible());
         else if (step.argument == "raised")
             met = raised_ && raised_();
         else

@@ -69,7 +69,8 @@ void CVideoWidget::paintEvent(QPaintEvent*) {
     repaint_pending_.store(false);
     std::shared_ptr<const platform::PreviewFrame> frame = LatestFrame();
     QPainter painter(this);
-    if (!frame || frame->width <= 0 || frame->height <= 0) {
+    painted_empty_ = !frame || frame->width <= 0 || frame->height <= 0;
+    if (painted_empty_) {
         painter.fillRect(rect(), Qt::black);
         return;
     }

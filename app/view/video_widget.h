@@ -37,8 +37,10 @@ class CVideoWidget : public QWidget, public platform::VideoSurface, public captu
         tap_ = std::move(tap);
     }
 
-    // Frames painted so far (GUI thread).
+    // Frames painted so far, and whether the last paint showed no frame (GUI thread). The screen shows
+    // what was painted: a frame let go of stays on it until the repaint that follows.
     uint64_t PaintedFrames() const { return painted_; }
+    bool PaintedEmpty() const { return painted_empty_; }
     std::shared_ptr<const platform::PreviewFrame> LatestFrame() const;
 
   protected:
@@ -52,4 +54,5 @@ class CVideoWidget : public QWidget, public platform::VideoSurface, public captu
     std::function<void(std::shared_ptr<const platform::PreviewFrame>)> tap_;
     std::atomic<bool> repaint_pending_{false};
     uint64_t painted_ = 0;
+    bool painted_empty_ = true;
 };
