@@ -63,16 +63,21 @@ constexpr int kManyLetters = 150;
 // wrongly at up to 1.8).
 constexpr int kModelLeastSize = 900;
 
+// The tallest letter-sized mark, as a part of the copy's height (its long side when the print may run
+// either way): of body print, and of large print read where body print told nothing.
+constexpr int kBodyPrint = 12;
+constexpr int kLargePrint = 5;
+
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
 // any way round), so the limits hold whichever side of a mark is its height.
-cv::Mat LetterInk(const cv::Mat& grey, bool either_way) {
+cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint) {
     cv::Mat ink;
     cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 31, 20);
     cv::Mat labels, stats, centroids;
     int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
     std::vector<uint8_t> keep(static_cast<size_t>(count), 0);
-    const int max_height = (either_way ? std::max(grey.rows, grey.cols) : grey.rows) / 12;
+    const int max_height = (either_way ? std::max(grey.rows, grey.cols) : grey.rows) / largest;
     for (int i = 1; i < count; ++i) {
         int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
         if (either_way && w < h) std::swap(w, h);  // h: across the mark, w: along it
@@ -299,9 +304,9 @@ MarginLean MarginLeanOf(const cv::Mat& ink) {
 
 // The lines read across the whole width (long printed lines) and in strips (handwriting, columns, a
 // slant); a sure answer of either stands unless the other is sure of another.
-LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape) {
+LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, int largest = kBodyPrint) {
     if (grey.empty()) return {};
-    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any);
+    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any, largest);
     if (cv::countNonZero(ink) < 200) return {};
     cv::Mat sideways;
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
@@ -519,6 +524,14 @@ cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured,
     return ink;
 }
 
+// The model tells well which way the lines run (its scores of the two turns along them stand together,
+// those across them lower) but less well which end is up: where the lines lean one way, if unsurely, the
+// model's answer of the opposite half turn does not overrule them (on the development set's pages lying
+// each of the four ways it did so wrongly twice and never rightly).
+bool HalfTurnFrom(int model_turn, std::optional<int> lines_turn) {
+    return lines_turn && (model_turn + 2) % 4 == *lines_turn;
+}
+
 }  // namespace
 
 PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
@@ -526,6 +539,12 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     const cv::Size size = QuadSize(quad);
     cv::Mat grey = StraightGrey(bgr, quad, {}, kMeasureSize);
     LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
+    if (!lines.turn) {
+        // Print whose letters are too big for letters of body text (a datasheet's headings, a note
+        // written large) may still tell.
+        LinesTurn large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, kLargePrint);
+        if (large.turn) lines = large;
+    }
     evidence.lines = lines.turn;
     evidence.lines_sure = lines.sure;
     evidence.along_rows = lines.along_rows;
@@ -538,7 +557,7 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
         evidence.model_copy = copy.size();
         evidence.model = model.Detect(copy);
         if (evidence.model && evidence.model->confidence >= kModelConfidence) {
-            evidence.turn = evidence.model->turn;
+            if (!HalfTurnFrom(evidence.model->turn, lines.turn)) evidence.turn = evidence.model->turn;
             return evidence;
         }
     }
@@ -548,7 +567,8 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     if (letters >= kManyLetters) return evidence;
     evidence.model_copy = grey.size();
     evidence.model = model.Detect(grey);
-    if (evidence.model && evidence.model->confidence >= kWholePageConfidence)
+    if (evidence.model && evidence.model->confidence >= kWholePageConfidence &&
+        !HalfTurnFrom(evidence.model->turn, lines.turn))
         evidence.turn = evidence.model->turn;
     return evidence;
 }
