@@ -318,6 +318,12 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, in
     result.along_rows = whole.along_rows ? whole.along_rows : strips.along_rows;
     if (whole.along_rows && strips.along_rows && *whole.along_rows != *strips.along_rows)
         result.along_rows.reset();
+    if (largest != kBodyPrint) {
+        // Large marks (a diagram's arrows, a formula's brackets) stand any way up: of large print only
+        // where its lines begin and end tells.
+        result.turn.reset();
+        result.sure = false;
+    }
     if (!result.along_rows) return result;
     const MarginLean margin = MarginLeanOf(*result.along_rows ? ink : sideways);
     if (margin.lines < kMarginLines || std::abs(margin.score) < kMarginLean) return result;
