@@ -92,10 +92,13 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
 TEST(RealPhotos, PagesLyingTurnedAreTurnedBackUpright) {
     // Each page lying a quarter, a half and three quarters turned: a handwritten page and a packing list of
     // small print in table cells (their lines are told in strips of the page), a receipt whose lines say
-    // nothing (the orientation model reads it where its letters are large enough).
+    // nothing (the orientation model reads it where its letters are large enough); a receipt printed in
+    // capitals only and a page of print too small for its ascenders to show, whose lines start in step at
+    // the left and end ragged.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file : {"breta_test1.jpg", "tony_inner_table.jpg", "bhimrazy_receipt.jpg"}) {
+    for (const std::string file : {"breta_test1.jpg", "tony_inner_table.jpg", "bhimrazy_receipt.jpg",
+                                   "tony_low_contrast.jpg", "smartdoc_sample_3.jpg"}) {
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
         ASSERT_FALSE(framed.picture.empty()) << file;
