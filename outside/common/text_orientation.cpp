@@ -351,8 +351,16 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
                                        const std::vector<Quad>& covering) {
     const cv::Size size = QuadSize(quad);
     const bool landscape = size.width >= size.height;
-    if (auto turn = TurnOfLines(StraightGrey(bgr, quad, covering, kMeasureSize), choice, landscape).turn)
-        return turn;
+    const cv::Mat grey = StraightGrey(bgr, quad, covering, kMeasureSize);
+    if (choice == TurnChoice::Landscape) {
+        // A card printed across its short side (an upright portrait card) is read as it is printed.
+        const LinesTurn any = TurnOfLines(grey, TurnChoice::Any, landscape);
+        if (any.sure) return any.turn;
+        // So is one standing taller than wide whose lines run clearly across it: it stays as it stands
+        // unless its lines lean.
+        if (!landscape && any.along_rows == true) return any.turn.value_or(0);
+    }
+    if (auto turn = TurnOfLines(grey, choice, landscape).turn) return turn;
     // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
     return choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
 }

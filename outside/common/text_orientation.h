@@ -20,7 +20,8 @@ namespace outside {
 
 enum class TurnChoice {
     Any,        // a page: any of the four turns
-    Landscape,  // a card: only turns that leave it wider than tall
+    Landscape,  // a card: turns that leave it wider than tall, unless its print clearly runs across its
+                // short side
 };
 
 // Quarter turns clockwise (0..3) to apply to the quad's corner order so that its text reads upright;
