@@ -158,6 +158,12 @@ int PrintTurnEvidence(const std::string& folder) {
                 e.lines_sure ? " sure" : "     ", e.model ? std::to_string(e.model->turn).c_str() : "-",
                 e.model ? e.model->confidence : 0.0, e.model_copy.width, e.model_copy.height, ms,
                 e.turn && *e.turn == want ? "" : "WRONG");
+            if (e.model)
+                std::printf("    way %s scores %.2f %.2f %.2f %.2f\n",
+                            !e.along_rows   ? "-"
+                            : *e.along_rows ? "rows"
+                                            : "cols",
+                            e.model->score[0], e.model->score[1], e.model->score[2], e.model->score[3]);
         }
     }
     std::printf("right %d of %d\n", right, all);

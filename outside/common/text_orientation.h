@@ -3,6 +3,7 @@
 // letters' ascenders (b d f h k l t and capitals) stand above their cores or hang below them; for a page
 // whose lines say little, Tesseract's orientation model besides.
 
+#include <array>
 #include <memory>
 #include <opencv2/core.hpp>
 #include <optional>
@@ -19,7 +20,8 @@ namespace outside {
 
 enum class TurnChoice {
     Any,        // a page: any of the four turns
-    Landscape,  // a card: only turns that leave it wider than tall
+    Landscape,  // a card: turns that leave it wider than tall, unless its print clearly runs across its
+                // short side
 };
 
 // Quarter turns clockwise (0..3) to apply to the quad's corner order so that its text reads upright;
@@ -29,8 +31,9 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
                                        const std::vector<Quad>& covering = {});
 
 struct ModelTurn {
-    int turn = 0;           // quarter turns clockwise that make the print upright
-    double confidence = 0;  // the model's own measure
+    int turn = 0;                   // quarter turns clockwise that make the print upright
+    double confidence = 0;          // the model's own measure: how far its best turn leads the next
+    std::array<double, 4> score{};  // its score of each turn (by quarter turns), in the same measure
 };
 
 // Tesseract's orientation and script model (osd.traineddata), which tells the turn from the letters'
@@ -69,6 +72,7 @@ class OrientationModel {
 struct PageTurnEvidence {
     std::optional<int> lines;
     bool lines_sure = false;
+    std::optional<bool> along_rows;  // the lines' way where clear: along rows (turn 0 or 2) or columns (1, 3)
     std::optional<ModelTurn> model;
     cv::Size model_copy;  // empty when the model was not asked
     std::optional<int> turn;

@@ -92,10 +92,13 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
 TEST(RealPhotos, PagesLyingTurnedAreTurnedBackUpright) {
     // Each page lying a quarter, a half and three quarters turned: a handwritten page and a packing list of
     // small print in table cells (their lines are told in strips of the page), a receipt whose lines say
-    // nothing (the orientation model reads it where its letters are large enough).
+    // nothing (the orientation model reads it where its letters are large enough); a receipt printed in
+    // capitals only and a page of print too small for its ascenders to show, whose lines start in step at
+    // the left and end ragged.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file : {"breta_test1.jpg", "tony_inner_table.jpg", "bhimrazy_receipt.jpg"}) {
+    for (const std::string file : {"breta_test1.jpg", "tony_inner_table.jpg", "bhimrazy_receipt.jpg",
+                                   "tony_low_contrast.jpg", "smartdoc_sample_3.jpg"}) {
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
         ASSERT_FALSE(framed.picture.empty()) << file;
@@ -229,13 +232,14 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     // cable across the top edge (an outline also fitted to the cable's edge), with a title line running
     // close to it and beside a lamp's hot spot (one side first fitted off the rim), a grey-brown card on
     // dark granite whose light panel carries a printed box, and a dark card filling half the picture whose
-    // framed title and a logo are outlined in part (print on it, not cards on a mat); the tolerance is the
-    // rounded card's.
+    // framed title and a logo are outlined in part (print on it, not cards on a mat), a card printed
+    // upright across its short side (left standing, not laid landscape); the tolerance is the rounded
+    // card's.
     for (const std::string file :
          {"tony_card.jpg", "tony_inner_lines_dark_background.jpg", "azure_business_card_english.jpg",
           "tony_holding_with_a_hand.jpg", "docsaid_mrz_card_in_hand.jpg", "boundary_card_back_11.jpg",
           "boundary_card_back_12.jpg", "boundary_card_back_13.jpg", "boundary_card_back_9.jpg",
-          "izperfect_document7.jpg", "souza_806022435.jpg"}) {
+          "izperfect_document7.jpg", "souza_806022435.jpg", "souza_806630718.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
