@@ -480,6 +480,20 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         util.GetNationalSignificantNumber(example, &national);
         example_area = national.substr(0, static_cast<size_t>(util.GetLengthOfGeographicalAreaCode(example)));
     }
+    // A whole number the plan no longer knows, printed before the region's mobiles took a leading 9
+    // ("(11) 9933-6564" in Brazil), is a mobile one where the plan types it so with that 9; it stays as
+    // printed. Only one that starts with a 9 itself: the old mobile range, where 6 to 8 also held other
+    // services (a radio's "6909-6968").
+    const auto mobile_before_ninth = [&](const i18n::phonenumbers::PhoneNumber& number) {
+        const std::string national = std::to_string(number.national_number());
+        if (example_area.empty() || national.size() != whole || national[example_area.size()] != '9')
+            return false;
+        i18n::phonenumbers::PhoneNumber ninth = number;
+        ninth.set_national_number(std::stoull(national.substr(0, example_area.size()) + "9" +
+                                              national.substr(example_area.size())));
+        return !util.IsValidNumber(number) && util.IsValidNumber(ninth) &&
+               util.GetNumberType(ninth) == PhoneNumberUtil::MOBILE;
+    };
     PhoneNumberMatch match;
     while (matcher.HasNext() && matcher.Next(&match)) {
         const std::string before = spaced.substr(taken, match.start() - taken);
@@ -517,6 +531,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         Label kind = label;
         if (kind == Label::kNone && util.GetNumberType(match.number()) == PhoneNumberUtil::MOBILE)
             kind = Label::kCell;
+        if (kind == Label::kNone && !dialable && !local && mobile_before_ninth(number)) kind = Label::kCell;
         // A local number is typed as the plan would type it behind the region's own example area code
         // ("9.9679-9468" is a mobile one in any Brazilian area); the number itself stays as printed.
         if (kind == Label::kNone && local && !dialable && !example_area.empty()) {
@@ -566,7 +581,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         if (util.Parse(m[1].str(), region, &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
             Telephone tel;
             util.Format(number, PhoneNumberUtil::INTERNATIONAL, &tel.number);
-            tel.type = "WORK,VOICE";
+            tel.type = mobile_before_ninth(number) ? "CELL" : "WORK,VOICE";
             found.push_back(std::move(tel));
             rest.clear();
         }

@@ -416,6 +416,16 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     EXPECT_EQ(card.telephones[1].number, "+55 11 2131-3418");
     EXPECT_EQ(card.telephones[1].type, "FAX");
     EXPECT_EQ(card.telephones[2].number, "3854-7828");
+
+    // A mobile number printed before Brazil's mobiles took their ninth digit is a mobile one, as printed;
+    // a fixed one, or one of the old range's other services, stays a work number.
+    card = outside::ExtractCardFields(
+        {L("(11) 9933-6564", 25), L("(11) 2747-8430", 25), L("11 6909-6968", 25)}, "BR");
+    ASSERT_EQ(card.telephones.size(), 3u);
+    EXPECT_EQ(card.telephones[0].number, "+55 1199336564");
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[1].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[2].type, "WORK,VOICE");
 }
 
 TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
