@@ -72,25 +72,47 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// The country's own top-level domain for a region (ISO 3166, "GB" is "uk"), empty when unknown.
+std::string CountryDomain(const std::string& region) {
+    if (region.size() != 2 || !std::isalpha(static_cast<unsigned char>(region[0])) ||
+        !std::isalpha(static_cast<unsigned char>(region[1])))
+        return {};
+    std::string domain = Lower(region);
+    return domain == "gb" ? "uk" : domain;
+}
+
+// Small print loses the dot before the top-level domain ("michael@creativestudioscom",
+// "priya@apexconsultin" on an Indian card): after `lead` (an "@" or a "www."), a label that ends in
+// "com", "net" or "org", or in the region's own domain with four letters or more before it, gets its
+// dot back.
+std::string DotBeforeDomain(const std::string& text, const std::string& lead, const std::string& region) {
+    std::string out = std::regex_replace(
+        text, std::regex("(" + lead + R"([A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))", std::regex::icase),
+        "$1.$2");
+    if (const std::string country = CountryDomain(region); !country.empty())
+        out = std::regex_replace(
+            out,
+            std::regex("(" + lead + R"([A-Za-z0-9-]{4,}?)()" + country + R"()(?=$|\s))", std::regex::icase),
+            "$1.$2");
+    return out;
+}
+
 // Recognition may put a blank after a dot or around the "@", read the "@" as "Q" or "G" inside an
 // address in lower case, or lose the dot of "jan.janssen" to a blank; addresses are written in lower
 // case. `rest` is what the line holds besides the address and its label.
-bool FindEmail(const std::string& line, std::string& email, std::string& rest) {
+bool FindEmail(const std::string& line, std::string& email, std::string& rest, const std::string& region) {
     static const std::regex kEmail(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+)");
     static const std::regex kLooseSigns(R"(\s*([.@])\s*)");
     static const std::regex kMisreadAt(
         R"((^|\s)([a-z0-9._-]{2,})(?:[QG]|\([D@]|©|®)([a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,})(?=\s|$))");
-    // Small print loses the dot before the top-level domain ("michael@creativestudioscom").
-    static const std::regex kDotless(R"((@[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))");
-    std::string text = std::regex_replace(std::regex_replace(line, kMisreadAt, "$1$2@$3"), kDotless, "$1.$2");
+    std::string text = DotBeforeDomain(std::regex_replace(line, kMisreadAt, "$1$2@$3"), "@", region);
     if (text.find('@') == std::string::npos) return false;
     // The label goes first, or joining the loose dot of "E-mail. anna@..." would keep it.
     static const std::regex kLabel(R"(^\s*(e-?mail|mail|e|courriel|correo|posta|mél)\s*[.:]?\s+)",
                                    std::regex::icase);
     text = std::regex_replace(text, kLabel, "");
     // Joined first, so "emily.davis@ peoplepluscom" gets its dot back too.
-    const std::string joined =
-        std::regex_replace(std::regex_replace(text, kLooseSigns, "$1"), kDotless, "$1.$2");
+    const std::string joined = DotBeforeDomain(std::regex_replace(text, kLooseSigns, "$1"), "@", region);
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
     email = Lower(m[0].str());
@@ -458,6 +480,20 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         util.GetNationalSignificantNumber(example, &national);
         example_area = national.substr(0, static_cast<size_t>(util.GetLengthOfGeographicalAreaCode(example)));
     }
+    // A whole number the plan no longer knows, printed before the region's mobiles took a leading 9
+    // ("(11) 9933-6564" in Brazil), is a mobile one where the plan types it so with that 9; it stays as
+    // printed. Only one that starts with a 9 itself: the old mobile range, where 6 to 8 also held other
+    // services (a radio's "6909-6968").
+    const auto mobile_before_ninth = [&](const i18n::phonenumbers::PhoneNumber& number) {
+        const std::string national = std::to_string(number.national_number());
+        if (example_area.empty() || national.size() != whole || national[example_area.size()] != '9')
+            return false;
+        i18n::phonenumbers::PhoneNumber ninth = number;
+        ninth.set_national_number(std::stoull(national.substr(0, example_area.size()) + "9" +
+                                              national.substr(example_area.size())));
+        return !util.IsValidNumber(number) && util.IsValidNumber(ninth) &&
+               util.GetNumberType(ninth) == PhoneNumberUtil::MOBILE;
+    };
     PhoneNumberMatch match;
     while (matcher.HasNext() && matcher.Next(&match)) {
         const std::string before = spaced.substr(taken, match.start() - taken);
@@ -495,6 +531,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         Label kind = label;
         if (kind == Label::kNone && util.GetNumberType(match.number()) == PhoneNumberUtil::MOBILE)
             kind = Label::kCell;
+        if (kind == Label::kNone && !dialable && !local && mobile_before_ninth(number)) kind = Label::kCell;
         // A local number is typed as the plan would type it behind the region's own example area code
         // ("9.9679-9468" is a mobile one in any Brazilian area); the number itself stays as printed.
         if (kind == Label::kNone && local && !dialable && !example_area.empty()) {
@@ -544,7 +581,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         if (util.Parse(m[1].str(), region, &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
             Telephone tel;
             util.Format(number, PhoneNumberUtil::INTERNATIONAL, &tel.number);
-            tel.type = "WORK,VOICE";
+            tel.type = mobile_before_ninth(number) ? "CELL" : "WORK,VOICE";
             found.push_back(std::move(tel));
             rest.clear();
         }
@@ -554,22 +591,20 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
 
 // A web address: "http(s)://...", "www. ..." (a blank after "www." is recognition's), or a bare domain
 // printed in lower case ("summitlogistics.com"); never part of an e-mail address.
-std::string FindWeb(const std::string& line) {
+std::string FindWeb(const std::string& line, const std::string& region) {
     static const std::regex kWeb(R"((https?://[^\s]+|www ?\. ?[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+[^\s]*))",
                                  std::regex::icase);
     static const std::regex kDomain(
         R"((^|\s)([a-z0-9][a-z0-9-]{2,}(\.[a-z0-9-]{2,})*\.(com|net|org|io|info|biz|[a-z]{2})(/[^\s]*)?)(?=\s|$))");
-    // Recognition parts "https://" ("https:/ /") and reads the dot before a top-level domain as a blank
-    // ("www.contoso com").
-    static const std::regex kLooseSlashes(R"((https?:)\s*/\s*/\s*)", std::regex::icase);
+    // Recognition parts "https://" ("https:/ /"), loses its first letter in small print ("ttps://") and
+    // reads the dot before a top-level domain as a blank ("www.contoso com").
+    static const std::regex kLooseSlashes(R"((^|\s)h?(ttps?:)\s*/\s*/\s*)", std::regex::icase);
     static const std::regex kLostDot(
         R"((www ?\. ?[A-Za-z0-9-]+) (com|net|org|info|biz|co|de|fr|jp|uk|us|in|io|eu|nl|it|es)\b)",
         std::regex::icase);
     std::string text;
     for (const std::string& word : Words(line))
         if (word.find('@') == std::string::npos) text += (text.empty() ? "" : " ") + word;
-    static const std::regex kDotless(R"((www ?\. ?[A-Za-z0-9-]{2,}?)(com|net|org)(?=$|\s))",
-                                     std::regex::icase);
     // A line that is a web address alone, parted by recognition ("www. neocode. io", "Www. people
     // pluscom"), is one word.
     static const std::regex kWebAlone(R"(^www\b[^@]*$)", std::regex::icase);
@@ -577,8 +612,10 @@ std::string FindWeb(const std::string& line) {
         text = std::regex_replace(text, kLostDot, "$1.$2");
         text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
     }
-    text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1//"), kLostDot, "$1.$2");
-    text = std::regex_replace(text, kDotless, "$1.$2");
+    // Of "www." at a line's start faint print may leave one or two w's ("w.apexconsultin").
+    static const std::regex kShortWww(R"(^w{1,2}\.(?=[a-z0-9-]{3,}))");
+    text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1h$2//"), kLostDot, "$1.$2");
+    text = DotBeforeDomain(std::regex_replace(text, kShortWww, "www."), R"(\bwww ?\. ?)", region);
     std::smatch m;
     if (std::regex_search(text, m, kWeb)) {
         std::string web = Lower(m[0].str());
@@ -591,6 +628,16 @@ std::string FindWeb(const std::string& line) {
     }
     if (std::regex_search(text, m, kDomain)) return m[2].str();
     return {};
+}
+
+// A web address whose host could be one: two labels or more of letters, digits and inner dashes, the
+// last of letters alone ("www.contoso.co)p" is a misreading).
+bool IsWebAddress(const std::string& web) {
+    const size_t scheme = web.find("://");
+    const std::string rest = scheme == std::string::npos ? web : web.substr(scheme + 3);
+    const std::string host = rest.substr(0, rest.find('/'));
+    static const std::regex kHost(R"(^([a-z0-9]([a-z0-9-]*[a-z0-9])?\.)+[a-z]{2,}$)");
+    return std::regex_match(host, kHost);
 }
 
 bool IsParticle(const std::string& word) {
@@ -1099,8 +1146,8 @@ ContactCount ContactEvidence(const std::string& line, const std::string& region)
     std::string email, rest = line;
     // An address of the usual shape: a top-level domain of letters only.
     static const std::regex kWhole(R"(^[a-z0-9._%+-]+@[a-z0-9-]+(\.[a-z0-9-]+)*\.[a-z]{2,6}$)");
-    if (FindEmail(line, email, rest) && std::regex_match(email, kWhole)) ++evidence.emails;
-    if (!FindWeb(rest).empty()) ++evidence.webs;
+    if (FindEmail(line, email, rest, region) && std::regex_match(email, kWhole)) ++evidence.emails;
+    if (IsWebAddress(FindWeb(rest, region))) ++evidence.webs;
     std::string left;
     for (const Telephone& tel : FindTelephones(rest, region, left)) {
         // A number the plan dials, or a local one printed as telephones are: the matcher kept it only so.
@@ -1134,11 +1181,11 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
         // read as one line with a narrow gap) stays for the other rules.
         std::string email, rest_of_email;
-        if (FindEmail(lines[i].text, email, rest_of_email)) {
+        if (FindEmail(lines[i].text, email, rest_of_email, region)) {
             card.emails.push_back(email);
             lines[i].text = rest_of_email;
         }
-        if (const std::string web = FindWeb(lines[i].text); !web.empty()) {
+        if (const std::string web = FindWeb(lines[i].text, region); !web.empty()) {
             if (card.web.empty()) card.web = web;
             used[i] = true;
             continue;

@@ -244,6 +244,17 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     EXPECT_EQ(card.web, "https://www.contoso.com");
     EXPECT_TRUE(card.organisation.empty()) << card.organisation;
     EXPECT_EQ(card.title, "Senior Researcher");
+    // Read so, the first letter of "https" lost too.
+    EXPECT_EQ(outside::ExtractCardFields({L("ttps:/ /Www.contoso com|", 67)}, "US").web,
+              "https://www.contoso.com");
+
+    // Faint print lost the dot before the country's own domain, and two w's; the region tells the domain.
+    card = outside::ExtractCardFields({L("priya@apexconsultin", 21), L("w.apexconsultin", 20)}, "IN");
+    EXPECT_EQ(card.emails, std::vector<std::string>{"priya@apexconsult.in"});
+    EXPECT_EQ(card.web, "www.apexconsult.in");
+    // Another country's ending, or one with too little before it, is left alone.
+    EXPECT_TRUE(outside::ExtractCardFields({L("priya@apexconsultin", 21)}, "BR").emails.empty());
+    EXPECT_TRUE(outside::ExtractCardFields({L("ana@bsin", 21)}, "IN").emails.empty());
 }
 
 TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
@@ -405,6 +416,16 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     EXPECT_EQ(card.telephones[1].number, "+55 11 2131-3418");
     EXPECT_EQ(card.telephones[1].type, "FAX");
     EXPECT_EQ(card.telephones[2].number, "3854-7828");
+
+    // A mobile number printed before Brazil's mobiles took their ninth digit is a mobile one, as printed;
+    // a fixed one, or one of the old range's other services, stays a work number.
+    card = outside::ExtractCardFields(
+        {L("(11) 9933-6564", 25), L("(11) 2747-8430", 25), L("11 6909-6968", 25)}, "BR");
+    ASSERT_EQ(card.telephones.size(), 3u);
+    EXPECT_EQ(card.telephones[0].number, "+55 1199336564");
+    EXPECT_EQ(card.telephones[0].type, "CELL");
+    EXPECT_EQ(card.telephones[1].type, "WORK,VOICE");
+    EXPECT_EQ(card.telephones[2].type, "WORK,VOICE");
 }
 
 TEST(CardFieldRules, AJapaneseCardAsRecognitionReadIt) {
@@ -458,6 +479,9 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     EXPECT_EQ(card.telephones[0].number, "+55 11 99884-8929");
     EXPECT_EQ(card.telephones[0].type, "CELL");
     EXPECT_TRUE(card.address_lines.empty());
+    // A host no domain could have is no web address: a second reading that spells one wins.
+    EXPECT_EQ(outside::ContactEvidence("https://www.contoso.co)P/", "JP").webs, 0);
+    EXPECT_EQ(outside::ContactEvidence("https://www.contoso.co.jp/", "JP").webs, 1);
     // Without a region only a number with its country code is dialled.
     EXPECT_EQ(outside::ContactEvidence("T. +82.53.814.2465", "").telephones, 1);
     EXPECT_EQ(outside::ContactEvidence("Tel 0171 234567", "").telephones, 0);
