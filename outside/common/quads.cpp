@@ -124,8 +124,11 @@ Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point
     cv::Point2d along = b - a;
     double length = std::hypot(along.x, along.y);
     Line coarse{a, along / std::max(length, 1e-9)};
-    cv::Point2d normal(-coarse.direction.y, coarse.direction.x);
-    double band = std::max(4.0, 0.015 * length);
+    const cv::Point2d normal(-coarse.direction.y, coarse.direction.x);
+    // Within a band that grows with the side, but stays narrow beside the sheet's breadth: along a long,
+    // narrow slip a wide band reaches the edges of stains and print well inside it.
+    const double half_breadth = std::abs((centre - a).dot(normal));
+    double band = std::max(4.0, std::min(0.015 * length, 0.08 * half_breadth));
     std::vector<cv::Point2f> near;
     std::vector<bool> covered(static_cast<size_t>(std::max(1.0, length)) + 1, false);
     for (size_t cell : grid.CellsAlong(a, b, band + 1))

@@ -12,6 +12,10 @@ namespace {
 // lying whole, a quarter or more.
 constexpr double kFoldedLeafletViewShare = 0.25;
 
+// A till receipt lying whole under the camera is some 6 times as long as it is wide at most; a sliver
+// longer still is a margin or a strip of a scan between two lines.
+constexpr double kLongestPage = 8;
+
 // Paper is brighter than what it lies on; a dark notebook, a tablet or a shadow is no page, nor is a page
 // whose paper goes on beyond one of its sides (an open book's page at its fold, a crumpled slip's fold
 // with the slip going on beyond it in shade, of the slip's tint). White paper on a white or
@@ -89,10 +93,12 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
         // the paper, or up where a dark picture is printed to its edge); a boundary inside a sheet (a card's
         // coloured part beside its white part, crossing white to white on its way) shows one along part of
         // it only.
-        quads.erase(
-            std::remove_if(quads.begin(), quads.end(),
-                           [&](const Quad& q) { return !PaperLike(bgr, q) || SideStepShare(bgr, q) < 0.5; }),
-            quads.end());
+        quads.erase(std::remove_if(quads.begin(), quads.end(),
+                                   [&](const Quad& q) {
+                                       return LongToShortSide(q) > kLongestPage || !PaperLike(bgr, q) ||
+                                              SideStepShare(bgr, q) < 0.5;
+                                   }),
+                    quads.end());
         if (!quads.empty()) break;
     }
     if (quads.empty()) return std::nullopt;
@@ -123,6 +129,22 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
         if (double w = weakest_side(quads[i]); w >= weakest + 0.2) {
             weakest = w;
             page = i;
+        }
+    }
+    // A trusted outline not seen all round may have a side fitted across two edges (the paper's rim at one
+    // end, a ruled line just inside it at the other): outlines made of four long straight edges are sought
+    // too, and the better seen outline of the same page is taken. An untrusted one stays so: straight
+    // edges put together find an outline round a book's page too (its rim, the fold, a band across it).
+    if (quads[page].confidence >= kPageConfidenceNeeded && quads[page].confidence < 0.9) {
+        QuadSearch lines = search;
+        lines.line_outlines = true;
+        lines.bright_blobs = lines.join_pieces = false;
+        const Quad found = quads[page];
+        for (const Quad& q : FindQuads(bgr, lines)) {
+            if (q.confidence >= std::max(found.confidence + 0.1, quads[page].confidence) &&
+                CommonArea(found, q) >= 0.9 * std::max(QuadArea(found), QuadArea(q)) && PaperLike(bgr, q) &&
+                SideStepShare(bgr, q) >= 0.5)
+                quads[page] = q;
         }
     }
     // Sides found on the working copy land within a pixel and a half of it on the picture.

@@ -166,11 +166,13 @@ TEST(RealPhotos, AWhitePageOnAWhiteDeskIsFoundInNoisyCameraFrames) {
 
 TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
     // Long slips of crumpled, bluish white paper on light wood, one with glare: their folds, shaded, step
-    // like sides, and folds all round bound a piece in the middle. A page may be missed here, but one
-    // accepted must be the whole slip.
+    // like sides, and folds all round bound a piece in the middle. A coffee-stained slip, wavy, whose stains'
+    // rims run along its long sides a little inside them. A page may be missed here, but one accepted must
+    // be the whole slip.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file : {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg"}) {
+    for (const std::string file :
+         {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg", "gdocai_stained_paper.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
@@ -180,6 +182,19 @@ TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
         EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed),
                   0.015 * cv::norm(truth[2] - truth[0]) * framed.scale);
     }
+}
+
+TEST(RealPhotos, ASquaredPageIsFoundToItsRimNotToAGridLineBesideIt) {
+    // Squared paper lying askew on grained wood, a grid line running a few pixels inside its left rim: the
+    // side fitted on the working copy runs from the rim at one end to the grid line at the other.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    const PhotoCase& c = Case(*cases, "derpenz_example_3.jpg");
+    auto framed = Framed(c);
+    auto page = outside::DetectPage(framed.picture);
+    ASSERT_TRUE(page && page->confidence >= outside::kPageConfidenceNeeded);
+    const auto& truth = c.sheets.at(0);
+    EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed), 0.01 * cv::norm(truth[2] - truth[0]) * framed.scale);
 }
 
 TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWithoutItsDataByTheLines) {
