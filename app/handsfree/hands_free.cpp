@@ -171,7 +171,8 @@ void CHandsFree::OnReport() {
     if (!choices_.auto_capture) return;
     switch (report->state) {
         case pipeline::WatchState::CaptureNow:
-            if (report->taken == taken_) Trigger(std::move(report->frame), report->outline);
+            if (report->taken == taken_ && report->page)
+                Trigger(std::move(report->frame), report->outline, *report->page);
             break;
         case pipeline::WatchState::HoldStill:
             SetStatus(pipeline::WatchStatusText(report->state));
@@ -195,7 +196,8 @@ CHandsFree::PageFrame CHandsFree::TakePageFrame(int width, int height) {
 }
 
 void CHandsFree::Trigger(std::shared_ptr<const platform::PreviewFrame> frame,
-                         const std::optional<pipeline::PageOutline>& outline) {
+                         const std::optional<pipeline::PageOutline>& outline,
+                         const pipeline::PageThumbnail& page) {
     if (QAbstractButton* button = WaitingSeriesCaptureButton()) {
         // The series dialog's own capture button: its thread takes the next page as if it was pressed.
         QTimer::singleShot(0, button, &QAbstractButton::click);
@@ -209,7 +211,7 @@ void CHandsFree::Trigger(std::shared_ptr<const platform::PreviewFrame> frame,
     }
     platform::DebugLog("handsfree", "taking page %d", captured_ + 1);
     page_frame_ = PageFrame{std::move(frame), outline};
-    worker_->Taken();
+    worker_->Taken(page);
     ++taken_;
     waiting_for_capture_ = true;
     SetStatus(pipeline::WatchStatusText(pipeline::WatchState::HoldStill));
@@ -225,8 +227,8 @@ void CHandsFree::OnCaptureDone() {
     page_frame_ = {};
     if (!ours) {
         if (!Watching() || !choices_.auto_capture) return;
-        // The user's own capture took the page lying there: auto-capture does not take it again, and
-        // counts it with the run's pages.
+        // The user's own capture took the page lying there: auto-capture does not take it again (also when
+        // the watch has not seen it yet), and counts it with the run's pages.
         worker_->Taken();
         ++taken_;
     } else if (!gave_page) {

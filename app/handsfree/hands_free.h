@@ -79,9 +79,9 @@ class CHandsFree : public QObject {
     void Refresh();  // after a choice or the deskew setting changed
     bool Watching() const;
     void SetStatus(std::string text);
-    // `frame`: the one the page was seen lying still in, `outline` the page's in it.
+    // `frame`: the one the page was seen lying still in, `outline` the page's in it, `page` its content.
     void Trigger(std::shared_ptr<const platform::PreviewFrame> frame,
-                 const std::optional<pipeline::PageOutline>& outline);
+                 const std::optional<pipeline::PageOutline>& outline, const pipeline::PageThumbnail& page);
     // Takes the stream to the capture size while auto-capture wants it, and back to the preview size
     // when it no longer does; only between captures, never during a recording.
     void HoldStream();

@@ -116,12 +116,14 @@ void StillToDecision() {
     std::mutex mutex;
     std::condition_variable signal;
     std::optional<Clock::time_point> decided;
+    std::optional<pipeline::PageThumbnail> decided_page;
     uint64_t taken = 0;
     pipeline::PageWatchWorker worker(
         [&](const pipeline::WatchReport& report) {
             std::lock_guard lock(mutex);
             if (report.state == pipeline::WatchState::CaptureNow && report.taken == taken && !decided) {
                 decided = Clock::now();
+                decided_page = report.page;
                 signal.notify_all();
             }
         },
@@ -151,9 +153,13 @@ void StillToDecision() {
         }
         if (!got) std::printf("  page %d was never decided on\n", page + 1);
         std::lock_guard lock(mutex);
-        worker.Taken();
+        if (decided_page)
+            worker.Taken(*decided_page);
+        else
+            worker.Taken();
         ++taken;
         decided.reset();
+        decided_page.reset();
     }
     std::sort(delays.begin(), delays.end());
     if (!delays.empty())

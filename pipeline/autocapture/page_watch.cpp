@@ -71,6 +71,11 @@ WatchState PageWatch::Observe(const GreyFrame& frame, const std::optional<PageOu
         return WatchState::NoPage;
     }
     current_ = MakeThumbnail(frame, *outline);
+    last_seen_ = current_;
+    if (taken_unseen_) {
+        taken_unseen_ = false;
+        taken_ = current_;
+    }
     const double diagonal = std::hypot(frame.width, frame.height);
     bool moved = !anchor_ || ThumbnailDifference(*anchor_, *current_) > settings_.motion_limit;
     for (int i = 0; i < 4 && !moved; ++i)
@@ -86,11 +91,28 @@ WatchState PageWatch::Observe(const GreyFrame& frame, const std::optional<PageOu
     return time_ms - still_since_ms_ >= settings_.still_ms ? WatchState::CaptureNow : WatchState::HoldStill;
 }
 
-void PageWatch::Taken() {
-    if (current_) taken_ = current_;
+void PageWatch::Taken(const PageThumbnail& page) {
+    taken_ = page;
+    taken_unseen_ = false;
 }
 
-void PageWatch::Forget() { taken_.reset(); }
+void PageWatch::Taken() {
+    if (last_seen_)
+        Taken(*last_seen_);
+    else
+        taken_unseen_ = true;
+}
+
+void PageWatch::Forget() {
+    taken_.reset();
+    taken_unseen_ = false;
+}
+
+void PageWatch::Unwatched() {
+    anchor_.reset();
+    current_.reset();
+    last_seen_.reset();
+}
 
 const char* WatchStatusText(WatchState state) {
     return state == WatchState::HoldStill || state == WatchState::CaptureNow ? "Hold still"

@@ -63,10 +63,21 @@ class PageWatch {
     // One frame at `time_ms` (any steady clock), with the outline found in it, if any. A time before the
     // last one (the stream restarted on a clock of its own) starts the still time again.
     WatchState Observe(const GreyFrame& frame, const std::optional<PageOutline>& outline, int64_t time_ms);
-    // The page of the last CaptureNow has been taken: it is the one not to take again.
+    // The page of a CaptureNow has been taken: `page` is the thumbnail of the frame decided on (Current()
+    // right after that Observe), not of whatever frame came since, so a page turned or covered while the
+    // capture was under way is not mistaken for the one taken.
+    void Taken(const PageThumbnail& page);
+    // A page was taken without this watch deciding it (the user's own capture): the page lying there is the
+    // one not to take again. That is the page of the latest outlined frame; when none has been seen since
+    // the watch began or was unwatched, the next page seen is taken as that page.
     void Taken();
     // Forgets the page taken last (a new document begins).
     void Forget();
+    // Frames were not watched for a while: the pages seen before count no more (the page taken still does).
+    void Unwatched();
+
+    // The page of the latest frame, when it was outlined.
+    const std::optional<PageThumbnail>& Current() const { return current_; }
 
     void SetStillMs(int still_ms) { settings_.still_ms = still_ms; }
     const PageWatchSettings& Settings() const { return settings_; }
@@ -79,7 +90,9 @@ class PageWatch {
     int64_t still_since_ms_ = 0;
     std::optional<int64_t> last_time_ms_;
     std::optional<PageThumbnail> current_;
+    std::optional<PageThumbnail> last_seen_;  // of the latest outlined frame, kept while the page is lost
     std::optional<PageThumbnail> taken_;
+    bool taken_unseen_ = false;  // a page was taken before any was seen: the next one seen is it
 };
 
 // The status bar's text for a state. Once a page is taken the program says "Captured page N" instead,

@@ -41,7 +41,12 @@ PageWatchWorker::~PageWatchWorker() {
     thread_.join();
 }
 
-void PageWatchWorker::SetActive(bool active) { active_.store(active); }
+void PageWatchWorker::SetActive(bool active) {
+    if (active_.exchange(active) || !active) return;
+    // Switched on again: what lay there while it was off is unknown.
+    std::lock_guard<std::mutex> lock(watch_mutex_);
+    watch_.Unwatched();
+}
 
 void PageWatchWorker::Submit(std::shared_ptr<const platform::PreviewFrame> frame) {
     if (!frame || frame->width <= 0 || frame->height <= 0 || !active_.load()) return;
@@ -51,6 +56,12 @@ void PageWatchWorker::Submit(std::shared_ptr<const platform::PreviewFrame> frame
         waiting_ = std::move(frame);
     }
     wake_.notify_one();
+}
+
+void PageWatchWorker::Taken(const PageThumbnail& page) {
+    std::lock_guard<std::mutex> lock(watch_mutex_);
+    watch_.Taken(page);
+    ++taken_;
 }
 
 void PageWatchWorker::Taken() {
@@ -142,6 +153,7 @@ void PageWatchWorker::Run() {
                 GreyFrame{p.grey.data, p.grey.cols, p.grey.rows, static_cast<int>(p.grey.step)}, working,
                 now_ms);
             report.taken = taken_;
+            if (report.state == WatchState::CaptureNow) report.page = watch_.Current();
         }
         platform::DebugLog(
             "handsfree", "frame %llu of camera time %lld ms: %s%s",

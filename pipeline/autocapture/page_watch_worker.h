@@ -33,8 +33,10 @@ struct WatchReport {
     // Taken() calls made before this frame was decided on: a report decided before the latest one is
     // stale (its CaptureNow is about the page already taken).
     uint64_t taken = 0;
-    // CaptureNow only: the full-size frame decided on, so the still can be made of it (shared, not copied).
+    // CaptureNow only: the full-size frame decided on, so the still can be made of it (shared, not copied),
+    // and its page's content, to be handed back to Taken() once the page is being taken.
     std::shared_ptr<const platform::PreviewFrame> frame;
+    std::optional<PageThumbnail> page;
 };
 
 class PageWatchWorker {
@@ -53,7 +55,9 @@ class PageWatchWorker {
     // A preview frame (BGRx rows, top-down); never blocks on the examination.
     void Submit(std::shared_ptr<const platform::PreviewFrame> frame);
 
-    // The page of the latest CaptureNow report was taken; a new document forgets it.
+    // The page of a CaptureNow report (its `page`) is being taken; Taken() without one: the user took the
+    // page lying there (see PageWatch). A new document forgets it.
+    void Taken(const PageThumbnail& page);
     void Taken();
     void Forget();
     void SetStillMs(int still_ms);

@@ -47,21 +47,31 @@ virtualcam::Scene Moved(int page) {
     return virtualcam::MakeScene(kSize, cv::Scalar(70, 95, 120), {sheet}, 7);
 }
 
-// Plays frames into the watch as the program does: a page is taken whenever the watch says so.
+// Plays frames into the watch as the program does: a page is taken whenever the watch says so, and handed
+// back as taken `taking_lag_ms` later (the main thread, busy, handles the decision late); decisions made
+// meanwhile are stale and let go.
 struct Player {
     PageWatch watch;
     int64_t now_ms = 0;
+    int64_t taking_lag_ms = 0;
     std::vector<int> taken;  // the labels of the frames taken
     std::vector<int64_t> taken_at_ms;
+    std::optional<pipeline::PageThumbnail> taking;
+    int64_t taking_due_ms = 0;
 
     WatchState Play(const Recorded& frame, int label, int64_t for_ms) {
         WatchState state = WatchState::NoPage;
         for (int64_t end = now_ms + for_ms; now_ms < end; now_ms += kFrameMs) {
             state = watch.Observe(Grey(frame), frame.outline, now_ms);
-            if (state == WatchState::CaptureNow) {
-                watch.Taken();
+            if (state == WatchState::CaptureNow && !taking) {
+                taking = watch.Current();
+                taking_due_ms = now_ms + taking_lag_ms;
                 taken.push_back(label);
                 taken_at_ms.push_back(now_ms);
+            }
+            if (taking && now_ms >= taking_due_ms) {
+                watch.Taken(*taking);
+                taking.reset();
             }
         }
         return state;
@@ -118,6 +128,39 @@ TEST(PageWatch, TurnedByHandEveryPageIsTakenOnceInOrderAndAFalseTurnTakesNothing
     player.Turn(3, 3);
     EXPECT_EQ(player.Play(Record(virtualcam::RenderStackScene(3, kSize)), 3, 1500), WatchState::SamePage);
     EXPECT_EQ(player.taken, (std::vector<int>{0, 1, 2, 3}));  // never during a turn (label -1)
+}
+
+// Under load: the user's own capture of a page the watch has not seen yet (just switched on) or sees only
+// under a hand, and a taking handed back after the next page is down. Never a page twice, none missed.
+TEST(PageWatch, APageTakenUnseenOrLateIsNeitherTakenAgainNorTakenForTheNextOne) {
+    const Recorded first = Record(virtualcam::RenderStackScene(0, kSize));
+    const Recorded second = Record(virtualcam::RenderStackScene(1, kSize));
+    {
+        Player player;
+        player.watch.Taken();
+        EXPECT_EQ(player.Play(first, 0, 2000), WatchState::SamePage);
+        player.Turn(0, 1);
+        player.Play(second, 1, 1500);
+        EXPECT_EQ(player.taken, std::vector<int>{1});
+    }
+    {
+        Player player;
+        player.Play(first, 0, 400);
+        virtualcam::Scene covered = virtualcam::RenderStackScene(0, kSize);
+        virtualcam::DrawTurningHand(covered.picture, 0.5);
+        player.Play(Record(covered, false), -1, 200);
+        player.watch.Taken();
+        EXPECT_EQ(player.Play(first, 0, 2000), WatchState::SamePage);
+        EXPECT_TRUE(player.taken.empty());
+    }
+    {
+        Player player;
+        player.taking_lag_ms = 1200;
+        player.Play(first, 0, 1000);
+        player.Turn(0, 1);
+        EXPECT_EQ(player.Play(second, 1, 2500), WatchState::SamePage);
+        EXPECT_EQ(player.taken, (std::vector<int>{0, 1}));
+    }
 }
 
 TEST(PageWatch, APageMovedOnTheDeskIsTheSamePageButADifferentPageInItsPlaceIsNew) {
