@@ -181,12 +181,12 @@ bool SameRegion(const Quad& a, const Quad& b) {
     });
 }
 
-// Mean grey level inside the outer polygon and outside the inner one (none: the whole outer one), over the
-// outer polygon's bounding box only.
-double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer,
-                  const std::vector<cv::Point>& inner = {}) {
-    cv::Rect box = cv::boundingRect(outer) & cv::Rect(0, 0, grey.cols, grey.rows);
-    if (box.empty()) return 0;
+// Mean level of each channel inside the outer polygon and outside the inner one (none: the whole outer
+// one), over the outer polygon's bounding box only.
+cv::Scalar MeanColourWithin(const cv::Mat& image, const std::vector<cv::Point>& outer,
+                            const std::vector<cv::Point>& inner = {}) {
+    cv::Rect box = cv::boundingRect(outer) & cv::Rect(0, 0, image.cols, image.rows);
+    if (box.empty()) return cv::Scalar::all(0);
     cv::Mat mask = cv::Mat::zeros(box.size(), CV_8U);
     auto shifted = [&](const std::vector<cv::Point>& polygon) {
         std::vector<cv::Point> moved;
@@ -195,8 +195,14 @@ double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer,
     };
     cv::fillConvexPoly(mask, shifted(outer), cv::Scalar(255));
     if (!inner.empty()) cv::fillConvexPoly(mask, shifted(inner), cv::Scalar(0));
-    if (cv::countNonZero(mask) == 0) return 0;
-    return cv::mean(grey(box), mask)[0];
+    if (cv::countNonZero(mask) == 0) return cv::Scalar::all(0);
+    return cv::mean(image(box), mask);
+}
+
+// Mean grey level, as above.
+double MeanWithin(const cv::Mat& grey, const std::vector<cv::Point>& outer,
+                  const std::vector<cv::Point>& inner = {}) {
+    return MeanColourWithin(grey, outer, inner)[0];
 }
 
 bool CornersReasonable(const std::array<cv::Point2d, 4>& c) {
@@ -565,14 +571,43 @@ double CoveredShare(const EdgeLine& l, cv::Point2d p, cv::Point2d q) {
 }
 
 // Four-sided outlines bounded by two pairs of roughly opposite straight edges, the best covered few: each
-// side must be seen along a fifth of its length or more.
-std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<EdgeLine>& all, cv::Size size,
-                                                          double border,
+// side must be seen along a fifth of its length or more. A band of the desk's tone printed across a card
+// cuts its outline there, and the best covered outlines stop at the band's edge; so each of those is offered
+// grown across the band too, to a line beyond it that closes an outline seen along half of every side, when
+// the band's edge stops at the grown outline's sides (an edge running on beyond them belongs to something
+// lying across the card, a shadow or a cable, and the card may well end there) and the band looks like the
+// desk rather than like the piece.
+std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<EdgeLine>& all,
+                                                          const cv::Mat& bgr, double border,
                                                           const std::function<bool(double)>& area_fits) {
+    const cv::Size size = bgr.size();
     constexpr size_t kLines = 24, kOutlines = 6;
     const std::vector<EdgeLine> lines(
         all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(kLines, all.size())));
     const double shorter = std::min(size.width, size.height);
+    // For an outline grown across a band: a rim broken into pieces that bend a little off one line (by the
+    // band, by a lens bowing a long edge) is seen along all of them, nearby pieces of a like direction
+    // counting for the line too. Not for ranking outlines: lines of print joined so would outrank rims.
+    std::vector<EdgeLine> joined = lines;
+    for (auto& line : joined) {
+        const cv::Point2d normal(-line.line.direction.y, line.line.direction.x);
+        std::vector<std::pair<double, double>> extra;
+        for (const auto& other : all) {
+            if (AngleBetween(line.line.direction, other.line.direction) > 3) continue;
+            for (const auto& [from, to] : other.spans) {
+                const cv::Point2d a = other.line.point + from * other.line.direction,
+                                  b = other.line.point + to * other.line.direction;
+                if (std::abs((a - line.line.point).dot(normal)) > 0.007 * shorter ||
+                    std::abs((b - line.line.point).dot(normal)) > 0.007 * shorter)
+                    continue;
+                const double ta = (a - line.line.point).dot(line.line.direction),
+                             tb = (b - line.line.point).dot(line.line.direction);
+                extra.emplace_back(std::min(ta, tb), std::max(ta, tb));
+            }
+        }
+        line.spans.insert(line.spans.end(), extra.begin(), extra.end());
+        std::sort(line.spans.begin(), line.spans.end());
+    }
     std::vector<std::pair<size_t, size_t>> opposite;
     for (size_t i = 0; i < lines.size(); ++i)
         for (size_t j = i + 1; j < lines.size(); ++j) {
@@ -581,7 +616,12 @@ std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<Edge
             if (std::abs((lines[j].line.point - lines[i].line.point).dot(normal)) < 0.08 * shorter) continue;
             opposite.emplace_back(i, j);
         }
-    std::vector<std::pair<double, std::array<cv::Point2d, 4>>> scored;
+    struct Scored {
+        double sum = 0;
+        std::array<cv::Point2d, 4> corners;
+        std::array<size_t, 4> side;
+    };
+    std::vector<Scored> scored;
     for (size_t m = 0; m < opposite.size(); ++m)
         for (size_t n = m + 1; n < opposite.size(); ++n) {
             const auto [a, b] = opposite[m];
@@ -607,11 +647,77 @@ std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<Edge
                 least = std::min(least, share);
                 sum += share;
             }
-            if (least >= 0.2) scored.emplace_back(sum, corners);
+            if (least >= 0.2) scored.push_back({sum, corners, side});
         }
-    std::sort(scored.begin(), scored.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    std::sort(scored.begin(), scored.end(), [](const auto& x, const auto& y) { return x.sum > y.sum; });
+    const size_t best = std::min(kOutlines, scored.size());
     std::vector<std::array<cv::Point2d, 4>> outlines;
-    for (size_t i = 0; i < std::min(kOutlines, scored.size()); ++i) outlines.push_back(scored[i].second);
+    for (size_t i = 0; i < best; ++i) outlines.push_back(scored[i].corners);
+    auto polygon = [](const std::array<cv::Point2d, 4>& corners) {
+        std::vector<cv::Point> points;
+        for (const auto& c : corners) points.emplace_back(cvRound(c.x), cvRound(c.y));
+        return points;
+    };
+    for (size_t i = 0; i < best; ++i) {
+        // One grown outline per piece, the largest: a band's own far edge closes a smaller one.
+        std::optional<std::array<cv::Point2d, 4>> largest;
+        for (size_t j = best; j < scored.size(); ++j) {
+            const Scored &piece = scored[i], &grown = scored[j];
+            double least = 1;
+            for (size_t k = 0; k < 4; ++k)
+                least = std::min(
+                    least, CoveredShare(joined[grown.side[k]], grown.corners[k], grown.corners[(k + 1) % 4]));
+            if (least < 0.5) continue;
+            // Three side lines in common, the fourth further out: the piece lies within the grown outline.
+            std::vector<size_t> cut;  // the piece's side at the band
+            for (size_t k = 0; k < 4; ++k)
+                if (std::find(grown.side.begin(), grown.side.end(), piece.side[k]) == grown.side.end())
+                    cut.push_back(k);
+            if (cut.size() != 1) continue;
+            std::vector<cv::Point2f> outline;
+            for (const auto& c : grown.corners) outline.emplace_back(cv::Point2f(c));
+            if (!std::all_of(piece.corners.begin(), piece.corners.end(), [&](const cv::Point2d& c) {
+                    return cv::pointPolygonTest(outline, cv::Point2f(c), true) >= -2;
+                }))
+                continue;
+            // The band's edge runs between the piece's corners at either end; beyond them it must stop.
+            const size_t k = cut[0];
+            const EdgeLine& band = lines[piece.side[k]];
+            const cv::Point2d p = piece.corners[k], q = piece.corners[(k + 1) % 4];
+            const cv::Point2d reach = (q - p) * 0.15;
+            if (CoveredShare(band, p - reach, p) >= 0.25 || CoveredShare(band, q, q + reach) >= 0.25)
+                continue;
+            // The card's rim is lost across the band because the band has the desk's tone: the piece stands
+            // out from what lies round the grown outline, and just beyond the cut the band looks more like
+            // that than like the piece. A line of print across a card with more card beyond it does not; nor
+            // does an outline within a card, with more card round it.
+            const cv::Point2d centre =
+                (piece.corners[0] + piece.corners[1] + piece.corners[2] + piece.corners[3]) * 0.25;
+            cv::Point2d outward(-(q - p).y, (q - p).x);
+            outward /= std::max(1e-9, cv::norm(outward));
+            if ((p - centre).dot(outward) < 0) outward = -outward;
+            size_t added = 0;  // the grown outline's side beyond the band
+            for (size_t g : grown.side)
+                if (std::find(piece.side.begin(), piece.side.end(), g) == piece.side.end()) added = g;
+            const Line& end = lines[added].line;
+            const double gap =
+                std::abs(((p + q) * 0.5 - end.point).dot(cv::Point2d(-end.direction.y, end.direction.x)));
+            if (gap < 0.03 * shorter) continue;  // the two rims of one edge, no band between
+            const cv::Point2d near = outward * 2.0, depth = outward * (2.0 + 0.25 * gap);
+            const auto strip = MeanColourWithin(bgr, polygon({p + near, q + near, q + depth, p + depth}));
+            const auto inside = MeanColourWithin(bgr, polygon(piece.corners));
+            std::array<cv::Point2d, 4> ring;
+            const cv::Point2d grown_centre =
+                (grown.corners[0] + grown.corners[1] + grown.corners[2] + grown.corners[3]) * 0.25;
+            for (size_t c = 0; c < 4; ++c) ring[c] = grown_centre + 1.1 * (grown.corners[c] - grown_centre);
+            const auto around = MeanColourWithin(bgr, polygon(ring), polygon(grown.corners));
+            if (cv::norm(inside - around) < 30 || cv::norm(strip - around) >= cv::norm(strip - inside))
+                continue;
+            if (!largest || QuadAreaOf(grown.corners) > QuadAreaOf(*largest)) largest = grown.corners;
+        }
+        if (largest && std::find(outlines.begin(), outlines.end(), *largest) == outlines.end())
+            outlines.push_back(*largest);
+    }
     return outlines;
 }
 
@@ -725,8 +831,7 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         }
     }
     if (search.line_outlines) {
-        for (const auto& coarse :
-             OutlinesFromLines(StraightEdges(edges, border), small.size(), border, area_fits))
+        for (const auto& coarse : OutlinesFromLines(StraightEdges(edges, border), small, border, area_fits))
             if (auto quad = finder.Fit(coarse, true)) AddUnlessTwin(found, *quad);
     }
     if (search.join_pieces) {
