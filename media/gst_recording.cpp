@@ -264,6 +264,8 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
     }
 
     buffer = gst_buffer_make_writable(buffer);
+    // A copy may take the place a buffer freed on another branch's thread held; GLib orders the two.
+    VELLUMO_TSAN_RECEIVE(buffer);
     GST_BUFFER_PTS(buffer) = pts - base;
     if (GST_BUFFER_DTS_IS_VALID(buffer))
         GST_BUFFER_DTS(buffer) = GST_BUFFER_DTS(buffer) >= base ? GST_BUFFER_DTS(buffer) - base : 0;
