@@ -570,24 +570,18 @@ double CoveredShare(const EdgeLine& l, cv::Point2d p, cv::Point2d q) {
     return covered / (to - from);
 }
 
-// Four-sided outlines bounded by two pairs of roughly opposite straight edges, the best covered few: each
-// side must be seen along a fifth of its length or more. A band of the desk's tone printed across a card
-// cuts its outline there, and the best covered outlines stop at the band's edge; so each of those is offered
-// grown across the band too, to a line beyond it that closes an outline seen along half of every side, when
-// the band's edge stops at the grown outline's sides (an edge running on beyond them belongs to something
-// lying across the card, a shadow or a cable, and the card may well end there) and the band looks like the
-// desk rather than like the piece.
-std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<EdgeLine>& all,
-                                                          const cv::Mat& bgr, double border,
-                                                          const std::function<bool(double)>& area_fits) {
-    const cv::Size size = bgr.size();
-    constexpr size_t kLines = 24, kOutlines = 6;
-    const std::vector<EdgeLine> lines(
-        all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(kLines, all.size())));
-    const double shorter = std::min(size.width, size.height);
-    // For an outline grown across a band: a rim broken into pieces that bend a little off one line (by the
-    // band, by a lens bowing a long edge) is seen along all of them, nearby pieces of a like direction
-    // counting for the line too. Not for ranking outlines: lines of print joined so would outrank rims.
+// An outline of four edge lines: how well its sides are seen in all, its corners, and its lines' places.
+struct LineOutline {
+    double sum = 0;
+    std::array<cv::Point2d, 4> corners;
+    std::array<size_t, 4> side;
+};
+
+// For an outline grown across a band: a rim broken into pieces that bend a little off one line (by the
+// band, by a lens bowing a long edge) is seen along all of them, nearby pieces of a like direction
+// counting for the line too. Not for ranking outlines: lines of print joined so would outrank rims.
+std::vector<EdgeLine> JoinedWithNearbyPieces(const std::vector<EdgeLine>& lines,
+                                             const std::vector<EdgeLine>& all, double shorter) {
     std::vector<EdgeLine> joined = lines;
     for (auto& line : joined) {
         const cv::Point2d normal(-line.line.direction.y, line.line.direction.x);
@@ -608,6 +602,86 @@ std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<Edge
         line.spans.insert(line.spans.end(), extra.begin(), extra.end());
         std::sort(line.spans.begin(), line.spans.end());
     }
+    return joined;
+}
+
+// Whether `grown` is `piece` grown across a band of the desk's tone printed over a card: seen along half of
+// every side (pieces near a line counting for it, in `joined`), three side lines in common with the piece
+// and the fourth further out, the band's edge stopping at the piece's corners, and the band looking like
+// what lies round the grown outline rather than like the piece.
+bool GrownAcrossBand(const LineOutline& piece, const LineOutline& grown, const std::vector<EdgeLine>& lines,
+                     const std::vector<EdgeLine>& joined, const cv::Mat& bgr, double shorter) {
+    auto polygon = [](const std::array<cv::Point2d, 4>& corners) {
+        std::vector<cv::Point> points;
+        for (const auto& c : corners) points.emplace_back(cvRound(c.x), cvRound(c.y));
+        return points;
+    };
+    double least = 1;
+    for (size_t k = 0; k < 4; ++k)
+        least = std::min(least,
+                         CoveredShare(joined[grown.side[k]], grown.corners[k], grown.corners[(k + 1) % 4]));
+    if (least < 0.5) return false;
+    // Three side lines in common, the fourth further out: the piece lies within the grown outline.
+    std::vector<size_t> cut;  // the piece's side at the band
+    for (size_t k = 0; k < 4; ++k)
+        if (std::find(grown.side.begin(), grown.side.end(), piece.side[k]) == grown.side.end())
+            cut.push_back(k);
+    if (cut.size() != 1) return false;
+    std::vector<cv::Point2f> outline;
+    for (const auto& c : grown.corners) outline.emplace_back(cv::Point2f(c));
+    if (!std::all_of(piece.corners.begin(), piece.corners.end(), [&](const cv::Point2d& c) {
+            return cv::pointPolygonTest(outline, cv::Point2f(c), true) >= -2;
+        }))
+        return false;
+    // The band's edge runs between the piece's corners at either end; beyond them it must stop.
+    const size_t k = cut[0];
+    const EdgeLine& band = lines[piece.side[k]];
+    const cv::Point2d p = piece.corners[k], q = piece.corners[(k + 1) % 4];
+    const cv::Point2d reach = (q - p) * 0.15;
+    if (CoveredShare(band, p - reach, p) >= 0.25 || CoveredShare(band, q, q + reach) >= 0.25) return false;
+    // The card's rim is lost across the band because the band has the desk's tone: the piece stands
+    // out from what lies round the grown outline, and just beyond the cut the band looks more like
+    // that than like the piece. A line of print across a card with more card beyond it does not; nor
+    // does an outline within a card, with more card round it.
+    const cv::Point2d centre =
+        (piece.corners[0] + piece.corners[1] + piece.corners[2] + piece.corners[3]) * 0.25;
+    cv::Point2d outward(-(q - p).y, (q - p).x);
+    outward /= std::max(1e-9, cv::norm(outward));
+    if ((p - centre).dot(outward) < 0) outward = -outward;
+    size_t added = 0;  // the grown outline's side beyond the band
+    for (size_t g : grown.side)
+        if (std::find(piece.side.begin(), piece.side.end(), g) == piece.side.end()) added = g;
+    const Line& end = lines[added].line;
+    const double gap =
+        std::abs(((p + q) * 0.5 - end.point).dot(cv::Point2d(-end.direction.y, end.direction.x)));
+    if (gap < 0.03 * shorter) return false;  // the two rims of one edge, no band between
+    const cv::Point2d near = outward * 2.0, depth = outward * (2.0 + 0.25 * gap);
+    const auto strip = MeanColourWithin(bgr, polygon({p + near, q + near, q + depth, p + depth}));
+    const auto inside = MeanColourWithin(bgr, polygon(piece.corners));
+    std::array<cv::Point2d, 4> ring;
+    const cv::Point2d grown_centre =
+        (grown.corners[0] + grown.corners[1] + grown.corners[2] + grown.corners[3]) * 0.25;
+    for (size_t c = 0; c < 4; ++c) ring[c] = grown_centre + 1.1 * (grown.corners[c] - grown_centre);
+    const auto around = MeanColourWithin(bgr, polygon(ring), polygon(grown.corners));
+    return cv::norm(inside - around) >= 30 && cv::norm(strip - around) < cv::norm(strip - inside);
+}
+
+// Four-sided outlines bounded by two pairs of roughly opposite straight edges, the best covered few: each
+// side must be seen along a fifth of its length or more. A band of the desk's tone printed across a card
+// cuts its outline there, and the best covered outlines stop at the band's edge; so each of those is offered
+// grown across the band too, to a line beyond it that closes an outline seen along half of every side, when
+// the band's edge stops at the grown outline's sides (an edge running on beyond them belongs to something
+// lying across the card, a shadow or a cable, and the card may well end there) and the band looks like the
+// desk rather than like the piece.
+std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<EdgeLine>& all,
+                                                          const cv::Mat& bgr, double border,
+                                                          const std::function<bool(double)>& area_fits) {
+    const cv::Size size = bgr.size();
+    constexpr size_t kLines = 24, kOutlines = 6;
+    const std::vector<EdgeLine> lines(
+        all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(kLines, all.size())));
+    const double shorter = std::min(size.width, size.height);
+    const std::vector<EdgeLine> joined = JoinedWithNearbyPieces(lines, all, shorter);
     std::vector<std::pair<size_t, size_t>> opposite;
     for (size_t i = 0; i < lines.size(); ++i)
         for (size_t j = i + 1; j < lines.size(); ++j) {
@@ -616,12 +690,7 @@ std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<Edge
             if (std::abs((lines[j].line.point - lines[i].line.point).dot(normal)) < 0.08 * shorter) continue;
             opposite.emplace_back(i, j);
         }
-    struct Scored {
-        double sum = 0;
-        std::array<cv::Point2d, 4> corners;
-        std::array<size_t, 4> side;
-    };
-    std::vector<Scored> scored;
+    std::vector<LineOutline> scored;
     for (size_t m = 0; m < opposite.size(); ++m)
         for (size_t n = m + 1; n < opposite.size(); ++n) {
             const auto [a, b] = opposite[m];
@@ -653,66 +722,12 @@ std::vector<std::array<cv::Point2d, 4>> OutlinesFromLines(const std::vector<Edge
     const size_t best = std::min(kOutlines, scored.size());
     std::vector<std::array<cv::Point2d, 4>> outlines;
     for (size_t i = 0; i < best; ++i) outlines.push_back(scored[i].corners);
-    auto polygon = [](const std::array<cv::Point2d, 4>& corners) {
-        std::vector<cv::Point> points;
-        for (const auto& c : corners) points.emplace_back(cvRound(c.x), cvRound(c.y));
-        return points;
-    };
     for (size_t i = 0; i < best; ++i) {
         // One grown outline per piece, the largest: a band's own far edge closes a smaller one.
         std::optional<std::array<cv::Point2d, 4>> largest;
         for (size_t j = best; j < scored.size(); ++j) {
-            const Scored &piece = scored[i], &grown = scored[j];
-            double least = 1;
-            for (size_t k = 0; k < 4; ++k)
-                least = std::min(
-                    least, CoveredShare(joined[grown.side[k]], grown.corners[k], grown.corners[(k + 1) % 4]));
-            if (least < 0.5) continue;
-            // Three side lines in common, the fourth further out: the piece lies within the grown outline.
-            std::vector<size_t> cut;  // the piece's side at the band
-            for (size_t k = 0; k < 4; ++k)
-                if (std::find(grown.side.begin(), grown.side.end(), piece.side[k]) == grown.side.end())
-                    cut.push_back(k);
-            if (cut.size() != 1) continue;
-            std::vector<cv::Point2f> outline;
-            for (const auto& c : grown.corners) outline.emplace_back(cv::Point2f(c));
-            if (!std::all_of(piece.corners.begin(), piece.corners.end(), [&](const cv::Point2d& c) {
-                    return cv::pointPolygonTest(outline, cv::Point2f(c), true) >= -2;
-                }))
-                continue;
-            // The band's edge runs between the piece's corners at either end; beyond them it must stop.
-            const size_t k = cut[0];
-            const EdgeLine& band = lines[piece.side[k]];
-            const cv::Point2d p = piece.corners[k], q = piece.corners[(k + 1) % 4];
-            const cv::Point2d reach = (q - p) * 0.15;
-            if (CoveredShare(band, p - reach, p) >= 0.25 || CoveredShare(band, q, q + reach) >= 0.25)
-                continue;
-            // The card's rim is lost across the band because the band has the desk's tone: the piece stands
-            // out from what lies round the grown outline, and just beyond the cut the band looks more like
-            // that than like the piece. A line of print across a card with more card beyond it does not; nor
-            // does an outline within a card, with more card round it.
-            const cv::Point2d centre =
-                (piece.corners[0] + piece.corners[1] + piece.corners[2] + piece.corners[3]) * 0.25;
-            cv::Point2d outward(-(q - p).y, (q - p).x);
-            outward /= std::max(1e-9, cv::norm(outward));
-            if ((p - centre).dot(outward) < 0) outward = -outward;
-            size_t added = 0;  // the grown outline's side beyond the band
-            for (size_t g : grown.side)
-                if (std::find(piece.side.begin(), piece.side.end(), g) == piece.side.end()) added = g;
-            const Line& end = lines[added].line;
-            const double gap =
-                std::abs(((p + q) * 0.5 - end.point).dot(cv::Point2d(-end.direction.y, end.direction.x)));
-            if (gap < 0.03 * shorter) continue;  // the two rims of one edge, no band between
-            const cv::Point2d near = outward * 2.0, depth = outward * (2.0 + 0.25 * gap);
-            const auto strip = MeanColourWithin(bgr, polygon({p + near, q + near, q + depth, p + depth}));
-            const auto inside = MeanColourWithin(bgr, polygon(piece.corners));
-            std::array<cv::Point2d, 4> ring;
-            const cv::Point2d grown_centre =
-                (grown.corners[0] + grown.corners[1] + grown.corners[2] + grown.corners[3]) * 0.25;
-            for (size_t c = 0; c < 4; ++c) ring[c] = grown_centre + 1.1 * (grown.corners[c] - grown_centre);
-            const auto around = MeanColourWithin(bgr, polygon(ring), polygon(grown.corners));
-            if (cv::norm(inside - around) < 30 || cv::norm(strip - around) >= cv::norm(strip - inside))
-                continue;
+            if (!GrownAcrossBand(scored[i], scored[j], lines, joined, bgr, shorter)) continue;
+            const LineOutline& grown = scored[j];
             if (!largest || QuadAreaOf(grown.corners) > QuadAreaOf(*largest)) largest = grown.corners;
         }
         if (largest && std::find(outlines.begin(), outlines.end(), *largest) == outlines.end())
