@@ -1121,6 +1121,26 @@ std::string EmailMendedByName(const std::string& email, const std::string& name)
     return out + email.substr(at);
 }
 
+// A shop card signs a number with its owner's name after a slash ("2783-6958 - ID 45*8*12146 / Valdeci"):
+// one or two capitalised words of letters at the line's end, a number just before the slash. A dash
+// there parts the shop's own name ("Tel/Fax: 2131-3400 - Patricauto"), not its owner's. Empty when
+// the line ends otherwise.
+std::string NameAfterNumber(const std::string& line) {
+    static const std::regex kSigned(R"(\d\s*/\s*([^\s\d/]+( [^\s\d/]+)?)\s*$)");
+    std::smatch m;
+    if (!std::regex_search(line, m, kSigned)) return {};
+    for (const std::string& w : Words(m[1].str())) {
+        const auto first = static_cast<unsigned char>(w[0]);
+        const bool latin_capital = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) < 0x9F;
+        if (!(std::isupper(first) || latin_capital) || !HasWordOfLetters(w, 3) || IsTelephoneLabelWord(w) ||
+            IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsStreetWord(w) || IsWeekday(w))
+            return {};
+        for (unsigned char c : w)
+            if (!std::isalpha(c) && c < 0x80) return {};
+    }
+    return m[1].str();
+}
+
 }  // namespace
 
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
@@ -1361,8 +1381,13 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             }
             break;
         }
-    if (name_at < n) {
-        card.full_name = lines[name_at].text;
+    // Else the owner who signs a number of the card's ("... / Valdeci").
+    std::string signed_name;
+    for (size_t i = 0; i < n && name_at == n && signed_name.empty(); ++i)
+        if (telephone_line[i] && lines[i].confidence >= kSureName)
+            signed_name = NameAfterNumber(lines[i].text);
+    if (name_at < n || !signed_name.empty()) {
+        card.full_name = name_at < n ? lines[name_at].text : signed_name;
         std::vector<std::string> words = Words(card.full_name);
         if (words.size() > 2 && IsHonorific(words.front())) {
             card.name_prefix = words.front();
