@@ -1203,7 +1203,10 @@ std::string NameAfterNumber(const std::string& line) {
         const auto first = static_cast<unsigned char>(w[0]);
         const bool latin_capital = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) < 0x9F;
         if (!(std::isupper(first) || latin_capital) || !HasWordOfLetters(w, 3) || IsTelephoneLabelWord(w) ||
-            IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsStreetWord(w) || IsWeekday(w))
+            IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsStreetWord(w) || IsWeekday(w) ||
+            // The number's carrier, messenger or extension is printed there too ("9.8697-6934 / Vivo").
+            InList(w, {"vivo", "claro", "tim", "nextel", "whatsapp", "whats", "zap", "telegram", "signal",
+                       "skype", "viber", "wechat", "line", "ramal", "ext", "durchwahl", "poste"}))
             return {};
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80) return {};

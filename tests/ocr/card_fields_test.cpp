@@ -384,12 +384,13 @@ TEST(CardFieldRules, ShopOwnersNamedSmallOrTwoToACard) {
     // Labels parted so are no one's name.
     card = outside::ExtractCardFields({L("Tel / Fax", 40), L("Maria Lima", 36, 1)}, "BR");
     EXPECT_EQ(card.full_name, "Maria Lima");
-    // The owner signing a number after a slash; a shop's name after a dash, and a label after a slash, are
-    // no one's.
+    // The owner signing a number after a slash; a shop's name after a dash, and a label or a carrier after a
+    // slash, are no one's.
     card = outside::ExtractCardFields({L("11 2785-4545 | 2783-6958 - ID 45*8*12146 / Valdeci", 24)}, "BR");
     EXPECT_EQ(card.full_name, "Valdeci");
-    card = outside::ExtractCardFields(
-        {L("eR. Pinhal, 283 - Tel/Fax: 2131-3400 - Patricauto", 48), L("Tel: 2131-3400 / Fax", 48)}, "BR");
+    card = outside::ExtractCardFields({L("eR. Pinhal, 283 - Tel/Fax: 2131-3400 - Patricauto", 48),
+                                       L("Tel: 2131-3400 / Fax", 48), L("9.8697-6934 / Vivo", 48)},
+                                      "BR");
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
 }
 
