@@ -939,7 +939,12 @@ std::string BeforeTheNumbers(const std::string& line, const std::string& region)
     if (all.empty()) return {};
     size_t k = 0;
     while (k + 1 < words.size() && numbers(k + 1) == all) ++k;
-    while (k > 0 && (IsTelephoneLabelWord(words[k - 1]) || SignsOnly(words[k - 1]))) --k;
+    // A telephone icon just before the number is read as a lone letter ("São Paulo, SP - B (11) ...").
+    const auto icon = [&](const std::string& w) {
+        return w.size() == 1 && std::isalpha(static_cast<unsigned char>(w[0])) != 0;
+    };
+    while (k > 0 && (IsTelephoneLabelWord(words[k - 1]) || SignsOnly(words[k - 1]) || icon(words[k - 1])))
+        --k;
     std::string out;
     for (size_t w = 0; w < k; ++w) out += (out.empty() ? "" : " ") + words[w];
     return out;
@@ -1119,6 +1124,94 @@ std::string EmailMendedByName(const std::string& email, const std::string& name)
     }
     flush();
     return out + email.substr(at);
+}
+
+// The runs of Latin letters in `text`: ASCII ones and the two-byte letters of Latin-1 and Latin
+// Extended-A (U+00C0 to U+017F), as [start, end) byte spans.
+std::vector<std::pair<size_t, size_t>> LatinRuns(const std::string& text) {
+    std::vector<std::pair<size_t, size_t>> runs;
+    size_t start = std::string::npos;
+    for (size_t i = 0; i <= text.size();) {
+        const auto c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+        const size_t letter = std::isalpha(c) ? 1
+                              : c >= 0xC3 && c <= 0xC5 && i + 1 < text.size() &&
+                                      (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80
+                                  ? 2
+                                  : 0;
+        if (letter > 0 && start == std::string::npos) start = i;
+        if (letter == 0 && start != std::string::npos) {
+            runs.emplace_back(start, i);
+            start = std::string::npos;
+        }
+        i += letter > 0 ? letter : 1;
+    }
+    return runs;
+}
+
+// `accented` and `plain` spell their ASCII letters alike, capitals too: "JOÃO" is not how "Joao" is printed.
+bool SameAscii(const std::string& accented, const std::string& plain) {
+    size_t j = 0;
+    for (size_t i = 0; i < accented.size(); ++j) {
+        if (j >= plain.size()) return false;
+        if (static_cast<unsigned char>(accented[i]) < 0x80) {
+            if (accented[i] != plain[j]) return false;
+            ++i;
+        } else {
+            i += 2;
+        }
+    }
+    return j == plain.size();
+}
+
+// Recognition drops accents now and then but does not make them up: a word read without its accents
+// ("Av. Cangaiba,2341- Cangaíba") takes the spelling the card gives it elsewhere, where that spelling is
+// one and has the same capitals.
+std::string AccentsFromCard(const std::string& line, const std::vector<LayoutLine>& card) {
+    std::vector<std::string> accented;
+    for (const LayoutLine& other : card)
+        for (const auto& [from, to] : LatinRuns(other.text)) {
+            const std::string run = other.text.substr(from, to - from);
+            if (Compact(run).size() != run.size() && Compact(run).size() >= 3) accented.push_back(run);
+        }
+    std::string out;
+    size_t at = 0;
+    for (const auto& [from, to] : LatinRuns(line)) {
+        const std::string run = line.substr(from, to - from);
+        std::string spelling;
+        bool one = true;
+        for (const std::string& candidate : accented)
+            if (Compact(candidate) == Compact(run) && Compact(run).size() == run.size() &&
+                SameAscii(candidate, run)) {
+                one = one && (spelling.empty() || spelling == candidate);
+                spelling = candidate;
+            }
+        out += line.substr(at, from - at) + (one && !spelling.empty() ? spelling : run);
+        at = to;
+    }
+    return out + line.substr(at);
+}
+
+// A shop card signs a number with its owner's name after a slash ("2783-6958 - ID 45*8*12146 / Valdeci"):
+// one or two capitalised words of letters at the line's end, a number just before the slash. A dash
+// there parts the shop's own name ("Tel/Fax: 2131-3400 - Patricauto"), not its owner's. Empty when
+// the line ends otherwise.
+std::string NameAfterNumber(const std::string& line) {
+    static const std::regex kSigned(R"(\d\s*/\s*([^\s\d/]+( [^\s\d/]+)?)\s*$)");
+    std::smatch m;
+    if (!std::regex_search(line, m, kSigned)) return {};
+    for (const std::string& w : Words(m[1].str())) {
+        const auto first = static_cast<unsigned char>(w[0]);
+        const bool latin_capital = first == 0xC3 && w.size() > 1 && static_cast<unsigned char>(w[1]) < 0x9F;
+        if (!(std::isupper(first) || latin_capital) || !HasWordOfLetters(w, 3) || IsTelephoneLabelWord(w) ||
+            IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsStreetWord(w) || IsWeekday(w) ||
+            // The number's carrier, messenger or extension is printed there too ("9.8697-6934 / Vivo").
+            InList(w, {"vivo", "claro", "tim", "nextel", "whatsapp", "whats", "zap", "telegram", "signal",
+                       "skype", "viber", "wechat", "line", "ramal", "ext", "durchwahl", "poste"}))
+            return {};
+        for (unsigned char c : w)
+            if (!std::isalpha(c) && c < 0x80) return {};
+    }
+    return m[1].str();
 }
 
 }  // namespace
@@ -1361,8 +1454,13 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             }
             break;
         }
-    if (name_at < n) {
-        card.full_name = lines[name_at].text;
+    // Else the owner who signs a number of the card's ("... / Valdeci").
+    std::string signed_name;
+    for (size_t i = 0; i < n && name_at == n && signed_name.empty(); ++i)
+        if (telephone_line[i] && lines[i].confidence >= kSureName)
+            signed_name = NameAfterNumber(lines[i].text);
+    if (name_at < n || !signed_name.empty()) {
+        card.full_name = name_at < n ? lines[name_at].text : signed_name;
         std::vector<std::string> words = Words(card.full_name);
         if (words.size() > 2 && IsHonorific(words.front())) {
             card.name_prefix = words.front();
@@ -1444,7 +1542,11 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                            lines[i + 1].block == lines[i].block && Words(source).size() <= 6 &&
                            Lower(source).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
-        const bool follows = previous != n && previous + 1 == i && Overlapping(lines[previous], lines[i]);
+        // A stray mark read between two lines of the address (a rule under the street, "—") parts nothing.
+        bool adjacent = previous != n && previous < i;
+        for (size_t k = previous + 1; adjacent && k < i; ++k)
+            adjacent = lines[k].confidence < kDoubtful && LetterCount(lines[k].text) < 3;
+        const bool follows = adjacent && Overlapping(lines[previous], lines[i]);
         // A landmark under the street ("Próximo a Escola Astolfo") belongs to it.
         const bool landmark =
             follows && !used[i] && words.size() <= 8 &&
@@ -1470,8 +1572,8 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             static const std::regex kOrdinal(R"((\d)°)");
             std::string text = std::regex_replace(DigitsRepaired(source), kPin, "");
             text = std::regex_replace(std::regex_replace(text, kSharpS, "$1ß$2"), kCanadian, "$1 $2");
-            card.address_lines.push_back(
-                WithoutTrailingSigns(CanadianCodeMended(std::regex_replace(text, kOrdinal, "$1º"))));
+            card.address_lines.push_back(AccentsFromCard(
+                WithoutTrailingSigns(CanadianCodeMended(std::regex_replace(text, kOrdinal, "$1º"))), lines));
             used[i] = true;
             previous = i;
         }

@@ -42,13 +42,15 @@ struct CardFields {
 // code is dialled, and with none such a number is left out. A number after a '+' the numbering plans do
 // not know, or one of nine digits or more alone on its line, is kept as printed. The name is the
 // name-shaped line (two to four capitalised words) in the largest print, else the line of one to three
-// words just above the title; the title the line with a job word nearest to it; the organisation the
+// words just above the title, else the owner's name signed after a telephone number's slash ("... /
+// Valdeci"); the title the line with a job word nearest to it; the organisation the
 // line with a legal form (inside the name in Chinese, Japanese and Korean), else the largest print left
 // when larger than the name's, else the first line above the name, with a second line in the same print
 // under it. Lines left with a digit, and a line just before the postal code's, each under the one
-// before, are the address, starting at the street where a line names one ("Rua", "Av."); what a
-// telephone's line prints before the number belongs to it where it names a street or goes on from the
-// line above. A field not found stays empty; every line is kept in the note.
+// before (a stray mark read between them parts nothing), are the address, a word read without its accent
+// spelled as the card spells it elsewhere, starting at the street where a line names one ("Rua", "Av."); what
+// a telephone's line prints before the number belongs to it where it names a street or goes on from the line
+// above. A field not found stays empty; every line is kept in the note.
 CardFields ExtractCardFields(const std::vector<LayoutLine>& lines, const std::string& region);
 
 // The line may hold a telephone number, an e-mail or a web address: an "@", "www", "mail", a "+", six

@@ -384,6 +384,14 @@ TEST(CardFieldRules, ShopOwnersNamedSmallOrTwoToACard) {
     // Labels parted so are no one's name.
     card = outside::ExtractCardFields({L("Tel / Fax", 40), L("Maria Lima", 36, 1)}, "BR");
     EXPECT_EQ(card.full_name, "Maria Lima");
+    // The owner signing a number after a slash; a shop's name after a dash, and a label or a carrier after a
+    // slash, are no one's.
+    card = outside::ExtractCardFields({L("11 2785-4545 | 2783-6958 - ID 45*8*12146 / Valdeci", 24)}, "BR");
+    EXPECT_EQ(card.full_name, "Valdeci");
+    card = outside::ExtractCardFields({L("eR. Pinhal, 283 - Tel/Fax: 2131-3400 - Patricauto", 48),
+                                       L("Tel: 2131-3400 / Fax", 48), L("9.8697-6934 / Vivo", 48)},
+                                      "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
 }
 
 TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
@@ -545,6 +553,15 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
         "BR");
     EXPECT_EQ(Line(Unfolded(outside::VCard(card)), "ADR"),
               "ADR;TYPE=WORK:;;RUA PADRE JOÃO\\, 331 - PENHA\\n(PRÓX. AO SHOPPING PENHA);;SP;03637-000;");
+
+    // The town before a number whose icon is read as a letter, under the street with a stray mark between;
+    // a word read without its accent takes the card's own spelling of it, capitals alike.
+    card = outside::ExtractCardFields({L("Av. Cangaiba,2341- Cangaíba", 45, 4), Doubtful(L("—", 4, 4), 0),
+                                       L("São Paulo, SP - B (11) 2642-5294", 32, 5),
+                                       L("Rua Joao Pessoa, 12 Sao Paulo", 30, 6), L("JOÃO", 30, 7)},
+                                      "BR");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Cangaíba,2341- Cangaíba", "São Paulo, SP",
+                                                            "Rua Joao Pessoa, 12 São Paulo"}));
 
     // A number line that names no street and follows no address line gives no address.
     card = outside::ExtractCardFields({L("José Carlos", 40), L("Nextel 9.4000-4561", 30)}, "BR");
