@@ -54,8 +54,9 @@ constexpr double kSureMarginLean = 0.4;
 constexpr const char* kModelLetters = "20";
 constexpr double kModelConfidence = 1.0;
 // Where it reads the whole page at the measuring size instead: on the set's pages as they lay its wrong
-// answers stayed at 1.45 or below there.
-constexpr double kWholePageConfidence = 1.7;
+// answers stayed at 1.45 or below there (turned, below 0.4), while a magazine's cover of large Chinese
+// print lying a quarter turned either way it read rightly at 1.63 and 1.67.
+constexpr double kWholePageConfidence = 1.5;
 constexpr int kManyLetters = 150;
 // Nor is it asked about a page smaller than this on its long side: its letters are a few pixels high,
 // which the model takes for anything (a synthetic page of filler text, 480 pixels long, it read as
@@ -70,8 +71,9 @@ constexpr int kLargePrint = 5;
 
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
-// any way round), so the limits hold whichever side of a mark is its height.
-cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint) {
+// any way round), so the limits hold whichever side of a mark is its height. `longest`: how many times its
+// height a mark may be long (more for handwriting, whose letters join into words).
+cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint, int longest = 3) {
     cv::Mat ink;
     cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 31, 20);
     cv::Mat labels, stats, centroids;
@@ -82,7 +84,7 @@ cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint
         int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
         if (either_way && w < h) std::swap(w, h);  // h: across the mark, w: along it
         keep[static_cast<size_t>(i)] =
-            h >= 2 && h <= max_height && w <= std::max(max_height, 3 * h) ? 255 : 0;
+            h >= 2 && h <= max_height && w <= std::max(max_height, longest * h) ? 255 : 0;
     }
     cv::Mat letters(ink.size(), CV_8U);
     for (int y = 0; y < ink.rows; ++y) {
@@ -91,6 +93,26 @@ cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint
         for (int x = 0; x < ink.cols; ++x) out[x] = keep[static_cast<size_t>(label[x])];
     }
     return letters;
+}
+
+// The part of the copy that holds its print (but for a hundredth of its ink at each side, specks and
+// marks off the text): the way print runs is told from how it gathers into lines, not from where on the
+// page it lies (a few lines written large in one corner gather as much across as along their lines).
+cv::Mat InkExtent(const cv::Mat& ink) {
+    auto extent = [](const cv::Mat& profile) {
+        const cv::Mat sums = profile.reshape(1, 1);
+        const double* p = sums.ptr<double>();
+        double all = 0;
+        for (int i = 0; i < sums.cols; ++i) all += p[i];
+        int first = 0, last = sums.cols - 1;
+        for (double run = 0; first < last && (run += p[first]) < 0.01 * all;) ++first;
+        for (double run = 0; last > first && (run += p[last]) < 0.01 * all;) --last;
+        return cv::Range(first, last + 1);
+    };
+    cv::Mat rows, columns;
+    cv::reduce(ink, rows, 1, cv::REDUCE_SUM, CV_64F);
+    cv::reduce(ink, columns, 0, cv::REDUCE_SUM, CV_64F);
+    return ink(extent(rows), extent(columns));
 }
 
 // Lines are followed in vertical strips of the copy, each a part of its width: a handwritten line slopes
@@ -302,12 +324,19 @@ MarginLean MarginLeanOf(const cv::Mat& ink) {
     return lean;
 }
 
+// How print is read: body text; large print (headings, a cover), of which only the margins tell; and a
+// few lines written large in one block of the page (a note), joined words and all, whose ascenders may
+// tell unsurely.
+enum class Print { Body, Large, LargeBlock };
+
 // The lines read across the whole width (long printed lines) and in strips (handwriting, columns, a
 // slant); a sure answer of either stands unless the other is sure of another.
-LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, int largest = kBodyPrint) {
+LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Print print = Print::Body) {
     if (grey.empty()) return {};
-    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any, largest);
+    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any, print == Print::Body ? kBodyPrint : kLargePrint,
+                            print == Print::LargeBlock ? 8 : 3);
     if (cv::countNonZero(ink) < 200) return {};
+    if (print == Print::LargeBlock) ink = InkExtent(ink);
     cv::Mat sideways;
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
     const LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1);
@@ -318,10 +347,11 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, in
     result.along_rows = whole.along_rows ? whole.along_rows : strips.along_rows;
     if (whole.along_rows && strips.along_rows && *whole.along_rows != *strips.along_rows)
         result.along_rows.reset();
-    if (largest != kBodyPrint) {
+    if (print != Print::Body) {
         // Large marks (a diagram's arrows, a formula's brackets) stand any way up: of large print only
-        // where its lines begin and end tells.
-        result.turn.reset();
+        // where its lines begin and end tells; of a block of it read last (where nothing else told),
+        // the ascenders too, never surely (the model may still overrule them by a quarter turn).
+        if (print == Print::Large) result.turn.reset();
         result.sure = false;
     }
     if (!result.along_rows) return result;
@@ -555,8 +585,11 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
     if (!lines.turn) {
         // Print whose letters are too big for letters of body text (a datasheet's headings, a note
-        // written large) may still tell.
-        LinesTurn large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, kLargePrint);
+        // written large) may still tell: over the page, else over the block its ink fills (a few
+        // lines written large in one corner of the page gather as much across as along their lines).
+        LinesTurn large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::Large);
+        if (!large.turn)
+            large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::LargeBlock);
         if (large.turn) lines = large;
     }
     evidence.lines = lines.turn;
