@@ -103,10 +103,11 @@ std::array<double, 4> GreyBeyondSides(const cv::Mat& bgr, const Quad& quad) {
 }
 
 // A cover with a dark band printed to its edge: the bright outline stops at the band, beyond which lies
-// something far darker than the desk beyond the other sides. The outline of four straight edges that runs
-// on along the other three sides' lines across the band, well seen all round, with the desk's lighter tone
-// beyond the band's far edge, is the cover's own; a dark thing lying beside a page seldom continues both of
-// its side lines, nor has the desk just beyond it.
+// something far darker than the desk beyond the other sides (on a dark desk, where that is no telling
+// sign, the outlines of straight edges are not sought: they take long among a page's many ruled lines). The
+// outline of four straight edges that runs on along the other three sides' lines across the band, well seen
+// all round, with the desk's lighter tone beyond the band's far edge, is the cover's own; a dark thing lying
+// beside a page seldom continues both of its side lines, nor has the desk just beyond it.
 std::optional<Quad> GrownOverDarkBand(const cv::Mat& bgr, const Quad& page, const QuadSearch& search) {
     const auto beyond = GreyBeyondSides(bgr, page);
     std::optional<size_t> dark;
@@ -114,7 +115,7 @@ std::optional<Quad> GrownOverDarkBand(const cv::Mat& bgr, const Quad& page, cons
         double others = 255;
         for (size_t j = 0; j < 4; ++j)
             if (j != i && beyond[j] >= 0) others = std::min(others, beyond[j]);
-        if (beyond[i] >= 0 && beyond[i] <= 0.5 * others) {
+        if (beyond[i] >= 0 && beyond[i] <= 0.5 * others && beyond[i] <= others - 50) {
             if (dark) return std::nullopt;  // one band only
             dark = i;
         }
