@@ -1125,6 +1125,16 @@ bool QuadContains(const Quad& outer, const Quad& inner) {
     });
 }
 
+bool LiesWithin(const Quad& outer, const Quad& inner) {
+    std::vector<cv::Point2f> outline;
+    for (const auto& corner : outer.corners) outline.emplace_back(cv::Point2f(corner));
+    cv::Size size = QuadSize(outer);
+    double tolerance = std::max(2.0, 0.01 * std::min(size.width, size.height));
+    return std::all_of(inner.corners.begin(), inner.corners.end(), [&](const cv::Point2d& corner) {
+        return cv::pointPolygonTest(outline, cv::Point2f(corner), true) >= -tolerance;
+    });
+}
+
 bool BrighterThanSurroundings(const Quad& outer, const Quad& inner) {
     double outer_area = QuadArea(outer), inner_area = QuadArea(inner);
     double ring = (outer.brightness * outer_area - inner.brightness * inner_area) /

@@ -53,6 +53,10 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search);
 // Whether inner lies within outer (every corner) and is clearly smaller.
 bool QuadContains(const Quad& outer, const Quad& inner);
 
+// Whether inner lies within outer, up to a pixel or so (regions sharing a side meet on it), whatever their
+// sizes.
+bool LiesWithin(const Quad& outer, const Quad& inner);
+
 // Whether inner is brighter than the part of outer around it: paper lying on a mat or a base plate
 // rather than a picture or a box printed on the paper.
 bool BrighterThanSurroundings(const Quad& outer, const Quad& inner);

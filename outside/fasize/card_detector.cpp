@@ -56,17 +56,6 @@ bool CarriesPrint(const cv::Mat& bgr, const Quad& quad) {
     return SideStepShare(bgr, quad) >= 0.9 && PrintEdgeShare(bgr, quad, 96) >= kLeastEdges;
 }
 
-// Whether inner lies within outer, up to a pixel or so (regions sharing a side meet on it).
-bool LiesWithin(const Quad& outer, const Quad& inner) {
-    std::vector<cv::Point2f> outline;
-    for (const auto& corner : outer.corners) outline.emplace_back(cv::Point2f(corner));
-    cv::Size size = QuadSize(outer);
-    double tolerance = std::max(2.0, 0.01 * std::min(size.width, size.height));
-    return std::all_of(inner.corners.begin(), inner.corners.end(), [&](const cv::Point2d& corner) {
-        return cv::pointPolygonTest(outline, cv::Point2f(corner), true) >= -tolerance;
-    });
-}
-
 // Whether inner is a part of outer's card: within it and sharing three sides or more (two are shared by a
 // card lying in the corner of an outline round several).
 bool PartOf(const Quad& outer, const Quad& inner) {

@@ -1,6 +1,8 @@
 #include "outside/kvoasize/page_detector.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 #include "outside/common/edge_refine.h"
 #include "outside/common/text_orientation.h"
@@ -70,6 +72,81 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
         *std::min_element(brighter.begin(), brighter.end()) >= 0.9)
         return true;
     return white_paper();
+}
+
+// Per side, the mean grey level a little way beyond it (2 to 8 hundredths of the outline's shorter side
+// out, away from the corners); -1 where that lies off the picture.
+std::array<double, 4> GreyBeyondSides(const cv::Mat& bgr, const Quad& quad) {
+    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
+    const cv::Size size = QuadSize(quad);
+    const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
+    std::array<double, 4> grey = {-1, -1, -1, -1};
+    for (size_t i = 0; i < 4; ++i) {
+        const cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
+        const cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
+        cv::Point2d inward(-direction.y, direction.x);
+        if ((centre - a).dot(inward) < 0) inward = -inward;
+        double sum = 0;
+        int seen = 0;
+        for (int k = 1; k < 40; ++k)
+            for (double out : {2.0, 4.0, 8.0}) {
+                const cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / 40) - inward * (out * depth);
+                const int x = static_cast<int>(std::lround(p.x)), y = static_cast<int>(std::lround(p.y));
+                if (x < 0 || y < 0 || x >= bgr.cols || y >= bgr.rows) continue;
+                const cv::Vec3b v = bgr.at<cv::Vec3b>(y, x);
+                sum += 0.114 * v[0] + 0.587 * v[1] + 0.299 * v[2];
+                ++seen;
+            }
+        if (seen >= 30) grey[i] = sum / seen;
+    }
+    return grey;
+}
+
+// A cover with a dark band printed to its edge: the bright outline stops at the band, beyond which lies
+// something far darker than the desk beyond the other sides (on a dark desk, where that is no telling
+// sign, the outlines of straight edges are not sought: they take long among a page's many ruled lines). The
+// outline of four straight edges that runs on along the other three sides' lines across the band, well seen
+// all round, with the desk's lighter tone beyond the band's far edge, is the cover's own; a dark thing lying
+// beside a page seldom continues both of its side lines, nor has the desk just beyond it.
+std::optional<Quad> GrownOverDarkBand(const cv::Mat& bgr, const Quad& page, const QuadSearch& search) {
+    const auto beyond = GreyBeyondSides(bgr, page);
+    std::optional<size_t> dark;
+    for (size_t i = 0; i < 4; ++i) {
+        double others = 255;
+        for (size_t j = 0; j < 4; ++j)
+            if (j != i && beyond[j] >= 0) others = std::min(others, beyond[j]);
+        if (beyond[i] >= 0 && beyond[i] <= 0.5 * others && beyond[i] <= others - 50) {
+            if (dark) return std::nullopt;  // one band only
+            dark = i;
+        }
+    }
+    if (!dark) return std::nullopt;
+    QuadSearch lines = search;
+    lines.line_outlines = true;
+    lines.bright_blobs = lines.join_pieces = false;
+    std::optional<Quad> best;
+    for (const Quad& q : FindQuads(bgr, lines)) {
+        const double growth = QuadArea(q) / std::max(1.0, QuadArea(page)) - 1;
+        if (q.confidence < 0.9 || growth < 0.02 || growth > 0.3 || !LiesWithin(q, page) ||
+            SharedSides(q, page) != 3 || LongToShortSide(q) > kLongestPage || !PaperLike(bgr, q) ||
+            SideStepShare(bgr, q) < 0.5)
+            continue;
+        // The grown outline's side beyond the band: the one nearest the page's dark side's far reach.
+        const cv::Point2d cut = (page.corners[*dark] + page.corners[(*dark + 1) % 4]) * 0.5;
+        const auto grown_beyond = GreyBeyondSides(bgr, q);
+        size_t far = 0;
+        double nearest = 1e18;
+        for (size_t k = 0; k < 4; ++k) {
+            const double d = cv::norm((q.corners[k] + q.corners[(k + 1) % 4]) * 0.5 - cut);
+            if (d < nearest) {
+                nearest = d;
+                far = k;
+            }
+        }
+        if (grown_beyond[far] < beyond[*dark] + 30) continue;
+        if (!best || q.confidence > best->confidence) best = q;
+    }
+    return best;
 }
 
 }  // namespace
@@ -147,6 +224,8 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
                 quads[page] = q;
         }
     }
+    if (quads[page].confidence >= kPageConfidenceNeeded)
+        if (auto grown = GrownOverDarkBand(bgr, quads[page], search)) quads[page] = *grown;
     // Sides found on the working copy land within a pixel and a half of it on the picture.
     return RefineEdges(
         bgr, quads[page],

@@ -59,15 +59,17 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     // whole, a sticky note and a receipt whose sides bow in (their corners are where the ends meet), a page
     // whose side bends out sharply near a corner lifted off the desk, a
     // magazine cover of Chinese print and a white Latin title lying a quarter turned (the print lines tell
-    // nothing; the orientation model turns it); pages cut by the edge, the right-hand page of an open book
-    // (bounded by the fold into the other page), a business card the edge cuts whose grey part beside its
-    // white part outlines a page-sized region, and a banknote on a desk (wrong objects).
+    // nothing; the orientation model turns it), a paperback's cover whose dark band along its lower side
+    // is darker than the desk (found to the band's rim, not to the white part's); pages cut by the edge, the
+    // right-hand page of an open book (bounded by the fold into the other page), a business card the edge
+    // cuts whose grey part beside its white part outlines a page-sized region, and a banknote on a desk
+    // (wrong objects).
     for (const std::string file :
          {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg", "jscanify_test3.jpg",
           "jscanify_test8.jpg", "dynamsoft_about_page_270.jpg", "breta_test2.jpg", "breta_test4.jpg",
           "tony_a4_on_white_background.jpg", "smartdoc_sample_4.jpg", "google_sticky_note.jpg",
           "azure_di_receipt_french.jpg", "docscanner_fmeow_47866230.jpg", "tony_book.jpg",
-          "azure_business_card.jpg", "jscanify_test5.jpg", "jscanify_test6.jpg"}) {
+          "azure_business_card.jpg", "jscanify_test5.jpg", "jscanify_test6.jpg", "docdetect_sample.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
