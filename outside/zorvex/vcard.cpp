@@ -445,7 +445,10 @@ bool LocalShaped(const std::string& raw) {
 
 // The telephone numbers on a line, found and written in international form by libphonenumber; what is
 // left of the line (labels, separators) goes back in `rest`.
-std::vector<Telephone> FindTelephones(const std::string& line, const std::string& region, std::string& rest) {
+// `area`, where given, is the area code of the last whole number on the line above, which a local number
+// on this line shares, and comes back as this line's.
+std::vector<Telephone> FindTelephones(const std::string& line, const std::string& region, std::string& rest,
+                                      std::string* carried = nullptr) {
     using i18n::phonenumbers::PhoneNumberMatch;
     using i18n::phonenumbers::PhoneNumberMatcher;
     using i18n::phonenumbers::PhoneNumberUtil;
@@ -469,7 +472,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     rest.clear();
     size_t taken = 0;
     Label label = Label::kNone;
-    std::string area;  // the area code of the line's last whole number
+    std::string area = carried ? *carried : "";  // the area code of the line's last whole number
     // The length of the region's whole fixed-line numbers, from the numbering plan's own example.
     size_t whole = 0;
     i18n::phonenumbers::PhoneNumber example;
@@ -549,6 +552,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         found.push_back(std::move(tel));
     }
     rest += spaced.substr(taken);
+    if (carried) *carried = area;
     // A number after a '+' that the numbering plans do not know (a sample card's "+123-456-7890") is
     // still the card's number, and so is a run of nine digits or more that has its line to itself:
     // postal codes and dates are shorter. Both are kept as printed, in international form where the
@@ -1176,6 +1180,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     }
     const size_t n = lines.size();
     std::vector<bool> used(n, false), telephone_line(n, false);
+    std::string area;  // the area code of the last whole number on a telephone's line
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
@@ -1201,7 +1206,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             continue;
         }
         std::string rest;
-        std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest);
+        // A number printed under one with its area code ("(11) 2684-7988" over "3854-7828") shares the
+        // code, as one after it on its line does.
+        const bool under =
+            i > 0 && telephone_line[i - 1] && Overlapping(lines[i - 1], lines[i]) &&
+            lines[i].top > lines[i - 1].top &&
+            lines[i].top - lines[i - 1].bottom < std::max(lines[i].height, lines[i - 1].height);
+        if (!under) area.clear();
+        std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest, &area);
         if (!tels.empty()) {
             card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
             used[i] = true;

@@ -109,6 +109,43 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
                                                "株 式 会 社 コ"}));
 }
 
+TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
+    // "Tel: (11) 2684-7988" as its marks, 20 pixels high, and under it an e-mail in smaller print.
+    std::vector<outside::InkBox> marks;
+    for (int i = 0; i < 12; ++i) marks.push_back({100 + 16 * i, 100 + (i % 3), 112 + 16 * i, 120 + (i % 3)});
+    for (int i = 0; i < 10; ++i) marks.push_back({100 + 12 * i, 140, 109 + 12 * i, 154});
+    // A photograph's grain: marks of letter size, but each at another height.
+    for (int i = 0; i < 10; ++i)
+        marks.push_back({100 + 20 * i, 300 + 25 * (i % 2), 112 + 20 * i, 318 + 25 * (i % 2)});
+    // Five letters make no line, nor do marks too far apart or a large logo's shapes.
+    for (int i = 0; i < 5; ++i) marks.push_back({500 + 16 * i, 100, 512 + 16 * i, 120});
+    for (int i = 0; i < 8; ++i) marks.push_back({100 + 60 * i, 400, 112 + 60 * i, 420});
+    for (int i = 0; i < 8; ++i) marks.push_back({100 + 130 * i, 500, 220 + 130 * i, 620});
+    const std::vector<outside::InkRow> rows = outside::InkRows(marks);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].marks, 12);
+    EXPECT_EQ(rows[0].box.left, 100);
+    EXPECT_EQ(rows[0].box.right, 288);
+    EXPECT_EQ(rows[0].height, 20);
+    EXPECT_EQ(rows[1].marks, 10);
+    EXPECT_EQ(rows[1].box.top, 140);
+
+    // The rows were found on a copy half the card's size; the card's first reading got the e-mail (in
+    // words twice as large), if doubtfully, and over the telephone only a picture's lettering read as
+    // nonsense.
+    outside::InkRow again = rows[0];
+    again.marks = 9, again.source = 3;  // the same line, fainter in another channel
+    outside::PageText page;
+    page.paragraphs.push_back({{
+        {{{"Mo", 200, 190, 260, 250, 20}, {"dieças", 280, 190, 560, 250, 30}}},
+        {{{"flores@hotmail.corn", 200, 280, 440, 308, 58}}},
+    }});
+    const std::vector<outside::InkRow> unread = outside::UnreadRows({again, rows[1], rows[0]}, page, 2.0f);
+    ASSERT_EQ(unread.size(), 1u);
+    EXPECT_EQ(unread[0].marks, 12);
+    EXPECT_EQ(unread[0].source, 0);
+}
+
 TEST(CardLayout, SecondReadingsReplaceOnlyWhatParsesBetter) {
     // More numbers, as recognition read the two lines again alone and larger.
     EXPECT_TRUE(outside::SecondReadingWins("Nex tel 9.4000-4 561", "Nextel 9.4000-4561", "BR"));
