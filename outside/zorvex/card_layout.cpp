@@ -406,8 +406,6 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     constexpr int kWidth = 1000;  // pixels: the rows are looked for on a copy this wide at most
     constexpr int kPrint = 40;    // pixels of a row's marks after scaling
     constexpr size_t kRows = 10;  // rows read at most, the longest first
-    constexpr size_t kTries = 3;  // channels a row is read in at most
-    constexpr double kSure = 80;  // a reading this sure is kept
     constexpr int kSources = 8;   // grey, red, green and blue, each either way light
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     const float reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
@@ -445,15 +443,13 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             rows.push_back(row);
         }
     }
-    const std::vector<InkRow> found = rows;
     rows = UnreadRows(std::move(rows), page, 1.0f / reduce);
     if (rows.size() > kRows) rows.resize(kRows);
     if (rows.empty()) return;
     tesseract::TessBaseAPI& api = recognizer.Api();
     api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-    // The row read alone in picture `source`, its words' boxes in the card's pixels.
-    const auto read_row = [&](const InkRow& row, int source) {
-        TextLine line;
+    PageText again;
+    for (const InkRow& row : rows) {
         const float print = static_cast<float>(row.height) / reduce;
         const int margin_x = static_cast<int>(print * 0.8f) + 2,
                   margin_y = static_cast<int>(print * 0.5f) + 2;
@@ -463,24 +459,30 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             std::min(width, static_cast<int>(static_cast<float>(row.box.right) / reduce) + margin_x);
         const int y1 =
             std::min(height, static_cast<int>(static_cast<float>(row.box.bottom) / reduce) + margin_y);
-        if (x1 - x0 < 8 || y1 - y0 < 8) return line;
+        if (x1 - x0 < 8 || y1 - y0 < 8) continue;
         Box* box = boxCreate(x0, y0, x1 - x0, y1 - y0);
         PixPtr clip(pixClipRectangle(picture, box, nullptr));
         boxDestroy(&box);
-        PixPtr grey = clip ? channel(clip.get(), source) : nullptr;
+        if (!clip) continue;
+        PixPtr grey = channel(clip.get(), row.source);
         const float scale = std::clamp(static_cast<float>(kPrint) / print, 0.5f, 4.0f);
         PixPtr scaled(grey ? pixScale(grey.get(), scale, scale) : nullptr);
-        // Tesseract's one threshold over a clip of a photograph keeps the ground's grain: the row is
-        // thresholded by its own neighbourhood instead.
-        Pix* binary = nullptr;
-        if (!scaled ||
-            pixSauvolaBinarize(scaled.get(), kPrint / 2, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0)
-            return line;
-        PixPtr ink(binary);
-        // What touches the clip's edge is the ground's or a neighbour's, not the row's print.
-        PixPtr clean(pixRemoveBorderConnComps(ink.get(), 8));
-        if (!clean) return line;
-        for (const Paragraph& paragraph : recognizer.Recognize(clean.get(), 300, "card").paragraphs)
+        if (!scaled) continue;
+        {
+            // Tesseract's one threshold over a clip of a photograph keeps the ground's grain: the row is
+            // thresholded by its own neighbourhood instead.
+            Pix* binary = nullptr;
+            if (pixSauvolaBinarize(scaled.get(), kPrint / 2, 0.34f, 1, nullptr, nullptr, nullptr, &binary) !=
+                0)
+                continue;
+            PixPtr ink(binary);
+            // What touches the clip's edge is the ground's or a neighbour's, not the row's print.
+            PixPtr clean(pixRemoveBorderConnComps(ink.get(), 8));
+            if (!clean) continue;
+            scaled = std::move(clean);
+        }
+        TextLine line;
+        for (const Paragraph& paragraph : recognizer.Recognize(scaled.get(), 300, "card").paragraphs)
             for (const TextLine& l : paragraph.lines)
                 for (Word w : l.words) {
                     const auto back = [&](int v, int origin) {
@@ -490,36 +492,6 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
                     w.top = back(w.top, y0), w.bottom = back(w.bottom, y0);
                     line.words.push_back(std::move(w));
                 }
-        return line;
-    };
-    const auto confidence = [](const TextLine& line) {
-        double weighted = 0, letters = 0;
-        for (const Word& w : line.words) {
-            weighted += w.confidence * static_cast<double>(w.text.size());
-            letters += static_cast<double>(w.text.size());
-        }
-        return letters > 0 ? weighted / letters : 0.0;
-    };
-    PageText again;
-    for (const InkRow& row : rows) {
-        // A contact line read unsurely in the channel where the row had the most marks is read in the next
-        // ones where it was found too (yellow print on a sky stands out in blue as well as in green), and the
-        // surest reading kept.
-        std::vector<int> sources{row.source};
-        for (const InkRow& other : found) {
-            const int w = std::min(other.box.right, row.box.right) - std::max(other.box.left, row.box.left);
-            const int h = std::min(other.box.bottom, row.box.bottom) - std::max(other.box.top, row.box.top);
-            if (w > 0 && h > 0 && 2 * w >= row.box.right - row.box.left &&
-                std::find(sources.begin(), sources.end(), other.source) == sources.end())
-                sources.push_back(other.source);
-        }
-        TextLine line;
-        for (size_t k = 0; k < std::min<size_t>(sources.size(), kTries); ++k) {
-            TextLine read = read_row(row, sources[k]);
-            if (confidence(read) > confidence(line)) line = std::move(read);
-            // Lettering that holds no contact (a slogan, a list of brands) is not worth another reading.
-            if (confidence(line) >= kSure || !LooksLikeContactLine(LineText(line))) break;
-        }
         // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has.
         const std::string text = LineText(line);
         const ContactCount contacts = ContactEvidence(text, region);
