@@ -97,6 +97,27 @@ std::string DotBeforeDomain(const std::string& text, const std::string& lead, co
     return out;
 }
 
+// Whether `b` is `a` with one letter left out: a letter recognition added inside a word.
+bool OneLetterMore(const std::string& a, const std::string& b) {
+    if (a.size() != b.size() + 1) return false;
+    size_t front = 0;
+    while (front < b.size() && a[front] == b[front]) ++front;
+    return a.compare(front + 1, std::string::npos, b, front, std::string::npos) == 0;
+}
+
+// The large public mail services' names with a letter recognition added ("gqmail.com", a stroke of the
+// "g" read again): no one registers such an address to print on a card. A changed or a lost letter is
+// left alone, since "ymail", "email" and "mail" are services of their own.
+std::string MailServiceRepaired(const std::string& email) {
+    const size_t at = email.find('@');
+    const size_t dot = email.find('.', at);
+    if (at == std::string::npos || dot == std::string::npos) return email;
+    const std::string label = email.substr(at + 1, dot - at - 1);
+    for (const char* service : {"gmail", "hotmail", "yahoo", "outlook"})
+        if (OneLetterMore(label, service)) return email.substr(0, at + 1) + service + email.substr(dot);
+    return email;
+}
+
 // Recognition may put a blank after a dot or around the "@", read the "@" as "Q" or "G" inside an
 // address in lower case, or lose the dot of "jan.janssen" to a blank; addresses are written in lower
 // case. `rest` is what the line holds besides the address and its label.
@@ -115,7 +136,7 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest, c
     const std::string joined = DotBeforeDomain(std::regex_replace(text, kLooseSigns, "$1"), "@", region);
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
-    email = Lower(m[0].str());
+    email = MailServiceRepaired(Lower(m[0].str()));
     std::string before = m.prefix().str();
     static const std::regex kLostDot(R"(^\s*([a-z]{2,})\s+$)");
     if (std::smatch w; email.find('.') > email.find('@') && std::regex_match(before, w, kLostDot)) {

@@ -492,6 +492,11 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     EXPECT_EQ(card.telephones[0].number, "+55 11 99884-8929");
     EXPECT_EQ(card.telephones[0].type, "CELL");
     EXPECT_TRUE(card.address_lines.empty());
+    // A letter recognition added to a mail service's name goes; a service one letter from another stays.
+    EXPECT_EQ(outside::ExtractCardFields({L("dimariorestaurante@gqmail.com", 30)}, "BR").emails,
+              std::vector<std::string>{"dimariorestaurante@gmail.com"});
+    for (const char* email : {"ana@ymail.com", "ana@mail.com", "ana@gmai.com"})
+        EXPECT_EQ(outside::ExtractCardFields({L(email, 30)}, "BR").emails, std::vector<std::string>{email});
     // A host no domain could have is no web address: a second reading that spells one wins.
     EXPECT_EQ(outside::ContactEvidence("https://www.contoso.co)P/", "JP").webs, 0);
     EXPECT_EQ(outside::ContactEvidence("https://www.contoso.co.jp/", "JP").webs, 1);
