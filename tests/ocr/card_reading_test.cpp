@@ -130,6 +130,17 @@ TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
     EXPECT_EQ(rows[1].marks, 10);
     EXPECT_EQ(rows[1].box.top, 140);
 
+    // A script's run of letters leaning into the next run, taller (an "@" and ascenders), and letters
+    // run together into one wide mark at its end: one line.
+    std::vector<outside::InkBox> script;
+    for (int i = 0; i < 6; ++i) script.push_back({100 + 14 * i, 100, 110 + 14 * i, 120});
+    for (int i = 0; i < 6; ++i) script.push_back({172 + 14 * i, 96, 182 + 14 * i, 122});
+    script.push_back({258, 98, 358, 122});
+    const std::vector<outside::InkRow> one = outside::InkRows(script);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].marks, 12);
+    EXPECT_EQ(one[0].box.right, 358);
+
     // The rows were found on a copy half the card's size; the card's first reading got the e-mail (in
     // words twice as large), if doubtfully, and over the telephone only a picture's lettering read as
     // nonsense.
