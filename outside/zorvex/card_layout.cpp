@@ -122,6 +122,26 @@ int PrintHeight(const std::vector<Word>& words, size_t begin, size_t end) {
     return heights[heights.size() / 2];
 }
 
+// A telephone's icon read as digits ("☎ 3569-6905" read "42 3569-6905" after the street on its line):
+// a word of one or two characters and no letters, read unsurely, set apart from the words before it by
+// more than its own height and close before a number, is dropped, or the number would take it for an
+// area code.
+std::vector<Word> WithoutIcons(const std::vector<Word>& words) {
+    constexpr float kUnsure = 60;
+    std::vector<Word> kept;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const Word& w = words[i];
+        const int height = WordHeight(w);
+        const bool icon = i + 1 < words.size() && CodePoints(w.text) <= 2 && w.confidence < kUnsure &&
+                          std::none_of(w.text.begin(), w.text.end(),
+                                       [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }) &&
+                          (i == 0 || w.left - words[i - 1].right > height) &&
+                          IsAsciiDigit(words[i + 1].text.front()) && words[i + 1].left - w.right < height;
+        if (!icon) kept.push_back(w);
+    }
+    return kept;
+}
+
 }  // namespace
 
 std::vector<LayoutLine> LayoutLines(const PageText& page) {
@@ -146,7 +166,10 @@ std::vector<LayoutLine> LayoutLines(const PageText& page) {
                                            : std::min(MedianHeight(words, begin, i), WordHeight(words[i]));
                     if (words[i].left - words[i - 1].right <= kColumnGap * std::max(height, 1)) continue;
                 }
-                lines.push_back(Segment(words, begin, i, static_cast<int>(p)));
+                // The icon goes after the columns are parted: the gap it fills is still a column's.
+                const std::vector<Word> part = WithoutIcons(
+                    {words.begin() + static_cast<long>(begin), words.begin() + static_cast<long>(i)});
+                if (!part.empty()) lines.push_back(Segment(part, 0, part.size(), static_cast<int>(p)));
                 begin = i;
             }
         }

@@ -45,6 +45,24 @@ TEST(CardLayout, IconsApartFromTheTextAreLeftOutAndAsianGlyphsJoined) {
               (std::vector<std::string>{"123 ABC St.,", "+90 212 345 67 89", "株式会社", "田村 大輝"}));
 }
 
+TEST(CardLayout, ATelephoneIconReadAsDigitsIsNoAreaCode) {
+    // As the shop card read: "☎" read "42", unsure, far after the street and close before the number.
+    const auto line = [](float icon_confidence, int icon_left) {
+        outside::TextLine l;
+        l.words = {{"Fernandes", 792, 844, 1118, 902, 93},
+                   {"SP", 1188, 844, 1274, 900, 72},
+                   {"42", icon_left, 846, icon_left + 76, 916, icon_confidence},
+                   {"3569-6905", 1488, 842, 1946, 918, 92}};
+        outside::PageText page;
+        page.paragraphs.push_back({{l}});
+        return Texts(outside::LayoutLines(page));
+    };
+    EXPECT_EQ(line(54, 1382), std::vector<std::string>{"Fernandes SP 3569-6905"});
+    // Read surely, or printed close after the word before it, two digits are the number's.
+    EXPECT_EQ(line(85, 1382), std::vector<std::string>{"Fernandes SP 42 3569-6905"});
+    EXPECT_EQ(line(54, 1300), std::vector<std::string>{"Fernandes SP 42 3569-6905"});
+}
+
 TEST(CardLayout, ADashOrColonSetsNoColumnGap) {
     // As a photographed card read: dashes and a colon far lower than the words around them, the gaps
     // beside them wider than twice their height but well within the words'; a column further on.
