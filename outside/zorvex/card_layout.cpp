@@ -428,7 +428,7 @@ bool AlreadyRead(const std::string& text, const PageText& page) {
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
     constexpr int kWidth = 1000;  // pixels: the rows are looked for on a copy this wide at most
     constexpr int kPrint = 40;    // pixels of a row's marks after scaling
-    constexpr size_t kRows = 10;  // rows read at most, the longest first
+    constexpr size_t kRows = 6;   // rows read at most, the longest first
     constexpr int kSources = 8;   // grey, red, green and blue, each either way light
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     const float reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
