@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <iterator>
 #include <memory>
 
 namespace outside {
@@ -121,6 +122,26 @@ int PrintHeight(const std::vector<Word>& words, size_t begin, size_t end) {
     return heights[heights.size() / 2];
 }
 
+// A telephone's icon read as digits ("☎ 3569-6905" read "42 3569-6905" after the street on its line):
+// a word of one or two characters and no letters, read unsurely, set apart from the words before it by
+// more than its own height and close before a number, is dropped, or the number would take it for an
+// area code.
+std::vector<Word> WithoutIcons(const std::vector<Word>& words) {
+    constexpr float kUnsure = 60;
+    std::vector<Word> kept;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const Word& w = words[i];
+        const int height = WordHeight(w);
+        const bool icon = i + 1 < words.size() && CodePoints(w.text) <= 2 && w.confidence < kUnsure &&
+                          std::none_of(w.text.begin(), w.text.end(),
+                                       [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }) &&
+                          (i == 0 || w.left - words[i - 1].right > height) &&
+                          IsAsciiDigit(words[i + 1].text.front()) && words[i + 1].left - w.right < height;
+        if (!icon) kept.push_back(w);
+    }
+    return kept;
+}
+
 }  // namespace
 
 std::vector<LayoutLine> LayoutLines(const PageText& page) {
@@ -145,7 +166,10 @@ std::vector<LayoutLine> LayoutLines(const PageText& page) {
                                            : std::min(MedianHeight(words, begin, i), WordHeight(words[i]));
                     if (words[i].left - words[i - 1].right <= kColumnGap * std::max(height, 1)) continue;
                 }
-                lines.push_back(Segment(words, begin, i, static_cast<int>(p)));
+                // The icon goes after the columns are parted: the gap it fills is still a column's.
+                const std::vector<Word> part = WithoutIcons(
+                    {words.begin() + static_cast<long>(begin), words.begin() + static_cast<long>(i)});
+                if (!part.empty()) lines.push_back(Segment(part, 0, part.size(), static_cast<int>(p)));
                 begin = i;
             }
         }
@@ -370,6 +394,142 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
 }
 
+void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read);
+
+// The digits of a line (six or more), or the word with its "@", are in a line of the page already: a row
+// read again where a first reading got it more doubtfully, or shifted.
+bool AlreadyRead(const std::string& text, const PageText& page) {
+    const auto digits = [](const std::string& t) {
+        std::string d;
+        std::copy_if(t.begin(), t.end(), std::back_inserter(d), IsAsciiDigit);
+        return d;
+    };
+    const std::string own = digits(text);
+    std::string email;
+    if (const size_t at = text.find('@'); at != std::string::npos) {
+        const size_t space = text.rfind(' ', at), start = space == std::string::npos ? 0 : space + 1;
+        const size_t end = text.find(' ', at);
+        email = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines) {
+            const std::string read = LineText(line);
+            if (own.size() >= 6 && digits(read).find(own) != std::string::npos) return true;
+            if (email.size() >= 5 && read.find(email) != std::string::npos) return true;
+        }
+    return false;
+}
+
+// Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
+// for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
+// channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
+// read alone, in the channel it stood out in, dark on light, scaled so its print stands some 40 pixels
+// high, and what reads as a contact line surely is added as AddUnreadLines adds the stretched reading's.
+void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
+    constexpr int kWidth = 1000;  // pixels: the rows are looked for on a copy this wide at most
+    constexpr int kPrint = 40;    // pixels of a row's marks after scaling
+    constexpr size_t kRows = 6;   // rows read at most, the longest first
+    constexpr int kSources = 8;   // grey, red, green and blue, each either way light
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    const float reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
+    PixPtr small(reduce < 1 ? pixScale(picture, reduce, reduce) : pixCopy(nullptr, picture));
+    if (!small) return;
+    const bool colour = pixGetDepth(small.get()) == 32;
+    // Picture `source` of the card (a channel, light inverted for the odd ones), from `pix`.
+    const auto channel = [&](Pix* pix, int source) -> PixPtr {
+        const int kind = source / 2;
+        if (kind > 0 && !colour) return nullptr;
+        PixPtr grey(kind == 0 ? pixConvertTo8(pix, 0)
+                              : pixGetRGBComponent(pix, kind == 1   ? COLOR_RED
+                                                        : kind == 2 ? COLOR_GREEN
+                                                                    : COLOR_BLUE));
+        if (grey && source % 2 == 1) pixInvert(grey.get(), grey.get());
+        return grey;
+    };
+    std::vector<InkRow> rows;
+    for (int source = 0; source < kSources; ++source) {
+        PixPtr grey = channel(small.get(), source);
+        if (!grey) continue;
+        Pix* binary = nullptr;
+        if (pixSauvolaBinarize(grey.get(), 16, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0) continue;
+        PixPtr ink(binary);
+        Boxa* boxes = pixConnCompBB(ink.get(), 8);
+        if (!boxes) continue;
+        std::vector<InkBox> marks;
+        for (l_int32 i = 0; i < boxaGetCount(boxes); ++i) {
+            l_int32 x = 0, y = 0, w = 0, h = 0;
+            if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0) marks.push_back({x, y, x + w, y + h});
+        }
+        boxaDestroy(&boxes);
+        for (InkRow& row : InkRows(std::move(marks))) {
+            row.source = source;
+            rows.push_back(row);
+        }
+    }
+    rows = UnreadRows(std::move(rows), page, 1.0f / reduce);
+    if (rows.size() > kRows) rows.resize(kRows);
+    if (rows.empty()) return;
+    tesseract::TessBaseAPI& api = recognizer.Api();
+    api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    PageText again;
+    for (const InkRow& row : rows) {
+        const float print = static_cast<float>(row.height) / reduce;
+        const int margin_x = static_cast<int>(print * 0.8f) + 2,
+                  margin_y = static_cast<int>(print * 0.5f) + 2;
+        const int x0 = std::max(0, static_cast<int>(static_cast<float>(row.box.left) / reduce) - margin_x);
+        const int y0 = std::max(0, static_cast<int>(static_cast<float>(row.box.top) / reduce) - margin_y);
+        const int x1 =
+            std::min(width, static_cast<int>(static_cast<float>(row.box.right) / reduce) + margin_x);
+        const int y1 =
+            std::min(height, static_cast<int>(static_cast<float>(row.box.bottom) / reduce) + margin_y);
+        if (x1 - x0 < 8 || y1 - y0 < 8) continue;
+        Box* box = boxCreate(x0, y0, x1 - x0, y1 - y0);
+        PixPtr clip(pixClipRectangle(picture, box, nullptr));
+        boxDestroy(&box);
+        if (!clip) continue;
+        PixPtr grey = channel(clip.get(), row.source);
+        const float scale = std::clamp(static_cast<float>(kPrint) / print, 0.5f, 4.0f);
+        PixPtr scaled(grey ? pixScale(grey.get(), scale, scale) : nullptr);
+        if (!scaled) continue;
+        {
+            // Tesseract's one threshold over a clip of a photograph keeps the ground's grain: the row is
+            // thresholded by its own neighbourhood instead.
+            Pix* binary = nullptr;
+            if (pixSauvolaBinarize(scaled.get(), kPrint / 2, 0.34f, 1, nullptr, nullptr, nullptr, &binary) !=
+                0)
+                continue;
+            PixPtr ink(binary);
+            // What touches the clip's edge is the ground's or a neighbour's, not the row's print.
+            PixPtr clean(pixRemoveBorderConnComps(ink.get(), 8));
+            if (!clean) continue;
+            scaled = std::move(clean);
+        }
+        TextLine line;
+        for (const Paragraph& paragraph : recognizer.Recognize(scaled.get(), 300, "card").paragraphs)
+            for (const TextLine& l : paragraph.lines)
+                for (Word w : l.words) {
+                    const auto back = [&](int v, int origin) {
+                        return origin + static_cast<int>(static_cast<float>(v) / scale);
+                    };
+                    w.left = back(w.left, x0), w.right = back(w.right, x0);
+                    w.top = back(w.top, y0), w.bottom = back(w.bottom, y0);
+                    line.words.push_back(std::move(w));
+                }
+        // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has.
+        const std::string text = LineText(line);
+        const ContactCount contacts = ContactEvidence(text, region);
+        if (contacts.telephones + contacts.emails + contacts.webs > 0 && !AlreadyRead(text, page))
+            again.paragraphs.push_back({{std::move(line)}});
+    }
+    api.SetPageSegMode(tesseract::PSM_AUTO);
+    // In reading order, so a number under another follows it.
+    std::stable_sort(again.paragraphs.begin(), again.paragraphs.end(),
+                     [](const Paragraph& a, const Paragraph& b) {
+                         return a.lines.front().words.front().top < b.lines.front().words.front().top;
+                     });
+    AddSureLines(page, again, {});
+}
+
 }  // namespace
 
 bool ThinReading(const PageText& page) {
@@ -393,13 +553,12 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
            after.telephones + after.emails + after.webs > before.telephones + before.emails + before.webs;
 }
 
-void AddUnreadLines(PageText& page, const PageText& again) {
+namespace {
+
+// The sure contact lines (and companies named by their legal form) of `again` that overlap no word of
+// `read`, added to `page`, a paragraph of `again` to a paragraph.
+void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read) {
     constexpr float kSure = 80;
-    std::vector<Word> read;
-    for (const Paragraph& paragraph : page.paragraphs)
-        for (const TextLine& line : paragraph.lines)
-            for (const Word& word : line.words)
-                if (HasLetterOrDigit(word.text)) read.push_back(word);
     const auto overlaps = [&](const Word& w) {
         return std::any_of(read.begin(), read.end(), [&](const Word& r) {
             return std::min(w.right, r.right) > std::max(w.left, r.left) &&
@@ -428,6 +587,161 @@ void AddUnreadLines(PageText& page, const PageText& again) {
         }
         if (!added.lines.empty()) page.paragraphs.push_back(std::move(added));
     }
+}
+
+}  // namespace
+
+void AddUnreadLines(PageText& page, const PageText& again) {
+    std::vector<Word> read;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (HasLetterOrDigit(word.text)) read.push_back(word);
+    AddSureLines(page, again, read);
+}
+
+std::vector<InkRow> InkRows(std::vector<InkBox> marks) {
+    constexpr int kLeast = 6, kMost = 90;  // pixels high
+    constexpr int kLeastMarks = 6, kLeastLength = 5;
+    const auto sized = [](const InkBox& m) {
+        const int h = m.bottom - m.top;
+        return h >= kLeast && h <= kMost;
+    };
+    std::vector<InkBox> wide;
+    for (const InkBox& m : marks)
+        if (sized(m) && m.right - m.left > 3 * (m.bottom - m.top) &&
+            m.right - m.left <= 12 * (m.bottom - m.top))
+            wide.push_back(m);
+    marks.erase(std::remove_if(
+                    marks.begin(), marks.end(),
+                    [&](const InkBox& m) { return !sized(m) || m.right - m.left > 3 * (m.bottom - m.top); }),
+                marks.end());
+    std::sort(marks.begin(), marks.end(), [](const InkBox& a, const InkBox& b) { return a.left < b.left; });
+    struct Open {
+        InkRow row;
+        double centre = 0, heights = 0, bottom = 0;
+    };
+    std::vector<Open> open;
+    for (const InkBox& m : marks) {
+        const double h = m.bottom - m.top, centre = (m.top + m.bottom) / 2.0;
+        Open* best = nullptr;
+        int best_gap = 0;
+        for (Open& o : open) {
+            const double row_height = o.heights / o.row.marks;
+            const int gap = m.left - o.row.box.right;
+            // On one centre line, or one baseline (a letter with an ascender beside one without).
+            const bool in_line = std::abs(centre - o.centre) <= 0.3 * row_height ||
+                                 std::abs(m.bottom - o.bottom) <= 0.2 * row_height;
+            if (!in_line || h < 0.6 * row_height || h > 1.6 * row_height || gap > 2 * row_height ||
+                gap < -0.3 * row_height)
+                continue;
+            if (!best || gap < best_gap) best = &o, best_gap = gap;
+        }
+        if (!best) {
+            open.push_back({{m, 1, static_cast<int>(h), 0}, centre, h, static_cast<double>(m.bottom)});
+            continue;
+        }
+        InkRow& row = best->row;
+        best->centre = (best->centre * row.marks + centre) / (row.marks + 1);
+        best->bottom = (best->bottom * row.marks + m.bottom) / (row.marks + 1);
+        best->heights += h;
+        ++row.marks;
+        row.box.left = std::min(row.box.left, m.left);
+        row.box.top = std::min(row.box.top, m.top);
+        row.box.right = std::max(row.box.right, m.right);
+        row.box.bottom = std::max(row.box.bottom, m.bottom);
+        row.height = static_cast<int>(best->heights / row.marks + 0.5);
+    }
+    // A script's letters lean into one another and its ascenders part a row in two: rows side by side
+    // on one line, in one print, are one.
+    // (Single marks are mostly grain, and there are thousands of them on a photograph.)
+    open.erase(std::remove_if(open.begin(), open.end(), [](const Open& o) { return o.row.marks < 2; }),
+               open.end());
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (size_t a = 0; a < open.size() && !merged; ++a)
+            for (size_t b = 0; b < open.size() && !merged; ++b) {
+                if (a == b) continue;
+                Open &left = open[a], &right = open[b];
+                const double ha = left.heights / left.row.marks, hb = right.heights / right.row.marks;
+                const InkBox &la = left.row.box, &rb = right.row.box;
+                const int overlap = std::min(la.bottom, rb.bottom) - std::max(la.top, rb.top);
+                const int gap = rb.left - la.right;
+                if (la.left > rb.left || ha > 1.6 * hb || hb > 1.6 * ha ||
+                    overlap < 0.6 * std::min(la.bottom - la.top, rb.bottom - rb.top) ||
+                    gap > 2 * std::min(ha, hb) || gap < -std::min(ha, hb))
+                    continue;
+                const int marks = left.row.marks + right.row.marks;
+                left.centre = (left.centre * left.row.marks + right.centre * right.row.marks) / marks;
+                left.bottom = (left.bottom * left.row.marks + right.bottom * right.row.marks) / marks;
+                left.heights += right.heights;
+                left.row.marks = marks;
+                left.row.height = static_cast<int>(left.heights / marks + 0.5);
+                left.row.box = {std::min(la.left, rb.left), std::min(la.top, rb.top),
+                                std::max(la.right, rb.right), std::max(la.bottom, rb.bottom)};
+                open.erase(open.begin() + static_cast<long>(b));
+                merged = true;
+            }
+    }
+    // Letters printed close together make one wide mark ("fatima" in a bold script): it joins the row
+    // it lies on at either end, though it counts as no mark.
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (const InkBox& m : wide)
+            for (Open& o : open) {
+                const double row_height = o.heights / o.row.marks, h = m.bottom - m.top;
+                const double centre = (m.top + m.bottom) / 2.0;
+                InkBox& box = o.row.box;
+                const bool after = m.left - box.right <= 2 * row_height && m.left > box.right - row_height;
+                const bool before = box.left - m.right <= 2 * row_height && m.right < box.left + row_height;
+                if (o.row.marks < 2 ||
+                    (std::abs(centre - o.centre) > 0.3 * row_height &&
+                     std::abs(m.bottom - o.bottom) > 0.2 * row_height) ||
+                    h < 0.6 * row_height || h > 1.6 * row_height || !(after || before))
+                    continue;
+                box.left = std::min(box.left, m.left);
+                box.right = std::max(box.right, m.right);
+                grown = true;
+            }
+    }
+    std::vector<InkRow> rows;
+    for (const Open& o : open)
+        if (o.row.marks >= kLeastMarks && o.row.box.right - o.row.box.left >= kLeastLength * o.row.height)
+            rows.push_back(o.row);
+    return rows;
+}
+
+std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, float scale) {
+    constexpr float kRead = 40;  // a word this sure is print, though maybe misread
+    std::sort(rows.begin(), rows.end(), [](const InkRow& a, const InkRow& b) { return a.marks > b.marks; });
+    const auto scaled = [&](int v) { return static_cast<int>(static_cast<float>(v) * scale); };
+    std::vector<InkRow> kept;
+    for (const InkRow& row : rows) {
+        const InkBox box{scaled(row.box.left), scaled(row.box.top), scaled(row.box.right),
+                         scaled(row.box.bottom)};
+        const int length = box.right - box.left, print = scaled(row.height);
+        // Overlapping one kept already (of more marks) for half of the smaller: the same print.
+        const bool seen = std::any_of(kept.begin(), kept.end(), [&](const InkRow& k) {
+            const int w = std::min(k.box.right, row.box.right) - std::max(k.box.left, row.box.left);
+            const int h = std::min(k.box.bottom, row.box.bottom) - std::max(k.box.top, row.box.top);
+            const int smaller = std::min((k.box.right - k.box.left) * (k.box.bottom - k.box.top),
+                                         (row.box.right - row.box.left) * (row.box.bottom - row.box.top));
+            return w > 0 && h > 0 && 2 * w * h >= smaller;
+        });
+        if (seen) continue;
+        int covered = 0;
+        for (const Paragraph& paragraph : read.paragraphs)
+            for (const TextLine& line : paragraph.lines)
+                for (const Word& w : line.words) {
+                    if (w.confidence < kRead || w.bottom - w.top > 2 * print || !HasLetterOrDigit(w.text))
+                        continue;
+                    const int centre = (w.top + w.bottom) / 2;
+                    if (centre < box.top || centre > box.bottom) continue;
+                    covered += std::max(0, std::min(w.right, box.right) - std::max(w.left, box.left));
+                }
+        if (3 * covered < length) kept.push_back(row);
+    }
+    return kept;
 }
 
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region) {
@@ -471,6 +785,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     }
     RereadDoubtfulRuns(recognizer, upright, dpi, page);
     ReadUnreadRegions(recognizer, upright, dpi, page);
+    ReadInkRows(recognizer, upright, page, region);
     std::vector<LayoutLine> lines = LayoutLines(page);
     std::vector<int> heights;
     for (const LayoutLine& line : lines) heights.push_back(line.height);
@@ -488,6 +803,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     page = recognizer.Recognize(scaled.get(), dpi * 2, "card");
     RereadDoubtfulRuns(recognizer, scaled.get(), dpi * 2, page);
     ReadUnreadRegions(recognizer, scaled.get(), dpi * 2, page);
+    ReadInkRows(recognizer, scaled.get(), page, region);
     lines = LayoutLines(page);
     RereadContactLines(recognizer, scaled.get(), lines, region);
     return lines;

@@ -97,6 +97,27 @@ std::string DotBeforeDomain(const std::string& text, const std::string& lead, co
     return out;
 }
 
+// Whether `b` is `a` with one letter left out: a letter recognition added inside a word.
+bool OneLetterMore(const std::string& a, const std::string& b) {
+    if (a.size() != b.size() + 1) return false;
+    size_t front = 0;
+    while (front < b.size() && a[front] == b[front]) ++front;
+    return a.compare(front + 1, std::string::npos, b, front, std::string::npos) == 0;
+}
+
+// The large public mail services' names with a letter recognition added ("gqmail.com", a stroke of the
+// "g" read again): no one registers such an address to print on a card. A changed or a lost letter is
+// left alone, since "ymail", "email" and "mail" are services of their own.
+std::string MailServiceRepaired(const std::string& email) {
+    const size_t at = email.find('@');
+    const size_t dot = email.find('.', at);
+    if (at == std::string::npos || dot == std::string::npos) return email;
+    const std::string label = email.substr(at + 1, dot - at - 1);
+    for (const char* service : {"gmail", "hotmail", "yahoo", "outlook"})
+        if (OneLetterMore(label, service)) return email.substr(0, at + 1) + service + email.substr(dot);
+    return email;
+}
+
 // Recognition may put a blank after a dot or around the "@", read the "@" as "Q" or "G" inside an
 // address in lower case, or lose the dot of "jan.janssen" to a blank; addresses are written in lower
 // case. `rest` is what the line holds besides the address and its label.
@@ -115,7 +136,7 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest, c
     const std::string joined = DotBeforeDomain(std::regex_replace(text, kLooseSigns, "$1"), "@", region);
     std::smatch m;
     if (!std::regex_search(joined, m, kEmail)) return false;
-    email = Lower(m[0].str());
+    email = MailServiceRepaired(Lower(m[0].str()));
     std::string before = m.prefix().str();
     static const std::regex kLostDot(R"(^\s*([a-z]{2,})\s+$)");
     if (std::smatch w; email.find('.') > email.find('@') && std::regex_match(before, w, kLostDot)) {
@@ -445,7 +466,10 @@ bool LocalShaped(const std::string& raw) {
 
 // The telephone numbers on a line, found and written in international form by libphonenumber; what is
 // left of the line (labels, separators) goes back in `rest`.
-std::vector<Telephone> FindTelephones(const std::string& line, const std::string& region, std::string& rest) {
+// `area`, where given, is the area code of the last whole number on the line above, which a local number
+// on this line shares, and comes back as this line's.
+std::vector<Telephone> FindTelephones(const std::string& line, const std::string& region, std::string& rest,
+                                      std::string* carried = nullptr) {
     using i18n::phonenumbers::PhoneNumberMatch;
     using i18n::phonenumbers::PhoneNumberMatcher;
     using i18n::phonenumbers::PhoneNumberUtil;
@@ -469,7 +493,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
     rest.clear();
     size_t taken = 0;
     Label label = Label::kNone;
-    std::string area;  // the area code of the line's last whole number
+    std::string area = carried ? *carried : "";  // the area code of the line's last whole number
     // The length of the region's whole fixed-line numbers, from the numbering plan's own example.
     size_t whole = 0;
     i18n::phonenumbers::PhoneNumber example;
@@ -549,6 +573,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         found.push_back(std::move(tel));
     }
     rest += spaced.substr(taken);
+    if (carried) *carried = area;
     // A number after a '+' that the numbering plans do not know (a sample card's "+123-456-7890") is
     // still the card's number, and so is a run of nine digits or more that has its line to itself:
     // postal codes and dates are shorter. Both are kept as printed, in international form where the
@@ -1269,6 +1294,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     }
     const size_t n = lines.size();
     std::vector<bool> used(n, false), telephone_line(n, false);
+    std::string area;  // the area code of the last whole number on a telephone's line
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
@@ -1294,7 +1320,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             continue;
         }
         std::string rest;
-        std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest);
+        // A number printed under one with its area code ("(11) 2684-7988" over "3854-7828") shares the
+        // code, as one after it on its line does.
+        const bool under =
+            i > 0 && telephone_line[i - 1] && Overlapping(lines[i - 1], lines[i]) &&
+            lines[i].top > lines[i - 1].top &&
+            lines[i].top - lines[i - 1].bottom < std::max(lines[i].height, lines[i - 1].height);
+        if (!under) area.clear();
+        std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest, &area);
         if (!tels.empty()) {
             card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
             used[i] = true;

@@ -417,13 +417,26 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     card = outside::ExtractCardFields({L("123 ABC St., HYDRABAD, TamilNadu,", 22), L("600001", 19)}, "IN");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"123 ABC St., HYDRABAD, TamilNadu,", "600001"}));
 
-    // The area code is shared only within the line of a whole number, and a fax after "Fax:" keeps its type.
+    // The area code is shared within the line of a whole number, and a fax after "Fax:" keeps its type; a
+    // number a line's height further down is another listing.
     card =
         outside::ExtractCardFields({L("Pabx:(11) 2131-3400 - Fax: 2131-3418", 40), L("3854-7828", 40)}, "BR");
     ASSERT_EQ(card.telephones.size(), 3u);
     EXPECT_EQ(card.telephones[1].number, "+55 11 2131-3418");
     EXPECT_EQ(card.telephones[1].type, "FAX");
     EXPECT_EQ(card.telephones[2].number, "3854-7828");
+    // Stacked right under a whole number, as a shop card lists its second line, it shares the code.
+    outside::LayoutLine first = L("Tel: (11) 2684-7988", 86), second = first;
+    first.left = 876, first.top = 687, first.right = 1780, first.bottom = 775;
+    second.text = "3854-7828";
+    second.left = 1278, second.top = 804, second.right = 1760, second.bottom = 872;
+    card = outside::ExtractCardFields({first, second}, "BR");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[1].number, "+55 11 3854-7828");
+    second.left = 0, second.right = 800;  // in another column
+    card = outside::ExtractCardFields({first, second}, "BR");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[1].number, "3854-7828");
 
     // A mobile number printed before Brazil's mobiles took their ninth digit is a mobile one, as printed;
     // a fixed one, or one of the old range's other services, stays a work number.
@@ -487,6 +500,11 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     EXPECT_EQ(card.telephones[0].number, "+55 11 99884-8929");
     EXPECT_EQ(card.telephones[0].type, "CELL");
     EXPECT_TRUE(card.address_lines.empty());
+    // A letter recognition added to a mail service's name goes; a service one letter from another stays.
+    EXPECT_EQ(outside::ExtractCardFields({L("dimariorestaurante@gqmail.com", 30)}, "BR").emails,
+              std::vector<std::string>{"dimariorestaurante@gmail.com"});
+    for (const char* email : {"ana@ymail.com", "ana@mail.com", "ana@gmai.com"})
+        EXPECT_EQ(outside::ExtractCardFields({L(email, 30)}, "BR").emails, std::vector<std::string>{email});
     // A host no domain could have is no web address: a second reading that spells one wins.
     EXPECT_EQ(outside::ContactEvidence("https://www.contoso.co)P/", "JP").webs, 0);
     EXPECT_EQ(outside::ContactEvidence("https://www.contoso.co.jp/", "JP").webs, 1);

@@ -45,6 +45,24 @@ TEST(CardLayout, IconsApartFromTheTextAreLeftOutAndAsianGlyphsJoined) {
               (std::vector<std::string>{"123 ABC St.,", "+90 212 345 67 89", "株式会社", "田村 大輝"}));
 }
 
+TEST(CardLayout, ATelephoneIconReadAsDigitsIsNoAreaCode) {
+    // As the shop card read: "☎" read "42", unsure, far after the street and close before the number.
+    const auto line = [](float icon_confidence, int icon_left) {
+        outside::TextLine l;
+        l.words = {{"Fernandes", 792, 844, 1118, 902, 93},
+                   {"SP", 1188, 844, 1274, 900, 72},
+                   {"42", icon_left, 846, icon_left + 76, 916, icon_confidence},
+                   {"3569-6905", 1488, 842, 1946, 918, 92}};
+        outside::PageText page;
+        page.paragraphs.push_back({{l}});
+        return Texts(outside::LayoutLines(page));
+    };
+    EXPECT_EQ(line(54, 1382), std::vector<std::string>{"Fernandes SP 3569-6905"});
+    // Read surely, or printed close after the word before it, two digits are the number's.
+    EXPECT_EQ(line(85, 1382), std::vector<std::string>{"Fernandes SP 42 3569-6905"});
+    EXPECT_EQ(line(54, 1300), std::vector<std::string>{"Fernandes SP 42 3569-6905"});
+}
+
 TEST(CardLayout, ADashOrColonSetsNoColumnGap) {
     // As a photographed card read: dashes and a colon far lower than the words around them, the gaps
     // beside them wider than twice their height but well within the words'; a column further on.
@@ -107,6 +125,54 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
     for (const outside::TextLine& l : page.paragraphs.back().lines) added.push_back(outside::LineText(l));
     EXPECT_EQ(added, (std::vector<std::string>{"Av. Itaquera, 2365 - São Paulo", "liderfrio@terra.com.br",
                                                "株 式 会 社 コ"}));
+}
+
+TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
+    // "Tel: (11) 2684-7988" as its marks, 20 pixels high, and under it an e-mail in smaller print.
+    std::vector<outside::InkBox> marks;
+    for (int i = 0; i < 12; ++i) marks.push_back({100 + 16 * i, 100 + (i % 3), 112 + 16 * i, 120 + (i % 3)});
+    for (int i = 0; i < 10; ++i) marks.push_back({100 + 12 * i, 140, 109 + 12 * i, 154});
+    // A photograph's grain: marks of letter size, but each at another height.
+    for (int i = 0; i < 10; ++i)
+        marks.push_back({100 + 20 * i, 300 + 25 * (i % 2), 112 + 20 * i, 318 + 25 * (i % 2)});
+    // Five letters make no line, nor do marks too far apart or a large logo's shapes.
+    for (int i = 0; i < 5; ++i) marks.push_back({500 + 16 * i, 100, 512 + 16 * i, 120});
+    for (int i = 0; i < 8; ++i) marks.push_back({100 + 60 * i, 400, 112 + 60 * i, 420});
+    for (int i = 0; i < 8; ++i) marks.push_back({100 + 130 * i, 500, 220 + 130 * i, 620});
+    const std::vector<outside::InkRow> rows = outside::InkRows(marks);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].marks, 12);
+    EXPECT_EQ(rows[0].box.left, 100);
+    EXPECT_EQ(rows[0].box.right, 288);
+    EXPECT_EQ(rows[0].height, 20);
+    EXPECT_EQ(rows[1].marks, 10);
+    EXPECT_EQ(rows[1].box.top, 140);
+
+    // A script's run of letters leaning into the next run, taller (an "@" and ascenders), and letters
+    // run together into one wide mark at its end: one line.
+    std::vector<outside::InkBox> script;
+    for (int i = 0; i < 6; ++i) script.push_back({100 + 14 * i, 100, 110 + 14 * i, 120});
+    for (int i = 0; i < 6; ++i) script.push_back({172 + 14 * i, 96, 182 + 14 * i, 122});
+    script.push_back({258, 98, 358, 122});
+    const std::vector<outside::InkRow> one = outside::InkRows(script);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].marks, 12);
+    EXPECT_EQ(one[0].box.right, 358);
+
+    // The rows were found on a copy half the card's size; the card's first reading got the e-mail (in
+    // words twice as large), if doubtfully, and over the telephone only a picture's lettering read as
+    // nonsense.
+    outside::InkRow again = rows[0];
+    again.marks = 9, again.source = 3;  // the same line, fainter in another channel
+    outside::PageText page;
+    page.paragraphs.push_back({{
+        {{{"Mo", 200, 190, 260, 250, 20}, {"dieças", 280, 190, 560, 250, 30}}},
+        {{{"flores@hotmail.corn", 200, 280, 440, 308, 58}}},
+    }});
+    const std::vector<outside::InkRow> unread = outside::UnreadRows({again, rows[1], rows[0]}, page, 2.0f);
+    ASSERT_EQ(unread.size(), 1u);
+    EXPECT_EQ(unread[0].marks, 12);
+    EXPECT_EQ(unread[0].source, 0);
 }
 
 TEST(CardLayout, SecondReadingsReplaceOnlyWhatParsesBetter) {
