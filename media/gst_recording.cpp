@@ -73,6 +73,8 @@ std::unique_ptr<GstRecordingBranch> GstRecordingBranch::Create(GstElement* pipel
 
 GstRecordingBranch::~GstRecordingBranch() {
     for (GstElement* element : elements_) gst_element_set_state(element, GST_STATE_NULL);
+    // Their streaming threads have stopped; what the probes last did to an input is seen here.
+    for (auto& input : inputs_) VELLUMO_TSAN_RECEIVE(input.get());
     for (auto& input : inputs_) {
         GstPadPtr peer(gst_pad_get_peer(input->upstream));
         if (peer) gst_pad_unlink(input->upstream, peer.get());
@@ -249,7 +251,13 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
     GstRecordingBranch* self = input->branch;
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     VELLUMO_TSAN_RECEIVE(buffer);  // written by a source on another streaming thread
-    if (!self->writing_.load() || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_DROP;
+    // A buffer dropped here is freed, and its memory may be filled again, on another thread.
+    auto drop = [&] {
+        VELLUMO_TSAN_PUBLISH(buffer);
+        VELLUMO_TSAN_PUBLISH(input);
+        return GST_PAD_PROBE_DROP;
+    };
+    if (!self->writing_.load() || !GST_BUFFER_PTS_IS_VALID(buffer)) return drop();
     const GstClockTime pts = GST_BUFFER_PTS(buffer);
     GstClockTime base = GST_CLOCK_TIME_NONE;
     bool first_picture = false;
@@ -257,7 +265,7 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
         std::lock_guard<std::mutex> lock(self->time_mutex_);
         if (self->base_ == GST_CLOCK_TIME_NONE) self->base_ = pts;
         base = self->base_;
-        if (pts < base) return GST_PAD_PROBE_DROP;  // captured before the file began
+        if (pts < base) return drop();  // captured before the file began
         if (input->picture && !self->picture_begun_) first_picture = self->picture_begun_ = true;
     }
 
