@@ -74,7 +74,7 @@ std::unique_ptr<GstRecordingBranch> GstRecordingBranch::Create(GstElement* pipel
 GstRecordingBranch::~GstRecordingBranch() {
     for (GstElement* element : elements_) gst_element_set_state(element, GST_STATE_NULL);
     // Their streaming threads have stopped; what the probes last did to an input is seen here.
-    for (auto& input : inputs_) VELLUMO_TSAN_RECEIVE(input.get());
+    for ([[maybe_unused]] auto& input : inputs_) VELLUMO_TSAN_RECEIVE(input.get());
     for (auto& input : inputs_) {
         GstPadPtr peer(gst_pad_get_peer(input->upstream));
         if (peer) gst_pad_unlink(input->upstream, peer.get());
