@@ -33,6 +33,23 @@ void Yuy2ToBottomUpBgr24(const uint8_t* yuy2, size_t stride, int width, int heig
     }
 }
 
+void Yuy2ToBgrx(const uint8_t* yuy2, size_t stride, int width, int height, uint8_t* out) {
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = yuy2 + static_cast<size_t>(y) * stride;
+        uint8_t* row = out + static_cast<size_t>(y) * 4 * static_cast<size_t>(width);
+        for (int x = 0; x + 1 < width; x += 2, in += 4, row += 8) {
+            int d = in[1] - 128, e = in[3] - 128;
+            Put(row, in[0] - 16, d, e);
+            Put(row + 4, in[2] - 16, d, e);
+            row[3] = row[7] = 255;
+        }
+        if (width % 2 != 0) {
+            Put(row, in[0] - 16, in[1] - 128, in[3] - 128);
+            row[3] = 255;
+        }
+    }
+}
+
 void CopyPackedRows(const uint8_t* source, size_t stride, size_t row_bytes, int height, uint8_t* out) {
     if (stride == row_bytes) {
         std::memcpy(out, source, row_bytes * static_cast<size_t>(height));

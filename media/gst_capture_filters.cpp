@@ -182,12 +182,18 @@ class ProviderVideoFilter : public GstCaptureFilter {
             buffer = AcquireBuffer(static_cast<size_t>(drawn.width) * static_cast<size_t>(drawn.height) * 2);
             VELLUMO_TSAN_RECEIVE(
                 buffer);  // its memory may have held a buffer another thread was the last to read
-            if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return map.data;
+            if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+                VELLUMO_TSAN_RECEIVE(map.data);  // the preview may have read it through another wrapper
+                return map.data;
+            }
             gst_buffer_unref(buffer);
             buffer = nullptr;
             return nullptr;
         });
-        if (buffer != nullptr) gst_buffer_unmap(buffer, &map);
+        if (buffer != nullptr) {
+            VELLUMO_TSAN_PUBLISH(map.data);
+            gst_buffer_unmap(buffer, &map);
+        }
         if (!present) {
             if (buffer != nullptr) gst_buffer_unref(buffer);
             bool first = !lost_posted_;

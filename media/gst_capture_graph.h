@@ -3,9 +3,9 @@
 // monitor), capture filters over them, and filter graphs that preview through the frame grabber.
 //
 // A graph is a pipeline: each video source's frames are split by a tee (no source here has a separate
-// preview output) into the grabber's branch and the preview's branch, where frames are converted to BGRx
-// and copied out of an appsink into the video window's surface. Bus errors and device changes become
-// graph events.
+// preview output) into the grabber's branch and the preview's branch, where a YUY2 frame is converted (any
+// other to BGRx first) into the video window's surface in a probe that then drops the buffer, so that no
+// camera buffer is held past it. Bus errors and device changes become graph events.
 
 #include <memory>
 

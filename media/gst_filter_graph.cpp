@@ -1,6 +1,5 @@
 #include "media/gst_filter_graph.h"
 
-#include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
@@ -68,24 +67,23 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         if (!recording_) RemoveDownstream();
         GstElementPtr convert = MakeElement("videoconvert");
         GstElementPtr bgrx = MakeElement("capsfilter");
-        GstElementPtr preview = MakeElement("appsink");
+        GstElementPtr preview = MakeElement("fakesink");
         GstElementPtr queue = MakeElement("queue");
         if (!convert || !bgrx || !preview || !queue) return E_FAIL;
-        GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
+        // A YUY2 camera's frames pass through unconverted and are converted as the still is: the converter's
+        // fast 8-bit path darkens them by some 3 levels and flattens faint colour differences by 2 (a white
+        // page's bluish tone against a warm white desk, all the live outline has to go by there).
+        GstCapsPtr caps(gst_caps_from_string("video/x-raw, format=(string){ YUY2, BGRx }"));
         g_object_set(bgrx.get(), "caps", caps.get(), nullptr);
-        g_object_set(preview.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals", FALSE,
-                     nullptr);
+        // The frame is converted out of the camera's own buffer in a probe that then drops it, so nothing
+        // keeps it: an appsink holds the last sample it gave out even when stopped, and a V4L2 buffer so
+        // held keeps the driver's pool, and the node of a camera pulled out, open.
+        g_object_set(preview.get(), "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, nullptr);
+        GstPadPtr preview_pad(gst_element_get_static_pad(preview.get(), "sink"));
+        gst_pad_add_probe(preview_pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstFilterGraph::OnPreviewBuffer,
+                          this, nullptr);
         // Preview frames are not worth waiting for: a slow painter drops them instead of holding the camera.
         g_object_set(queue.get(), "leaky", 2, "max-size-buffers", 1u, nullptr);
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = [](GstAppSink* sink, gpointer data) {
-            auto* self = static_cast<GstFilterGraph*>(data);
-            VELLUMO_TSAN_RECEIVE(&self->preview_sequence_);
-            GstFlowReturn result = self->OnPreviewSample(sink);
-            VELLUMO_TSAN_PUBLISH(&self->preview_sequence_);
-            return result;
-        };
-        gst_app_sink_set_callbacks(GST_APP_SINK(preview.get()), &callbacks, this, nullptr);
 
         int32_t result = S_OK;
         GstElementPtr grab_point;  // the element whose sink pad the grabber watches
@@ -105,7 +103,8 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
                 GstElementPtr grab_queue = MakeElement("queue");
                 grab_point = MakeElement("fakesink");
                 if (!grab_queue || !grab_point) return Fail();
-                g_object_set(grab_point.get(), "sync", FALSE, "async", FALSE, nullptr);
+                g_object_set(grab_point.get(), "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE,
+                             nullptr);
                 for (GstElement* element : {grab_queue.get(), grab_point.get()}) AddDownstream(element);
                 if (!gst_element_link_many(tee, grab_queue.get(), grab_point.get(), nullptr)) return Fail();
             } else {
@@ -177,6 +176,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         for (GstCaptureFilter* filter : filters) filter->Starting();
         first_frame_.store(true);
         PublishToStreamingThreads();
+        preview_open_.store(true);
         if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
             gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStartTimeout) ==
                 GST_STATE_CHANGE_FAILURE) {
@@ -188,6 +188,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     }
 
     int32_t Stop() override {
+        ClosePreview();
         if (record_running_) {
             record_running_ = false;
             recording_->Finish(kRecordingEndBoundMs);
@@ -296,6 +297,14 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         bool present;
     };
 
+    // From here on no preview frame reaches the surface until the next Run: the view is emptied once the
+    // stream has stopped or its camera has gone, and a frame converted before then must not come after.
+    // Taking the lock waits for a hand-over under way.
+    void ClosePreview() {
+        std::lock_guard<std::mutex> lock(window_mutex_);
+        preview_open_.store(false);
+    }
+
     // What the GUI thread set up before a start is seen by the streaming threads' callbacks; each kind of
     // callback also follows its own earlier calls, which may have run on another pooled thread.
     void PublishToStreamingThreads() {
@@ -354,6 +363,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
     }
 
     void MarkPresence(GstCaptureFilter* filter, bool present) {
+        if (!present && filter->Category() == DeviceCategory::VideoInput) ClosePreview();
         std::lock_guard<std::mutex> lock(mutex_);
         for (Member& member : members_) {
             if (member.filter != filter || member.present == present) continue;
@@ -459,29 +469,45 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
         sink->OnFrame(frame);
     }
 
-    GstFlowReturn OnPreviewSample(GstAppSink* appsink) {
-        GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
-        if (!sample) return GST_FLOW_EOS;
+    static GstPadProbeReturn OnPreviewBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+        auto* self = static_cast<GstFilterGraph*>(data);
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        // A YUY2 frame comes as the source's own buffer, written on its streaming thread and handed over by
+        // GStreamer's atomics; its pool fills it again once we let go.
+        VELLUMO_TSAN_RECEIVE(&self->preview_sequence_);
+        VELLUMO_TSAN_RECEIVE(buffer);
+        self->Present(pad, buffer);
+        VELLUMO_TSAN_PUBLISH(buffer);
+        VELLUMO_TSAN_PUBLISH(&self->preview_sequence_);
+        return GST_PAD_PROBE_DROP;
+    }
+
+    void Present(GstPad* pad, GstBuffer* buffer) {
+        if (!preview_open_.load()) return;
+        GstCapsPtr caps(gst_pad_get_current_caps(pad));
         GstVideoInfo video;
-        GstCaps* caps = gst_sample_get_caps(sample.get());
-        if (caps == nullptr || !gst_video_info_from_caps(&video, caps)) return GST_FLOW_OK;
-        // Copied out at once, so that the camera's buffer goes back to it.
-        GstBufferReadMap map(gst_sample_get_buffer(sample.get()));
+        if (!caps || !gst_video_info_from_caps(&video, caps.get())) return;
+        GstBufferReadMap map(buffer);
         int width = GST_VIDEO_INFO_WIDTH(&video), height = GST_VIDEO_INFO_HEIGHT(&video);
         size_t stride = static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&video, 0));
-        if (!map.Mapped() ||
-            map.Size() < stride * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width)) {
-            return GST_FLOW_OK;
-        }
+        const bool yuy2 = GST_VIDEO_INFO_FORMAT(&video) == GST_VIDEO_FORMAT_YUY2;
+        const size_t row_bytes = (yuy2 ? 2 : 4) * static_cast<size_t>(width);
+        if (!map.Mapped() || map.Size() < stride * static_cast<size_t>(height - 1) + row_bytes) return;
         std::shared_ptr<PreviewFrame> frame = preview_frames_.Acquire(width, height, 4 * width);
         frame->sequence = ++preview_sequence_;
-        const GstBuffer* buffer = gst_sample_get_buffer(sample.get());
         frame->time_ms =
             GST_BUFFER_PTS_IS_VALID(buffer) ? static_cast<int64_t>(GST_BUFFER_PTS(buffer) / GST_MSECOND) : -1;
-        CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height, frame->pixels.data());
+        if (yuy2) {
+            // The pixels by their own address too: a passthrough may wrap them in a buffer of its own.
+            VELLUMO_TSAN_RECEIVE(map.Data());
+            Yuy2ToBgrx(map.Data(), stride, width, height, frame->pixels.data());
+            VELLUMO_TSAN_PUBLISH(map.Data());
+        } else {
+            CopyPackedRows(map.Data(), stride, static_cast<size_t>(frame->stride), height,
+                           frame->pixels.data());
+        }
         std::lock_guard<std::mutex> lock(window_mutex_);
-        if (surface_ != nullptr) surface_->Present(std::move(frame));
-        return GST_FLOW_OK;
+        if (surface_ != nullptr && preview_open_.load()) surface_->Present(std::move(frame));
     }
 
     GstElementPtr pipeline_;
@@ -511,6 +537,7 @@ class GstFilterGraph : public FilterGraph, public VideoWindow, public MediaEvent
 
     std::mutex window_mutex_;
     VideoSurface* surface_ = nullptr;
+    std::atomic<bool> preview_open_{false};  // cleared under window_mutex_
 };
 
 }  // namespace

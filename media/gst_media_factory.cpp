@@ -82,7 +82,7 @@ void EnsureGstInitialised() {
 
 std::vector<const char*> UsedElementFactories() {
     return {"v4l2src", "capsfilter", "appsrc", "clocksync", "tee", "queue", "identity", "fakesink",
-            "videoconvert", "appsink", "audiotestsrc", "pulsesrc", "alsasrc",
+            "videoconvert", "audiotestsrc", "pulsesrc", "alsasrc",
             // recording
             "valve", "videorate", "audioconvert", "audioresample", "avimux", "asfmux", "avenc_wmv2",
             "avenc_wmav2", "filesink"};

@@ -39,6 +39,7 @@ struct GListDevicesFree {
 };
 
 using GstElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
+using GstClockPtr = std::unique_ptr<GstClock, GstObjectUnref>;
 using GstBusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
 using GstPadPtr = std::unique_ptr<GstPad, GstObjectUnref>;
 using GstDeviceMonitorPtr = std::unique_ptr<GstDeviceMonitor, GstObjectUnref>;

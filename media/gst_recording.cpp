@@ -14,6 +14,15 @@ constexpr int kAudioBitsPerSecond = 128000;
 // Frames waiting for the encoder before the camera is held up: one second at 30 frames a second.
 constexpr guint64 kQueueTime = GST_SECOND;
 
+// The element's running time now, or none while it has no clock.
+GstClockTime RunningTimeNow(GstElement* element) {
+    GstClockPtr clock(gst_element_get_clock(element));
+    if (!clock) return GST_CLOCK_TIME_NONE;
+    const GstClockTime now = gst_clock_get_time(clock.get());
+    const GstClockTime base = gst_element_get_base_time(element);
+    return now > base ? now - base : 0;
+}
+
 void SetCaps(GstElement* capsfilter, const char* description) {
     GstCaps* caps = gst_caps_from_string(description);
     g_object_set(capsfilter, "caps", caps, nullptr);
@@ -64,6 +73,8 @@ std::unique_ptr<GstRecordingBranch> GstRecordingBranch::Create(GstElement* pipel
 
 GstRecordingBranch::~GstRecordingBranch() {
     for (GstElement* element : elements_) gst_element_set_state(element, GST_STATE_NULL);
+    // Their streaming threads have stopped; what the probes last did to an input is seen here.
+    for ([[maybe_unused]] auto& input : inputs_) VELLUMO_TSAN_RECEIVE(input.get());
     for (auto& input : inputs_) {
         GstPadPtr peer(gst_pad_get_peer(input->upstream));
         if (peer) gst_pad_unlink(input->upstream, peer.get());
@@ -124,6 +135,7 @@ bool GstRecordingBranch::AddVideo(GstPad* upstream, RecordingCounters* counters)
                          GST_PAD_TEMPLATE_PRESENCE(GST_PAD_PAD_TEMPLATE(upstream)) == GST_PAD_REQUEST;
     input->counters = counters;
     input->branch = this;
+    input->picture = true;
     counters_ = counters;
     input->valve = Add("valve");
     GstElement* queue = Add("queue");
@@ -171,7 +183,10 @@ bool GstRecordingBranch::AddAudio(GstPad* upstream) {
 void GstRecordingBranch::SetWriting(bool writing) {
     {
         std::lock_guard<std::mutex> lock(time_mutex_);
-        if (writing) base_ = GST_CLOCK_TIME_NONE;
+        if (writing) {
+            base_ = RunningTimeNow(pipeline_);
+            picture_begun_ = false;
+        }
     }
     if (writing && counters_ != nullptr) {
         counters_->written_at_start.store(counters_->written.load());
@@ -236,15 +251,23 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
     GstRecordingBranch* self = input->branch;
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     VELLUMO_TSAN_RECEIVE(buffer);  // written by a source on another streaming thread
-    if (!self->writing_.load() || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_DROP;
+    // A buffer dropped here is freed, and its memory may be filled again, on another thread.
+    auto drop = [&] {
+        VELLUMO_TSAN_PUBLISH(buffer);
+        VELLUMO_TSAN_PUBLISH(input);
+        return GST_PAD_PROBE_DROP;
+    };
+    if (!self->writing_.load() || !GST_BUFFER_PTS_IS_VALID(buffer)) return drop();
     const GstClockTime pts = GST_BUFFER_PTS(buffer);
     GstClockTime base = GST_CLOCK_TIME_NONE;
+    bool first_picture = false;
     {
         std::lock_guard<std::mutex> lock(self->time_mutex_);
         if (self->base_ == GST_CLOCK_TIME_NONE) self->base_ = pts;
         base = self->base_;
+        if (pts < base) return drop();  // captured before the file began
+        if (input->picture && !self->picture_begun_) first_picture = self->picture_begun_ = true;
     }
-    if (pts < base) return GST_PAD_PROBE_DROP;  // captured before the first frame of the file
 
     if (input->counters != nullptr) {
         // Frames the camera numbered but never delivered; without numbers, a gap in its timing.
@@ -269,6 +292,12 @@ GstPadProbeReturn GstRecordingBranch::OnValveBuffer(GstPad*, GstPadProbeInfo* in
     GST_BUFFER_PTS(buffer) = pts - base;
     if (GST_BUFFER_DTS_IS_VALID(buffer))
         GST_BUFFER_DTS(buffer) = GST_BUFFER_DTS(buffer) >= base ? GST_BUFFER_DTS(buffer) - base : 0;
+    if (first_picture) {
+        // The camera's first frame stands from the file's start until it was taken and on.
+        if (GST_BUFFER_DURATION_IS_VALID(buffer)) GST_BUFFER_DURATION(buffer) += GST_BUFFER_PTS(buffer);
+        GST_BUFFER_PTS(buffer) = 0;
+        if (GST_BUFFER_DTS_IS_VALID(buffer)) GST_BUFFER_DTS(buffer) = 0;
+    }
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
     VELLUMO_TSAN_PUBLISH(buffer);
     VELLUMO_TSAN_PUBLISH(input);

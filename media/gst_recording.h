@@ -7,8 +7,12 @@
 //   AVI: video -> valve -> queue -> videorate -> avimux (the camera's YUY2 as it comes) -> filesink
 //        audio -> valve -> queue -> audioconvert -> audioresample -> S16LE -> avimux
 //
-// Time starts at the first frame let through, so the file starts at zero. The branch ends by sending EOS
-// into each input, so that the multiplexer writes its header, duration and index before the pipeline stops.
+// The file's time starts at the moment the valves open (the Record press, in the pipeline's running time):
+// what was captured before it is left out, and every stream starts at zero. A camera's first frame comes
+// some time after its graph starts, while the sound starts at once; that frame is shown from zero on, as
+// videorate does for AVI, since ASF's play duration is the longest stream's sum of durations and readers
+// count it from each stream's own start. The branch ends by sending EOS into each input, so that the
+// multiplexer writes its header, duration and index before the pipeline stops.
 // GUI thread, except the counting, which runs on the streaming threads.
 
 #include <atomic>
@@ -71,6 +75,7 @@ class GstRecordingBranch {
         bool request_pad = false;
         GstElement* valve = nullptr;
         GstElement* videorate = nullptr;
+        bool picture = false;
         RecordingCounters* counters = nullptr;  // video only
         GstRecordingBranch* branch = nullptr;
         uint64_t last_offset = GST_BUFFER_OFFSET_NONE;
@@ -100,9 +105,11 @@ class GstRecordingBranch {
     RecordingCounters* counters_ = nullptr;  // of the video input
     bool missing_ = false;
 
-    // Streaming threads: the first time let through becomes the file's zero.
+    // Set when the valves open, read by the streaming threads: the file's zero in running time (none
+    // without a clock: then the first time let through), and whether the picture has begun.
     std::mutex time_mutex_;
     GstClockTime base_ = GST_CLOCK_TIME_NONE;
+    bool picture_begun_ = false;
     std::atomic<bool> writing_{false};
 
     std::mutex end_mutex_;

@@ -61,12 +61,20 @@ class TestCamera : public MediaDevice, public StreamConfig, public FrameSource {
                 row[2 * x] = row[2 * x + 2] = luma;
                 row[2 * x + 1] = red ? 90 : 128;
                 row[2 * x + 3] = red ? 240 : 128;
+                if (whites.load()) {
+                    // White paper and a warm white desk: light grey with chroma a few levels either way.
+                    row[2 * x] = static_cast<uint8_t>(150 + (x + y) % 60);
+                    row[2 * x + 2] = static_cast<uint8_t>(row[2 * x] + 1);
+                    row[2 * x + 1] = static_cast<uint8_t>(125 + (x / 2 + y) % 7);
+                    row[2 * x + 3] = static_cast<uint8_t>(125 + (x / 2 + 3 * y) % 7);
+                }
             }
         }
         return true;
     }
 
     static inline std::atomic<bool> unplugged{false};
+    static inline std::atomic<bool> whites{false};
     static inline std::function<void()> on_destroy;  // GUI thread
 
   private:
@@ -167,6 +175,7 @@ class GstGraphTest : public ::testing::Test {
   protected:
     void SetUp() override {
         TestCamera::unplugged.store(false);
+        TestCamera::whites.store(false);
         RegisterDeviceProvider(&provider);
     }
     void TearDown() override {
@@ -253,6 +262,11 @@ TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
         EXPECT_EQ(grabber.height, 238);
         ExpectGrabberLayout(grabber.frames[1], 318, 238);
     }
+    WaitForMorePreview(1);
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        EXPECT_EQ(surface.latest->width, 318) << "the preview runs again after a stop";
+    }
     graph->Stop();
     graph->QueryVideoWindow()->SetOwner(nullptr);
     GraphEvent event;
@@ -260,6 +274,46 @@ TEST_F(GstGraphTest, PreviewsGrabsOnRequestAndChangesFormat) {
     // The engine releases its filters before the graph.
     camera.reset();
     microphone.reset();
+}
+
+// The live outline tells white paper from a white desk by colour differences of a few levels; the preview
+// must carry them as the still does.
+TEST_F(GstGraphTest, PreviewHasTheStillsColoursToTheLevel) {
+    TestCamera::whites.store(true);
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+    grabber.Request();
+    ASSERT_TRUE(grabber.WaitFor([&] { return !grabber.frames.empty(); }));
+    WaitForMorePreview(2);
+    {
+        std::scoped_lock lock(surface.mutex, grabber.mutex);
+        ASSERT_TRUE(surface.latest);
+        const PreviewFrame& frame = *surface.latest;
+        ASSERT_EQ(frame.width, grabber.width);
+        ASSERT_EQ(frame.height, grabber.height);
+        const size_t row = Bgr24RowBytes(frame.width);
+        int differing = 0, largest = 0;
+        for (int y = 0; y < frame.height; ++y) {
+            const uint8_t* still = grabber.frames[0].data() + row * size_t(frame.height - 1 - y);
+            const uint8_t* shown = frame.pixels.data() + size_t(frame.stride) * y;
+            for (int x = 0; x < frame.width; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    const int step = std::abs(shown[4 * x + c] - still[3 * x + c]);
+                    differing += step != 0;
+                    largest = std::max(largest, step);
+                }
+            }
+        }
+        EXPECT_EQ(differing, 0) << "largest difference " << largest;
+    }
+    graph->Stop();
+    graph->QueryVideoWindow()->SetOwner(nullptr);
+    camera.reset();
 }
 
 TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
@@ -301,6 +355,36 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     EXPECT_FALSE(graph->QueryMediaEvents()->GetEvent(&event));
     EXPECT_EQ(frame_window.Count(WM_GRAPHNOTIFY), 2u);
     graph->Stop();
+}
+
+// The view is emptied once its camera is known gone; frames the stream still carries must not fill it again.
+TEST_F(GstGraphTest, NoPreviewFrameReachesTheSurfaceOnceItsCameraIsKnownGone) {
+    std::unique_ptr<CaptureFilter> camera = BindTestCamera();
+    ASSERT_TRUE(camera);
+    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
+    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
+    graph->QueryVideoWindow()->SetOwner(&surface);
+    ASSERT_EQ(graph->Run(), S_OK);
+    WaitForMorePreview(1);
+
+    // Reported gone while this source goes on drawing, as a driver's queued buffers still come.
+    NotifyDeviceChange({provider.info.device_path, provider.info.node, false});
+    int shown = 0;
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        shown = surface.presented;
+    }
+    for (size_t grabbed = 1; grabbed <= 3; ++grabbed) {
+        grabber.Request();
+        ASSERT_TRUE(grabber.WaitFor([&] { return grabber.frames.size() == grabbed; }));
+    }
+    {
+        std::lock_guard<std::mutex> lock(surface.mutex);
+        EXPECT_EQ(surface.presented, shown);
+    }
+    graph->Stop();
+    graph->QueryVideoWindow()->SetOwner(nullptr);
 }
 
 // A filter released while its graph streams stops its source before its own device goes: the streaming
