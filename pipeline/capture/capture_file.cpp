@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <span>
 #include <string_view>
@@ -163,9 +162,7 @@ std::string KeepPageFile(const std::string& path) {
     const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
     const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
     for (int n = 1; n < 100000; ++n) {
-        char number[16];
-        std::snprintf(number, sizeof number, "-page%d", n);
-        const std::string kept = stem + number + extension;
+        const std::string kept = stem + "-page" + std::to_string(n) + extension;
         if (platform::MoveFileNoReplace(path, kept)) return kept;
         if (!platform::GetFileAttributes(kept)) break;  // not taken: the move itself failed
     }
