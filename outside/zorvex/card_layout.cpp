@@ -797,7 +797,15 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     Pix* upright = level ? level.get() : card;
     // Tesseract's orientation model tells most cards' way up at a fraction of a reading's time; where
     // it cannot, a doubtful reading is tried the other way up as well.
-    const int upside_down = recognizer.UpsideDown(upright, dpi);
+    // It looks at the shapes of the print, which a card cut out of the camera's picture shows as well at
+    // half its size, in a third of the time.
+    int upside_down = -1;
+    if (pixGetWidth(upright) > kLargestWhole) {
+        PixPtr half(pixScale(upright, 0.5f, 0.5f));
+        if (half) upside_down = recognizer.UpsideDown(half.get(), dpi / 2);
+    } else {
+        upside_down = recognizer.UpsideDown(upright, dpi);
+    }
     PixPtr turned;
     if (upside_down == 1) {
         turned.reset(pixRotate180(nullptr, upright));
