@@ -569,7 +569,7 @@ bool ThinReading(const PageText& page) {
 }
 
 float StretchedReadingScale(const PageText& page) {
-    constexpr int kPrint = 40;  // pixels of the words' boxes kept at least
+    constexpr int kPrint = 32;  // pixels of the words' boxes kept at least
     // On a card read thin the few words got are no measure, and this reading is most of what it gives.
     return ThinReading(page) ? 1.0f : ScaleForPrint(ReadPrintHeight(page), kPrint);
 }

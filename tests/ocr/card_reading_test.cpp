@@ -229,7 +229,7 @@ TEST(CardLayout, TheStretchedReadingIsReducedOnlyByPrintReadWell) {
         return out;
     };
     EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 30, 90)), 1.0f);
-    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 60, 90)), 40.0f / 60.0f);
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 60, 90)), 32.0f / 60.0f);
     EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 250, 90)), 0.5f);
     // A logo or a photograph read as large nonsense, and a rule read as a bar, are no print.
     outside::PageText mixed = page("Itaquera 2994", 30, 90);
