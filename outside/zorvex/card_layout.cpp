@@ -208,20 +208,48 @@ int SureLetters(const PageText& page) {
 
 constexpr int kLargestWhole = 1400;  // pixels wide: a card cut out of the camera's picture is wider
 
-// A second reading of a whole card, at half its size when it was cut out of the camera's picture: its
-// print is large enough there, and the reading takes a third of the time. The words' boxes are given in
-// the picture's own pixels. (The contrast-stretched reading below loses digits so, "(11)" read "(14)".)
-PageText RecognizeWhole(Recognizer& recognizer, Pix* picture, int dpi) {
-    if (pixGetWidth(picture) <= kLargestWhole) return recognizer.Recognize(picture, dpi, "card");
-    PixPtr half(pixScale(picture, 0.5f, 0.5f));
-    if (!half) return {};
-    PageText page = recognizer.Recognize(half.get(), dpi / 2, "card");
+// The print the page was read in: the median height of its words of letters or digits read well (60 or
+// more), or 0 when there are none.
+int ReadPrintHeight(const PageText& page) {
+    constexpr float kReadWell = 60;
+    std::vector<Word> words;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (word.confidence >= kReadWell) words.push_back(word);
+    return PrintHeight(words, 0, words.size());
+}
+
+// `picture` read at `scale` (at most 1) of its size, the words' boxes given in its own pixels.
+PageText RecognizeReduced(Recognizer& recognizer, Pix* picture, int dpi, float scale) {
+    if (scale >= 1) return recognizer.Recognize(picture, dpi, "card");
+    PixPtr reduced(pixScale(picture, scale, scale));
+    if (!reduced) return {};
+    // A picture without a resolution of its own takes one from its width, the reduced one's.
+    PageText page =
+        recognizer.Recognize(reduced.get(), static_cast<int>(static_cast<float>(dpi) * scale), "card");
+    const auto back = [&](int& v) { v = static_cast<int>(static_cast<float>(v) / scale + 0.5f); };
     for (Paragraph& paragraph : page.paragraphs)
         for (TextLine& line : paragraph.lines)
-            for (Word& word : line.words) {
-                word.left *= 2, word.top *= 2, word.right *= 2, word.bottom *= 2;
-            }
+            for (Word& word : line.words)
+                back(word.left), back(word.top), back(word.right), back(word.bottom);
     return page;
+}
+
+// A second reading of a whole card, at half its size when it was cut out of the camera's picture: its
+// print is large enough there, and the reading takes a third of the time. The words' boxes are given in
+// the picture's own pixels. (The contrast-stretched reading below lost digits at half size,
+// "(11)" read "(14)": it is reduced by the print the card was read in, see StretchedReadingScale.)
+PageText RecognizeWhole(Recognizer& recognizer, Pix* picture, int dpi) {
+    return RecognizeReduced(recognizer, picture, dpi, pixGetWidth(picture) > kLargestWhole ? 0.5f : 1.0f);
+}
+
+// The scale at which print of `height` pixels (its words' boxes) still stands `least` high: Tesseract
+// reads print larger than that no better, and a reading's time grows with the picture's area.
+float ScaleForPrint(int height, int least) {
+    constexpr float kSmallest = 0.5f;
+    if (height <= least) return 1.0f;
+    return std::max(kSmallest, static_cast<float>(least) / static_cast<float>(height));
 }
 
 // A card whose reading got next to nothing is often print on a coloured ground beside a large white or
@@ -266,6 +294,7 @@ PixPtr Levelled(Pix* card) {
 // reading that lie where no confident word was read stand as lines of their own; the doubtful ones go.
 void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
     constexpr float kDoubtful = 50, kSure = 80;
+    constexpr int kRunPrint = 50;  // pixels of the words' boxes a run is read in at least
     const int resolution = PageResolution(dpi, pixGetWidth(picture));
     std::vector<Word> sure;
     for (const Paragraph& paragraph : page.paragraphs)
@@ -312,7 +341,8 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
             PixPtr clip(pixClipRectangle(picture, clip_box, nullptr));
             boxDestroy(&clip_box);
             if (!clip) continue;
-            PageText again = recognizer.Recognize(clip.get(), resolution, "card");
+            PageText again = RecognizeReduced(recognizer, clip.get(), resolution,
+                                              ScaleForPrint(MedianHeight(words, from, to), kRunPrint));
             Paragraph found;
             for (const Paragraph& read : again.paragraphs)
                 for (const TextLine& l : read.lines) {
@@ -341,7 +371,8 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     PixPtr grey(pixConvertTo8(picture, 0));
     if (!grey || pixGetWidth(grey.get()) < 2 * kTile || pixGetHeight(grey.get()) < 2 * kTile) return;
     PixPtr stretched(pixContrastNorm(nullptr, grey.get(), kTile, kTile, kLeastContrast, 2, 2));
-    if (stretched) AddUnreadLines(page, recognizer.Recognize(stretched.get(), dpi, "card"));
+    if (stretched)
+        AddUnreadLines(page, RecognizeReduced(recognizer, stretched.get(), dpi, StretchedReadingScale(page)));
 }
 
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
@@ -535,6 +566,12 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
 bool ThinReading(const PageText& page) {
     constexpr int kThin = 20;  // sure letters and digits: a card's name and one number alone are more
     return SureLetters(page) < kThin;
+}
+
+float StretchedReadingScale(const PageText& page) {
+    constexpr int kPrint = 32;  // pixels of the words' boxes kept at least
+    // On a card read thin the few words got are no measure, and this reading is most of what it gives.
+    return ThinReading(page) ? 1.0f : ScaleForPrint(ReadPrintHeight(page), kPrint);
 }
 
 bool LocalReadingWins(const PageText& first, const PageText& local) {
@@ -760,7 +797,15 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     Pix* upright = level ? level.get() : card;
     // Tesseract's orientation model tells most cards' way up at a fraction of a reading's time; where
     // it cannot, a doubtful reading is tried the other way up as well.
-    const int upside_down = recognizer.UpsideDown(upright, dpi);
+    // It looks at the shapes of the print, which a card cut out of the camera's picture shows as well at
+    // half its size, in a third of the time.
+    int upside_down = -1;
+    if (pixGetWidth(upright) > kLargestWhole) {
+        PixPtr half(pixScale(upright, 0.5f, 0.5f));
+        if (half) upside_down = recognizer.UpsideDown(half.get(), dpi / 2);
+    } else {
+        upside_down = recognizer.UpsideDown(upright, dpi);
+    }
     PixPtr turned;
     if (upside_down == 1) {
         turned.reset(pixRotate180(nullptr, upright));

@@ -51,6 +51,12 @@ std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, f
 // The reading got next to nothing from the card: under 20 letters and digits read surely (80 or more).
 bool ThinReading(const PageText& page);
 
+// The scale (0.5 to 1) the contrast-stretched reading of a card takes: print larger than 32 pixels
+// (the median box of the words of letters or digits read 60 or more) is reduced to that, since a
+// reading's time grows with the picture's area and Tesseract reads larger print no better; a card read
+// thin (see ThinReading) is read at its full size, its few words being no measure of its print.
+float StretchedReadingScale(const PageText& page);
+
 // Whether a second reading of a card with a local threshold replaces its first: only a thin first one
 // (see ThinReading), by a reading that got 60 sure letters and digits more and whose words are read
 // with a mean confidence of 75 or more.

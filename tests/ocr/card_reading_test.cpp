@@ -217,6 +217,34 @@ TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
     EXPECT_FALSE(outside::LocalReadingWins(thin, Page(2, "Av. Itaquera, 2994 - SP", 95)));
 }
 
+TEST(CardLayout, TheStretchedReadingIsReducedOnlyByPrintReadWell) {
+    // Six lines of "text" in words `height` pixels high, read with `confidence`.
+    const auto page = [](const std::string& text, int height, float confidence) {
+        outside::PageText out;
+        out.paragraphs.emplace_back();
+        for (int i = 0; i < 6; ++i)
+            out.paragraphs.back().lines.push_back(
+                {{{text, 0, 100 * i, 600, 100 * i + height, confidence},
+                  {"Rua", 650, 100 * i, 750, 100 * i + height, confidence}}});
+        return out;
+    };
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 30, 90)), 1.0f);
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 60, 90)), 32.0f / 60.0f);
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(page("Itaquera 2994", 250, 90)), 0.5f);
+    // A logo or a photograph read as large nonsense, and a rule read as a bar, are no print.
+    outside::PageText mixed = page("Itaquera 2994", 30, 90);
+    for (const auto& [text, confidence] : {std::pair{"eaxs", 30.0f}, std::pair{"|", 95.0f}})
+        for (int i = 0; i < 30; ++i)
+            mixed.paragraphs.back().lines.push_back(
+                {{{text, 0, 700 + 300 * i, 900, 1000 + 300 * i, confidence}}});
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(mixed), 1.0f);
+    // A card read thin keeps its size: this reading is most of what it gives.
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(Page(1, "Tudo é possível àquele", 92)), 1.0f);
+    outside::PageText thin_large = Page(1, "Tudo é possível àquele", 92);
+    thin_large.paragraphs.back().lines.back().words.back().bottom = 200;
+    EXPECT_FLOAT_EQ(outside::StretchedReadingScale(thin_large), 1.0f);
+}
+
 TEST(CardReading, RealCardsAskewOrUpsideDown) {
     // The whole desk picture, the card some ten degrees askew on it: read level.
     outside::Recognizer english;
