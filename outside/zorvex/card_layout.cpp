@@ -220,6 +220,23 @@ int ReadPrintHeight(const PageText& page) {
     return PrintHeight(words, 0, words.size());
 }
 
+// `grey` thresholded by the neighbourhood of each pixel (Sauvola, `half` pixels either way), or null.
+PixPtr LocalThreshold(Pix* grey, int half) {
+    Pix* binary = nullptr;
+    if (grey == nullptr || pixSauvolaBinarize(grey, half, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0)
+        return nullptr;
+    return PixPtr(binary);
+}
+
+// The part [x0, x1) x [y0, y1) of `picture` (within it), or null when it is under 8 pixels either way.
+PixPtr ClipOf(Pix* picture, int x0, int y0, int x1, int y1) {
+    if (x1 - x0 < 8 || y1 - y0 < 8) return nullptr;
+    Box* box = boxCreate(x0, y0, x1 - x0, y1 - y0);
+    PixPtr clip(pixClipRectangle(picture, box, nullptr));
+    boxDestroy(&box);
+    return clip;
+}
+
 // `picture` read at `scale` (at most 1) of its size, the words' boxes given in its own pixels.
 PageText RecognizeReduced(Recognizer& recognizer, Pix* picture, int dpi, float scale) {
     if (scale >= 1) return recognizer.Recognize(picture, dpi, "card");
@@ -276,10 +293,8 @@ PixPtr Levelled(Pix* card) {
     const int width = pixGetWidth(gray.get());
     const float reduce = width > 1200 ? 1200.0f / static_cast<float>(width) : 1.0f;
     PixPtr small(reduce < 1 ? pixScale(gray.get(), reduce, reduce) : pixCopy(nullptr, gray.get()));
-    Pix* binary = nullptr;
-    if (!small || pixSauvolaBinarize(small.get(), 12, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0)
-        return nullptr;
-    PixPtr print(binary);
+    PixPtr print = LocalThreshold(small.get(), 12);
+    if (!print) return nullptr;
     l_float32 angle = 0, confidence = 0;
     if (pixFindSkewSweepAndSearch(print.get(), &angle, &confidence, 1, 1, kSweep, 1.0f, 0.02f) != 0)
         return nullptr;
@@ -336,10 +351,7 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
             const int x0 = std::max(0, box.left - pad), y0 = std::max(0, box.top - pad);
             const int x1 = std::min(pixGetWidth(picture), box.right + pad);
             const int y1 = std::min(pixGetHeight(picture), box.bottom + pad);
-            if (x1 - x0 < 8 || y1 - y0 < 8) continue;
-            Box* clip_box = boxCreate(x0, y0, x1 - x0, y1 - y0);
-            PixPtr clip(pixClipRectangle(picture, clip_box, nullptr));
-            boxDestroy(&clip_box);
+            PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
             if (!clip) continue;
             PageText again = RecognizeReduced(recognizer, clip.get(), resolution,
                                               ScaleForPrint(MedianHeight(words, from, to), kRunPrint));
@@ -392,10 +404,7 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
         const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
         const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
         const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
-        if (x1 - x0 < 8 || y1 - y0 < 8) continue;
-        Box* box = boxCreate(x0, y0, x1 - x0, y1 - y0);
-        PixPtr clip(pixClipRectangle(picture, box, nullptr));
-        boxDestroy(&box);
+        PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
         if (!clip) continue;
         const float scale =
             std::clamp(static_cast<float>(kPrint) / static_cast<float>(line.height), 0.5f, 4.0f);
@@ -481,9 +490,8 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     for (int source = 0; source < kSources; ++source) {
         PixPtr grey = channel(small.get(), source);
         if (!grey) continue;
-        Pix* binary = nullptr;
-        if (pixSauvolaBinarize(grey.get(), 16, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0) continue;
-        PixPtr ink(binary);
+        PixPtr ink = LocalThreshold(grey.get(), 16);
+        if (!ink) continue;
         Boxa* boxes = pixConnCompBB(ink.get(), 8);
         if (!boxes) continue;
         std::vector<InkBox> marks;
@@ -513,10 +521,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             std::min(width, static_cast<int>(static_cast<float>(row.box.right) / reduce) + margin_x);
         const int y1 =
             std::min(height, static_cast<int>(static_cast<float>(row.box.bottom) / reduce) + margin_y);
-        if (x1 - x0 < 8 || y1 - y0 < 8) continue;
-        Box* box = boxCreate(x0, y0, x1 - x0, y1 - y0);
-        PixPtr clip(pixClipRectangle(picture, box, nullptr));
-        boxDestroy(&box);
+        PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
         if (!clip) continue;
         PixPtr grey = channel(clip.get(), row.source);
         const float scale = std::clamp(static_cast<float>(kPrint) / print, 0.5f, 4.0f);
@@ -525,11 +530,8 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         {
             // Tesseract's one threshold over a clip of a photograph keeps the ground's grain: the row is
             // thresholded by its own neighbourhood instead.
-            Pix* binary = nullptr;
-            if (pixSauvolaBinarize(scaled.get(), kPrint / 2, 0.34f, 1, nullptr, nullptr, nullptr, &binary) !=
-                0)
-                continue;
-            PixPtr ink(binary);
+            PixPtr ink = LocalThreshold(scaled.get(), kPrint / 2);
+            if (!ink) continue;
             // What touches the clip's edge is the ground's or a neighbour's, not the row's print.
             PixPtr clean(pixRemoveBorderConnComps(ink.get(), 8));
             if (!clean) continue;
