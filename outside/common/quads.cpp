@@ -992,6 +992,26 @@ std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad
     });
 }
 
+std::array<std::vector<std::array<cv::Point2d, 3>>, 4> PointsBeyondSides(const Quad& quad) {
+    constexpr int kPlaces = 40;
+    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
+    const cv::Size size = QuadSize(quad);
+    const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
+    std::array<std::vector<std::array<cv::Point2d, 3>>, 4> points;
+    for (size_t i = 0; i < 4; ++i) {
+        const cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
+        const cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
+        cv::Point2d inward(-direction.y, direction.x);
+        if ((centre - a).dot(inward) < 0) inward = -inward;
+        for (int k = 1; k < kPlaces; ++k) {
+            const cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / kPlaces);
+            points[i].push_back(
+                {p - inward * (2.0 * depth), p - inward * (4.0 * depth), p - inward * (8.0 * depth)});
+        }
+    }
+    return points;
+}
+
 std::array<double, 4> SideSheetBeyondShares(const cv::Mat& bgr, const Quad& quad) {
     std::array<double, 4> shares = {0, 0, 0, 0};
     auto at = [&](cv::Point2d p) -> std::optional<cv::Vec3d> {
@@ -1024,28 +1044,20 @@ std::array<double, 4> SideSheetBeyondShares(const cv::Mat& bgr, const Quad& quad
     };
     const cv::Vec3d sheet(median(grey), median(blue), median(red));
     // Beyond each side, averaged over a few distances out (a crease's shadow lies close along it).
-    constexpr int kSamples = 40;
-    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
-    const cv::Size size = QuadSize(quad);
-    const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
+    constexpr size_t kSamples = 40;
+    const auto points = PointsBeyondSides(quad);
     std::array<std::vector<cv::Vec3d>, 4> beyond;
-    for (int i = 0; i < 4; ++i) {
-        cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
-        cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
-        cv::Point2d inward(-direction.y, direction.x);
-        if ((centre - a).dot(inward) < 0) inward = -inward;
-        for (int k = 1; k < kSamples; ++k) {
-            cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / kSamples);
+    for (size_t i = 0; i < 4; ++i)
+        for (const auto& place : points[i]) {
             cv::Vec3d sum(0, 0, 0);
             int seen = 0;
-            for (double out : {2.0, 4.0, 8.0})
-                if (auto c = at(p - inward * (out * depth))) {
+            for (const cv::Point2d& point : place)
+                if (auto c = at(point)) {
                     sum += *c;
                     ++seen;
                 }
-            if (seen == 3) beyond[static_cast<size_t>(i)].push_back(sum / 3.0);
+            if (seen == 3) beyond[i].push_back(sum / 3.0);
         }
-    }
     // The desk as seen beyond each side that shows it clearly unlike the sheet in tint (shade on crumpled
     // paper can leave the sheet no brighter than the desk).
     std::array<std::optional<cv::Vec3d>, 4> desk;

@@ -87,6 +87,11 @@ std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
 // something clearly unlike the sheet in tint (nothing to tell sheet from desk by).
 std::array<double, 4> SideSheetBeyondShares(const cv::Mat& bgr, const Quad& quad);
 
+// Where the side tests look a little way beyond each side of `quad`: per side, 39 places along its middle
+// eight tenths, each seen at 2, 4 and 8 hundredths of the outline's shorter side out (at least 6, 12 and 24
+// pixels), nearest first. The points may lie off the picture.
+std::array<std::vector<std::array<cv::Point2d, 3>>, 4> PointsBeyondSides(const Quad& quad);
+
 // Mean saturation inside the outline (the largest minus the smallest colour channel, 0..255): white paper
 // lies near zero, a banknote or a coloured print well above.
 double MeanSaturation(const cv::Mat& bgr, const Quad& quad);

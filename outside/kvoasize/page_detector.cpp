@@ -77,20 +77,13 @@ bool PaperLike(const cv::Mat& bgr, const Quad& quad) {
 // Per side, the mean grey level a little way beyond it (2 to 8 hundredths of the outline's shorter side
 // out, away from the corners); -1 where that lies off the picture.
 std::array<double, 4> GreyBeyondSides(const cv::Mat& bgr, const Quad& quad) {
-    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
-    const cv::Size size = QuadSize(quad);
-    const double depth = std::max(3.0, 0.01 * std::min(size.width, size.height));
+    const auto points = PointsBeyondSides(quad);
     std::array<double, 4> grey = {-1, -1, -1, -1};
     for (size_t i = 0; i < 4; ++i) {
-        const cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
-        const cv::Point2d direction = (b - a) / std::max(1e-9, cv::norm(b - a));
-        cv::Point2d inward(-direction.y, direction.x);
-        if ((centre - a).dot(inward) < 0) inward = -inward;
         double sum = 0;
         int seen = 0;
-        for (int k = 1; k < 40; ++k)
-            for (double out : {2.0, 4.0, 8.0}) {
-                const cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / 40) - inward * (out * depth);
+        for (const auto& place : points[i])
+            for (const cv::Point2d& p : place) {
                 const int x = static_cast<int>(std::lround(p.x)), y = static_cast<int>(std::lround(p.y));
                 if (x < 0 || y < 0 || x >= bgr.cols || y >= bgr.rows) continue;
                 const cv::Vec3b v = bgr.at<cv::Vec3b>(y, x);
