@@ -191,6 +191,20 @@ class GstGraphTest : public ::testing::Test {
         return nullptr;
     }
 
+    // A graph previewing `camera` into the surface with the grabber in line, running; null (and the test
+    // failed) when any step refuses.
+    std::unique_ptr<FilterGraph> RunPreview(CaptureFilter* camera) {
+        std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+        EXPECT_EQ(graph->AddFilter(camera, "Test Camera"), S_OK);
+        EXPECT_EQ(graph->RenderPreview(camera, &grabber), VFW_S_NOPREVIEWPIN);
+        graph->QueryVideoWindow()->SetOwner(&surface);
+        if (::testing::Test::HasFailure() || graph->Run() != S_OK) {
+            ADD_FAILURE() << "the preview graph did not run";
+            return nullptr;
+        }
+        return graph;
+    }
+
     int WaitForMorePreview(int more) {
         int target = 0;
         {
@@ -282,11 +296,8 @@ TEST_F(GstGraphTest, PreviewHasTheStillsColoursToTheLevel) {
     TestCamera::whites.store(true);
     std::unique_ptr<CaptureFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
-    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
-    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
-    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
-    graph->QueryVideoWindow()->SetOwner(&surface);
-    ASSERT_EQ(graph->Run(), S_OK);
+    std::unique_ptr<FilterGraph> graph = RunPreview(camera.get());
+    ASSERT_TRUE(graph);
     grabber.Request();
     ASSERT_TRUE(grabber.WaitFor([&] { return !grabber.frames.empty(); }));
     WaitForMorePreview(2);
@@ -319,13 +330,10 @@ TEST_F(GstGraphTest, PreviewHasTheStillsColoursToTheLevel) {
 TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
     std::unique_ptr<CaptureFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
-    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
+    std::unique_ptr<FilterGraph> graph = RunPreview(camera.get());
+    ASSERT_TRUE(graph);
     RecordingMessageTarget frame_window;
     graph->QueryMediaEvents()->SetNotifyWindow(&frame_window, WM_GRAPHNOTIFY, 0);
-    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
-    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
-    graph->QueryVideoWindow()->SetOwner(&surface);
-    ASSERT_EQ(graph->Run(), S_OK);
     WaitForMorePreview(1);
 
     // The source stops giving frames; its provider saying so afterwards adds no second event.
@@ -361,11 +369,8 @@ TEST_F(GstGraphTest, DeviceLostWhenUnpluggedAndBackWhenReturned) {
 TEST_F(GstGraphTest, NoPreviewFrameReachesTheSurfaceOnceItsCameraIsKnownGone) {
     std::unique_ptr<CaptureFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
-    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
-    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
-    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
-    graph->QueryVideoWindow()->SetOwner(&surface);
-    ASSERT_EQ(graph->Run(), S_OK);
+    std::unique_ptr<FilterGraph> graph = RunPreview(camera.get());
+    ASSERT_TRUE(graph);
     WaitForMorePreview(1);
 
     // Reported gone while this source goes on drawing, as a driver's queued buffers still come.
@@ -392,11 +397,8 @@ TEST_F(GstGraphTest, NoPreviewFrameReachesTheSurfaceOnceItsCameraIsKnownGone) {
 TEST_F(GstGraphTest, FilterReleasedWhileStreamingStopsItsSourceBeforeItsDeviceGoes) {
     std::unique_ptr<CaptureFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
-    std::unique_ptr<FilterGraph> graph = factory.CreateGraph();
-    ASSERT_EQ(graph->AddFilter(camera.get(), "Test Camera"), S_OK);
-    ASSERT_EQ(graph->RenderPreview(camera.get(), &grabber), VFW_S_NOPREVIEWPIN);
-    graph->QueryVideoWindow()->SetOwner(&surface);
-    ASSERT_EQ(graph->Run(), S_OK);
+    std::unique_ptr<FilterGraph> graph = RunPreview(camera.get());
+    ASSERT_TRUE(graph);
     WaitForMorePreview(2);
 
     GstElementPtr bin(GST_ELEMENT(gst_object_ref(dynamic_cast<GstCaptureFilter&>(*camera).Bin())));
