@@ -1,4 +1,4 @@
-#include "outside/zorvex/vcard.h"
+#include "outside/zorvex/card_fields.h"
 
 #include <phonenumbers/phonenumbermatch.h>
 #include <phonenumbers/phonenumbermatcher.h>
