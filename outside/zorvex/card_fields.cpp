@@ -11,66 +11,13 @@
 #include <regex>
 #include <sstream>
 
+#include "outside/zorvex/card_text.h"
+
 namespace outside {
 
-std::string ValidUtf8(const std::string& text) {
-    static const char kReplacement[] = "\xEF\xBF\xBD";
-    std::string out;
-    out.reserve(text.size());
-    const auto byte = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(text[k])); };
-    for (size_t i = 0; i < text.size();) {
-        const uint32_t lead = byte(i);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        bool valid = length > 0 && i + length <= text.size();
-        uint32_t code = length == 1   ? lead
-                        : length == 2 ? lead & 0x1F
-                        : length == 3 ? lead & 0x0F
-                                      : lead & 0x07;
-        for (size_t k = 1; valid && k < length; ++k) {
-            valid = (byte(i + k) & 0xC0) == 0x80;
-            code = (code << 6) | (byte(i + k) & 0x3F);
-        }
-        // Overlong forms, surrogates and code points past Unicode's end are not characters either.
-        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)))
-            valid = false;
-        if (valid) {
-            out.append(text, i, length);
-            i += length;
-        } else {
-            out += kReplacement;
-            ++i;
-        }
-    }
-    return out;
-}
+using namespace card_rules;  // NOLINT: the card rules are this file's own helpers
 
 namespace {
-
-std::vector<std::string> Words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;) words.push_back(w);
-    return words;
-}
-
-// Lower case, the Latin-1 capitals too ("ASSISTÊNCIA", "GESCHÄFTSFÜHRER" printed in capitals).
-std::string Lower(std::string text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        text[i] = static_cast<char>(std::tolower(c));
-        if (c == 0xC3 && i + 1 < text.size()) {
-            const auto next = static_cast<unsigned char>(text[i + 1]);
-            if (next >= 0x80 && next <= 0x9E && next != 0x97) text[i + 1] = static_cast<char>(next + 0x20);
-            ++i;
-        }
-    }
-    return text;
-}
 
 // The country's own top-level domain for a region (ISO 3166, "GB" is "uk"), empty when unknown.
 std::string CountryDomain(const std::string& region) {
@@ -160,14 +107,6 @@ std::string Escape(const std::string& value) {
     return out;
 }
 
-// The bytes of the character that starts at `at`: its lead byte's length, cut short at the text's end, and
-// one for a byte that cannot lead, so every step moves on.
-size_t CharacterBytes(const std::string& text, size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return std::min(length, text.size() - at);
-}
-
 // Folds a content line at 75 bytes (74 after the leading blank of a continuation) between characters.
 std::string Fold(const std::string& line) {
     std::string out;
@@ -184,28 +123,6 @@ std::string Fold(const std::string& line) {
         at += bytes;
     }
     return out + "\r\n";
-}
-
-}  // namespace
-
-namespace {
-
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-bool HasDigit(const std::string& text) { return std::any_of(text.begin(), text.end(), IsDigit); }
-
-// A word lowered with the dots, colons and commas around it removed.
-std::string Bare(const std::string& word) {
-    std::string out;
-    for (char c : Lower(word))
-        if (c != '.' && c != ':' && c != ';' && c != ',' && c != '(' && c != ')' && c != '|') out += c;
-    return out;
-}
-
-bool InList(const std::string& word, std::initializer_list<const char*> keys) {
-    const std::string bare = Bare(word);
-    for (const char* key : keys)
-        if (bare == key) return true;
-    return false;
 }
 
 // Job words in the languages the card program reads; a line with one of them is a title. Stems are
@@ -302,27 +219,6 @@ bool IsLegalForm(const std::string& word) {
                    "lda",   "sp",   "zoo",  "sro",     "kft",     "group",       "gbr",  "ug",    "se",
                    "aps",   "ltda", "oü",   "ou",      "aş",      "aö",          "bvba", "sprl",  "oyj",
                    "spzoo", "ohg",  "ek",   "lp",      "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
-}
-
-// Letters and digits only, lower case, Latin accents dropped ("Lucía Fernández" -> "luciafernandez"), so
-// a printed line can be set against an e-mail or web address.
-std::string Compact(const std::string& text) {
-    static const char kLatin[] =
-        "aaaaaaaceeeeiiiidnooooo?ouuuuytsaaaaaaaceeeeiiiidnooooo?ouuuuyty"
-        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkkllllllllllnnnnnnnnnoooooooorrrrrrsssssssstt"
-        "ttttuuuuuuuuuuuuwwyyyzzzzzzs";
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (std::isalnum(c)) {
-            out += static_cast<char>(std::tolower(c));
-        } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
-            const uint32_t code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-            if (code >= 0xC0 && code < 0x180 && kLatin[code - 0xC0] != '?') out += kLatin[code - 0xC0];
-            ++i;
-        }
-    }
-    return out;
 }
 
 // Nouns that name a business rather than a person ("Family Restaurant", "Biuro Rachunkowe Kowalczyk",
@@ -706,12 +602,6 @@ bool NameShaped(const std::string& line) {
     return true;
 }
 
-bool AnyWord(const std::string& line, bool (*test)(const std::string&)) {
-    for (const std::string& w : Words(line))
-        if (test(w)) return true;
-    return false;
-}
-
 size_t CommonRun(const std::string& a, const std::string& b) {
     size_t best = 0;
     std::vector<size_t> previous(b.size() + 1, 0), current(b.size() + 1, 0);
@@ -868,38 +758,6 @@ bool Overlapping(const LayoutLine& a, const LayoutLine& b) {
     return std::min(a.right, b.right) > std::max(a.left, b.left);
 }
 
-// Letters and digits in the line, a character beyond ASCII counted once.
-int LetterCount(const std::string& text) {
-    int count = 0;
-    for (unsigned char c : text) count += std::isalnum(c) || c >= 0xC0;
-    return count;
-}
-
-// A run of at least `count` letters: ASCII ones, or characters beyond ASCII that are no signs (quotes,
-// dashes, the ordinal "º" and "°" are U+0080 to U+00BF or U+2000 to U+2BFF; CJK punctuation U+3000 to
-// U+303F).
-bool HasWordOfLetters(const std::string& text, int count) {
-    int run = 0;
-    for (size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const size_t length = std::min(CharacterBytes(text, at), text.size() - at);
-        char32_t code = length == 1   ? lead
-                        : length == 2 ? lead & 0x1F
-                        : length == 3 ? lead & 0x0F
-                                      : lead & 0x07;
-        for (size_t k = 1; k < length; ++k)
-            code = (code << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
-        const bool letter = code < 0x80 ? std::isalpha(lead) != 0
-                                        : code >= 0xC0 && code != 0xD7 && code != 0xF7 &&
-                                              !(code >= 0x2000 && code <= 0x2BFF) &&
-                                              !(code >= 0x3000 && code <= 0x303F);
-        run = letter ? run + 1 : 0;
-        if (run >= count) return true;
-        at += length;
-    }
-    return false;
-}
-
 // A word that leads a street's name in the languages the card program reads ("Rua", "R.", "Av.",
 // "Alameda", "Praça", "Calle", "Via", "Rue"); English and German ones follow the name.
 bool IsStreetWord(const std::string& word) {
@@ -918,9 +776,6 @@ bool StreetShaped(const std::string& line) {
                 if (HasDigit(words[after])) return true;
     return false;
 }
-
-// A word with no letter or digit ("—", "&" of a telephone icon, "|").
-bool SignsOnly(const std::string& word) { return !HasDigit(word) && !HasWordOfLetters(word, 1); }
 
 std::string WithoutTrailingSigns(const std::string& line) {
     std::vector<std::string> words = Words(line);
@@ -1240,6 +1095,42 @@ std::string NameAfterNumber(const std::string& line) {
 }
 
 }  // namespace
+
+std::string ValidUtf8(const std::string& text) {
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    out.reserve(text.size());
+    const auto byte = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(text[k])); };
+    for (size_t i = 0; i < text.size();) {
+        const uint32_t lead = byte(i);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        uint32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        for (size_t k = 1; valid && k < length; ++k) {
+            valid = (byte(i + k) & 0xC0) == 0x80;
+            code = (code << 6) | (byte(i + k) & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past Unicode's end are not characters either.
+        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)))
+            valid = false;
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}
 
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
 
