@@ -1,6 +1,5 @@
 #pragma once
-// What a business card says, found by plain rules on its recognised lines, and the vCard 3.0 written
-// from it.
+// What a business card says, found by plain rules on its recognised lines.
 
 #include <string>
 #include <vector>
@@ -68,13 +67,5 @@ ContactCount ContactEvidence(const std::string& line, const std::string& region)
 // The line names a company by its legal form: a Latin one ("GmbH", "Co., Ltd."; one of two letters only
 // where legal forms stand) or a Chinese, Japanese or Korean one inside the name ("株式会社").
 bool HasCompanyLegalForm(const std::string& line);
-
-// The vCard, lines ended by CR LF and folded at 75 bytes between characters; values escaped, and any byte
-// of recognised text that is not part of a well-formed UTF-8 character written as U+FFFD.
-std::string VCard(const CardFields& card);
-
-// `text` with each byte that does not belong to a well-formed UTF-8 character (a stray continuation, a cut
-// sequence, an overlong form, a surrogate) replaced by U+FFFD.
-std::string ValidUtf8(const std::string& text);
 
 }  // namespace outside
