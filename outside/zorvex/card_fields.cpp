@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "outside/zorvex/card_text.h"
+#include "outside/zorvex/card_words.h"
 #include "outside/zorvex/vcard.h"
 
 namespace outside {
@@ -93,194 +94,6 @@ bool FindEmail(const std::string& line, std::string& email, std::string& rest, c
     }
     rest = before + " " + m.suffix().str();
     return true;
-}
-
-// Job words in the languages the card program reads; a line with one of them is a title. Stems are
-// found inside a word too, since titles compound them ("Vertriebsleiterin", "Myyntipäällikkö").
-bool IsTitleWord(const std::string& word) {
-    if (InList(word,
-               {"ceo",         "cto",          "cfo",     "coo",       "president", "officer", "head",
-                "chief",       "lead",         "owner",   "secretary", "partner",   "founder", "sales",
-                "marketing",   "executive",    "chef",    "jefe",      "gérant",    "gerente", "arquiteta",
-                "arquiteto",   "architetto",   "vp",      "attorney",  "lawyer",    "avocat",  "abogado",
-                "avvocato",    "rechtsanwalt", "vice",    "leder",     "vezető",    "müdürü",  "müdür",
-                "księgowa",    "księgowy",     "gestor",  "gestora",   "associate", "intern",  "vertrieb",
-                "außendienst", "innendienst",  "verkauf", "einkauf",   "escrevente"}))
-        return true;
-    static const char* const kStems[] = {"manag",
-                                         "direct",
-                                         "direkt",
-                                         "direttor",
-                                         "diretor",
-                                         "dyrektor",
-                                         "engineer",
-                                         "ingeni",
-                                         "ingénieur",
-                                         "design",
-                                         "consult",
-                                         "berater",
-                                         "assist",
-                                         "develop",
-                                         "entwickler",
-                                         "architect",
-                                         "architekt",
-                                         "specialist",
-                                         "spezialist",
-                                         "analyst",
-                                         "scien",
-                                         "researcher",
-                                         "professor",
-                                         "coordinat",
-                                         "koordinat",
-                                         "account",
-                                         "represent",
-                                         "advisor",
-                                         "leiter",
-                                         "chef",
-                                         "päällikkö",
-                                         "johtaja",
-                                         "ředitel",
-                                         "riaditeľ",
-                                         "igazgató",
-                                         "kierownik",
-                                         "responsab",
-                                         "projectleider",
-                                         "verkoper",
-                                         "adviseur",
-                                         "officer",
-                                         "techni",
-                                         "geschäftsführer",
-                                         "ksiegow",
-                                         "księgow",
-                                         "inhaber",
-                                         "vorstand",
-                                         "prokurist",
-                                         "comercial",
-                                         "commercial",
-                                         "部長",
-                                         "課長",
-                                         "社長",
-                                         "取締役",
-                                         "主任",
-                                         "係長",
-                                         "マネージャー",
-                                         "经理",
-                                         "經理",
-                                         "总监",
-                                         "總監",
-                                         "主管",
-                                         "董事",
-                                         "부장",
-                                         "과장",
-                                         "이사",
-                                         "팀장"};
-    const std::string bare = Bare(word);
-    for (const char* stem : kStems)
-        if (bare.find(stem) != std::string::npos) return true;
-    return false;
-}
-
-// Legal forms that end (or start) a company's name.
-bool IsLegalForm(const std::string& word) {
-    return InList(word,
-                  {"ltd",   "inc",  "gmbh", "llc",     "corp",    "corporation", "co",   "ag",    "sa",
-                   "sarl",  "sas",  "plc",  "company", "kg",      "bv",          "nv",   "oy",    "ab",
-                   "as",    "asa",  "srl",  "spa",     "limited", "kk",          "pte",  "pty",   "sl",
-                   "lda",   "sp",   "zoo",  "sro",     "kft",     "group",       "gbr",  "ug",    "se",
-                   "aps",   "ltda", "oü",   "ou",      "aş",      "aö",          "bvba", "sprl",  "oyj",
-                   "spzoo", "ohg",  "ek",   "lp",      "llp",     "gmbh&co",     "eirl", "sarl.", "sca"});
-}
-
-// Nouns that name a business rather than a person ("Family Restaurant", "Biuro Rachunkowe Kowalczyk",
-// "Sun Electricals"), in the languages the card program reads; a company without a legal form on its
-// card is often named so.
-const char* const kBusinessWords[] = {
-    "restaurant",   "restaurante",   "ristorante",  "restauracja", "bakery",       "bäckerei",
-    "boulangerie",  "bakkerij",      "café",        "cafe",        "caffè",        "bistro",
-    "hotel",        "studio",        "studios",     "atelier",     "estudio",      "pracownia",
-    "electricals",  "electrical",    "electronics", "airlines",    "airline",      "airways",
-    "insurance",    "versicherung",  "assurances",  "seguros",     "digitals",     "solutions",
-    "technologies", "industries",    "enterprises", "logistics",   "consulting",   "agency",
-    "agentur",      "agence",        "agencia",     "bureau",      "büro",         "biuro",
-    "kanzlei",      "kancelaria",    "cabinet",     "praxis",      "clinic",       "klinik",
-    "clínica",      "pharmacy",      "apotheke",    "farmacia",    "apteka",       "verlag",
-    "wydawnictwo",  "printing",      "druckerei",   "drukarnia",   "imprimerie",   "optics",
-    "optik",        "optiikka",      "motors",      "autohaus",    "garage",       "taller",
-    "werkstatt",    "warsztat",      "realty",      "immobilien",  "construction", "builders",
-    "bau",          "trading",       "handel",      "bank",        "banco",        "banque",
-    "institute",    "institut",      "instituto",   "university",  "universität",  "université",
-    "universidad",  "academy",       "akademie",    "school",      "schule",       "école",
-    "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
-    "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
-    "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
-    "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma",
-    "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
-    "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
-    "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
-    "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência"};
-
-bool IsBusinessWord(const std::string& word) {
-    // Recognition drops the accents of capitals now and then ("ELETRONICA", "ASSISTENCIA"): the words
-    // are compared without them.
-    static const auto folded = [] {
-        std::vector<std::string> keys;
-        for (const char* key : kBusinessWords) keys.push_back(Compact(key));
-        return keys;
-    }();
-    const std::string bare = Compact(word);
-    return !bare.empty() && std::find(folded.begin(), folded.end(), bare) != folded.end();
-}
-
-// A job word that does not name a trade ("Assistente" does, "ASSISTÊNCIA TÉCNICA" does not).
-bool IsJobWord(const std::string& word) { return IsTitleWord(word) && !IsBusinessWord(word); }
-
-// A legal form no other word is spelled like: a line with digits and "SP" or "SA" may be an address
-// (São Paulo's state), one with "GmbH" is a company.
-bool IsPlainLegalForm(const std::string& word) { return IsLegalForm(word) && Bare(word).size() >= 3; }
-
-// A legal form among the line's words. One of two letters ("SA", "AG", "SP") is also a state's or a
-// province's abbreviation ("Jd. Samara - SP - ..."): it counts only where legal forms stand, at the
-// line's end or before another part of one ("Co., Ltd.", "Sp. z o.o.", "GmbH & Co. KG").
-bool HasLegalForm(const std::string& line) {
-    const std::vector<std::string> words = Words(line);
-    for (size_t k = 0; k < words.size(); ++k) {
-        if (!IsLegalForm(words[k])) continue;
-        if (Bare(words[k]).size() >= 3 || k + 1 == words.size()) return true;
-        const std::string& next = words[k + 1];
-        if (IsLegalForm(next) || Bare(next) == "z" || next[0] == '&') return true;
-    }
-    return false;
-}
-
-bool IsHonorific(const std::string& word) {
-    return InList(word, {"dr", "mr", "mrs", "ms", "prof", "herr", "frau", "mme", "m"});
-}
-
-enum class Label { kNone, kWork, kCell, kFax };
-
-// The telephone label just before a number: "T", "TEL", "Phone", "M", "Mobile", "F", "FAX" and their
-// forms in other languages.
-Label TelephoneLabel(const std::string& before) {
-    std::vector<std::string> words = Words(before);
-    while (!words.empty() && Bare(words.back()).empty()) words.pop_back();  // "Tél. : 02 ..."
-    if (words.empty()) return Label::kNone;
-    const std::string word = Bare(words.back());
-    if (InList(word,
-               {"m",       "mob",      "mobile", "cell",    "cellular",  "handy",    "mobil",  "portable",
-                "port",    "móvil",    "movil",  "celular", "cellulare", "gsm",      "mobiel", "matkapuhelin",
-                "komórka", "tel/m",    "kom",    "telem",   "telemóvel", "cel",      "cell",   "mob",
-                "mobtel",  "handynr",  "natel",  "cep",     "携帯",      "携帯電話", "手机",   "手機",
-                "휴대폰",  "휴대전화", "핸드폰", "моб",     "мобильный"}))
-        return Label::kCell;
-    if (InList(word, {"f", "fax", "telefax", "fx", "ファックス", "ファクス", "传真", "傳真", "팩스", "факс"}))
-        return Label::kFax;
-    if (InList(word,
-               {"t",        "tel",      "tél",      "phone",  "ph",     "telephone", "téléphone", "telefon",
-                "telefono", "teléfono", "telefone", "office", "direct", "work",      "p",         "puh",
-                "tlf",      "telefoon", "d",        "tel.",   "tfn",    "telf",      "τηλ",       "тел",
-                "o",        "w",        "fon",      "電話",   "电话",   "直通",      "전화",      "телефон"}))
-        return Label::kWork;
-    return Label::kNone;
 }
 
 // A postal code after its label, in the code's own shape: "CEP" is a Brazilian code's label but a
@@ -531,21 +344,6 @@ bool IsWebAddress(const std::string& web) {
     return std::regex_match(host, kHost);
 }
 
-bool IsParticle(const std::string& word) {
-    return InList(word, {"de",  "van", "von", "der", "den", "da", "di", "du", "del", "la", "le",
-                         "dos", "das", "do",  "ter", "ten", "y",  "e",  "al", "bin", "zu"});
-}
-
-// Opening hours ("Segunda à Sábado", "Montag bis Freitag") are no one's name.
-bool IsWeekday(const std::string& word) {
-    return InList(word, {"monday",  "tuesday",  "wednesday", "thursday",   "friday",   "saturday", "sunday",
-                         "montag",  "dienstag", "mittwoch",  "donnerstag", "freitag",  "samstag",  "sonntag",
-                         "lundi",   "mardi",    "mercredi",  "jeudi",      "vendredi", "samedi",   "dimanche",
-                         "lunes",   "martes",   "miércoles", "jueves",     "viernes",  "sábado",   "domingo",
-                         "segunda", "terça",    "quarta",    "quinta",     "sexta",    "sabado",   "lunedì",
-                         "martedì", "venerdì",  "sabato",    "domenica"});
-}
-
 // Two to four words, each starting with a capital (or a letter beyond ASCII) but for a family name's
 // particle or a slash between two people's names, no digits and no signs of a contact line; an honorific
 // may lead.
@@ -728,14 +526,6 @@ bool Overlapping(const LayoutLine& a, const LayoutLine& b) {
     return std::min(a.right, b.right) > std::max(a.left, b.left);
 }
 
-// A word that leads a street's name in the languages the card program reads ("Rua", "R.", "Av.",
-// "Alameda", "Praça", "Calle", "Via", "Rue"); English and German ones follow the name.
-bool IsStreetWord(const std::string& word) {
-    return InList(word, {"rua",    "r",        "av",      "avenida", "alameda", "al",    "praça", "praca",
-                         "pça",    "travessa", "estrada", "rodovia", "rod",     "largo", "calle", "avda",
-                         "carrer", "passeig",  "via",     "viale",   "piazza",  "corso", "rue",   "ul"});
-}
-
 // A street and its number: a street word among the first three words ("Lojas: Av. Rio das Pedras, 1553")
 // with a digit after it.
 bool StreetShaped(const std::string& line) {
@@ -753,24 +543,6 @@ std::string WithoutTrailingSigns(const std::string& line) {
     std::string out;
     for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
     return out;
-}
-
-// A telephone label, alone or with another ("Tel/Fax:", "Fones", "Cel.:"); one letter ("T") is too
-// often a word's.
-bool IsTelephoneLabelWord(const std::string& word) {
-    std::string part;
-    for (char c : word + "/") {
-        if (c != '/') {
-            part += c;
-            continue;
-        }
-        const std::string bare = Bare(part);
-        if ((bare.size() >= 2 && TelephoneLabel(part) != Label::kNone) || bare.rfind("fone", 0) == 0 ||
-            bare.rfind("tel", 0) == 0)
-            return true;
-        part.clear();
-    }
-    return false;
 }
 
 // What a telephone line prints before its numbers, labels and signs left out: the words before the
@@ -861,14 +633,6 @@ bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
 bool BrandOver(const LayoutLine& brand, const LayoutLine& trade) {
     return Words(brand.text).size() <= 2 && brand.height * 4 >= trade.height * 5 &&
            Overlapping(brand, trade) && trade.top >= brand.bottom && trade.top - brand.bottom <= trade.height;
-}
-
-// Legal forms of Chinese, Japanese and Korean companies, written inside the name without blanks.
-bool HasCjkLegalForm(const std::string& line) {
-    for (const char* form : {"株式会社", "有限会社", "合同会社", "合資会社", "(株)", "㈱", "有限公司", "股份",
-                             "公司", "주식회사", "(주)", "㈜"})
-        if (line.find(form) != std::string::npos) return true;
-    return false;
 }
 
 // The line just above a title is its person's name when it is one to three words of letters (a given
