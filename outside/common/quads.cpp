@@ -129,16 +129,20 @@ Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point
     // narrow slip a wide band reaches the edges of stains and print well inside it.
     const double half_breadth = std::abs((centre - a).dot(normal));
     double band = std::max(4.0, std::min(0.015 * length, 0.08 * half_breadth));
+    // The side counts as seen within the band its length allows: a slip's long side bows off its line by
+    // more than the narrow band, its rim still showing along it.
+    const double seen_band = std::max(band, 0.015 * length);
     std::vector<cv::Point2f> near;
     std::vector<bool> covered(static_cast<size_t>(std::max(1.0, length)) + 1, false);
-    for (size_t cell : grid.CellsAlong(a, b, band + 1))
+    for (size_t cell : grid.CellsAlong(a, b, seen_band + 1))
         for (const cv::Point& p : grid.cells[cell]) {
             cv::Point2d d = cv::Point2d(p) - a;
             double t = d.dot(coarse.direction);
             if (t < 0.08 * length || t > 0.92 * length) continue;
-            if (std::abs(d.dot(normal)) > band) continue;
-            near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+            const double off = std::abs(d.dot(normal));
+            if (off > seen_band) continue;
             covered[static_cast<size_t>(t)] = true;
+            if (off <= band) near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
         }
     size_t span = static_cast<size_t>(0.84 * length);
     *coverage =
@@ -909,10 +913,27 @@ int SharedSides(const Quad& outer, const Quad& inner) {
 
 namespace {
 
+// How far side i of a slip (three times as long as broad or more) may bow off its straight line: 1.5% of
+// its length where the slip's breadth keeps the band its line is fitted in (FitSide) narrower than that; 0
+// for other sides and outlines. A broader outline's side that strays off the rim at a slant (a piece of a
+// crumpled sheet) must not pass for a bowed one.
+double SlipBow(const Quad& quad, int i) {
+    if (LongToShortSide(quad) < 3) return 0;
+    const cv::Point2d a = quad.corners[i], b = quad.corners[(i + 1) % 4];
+    const double length = cv::norm(b - a);
+    const cv::Point2d centre = (quad.corners[0] + quad.corners[1] + quad.corners[2] + quad.corners[3]) * 0.25;
+    const cv::Point2d normal(-(b - a).y / std::max(1e-9, length), (b - a).x / std::max(1e-9, length));
+    const double half_breadth = std::abs((centre - a).dot(normal));
+    return 0.08 * half_breadth < 0.015 * length ? 0.015 * length : 0;
+}
+
 // Per side, the share of its length along which `stepped` holds between the colour just inside and the
 // colour just outside; 1 for sides along the picture's border. With `along` > 0 each colour is the mean of
-// 3 pixels across by 2 x along + 1 along the side.
-std::array<double, 4> SideShares(const cv::Mat& bgr, const Quad& quad,
+// 3 pixels across by 2 x along + 1 along the side. A slip's long side may bow (see SlipBow): `Bow::kWithin`
+// counts it where its step shows anywhere within the bow across its line, `Bow::kBeyond` compares the
+// colours inside and beyond the bow.
+enum class Bow { kNone, kWithin, kBeyond };
+std::array<double, 4> SideShares(const cv::Mat& bgr, const Quad& quad, Bow bowing,
                                  const std::function<bool(const cv::Vec3b&, const cv::Vec3b&)>& stepped,
                                  int along = 0) {
     constexpr int kSamples = 40;
@@ -939,14 +960,20 @@ std::array<double, 4> SideShares(const cv::Mat& bgr, const Quad& quad,
                              cv::saturate_cast<uchar>((sum[1] + count / 2) / count),
                              cv::saturate_cast<uchar>((sum[2] + count / 2) / count));
         };
+        const double bow = bowing == Bow::kNone ? 0 : SlipBow(quad, i);
         int compared = 0, stepped_count = 0;
         for (int k = 1; k < kSamples; ++k) {
             // Away from the corners, where the neighbouring side's step would count.
             cv::Point2d p = a + (b - a) * (0.1 + 0.8 * k / kSamples);
-            cv::Point2d in = p + inward * depth, out = p - inward * (2 * depth);
+            const double reach = bowing == Bow::kBeyond ? bow : 0;
+            cv::Point2d in = p + inward * (depth + reach), out = p - inward * (2 * depth + reach);
             if (out.x < 0 || out.y < 0 || out.x > bgr.cols - 1 || out.y > bgr.rows - 1) continue;
             ++compared;
-            stepped_count += stepped(at(in), at(out)) ? 1 : 0;
+            bool step = stepped(at(in), at(out));
+            for (double shift = depth; !step && bowing == Bow::kWithin && shift <= bow; shift += depth)
+                step = stepped(at(in + inward * shift), at(out + inward * shift)) ||
+                       stepped(at(in - inward * shift), at(out - inward * shift));
+            stepped_count += step ? 1 : 0;
         }
         if (compared >= kSamples / 4)
             shares[static_cast<size_t>(i)] = static_cast<double>(stepped_count) / compared;
@@ -957,7 +984,7 @@ std::array<double, 4> SideShares(const cv::Mat& bgr, const Quad& quad,
 }  // namespace
 
 double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
-    auto shares = SideShares(bgr, quad, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+    auto shares = SideShares(bgr, quad, Bow::kWithin, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
         int largest = 0;
         for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(inside[c] - outside[c]));
         return largest >= 10;
@@ -967,7 +994,7 @@ double SideStepShare(const cv::Mat& bgr, const Quad& quad) {
 
 double SideColourStepShare(const cv::Mat& bgr, const Quad& quad) {
     auto shares = SideShares(
-        bgr, quad,
+        bgr, quad, Bow::kNone,
         [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
             // Colour as the blue-minus-green and red-minus-green differences, which brightness leaves alone.
             const int blue = (inside[0] - inside[1]) - (outside[0] - outside[1]);
@@ -979,14 +1006,14 @@ double SideColourStepShare(const cv::Mat& bgr, const Quad& quad) {
 }
 
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad) {
-    return SideShares(bgr, quad, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+    return SideShares(bgr, quad, Bow::kWithin, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
         auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
         return grey(inside) - grey(outside) >= 10;
     });
 }
 
 std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad, double paper) {
-    return SideShares(bgr, quad, [paper](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+    return SideShares(bgr, quad, Bow::kBeyond, [paper](const cv::Vec3b& inside, const cv::Vec3b& outside) {
         auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
         return grey(outside) >= paper && grey(inside) - grey(outside) < 10;
     });

@@ -68,7 +68,8 @@ int SharedSides(const Quad& outer, const Quad& inner);
 // Over the outline's sides, the smallest share of each side's length along which the picture steps (by 10
 // levels or more in some channel) from just inside to just outside it; sides along the picture's border
 // are left out. A sheet's own outline steps nearly all round; a boundary of print inside a sheet, or an
-// outline joining unrelated edges, only here and there.
+// outline joining unrelated edges, only here and there. A slip's long sides (three times its breadth or
+// more) may bow off their lines by 1.5% of their length: the step is sought within that bow.
 double SideStepShare(const cv::Mat& bgr, const Quad& quad);
 
 // Like SideStepShare, with steps of colour alone (hue and saturation, whatever the brightness): white paper
@@ -77,8 +78,9 @@ double SideStepShare(const cv::Mat& bgr, const Quad& quad);
 double SideColourStepShare(const cv::Mat& bgr, const Quad& quad);
 
 // Per side, the share of its length along which the grey level steps down (by 10 levels or more) from just
-// inside to just outside; 1 for sides along the picture's border. A light sheet on a dark desk is brighter
-// than the desk all round, save where a finger covers a side or a dark band runs to it.
+// inside to just outside (within a slip's bow, as SideStepShare); 1 for sides along the picture's border. A
+// light sheet on a dark desk is brighter than the desk all round, save where a finger covers a side or a
+// dark band runs to it.
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
 
 // Per side, the share of its length beyond which (a little way out) lies what looks like the sheet itself
@@ -100,9 +102,10 @@ double MeanSaturation(const cv::Mat& bgr, const Quad& quad);
 // size wide): white paper's brightener shows it bluish beside a beige or grey desk under any light.
 double BluerThanAround(const cv::Mat& bgr, const Quad& quad);
 
-// Per side, the share of its length along which paper goes on beyond it: just outside is at least `paper`
-// grey level and no darker than just inside by 10 levels (an open book's page at its fold into the other
-// page, a sheet lying against another). A dark picture printed to a sheet's edge does not count.
+// Per side, the share of its length along which paper goes on beyond it: just outside (beyond a slip's
+// bow, see SideStepShare) is at least `paper` grey level and no darker than just inside by 10 levels (an open
+// book's page at its fold into the other page, a sheet lying against another). A dark picture printed to a
+// sheet's edge does not count.
 std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad, double paper);
 
 double QuadArea(const Quad& quad);

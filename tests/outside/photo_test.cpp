@@ -182,13 +182,11 @@ TEST(RealPhotos, AWhitePageOnAWhiteDeskIsFoundInNoisyCameraFrames) {
 
 TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
     // Long slips of crumpled, bluish white paper on light wood, one with glare: their folds, shaded, step
-    // like sides, and folds all round bound a piece in the middle. A coffee-stained slip, wavy, whose stains'
-    // rims run along its long sides a little inside them. A page may be missed here, but one accepted must
-    // be the whole slip.
+    // like sides, and folds all round bound a piece in the middle. A page may be missed here, but one
+    // accepted must be the whole slip.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file :
-         {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg", "gdocai_stained_paper.jpg"}) {
+    for (const std::string file : {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
@@ -197,6 +195,30 @@ TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
         const auto& truth = c.sheets.at(0);
         EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed),
                   0.015 * cv::norm(truth[2] - truth[0]) * framed.scale);
+    }
+}
+
+TEST(RealPhotos, AWavySlipWhoseLongSidesBowIsFoundWhole) {
+    // A long coffee-stained slip on light wood, lying as photographed and half turned: its long sides bow
+    // off their straight lines by more than the slip's breadth lets their search band reach, and its stains
+    // run to them, no brighter than the wood. Its rim is looked for within the bow; the stains' rims a
+    // little inside the sides must not pull them in.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    const PhotoCase& c = Case(*cases, "gdocai_stained_paper.jpg");
+    auto framed = Framed(c);
+    const auto& truth = c.sheets.at(0);
+    const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
+    for (bool half_turned : {false, true}) {
+        SCOPED_TRACE(half_turned);
+        cv::Mat picture = framed.picture;
+        if (half_turned) cv::rotate(framed.picture, picture, cv::ROTATE_180);
+        auto page = outside::FindPageOutline(picture);
+        ASSERT_TRUE(page && page->confidence >= outside::kPageConfidenceNeeded);
+        if (half_turned)
+            for (cv::Point2d& corner : page->corners)
+                corner = cv::Point2d(picture.cols - 1 - corner.x, picture.rows - 1 - corner.y);
+        EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed), 0.015 * diagonal);
     }
 }
 
