@@ -191,6 +191,16 @@ double Legibility(const PageText& page) {
     return letters > 0 ? weighted / letters : 0;
 }
 
+// A line's words' mean confidence, each word weighted by its length (0 for a line of no text).
+double MeanConfidence(const TextLine& line) {
+    double weighted = 0, letters = 0;
+    for (const Word& w : line.words) {
+        weighted += w.confidence * static_cast<double>(w.text.size());
+        letters += static_cast<double>(w.text.size());
+    }
+    return letters > 0 ? weighted / letters : 0;
+}
+
 // The letters and digits of the words recognition is sure of (80 or more): how much of a card a reading
 // got.
 int SureLetters(const PageText& page) {
@@ -434,6 +444,42 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
 }
 
+}  // namespace
+
+TextLine ReadRow(Recognizer& recognizer, Pix* row, const std::string& region) {
+    constexpr float kSure = 80;  // a row read less surely is not added (see AddSureLines)
+    const auto read = [&](Pix* pix, int times) {
+        TextLine line;
+        for (const Paragraph& paragraph : recognizer.Recognize(pix, 300, "card").paragraphs)
+            for (const TextLine& l : paragraph.lines)
+                for (Word w : l.words) {
+                    w.left *= times, w.right *= times, w.top *= times, w.bottom *= times;
+                    line.words.push_back(std::move(w));
+                }
+        return line;
+    };
+    TextLine line = read(row, 1);
+    // At one size Tesseract now and then parts a line at a glyph it cannot place ("@" read "B", every
+    // word at confidence 0) that it reads surely at another: a contact row read unsurely is read once
+    // more at half its size, and the surer reading stands. (Other rows are not added however read.)
+    if (MeanConfidence(line) >= kSure || pixGetDepth(row) != 1) return line;
+    const std::string text = LineText(line);
+    const ContactCount contacts = ContactEvidence(text, region);
+    // A domain's dot between letters ("dominio.com") where the "@" before it was lost.
+    bool domain = false;
+    for (size_t at = 1; at + 1 < text.size(); ++at)
+        domain = domain || (text[at] == '.' && std::isalnum(static_cast<unsigned char>(text[at - 1])) != 0 &&
+                            std::isalpha(static_cast<unsigned char>(text[at + 1])) != 0);
+    if (!domain && !LooksLikeContactLine(text) && contacts.telephones + contacts.emails + contacts.webs == 0)
+        return line;
+    PixPtr half(pixScaleToGray2(row));
+    if (!half) return line;
+    TextLine again = read(half.get(), 2);
+    return MeanConfidence(again) > MeanConfidence(line) ? again : line;
+}
+
+namespace {
+
 void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read);
 
 // The digits of a line (six or more), or the word with its "@", are in a line of the page already: a row
@@ -537,17 +583,14 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             if (!clean) continue;
             scaled = std::move(clean);
         }
-        TextLine line;
-        for (const Paragraph& paragraph : recognizer.Recognize(scaled.get(), 300, "card").paragraphs)
-            for (const TextLine& l : paragraph.lines)
-                for (Word w : l.words) {
-                    const auto back = [&](int v, int origin) {
-                        return origin + static_cast<int>(static_cast<float>(v) / scale);
-                    };
-                    w.left = back(w.left, x0), w.right = back(w.right, x0);
-                    w.top = back(w.top, y0), w.bottom = back(w.bottom, y0);
-                    line.words.push_back(std::move(w));
-                }
+        TextLine line = ReadRow(recognizer, scaled.get(), region);
+        for (Word& w : line.words) {
+            const auto back = [&](int v, int origin) {
+                return origin + static_cast<int>(static_cast<float>(v) / scale);
+            };
+            w.left = back(w.left, x0), w.right = back(w.right, x0);
+            w.top = back(w.top, y0), w.bottom = back(w.bottom, y0);
+        }
         // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has.
         const std::string text = LineText(line);
         const ContactCount contacts = ContactEvidence(text, region);
@@ -617,12 +660,7 @@ void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>
             if ((!contact && !HasCompanyLegalForm(text)) ||
                 std::any_of(line.words.begin(), line.words.end(), overlaps))
                 continue;
-            double weighted = 0, letters = 0;
-            for (const Word& w : line.words) {
-                weighted += w.confidence * static_cast<double>(w.text.size());
-                letters += static_cast<double>(w.text.size());
-            }
-            if (letters > 0 && weighted / letters >= kSure) added.lines.push_back(line);
+            if (MeanConfidence(line) >= kSure) added.lines.push_back(line);
         }
         if (!added.lines.empty()) page.paragraphs.push_back(std::move(added));
     }

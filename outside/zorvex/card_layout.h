@@ -48,6 +48,13 @@ std::vector<InkRow> InkRows(std::vector<InkBox> marks);
 // rows' pixels to the words'.
 std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, float scale);
 
+// One row of print cut out of a card, dark on light and thresholded (1 bit), read in the recogniser's
+// page layout mode (a single line where the card program reads rows); a reading under 80 that may hold a
+// contact (see LooksLikeContactLine and ContactEvidence, numbers as dialled in `region`, or a domain's
+// dot between letters) is tried once more at half the size and the surer one kept. The words' boxes are
+// in `row`'s pixels.
+TextLine ReadRow(Recognizer& recognizer, Pix* row, const std::string& region);
+
 // The reading got next to nothing from the card: under 20 letters and digits read surely (80 or more).
 bool ThinReading(const PageText& page);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
 
 #include <string>
 #include <vector>
@@ -291,6 +292,22 @@ TEST(CardReading, RealCardsAskewOrUpsideDown) {
     card = outside::ExtractCardFields(outside::ReadCard(polish, picture.get(), 0), "PL");
     EXPECT_EQ(card.emails, std::vector<std::string>{"biuro@kowalczyk.pl"});
     EXPECT_EQ(card.full_name, "Anna Kowalczyk");
+}
+
+TEST(CardReading, ARowReadUnsurelyIsReadAgainAtHalfSize) {
+    // A row of print as the card program cuts it out and thresholds it: at this size Tesseract parts it
+    // at the "@", both words at confidence 0.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    portuguese.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    auto row = Picture("rows/email-row.png");
+    ASSERT_TRUE(row);
+    const outside::TextLine line = outside::ReadRow(portuguese, row.get(), "BR");
+    EXPECT_EQ(outside::LineText(line), "contato@autopecasdominio.com.br");
+    // Its boxes in the row's own pixels, whatever size it was read at.
+    ASSERT_FALSE(line.words.empty());
+    EXPECT_GT(line.words.back().right, pixGetWidth(row.get()) * 3 / 4);
+    EXPECT_LE(line.words.back().right, pixGetWidth(row.get()));
 }
 
 }  // namespace
