@@ -57,6 +57,10 @@ bool ThinReading(const PageText& page);
 // thin (see ThinReading) is read at its full size, its few words being no measure of its print.
 float StretchedReadingScale(const PageText& page);
 
+// Whether a reading whose way up the orientation model could not tell is doubted, and the card read
+// upside down as well: a reading of low confidence (under 60) that got little surely (see ThinReading).
+bool WayUpInDoubt(const PageText& page);
+
 // Whether a second reading of a card with a local threshold replaces its first: only a thin first one
 // (see ThinReading), by a reading that got 60 sure letters and digits more and whose words are read
 // with a mean confidence of 75 or more.
@@ -69,8 +73,8 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 
 // Recognises one card picture: turned level first when its print runs askew (a card photographed at an
 // angle, or the whole desk picture when no card was cut out of it), and read upside down as well when
-// the first reading is doubtful, the more confident reading kept. When most of its print is under 16
-// pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
+// its way up is in doubt (see WayUpInDoubt), the more confident reading kept. When most of its print is under
+// 16 pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
 // Tesseract misreads such small print. What the reading left empty is read again in a grey stretched to
 // its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines. A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more

@@ -217,6 +217,20 @@ TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
     EXPECT_FALSE(outside::LocalReadingWins(thin, Page(2, "Av. Itaquera, 2994 - SP", 95)));
 }
 
+TEST(CardLayout, AReadingThatGotLittleSurelyIsDoubtedTheOtherWayUp) {
+    // Upside down: nonsense, read unsurely.
+    EXPECT_TRUE(outside::WayUpInDoubt(Page(6, "oʇnbɐ ssod", 40)));
+    // Doubtful on the whole (a photograph's grain read as letters), but two lines read surely: upright.
+    outside::PageText upright = Page(8, "ee ae rr oa", 20);
+    for (int i = 0; i < 2; ++i)
+        upright.paragraphs.back().lines.push_back({{{"Av. Itaquera, 2994 - SP", 0, 400, 400, 430, 95}}});
+    EXPECT_FALSE(outside::WayUpInDoubt(upright));
+    // One sure line is not enough to tell.
+    upright.paragraphs.back().lines.pop_back();
+    EXPECT_TRUE(outside::WayUpInDoubt(upright));
+    EXPECT_FALSE(outside::WayUpInDoubt(Page(3, "Av. Itaquera, 2994 - SP", 90)));
+}
+
 TEST(CardLayout, TheStretchedReadingIsReducedOnlyByPrintReadWell) {
     // Six lines of "text" in words `height` pixels high, read with `confidence`.
     const auto page = [](const std::string& text, int height, float confidence) {
