@@ -1,6 +1,7 @@
 #pragma once
 // Recognised pages as the card field rules take them: one entry per text line, with its print size.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ void AddUnreadLines(PageText& page, const PageText& again);
 struct InkBox {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
+
+// The part of a card a second reading (see AddUnreadLines) needs to read, by that reading's page layout
+// (`layout`, its lines' words' boxes, no text): the box around the lines none of whose words overlaps a
+// word of letters or digits of `page`, an eighth of its height wider each way (8 pixels at least) within
+// `width` x `height`; none when there are no such lines, as AddUnreadLines adds no other.
+std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, int width, int height);
 
 // A row of marks of one letter size side by side: a line of print (`marks` of them) whatever its colour.
 struct InkRow {
