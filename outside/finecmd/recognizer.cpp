@@ -2,6 +2,7 @@
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/pageiterator.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
@@ -109,6 +110,25 @@ PageText Recognizer::Recognize(Pix* page, int dpi, const std::string& input_name
         paragraph.lines.back().words.push_back(std::move(w));
     } while (it->Next(tesseract::RIL_WORD));
     return text;
+}
+
+PageText Recognizer::Layout(Pix* page, int dpi) {
+    PageText layout;
+    api_->SetImage(page);
+    api_->SetSourceResolution(PageResolution(dpi, pixGetWidth(page)));
+    std::unique_ptr<tesseract::PageIterator> it(api_->AnalyseLayout());
+    if (!it) return layout;
+    do {
+        Word w;
+        if (!it->BoundingBox(tesseract::RIL_WORD, &w.left, &w.top, &w.right, &w.bottom)) continue;
+        if (layout.paragraphs.empty() || it->IsAtBeginningOf(tesseract::RIL_PARA))
+            layout.paragraphs.emplace_back();
+        Paragraph& paragraph = layout.paragraphs.back();
+        if (paragraph.lines.empty() || it->IsAtBeginningOf(tesseract::RIL_TEXTLINE))
+            paragraph.lines.emplace_back();
+        paragraph.lines.back().words.push_back(w);
+    } while (it->Next(tesseract::RIL_WORD));
+    return layout;
 }
 
 }  // namespace outside

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace outside {
 
@@ -230,6 +232,23 @@ int ReadPrintHeight(const PageText& page) {
     return PrintHeight(words, 0, words.size());
 }
 
+// While it stands, Tesseract reads no line a second time inverted, as it does by default with every line
+// it is unsure of, for light print on a dark ground.
+class WithoutInvertedLines {
+  public:
+    explicit WithoutInvertedLines(tesseract::TessBaseAPI& api) : api_(api) {
+        api_.GetDoubleVariable("invert_threshold", &threshold_);
+        api_.SetVariable("invert_threshold", "0");
+    }
+    ~WithoutInvertedLines() { api_.SetVariable("invert_threshold", std::to_string(threshold_).c_str()); }
+    WithoutInvertedLines(const WithoutInvertedLines&) = delete;
+    WithoutInvertedLines& operator=(const WithoutInvertedLines&) = delete;
+
+  private:
+    tesseract::TessBaseAPI& api_;
+    double threshold_ = 0;
+};
+
 // `grey` thresholded by the neighbourhood of each pixel (Sauvola, `half` pixels either way), or null.
 PixPtr LocalThreshold(Pix* grey, int half) {
     Pix* binary = nullptr;
@@ -247,6 +266,15 @@ PixPtr ClipOf(Pix* picture, int x0, int y0, int x1, int y1) {
     return clip;
 }
 
+// The words' boxes of a reading of a picture at `scale` of its size, given in the picture's own pixels.
+void ScaleBack(PageText& page, float scale) {
+    const auto back = [&](int& v) { v = static_cast<int>(static_cast<float>(v) / scale + 0.5f); };
+    for (Paragraph& paragraph : page.paragraphs)
+        for (TextLine& line : paragraph.lines)
+            for (Word& word : line.words)
+                back(word.left), back(word.top), back(word.right), back(word.bottom);
+}
+
 // `picture` read at `scale` (at most 1) of its size, the words' boxes given in its own pixels.
 PageText RecognizeReduced(Recognizer& recognizer, Pix* picture, int dpi, float scale) {
     if (scale >= 1) return recognizer.Recognize(picture, dpi, "card");
@@ -255,11 +283,7 @@ PageText RecognizeReduced(Recognizer& recognizer, Pix* picture, int dpi, float s
     // A picture without a resolution of its own takes one from its width, the reduced one's.
     PageText page =
         recognizer.Recognize(reduced.get(), static_cast<int>(static_cast<float>(dpi) * scale), "card");
-    const auto back = [&](int& v) { v = static_cast<int>(static_cast<float>(v) / scale + 0.5f); };
-    for (Paragraph& paragraph : page.paragraphs)
-        for (TextLine& line : paragraph.lines)
-            for (Word& word : line.words)
-                back(word.left), back(word.top), back(word.right), back(word.bottom);
+    ScaleBack(page, scale);
     return page;
 }
 
@@ -385,16 +409,41 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
 
 // Print Tesseract's one global threshold loses: coloured, or light on a band or a photograph. The
 // picture's grey is stretched to its local contrast and read once more, and what that reading found where
-// nothing was read is added. (Painting out the words already read saves time but changes how Tesseract
-// lays out the rest, and it read less.)
+// nothing was read is added. Its time goes mostly to recognising lines, and only lines where nothing was
+// read are added: its page layout is found first, and only the part of the card holding such lines is
+// read (see UnreadArea), none when there are none. A card read thin is read whole: its few words read
+// are mostly misread marks that Tesseract's recognition of a line parts otherwise than its layout, and
+// this reading gives most of what the card gets. (Painting out the words already read saves time as
+// well but changes how Tesseract lays out the rest, and it read less.)
 void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
     constexpr int kTile = 100;          // pixels of the contrast's neighbourhood
     constexpr int kLeastContrast = 40;  // a tile's grey range below this is left as it is (no print)
     PixPtr grey(pixConvertTo8(picture, 0));
     if (!grey || pixGetWidth(grey.get()) < 2 * kTile || pixGetHeight(grey.get()) < 2 * kTile) return;
     PixPtr stretched(pixContrastNorm(nullptr, grey.get(), kTile, kTile, kLeastContrast, 2, 2));
-    if (stretched)
-        AddUnreadLines(page, RecognizeReduced(recognizer, stretched.get(), dpi, StretchedReadingScale(page)));
+    if (!stretched) return;
+    const float scale = StretchedReadingScale(page);
+    if (ThinReading(page)) {
+        AddUnreadLines(page, RecognizeReduced(recognizer, stretched.get(), dpi, scale));
+        return;
+    }
+    PixPtr reduced(scale < 1 ? pixScale(stretched.get(), scale, scale) : nullptr);
+    if (scale < 1 && !reduced) return;
+    PageText layout = recognizer.Layout(reduced ? reduced.get() : stretched.get(),
+                                        static_cast<int>(static_cast<float>(dpi) * scale));
+    if (scale < 1) ScaleBack(layout, scale);
+    const int width = pixGetWidth(stretched.get()), height = pixGetHeight(stretched.get());
+    const std::optional<InkBox> area = UnreadArea(layout, page, width, height);
+    if (!area) return;
+    PixPtr clip = ClipOf(stretched.get(), area->left, area->top, area->right, area->bottom);
+    if (!clip) return;
+    // At the whole card's resolution: Tesseract's page layout goes by it.
+    PageText again = RecognizeReduced(recognizer, clip.get(), PageResolution(dpi, width), scale);
+    for (Paragraph& paragraph : again.paragraphs)
+        for (TextLine& line : paragraph.lines)
+            for (Word& w : line.words)
+                w.left += area->left, w.right += area->left, w.top += area->top, w.bottom += area->top;
+    AddUnreadLines(page, again);
 }
 
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
@@ -556,6 +605,9 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     if (rows.empty()) return;
     tesseract::TessBaseAPI& api = recognizer.Api();
     api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    // Each row is made dark on light below: Tesseract's second reading of an unsure line inverted would
+    // read white print on black, and it took up to a fifth of the rows' time.
+    const WithoutInvertedLines plain(api);
     PageText again;
     for (const InkRow& row : rows) {
         const float print = static_cast<float>(row.height) / reduce;
@@ -619,6 +671,17 @@ float StretchedReadingScale(const PageText& page) {
     return ThinReading(page) ? 1.0f : ScaleForPrint(ReadPrintHeight(page), kPrint);
 }
 
+bool WayUpInDoubt(const PageText& page) {
+    // Below this mean confidence the card may lie upside down (a card cut out of the desk picture has
+    // no "up" of its own).
+    constexpr double kDoubtful = 60;
+    // Print upside down reads as nonsense: of the set's cards read turned, none got more than 8 letters
+    // and digits read surely so, where doubtful readings upright got up to 51. A reading that got more
+    // than a thin one is the right way up, and the turned reading is saved (a reading of nonsense is
+    // slow: Tesseract reads each line it is unsure of once more, inverted).
+    return Legibility(page) < kDoubtful && ThinReading(page);
+}
+
 bool LocalReadingWins(const PageText& first, const PageText& local) {
     // Far more, and read well: over a photograph the local threshold makes the picture's grain into
     // letters as readily, and on print that reads well it breaks light strokes into noise.
@@ -667,6 +730,37 @@ void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>
 }
 
 }  // namespace
+
+std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, int width, int height) {
+    std::vector<Word> read;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (HasLetterOrDigit(word.text)) read.push_back(word);
+    const auto overlaps = [&](const Word& w) {
+        return std::any_of(read.begin(), read.end(), [&](const Word& r) {
+            return std::min(w.right, r.right) > std::max(w.left, r.left) &&
+                   std::min(w.bottom, r.bottom) > std::max(w.top, r.top);
+        });
+    };
+    std::optional<InkBox> area;
+    for (const Paragraph& paragraph : layout.paragraphs)
+        for (const TextLine& line : paragraph.lines) {
+            if (line.words.empty() || std::any_of(line.words.begin(), line.words.end(), overlaps)) continue;
+            for (const Word& w : line.words) {
+                if (!area) area = InkBox{w.left, w.top, w.right, w.bottom};
+                area->left = std::min(area->left, w.left);
+                area->top = std::min(area->top, w.top);
+                area->right = std::max(area->right, w.right);
+                area->bottom = std::max(area->bottom, w.bottom);
+            }
+        }
+    if (!area) return area;
+    // The print at the area's edge keeps some of its ground.
+    const int margin = std::max(8, (area->bottom - area->top) / 8);
+    return InkBox{std::max(0, area->left - margin), std::max(0, area->top - margin),
+                  std::min(width, area->right + margin), std::min(height, area->bottom + margin)};
+}
 
 void AddUnreadLines(PageText& page, const PageText& again) {
     std::vector<Word> read;
@@ -827,9 +921,6 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     // small "lines" on it are a picture's speckle read as letters. Read at twice its size it takes
     // seconds.
     constexpr int kLargestToEnlarge = 1400;
-    // Below this mean confidence the card may lie upside down (a card cut out of the desk picture has
-    // no "up" of its own): it is read turned as well and the better reading kept.
-    constexpr double kDoubtful = 60;
     // Cards are laid out in blocks here and there, not as one column of text: Tesseract finds the
     // blocks itself.
     recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
@@ -854,7 +945,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     PageText page = recognizer.Recognize(upright, dpi, "card");
     // Before the way up is doubted: a card read thin for its colours reads as doubtful either way up.
     ReadThinCardLocally(recognizer, upright, dpi, page);
-    if (upside_down == -1 && Legibility(page) < kDoubtful) {
+    if (upside_down == -1 && WayUpInDoubt(page)) {
         turned.reset(pixRotate180(nullptr, upright));
         // The other way up is read at half size first (a card from the camera's picture): a card upside
         // down reads as nonsense at any size, and most doubtful cards are upright after all.

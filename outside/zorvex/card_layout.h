@@ -1,6 +1,7 @@
 #pragma once
 // Recognised pages as the card field rules take them: one entry per text line, with its print size.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ void AddUnreadLines(PageText& page, const PageText& again);
 struct InkBox {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
+
+// The part of a card a second reading (see AddUnreadLines) needs to read, by that reading's page layout
+// (`layout`, its lines' words' boxes, no text): the box around the lines none of whose words overlaps a
+// word of letters or digits of `page`, an eighth of its height wider each way (8 pixels at least) within
+// `width` x `height`; none when there are no such lines, as AddUnreadLines adds no other.
+std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, int width, int height);
 
 // A row of marks of one letter size side by side: a line of print (`marks` of them) whatever its colour.
 struct InkRow {
@@ -64,6 +71,10 @@ bool ThinReading(const PageText& page);
 // thin (see ThinReading) is read at its full size, its few words being no measure of its print.
 float StretchedReadingScale(const PageText& page);
 
+// Whether a reading whose way up the orientation model could not tell is doubted, and the card read
+// upside down as well: a reading of low confidence (under 60) that got little surely (see ThinReading).
+bool WayUpInDoubt(const PageText& page);
+
 // Whether a second reading of a card with a local threshold replaces its first: only a thin first one
 // (see ThinReading), by a reading that got 60 sure letters and digits more and whose words are read
 // with a mean confidence of 75 or more.
@@ -76,8 +87,8 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 
 // Recognises one card picture: turned level first when its print runs askew (a card photographed at an
 // angle, or the whole desk picture when no card was cut out of it), and read upside down as well when
-// the first reading is doubtful, the more confident reading kept. When most of its print is under 16
-// pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
+// its way up is in doubt (see WayUpInDoubt), the more confident reading kept. When most of its print is under
+// 16 pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
 // Tesseract misreads such small print. What the reading left empty is read again in a grey stretched to
 // its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines. A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more

@@ -5,6 +5,7 @@
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,47 @@ TEST(CardLayout, ALocalThresholdReplacesOnlyAThinReading) {
     EXPECT_FALSE(outside::LocalReadingWins(three, Page(12, "Av. Itaquera, 2994 - SP", 95)));
     // Some more is not enough.
     EXPECT_FALSE(outside::LocalReadingWins(thin, Page(2, "Av. Itaquera, 2994 - SP", 95)));
+}
+
+TEST(CardLayout, AReadingThatGotLittleSurelyIsDoubtedTheOtherWayUp) {
+    // Upside down: nonsense, read unsurely.
+    EXPECT_TRUE(outside::WayUpInDoubt(Page(6, "oʇnbɐ ssod", 40)));
+    // Doubtful on the whole (a photograph's grain read as letters), but two lines read surely: upright.
+    outside::PageText upright = Page(8, "ee ae rr oa", 20);
+    for (int i = 0; i < 2; ++i)
+        upright.paragraphs.back().lines.push_back({{{"Av. Itaquera, 2994 - SP", 0, 400, 400, 430, 95}}});
+    EXPECT_FALSE(outside::WayUpInDoubt(upright));
+    // One sure line is not enough to tell.
+    upright.paragraphs.back().lines.pop_back();
+    EXPECT_TRUE(outside::WayUpInDoubt(upright));
+    EXPECT_FALSE(outside::WayUpInDoubt(Page(3, "Av. Itaquera, 2994 - SP", 90)));
+}
+
+TEST(CardLayout, TheStretchedReadingReadsOnlyTheLinesWhereNothingWasRead) {
+    // Words `height` 30 at x = 0, 200, 400... on a line at `top`.
+    const auto line = [](int top, int words) {
+        outside::TextLine l;
+        for (int i = 0; i < words; ++i) l.words.push_back({"", 200 * i, top, 200 * i + 150, top + 30, 0});
+        return l;
+    };
+    outside::PageText read;
+    read.paragraphs.push_back({{outside::TextLine{{{"Ana Souza", 0, 0, 300, 30, 95}}},
+                                outside::TextLine{{{"Tcl", 0, 100, 60, 130, 30}}},
+                                outside::TextLine{{{" ", 0, 300, 800, 700, 95}}}}});
+    outside::PageText layout;
+    // A line over the name's end, one over the doubtful word: read. Two over the blank "word" (no print).
+    layout.paragraphs.push_back({{line(0, 3), line(100, 2)}});
+    layout.paragraphs.push_back({{line(400, 2), line(480, 4)}});
+    std::optional<outside::InkBox> area = outside::UnreadArea(layout, read, 1000, 600);
+    ASSERT_TRUE(area);
+    // The two lines (0,400 to 750,510) and a margin of an eighth of their height, within the picture.
+    EXPECT_EQ(area->left, 0);
+    EXPECT_EQ(area->top, 400 - 13);
+    EXPECT_EQ(area->right, 750 + 13);
+    EXPECT_EQ(area->bottom, 510 + 13);
+    // Where every line was read there is nothing to read again.
+    layout.paragraphs.pop_back();
+    EXPECT_FALSE(outside::UnreadArea(layout, read, 1000, 600));
 }
 
 TEST(CardLayout, TheStretchedReadingIsReducedOnlyByPrintReadWell) {
