@@ -275,6 +275,32 @@ void ScaleBack(PageText& page, float scale) {
                 back(word.left), back(word.top), back(word.right), back(word.bottom);
 }
 
+// The words' boxes of a reading of a clip whose top left corner stood at (`x`, `y`), given in the whole
+// picture's pixels.
+void Shift(PageText& page, int x, int y) {
+    for (Paragraph& paragraph : page.paragraphs)
+        for (TextLine& line : paragraph.lines)
+            for (Word& w : line.words) w.left += x, w.right += x, w.top += y, w.bottom += y;
+}
+
+// The words of a reading that hold a letter or a digit: where it read something.
+std::vector<Word> WordsRead(const PageText& page) {
+    std::vector<Word> read;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& word : line.words)
+                if (HasLetterOrDigit(word.text)) read.push_back(word);
+    return read;
+}
+
+// The word's box shares pixels with one of `read`.
+bool OverlapsAny(const Word& w, const std::vector<Word>& read) {
+    return std::any_of(read.begin(), read.end(), [&](const Word& r) {
+        return std::min(w.right, r.right) > std::max(w.left, r.left) &&
+               std::min(w.bottom, r.bottom) > std::max(w.top, r.top);
+    });
+}
+
 // `picture` read at `scale` (at most 1) of its size, the words' boxes given in its own pixels.
 PageText RecognizeReduced(Recognizer& recognizer, Pix* picture, int dpi, float scale) {
     if (scale >= 1) return recognizer.Recognize(picture, dpi, "card");
@@ -389,12 +415,12 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
             if (!clip) continue;
             PageText again = RecognizeReduced(recognizer, clip.get(), resolution,
                                               ScaleForPrint(MedianHeight(words, from, to), kRunPrint));
+            Shift(again, x0, y0);
             Paragraph found;
             for (const Paragraph& read : again.paragraphs)
                 for (const TextLine& l : read.lines) {
                     TextLine kept;
-                    for (Word w : l.words) {
-                        w.left += x0, w.right += x0, w.top += y0, w.bottom += y0;
+                    for (const Word& w : l.words) {
                         if (w.confidence >= kDoubtful && !inside_sure(w)) kept.words.push_back(w);
                     }
                     if (!kept.words.empty()) found.lines.push_back(std::move(kept));
@@ -439,10 +465,7 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     if (!clip) return;
     // At the whole card's resolution: Tesseract's page layout goes by it.
     PageText again = RecognizeReduced(recognizer, clip.get(), PageResolution(dpi, width), scale);
-    for (Paragraph& paragraph : again.paragraphs)
-        for (TextLine& line : paragraph.lines)
-            for (Word& w : line.words)
-                w.left += area->left, w.right += area->left, w.top += area->top, w.bottom += area->top;
+    Shift(again, area->left, area->top);
     AddUnreadLines(page, again);
 }
 
@@ -704,12 +727,7 @@ namespace {
 // `read`, added to `page`, a paragraph of `again` to a paragraph.
 void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read) {
     constexpr float kSure = 80;
-    const auto overlaps = [&](const Word& w) {
-        return std::any_of(read.begin(), read.end(), [&](const Word& r) {
-            return std::min(w.right, r.right) > std::max(w.left, r.left) &&
-                   std::min(w.bottom, r.bottom) > std::max(w.top, r.top);
-        });
-    };
+    const auto overlaps = [&](const Word& w) { return OverlapsAny(w, read); };
     for (const Paragraph& paragraph : again.paragraphs) {
         Paragraph added;
         for (const TextLine& line : paragraph.lines) {
@@ -732,17 +750,8 @@ void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>
 }  // namespace
 
 std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, int width, int height) {
-    std::vector<Word> read;
-    for (const Paragraph& paragraph : page.paragraphs)
-        for (const TextLine& line : paragraph.lines)
-            for (const Word& word : line.words)
-                if (HasLetterOrDigit(word.text)) read.push_back(word);
-    const auto overlaps = [&](const Word& w) {
-        return std::any_of(read.begin(), read.end(), [&](const Word& r) {
-            return std::min(w.right, r.right) > std::max(w.left, r.left) &&
-                   std::min(w.bottom, r.bottom) > std::max(w.top, r.top);
-        });
-    };
+    const std::vector<Word> read = WordsRead(page);
+    const auto overlaps = [&](const Word& w) { return OverlapsAny(w, read); };
     std::optional<InkBox> area;
     for (const Paragraph& paragraph : layout.paragraphs)
         for (const TextLine& line : paragraph.lines) {
@@ -762,14 +771,7 @@ std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, i
                   std::min(width, area->right + margin), std::min(height, area->bottom + margin)};
 }
 
-void AddUnreadLines(PageText& page, const PageText& again) {
-    std::vector<Word> read;
-    for (const Paragraph& paragraph : page.paragraphs)
-        for (const TextLine& line : paragraph.lines)
-            for (const Word& word : line.words)
-                if (HasLetterOrDigit(word.text)) read.push_back(word);
-    AddSureLines(page, again, read);
-}
+void AddUnreadLines(PageText& page, const PageText& again) { AddSureLines(page, again, WordsRead(page)); }
 
 std::vector<InkRow> InkRows(std::vector<InkBox> marks) {
     constexpr int kLeast = 6, kMost = 90;  // pixels high
