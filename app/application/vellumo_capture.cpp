@@ -37,7 +37,7 @@ SeriesContext CVellumoApp::CaptureContext() {
     context.session = m_pCaptureSession.get();
     context.frame = m_pMainFrame->MessageTarget();
     context.owner = [this]() -> QWidget* { return m_pMainFrame.get(); };
-    context.prepare = [this](int width, int height) {
+    context.prepare = [this](int width, int height, bool restarted) {
         NoteCaptureSize(width, height);
         CVellumoView* view = m_pMainFrame->View();
         pipeline::CaptureRequest request = pipeline::MakeCaptureRequest(
@@ -46,6 +46,7 @@ SeriesContext CVellumoApp::CaptureContext() {
         request.capture_height = height;
         request.selection = ToViewRect(view->m_rcSelection);
         request.video = ToViewRect(view->m_rcVideo);
+        request.stream_restarted = restarted;
         m_pCaptureSession->PrepareCapture(std::move(request));
     };
     context.page_lies_still = [this] { return m_pHandsFree && m_pHandsFree->TakingPage(); };

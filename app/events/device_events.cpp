@@ -198,8 +198,8 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         r.m_bCaptureBusy = 0;
         return false;
     }
-    if (!r.m_engine.StreamRunsAtCaptureSize() && r.m_engine.SwitchStreamToCaptureSize() && r.m_bDevicePresent)
-        r.m_engine.ApplySensorSettings();
+    const bool switched = !r.m_engine.StreamRunsAtCaptureSize() && r.m_engine.SwitchStreamToCaptureSize();
+    if (switched && r.m_bDevicePresent) r.m_engine.ApplySensorSettings();
     const bool link_was_open = ControlOpen(hooks);
     if (!WaitForFocus(hooks, kFocusWaitBoundMs)) {
         const int command = business_card ? 1069 : 1021;
@@ -216,7 +216,7 @@ bool CaptureAtCaptureResolution(CCaptureRecord& r, const DeviceEventHooks& hooks
         return false;
     }
     if (hooks.set_hand_over_target) hooks.set_hand_over_target(business_card ? 1 : 0);
-    if (hooks.prepare_capture) hooks.prepare_capture(r.m_nCaptureWidth, r.m_nCaptureHeight);
+    if (hooks.prepare_capture) hooks.prepare_capture(r.m_nCaptureWidth, r.m_nCaptureHeight, switched);
     g_grabberCallback.m_bOcrCapture = 1;
     if (business_card) g_grabberCallback.m_bCardCapture = 1;
     RequestFrame();  // the request is set last: the streaming thread acts on it at once

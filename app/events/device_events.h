@@ -27,7 +27,7 @@ struct DeviceEventHooks {
     // Where the next still goes: 0 the OCR engine, 1 a business-card program.
     std::function<void(int target)> set_hand_over_target;
     // Just before the grab request: the frame size and the view's capture area to the capture pipeline.
-    std::function<void(int capture_width, int capture_height)> prepare_capture;
+    std::function<void(int capture_width, int capture_height, bool restarted)> prepare_capture;
     // A running recording failed (a graph error, or the camera went): stop it and tell the user.
     std::function<void()> recording_failed;
     // The camera's HID interface is there but this user may not open it: tell how to install the udev rule.

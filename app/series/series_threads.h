@@ -17,8 +17,9 @@ struct SeriesContext {
     pipeline::CaptureSession* session = nullptr;
     platform::MessageTarget* frame = nullptr;  // the main frame's; the dialogs are shown through it
     std::function<QWidget*()> owner;           // the dialogs' owner; asked on the GUI thread
-    // On the GUI thread before the grab request: the capture area of the view to the session.
-    std::function<void(int capture_width, int capture_height)> prepare;
+    // On the GUI thread before the grab request: the capture area of the view to the session;
+    // `restarted`: the stream was just restarted at the capture size.
+    std::function<void(int capture_width, int capture_height, bool restarted)> prepare;
     // On the GUI thread: the page to be taken is known to lie still (auto-capture took it).
     std::function<bool()> page_lies_still;
     // On the GUI thread in place of the grab request: the frame auto-capture kept, handed to the session.

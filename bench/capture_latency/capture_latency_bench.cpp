@@ -96,10 +96,11 @@ int main(int argc, char** argv) {
         work();
         return true;
     };
-    hooks.prepare = [&](int width, int height) {
+    hooks.prepare = [&](int width, int height, bool restarted) {
         pipeline::CaptureRequest request = pipeline::MakeCaptureRequest(record, g_nImageFormat.load(), 0);
         request.capture_width = width;
         request.capture_height = height;
+        request.stream_restarted = restarted;
         session.PrepareCapture(std::move(request));
     };
     hooks.read_status = [](uint32_t* status) {

@@ -37,6 +37,8 @@ struct CaptureRequest {
     int capture_height = 0;
     ViewRect selection;
     ViewRect video;
+    // The stream was restarted at the capture size for this capture, so its first frame is still to come.
+    bool stream_restarted = false;
 
     bool OcrSeries() const { return ocr_gather && continuous_capture; }
 };

@@ -31,27 +31,28 @@ CaptureSession::~CaptureSession() {
 
 void CaptureSession::PrepareCapture(CaptureRequest request) {
     uint64_t armed = 0;
+    const auto bound = request.stream_restarted ? m_grabBound + m_restartAllowance : m_grabBound;
     {
         std::lock_guard lock(request_mutex_);
         pending_ = std::make_shared<const CaptureRequest>(std::move(request));
         armed = ++armed_;
     }
     frame_signal_.notify_all();  // an older capture's wait ends: its request is gone
-    if (!StartThread([this, armed] { WatchForFrame(armed); }))
+    if (!StartThread([this, armed, bound] { WatchForFrame(armed, bound); }))
         platform::DebugLog("capture",
                            "the wait for the frame cannot start; a frame that never comes is not noticed");
 }
 
-void CaptureSession::WatchForFrame(uint64_t armed) {
+void CaptureSession::WatchForFrame(uint64_t armed, std::chrono::milliseconds bound) {
     std::unique_lock lock(request_mutex_);
-    const bool settled = frame_signal_.wait_for(
-        lock, m_grabBound, [&] { return closing_ || armed_ != armed || framed_ >= armed; });
+    const bool settled =
+        frame_signal_.wait_for(lock, bound, [&] { return closing_ || armed_ != armed || framed_ >= armed; });
     // Taking the request in one step: a frame that wins the race keeps its capture. Under the lock, so
     // that a newer capture (armed before its request is set) is never the one given up.
     if (settled || flags_.grab_requested.exchange(0) == 0) return;
     lock.unlock();
     platform::DebugLog("capture", "no frame came within %lld ms of the grab request; the capture is given up",
-                       static_cast<long long>(m_grabBound.count()));
+                       static_cast<long long>(bound.count()));
     AbandonCapture();
     if (m_reportNoFrame) m_reportNoFrame();
 }

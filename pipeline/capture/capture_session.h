@@ -90,6 +90,10 @@ class CaptureSession {
     // How long a grab request waits for its frame before the capture is given up: a few frame times at
     // the slowest size the camera offers (2.5 a second), and the first frame after a size switch.
     std::chrono::milliseconds m_grabBound{5000};
+    // Added to the bound when the stream was just restarted at the capture size: a camera starting at its
+    // largest size on a busy machine can take longer than that for its first frame, and giving up would
+    // tell the user the camera sent nothing.
+    std::chrono::milliseconds m_restartAllowance{15000};
 
     // The capture command, on the GUI thread, just before it sets the grab request (whose store
     // publishes this): the capture's settings, frame size and capture area, read from now on instead
@@ -178,7 +182,7 @@ class CaptureSession {
     // The capture ends before its worker: the flags cleared and the frame told without waiting.
     void AbandonCapture();
     // Waits on its own thread for the frame of capture `armed`; gives the capture up when none came.
-    void WatchForFrame(uint64_t armed);
+    void WatchForFrame(uint64_t armed, std::chrono::milliseconds bound);
     void StartDialog(const std::function<void()>& dialog, const char* name);
     // Runs the dialog's procedure on the calling thread.
     void ShowHere(const std::function<void()>& dialog, const char* name);

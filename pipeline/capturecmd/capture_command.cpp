@@ -77,7 +77,7 @@ bool RunCaptureSequence(CCaptureRecord& r, CaptureForm form, const CaptureComman
     }
 
     if (!hooks.on_window_thread([&] {
-            if (hooks.prepare) hooks.prepare(r.m_nCaptureWidth, r.m_nCaptureHeight);
+            if (hooks.prepare) hooks.prepare(r.m_nCaptureWidth, r.m_nCaptureHeight, switched);
         })) {
         r.m_bCaptureBusy = 0;
         return false;

@@ -28,8 +28,8 @@ struct CaptureCommandHooks {
     // work was not run.
     std::function<bool(const std::function<void()>& work)> on_window_thread;
     // On the GUI thread, just before the grab request: hands the frame size and the view's capture area to
-    // the pipeline.
-    std::function<void(int capture_width, int capture_height)> prepare;
+    // the pipeline; `restarted`: the stream was just restarted at the capture size.
+    std::function<void(int capture_width, int capture_height, bool restarted)> prepare;
     // The camera's one-byte status 0xC4; false when it could not be read.
     std::function<bool(uint32_t* status)> read_status;
     // Where an OCR capture goes (0 the OCR engine, 1 a card program).

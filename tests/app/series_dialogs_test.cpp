@@ -66,7 +66,7 @@ class SeriesDialogs : public ::testing::Test {
         context.frame = &frame;
         context.owner = [this] { return &owner; };
         QThread* gui = QThread::currentThread();
-        context.prepare = [this, gui](int, int) {
+        context.prepare = [this, gui](int, int, bool) {
             if (QThread::currentThread() == gui) prepared_on_gui.fetch_add(1);
         };
         dialogs = MakeSeriesDialogs(context);

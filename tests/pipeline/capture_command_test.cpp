@@ -47,8 +47,9 @@ class CaptureSequence : public ::testing::Test {
             if (window_there) work();
             return window_there;
         };
-        hooks.prepare = [this](int width, int height) {
+        hooks.prepare = [this](int width, int height, bool restarted) {
             log.push_back("prepare " + std::to_string(width) + "x" + std::to_string(height) +
+                          (restarted ? " restarted" : "") +
                           (g_grabberCallback.m_bGrabRequested ? " after the grab" : ""));
         };
         hooks.read_status = [this](uint32_t* status) {
@@ -78,7 +79,7 @@ TEST_F(CaptureSequence, ViewCommandWaitsForReadyThenRequestsTheFrameLast) {
     record.m_nSetSize = 1;
     statuses = {1};
     ASSERT_TRUE(Run(CaptureForm::View));
-    EXPECT_EQ(log, (std::vector<std::string>{"wait 3000", "prepare 2048x1536"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"wait 3000", "prepare 2048x1536 restarted"}));
 }
 
 TEST_F(CaptureSequence, ViewCommandEndsCleanlyWhenTheCameraNeverGetsReady) {
@@ -100,7 +101,8 @@ TEST_F(CaptureSequence, DialogFormsWaitWhileBusyThenTheDelayAndSetTheirFlags) {
     record.m_nSetPreviewSize = 0;  // switched, but a dialog's form does not settle for 3 s
     statuses = {2, 2, 0};
     ASSERT_TRUE(Run(CaptureForm::ContinueCapture));
-    EXPECT_EQ(log, (std::vector<std::string>{"poll 100/10000", "wait 700", "prepare 2592x1944"}));
+    // The session hears of the restart, so the frame's wait allows for it.
+    EXPECT_EQ(log, (std::vector<std::string>{"poll 100/10000", "wait 700", "prepare 2592x1944 restarted"}));
     EXPECT_EQ(record.m_bContinuousRunning, 1);
     EXPECT_EQ(g_grabberCallback.m_bOcrCapture, 0);
 
@@ -109,7 +111,7 @@ TEST_F(CaptureSequence, DialogFormsWaitWhileBusyThenTheDelayAndSetTheirFlags) {
     statuses = {2};
     target = 1;
     ASSERT_TRUE(Run(CaptureForm::ContinueOcr));
-    EXPECT_EQ(log, (std::vector<std::string>{"poll 100/10000", "wait 700", "prepare 2592x1944"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"poll 100/10000", "wait 700", "prepare 2592x1944 restarted"}));
     EXPECT_EQ(g_grabberCallback.m_bOcrCapture, 1);
     EXPECT_EQ(g_grabberCallback.m_bCardCapture, 0);  // only the page series of a card program marks cards
 

@@ -668,6 +668,17 @@ TEST_F(StillCapture, AGrabRequestThatGetsNoFrameIsGivenUpAndTold) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_EQ(told, 1);
     EXPECT_EQ(SavedFiles(), std::vector<std::string>{"cap0001.jpg"});
+
+    // A stream just restarted at the capture size is given longer for its first frame.
+    session_->m_restartAllowance = std::chrono::minutes(5);
+    CaptureRequest request = MakeCaptureRequest(settings_, g_nImageFormat.load(), 0);
+    request.stream_restarted = true;
+    session_->PrepareCapture(std::move(request));
+    grab_ = 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // past the bound without the allowance
+    ASSERT_TRUE(Capture(PatternFrame(64, 48), false, false, /*prepared=*/true));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(SavedFiles(), (std::vector<std::string>{"cap0001.jpg", "cap0002.jpg"}));
 }
 
 TEST_F(StillCapture, ANumberTakenBetweenTheChoiceAndTheWriteIsNeverReplaced) {
