@@ -65,8 +65,11 @@ bool IsMark(const std::string& text) {
         return std::all_of(text.begin(), text.end(),
                            [&](char c) { return test(static_cast<unsigned char>(c)) != 0; });
     };
-    // A single digit may be an icon; two are more likely the end of a number ("... 67 89").
-    return !all(std::isalpha) && !(text.size() == 2 && all(std::isdigit));
+    // A single digit may be an icon; two are more likely the end of a number ("... 67 89"). A capital
+    // and a full stop are an initial ("R. OLIVEIRA").
+    const bool initial =
+        text.size() == 2 && std::isupper(static_cast<unsigned char>(text[0])) != 0 && text[1] == '.';
+    return !all(std::isalpha) && !(text.size() == 2 && all(std::isdigit)) && !initial;
 }
 
 int WordHeight(const Word& word) { return word.bottom - word.top; }
