@@ -205,6 +205,7 @@ ContactCount ContactEvidence(const std::string& line, const std::string& region)
                                PhoneNumberUtil::NO_PARSING_ERROR &&
                            util.IsValidNumber(number);
         evidence.telephones += valid || LocalShaped(tel.number) ? 1 : 0;
+        evidence.dialled += valid ? 1 : 0;
     }
     return evidence;
 }

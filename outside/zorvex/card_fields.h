@@ -58,9 +58,10 @@ bool LooksLikeContactLine(const std::string& line);
 
 // How many telephone numbers (ones the numbering plan of `region` dials, or local ones printed as
 // telephones are), e-mail addresses of the usual shape and web addresses the line gives: of two readings
-// of one line, the one that gives fewer is the misread one.
+// of one line, the one that gives fewer is the misread one. `dialled` counts the telephones the plan
+// dials as printed (with their area code).
 struct ContactCount {
-    int telephones = 0, emails = 0, webs = 0;
+    int telephones = 0, emails = 0, webs = 0, dialled = 0;
 };
 ContactCount ContactEvidence(const std::string& line, const std::string& region);
 

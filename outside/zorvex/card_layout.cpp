@@ -65,8 +65,11 @@ bool IsMark(const std::string& text) {
         return std::all_of(text.begin(), text.end(),
                            [&](char c) { return test(static_cast<unsigned char>(c)) != 0; });
     };
-    // A single digit may be an icon; two are more likely the end of a number ("... 67 89").
-    return !all(std::isalpha) && !(text.size() == 2 && all(std::isdigit));
+    // A single digit may be an icon; two are more likely the end of a number ("... 67 89"). A capital
+    // and a full stop are an initial ("R. OLIVEIRA").
+    const bool initial =
+        text.size() == 2 && std::isupper(static_cast<unsigned char>(text[0])) != 0 && text[1] == '.';
+    return !all(std::isalpha) && !(text.size() == 2 && all(std::isdigit)) && !initial;
 }
 
 int WordHeight(const Word& word) { return word.bottom - word.top; }
@@ -582,12 +585,14 @@ bool AlreadyRead(const std::string& text, const PageText& page) {
 // for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
 // channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
 // read alone, in the channel it stood out in, dark on light, scaled so its print stands some 40 pixels
-// high, and what reads as a contact line surely is added as AddUnreadLines adds the stretched reading's.
+// high, and what reads as a contact line surely is added as AddUnreadLines adds the stretched reading's,
+// a row giving a number with its area code fairly surely as well.
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
-    constexpr int kWidth = 1000;  // pixels: the rows are looked for on a copy this wide at most
-    constexpr int kPrint = 40;    // pixels of a row's marks after scaling
-    constexpr size_t kRows = 6;   // rows read at most, the longest first
-    constexpr int kSources = 8;   // grey, red, green and blue, each either way light
+    constexpr int kWidth = 1000;       // pixels: the rows are looked for on a copy this wide at most
+    constexpr int kPrint = 40;         // pixels of a row's marks after scaling
+    constexpr size_t kRows = 6;        // rows read at most, the longest first
+    constexpr int kSources = 8;        // grey, red, green and blue, each either way light
+    constexpr float kFairlySure = 60;  // a row giving a number with its area code is taken from this
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     const float reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
     PixPtr small(reduce < 1 ? pixScale(picture, reduce, reduce) : pixCopy(nullptr, picture));
@@ -678,7 +683,18 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
                      [](const Paragraph& a, const Paragraph& b) {
                          return a.lines.front().words.front().top < b.lines.front().words.front().top;
                      });
-    AddSureLines(page, again, {});
+    for (Paragraph& paragraph : again.paragraphs) {
+        // Print over a pattern reads less surely than 80 even where every glyph is right; a number the
+        // plan dials as printed, with its area code, and read fairly surely, is seldom grain.
+        const TextLine& line = paragraph.lines.front();
+        if (MeanConfidence(line) >= kFairlySure && ContactEvidence(LineText(line), region).dialled > 0) {
+            page.paragraphs.push_back(std::move(paragraph));
+        } else {
+            PageText one;
+            one.paragraphs.push_back(std::move(paragraph));
+            AddSureLines(page, one, {});
+        }
+    }
 }
 
 }  // namespace

@@ -482,6 +482,9 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     EXPECT_EQ(outside::ContactEvidence("Nex tel 9.4000-4 561", "BR").telephones, 0);
     EXPECT_EQ(outside::ContactEvidence("Nextel 9.4000-4561", "BR").telephones, 1);
     EXPECT_EQ(outside::ContactEvidence("Tel/Fax: 5067-199’", "BR").telephones, 0);
+    // A number with its area code (or after one on its line) is dialled as printed; a local one is not.
+    EXPECT_EQ(outside::ContactEvidence("Pabx:(11) 2131-3400 Fax: 2131-3418", "BR").dialled, 2);
+    EXPECT_EQ(outside::ContactEvidence("Nextel 9.4000-4561", "BR").dialled, 0);
     // Two numbers and an address on one line, each counted; a misread "@" still gives the address.
     const outside::ContactCount both =
         outside::ContactEvidence("Cel.: 11 99884-8929 e-mail: guina(D8tabeliao.not.br", "BR");

@@ -41,10 +41,13 @@ TEST(CardLayout, IconsApartFromTheTextAreLeftOutAndAsianGlyphsJoined) {
         // is no mark however short.
         Words({{"株", 0}, {"式", 64}, {"会", 128}, {"社", 192}}, 60),
         Words({{"田村", 0}, {"大輝", 200}}, 60),
+        // A capital and a full stop as far before the name are its initial.
+        Words({{"R.", 0}, {"OLIVEIRA", 70}}, 30),
     }});
     // Each glyph is three bytes, so its box is 60 wide: 4 and 8 pixels apart, then 80.
     EXPECT_EQ(Texts(outside::LayoutLines(page)),
-              (std::vector<std::string>{"123 ABC St.,", "+90 212 345 67 89", "株式会社", "田村 大輝"}));
+              (std::vector<std::string>{"123 ABC St.,", "+90 212 345 67 89", "株式会社", "田村 大輝",
+                                        "R. OLIVEIRA"}));
 }
 
 TEST(CardLayout, ATelephoneIconReadAsDigitsIsNoAreaCode) {
