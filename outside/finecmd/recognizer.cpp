@@ -88,10 +88,14 @@ bool Recognizer::Init(const std::string& language) {
 }
 
 PageText Recognizer::Recognize(Pix* page, int dpi, const std::string& input_name) {
-    PageText text;
-    api_->SetInputName(input_name.c_str());
     api_->SetImage(page);
     api_->SetSourceResolution(PageResolution(dpi, pixGetWidth(page)));
+    return RecognizeLaidOut(input_name);
+}
+
+PageText Recognizer::RecognizeLaidOut(const std::string& input_name) {
+    PageText text;
+    api_->SetInputName(input_name.c_str());
     if (api_->Recognize(nullptr) != 0) return text;
     std::unique_ptr<tesseract::ResultIterator> it(api_->GetIterator());
     if (!it) return text;

@@ -54,6 +54,10 @@ class Recognizer {
     // at a fraction of Recognize's time; in the current page segmentation mode.
     PageText Layout(Pix* page, int dpi);
 
+    // Recognises the page Layout was given last, in the layout it found there (not found again): a
+    // reading that needs the layout first costs no more than one without it.
+    PageText RecognizeLaidOut(const std::string& input_name);
+
     // Whether the page's print stands upside down, by Tesseract's orientation model: 1 when it does, 0
     // when it stands upright, -1 when the model is not sure (little print) or not installed.
     int UpsideDown(Pix* page, int dpi);

@@ -458,16 +458,25 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     }
     PixPtr reduced(scale < 1 ? pixScale(stretched.get(), scale, scale) : nullptr);
     if (scale < 1 && !reduced) return;
-    PageText layout = recognizer.Layout(reduced ? reduced.get() : stretched.get(),
-                                        static_cast<int>(static_cast<float>(dpi) * scale));
-    if (scale < 1) ScaleBack(layout, scale);
     const int width = pixGetWidth(stretched.get()), height = pixGetHeight(stretched.get());
+    // At the whole card's resolution, the reading's as well: Tesseract's page layout goes by it.
+    const int resolution = PageResolution(dpi, width);
+    PageText layout = recognizer.Layout(reduced ? reduced.get() : stretched.get(),
+                                        static_cast<int>(static_cast<float>(resolution) * scale));
+    if (scale < 1) ScaleBack(layout, scale);
     const std::optional<InkBox> area = UnreadArea(layout, page, width, height);
     if (!area) return;
+    // Lines left unread all over the card (a photograph's) need the whole of it read: the layout just
+    // found is the reading's, and is not found again.
+    if (area->left == 0 && area->top == 0 && area->right == width && area->bottom == height) {
+        PageText again = recognizer.RecognizeLaidOut("card");
+        if (scale < 1) ScaleBack(again, scale);
+        AddUnreadLines(page, again);
+        return;
+    }
     PixPtr clip = ClipOf(stretched.get(), area->left, area->top, area->right, area->bottom);
     if (!clip) return;
-    // At the whole card's resolution: Tesseract's page layout goes by it.
-    PageText again = RecognizeReduced(recognizer, clip.get(), PageResolution(dpi, width), scale);
+    PageText again = RecognizeReduced(recognizer, clip.get(), resolution, scale);
     Shift(again, area->left, area->top);
     AddUnreadLines(page, again);
 }
@@ -944,23 +953,28 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
     PixPtr level = Levelled(card);
     Pix* upright = level ? level.get() : card;
-    // Tesseract's orientation model tells most cards' way up at a fraction of a reading's time; where
-    // it cannot, a doubtful reading is tried the other way up as well.
-    // It looks at the shapes of the print, which a card cut out of the camera's picture shows as well at
-    // half its size, in a third of the time.
-    int upside_down = -1;
-    if (pixGetWidth(upright) > kLargestWhole) {
-        PixPtr half(pixScale(upright, 0.5f, 0.5f));
-        if (half) upside_down = recognizer.UpsideDown(half.get(), dpi / 2);
-    } else {
-        upside_down = recognizer.UpsideDown(upright, dpi);
-    }
-    PixPtr turned;
-    if (upside_down == 1) {
-        turned.reset(pixRotate180(nullptr, upright));
-        if (turned) upright = turned.get();
-    }
+    // A card read as it lies is the right way up when the reading got more than a thin one (see
+    // WayUpInDoubt: print upside down reads as nonsense). Only then is Tesseract's orientation model asked,
+    // which tells most cards' way up at a fraction of a reading's time; where it cannot, a doubtful reading
+    // is tried the other way up as well.
     PageText page = recognizer.Recognize(upright, dpi, "card");
+    int upside_down = -1;
+    PixPtr turned;
+    if (ThinReading(page)) {
+        // It looks at the shapes of the print, which a card cut out of the camera's picture shows as well
+        // at half its size, in a third of the time.
+        if (pixGetWidth(upright) > kLargestWhole) {
+            PixPtr half(pixScale(upright, 0.5f, 0.5f));
+            if (half) upside_down = recognizer.UpsideDown(half.get(), dpi / 2);
+        } else {
+            upside_down = recognizer.UpsideDown(upright, dpi);
+        }
+        if (upside_down == 1) turned.reset(pixRotate180(nullptr, upright));
+        if (turned) {
+            upright = turned.get();
+            page = recognizer.Recognize(upright, dpi, "card");
+        }
+    }
     // Before the way up is doubted: a card read thin for its colours reads as doubtful either way up.
     ReadThinCardLocally(recognizer, upright, dpi, page);
     if (upside_down == -1 && WayUpInDoubt(page)) {
