@@ -458,7 +458,8 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         static const std::regex kOu(R"(\bOU$)");
         // A logo's mark read as a lone small letter or sign before the name ("a Eletrônica ADACHI Ltda.").
         static const std::regex kMark(R"(^([a-z]|[^\w\s\x80-\xff]{1,2}) +(?=[A-Z\x80-\xff]))");
-        lines[org_at].text = std::regex_replace(lines[org_at].text, kMark, "");
+        // So is a logo's edge after it ("IT Solutions |").
+        lines[org_at].text = WithoutTrailingSigns(std::regex_replace(lines[org_at].text, kMark, ""));
         card.organisation =
             std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;

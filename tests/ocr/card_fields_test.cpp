@@ -529,6 +529,9 @@ TEST(CardFieldRules, ABrandPrintedLargeOverItsTrade) {
     // A word in smaller print over the trade is no part of its name.
     card = outside::ExtractCardFields({L("Desde", 40), L("AUTO PEÇAS", 62, 1)}, "BR");
     EXPECT_EQ(card.organisation, "AUTO PEÇAS");
+    // A logo's edge read as a sign after the trade is no part of it.
+    card = outside::ExtractCardFields({L("Daniel Carlos", 132), L("IT Solutions |", 83, 1)}, "BR");
+    EXPECT_EQ(card.organisation, "IT Solutions");
 }
 
 TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
