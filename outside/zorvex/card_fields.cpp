@@ -121,6 +121,8 @@ bool NameAboveTitle(const LayoutLine& line, const LayoutLine& title) {
     const std::vector<std::string> words = Words(line.text);
     if (words.empty() || words.size() > 3 || line.height * 5 < title.height * 4 || !Overlapping(line, title))
         return false;
+    // A name starts with a capital; a line starting in lower case is a piece of one ("do Nogue").
+    if (std::islower(static_cast<unsigned char>(words.front()[0])) != 0) return false;
     for (const std::string& w : words) {
         if (IsTitleWord(w) || IsLegalForm(w) || LetterCount(w) < 2) return false;
         for (unsigned char c : w)
@@ -174,6 +176,10 @@ std::string NameAfterNumber(const std::string& line) {
 }  // namespace
 
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
+
+bool TitleShaped(const std::string& line) {
+    return AnyWord(line, IsJobWord) && !HasDigit(line) && Words(line).size() <= 6;
+}
 
 bool LooksLikeContactLine(const std::string& line) {
     // An e-mail's label stands where its "@" was misread ("E-mail: sonaocasaúbol.").
@@ -392,10 +398,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // The title: a line with a job word, the nearest to the name.
     size_t title_at = n;
     for (size_t i = 0; i < n; ++i) {
-        // A title is short; a longer line with a job word describes the trade.
-        if (used[i] || !AnyWord(lines[i].text, IsJobWord) || HasDigit(lines[i].text) ||
-            Words(lines[i].text).size() > 6)
-            continue;
+        if (used[i] || !TitleShaped(lines[i].text)) continue;
         const auto distance = [&](size_t k) {
             return name_at == n ? k : (k > name_at ? k - name_at : name_at - k);
         };

@@ -275,7 +275,9 @@ TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
     outside::CardFields card = outside::ExtractCardFields(lines, "IN");
     EXPECT_EQ(card.full_name, "REVANTH");
     EXPECT_EQ(card.title, "Marketing Executive");
-    // A word far above the title is no name of its.
+    // Nor is a piece of a name cut out mid-word, or a word far above the title.
+    lines[0].text = "do Nogue";
+    EXPECT_EQ(outside::ExtractCardFields(lines, "IN").full_name, "");
     lines[0] = at("REVANTH", 42, 725, 0, 987, 0);
     lines[5].top = 300, lines[5].bottom = 346;
     EXPECT_EQ(outside::ExtractCardFields(lines, "IN").full_name, "");
