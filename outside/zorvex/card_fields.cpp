@@ -115,11 +115,14 @@ bool BrandOver(const LayoutLine& brand, const LayoutLine& trade) {
 }
 
 // The line just above a title is its person's name when it is one to three words of letters (a given
-// name alone, or one in lower case) in print no smaller than the title's, above it.
+// name alone, or one in lower case) in print no smaller than the title's, above it. A name in capitals
+// has no descenders, so its words' boxes may stand a fifth lower than a title's in the same print.
 bool NameAboveTitle(const LayoutLine& line, const LayoutLine& title) {
     const std::vector<std::string> words = Words(line.text);
-    if (words.empty() || words.size() > 3 || line.height < title.height || !Overlapping(line, title))
+    if (words.empty() || words.size() > 3 || line.height * 5 < title.height * 4 || !Overlapping(line, title))
         return false;
+    // A name starts with a capital; a line starting in lower case is a piece of one ("do Nogue").
+    if (std::islower(static_cast<unsigned char>(words.front()[0])) != 0) return false;
     for (const std::string& w : words) {
         if (IsTitleWord(w) || IsLegalForm(w) || LetterCount(w) < 2) return false;
         for (unsigned char c : w)
@@ -173,6 +176,10 @@ std::string NameAfterNumber(const std::string& line) {
 }  // namespace
 
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
+
+bool TitleShaped(const std::string& line) {
+    return AnyWord(line, IsJobWord) && !HasDigit(line) && Words(line).size() <= 6;
+}
 
 bool LooksLikeContactLine(const std::string& line) {
     // An e-mail's label stands where its "@" was misread ("E-mail: sonaocasaúbol.").
@@ -392,10 +399,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // The title: a line with a job word, the nearest to the name.
     size_t title_at = n;
     for (size_t i = 0; i < n; ++i) {
-        // A title is short; a longer line with a job word describes the trade.
-        if (used[i] || !AnyWord(lines[i].text, IsJobWord) || HasDigit(lines[i].text) ||
-            Words(lines[i].text).size() > 6)
-            continue;
+        if (used[i] || !TitleShaped(lines[i].text)) continue;
         const auto distance = [&](size_t k) {
             return name_at == n ? k : (k > name_at ? k - name_at : name_at - k);
         };
@@ -409,16 +413,22 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         used[title_at] = true;
     }
     // No name of two capitalised words: the name is the line printed just above the title, in print no
-    // smaller, of one to three words of letters ("KARTHICK", "Amit kumar").
-    if (name_at == n && title_at < n)
-        for (size_t i = title_at; i-- > 0;) {
-            if (Words(lines[i].text).empty()) continue;
-            if (!used[i] && lines[i].confidence >= kSureName && NameAboveTitle(lines[i], lines[title_at])) {
-                name_at = i;
-                used[i] = true;
-            }
-            break;
+    // smaller, of one to three words of letters ("KARTHICK", "Amit kumar"). Just above on the card, not
+    // in reading order: a title read on a second reading comes after the page's own lines.
+    if (name_at == n && title_at < n) {
+        const LayoutLine& title = lines[title_at];
+        size_t above = n;
+        for (size_t i = 0; i < n; ++i)
+            if (i != title_at && !Words(lines[i].text).empty() && lines[i].bottom <= title.top &&
+                Overlapping(lines[i], title) && (above == n || lines[i].bottom > lines[above].bottom))
+                above = i;
+        if (above < n && !used[above] && lines[above].confidence >= kSureName &&
+            title.top - lines[above].bottom <= 2 * lines[above].height &&
+            NameAboveTitle(lines[above], title)) {
+            name_at = above;
+            used[above] = true;
         }
+    }
     // Else the owner who signs a number of the card's ("... / Valdeci").
     std::string signed_name;
     for (size_t i = 0; i < n && name_at == n && signed_name.empty(); ++i)

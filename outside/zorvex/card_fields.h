@@ -69,4 +69,8 @@ ContactCount ContactEvidence(const std::string& line, const std::string& region)
 // where legal forms stand) or a Chinese, Japanese or Korean one inside the name ("株式会社").
 bool HasCompanyLegalForm(const std::string& line);
 
+// The line may be a job title: a job word ("Director", "Manager") in six words at most and no digit (a
+// longer line with a job word describes the trade).
+bool TitleShaped(const std::string& line);
+
 }  // namespace outside

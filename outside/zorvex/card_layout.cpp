@@ -564,7 +564,7 @@ TextLine ReadRow(Recognizer& recognizer, Pix* row, const std::string& region) {
 
 namespace {
 
-void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read);
+void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read, bool titles);
 
 // The digits of a line (six or more), or the word with its "@", are in a line of the page already: a row
 // read again where a first reading got it more doubtfully, or shifted.
@@ -590,18 +590,36 @@ bool AlreadyRead(const std::string& text, const PageText& page) {
     return false;
 }
 
+// Grey print barely darker than its ground (a few levels on a shaded design) made dark: the ground made
+// even by the light of each part of the card, then the 40 levels under it stretched to the full range, so
+// a local threshold tells such print from the ground and the ground's grain stays light. Null where it
+// cannot be.
+PixPtr FaintPrintDarkened(Pix* grey) {
+    constexpr l_uint32 kDepth = 40;  // levels under the even ground
+    PixPtr even(pixBackgroundNormSimple(grey, nullptr, nullptr));
+    l_uint32 ground = 0;
+    if (!even || pixGetRankValue(even.get(), 1, 0.5f, &ground) != 0 || ground <= kDepth) return nullptr;
+    return PixPtr(pixGammaTRC(nullptr, even.get(), 1.0f, static_cast<l_int32>(ground - kDepth),
+                              static_cast<l_int32>(ground)));
+}
+
 // Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
 // for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
 // channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
 // read alone, in the channel it stood out in, dark on light, scaled so its print stands some 40 pixels
-// high, and what reads as a contact line surely is added as AddUnreadLines adds the stretched reading's,
-// a row giving a number with its area code fairly surely as well.
+// high, and what reads as a contact line or a job title surely is added as AddUnreadLines adds the
+// stretched reading's, a row giving a number with its area code fairly surely as well. Faint grey print on
+// a shaded ground stands out in none of the channels; it is looked for on the grey with its ground made
+// even and darkened (see FaintPrintDarkened).
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
     constexpr int kWidth = 1000;       // pixels: the rows are looked for on a copy this wide at most
     constexpr int kPrint = 40;         // pixels of a row's marks after scaling
     constexpr size_t kRows = 6;        // rows read at most, the longest first
-    constexpr int kSources = 8;        // grey, red, green and blue, each either way light
+    constexpr float kSureTitle = 90;   // a title row read less surely is not added
     constexpr float kFairlySure = 60;  // a row giving a number with its area code is taken from this
+    // Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on
+    // light only: the ground is made even as a light one).
+    constexpr int kSources = 9, kFaint = 8;
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     const float reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
     PixPtr small(reduce < 1 ? pixScale(picture, reduce, reduce) : pixCopy(nullptr, picture));
@@ -610,16 +628,23 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // Picture `source` of the card (a channel, light inverted for the odd ones), from `pix`.
     const auto channel = [&](Pix* pix, int source) -> PixPtr {
         const int kind = source / 2;
-        if (kind > 0 && !colour) return nullptr;
-        PixPtr grey(kind == 0 ? pixConvertTo8(pix, 0)
-                              : pixGetRGBComponent(pix, kind == 1   ? COLOR_RED
-                                                        : kind == 2 ? COLOR_GREEN
-                                                                    : COLOR_BLUE));
+        if (kind > 0 && kind < 4 && !colour) return nullptr;
+        PixPtr grey(kind == 0 || kind == 4 ? pixConvertTo8(pix, 0)
+                                           : pixGetRGBComponent(pix, kind == 1   ? COLOR_RED
+                                                                     : kind == 2 ? COLOR_GREEN
+                                                                                 : COLOR_BLUE));
+        if (grey && kind == 4) grey = FaintPrintDarkened(grey.get());
         if (grey && source % 2 == 1) pixInvert(grey.get(), grey.get());
         return grey;
     };
     std::vector<InkRow> rows;
     for (int source = 0; source < kSources; ++source) {
+        // Faint print is looked for only where no channel shows a row unread: on a photograph the even
+        // ground's grain makes rows of its own, which would take the place of print.
+        if (source == kFaint) {
+            rows = UnreadRows(std::move(rows), page, 1.0f / reduce);
+            if (!rows.empty()) break;
+        }
         PixPtr grey = channel(small.get(), source);
         if (!grey) continue;
         PixPtr ink = LocalThreshold(grey.get(), 16);
@@ -646,6 +671,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // read white print on black, and it took up to a fifth of the rows' time.
     const WithoutInvertedLines plain(api);
     PageText again;
+    PixPtr even;
     for (const InkRow& row : rows) {
         const float print = static_cast<float>(row.height) / reduce;
         const int margin_x = static_cast<int>(print * 0.8f) + 2,
@@ -656,9 +682,12 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             std::min(width, static_cast<int>(static_cast<float>(row.box.right) / reduce) + margin_x);
         const int y1 =
             std::min(height, static_cast<int>(static_cast<float>(row.box.bottom) / reduce) + margin_y);
-        PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
+        // Faint print is cut out of the whole card made even and stretched: a row alone is too little
+        // ground to tell the print's levels from.
+        if (row.source == kFaint && !even) even = channel(picture, kFaint);
+        PixPtr clip = ClipOf(row.source == kFaint ? even.get() : picture, x0, y0, x1, y1);
         if (!clip) continue;
-        PixPtr grey = channel(clip.get(), row.source);
+        PixPtr grey = row.source == kFaint ? std::move(clip) : channel(clip.get(), row.source);
         const float scale = std::clamp(static_cast<float>(kPrint) / print, 0.5f, 4.0f);
         PixPtr scaled(grey ? pixScale(grey.get(), scale, scale) : nullptr);
         if (!scaled) continue;
@@ -680,10 +709,15 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             w.left = back(w.left, x0), w.right = back(w.right, x0);
             w.top = back(w.top, y0), w.bottom = back(w.bottom, y0);
         }
-        // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has.
+        // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has, or
+        // a job title read surely: a line with a job word is no logo's lettering. One starting in lower
+        // case was cut out of a word ("orsultor ce marketing").
         const std::string text = LineText(line);
         const ContactCount contacts = ContactEvidence(text, region);
-        if (contacts.telephones + contacts.emails + contacts.webs > 0 && !AlreadyRead(text, page))
+        if ((contacts.telephones + contacts.emails + contacts.webs > 0 ||
+             (TitleShaped(text) && std::isupper(static_cast<unsigned char>(text[0])) != 0 &&
+              MeanConfidence(line) >= kSureTitle)) &&
+            !AlreadyRead(text, page))
             again.paragraphs.push_back({{std::move(line)}});
     }
     api.SetPageSegMode(tesseract::PSM_AUTO);
@@ -701,7 +735,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         } else {
             PageText one;
             one.paragraphs.push_back(std::move(paragraph));
-            AddSureLines(page, one, {});
+            AddSureLines(page, one, {}, true);
         }
     }
 }
@@ -748,9 +782,9 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 
 namespace {
 
-// The sure contact lines (and companies named by their legal form) of `again` that overlap no word of
-// `read`, added to `page`, a paragraph of `again` to a paragraph.
-void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read) {
+// The sure contact lines (and companies named by their legal form, and job titles where `titles`) of
+// `again` that overlap no word of `read`, added to `page`, a paragraph of `again` to a paragraph.
+void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>& read, bool titles) {
     constexpr float kSure = 80;
     const auto overlaps = [&](const Word& w) { return OverlapsAny(w, read); };
     for (const Paragraph& paragraph : again.paragraphs) {
@@ -763,7 +797,7 @@ void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>
             for (const LayoutLine& part : LayoutLines(alone)) text += (text.empty() ? "" : " ") + part.text;
             const bool contact = std::count_if(text.begin(), text.end(), IsAsciiDigit) >= 2 ||
                                  text.find('@') != std::string::npos || text.find("www") != std::string::npos;
-            if ((!contact && !HasCompanyLegalForm(text)) ||
+            if ((!contact && !HasCompanyLegalForm(text) && !(titles && TitleShaped(text))) ||
                 std::any_of(line.words.begin(), line.words.end(), overlaps))
                 continue;
             if (MeanConfidence(line) >= kSure) added.lines.push_back(line);
@@ -796,7 +830,9 @@ std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, i
                   std::min(width, area->right + margin), std::min(height, area->bottom + margin)};
 }
 
-void AddUnreadLines(PageText& page, const PageText& again) { AddSureLines(page, again, WordsRead(page)); }
+void AddUnreadLines(PageText& page, const PageText& again) {
+    AddSureLines(page, again, WordsRead(page), false);
+}
 
 std::vector<InkRow> InkRows(std::vector<InkBox> marks) {
     constexpr int kLeast = 6, kMost = 90;  // pixels high
@@ -993,10 +1029,14 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     }
     RereadDoubtfulRuns(recognizer, upright, dpi, page);
     ReadUnreadRegions(recognizer, upright, dpi, page);
+    // The print the card was read in decides whether it is read again enlarged: the rows read alone
+    // below are print Tesseract passed over, in any size, and no measure of it.
+    std::vector<int> heights;
+    for (const LayoutLine& line : LayoutLines(page)) heights.push_back(line.height);
     ReadInkRows(recognizer, upright, page, region);
     std::vector<LayoutLine> lines = LayoutLines(page);
-    std::vector<int> heights;
-    for (const LayoutLine& line : lines) heights.push_back(line.height);
+    if (heights.empty())
+        for (const LayoutLine& line : lines) heights.push_back(line.height);
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {

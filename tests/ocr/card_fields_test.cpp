@@ -257,6 +257,32 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     EXPECT_TRUE(outside::ExtractCardFields({L("ana@bsin", 21)}, "IN").emails.empty());
 }
 
+TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
+    // As a card read: the title, teal on dark, came from a row read again after the page's own lines,
+    // its box (with descenders) higher than the name's in capitals.
+    const auto at = [](const std::string& text, int height, int left, int top, int right, int block) {
+        outside::LayoutLine line;
+        line.text = text, line.height = height, line.block = block;
+        line.left = left, line.top = top, line.right = right, line.bottom = top + height;
+        return line;
+    };
+    std::vector<outside::LayoutLine> lines = {at("REVANTH", 42, 725, 71, 987, 0),
+                                              at("123 ABC St., HYDRABAD, TamilNadu,", 22, 470, 294, 894, 1),
+                                              at("600001", 19, 644, 329, 720, 1),
+                                              at("+91-456-1234", 25, 673, 366, 886, 2),
+                                              at("hello@CHRISTMAS.com", 29, 508, 431, 873, 2),
+                                              at("Marketing Executive", 46, 633, 135, 964, 5)};
+    outside::CardFields card = outside::ExtractCardFields(lines, "IN");
+    EXPECT_EQ(card.full_name, "REVANTH");
+    EXPECT_EQ(card.title, "Marketing Executive");
+    // Nor is a piece of a name cut out mid-word, or a word far above the title.
+    lines[0].text = "do Nogue";
+    EXPECT_EQ(outside::ExtractCardFields(lines, "IN").full_name, "");
+    lines[0] = at("REVANTH", 42, 725, 0, 987, 0);
+    lines[5].top = 300, lines[5].bottom = 346;
+    EXPECT_EQ(outside::ExtractCardFields(lines, "IN").full_name, "");
+}
+
 TEST(CardFieldRules, CompaniesNamedByTheirTradeAndNamesMendedFromPrint) {
     // No legal form: the company is named by its trade (and is no person's name), the name was read
     // letter-spaced, the e-mail names a desk.

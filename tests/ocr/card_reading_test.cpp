@@ -339,6 +339,19 @@ TEST(CardReading, RealCardsAskewOrUpsideDown) {
     EXPECT_EQ(card.full_name, "Anna Kowalczyk");
 }
 
+TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
+    // Grey print a few levels darker than a blue gradient, which Tesseract takes for a picture: the
+    // title, purple on the gradient, is found on the grey made even and read as a row of its own.
+    outside::Recognizer english;
+    ASSERT_TRUE(english.Init("eng"));
+    auto picture = Picture("techvision-john-smith.jpg");
+    ASSERT_TRUE(picture);
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "US"), "US");
+    EXPECT_EQ(card.title, "Sales Director");
+    EXPECT_EQ(card.full_name, "John Smith");
+}
+
 TEST(CardReading, ARowReadUnsurelyIsReadAgainAtHalfSize) {
     // A row of print as the card program cuts it out and thresholds it: at this size Tesseract parts it
     // at the "@", both words at confidence 0.
