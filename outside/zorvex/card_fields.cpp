@@ -206,12 +206,13 @@ ContactCount ContactEvidence(const std::string& line, const std::string& region)
     if (IsWebAddress(FindWeb(rest, region))) ++evidence.webs;
     std::string left;
     for (const Telephone& tel : FindTelephones(rest, region, left)) {
-        // A number the plan dials, or a local one printed as telephones are: the matcher kept it only so.
+        // A number the plan dials, a local one printed as telephones are (the matcher kept it only so), or
+        // one printed after a '+', which the card's telephones keep even where no plan knows it.
         i18n::phonenumbers::PhoneNumber number;
         const bool valid = util.Parse(tel.number, region.empty() ? "ZZ" : region, &number) ==
                                PhoneNumberUtil::NO_PARSING_ERROR &&
                            util.IsValidNumber(number);
-        evidence.telephones += valid || LocalShaped(tel.number) ? 1 : 0;
+        evidence.telephones += valid || LocalShaped(tel.number) || tel.number.rfind('+', 0) == 0 ? 1 : 0;
         evidence.dialled += valid ? 1 : 0;
     }
     return evidence;

@@ -511,6 +511,11 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     // A number with its area code (or after one on its line) is dialled as printed; a local one is not.
     EXPECT_EQ(outside::ContactEvidence("Pabx:(11) 2131-3400 Fax: 2131-3418", "BR").dialled, 2);
     EXPECT_EQ(outside::ContactEvidence("Nextel 9.4000-4561", "BR").dialled, 0);
+    // A number after a '+' is the card's even where no plan knows it (a sample card's), as its telephones
+    // keep it; it is dialled by none.
+    const outside::ContactCount sample = outside::ContactEvidence("+1-555-123-4567", "US");
+    EXPECT_EQ(sample.telephones, 1);
+    EXPECT_EQ(sample.dialled, 0);
     // Two numbers and an address on one line, each counted; a misread "@" still gives the address.
     const outside::ContactCount both =
         outside::ContactEvidence("Cel.: 11 99884-8929 e-mail: guina(D8tabeliao.not.br", "BR");
