@@ -100,6 +100,11 @@ PageText Recognizer::RecognizeLaidOut(const std::string& input_name) {
     std::unique_ptr<tesseract::ResultIterator> it(api_->GetIterator());
     if (!it) return text;
     do {
+        if (it->IsAtBeginningOf(tesseract::RIL_BLOCK) && !PTIsTextType(it->BlockType())) {
+            PictureBlock block;
+            if (it->BoundingBox(tesseract::RIL_BLOCK, &block.left, &block.top, &block.right, &block.bottom))
+                text.pictures.push_back(block);
+        }
         std::unique_ptr<char[]> word(it->GetUTF8Text(tesseract::RIL_WORD));
         if (!word || word[0] == '\0') continue;
         if (text.paragraphs.empty() || it->IsAtBeginningOf(tesseract::RIL_PARA))

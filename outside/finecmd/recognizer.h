@@ -25,8 +25,13 @@ struct TextLine {
 struct Paragraph {
     std::vector<TextLine> lines;
 };
+// A block of the page Tesseract's layout took for a picture: no words are read in it.
+struct PictureBlock {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
 struct PageText {
     std::vector<Paragraph> paragraphs;
+    std::vector<PictureBlock> pictures;
 };
 
 // The line's words joined by single spaces.

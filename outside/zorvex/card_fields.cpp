@@ -108,10 +108,10 @@ bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
 }
 
 // `brand`, one or two words in print a quarter larger or more, stands just above `trade`: no more than
-// the trade's own height between them.
+// the brand's own height between them (a logo's name leaves room around it).
 bool BrandOver(const LayoutLine& brand, const LayoutLine& trade) {
     return Words(brand.text).size() <= 2 && brand.height * 4 >= trade.height * 5 &&
-           Overlapping(brand, trade) && trade.top >= brand.bottom && trade.top - brand.bottom <= trade.height;
+           Overlapping(brand, trade) && trade.top >= brand.bottom && trade.top - brand.bottom <= brand.height;
 }
 
 // The line just above a title is its person's name when it is one to three words of letters (a given

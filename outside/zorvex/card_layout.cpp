@@ -276,6 +276,8 @@ void ScaleBack(PageText& page, float scale) {
         for (TextLine& line : paragraph.lines)
             for (Word& word : line.words)
                 back(word.left), back(word.top), back(word.right), back(word.bottom);
+    for (PictureBlock& block : page.pictures)
+        back(block.left), back(block.top), back(block.right), back(block.bottom);
 }
 
 // The words' boxes of a reading of a clip whose top left corner stood at (`x`, `y`), given in the whole
@@ -284,6 +286,7 @@ void Shift(PageText& page, int x, int y) {
     for (Paragraph& paragraph : page.paragraphs)
         for (TextLine& line : paragraph.lines)
             for (Word& w : line.words) w.left += x, w.right += x, w.top += y, w.bottom += y;
+    for (PictureBlock& b : page.pictures) b.left += x, b.right += x, b.top += y, b.bottom += y;
 }
 
 // The words of a reading that hold a letter or a digit: where it read something.
@@ -603,6 +606,81 @@ PixPtr FaintPrintDarkened(Pix* grey) {
                               static_cast<l_int32>(ground)));
 }
 
+// The line's centre lies in a block the page's layout took for a picture.
+bool InPicture(const PageText& page, const TextLine& line) {
+    if (line.words.empty()) return false;
+    const int x = (line.words.front().left + line.words.back().right) / 2;
+    const int y = (line.words.front().top + line.words.front().bottom) / 2;
+    return std::any_of(page.pictures.begin(), page.pictures.end(), [&](const PictureBlock& b) {
+        return x >= b.left && x <= b.right && y >= b.top && y <= b.bottom;
+    });
+}
+
+// A logo's mark after its name (a registered sign read as a quote or a degree) is no part of it.
+void DropTrailingMarks(TextLine& line) {
+    static const std::string kMarks[] = {"'", "\"", "`", "*", "°", "®"};
+    for (Word& w : line.words)
+        for (bool dropped = true; dropped;) {
+            dropped = false;
+            for (const std::string& mark : kMarks)
+                if (w.text.size() > mark.size() && w.text.ends_with(mark)) {
+                    w.text.resize(w.text.size() - mark.size());
+                    dropped = true;
+                }
+        }
+}
+
+// A row of lettering over a picture that may be a company's name: read surely (90 or more), one to five
+// words of letters (no digit: contact rows are added as such), a capital first (one starting in lower
+// case was cut out of a word), four letters at least.
+bool LetteringShaped(TextLine& line) {
+    constexpr float kSure = 90;
+    if (line.words.empty() || line.words.size() > 5 || MeanConfidence(line) < kSure) return false;
+    DropTrailingMarks(line);
+    const std::string text = LineText(line);
+    int letters = 0;
+    for (const unsigned char c : text) {
+        if (IsAsciiDigit(static_cast<char>(c))) return false;
+        letters += std::isalpha(c) != 0 || c >= 0xC0;
+    }
+    return letters >= 4 && std::isupper(static_cast<unsigned char>(text[0])) != 0 &&
+           std::all_of(line.words.begin(), line.words.end(),
+                       [](const Word& w) { return HasLetterOrDigit(w.text); });
+}
+
+void AddLetteringRow(PageText& page, TextLine line) {
+    const auto overlaps = [&](const Word& w) { return OverlapsAny(w, line.words); };
+    TextLine overlapped;
+    size_t at_paragraph = page.paragraphs.size(), at_line = 0;
+    for (size_t p = 0; p < page.paragraphs.size(); ++p)
+        for (size_t l = 0; l < page.paragraphs[p].lines.size(); ++l)
+            for (const Word& w : page.paragraphs[p].lines[l].words) {
+                // A picture block's blank word is no reading.
+                if (!overlaps(w) || w.text.find_first_not_of(" \n") == std::string::npos) continue;
+                // A number or an address read there is a contact's, however unsure: no logo's.
+                if (std::any_of(w.text.begin(), w.text.end(),
+                                [](char c) { return IsAsciiDigit(c) || c == '@'; }))
+                    return;
+                overlapped.words.push_back(w);
+                if (at_paragraph == page.paragraphs.size()) at_paragraph = p, at_line = l;
+            }
+    if (at_paragraph < page.paragraphs.size()) {
+        if (MeanConfidence(overlapped) >= MeanConfidence(line)) return;
+        for (Paragraph& paragraph : page.paragraphs)
+            for (TextLine& l : paragraph.lines)
+                l.words.erase(std::remove_if(l.words.begin(), l.words.end(), overlaps), l.words.end());
+        std::vector<TextLine>& lines = page.paragraphs[at_paragraph].lines;
+        lines.insert(lines.begin() + static_cast<long>(at_line), std::move(line));
+        return;
+    }
+    // Before the first paragraph that starts lower on the card.
+    const int top = line.words.front().top;
+    auto before = std::find_if(page.paragraphs.begin(), page.paragraphs.end(), [&](const Paragraph& p) {
+        return !p.lines.empty() && !p.lines.front().words.empty() && p.lines.front().words.front().top > top;
+    });
+    page.paragraphs.insert(before, Paragraph{{std::move(line)}});
+}
+
 // Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
 // for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
 // channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
@@ -671,6 +749,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // read white print on black, and it took up to a fifth of the rows' time.
     const WithoutInvertedLines plain(api);
     PageText again;
+    std::vector<TextLine> lettering;
     PixPtr even;
     for (const InkRow& row : rows) {
         const float print = static_cast<float>(row.height) / reduce;
@@ -719,6 +798,8 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
               MeanConfidence(line) >= kSureTitle)) &&
             !AlreadyRead(text, page))
             again.paragraphs.push_back({{std::move(line)}});
+        else
+            lettering.push_back(std::move(line));
     }
     api.SetPageSegMode(tesseract::PSM_AUTO);
     // In reading order, so a number under another follows it.
@@ -738,6 +819,8 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             AddSureLines(page, one, {}, true);
         }
     }
+    // Lettering over a picture last, so the rows it replaces are the card's own reading's.
+    AddLettering(page, std::move(lettering));
 }
 
 }  // namespace
@@ -832,6 +915,11 @@ std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, i
 
 void AddUnreadLines(PageText& page, const PageText& again) {
     AddSureLines(page, again, WordsRead(page), false);
+}
+
+void AddLettering(PageText& page, std::vector<TextLine> rows) {
+    for (TextLine& row : rows)
+        if (InPicture(page, row) && LetteringShaped(row)) AddLetteringRow(page, std::move(row));
 }
 
 std::vector<InkRow> InkRows(std::vector<InkBox> marks) {

@@ -22,6 +22,14 @@ std::vector<LayoutLine> LayoutLines(const PageText& page);
 // the page's own.
 void AddUnreadLines(PageText& page, const PageText& again);
 
+// Adds to `page` the rows of lettering read alone (see ReadRow) that lie in a block its layout took for a
+// picture (a logo's name) and may be a company's name: read surely (90 or more), one to five words of
+// letters and no digit, a capital first, four letters at least, a registered sign after a word (read as
+// a quote or a degree) dropped. Such a row goes in reading order; where the page read words there less
+// surely on the whole (a logo's edge read into them: "PIT Solutions |") it takes their place, and where
+// it read them as surely, or read a digit or an "@" there, it is left out.
+void AddLettering(PageText& page, std::vector<TextLine> rows);
+
 // A mark of ink on a card: one connected run of print pixels, in pixels of the picture it was found on.
 struct InkBox {
     int left = 0, top = 0, right = 0, bottom = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "outside/zorvex/vcard.h"
 
@@ -563,6 +564,13 @@ TEST(CardFieldRules, ABrandPrintedLargeOverItsTrade) {
     // A logo's edge read as a sign after the trade is no part of it.
     card = outside::ExtractCardFields({L("Daniel Carlos", 132), L("IT Solutions |", 83, 1)}, "BR");
     EXPECT_EQ(card.organisation, "IT Solutions");
+    // A logo's name leaves room around it: up to its own height above the trade, not further.
+    outside::LayoutLine brand = L("BELTIS", 83), trade = L("IT Solutions", 34, 1);
+    for (const auto& [gap, organisation] :
+         {std::pair<int, std::string>{60, "BELTIS IT Solutions"}, {90, "IT Solutions"}}) {
+        trade.top = brand.bottom + gap, trade.bottom = trade.top + 34;
+        EXPECT_EQ(outside::ExtractCardFields({brand, trade}, "BR").organisation, organisation) << gap;
+    }
 }
 
 TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {

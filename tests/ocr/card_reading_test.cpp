@@ -132,6 +132,31 @@ TEST(CardLayout, ASecondReadingAddsOnlySureContactLinesWhereNothingWasRead) {
                                                "株 式 会 社 コ"}));
 }
 
+TEST(CardLayout, LetteringOverAPictureIsAddedInReadingOrderOrReplacesAWorseReading) {
+    const auto row = [](const std::string& text, int top, float confidence) {
+        outside::TextLine line = Words({{text, 0}}, 30);
+        for (outside::Word& w : line.words) w.top = top, w.bottom = top + 30, w.confidence = confidence;
+        return line;
+    };
+    outside::PageText page;
+    page.paragraphs.push_back({{row("Daniel", 0, 95)}});
+    page.paragraphs.push_back({{row("PIT", 200, 85), row("(11) 2076 5555", 300, 49)}});
+    page.pictures = {{0, 100, 600, 320}, {0, -10, 600, 40}};
+    outside::AddLettering(
+        page, {
+                  row("BELTIS'", 120, 91),  // a logo's name: added before the line under it, its mark dropped
+                  row("Solutions", 200, 92),    // surer than the reading there: takes its place
+                  row("Daniela", 0, 91),        // less sure than the reading there: left out
+                  row("Senhora", 235, 85),      // unsure
+                  row("belts", 160, 95),        // starts in lower case: cut out of a word
+                  row("Esteves", 400, 95),      // over no picture
+                  row("Trabalhamos", 290, 96),  // over a number, however unsure: left out
+              });
+    std::vector<std::string> texts;
+    for (const outside::LayoutLine& line : outside::LayoutLines(page)) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Daniel", "BELTIS", "Solutions", "(11) 2076 5555"}));
+}
+
 TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
     // "Tel: (11) 2684-7988" as its marks, 20 pixels high, and under it an e-mail in smaller print.
     std::vector<outside::InkBox> marks;
