@@ -484,6 +484,130 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     AddUnreadLines(page, again);
 }
 
+// The marks of ink on `grey` (dark on light), each thresholded by its own neighbourhood.
+std::vector<InkBox> InkMarks(Pix* grey) {
+    std::vector<InkBox> marks;
+    PixPtr ink = LocalThreshold(grey, 16);
+    Boxa* boxes = ink ? pixConnCompBB(ink.get(), 8) : nullptr;
+    if (!boxes) return marks;
+    for (l_int32 i = 0; i < boxaGetCount(boxes); ++i) {
+        l_int32 x = 0, y = 0, w = 0, h = 0;
+        if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0) marks.push_back({x, y, x + w, y + h});
+    }
+    boxaDestroy(&boxes);
+    return marks;
+}
+
+// A row of print of `print` pixels cut out of a card (`grey`, dark on light, with a margin), read as one
+// line: scaled so its print stands some 40 pixels high and, where `local`, thresholded by its own
+// neighbourhood, since Tesseract's one threshold over a clip of a photograph keeps the ground's grain.
+// The words' boxes are in `grey`'s pixels.
+TextLine ReadGreyRow(Recognizer& recognizer, Pix* grey, float print, const std::string& region,
+                     bool local = true) {
+    constexpr int kPrint = 40;
+    const float scale = std::clamp(static_cast<float>(kPrint) / print, 0.5f, 4.0f);
+    PixPtr scaled(pixScale(grey, scale, scale));
+    if (scaled && local) {
+        PixPtr ink = LocalThreshold(scaled.get(), kPrint / 2);
+        // What touches the clip's edge is the ground's or a neighbour's, not the row's print.
+        scaled.reset(ink ? pixRemoveBorderConnComps(ink.get(), 8) : nullptr);
+    }
+    if (!scaled) return {};
+    TextLine line = ReadRow(recognizer, scaled.get(), region);
+    for (Word& w : line.words) {
+        const auto back = [&](int& v) { v = static_cast<int>(static_cast<float>(v) / scale); };
+        back(w.left), back(w.right), back(w.top), back(w.bottom);
+    }
+    return line;
+}
+
+// A telephone's line read in a box taller than its print (an icon, a rule or a speck beside the number
+// read into its words: Tesseract then misreads a digit, "2294-9484" read "2294-9284"), or running up the
+// card (a number along a strip at its edge, whose label and area code were left unread), read again as its
+// row of print alone, as InkRows finds rows, dark on light or light on dark, in the recogniser's single
+// line mode. The row replaces the line where it gives a telephone, and no fewer telephones, e-mail and web
+// addresses, and numbers the plan dials; whether it did.
+bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
+    constexpr float kFinding = 45;   // pixels the print stands at most where its row is looked for
+    constexpr float kTaller = 1.5f;  // a box this much taller than its row's print holds more than print
+    const bool upward = line.bottom - line.top > 2 * (line.right - line.left);
+    // Across the line: the print's height, at most.
+    const int across = upward ? line.right - line.left : line.height;
+    if (across < 4) return false;
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    // Up the card, the whole strip: what the line's reading left out lies along it.
+    const int x0 = std::max(0, line.left - across / 2), x1 = std::min(width, line.right + across / 2);
+    const int y0 = upward ? 0 : std::max(0, line.top - across / 3);
+    const int y1 = upward ? height : std::min(height, line.bottom + across / 3);
+    PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
+    PixPtr grey(clip ? pixConvertTo8(clip.get(), 0) : nullptr);
+    // Turned so the strip runs level, its foot (where print running up starts) on the left.
+    if (grey && upward) grey.reset(pixRotateOrth(grey.get(), 1));
+    if (!grey) return false;
+    // The line's span along itself, in `grey`'s pixels.
+    const int from = upward ? (y1 - y0) - (line.bottom - y0) : line.left - x0;
+    const int to = upward ? (y1 - y0) - (line.top - y0) : line.right - x0;
+    const float reduce = std::min(1.0f, kFinding / static_cast<float>(across));
+    PixPtr small(reduce < 1 ? pixScale(grey.get(), reduce, reduce) : pixCopy(nullptr, grey.get()));
+    if (!small) return false;
+    std::optional<InkRow> best;
+    bool light = false;
+    for (const bool inverted : {false, true}) {
+        if (inverted) pixInvert(small.get(), small.get());
+        for (const InkRow& row : InkRows(InkMarks(small.get()))) {
+            const float left = static_cast<float>(row.box.left) / reduce,
+                        right = static_cast<float>(row.box.right) / reduce;
+            const float centre = static_cast<float>(row.box.top + row.box.bottom) / 2 / reduce;
+            const bool on_line =
+                std::min(right, static_cast<float>(to)) > std::max(left, static_cast<float>(from)) &&
+                (upward || (centre > static_cast<float>(line.top - y0) &&
+                            centre < static_cast<float>(line.bottom - y0)));
+            if (on_line && (!best || row.marks > best->marks)) best = row, light = inverted;
+        }
+    }
+    if (!best) return false;
+    const float print = static_cast<float>(best->height) / reduce;
+    if (!upward && static_cast<float>(best->box.bottom - best->box.top) / reduce * kTaller >
+                       static_cast<float>(line.height))
+        return false;
+    if (light) pixInvert(grey.get(), grey.get());
+    // Close round the row: an icon stands apart from the number by less than a blank, and specks of a
+    // pattern beside the print are read as signs.
+    const int margin_x = static_cast<int>(print * 0.3f) + 2, margin_y = static_cast<int>(print * 0.3f) + 2;
+    const auto at = [&](int v) { return static_cast<int>(static_cast<float>(v) / reduce); };
+    PixPtr row = ClipOf(grey.get(), std::max(0, at(best->box.left) - margin_x),
+                        std::max(0, at(best->box.top) - margin_y),
+                        std::min(pixGetWidth(grey.get()), at(best->box.right) + margin_x),
+                        std::min(pixGetHeight(grey.get()), at(best->box.bottom) + margin_y));
+    if (!row) return false;
+    recognizer.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    const WithoutInvertedLines plain(recognizer.Api());
+    // Thresholded by its neighbourhood (a photograph's ground) and by Tesseract alone (print on an even
+    // ground, whose strokes the former frays: "9484" read "9284"): the surer reading stands.
+    const auto surer = [&](Pix* pix) {
+        TextLine local = ReadGreyRow(recognizer, pix, print, region);
+        TextLine plain = ReadGreyRow(recognizer, pix, print, region, false);
+        return MeanConfidence(plain) > MeanConfidence(local) ? plain : local;
+    };
+    TextLine again = surer(row.get());
+    if (upward) {
+        // Print running down the card reads the other way.
+        PixPtr turned(pixRotate180(nullptr, row.get()));
+        TextLine other = turned ? surer(turned.get()) : TextLine{};
+        if (MeanConfidence(other) > MeanConfidence(again)) again = std::move(other);
+    }
+    const std::string text = LineText(again);
+    const ContactCount before = ContactEvidence(line.text, region), after = ContactEvidence(text, region);
+    // Only for its telephones: a web or e-mail address read so lost its start ("https://", a "b" whose
+    // ascender left it out of the row).
+    if (after.telephones == 0 || after.telephones < before.telephones || after.emails < before.emails ||
+        after.webs < before.webs || after.dialled < before.dialled)
+        return false;
+    line.text = text;
+    line.confidence = static_cast<float>(MeanConfidence(again));
+    return true;
+}
+
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
 // scaled so its print stands some 50 pixels high (an x-height of about 30, where Tesseract reads best)
 // and read as one line; the new reading replaces the first where SecondReadingWins. (Taking the surer
@@ -497,7 +621,16 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     bool single = false;
     for (LayoutLine& line : lines) {
-        if (line.confidence >= kSure || line.height < 4 || !LooksLikeContactLine(line.text)) continue;
+        if (line.height < 4 || !LooksLikeContactLine(line.text)) continue;
+        // A telephone's worth of digits, read unsurely or up the card.
+        const bool upward = line.bottom - line.top > 2 * (line.right - line.left);
+        if ((upward || line.confidence < kSure) &&
+            std::count_if(line.text.begin(), line.text.end(), IsAsciiDigit) >= 6) {
+            const bool replaced = RereadPrintRow(recognizer, picture, line, region);
+            single = true;
+            if (replaced) continue;
+        }
+        if (line.confidence >= kSure) continue;
         const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
         const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
         const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
@@ -691,7 +824,6 @@ void AddLetteringRow(PageText& page, TextLine line) {
 // even and darkened (see FaintPrintDarkened).
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
     constexpr int kWidth = 1000;       // pixels: the rows are looked for on a copy this wide at most
-    constexpr int kPrint = 40;         // pixels of a row's marks after scaling
     constexpr size_t kRows = 6;        // rows read at most, the longest first
     constexpr float kSureTitle = 90;   // a title row read less surely is not added
     constexpr float kFairlySure = 60;  // a row giving a number with its area code is taken from this
@@ -725,17 +857,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         }
         PixPtr grey = channel(small.get(), source);
         if (!grey) continue;
-        PixPtr ink = LocalThreshold(grey.get(), 16);
-        if (!ink) continue;
-        Boxa* boxes = pixConnCompBB(ink.get(), 8);
-        if (!boxes) continue;
-        std::vector<InkBox> marks;
-        for (l_int32 i = 0; i < boxaGetCount(boxes); ++i) {
-            l_int32 x = 0, y = 0, w = 0, h = 0;
-            if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0) marks.push_back({x, y, x + w, y + h});
-        }
-        boxaDestroy(&boxes);
-        for (InkRow& row : InkRows(std::move(marks))) {
+        for (InkRow& row : InkRows(InkMarks(grey.get()))) {
             row.source = source;
             rows.push_back(row);
         }
@@ -767,27 +889,9 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         PixPtr clip = ClipOf(row.source == kFaint ? even.get() : picture, x0, y0, x1, y1);
         if (!clip) continue;
         PixPtr grey = row.source == kFaint ? std::move(clip) : channel(clip.get(), row.source);
-        const float scale = std::clamp(static_cast<float>(kPrint) / print, 0.5f, 4.0f);
-        PixPtr scaled(grey ? pixScale(grey.get(), scale, scale) : nullptr);
-        if (!scaled) continue;
-        {
-            // Tesseract's one threshold over a clip of a photograph keeps the ground's grain: the row is
-            // thresholded by its own neighbourhood instead.
-            PixPtr ink = LocalThreshold(scaled.get(), kPrint / 2);
-            if (!ink) continue;
-            // What touches the clip's edge is the ground's or a neighbour's, not the row's print.
-            PixPtr clean(pixRemoveBorderConnComps(ink.get(), 8));
-            if (!clean) continue;
-            scaled = std::move(clean);
-        }
-        TextLine line = ReadRow(recognizer, scaled.get(), region);
-        for (Word& w : line.words) {
-            const auto back = [&](int v, int origin) {
-                return origin + static_cast<int>(static_cast<float>(v) / scale);
-            };
-            w.left = back(w.left, x0), w.right = back(w.right, x0);
-            w.top = back(w.top, y0), w.bottom = back(w.bottom, y0);
-        }
+        if (!grey) continue;
+        TextLine line = ReadGreyRow(recognizer, grey.get(), print, region);
+        for (Word& w : line.words) w.left += x0, w.right += x0, w.top += y0, w.bottom += y0;
         // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has, or
         // a job title read surely: a line with a job word is no logo's lettering. One starting in lower
         // case was cut out of a word ("orsultor ce marketing").

@@ -364,6 +364,25 @@ TEST(CardReading, RealCardsAskewOrUpsideDown) {
     EXPECT_EQ(card.full_name, "Anna Kowalczyk");
 }
 
+TEST(CardReading, ATelephoneIsReadAsItsRowOfPrintAlone) {
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    const auto telephones = [&](const char* file) {
+        auto picture = Picture(file);
+        std::vector<std::string> numbers;
+        if (!picture) return numbers;
+        for (const outside::Telephone& tel :
+             outside::ExtractCardFields(outside::ReadCard(portuguese, picture.get(), 0, "BR"), "BR")
+                 .telephones)
+            numbers.push_back(tel.number);
+        return numbers;
+    };
+    // Specks of the marbled ground read into the number's box: a "4" was read "2".
+    EXPECT_EQ(telephones("souza-806021986.jpg"), (std::vector<std::string>{"2294-9484", "9.9679-9468"}));
+    // Light print up a strip at the card's edge: read without its area code before it.
+    EXPECT_EQ(telephones("souza-806123003.jpg"), std::vector<std::string>{"+55 11 3392-3817"});
+}
+
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
     // Grey print a few levels darker than a blue gradient, which Tesseract takes for a picture: the
     // title, purple on the gradient, is found on the grey made even and read as a row of its own.
