@@ -769,17 +769,26 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     // Display print is read at half its size, nearer the 30 to 40 pixels Tesseract reads best.
     constexpr float kScale = 0.5f;
     constexpr long kLargestBlock = 1000000;  // pixels
+    // A photographed card's grain and shadows make dozens of small picture blocks; a design's lettering
+    // stands in a few large ones. The largest are read first, up to this many pixels in all.
+    constexpr long kPixelsRead = 600000;
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
-    const std::vector<InkBox> blocks = PictureBlocks(page, width, height);
+    std::vector<InkBox> blocks = PictureBlocks(page, width, height);
     if (blocks.empty()) return;
+    const auto area = [](const InkBox& b) {
+        return static_cast<long>(b.right - b.left) * (b.bottom - b.top);
+    };
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [&](const InkBox& a, const InkBox& b) { return area(a) > area(b); });
+    long pixels = 0;
     const std::vector<Word> read = WordsRead(page);
     const int resolution = PageResolution(dpi, width);
     tesseract::TessBaseAPI& api = recognizer.Api();
     PageText again;
     for (const InkBox& block : blocks) {
         // A camera picture's photograph (a desk, a hand) is no logo, and its reading would take seconds.
-        if (static_cast<long>(block.right - block.left) * (block.bottom - block.top) > kLargestBlock)
-            continue;
+        if (area(block) > kLargestBlock) continue;
+        if ((pixels += area(block)) > kPixelsRead) break;
         // The block's edge may cut its print's top (a band under a line of capitals).
         const int margin = std::max(8, (block.bottom - block.top) / 8);
         const int x0 = std::max(0, block.left - margin), y0 = std::max(0, block.top - margin);
@@ -808,6 +817,11 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
                     kept.lines.push_back(std::move(line));
         if (!kept.lines.empty()) again.paragraphs.push_back(std::move(kept));
     }
+    // In reading order, as the blocks stand on the card.
+    std::stable_sort(again.paragraphs.begin(), again.paragraphs.end(),
+                     [](const Paragraph& a, const Paragraph& b) {
+                         return a.lines.front().words.front().top < b.lines.front().words.front().top;
+                     });
     for (Paragraph& paragraph : again.paragraphs) page.paragraphs.push_back(std::move(paragraph));
 }
 
