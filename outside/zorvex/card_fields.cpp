@@ -114,6 +114,14 @@ bool BrandOver(const LayoutLine& brand, const LayoutLine& trade) {
            Overlapping(brand, trade) && trade.top >= brand.bottom && trade.top - brand.bottom <= brand.height;
 }
 
+// `upper` stands just above `lower` in the same block, in print a third smaller at most (a line without
+// descenders over one with them), no further below it than its own height.
+bool LargePrintAbove(const LayoutLine& upper, const LayoutLine& lower) {
+    return upper.block == lower.block && Overlapping(upper, lower) && upper.height * 4 >= lower.height * 3 &&
+           upper.height <= lower.height && lower.top >= upper.bottom &&
+           lower.top - upper.bottom <= upper.height;
+}
+
 // The line just above a title is its person's name when it is one to three words of letters (a given
 // name alone, or one in lower case) in print no smaller than the title's, above it. A name in capitals
 // has no descenders, so its words' boxes may stand a fifth lower than a title's in the same print.
@@ -454,12 +462,20 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     }
     // Else the organisation: the largest print left if larger than the name's, else the first line when
     // it comes before the name.
+    const bool by_print = org_at == n;
     if (org_at == n && name_at < n)
         for (size_t i = 0; i < n; ++i)
             if (org_shaped(i) && Words(lines[i].text).size() <= 4 &&
                 lines[i].height > lines[name_at].height * 5 / 4 &&
                 (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
+    // The largest print drawn over two lines ("selva" / "digitals"): the line just above in its block
+    // joins it where its print is as large but for the descenders one line has and the other lacks.
+    if (by_print && org_at < n && org_at > 0 && org_shaped(org_at - 1) &&
+        !NameShaped(lines[org_at - 1].text) && LargePrintAbove(lines[org_at - 1], lines[org_at])) {
+        lines[org_at].text = lines[org_at - 1].text + " " + lines[org_at].text;
+        used[org_at - 1] = true;
+    }
     if (org_at == n && name_at < n && name_at > 0 && org_shaped(0) && Words(lines[0].text).size() <= 4)
         org_at = 0;
     if (org_at < n) {

@@ -927,7 +927,109 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     AddLettering(page, std::move(lettering));
 }
 
+// A line of words of letters read surely (85 or more, no word under 70) with a word of three letters at
+// least: what is read so in a picture is lettering, not a photograph's grain.
+bool LettersReadSurely(const TextLine& line) {
+    constexpr float kSure = 85, kEachWord = 70;
+    if (line.words.empty() || MeanConfidence(line) < kSure) return false;
+    bool word_of_three = false;
+    for (const Word& w : line.words) {
+        if (w.confidence < kEachWord) return false;
+        int letters = 0;
+        for (unsigned char c : w.text) {
+            if (std::isalpha(c) != 0 || c >= 0x80)
+                ++letters;
+            else if (c != '&' && c != '.' && c != '-' && c != '\'')
+                return false;
+        }
+        word_of_three = word_of_three || letters >= 3;
+    }
+    return word_of_three;
+}
+
+// Lettering Tesseract's page layout takes for a picture: a company's name drawn large over a design or
+// beside its logo ("selva digitals" under an icon, "BORCELLE AIRLINES" on a coloured band). Each block it
+// lays out as a picture (a "word" of no text) is cut out and read on its own, thresholded by each place's
+// neighbourhood so a coloured ground or a gradient is no print, and the lines of letters read surely
+// where nothing was read are added; which of them names the company the field rules decide.
+void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
+    // Display print is read at half its size, nearer the 30 to 40 pixels Tesseract reads best.
+    constexpr float kScale = 0.5f;
+    constexpr long kLargestBlock = 1000000;  // pixels
+    // A photographed card's grain and shadows make dozens of small picture blocks; a design's lettering
+    // stands in a few large ones. The largest are read first, up to this many pixels in all.
+    constexpr long kPixelsRead = 600000;
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    std::vector<InkBox> blocks = PictureBlocks(page, width, height);
+    if (blocks.empty()) return;
+    const auto area = [](const InkBox& b) {
+        return static_cast<long>(b.right - b.left) * (b.bottom - b.top);
+    };
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [&](const InkBox& a, const InkBox& b) { return area(a) > area(b); });
+    long pixels = 0;
+    const std::vector<Word> read = WordsRead(page);
+    const int resolution = PageResolution(dpi, width);
+    tesseract::TessBaseAPI& api = recognizer.Api();
+    PageText again;
+    for (const InkBox& block : blocks) {
+        // A camera picture's photograph (a desk, a hand) is no logo, and its reading would take seconds.
+        if (area(block) > kLargestBlock) continue;
+        if ((pixels += area(block)) > kPixelsRead) break;
+        // The block's edge may cut its print's top (a band under a line of capitals).
+        const int margin = std::max(8, (block.bottom - block.top) / 8);
+        const int x0 = std::max(0, block.left - margin), y0 = std::max(0, block.top - margin);
+        PixPtr clip = ClipOf(picture, x0, y0, std::min(width, block.right + margin),
+                             std::min(height, block.bottom + margin));
+        if (!clip) continue;
+        // Each pixel's brightest channel: a coloured ground is light there, as white is, and dark print
+        // stays dark on either ("BORCELLE" in grey on a green band).
+        PixPtr light(pixGetDepth(clip.get()) == 32 ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
+                                                   : pixConvertTo8(clip.get(), 0));
+        PixPtr reduced(light ? pixScale(light.get(), kScale, kScale) : nullptr);
+        if (!reduced) continue;
+        // Read as sparse text: Tesseract's page layout would take the block for a picture again.
+        api.SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+        PageText found = recognizer.Recognize(reduced.get(), static_cast<int>(resolution * kScale), "card");
+        api.SetPageSegMode(tesseract::PSM_AUTO);
+        ScaleBack(found, kScale);
+        Shift(found, x0, y0);
+        // The block's lines stand together, as one block of the card: a name drawn over two lines is one.
+        Paragraph kept;
+        for (Paragraph& paragraph : found.paragraphs)
+            for (TextLine& line : paragraph.lines)
+                if (LettersReadSurely(line) &&
+                    std::none_of(line.words.begin(), line.words.end(),
+                                 [&](const Word& w) { return OverlapsAny(w, read); }))
+                    kept.lines.push_back(std::move(line));
+        if (!kept.lines.empty()) again.paragraphs.push_back(std::move(kept));
+    }
+    // In reading order, as the blocks stand on the card.
+    std::stable_sort(again.paragraphs.begin(), again.paragraphs.end(),
+                     [](const Paragraph& a, const Paragraph& b) {
+                         return a.lines.front().words.front().top < b.lines.front().words.front().top;
+                     });
+    for (Paragraph& paragraph : again.paragraphs) page.paragraphs.push_back(std::move(paragraph));
+}
+
 }  // namespace
+
+std::vector<InkBox> PictureBlocks(const PageText& page, int width, int height) {
+    constexpr int kLeast = 40;  // pixels either way: room for a line of display print
+    std::vector<InkBox> blocks;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& w : line.words) {
+                const bool blank = std::all_of(w.text.begin(), w.text.end(), [](char c) {
+                    return std::isspace(static_cast<unsigned char>(c));
+                });
+                const long area = static_cast<long>(w.right - w.left) * (w.bottom - w.top);
+                if (blank && w.right - w.left >= kLeast && w.bottom - w.top >= kLeast &&
+                    2 * area <= static_cast<long>(width) * height)
+                    blocks.push_back({w.left, w.top, w.right, w.bottom});
+            }
+    return blocks;
+}
 
 bool ThinReading(const PageText& page) {
     constexpr int kThin = 20;  // sure letters and digits: a card's name and one number alone are more
@@ -1226,6 +1328,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     std::vector<int> heights;
     for (const LayoutLine& line : LayoutLines(page)) heights.push_back(line.height);
     ReadInkRows(recognizer, upright, page, region);
+    ReadPictureBlocks(recognizer, upright, dpi, page);
     std::vector<LayoutLine> lines = LayoutLines(page);
     if (heights.empty())
         for (const LayoutLine& line : lines) heights.push_back(line.height);

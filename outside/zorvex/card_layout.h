@@ -70,6 +70,11 @@ std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, f
 // in `row`'s pixels.
 TextLine ReadRow(Recognizer& recognizer, Pix* row, const std::string& region);
 
+// The blocks of a reading that Tesseract's page layout took for pictures (it gives each as a word of
+// blanks), of room for a line of display print (40 pixels either way) and no more than half the
+// `width` x `height` card: a picture as large is the card's own photograph, not a logo beside its print.
+std::vector<InkBox> PictureBlocks(const PageText& page, int width, int height);
+
 // The reading got next to nothing from the card: under 20 letters and digits read surely (80 or more).
 bool ThinReading(const PageText& page);
 
@@ -98,7 +103,9 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 // its way up is in doubt (see WayUpInDoubt), the more confident reading kept. When most of its print is under
 // 16 pixels high (a card cut out of a low-resolution picture) it is read again at twice its size, since
 // Tesseract misreads such small print. What the reading left empty is read again in a grey stretched to
-// its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines. A
+// its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines; the
+// blocks its layout took for pictures are read on their own, as sparse text, and their lines of letters
+// read surely are added (lettering drawn large over a design, see PictureBlocks). A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more
 // telephone numbers or addresses, numbers taken as dialled in `region` (ISO 3166, "" when unknown).
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region = "");

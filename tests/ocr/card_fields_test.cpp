@@ -258,6 +258,28 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     EXPECT_TRUE(outside::ExtractCardFields({L("ana@bsin", 21)}, "IN").emails.empty());
 }
 
+TEST(CardFieldRules, ACompanyDrawnLargeOverTwoLines) {
+    // Lettering read in a picture block, one line without descenders over one with them: the largest
+    // print is the company, and the line just above it in its block the company's first word.
+    // `text` in the block of picture lettering, its top at `top`.
+    const auto drawn = [](const std::string& text, int height, int top) {
+        outside::LayoutLine line = L(text, height, 5);
+        line.top = top, line.bottom = top + height;
+        return line;
+    };
+    const outside::LayoutLine upper = drawn("selva", 52, 5000), lower = drawn("digitals", 66, 5090);
+    outside::CardFields card = outside::ExtractCardFields(
+        {L("Selva", 32), L("DATA MANAGER", 21), L("+123-456-7890", 22, 1), L("hello@XYZ1.com", 25, 2),
+         L("123 ABC St., Chennai,", 25, 3), L("TamilNadu 600113", 23, 3), upper, lower},
+        "IN");
+    EXPECT_EQ(card.full_name, "Selva");
+    EXPECT_EQ(card.organisation, "selva digitals");
+    // A line far smaller above it is another line of the card, not part of the name.
+    card = outside::ExtractCardFields(
+        {L("Selva", 32), L("DATA MANAGER", 21), drawn("smaller print", 30, 5040), lower}, "IN");
+    EXPECT_EQ(card.organisation, "digitals");
+}
+
 TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
     // As a card read: the title, teal on dark, came from a row read again after the page's own lines,
     // its box (with descenders) higher than the name's in capitals.

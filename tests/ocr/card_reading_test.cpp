@@ -396,6 +396,31 @@ TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
     EXPECT_EQ(card.full_name, "John Smith");
 }
 
+TEST(CardReading, LetteringTheLayoutTakesForAPictureIsRead) {
+    // Black display print over an orange and white design, which Tesseract's layout takes for a picture:
+    // the block is read on its own, and the company is found among the card's lines.
+    outside::Recognizer english;
+    ASSERT_TRUE(english.Init("eng"));
+    auto picture = Picture("sun-electricals-santhosh.jpg");
+    ASSERT_TRUE(picture);
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "IN"), "IN");
+    EXPECT_EQ(card.organisation, "Sun Electricals");
+    EXPECT_EQ(card.full_name, "SANTHOSH");
+}
+
+TEST(CardLayout, PictureBlocksAreTheBlankWordsOfRoomForDisplayPrint) {
+    outside::PageText page;
+    page.paragraphs.push_back({{outside::TextLine{{{"Selva", 50, 100, 150, 130, 97},
+                                                   {" ", 600, 0, 1000, 590, 95},   // a logo beside the print
+                                                   {"  ", 0, 560, 1000, 590, 95},  // a thin rule
+                                                   {"\n", 0, 0, 1000, 590, 95}}}}});  // the card's ground
+    const std::vector<outside::InkBox> blocks = outside::PictureBlocks(page, 1000, 590);
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].left, 600);
+    EXPECT_EQ(blocks[0].bottom, 590);
+}
+
 TEST(CardReading, ARowReadUnsurelyIsReadAgainAtHalfSize) {
     // A row of print as the card program cuts it out and thresholds it: at this size Tesseract parts it
     // at the "@", both words at confidence 0.
