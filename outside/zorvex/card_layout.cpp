@@ -1327,8 +1327,9 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     // below are print Tesseract passed over, in any size, and no measure of it.
     std::vector<int> heights;
     for (const LayoutLine& line : LayoutLines(page)) heights.push_back(line.height);
-    ReadInkRows(recognizer, upright, page, region);
+    // The picture blocks before the rows of ink: lettering drawn over two lines is read there as one block.
     ReadPictureBlocks(recognizer, upright, dpi, page);
+    ReadInkRows(recognizer, upright, page, region);
     std::vector<LayoutLine> lines = LayoutLines(page);
     if (heights.empty())
         for (const LayoutLine& line : lines) heights.push_back(line.height);

@@ -407,6 +407,14 @@ TEST(CardReading, LetteringTheLayoutTakesForAPictureIsRead) {
         outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "IN"), "IN");
     EXPECT_EQ(card.organisation, "Sun Electricals");
     EXPECT_EQ(card.full_name, "SANTHOSH");
+    // Grey capitals over two lines on a green band: read as one block, so the company is both lines, not
+    // the one line a row of ink read alone would give first.
+    picture = Picture("borcelle-karthick.jpg");
+    ASSERT_TRUE(picture);
+    const outside::CardFields band =
+        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "IN"), "IN");
+    EXPECT_EQ(band.organisation, "BORCELLE AIRLINES");
+    EXPECT_EQ(band.full_name, "KARTHICK");
 }
 
 TEST(CardLayout, PictureBlocksAreTheBlankWordsOfRoomForDisplayPrint) {
