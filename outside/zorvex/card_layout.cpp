@@ -443,7 +443,7 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
 // picture's grey is stretched to its local contrast and read once more, and what that reading found where
 // nothing was read is added. Its time goes mostly to recognising lines, and only lines where nothing was
 // read are added: its page layout is found first, and only the part of the card holding such lines is
-// read (see UnreadArea), none when there are none. A card read thin is read whole: its few words read
+// read (see UnreadAreas), none when there are none. A card read thin is read whole: its few words read
 // are mostly misread marks that Tesseract's recognition of a line parts otherwise than its layout, and
 // this reading gives most of what the card gets. (Painting out the words already read saves time as
 // well but changes how Tesseract lays out the rest, and it read less.)
@@ -467,21 +467,23 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     PageText layout = recognizer.Layout(reduced ? reduced.get() : stretched.get(),
                                         static_cast<int>(static_cast<float>(resolution) * scale));
     if (scale < 1) ScaleBack(layout, scale);
-    const std::optional<InkBox> area = UnreadArea(layout, page, width, height);
-    if (!area) return;
+    const std::vector<InkBox> areas = UnreadAreas(layout, page, width, height);
     // Lines left unread all over the card (a photograph's) need the whole of it read: the layout just
     // found is the reading's, and is not found again.
-    if (area->left == 0 && area->top == 0 && area->right == width && area->bottom == height) {
+    if (areas.size() == 1 && areas[0].left == 0 && areas[0].top == 0 && areas[0].right == width &&
+        areas[0].bottom == height) {
         PageText again = recognizer.RecognizeLaidOut("card");
         if (scale < 1) ScaleBack(again, scale);
         AddUnreadLines(page, again);
         return;
     }
-    PixPtr clip = ClipOf(stretched.get(), area->left, area->top, area->right, area->bottom);
-    if (!clip) return;
-    PageText again = RecognizeReduced(recognizer, clip.get(), resolution, scale);
-    Shift(again, area->left, area->top);
-    AddUnreadLines(page, again);
+    for (const InkBox& area : areas) {
+        PixPtr clip = ClipOf(stretched.get(), area.left, area.top, area.right, area.bottom);
+        if (!clip) continue;
+        PageText again = RecognizeReduced(recognizer, clip.get(), resolution, scale);
+        Shift(again, area.left, area.top);
+        AddUnreadLines(page, again);
+    }
 }
 
 // The marks of ink on `grey` (dark on light), each thresholded by its own neighbourhood.
@@ -1097,26 +1099,58 @@ void AddSureLines(PageText& page, const PageText& again, const std::vector<Word>
 
 }  // namespace
 
-std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, int width, int height) {
+std::vector<InkBox> UnreadAreas(const PageText& layout, const PageText& page, int width, int height) {
+    // Parts covering less of the whole box than this are read alone: a reading's time goes with the
+    // print it meets, and the whole box of lines unread here and there is most of the card.
+    constexpr double kParts = 0.6;
     const std::vector<Word> read = WordsRead(page);
     const auto overlaps = [&](const Word& w) { return OverlapsAny(w, read); };
-    std::optional<InkBox> area;
+    // The print at a box's edge keeps some of its ground.
+    const auto widened = [&](InkBox box, int margin) {
+        return InkBox{std::max(0, box.left - margin), std::max(0, box.top - margin),
+                      std::min(width, box.right + margin), std::min(height, box.bottom + margin)};
+    };
+    const auto joined = [](const InkBox& a, const InkBox& b) {
+        return InkBox{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                      std::max(a.bottom, b.bottom)};
+    };
+    const auto area = [](const InkBox& b) {
+        return static_cast<double>(b.right - b.left) * (b.bottom - b.top);
+    };
+    std::optional<InkBox> whole;
+    std::vector<InkBox> parts;
     for (const Paragraph& paragraph : layout.paragraphs)
         for (const TextLine& line : paragraph.lines) {
             if (line.words.empty() || std::any_of(line.words.begin(), line.words.end(), overlaps)) continue;
-            for (const Word& w : line.words) {
-                if (!area) area = InkBox{w.left, w.top, w.right, w.bottom};
-                area->left = std::min(area->left, w.left);
-                area->top = std::min(area->top, w.top);
-                area->right = std::max(area->right, w.right);
-                area->bottom = std::max(area->bottom, w.bottom);
-            }
+            InkBox box{line.words[0].left, line.words[0].top, line.words[0].right, line.words[0].bottom};
+            for (const Word& w : line.words) box = joined(box, {w.left, w.top, w.right, w.bottom});
+            whole = whole ? joined(*whole, box) : box;
+            // Half the line's height of ground each way: cut closer, a line read alone reads otherwise
+            // than on the card ("Techvision Inc." was lost).
+            parts.push_back(widened(box, std::max(8, (box.bottom - box.top) / 2)));
         }
-    if (!area) return area;
-    // The print at the area's edge keeps some of its ground.
-    const int margin = std::max(8, (area->bottom - area->top) / 8);
-    return InkBox{std::max(0, area->left - margin), std::max(0, area->top - margin),
-                  std::min(width, area->right + margin), std::min(height, area->bottom + margin)};
+    if (!whole) return {};
+    const InkBox all = widened(*whole, std::max(8, (whole->bottom - whole->top) / 8));
+    // Parts that overlap are one.
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (size_t a = 0; a < parts.size() && !merged; ++a)
+            for (size_t b = a + 1; b < parts.size() && !merged; ++b) {
+                const InkBox &x = parts[a], &y = parts[b];
+                if (std::min(x.right, y.right) <= std::max(x.left, y.left) ||
+                    std::min(x.bottom, y.bottom) <= std::max(x.top, y.top))
+                    continue;
+                parts[a] = joined(x, y);
+                parts.erase(parts.begin() + static_cast<long>(b));
+                merged = true;
+            }
+    }
+    double covered = 0;
+    for (const InkBox& part : parts) covered += area(part);
+    if (parts.size() < 2 || covered >= kParts * area(all)) return {all};
+    // In reading order, as the lines they add.
+    std::sort(parts.begin(), parts.end(), [](const InkBox& a, const InkBox& b) { return a.top < b.top; });
+    return parts;
 }
 
 void AddUnreadLines(PageText& page, const PageText& again) {

@@ -35,11 +35,13 @@ struct InkBox {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// The part of a card a second reading (see AddUnreadLines) needs to read, by that reading's page layout
-// (`layout`, its lines' words' boxes, no text): the box around the lines none of whose words overlaps a
-// word of letters or digits of `page`, an eighth of its height wider each way (8 pixels at least) within
-// `width` x `height`; none when there are no such lines, as AddUnreadLines adds no other.
-std::optional<InkBox> UnreadArea(const PageText& layout, const PageText& page, int width, int height);
+// The parts of a card a second reading (see AddUnreadLines) needs to read, by that reading's page layout
+// (`layout`, its lines' words' boxes, no text), of the lines none of whose words overlaps a word of
+// letters or digits of `page`, within `width` x `height`: the box around them all, an eighth of its
+// height wider each way (8 pixels at least); or, where they lie apart so that the boxes around each line
+// (half its height wider each way, 8 pixels at least; boxes that overlap joined) cover under 60% of
+// that, those boxes, top first. None when there are no such lines, as AddUnreadLines adds no other.
+std::vector<InkBox> UnreadAreas(const PageText& layout, const PageText& page, int width, int height);
 
 // A row of marks of one letter size side by side: a line of print (`marks` of them) whatever its colour.
 struct InkRow {

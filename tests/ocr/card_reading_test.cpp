@@ -276,16 +276,30 @@ TEST(CardLayout, TheStretchedReadingReadsOnlyTheLinesWhereNothingWasRead) {
     // A line over the name's end, one over the doubtful word: read. Two over the blank "word" (no print).
     layout.paragraphs.push_back({{line(0, 3), line(100, 2)}});
     layout.paragraphs.push_back({{line(400, 2), line(480, 4)}});
-    std::optional<outside::InkBox> area = outside::UnreadArea(layout, read, 1000, 600);
-    ASSERT_TRUE(area);
-    // The two lines (0,400 to 750,510) and a margin of an eighth of their height, within the picture.
-    EXPECT_EQ(area->left, 0);
-    EXPECT_EQ(area->top, 400 - 13);
-    EXPECT_EQ(area->right, 750 + 13);
-    EXPECT_EQ(area->bottom, 510 + 13);
+    std::vector<outside::InkBox> areas = outside::UnreadAreas(layout, read, 1000, 600);
+    ASSERT_EQ(areas.size(), 1u);
+    // The two lines (0,400 to 750,510) and a margin of an eighth of their height, within the picture:
+    // read alone, each with half its height around it, they would cover most of that.
+    EXPECT_EQ(areas[0].left, 0);
+    EXPECT_EQ(areas[0].top, 400 - 13);
+    EXPECT_EQ(areas[0].right, 750 + 13);
+    EXPECT_EQ(areas[0].bottom, 510 + 13);
     // Where every line was read there is nothing to read again.
     layout.paragraphs.pop_back();
-    EXPECT_FALSE(outside::UnreadArea(layout, read, 1000, 600));
+    EXPECT_TRUE(outside::UnreadAreas(layout, read, 1000, 600).empty());
+    // Lines far apart (a corner's and the opposite one's) are read each alone, top first; a line beside
+    // another's margin joins it.
+    layout.paragraphs.push_back({{line(540, 1)}});
+    layout.paragraphs.back().lines[0].words[0].left = 800,
+    layout.paragraphs.back().lines[0].words[0].right = 950;
+    layout.paragraphs.push_back({{line(200, 1), line(240, 1)}});
+    areas = outside::UnreadAreas(layout, read, 1000, 600);
+    ASSERT_EQ(areas.size(), 2u);
+    EXPECT_EQ(areas[0].top, 200 - 15);
+    EXPECT_EQ(areas[0].bottom, 270 + 15);
+    EXPECT_EQ(areas[0].right, 150 + 15);
+    EXPECT_EQ(areas[1].left, 800 - 15);
+    EXPECT_EQ(areas[1].bottom, 570 + 15);
 }
 
 TEST(CardLayout, TheStretchedReadingIsReducedOnlyByPrintReadWell) {
