@@ -397,15 +397,22 @@ TEST(CardReading, ATelephoneIsReadAsItsRowOfPrintAlone) {
     EXPECT_EQ(telephones("souza-806123003.jpg"), std::vector<std::string>{"+55 11 3392-3817"});
 }
 
+// The fields the card program finds on a card picture of the set; none when it cannot be loaded.
+outside::CardFields FieldsOf(outside::Recognizer& recognizer, const char* file, const std::string& region) {
+    auto picture = Picture(file);
+    if (!picture) {
+        ADD_FAILURE() << file << " not loaded";
+        return {};
+    }
+    return outside::ExtractCardFields(outside::ReadCard(recognizer, picture.get(), 0, region), region);
+}
+
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
     // Grey print a few levels darker than a blue gradient, which Tesseract takes for a picture: the
     // title, purple on the gradient, is found on the grey made even and read as a row of its own.
     outside::Recognizer english;
     ASSERT_TRUE(english.Init("eng"));
-    auto picture = Picture("techvision-john-smith.jpg");
-    ASSERT_TRUE(picture);
-    const outside::CardFields card =
-        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "US"), "US");
+    const outside::CardFields card = FieldsOf(english, "techvision-john-smith.jpg", "US");
     EXPECT_EQ(card.title, "Sales Director");
     EXPECT_EQ(card.full_name, "John Smith");
 }
@@ -415,18 +422,12 @@ TEST(CardReading, LetteringTheLayoutTakesForAPictureIsRead) {
     // the block is read on its own, and the company is found among the card's lines.
     outside::Recognizer english;
     ASSERT_TRUE(english.Init("eng"));
-    auto picture = Picture("sun-electricals-santhosh.jpg");
-    ASSERT_TRUE(picture);
-    const outside::CardFields card =
-        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "IN"), "IN");
+    const outside::CardFields card = FieldsOf(english, "sun-electricals-santhosh.jpg", "IN");
     EXPECT_EQ(card.organisation, "Sun Electricals");
     EXPECT_EQ(card.full_name, "SANTHOSH");
     // Grey capitals over two lines on a green band: read as one block, so the company is both lines, not
     // the one line a row of ink read alone would give first.
-    picture = Picture("borcelle-karthick.jpg");
-    ASSERT_TRUE(picture);
-    const outside::CardFields band =
-        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "IN"), "IN");
+    const outside::CardFields band = FieldsOf(english, "borcelle-karthick.jpg", "IN");
     EXPECT_EQ(band.organisation, "BORCELLE AIRLINES");
     EXPECT_EQ(band.full_name, "KARTHICK");
 }
