@@ -313,6 +313,25 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     }
 }
 
+TEST(RealPhotos, CardSidesFittedAskewOnTheWorkingCopyAreRefittedToTheRim) {
+    // Business cards on a light grey desk whose print runs close to a rim: a dark card's right side and a
+    // card's lower side, where its coloured band ends a few pixels above the white rim, are fitted on the
+    // working copy a little askew, beyond the fine refinement's reach at one end. Each corner lands within
+    // half a percent of the diagonal.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    for (const std::string file : {"souza_806022937.jpg", "souza_806622677.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        auto framed = Framed(c);
+        auto cards = outside::DetectCards(framed.picture, 100);
+        ASSERT_EQ(cards.size(), 1u);
+        const auto& truth = c.sheets.at(0);
+        EXPECT_LT(WorstCornerAnyTurn(cards[0], truth, framed),
+                  0.005 * cv::norm(truth[2] - truth[0]) * framed.scale);
+    }
+}
+
 TEST(RealPhotos, NoOutlineOffTheCardIsTakenForOne) {
     // A card held in a hand over a keyboard, with a white plug and a dark stand nearby, both card-shaped;
     // and a light card held over a desk of much its tone, whose straight edges offer parts of it bounded by
