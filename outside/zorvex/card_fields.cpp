@@ -327,9 +327,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             org_at = i;
     // Else a short line with a business's noun ("Family Restaurant"), in the largest print of such lines.
     if (org_at == n) {
+        // The noun alone on its line carries on the line above it ("Family" / "Restaurant").
+        const auto carried_on = [&](size_t i) {
+            return i > 0 && org_shaped(i - 1) && !NameShaped(lines[i - 1].text) &&
+                   (RunsOn(lines[i - 1], lines[i]) || BrandOver(lines[i - 1], lines[i]));
+        };
         for (size_t i = 0; i < n; ++i)
-            if (org_shaped(i) && Words(lines[i].text).size() >= 2 && Words(lines[i].text).size() <= 4 &&
-                AnyWord(lines[i].text, IsBusinessWord) &&
+            if (org_shaped(i) && (Words(lines[i].text).size() >= 2 || carried_on(i)) &&
+                Words(lines[i].text).size() <= 4 && AnyWord(lines[i].text, IsBusinessWord) &&
                 (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
         // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").

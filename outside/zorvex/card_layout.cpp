@@ -741,15 +741,18 @@ PixPtr FaintPrintDarkened(Pix* grey) {
                               static_cast<l_int32>(ground)));
 }
 
-// The line's centre lies in a block the page's layout took for a picture.
-bool InPicture(const PageText& page, const TextLine& line) {
-    if (line.words.empty()) return false;
+// The block the page's layout took for a picture that the line's centre lies in, or none.
+const PictureBlock* PictureOf(const PageText& page, const TextLine& line) {
+    if (line.words.empty()) return nullptr;
     const int x = (line.words.front().left + line.words.back().right) / 2;
     const int y = (line.words.front().top + line.words.front().bottom) / 2;
-    return std::any_of(page.pictures.begin(), page.pictures.end(), [&](const PictureBlock& b) {
+    const auto it = std::find_if(page.pictures.begin(), page.pictures.end(), [&](const PictureBlock& b) {
         return x >= b.left && x <= b.right && y >= b.top && y <= b.bottom;
     });
+    return it == page.pictures.end() ? nullptr : &*it;
 }
+
+bool InPicture(const PageText& page, const TextLine& line) { return PictureOf(page, line) != nullptr; }
 
 // A logo's mark after its name (a registered sign read as a quote or a degree) is no part of it.
 void DropTrailingMarks(TextLine& line) {
@@ -808,8 +811,26 @@ void AddLetteringRow(PageText& page, TextLine line) {
         lines.insert(lines.begin() + static_cast<long>(at_line), std::move(line));
         return;
     }
-    // Before the first paragraph that starts lower on the card.
+    // Under lettering read in the same picture, closer than its own height and across it: the second line
+    // of a name drawn over two ("Family" over "Restaurant"), which the field rules join as one block's.
     const int top = line.words.front().top;
+    const int left = line.words.front().left, right = line.words.back().right;
+    const int height = line.words.front().bottom - top;
+    const PictureBlock* picture = PictureOf(page, line);
+    for (Paragraph& paragraph : page.paragraphs) {
+        if (paragraph.lines.empty() || paragraph.lines.back().words.empty()) continue;
+        const TextLine& above = paragraph.lines.back();
+        const int bottom =
+            std::max_element(above.words.begin(), above.words.end(), [](const Word& a, const Word& b) {
+                return a.bottom < b.bottom;
+            })->bottom;
+        if (PictureOf(page, above) == picture && bottom <= top && top - bottom < height &&
+            std::min(right, above.words.back().right) > std::max(left, above.words.front().left)) {
+            paragraph.lines.push_back(std::move(line));
+            return;
+        }
+    }
+    // Else before the first paragraph that starts lower on the card.
     auto before = std::find_if(page.paragraphs.begin(), page.paragraphs.end(), [&](const Paragraph& p) {
         return !p.lines.empty() && !p.lines.front().words.empty() && p.lines.front().words.front().top > top;
     });
@@ -984,26 +1005,41 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
         PixPtr clip = ClipOf(picture, x0, y0, std::min(width, block.right + margin),
                              std::min(height, block.bottom + margin));
         if (!clip) continue;
+        const bool colour = pixGetDepth(clip.get()) == 32;
+        // The block read on `grey` (the clip made grey), its lines of letters read surely where nothing
+        // was read.
+        const auto read_block = [&](PixPtr grey) {
+            Paragraph lines;
+            PixPtr reduced(grey ? pixScale(grey.get(), kScale, kScale) : nullptr);
+            if (!reduced) return lines;
+            // Read as sparse text: Tesseract's page layout would take the block for a picture again.
+            api.SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+            PageText found =
+                recognizer.Recognize(reduced.get(), static_cast<int>(resolution * kScale), "card");
+            api.SetPageSegMode(tesseract::PSM_AUTO);
+            ScaleBack(found, kScale);
+            Shift(found, x0, y0);
+            // The block's lines stand together, as one block of the card: a name drawn over two lines is
+            // one.
+            for (Paragraph& paragraph : found.paragraphs)
+                for (TextLine& line : paragraph.lines)
+                    if (LettersReadSurely(line) &&
+                        std::none_of(line.words.begin(), line.words.end(),
+                                     [&](const Word& w) { return OverlapsAny(w, read); }))
+                        lines.lines.push_back(std::move(line));
+            return lines;
+        };
         // Each pixel's brightest channel: a coloured ground is light there, as white is, and dark print
         // stays dark on either ("BORCELLE" in grey on a green band).
-        PixPtr light(pixGetDepth(clip.get()) == 32 ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
-                                                   : pixConvertTo8(clip.get(), 0));
-        PixPtr reduced(light ? pixScale(light.get(), kScale, kScale) : nullptr);
-        if (!reduced) continue;
-        // Read as sparse text: Tesseract's page layout would take the block for a picture again.
-        api.SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
-        PageText found = recognizer.Recognize(reduced.get(), static_cast<int>(resolution * kScale), "card");
-        api.SetPageSegMode(tesseract::PSM_AUTO);
-        ScaleBack(found, kScale);
-        Shift(found, x0, y0);
-        // The block's lines stand together, as one block of the card: a name drawn over two lines is one.
-        Paragraph kept;
-        for (Paragraph& paragraph : found.paragraphs)
-            for (TextLine& line : paragraph.lines)
-                if (LettersReadSurely(line) &&
-                    std::none_of(line.words.begin(), line.words.end(),
-                                 [&](const Word& w) { return OverlapsAny(w, read); }))
-                    kept.lines.push_back(std::move(line));
+        Paragraph kept = read_block(PixPtr(colour ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
+                                                  : pixConvertTo8(clip.get(), 0)));
+        // Red print on white is as light as its ground there: read on the darkest channel, where it is
+        // dark, if the brightest gave nothing. Only what is shaped as a name's lettering is kept of it: on
+        // a photographed card that channel brings up small print the card's reading left for good reason.
+        if (kept.lines.empty() && colour) {
+            kept = read_block(PixPtr(pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MIN)));
+            std::erase_if(kept.lines, [](TextLine& line) { return !LetteringShaped(line); });
+        }
         if (!kept.lines.empty()) again.paragraphs.push_back(std::move(kept));
     }
     // In reading order, as the blocks stand on the card.
