@@ -432,10 +432,7 @@ TEST(CardReading, LetteringTheLayoutTakesForAPictureIsRead) {
     EXPECT_EQ(band.full_name, "KARTHICK");
     // Red print on white, as light as its ground on the brightest channel: "Family" is read on the
     // darkest, and "Restaurant" under it, read as a row alone, carries it on.
-    picture = Picture("family-restaurant-revanth.jpg");
-    ASSERT_TRUE(picture);
-    const outside::CardFields red =
-        outside::ExtractCardFields(outside::ReadCard(english, picture.get(), 0, "IN"), "IN");
+    const outside::CardFields red = FieldsOf(english, "family-restaurant-revanth.jpg", "IN");
     EXPECT_EQ(red.organisation, "Family Restaurant");
     EXPECT_EQ(red.full_name, "REVANTH");
 }
