@@ -523,6 +523,9 @@ TextLine ReadGreyRow(Recognizer& recognizer, Pix* grey, float print, const std::
     return line;
 }
 
+// A line twice as tall as it is wide runs up the card (a strip printed along its edge).
+bool RunsUpTheCard(const LayoutLine& line) { return line.bottom - line.top > 2 * (line.right - line.left); }
+
 // A telephone's line read in a box taller than its print (an icon, a rule or a speck beside the number
 // read into its words: Tesseract then misreads a digit, "2294-9484" read "2294-9284"), or running up the
 // card (a number along a strip at its edge, whose label and area code were left unread), read again as its
@@ -532,7 +535,7 @@ TextLine ReadGreyRow(Recognizer& recognizer, Pix* grey, float print, const std::
 bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
     constexpr float kFinding = 45;   // pixels the print stands at most where its row is looked for
     constexpr float kTaller = 1.5f;  // a box this much taller than its row's print holds more than print
-    const bool upward = line.bottom - line.top > 2 * (line.right - line.left);
+    const bool upward = RunsUpTheCard(line);
     // Across the line: the print's height, at most.
     const int across = upward ? line.right - line.left : line.height;
     if (across < 4) return false;
@@ -625,8 +628,7 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     for (LayoutLine& line : lines) {
         if (line.height < 4 || !LooksLikeContactLine(line.text)) continue;
         // A telephone's worth of digits, read unsurely or up the card.
-        const bool upward = line.bottom - line.top > 2 * (line.right - line.left);
-        if ((upward || line.confidence < kSure) &&
+        if ((RunsUpTheCard(line) || line.confidence < kSure) &&
             std::count_if(line.text.begin(), line.text.end(), IsAsciiDigit) >= 6) {
             const bool replaced = RereadPrintRow(recognizer, picture, line, region);
             single = true;
