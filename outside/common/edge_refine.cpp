@@ -300,7 +300,7 @@ std::optional<Rim> FitRim(const cv::Mat& bgr, const Side& line, cv::Point2d cent
 // stretches show the side's own rim: a clear rim along the side's middle (a faint one is lost near the
 // corner to the desk's grain or a sheet below), a step there about as strong, near the side's direction;
 // where one at least runs off its side's line at the corner by more than the fit's noise; and where the
-// corner moves more than a blurred or rounded tip shifts the stretches' lines (0.4% of the diagonal)
+// corner moves more than a blurred or rounded tip shifts the stretches' lines (0.35% of the diagonal)
 // and less than a curled corner's rim would take it (a percent and a half of the shorter side).
 cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>& corners, int i,
                             bool paper_brighter) {
@@ -339,7 +339,7 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
     if (!met) return corner;
     const double moved = cv::norm(*met - corner);
     const double diagonal = std::max(cv::norm(corners[2] - corners[0]), cv::norm(corners[3] - corners[1]));
-    return moved >= 0.004 * diagonal && moved <= 0.015 * shorter ? *met : corner;
+    return moved >= 0.0035 * diagonal && moved <= 0.015 * shorter ? *met : corner;
 }
 
 }  // namespace
