@@ -226,6 +226,122 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     return *met;
 }
 
+// The paper's rim along a stretch of the side line (point, direction) from `from` to `to` (positions along
+// it, in pixels): at each place the steepest step within `wide` pixels across the line whose brighter side
+// is the paper's (the page's inside is towards `centre`), and the line through those steps, steps far off it
+// left out (print beside the rim, a notch, a speck). Also the steps' median strength, and the median distance
+// of the kept ones off the line (how straight the rim runs there, how sharp the step is).
+struct Rim {
+    Side line;
+    double strength = 0, spread = 0;
+};
+std::optional<Rim> FitRim(const cv::Mat& bgr, const Side& line, cv::Point2d centre, double from, double to,
+                          double wide, bool paper_brighter) {
+    cv::Point2d inward(-line.direction.y, line.direction.x);
+    if ((centre - line.point).dot(inward) < 0) inward = -inward;
+    constexpr int kPlaces = 48;
+    const int half = static_cast<int>(std::ceil(wide / kStep));
+    std::vector<cv::Vec3d> profile(static_cast<size_t>(2 * half + 3));
+    std::vector<double> step(profile.size(), 0);
+    std::vector<cv::Point2f> points;
+    std::vector<double> strengths;
+    for (int i = 0; i < kPlaces; ++i) {
+        const cv::Point2d base = line.point + line.direction * (from + (to - from) * i / (kPlaces - 1));
+        bool inside_picture = true;
+        for (size_t k = 0; k < profile.size() && inside_picture; ++k)
+            inside_picture =
+                Sample(bgr, base + inward * ((static_cast<int>(k) - half - 1) * kStep), profile[k]);
+        if (!inside_picture) continue;
+        // Signed, the channels added: a shadow's outer step and print's far edges step the other way.
+        for (size_t k = 1; k + 1 < profile.size(); ++k) {
+            const cv::Vec3d d = profile[k + 1] - profile[k - 1];
+            step[k] = (d[0] + d[1] + d[2]) * (paper_brighter ? 1 : -1);
+        }
+        size_t best = 0;
+        for (size_t k = 2; k + 2 < profile.size(); ++k)
+            if (best == 0 || step[k] > step[best]) best = k;
+        if (step[best] < 24 || step[best] < step[best - 1] || step[best] < step[best + 1]) continue;
+        const double l = step[best - 1], c = step[best], r = step[best + 1], denominator = l - 2 * c + r;
+        const double offset = std::abs(denominator) > 1e-9 ? 0.5 * (l - r) / denominator : 0;
+        const cv::Point2d found = base + inward * ((static_cast<double>(best) + offset - half - 1) * kStep);
+        points.emplace_back(static_cast<float>(found.x), static_cast<float>(found.y));
+        strengths.push_back(c);
+    }
+    if (points.size() < kPlaces * 3 / 4) return std::nullopt;
+    auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    Rim rim;
+    rim.strength = median(strengths);
+    for (int round = 0; round < 3; ++round) {
+        if (points.size() < kPlaces * 3 / 5) return std::nullopt;
+        cv::Vec4f fitted;
+        cv::fitLine(points, fitted, cv::DIST_L2, 0, 0.01, 0.01);
+        rim.line = Side{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+        const cv::Point2d normal(-rim.line.direction.y, rim.line.direction.x);
+        std::vector<double> off;
+        for (const cv::Point2f& p : points)
+            off.push_back(std::abs((cv::Point2d(p) - rim.line.point).dot(normal)));
+        rim.spread = median(off);
+        std::vector<cv::Point2f> kept;
+        for (size_t k = 0; k < points.size(); ++k)
+            if (off[k] <= std::max(1.0, 3 * rim.spread)) kept.push_back(points[k]);
+        if (kept.size() == points.size()) break;
+        points = std::move(kept);
+    }
+    if (rim.line.direction.dot(line.direction) < 0) rim.line.direction = -rim.line.direction;
+    return rim;
+}
+
+// A corner moved to where the paper's rim along the stretches from 2% to 12% of its two sides nearest it
+// meet (the tip left out, where corners round or curl): a side straight along its middle may still bend
+// near its ends, and its whole length's line then passes beside the paper's corner. Moved only where both
+// stretches show the side's own rim: a clear rim along the side's middle (a faint one is lost near the
+// corner to the desk's grain or a sheet below), a step there about as strong, near the side's direction;
+// where one at least runs off its side's line at the corner by more than the fit's noise; and where the
+// corner moves more than a blurred or rounded tip shifts the stretches' lines (0.35% of the diagonal)
+// and less than a curled corner's rim would take it (a percent and a half of the shorter side).
+cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>& corners, int i,
+                            bool paper_brighter) {
+    const cv::Point2d corner = corners[static_cast<size_t>(i)];
+    const cv::Point2d previous = corners[static_cast<size_t>((i + 3) % 4)],
+                      next = corners[static_cast<size_t>((i + 1) % 4)];
+    const double incoming = cv::norm(corner - previous), outgoing = cv::norm(next - corner);
+    const double shorter = std::min(incoming, outgoing);
+    if (shorter < 100) return corner;
+    const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
+    const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
+    auto rim_of = [&](const Side& side, double length) -> std::optional<Rim> {
+        auto rim = FitRim(bgr, side, centre, 0.02 * length, 0.12 * length, std::max(8.0, 0.015 * length),
+                          paper_brighter);
+        if (!rim) return rim;
+        // Again, close round the rim found, for its steps nearest its line.
+        const Side near{
+            rim->line.point + rim->line.direction * (corner - rim->line.point).dot(rim->line.direction),
+            rim->line.direction};
+        rim = FitRim(bgr, near, centre, 0.02 * length, 0.12 * length, 3.0, paper_brighter);
+        auto middle = FitRim(bgr, side, centre, 0.3 * length, 0.7 * length, 6.0, paper_brighter);
+        const cv::Point2d normal(-side.direction.y, side.direction.x);
+        if (!rim || !middle || middle->strength < 60 || rim->strength < 0.5 * middle->strength ||
+            std::abs(rim->line.direction.dot(normal)) > std::sin(5.0 * CV_PI / 180))
+            return std::nullopt;
+        return rim;
+    };
+    auto a = rim_of(back, incoming), b = rim_of(ahead, outgoing);
+    if (!a || !b) return corner;
+    auto off_line = [&](const Rim& rim) {
+        const cv::Point2d normal(-rim.line.direction.y, rim.line.direction.x);
+        return std::abs((corner - rim.line.point).dot(normal)) > std::max(1.0, 2 * rim.spread);
+    };
+    if (!off_line(*a) && !off_line(*b)) return corner;
+    auto met = Meet(a->line, b->line);
+    if (!met) return corner;
+    const double moved = cv::norm(*met - corner);
+    const double diagonal = std::max(cv::norm(corners[2] - corners[0]), cv::norm(corners[3] - corners[1]));
+    return moved >= 0.0035 * diagonal && moved <= 0.015 * shorter ? *met : corner;
+}
+
 }  // namespace
 
 Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges) {
@@ -267,6 +383,15 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
             refined.corners[static_cast<size_t>(i)] = CornerFromEnds(bgr, straight, i);
     }
     return refined;
+}
+
+Quad CornersAtSideEnds(const cv::Mat& bgr, const Quad& quad) {
+    if (bgr.empty() || bgr.type() != CV_8UC3) return quad;
+    Quad moved = quad;
+    for (int i = 0; i < 4; ++i)
+        moved.corners[static_cast<size_t>(i)] =
+            CornerAtRimEnds(bgr, quad.corners, i, quad.brightness >= quad.surround);
+    return moved;
 }
 
 }  // namespace outside

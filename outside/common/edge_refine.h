@@ -15,4 +15,9 @@ namespace outside {
 // ends of its two sides meet when they bow in.
 Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges = false);
 
+// The quad with each corner moved to where the paper's rim along its two sides' stretches nearest it meet,
+// where a side straight along its middle bends near its ends; a corner stays where its sides run
+// straight to it or their rims there are not clearly seen.
+Quad CornersAtSideEnds(const cv::Mat& bgr, const Quad& quad);
+
 }  // namespace outside
