@@ -300,7 +300,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // often a logo or a company's lettering ("ATI TBO SOCORRO"), and a wrong name is worse than none.
     constexpr float kSureName = 75;
     const AddressHints hints = Hints(card.emails, card.web);
-    const auto org_shaped = [&](size_t i) {
+    const auto read_org_shaped = [&](size_t i, float least) {
         const std::string lower = Lower(lines[i].text);
         const size_t words = Words(lines[i].text).size();
         // A label left alone on its line ("Tel." above its number) names no company.
@@ -313,10 +313,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         // A company named by no legal form is taken only from a sure reading, as a name is: a wrong
         // company is worse than none.
         return !used[i] && !label && !slogan && words <= 5 && !HasDigit(lines[i].text) &&
-               lines[i].confidence >= kSureName &&
-               std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
+               lines[i].confidence >= least && std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
                lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };
+    const auto org_shaped = [&](size_t i) { return read_org_shaped(i, kSureName); };
     // The organisation: a line with a legal form, else the line that spells the company's domain (the
     // one in the larger print when two do).
     size_t org_at = n;
@@ -495,9 +495,10 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         card.organisation =
             std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
-        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE").
-        if (org_at + 1 < n && org_shaped(org_at + 1) && RunsOn(lines[org_at], lines[org_at + 1]) &&
-            !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
+        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE"). In the print of a name
+        // read surely, the second line needs not be read as surely to be of it ("FLÁVIO E VALDEQUE").
+        if (org_at + 1 < n && read_org_shaped(org_at + 1, kDoubtful) &&
+            RunsOn(lines[org_at], lines[org_at + 1]) && !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
             card.organisation += " " + lines[org_at + 1].text;
             used[org_at + 1] = true;
         }

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "outside/zorvex/card_text.h"
+
 namespace outside {
 
 namespace {
@@ -530,15 +532,15 @@ bool RunsUpTheCard(const LayoutLine& line) { return line.bottom - line.top > 2 *
 // read into its words: Tesseract then misreads a digit, "2294-9484" read "2294-9284"), or running up the
 // card (a number along a strip at its edge, whose label and area code were left unread), read again as its
 // row of print alone, as InkRows finds rows, dark on light or light on dark, in the recogniser's single
-// line mode. The row replaces the line where it gives a telephone, and no fewer telephones, e-mail and web
-// addresses, and numbers the plan dials; whether it did.
-bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
+// line mode; nothing where the line's box holds no more than its row.
+std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
+                                        const std::string& region) {
     constexpr float kFinding = 45;   // pixels the print stands at most where its row is looked for
     constexpr float kTaller = 1.5f;  // a box this much taller than its row's print holds more than print
     const bool upward = RunsUpTheCard(line);
     // Across the line: the print's height, at most.
     const int across = upward ? line.right - line.left : line.height;
-    if (across < 4) return false;
+    if (across < 4) return std::nullopt;
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     // Up the card, the whole strip: what the line's reading left out lies along it.
     const int x0 = std::max(0, line.left - across / 2), x1 = std::min(width, line.right + across / 2);
@@ -548,13 +550,13 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
     PixPtr grey(clip ? pixConvertTo8(clip.get(), 0) : nullptr);
     // Turned so the strip runs level, its foot (where print running up starts) on the left.
     if (grey && upward) grey.reset(pixRotateOrth(grey.get(), 1));
-    if (!grey) return false;
+    if (!grey) return std::nullopt;
     // The line's span along itself, in `grey`'s pixels.
     const int from = upward ? (y1 - y0) - (line.bottom - y0) : line.left - x0;
     const int to = upward ? (y1 - y0) - (line.top - y0) : line.right - x0;
     const float reduce = std::min(1.0f, kFinding / static_cast<float>(across));
     PixPtr small(reduce < 1 ? pixScale(grey.get(), reduce, reduce) : pixCopy(nullptr, grey.get()));
-    if (!small) return false;
+    if (!small) return std::nullopt;
     std::optional<InkRow> best;
     bool light = false;
     for (const bool inverted : {false, true}) {
@@ -570,11 +572,11 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
             if (on_line && (!best || row.marks > best->marks)) best = row, light = inverted;
         }
     }
-    if (!best) return false;
+    if (!best) return std::nullopt;
     const float print = static_cast<float>(best->height) / reduce;
     if (!upward && static_cast<float>(best->box.bottom - best->box.top) / reduce * kTaller >
                        static_cast<float>(line.height))
-        return false;
+        return std::nullopt;
     if (light) pixInvert(grey.get(), grey.get());
     // Close round the row: an icon stands apart from the number by less than a blank, and specks of a
     // pattern beside the print are read as signs.
@@ -584,7 +586,7 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
                         std::max(0, at(best->box.top) - margin_y),
                         std::min(pixGetWidth(grey.get()), at(best->box.right) + margin_x),
                         std::min(pixGetHeight(grey.get()), at(best->box.bottom) + margin_y));
-    if (!row) return false;
+    if (!row) return std::nullopt;
     recognizer.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
     const WithoutInvertedLines plain(recognizer.Api());
     // Thresholded by its neighbourhood (a photograph's ground) and by Tesseract alone (print on an even
@@ -601,6 +603,15 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
         TextLine other = turned ? surer(turned.get()) : TextLine{};
         if (MeanConfidence(other) > MeanConfidence(again)) again = std::move(other);
     }
+    return again;
+}
+
+// The row replaces the line where it gives a telephone, and no fewer telephones, e-mail and web addresses,
+// and numbers the plan dials; whether it did.
+bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
+    const std::optional<TextLine> read = PrintRowReading(recognizer, picture, line, region);
+    if (!read) return false;
+    const TextLine& again = *read;
     const std::string text = LineText(again);
     const ContactCount before = ContactEvidence(line.text, region), after = ContactEvidence(text, region);
     // Only for its telephones: a web or e-mail address read so lost its start ("https://", a "b" whose
@@ -611,6 +622,42 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
     line.text = text;
     line.confidence = static_cast<float>(MeanConfidence(again));
     return true;
+}
+
+// Large print read in a box taller than its print (a band or a rule over a shop's name read into its
+// words) loses its marks: "MECÂNICA" read "MECANICA", and a company's name is then misspelt, or missed for
+// want of its trade word. Such a line, read surely and in print larger than most, is read again as its row
+// alone (see PrintRowReading); the row replaces it only where it spells the same letters and marks some.
+void RestoreMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>& lines,
+                  const std::string& region) {
+    constexpr float kSure = 85;
+    std::vector<int> heights;
+    for (const LayoutLine& line : lines) heights.push_back(line.height);
+    if (heights.empty()) return;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const int large = heights[heights.size() / 2] * 3 / 2;
+    bool single = false;
+    for (LayoutLine& line : lines) {
+        if (line.confidence < kSure || line.height < large || RunsUpTheCard(line) ||
+            std::any_of(line.text.begin(), line.text.end(),
+                        [](char c) { return (c & 0x80) != 0 || IsAsciiDigit(c); }) ||
+            card_rules::Compact(line.text).size() < 3)
+            continue;
+        const std::optional<TextLine> again = PrintRowReading(recognizer, picture, line, region);
+        single = true;
+        if (!again) continue;
+        const std::string text = LineText(*again);
+        if (text == line.text || card_rules::Compact(text) != card_rules::Compact(line.text) ||
+            std::count_if(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }) == 0)
+            continue;
+        line.text = text;
+        // The print's own height, not the box's: the rules compare lines by their print.
+        std::vector<int> print;
+        for (const Word& w : again->words) print.push_back(w.bottom - w.top);
+        std::nth_element(print.begin(), print.begin() + print.size() / 2, print.end());
+        line.height = print[print.size() / 2];
+    }
+    if (single) recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
 }
 
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
@@ -1409,6 +1456,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {
         RereadContactLines(recognizer, upright, lines, region);
+        RestoreMarks(recognizer, upright, lines, region);
         return lines;
     }
     PixPtr scaled(pixScale(upright, 2, 2));
@@ -1422,6 +1470,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     ReadInkRows(recognizer, scaled.get(), page, region);
     lines = LayoutLines(page);
     RereadContactLines(recognizer, scaled.get(), lines, region);
+    RestoreMarks(recognizer, scaled.get(), lines, region);
     return lines;
 }
 

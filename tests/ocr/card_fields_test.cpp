@@ -278,6 +278,12 @@ TEST(CardFieldRules, ACompanyDrawnLargeOverTwoLines) {
     card = outside::ExtractCardFields(
         {L("Selva", 32), L("DATA MANAGER", 21), drawn("smaller print", 30, 5040), lower}, "IN");
     EXPECT_EQ(card.organisation, "digitals");
+    // A trade's name read surely runs on to a line in its print read less surely.
+    card =
+        outside::ExtractCardFields({L("MECÂNICA, FUNILARIA E PINTURA", 136, 1),
+                                    Doubtful(L("FLÁVIO E VALDEQUE", 142, 1), 65), L("TF 2681-7485", 263, 7)},
+                                   "BR");
+    EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA FLÁVIO E VALDEQUE");
 }
 
 TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
