@@ -128,6 +128,14 @@ PageText Recognizer::Layout(Pix* page, int dpi) {
     std::unique_ptr<tesseract::PageIterator> it(api_->AnalyseLayout());
     if (!it) return layout;
     do {
+        // A picture's or a rule's block holds no line a reading would read, as in RecognizeLaidOut.
+        if (!PTIsTextType(it->BlockType())) {
+            PictureBlock block;
+            if (it->IsAtBeginningOf(tesseract::RIL_BLOCK) &&
+                it->BoundingBox(tesseract::RIL_BLOCK, &block.left, &block.top, &block.right, &block.bottom))
+                layout.pictures.push_back(block);
+            continue;
+        }
         Word w;
         if (!it->BoundingBox(tesseract::RIL_WORD, &w.left, &w.top, &w.right, &w.bottom)) continue;
         if (layout.paragraphs.empty() || it->IsAtBeginningOf(tesseract::RIL_PARA))

@@ -56,7 +56,8 @@ class Recognizer {
     PageText Recognize(Pix* page, int dpi, const std::string& input_name);
 
     // The page's lines and words as Tesseract's page layout finds them, with their boxes but no text,
-    // at a fraction of Recognize's time; in the current page segmentation mode.
+    // at a fraction of Recognize's time; in the current page segmentation mode. The blocks it takes for
+    // pictures (or rules) are given as pictures, not lines: no reading reads words in them.
     PageText Layout(Pix* page, int dpi);
 
     // Recognises the page Layout was given last, in the layout it found there (not found again): a

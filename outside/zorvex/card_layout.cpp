@@ -1204,17 +1204,27 @@ std::vector<InkBox> UnreadAreas(const PageText& layout, const PageText& page, in
     };
     std::optional<InkBox> whole;
     std::vector<InkBox> parts;
+    const auto add = [&](const InkBox& box) {
+        whole = whole ? joined(*whole, box) : box;
+        // Half the line's height of ground each way: cut closer, a line read alone reads otherwise
+        // than on the card ("Techvision Inc." was lost).
+        parts.push_back(widened(box, std::max(8, (box.bottom - box.top) / 2)));
+    };
     for (const Paragraph& paragraph : layout.paragraphs)
         for (const TextLine& line : paragraph.lines) {
             if (line.words.empty() || std::any_of(line.words.begin(), line.words.end(), overlaps)) continue;
             InkBox box{line.words[0].left, line.words[0].top, line.words[0].right, line.words[0].bottom};
             for (const Word& w : line.words) box = joined(box, {w.left, w.top, w.right, w.bottom});
-            whole = whole ? joined(*whole, box) : box;
-            // Half the line's height of ground each way: cut closer, a line read alone reads otherwise
-            // than on the card ("Techvision Inc." was lost).
-            parts.push_back(widened(box, std::max(8, (box.bottom - box.top) / 2)));
+            add(box);
         }
+    // A reading reads nothing in the layout's pictures and rules (a card's edge, a photograph): with no
+    // line of print unread it would cost the card's time for nothing. Beside one they are read with it,
+    // as the ground it is read in.
     if (!whole) return {};
+    for (const PictureBlock& picture : layout.pictures) {
+        const Word block{"", picture.left, picture.top, picture.right, picture.bottom, 0};
+        if (!overlaps(block)) add({picture.left, picture.top, picture.right, picture.bottom});
+    }
     const InkBox all = widened(*whole, std::max(8, (whole->bottom - whole->top) / 8));
     // Parts that overlap are one.
     for (bool merged = true; merged;) {

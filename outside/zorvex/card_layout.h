@@ -40,7 +40,8 @@ struct InkBox {
 // letters or digits of `page`, within `width` x `height`: the box around them all, an eighth of its
 // height wider each way (8 pixels at least); or, where they lie apart so that the boxes around each line
 // (half its height wider each way, 8 pixels at least; boxes that overlap joined) cover under 60% of
-// that, those boxes, top first. None when there are no such lines, as AddUnreadLines adds no other.
+// that, those boxes, top first. The layout's picture blocks that overlap no such word count as lines
+// beside one. None when there are no such lines, as AddUnreadLines adds no other.
 std::vector<InkBox> UnreadAreas(const PageText& layout, const PageText& page, int width, int height);
 
 // A row of marks of one letter size side by side: a line of print (`marks` of them) whatever its colour.

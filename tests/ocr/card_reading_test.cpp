@@ -300,6 +300,16 @@ TEST(CardLayout, TheStretchedReadingReadsOnlyTheLinesWhereNothingWasRead) {
     EXPECT_EQ(areas[0].right, 150 + 15);
     EXPECT_EQ(areas[1].left, 800 - 15);
     EXPECT_EQ(areas[1].bottom, 570 + 15);
+    // The layout's pictures and rules (the card's edge, a logo behind the name read) hold no line: with no
+    // line unread nothing is read; beside one, those clear of the words read are read with it.
+    outside::PageText edges;
+    edges.pictures = {{990, 0, 1000, 600}, {0, 0, 400, 40}};
+    EXPECT_TRUE(outside::UnreadAreas(edges, read, 1000, 600).empty());
+    edges.paragraphs.push_back({{line(200, 1)}});
+    areas = outside::UnreadAreas(edges, read, 1000, 600);
+    ASSERT_EQ(areas.size(), 2u);
+    EXPECT_EQ(areas[0].left, 990 - 300);
+    EXPECT_EQ(areas[1].top, 200 - 15);
 }
 
 TEST(CardLayout, TheStretchedReadingIsReducedOnlyByPrintReadWell) {
