@@ -658,6 +658,18 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
         return evidence;
     }
     if (grey.empty()) return evidence;
+    if (lines.along_rows) {
+        // Square letters set in a grid (a menu's) gather into rows and columns alike, and the lines'
+        // unsure measure may take the wrong one: where most words lie the other way, theirs is taken,
+        // and the lines' turn (by the other way) with it out of the reckoning.
+        const std::optional<bool> words = WordsAlongRows(grey);
+        if (words && *words != *lines.along_rows) {
+            lines.along_rows = words;
+            lines.turn.reset();
+            evidence.along_rows = words;
+            evidence.turn.reset();
+        }
+    }
     if (std::max(size.width, size.height) < kModelLeastSize) return evidence;
     int letters = 0;
     cv::Mat copy = ModelCopy(bgr, quad, grey, letters);
