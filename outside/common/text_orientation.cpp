@@ -596,6 +596,36 @@ std::optional<ModelTurn> DetectAlongRows(OrientationModel& model, const cv::Mat&
     return back;
 }
 
+// The way the print's words lie, told apart from the lines' measure: its marks, a word's letters joined,
+// that lie clearly along rows or along columns; the way holding more of their ink, where each way has at
+// least two (one long mark is no way of print). Nothing where no mark lies clearly either way.
+std::optional<bool> WordsAlongRows(const cv::Mat& grey) {
+    const cv::Mat ink = LetterInk(grey, true, kLargePrint, 8);
+    // Closing the gaps between a word's letters (a few pixels at the measuring size), not between lines.
+    const int reach = std::max(3, std::max(grey.rows, grey.cols) / 200);
+    cv::Mat words, labels, stats, centroids;
+    cv::dilate(ink, words, cv::Mat::ones(reach, reach, CV_8U));
+    const int count = cv::connectedComponentsWithStats(words, labels, stats, centroids, 8, CV_32S);
+    double along_rows = 0, along_columns = 0;
+    int rows = 0, columns = 0;
+    for (int i = 1; i < count; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        if (std::max(w, h) < 4 * reach) continue;  // a letter or a speck
+        if (w >= 2 * h) {
+            along_rows += area;
+            ++rows;
+        } else if (h >= 2 * w) {
+            along_columns += area;
+            ++columns;
+        }
+    }
+    if (along_rows + along_columns <= 0) return std::nullopt;
+    const bool more_along_rows = along_rows >= along_columns;
+    if ((more_along_rows ? rows : columns) < 2) return std::nullopt;
+    return more_along_rows;
+}
+
 }  // namespace
 
 PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
@@ -616,7 +646,30 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     evidence.lines_sure = lines.sure;
     evidence.along_rows = lines.along_rows;
     evidence.turn = lines.turn;
-    if (lines.sure || grey.empty()) return evidence;
+    if (lines.sure) {
+        // Where most of the words lie across the way the lines were measured to run, the print runs
+        // both ways (words written round a sheet) and the lines' measure sided with a part of it: no one
+        // way up is told, and the page is left as it lies.
+        const std::optional<bool> words = WordsAlongRows(grey);
+        if (words && *words != (*lines.turn % 2 == 0)) {
+            evidence.lines_sure = false;
+            evidence.turn.reset();
+        }
+        return evidence;
+    }
+    if (grey.empty()) return evidence;
+    if (lines.along_rows) {
+        // Square letters set in a grid (a menu's) gather into rows and columns alike, and the lines'
+        // unsure measure may take the wrong one: where most words lie the other way, theirs is taken,
+        // and the lines' turn (by the other way) with it out of the reckoning.
+        const std::optional<bool> words = WordsAlongRows(grey);
+        if (words && *words != *lines.along_rows) {
+            lines.along_rows = words;
+            lines.turn.reset();
+            evidence.along_rows = words;
+            evidence.turn.reset();
+        }
+    }
     if (std::max(size.width, size.height) < kModelLeastSize) return evidence;
     int letters = 0;
     cv::Mat copy = ModelCopy(bgr, quad, grey, letters);

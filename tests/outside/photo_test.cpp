@@ -246,8 +246,10 @@ TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWitho
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
     // A receipt lying three quarters turned, its print too small and sparse for the lines to tell: the model
-    // turns it. Without the model's data the lines' answer stands, whatever it is: nothing there, a wrong
-    // half turn on a menu of Chinese print (lines read across its columns).
+    // turns it. Without the model's data the lines' answer stands: nothing there. On a menu of Chinese
+    // print the lines alone read across its columns, but most of its words lie the other way: their turn
+    // is dropped, and without the model nothing is told. Of a card with words written round it all four
+    // ways the lines sided with one part: no one way up is told, and it is left as photographed.
     test_support::ScratchFolder no_data;
     outside::OrientationModel missing(no_data.Root());
     const PhotoCase& receipt = Case(*cases, "daleal_receipt_4.jpg");
@@ -279,7 +281,13 @@ TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWitho
     ASSERT_TRUE(outline.has_value());
     auto lines = outside::UprightTurnFromText(menu_framed.picture, *outline, outside::TurnChoice::Any);
     ASSERT_TRUE(lines.has_value());
-    EXPECT_EQ(outside::UprightTurnOfPage(menu_framed.picture, *outline, missing), lines);
+    EXPECT_EQ(outside::UprightTurnOfPage(menu_framed.picture, *outline, missing), std::nullopt);
+
+    auto round = virtualcam::FitIntoFrame(
+        virtualcam::ReadPicture(kPhotos + "/gdocai_multiple_orientations.jpg"), cv::Size(2592, 1944));
+    outline = outside::FindPageOutline(round.picture);
+    ASSERT_TRUE(outline.has_value());
+    EXPECT_EQ(outside::UprightTurnOfPage(round.picture, *outline), std::nullopt);
 }
 
 TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
