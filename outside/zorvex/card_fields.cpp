@@ -510,8 +510,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     // its address and number on one line ("Av. Itaquera, 2994 - SP  3569-6905", "São Paulo, SP - Tel
     // ..."): what such a line prints before its numbers is an address line too where it names a street,
     // or where it goes on from the line above (the town).
-    // A bullet before a street is read as an "e" ("e Av. Sapopemba", "eR. Pinhal").
-    static const std::regex kBullet(R"((^|: )e ?(?=(Av|Avenida|R|Rua|Al|Alameda|Estrada|Rod)\.? ))");
+    // A round bullet before a street is read as an "e" or, sampled a pixel further on, an "o" ("e Av.
+    // Sapopemba", "eR. Pinhal", "o Av. do Cursino"); these streets are feminine, so no article "o" precedes.
+    static const std::regex kBullet(R"((^|: )[eo] ?(?=(Av|Avenida|R|Rua|Al|Alameda|Estrada|Rod)\.? ))");
     std::vector<std::string> texts(n);
     for (size_t i = 0; i < n; ++i)
         texts[i] = std::regex_replace(!used[i] ? lines[i].text

@@ -623,14 +623,17 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
                                         "São Paulo- SP"}));
     EXPECT_EQ(card.telephones.size(), 1u);
 
-    // Several shops, each with its number; the bullets read as an "e" go, so does what follows a number.
+    // Several shops, each with its number; the bullets read as an "e" or an "o" go, so does what follows a
+    // number.
     card = outside::ExtractCardFields({L("Lojas: e Av. Rio das Pedras, 1553 - Tel/Fax: 3123-0800", 48),
                                        L("e Av. Sapopemba, 2449 - Tel/Fax: 2966-2550", 49),
+                                       L("o Av. do Cursino, 2283 - Tel/Fax: 5067-1991", 49),
                                        L("eR. Pinhal, 283 - Tel/Fax: 2131-3400 - Patricauto", 48)},
                                       "BR");
-    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Lojas: Av. Rio das Pedras, 1553",
-                                                            "Av. Sapopemba, 2449", "R. Pinhal, 283"}));
-    EXPECT_EQ(card.telephones.size(), 3u);
+    EXPECT_EQ(card.address_lines,
+              (std::vector<std::string>{"Lojas: Av. Rio das Pedras, 1553", "Av. Sapopemba, 2449",
+                                        "Av. do Cursino, 2283", "R. Pinhal, 283"}));
+    EXPECT_EQ(card.telephones.size(), 4u);
 
     // The postal code after "CEP", the state at a line's end and the town on its own line are ADR parts;
     // the district stays in the street.
