@@ -235,7 +235,8 @@ int main(int argc, char** argv) {
         if (expected["cut"] == "detect") {
             const std::vector<outside::Quad> cards = outside::DetectCards(picture, 1);
             // Cut as the card detector program cuts for the card program, so the figures are the users'.
-            if (!cards.empty()) picture = outside::StraightenQuad(picture, cards.front(), outside::kCropInset);
+            if (!cards.empty())
+                picture = outside::StraightenQuad(picture, cards.front(), outside::kCropInset);
             if (cards.empty())
                 std::printf("%s: no card found, the whole picture is read\n", entry.file.c_str());
         }
