@@ -636,28 +636,26 @@ void RestoreMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>&
     if (heights.empty()) return;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     const int large = heights[heights.size() / 2] * 3 / 2;
-    bool single = false;
+    const auto beyond_ascii = [](char c) { return (c & 0x80) != 0; };
+    bool read_as_one_line = false;
     for (LayoutLine& line : lines) {
         if (line.confidence < kSure || line.height < large || RunsUpTheCard(line) ||
             std::any_of(line.text.begin(), line.text.end(),
-                        [](char c) { return (c & 0x80) != 0 || IsAsciiDigit(c); }) ||
+                        [&](char c) { return beyond_ascii(c) || IsAsciiDigit(c); }) ||
             card_rules::Compact(line.text).size() < 3)
             continue;
         const std::optional<TextLine> again = PrintRowReading(recognizer, picture, line, region);
-        single = true;
+        read_as_one_line = true;
         if (!again) continue;
         const std::string text = LineText(*again);
         if (text == line.text || card_rules::Compact(text) != card_rules::Compact(line.text) ||
-            std::count_if(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }) == 0)
+            std::none_of(text.begin(), text.end(), beyond_ascii))
             continue;
         line.text = text;
         // The print's own height, not the box's: the rules compare lines by their print.
-        std::vector<int> print;
-        for (const Word& w : again->words) print.push_back(w.bottom - w.top);
-        std::nth_element(print.begin(), print.begin() + print.size() / 2, print.end());
-        line.height = print[print.size() / 2];
+        line.height = MedianHeight(again->words, 0, again->words.size());
     }
-    if (single) recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
+    if (read_as_one_line) recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
 }
 
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
