@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -30,12 +31,14 @@
 #include <string>
 #include <vector>
 
+#include "outside/common/bmp_source.h"
 #include "outside/fasize/card_detector.h"
 #include "outside/finecmd/recognizer.h"
 #include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/import_file.h"
 #include "outside/zorvex/vcard.h"
+#include "pipeline/capture/capture_rules.h"
 #include "virtualcam/scenes/photo_files.h"
 
 namespace {
@@ -244,7 +247,14 @@ int main(int argc, char** argv) {
         cv::Mat picture = PixToBgr(read);
         pixDestroy(&read);
         const bool detect = expected["cut"] == "detect";
-        if (detect) picture = virtualcam::FitIntoFrame(picture, cv::Size(2592, 1944)).picture;
+        // The resolution the card program is told: a card cut from a capture carries the capture's, which
+        // names the frame's width 297 mm; a card picture without a frame around it none, so the program
+        // guesses it from the width as it does for any picture that names none.
+        int dpi = 0;
+        if (detect) {
+            picture = virtualcam::FitIntoFrame(picture, cv::Size(2592, 1944)).picture;
+            dpi = static_cast<int>(std::lround(outside::DotsPerInch(pipeline::PixelsPerMetre(2592))));
+        }
         if (!recognizers.count(language)) recognizers[language].Init(language);
         // The capture's cut first: its reading is the one saved, timed and shown.
         std::vector<double> insets = {outside::kCropInset};
@@ -272,7 +282,7 @@ int main(int argc, char** argv) {
                          IFF_PNG);
             }
             std::vector<outside::LayoutLine> lines =
-                outside::ReadCard(recognizers[language], card_pix, 0, region);
+                outside::ReadCard(recognizers[language], card_pix, dpi, region);
             pixDestroy(&card_pix);
             const outside::CardFields card = outside::ExtractCardFields(lines, region);
             if (inset == insets.front()) {
