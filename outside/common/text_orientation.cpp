@@ -251,7 +251,7 @@ LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice 
     bool along_rows = landscape;
     double row_ratio = 0;
     if (way) {
-        along_rows = *way;  // told otherwise: the contrast of rows and columns is not asked
+        along_rows = *way;  // the caller's way (its words'), not the rows' contrast
         result.along_rows = way;
     } else if (choice == TurnChoice::Any) {
         double rows = RowContrast(ink, strips), columns = RowContrast(sideways, strips);
@@ -648,7 +648,8 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     }
     if (!lines.turn && !lines.along_rows && !grey.empty()) {
         // Print ruled both ways (a register's grid) gathers into rows and columns alike, so the lines
-        // cannot tell their own way; the words still lie along it, and the ascenders are read that way.
+        // cannot tell their own way; the words still lie along it, and the ascenders are read that way,
+        // never surely (the model may still overrule them by a quarter turn).
         if (const std::optional<bool> words = WordsAlongRows(grey)) {
             lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::Body, words);
             lines.sure = false;
