@@ -244,13 +244,16 @@ struct LinesTurn {
 };
 
 LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice choice, bool landscape,
-                        int strips) {
+                        int strips, std::optional<bool> way) {
     LinesTurn result;
     // Text lines run along the picture's rows (turn 0 or 2) or along its columns (turn 1 or 3); a card's
     // lines run along its long side.
     bool along_rows = landscape;
     double row_ratio = 0;
-    if (choice == TurnChoice::Any) {
+    if (way) {
+        along_rows = *way;  // the caller's way (its words'), not the rows' contrast
+        result.along_rows = way;
+    } else if (choice == TurnChoice::Any) {
         double rows = RowContrast(ink, strips), columns = RowContrast(sideways, strips);
         if (std::max(rows, columns) < kMinRowRatio * std::min(rows, columns)) return result;
         row_ratio = std::max(rows, columns) / std::max(1e-9, std::min(rows, columns));
@@ -333,7 +336,8 @@ enum class Print { Body, Large, LargeBlock };
 
 // The lines read across the whole width (long printed lines) and in strips (handwriting, columns, a
 // slant); a sure answer of either stands unless the other is sure of another.
-LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Print print = Print::Body) {
+LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Print print = Print::Body,
+                      std::optional<bool> way = {}) {
     if (grey.empty()) return {};
     cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any, print == Print::Body ? kBodyPrint : kLargePrint,
                             print == Print::LargeBlock ? 8 : 3);
@@ -341,8 +345,8 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Pr
     if (print == Print::LargeBlock) ink = InkExtent(ink);
     cv::Mat sideways;
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
-    const LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1);
-    const LinesTurn strips = TurnOfLinesIn(ink, sideways, choice, landscape, kStrips);
+    const LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1, way);
+    const LinesTurn strips = TurnOfLinesIn(ink, sideways, choice, landscape, kStrips, way);
     if (whole.sure && strips.sure && whole.turn != strips.turn) return {};
     LinesTurn result = whole.sure || !strips.sure ? (whole.turn ? whole : strips) : strips;
     // The lines' way is that of either reading unless they cross.
@@ -641,6 +645,15 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
         if (!large.turn)
             large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::LargeBlock);
         if (large.turn) lines = large;
+    }
+    if (!lines.turn && !lines.along_rows && !grey.empty()) {
+        // Print ruled both ways (a register's grid) gathers into rows and columns alike, so the lines
+        // cannot tell their own way; the words still lie along it, and the ascenders are read that way,
+        // never surely (the model may still overrule them by a quarter turn).
+        if (const std::optional<bool> words = WordsAlongRows(grey)) {
+            lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::Body, words);
+            lines.sure = false;
+        }
     }
     evidence.lines = lines.turn;
     evidence.lines_sure = lines.sure;

@@ -245,11 +245,14 @@ TEST(RealPhotos, ASquaredPageIsFoundToItsRimNotToAGridLineBesideIt) {
 TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWithoutItsDataByTheLines) {
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    // A receipt lying three quarters turned, its print too small and sparse for the lines to tell: the model
-    // turns it. Without the model's data the lines' answer stands: nothing there. On a menu of Chinese
-    // print the lines alone read across its columns, but most of its words lie the other way: their turn
-    // is dropped, and without the model nothing is told. Of a card with words written round it all four
-    // ways the lines sided with one part: no one way up is told, and it is left as photographed.
+    // A receipt lying three quarters turned, its print too small and sparse for the lines to tell even their
+    // way: the model turns it; without the model's data its words tell the lines' way, and its ascenders
+    // read along it the same turn. On a menu of Chinese print the lines alone read across its columns, but
+    // most of its words lie the other way: their turn is dropped, and without the model nothing is told.
+    // Of a card with words written round it all four ways the lines sided with one part: no one way up is
+    // told, and it is left as photographed. An open register ruled both ways, whose print gathers into
+    // rows and columns alike, is turned as the receipt is, with the model's data or without (the model,
+    // wrongly sure of a half turn, does not overrule its ascenders).
     test_support::ScratchFolder no_data;
     outside::OrientationModel missing(no_data.Root());
     const PhotoCase& receipt = Case(*cases, "daleal_receipt_4.jpg");
@@ -271,7 +274,7 @@ TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWitho
     }
     auto outline = outside::FindPageOutline(turned);
     ASSERT_TRUE(outline.has_value());
-    EXPECT_EQ(outside::UprightTurnOfPage(turned, *outline, missing), std::nullopt);
+    EXPECT_EQ(outside::UprightTurnOfPage(turned, *outline, missing), 1);
     EXPECT_EQ(outside::UprightTurnFromText(turned, *outline, outside::TurnChoice::Any), std::nullopt);
 
     cv::Mat menu = virtualcam::ReadPicture(kPhotos + "/docscanner_fmeow_743165244.jpg");
@@ -282,6 +285,13 @@ TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWitho
     auto lines = outside::UprightTurnFromText(menu_framed.picture, *outline, outside::TurnChoice::Any);
     ASSERT_TRUE(lines.has_value());
     EXPECT_EQ(outside::UprightTurnOfPage(menu_framed.picture, *outline, missing), std::nullopt);
+
+    auto ruled = virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/breta_page07.jpg"),
+                                          cv::Size(2592, 1944));
+    outline = outside::FindPageOutline(ruled.picture);
+    ASSERT_TRUE(outline.has_value());
+    EXPECT_EQ(outside::UprightTurnOfPage(ruled.picture, *outline, missing), 0);
+    EXPECT_EQ(outside::UprightTurnOfPage(ruled.picture, *outline), 0);
 
     auto round = virtualcam::FitIntoFrame(
         virtualcam::ReadPicture(kPhotos + "/gdocai_multiple_orientations.jpg"), cv::Size(2592, 1944));
