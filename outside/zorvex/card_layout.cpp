@@ -689,10 +689,9 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
             std::clamp(static_cast<float>(kPrint) / static_cast<float>(line.height), 0.5f, 4.0f);
         PixPtr scaled(pixScale(clip.get(), scale, scale));
         if (!scaled) continue;
-        if (!single) {
-            api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-            single = true;
-        }
+        // Each time: the row reading above leaves the card's own mode where it found no row to read.
+        api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        single = true;
         const PageText again = recognizer.Recognize(scaled.get(), 300, "card");
         std::string text;
         double weighted = 0, letters = 0;
