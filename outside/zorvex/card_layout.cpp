@@ -689,10 +689,9 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
             std::clamp(static_cast<float>(kPrint) / static_cast<float>(line.height), 0.5f, 4.0f);
         PixPtr scaled(pixScale(clip.get(), scale, scale));
         if (!scaled) continue;
-        if (!single) {
-            api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-            single = true;
-        }
+        // Each time: the row reading above leaves the card's own mode where it found no row to read.
+        api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        single = true;
         const PageText again = recognizer.Recognize(scaled.get(), 300, "card");
         std::string text;
         double weighted = 0, letters = 0;
@@ -1029,6 +1028,7 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     // A photographed card's grain and shadows make dozens of small picture blocks; a design's lettering
     // stands in a few large ones. The largest are read first, up to this many pixels in all.
     constexpr long kPixelsRead = 600000;
+    constexpr float kLegible = 60;  // a word read this surely is print that shows on its channel
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     std::vector<InkBox> blocks = PictureBlocks(page, width, height);
     if (blocks.empty()) return;
@@ -1054,8 +1054,9 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
         if (!clip) continue;
         const bool colour = pixGetDepth(clip.get()) == 32;
         // The block read on `grey` (the clip made grey), its lines of letters read surely where nothing
-        // was read.
-        const auto read_block = [&](PixPtr grey) {
+        // was read; `legible` tells whether it read any word of letters or digits fairly surely (60 or
+        // more).
+        const auto read_block = [&](PixPtr grey, bool& legible) {
             Paragraph lines;
             PixPtr reduced(grey ? pixScale(grey.get(), kScale, kScale) : nullptr);
             if (!reduced) return lines;
@@ -1066,6 +1067,8 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
             api.SetPageSegMode(tesseract::PSM_AUTO);
             ScaleBack(found, kScale);
             Shift(found, x0, y0);
+            legible = std::ranges::any_of(WordsRead(found),
+                                          [&](const Word& w) { return w.confidence >= kLegible; });
             // The block's lines stand together, as one block of the card: a name drawn over two lines is
             // one.
             for (Paragraph& paragraph : found.paragraphs)
@@ -1078,13 +1081,17 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
         };
         // Each pixel's brightest channel: a coloured ground is light there, as white is, and dark print
         // stays dark on either ("BORCELLE" in grey on a green band).
+        bool legible = false;
         Paragraph kept = read_block(PixPtr(colour ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
-                                                  : pixConvertTo8(clip.get(), 0)));
+                                                  : pixConvertTo8(clip.get(), 0)),
+                                    legible);
         // Red print on white is as light as its ground there: read on the darkest channel, where it is
-        // dark, if the brightest gave nothing. Only what is shaped as a name's lettering is kept of it: on
-        // a photographed card that channel brings up small print the card's reading left for good reason.
-        if (kept.lines.empty() && colour) {
-            kept = read_block(PixPtr(pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MIN)));
+        // dark, if the brightest read nothing fairly surely (where it did, the block's print shows on it:
+        // a pattern of logos, whose reading on the darkest channel costs as much and gives no more). Only
+        // what is shaped as a name's lettering is kept of it: on a photographed card that channel brings
+        // up small print the card's reading left for good reason.
+        if (kept.lines.empty() && colour && !legible) {
+            kept = read_block(PixPtr(pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MIN)), legible);
             std::erase_if(kept.lines, [](TextLine& line) { return !LetteringShaped(line); });
         }
         if (!kept.lines.empty()) again.paragraphs.push_back(std::move(kept));
