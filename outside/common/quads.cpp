@@ -813,6 +813,32 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
                     if (auto quad = finder.Fit(coarse_quad)) AddUnlessTwin(found, *quad);
         }
     }
+    // The outer outlines of a mask's regions that have four long sides, fitted to the edges; kept when at
+    // least `least_long_to_short` times as long as broad.
+    auto fit_regions = [&](cv::Mat& mask, double least_long_to_short) {
+        std::vector<std::vector<cv::Point>> regions;
+        cv::findContours(mask, regions, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+        for (const auto& region : regions) {
+            std::vector<cv::Point> hull, polygon;
+            if (!usable_hull(region, hull)) continue;
+            cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
+            if (auto coarse = FourLongSides(polygon))
+                if (auto quad = finder.Fit(*coarse, true);
+                    quad && LongToShortSide(*quad) >= least_long_to_short)
+                    AddUnlessTwin(found, *quad);
+        }
+    };
+    if (search.filled_slips) {
+        // All that the desk, reached from the picture's border between the edges, does not reach; opened
+        // by more than a thickened edge's width, so that lines running off a rim are pared away.
+        cv::Mat enclosed = joined.clone();
+        cv::rectangle(enclosed, cv::Rect(0, 0, enclosed.cols, enclosed.rows), cv::Scalar(0), 1);
+        cv::floodFill(enclosed, cv::Point(0, 0), cv::Scalar(128));
+        enclosed = enclosed != 128;
+        cv::morphologyEx(enclosed, enclosed, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+        fit_regions(enclosed, 3);
+    }
     if (search.bright_blobs) {
         // Edges of a grained or patterned desk run into the sheet's edge and spoil its outline; the sheet's
         // bright blob (above Otsu's split between desk and paper, and above halfway from there to white)
@@ -837,17 +863,7 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
         cv::GaussianBlur(saturation, saturation, cv::Size(5, 5), 0);
         cv::threshold(saturation, binary, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
         binaries.push_back(binary.clone());
-        for (cv::Mat& mask : binaries) {
-            std::vector<std::vector<cv::Point>> blobs;
-            cv::findContours(mask, blobs, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
-            for (const auto& blob : blobs) {
-                std::vector<cv::Point> hull, polygon;
-                if (!usable_hull(blob, hull)) continue;
-                cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
-                if (auto coarse = FourLongSides(polygon))
-                    if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
-            }
-        }
+        for (cv::Mat& mask : binaries) fit_regions(mask, 0);
     }
     if (search.line_outlines) {
         for (const auto& coarse : OutlinesFromLines(StraightEdges(edges, border), small, border, area_fits))

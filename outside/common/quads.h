@@ -42,6 +42,12 @@ struct QuadSearch {
     // Outlines made of four long straight edges too, each seen along part of its length only: a card
     // held in a hand, whose fingers join its outline to the hand's.
     bool line_outlines = false;
+    // Outlines of slips (three times as long as broad or more) as what a closed rim of edges encloses, edges
+    // within filled in: a crumpled slip's creases run across its narrow breadth from rim to rim and cut it
+    // into pieces, none of them the slip, while lines of the desk's grain touching the rim join its outer
+    // outline to the picture's border. Not for broader sheets: filled so, a page joins the mat or the
+    // squared desk round it.
+    bool filled_slips = false;
 };
 
 // Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting

@@ -116,7 +116,7 @@ std::optional<Quad> GrownOverDarkBand(const cv::Mat& bgr, const Quad& page, cons
     if (!dark) return std::nullopt;
     QuadSearch lines = search;
     lines.line_outlines = true;
-    lines.bright_blobs = lines.join_pieces = false;
+    lines.bright_blobs = lines.join_pieces = lines.filled_slips = false;
     std::optional<Quad> best;
     for (const Quad& q : FindQuads(bgr, lines)) {
         const double growth = QuadArea(q) / std::max(1.0, QuadArea(page)) - 1;
@@ -153,6 +153,7 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
         0.45;  // weaker outlines are returned with their confidence, for the caller to judge
     search.join_pieces = true;
     search.bright_blobs = true;
+    search.filled_slips = true;
     std::vector<Quad> quads;
     // Edges of colour are sought only when grey ones give no page: their gain that finds white on white
     // also finds the mottle of wood and the rims of print, which would pull a clear page's sides astray.
@@ -208,7 +209,7 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
     if (quads[page].confidence >= kPageConfidenceNeeded && quads[page].confidence < 0.9) {
         QuadSearch lines = search;
         lines.line_outlines = true;
-        lines.bright_blobs = lines.join_pieces = false;
+        lines.bright_blobs = lines.join_pieces = lines.filled_slips = false;
         const Quad found = quads[page];
         for (const Quad& q : FindQuads(bgr, lines)) {
             if (q.confidence >= std::max(found.confidence + 0.1, quads[page].confidence) &&

@@ -189,16 +189,20 @@ TEST(RealPhotos, AWhitePageOnAWhiteDeskIsFoundInNoisyCameraFrames) {
 
 TEST(RealPhotos, NoPartOfACrumpledSlipIsTakenForThePage) {
     // Long slips of crumpled, bluish white paper on light wood, one with glare: their folds, shaded, step
-    // like sides, and folds all round bound a piece in the middle. A page may be missed here, but one
-    // accepted must be the whole slip.
+    // like sides, and folds all round bound a piece in the middle. The slip with glare, whose creases run
+    // from rim to rim and whose rim the wood's grain lines touch, is found whole by what its rim encloses;
+    // the other, its rim broken at a corner, may be missed, but one accepted must be the whole slip.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file : {"gdocai_blur_and_glare.jpg", "gdocai_crumpled_paper.jpg"}) {
+    for (const auto& [file, must_find] : {std::pair<std::string, bool>{"gdocai_blur_and_glare.jpg", true},
+                                          {"gdocai_crumpled_paper.jpg", false}}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
         auto page = outside::DetectPage(framed.picture);
-        if (!page || page->confidence < outside::kPageConfidenceNeeded) continue;
+        const bool accepted = page && page->confidence >= outside::kPageConfidenceNeeded;
+        EXPECT_TRUE(accepted || !must_find);
+        if (!accepted) continue;
         const auto& truth = c.sheets.at(0);
         EXPECT_LT(WorstCornerAnyTurn(*page, truth, framed),
                   0.015 * cv::norm(truth[2] - truth[0]) * framed.scale);
