@@ -282,6 +282,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             telephone_line[i] = true;
         }
     }
+    // A number read twice (a row read again beside the reading that kept its line) is one number; the same
+    // number under two labels ("Tel/Fax") stays twice, once for each.
+    for (size_t k = card.telephones.size(); k-- > 1;) {
+        const Telephone& tel = card.telephones[k];
+        if (std::any_of(card.telephones.begin(), card.telephones.begin() + static_cast<long>(k),
+                        [&](const Telephone& t) { return t.number == tel.number && t.type == tel.type; }))
+            card.telephones.erase(card.telephones.begin() + static_cast<long>(k));
+    }
     // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
     // one and no company; it stays in the note. Numbers and addresses above were checked by their shape.
     constexpr float kDoubtful = 50;
