@@ -444,9 +444,16 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             if (i != title_at && !Words(lines[i].text).empty() && lines[i].bottom <= title.top &&
                 Overlapping(lines[i], title) && (above == n || lines[i].bottom > lines[above].bottom))
                 above = i;
+        // A company's name over the title ("CONTOSO", the person's own name unread) is the one the card's
+        // domain spells and not the e-mail's local part.
+        const auto company = [&](size_t i) {
+            return hints.company.size() >= 4 &&
+                   Compact(lines[i].text).find(hints.company) != std::string::npos &&
+                   !NamesPerson(lines[i].text, hints);
+        };
         if (above < n && !used[above] && lines[above].confidence >= kSureName &&
             title.top - lines[above].bottom <= 2 * lines[above].height &&
-            NameAboveTitle(lines[above], title)) {
+            NameAboveTitle(lines[above], title) && !company(above)) {
             name_at = above;
             used[above] = true;
         }

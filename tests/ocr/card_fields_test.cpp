@@ -304,7 +304,12 @@ TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
     outside::CardFields card = outside::ExtractCardFields(lines, "IN");
     EXPECT_EQ(card.full_name, "REVANTH");
     EXPECT_EQ(card.title, "Marketing Executive");
-    // Nor is a piece of a name cut out mid-word, or a word far above the title.
+    // Nor is the company the card's domain spells (its legal form read elsewhere: "田村 AG", a name
+    // misread), or a piece of a name cut out mid-word, or a word far above the title.
+    std::vector<outside::LayoutLine> company = lines;
+    company[0].text = "CHRISTMAS";
+    company.push_back(at("Yule AG", 30, 500, 500, 800, 3));
+    EXPECT_EQ(outside::ExtractCardFields(company, "IN").full_name, "");
     lines[0].text = "do Nogue";
     EXPECT_EQ(outside::ExtractCardFields(lines, "IN").full_name, "");
     lines[0] = at("REVANTH", 42, 725, 0, 987, 0);
