@@ -447,6 +447,12 @@ TEST(CardFieldRules, ShopOwnersNamedSmallOrTwoToACard) {
     EXPECT_EQ(card.full_name, "Eliete / Ana Paula");
     ASSERT_EQ(card.telephones.size(), 1u);
     EXPECT_EQ(card.telephones[0].number, "2685-2862");
+    // A line read half sure, in a box round more than its print, sets no size a name must reach.
+    card = outside::ExtractCardFields(
+        {Doubtful(L("AV BO SOCORRO", 98), 60), L("R. OLIVEIRA", 61),
+         Doubtful(L("Acellames os cartões", 81, 1), 52), L("Nextel 9.4000-4561", 136, 2)},
+        "BR");
+    EXPECT_EQ(card.full_name, "R. OLIVEIRA");
     // Labels parted so are no one's name.
     card = outside::ExtractCardFields({L("Tel / Fax", 40), L("Maria Lima", 36, 1)}, "BR");
     EXPECT_EQ(card.full_name, "Maria Lima");
