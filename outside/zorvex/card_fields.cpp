@@ -282,23 +282,32 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             telephone_line[i] = true;
         }
     }
+    // A number read twice (a row read again beside the reading that kept its line) is one number; the same
+    // number under two labels ("Tel/Fax") stays twice, once for each.
+    for (size_t k = card.telephones.size(); k-- > 1;) {
+        const Telephone& tel = card.telephones[k];
+        if (std::any_of(card.telephones.begin(), card.telephones.begin() + static_cast<long>(k),
+                        [&](const Telephone& t) { return t.number == tel.number && t.type == tel.type; }))
+            card.telephones.erase(card.telephones.begin() + static_cast<long>(k));
+    }
     // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
     // one and no company; it stays in the note. Numbers and addresses above were checked by their shape.
     constexpr float kDoubtful = 50;
+    // A name is printed to be read: a line recognition is only half sure of, shaped like a name, is more
+    // often a logo or a company's lettering ("ATI TBO SOCORRO"), and a wrong name is worse than none.
+    constexpr float kSureName = 75;
+    // A person's name is not printed smaller than most of the card's lines (a small-print remark
+    // shaped like a name is not one). Only lines read surely measure the print: one read half sure was
+    // often read in a box round more than its print ("Acellames os cartões" twice its own height).
     std::vector<int> heights;
     for (size_t i = 0; i < n; ++i) {
         if (lines[i].confidence < kDoubtful)
             used[i] = true;
-        else if (LetterCount(lines[i].text) >= 3)
+        else if (LetterCount(lines[i].text) >= 3 && lines[i].confidence >= kSureName)
             heights.push_back(lines[i].height);
     }
-    // A person's name is not printed smaller than most of the card's lines (a small-print remark
-    // shaped like a name is not one).
     std::sort(heights.begin(), heights.end());
     const int smallest_name = heights.empty() ? 0 : heights[(heights.size() - 1) / 2] * 17 / 20;
-    // A name is printed to be read: a line recognition is only half sure of, shaped like a name, is more
-    // often a logo or a company's lettering ("ATI TBO SOCORRO"), and a wrong name is worse than none.
-    constexpr float kSureName = 75;
     const AddressHints hints = Hints(card.emails, card.web);
     const auto read_org_shaped = [&](size_t i, float least) {
         const std::string lower = Lower(lines[i].text);
@@ -436,9 +445,16 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             if (i != title_at && !Words(lines[i].text).empty() && lines[i].bottom <= title.top &&
                 Overlapping(lines[i], title) && (above == n || lines[i].bottom > lines[above].bottom))
                 above = i;
+        // A company's name over the title ("CONTOSO", the person's own name unread) is the one the card's
+        // domain spells and not the e-mail's local part.
+        const auto company = [&](size_t i) {
+            return hints.company.size() >= 4 &&
+                   Compact(lines[i].text).find(hints.company) != std::string::npos &&
+                   !NamesPerson(lines[i].text, hints);
+        };
         if (above < n && !used[above] && lines[above].confidence >= kSureName &&
             title.top - lines[above].bottom <= 2 * lines[above].height &&
-            NameAboveTitle(lines[above], title)) {
+            NameAboveTitle(lines[above], title) && !company(above)) {
             name_at = above;
             used[above] = true;
         }

@@ -33,7 +33,8 @@ const char* const kBusinessWords[] = {
     "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
     "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
     "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
-    "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência"};
+    "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência",
+    "baterias",     "batteries",     "batterien"};
 
 }  // namespace
 

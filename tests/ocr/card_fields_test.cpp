@@ -304,7 +304,12 @@ TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
     outside::CardFields card = outside::ExtractCardFields(lines, "IN");
     EXPECT_EQ(card.full_name, "REVANTH");
     EXPECT_EQ(card.title, "Marketing Executive");
-    // Nor is a piece of a name cut out mid-word, or a word far above the title.
+    // Nor is the company the card's domain spells (its legal form read elsewhere: "田村 AG", a name
+    // misread), or a piece of a name cut out mid-word, or a word far above the title.
+    std::vector<outside::LayoutLine> company = lines;
+    company[0].text = "CHRISTMAS";
+    company.push_back(at("Yule AG", 30, 500, 500, 800, 3));
+    EXPECT_EQ(outside::ExtractCardFields(company, "IN").full_name, "");
     lines[0].text = "do Nogue";
     EXPECT_EQ(outside::ExtractCardFields(lines, "IN").full_name, "");
     lines[0] = at("REVANTH", 42, 725, 0, 987, 0);
@@ -436,6 +441,18 @@ TEST(CardFieldRules, ShopOwnersNamedSmallOrTwoToACard) {
                                     L("Eliete / Ana Paula", 61, 5), Doubtful(L("Tel:2685/2862", 70, 6), 0)},
                                    "BR");
     EXPECT_EQ(card.full_name, "Eliete / Ana Paula");
+    // A shop's trade in capitals, larger, is no one's name; a number whose dash was read as a colon is one.
+    card = outside::ExtractCardFields(
+        {L("PLS E BATERIAS PITEL", 156), L("Eliete / Ana Paula", 61, 5), L("Tel:2685:2862", 70, 6)}, "BR");
+    EXPECT_EQ(card.full_name, "Eliete / Ana Paula");
+    ASSERT_EQ(card.telephones.size(), 1u);
+    EXPECT_EQ(card.telephones[0].number, "2685-2862");
+    // A line read half sure, in a box round more than its print, sets no size a name must reach.
+    card = outside::ExtractCardFields(
+        {Doubtful(L("AV BO SOCORRO", 98), 60), L("R. OLIVEIRA", 61),
+         Doubtful(L("Acellames os cartões", 81, 1), 52), L("Nextel 9.4000-4561", 136, 2)},
+        "BR");
+    EXPECT_EQ(card.full_name, "R. OLIVEIRA");
     // Labels parted so are no one's name.
     card = outside::ExtractCardFields({L("Tel / Fax", 40), L("Maria Lima", 36, 1)}, "BR");
     EXPECT_EQ(card.full_name, "Maria Lima");
@@ -563,6 +580,13 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     EXPECT_EQ(card.telephones[0].number, "+55 11 99884-8929");
     EXPECT_EQ(card.telephones[0].type, "CELL");
     EXPECT_TRUE(card.address_lines.empty());
+    // A row read twice gives its number once; one number under two labels is both.
+    const outside::CardFields twice = outside::ExtractCardFields(
+        {L("ae (11) 2684-7988", 97, 1), L("Tel: (11) 2684-7988", 97, 1), L("Fax: (11) 2684-7988", 97, 2)},
+        "BR");
+    ASSERT_EQ(twice.telephones.size(), 2u);
+    EXPECT_EQ(twice.telephones[0].type, "WORK,VOICE");
+    EXPECT_EQ(twice.telephones[1].type, "FAX");
     // A letter recognition added to a mail service's name goes; a service one letter from another stays.
     EXPECT_EQ(outside::ExtractCardFields({L("dimariorestaurante@gqmail.com", 30)}, "BR").emails,
               std::vector<std::string>{"dimariorestaurante@gmail.com"});
