@@ -344,7 +344,7 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
 
 }  // namespace
 
-Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges) {
+Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges, bool sharp_rim) {
     if (bgr.empty() || bgr.type() != CV_8UC3) return quad;
     std::array<Side, 4> sides;
     double moved_far = 0;  // how far a side was sought beyond the reach
@@ -358,8 +358,9 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
         // A side the working copy tilted off a faint edge (colour alone) lies beyond the reach at one end.
         if (!side && far_edges && 0.03 * length > reach) {
             // Steps over three pixels: a faint edge (paper hardly differing from the desk, or an enlarged
-            // video frame) spreads its step over several.
-            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 3, 3.0);
+            // video frame) spreads its step over several. A card's cut rim does not, and over three pixels
+            // a blurred shadow beside a faint card's rim would outweigh it.
+            side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, sharp_rim ? 1 : 3, 3.0);
             // Paper of nearly the desk's grey may show its rim too faintly for single samples; a sheet
             // clearly lighter or darker whose side is not seen so is bowed, and averaging would find the
             // desk's grain.

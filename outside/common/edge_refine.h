@@ -12,8 +12,10 @@ namespace outside {
 // whose edge is seen along too little of its length, or whose refit strays, stays as it was. With
 // far_edges (a page, whose working-copy outline may lie further off a faint or bowed edge), such a side
 // is sought up to 3% of its length off and a few degrees askew, and a corner moves out to where the
-// ends of its two sides meet when they bow in.
-Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges = false);
+// ends of its two sides meet when they bow in. With sharp_rim (a card, cut clean, whose rim steps within a
+// pixel) that far side is sought as a step a pixel wide rather than one spread over several.
+Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges = false,
+                 bool sharp_rim = false);
 
 // The quad with each corner moved to where the paper's rim along its two sides' stretches nearest it meet,
 // where a side straight along its middle bends near its ends; a corner stays where its sides run

@@ -74,8 +74,10 @@ constexpr int kLargePrint = 5;
 // Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
 // rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
 // any way round), so the limits hold whichever side of a mark is its height. `longest`: how many times its
-// height a mark may be long (more for handwriting, whose letters join into words).
-cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint, int longest = 3) {
+// height a mark may be long (more for handwriting, whose letters join into words). `paper_only`: marks on a
+// dark ground are left out (see below).
+cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint, int longest = 3,
+                  bool paper_only = false) {
     cv::Mat ink;
     cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 31, 20);
     cv::Mat labels, stats, centroids;
@@ -87,6 +89,26 @@ cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint
         if (either_way && w < h) std::swap(w, h);  // h: across the mark, w: along it
         keep[static_cast<size_t>(i)] =
             h >= 2 && h <= max_height && w <= std::max(max_height, longest * h) ? 255 : 0;
+    }
+    // White print on a card's coloured band leaves the band between its letters as marks of a letter's size,
+    // whose "ascenders" are the band's and say nothing of the way up (one such band outvoted a card's dark
+    // lines). Print is a minority of what lies around it, so a letter's ground is the paper; a mark whose
+    // ground is darker than half the paper's lies on a band (or a logo, a photo) and is not counted. Not for
+    // pages: one lit unevenly would lose print lying in the shade.
+    if (paper_only) {
+        cv::Mat small, ground;
+        constexpr int kCell = 8;  // the ground: the median over 9 x 9 cells of this many pixels, a few lines
+        cv::resize(grey, small, cv::Size(std::max(1, grey.cols / kCell), std::max(1, grey.rows / kCell)), 0,
+                   0, cv::INTER_AREA);
+        cv::medianBlur(small, ground, 9);
+        std::vector<uint8_t> sorted(ground.begin<uint8_t>(), ground.end<uint8_t>());
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() * 9 / 10, sorted.end());
+        const int paper = sorted[sorted.size() * 9 / 10];
+        for (int i = 1; i < count; ++i) {
+            const int cx = std::min(ground.cols - 1, static_cast<int>(centroids.at<double>(i, 0)) / kCell),
+                      cy = std::min(ground.rows - 1, static_cast<int>(centroids.at<double>(i, 1)) / kCell);
+            if (2 * ground.at<uint8_t>(cy, cx) < paper) keep[static_cast<size_t>(i)] = 0;
+        }
     }
     cv::Mat letters(ink.size(), CV_8U);
     for (int y = 0; y < ink.rows; ++y) {
@@ -336,11 +358,13 @@ enum class Print { Body, Large, LargeBlock };
 
 // The lines read across the whole width (long printed lines) and in strips (handwriting, columns, a
 // slant); a sure answer of either stands unless the other is sure of another.
+// `way`: the lines' way when the caller knows it (its words'); `card`: a card's print, read only where it
+// lies on paper.
 LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Print print = Print::Body,
-                      std::optional<bool> way = {}) {
+                      std::optional<bool> way = {}, bool card = false) {
     if (grey.empty()) return {};
     cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any, print == Print::Body ? kBodyPrint : kLargePrint,
-                            print == Print::LargeBlock ? 8 : 3);
+                            print == Print::LargeBlock ? 8 : 3, card);
     if (cv::countNonZero(ink) < 200) return {};
     if (print == Print::LargeBlock) ink = InkExtent(ink);
     cv::Mat sideways;
@@ -390,13 +414,15 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     const cv::Mat grey = StraightGrey(bgr, quad, covering, kMeasureSize);
     if (choice == TurnChoice::Landscape) {
         // A card printed across its short side (an upright portrait card) is read as it is printed.
-        const LinesTurn any = TurnOfLines(grey, TurnChoice::Any, landscape);
+        const LinesTurn any = TurnOfLines(grey, TurnChoice::Any, landscape, Print::Body, {}, true);
         if (any.sure) return any.turn;
         // So is one standing taller than wide whose lines run clearly across it: it stays as it stands
         // unless its lines lean.
         if (!landscape && any.along_rows == true) return any.turn.value_or(0);
     }
-    if (auto turn = TurnOfLines(grey, choice, landscape).turn) return turn;
+    if (auto turn =
+            TurnOfLines(grey, choice, landscape, Print::Body, {}, choice == TurnChoice::Landscape).turn)
+        return turn;
     // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
     return choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
 }

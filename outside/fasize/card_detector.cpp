@@ -206,10 +206,12 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     if (max_cards >= 0 && cards.size() > static_cast<size_t>(max_cards))
         cards.resize(static_cast<size_t>(max_cards));
     SortReadingOrder(cards);
-    // Sides found on the working copy land within a pixel and a half of it on the picture.
+    // Sides found on the working copy land within a pixel and a half of it on the picture; a side the working
+    // copy fitted a little askew (to the end of print running near the rim, or a faint rim's blur) is sought
+    // further off, and the ends of a bent card's sides give its corners.
     const double reach =
         1.5 * std::max(1.0, std::max(bgr.cols, bgr.rows) / static_cast<double>(search.working_size));
-    for (Quad& card : cards) card = RefineEdges(bgr, card, reach);
+    for (Quad& card : cards) card = RefineEdges(bgr, card, reach, true, true);
     // Upright by the print, staying landscape.
     // A card overlapping another lies over it when its outline is the better seen one.
     std::vector<Quad> turned = cards;

@@ -76,6 +76,8 @@ bool IsMark(const std::string& text) {
 
 int WordHeight(const Word& word) { return word.bottom - word.top; }
 
+constexpr float kRead = 40;  // a word this sure is print, though maybe misread
+
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 LayoutLine Segment(const std::vector<Word>& words, size_t begin, size_t end, int block) {
@@ -532,9 +534,11 @@ bool RunsUpTheCard(const LayoutLine& line) { return line.bottom - line.top > 2 *
 // read into its words: Tesseract then misreads a digit, "2294-9484" read "2294-9284"), or running up the
 // card (a number along a strip at its edge, whose label and area code were left unread), read again as its
 // row of print alone, as InkRows finds rows, dark on light or light on dark, in the recogniser's single
-// line mode; nothing where the line's box holds no more than its row.
+// line mode; nothing where the line's box holds no more than its row. `along`: the row is sought across
+// the whole card, and read where it runs on past the line's ends by more than a letter (the layout took
+// the rest of it for a picture's); nothing where it does not.
 std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
-                                        const std::string& region) {
+                                        const std::string& region, bool along = false) {
     constexpr float kFinding = 45;   // pixels the print stands at most where its row is looked for
     constexpr float kTaller = 1.5f;  // a box this much taller than its row's print holds more than print
     const bool upward = RunsUpTheCard(line);
@@ -543,7 +547,8 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
     if (across < 4) return std::nullopt;
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     // Up the card, the whole strip: what the line's reading left out lies along it.
-    const int x0 = std::max(0, line.left - across / 2), x1 = std::min(width, line.right + across / 2);
+    const int x0 = along ? 0 : std::max(0, line.left - across / 2),
+              x1 = along ? width : std::min(width, line.right + across / 2);
     const int y0 = upward ? 0 : std::max(0, line.top - across / 3);
     const int y1 = upward ? height : std::min(height, line.bottom + across / 3);
     PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
@@ -574,9 +579,14 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
     }
     if (!best) return std::nullopt;
     const float print = static_cast<float>(best->height) / reduce;
-    if (!upward && static_cast<float>(best->box.bottom - best->box.top) / reduce * kTaller >
-                       static_cast<float>(line.height))
+    if (along) {
+        if (static_cast<float>(from) - static_cast<float>(best->box.left) / reduce <= print &&
+            static_cast<float>(best->box.right) / reduce - static_cast<float>(to) <= print)
+            return std::nullopt;
+    } else if (!upward && static_cast<float>(best->box.bottom - best->box.top) / reduce * kTaller >
+                              static_cast<float>(line.height)) {
         return std::nullopt;
+    }
     if (light) pixInvert(grey.get(), grey.get());
     // Close round the row: an icon stands apart from the number by less than a blank, and specks of a
     // pattern beside the print are read as signs.
@@ -621,6 +631,24 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
         return false;
     line.text = text;
     line.confidence = static_cast<float>(MeanConfidence(again));
+    return true;
+}
+
+// An e-mail or web address's line read again as its whole row (see PrintRowReading's `along`); the row
+// replaces it where it holds the line's letters and more, and no fewer contacts; whether it did.
+bool LongerRowReading(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
+    const ContactCount before = ContactEvidence(line.text, region);
+    if (before.emails + before.webs == 0) return false;
+    const std::optional<TextLine> read = PrintRowReading(recognizer, picture, line, region, true);
+    if (!read) return false;
+    const std::string text = LineText(*read);
+    const ContactCount after = ContactEvidence(text, region);
+    const std::string was = card_rules::Compact(line.text), now = card_rules::Compact(text);
+    if (now.size() <= was.size() || now.find(was) == std::string::npos || after.emails < before.emails ||
+        after.webs < before.webs || after.telephones < before.telephones)
+        return false;
+    line.text = text;
+    line.confidence = static_cast<float>(MeanConfidence(*read));
     return true;
 }
 
@@ -678,6 +706,14 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
             const bool replaced = RereadPrintRow(recognizer, picture, line, region);
             single = true;
             if (replaced) continue;
+        }
+        // An address's line the layout cut short at a picture it took the row's start or end for
+        // ("floresn" over a photograph, "sfatima@..." read): its row read alone stands where it repeats the
+        // line and reads more.
+        if (!RunsUpTheCard(line)) {
+            const bool longer = LongerRowReading(recognizer, picture, line, region);
+            single = single || api.GetPageSegMode() == tesseract::PSM_SINGLE_LINE;
+            if (longer) continue;
         }
         if (line.confidence >= kSure) continue;
         const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
@@ -980,6 +1016,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
                      [](const Paragraph& a, const Paragraph& b) {
                          return a.lines.front().words.front().top < b.lines.front().words.front().top;
                      });
+    const size_t first_added = page.paragraphs.size();
     for (Paragraph& paragraph : again.paragraphs) {
         // Print over a pattern reads less surely than 80 even where every glyph is right; a number the
         // plan dials as printed, with its area code, and read fairly surely, is seldom grain.
@@ -992,6 +1029,27 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             AddSureLines(page, one, {}, true);
         }
     }
+    // An added row giving an e-mail address replaces the words the card's reading got of its print and
+    // barely read (a row counts as unread under them, see UnreadRows): read so, its "@" was lost ("ad tima
+    // hotmail.com" at confidence 0 for "floresnsfatima@hotmail.com"), and its domain would pass for a web
+    // address. (Such words of a web address may be righter than the row's: "buffetbrunau" read
+    // "bufferbrunau" alone.)
+    for (size_t added = first_added; added < page.paragraphs.size(); ++added)
+        for (const TextLine& row : page.paragraphs[added].lines) {
+            if (row.words.empty() || ContactEvidence(LineText(row), region).emails == 0) continue;
+            int left = row.words.front().left, right = row.words.front().right, top = row.words.front().top,
+                bottom = row.words.front().bottom;
+            for (const Word& w : row.words)
+                left = std::min(left, w.left), right = std::max(right, w.right), top = std::min(top, w.top),
+                bottom = std::max(bottom, w.bottom);
+            for (size_t p = 0; p < first_added; ++p)
+                for (TextLine& line : page.paragraphs[p].lines)
+                    std::erase_if(line.words, [&](const Word& w) {
+                        const int centre = (w.top + w.bottom) / 2;
+                        return w.confidence < kRead && centre >= top && centre <= bottom && w.right > left &&
+                               w.left < right;
+                    });
+        }
     // Lettering over a picture last, so the rows it replaces are the card's own reading's.
     AddLettering(page, std::move(lettering));
 }
@@ -1374,7 +1432,6 @@ std::vector<InkRow> InkRows(std::vector<InkBox> marks) {
 }
 
 std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, float scale) {
-    constexpr float kRead = 40;  // a word this sure is print, though maybe misread
     std::sort(rows.begin(), rows.end(), [](const InkRow& a, const InkRow& b) { return a.marks > b.marks; });
     const auto scaled = [&](int v) { return static_cast<int>(static_cast<float>(v) * scale); };
     std::vector<InkRow> kept;

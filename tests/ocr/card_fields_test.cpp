@@ -395,6 +395,10 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     EXPECT_TRUE(card.organisation.empty()) << card.organisation;
     EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+    // A street named after a person, the rest of its address read apart, is no name.
+    card = outside::ExtractCardFields(
+        {L("MECÂNICA, FUNILARIA E PINTURA", 185), L("Rua Antonio Carneiro", 88, 9), L("Jd.", 54, 9)}, "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     // A company's lettering half read ("BELTIS IT" lost) names no company, trade word or not.
     card = outside::ExtractCardFields(
         {L("Daniel Carlos", 86), Doubtful(L("RT Solutions,", 66, 7), 62), L("(11) 2076 5555", 55, 7)}, "BR");

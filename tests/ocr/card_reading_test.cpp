@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "outside/common/quads.h"
+#include "outside/fasize/card_detector.h"
 #include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/vcard.h"
+#include "virtualcam/scenes/photo_files.h"
 
 namespace {
 
@@ -415,6 +418,35 @@ outside::CardFields FieldsOf(outside::Recognizer& recognizer, const char* file, 
         return {};
     }
     return outside::ExtractCardFields(outside::ReadCard(recognizer, picture.get(), 0, region), region);
+}
+
+TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFalls) {
+    // A dark card with a rose printed over its left part, found on the desk and cut as a capture cuts it
+    // and a pixel further in. At the first cut the page layout takes the e-mail's start, over the rose, for
+    // the photograph's ("sfatima@hotmail.com"); at the second it reads the row as nonsense at confidence
+    // 0 ("ad tima hotmail.com"), whose domain would stand as a web address beside the row read alone.
+    cv::Mat desk =
+        virtualcam::ReadPicture(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/souza-806622677.jpg");
+    ASSERT_FALSE(desk.empty());
+    desk = virtualcam::FitIntoFrame(desk, cv::Size(2592, 1944)).picture;
+    const std::vector<outside::Quad> cards = outside::DetectCards(desk, 1);
+    ASSERT_EQ(cards.size(), 1u);
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    for (const double inset : {outside::kCropInset, outside::kCropInset + 1}) {
+        SCOPED_TRACE(inset);
+        const cv::Mat bgr = outside::StraightenQuad(desk, cards[0], inset);
+        std::unique_ptr<Pix, PixFree> cut(pixCreate(bgr.cols, bgr.rows, 32));
+        for (int y = 0; y < bgr.rows; ++y)
+            for (int x = 0; x < bgr.cols; ++x) {
+                const cv::Vec3b c = bgr.at<cv::Vec3b>(y, x);
+                pixSetRGBPixel(cut.get(), x, y, c[2], c[1], c[0]);
+            }
+        const outside::CardFields card =
+            outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+        EXPECT_EQ(card.emails, std::vector<std::string>{"floresnsfatima@hotmail.com"});
+        EXPECT_TRUE(card.web.empty()) << card.web;
+    }
 }
 
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
