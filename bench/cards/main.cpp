@@ -188,27 +188,20 @@ const char* const kFields[] = {"name", "title", "organisation", "tel", "email", 
 int main(int argc, char** argv) {
     // Timed as the card program runs: one recognition thread.
     outside::RunWithOneOpenMpThread(argv);
-    const bool verbose = argc > 1 && std::string(argv[1]) == "-v";
-    if (verbose) --argc, ++argv;
-    std::string only, only_set, save;
-    bool jitter = false;
-    if (argc > 2 && std::string(argv[1]) == "--card") {
-        only = argv[2];
-        argc -= 2, argv += 2;
+    bool verbose = false, jitter = false;
+    std::string only, only_set, save, manifest = std::string(CARDS_DIR) + "/manifest.txt";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-v") {
+            verbose = true;
+        } else if (arg == "--jitter") {
+            jitter = true;
+        } else if ((arg == "--card" || arg == "--set" || arg == "--save") && i + 1 < argc) {
+            (arg == "--card" ? only : arg == "--set" ? only_set : save) = argv[++i];
+        } else {
+            manifest = arg;
+        }
     }
-    if (argc > 2 && std::string(argv[1]) == "--set") {
-        only_set = argv[2];
-        argc -= 2, argv += 2;
-    }
-    if (argc > 1 && std::string(argv[1]) == "--jitter") {
-        jitter = true;
-        --argc, ++argv;
-    }
-    if (argc > 2 && std::string(argv[1]) == "--save") {
-        save = argv[2];
-        argc -= 2, argv += 2;
-    }
-    const std::string manifest = argc > 1 ? argv[1] : std::string(CARDS_DIR) + "/manifest.txt";
     const std::string folder = manifest.substr(0, manifest.find_last_of('/'));
     const std::vector<Entry> entries = ReadManifest(manifest);
     if (entries.empty()) {

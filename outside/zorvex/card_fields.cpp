@@ -110,6 +110,14 @@ bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
            Overlapping(line, next);
 }
 
+// `next` goes on from `name`, a trade's name of four words or more just above it in the same block, in
+// print as large or up to a quarter larger ("MECÂNICA, FUNILARIA E PINTURA" / "FLÁVIO E VALDEQUE"): a
+// trade's name goes on to whose it is, where a person's name would stand apart from it.
+bool GoesOnFromTradeName(const LayoutLine& name, const LayoutLine& next) {
+    return Words(name.text).size() >= 4 && next.block == name.block && Overlapping(name, next) &&
+           next.top >= name.top && next.height >= name.height && next.height * 4 <= name.height * 5;
+}
+
 // `brand`, one or two words in print a quarter larger or more, stands just above `trade`: no more than
 // the brand's own height between them (a logo's name leaves room around it).
 bool BrandOver(const LayoutLine& brand, const LayoutLine& trade) {
@@ -411,6 +419,8 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             return k < n && Words(lines[k].text).size() >= 3 && !NameShaped(lines[k].text) &&
                    (k < i ? RunsOn(lines[k], lines[i]) : RunsOn(lines[i], lines[k]));
         };
+        // So is a line going on from the company's name just above it.
+        if (i > 0 && i - 1 == org_at && GoesOnFromTradeName(lines[org_at], lines[i])) continue;
         if ((i > 0 && running(i - 1) && running(i + 1)) ||
             (i > 0 && running(i - 1) && Words(lines[i - 1].text).size() >= 4) ||
             (running(i + 1) && Words(lines[i + 1].text).size() >= 4))
@@ -517,7 +527,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE"). In the print of a name
         // read surely, the second line needs not be read as surely to be of it ("FLÁVIO E VALDEQUE").
         if (org_at + 1 < n && read_org_shaped(org_at + 1, kDoubtful) &&
-            RunsOn(lines[org_at], lines[org_at + 1]) && !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
+            (RunsOn(lines[org_at], lines[org_at + 1]) ||
+             GoesOnFromTradeName(lines[org_at], lines[org_at + 1])) &&
+            !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
             card.organisation += " " + lines[org_at + 1].text;
             used[org_at + 1] = true;
         }

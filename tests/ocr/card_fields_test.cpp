@@ -284,6 +284,13 @@ TEST(CardFieldRules, ACompanyDrawnLargeOverTwoLines) {
                                     Doubtful(L("FLÁVIO E VALDEQUE", 142, 1), 65), L("TF 2681-7485", 263, 7)},
                                    "BR");
     EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA FLÁVIO E VALDEQUE");
+    // Cut a pixel further in, the second line's box stood a fifth taller: still the trade's, no person.
+    card =
+        outside::ExtractCardFields({L("MECÂNICA, FUNILARIA E PINTURA", 136, 1),
+                                    Doubtful(L("FLÁVIO E VALDEQUE", 166, 1), 86), L("TF 2681-7485", 263, 7)},
+                                   "BR");
+    EXPECT_EQ(card.full_name, "");
+    EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA FLÁVIO E VALDEQUE");
 }
 
 TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
