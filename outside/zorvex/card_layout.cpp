@@ -447,10 +447,11 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
 // picture's grey is stretched to its local contrast and read once more, and what that reading found where
 // nothing was read is added. Its time goes mostly to recognising lines, and only lines where nothing was
 // read are added: its page layout is found first, and only the part of the card holding such lines is
-// read (see UnreadAreas), none when there are none. A card read thin is read whole: its few words read
-// are mostly misread marks that Tesseract's recognition of a line parts otherwise than its layout, and
-// this reading gives most of what the card gets. (Painting out the words already read saves time as
-// well but changes how Tesseract lays out the rest, and it read less.)
+// read (see UnreadAreas), none when there are none. A card read thin is read whole, as RecognizeWhole
+// reads it (at half its size when cut out of the camera's picture): its few words read are mostly misread
+// marks that Tesseract's recognition of a line parts otherwise than its layout, and this reading gives
+// most of what the card gets. (Painting out the words already read saves time as well but changes how
+// Tesseract lays out the rest, and it read less.)
 void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
     constexpr int kTile = 100;          // pixels of the contrast's neighbourhood
     constexpr int kLeastContrast = 40;  // a tile's grey range below this is left as it is (no print)
@@ -458,11 +459,11 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     if (!grey || pixGetWidth(grey.get()) < 2 * kTile || pixGetHeight(grey.get()) < 2 * kTile) return;
     PixPtr stretched(pixContrastNorm(nullptr, grey.get(), kTile, kTile, kLeastContrast, 2, 2));
     if (!stretched) return;
-    const float scale = StretchedReadingScale(page);
     if (ThinReading(page)) {
-        AddUnreadLines(page, RecognizeReduced(recognizer, stretched.get(), dpi, scale));
+        AddUnreadLines(page, RecognizeWhole(recognizer, stretched.get(), dpi));
         return;
     }
+    const float scale = StretchedReadingScale(page);
     PixPtr reduced(scale < 1 ? pixScale(stretched.get(), scale, scale) : nullptr);
     if (scale < 1 && !reduced) return;
     const int width = pixGetWidth(stretched.get()), height = pixGetHeight(stretched.get());

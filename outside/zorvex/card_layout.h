@@ -83,8 +83,8 @@ bool ThinReading(const PageText& page);
 
 // The scale (0.5 to 1) the contrast-stretched reading of a card takes: print larger than 32 pixels
 // (the median box of the words of letters or digits read 60 or more) is reduced to that, since a
-// reading's time grows with the picture's area and Tesseract reads larger print no better; a card read
-// thin (see ThinReading) is read at its full size, its few words being no measure of its print.
+// reading's time grows with the picture's area and Tesseract reads larger print no better; 1 for a card
+// read thin (see ThinReading), its few words being no measure of its print.
 float StretchedReadingScale(const PageText& page);
 
 // Whether a reading whose way up the orientation model could not tell is doubted, and the card read
