@@ -1038,17 +1038,13 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     for (size_t added = first_added; added < page.paragraphs.size(); ++added)
         for (const TextLine& row : page.paragraphs[added].lines) {
             if (row.words.empty() || ContactEvidence(LineText(row), region).emails == 0) continue;
-            int left = row.words.front().left, right = row.words.front().right, top = row.words.front().top,
-                bottom = row.words.front().bottom;
-            for (const Word& w : row.words)
-                left = std::min(left, w.left), right = std::max(right, w.right), top = std::min(top, w.top),
-                bottom = std::max(bottom, w.bottom);
+            const LayoutLine span = Segment(row.words, 0, row.words.size(), 0);
             for (size_t p = 0; p < first_added; ++p)
                 for (TextLine& line : page.paragraphs[p].lines)
                     std::erase_if(line.words, [&](const Word& w) {
                         const int centre = (w.top + w.bottom) / 2;
-                        return w.confidence < kRead && centre >= top && centre <= bottom && w.right > left &&
-                               w.left < right;
+                        return w.confidence < kRead && centre >= span.top && centre <= span.bottom &&
+                               w.right > span.left && w.left < span.right;
                     });
         }
     // Lettering over a picture last, so the rows it replaces are the card's own reading's.
