@@ -298,10 +298,12 @@ std::optional<Rim> FitRim(const cv::Mat& bgr, const Side& line, cv::Point2d cent
 // meet (the tip left out, where corners round or curl): a side straight along its middle may still bend
 // near its ends, and its whole length's line then passes beside the paper's corner. Moved only where both
 // stretches show the side's own rim: a clear rim along the side's middle (a faint one is lost near the
-// corner to the desk's grain or a sheet below), a step there about as strong, near the side's direction;
-// where one at least runs off its side's line at the corner by more than the fit's noise; and where the
-// corner moves more than a blurred or rounded tip shifts the stretches' lines (0.35% of the diagonal)
-// and less than a curled corner's rim would take it (a percent and a half of the shorter side).
+// corner to the desk's grain or a sheet below), a step there about as strong, within 8 degrees of the
+// side's direction (a sheet's last few centimetres bent up or down off the desk turn its rim's end some 6
+// to 8 degrees off its whole side's line; further off, the step is a shadow's or a fold's); where one at
+// least runs off its side's line at the corner by more than the fit's noise; and where the corner moves
+// more than a blurred or rounded tip shifts the stretches' lines (0.35% of the diagonal) and less than a
+// curled corner's rim would take it (2.5% of the shorter side: a bent end takes its corner some 2%).
 cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>& corners, int i,
                             bool paper_brighter) {
     const cv::Point2d corner = corners[static_cast<size_t>(i)];
@@ -324,7 +326,7 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
         auto middle = FitRim(bgr, side, centre, 0.3 * length, 0.7 * length, 6.0, paper_brighter);
         const cv::Point2d normal(-side.direction.y, side.direction.x);
         if (!rim || !middle || middle->strength < 60 || rim->strength < 0.5 * middle->strength ||
-            std::abs(rim->line.direction.dot(normal)) > std::sin(5.0 * CV_PI / 180))
+            std::abs(rim->line.direction.dot(normal)) > std::sin(8.0 * CV_PI / 180))
             return std::nullopt;
         return rim;
     };
@@ -339,7 +341,7 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
     if (!met) return corner;
     const double moved = cv::norm(*met - corner);
     const double diagonal = std::max(cv::norm(corners[2] - corners[0]), cv::norm(corners[3] - corners[1]));
-    return moved >= 0.0035 * diagonal && moved <= 0.015 * shorter ? *met : corner;
+    return moved >= 0.0035 * diagonal && moved <= 0.025 * shorter ? *met : corner;
 }
 
 }  // namespace

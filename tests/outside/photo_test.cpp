@@ -84,9 +84,10 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
         ASSERT_TRUE(accepted);
         const auto& truth = c.sheets.at(0);
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
-        // A page whose sides run straight along their middles and bend near their ends: its corners are where
-        // the ends meet, some 0.6% of the diagonal off the whole sides' lines.
-        const double within = file == "jscanify_test8.jpg" ? 0.005 : 0.01;
+        // Pages whose sides run straight along their middles and bend near their ends (one's lower side
+        // turns some 6 degrees at both ends): their corners are where the ends meet, 0.6 to 0.9% of the
+        // diagonal off the whole sides' lines.
+        const double within = file == "jscanify_test8.jpg" || file == "breta_text5.jpg" ? 0.005 : 0.01;
         // In the true order: the upright turn is right too.
         for (int i = 0; i < 4; ++i)
             EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)),
