@@ -263,6 +263,7 @@ struct LinesTurn {
     std::optional<int> turn;
     bool sure = false;
     std::optional<bool> along_rows;  // the way the lines run, where that is clear
+    bool by_columns = false;         // the turn told only by the margins of the page's two halves
 };
 
 LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice choice, bool landscape,
@@ -351,6 +352,24 @@ MarginLean MarginLeanOf(const cv::Mat& ink) {
     return lean;
 }
 
+// Where the lines' margins across the whole width tell nothing, they are read in the page's two halves:
+// across the whole width a slanting or waving line (handwriting, a crumpled slip) runs into its neighbours'
+// rows and few lines are told apart, across half of it each stays within its own height; and a second
+// column has a margin of its own. The cut between the halves is where the left half's lines end and the
+// right half's begin alike, so it leans neither way. Never sure: the model may still turn it a quarter.
+// Pages only: a card has too few lines for it.
+// `lines_ink`: the print turned so that its lines lie along rows, `along_rows` of the page's turn.
+std::optional<int> TurnOfColumnMargins(const cv::Mat& lines_ink, bool along_rows) {
+    const int middle = lines_ink.cols / 2;
+    const MarginLean left = MarginLeanOf(lines_ink.colRange(0, middle)),
+                     right = MarginLeanOf(lines_ink.colRange(middle, lines_ink.cols));
+    const int lines = left.lines + right.lines;
+    if (lines < kMarginLines) return std::nullopt;
+    const double score = (left.score * left.lines + right.score * right.lines) / lines;
+    if (std::abs(score) < kMarginLean) return std::nullopt;
+    return (along_rows ? 0 : 1) + (score < 0 ? 2 : 0);
+}
+
 // How print is read: body text; large print (headings, a cover), of which only the margins tell; and a
 // few lines written large in one block of the page (a note), joined words and all, whose ascenders may
 // tell unsurely.
@@ -385,8 +404,15 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Pr
         result.sure = false;
     }
     if (!result.along_rows) return result;
-    const MarginLean margin = MarginLeanOf(*result.along_rows ? ink : sideways);
-    if (margin.lines < kMarginLines || std::abs(margin.score) < kMarginLean) return result;
+    const cv::Mat& lines_ink = *result.along_rows ? ink : sideways;
+    const MarginLean margin = MarginLeanOf(lines_ink);
+    if (margin.lines < kMarginLines || std::abs(margin.score) < kMarginLean) {
+        if (!result.turn && choice == TurnChoice::Any && !card) {
+            result.turn = TurnOfColumnMargins(lines_ink, *result.along_rows);
+            result.by_columns = result.turn.has_value();
+        }
+        return result;
+    }
     const int turn = (*result.along_rows ? 0 : 1) + (margin.score < 0 ? 2 : 0);
     if (result.turn == turn) {
         result.sure = true;  // two cues of their own agree
@@ -603,9 +629,12 @@ cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured,
 // The model tells well which way the lines run (its scores of the two turns along them stand together,
 // those across them lower) but less well which end is up: where the lines lean one way, if unsurely, the
 // model's answer of the opposite half turn does not overrule them (on the development set's pages lying
-// each of the four ways it did so wrongly twice and never rightly).
-bool HalfTurnFrom(int model_turn, std::optional<int> lines_turn) {
-    return lines_turn && (model_turn + 2) % 4 == *lines_turn;
+// each of the four ways it did so wrongly twice and never rightly). The margins of a page's two halves
+// are a weaker cue than the letters' own lean: a model sure by the whole page's measure overrules them (a
+// form upside down whose halves' margins leaned the wrong way by a hair, the model sure of it at 3.4).
+bool HalfTurnFrom(const ModelTurn& model, const LinesTurn& lines) {
+    if (!lines.turn || (model.turn + 2) % 4 != *lines.turn) return false;
+    return !(lines.by_columns && model.confidence >= kWholePageConfidence);
 }
 
 // The model reads print lying along the copy's rows more surely than print running down it (on the
@@ -716,7 +745,7 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
         evidence.model_copy = copy.size();
         evidence.model = DetectAlongRows(model, copy, lines.along_rows);
         if (evidence.model && evidence.model->confidence >= kModelConfidence) {
-            if (!HalfTurnFrom(evidence.model->turn, lines.turn)) evidence.turn = evidence.model->turn;
+            if (!HalfTurnFrom(*evidence.model, lines)) evidence.turn = evidence.model->turn;
             return evidence;
         }
     }
@@ -731,7 +760,7 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     const bool agreed = window && evidence.model && window->turn == evidence.model->turn &&
                         evidence.model->confidence >= kModelConfidence;
     if (evidence.model && (evidence.model->confidence >= kWholePageConfidence || agreed) &&
-        !HalfTurnFrom(evidence.model->turn, lines.turn))
+        !HalfTurnFrom(*evidence.model, lines))
         evidence.turn = evidence.model->turn;
     return evidence;
 }

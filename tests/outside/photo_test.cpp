@@ -107,7 +107,10 @@ TEST(RealPhotos, PagesLyingTurnedAreTurnedBackUpright) {
     // a handwritten note on ruled paper and an open register of old handwriting, whose lines tell only
     // which way they run (the model reads them turned to lie along rows); a few handwritten lines whose
     // lines tell nothing, which the model reads unsurely in its window and a little more surely over the
-    // whole page, the same turn both times.
+    // whole page, the same turn both times. Lying a half turned only: a page of handwritten formulas, whose
+    // slanting lines start in step only when read in the page's two halves (the model, wrongly sure of the
+    // other half turn, does not overrule them); a form whose halves' margins lean the wrong way by a hair,
+    // which the model reads surely over the whole page.
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
     const std::vector<int> every_turn = {1, 2, 3};
@@ -121,7 +124,9 @@ TEST(RealPhotos, PagesLyingTurnedAreTurnedBackUpright) {
         {"breta_page09.jpg", every_turn},
         {"sitkovets_note.jpg", {3}},
         {"breta_page06.jpg", {3}},
-        {"gdocai_single_handwriting.jpg", {1}}};
+        {"gdocai_single_handwriting.jpg", {1}},
+        {"sitkovets_notes.jpg", {2}},
+        {"docdetect_sample.jpg", {2}}};
     for (const auto& [file, turns] : lying) {
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
