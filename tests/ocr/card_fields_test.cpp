@@ -648,6 +648,9 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP",
                                                             "Próximo a Escola Astolfo"}));
     EXPECT_EQ(card.telephones.size(), 1u);
+    // The icon read as two small letters goes too.
+    card = outside::ExtractCardFields({L("Av. Itaquera, 2994 - Jd. Fernandes - SP qr 3569-6905", 56)}, "BR");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP"}));
 
     // The town before the number on the line under the street, the extension after it left out.
     card = outside::ExtractCardFields({L("Aguinaldo M. Righetti Jr", 21),
