@@ -225,8 +225,9 @@ std::string BeforeTheNumbers(const std::string& line, const std::string& region)
         const auto small = [](char c) { return std::islower(static_cast<unsigned char>(c)) != 0; };
         return (w.size() == 1 && letter(w[0])) || (w.size() == 2 && small(w[0]) && small(w[1]));
     };
-    while (k > 0 && (IsTelephoneLabelWord(words[k - 1]) || SignsOnly(words[k - 1]) || icon(words[k - 1])))
-        --k;
+    // A word with a colon just before the number labels it, however misread ("携帯:" read "HEP:").
+    const auto label = [&](const std::string& w) { return IsTelephoneLabelWord(w) || w.back() == ':'; };
+    while (k > 0 && (label(words[k - 1]) || SignsOnly(words[k - 1]) || icon(words[k - 1]))) --k;
     std::string out;
     for (size_t w = 0; w < k; ++w) out += (out.empty() ? "" : " ") + words[w];
     return out;

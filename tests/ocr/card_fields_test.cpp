@@ -648,9 +648,13 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP",
                                                             "Próximo a Escola Astolfo"}));
     EXPECT_EQ(card.telephones.size(), 1u);
-    // The icon read as two small letters goes too.
+    // The icon read as two small letters goes too, and so does a misread label with its colon under the
+    // address.
     card = outside::ExtractCardFields({L("Av. Itaquera, 2994 - Jd. Fernandes - SP qr 3569-6905", 56)}, "BR");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP"}));
+    card = outside::ExtractCardFields(
+        {L("T 108-0075 東京都港区港南 2-16-3", 65), L("HEP: 070-1234-5678 電話 : 03-8765-4321", 50)}, "JP");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"}));
 
     // The town before the number on the line under the street, the extension after it left out.
     card = outside::ExtractCardFields({L("Aguinaldo M. Righetti Jr", 21),
