@@ -205,4 +205,35 @@ std::string AccentsFromCard(const std::string& line, const std::vector<LayoutLin
     return out + line.substr(at);
 }
 
+std::string MarksFrom(const std::string& line, const std::string& again) {
+    const std::vector<std::string> words = Words(line), other = Words(again);
+    if (words.size() != other.size()) return line;
+    // Plain ASCII, or ASCII with Latin letters of two bytes (U+00C0 to U+017F) and nothing else beyond it: a
+    // sign read into a word ("’", "°") is no mark.
+    const auto latin = [](const std::string& w, bool& marked) {
+        marked = false;
+        for (size_t i = 0; i < w.size(); ++i) {
+            const auto c = static_cast<unsigned char>(w[i]);
+            if (c < 0x80) continue;
+            if (c < 0xC3 || c > 0xC5 || i + 1 >= w.size() ||
+                (static_cast<unsigned char>(w[i + 1]) & 0xC0) != 0x80)
+                return false;
+            marked = true;
+            ++i;
+        }
+        return true;
+    };
+    std::string out;
+    bool changed = false;
+    for (size_t k = 0; k < words.size(); ++k) {
+        bool first_marked = false, again_marked = false;
+        const bool takes = latin(words[k], first_marked) && !first_marked && latin(other[k], again_marked) &&
+                           again_marked && SameAscii(other[k], words[k]) &&
+                           Compact(other[k]) == Compact(words[k]);
+        changed = changed || takes;
+        out += (k == 0 ? "" : " ") + (takes ? other[k] : words[k]);
+    }
+    return changed ? out : line;
+}
+
 }  // namespace outside::card_rules

@@ -39,4 +39,10 @@ std::string CanadianCodeMended(const std::string& line);
 // one and has the same capitals.
 std::string AccentsFromCard(const std::string& line, const std::vector<LayoutLine>& card);
 
+// `line` with the marks a second reading of it (`again`) gives: where both read as many words, a word
+// read without marks takes the second reading's spelling of it when that has the same ASCII letters,
+// capitals too, and Latin letters with marks for the rest ("Sao" -> "São"); every other word stays as
+// first read.
+std::string MarksFrom(const std::string& line, const std::string& again);
+
 }  // namespace outside::card_rules

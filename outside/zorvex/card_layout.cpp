@@ -9,8 +9,10 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 
+#include "outside/zorvex/card_address.h"
 #include "outside/zorvex/card_text.h"
 
 namespace outside {
@@ -687,6 +689,32 @@ void RestoreMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>&
     if (read_as_one_line) recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
 }
 
+// The line cut out of the card with a margin, scaled so its print stands `print` pixels high, and read as
+// one line (the recogniser is left in that mode); none where it cannot be cut out.
+std::optional<PageText> ReadLineAlone(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
+                                      int print) {
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
+    const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
+    const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
+    PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
+    if (!clip) return std::nullopt;
+    const float scale = std::clamp(static_cast<float>(print) / static_cast<float>(line.height), 0.5f, 4.0f);
+    PixPtr scaled(pixScale(clip.get(), scale, scale));
+    if (!scaled) return std::nullopt;
+    recognizer.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    return recognizer.Recognize(scaled.get(), 300, "card");
+}
+
+// A reading's words joined by single blanks, in reading order.
+std::string PageWords(const PageText& page) {
+    std::string text;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& w : line.words) text += (text.empty() ? "" : " ") + w.text;
+    return text;
+}
+
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
 // scaled so its print stands some 50 pixels high (an x-height of about 30, where Tesseract reads best)
 // and read as one line; the new reading replaces the first where SecondReadingWins. (Taking the surer
@@ -697,7 +725,6 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     constexpr float kSure = 90;  // a reading this sure is left as it is
     constexpr int kPrint = 50;   // pixels of a line's word boxes after scaling
     tesseract::TessBaseAPI& api = recognizer.Api();
-    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     bool single = false;
     for (LayoutLine& line : lines) {
         if (line.height < 4 || !LooksLikeContactLine(line.text)) continue;
@@ -717,36 +744,46 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
             if (longer) continue;
         }
         if (line.confidence >= kSure) continue;
-        const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
-        const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
-        const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
-        PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
-        if (!clip) continue;
-        const float scale =
-            std::clamp(static_cast<float>(kPrint) / static_cast<float>(line.height), 0.5f, 4.0f);
-        PixPtr scaled(pixScale(clip.get(), scale, scale));
-        if (!scaled) continue;
         // Each time: the row reading above leaves the card's own mode where it found no row to read.
-        api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        const std::optional<PageText> again = ReadLineAlone(recognizer, picture, line, kPrint);
+        if (!again) continue;
         single = true;
-        const PageText again = recognizer.Recognize(scaled.get(), 300, "card");
-        std::string text;
-        double weighted = 0, letters = 0;
-        for (const Paragraph& paragraph : again.paragraphs)
-            for (const TextLine& l : paragraph.lines)
-                for (const Word& w : l.words) {
-                    text += (text.empty() ? "" : " ") + w.text;
-                    weighted += w.confidence * static_cast<double>(w.text.size());
-                    letters += static_cast<double>(w.text.size());
-                }
-        if (letters == 0) continue;
-        const auto confidence = static_cast<float>(weighted / letters);
+        const std::string text = PageWords(*again);
+        if (text.empty()) continue;
         if (SecondReadingWins(line.text, text, region)) {
             line.text = text;
-            line.confidence = confidence;
+            line.confidence = static_cast<float>(Legibility(*again));
         }
     }
     if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
+}
+
+// Small print read on the whole card now and then loses a mark that the line read alone keeps ("Sao
+// Paulo" beside "Tatuapé", both read surely). An address's line (a street and its number, or a postal
+// code, and no telephone, whose digits make a line long) read surely is read alone, in a language whose
+// data has marks to give (English's has none), and its words read so with marks take them (see
+// MarksFrom). It is read at its own size, print over 32 pixels reduced to that: the mark is kept so as
+// well, and an enlarged line's reading costs twice the time.
+void RestoreAddressMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>& lines,
+                         const std::string& region) {
+    constexpr float kSure = 85;
+    constexpr int kLargest = 32;
+    if (recognizer.Language() == "eng") return;
+    // Only a Latin word can have lost a mark.
+    static const std::regex kLatinWord("[A-Za-z]{3}");
+    bool single = false;
+    for (LayoutLine& line : lines) {
+        if (line.confidence < kSure || line.height < 4 || RunsUpTheCard(line) ||
+            !std::regex_search(line.text, kLatinWord) ||
+            !(card_rules::StreetShaped(line.text) || card_rules::HasPostalCode(line.text)) ||
+            ContactEvidence(line.text, region).telephones > 0)
+            continue;
+        const std::optional<PageText> again =
+            ReadLineAlone(recognizer, picture, line, std::min(line.height, kLargest));
+        single = single || again.has_value();
+        if (again) line.text = card_rules::MarksFrom(line.text, PageWords(*again));
+    }
+    if (single) recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
 }
 
 }  // namespace
@@ -1526,6 +1563,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {
         RereadContactLines(recognizer, upright, lines, region);
         RestoreMarks(recognizer, upright, lines, region);
+        RestoreAddressMarks(recognizer, upright, lines, region);
         return lines;
     }
     PixPtr scaled(pixScale(upright, 2, 2));
@@ -1540,6 +1578,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     lines = LayoutLines(page);
     RereadContactLines(recognizer, scaled.get(), lines, region);
     RestoreMarks(recognizer, scaled.get(), lines, region);
+    RestoreAddressMarks(recognizer, scaled.get(), lines, region);
     return lines;
 }
 

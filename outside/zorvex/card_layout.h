@@ -110,7 +110,9 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 // blocks its layout took for pictures are read on their own, as sparse text, and their lines of letters
 // read surely are added (lettering drawn large over a design, see PictureBlocks). A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more
-// telephone numbers or addresses, numbers taken as dialled in `region` (ISO 3166, "" when unknown).
+// telephone numbers or addresses, numbers taken as dialled in `region` (ISO 3166, "" when unknown). An
+// address's line read surely in a language with marks is read alone too, and gets the marks the whole
+// card's reading lost ("Sao Paulo" read "São Paulo" so).
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region = "");
 
 }  // namespace outside

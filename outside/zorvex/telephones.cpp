@@ -218,12 +218,16 @@ std::string BeforeTheNumbers(const std::string& line, const std::string& region)
     if (all.empty()) return {};
     size_t k = 0;
     while (k + 1 < words.size() && numbers(k + 1) == all) ++k;
-    // A telephone icon just before the number is read as a lone letter ("São Paulo, SP - B (11) ...").
+    // A telephone icon just before the number is read as a lone letter ("São Paulo, SP - B (11) ...") or
+    // two small ones ("- SP qr 3569-6905"); a state's two letters are capitals.
     const auto icon = [&](const std::string& w) {
-        return w.size() == 1 && std::isalpha(static_cast<unsigned char>(w[0])) != 0;
+        const auto letter = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; };
+        const auto small = [](char c) { return std::islower(static_cast<unsigned char>(c)) != 0; };
+        return (w.size() == 1 && letter(w[0])) || (w.size() == 2 && small(w[0]) && small(w[1]));
     };
-    while (k > 0 && (IsTelephoneLabelWord(words[k - 1]) || SignsOnly(words[k - 1]) || icon(words[k - 1])))
-        --k;
+    // A word with a colon just before the number labels it, however misread ("携帯:" read "HEP:").
+    const auto label = [&](const std::string& w) { return IsTelephoneLabelWord(w) || w.back() == ':'; };
+    while (k > 0 && (label(words[k - 1]) || SignsOnly(words[k - 1]) || icon(words[k - 1]))) --k;
     std::string out;
     for (size_t w = 0; w < k; ++w) out += (out.empty() ? "" : " ") + words[w];
     return out;

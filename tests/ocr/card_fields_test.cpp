@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "outside/zorvex/card_address.h"
 #include "outside/zorvex/vcard.h"
 
 namespace {
@@ -647,6 +648,13 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP",
                                                             "Próximo a Escola Astolfo"}));
     EXPECT_EQ(card.telephones.size(), 1u);
+    // The icon read as two small letters goes too, and so does a misread label with its colon under the
+    // address.
+    card = outside::ExtractCardFields({L("Av. Itaquera, 2994 - Jd. Fernandes - SP qr 3569-6905", 56)}, "BR");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Itaquera, 2994 - Jd. Fernandes - SP"}));
+    card = outside::ExtractCardFields(
+        {L("T 108-0075 東京都港区港南 2-16-3", 65), L("HEP: 070-1234-5678 電話 : 03-8765-4321", 50)}, "JP");
+    EXPECT_EQ(card.address_lines, (std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"}));
 
     // The town before the number on the line under the street, the extension after it left out.
     card = outside::ExtractCardFields({L("Aguinaldo M. Righetti Jr", 21),
@@ -691,6 +699,15 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
                                       "BR");
     EXPECT_EQ(card.address_lines, (std::vector<std::string>{"Av. Cangaíba,2341- Cangaíba", "São Paulo, SP",
                                                             "Rua Joao Pessoa, 12 São Paulo"}));
+
+    // A line read again alone gives its marks to the words it spells alike; a sign, other capitals, other
+    // letters or another count of words give none.
+    using outside::card_rules::MarksFrom;
+    EXPECT_EQ(MarksFrom("Cep 01014-000 | Centro | Sao Paulo | SP", "Cep 01014-000 | Centro | São Paulo | SP"),
+              "Cep 01014-000 | Centro | São Paulo | SP");
+    EXPECT_EQ(MarksFrom("Rua Sao Bento, 17", "Rua SÃO Bento, 17°"), "Rua Sao Bento, 17");
+    EXPECT_EQ(MarksFrom("Rua Joao Pessoa, 1325", "Rua João Pessoa, 1326"), "Rua João Pessoa, 1325");
+    EXPECT_EQ(MarksFrom("Av. Sao Joao 12", "Av. São João, 12 B"), "Av. Sao Joao 12");
 
     // A number line that names no street and follows no address line gives no address.
     card = outside::ExtractCardFields({L("José Carlos", 40), L("Nextel 9.4000-4561", 30)}, "BR");
