@@ -253,7 +253,19 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     }
     const size_t n = lines.size();
     std::vector<bool> used(n, false), telephone_line(n, false);
-    std::string area;  // the area code of the last whole number on a telephone's line
+    // The area code of the last whole number on each telephone's line, as far as the lines are read.
+    std::vector<std::string> areas(n);
+    // The line `i` stands right under, the nearest above it sharing some of its width; n where none. A
+    // line read again alone comes after the others in reading order, wherever it stands on the card.
+    const auto line_over = [&](size_t i) {
+        size_t over = n;
+        for (size_t j = 0; j < n; ++j)
+            if (j != i && Overlapping(lines[j], lines[i]) && lines[i].top > lines[j].top &&
+                lines[i].top - lines[j].bottom < std::max(lines[i].height, lines[j].height) &&
+                (over == n || lines[j].top > lines[over].top))
+                over = j;
+        return over;
+    };
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
@@ -280,13 +292,14 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         }
         std::string rest;
         // A number printed under one with its area code ("(11) 2684-7988" over "3854-7828") shares the
-        // code, as one after it on its line does.
-        const bool under =
-            i > 0 && telephone_line[i - 1] && Overlapping(lines[i - 1], lines[i]) &&
-            lines[i].top > lines[i - 1].top &&
-            lines[i].top - lines[i - 1].bottom < std::max(lines[i].height, lines[i - 1].height);
-        if (!under) area.clear();
+        // code, as one after it on its line does, whichever of the two was read first.
+        std::string area;
+        if (const size_t over = line_over(i); over < i && telephone_line[over])
+            area = areas[over];
+        else if (over > i && over < n)
+            FindTelephones(lines[over].text, region, rest, &area);
         std::vector<Telephone> tels = FindTelephones(lines[i].text, region, rest, &area);
+        areas[i] = area;
         if (!tels.empty()) {
             card.telephones.insert(card.telephones.end(), tels.begin(), tels.end());
             used[i] = true;

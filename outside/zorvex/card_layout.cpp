@@ -539,9 +539,10 @@ bool RunsUpTheCard(const LayoutLine& line) { return line.bottom - line.top > 2 *
 // row of print alone, as InkRows finds rows, dark on light or light on dark, in the recogniser's single
 // line mode; nothing where the line's box holds no more than its row. `along`: the row is sought across
 // the whole card, and read where it runs on past the line's ends by more than a letter (the layout took
-// the rest of it for a picture's); nothing where it does not.
+// the rest of it for a picture's); nothing where it does not. `rank`: the row of most marks on the line is
+// read, or the next where 1 (a box reaching over two rows).
 std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
-                                        const std::string& region, bool along = false) {
+                                        const std::string& region, bool along = false, int rank = 0) {
     constexpr float kFinding = 45;   // pixels the print stands at most where its row is looked for
     constexpr float kTaller = 1.5f;  // a box this much taller than its row's print holds more than print
     const bool upward = RunsUpTheCard(line);
@@ -549,9 +550,11 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
     const int across = upward ? line.right - line.left : line.height;
     if (across < 4) return std::nullopt;
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
-    // Up the card, the whole strip: what the line's reading left out lies along it.
-    const int x0 = along ? 0 : std::max(0, line.left - across / 2),
-              x1 = along ? width : std::min(width, line.right + across / 2);
+    // Up the card, the whole strip: what the line's reading left out lies along it. So too past a box over
+    // two rows, whose ends need not be the number's.
+    const bool wide = along || (rank > 0 && !upward);
+    const int x0 = wide ? 0 : std::max(0, line.left - across / 2),
+              x1 = wide ? width : std::min(width, line.right + across / 2);
     const int y0 = upward ? 0 : std::max(0, line.top - across / 3);
     const int y1 = upward ? height : std::min(height, line.bottom + across / 3);
     PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
@@ -565,8 +568,7 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
     const float reduce = std::min(1.0f, kFinding / static_cast<float>(across));
     PixPtr small(reduce < 1 ? pixScale(grey.get(), reduce, reduce) : pixCopy(nullptr, grey.get()));
     if (!small) return std::nullopt;
-    std::optional<InkRow> best;
-    bool light = false;
+    std::vector<std::pair<InkRow, bool>> rows;  // on the line, and whether light on dark
     for (const bool inverted : {false, true}) {
         if (inverted) pixInvert(small.get(), small.get());
         for (const InkRow& row : InkRows(InkMarks(small.get()))) {
@@ -577,10 +579,18 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
                 std::min(right, static_cast<float>(to)) > std::max(left, static_cast<float>(from)) &&
                 (upward || (centre > static_cast<float>(line.top - y0) &&
                             centre < static_cast<float>(line.bottom - y0)));
-            if (on_line && (!best || row.marks > best->marks)) best = row, light = inverted;
+            if (on_line) rows.emplace_back(row, inverted);
         }
     }
-    if (!best) return std::nullopt;
+    if (static_cast<int>(rows.size()) <= rank) return std::nullopt;
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto& a, const auto& b) { return a.first.marks > b.first.marks; });
+    // After the row of most marks, the one of the tallest print: a number stands out in its box as a
+    // line of small print beside it does not.
+    std::stable_sort(rows.begin() + 1, rows.end(),
+                     [](const auto& a, const auto& b) { return a.first.height > b.first.height; });
+    const std::optional<InkRow> best = rows[static_cast<size_t>(rank)].first;
+    const bool light = rows[static_cast<size_t>(rank)].second;
     const float print = static_cast<float>(best->height) / reduce;
     if (along) {
         if (static_cast<float>(from) - static_cast<float>(best->box.left) / reduce <= print &&
@@ -610,6 +620,24 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
         return MeanConfidence(plain) > MeanConfidence(local) ? plain : local;
     };
     TextLine again = surer(row.get());
+    // A number in colour beside a row of other print (yellow print on a sky or snow) is light on the grey,
+    // and dark on each pixel's darkest channel: read there too where the grey read it unsurely.
+    constexpr float kSure = 90;  // as a contact line read this surely is left as it is
+    if (rank > 0 && !upward && pixGetDepth(clip.get()) == 32 && MeanConfidence(again) < kSure) {
+        PixPtr darkest(pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MIN));
+        PixPtr dark_row(darkest ? ClipOf(darkest.get(), std::max(0, at(best->box.left) - margin_x),
+                                         std::max(0, at(best->box.top) - margin_y),
+                                         std::min(pixGetWidth(grey.get()), at(best->box.right) + margin_x),
+                                         std::min(pixGetHeight(grey.get()), at(best->box.bottom) + margin_y))
+                                : nullptr);
+        TextLine other = dark_row ? surer(dark_row.get()) : TextLine{};
+        // The one giving more numbers the plan dials ("(di)" for "(11)" loses a number its area code), else
+        // the surer.
+        const int dialled = ContactEvidence(LineText(other), region).dialled,
+                  was = ContactEvidence(LineText(again), region).dialled;
+        if (dialled > was || (dialled == was && MeanConfidence(other) > MeanConfidence(again)))
+            again = std::move(other);
+    }
     if (upward) {
         // Print running down the card reads the other way.
         PixPtr turned(pixRotate180(nullptr, row.get()));
@@ -622,19 +650,26 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
 // The row replaces the line where it gives a telephone, and no fewer telephones, e-mail and web addresses,
 // and numbers the plan dials; whether it did.
 bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
-    const std::optional<TextLine> read = PrintRowReading(recognizer, picture, line, region);
-    if (!read) return false;
-    const TextLine& again = *read;
-    const std::string text = LineText(again);
-    const ContactCount before = ContactEvidence(line.text, region), after = ContactEvidence(text, region);
-    // Only for its telephones: a web or e-mail address read so lost its start ("https://", a "b" whose
-    // ascender left it out of the row).
-    if (after.telephones == 0 || after.telephones < before.telephones || after.emails < before.emails ||
-        after.webs < before.webs || after.dialled < before.dialled)
-        return false;
-    line.text = text;
-    line.confidence = static_cast<float>(MeanConfidence(again));
-    return true;
+    const ContactCount before = ContactEvidence(line.text, region);
+    // A box reaching over two rows: the row of most marks may be the one beside the number's ("Trabalhamos
+    // com todas as marcas" over a number in yellow), and the next is read where it gave no telephone.
+    for (int rank = 0; rank < (RunsUpTheCard(line) ? 1 : 2); ++rank) {
+        const std::optional<TextLine> read = PrintRowReading(recognizer, picture, line, region, false, rank);
+        if (!read) return false;
+        const TextLine& again = *read;
+        const std::string text = LineText(again);
+        const ContactCount after = ContactEvidence(text, region);
+        if (after.telephones == 0) continue;
+        // Only for its telephones: a web or e-mail address read so lost its start ("https://", a "b" whose
+        // ascender left it out of the row).
+        if (after.telephones < before.telephones || after.emails < before.emails ||
+            after.webs < before.webs || after.dialled < before.dialled)
+            return false;
+        line.text = text;
+        line.confidence = static_cast<float>(MeanConfidence(again));
+        return true;
+    }
+    return false;
 }
 
 // An e-mail or web address's line read again as its whole row (see PrintRowReading's `along`); the row

@@ -517,6 +517,12 @@ TEST(CardFieldRules, LocalNumbersKeptAsPrintedNeverGivenAGuessedAreaCode) {
     card = outside::ExtractCardFields({first, second}, "BR");
     ASSERT_EQ(card.telephones.size(), 2u);
     EXPECT_EQ(card.telephones[1].number, "+55 11 3854-7828");
+    // As well where the whole number was read after it (a row read again alone), in a box reaching down
+    // over it.
+    first.top = 578, first.bottom = 884;
+    card = outside::ExtractCardFields({second, first}, "BR");
+    ASSERT_EQ(card.telephones.size(), 2u);
+    EXPECT_EQ(card.telephones[0].number, "+55 11 3854-7828");
     second.left = 0, second.right = 800;  // in another column
     card = outside::ExtractCardFields({first, second}, "BR");
     ASSERT_EQ(card.telephones.size(), 2u);
