@@ -5,6 +5,7 @@
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -420,33 +421,54 @@ outside::CardFields FieldsOf(outside::Recognizer& recognizer, const char* file, 
     return outside::ExtractCardFields(outside::ReadCard(recognizer, picture.get(), 0, region), region);
 }
 
+// The one card the card detector finds on a desk picture of the set, scaled to the camera's frame, cut
+// `inset` pixels inside its outline as a capture cuts it; none where it is not found.
+std::unique_ptr<Pix, PixFree> CardCutFromDesk(const char* file, double inset) {
+    cv::Mat desk = virtualcam::ReadPicture(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/" + file);
+    if (desk.empty()) return nullptr;
+    desk = virtualcam::FitIntoFrame(desk, cv::Size(2592, 1944)).picture;
+    const std::vector<outside::Quad> cards = outside::DetectCards(desk, 1);
+    if (cards.size() != 1) return nullptr;
+    const cv::Mat bgr = outside::StraightenQuad(desk, cards[0], inset);
+    std::unique_ptr<Pix, PixFree> cut(pixCreate(bgr.cols, bgr.rows, 32));
+    for (int y = 0; y < bgr.rows; ++y)
+        for (int x = 0; x < bgr.cols; ++x) {
+            const cv::Vec3b c = bgr.at<cv::Vec3b>(y, x);
+            pixSetRGBPixel(cut.get(), x, y, c[2], c[1], c[0]);
+        }
+    return cut;
+}
+
 TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFalls) {
     // A dark card with a rose printed over its left part, found on the desk and cut as a capture cuts it
     // and a pixel further in. At the first cut the page layout takes the e-mail's start, over the rose, for
     // the photograph's ("sfatima@hotmail.com"); at the second it reads the row as nonsense at confidence
     // 0 ("ad tima hotmail.com"), whose domain would stand as a web address beside the row read alone.
-    cv::Mat desk =
-        virtualcam::ReadPicture(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/souza-806622677.jpg");
-    ASSERT_FALSE(desk.empty());
-    desk = virtualcam::FitIntoFrame(desk, cv::Size(2592, 1944)).picture;
-    const std::vector<outside::Quad> cards = outside::DetectCards(desk, 1);
-    ASSERT_EQ(cards.size(), 1u);
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
     for (const double inset : {outside::kCropInset, outside::kCropInset + 1}) {
         SCOPED_TRACE(inset);
-        const cv::Mat bgr = outside::StraightenQuad(desk, cards[0], inset);
-        std::unique_ptr<Pix, PixFree> cut(pixCreate(bgr.cols, bgr.rows, 32));
-        for (int y = 0; y < bgr.rows; ++y)
-            for (int x = 0; x < bgr.cols; ++x) {
-                const cv::Vec3b c = bgr.at<cv::Vec3b>(y, x);
-                pixSetRGBPixel(cut.get(), x, y, c[2], c[1], c[0]);
-            }
+        const auto cut = CardCutFromDesk("souza-806622677.jpg", inset);
+        ASSERT_TRUE(cut);
         const outside::CardFields card =
             outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
         EXPECT_EQ(card.emails, std::vector<std::string>{"floresnsfatima@hotmail.com"});
         EXPECT_TRUE(card.web.empty()) << card.web;
     }
+}
+
+TEST(CardReading, ANumberInColourUnderASloganInItsBoxIsReadOnItsOwnRow) {
+    // The layout boxes a slogan and, under it, two numbers in yellow on a photograph as one line: the row
+    // of most marks is the slogan's, and on the grey the numbers read "(di) 2747-8430".
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    const auto cut = CardCutFromDesk("souza-806623172.jpg", outside::kCropInset);
+    ASSERT_TRUE(cut);
+    std::vector<std::string> numbers;
+    for (const outside::Telephone& tel :
+         outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR").telephones)
+        numbers.push_back(tel.number);
+    EXPECT_EQ(numbers, (std::vector<std::string>{"+55 11 2747-8430", "+55 11 2746-6245"}));
 }
 
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
