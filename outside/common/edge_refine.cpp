@@ -297,13 +297,15 @@ std::optional<Rim> FitRim(const cv::Mat& bgr, const Side& line, cv::Point2d cent
 // A corner moved to where the paper's rim along the stretches from 2% to 12% of its two sides nearest it
 // meet (the tip left out, where corners round or curl): a side straight along its middle may still bend
 // near its ends, and its whole length's line then passes beside the paper's corner. Moved only where both
-// stretches show the side's own rim: a clear rim along the side's middle (a faint one is lost near the
-// corner to the desk's grain or a sheet below), a step there about as strong, within 8 degrees of the
-// side's direction (a sheet's last few centimetres bent up or down off the desk turn its rim's end some 6
-// to 8 degrees off its whole side's line; further off, the step is a shadow's or a fold's); where one at
-// least runs off its side's line at the corner by more than the fit's noise; and where the corner moves
-// more than a blurred or rounded tip shifts the stretches' lines (0.35% of the diagonal) and less than a
-// curled corner's rim would take it (2.5% of the shorter side: a bent end takes its corner some 2%).
+// stretches show the side's own rim: a clear rim along the side's middle, sought as far off the whole
+// side's line as the ends' rims are (a side that bows stands some 15 pixels off that line in its middle;
+// a faint rim is lost near the corner to the desk's grain or a sheet below), a step there about as strong,
+// within 8 degrees of the side's direction (a sheet's last few centimetres bent up or down off the desk turn
+// its rim's end some 6 to 8 degrees off its whole side's line; further off, the step is a shadow's or a
+// fold's); where one at least runs off its side's line at the corner by more than the fit's noise; and where
+// the corner moves more than a blurred or rounded tip shifts the stretches' lines (0.35% of the diagonal) and
+// less than a curled corner's rim would take it (2.5% of the shorter side: a bent end takes its corner some
+// 2%).
 cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>& corners, int i,
                             bool paper_brighter) {
     const cv::Point2d corner = corners[static_cast<size_t>(i)];
@@ -323,7 +325,8 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
             rim->line.point + rim->line.direction * (corner - rim->line.point).dot(rim->line.direction),
             rim->line.direction};
         rim = FitRim(bgr, near, centre, 0.02 * length, 0.12 * length, 3.0, paper_brighter);
-        auto middle = FitRim(bgr, side, centre, 0.3 * length, 0.7 * length, 6.0, paper_brighter);
+        auto middle = FitRim(bgr, side, centre, 0.3 * length, 0.7 * length, std::max(6.0, 0.015 * length),
+                             paper_brighter);
         const cv::Point2d normal(-side.direction.y, side.direction.x);
         if (!rim || !middle || middle->strength < 60 || rim->strength < 0.5 * middle->strength ||
             std::abs(rim->line.direction.dot(normal)) > std::sin(8.0 * CV_PI / 180))

@@ -64,12 +64,26 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
     // right-hand page of an open book (bounded by the fold into the other page), a business card the edge
     // cuts whose grey part beside its white part outlines a page-sized region, and a banknote on a desk
     // (wrong objects).
-    for (const std::string file :
-         {"breta_test5.jpg", "breta_text5.jpg", "breta_page10.jpg", "breta_page02.jpg", "jscanify_test3.jpg",
-          "jscanify_test8.jpg", "dynamsoft_about_page_270.jpg", "breta_test2.jpg", "breta_test4.jpg",
-          "tony_a4_on_white_background.jpg", "smartdoc_sample_4.jpg", "google_sticky_note.jpg",
-          "azure_di_receipt_french.jpg", "docscanner_fmeow_47866230.jpg", "tony_book.jpg",
-          "azure_business_card.jpg", "jscanify_test5.jpg", "jscanify_test6.jpg", "docdetect_sample.jpg"}) {
+    for (const std::string file : {"breta_test5.jpg",
+                                   "breta_text5.jpg",
+                                   "breta_page10.jpg",
+                                   "breta_page02.jpg",
+                                   "jscanify_test3.jpg",
+                                   "jscanify_test8.jpg",
+                                   "dynamsoft_about_page_270.jpg",
+                                   "breta_test2.jpg",
+                                   "breta_test4.jpg",
+                                   "tony_a4_on_white_background.jpg",
+                                   "smartdoc_sample_4.jpg",
+                                   "google_sticky_note.jpg",
+                                   "azure_di_receipt_french.jpg",
+                                   "docscanner_fmeow_47866230.jpg",
+                                   "tony_book.jpg",
+                                   "izperfect_document3.jpg",
+                                   "azure_business_card.jpg",
+                                   "jscanify_test5.jpg",
+                                   "jscanify_test6.jpg",
+                                   "docdetect_sample.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         cv::Mat photo = virtualcam::ReadPicture(kPhotos + "/" + file);
@@ -86,8 +100,11 @@ TEST(RealPhotos, PagesAreFoundWholeAndUprightAndCutPagesAreLeftAlone) {
         const double diagonal = cv::norm(truth[2] - truth[0]) * framed.scale;
         // Pages whose sides run straight along their middles and bend near their ends (one's lower side
         // turns some 6 degrees at both ends): their corners are where the ends meet, 0.6 to 0.9% of the
-        // diagonal off the whole sides' lines.
-        const double within = file == "jscanify_test8.jpg" || file == "breta_text5.jpg" ? 0.005 : 0.01;
+        // diagonal off the whole sides' lines; and one whose side bows some 15 pixels off its line in its
+        // middle, where its rim is still sought.
+        const std::set<std::string> exact = {"jscanify_test8.jpg", "breta_text5.jpg",
+                                             "izperfect_document3.jpg"};
+        const double within = exact.count(file) != 0 ? 0.005 : 0.01;
         // In the true order: the upright turn is right too.
         for (int i = 0; i < 4; ++i)
             EXPECT_LT(cv::norm(page->corners[i] - (truth[i] * framed.scale + framed.offset)),
