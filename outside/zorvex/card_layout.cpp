@@ -942,7 +942,13 @@ bool LetteringShaped(TextLine& line) {
 }
 
 void AddLetteringRow(PageText& page, TextLine line) {
-    const auto overlaps = [&](const Word& w) { return OverlapsAny(w, line.words); };
+    // Only words centred on the row are its reading: the box of a word of larger print above or below
+    // reaches into it ("FLÁVIO," over "Pequenos Consertos") and is another line's.
+    const LayoutLine span = Segment(line.words, 0, line.words.size(), 0);
+    const auto overlaps = [&](const Word& w) {
+        const int centre = (w.top + w.bottom) / 2;
+        return centre >= span.top && centre <= span.bottom && OverlapsAny(w, line.words);
+    };
     TextLine overlapped;
     size_t at_paragraph = page.paragraphs.size(), at_line = 0;
     for (size_t p = 0; p < page.paragraphs.size(); ++p)

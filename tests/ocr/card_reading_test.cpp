@@ -158,6 +158,17 @@ TEST(CardLayout, LetteringOverAPictureIsAddedInReadingOrderOrReplacesAWorseReadi
     std::vector<std::string> texts;
     for (const outside::LayoutLine& line : outside::LayoutLines(page)) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"Daniel", "BELTIS", "Solutions", "(11) 2076 5555"}));
+
+    // A surer row replaces the reading of its own line only, not a word of larger print above whose box
+    // reaches into it.
+    outside::PageText big;
+    big.paragraphs.push_back({{{{{"FLÁVIO", 0, 100, 300, 260, 88}}}}});
+    big.paragraphs.push_back({{row("Pequenos", 250, 70)}});
+    big.pictures = {{0, 90, 600, 300}};
+    outside::AddLettering(big, {row("Pequenos", 250, 93)});
+    texts.clear();
+    for (const outside::LayoutLine& line : outside::LayoutLines(big)) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"FLÁVIO", "Pequenos"}));
 }
 
 TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
