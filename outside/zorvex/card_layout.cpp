@@ -1533,7 +1533,9 @@ std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, f
                     if (centre < box.top || centre > box.bottom) continue;
                     covered += std::max(0, std::min(w.right, box.right) - std::max(w.left, box.left));
                 }
-        if (3 * covered < length) kept.push_back(row);
+        // Words over under half the row are a part of its print read, the rest lost: light print on a
+        // band read only where the one threshold kept it ("do Nogue" of "Ricardo Nogueira").
+        if (2 * covered < length) kept.push_back(row);
     }
     return kept;
 }

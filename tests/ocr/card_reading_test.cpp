@@ -217,6 +217,14 @@ TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
     ASSERT_EQ(unread.size(), 1u);
     EXPECT_EQ(unread[0].marks, 12);
     EXPECT_EQ(unread[0].source, 0);
+
+    // A name on a coloured band read surely over 45% of its row lost its first word, and the
+    // row is read again; read over more than half, it was read.
+    const outside::InkRow band{{100, 700, 300, 720}, 12, 20, 5};
+    page.paragraphs.push_back({{{{{"do", 370, 1400, 420, 1440, 92}, {"Nogue", 430, 1400, 560, 1440, 92}}}}});
+    EXPECT_EQ(outside::UnreadRows({band}, page, 2.0f).size(), 1u);
+    page.paragraphs.back().lines[0].words.push_back({"ira", 565, 1400, 600, 1440, 92});
+    EXPECT_TRUE(outside::UnreadRows({band}, page, 2.0f).empty());
 }
 
 TEST(CardLayout, SecondReadingsReplaceOnlyWhatParsesBetter) {
