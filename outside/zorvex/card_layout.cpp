@@ -942,7 +942,13 @@ bool LetteringShaped(TextLine& line) {
 }
 
 void AddLetteringRow(PageText& page, TextLine line) {
-    const auto overlaps = [&](const Word& w) { return OverlapsAny(w, line.words); };
+    // Only words centred on the row are its reading: the box of a word of larger print above or below
+    // reaches into it ("FLÁVIO," over "Pequenos Consertos") and is another line's.
+    const LayoutLine span = Segment(line.words, 0, line.words.size(), 0);
+    const auto overlaps = [&](const Word& w) {
+        const int centre = (w.top + w.bottom) / 2;
+        return centre >= span.top && centre <= span.bottom && OverlapsAny(w, line.words);
+    };
     TextLine overlapped;
     size_t at_paragraph = page.paragraphs.size(), at_line = 0;
     for (size_t p = 0; p < page.paragraphs.size(); ++p)
@@ -1527,7 +1533,9 @@ std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, f
                     if (centre < box.top || centre > box.bottom) continue;
                     covered += std::max(0, std::min(w.right, box.right) - std::max(w.left, box.left));
                 }
-        if (3 * covered < length) kept.push_back(row);
+        // Words over under half the row are a part of its print read, the rest lost: light print on a
+        // band read only where the one threshold kept it ("do Nogue" of "Ricardo Nogueira").
+        if (2 * covered < length) kept.push_back(row);
     }
     return kept;
 }

@@ -60,7 +60,7 @@ struct InkRow {
 std::vector<InkRow> InkRows(std::vector<InkBox> marks);
 
 // Of rows found on several pictures of one card (its colour channels, either way light), those that lie
-// where `read` holds no word: a row covered for a third of its length by words read at all (40 or more: a
+// where `read` holds no word: a row covered for half its length by words read at all (40 or more: a
 // misread word is still print) in print up to twice its own was read already. Of rows overlapping one
 // another the one of most marks stands, the channel with the most contrast there. `scale` takes the
 // rows' pixels to the words'.

@@ -159,6 +159,17 @@ TEST(CardLayout, LetteringOverAPictureIsAddedInReadingOrderOrReplacesAWorseReadi
     std::vector<std::string> texts;
     for (const outside::LayoutLine& line : outside::LayoutLines(page)) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"Daniel", "BELTIS", "Solutions", "(11) 2076 5555"}));
+
+    // A surer row replaces the reading of its own line only, not a word of larger print above whose box
+    // reaches into it.
+    outside::PageText big;
+    big.paragraphs.push_back({{{{{"FLÁVIO", 0, 100, 300, 260, 88}}}}});
+    big.paragraphs.push_back({{row("Pequenos", 250, 70)}});
+    big.pictures = {{0, 90, 600, 300}};
+    outside::AddLettering(big, {row("Pequenos", 250, 93)});
+    texts.clear();
+    for (const outside::LayoutLine& line : outside::LayoutLines(big)) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"FLÁVIO", "Pequenos"}));
 }
 
 TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
@@ -207,6 +218,14 @@ TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
     ASSERT_EQ(unread.size(), 1u);
     EXPECT_EQ(unread[0].marks, 12);
     EXPECT_EQ(unread[0].source, 0);
+
+    // A name on a coloured band read surely over 45% of its row lost its first word, and the
+    // row is read again; read over more than half, it was read.
+    const outside::InkRow band{{100, 700, 300, 720}, 12, 20, 5};
+    page.paragraphs.push_back({{{{{"do", 370, 1400, 420, 1440, 92}, {"Nogue", 430, 1400, 560, 1440, 92}}}}});
+    EXPECT_EQ(outside::UnreadRows({band}, page, 2.0f).size(), 1u);
+    page.paragraphs.back().lines[0].words.push_back({"ira", 565, 1400, 600, 1440, 92});
+    EXPECT_TRUE(outside::UnreadRows({band}, page, 2.0f).empty());
 }
 
 TEST(CardLayout, SecondReadingsReplaceOnlyWhatParsesBetter) {
