@@ -420,33 +420,63 @@ outside::CardFields FieldsOf(outside::Recognizer& recognizer, const char* file, 
     return outside::ExtractCardFields(outside::ReadCard(recognizer, picture.get(), 0, region), region);
 }
 
-TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFalls) {
-    // A dark card with a rose printed over its left part, found on the desk and cut as a capture cuts it
-    // and a pixel further in. At the first cut the page layout takes the e-mail's start, over the rose, for
-    // the photograph's ("sfatima@hotmail.com"); at the second it reads the row as nonsense at confidence
-    // 0 ("ad tima hotmail.com"), whose domain would stand as a web address beside the row read alone.
-    cv::Mat desk =
-        virtualcam::ReadPicture(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/souza-806622677.jpg");
-    ASSERT_FALSE(desk.empty());
+// The card of a desk picture of the set, found and cut `inset` pixels inside its outline as a capture
+// cuts it; null (and a failure) when none is found.
+std::unique_ptr<Pix, PixFree> DeskCard(const char* file, double inset) {
+    cv::Mat desk = virtualcam::ReadPicture(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/" + file);
+    if (desk.empty()) {
+        ADD_FAILURE() << file << " not loaded";
+        return nullptr;
+    }
     desk = virtualcam::FitIntoFrame(desk, cv::Size(2592, 1944)).picture;
     const std::vector<outside::Quad> cards = outside::DetectCards(desk, 1);
-    ASSERT_EQ(cards.size(), 1u);
+    if (cards.size() != 1) {
+        ADD_FAILURE() << file << ": " << cards.size() << " cards found";
+        return nullptr;
+    }
+    const cv::Mat bgr = outside::StraightenQuad(desk, cards[0], inset);
+    std::unique_ptr<Pix, PixFree> cut(pixCreate(bgr.cols, bgr.rows, 32));
+    for (int y = 0; y < bgr.rows; ++y)
+        for (int x = 0; x < bgr.cols; ++x) {
+            const cv::Vec3b c = bgr.at<cv::Vec3b>(y, x);
+            pixSetRGBPixel(cut.get(), x, y, c[2], c[1], c[0]);
+        }
+    return cut;
+}
+
+TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFalls) {
+    // A dark card with a rose printed over its left part, cut as a capture cuts it and a pixel further in.
+    // At the first cut the page layout takes the e-mail's start, over the rose, for the photograph's
+    // ("sfatima@hotmail.com"); at the second it reads the row as nonsense at confidence 0 ("ad tima
+    // hotmail.com"), whose domain would stand as a web address beside the row read alone.
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
     for (const double inset : {outside::kCropInset, outside::kCropInset + 1}) {
         SCOPED_TRACE(inset);
-        const cv::Mat bgr = outside::StraightenQuad(desk, cards[0], inset);
-        std::unique_ptr<Pix, PixFree> cut(pixCreate(bgr.cols, bgr.rows, 32));
-        for (int y = 0; y < bgr.rows; ++y)
-            for (int x = 0; x < bgr.cols; ++x) {
-                const cv::Vec3b c = bgr.at<cv::Vec3b>(y, x);
-                pixSetRGBPixel(cut.get(), x, y, c[2], c[1], c[0]);
-            }
+        auto cut = DeskCard("souza-806622677.jpg", inset);
+        ASSERT_TRUE(cut);
         const outside::CardFields card =
             outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
         EXPECT_EQ(card.emails, std::vector<std::string>{"floresnsfatima@hotmail.com"});
         EXPECT_TRUE(card.web.empty()) << card.web;
     }
+}
+
+TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
+    // A shop's card printed over a photograph: cut a pixel further in than a capture cuts it, Tesseract's
+    // layout takes all but its top for one picture, and the card's number went unread.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    auto cut = DeskCard("souza-806630380.jpg", outside::kCropInset + 1);
+    ASSERT_TRUE(cut);
+    // The capture's resolution, as the card carries it: 2592 pixels across a frame 297 mm wide.
+    constexpr int kCaptureDpi = 222;
+    std::vector<std::string> numbers;
+    for (const outside::Telephone& tel :
+         outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), kCaptureDpi, "BR"), "BR")
+             .telephones)
+        numbers.push_back(tel.number);
+    EXPECT_EQ(numbers, std::vector<std::string>{"2685-2862"});
 }
 
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
