@@ -354,6 +354,37 @@ void ReadThinCardLocally(Recognizer& recognizer, Pix* picture, int dpi, PageText
     if (LocalReadingWins(page, local)) page = std::move(local);
 }
 
+// A card read thin whose layout Tesseract took for one picture over most of it (print on a photograph
+// of the shop): the print under that block goes unread, by this reading and by any other with the same
+// layout. It is read again as sparse text, which finds lines wherever they stand, and its lines where
+// nothing was read are added as one block: those read surely (a name), and those that hold a contact
+// (a number read doubtfully is read again later as a contact line).
+void ReadPicturedCardSparsely(Recognizer& recognizer, Pix* picture, int dpi, PageText& page,
+                              const std::string& region) {
+    constexpr float kSureLine = 90, kSureWord = 80;
+    if (!ThinReading(page) || !TakenForPicture(page, pixGetWidth(picture), pixGetHeight(picture))) return;
+    recognizer.Api().SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+    const PageText sparse = RecognizeWhole(recognizer, picture, dpi);
+    recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
+    const std::vector<Word> read = WordsRead(page);
+    Paragraph added;
+    for (const Paragraph& paragraph : sparse.paragraphs)
+        for (const TextLine& line : paragraph.lines) {
+            if (std::ranges::any_of(line.words, [&](const Word& w) { return OverlapsAny(w, read); }))
+                continue;
+            std::string text;
+            for (const Word& w : line.words) text += (text.empty() ? "" : " ") + w.text;
+            const ContactCount contact = ContactEvidence(text, region);
+            const bool sure =
+                MeanConfidence(line) >= kSureLine &&
+                std::ranges::all_of(line.words, [](const Word& w) { return w.confidence >= kSureWord; });
+            if ((sure && HasLetterOrDigit(text)) || contact.telephones + contact.emails + contact.webs > 0)
+                added.lines.push_back(line);
+        }
+    std::ranges::stable_sort(added.lines, {}, [](const TextLine& line) { return line.words.front().top; });
+    if (!added.lines.empty()) page.paragraphs.push_back(std::move(added));
+}
+
 // The picture turned so its lines of print run level, or none when they already do (within half a
 // degree) or no angle can be told. A card photographed askew, or a whole desk picture where no card was
 // found, reads far better level; the angle is found on a reduced, locally thresholded copy, so a dark
@@ -1256,6 +1287,20 @@ std::vector<InkBox> PictureBlocks(const PageText& page, int width, int height) {
     return blocks;
 }
 
+bool TakenForPicture(const PageText& page, int width, int height) {
+    const long card = static_cast<long>(width) * height;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            for (const Word& w : line.words) {
+                const long area = static_cast<long>(w.right - w.left) * (w.bottom - w.top);
+                if (2 * area > card && std::all_of(w.text.begin(), w.text.end(), [](char c) {
+                        return std::isspace(static_cast<unsigned char>(c));
+                    }))
+                    return true;
+            }
+    return false;
+}
+
 bool ThinReading(const PageText& page) {
     constexpr int kThin = 20;  // sure letters and digits: a card's name and one number alone are more
     return SureLetters(page) < kThin;
@@ -1573,6 +1618,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
             page = recognizer.Recognize(upright, dpi, "card");
         }
     }
+    ReadPicturedCardSparsely(recognizer, upright, dpi, page, region);
     // Before the way up is doubted: a card read thin for its colours reads as doubtful either way up.
     ReadThinCardLocally(recognizer, upright, dpi, page);
     if (upside_down == -1 && WayUpInDoubt(page)) {

@@ -78,6 +78,10 @@ TextLine ReadRow(Recognizer& recognizer, Pix* row, const std::string& region);
 // `width` x `height` card: a picture as large is the card's own photograph, not a logo beside its print.
 std::vector<InkBox> PictureBlocks(const PageText& page, int width, int height);
 
+// Whether Tesseract's page layout took more than half the `width` x `height` card for one picture (a
+// block of blanks, see PictureBlocks): the print under it goes unread.
+bool TakenForPicture(const PageText& page, int width, int height);
+
 // The reading got next to nothing from the card: under 20 letters and digits read surely (80 or more).
 bool ThinReading(const PageText& page);
 

@@ -440,14 +440,20 @@ outside::CardFields FieldsOf(outside::Recognizer& recognizer, const char* file, 
     return outside::ExtractCardFields(outside::ReadCard(recognizer, picture.get(), 0, region), region);
 }
 
-// The one card the card detector finds on a desk picture of the set, scaled to the camera's frame, cut
-// `inset` pixels inside its outline as a capture cuts it; none where it is not found.
-std::unique_ptr<Pix, PixFree> CardCutFromDesk(const char* file, double inset) {
+// The card of a desk picture of the set, found and cut `inset` pixels inside its outline as a capture
+// cuts it; null (and a failure) when none is found.
+std::unique_ptr<Pix, PixFree> DeskCard(const char* file, double inset) {
     cv::Mat desk = virtualcam::ReadPicture(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/" + file);
-    if (desk.empty()) return nullptr;
+    if (desk.empty()) {
+        ADD_FAILURE() << file << " not loaded";
+        return nullptr;
+    }
     desk = virtualcam::FitIntoFrame(desk, cv::Size(2592, 1944)).picture;
     const std::vector<outside::Quad> cards = outside::DetectCards(desk, 1);
-    if (cards.size() != 1) return nullptr;
+    if (cards.size() != 1) {
+        ADD_FAILURE() << file << ": " << cards.size() << " cards found";
+        return nullptr;
+    }
     const cv::Mat bgr = outside::StraightenQuad(desk, cards[0], inset);
     std::unique_ptr<Pix, PixFree> cut(pixCreate(bgr.cols, bgr.rows, 32));
     for (int y = 0; y < bgr.rows; ++y)
@@ -458,16 +464,25 @@ std::unique_ptr<Pix, PixFree> CardCutFromDesk(const char* file, double inset) {
     return cut;
 }
 
+// The telephone numbers the card program finds on a Brazilian card's cut.
+std::vector<std::string> NumbersRead(outside::Recognizer& recognizer, Pix* cut, int dpi) {
+    std::vector<std::string> numbers;
+    for (const outside::Telephone& tel :
+         outside::ExtractCardFields(outside::ReadCard(recognizer, cut, dpi, "BR"), "BR").telephones)
+        numbers.push_back(tel.number);
+    return numbers;
+}
+
 TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFalls) {
-    // A dark card with a rose printed over its left part, found on the desk and cut as a capture cuts it
-    // and a pixel further in. At the first cut the page layout takes the e-mail's start, over the rose, for
-    // the photograph's ("sfatima@hotmail.com"); at the second it reads the row as nonsense at confidence
-    // 0 ("ad tima hotmail.com"), whose domain would stand as a web address beside the row read alone.
+    // A dark card with a rose printed over its left part, cut as a capture cuts it and a pixel further in.
+    // At the first cut the page layout takes the e-mail's start, over the rose, for the photograph's
+    // ("sfatima@hotmail.com"); at the second it reads the row as nonsense at confidence 0 ("ad tima
+    // hotmail.com"), whose domain would stand as a web address beside the row read alone.
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
     for (const double inset : {outside::kCropInset, outside::kCropInset + 1}) {
         SCOPED_TRACE(inset);
-        const auto cut = CardCutFromDesk("souza-806622677.jpg", inset);
+        auto cut = DeskCard("souza-806622677.jpg", inset);
         ASSERT_TRUE(cut);
         const outside::CardFields card =
             outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
@@ -481,13 +496,22 @@ TEST(CardReading, ANumberInColourUnderASloganInItsBoxIsReadOnItsOwnRow) {
     // of most marks is the slogan's, and on the grey the numbers read "(di) 2747-8430".
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
-    const auto cut = CardCutFromDesk("souza-806623172.jpg", outside::kCropInset);
+    auto cut = DeskCard("souza-806623172.jpg", outside::kCropInset);
     ASSERT_TRUE(cut);
-    std::vector<std::string> numbers;
-    for (const outside::Telephone& tel :
-         outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR").telephones)
-        numbers.push_back(tel.number);
-    EXPECT_EQ(numbers, (std::vector<std::string>{"+55 11 2747-8430", "+55 11 2746-6245"}));
+    EXPECT_EQ(NumbersRead(portuguese, cut.get(), 0),
+              (std::vector<std::string>{"+55 11 2747-8430", "+55 11 2746-6245"}));
+}
+
+TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
+    // A shop's card printed over a photograph: cut a pixel further in than a capture cuts it, Tesseract's
+    // layout takes all but its top for one picture, and the card's number went unread.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    auto cut = DeskCard("souza-806630380.jpg", outside::kCropInset + 1);
+    ASSERT_TRUE(cut);
+    // The capture's resolution, as the card carries it: 2592 pixels across a frame 297 mm wide.
+    constexpr int kCaptureDpi = 222;
+    EXPECT_EQ(NumbersRead(portuguese, cut.get(), kCaptureDpi), std::vector<std::string>{"2685-2862"});
 }
 
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
