@@ -372,8 +372,7 @@ void ReadPicturedCardSparsely(Recognizer& recognizer, Pix* picture, int dpi, Pag
         for (const TextLine& line : paragraph.lines) {
             if (std::ranges::any_of(line.words, [&](const Word& w) { return OverlapsAny(w, read); }))
                 continue;
-            std::string text;
-            for (const Word& w : line.words) text += (text.empty() ? "" : " ") + w.text;
+            const std::string text = LineText(line);
             const ContactCount contact = ContactEvidence(text, region);
             const bool sure =
                 MeanConfidence(line) >= kSureLine &&
@@ -777,7 +776,8 @@ std::string PageWords(const PageText& page) {
     std::string text;
     for (const Paragraph& paragraph : page.paragraphs)
         for (const TextLine& line : paragraph.lines)
-            for (const Word& w : line.words) text += (text.empty() ? "" : " ") + w.text;
+            if (const std::string words = LineText(line); !words.empty())
+                text += (text.empty() ? "" : " ") + words;
     return text;
 }
 
@@ -1268,6 +1268,12 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     for (Paragraph& paragraph : again.paragraphs) page.paragraphs.push_back(std::move(paragraph));
 }
 
+// A word of blanks only: room the layout kept for a picture, not print.
+bool BlankWord(const Word& w) {
+    return std::all_of(w.text.begin(), w.text.end(),
+                       [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+}
+
 }  // namespace
 
 std::vector<InkBox> PictureBlocks(const PageText& page, int width, int height) {
@@ -1276,9 +1282,7 @@ std::vector<InkBox> PictureBlocks(const PageText& page, int width, int height) {
     for (const Paragraph& paragraph : page.paragraphs)
         for (const TextLine& line : paragraph.lines)
             for (const Word& w : line.words) {
-                const bool blank = std::all_of(w.text.begin(), w.text.end(), [](char c) {
-                    return std::isspace(static_cast<unsigned char>(c));
-                });
+                const bool blank = BlankWord(w);
                 const long area = static_cast<long>(w.right - w.left) * (w.bottom - w.top);
                 if (blank && w.right - w.left >= kLeast && w.bottom - w.top >= kLeast &&
                     2 * area <= static_cast<long>(width) * height)
@@ -1293,10 +1297,7 @@ bool TakenForPicture(const PageText& page, int width, int height) {
         for (const TextLine& line : paragraph.lines)
             for (const Word& w : line.words) {
                 const long area = static_cast<long>(w.right - w.left) * (w.bottom - w.top);
-                if (2 * area > card && std::all_of(w.text.begin(), w.text.end(), [](char c) {
-                        return std::isspace(static_cast<unsigned char>(c));
-                    }))
-                    return true;
+                if (2 * area > card && BlankWord(w)) return true;
             }
     return false;
 }
