@@ -204,7 +204,13 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
         // (up to some 9 degrees: a page curled up at a corner), sought only where no end lies nearer the
         // side's own direction.
         auto end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 3.0);
-        return end ? end : FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 10.0);
+        if (!end) end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 10.0);
+        // A side the working copy fitted to its rim along the far part of it only (a card's light end
+        // hardly stepping from a light desk, the other end's rim seen clearly) passes further off the rim
+        // at this end; sought so only where nothing nearer was found, lest print or a band's edge just
+        // inside a rim seen well be taken for it.
+        if (!end) end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, 1.6 * wide, 1, 3.0);
+        return end;
     };
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
@@ -214,8 +220,10 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
         const cv::Point2d normal(-end.direction.y, end.direction.x);
         return std::abs((middle - end.point).dot(normal)) >= 0.01 * length;
     };
-    if (!a || !b || !(bows(back, *a, incoming) || bows(ahead, *b, outgoing))) return corner;
-    auto met = Meet(*a, *b);
+    const bool a_bows = a && bows(back, *a, incoming), b_bows = b && bows(ahead, *b, outgoing);
+    if (!a || !b || !(a_bows || b_bows)) return corner;
+    // A side that runs straight to the corner keeps its whole length's line, steadier than its end's.
+    auto met = Meet(a_bows ? *a : back, b_bows ? *b : ahead);
     if (!met) return corner;
     const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
     const double moved = cv::norm(*met - corner);
