@@ -204,7 +204,13 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
         // (up to some 9 degrees: a page curled up at a corner), sought only where no end lies nearer the
         // side's own direction.
         auto end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 3.0);
-        return end ? end : FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 10.0);
+        if (!end) end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, wide, 1, 10.0);
+        // A side the working copy fitted to its rim along the far part of it only (a card's light end
+        // hardly stepping from a light desk, the other end's rim seen clearly) passes further off the rim
+        // at this end; sought so only where nothing nearer was found, lest print or a band's edge just
+        // inside a rim seen well be taken for it.
+        if (!end) end = FitStretch(bgr, side, 0.04 * length, 0.16 * length, 1.6 * wide, 1, 3.0);
+        return end;
     };
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
@@ -214,8 +220,10 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
         const cv::Point2d normal(-end.direction.y, end.direction.x);
         return std::abs((middle - end.point).dot(normal)) >= 0.01 * length;
     };
-    if (!a || !b || !(bows(back, *a, incoming) || bows(ahead, *b, outgoing))) return corner;
-    auto met = Meet(*a, *b);
+    const bool a_bows = a && bows(back, *a, incoming), b_bows = b && bows(ahead, *b, outgoing);
+    if (!a || !b || !(a_bows || b_bows)) return corner;
+    // A side that runs straight to the corner keeps its whole length's line, steadier than its end's.
+    auto met = Meet(a_bows ? *a : back, b_bows ? *b : ahead);
     if (!met) return corner;
     const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
     const double moved = cv::norm(*met - corner);
@@ -366,6 +374,17 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
             // video frame) spreads its step over several. A card's cut rim does not, and over three pixels
             // a blurred shadow beside a faint card's rim would outweigh it.
             side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, sharp_rim ? 1 : 3, 3.0);
+            // A card's rim beside print running up to it (dark print on a soft, enlarged picture) is among
+            // the steepest steps at too few single places; averaged along the side, the print's short steps
+            // fade and the rim's long one stays. Taken only where it moves the side beyond twice the fine
+            // reach: nearer, an averaged step is no more exact than the working copy's line.
+            if (!side && sharp_rim) {
+                side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 1, 3.0, true);
+                const cv::Point2d normal(-given.direction.y, given.direction.x);
+                if (side && std::max(std::abs((a - side->point).dot(normal)),
+                                     std::abs((b - side->point).dot(normal))) < 2 * reach)
+                    side.reset();
+            }
             // Paper of nearly the desk's grey may show its rim too faintly for single samples; a sheet
             // clearly lighter or darker whose side is not seen so is bowed, and averaging would find the
             // desk's grain.
