@@ -248,7 +248,12 @@ int main(int argc, char** argv) {
             picture = virtualcam::FitIntoFrame(picture, cv::Size(2592, 1944)).picture;
             dpi = static_cast<int>(std::lround(outside::DotsPerInch(pipeline::PixelsPerMetre(2592))));
         }
-        if (!recognizers.count(language)) recognizers[language].Init(language);
+        // Loaded before any card is timed, English's reading of large print too, as the card program
+        // loads them.
+        if (!recognizers.count(language)) {
+            recognizers[language].Init(language);
+            recognizers[language].English();
+        }
         // The capture's cut first: its reading is the one saved, timed and shown.
         std::vector<double> insets = {outside::kCropInset};
         if (jitter && detect)

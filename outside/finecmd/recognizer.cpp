@@ -58,6 +58,16 @@ int Recognizer::UpsideDown(Pix* page, int dpi) {
     return degrees == 180 ? 1 : degrees == 0 ? 0 : -1;
 }
 
+Recognizer* Recognizer::English() {
+    if (english_missing_ || language_ == "eng") return nullptr;
+    if (!english_) {
+        english_ = std::make_unique<Recognizer>();
+        english_missing_ = !english_->Init("eng");
+        if (english_missing_) english_.reset();
+    }
+    return english_.get();
+}
+
 bool Recognizer::Init(const std::string& language) {
     // English first: it tells which languages are installed, and it is the fallback.
     if (api_->Init(nullptr, "eng", tesseract::OEM_DEFAULT) != 0) {

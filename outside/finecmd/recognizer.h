@@ -70,11 +70,18 @@ class Recognizer {
 
     // The engine itself, for Tesseract's own renderers (valid after Recognize for that page).
     tesseract::TessBaseAPI& Api() { return *api_; }
+    // A recogniser of English alone, loaded on first use; null where this one reads English alone or
+    // English cannot be loaded. A language's data spells only its own letters ("deu" has no "é"), and
+    // where it reads a word surely the engine does not try the others: a word borrowed from another
+    // language ("Café" on a German card) is read without its mark, as English reads it with one.
+    Recognizer* English();
 
   private:
     std::unique_ptr<tesseract::TessBaseAPI> api_;
     std::unique_ptr<tesseract::TessBaseAPI> orientation_;  // loaded on first use
     bool orientation_missing_ = false;
+    std::unique_ptr<Recognizer> english_;  // loaded on first use
+    bool english_missing_ = false;
     std::string language_;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -720,6 +721,10 @@ bool LongerRowReading(Recognizer& recognizer, Pix* picture, LayoutLine& line, co
     return true;
 }
 
+std::optional<PageText> ReadLineAlone(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
+                                      int print);
+std::string PageWords(const PageText& page);
+
 // Large print read in a box taller than its print (a band or a rule over a shop's name read into its
 // words) loses its marks: "MECÂNICA" read "MECANICA", and a company's name is then misspelt, or missed for
 // want of its trade word. Such a line, read surely and in print larger than most, is read again as its row
@@ -742,11 +747,26 @@ void RestoreMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>&
             continue;
         const std::optional<TextLine> again = PrintRowReading(recognizer, picture, line, region);
         read_as_one_line = true;
-        if (!again) continue;
-        const std::string text = LineText(*again);
+        const std::string text = again ? LineText(*again) : "";
         if (text == line.text || card_rules::Compact(text) != card_rules::Compact(line.text) ||
-            std::none_of(text.begin(), text.end(), beyond_ascii))
+            std::none_of(text.begin(), text.end(), beyond_ascii)) {
+            // A word borrowed from another language lost a mark the card's own data cannot spell ("Café"
+            // read "Cafe" in German): read alone in English, at its own size up to 32 pixels as address
+            // lines are (see RestoreAddressMarks), it takes the marks that reading gives. English's data
+            // marks one letter, "é": a line without an "e" is left, as is one with a sign no name or
+            // company's holds (an e-mail's "@", "Pequenos:Consertos"), whose words need no marks.
+            constexpr int kLargest = 32;
+            const bool named = std::all_of(line.text.begin(), line.text.end(), [](char c) {
+                return std::isalpha(static_cast<unsigned char>(c)) != 0 || std::strchr(" .-&'", c) != nullptr;
+            });
+            Recognizer* english =
+                named && line.text.find_first_of("eE") != std::string::npos ? recognizer.English() : nullptr;
+            if (english)
+                if (const std::optional<PageText> alone =
+                        ReadLineAlone(*english, picture, line, std::min(line.height, kLargest)))
+                    line.text = card_rules::MarksFrom(line.text, PageWords(*alone));
             continue;
+        }
         line.text = text;
         // The print's own height, not the box's: the rules compare lines by their print.
         line.height = MedianHeight(again->words, 0, again->words.size());

@@ -514,6 +514,16 @@ TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     EXPECT_EQ(NumbersRead(portuguese, cut.get(), kCaptureDpi), std::vector<std::string>{"2685-2862"});
 }
 
+TEST(CardReading, ABorrowedWordInLargePrintKeepsItsMark) {
+    // German's data has no "é": the café's name is read "Cafe" however large its print, and English's
+    // reading of the line alone gives the mark back. The name above it in as large print stays as read.
+    outside::Recognizer german;
+    ASSERT_TRUE(german.Init("deu+eng"));
+    const outside::CardFields card = FieldsOf(german, "synthetic/synthetic-26.jpg", "DE");
+    EXPECT_EQ(card.organisation, "Café Sonnenschein");
+    EXPECT_EQ(card.full_name, "Hannah Schmidt");
+}
+
 TEST(CardReading, FaintGreyPrintOnAShadedDesignIsRead) {
     // Grey print a few levels darker than a blue gradient, which Tesseract takes for a picture: the
     // title, purple on the gradient, is found on the grey made even and read as a row of its own.
