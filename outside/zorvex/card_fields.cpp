@@ -120,16 +120,19 @@ bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
            Overlapping(line, next);
 }
 
-// `next` goes on from `name`, a trade's name of four words or more just above it, in print as large
-// within a quarter ("MECÂNICA, FUNILARIA E PINTURA" / "FLÁVIO E VALDEQUE"): a trade's name goes on to
-// whose it is, where a person's name would stand apart from it. Lettering on a band is read in boxes
-// reaching over the band's edges, as tall as the band and not the print, and Tesseract lays out such
-// lines in blocks of their own now and then: in another block, the next line stands under it within its
-// own height.
+// `next` goes on from `name`, a trade's name of four words or more just above it, in print as large or up
+// to a quarter larger ("MECÂNICA, FUNILARIA E PINTURA" / "FLÁVIO E VALDEQUE"): a trade's name goes on to
+// whose it is, where a person's name would stand apart from it. Lettering on a band is read with the
+// band's edges as signs around it, in boxes as tall as the band and not the print: under such a line,
+// print a quarter smaller goes on from it. Tesseract lays out such lines in blocks of their own now and
+// then: in another block, the next line stands under it within its own height.
 bool GoesOnFromTradeName(const LayoutLine& name, const LayoutLine& next) {
-    return Words(WithoutSignsAtEnds(name.text)).size() >= 4 && Overlapping(name, next) &&
-           next.top >= name.top && (next.block == name.block || next.top - name.bottom <= next.height) &&
-           next.height * 4 >= name.height * 3 && next.height * 4 <= name.height * 5;
+    const size_t words = Words(WithoutSignsAtEnds(name.text)).size();
+    const bool banded = words < Words(name.text).size();
+    return words >= 4 && Overlapping(name, next) && next.top >= name.top &&
+           (next.block == name.block || next.top - name.bottom <= next.height) &&
+           (next.height >= name.height || (banded && next.height * 4 >= name.height * 3)) &&
+           next.height * 4 <= name.height * 5;
 }
 
 // `brand`, one or two words in print a quarter larger or more, stands just above `trade`: no more than
@@ -549,17 +552,19 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         static const std::regex kOu(R"(\bOU$)");
         // A logo's mark read as a lone small letter or sign before the name ("a Eletrônica ADACHI Ltda.").
         static const std::regex kMark(R"(^([a-z]|[^\w\s\x80-\xff]{1,2}) +(?=[A-Z\x80-\xff]))");
+        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE"). In the print of a name
+        // read surely, the second line needs not be read as surely to be of it ("FLÁVIO E VALDEQUE").
+        // Told by the line as read, the signs of a band's edges around it too.
+        const bool runs_on = org_at + 1 < n && read_org_shaped(org_at + 1, kDoubtful) &&
+                             (RunsOn(lines[org_at], lines[org_at + 1]) ||
+                              GoesOnFromTradeName(lines[org_at], lines[org_at + 1])) &&
+                             !AnyWord(lines[org_at + 1].text, IsTitleWord);
         // So is a logo's edge after it ("IT Solutions |").
         lines[org_at].text = WithoutSignsAtEnds(std::regex_replace(lines[org_at].text, kMark, ""));
         card.organisation =
             std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
-        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE"). In the print of a name
-        // read surely, the second line needs not be read as surely to be of it ("FLÁVIO E VALDEQUE").
-        if (org_at + 1 < n && read_org_shaped(org_at + 1, kDoubtful) &&
-            (RunsOn(lines[org_at], lines[org_at + 1]) ||
-             GoesOnFromTradeName(lines[org_at], lines[org_at + 1])) &&
-            !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
+        if (runs_on) {
             card.organisation += " " + lines[org_at + 1].text;
             used[org_at + 1] = true;
         }

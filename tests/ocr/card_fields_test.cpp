@@ -300,6 +300,11 @@ TEST(CardFieldRules, ACompanyDrawnLargeOverTwoLines) {
     card = outside::ExtractCardFields({band, owner, L("TF 2684-7485", 301, 9)}, "BR");
     EXPECT_EQ(card.full_name, "");
     EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA FLÁVIO, E VALDEQUE");
+    // Without the band's edges read, the box is the print's: a line a fifth smaller under it is its own.
+    outside::LayoutLine plain = band;
+    plain.text = "MECÂNICA, FUNILARIA E PINTURA";
+    card = outside::ExtractCardFields({plain, owner}, "BR");
+    EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA");
 }
 
 TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
