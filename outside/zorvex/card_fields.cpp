@@ -99,6 +99,16 @@ std::string Respaced(const std::string& line, const AddressHints& hints) {
     return out;
 }
 
+// The line without the signs before and after its words: a band's edges or a logo's strokes read as
+// dashes or bars ("- MECÂNICA, FUNILARIA E PINTURA —").
+std::string WithoutSignsAtEnds(const std::string& line) {
+    std::vector<std::string> words = Words(line);
+    const auto letters = std::find_if_not(words.begin(), words.end(), SignsOnly);
+    std::string out;
+    for (auto w = letters; w != words.end(); ++w) out += (out.empty() ? "" : " ") + *w;
+    return WithoutTrailingSigns(out);
+}
+
 // The two lines share some of their width: one stands under the other.
 bool Overlapping(const LayoutLine& a, const LayoutLine& b) {
     return std::min(a.right, b.right) > std::max(a.left, b.left);
@@ -110,12 +120,19 @@ bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
            Overlapping(line, next);
 }
 
-// `next` goes on from `name`, a trade's name of four words or more just above it in the same block, in
-// print as large or up to a quarter larger ("MECÂNICA, FUNILARIA E PINTURA" / "FLÁVIO E VALDEQUE"): a
-// trade's name goes on to whose it is, where a person's name would stand apart from it.
+// `next` goes on from `name`, a trade's name of four words or more just above it, in print as large or up
+// to a quarter larger ("MECÂNICA, FUNILARIA E PINTURA" / "FLÁVIO E VALDEQUE"): a trade's name goes on to
+// whose it is, where a person's name would stand apart from it. Lettering on a band is read with the
+// band's edges as signs around it, in boxes as tall as the band and not the print: under such a line,
+// print a quarter smaller goes on from it. Tesseract lays out such lines in blocks of their own now and
+// then: in another block, the next line stands under it within its own height.
 bool GoesOnFromTradeName(const LayoutLine& name, const LayoutLine& next) {
-    return Words(name.text).size() >= 4 && next.block == name.block && Overlapping(name, next) &&
-           next.top >= name.top && next.height >= name.height && next.height * 4 <= name.height * 5;
+    const size_t words = Words(WithoutSignsAtEnds(name.text)).size();
+    const bool banded = words < Words(name.text).size();
+    return words >= 4 && Overlapping(name, next) && next.top >= name.top &&
+           (next.block == name.block || next.top - name.bottom <= next.height) &&
+           (next.height >= name.height || (banded && next.height * 4 >= name.height * 3)) &&
+           next.height * 4 <= name.height * 5;
 }
 
 // `brand`, one or two words in print a quarter larger or more, stands just above `trade`: no more than
@@ -333,20 +350,23 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
     std::sort(heights.begin(), heights.end());
     const int smallest_name = heights.empty() ? 0 : heights[(heights.size() - 1) / 2] * 17 / 20;
     const AddressHints hints = Hints(card.emails, card.web);
+    // A company's lettering is judged without the signs around it; they are dropped with its mark below.
+    const auto lettering = [&](size_t i) { return WithoutSignsAtEnds(lines[i].text); };
     const auto read_org_shaped = [&](size_t i, float least) {
-        const std::string lower = Lower(lines[i].text);
-        const size_t words = Words(lines[i].text).size();
+        const std::string text = lettering(i);
+        const std::string lower = Lower(text);
+        const size_t words = Words(text).size();
         // A label left alone on its line ("Tel." above its number) names no company.
-        const bool label = words == 1 && TelephoneLabel(lines[i].text) != Label::kNone;
+        const bool label = words == 1 && TelephoneLabel(text) != Label::kNone;
         // Nor does a slogan ("Innovation in Digital Solutions"): a company's name has no such small words.
-        const bool slogan = AnyWord(lines[i].text, [](const std::string& w) {
+        const bool slogan = AnyWord(text, [](const std::string& w) {
             return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
                               "dla", "voor"});
         });
         // A company named by no legal form is taken only from a sure reading, as a name is: a wrong
         // company is worse than none.
-        return !used[i] && !label && !slogan && words <= 5 && !HasDigit(lines[i].text) &&
-               lines[i].confidence >= least && std::isalpha(static_cast<unsigned char>(lines[i].text[0])) &&
+        return !used[i] && !label && !slogan && words >= 1 && words <= 5 && !HasDigit(text) &&
+               lines[i].confidence >= least && std::isalpha(static_cast<unsigned char>(text[0])) &&
                lower.find("www") == std::string::npos && lower.find("http") == std::string::npos;
     };
     const auto org_shaped = [&](size_t i) { return read_org_shaped(i, kSureName); };
@@ -366,8 +386,8 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                    (RunsOn(lines[i - 1], lines[i]) || BrandOver(lines[i - 1], lines[i]));
         };
         for (size_t i = 0; i < n; ++i)
-            if (org_shaped(i) && (Words(lines[i].text).size() >= 2 || carried_on(i)) &&
-                Words(lines[i].text).size() <= 4 && AnyWord(lines[i].text, IsBusinessWord) &&
+            if (org_shaped(i) && (Words(lettering(i)).size() >= 2 || carried_on(i)) &&
+                Words(lettering(i)).size() <= 4 && AnyWord(lines[i].text, IsBusinessWord) &&
                 (org_at == n || lines[i].height > lines[org_at].height))
                 org_at = i;
         // The noun ends a name printed large over two lines ("GLOBAL" / "INSURANCE").
@@ -532,17 +552,19 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         static const std::regex kOu(R"(\bOU$)");
         // A logo's mark read as a lone small letter or sign before the name ("a Eletrônica ADACHI Ltda.").
         static const std::regex kMark(R"(^([a-z]|[^\w\s\x80-\xff]{1,2}) +(?=[A-Z\x80-\xff]))");
+        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE"). In the print of a name
+        // read surely, the second line needs not be read as surely to be of it ("FLÁVIO E VALDEQUE").
+        // Told by the line as read, the signs of a band's edges around it too.
+        const bool runs_on = org_at + 1 < n && read_org_shaped(org_at + 1, kDoubtful) &&
+                             (RunsOn(lines[org_at], lines[org_at + 1]) ||
+                              GoesOnFromTradeName(lines[org_at], lines[org_at + 1])) &&
+                             !AnyWord(lines[org_at + 1].text, IsTitleWord);
         // So is a logo's edge after it ("IT Solutions |").
-        lines[org_at].text = WithoutTrailingSigns(std::regex_replace(lines[org_at].text, kMark, ""));
+        lines[org_at].text = WithoutSignsAtEnds(std::regex_replace(lines[org_at].text, kMark, ""));
         card.organisation =
             std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
-        // A name printed large runs on to a second line ("GLOBAL" / "INSURANCE"). In the print of a name
-        // read surely, the second line needs not be read as surely to be of it ("FLÁVIO E VALDEQUE").
-        if (org_at + 1 < n && read_org_shaped(org_at + 1, kDoubtful) &&
-            (RunsOn(lines[org_at], lines[org_at + 1]) ||
-             GoesOnFromTradeName(lines[org_at], lines[org_at + 1])) &&
-            !AnyWord(lines[org_at + 1].text, IsTitleWord)) {
+        if (runs_on) {
             card.organisation += " " + lines[org_at + 1].text;
             used[org_at + 1] = true;
         }

@@ -292,6 +292,19 @@ TEST(CardFieldRules, ACompanyDrawnLargeOverTwoLines) {
                                    "BR");
     EXPECT_EQ(card.full_name, "");
     EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA FLÁVIO E VALDEQUE");
+    // On a band: the band's edges read as signs around the name, its box the band's height, and the
+    // line under it laid out in a block of its own.
+    const outside::LayoutLine band = L("- MECÂNICA, FUNILARIA E PINTURA —", 207, 1);
+    outside::LayoutLine owner = L("FLÁVIO, E VALDEQUE", 166, 2);
+    owner.top = band.bottom - 9, owner.bottom = owner.top + owner.height;
+    card = outside::ExtractCardFields({band, owner, L("TF 2684-7485", 301, 9)}, "BR");
+    EXPECT_EQ(card.full_name, "");
+    EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA FLÁVIO, E VALDEQUE");
+    // Without the band's edges read, the box is the print's: a line a fifth smaller under it is its own.
+    outside::LayoutLine plain = band;
+    plain.text = "MECÂNICA, FUNILARIA E PINTURA";
+    card = outside::ExtractCardFields({plain, owner}, "BR");
+    EXPECT_EQ(card.organisation, "MECÂNICA, FUNILARIA E PINTURA");
 }
 
 TEST(CardFieldRules, AGivenNameInCapitalsJustAboveATitleReadLast) {
