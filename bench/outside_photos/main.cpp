@@ -153,11 +153,12 @@ int PrintTurnEvidence(const std::string& folder) {
             ++all;
             right += e.turn && *e.turn == want ? 1 : 0;
             std::printf(
-                "%-34s %d want %d got %-2s lines %-2s%s model %-2s %5.2f copy %4dx%-4d %6.1f cpu ms %s\n",
+                "%-34s %d want %d got %-2s lines %-2s%s model %-2s %5.2f copy %4dx%-4d read %-2s %6.1f cpu "
+                "ms %s\n",
                 c.file.c_str(), k, want, say(e.turn).c_str(), say(e.lines).c_str(),
                 e.lines_sure ? " sure" : "     ", e.model ? std::to_string(e.model->turn).c_str() : "-",
-                e.model ? e.model->confidence : 0.0, e.model_copy.width, e.model_copy.height, ms,
-                e.turn && *e.turn == want ? "" : "WRONG");
+                e.model ? e.model->confidence : 0.0, e.model_copy.width, e.model_copy.height,
+                say(e.reading).c_str(), ms, e.turn && *e.turn == want ? "" : "WRONG");
             if (e.model)
                 std::printf("    way %s scores %.2f %.2f %.2f %.2f\n",
                             !e.along_rows   ? "-"

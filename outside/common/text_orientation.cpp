@@ -1,6 +1,7 @@
 #include "outside/common/text_orientation.h"
 
 #include <leptonica/allheaders.h>
+#include <omp.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/osdetect.h>
 
@@ -453,11 +454,12 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     return choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
 }
 
-// Engines not at work, and whether the model's data was found missing (then none is made again).
+// Engines not at work, and whether the model's data was found missing (then none is made again): of the
+// orientation model, and of the Latin reading model.
 struct OrientationModel::Engines {
     std::mutex mutex;
-    std::vector<std::unique_ptr<tesseract::TessBaseAPI>> idle;
-    bool missing = false;
+    std::array<std::vector<std::unique_ptr<tesseract::TessBaseAPI>>, 2> idle;
+    std::array<bool, 2> missing{};
 };
 
 OrientationModel::OrientationModel(std::string tessdata)
@@ -469,14 +471,15 @@ OrientationModel& OrientationModel::Shared() {
     return model;
 }
 
-std::unique_ptr<tesseract::TessBaseAPI> OrientationModel::Borrow() {
+std::unique_ptr<tesseract::TessBaseAPI> OrientationModel::Borrow(Kind kind) {
+    const auto k = static_cast<size_t>(kind);
     std::unique_ptr<tesseract::TessBaseAPI> engine;
     {
         std::lock_guard<std::mutex> lock(engines_->mutex);
-        if (engines_->missing) return nullptr;
-        if (!engines_->idle.empty()) {
-            engine = std::move(engines_->idle.back());
-            engines_->idle.pop_back();
+        if (engines_->missing[k]) return nullptr;
+        if (!engines_->idle[k].empty()) {
+            engine = std::move(engines_->idle[k].back());
+            engines_->idle[k].pop_back();
             return engine;
         }
     }
@@ -486,39 +489,43 @@ std::unique_ptr<tesseract::TessBaseAPI> OrientationModel::Borrow() {
         static std::once_flag quiet;
         std::call_once(quiet, [] { tesseract::TessBaseAPI().SetVariable("debug_file", "/dev/null"); });
         engine = std::make_unique<tesseract::TessBaseAPI>();
-        if (engine->Init(tessdata_.empty() ? nullptr : tessdata_.c_str(), "osd",
-                         tesseract::OEM_TESSERACT_ONLY) != 0) {
+        const bool orientation = kind == Kind::Orientation;
+        if (engine->Init(tessdata_.empty() ? nullptr : tessdata_.c_str(), orientation ? "osd" : "eng",
+                         orientation ? tesseract::OEM_TESSERACT_ONLY : tesseract::OEM_LSTM_ONLY) != 0) {
             std::lock_guard<std::mutex> lock(engines_->mutex);
-            if (!engines_->missing)
-                platform::DebugLog("orientation",
-                                   "no orientation data (osd.traineddata) in %s; pages are turned by their "
-                                   "print lines alone",
+            if (!engines_->missing[k])
+                platform::DebugLog("orientation", "no %s in %s; pages are turned without it",
+                                   orientation ? "orientation data (osd.traineddata)"
+                                               : "Latin reading data (eng.traineddata)",
                                    tessdata_.empty() ? "Tesseract's data folder" : tessdata_.c_str());
-            engines_->missing = true;
+            engines_->missing[k] = true;
             return nullptr;
         }
-        engine->SetPageSegMode(tesseract::PSM_OSD_ONLY);
-        engine->SetVariable("min_characters_to_try", kModelLetters);
+        if (orientation) {
+            engine->SetPageSegMode(tesseract::PSM_OSD_ONLY);
+            engine->SetVariable("min_characters_to_try", kModelLetters);
+        } else {
+            engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+            // Its lines are dark print already: a second reading of the line inverted costs as much again.
+            engine->SetVariable("tessedit_do_invert", "0");
+        }
     }
     return engine;
 }
 
-void OrientationModel::GiveBack(std::unique_ptr<tesseract::TessBaseAPI> engine) {
+void OrientationModel::GiveBack(Kind kind, std::unique_ptr<tesseract::TessBaseAPI> engine) {
     std::lock_guard<std::mutex> lock(engines_->mutex);
-    engines_->idle.push_back(std::move(engine));
+    engines_->idle[static_cast<size_t>(kind)].push_back(std::move(engine));
 }
 
 void OrientationModel::Prepare() {
-    if (auto engine = Borrow()) GiveBack(std::move(engine));
+    if (auto engine = Borrow(Kind::Orientation)) GiveBack(Kind::Orientation, std::move(engine));
 }
 
-std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
-    if (grey.empty() || grey.type() != CV_8UC1) return std::nullopt;
-    std::unique_ptr<tesseract::TessBaseAPI> engine = Borrow();
-    if (!engine) return std::nullopt;
-    // The model sizes letters by the picture's own resolution: as for a sheet of A4 across the copy's long
-    // side.
-    const int resolution = std::max(70, static_cast<int>(std::max(grey.cols, grey.rows) / 11.69));
+namespace {
+
+// A grey picture as Leptonica's, at the given resolution.
+PixPtr PixOf(const cv::Mat& grey, int resolution) {
     PixPtr pix(pixCreate(grey.cols, grey.rows, 8));
     for (int y = 0; y < grey.rows; ++y) {
         l_uint32* line = pixGetData(pix.get()) + y * pixGetWpl(pix.get());
@@ -526,6 +533,40 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
         for (int x = 0; x < grey.cols; ++x) SET_DATA_BYTE(line, x, row[x]);
     }
     pixSetResolution(pix.get(), resolution, resolution);
+    return pix;
+}
+
+}  // namespace
+
+std::optional<double> OrientationModel::ReadingConfidence(const cv::Mat& grey) {
+    if (grey.empty() || grey.type() != CV_8UC1) return std::nullopt;
+    std::unique_ptr<tesseract::TessBaseAPI> engine = Borrow(Kind::Reading);
+    if (!engine) return std::nullopt;
+    // Its print is of the size the model reads at 300 dots an inch.
+    PixPtr pix = PixOf(grey, 300);
+    engine->SetImage(pix.get());
+    engine->SetSourceResolution(300);
+    // The model spreads its work over four threads, which wait for more spinning: on a line of a few dozen
+    // letters that cost three or four times the processor time for a few milliseconds less. Its parallel
+    // steps run on this thread alone (the limit is this thread's own, and put back after).
+    const int levels = omp_get_max_active_levels();
+    omp_set_max_active_levels(0);
+    std::optional<double> result;
+    if (engine->Recognize(nullptr) == 0) result = engine->MeanTextConf();
+    omp_set_max_active_levels(levels);
+    engine->Clear();
+    GiveBack(Kind::Reading, std::move(engine));
+    return result;
+}
+
+std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
+    if (grey.empty() || grey.type() != CV_8UC1) return std::nullopt;
+    std::unique_ptr<tesseract::TessBaseAPI> engine = Borrow(Kind::Orientation);
+    if (!engine) return std::nullopt;
+    // The model sizes letters by the picture's own resolution: as for a sheet of A4 across the copy's long
+    // side.
+    const int resolution = std::max(70, static_cast<int>(std::max(grey.cols, grey.rows) / 11.69));
+    PixPtr pix = PixOf(grey, resolution);
     engine->SetImage(pix.get());
     engine->SetSourceResolution(resolution);
     std::optional<ModelTurn> result;
@@ -541,7 +582,7 @@ std::optional<ModelTurn> OrientationModel::Detect(const cv::Mat& grey) {
         result = answer;
     }
     engine->Clear();
-    GiveBack(std::move(engine));
+    GiveBack(Kind::Orientation, std::move(engine));
     return result;
 }
 
@@ -573,14 +614,43 @@ constexpr double kModelLetterSize = 20;
 constexpr double kModelMaxScale = 2;
 constexpr int kModelWindow = 800;
 
+// Measuring-copy pixels to a picture pixel (the copy lacks a rim of a thirtieth on each side).
+double MeasuredScale(const Quad& quad, const cv::Mat& measured) {
+    const cv::Size size = QuadSize(quad);
+    return std::max(measured.cols, measured.rows) * 15.0 / 14.0 / std::max(size.width, size.height);
+}
+
+// A window of the measuring copy straightened again from the picture, `to_copy` times the copy's scale, grey.
+cv::Mat StraightWindow(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured, const cv::Rect& window,
+                       double to_copy) {
+    const int rim_x = measured.cols / 28, rim_y = measured.rows / 28;  // the rim StraightGrey left out
+    const cv::Size full(measured.cols + 2 * rim_x, measured.rows + 2 * rim_y);
+    std::array<cv::Point2f, 4> corners;
+    for (int i = 0; i < 4; ++i)
+        corners[static_cast<size_t>(i)] = cv::Point2f(quad.corners[static_cast<size_t>(i)]);
+    const std::array<cv::Point2f, 4> unit = {
+        cv::Point2f(0, 0), cv::Point2f(static_cast<float>(full.width), 0),
+        cv::Point2f(static_cast<float>(full.width), static_cast<float>(full.height)),
+        cv::Point2f(0, static_cast<float>(full.height))};
+    cv::Mat to_measured = cv::getPerspectiveTransform(corners.data(), unit.data());
+    // Picture -> measuring copy (with rim) -> the window's corner at the origin -> the wanted scale.
+    cv::Mat shift = (cv::Mat_<double>(3, 3) << to_copy, 0, -to_copy * (window.x + rim_x), 0, to_copy,
+                     -to_copy * (window.y + rim_y), 0, 0, 1);
+    const cv::Size target(static_cast<int>(window.width * to_copy),
+                          static_cast<int>(window.height * to_copy));
+    if (target.width < 1 || target.height < 1) return {};
+    cv::Mat straight, grey;
+    cv::warpPerspective(bgr, straight, shift * to_measured, target,
+                        to_copy > 1 ? cv::INTER_LINEAR : cv::INTER_AREA, cv::BORDER_REPLICATE);
+    cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
+    return grey;
+}
+
 cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured, int& count_of_letters) {
     const cv::Mat letters = LetterInk(measured, true);
     const double letter = TypicalLetterSize(letters, count_of_letters);
     if (letter <= 0) return {};
-    const cv::Size size = QuadSize(quad);
-    const double long_side = std::max(size.width, size.height);
-    // The measuring copy lacks a rim of a thirtieth on each side.
-    const double measured_scale = std::max(measured.cols, measured.rows) * 15.0 / 14.0 / long_side;
+    const double measured_scale = MeasuredScale(quad, measured);
     const double scale = std::min(kModelMaxScale, kModelLetterSize / letter * measured_scale);
     // The window, found on the measuring copy by its letters' ink on a coarse grid.
     const double to_copy = scale / measured_scale;
@@ -602,25 +672,9 @@ cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured,
             }
         }
     // That window of the page, straightened at the model's scale.
-    const int rim_x = measured.cols / 28, rim_y = measured.rows / 28;  // the rim StraightGrey left out
-    const cv::Size full(measured.cols + 2 * rim_x, measured.rows + 2 * rim_y);
-    std::array<cv::Point2f, 4> corners;
-    for (int i = 0; i < 4; ++i)
-        corners[static_cast<size_t>(i)] = cv::Point2f(quad.corners[static_cast<size_t>(i)]);
-    const std::array<cv::Point2f, 4> unit = {
-        cv::Point2f(0, 0), cv::Point2f(static_cast<float>(full.width), 0),
-        cv::Point2f(static_cast<float>(full.width), static_cast<float>(full.height)),
-        cv::Point2f(0, static_cast<float>(full.height))};
-    cv::Mat to_measured = cv::getPerspectiveTransform(corners.data(), unit.data());
-    // Picture -> measuring copy (with rim) -> the window's corner at the origin -> the model's scale.
-    cv::Mat shift = (cv::Mat_<double>(3, 3) << to_copy, 0, -to_copy * (best.x + rim_x), 0, to_copy,
-                     -to_copy * (best.y + rim_y), 0, 0, 1);
-    const cv::Size target(static_cast<int>(best.width * to_copy), static_cast<int>(best.height * to_copy));
-    if (target.width < 40 || target.height < 40) return {};
-    cv::Mat straight, grey, ink;
-    cv::warpPerspective(bgr, straight, shift * to_measured, target,
-                        to_copy > 1 ? cv::INTER_LINEAR : cv::INTER_AREA, cv::BORDER_REPLICATE);
-    cv::cvtColor(straight, grey, cv::COLOR_BGR2GRAY);
+    if (best.width * to_copy < 40 || best.height * to_copy < 40) return {};
+    const cv::Mat grey = StraightWindow(bgr, quad, measured, best, to_copy);
+    cv::Mat ink;
     const int block = 2 * static_cast<int>(1.5 * kModelLetterSize) + 1;
     cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY, block, 15);
     return ink;
@@ -685,12 +739,105 @@ std::optional<bool> WordsAlongRows(const cv::Mat& grey) {
     return more_along_rows;
 }
 
-}  // namespace
+// A line of digits or capitals, which the Latin model reads surely the right way up only: a run of
+// separate marks of one height standing side by side on one line, each narrower than tall (a telephone
+// number, a price, a code). Han print's strokes and a word's lower-case letters (ascenders, descenders,
+// round letters) seldom keep one top and one bottom over so many marks.
+constexpr int kRunMarks = 7;
+constexpr int kRunLeastHeight = 8;  // measuring-copy pixels: smaller marks are too blurred to read
+// The line is read at the letter height the model reads best, at most kModelMaxScale times the picture's
+// own pixels; one way up it must read surer by this many points of the model's confidence (0..100) than
+// turned over (a telephone number on a menu of Han print, the menu lying each of the four ways: 93 to 96
+// against 14 to 24).
+constexpr double kReadHeight = 32;
+constexpr double kReadingLead = 30;
 
-PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+// The box of the longest such run among `ink`'s marks, lines lying along rows; empty when none is long
+// enough.
+cv::Rect LongestMarkRun(const cv::Mat& ink) {
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    std::vector<cv::Rect> marks;
+    for (int i = 1; i < count; ++i) {
+        const cv::Rect box(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                           stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        if (box.height >= kRunLeastHeight && box.height <= ink.rows / kBodyPrint &&
+            4 * box.width <= 3 * box.height)
+            marks.push_back(box);
+    }
+    std::sort(marks.begin(), marks.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
+    // Each mark joins the run of the nearest mark before it within half its height, of the same top and
+    // bottom within a sixth of it.
+    std::vector<int> length(marks.size(), 1), before(marks.size(), -1);
+    int best = -1;
+    for (size_t j = 0; j < marks.size(); ++j) {
+        const cv::Rect& m = marks[j];
+        const int near = m.height / 6;
+        for (size_t i = j; i-- > 0 && marks[i].x >= m.x - 2 * m.height;) {
+            const cv::Rect& o = marks[i];
+            const int gap = m.x - (o.x + o.width);
+            if (gap < -near || gap > m.height / 2 || std::abs(o.y - m.y) > near ||
+                std::abs(o.br().y - m.br().y) > near)
+                continue;
+            if (before[j] < 0 || o.x + o.width > marks[static_cast<size_t>(before[j])].br().x) {
+                before[j] = static_cast<int>(i);
+                length[j] = length[i] + 1;
+            }
+        }
+        if (best < 0 || length[j] > length[static_cast<size_t>(best)]) best = static_cast<int>(j);
+    }
+    if (best < 0 || length[static_cast<size_t>(best)] < kRunMarks) return {};
+    cv::Rect run = marks[static_cast<size_t>(best)];
+    for (int i = before[static_cast<size_t>(best)]; i >= 0; i = before[static_cast<size_t>(i)])
+        run |= marks[static_cast<size_t>(i)];
+    return run;
+}
+
+// The half turn of a page whose lines' way is known, by reading its longest run of digits or capitals
+// (dark print or light print on a coloured band) with the Latin model both ways up; nothing where there is
+// no such run or neither way reads clearly surer.
+std::optional<int> TurnByReading(const cv::Mat& bgr, const Quad& quad, const cv::Mat& grey, bool along_rows,
+                                 OrientationModel& model) {
+    cv::Mat lines = grey;
+    if (!along_rows) cv::rotate(grey, lines, cv::ROTATE_90_CLOCKWISE);
+    cv::Rect run;
+    bool light = false;  // light print on a darker ground
+    for (const int polarity : {cv::THRESH_BINARY_INV, cv::THRESH_BINARY}) {
+        cv::Mat ink;
+        cv::adaptiveThreshold(lines, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, polarity, 31,
+                              polarity == cv::THRESH_BINARY_INV ? 20 : -20);
+        const cv::Rect found = LongestMarkRun(ink);
+        if (found.width > run.width) {
+            run = found;
+            light = polarity == cv::THRESH_BINARY;
+        }
+    }
+    if (run.empty()) return std::nullopt;
+    // The run alone with a little of its ground round it (the model wants a margin; a neighbour's cut
+    // letter would read as a sure stray mark either way), in the measuring copy's own way.
+    const int margin = run.height / 3;
+    run = cv::Rect(run.x - margin, run.y - margin, run.width + 2 * margin, run.height + 2 * margin) &
+          cv::Rect(0, 0, lines.cols, lines.rows);
+    if (!along_rows) run = cv::Rect(run.y, grey.rows - run.br().x, run.height, run.width);
+    const double measured_scale = MeasuredScale(quad, grey);
+    const double letter = (along_rows ? run.height : run.width) - 2 * margin;
+    const double to_copy = std::min(kModelMaxScale, kReadHeight / letter * measured_scale) / measured_scale;
+    cv::Mat upright = StraightWindow(bgr, quad, grey, run, to_copy), over;
+    if (upright.empty()) return std::nullopt;
+    if (!along_rows) cv::rotate(upright, upright, cv::ROTATE_90_CLOCKWISE);
+    if (light) cv::bitwise_not(upright, upright);  // the model reads dark print
+    cv::rotate(upright, over, cv::ROTATE_180);
+    const std::optional<double> up = model.ReadingConfidence(upright), down = model.ReadingConfidence(over);
+    if (!up || !down || std::abs(*up - *down) < kReadingLead) return std::nullopt;
+    return (along_rows ? 0 : 1) + (*up > *down ? 0 : 2);
+}
+
+// The page's turn by its lines and the orientation model; `grey`: the measuring copy.
+PageTurnEvidence WeighLinesAndModel(const cv::Mat& bgr, const Quad& quad, OrientationModel& model,
+                                    cv::Mat& grey) {
     PageTurnEvidence evidence;
     const cv::Size size = QuadSize(quad);
-    cv::Mat grey = StraightGrey(bgr, quad, {}, kMeasureSize);
+    grey = StraightGrey(bgr, quad, {}, kMeasureSize);
     LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
     if (!lines.turn) {
         // Print whose letters are too big for letters of body text (a datasheet's headings, a note
@@ -762,6 +909,21 @@ PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, Orientation
     if (evidence.model && (evidence.model->confidence >= kWholePageConfidence || agreed) &&
         !HalfTurnFrom(*evidence.model, lines))
         evidence.turn = evidence.model->turn;
+    return evidence;
+}
+
+}  // namespace
+
+PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad, OrientationModel& model) {
+    cv::Mat grey;
+    PageTurnEvidence evidence = WeighLinesAndModel(bgr, quad, model, grey);
+    // Where neither told the turn (the model was asked, and was unsure) but the lines' way is known (print
+    // whose letters have no ascenders, Han print), a line of digits or capitals may still be read the right
+    // way up only.
+    if (!evidence.turn && evidence.along_rows && !evidence.model_copy.empty()) {
+        evidence.reading = TurnByReading(bgr, quad, grey, *evidence.along_rows, model);
+        evidence.turn = evidence.reading;
+    }
     return evidence;
 }
 

@@ -54,15 +54,21 @@ class OrientationModel {
     // (said once in the debug log).
     std::optional<ModelTurn> Detect(const cv::Mat& grey);
 
+    // How surely Tesseract's Latin model (eng.traineddata) reads an upright grey picture of one line of
+    // print, its print some 30 pixels high: the mean of its words' confidences, 0 to 100; nothing when the
+    // model is not installed. Letters and digits turned over read as marks of little confidence.
+    std::optional<double> ReadingConfidence(const cv::Mat& grey);
+
     // Loads the model ahead of its first use (a quarter of a second), so that the first page that needs
     // it is not the one kept waiting.
     void Prepare();
 
   private:
     struct Engines;
+    enum class Kind { Orientation, Reading };
     // An idle engine, or a new one; nothing when the model's data is missing.
-    std::unique_ptr<tesseract::TessBaseAPI> Borrow();
-    void GiveBack(std::unique_ptr<tesseract::TessBaseAPI> engine);
+    std::unique_ptr<tesseract::TessBaseAPI> Borrow(Kind kind);
+    void GiveBack(Kind kind, std::unique_ptr<tesseract::TessBaseAPI> engine);
     std::string tessdata_;
     std::unique_ptr<Engines> engines_;
 };
@@ -74,14 +80,16 @@ struct PageTurnEvidence {
     bool lines_sure = false;
     std::optional<bool> along_rows;  // the lines' way where clear: along rows (turn 0 or 2) or columns (1, 3)
     std::optional<ModelTurn> model;
-    cv::Size model_copy;  // empty when the model was not asked
+    cv::Size model_copy;         // empty when the model was not asked
+    std::optional<int> reading;  // the turn by reading a line of digits or capitals, where it was read
     std::optional<int> turn;
 };
 PageTurnEvidence WeighPageTurn(const cv::Mat& bgr, const Quad& quad,
                                OrientationModel& model = OrientationModel::Shared());
 
 // A page's turn (TurnChoice::Any) by its print lines where they are clear; else by the orientation
-// model where it is sure; else the lines' answer, if any (the model's data missing, say).
+// model where it is sure; else the lines' answer, if any (the model's data missing, say); else, where the
+// lines' way is known, by reading a line of digits or capitals both ways up.
 std::optional<int> UprightTurnOfPage(const cv::Mat& bgr, const Quad& quad,
                                      OrientationModel& model = OrientationModel::Shared());
 

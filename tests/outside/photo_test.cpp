@@ -275,7 +275,8 @@ TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWitho
     // A receipt lying three quarters turned, its print too small and sparse for the lines to tell even their
     // way: the model turns it; without the model's data its words tell the lines' way, and its ascenders
     // read along it the same turn. On a menu of Chinese print the lines alone read across its columns, but
-    // most of its words lie the other way: their turn is dropped, and without the model nothing is told.
+    // most of its words lie the other way: their turn is dropped, and without the model nothing is told;
+    // with the models' data its telephone number, read with the Latin model both ways up, tells the turn.
     // Of a card with words written round it all four ways the lines sided with one part: no one way up is
     // told, and it is left as photographed. An open register ruled both ways, whose print gathers into
     // rows and columns alike, is turned as the receipt is, with the model's data or without (the model,
@@ -312,6 +313,7 @@ TEST(RealPhotos, APageWhoseLinesSaySoLittleIsTurnedByTheOrientationModelAndWitho
     auto lines = outside::UprightTurnFromText(menu_framed.picture, *outline, outside::TurnChoice::Any);
     ASSERT_TRUE(lines.has_value());
     EXPECT_EQ(outside::UprightTurnOfPage(menu_framed.picture, *outline, missing), std::nullopt);
+    EXPECT_EQ(outside::UprightTurnOfPage(menu_framed.picture, *outline), 3);
 
     auto ruled = virtualcam::FitIntoFrame(virtualcam::ReadPicture(kPhotos + "/breta_page07.jpg"),
                                           cv::Size(2592, 1944));
