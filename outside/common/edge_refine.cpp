@@ -374,17 +374,6 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
             // video frame) spreads its step over several. A card's cut rim does not, and over three pixels
             // a blurred shadow beside a faint card's rim would outweigh it.
             side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, sharp_rim ? 1 : 3, 3.0);
-            // A card's rim beside print running up to it (dark print on a soft, enlarged picture) is among
-            // the steepest steps at too few single places; averaged along the side, the print's short steps
-            // fade and the rim's long one stays. Taken only where it moves the side beyond twice the fine
-            // reach: nearer, an averaged step is no more exact than the working copy's line.
-            if (!side && sharp_rim) {
-                side = FitStretch(bgr, given, 0.1 * length, 0.9 * length, 0.03 * length, 1, 3.0, true);
-                const cv::Point2d normal(-given.direction.y, given.direction.x);
-                if (side && std::max(std::abs((a - side->point).dot(normal)),
-                                     std::abs((b - side->point).dot(normal))) < 2 * reach)
-                    side.reset();
-            }
             // Paper of nearly the desk's grey may show its rim too faintly for single samples; a sheet
             // clearly lighter or darker whose side is not seen so is bowed, and averaging would find the
             // desk's grain.
