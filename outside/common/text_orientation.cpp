@@ -397,7 +397,7 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Pr
     // Across the whole width a few long lines vote, and print without ascenders (Chinese, Japanese) votes
     // at random: its unsure answer is none where the strips, counting more lines the same way, lean the
     // other way (a Japanese card was turned upside down on four lines voting three to one).
-    if (whole.turn && !whole.sure && strips.lean_along_rows == whole.lean_along_rows &&
+    if (card && whole.turn && !whole.sure && strips.lean_along_rows == whole.lean_along_rows &&
         strips.lean.lines > whole.lean.lines && strips.lean.score * whole.lean.score < 0)
         whole.turn.reset();
     if (whole.sure && strips.sure && whole.turn != strips.turn) return {};
