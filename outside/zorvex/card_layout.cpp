@@ -402,6 +402,26 @@ PixPtr Levelled(Pix* card) {
         return nullptr;
     // An angle Leptonica is not sure of is left alone; a small one is not worth a rotation's blur.
     if (confidence < 2.0f || std::abs(angle) < 0.5f || std::abs(angle) >= kSweep) return nullptr;
+    // A card photographed at a slant (and pasted upright, so its cut is the photograph) has lines leaning
+    // one way at the top and the other at the bottom: no turn levels both. The whole's angle stands when
+    // the half of more marks of print, its many small lines, leans its way; one of the other half alone
+    // (the card's edge and a few lines of large print) tilts them further, and they read worse.
+    const int height = pixGetHeight(print.get());
+    float halves[2] = {0, 0};
+    l_int32 marks[2] = {0, 0};
+    for (int half = 0; half < 2; ++half) {
+        PixPtr part =
+            ClipOf(print.get(), 0, half * height / 2, pixGetWidth(print.get()), (half + 1) * height / 2);
+        l_float32 part_confidence = 0;
+        if (!part || pixCountConnComp(part.get(), 8, &marks[half]) != 0 ||
+            pixFindSkewSweepAndSearch(part.get(), &halves[half], &part_confidence, 1, 1, kSweep, 1.0f,
+                                      0.02f) != 0 ||
+            part_confidence < 2.0f)
+            halves[half] = 0;
+    }
+    const float most = halves[marks[1] > marks[0] ? 1 : 0], fewer = halves[marks[1] > marks[0] ? 0 : 1];
+    if (std::min(most, fewer) <= -0.5f && std::max(most, fewer) >= 0.5f && (most < 0) != (angle < 0))
+        return nullptr;
     return PixPtr(pixRotate(card, angle * 3.14159265f / 180.0f, L_ROTATE_AREA_MAP, L_BRING_IN_WHITE, 0, 0));
 }
 

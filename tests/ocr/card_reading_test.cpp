@@ -491,6 +491,24 @@ TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFa
     }
 }
 
+TEST(CardReading, AJapaneseCardPhotographedAtASlantIsCutUprightAndReadUnturned) {
+    // A photograph of a card at a slant, pasted upright on a white page: the card detector cuts the
+    // photograph. Its Japanese lines have no ascenders to tell its way up by, and its lines lean up at
+    // the bottom and down at the top, which no turn levels. Cut upside down the title was lost and the
+    // department taken for the name; turned level by the top's lean, the lines at the bottom were misread.
+    outside::Recognizer japanese;
+    ASSERT_TRUE(japanese.Init("jpn+eng"));
+    auto cut = DeskCard("contoso-daiki-tamura.jpg", outside::kCropInset);
+    ASSERT_TRUE(cut);
+    constexpr int kCaptureDpi = 222;  // as the card carries it: 2592 pixels across a frame 297 mm wide
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(japanese, cut.get(), kCaptureDpi, "JP"), "JP");
+    EXPECT_EQ(card.title, "営業部 部長");
+    EXPECT_EQ(card.organisation, "株式会社コントーソ");
+    EXPECT_EQ(card.address_lines, std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"});
+    EXPECT_EQ(card.web, "https://www.contoso.co.jp/");
+}
+
 TEST(CardReading, ANumberInColourUnderASloganInItsBoxIsReadOnItsOwnRow) {
     // The layout boxes a slogan and, under it, two numbers in yellow on a photograph as one line: the row
     // of most marks is the slogan's, and on the grey the numbers read "(di) 2747-8430".
