@@ -227,6 +227,24 @@ int SureLetters(const PageText& page) {
     return count;
 }
 
+// A line read surely on the whole (90 or more), of 8 letters and digits or more. Print upside down reads
+// as nonsense: of the set's cards read upside down none gave one (their best, "HSOHLNVS", at 85), where
+// a card read thin the right way up may (a name beside a photograph).
+bool HoldsSureLine(const PageText& page) {
+    constexpr double kSure = 90;
+    constexpr long kLetters = 8;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines) {
+            long letters = 0;
+            for (const Word& word : line.words)
+                letters += std::count_if(word.text.begin(), word.text.end(), [](char c) {
+                    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+                });
+            if (letters >= kLetters && MeanConfidence(line) >= kSure) return true;
+        }
+    return false;
+}
+
 constexpr int kLargestWhole = 1400;  // pixels wide: a card cut out of the camera's picture is wider
 
 // The print the page was read in: the median height of its words of letters or digits read well (60 or
@@ -1341,7 +1359,7 @@ bool WayUpInDoubt(const PageText& page) {
     // and digits read surely so, where doubtful readings upright got up to 51. A reading that got more
     // than a thin one is the right way up, and the turned reading is saved (a reading of nonsense is
     // slow: Tesseract reads each line it is unsure of once more, inverted).
-    return Legibility(page) < kDoubtful && ThinReading(page);
+    return Legibility(page) < kDoubtful && ThinReading(page) && !HoldsSureLine(page);
 }
 
 bool LocalReadingWins(const PageText& first, const PageText& local) {
@@ -1617,14 +1635,14 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
     PixPtr level = Levelled(card);
     Pix* upright = level ? level.get() : card;
-    // A card read as it lies is the right way up when the reading got more than a thin one (see
-    // WayUpInDoubt: print upside down reads as nonsense). Only then is Tesseract's orientation model asked,
-    // which tells most cards' way up at a fraction of a reading's time; where it cannot, a doubtful reading
-    // is tried the other way up as well.
+    // A card read as it lies is the right way up when the reading got more than a thin one, or one line
+    // read surely (see WayUpInDoubt: print upside down reads as nonsense). Only then is Tesseract's
+    // orientation model asked, which tells most cards' way up at a fraction of a reading's time; where it
+    // cannot, a doubtful reading is tried the other way up as well.
     PageText page = recognizer.Recognize(upright, dpi, "card");
     int upside_down = -1;
     PixPtr turned;
-    if (ThinReading(page)) {
+    if (ThinReading(page) && !HoldsSureLine(page)) {
         // It looks at the shapes of the print, which a card cut out of the camera's picture shows as well
         // at half its size, in a third of the time.
         if (pixGetWidth(upright) > kLargestWhole) {

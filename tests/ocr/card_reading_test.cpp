@@ -278,8 +278,13 @@ TEST(CardLayout, AReadingThatGotLittleSurelyIsDoubtedTheOtherWayUp) {
     for (int i = 0; i < 2; ++i)
         upright.paragraphs.back().lines.push_back({{{"Av. Itaquera, 2994 - SP", 0, 400, 400, 430, 95}}});
     EXPECT_FALSE(outside::WayUpInDoubt(upright));
-    // One sure line is not enough to tell.
+    // One line read surely is enough (print upside down reads as nonsense, at 85 at best); a mark read
+    // surely, or a line at 85, is not.
     upright.paragraphs.back().lines.pop_back();
+    EXPECT_FALSE(outside::WayUpInDoubt(upright));
+    upright.paragraphs.back().lines.back().words.back().text = "|";
+    EXPECT_TRUE(outside::WayUpInDoubt(upright));
+    upright.paragraphs.back().lines.back().words.back() = {"HSOHLNVS 6068", 0, 400, 400, 430, 85};
     EXPECT_TRUE(outside::WayUpInDoubt(upright));
     EXPECT_FALSE(outside::WayUpInDoubt(Page(3, "Av. Itaquera, 2994 - SP", 90)));
 }
