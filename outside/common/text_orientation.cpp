@@ -265,6 +265,8 @@ struct LinesTurn {
     bool sure = false;
     std::optional<bool> along_rows;  // the way the lines run, where that is clear
     bool by_columns = false;         // the turn told only by the margins of the page's two halves
+    Lean lean;                       // the ascenders' vote, along rows or (not `lean_along_rows`) columns
+    bool lean_along_rows = true;
 };
 
 LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice choice, bool landscape,
@@ -285,6 +287,8 @@ LinesTurn TurnOfLinesIn(const cv::Mat& ink, const cv::Mat& sideways, TurnChoice 
         result.along_rows = along_rows;
     }
     Lean lean = AscenderLean(along_rows ? ink : sideways, strips);
+    result.lean = lean;
+    result.lean_along_rows = along_rows;
     if (lean.lines < kMinLines || 2 * lean.lines < lean.seen || std::abs(lean.score) < kMinLean)
         return result;
     int turn = along_rows ? 0 : 1;
@@ -389,8 +393,14 @@ LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Pr
     if (print == Print::LargeBlock) ink = InkExtent(ink);
     cv::Mat sideways;
     cv::rotate(ink, sideways, cv::ROTATE_90_CLOCKWISE);
-    const LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1, way);
+    LinesTurn whole = TurnOfLinesIn(ink, sideways, choice, landscape, 1, way);
     const LinesTurn strips = TurnOfLinesIn(ink, sideways, choice, landscape, kStrips, way);
+    // Across the whole width a few long lines vote, and print without ascenders (Chinese, Japanese) votes
+    // at random: its unsure answer is none where the strips, counting more lines the same way, lean the
+    // other way (a Japanese card was turned upside down on four lines voting three to one).
+    if (card && whole.turn && !whole.sure && strips.lean_along_rows == whole.lean_along_rows &&
+        strips.lean.lines > whole.lean.lines && strips.lean.score * whole.lean.score < 0)
+        whole.turn.reset();
     if (whole.sure && strips.sure && whole.turn != strips.turn) return {};
     LinesTurn result = whole.sure || !strips.sure ? (whole.turn ? whole : strips) : strips;
     // The lines' way is that of either reading unless they cross.

@@ -228,6 +228,24 @@ int SureLetters(const PageText& page) {
     return count;
 }
 
+// A line read surely on the whole (90 or more), of 8 letters and digits or more. Print upside down reads
+// as nonsense: of the set's cards read upside down none gave one (their best, "HSOHLNVS", at 85), where
+// a card read thin the right way up may (a name beside a photograph).
+bool HoldsSureLine(const PageText& page) {
+    constexpr double kSure = 90;
+    constexpr long kLetters = 8;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines) {
+            long letters = 0;
+            for (const Word& word : line.words)
+                letters += std::count_if(word.text.begin(), word.text.end(), [](char c) {
+                    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+                });
+            if (letters >= kLetters && MeanConfidence(line) >= kSure) return true;
+        }
+    return false;
+}
+
 constexpr int kLargestWhole = 1400;  // pixels wide: a card cut out of the camera's picture is wider
 
 // The print the page was read in: the median height of its words of letters or digits read well (60 or
@@ -403,6 +421,26 @@ PixPtr Levelled(Pix* card) {
         return nullptr;
     // An angle Leptonica is not sure of is left alone; a small one is not worth a rotation's blur.
     if (confidence < 2.0f || std::abs(angle) < 0.5f || std::abs(angle) >= kSweep) return nullptr;
+    // A card photographed at a slant (and pasted upright, so its cut is the photograph) has lines leaning
+    // one way at the top and the other at the bottom: no turn levels both. The whole's angle stands when
+    // the half of more marks of print, its many small lines, leans its way; one of the other half alone
+    // (the card's edge and a few lines of large print) tilts them further, and they read worse.
+    const int height = pixGetHeight(print.get());
+    float halves[2] = {0, 0};
+    l_int32 marks[2] = {0, 0};
+    for (int half = 0; half < 2; ++half) {
+        PixPtr part =
+            ClipOf(print.get(), 0, half * height / 2, pixGetWidth(print.get()), (half + 1) * height / 2);
+        l_float32 part_confidence = 0;
+        if (!part || pixCountConnComp(part.get(), 8, &marks[half]) != 0 ||
+            pixFindSkewSweepAndSearch(part.get(), &halves[half], &part_confidence, 1, 1, kSweep, 1.0f,
+                                      0.02f) != 0 ||
+            part_confidence < 2.0f)
+            halves[half] = 0;
+    }
+    const float most = halves[marks[1] > marks[0] ? 1 : 0], fewer = halves[marks[1] > marks[0] ? 0 : 1];
+    if (std::min(most, fewer) <= -0.5f && std::max(most, fewer) >= 0.5f && (most < 0) != (angle < 0))
+        return nullptr;
     return PixPtr(pixRotate(card, angle * 3.14159265f / 180.0f, L_ROTATE_AREA_MAP, L_BRING_IN_WHITE, 0, 0));
 }
 
@@ -1341,7 +1379,7 @@ bool WayUpInDoubt(const PageText& page) {
     // and digits read surely so, where doubtful readings upright got up to 51. A reading that got more
     // than a thin one is the right way up, and the turned reading is saved (a reading of nonsense is
     // slow: Tesseract reads each line it is unsure of once more, inverted).
-    return Legibility(page) < kDoubtful && ThinReading(page);
+    return Legibility(page) < kDoubtful && ThinReading(page) && !HoldsSureLine(page);
 }
 
 bool LocalReadingWins(const PageText& first, const PageText& local) {
@@ -1617,14 +1655,14 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
     PixPtr level = Levelled(card);
     Pix* upright = level ? level.get() : card;
-    // A card read as it lies is the right way up when the reading got more than a thin one (see
-    // WayUpInDoubt: print upside down reads as nonsense). Only then is Tesseract's orientation model asked,
-    // which tells most cards' way up at a fraction of a reading's time; where it cannot, a doubtful reading
-    // is tried the other way up as well.
+    // A card read as it lies is the right way up when the reading got more than a thin one, or one line
+    // read surely (see WayUpInDoubt: print upside down reads as nonsense). Only then is Tesseract's
+    // orientation model asked, which tells most cards' way up at a fraction of a reading's time; where it
+    // cannot, a doubtful reading is tried the other way up as well.
     PageText page = recognizer.Recognize(upright, dpi, "card");
     int upside_down = -1;
     PixPtr turned;
-    if (ThinReading(page)) {
+    if (ThinReading(page) && !HoldsSureLine(page)) {
         // It looks at the shapes of the print, which a card cut out of the camera's picture shows as well
         // at half its size, in a third of the time.
         if (pixGetWidth(upright) > kLargestWhole) {

@@ -92,7 +92,8 @@ bool ThinReading(const PageText& page);
 float StretchedReadingScale(const PageText& page);
 
 // Whether a reading whose way up the orientation model could not tell is doubted, and the card read
-// upside down as well: a reading of low confidence (under 60) that got little surely (see ThinReading).
+// upside down as well: a reading of low confidence (under 60) that got little surely (see ThinReading)
+// and no line of 8 letters and digits or more at 90 or more.
 bool WayUpInDoubt(const PageText& page);
 
 // Whether a second reading of a card with a local threshold replaces its first: only a thin first one

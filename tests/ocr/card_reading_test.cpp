@@ -278,8 +278,13 @@ TEST(CardLayout, AReadingThatGotLittleSurelyIsDoubtedTheOtherWayUp) {
     for (int i = 0; i < 2; ++i)
         upright.paragraphs.back().lines.push_back({{{"Av. Itaquera, 2994 - SP", 0, 400, 400, 430, 95}}});
     EXPECT_FALSE(outside::WayUpInDoubt(upright));
-    // One sure line is not enough to tell.
+    // One line read surely is enough (print upside down reads as nonsense, at 85 at best); a mark read
+    // surely, or a line at 85, is not.
     upright.paragraphs.back().lines.pop_back();
+    EXPECT_FALSE(outside::WayUpInDoubt(upright));
+    upright.paragraphs.back().lines.back().words.back().text = "|";
+    EXPECT_TRUE(outside::WayUpInDoubt(upright));
+    upright.paragraphs.back().lines.back().words.back() = {"HSOHLNVS 6068", 0, 400, 400, 430, 85};
     EXPECT_TRUE(outside::WayUpInDoubt(upright));
     EXPECT_FALSE(outside::WayUpInDoubt(Page(3, "Av. Itaquera, 2994 - SP", 90)));
 }
@@ -489,6 +494,24 @@ TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFa
         EXPECT_EQ(card.emails, std::vector<std::string>{"floresnsfatima@hotmail.com"});
         EXPECT_TRUE(card.web.empty()) << card.web;
     }
+}
+
+TEST(CardReading, AJapaneseCardPhotographedAtASlantIsCutUprightAndReadUnturned) {
+    // A photograph of a card at a slant, pasted upright on a white page: the card detector cuts the
+    // photograph. Its Japanese lines have no ascenders to tell its way up by, and its lines lean up at
+    // the bottom and down at the top, which no turn levels. Cut upside down the title was lost and the
+    // department taken for the name; turned level by the top's lean, the lines at the bottom were misread.
+    outside::Recognizer japanese;
+    ASSERT_TRUE(japanese.Init("jpn+eng"));
+    auto cut = DeskCard("contoso-daiki-tamura.jpg", outside::kCropInset);
+    ASSERT_TRUE(cut);
+    constexpr int kCaptureDpi = 222;  // as the card carries it: 2592 pixels across a frame 297 mm wide
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(japanese, cut.get(), kCaptureDpi, "JP"), "JP");
+    EXPECT_EQ(card.title, "営業部 部長");
+    EXPECT_EQ(card.organisation, "株式会社コントーソ");
+    EXPECT_EQ(card.address_lines, std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"});
+    EXPECT_EQ(card.web, "https://www.contoso.co.jp/");
 }
 
 TEST(CardReading, ANumberInColourUnderASloganInItsBoxIsReadOnItsOwnRow) {
