@@ -759,9 +759,32 @@ bool LongerRowReading(Recognizer& recognizer, Pix* picture, LayoutLine& line, co
     return true;
 }
 
+// The line cut out of the card with a margin, scaled so its print stands `print` pixels high, and read as
+// one line (the recogniser is left in that mode); none where it cannot be cut out.
 std::optional<PageText> ReadLineAlone(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
-                                      int print);
-std::string PageWords(const PageText& page);
+                                      int print) {
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
+    const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
+    const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
+    PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
+    if (!clip) return std::nullopt;
+    const float scale = std::clamp(static_cast<float>(print) / static_cast<float>(line.height), 0.5f, 4.0f);
+    PixPtr scaled(pixScale(clip.get(), scale, scale));
+    if (!scaled) return std::nullopt;
+    recognizer.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    return recognizer.Recognize(scaled.get(), 300, "card");
+}
+
+// A reading's words joined by single blanks, in reading order.
+std::string PageWords(const PageText& page) {
+    std::string text;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines)
+            if (const std::string words = LineText(line); !words.empty())
+                text += (text.empty() ? "" : " ") + words;
+    return text;
+}
 
 // Large print read in a box taller than its print (a band or a rule over a shop's name read into its
 // words) loses its marks: "MECÂNICA" read "MECANICA", and a company's name is then misspelt, or missed for
@@ -810,33 +833,6 @@ void RestoreMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>&
         line.height = MedianHeight(again->words, 0, again->words.size());
     }
     if (read_as_one_line) recognizer.Api().SetPageSegMode(tesseract::PSM_AUTO);
-}
-
-// The line cut out of the card with a margin, scaled so its print stands `print` pixels high, and read as
-// one line (the recogniser is left in that mode); none where it cannot be cut out.
-std::optional<PageText> ReadLineAlone(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
-                                      int print) {
-    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
-    const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
-    const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
-    const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
-    PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
-    if (!clip) return std::nullopt;
-    const float scale = std::clamp(static_cast<float>(print) / static_cast<float>(line.height), 0.5f, 4.0f);
-    PixPtr scaled(pixScale(clip.get(), scale, scale));
-    if (!scaled) return std::nullopt;
-    recognizer.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-    return recognizer.Recognize(scaled.get(), 300, "card");
-}
-
-// A reading's words joined by single blanks, in reading order.
-std::string PageWords(const PageText& page) {
-    std::string text;
-    for (const Paragraph& paragraph : page.paragraphs)
-        for (const TextLine& line : paragraph.lines)
-            if (const std::string words = LineText(line); !words.empty())
-                text += (text.empty() ? "" : " ") + words;
-    return text;
 }
 
 // A contact line recognition was unsure of, read again alone: cut out of the card with a margin,
