@@ -335,6 +335,12 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
         rim = FitRim(bgr, near, centre, 0.02 * length, 0.12 * length, 3.0, paper_brighter);
         auto middle = FitRim(bgr, side, centre, 0.3 * length, 0.7 * length, std::max(6.0, 0.015 * length),
                              paper_brighter);
+        // A sheet curled along one side (a notebook's leaf) bows that side's middle further in, some 2% of
+        // its length; it is sought that far only where nothing nearer was found, lest a shadow or a sheet
+        // beneath just beyond a rim seen near the line be taken for it.
+        if (!middle)
+            middle = FitRim(bgr, side, centre, 0.3 * length, 0.7 * length, std::max(6.0, 0.03 * length),
+                            paper_brighter);
         const cv::Point2d normal(-side.direction.y, side.direction.x);
         if (!rim || !middle || middle->strength < 60 || rim->strength < 0.5 * middle->strength ||
             std::abs(rim->line.direction.dot(normal)) > std::sin(8.0 * CV_PI / 180))
