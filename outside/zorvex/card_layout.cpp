@@ -1049,11 +1049,20 @@ void AddLetteringRow(PageText& page, TextLine line) {
                 if (at_paragraph == page.paragraphs.size()) at_paragraph = p, at_line = l;
             }
     if (at_paragraph < page.paragraphs.size()) {
-        if (MeanConfidence(overlapped) >= MeanConfidence(line)) return;
+        // A reading of a letter or two where the row reads a word ("E" of "BELTIS") got a piece of the
+        // lettering, however surely: under half its letters is no reading of it to weigh.
+        const bool piece =
+            card_rules::LetterCount(LineText(overlapped)) * 2 < card_rules::LetterCount(LineText(line));
+        if (!piece && MeanConfidence(overlapped) >= MeanConfidence(line)) return;
         for (Paragraph& paragraph : page.paragraphs)
             for (TextLine& l : paragraph.lines)
                 l.words.erase(std::remove_if(l.words.begin(), l.words.end(), overlaps), l.words.end());
+        // Before the lines that stand lower on the card: a row read alone that took another line's words
+        // may have gone in before this one ("IT Solutions" before "BELTIS" over it).
         std::vector<TextLine>& lines = page.paragraphs[at_paragraph].lines;
+        while (at_line > 0 && !lines[at_line - 1].words.empty() &&
+               lines[at_line - 1].words.front().top > line.words.front().top)
+            --at_line;
         lines.insert(lines.begin() + static_cast<long>(at_line), std::move(line));
         return;
     }

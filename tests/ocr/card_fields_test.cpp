@@ -647,6 +647,11 @@ TEST(CardFieldRules, ABrandPrintedLargeOverItsTrade) {
     // A logo's edge read as a sign after the trade is no part of it.
     card = outside::ExtractCardFields({L("Daniel Carlos", 132), L("IT Solutions |", 83, 1)}, "BR");
     EXPECT_EQ(card.organisation, "IT Solutions");
+    // Nor is its registered sign, read as a quote glued to the trade under it.
+    card = outside::ExtractCardFields({L("Daniel Carlos", 124), L("BELTIS", 82, 1),
+                                       L("\"IT Solutions |", 82, 1), L("www.beltis.com.br", 55, 2)},
+                                      "BR");
+    EXPECT_EQ(card.organisation, "BELTIS IT Solutions");
     // A logo's name leaves room around it: up to its own height above the trade, not further.
     outside::LayoutLine brand = L("BELTIS", 83), trade = L("IT Solutions", 34, 1);
     for (const auto& [gap, organisation] :

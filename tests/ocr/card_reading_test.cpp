@@ -170,6 +170,18 @@ TEST(CardLayout, LetteringOverAPictureIsAddedInReadingOrderOrReplacesAWorseReadi
     texts.clear();
     for (const outside::LayoutLine& line : outside::LayoutLines(big)) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"FLÁVIO", "Pequenos"}));
+
+    // A letter read surely of a logo's name is a piece of it, not a reading to weigh the row's against;
+    // the name goes in over the line under it, though that line's row was put in first.
+    outside::PageText logo;
+    outside::TextLine read = row("E", 120, 96);
+    for (outside::Word w : row("\"IT Solutions |", 200, 84).words) read.words.push_back(w);
+    logo.paragraphs.push_back({{read}});
+    logo.pictures = {{0, 100, 600, 320}};
+    outside::AddLettering(logo, {row("IT Solutions", 200, 93), row("BELTIS'", 120, 92)});
+    texts.clear();
+    for (const outside::LayoutLine& line : outside::LayoutLines(logo)) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"BELTIS", "IT Solutions"}));
 }
 
 TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
