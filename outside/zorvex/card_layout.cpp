@@ -1011,9 +1011,8 @@ void DropTrailingMarks(TextLine& line) {
 // A row of lettering over a picture that may be a company's name: read surely (90 or more), one to five
 // words of letters (no digit: contact rows are added as such), a capital first (one starting in lower
 // case was cut out of a word), four letters at least.
-bool LetteringShaped(TextLine& line) {
-    constexpr float kSure = 90;
-    if (line.words.empty() || line.words.size() > 5 || MeanConfidence(line) < kSure) return false;
+bool LetteringShaped(TextLine& line, float sure = 90) {
+    if (line.words.empty() || line.words.size() > 5 || MeanConfidence(line) < sure) return false;
     DropTrailingMarks(line);
     const std::string text = LineText(line);
     int letters = 0;
@@ -1499,9 +1498,37 @@ void AddUnreadLines(PageText& page, const PageText& again) {
     AddSureLines(page, again, WordsRead(page), false);
 }
 
+namespace {
+
+// The page read an e-mail or web address whose domain spells the row's letters ("CONTOSO" of
+// "chris.smith@contoso.com"); an e-mail's local part names a person, not the company.
+bool SpelledByDomain(const PageText& page, const TextLine& row) {
+    constexpr size_t kLeast = 4;  // letters: a shorter run is found in too many domains
+    std::string letters;
+    for (const Word& w : row.words)
+        for (const unsigned char c : w.text)
+            if (std::isalpha(c) != 0) letters += static_cast<char>(std::tolower(c));
+    if (letters.size() < kLeast) return false;
+    for (const Word& w : WordsRead(page)) {
+        std::string lower;
+        for (const unsigned char c : w.text) lower += static_cast<char>(std::tolower(c));
+        const size_t at = lower.find('@');
+        const size_t web = lower.find("www");
+        if (at != std::string::npos && lower.find(letters, at) != std::string::npos) return true;
+        if (web != std::string::npos && lower.find(letters, web) != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void AddLettering(PageText& page, std::vector<TextLine> rows) {
+    // Lettering the card's own domain spells is its company's name however stylised: read fairly surely
+    // (80 or more) it is taken.
+    constexpr float kSpelled = 80;
     for (TextLine& row : rows)
-        if (InPicture(page, row) && LetteringShaped(row)) AddLetteringRow(page, std::move(row));
+        if (InPicture(page, row) && LetteringShaped(row, SpelledByDomain(page, row) ? kSpelled : 90))
+            AddLetteringRow(page, std::move(row));
 }
 
 std::vector<InkRow> InkRows(std::vector<InkBox> marks) {

@@ -23,11 +23,13 @@ std::vector<LayoutLine> LayoutLines(const PageText& page);
 void AddUnreadLines(PageText& page, const PageText& again);
 
 // Adds to `page` the rows of lettering read alone (see ReadRow) that lie in a block its layout took for a
-// picture (a logo's name) and may be a company's name: read surely (90 or more), one to five words of
-// letters and no digit, a capital first, four letters at least, a registered sign after a word (read as
-// a quote or a degree) dropped. Such a row goes in reading order; where the page read words there less
-// surely on the whole (a logo's edge read into them: "PIT Solutions |") it takes their place, and where
-// it read them as surely, or read a digit or an "@" there, it is left out.
+// picture (a logo's name) and may be a company's name: read surely (90 or more, 80 where an e-mail or web
+// address the page read spells it after its "@" or "www"), one to five words of letters and no digit, a
+// capital first, four letters at least, a registered sign after a word (read as a quote or a degree) dropped.
+// Such a row goes in reading order; where the page read words there less surely on the whole (a logo's edge
+// read into them: "PIT Solutions |") or got a piece of it only (under half its letters: "E" of "BELTIS") it
+// takes their place, before the lines lower on the card; where it read them as surely, or read a digit or
+// an "@" there, it is left out.
 void AddLettering(PageText& page, std::vector<TextLine> rows);
 
 // A mark of ink on a card: one connected run of print pixels, in pixels of the picture it was found on.

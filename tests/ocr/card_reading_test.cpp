@@ -182,6 +182,17 @@ TEST(CardLayout, LetteringOverAPictureIsAddedInReadingOrderOrReplacesAWorseReadi
     texts.clear();
     for (const outside::LayoutLine& line : outside::LayoutLines(logo)) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"BELTIS", "IT Solutions"}));
+
+    // Lettering read less surely is taken where the card's domain spells it, not its e-mail's local part.
+    for (const auto& [address, taken] : {std::pair<std::string, bool>{"chris.smith@contoso.com", true},
+                                         {"contoso.smith@mail.com", false},
+                                         {"https://www.contoso.com/", true}}) {
+        outside::PageText card;
+        card.paragraphs.push_back({{row(address, 400, 88)}});
+        card.pictures = {{0, 100, 600, 320}};
+        outside::AddLettering(card, {row("CONTOSO", 120, 85)});
+        EXPECT_EQ(outside::LayoutLines(card).size(), taken ? 2u : 1u) << address;
+    }
 }
 
 TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
