@@ -641,6 +641,10 @@ TEST(CardFieldRules, ABrandPrintedLargeOverItsTrade) {
                                     L("Lojas: Av. Rio das Pedras, 1553 - Tel/Fax: 3123-0800", 48, 2)},
                                    "BR");
     EXPECT_EQ(card.organisation, "DOMÍNIO AUTO PEÇAS");
+    // A car trade's name in the largest print is no person's, however name-shaped.
+    card = outside::ExtractCardFields({L("AUTO SOCORRO", 145), L("R. OLIVEIRA", 62, 1)}, "BR");
+    EXPECT_EQ(card.organisation, "AUTO SOCORRO");
+    EXPECT_EQ(card.full_name, "R. OLIVEIRA");
     // A word in smaller print over the trade is no part of its name.
     card = outside::ExtractCardFields({L("Desde", 40), L("AUTO PEÇAS", 62, 1)}, "BR");
     EXPECT_EQ(card.organisation, "AUTO PEÇAS");
