@@ -878,6 +878,52 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
 }
 
+bool LettersReadSurely(const TextLine& line);
+
+// Display print drawn in outline (dark letters ringed in white on a coloured band) is read as nonsense on
+// the whole card, whose one threshold takes the band and the letters for ink alike. A line in print half
+// as large again as most, of letters, read doubtfully (under 50, which the field rules leave in the note),
+// is read again as its row alone on each pixel's brightest channel (a coloured ground light there, dark
+// print dark), thresholded by its own neighbourhood, and that reading, where sure (90 or more) and of
+// words of letters, takes its place.
+void RereadDisplayLines(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>& lines,
+                        const std::string& region) {
+    constexpr float kDoubtful = 50, kSure = 90;
+    constexpr int kLetters = 4;
+    std::vector<int> heights;
+    for (const LayoutLine& line : lines) heights.push_back(line.height);
+    if (heights.empty()) return;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const int large = heights[heights.size() / 2] * 3 / 2;
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    tesseract::TessBaseAPI& api = recognizer.Api();
+    bool single = false;
+    for (LayoutLine& line : lines) {
+        if (line.height < large || line.confidence >= kDoubtful ||
+            card_rules::LetterCount(line.text) < kLetters || card_rules::HasDigit(line.text) ||
+            LooksLikeContactLine(line.text))
+            continue;
+        const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
+        PixPtr clip =
+            ClipOf(picture, std::max(0, line.left - margin_x), std::max(0, line.top - margin_y),
+                   std::min(width, line.right + margin_x), std::min(height, line.bottom + margin_y));
+        if (!clip) continue;
+        PixPtr grey(pixGetDepth(clip.get()) == 32 ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
+                                                  : pixConvertTo8(clip.get(), 0));
+        if (!grey) continue;
+        if (!single) api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        single = true;
+        const TextLine again = ReadGreyRow(recognizer, grey.get(), static_cast<float>(line.height), region);
+        const std::string text = LineText(again);
+        if (MeanConfidence(again) >= kSure && LettersReadSurely(again) &&
+            card_rules::LetterCount(text) >= kLetters) {
+            line.text = text;
+            line.confidence = static_cast<float>(MeanConfidence(again));
+        }
+    }
+    if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
+}
+
 // Small print read on the whole card now and then loses a mark that the line read alone keeps ("Sao
 // Paulo" beside "Tatuapé", both read surely). An address's line (a street and its number, or a postal
 // code, and no telephone, whose digits make a line long) read surely is read alone, in a language whose
@@ -1741,6 +1787,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {
+        RereadDisplayLines(recognizer, upright, lines, region);
         RereadContactLines(recognizer, upright, lines, region);
         RestoreMarks(recognizer, upright, lines, region);
         RestoreAddressMarks(recognizer, upright, lines, region);

@@ -115,7 +115,10 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 // Tesseract misreads such small print. What the reading left empty is read again in a grey stretched to
 // its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines; the
 // blocks its layout took for pictures are read on their own, as sparse text, and their lines of letters
-// read surely are added (lettering drawn large over a design, see PictureBlocks). A
+// read surely are added (lettering drawn large over a design, see PictureBlocks). A line of display
+// print (half as large again as most) of letters read doubtfully is read again as its row alone on each
+// pixel's brightest channel, locally thresholded (dark letters ringed in white on a band), and a sure
+// reading takes its place. A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more
 // telephone numbers or addresses, numbers taken as dialled in `region` (ISO 3166, "" when unknown). An
 // address's line read surely in a language with marks is read alone too, and gets the marks the whole

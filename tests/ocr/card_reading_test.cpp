@@ -560,6 +560,19 @@ TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     EXPECT_EQ(NumbersRead(portuguese, cut.get(), kCaptureDpi), std::vector<std::string>{"2685-2862"});
 }
 
+TEST(CardReading, DisplayPrintInOutlineIsReadAgainOnItsBrightestChannel) {
+    // Black capitals ringed in white on a blue band read "ATO SOCORRO" at 33 on the whole card; alone, on
+    // each pixel's brightest channel, they read surely, and the trade's name is no one's.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    auto cut = DeskCard("souza-806122959.jpg", outside::kCropInset);
+    ASSERT_TRUE(cut);
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+    EXPECT_EQ(card.organisation, "AUTO SOCORRO");
+    EXPECT_EQ(card.full_name, "R. OLIVEIRA");
+}
+
 TEST(CardReading, ABorrowedWordInLargePrintKeepsItsMark) {
     // German's data has no "é": the café's name is read "Cafe" however large its print, and English's
     // reading of the line alone gives the mark back. The name above it in as large print stays as read.
