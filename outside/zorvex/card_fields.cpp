@@ -106,7 +106,9 @@ std::string WithoutSignsAtEnds(const std::string& line) {
     const auto letters = std::find_if_not(words.begin(), words.end(), SignsOnly);
     std::string out;
     for (auto w = letters; w != words.end(); ++w) out += (out.empty() ? "" : " ") + *w;
-    return WithoutTrailingSigns(out);
+    // A logo's registered sign before the line, read as a quote glued to its first word ("\"IT Solutions").
+    static const std::regex kQuote(R"(^("|'|“|”|‘|’|«)+(?=[A-Za-z\x80-\xff]))");
+    return WithoutTrailingSigns(std::regex_replace(out, kQuote, ""));
 }
 
 // The two lines share some of their width: one stands under the other.
@@ -394,7 +396,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         // So does a brand in larger print just above its trade ("DOMÍNIO" over "AUTO PEÇAS").
         if (org_at < n && org_at > 0 && org_shaped(org_at - 1) && !NameShaped(lines[org_at - 1].text) &&
             (RunsOn(lines[org_at - 1], lines[org_at]) || BrandOver(lines[org_at - 1], lines[org_at]))) {
-            lines[org_at].text = lines[org_at - 1].text + " " + lines[org_at].text;
+            lines[org_at].text = lettering(org_at - 1) + " " + lettering(org_at);
             used[org_at - 1] = true;
         }
     }
@@ -565,7 +567,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             std::regex_replace(std::regex_replace(lines[org_at].text, kLimited, "$1Ltd"), kOu, "OÜ");
         used[org_at] = true;
         if (runs_on) {
-            card.organisation += " " + lines[org_at + 1].text;
+            card.organisation += " " + lettering(org_at + 1);
             used[org_at + 1] = true;
         }
     }

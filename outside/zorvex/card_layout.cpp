@@ -878,6 +878,52 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
 }
 
+bool LettersReadSurely(const TextLine& line);
+
+// Display print drawn in outline (dark letters ringed in white on a coloured band) is read as nonsense on
+// the whole card, whose one threshold takes the band and the letters for ink alike. A line in print half
+// as large again as most, of letters, read doubtfully (under 50, which the field rules leave in the note),
+// is read again as its row alone on each pixel's brightest channel (a coloured ground light there, dark
+// print dark), thresholded by its own neighbourhood, and that reading, where sure (90 or more) and of
+// words of letters, takes its place.
+void RereadDisplayLines(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>& lines,
+                        const std::string& region) {
+    constexpr float kDoubtful = 50, kSure = 90;
+    constexpr int kLetters = 4;
+    std::vector<int> heights;
+    for (const LayoutLine& line : lines) heights.push_back(line.height);
+    if (heights.empty()) return;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const int large = heights[heights.size() / 2] * 3 / 2;
+    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
+    tesseract::TessBaseAPI& api = recognizer.Api();
+    bool single = false;
+    for (LayoutLine& line : lines) {
+        if (line.height < large || line.confidence >= kDoubtful ||
+            card_rules::LetterCount(line.text) < kLetters || card_rules::HasDigit(line.text) ||
+            LooksLikeContactLine(line.text))
+            continue;
+        const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
+        PixPtr clip =
+            ClipOf(picture, std::max(0, line.left - margin_x), std::max(0, line.top - margin_y),
+                   std::min(width, line.right + margin_x), std::min(height, line.bottom + margin_y));
+        if (!clip) continue;
+        PixPtr grey(pixGetDepth(clip.get()) == 32 ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
+                                                  : pixConvertTo8(clip.get(), 0));
+        if (!grey) continue;
+        if (!single) api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        single = true;
+        const TextLine again = ReadGreyRow(recognizer, grey.get(), static_cast<float>(line.height), region);
+        const std::string text = LineText(again);
+        if (MeanConfidence(again) >= kSure && LettersReadSurely(again) &&
+            card_rules::LetterCount(text) >= kLetters) {
+            line.text = text;
+            line.confidence = static_cast<float>(MeanConfidence(again));
+        }
+    }
+    if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
+}
+
 // Small print read on the whole card now and then loses a mark that the line read alone keeps ("Sao
 // Paulo" beside "Tatuapé", both read surely). An address's line (a street and its number, or a postal
 // code, and no telephone, whose digits make a line long) read surely is read alone, in a language whose
@@ -1011,9 +1057,8 @@ void DropTrailingMarks(TextLine& line) {
 // A row of lettering over a picture that may be a company's name: read surely (90 or more), one to five
 // words of letters (no digit: contact rows are added as such), a capital first (one starting in lower
 // case was cut out of a word), four letters at least.
-bool LetteringShaped(TextLine& line) {
-    constexpr float kSure = 90;
-    if (line.words.empty() || line.words.size() > 5 || MeanConfidence(line) < kSure) return false;
+bool LetteringShaped(TextLine& line, float sure = 90) {
+    if (line.words.empty() || line.words.size() > 5 || MeanConfidence(line) < sure) return false;
     DropTrailingMarks(line);
     const std::string text = LineText(line);
     int letters = 0;
@@ -1049,11 +1094,20 @@ void AddLetteringRow(PageText& page, TextLine line) {
                 if (at_paragraph == page.paragraphs.size()) at_paragraph = p, at_line = l;
             }
     if (at_paragraph < page.paragraphs.size()) {
-        if (MeanConfidence(overlapped) >= MeanConfidence(line)) return;
+        // A reading of a letter or two where the row reads a word ("E" of "BELTIS") got a piece of the
+        // lettering, however surely: under half its letters is no reading of it to weigh.
+        const bool piece =
+            card_rules::LetterCount(LineText(overlapped)) * 2 < card_rules::LetterCount(LineText(line));
+        if (!piece && MeanConfidence(overlapped) >= MeanConfidence(line)) return;
         for (Paragraph& paragraph : page.paragraphs)
             for (TextLine& l : paragraph.lines)
                 l.words.erase(std::remove_if(l.words.begin(), l.words.end(), overlaps), l.words.end());
+        // Before the lines that stand lower on the card: a row read alone that took another line's words
+        // may have gone in before this one ("IT Solutions" before "BELTIS" over it).
         std::vector<TextLine>& lines = page.paragraphs[at_paragraph].lines;
+        while (at_line > 0 && !lines[at_line - 1].words.empty() &&
+               lines[at_line - 1].words.front().top > line.words.front().top)
+            --at_line;
         lines.insert(lines.begin() + static_cast<long>(at_line), std::move(line));
         return;
     }
@@ -1490,9 +1544,37 @@ void AddUnreadLines(PageText& page, const PageText& again) {
     AddSureLines(page, again, WordsRead(page), false);
 }
 
+namespace {
+
+// The page read an e-mail or web address whose domain spells the row's letters ("CONTOSO" of
+// "chris.smith@contoso.com"); an e-mail's local part names a person, not the company.
+bool SpelledByDomain(const PageText& page, const TextLine& row) {
+    constexpr size_t kLeast = 4;  // letters: a shorter run is found in too many domains
+    std::string letters;
+    for (const Word& w : row.words)
+        for (const unsigned char c : w.text)
+            if (std::isalpha(c) != 0) letters += static_cast<char>(std::tolower(c));
+    if (letters.size() < kLeast) return false;
+    for (const Word& w : WordsRead(page)) {
+        std::string lower;
+        for (const unsigned char c : w.text) lower += static_cast<char>(std::tolower(c));
+        const size_t at = lower.find('@');
+        const size_t web = lower.find("www");
+        if (at != std::string::npos && lower.find(letters, at) != std::string::npos) return true;
+        if (web != std::string::npos && lower.find(letters, web) != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void AddLettering(PageText& page, std::vector<TextLine> rows) {
+    // Lettering the card's own domain spells is its company's name however stylised: read fairly surely
+    // (80 or more) it is taken.
+    constexpr float kSpelled = 80;
     for (TextLine& row : rows)
-        if (InPicture(page, row) && LetteringShaped(row)) AddLetteringRow(page, std::move(row));
+        if (InPicture(page, row) && LetteringShaped(row, SpelledByDomain(page, row) ? kSpelled : 90))
+            AddLetteringRow(page, std::move(row));
 }
 
 std::vector<InkRow> InkRows(std::vector<InkBox> marks) {
@@ -1705,6 +1787,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {
+        RereadDisplayLines(recognizer, upright, lines, region);
         RereadContactLines(recognizer, upright, lines, region);
         RestoreMarks(recognizer, upright, lines, region);
         RestoreAddressMarks(recognizer, upright, lines, region);

@@ -23,11 +23,13 @@ std::vector<LayoutLine> LayoutLines(const PageText& page);
 void AddUnreadLines(PageText& page, const PageText& again);
 
 // Adds to `page` the rows of lettering read alone (see ReadRow) that lie in a block its layout took for a
-// picture (a logo's name) and may be a company's name: read surely (90 or more), one to five words of
-// letters and no digit, a capital first, four letters at least, a registered sign after a word (read as
-// a quote or a degree) dropped. Such a row goes in reading order; where the page read words there less
-// surely on the whole (a logo's edge read into them: "PIT Solutions |") it takes their place, and where
-// it read them as surely, or read a digit or an "@" there, it is left out.
+// picture (a logo's name) and may be a company's name: read surely (90 or more, 80 where an e-mail or web
+// address the page read spells it after its "@" or "www"), one to five words of letters and no digit, a
+// capital first, four letters at least, a registered sign after a word (read as a quote or a degree) dropped.
+// Such a row goes in reading order; where the page read words there less surely on the whole (a logo's edge
+// read into them: "PIT Solutions |") or got a piece of it only (under half its letters: "E" of "BELTIS") it
+// takes their place, before the lines lower on the card; where it read them as surely, or read a digit or
+// an "@" there, it is left out.
 void AddLettering(PageText& page, std::vector<TextLine> rows);
 
 // A mark of ink on a card: one connected run of print pixels, in pixels of the picture it was found on.
@@ -113,7 +115,10 @@ bool SecondReadingWins(const std::string& first, const std::string& again, const
 // Tesseract misreads such small print. What the reading left empty is read again in a grey stretched to
 // its local contrast (coloured print, light print on a band or a photograph), see AddUnreadLines; the
 // blocks its layout took for pictures are read on their own, as sparse text, and their lines of letters
-// read surely are added (lettering drawn large over a design, see PictureBlocks). A
+// read surely are added (lettering drawn large over a design, see PictureBlocks). A line of display
+// print (half as large again as most) of letters read doubtfully is read again as its row alone on each
+// pixel's brightest channel, locally thresholded (dark letters ringed in white on a band), and a sure
+// reading takes its place. A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more
 // telephone numbers or addresses, numbers taken as dialled in `region` (ISO 3166, "" when unknown). An
 // address's line read surely in a language with marks is read alone too, and gets the marks the whole

@@ -11,30 +11,26 @@ namespace outside::card_rules {
 namespace {
 
 const char* const kBusinessWords[] = {
-    "restaurant",   "restaurante",   "ristorante",  "restauracja", "bakery",       "bäckerei",
-    "boulangerie",  "bakkerij",      "café",        "cafe",        "caffè",        "bistro",
-    "hotel",        "studio",        "studios",     "atelier",     "estudio",      "pracownia",
-    "electricals",  "electrical",    "electronics", "airlines",    "airline",      "airways",
-    "insurance",    "versicherung",  "assurances",  "seguros",     "digitals",     "solutions",
-    "technologies", "industries",    "enterprises", "logistics",   "consulting",   "agency",
-    "agentur",      "agence",        "agencia",     "bureau",      "büro",         "biuro",
-    "kanzlei",      "kancelaria",    "cabinet",     "praxis",      "clinic",       "klinik",
-    "clínica",      "pharmacy",      "apotheke",    "farmacia",    "apteka",       "verlag",
-    "wydawnictwo",  "printing",      "druckerei",   "drukarnia",   "imprimerie",   "optics",
-    "optik",        "optiikka",      "motors",      "autohaus",    "garage",       "taller",
-    "werkstatt",    "warsztat",      "realty",      "immobilien",  "construction", "builders",
-    "bau",          "trading",       "handel",      "bank",        "banco",        "banque",
-    "institute",    "institut",      "instituto",   "university",  "universität",  "université",
-    "universidad",  "academy",       "akademie",    "school",      "schule",       "école",
-    "foundation",   "stiftung",      "fundación",   "fundacja",    "laboratories", "labs",
-    "laboratorium", "travels",       "tours",       "reisen",      "boutique",     "salon",
-    "gallery",      "galerie",       "galería",     "systems",     "systeme",      "sistemas",
-    "partners",     "partnerschaft", "associates",  "sklep",       "hurtownia",    "firma",
-    "padaria",      "pizzaria",      "lanchonete",  "oficina",     "mecânica",     "eletrônica",
-    "informática",  "imobiliária",   "advocacia",   "despachante", "floricultura", "buffet",
-    "ótica",        "óptica",        "farmácia",    "autopeças",   "peças",        "refrigeração",
-    "estética",     "estetica",      "kosmetik",    "cosmetics",   "beauty",       "assistência",
-    "baterias",     "batteries",     "batterien"};
+    "restaurant", "restaurante", "ristorante", "restauracja", "bakery", "bäckerei", "boulangerie", "bakkerij",
+    "café", "cafe", "caffè", "bistro", "hotel", "studio", "studios", "atelier", "estudio", "pracownia",
+    "electricals", "electrical", "electronics", "airlines", "airline", "airways", "insurance", "versicherung",
+    "assurances", "seguros", "digitals", "solutions", "technologies", "industries", "enterprises",
+    "logistics", "consulting", "agency", "agentur", "agence", "agencia", "bureau", "büro", "biuro", "kanzlei",
+    "kancelaria", "cabinet", "praxis", "clinic", "klinik", "clínica", "pharmacy", "apotheke", "farmacia",
+    "apteka", "verlag", "wydawnictwo", "printing", "druckerei", "drukarnia", "imprimerie", "optics", "optik",
+    "optiikka", "motors", "autohaus", "garage", "taller", "werkstatt", "warsztat", "realty", "immobilien",
+    "construction", "builders", "bau", "trading", "handel", "bank", "banco", "banque", "institute",
+    "institut", "instituto", "university", "universität", "université", "universidad", "academy", "akademie",
+    "school", "schule", "école", "foundation", "stiftung", "fundación", "fundacja", "laboratories", "labs",
+    "laboratorium", "travels", "tours", "reisen", "boutique", "salon", "gallery", "galerie", "galería",
+    "systems", "systeme", "sistemas", "partners", "partnerschaft", "associates", "sklep", "hurtownia",
+    "firma", "padaria", "pizzaria", "lanchonete", "oficina", "mecânica", "eletrônica", "informática",
+    "imobiliária", "advocacia", "despachante", "floricultura", "buffet", "ótica", "óptica", "farmácia",
+    "autopeças", "peças", "refrigeração", "estética", "estetica", "kosmetik", "cosmetics", "beauty",
+    "assistência", "baterias", "batteries", "batterien",
+    // A car trade's name starts so in Portuguese and Spanish ("Auto Socorro", "Auto Escola"); no one's name
+    // has it.
+    "auto"};
 
 }  // namespace
 

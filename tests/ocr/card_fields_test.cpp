@@ -641,12 +641,21 @@ TEST(CardFieldRules, ABrandPrintedLargeOverItsTrade) {
                                     L("Lojas: Av. Rio das Pedras, 1553 - Tel/Fax: 3123-0800", 48, 2)},
                                    "BR");
     EXPECT_EQ(card.organisation, "DOMÍNIO AUTO PEÇAS");
+    // A car trade's name in the largest print is no person's, however name-shaped.
+    card = outside::ExtractCardFields({L("AUTO SOCORRO", 145), L("R. OLIVEIRA", 62, 1)}, "BR");
+    EXPECT_EQ(card.organisation, "AUTO SOCORRO");
+    EXPECT_EQ(card.full_name, "R. OLIVEIRA");
     // A word in smaller print over the trade is no part of its name.
     card = outside::ExtractCardFields({L("Desde", 40), L("AUTO PEÇAS", 62, 1)}, "BR");
     EXPECT_EQ(card.organisation, "AUTO PEÇAS");
     // A logo's edge read as a sign after the trade is no part of it.
     card = outside::ExtractCardFields({L("Daniel Carlos", 132), L("IT Solutions |", 83, 1)}, "BR");
     EXPECT_EQ(card.organisation, "IT Solutions");
+    // Nor is its registered sign, read as a quote glued to the trade under it.
+    card = outside::ExtractCardFields({L("Daniel Carlos", 124), L("BELTIS", 82, 1),
+                                       L("\"IT Solutions |", 82, 1), L("www.beltis.com.br", 55, 2)},
+                                      "BR");
+    EXPECT_EQ(card.organisation, "BELTIS IT Solutions");
     // A logo's name leaves room around it: up to its own height above the trade, not further.
     outside::LayoutLine brand = L("BELTIS", 83), trade = L("IT Solutions", 34, 1);
     for (const auto& [gap, organisation] :

@@ -170,6 +170,29 @@ TEST(CardLayout, LetteringOverAPictureIsAddedInReadingOrderOrReplacesAWorseReadi
     texts.clear();
     for (const outside::LayoutLine& line : outside::LayoutLines(big)) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"FLÁVIO", "Pequenos"}));
+
+    // A letter read surely of a logo's name is a piece of it, not a reading to weigh the row's against;
+    // the name goes in over the line under it, though that line's row was put in first.
+    outside::PageText logo;
+    outside::TextLine read = row("E", 120, 96);
+    for (outside::Word w : row("\"IT Solutions |", 200, 84).words) read.words.push_back(w);
+    logo.paragraphs.push_back({{read}});
+    logo.pictures = {{0, 100, 600, 320}};
+    outside::AddLettering(logo, {row("IT Solutions", 200, 93), row("BELTIS'", 120, 92)});
+    texts.clear();
+    for (const outside::LayoutLine& line : outside::LayoutLines(logo)) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"BELTIS", "IT Solutions"}));
+
+    // Lettering read less surely is taken where the card's domain spells it, not its e-mail's local part.
+    for (const auto& [address, taken] : {std::pair<std::string, bool>{"chris.smith@contoso.com", true},
+                                         {"contoso.smith@mail.com", false},
+                                         {"https://www.contoso.com/", true}}) {
+        outside::PageText card;
+        card.paragraphs.push_back({{row(address, 400, 88)}});
+        card.pictures = {{0, 100, 600, 320}};
+        outside::AddLettering(card, {row("CONTOSO", 120, 85)});
+        EXPECT_EQ(outside::LayoutLines(card).size(), taken ? 2u : 1u) << address;
+    }
 }
 
 TEST(CardLayout, RowsOfLetterSizedInkAreLinesOfPrint) {
@@ -535,6 +558,19 @@ TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     // The capture's resolution, as the card carries it: 2592 pixels across a frame 297 mm wide.
     constexpr int kCaptureDpi = 222;
     EXPECT_EQ(NumbersRead(portuguese, cut.get(), kCaptureDpi), std::vector<std::string>{"2685-2862"});
+}
+
+TEST(CardReading, DisplayPrintInOutlineIsReadAgainOnItsBrightestChannel) {
+    // Black capitals ringed in white on a blue band read "ATO SOCORRO" at 33 on the whole card; alone, on
+    // each pixel's brightest channel, they read surely, and the trade's name is no one's.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    auto cut = DeskCard("souza-806122959.jpg", outside::kCropInset);
+    ASSERT_TRUE(cut);
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+    EXPECT_EQ(card.organisation, "AUTO SOCORRO");
+    EXPECT_EQ(card.full_name, "R. OLIVEIRA");
 }
 
 TEST(CardReading, ABorrowedWordInLargePrintKeepsItsMark) {
