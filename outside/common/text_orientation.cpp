@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -518,6 +519,13 @@ std::unique_ptr<tesseract::TessBaseAPI> OrientationModel::Borrow(Kind kind) {
             engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
             // Its lines are dark print already: a second reading of the line inverted costs as much again.
             engine->SetVariable("tessedit_do_invert", "0");
+            // The Latin model's word lists live in Tesseract's own cache, a static made on the first such
+            // load and so ended before the shared model made earlier: its engines would still hold them
+            // then, and the cache would drop them unfreed. Its idle engines end first, on a handler set after
+            // that load.
+            static std::once_flag release;
+            if (this == &Shared())
+                std::call_once(release, [] { std::atexit([] { Shared().EndIdleEngines(); }); });
         }
     }
     return engine;
@@ -526,6 +534,11 @@ std::unique_ptr<tesseract::TessBaseAPI> OrientationModel::Borrow(Kind kind) {
 void OrientationModel::GiveBack(Kind kind, std::unique_ptr<tesseract::TessBaseAPI> engine) {
     std::lock_guard<std::mutex> lock(engines_->mutex);
     engines_->idle[static_cast<size_t>(kind)].push_back(std::move(engine));
+}
+
+void OrientationModel::EndIdleEngines() {
+    std::lock_guard<std::mutex> lock(engines_->mutex);
+    for (auto& idle : engines_->idle) idle.clear();
 }
 
 void OrientationModel::Prepare() {

@@ -69,6 +69,7 @@ class OrientationModel {
     // An idle engine, or a new one; nothing when the model's data is missing.
     std::unique_ptr<tesseract::TessBaseAPI> Borrow(Kind kind);
     void GiveBack(Kind kind, std::unique_ptr<tesseract::TessBaseAPI> engine);
+    void EndIdleEngines();
     std::string tessdata_;
     std::unique_ptr<Engines> engines_;
 };
