@@ -759,15 +759,21 @@ bool LongerRowReading(Recognizer& recognizer, Pix* picture, LayoutLine& line, co
     return true;
 }
 
-// The line cut out of the card with a margin, scaled so its print stands `print` pixels high, and read as
-// one line (the recogniser is left in that mode); none where it cannot be cut out.
-std::optional<PageText> ReadLineAlone(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
-                                      int print) {
+// The line cut out of the card with a margin of a third of its height above and below and half of it at
+// its ends, within the card; none where it cannot be cut out.
+PixPtr LineWithMargin(Pix* picture, const LayoutLine& line) {
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
     const int x0 = std::max(0, line.left - margin_x), y0 = std::max(0, line.top - margin_y);
     const int x1 = std::min(width, line.right + margin_x), y1 = std::min(height, line.bottom + margin_y);
-    PixPtr clip = ClipOf(picture, x0, y0, x1, y1);
+    return ClipOf(picture, x0, y0, x1, y1);
+}
+
+// The line cut out of the card (see LineWithMargin), scaled so its print stands `print` pixels high, and
+// read as one line (the recogniser is left in that mode); none where it cannot be cut out.
+std::optional<PageText> ReadLineAlone(Recognizer& recognizer, Pix* picture, const LayoutLine& line,
+                                      int print) {
+    PixPtr clip = LineWithMargin(picture, line);
     if (!clip) return std::nullopt;
     const float scale = std::clamp(static_cast<float>(print) / static_cast<float>(line.height), 0.5f, 4.0f);
     PixPtr scaled(pixScale(clip.get(), scale, scale));
@@ -878,7 +884,25 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     if (single) api.SetPageSegMode(tesseract::PSM_AUTO);
 }
 
-bool LettersReadSurely(const TextLine& line);
+// A line of words of letters read surely (85 or more, no word under 70) with a word of three letters at
+// least: what is read so in a picture is lettering, not a photograph's grain.
+bool LettersReadSurely(const TextLine& line) {
+    constexpr float kSure = 85, kEachWord = 70;
+    if (line.words.empty() || MeanConfidence(line) < kSure) return false;
+    bool word_of_three = false;
+    for (const Word& w : line.words) {
+        if (w.confidence < kEachWord) return false;
+        int letters = 0;
+        for (unsigned char c : w.text) {
+            if (std::isalpha(c) != 0 || c >= 0x80)
+                ++letters;
+            else if (c != '&' && c != '.' && c != '-' && c != '\'')
+                return false;
+        }
+        word_of_three = word_of_three || letters >= 3;
+    }
+    return word_of_three;
+}
 
 // Display print drawn in outline (dark letters ringed in white on a coloured band) is read as nonsense on
 // the whole card, whose one threshold takes the band and the letters for ink alike. A line in print half
@@ -895,7 +919,6 @@ void RereadDisplayLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     if (heights.empty()) return;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     const int large = heights[heights.size() / 2] * 3 / 2;
-    const int width = pixGetWidth(picture), height = pixGetHeight(picture);
     tesseract::TessBaseAPI& api = recognizer.Api();
     bool single = false;
     for (LayoutLine& line : lines) {
@@ -903,10 +926,7 @@ void RereadDisplayLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
             card_rules::LetterCount(line.text) < kLetters || card_rules::HasDigit(line.text) ||
             LooksLikeContactLine(line.text))
             continue;
-        const int margin_y = line.height / 3 + 2, margin_x = line.height / 2 + 2;
-        PixPtr clip =
-            ClipOf(picture, std::max(0, line.left - margin_x), std::max(0, line.top - margin_y),
-                   std::min(width, line.right + margin_x), std::min(height, line.bottom + margin_y));
+        PixPtr clip = LineWithMargin(picture, line);
         if (!clip) continue;
         PixPtr grey(pixGetDepth(clip.get()) == 32 ? pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MAX)
                                                   : pixConvertTo8(clip.get(), 0));
@@ -1266,26 +1286,6 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         }
     // Lettering over a picture last, so the rows it replaces are the card's own reading's.
     AddLettering(page, std::move(lettering));
-}
-
-// A line of words of letters read surely (85 or more, no word under 70) with a word of three letters at
-// least: what is read so in a picture is lettering, not a photograph's grain.
-bool LettersReadSurely(const TextLine& line) {
-    constexpr float kSure = 85, kEachWord = 70;
-    if (line.words.empty() || MeanConfidence(line) < kSure) return false;
-    bool word_of_three = false;
-    for (const Word& w : line.words) {
-        if (w.confidence < kEachWord) return false;
-        int letters = 0;
-        for (unsigned char c : w.text) {
-            if (std::isalpha(c) != 0 || c >= 0x80)
-                ++letters;
-            else if (c != '&' && c != '.' && c != '-' && c != '\'')
-                return false;
-        }
-        word_of_three = word_of_three || letters >= 3;
-    }
-    return word_of_three;
 }
 
 // Lettering Tesseract's page layout takes for a picture: a company's name drawn large over a design or
