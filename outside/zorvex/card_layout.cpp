@@ -792,6 +792,15 @@ std::string PageWords(const PageText& page) {
     return text;
 }
 
+// The height from which a card's line is in large print: half as large again as the median line's.
+int LargePrint(const std::vector<LayoutLine>& lines) {
+    std::vector<int> heights;
+    for (const LayoutLine& line : lines) heights.push_back(line.height);
+    if (heights.empty()) return 0;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return heights[heights.size() / 2] * 3 / 2;
+}
+
 // Large print read in a box taller than its print (a band or a rule over a shop's name read into its
 // words) loses its marks: "MECÂNICA" read "MECANICA", and a company's name is then misspelt, or missed for
 // want of its trade word. Such a line, read surely and in print larger than most, is read again as its row
@@ -799,11 +808,8 @@ std::string PageWords(const PageText& page) {
 void RestoreMarks(Recognizer& recognizer, Pix* picture, std::vector<LayoutLine>& lines,
                   const std::string& region) {
     constexpr float kSure = 85;
-    std::vector<int> heights;
-    for (const LayoutLine& line : lines) heights.push_back(line.height);
-    if (heights.empty()) return;
-    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    const int large = heights[heights.size() / 2] * 3 / 2;
+    if (lines.empty()) return;
+    const int large = LargePrint(lines);
     const auto beyond_ascii = [](char c) { return (c & 0x80) != 0; };
     bool read_as_one_line = false;
     for (LayoutLine& line : lines) {
@@ -914,11 +920,8 @@ void RereadDisplayLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
                         const std::string& region) {
     constexpr float kDoubtful = 50, kSure = 90;
     constexpr int kLetters = 4;
-    std::vector<int> heights;
-    for (const LayoutLine& line : lines) heights.push_back(line.height);
-    if (heights.empty()) return;
-    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    const int large = heights[heights.size() / 2] * 3 / 2;
+    if (lines.empty()) return;
+    const int large = LargePrint(lines);
     tesseract::TessBaseAPI& api = recognizer.Api();
     bool single = false;
     for (LayoutLine& line : lines) {
