@@ -542,7 +542,8 @@ void OrientationModel::EndIdleEngines() {
 }
 
 void OrientationModel::Prepare() {
-    if (auto engine = Borrow(Kind::Orientation)) GiveBack(Kind::Orientation, std::move(engine));
+    for (const Kind kind : {Kind::Orientation, Kind::Reading})
+        if (auto engine = Borrow(kind)) GiveBack(kind, std::move(engine));
 }
 
 namespace {

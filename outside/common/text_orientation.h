@@ -59,8 +59,8 @@ class OrientationModel {
     // model is not installed. Letters and digits turned over read as marks of little confidence.
     std::optional<double> ReadingConfidence(const cv::Mat& grey);
 
-    // Loads the model ahead of its first use (a quarter of a second), so that the first page that needs
-    // it is not the one kept waiting.
+    // Loads the orientation model and the Latin reading model ahead of their first use (a quarter of a
+    // second), so that the first page that needs either is not the one kept waiting.
     void Prepare();
 
   private:
