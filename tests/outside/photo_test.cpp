@@ -368,6 +368,24 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     }
 }
 
+TEST(RealPhotos, NoBoxOfPrintIsTakenForTheCardItLiesOn) {
+    // A light card on a desk of nearly its grey, its rim too faint to find: the dark ground of its logo,
+    // outlined by straight edges, is no card held up to the lens. A card the picture's edge cuts: nothing.
+    auto cases = virtualcam::ReadPhotoManifest(kPhotos);
+    ASSERT_TRUE(cases.has_value());
+    for (const std::string file : {"souza_806122656.jpg", "souza_806118785.jpg"}) {
+        SCOPED_TRACE(file);
+        const PhotoCase& c = Case(*cases, file);
+        auto framed = Framed(c);
+        for (const auto& card : outside::DetectCards(framed.picture, 100)) {
+            ASSERT_FALSE(c.sheets.empty()) << "a card found where none lies wholly in view";
+            const auto& truth = c.sheets.front();
+            EXPECT_LT(WorstCornerAnyTurn(card, truth, framed),
+                      0.02 * cv::norm(truth[2] - truth[0]) * framed.scale);
+        }
+    }
+}
+
 TEST(RealPhotos, CardSidesFittedAskewOnTheWorkingCopyAreRefittedToTheRim) {
     // Business cards on a light grey desk whose print runs close to a rim: a dark card's right side and a
     // card's lower side, where its coloured band ends a few pixels above the white rim, are fitted on the
