@@ -1021,6 +1021,27 @@ double SideColourStepShare(const cv::Mat& bgr, const Quad& quad) {
     return *std::min_element(shares.begin(), shares.end());
 }
 
+bool SideAcrossPrint(const cv::Mat& bgr, const Quad& quad) {
+    constexpr double kStep = 5;  // grey levels
+    constexpr double kStepping = 0.5, kOneWay = 0.42;
+    auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
+    const auto lighter = SideShares(
+        bgr, quad, Bow::kNone,
+        [&](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+            return grey(inside) - grey(outside) >= kStep;
+        },
+        2);
+    const auto darker = SideShares(
+        bgr, quad, Bow::kNone,
+        [&](const cv::Vec3b& inside, const cv::Vec3b& outside) {
+            return grey(outside) - grey(inside) >= kStep;
+        },
+        2);
+    for (size_t i = 0; i < 4; ++i)
+        if (lighter[i] + darker[i] >= kStepping && std::max(lighter[i], darker[i]) < kOneWay) return true;
+    return false;
+}
+
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad) {
     return SideShares(bgr, quad, Bow::kWithin, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
         auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };

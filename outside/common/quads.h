@@ -89,6 +89,12 @@ double SideColourStepShare(const cv::Mat& bgr, const Quad& quad);
 // dark band runs to it.
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad);
 
+// Whether a side runs across a sheet's print rather than along its rim: its grey level steps (by 5 levels or
+// more, each level the mean of 3 x 5 pixels along the side) from just inside to just outside along half its
+// length or more, yet neither way along 42% of it. A rim steps one way nearly all along, the sheet lighter
+// or darker than what lies beyond; a faint rim hardly at all; a line across print up and down by turns.
+bool SideAcrossPrint(const cv::Mat& bgr, const Quad& quad);
+
 // Per side, the share of its length beyond which (a little way out) lies what looks like the sheet itself
 // in tint, rather than like what lies beyond at least two other sides: a crease or fold of crumpled paper
 // taken for a side, the paper going on beyond it, shaded. 0 for sides with fewer than two others showing

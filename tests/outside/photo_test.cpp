@@ -368,12 +368,15 @@ TEST(RealPhotos, CardsOnClothAndWoodAndInAHandAreFoundOnceUpright) {
     }
 }
 
-TEST(RealPhotos, NoBoxOfPrintIsTakenForTheCardItLiesOn) {
+TEST(RealPhotos, NoPartOfACardIsTakenForACard) {
     // A light card on a desk of nearly its grey, its rim too faint to find: the dark ground of its logo,
-    // outlined by straight edges, is no card held up to the lens. A card the picture's edge cuts: nothing.
+    // outlined by straight edges, is no card held up to the lens. Cards the picture's edge cuts: nothing,
+    // neither the red part beside a logo's rings nor a yellow card's part cut off along a line across its
+    // print (each bounded on one side by no rim).
     auto cases = virtualcam::ReadPhotoManifest(kPhotos);
     ASSERT_TRUE(cases.has_value());
-    for (const std::string file : {"souza_806122656.jpg", "souza_806118785.jpg"}) {
+    for (const std::string file :
+         {"souza_806122656.jpg", "souza_806118785.jpg", "souza_806622785.jpg", "souza_806123003.jpg"}) {
         SCOPED_TRACE(file);
         const PhotoCase& c = Case(*cases, file);
         auto framed = Framed(c);
