@@ -943,12 +943,16 @@ double SlipBow(const Quad& quad, int i) {
     return 0.08 * half_breadth < 0.015 * length ? 0.015 * length : 0;
 }
 
+// A colour's grey level (ITU-R 601 weights, as OpenCV's), from blue, green, red.
+double GreyOf(const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; }
+
 // Per side, the share of its length along which `stepped` holds between the colour just inside and the
 // colour just outside; 1 for sides along the picture's border. With `along` > 0 each colour is the mean of
 // 3 pixels across by 2 x along + 1 along the side. A slip's long side may bow (see SlipBow): `Bow::kWithin`
 // counts it where its step shows anywhere within the bow across its line, `Bow::kBeyond` compares the
 // colours inside and beyond the bow.
 enum class Bow { kNone, kWithin, kBeyond };
+
 std::array<double, 4> SideShares(const cv::Mat& bgr, const Quad& quad, Bow bowing,
                                  const std::function<bool(const cv::Vec3b&, const cv::Vec3b&)>& stepped,
                                  int along = 0) {
@@ -1024,17 +1028,16 @@ double SideColourStepShare(const cv::Mat& bgr, const Quad& quad) {
 bool SideAcrossPrint(const cv::Mat& bgr, const Quad& quad) {
     constexpr double kStep = 5;  // grey levels
     constexpr double kStepping = 0.5, kOneWay = 0.42;
-    auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
     const auto lighter = SideShares(
         bgr, quad, Bow::kNone,
         [&](const cv::Vec3b& inside, const cv::Vec3b& outside) {
-            return grey(inside) - grey(outside) >= kStep;
+            return GreyOf(inside) - GreyOf(outside) >= kStep;
         },
         2);
     const auto darker = SideShares(
         bgr, quad, Bow::kNone,
         [&](const cv::Vec3b& inside, const cv::Vec3b& outside) {
-            return grey(outside) - grey(inside) >= kStep;
+            return GreyOf(outside) - GreyOf(inside) >= kStep;
         },
         2);
     for (size_t i = 0; i < 4; ++i)
@@ -1044,15 +1047,13 @@ bool SideAcrossPrint(const cv::Mat& bgr, const Quad& quad) {
 
 std::array<double, 4> SideBrighterShares(const cv::Mat& bgr, const Quad& quad) {
     return SideShares(bgr, quad, Bow::kWithin, [](const cv::Vec3b& inside, const cv::Vec3b& outside) {
-        auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
-        return grey(inside) - grey(outside) >= 10;
+        return GreyOf(inside) - GreyOf(outside) >= 10;
     });
 }
 
 std::array<double, 4> SidePaperBeyondShares(const cv::Mat& bgr, const Quad& quad, double paper) {
     return SideShares(bgr, quad, Bow::kBeyond, [paper](const cv::Vec3b& inside, const cv::Vec3b& outside) {
-        auto grey = [](const cv::Vec3b& p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
-        return grey(outside) >= paper && grey(inside) - grey(outside) < 10;
+        return GreyOf(outside) >= paper && GreyOf(inside) - GreyOf(outside) < 10;
     });
 }
 
