@@ -211,6 +211,15 @@ std::string NameAfterNumber(const std::string& line) {
     return m[1].str();
 }
 
+// A slogan ("Innovation in Digital Solutions", "Trabalhamos com todas as marcas"): a company's name, a
+// street or a town has no such small words.
+bool SloganShaped(const std::string& line) {
+    return AnyWord(line, [](const std::string& w) {
+        return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para", "dla",
+                          "voor", "com", "con"});
+    });
+}
+
 }  // namespace
 
 bool HasCompanyLegalForm(const std::string& line) { return HasLegalForm(line) || HasCjkLegalForm(line); }
@@ -360,11 +369,8 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         const size_t words = Words(text).size();
         // A label left alone on its line ("Tel." above its number) names no company.
         const bool label = words == 1 && TelephoneLabel(text) != Label::kNone;
-        // Nor does a slogan ("Innovation in Digital Solutions"): a company's name has no such small words.
-        const bool slogan = AnyWord(text, [](const std::string& w) {
-            return InList(w, {"in", "for", "your", "with", "to", "we", "our", "you", "für", "pour", "para",
-                              "dla", "voor"});
-        });
+        // Nor does a slogan ("Innovation in Digital Solutions").
+        const bool slogan = SloganShaped(text);
         // A company named by no legal form is taken only from a sure reading, as a name is: a wrong
         // company is worse than none.
         return !used[i] && !label && !slogan && words >= 1 && words <= 5 && !HasDigit(text) &&
@@ -606,9 +612,9 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
         const bool digit = HasDigit(source) && !telephone_shaped &&
                            (TelephoneLabel(words.front()) == Label::kNone ||
                             std::regex_search(DigitsRepaired(source), PostalLabelled()));
-        const bool joins = !digit && i + 1 < n && !used[i + 1] && HasPostalCode(lines[i + 1].text) &&
-                           lines[i + 1].block == lines[i].block && Words(source).size() <= 6 &&
-                           Lower(source).find("www") == std::string::npos &&
+        const bool joins = !digit && !SloganShaped(source) && i + 1 < n && !used[i + 1] &&
+                           HasPostalCode(lines[i + 1].text) && lines[i + 1].block == lines[i].block &&
+                           Words(source).size() <= 6 && Lower(source).find("www") == std::string::npos &&
                            Overlapping(lines[i], lines[i + 1]);
         // A stray mark read between two lines of the address (a rule under the street, "—") parts nothing.
         bool adjacent = previous != n && previous < i;

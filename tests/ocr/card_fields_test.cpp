@@ -737,6 +737,14 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
     EXPECT_EQ(MarksFrom("Rua Joao Pessoa, 1325", "Rua João Pessoa, 1326"), "Rua João Pessoa, 1325");
     EXPECT_EQ(MarksFrom("Av. Sao Joao 12", "Av. São João, 12 B"), "Av. Sao Joao 12");
 
+    // A slogan over the street in its block is no part of the address, though the house number under it
+    // looks like a postal code.
+    card = outside::ExtractCardFields({L("= 2651-9589", 86, 7), L("Trabalhamos com todas as marcas", 56, 8),
+                                       L("Av. Waldemar Carlos Pereira, 1325 - Vila Talarico", 58, 8)},
+                                      "BR");
+    EXPECT_EQ(card.address_lines,
+              (std::vector<std::string>{"Av. Waldemar Carlos Pereira, 1325 - Vila Talarico"}));
+
     // A number line that names no street and follows no address line gives no address.
     card = outside::ExtractCardFields({L("José Carlos", 40), L("Nextel 9.4000-4561", 30)}, "BR");
     EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
