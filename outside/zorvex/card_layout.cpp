@@ -741,11 +741,12 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
     return false;
 }
 
-// An e-mail or web address's line read again as its whole row (see PrintRowReading's `along`); the row
-// replaces it where it holds the line's letters and more, and no fewer contacts; whether it did.
+// An e-mail or web address's line, or a street's, read again as its whole row (see PrintRowReading's
+// `along`); the row replaces it where it holds the line's letters and more, and no fewer contacts; whether
+// it did.
 bool LongerRowReading(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
     const ContactCount before = ContactEvidence(line.text, region);
-    if (before.emails + before.webs == 0) return false;
+    if (before.emails + before.webs == 0 && !card_rules::StreetShaped(line.text)) return false;
     const std::optional<TextLine> read = PrintRowReading(recognizer, picture, line, region, true);
     if (!read) return false;
     const std::string text = LineText(*read);
@@ -859,7 +860,16 @@ void RereadContactLines(Recognizer& recognizer, Pix* picture, std::vector<Layout
     tesseract::TessBaseAPI& api = recognizer.Api();
     bool single = false;
     for (LayoutLine& line : lines) {
-        if (line.height < 4 || !LooksLikeContactLine(line.text)) continue;
+        if (line.height < 4) continue;
+        // A street's line the layout cut short at a picture's edge ("... Pereira, 1325", its district
+        // after it left on a gradient taken for a picture) is read again as its whole row alone too.
+        if (!LooksLikeContactLine(line.text)) {
+            if (card_rules::StreetShaped(line.text) && !RunsUpTheCard(line)) {
+                LongerRowReading(recognizer, picture, line, region);
+                single = single || api.GetPageSegMode() == tesseract::PSM_SINGLE_LINE;
+            }
+            continue;
+        }
         // A telephone's worth of digits, read unsurely or up the card.
         if ((RunsUpTheCard(line) || line.confidence < kSure) &&
             std::count_if(line.text.begin(), line.text.end(), IsAsciiDigit) >= 6) {

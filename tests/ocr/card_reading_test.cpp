@@ -560,6 +560,20 @@ TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     EXPECT_EQ(NumbersRead(portuguese, cut.get(), kCaptureDpi), std::vector<std::string>{"2685-2862"});
 }
 
+TEST(CardReading, AStreetCutShortAtAGradientTakenForAPictureIsReadAsItsWholeRow) {
+    // The layout takes the end of the street's line, over a yellow gradient, for a picture: the line read
+    // "Av. Waldemar Carlos Pereira, 1325" and lost its district. A slogan stands just above it.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    auto cut = DeskCard("souza-806621156.jpg", outside::kCropInset);
+    ASSERT_TRUE(cut);
+    constexpr int kCaptureDpi = 222;  // as the card carries it: 2592 pixels across a frame 297 mm wide
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), kCaptureDpi, "BR"), "BR");
+    EXPECT_EQ(card.address_lines,
+              std::vector<std::string>{"Av. Waldemar Carlos Pereira, 1325 - Vila Talarico"});
+}
+
 TEST(CardReading, DisplayPrintInOutlineIsReadAgainOnItsBrightestChannel) {
     // Black capitals ringed in white on a blue band read "ATO SOCORRO" at 33 on the whole card; alone, on
     // each pixel's brightest channel, they read surely, and the trade's name is no one's.
