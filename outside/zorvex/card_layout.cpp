@@ -1735,6 +1735,31 @@ std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, f
     return kept;
 }
 
+void JoinRowsPartedBetweenBlocks(std::vector<LayoutLine>& lines) {
+    for (size_t a = 0; a < lines.size(); ++a)
+        for (size_t b = 0; b < lines.size(); ++b) {
+            LayoutLine &left = lines[a], &right = lines[b];
+            const int print = std::min(left.height, right.height);
+            const int gap = right.left - left.right;
+            const int centres = std::abs((left.top + left.bottom) - (right.top + right.bottom)) / 2;
+            if (a == b || left.block == right.block || print < 4 || gap < -print / 5 || gap > print / 5 ||
+                centres > print * 3 / 10 || 2 * left.height > 3 * right.height ||
+                2 * right.height > 3 * left.height)
+                continue;
+            const double letters = static_cast<double>(left.text.size() + right.text.size());
+            left.confidence = static_cast<float>((left.confidence * static_cast<double>(left.text.size()) +
+                                                  right.confidence * static_cast<double>(right.text.size())) /
+                                                 letters);
+            left.text += right.text;
+            left.right = right.right;
+            left.top = std::min(left.top, right.top);
+            left.bottom = std::max(left.bottom, right.bottom);
+            lines.erase(lines.begin() + static_cast<long>(b));
+            a = static_cast<size_t>(-1);
+            break;
+        }
+}
+
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region) {
     constexpr int kSmallPrint = 16;  // pixels of a line's median word height
     // A card this wide was cut out of a picture of the camera's resolution: its print is large enough, and
@@ -1797,6 +1822,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     std::vector<LayoutLine> lines = LayoutLines(page);
     if (heights.empty())
         for (const LayoutLine& line : lines) heights.push_back(line.height);
+    JoinRowsPartedBetweenBlocks(lines);
     if (heights.empty()) return lines;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     if (heights[heights.size() / 2] >= kSmallPrint || pixGetWidth(upright) > kLargestToEnlarge) {
@@ -1816,6 +1842,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
     ReadUnreadRegions(recognizer, scaled.get(), dpi * 2, page);
     ReadInkRows(recognizer, scaled.get(), page, region);
     lines = LayoutLines(page);
+    JoinRowsPartedBetweenBlocks(lines);
     RereadContactLines(recognizer, scaled.get(), lines, region);
     RestoreMarks(recognizer, scaled.get(), lines, region);
     RestoreAddressMarks(recognizer, scaled.get(), lines, region);

@@ -46,6 +46,12 @@ struct InkBox {
 // beside one. None when there are no such lines, as AddUnreadLines adds no other.
 std::vector<InkBox> UnreadAreas(const PageText& layout, const PageText& page, int width, int height);
 
+// Now and then the layout parts a row between two blocks inside a word ("Av. Cangaiba,2341- Ca" and
+// "ngaiba" over a coloured band): a line of another block that starts where one ends (within a fifth of
+// their print), on its row (centres within three tenths of it) and in its print (within half as large
+// again), goes on from it, the two read as one word where they meet.
+void JoinRowsPartedBetweenBlocks(std::vector<LayoutLine>& lines);
+
 // A row of marks of one letter size side by side: a line of print (`marks` of them) whatever its colour.
 struct InkRow {
     InkBox box;

@@ -91,6 +91,27 @@ TEST(CardLayout, ADashOrColonSetsNoColumnGap) {
         (std::vector<std::string>{"Sul, 132 - Tatuape - São Paulo", "Tel : (11) 99933-6564 -", "Tatuape"}));
 }
 
+TEST(CardLayout, ARowPartedBetweenBlocksInsideAWordIsOneLineAgain) {
+    // As the layout read a street over a coloured band: the row parted inside "Cangaiba", a column of
+    // numbers further along the next row, a line in larger print just after a word of one block.
+    const auto line = [](const std::string& text, int left, int right, int top, int height, int block) {
+        outside::LayoutLine l;
+        l.text = text, l.left = left, l.right = right, l.top = top, l.bottom = top + height;
+        l.height = height, l.block = block, l.confidence = 90;
+        return l;
+    };
+    std::vector<outside::LayoutLine> lines = {line("Av. Cangaiba,2341- Ca", 120, 544, 1135, 49, 3),
+                                              line("ngaiba", 543, 683, 1144, 44, 4),
+                                              line("São Paulo, SP", 77, 400, 1216, 32, 4),
+                                              line("2642-5294", 420, 600, 1216, 32, 5),
+                                              line("Di", 100, 160, 600, 40, 1),
+                                              line("MARIO", 162, 400, 580, 80, 2)};
+    outside::JoinRowsPartedBetweenBlocks(lines);
+    EXPECT_EQ(Texts(lines), (std::vector<std::string>{"Av. Cangaiba,2341- Cangaiba", "São Paulo, SP",
+                                                      "2642-5294", "Di", "MARIO"}));
+    EXPECT_EQ(lines[0].right, 683);
+}
+
 struct PixFree {
     void operator()(Pix* pix) const { pixDestroy(&pix); }
 };
