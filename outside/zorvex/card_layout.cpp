@@ -1183,6 +1183,9 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     constexpr size_t kRows = 6;        // rows read at most, the longest first
     constexpr float kSureTitle = 90;   // a title row read less surely is not added
     constexpr float kFairlySure = 60;  // a row giving a number with its area code is taken from this
+    // A row giving an e-mail address of the whole shape (a name, an "@", a domain ending in a top-level
+    // one of letters) is taken from this: grain on a photograph reads as no such thing.
+    constexpr float kEmailShaped = 30;
     // Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on
     // light only: the ground is made even as a light one).
     constexpr int kSources = 9, kFaint = 8;
@@ -1272,7 +1275,9 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         // Print over a pattern reads less surely than 80 even where every glyph is right; a number the
         // plan dials as printed, with its area code, and read fairly surely, is seldom grain.
         const TextLine& line = paragraph.lines.front();
-        if (MeanConfidence(line) >= kFairlySure && ContactEvidence(LineText(line), region).dialled > 0) {
+        const ContactCount contacts = ContactEvidence(LineText(line), region);
+        if ((MeanConfidence(line) >= kFairlySure && contacts.dialled > 0) ||
+            (MeanConfidence(line) >= kEmailShaped && contacts.emails > 0)) {
             page.paragraphs.push_back(std::move(paragraph));
         } else {
             PageText one;

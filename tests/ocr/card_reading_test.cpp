@@ -558,15 +558,20 @@ TEST(CardReading, AJapaneseCardPhotographedAtASlantIsCutUprightAndReadUnturned) 
     EXPECT_EQ(card.web, "https://www.contoso.co.jp/");
 }
 
-TEST(CardReading, ANumberInColourUnderASloganInItsBoxIsReadOnItsOwnRow) {
+TEST(CardReading, ContactsInColourOverAPhotographAreReadOnTheirOwnRows) {
     // The layout boxes a slogan and, under it, two numbers in yellow on a photograph as one line: the row
-    // of most marks is the slogan's, and on the grey the numbers read "(di) 2747-8430".
+    // of most marks is the slogan's, and on the grey the numbers read "(di) 2747-8430". The e-mail in red
+    // over snow reads right alone, but at 35 only.
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
     auto cut = DeskCard("souza-806623172.jpg", outside::kCropInset);
     ASSERT_TRUE(cut);
-    EXPECT_EQ(NumbersRead(portuguese, cut.get(), 0),
-              (std::vector<std::string>{"+55 11 2747-8430", "+55 11 2746-6245"}));
+    const outside::CardFields card =
+        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+    std::vector<std::string> numbers;
+    for (const outside::Telephone& tel : card.telephones) numbers.push_back(tel.number);
+    EXPECT_EQ(numbers, (std::vector<std::string>{"+55 11 2747-8430", "+55 11 2746-6245"}));
+    EXPECT_EQ(card.emails, std::vector<std::string>{"liderfrio@terra.com.br"});
 }
 
 TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
