@@ -513,6 +513,18 @@ std::unique_ptr<Pix, PixFree> DeskCard(const char* file, double inset) {
     return cut;
 }
 
+// The capture's resolution, as a card cut out of it carries it: 2592 pixels across a frame 297 mm wide.
+constexpr int kCaptureDpi = 222;
+
+// The fields the card program finds on the card of a desk photograph cut `inset` pixels in, told the
+// resolution `dpi`; none where the card is not cut out.
+outside::CardFields DeskCardFields(outside::Recognizer& recognizer, const char* file, double inset, int dpi,
+                                   const std::string& region) {
+    auto cut = DeskCard(file, inset);
+    if (!cut) return {};
+    return outside::ExtractCardFields(outside::ReadCard(recognizer, cut.get(), dpi, region), region);
+}
+
 // The telephone numbers the card program finds on a Brazilian card's cut.
 std::vector<std::string> NumbersRead(outside::Recognizer& recognizer, Pix* cut, int dpi) {
     std::vector<std::string> numbers;
@@ -531,10 +543,7 @@ TEST(CardReading, AnEMailPrintedPartlyOverAPhotographIsReadWholeWhereverTheCutFa
     ASSERT_TRUE(portuguese.Init("por+eng"));
     for (const double inset : {outside::kCropInset, outside::kCropInset + 1}) {
         SCOPED_TRACE(inset);
-        auto cut = DeskCard("souza-806622677.jpg", inset);
-        ASSERT_TRUE(cut);
-        const outside::CardFields card =
-            outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+        const outside::CardFields card = DeskCardFields(portuguese, "souza-806622677.jpg", inset, 0, "BR");
         EXPECT_EQ(card.emails, std::vector<std::string>{"floresnsfatima@hotmail.com"});
         EXPECT_TRUE(card.web.empty()) << card.web;
     }
@@ -547,11 +556,8 @@ TEST(CardReading, AJapaneseCardPhotographedAtASlantIsCutUprightAndReadUnturned) 
     // department taken for the name; turned level by the top's lean, the lines at the bottom were misread.
     outside::Recognizer japanese;
     ASSERT_TRUE(japanese.Init("jpn+eng"));
-    auto cut = DeskCard("contoso-daiki-tamura.jpg", outside::kCropInset);
-    ASSERT_TRUE(cut);
-    constexpr int kCaptureDpi = 222;  // as the card carries it: 2592 pixels across a frame 297 mm wide
     const outside::CardFields card =
-        outside::ExtractCardFields(outside::ReadCard(japanese, cut.get(), kCaptureDpi, "JP"), "JP");
+        DeskCardFields(japanese, "contoso-daiki-tamura.jpg", outside::kCropInset, kCaptureDpi, "JP");
     EXPECT_EQ(card.title, "営業部 部長");
     EXPECT_EQ(card.organisation, "株式会社コントーソ");
     EXPECT_EQ(card.address_lines, std::vector<std::string>{"〒108-0075 東京都港区港南 2-16-3"});
@@ -564,10 +570,8 @@ TEST(CardReading, ContactsInColourOverAPhotographAreReadOnTheirOwnRows) {
     // over snow reads right alone, but at 35 only.
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
-    auto cut = DeskCard("souza-806623172.jpg", outside::kCropInset);
-    ASSERT_TRUE(cut);
     const outside::CardFields card =
-        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+        DeskCardFields(portuguese, "souza-806623172.jpg", outside::kCropInset, 0, "BR");
     std::vector<std::string> numbers;
     for (const outside::Telephone& tel : card.telephones) numbers.push_back(tel.number);
     EXPECT_EQ(numbers, (std::vector<std::string>{"+55 11 2747-8430", "+55 11 2746-6245"}));
@@ -581,8 +585,6 @@ TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     ASSERT_TRUE(portuguese.Init("por+eng"));
     auto cut = DeskCard("souza-806630380.jpg", outside::kCropInset + 1);
     ASSERT_TRUE(cut);
-    // The capture's resolution, as the card carries it: 2592 pixels across a frame 297 mm wide.
-    constexpr int kCaptureDpi = 222;
     EXPECT_EQ(NumbersRead(portuguese, cut.get(), kCaptureDpi), std::vector<std::string>{"2685-2862"});
 }
 
@@ -591,11 +593,8 @@ TEST(CardReading, AStreetCutShortAtAGradientTakenForAPictureIsReadAsItsWholeRow)
     // "Av. Waldemar Carlos Pereira, 1325" and lost its district. A slogan stands just above it.
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
-    auto cut = DeskCard("souza-806621156.jpg", outside::kCropInset);
-    ASSERT_TRUE(cut);
-    constexpr int kCaptureDpi = 222;  // as the card carries it: 2592 pixels across a frame 297 mm wide
     const outside::CardFields card =
-        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), kCaptureDpi, "BR"), "BR");
+        DeskCardFields(portuguese, "souza-806621156.jpg", outside::kCropInset, kCaptureDpi, "BR");
     EXPECT_EQ(card.address_lines,
               std::vector<std::string>{"Av. Waldemar Carlos Pereira, 1325 - Vila Talarico"});
 }
@@ -605,10 +604,8 @@ TEST(CardReading, DisplayPrintInOutlineIsReadAgainOnItsBrightestChannel) {
     // each pixel's brightest channel, they read surely, and the trade's name is no one's.
     outside::Recognizer portuguese;
     ASSERT_TRUE(portuguese.Init("por+eng"));
-    auto cut = DeskCard("souza-806122959.jpg", outside::kCropInset);
-    ASSERT_TRUE(cut);
     const outside::CardFields card =
-        outside::ExtractCardFields(outside::ReadCard(portuguese, cut.get(), 0, "BR"), "BR");
+        DeskCardFields(portuguese, "souza-806122959.jpg", outside::kCropInset, 0, "BR");
     EXPECT_EQ(card.organisation, "AUTO SOCORRO");
     EXPECT_EQ(card.full_name, "R. OLIVEIRA");
 }
