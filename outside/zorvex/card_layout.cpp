@@ -1741,28 +1741,33 @@ std::vector<InkRow> UnreadRows(std::vector<InkRow> rows, const PageText& read, f
 }
 
 void JoinRowsPartedBetweenBlocks(std::vector<LayoutLine>& lines) {
-    for (size_t a = 0; a < lines.size(); ++a)
-        for (size_t b = 0; b < lines.size(); ++b) {
-            LayoutLine &left = lines[a], &right = lines[b];
-            const int print = std::min(left.height, right.height);
-            const int gap = right.left - left.right;
-            const int centres = std::abs((left.top + left.bottom) - (right.top + right.bottom)) / 2;
-            if (a == b || left.block == right.block || print < 4 || gap < -print / 5 || gap > print / 5 ||
-                centres > print * 3 / 10 || 2 * left.height > 3 * right.height ||
-                2 * right.height > 3 * left.height)
-                continue;
-            const double letters = static_cast<double>(left.text.size() + right.text.size());
-            left.confidence = static_cast<float>((left.confidence * static_cast<double>(left.text.size()) +
-                                                  right.confidence * static_cast<double>(right.text.size())) /
-                                                 letters);
-            left.text += right.text;
-            left.right = right.right;
-            left.top = std::min(left.top, right.top);
-            left.bottom = std::max(left.bottom, right.bottom);
-            lines.erase(lines.begin() + static_cast<long>(b));
-            a = static_cast<size_t>(-1);
-            break;
-        }
+    const auto goes_on = [](const LayoutLine& left, const LayoutLine& right) {
+        const int print = std::min(left.height, right.height);
+        const int gap = right.left - left.right;
+        const int centres = std::abs((left.top + left.bottom) - (right.top + right.bottom)) / 2;
+        return left.block != right.block && print >= 4 && std::abs(gap) <= print / 5 &&
+               centres <= print * 3 / 10 && 2 * left.height <= 3 * right.height &&
+               2 * right.height <= 3 * left.height;
+    };
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t a = 0; a < lines.size() && !joined; ++a)
+            for (size_t b = 0; b < lines.size() && !joined; ++b) {
+                if (a == b || !goes_on(lines[a], lines[b])) continue;
+                LayoutLine &left = lines[a], &right = lines[b];
+                const double letters = static_cast<double>(left.text.size() + right.text.size());
+                left.confidence =
+                    static_cast<float>((left.confidence * static_cast<double>(left.text.size()) +
+                                        right.confidence * static_cast<double>(right.text.size())) /
+                                       letters);
+                left.text += right.text;
+                left.right = right.right;
+                left.top = std::min(left.top, right.top);
+                left.bottom = std::max(left.bottom, right.bottom);
+                lines.erase(lines.begin() + static_cast<long>(b));
+                joined = true;
+            }
+    }
 }
 
 std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region) {
