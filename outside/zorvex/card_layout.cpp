@@ -1178,6 +1178,21 @@ void AddLetteringRow(PageText& page, TextLine line) {
 // stretched reading's, a row giving a number with its area code fairly surely as well. Faint grey print on
 // a shaded ground stands out in none of the channels; it is looked for on the grey with its ground made
 // even and darkened (see FaintPrintDarkened).
+// A row of words, not of numbers or addresses: two words of three letters or more, no digit, no "@".
+bool WordsRow(const std::string& text) {
+    if (text.find_first_of("0123456789@") != std::string::npos) return false;
+    int words = 0, letters = 0;
+    for (const char c : text + " ") {
+        if (std::isalpha(static_cast<unsigned char>(c)) != 0 || (static_cast<unsigned char>(c) & 0x80) != 0) {
+            ++letters;
+        } else if (c == ' ') {
+            words += letters >= 3 ? 1 : 0;
+            letters = 0;
+        }
+    }
+    return words >= 2;
+}
+
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
     constexpr int kWidth = 1000;       // pixels: the rows are looked for on a copy this wide at most
     constexpr size_t kRows = 6;        // rows read at most, the longest first
@@ -1186,6 +1201,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // A row giving an e-mail address of the whole shape (a name, an "@", a domain ending in a top-level
     // one of letters) is taken from this: grain on a photograph reads as no such thing.
     constexpr float kEmailShaped = 30;
+    constexpr float kSureWords = 80;  // a row of words read less surely is read again plainly
     // Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on
     // light only: the ground is made even as a light one).
     constexpr int kSources = 9, kFaint = 8;
@@ -1250,6 +1266,15 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         PixPtr grey = row.source == kFaint ? std::move(clip) : channel(clip.get(), row.source);
         if (!grey) continue;
         TextLine line = ReadGreyRow(recognizer, grey.get(), print, region);
+        // A threshold by each place's neighbourhood breaks the thin strokes of a blurred script apart
+        // ("dtair Dura Miranda"): a row of words read unsurely so is read again on Tesseract's own
+        // threshold, and the surer reading stands where it is a row of words too. (Rows of numbers and
+        // addresses read right locally as a rule.)
+        if (MeanConfidence(line) < kSureWords && WordsRow(LineText(line))) {
+            TextLine plainly = ReadGreyRow(recognizer, grey.get(), print, region, false);
+            if (MeanConfidence(plainly) > MeanConfidence(line) && WordsRow(LineText(plainly)))
+                line = std::move(plainly);
+        }
         for (Word& w : line.words) w.left += x0, w.right += x0, w.top += y0, w.bottom += y0;
         // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has, or
         // a job title read surely: a line with a job word is no logo's lettering. One starting in lower

@@ -578,6 +578,14 @@ TEST(CardReading, ContactsInColourOverAPhotographAreReadOnTheirOwnRows) {
     EXPECT_EQ(card.emails, std::vector<std::string>{"liderfrio@terra.com.br"});
 }
 
+TEST(CardReading, ANameInAThinScriptIsReadOnTesseractsOwnThreshold) {
+    // A name in a thin italic serif on a yellow card, photographed blurred: thresholded by each place's
+    // neighbourhood its strokes part and its row reads "dtair Dura Miranda" at 66.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    EXPECT_EQ(FieldsOf(portuguese, "souza-806123003.jpg", "BR").full_name, "Altair D'Auria Miranda");
+}
+
 TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     // A shop's card printed over a photograph: cut a pixel further in than a capture cuts it, Tesseract's
     // layout takes all but its top for one picture, and the card's number went unread.
