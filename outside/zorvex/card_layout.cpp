@@ -741,19 +741,28 @@ bool RereadPrintRow(Recognizer& recognizer, Pix* picture, LayoutLine& line, cons
     return false;
 }
 
-// An e-mail or web address's line, or a street's, read again as its whole row (see PrintRowReading's
-// `along`); the row replaces it where it holds the line's letters and more, and no fewer contacts; whether
-// it did.
+// An e-mail or web address's line, an e-mail's label's or a street's, read again as its whole row (see
+// PrintRowReading's `along`); the row replaces it where it holds the line's letters and more (or an e-mail
+// after the label), and no fewer contacts; whether it did.
 bool LongerRowReading(Recognizer& recognizer, Pix* picture, LayoutLine& line, const std::string& region) {
     const ContactCount before = ContactEvidence(line.text, region);
-    if (before.emails + before.webs == 0 && !card_rules::StreetShaped(line.text)) return false;
+    // An e-mail's label with no address after it: its "@" was misread and the rest of the address may
+    // have been left to another line ("E-mail: sonaocasaúbol." and "«br").
+    const bool labelled =
+        before.emails == 0 && card_rules::Lower(line.text).find("mail") != std::string::npos;
+    if (before.emails + before.webs == 0 && !card_rules::StreetShaped(line.text) && !labelled) return false;
     const std::optional<TextLine> read = PrintRowReading(recognizer, picture, line, region, true);
     if (!read) return false;
     const std::string text = LineText(*read);
     const ContactCount after = ContactEvidence(text, region);
     const std::string was = card_rules::Compact(line.text), now = card_rules::Compact(text);
-    if (now.size() <= was.size() || now.find(was) == std::string::npos || after.emails < before.emails ||
-        after.webs < before.webs || after.telephones < before.telephones)
+    // The row read alone repeats the line's letters and reads more, or gives the labelled line its address
+    // (the misread "@" not repeated) after the same label.
+    const bool repeats = now.size() > was.size() && now.find(was) != std::string::npos;
+    const bool addressed = labelled && after.emails > 0 &&
+                           card_rules::Words(text).front() == card_rules::Words(line.text).front();
+    if ((!repeats && !addressed) || after.emails < before.emails || after.webs < before.webs ||
+        after.telephones < before.telephones)
         return false;
     line.text = text;
     line.confidence = static_cast<float>(MeanConfidence(*read));

@@ -586,6 +586,15 @@ TEST(CardReading, ANameInAThinScriptIsReadOnTesseractsOwnThreshold) {
     EXPECT_EQ(FieldsOf(portuguese, "souza-806123003.jpg", "BR").full_name, "Altair D'Auria Miranda");
 }
 
+TEST(CardReading, AnEMailWhoseAtSignWasMisreadIsReadAsItsWholeRowAfterItsLabel) {
+    // Teal print over a cloudy sky: the card's reading gives "E-mail: sonaocasaúbol." and leaves "br" to a
+    // line of its own; the row read alone gives the address after the same label.
+    outside::Recognizer portuguese;
+    ASSERT_TRUE(portuguese.Init("por+eng"));
+    EXPECT_EQ(FieldsOf(portuguese, "souza-806122656.jpg", "BR").emails,
+              std::vector<std::string>{"sonaocasa@bol.com.br"});
+}
+
 TEST(CardReading, PrintUnderALayoutBlockTakenForAPictureIsRead) {
     // A shop's card printed over a photograph: cut a pixel further in than a capture cuts it, Tesseract's
     // layout takes all but its top for one picture, and the card's number went unread.
