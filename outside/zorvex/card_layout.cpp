@@ -1210,7 +1210,10 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // A row giving an e-mail address of the whole shape (a name, an "@", a domain ending in a top-level
     // one of letters) is taken from this: grain on a photograph reads as no such thing.
     constexpr float kEmailShaped = 30;
-    constexpr float kSureWords = 80;  // a row of words read less surely is read again plainly
+    // A row of words read less surely is read again plainly, on half the rows at most (the longest):
+    // each reading costs as much as the row's first.
+    constexpr float kSureWords = 80;
+    constexpr int kPlainRereads = static_cast<int>(kRows / 2);
     // Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on
     // light only: the ground is made even as a light one).
     constexpr int kSources = 9, kFaint = 8;
@@ -1257,6 +1260,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     PageText again;
     std::vector<TextLine> lettering;
     PixPtr even;
+    int plain_rereads = 0;
     for (const InkRow& row : rows) {
         const float print = static_cast<float>(row.height) / reduce;
         const int margin_x = static_cast<int>(print * 0.8f) + 2,
@@ -1279,7 +1283,8 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         // ("dtair Dura Miranda"): a row of words read unsurely so is read again on Tesseract's own
         // threshold, and the surer reading stands where it is a row of words too. (Rows of numbers and
         // addresses read right locally as a rule.)
-        if (MeanConfidence(line) < kSureWords && WordsRow(LineText(line))) {
+        if (MeanConfidence(line) < kSureWords && WordsRow(LineText(line)) && plain_rereads < kPlainRereads) {
+            ++plain_rereads;
             TextLine plainly = ReadGreyRow(recognizer, grey.get(), print, region, false);
             if (MeanConfidence(plainly) > MeanConfidence(line) && WordsRow(LineText(plainly)))
                 line = std::move(plainly);
