@@ -1179,14 +1179,6 @@ void AddLetteringRow(PageText& page, TextLine line) {
     page.paragraphs.insert(before, Paragraph{{std::move(line)}});
 }
 
-// Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
-// for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
-// channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
-// read alone, in the channel it stood out in, dark on light, scaled so its print stands some 40 pixels
-// high, and what reads as a contact line or a job title surely is added as AddUnreadLines adds the
-// stretched reading's, a row giving a number with its area code fairly surely as well. Faint grey print on
-// a shaded ground stands out in none of the channels; it is looked for on the grey with its ground made
-// even and darkened (see FaintPrintDarkened).
 // A row of words, not of numbers or addresses: two words of three letters or more, no digit, no "@".
 bool WordsRow(const std::string& text) {
     if (text.find_first_of("0123456789@") != std::string::npos) return false;
@@ -1202,6 +1194,14 @@ bool WordsRow(const std::string& text) {
     return words >= 2;
 }
 
+// Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
+// for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
+// channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
+// read alone, in the channel it stood out in, dark on light, scaled so its print stands some 40 pixels
+// high, and what reads as a contact line or a job title surely is added as AddUnreadLines adds the
+// stretched reading's, a row giving a number with its area code fairly surely as well. Faint grey print on
+// a shaded ground stands out in none of the channels; it is looked for on the grey with its ground made
+// even and darkened (see FaintPrintDarkened).
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
     constexpr int kWidth = 1000;       // pixels: the rows are looked for on a copy this wide at most
     constexpr size_t kRows = 6;        // rows read at most, the longest first
