@@ -1181,17 +1181,10 @@ void AddLetteringRow(PageText& page, TextLine line) {
 
 // A row of words, not of numbers or addresses: two words of three letters or more, no digit, no "@".
 bool WordsRow(const std::string& text) {
-    if (text.find_first_of("0123456789@") != std::string::npos) return false;
-    int words = 0, letters = 0;
-    for (const char c : text + " ") {
-        if (std::isalpha(static_cast<unsigned char>(c)) != 0 || (static_cast<unsigned char>(c) & 0x80) != 0) {
-            ++letters;
-        } else if (c == ' ') {
-            words += letters >= 3 ? 1 : 0;
-            letters = 0;
-        }
-    }
-    return words >= 2;
+    if (card_rules::HasDigit(text) || text.find('@') != std::string::npos) return false;
+    const std::vector<std::string> words = card_rules::Words(text);
+    return std::count_if(words.begin(), words.end(),
+                         [](const std::string& w) { return card_rules::Compact(w).size() >= 3; }) >= 2;
 }
 
 // Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
