@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "outside/common/line_fit.h"
+
 namespace outside {
 namespace {
 
@@ -27,19 +29,8 @@ bool Sample(const cv::Mat& bgr, cv::Point2d p, cv::Vec3d& value) {
     return true;
 }
 
-struct Side {
-    cv::Point2d point, direction;
-};
-
-std::optional<cv::Point2d> Meet(const Side& a, const Side& b) {
-    double cross = a.direction.x * b.direction.y - a.direction.y * b.direction.x;
-    if (std::abs(cross) < 1e-9) return std::nullopt;
-    cv::Point2d d = b.point - a.point;
-    return a.point + (d.x * b.direction.y - d.y * b.direction.x) / cross * a.direction;
-}
-
 // The side from a to b refitted to the steepest step across it; nothing when too little of it shows one.
-std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b, double reach) {
+std::optional<Line> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b, double reach) {
     const cv::Point2d along = b - a;
     const double length = cv::norm(along);
     if (length < 20) return std::nullopt;
@@ -78,9 +69,7 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
         points.emplace_back(static_cast<float>(found.x), static_cast<float>(found.y));
     }
     if (points.size() < kSamplesPerSide / 2) return std::nullopt;
-    cv::Vec4f line;
-    cv::fitLine(points, line, cv::DIST_HUBER, 0, 0.01, 0.01);
-    Side side{cv::Point2d(line[2], line[3]), cv::Point2d(line[0], line[1])};
+    const Line side = FitLineRobustly(points);
     // The refit must stay with the side it refines: near in place and in direction.
     if (std::abs(side.direction.dot(normal)) > std::sin(1.0 * CV_PI / 180)) return std::nullopt;
     for (cv::Point2d end : {a, b})
@@ -94,7 +83,7 @@ std::optional<Side> RefineSide(const cv::Mat& bgr, cv::Point2d a, cv::Point2d b,
 // line through one step at each of two places that the most places' steps lie on is the edge, and it must
 // be seen along most of the stretch. A faint edge is sought on samples averaged along the line, where
 // gentler steps stand out of the noise.
-std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from, double to, double wide,
+std::optional<Line> FitStretch(const cv::Mat& bgr, const Line& line, double from, double to, double wide,
                                int span, double askew_degrees, bool faint = false) {
     const cv::Point2d normal(-line.direction.y, line.direction.x);
     const int half = static_cast<int>(std::ceil(wide / kStep));
@@ -181,9 +170,7 @@ std::optional<Side> FitStretch(const cv::Mat& bgr, const Side& line, double from
             cv::Point2d found = line.point + line.direction * place.t + normal * *o;
             points.emplace_back(static_cast<float>(found.x), static_cast<float>(found.y));
         }
-    cv::Vec4f fitted;
-    cv::fitLine(points, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
-    return Side{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+    return FitLineRobustly(points);
 }
 
 // Where the two sides meeting at a corner bow, the corner is where their ends meet, not their lines
@@ -197,8 +184,8 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     const double incoming = cv::norm(corner - previous), outgoing = cv::norm(next - corner);
     if (std::min(incoming, outgoing) < 100) return corner;
     // Each side as a line through the corner, pointing away from it along the side.
-    const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
-    auto end_of = [&](const Side& side, double length) {
+    const Line back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
+    auto end_of = [&](const Line& side, double length) {
         const double wide = std::max(6.0, 0.03 * length);
         // A bowed side's end runs a few degrees off its line; a corner curled or bent up turns it further
         // (up to some 9 degrees: a page curled up at a corner), sought only where no end lies nearer the
@@ -215,7 +202,7 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     auto a = end_of(back, incoming), b = end_of(ahead, outgoing);
     // A side whose end runs clearly off its line (a percent of its length midway along the stretch) bows;
     // the ends of a straight side stray from its line by a pixel or two at most (a curled tip, blur).
-    auto bows = [](const Side& side, const Side& end, double length) {
+    auto bows = [](const Line& side, const Line& end, double length) {
         const cv::Point2d middle = side.point + side.direction * (0.1 * length);
         const cv::Point2d normal(-end.direction.y, end.direction.x);
         return std::abs((middle - end.point).dot(normal)) >= 0.01 * length;
@@ -223,7 +210,7 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
     const bool a_bows = a && bows(back, *a, incoming), b_bows = b && bows(ahead, *b, outgoing);
     if (!a || !b || !(a_bows || b_bows)) return corner;
     // A side that runs straight to the corner keeps its whole length's line, steadier than its end's.
-    auto met = Meet(a_bows ? *a : back, b_bows ? *b : ahead);
+    auto met = Intersect(a_bows ? *a : back, b_bows ? *b : ahead);
     if (!met) return corner;
     const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
     const double moved = cv::norm(*met - corner);
@@ -240,10 +227,10 @@ cv::Point2d CornerFromEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>&
 // left out (print beside the rim, a notch, a speck). Also the steps' median strength, and the median distance
 // of the kept ones off the line (how straight the rim runs there, how sharp the step is).
 struct Rim {
-    Side line;
+    Line line;
     double strength = 0, spread = 0;
 };
-std::optional<Rim> FitRim(const cv::Mat& bgr, const Side& line, cv::Point2d centre, double from, double to,
+std::optional<Rim> FitRim(const cv::Mat& bgr, const Line& line, cv::Point2d centre, double from, double to,
                           double wide, bool paper_brighter) {
     cv::Point2d inward(-line.direction.y, line.direction.x);
     if ((centre - line.point).dot(inward) < 0) inward = -inward;
@@ -286,7 +273,7 @@ std::optional<Rim> FitRim(const cv::Mat& bgr, const Side& line, cv::Point2d cent
         if (points.size() < kPlaces * 3 / 5) return std::nullopt;
         cv::Vec4f fitted;
         cv::fitLine(points, fitted, cv::DIST_L2, 0, 0.01, 0.01);
-        rim.line = Side{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+        rim.line = Line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
         const cv::Point2d normal(-rim.line.direction.y, rim.line.direction.x);
         std::vector<double> off;
         for (const cv::Point2f& p : points)
@@ -322,14 +309,14 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
     const double incoming = cv::norm(corner - previous), outgoing = cv::norm(next - corner);
     const double shorter = std::min(incoming, outgoing);
     if (shorter < 100) return corner;
-    const Side back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
+    const Line back{corner, (previous - corner) / incoming}, ahead{corner, (next - corner) / outgoing};
     const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) * 0.25;
-    auto rim_of = [&](const Side& side, double length) -> std::optional<Rim> {
+    auto rim_of = [&](const Line& side, double length) -> std::optional<Rim> {
         auto rim = FitRim(bgr, side, centre, 0.02 * length, 0.12 * length, std::max(8.0, 0.015 * length),
                           paper_brighter);
         if (!rim) return rim;
         // Again, close round the rim found, for its steps nearest its line.
-        const Side near{
+        const Line near{
             rim->line.point + rim->line.direction * (corner - rim->line.point).dot(rim->line.direction),
             rim->line.direction};
         rim = FitRim(bgr, near, centre, 0.02 * length, 0.12 * length, 3.0, paper_brighter);
@@ -354,7 +341,7 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
         return std::abs((corner - rim.line.point).dot(normal)) > std::max(1.0, 2 * rim.spread);
     };
     if (!off_line(*a) && !off_line(*b)) return corner;
-    auto met = Meet(a->line, b->line);
+    auto met = Intersect(a->line, b->line);
     if (!met) return corner;
     const double moved = cv::norm(*met - corner);
     const double diagonal = std::max(cv::norm(corners[2] - corners[0]), cv::norm(corners[3] - corners[1]));
@@ -365,14 +352,14 @@ cv::Point2d CornerAtRimEnds(const cv::Mat& bgr, const std::array<cv::Point2d, 4>
 
 Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_edges, bool sharp_rim) {
     if (bgr.empty() || bgr.type() != CV_8UC3) return quad;
-    std::array<Side, 4> sides;
+    std::array<Line, 4> sides;
     double moved_far = 0;  // how far a side was sought beyond the reach
     for (int i = 0; i < 4; ++i) {
         cv::Point2d a = quad.corners[static_cast<size_t>(i)],
                     b = quad.corners[static_cast<size_t>((i + 1) % 4)];
         cv::Point2d along = b - a;
         const double length = cv::norm(along);
-        const Side given{a, along / std::max(1e-9, length)};
+        const Line given{a, along / std::max(1e-9, length)};
         auto side = RefineSide(bgr, a, b, reach);
         // A side the working copy tilted off a faint edge (colour alone) lies beyond the reach at one end.
         if (!side && far_edges && 0.03 * length > reach) {
@@ -391,7 +378,7 @@ Quad RefineEdges(const cv::Mat& bgr, const Quad& quad, double reach, bool far_ed
     }
     Quad refined = quad;
     for (int i = 0; i < 4; ++i) {
-        auto corner = Meet(sides[static_cast<size_t>((i + 3) % 4)], sides[static_cast<size_t>(i)]);
+        auto corner = Intersect(sides[static_cast<size_t>((i + 3) % 4)], sides[static_cast<size_t>(i)]);
         if (!corner ||
             cv::norm(*corner - quad.corners[static_cast<size_t>(i)]) > 2 * std::max(reach, moved_far))
             return quad;

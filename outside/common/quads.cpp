@@ -6,23 +6,13 @@
 #include <opencv2/imgproc.hpp>
 #include <optional>
 
+#include "outside/common/line_fit.h"
+
 namespace outside {
 namespace {
 
 // Detection works on a smaller copy (QuadSearch::working_size); fitting lines to many edge pixels keeps
 // the corners well under a pixel of that copy.
-
-struct Line {
-    cv::Point2d point, direction;  // direction is a unit vector
-};
-
-std::optional<cv::Point2d> Intersect(const Line& a, const Line& b) {
-    double cross = a.direction.x * b.direction.y - a.direction.y * b.direction.x;
-    if (std::abs(cross) < 1e-9) return std::nullopt;
-    cv::Point2d d = b.point - a.point;
-    double t = (d.x * b.direction.y - d.y * b.direction.x) / cross;
-    return a.point + t * a.direction;
-}
 
 // Fits a line to the edge pixels lying along the side from a to b (away from its ends), and tells
 // how much of the side they cover.
@@ -60,9 +50,7 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
         for (size_t i = 0; i < near.size(); ++i)
             if (std::abs(offsets[i] - centre) <= 1.5) chosen.push_back(near[i]);
         if (chosen.size() < 8) return fitted;
-        cv::Vec4f refit;
-        cv::fitLine(chosen, refit, cv::DIST_HUBER, 0, 0.01, 0.01);
-        return Line{cv::Point2d(refit[2], refit[3]), cv::Point2d(refit[0], refit[1])};
+        return FitLineRobustly(chosen);
     };
     auto centre_of = [](int bin) { return bin - kBins / 2 + 0.5; };
     // Peaks (with their neighbours) from the inside outwards; the first with a fair share of the points.
@@ -150,9 +138,7 @@ Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point
             ? 0
             : std::min(1.0, static_cast<double>(std::count(covered.begin(), covered.end(), true)) / span);
     if (near.size() < 8) return coarse;
-    cv::Vec4f fitted;
-    cv::fitLine(near, fitted, cv::DIST_HUBER, 0, 0.01, 0.01);
-    Line line{cv::Point2d(fitted[2], fitted[3]), cv::Point2d(fitted[0], fitted[1])};
+    const Line line = FitLineRobustly(near);
     cv::Point2d inside(-line.direction.y, line.direction.x);
     if ((centre - line.point).dot(inside) < 0) inside = -inside;
     auto strip_level = [&](double from, double to) {
