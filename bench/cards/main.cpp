@@ -35,7 +35,7 @@
 #include "outside/fasize/card_detector.h"
 #include "outside/finecmd/recognizer.h"
 #include "outside/finecmd/thread_limit.h"
-#include "outside/zorvex/card_layout.h"
+#include "outside/zorvex/card_reading.h"
 #include "outside/zorvex/import_file.h"
 #include "outside/zorvex/vcard.h"
 #include "pipeline/capture/capture_rules.h"

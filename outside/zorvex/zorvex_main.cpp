@@ -15,7 +15,7 @@
 #include "outside/finecmd/page_source.h"
 #include "outside/finecmd/recognizer.h"
 #include "outside/finecmd/thread_limit.h"
-#include "outside/zorvex/card_layout.h"
+#include "outside/zorvex/card_reading.h"
 #include "outside/zorvex/import_file.h"
 #include "outside/zorvex/vcard.h"
 #include "platform/files/files.h"

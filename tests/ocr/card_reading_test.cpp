@@ -1,6 +1,8 @@
 // The card program's reading of a recognised page into its lines, on pages given by hand, and a few real
 // card pictures read end to end.
 
+#include "outside/zorvex/card_reading.h"
+
 #include <gtest/gtest.h>
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
@@ -14,6 +16,10 @@
 #include "outside/fasize/card_detector.h"
 #include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_layout.h"
+#include "outside/zorvex/ink_rows.h"
+#include "outside/zorvex/page_additions.h"
+#include "outside/zorvex/reading_measures.h"
+#include "outside/zorvex/row_reading.h"
 #include "outside/zorvex/vcard.h"
 #include "virtualcam/scenes/photo_files.h"
 

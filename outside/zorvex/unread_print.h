@@ -1,0 +1,53 @@
+#pragma once
+// Print a card's first reading passed over or read in doubt, read again: runs of doubtful words, parts
+// left unread, rows of ink the layout missed, and the blocks it took for pictures.
+
+#include <string>
+
+#include "outside/finecmd/recognizer.h"
+
+namespace outside {
+
+// A card read thin whose layout Tesseract took for one picture over most of it (print on a photograph
+// of the shop): the print under that block goes unread, by this reading and by any other with the same
+// layout. It is read again as sparse text, which finds lines wherever they stand, and its lines where
+// nothing was read are added as one block: those read surely (a name), and those that hold a contact
+// (a number read doubtfully is read again later as a contact line).
+void ReadPicturedCardSparsely(Recognizer& recognizer, Pix* picture, int dpi, PageText& page,
+                              const std::string& region);
+
+// Tesseract now and then takes the words of a line in smaller print beside a large one (a name with the
+// e-mail address in the next column) as part of the large line, and reads them as nonsense. Such a run
+// of doubtful words after or before confident ones is read again on its own, and the words of that
+// reading that lie where no confident word was read stand as lines of their own; the doubtful ones go.
+void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText& page);
+
+// Print Tesseract's one global threshold loses: coloured, or light on a band or a photograph. The
+// picture's grey is stretched to its local contrast and read once more, and what that reading found where
+// nothing was read is added. Its time goes mostly to recognising lines, and only lines where nothing was
+// read are added: its page layout is found first, and only the part of the card holding such lines is
+// read (see UnreadAreas), none when there are none. A card read thin is read whole, as RecognizeWhole
+// reads it (at half its size when cut out of the camera's picture): its few words read are mostly misread
+// marks that Tesseract's recognition of a line parts otherwise than its layout, and this reading gives
+// most of what the card gets. (Painting out the words already read saves time as well but changes how
+// Tesseract lays out the rest, and it read less.)
+void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page);
+
+// Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
+// for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
+// channel of the card, dark on light and light on dark (see InkRows); each row where nothing was read is
+// read alone, in the channel it stood out in, dark on light, scaled so its print stands some 40 pixels
+// high, and what reads as a contact line or a job title surely is added as AddUnreadLines adds the
+// stretched reading's, a row giving a number with its area code fairly surely as well. Faint grey print on
+// a shaded ground stands out in none of the channels; it is looked for on the grey with its ground made
+// even and darkened (see FaintPrintDarkened).
+void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region);
+
+// Lettering Tesseract's page layout takes for a picture: a company's name drawn large over a design or
+// beside its logo ("selva digitals" under an icon, "BORCELLE AIRLINES" on a coloured band). Each block it
+// lays out as a picture (a "word" of no text) is cut out and read on its own, thresholded by each place's
+// neighbourhood so a coloured ground or a gradient is no print, and the lines of letters read surely
+// where nothing was read are added; which of them names the company the field rules decide.
+void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& page);
+
+}  // namespace outside
