@@ -68,10 +68,16 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
         err << "vellumo-capture: the text recognition (FineCmd.exe) is not installed beside the program\n";
         return 1;
     }
-    if (target == 1 && settings.m_bCardProgramFound == 0) {
-        err << "vellumo-capture: the business-card program (Zorvex.exe) is not installed beside the "
-               "program\n";
-        return 1;
+    if (target == 1) {
+        // The shipped settings choose the explorer program, seldom installed: the cards go to whichever
+        // card program is there, as the window's menu hands the choice over.
+        const int program = ocr::CardProgramToUse(settings);
+        if (program < 0) {
+            err << "vellumo-capture: the business-card program (Zorvex.exe) is not installed beside the "
+                   "program\n";
+            return 1;
+        }
+        request.card_program = program;
     }
 
     Flags flags;

@@ -70,6 +70,12 @@ void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs,
     });
 }
 
+int CardProgramToUse(const CVellumoSettings& settings) {
+    const bool explorer = settings.m_bCardExplorerFound != 0, card = settings.m_bCardProgramFound != 0;
+    if (settings.m_nCardProgram == 0 ? explorer : card) return settings.m_nCardProgram == 0 ? 0 : 1;
+    return card ? 1 : explorer ? 0 : -1;
+}
+
 char ExplorerLanguageLetter(int card_language) {
     if (card_language == 1 || card_language == 2) return 'c';
     if (card_language == 3) return 'j';

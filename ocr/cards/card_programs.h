@@ -35,6 +35,10 @@ int FindCardProgram(CVellumoSettings& settings, ExternalProgramInfo& info, const
 void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs,
                          const std::string& program_folder);
 
+// The program cards go to where nothing asks the user (the command line): the chosen one ("Zorvex Index":
+// 0 explorer, 1 card program) where it was found, else the other where that was; -1 when neither was.
+int CardProgramToUse(const CVellumoSettings& settings);
+
 // The explorer program's language letter for ZorvexLanguage: 1, 2 "c"; 3 "j"; 4 to 8 "o"; others "e".
 char ExplorerLanguageLetter(int card_language);
 // The card program's language code for Zorvex6Language ("EN" outside 0 to 20).

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <algorithm>
 #include <filesystem>
 
@@ -32,6 +33,10 @@ class CaptureCli : public ::testing::Test {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("VELLUMO_DEBUG");
         env.insert("TMPDIR", QString::fromStdString(dir.Path("")));
+        // No card program registered (the shipped settings choose the explorer program, which is not
+        // there): ours beside the program stands in. Cards are saved in the scratch documents folder.
+        env.insert("VELLUMO_REGISTRY_MACHINE", QString::fromStdString(dir.Path("registry.ini")));
+        env.insert("VELLUMO_USER_DOCUMENTS", QString::fromStdString(dir.Path("documents")));
         process.setProcessEnvironment(env);
         process.start(QString(VELLUMO_BIN_DIR) + "/vellumo-capture", args);
         EXPECT_TRUE(process.waitForFinished(120000));
@@ -143,4 +148,24 @@ TEST_F(CaptureCli, GathersGoodPicturesIntoOnePdf) {
     const size_t pages = pdf.find("Pages:");
     ASSERT_NE(pages, std::string::npos) << pdf;
     EXPECT_EQ(std::stoi(pdf.substr(pages + 6)), 2) << pdf;
+}
+
+TEST_F(CaptureCli, CardsGoToTheCardProgramThatIsThereAndBecomeAContact) {
+    dir.MakeFolder("documents");
+    const std::string card = std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/contoso-avery-smith.jpg";
+    Outcome run = Capture({"--from", QString::fromStdString(card), "--out",
+                           QString::fromStdString(dir.Path("out")), "--cards"});
+    ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("the cards went to the business-card program"), std::string::npos) << run.out;
+    // The card program reads the card after the capture has ended.
+    const std::filesystem::path cards = dir.Path("documents/Vellumo Cards");
+    std::string vcard;
+    for (int waited = 0; vcard.empty() && waited < 600; ++waited) {
+        if (std::filesystem::is_directory(cards))
+            for (const auto& entry : std::filesystem::directory_iterator(cards))
+                vcard = ReadAll(entry.path().string());
+        if (vcard.empty()) QThread::msleep(100);
+    }
+    EXPECT_NE(vcard.find("\nN:Smith;Avery;"), std::string::npos) << vcard;
+    EXPECT_NE(vcard.find("EMAIL;TYPE=INTERNET:avery.smith@contoso.com"), std::string::npos) << vcard;
 }
