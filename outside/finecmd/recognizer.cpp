@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <sstream>
+
+#include "platform/debuglog/debuglog.h"
 
 namespace outside {
 
@@ -25,7 +28,18 @@ int PageResolution(int file_dpi, int width) {
     return std::clamp(static_cast<int>(width / 11.69 + 0.5), 70, 600);
 }
 
-Recognizer::Recognizer() : api_(std::make_unique<tesseract::TessBaseAPI>()) {}
+Recognizer::Recognizer() : api_(std::make_unique<tesseract::TessBaseAPI>()) {
+    // Tesseract's remarks on each picture ("Estimating resolution as 188", "Detected 19 diacritics") and
+    // Leptonica's on boxes it clips reach the terminal of whoever started the capture; they are left for
+    // the debug log's readers. Where they go is one setting for the whole process, set before any engine
+    // is at work.
+    static std::once_flag quiet;
+    std::call_once(quiet, [this] {
+        if (platform::DebugLogEnabled()) return;
+        api_->SetVariable("debug_file", "/dev/null");
+        setMsgSeverity(L_SEVERITY_NONE);
+    });
+}
 Recognizer::~Recognizer() {
     api_->End();
     if (orientation_) orientation_->End();

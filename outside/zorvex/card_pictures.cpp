@@ -8,9 +8,12 @@
 namespace outside {
 
 PixPtr LocalThreshold(Pix* grey, int half) {
-    Pix* binary = nullptr;
-    if (grey == nullptr || pixSauvolaBinarize(grey, half, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0)
+    // Leptonica refuses a picture narrower than the window (and says so on the terminal): a clip that
+    // small holds no print to threshold.
+    if (grey == nullptr || pixGetWidth(grey) < 2 * half + 3 || pixGetHeight(grey) < 2 * half + 3)
         return nullptr;
+    Pix* binary = nullptr;
+    if (pixSauvolaBinarize(grey, half, 0.34f, 1, nullptr, nullptr, nullptr, &binary) != 0) return nullptr;
     return PixPtr(binary);
 }
 
