@@ -4,6 +4,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "outside/common/edge_refine.h"
+#include "outside/common/side_measures.h"
 #include "outside/common/text_orientation.h"
 
 namespace outside {

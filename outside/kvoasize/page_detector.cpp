@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "outside/common/edge_refine.h"
+#include "outside/common/side_measures.h"
 #include "outside/common/text_orientation.h"
 
 namespace outside {
