@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/debuglog/debuglog.h"
+#include "platform/files/files.h"
 
 namespace cli {
 namespace {
@@ -52,6 +53,9 @@ PictureOrError ReadPicture(const std::string& path, uint64_t max_pixels) {
     const QSize size = reader.size();
     if (!size.isValid()) {
         platform::DebugLog("cli", "%s: %s", path.c_str(), reader.errorString().toUtf8().constData());
+        if (const auto attributes = platform::GetFileAttributes(path); attributes && attributes->is_directory)
+            return {std::nullopt, "a folder, not a picture (name the pictures in it, as " +
+                                      platform::JoinPath(path, "*.jpg") + ")"};
         return {std::nullopt, reader.error() == QImageReader::FileNotFoundError
                                   ? "no such picture"
                                   : "not a picture this program reads"};

@@ -80,13 +80,14 @@ TEST_F(CaptureCli, BadPicturesGetALineEachAndTheRestOfTheBatchIsDone) {
         "huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x02\0\0\0"
                                 "\x6c\x12\xd1\x6e\0\0\0\0IDAT\x35\xaf\x06\x1e",
                                 45));
-    const Outcome run =
-        Capture({"--from", QString::fromStdString(good_png), QString::fromStdString(dir.Path("missing.jpg")),
-                 QString::fromStdString(truncated), QString::fromStdString(text),
-                 QString::fromStdString(huge), QString::fromStdString(good_jpeg), "--out",
-                 QString::fromStdString(dir.Path("out")), "--format", "bmp"});
+    const Outcome run = Capture(
+        {"--from", QString::fromStdString(good_png), QString::fromStdString(dir.Path("missing.jpg")),
+         QString::fromStdString(truncated), QString::fromStdString(text), QString::fromStdString(huge),
+         QString::fromStdString(dir.MakeFolder("scans")), QString::fromStdString(good_jpeg), "--out",
+         QString::fromStdString(dir.Path("out")), "--format", "bmp"});
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    EXPECT_EQ(Lines(run.err), 4) << run.err;
+    EXPECT_EQ(Lines(run.err), 5) << run.err;
+    EXPECT_NE(run.err.find("scans: a folder, not a picture"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("missing.jpg: no such picture"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("truncated.jpg: damaged"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("notes.jpg: not a picture"), std::string::npos) << run.err;
