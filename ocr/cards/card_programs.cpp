@@ -71,9 +71,10 @@ void FindOutsidePrograms(CVellumoSettings& settings, ExternalPrograms& programs,
 }
 
 int CardProgramToUse(const CVellumoSettings& settings) {
-    const bool explorer = settings.m_bCardExplorerFound != 0, card = settings.m_bCardProgramFound != 0;
-    if (settings.m_nCardProgram == 0 ? explorer : card) return settings.m_nCardProgram == 0 ? 0 : 1;
-    return card ? 1 : explorer ? 0 : -1;
+    const bool found[2] = {settings.m_bCardExplorerFound != 0, settings.m_bCardProgramFound != 0};
+    const int chosen = settings.m_nCardProgram == 0 ? 0 : 1;
+    if (found[chosen]) return chosen;
+    return found[1 - chosen] ? 1 - chosen : -1;
 }
 
 char ExplorerLanguageLetter(int card_language) {
