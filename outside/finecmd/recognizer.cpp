@@ -41,6 +41,7 @@ Recognizer::Recognizer() : api_(std::make_unique<tesseract::TessBaseAPI>()) {
     });
 }
 Recognizer::~Recognizer() {
+    if (partner_loading_.joinable()) partner_loading_.join();
     api_->End();
     if (orientation_) orientation_->End();
 }
@@ -80,6 +81,48 @@ Recognizer* Recognizer::English() {
         if (english_missing_) english_.reset();
     }
     return english_.get();
+}
+
+void Recognizer::LoadPartnerAside() {
+    if (partner_ || partner_missing_ || partner_loading_.joinable()) return;
+    partner_loading_ = std::jthread([this] { LoadPartner(); });
+}
+
+void Recognizer::LoadPartner() {
+    // Two engines on one core read no faster than one, and the second's load costs.
+    partner_missing_ = std::thread::hardware_concurrency() < 2 || language_.empty();
+    if (partner_missing_) return;
+    auto partner = std::make_unique<Recognizer>();
+    // The language is known to load: no fallback to look for.
+    if (partner->api_->Init(nullptr, language_.c_str(), tesseract::OEM_DEFAULT) != 0) {
+        partner_missing_ = true;
+        return;
+    }
+    partner->language_ = language_;
+    // One engine beside another is as many as two cores keep busy.
+    partner->partner_missing_ = true;
+    partner_ = std::move(partner);
+}
+
+Recognizer* Recognizer::Partner() {
+    if (partner_loading_.joinable()) partner_loading_.join();
+    if (!partner_ && !partner_missing_) LoadPartner();
+    return partner_.get();
+}
+
+Recognizer* Recognizer::BorrowPartner() {
+    if (partner_lent_) return nullptr;
+    Recognizer* partner = Partner();
+    partner_lent_ = partner != nullptr;
+    return partner;
+}
+
+void Recognizer::CopySettingsTo(Recognizer& other) {
+    other.api_->SetPageSegMode(api_->GetPageSegMode());
+    for (const char* name : {"thresholding_method", "invert_threshold"}) {
+        std::string value;
+        if (api_->GetVariableAsString(name, &value)) other.api_->SetVariable(name, value.c_str());
+    }
 }
 
 bool Recognizer::Init(const std::string& language) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "outside/finecmd/page_source.h"
@@ -75,13 +76,35 @@ class Recognizer {
     // where it reads a word surely the engine does not try the others: a word borrowed from another
     // language ("Café" on a German card) is read without its mark, as English reads it with one.
     Recognizer* English();
+    // A second engine of this one's language, to read parts of a picture on a second core (see
+    // ReadOnBothEngines); loaded on first use unless LoadPartnerAside loads it first. Null on a machine of
+    // one core or where the data cannot be loaded again.
+    Recognizer* Partner();
+    // Loads the partner on a thread of its own, while this engine reads (after Init): the first reading
+    // of a card takes longer than the load, and the partner is asked for after it.
+    void LoadPartnerAside();
+    // The partner for one reading side by side, or null while it is lent already (a reading side by side
+    // within another runs on the engine it was given alone) or there is none; given back with
+    // ReturnPartner. Called on the thread that uses this recognizer only.
+    Recognizer* BorrowPartner();
+    void ReturnPartner() { partner_lent_ = false; }
+    // Sets `other` to read as this one reads now: the page layout mode and the thresholds the card
+    // reading changes (how print is told from the ground, whether unsure lines are read inverted).
+    void CopySettingsTo(Recognizer& other);
 
   private:
+    void LoadPartner();
+
     std::unique_ptr<tesseract::TessBaseAPI> api_;
     std::unique_ptr<tesseract::TessBaseAPI> orientation_;  // loaded on first use
     bool orientation_missing_ = false;
     std::unique_ptr<Recognizer> english_;  // loaded on first use
     bool english_missing_ = false;
+    std::unique_ptr<Recognizer> partner_;  // loaded on first use, or aside
+    bool partner_missing_ = false;
+    bool partner_lent_ = false;
+    // Loading the two above aside; joined before either is read. Last, so it is joined before they go.
+    std::jthread partner_loading_;
     std::string language_;
 };
 

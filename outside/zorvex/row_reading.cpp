@@ -4,10 +4,12 @@
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <utility>
 #include <vector>
 
+#include "outside/finecmd/both_engines.h"
 #include "outside/zorvex/card_address.h"
 #include "outside/zorvex/card_fields.h"
 #include "outside/zorvex/card_pictures.h"
@@ -111,9 +113,11 @@ std::optional<TextLine> PrintRowReading(Recognizer& recognizer, Pix* picture, co
     // Thresholded by its neighbourhood (a photograph's ground) and by Tesseract alone (print on an even
     // ground, whose strokes the former frays: "9484" read "9284"): the surer reading stands.
     const auto surer = [&](Pix* pix) {
-        TextLine local = ReadGreyRow(recognizer, pix, print, region);
-        TextLine plain = ReadGreyRow(recognizer, pix, print, region, false);
-        return MeanConfidence(plain) > MeanConfidence(local) ? plain : local;
+        std::array<TextLine, 2> read;  // local, plain: side by side
+        ReadOnBothEngines(recognizer, read.size(), [&](Recognizer& engine, size_t i) {
+            read[i] = ReadGreyRow(engine, pix, print, region, i == 0);
+        });
+        return MeanConfidence(read[1]) > MeanConfidence(read[0]) ? read[1] : read[0];
     };
     TextLine again = surer(row.get());
     // A number in colour beside a row of other print (yellow print on a sky or snow) is light on the grey,

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "outside/finecmd/both_engines.h"
 #include "outside/zorvex/card_fields.h"
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/card_pictures.h"
@@ -152,13 +153,17 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
         AddUnreadLines(page, again);
         return;
     }
-    for (const InkBox& area : areas) {
+    // Each area read on its own, side by side; added in turn, as each addition is weighed against the
+    // page's lines so far.
+    std::vector<PageText> readings(areas.size());
+    ReadOnBothEngines(recognizer, areas.size(), [&](Recognizer& engine, size_t i) {
+        const InkBox& area = areas[i];
         PixPtr clip = ClipOf(stretched.get(), area.left, area.top, area.right, area.bottom);
-        if (!clip) continue;
-        PageText again = RecognizeReduced(recognizer, clip.get(), resolution, scale);
-        Shift(again, area.left, area.top);
-        AddUnreadLines(page, again);
-    }
+        if (!clip) return;
+        readings[i] = RecognizeReduced(engine, clip.get(), resolution, scale);
+        Shift(readings[i], area.left, area.top);
+    });
+    for (const PageText& again : readings) AddUnreadLines(page, again);
 }
 
 void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
@@ -172,7 +177,7 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // A row of words read less surely is read again plainly, on half the rows at most (the longest):
     // each reading costs as much as the row's first.
     constexpr float kSureWords = 80;
-    constexpr int kPlainRereads = static_cast<int>(kRows / 2);
+    constexpr size_t kPlainRereads = kRows / 2;
     // Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on
     // light only: the ground is made even as a light one).
     constexpr int kSources = 9, kFaint = 8;
@@ -216,10 +221,14 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // Each row is made dark on light below: Tesseract's second reading of an unsure line inverted would
     // read white print on black, and it took up to a fifth of the rows' time.
     const WithoutInvertedLines plain(api);
-    PageText again;
-    std::vector<TextLine> lettering;
+    // Each row cut out and made grey first, then all read side by side.
+    struct Cut {
+        PixPtr grey;
+        float print = 0;
+        int x0 = 0, y0 = 0;
+    };
+    std::vector<Cut> cuts;
     PixPtr even;
-    int plain_rereads = 0;
     for (const InkRow& row : rows) {
         const float print = static_cast<float>(row.height) / reduce;
         const int margin_x = static_cast<int>(print * 0.8f) + 2,
@@ -236,18 +245,32 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
         PixPtr clip = ClipOf(row.source == kFaint ? even.get() : picture, x0, y0, x1, y1);
         if (!clip) continue;
         PixPtr grey = row.source == kFaint ? std::move(clip) : channel(clip.get(), row.source);
-        if (!grey) continue;
-        TextLine line = ReadGreyRow(recognizer, grey.get(), print, region);
-        // A threshold by each place's neighbourhood breaks the thin strokes of a blurred script apart
-        // ("dtair Dura Miranda"): a row of words read unsurely so is read again on Tesseract's own
-        // threshold, and the surer reading stands where it is a row of words too. (Rows of numbers and
-        // addresses read right locally as a rule.)
-        if (MeanConfidence(line) < kSureWords && WordsRow(LineText(line)) && plain_rereads < kPlainRereads) {
-            ++plain_rereads;
-            TextLine plainly = ReadGreyRow(recognizer, grey.get(), print, region, false);
-            if (MeanConfidence(plainly) > MeanConfidence(line) && WordsRow(LineText(plainly)))
-                line = std::move(plainly);
-        }
+        if (grey) cuts.push_back({std::move(grey), print, x0, y0});
+    }
+    std::vector<TextLine> read(cuts.size());
+    ReadOnBothEngines(recognizer, cuts.size(), [&](Recognizer& engine, size_t i) {
+        read[i] = ReadGreyRow(engine, cuts[i].grey.get(), cuts[i].print, region);
+    });
+    // A threshold by each place's neighbourhood breaks the thin strokes of a blurred script apart ("dtair
+    // Dura Miranda"): a row of words read unsurely so is read again on Tesseract's own threshold, and the
+    // surer reading stands where it is a row of words too. (Rows of numbers and addresses read right
+    // locally as a rule.)
+    std::vector<size_t> unsure;
+    for (size_t i = 0; i < cuts.size() && unsure.size() < kPlainRereads; ++i)
+        if (MeanConfidence(read[i]) < kSureWords && WordsRow(LineText(read[i]))) unsure.push_back(i);
+    std::vector<TextLine> plainly(unsure.size());
+    ReadOnBothEngines(recognizer, unsure.size(), [&](Recognizer& engine, size_t j) {
+        const Cut& cut = cuts[unsure[j]];
+        plainly[j] = ReadGreyRow(engine, cut.grey.get(), cut.print, region, false);
+    });
+    for (size_t j = 0; j < unsure.size(); ++j)
+        if (MeanConfidence(plainly[j]) > MeanConfidence(read[unsure[j]]) && WordsRow(LineText(plainly[j])))
+            read[unsure[j]] = std::move(plainly[j]);
+    PageText again;
+    std::vector<TextLine> lettering;
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        TextLine& line = read[i];
+        const int x0 = cuts[i].x0, y0 = cuts[i].y0;
         for (Word& w : line.words) w.left += x0, w.right += x0, w.top += y0, w.bottom += y0;
         // Only what gives a telephone, an e-mail or a web address, and not one the card's reading has, or
         // a job title read surely: a line with a job word is no logo's lettering. One starting in lower
@@ -321,21 +344,27 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     std::stable_sort(blocks.begin(), blocks.end(),
                      [&](const InkBox& a, const InkBox& b) { return area(a) > area(b); });
     long pixels = 0;
-    const std::vector<Word> read = WordsRead(page);
-    const int resolution = PageResolution(dpi, width);
-    tesseract::TessBaseAPI& api = recognizer.Api();
-    PageText again;
+    std::vector<InkBox> chosen;
     for (const InkBox& block : blocks) {
         // A camera picture's photograph (a desk, a hand) is no logo, and its reading would take seconds.
         if (area(block) > kLargestBlock) continue;
         if ((pixels += area(block)) > kPixelsRead) break;
+        chosen.push_back(block);
+    }
+    const std::vector<Word> read = WordsRead(page);
+    const int resolution = PageResolution(dpi, width);
+    // Each block read on its own, side by side.
+    std::vector<Paragraph> block_lines(chosen.size());
+    ReadOnBothEngines(recognizer, chosen.size(), [&](Recognizer& engine, size_t i) {
+        const InkBox& block = chosen[i];
         // The block's edge may cut its print's top (a band under a line of capitals).
         const int margin = std::max(8, (block.bottom - block.top) / 8);
         const int x0 = std::max(0, block.left - margin), y0 = std::max(0, block.top - margin);
         PixPtr clip = ClipOf(picture, x0, y0, std::min(width, block.right + margin),
                              std::min(height, block.bottom + margin));
-        if (!clip) continue;
+        if (!clip) return;
         const bool colour = pixGetDepth(clip.get()) == 32;
+        tesseract::TessBaseAPI& api = engine.Api();
         // The block read on `grey` (the clip made grey), its lines of letters read surely where nothing
         // was read; `legible` tells whether it read any word of letters or digits fairly surely (60 or
         // more).
@@ -345,8 +374,7 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
             if (!reduced) return lines;
             // Read as sparse text: Tesseract's page layout would take the block for a picture again.
             api.SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
-            PageText found =
-                recognizer.Recognize(reduced.get(), static_cast<int>(resolution * kScale), "card");
+            PageText found = engine.Recognize(reduced.get(), static_cast<int>(resolution * kScale), "card");
             api.SetPageSegMode(tesseract::PSM_AUTO);
             ScaleBack(found, kScale);
             Shift(found, x0, y0);
@@ -377,8 +405,11 @@ void ReadPictureBlocks(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
             kept = read_block(PixPtr(pixConvertRGBToGrayMinMax(clip.get(), L_CHOOSE_MIN)), legible);
             std::erase_if(kept.lines, [](TextLine& line) { return !LetteringShaped(line); });
         }
+        block_lines[i] = std::move(kept);
+    });
+    PageText again;
+    for (Paragraph& kept : block_lines)
         if (!kept.lines.empty()) again.paragraphs.push_back(std::move(kept));
-    }
     // In reading order, as the blocks stand on the card.
     std::stable_sort(again.paragraphs.begin(), again.paragraphs.end(),
                      [](const Paragraph& a, const Paragraph& b) {

@@ -85,8 +85,10 @@ int main(int argc, char** argv) {
     platform::CreateFolderChain(folder);
     outside::Recognizer recognizer;
     if (!recognizer.Init(outside::CardTesseractLanguage(request.language))) return 1;
-    // Loaded with the card's language, as its data is, and not while the first card is read.
+    // Loaded with the card's language, as its data is, and not while the first card is read; the second
+    // engine, which reads parts of each card beside the first, is loaded while the first card is.
     recognizer.English();
+    recognizer.LoadPartnerAside();
     const std::string region = CardRegion(request.language);
     int written = 0;
     for (const outside::PictureSource& card : cards) {

@@ -7,15 +7,23 @@
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <opencv2/core.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "outside/common/quads.h"
 #include "outside/fasize/card_detector.h"
+#include "outside/finecmd/both_engines.h"
 #include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_layout.h"
+#include "outside/zorvex/card_pictures.h"
 #include "outside/zorvex/ink_rows.h"
 #include "outside/zorvex/page_additions.h"
 #include "outside/zorvex/reading_measures.h"
@@ -701,11 +709,73 @@ TEST(CardReading, ARowReadUnsurelyIsReadAgainAtHalfSize) {
     EXPECT_LE(line.words.back().right, pixGetWidth(row.get()));
 }
 
+TEST(BothEngines, EachPartIsReadOnceOnEitherEngineAsTheFirstWouldReadIt) {
+    outside::Recognizer english;
+    ASSERT_TRUE(english.Init("eng"));
+    english.LoadPartnerAside();  // while the card is read whole below
+    auto card = Picture("synthetic/synthetic-01.jpg");
+    ASSERT_TRUE(card);
+    // Each two lines of the card one after the other, a part.
+    std::vector<outside::PixPtr> parts;
+    english.Api().SetPageSegMode(tesseract::PSM_AUTO);
+    std::vector<outside::Word> lines;  // each line's box
+    for (const outside::Paragraph& paragraph : english.Recognize(card.get(), 0, "card").paragraphs)
+        for (const outside::TextLine& line : paragraph.lines)
+            lines.push_back({"", line.words.front().left, line.words.front().top, line.words.back().right,
+                             line.words.back().bottom});
+    for (size_t i = 0; i + 1 < lines.size(); i += 2)
+        parts.push_back(outside::ClipOf(card.get(), std::min(lines[i].left, lines[i + 1].left) - 4,
+                                        lines[i].top - 4, std::max(lines[i].right, lines[i + 1].right) + 4,
+                                        lines[i + 1].bottom + 4));
+    ASSERT_GE(parts.size(), 3u);
+    const auto text = [](const outside::PageText& page) {
+        std::string words;
+        for (const outside::Paragraph& paragraph : page.paragraphs)
+            for (const outside::TextLine& line : paragraph.lines) words += outside::LineText(line) + "|";
+        return words;
+    };
+    // Read as one line each: a mode the partner must be given, as its own reads both lines.
+    english.Api().SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    std::vector<std::string> in_turn;
+    for (const outside::PixPtr& part : parts)
+        in_turn.push_back(text(english.Recognize(part.get(), 300, "card")));
+
+    outside::Recognizer* partner = english.Partner();
+    std::mutex lock;
+    std::condition_variable changed;
+    std::set<outside::Recognizer*> engines;
+    std::vector<int> reads(parts.size());
+    std::vector<std::string> side_by_side(parts.size());
+    std::atomic<bool> nested_elsewhere = false;
+    outside::ReadOnBothEngines(english, parts.size(), [&](outside::Recognizer& engine, size_t i) {
+        {
+            // Each engine's first part waits (bounded) until the other has one too, so both take part.
+            std::unique_lock held(lock);
+            engines.insert(&engine);
+            changed.notify_all();
+            if (partner)
+                changed.wait_for(held, std::chrono::seconds(30), [&] { return engines.size() == 2; });
+        }
+        ++reads[i];
+        side_by_side[i] = text(engine.Recognize(parts[i].get(), 300, "card"));
+        // Parts read side by side within a part are read in turn on its engine: the other is at work.
+        outside::ReadOnBothEngines(engine, 2, [&](outside::Recognizer& inner, size_t) {
+            if (&inner != &engine) nested_elsewhere = true;
+        });
+    });
+    EXPECT_EQ(side_by_side, in_turn);
+    EXPECT_EQ(reads, std::vector<int>(parts.size(), 1));
+    EXPECT_EQ(engines.size(), partner ? 2u : 1u);
+    EXPECT_FALSE(nested_elsewhere);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Tesseract reads on one thread, as the card program does, and starts none of its own here.
+    // Each engine reads on one thread, as in the card program: Tesseract starts none of its own here.
     outside::RunWithOneOpenMpThread(argv);
+    // The card detector runs on this thread: OpenCV's own pool is not instrumented for the thread checker.
+    cv::setNumThreads(0);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
