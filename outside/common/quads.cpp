@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 #include <optional>
 #include <utility>
@@ -277,23 +278,30 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
                    p.y > small.rows - 1 - border;
         });
     };
+    // Rough outlines to fit, each kept when its fit is at least `least_long_to_short` times as long as
+    // broad.
+    struct Candidate {
+        std::array<cv::Point2d, 4> corners;
+        bool refit = false;
+        double least_long_to_short = 0;
+    };
+    std::vector<Candidate> candidates;
     for (const auto& contour : contours) {
         std::vector<cv::Point> hull, polygon;
         if (!usable_hull(contour, hull)) continue;
         cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
         if (auto coarse = FourLongSides(polygon)) {
-            if (auto quad = finder.Fit(*coarse, true)) AddUnlessTwin(found, *quad);
+            candidates.push_back({*coarse, true, 0});
         } else if (search.split_overlaps) {
             // Sheets overlapping: each is bounded by four of the long sides of their joint outline, the
             // hidden stretches of the lower one completed where its visible sides meet.
             std::vector<cv::Point> outline;
             cv::approxPolyDP(contour, outline, 0.01 * cv::arcLength(contour, true), true);
             for (const auto& coarse_quad : QuadsFromSides(outline))
-                if (area_fits(QuadAreaOf(coarse_quad)))
-                    if (auto quad = finder.Fit(coarse_quad)) AddUnlessTwin(found, *quad);
+                if (area_fits(QuadAreaOf(coarse_quad))) candidates.push_back({coarse_quad, false, 0});
         }
     }
-    // The outer outlines of a mask's regions that have four long sides, fitted to the edges; kept when at
+    // The outer outlines of a mask's regions that have four long sides, to fit to the edges; kept when at
     // least `least_long_to_short` times as long as broad.
     auto fit_regions = [&](cv::Mat& mask, double least_long_to_short) {
         std::vector<std::vector<cv::Point>> regions;
@@ -303,9 +311,7 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
             if (!usable_hull(region, hull)) continue;
             cv::approxPolyDP(hull, polygon, 0.02 * cv::arcLength(hull, true), true);
             if (auto coarse = FourLongSides(polygon))
-                if (auto quad = finder.Fit(*coarse, true);
-                    quad && LongToShortSide(*quad) >= least_long_to_short)
-                    AddUnlessTwin(found, *quad);
+                candidates.push_back({*coarse, true, least_long_to_short});
         }
     };
     if (search.filled_slips) {
@@ -347,8 +353,18 @@ std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
     }
     if (search.line_outlines) {
         for (const auto& coarse : OutlinesFromLines(StraightEdges(edges, border), small, border, area_fits))
-            if (auto quad = finder.Fit(coarse, true)) AddUnlessTwin(found, *quad);
+            candidates.push_back({coarse, true, 0});
     }
+    // Each candidate fitted to the edges on its own (the fits take most of the search's time), side by
+    // side; then taken in the order found, as a twin keeps the first of equal confidence.
+    std::vector<std::optional<Quad>> fitted(candidates.size());
+    cv::parallel_for_(cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
+        for (int i = range.start; i < range.end; ++i)
+            fitted[i] = finder.Fit(candidates[i].corners, candidates[i].refit);
+    });
+    for (size_t i = 0; i < candidates.size(); ++i)
+        if (fitted[i] && LongToShortSide(*fitted[i]) >= candidates[i].least_long_to_short)
+            AddUnlessTwin(found, *fitted[i]);
     if (search.join_pieces) {
         // Pieces of one sheet cut apart by a shadow or by dark print across it: the joined outline is offered
         // when the edges support it all round.
