@@ -1,5 +1,6 @@
 #include "cli/capture_options.h"
 
+#include <string.h>
 #include <strings.h>
 
 #include <utility>
@@ -16,12 +17,26 @@ std::optional<int> Choice(const std::string& value,
     return std::nullopt;
 }
 
+// As the language dialog shows it ("Chinese Simplified + English"), or as the OCR engine is told it
+// ("ChinesePRC_English"), in any case.
 std::optional<int> LanguageIndex(const std::string& name) {
     for (int i = 0; i < ocr::kOcrLanguageCount; ++i)
         if (const char* shown = ocr::OcrLanguageDisplayName(i);
-            shown != nullptr && ::strcasecmp(shown, name.c_str()) == 0)
+            shown != nullptr && (::strcasecmp(shown, name.c_str()) == 0 ||
+                                 ::strcasecmp(ocr::EngineLanguageName(i).c_str(), name.c_str()) == 0))
             return i;
     return std::nullopt;
+}
+
+// The language dialog's names holding `part` (any case), to offer for a name that is none of them: its
+// names join the variants of a language into one word ("PortugueseBrazilian").
+std::string NamesHolding(const std::string& part) {
+    std::string names;
+    for (int i = 0; i < ocr::kOcrLanguageCount; ++i)
+        if (const char* shown = ocr::OcrLanguageDisplayName(i);
+            shown != nullptr && ::strcasestr(shown, part.c_str()) != nullptr)
+            names += (names.empty() ? "" : ", ") + std::string(shown);
+    return names;
 }
 
 }  // namespace
@@ -91,7 +106,13 @@ ParsedOptions ParseCaptureOptions(const std::vector<std::string>& args) {
         } else if (arg == "--language") {
             if (!value(v)) return fail("--language needs a language name");
             auto index = LanguageIndex(v);
-            if (!index) return fail("unknown language \"" + v + "\"");
+            if (!index) {
+                const std::string near = v.empty() ? "" : NamesHolding(v);
+                return fail("unknown language \"" + v + "\" (" +
+                            (near.empty() ? "the names are the language dialog's: English, German, ..."
+                                          : "did you mean " + near + "?") +
+                            ")");
+            }
             o.ocr_language = *index;
         } else {
             return fail("unknown option \"" + arg + "\"");

@@ -130,6 +130,15 @@ TEST_F(CaptureCli, RefusesAFolderItCannotWriteAndAWrongCommandLine) {
         EXPECT_EQ(run.exit_code, 2) << wrong.join(' ').toStdString();
         EXPECT_EQ(Lines(run.err), 2) << run.err;  // what is wrong, and where the help is
     }
+    // A language named as people name it is offered the dialog's names for it.
+    Outcome portuguese = Capture({"--from", "a.jpg", "--out", "x", "--language", "portuguese"});
+    EXPECT_EQ(portuguese.exit_code, 2);
+    EXPECT_NE(portuguese.err.find("did you mean PortugueseStandard, PortugueseBrazilian?"), std::string::npos)
+        << portuguese.err;
+    // The engine's name is taken too: the command line is right, the picture missing.
+    Outcome chinese = Capture({"--from", "a.jpg", "--out", QString::fromStdString(dir.Path("out")),
+                               "--language", "chineseprc_english"});
+    EXPECT_EQ(chinese.exit_code, 1) << chinese.err;
     EXPECT_TRUE(OutFiles().empty());
 }
 
