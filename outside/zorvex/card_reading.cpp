@@ -8,6 +8,7 @@
 
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/card_pictures.h"
+#include "outside/zorvex/card_region.h"
 #include "outside/zorvex/line_rereading.h"
 #include "outside/zorvex/reading_measures.h"
 #include "outside/zorvex/unread_print.h"
@@ -31,7 +32,8 @@ void ReadThinCardLocally(Recognizer& recognizer, Pix* picture, int dpi, PageText
 
 }  // namespace
 
-std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region) {
+std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi,
+                                 const std::string& language_region) {
     constexpr int kSmallPrint = 16;  // pixels of a line's median word height
     // A card this wide was cut out of a picture of the camera's resolution: its print is large enough, and
     // small "lines" on it are a picture's speckle read as letters. Read at twice its size it takes
@@ -64,6 +66,12 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, con
             page = recognizer.Recognize(upright, dpi, "card");
         }
     }
+    // The card's country, as far as its first reading shows it: the rows read again below are weighed by
+    // the numbers they give that its plan dials.
+    std::vector<std::string> texts;
+    for (const Paragraph& paragraph : page.paragraphs)
+        for (const TextLine& line : paragraph.lines) texts.push_back(LineText(line));
+    const std::string region = RegionOnCard(texts, language_region);
     ReadPicturedCardSparsely(recognizer, upright, dpi, page, region);
     // Before the way up is doubted: a card read thin for its colours reads as doubtful either way up.
     ReadThinCardLocally(recognizer, upright, dpi, page);

@@ -22,9 +22,11 @@ namespace outside {
 // pixel's brightest channel, locally thresholded (dark letters ringed in white on a band), and a sure
 // reading takes its place. A
 // contact line read unsure is read again alone, larger, and that reading kept where it gives more
-// telephone numbers or addresses, numbers taken as dialled in `region` (ISO 3166, "" when unknown). An
+// telephone numbers or addresses, numbers taken as dialled in the card's country: `language_region`
+// (ISO 3166, "" when unknown: see LanguageRegion) or another its first reading shows (see RegionOnCard). An
 // address's line read surely in a language with marks is read alone too, and gets the marks the whole
 // card's reading lost ("Sao Paulo" read "São Paulo" so).
-std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi, const std::string& region = "");
+std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi,
+                                 const std::string& language_region = "");
 
 }  // namespace outside

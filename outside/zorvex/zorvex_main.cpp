@@ -16,10 +16,12 @@
 #include "outside/finecmd/recognizer.h"
 #include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_reading.h"
+#include "outside/zorvex/card_region.h"
 #include "outside/zorvex/import_file.h"
 #include "outside/zorvex/vcard.h"
 #include "platform/files/files.h"
 #include "platform/files/folders.h"
+#include "platform/locale/user_locale.h"
 
 namespace {
 
@@ -34,20 +36,6 @@ std::string FreeCardName(const std::string& folder, const std::string& name) {
             platform::JoinPath(folder, base + (n > 1 ? " " + std::to_string(n) : "") + ".vcf");
         if (!platform::GetFileAttributes(candidate).has_value()) return candidate;
     }
-}
-
-// Where a number printed without its country code is dialled: the country of the card's language where
-// one country is plain, else none (only numbers with a country code are then taken).
-std::string CardRegion(const std::string& language) {
-    static const std::pair<const char*, const char*> kRegions[] = {
-        {"JP", "JP"}, {"SC", "CN"},  {"TC", "TW"},  {"FR", "FR"},  {"GR", "DE"},
-        {"IT", "IT"}, {"SP", "ES"},  {"PT", "PT"},  {"DU", "NL"},  {"RU", "RU"},
-        {"PL", "PL"}, {"DA", "DK"},  {"SW", "SE"},  {"Nor", "NO"}, {"Fin", "FI"},
-        {"CZ", "CZ"}, {"HUN", "HU"}, {"SLO", "SK"}, {"GRE", "GR"}, {"TUR", "TR"},
-    };
-    for (const auto& [code, region] : kRegions)
-        if (language == code) return region;
-    return {};
 }
 
 }  // namespace
@@ -89,15 +77,19 @@ int main(int argc, char** argv) {
     // engine, which reads parts of each card beside the first, is loaded while the first card is.
     recognizer.English();
     recognizer.LoadPartnerAside();
-    const std::string region = CardRegion(request.language);
+    const std::string language_region = outside::HomeRegion(request.language, platform::TelephoneLocale());
     int written = 0;
     for (const outside::PictureSource& card : cards) {
         std::vector<outside::LayoutLine> lines;
         for (size_t p = 0; p < card.pages.size(); ++p)
             for (outside::LayoutLine& line :
-                 outside::ReadCard(recognizer, card.pages[p].get(), card.dpi[p], region))
+                 outside::ReadCard(recognizer, card.pages[p].get(), card.dpi[p], language_region))
                 lines.push_back(std::move(line));
-        const outside::CardFields fields = outside::ExtractCardFields(lines, region);
+        // Its numbers are dialled in the country its lines show, as their reading was.
+        std::vector<std::string> texts;
+        for (const outside::LayoutLine& line : lines) texts.push_back(line.text);
+        const outside::CardFields fields =
+            outside::ExtractCardFields(lines, outside::RegionOnCard(texts, language_region));
         const std::string path = FreeCardName(folder, fields.full_name);
         if (platform::WriteFileReplacing(path, outside::VCard(fields)))
             ++written;

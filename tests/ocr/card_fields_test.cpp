@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "outside/zorvex/card_address.h"
+#include "outside/zorvex/card_region.h"
 #include "outside/zorvex/vcard.h"
 
 namespace {
@@ -748,6 +749,26 @@ TEST(CardFieldRules, ShopAddressesPrintedBesideTheirNumbers) {
     // A number line that names no street and follows no address line gives no address.
     card = outside::ExtractCardFields({L("José Carlos", 40), L("Nextel 9.4000-4561", 30)}, "BR");
     EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
+}
+
+TEST(CardRegion, TheUsersLocaleOfTheCardsLanguageThenTheCardItselfTellItsCountry) {
+    // The locale gives the country where it is of the card's language.
+    EXPECT_EQ(outside::HomeRegion("PT", "pt_BR.UTF-8"), "BR");
+    EXPECT_EQ(outside::HomeRegion("GR", "de_AT@euro"), "AT");
+    EXPECT_EQ(outside::HomeRegion("EN", "en_IN"), "IN");
+    EXPECT_EQ(outside::HomeRegion("PT", "en_US.UTF-8"), "PT");
+    EXPECT_EQ(outside::HomeRegion("EN", "C.UTF-8"), "");
+
+    // The card's calling codes, domains and (Portuguese) Brazilian addresses outweigh it.
+    EXPECT_EQ(outside::RegionOnCard({"LIDER FRIO", "Tel. +55 11 2747-8430"}, "PT"), "BR");
+    EXPECT_EQ(outside::RegionOnCard({"E-mail: liderfrio@terra.com.br"}, "PT"), "BR");
+    EXPECT_EQ(outside::RegionOnCard({"Av. Itaquera, 2994 - Jd. Fernandes - SP", "3569-6905"}, "PT"), "BR");
+    EXPECT_EQ(outside::RegionOnCard({"Rua Augusta 10, 1100-053 Lisboa", "213 456 789"}, "PT"), "PT");
+    EXPECT_EQ(outside::RegionOnCard({"www.maple.co.uk", "020 7946 0958"}, ""), "GB");
+    // As many for the language's country as for another: the language's.
+    EXPECT_EQ(outside::RegionOnCard({"+49 30 1234567", "info@firma.ch"}, "DE"), "DE");
+    // A Brazilian state's letters on a card in another language are no address.
+    EXPECT_EQ(outside::RegionOnCard({"Calle Mayor 5 - SP"}, "ES"), "ES");
 }
 
 }  // namespace
