@@ -265,6 +265,12 @@ ContactCount ContactEvidence(const std::string& line, const std::string& region)
     return evidence;
 }
 
+bool NothingRead(const CardFields& card) {
+    return card.full_name.empty() && card.title.empty() && card.organisation.empty() &&
+           card.telephones.empty() && card.emails.empty() && card.web.empty() && card.address_lines.empty() &&
+           !card_rules::HasWordOfLetters(card.note, 4);
+}
+
 CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::string& region) {
     CardFields card;
     std::vector<LayoutLine> lines;

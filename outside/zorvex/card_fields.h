@@ -34,6 +34,10 @@ struct CardFields {
     std::string note;  // every recognised line, in order
 };
 
+// Nothing was read on the card: no field, and no word of four letters in its text (a picture, a game's
+// card, a blank back). Such a card is no contact.
+bool NothingRead(const CardFields& card);
+
 // The fields from a card's recognised lines. E-mail and web addresses are found in their lines and keep
 // no label; telephone numbers are found and written in international form by libphonenumber, typed by
 // the label before them (T, Tel, M, Mobile, F, Fax and their forms in other languages, Japanese, Chinese

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     recognizer.English();
     recognizer.LoadPartnerAside();
     const std::string language_region = outside::HomeRegion(request.language, platform::TelephoneLocale());
-    int written = 0;
+    int written = 0, empty = 0;
     for (const outside::PictureSource& card : cards) {
         std::vector<outside::LayoutLine> lines;
         for (size_t p = 0; p < card.pages.size(); ++p)
@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
         for (const outside::LayoutLine& line : lines) texts.push_back(line.text);
         const outside::CardFields fields =
             outside::ExtractCardFields(lines, outside::RegionOnCard(texts, language_region));
+        if (outside::NothingRead(fields)) {
+            ++empty;
+            continue;
+        }
         const std::string path = FreeCardName(folder, fields.full_name);
         if (platform::WriteFileReplacing(path, outside::VCard(fields)))
             ++written;
@@ -97,5 +101,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Zorvex: cannot write %s\n", path.c_str());
     }
     std::fprintf(stderr, "Zorvex: %d card(s) saved in %s\n", written, folder.c_str());
+    if (empty > 0)
+        std::fprintf(stderr, "Zorvex: nothing was read on %d card(s); no contact made of them\n", empty);
     return 0;
 }

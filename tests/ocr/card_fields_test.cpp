@@ -771,4 +771,14 @@ TEST(CardRegion, TheUsersLocaleOfTheCardsLanguageThenTheCardItselfTellItsCountry
     EXPECT_EQ(outside::RegionOnCard({"Calle Mayor 5 - SP"}, "ES"), "ES");
 }
 
+TEST(CardFields, ACardWithNothingReadOnItIsNoContact) {
+    // A game's card: its pattern read as a number, a short word, or nothing.
+    EXPECT_TRUE(outside::NothingRead(outside::ExtractCardFields({L("400", 30)}, "")));
+    EXPECT_TRUE(outside::NothingRead(outside::ExtractCardFields({L("OOM", 30)}, "")));
+    EXPECT_TRUE(outside::NothingRead(outside::ExtractCardFields({}, "")));
+    // A logo's lettering no field takes is still the card's text; a number alone is a telephone.
+    EXPECT_FALSE(outside::NothingRead(outside::ExtractCardFields({L("DESPACHANIIE", 60)}, "BR")));
+    EXPECT_FALSE(outside::NothingRead(outside::ExtractCardFields({L("Tel. 2747-8430", 30)}, "BR")));
+}
+
 }  // namespace
