@@ -298,10 +298,8 @@ int main(int argc, char** argv) {
             std::vector<outside::LayoutLine> lines =
                 outside::ReadCard(recognizers[language], card_pix, dpi, language_region);
             pixDestroy(&card_pix);
-            std::vector<std::string> texts;
-            for (const outside::LayoutLine& line : lines) texts.push_back(line.text);
             const outside::CardFields card =
-                outside::ExtractCardFields(lines, outside::RegionOnCard(texts, language_region));
+                outside::ExtractCardFields(lines, outside::RegionOnCard(lines, language_region));
             if (inset == insets.front()) {
                 const double seconds =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -42,8 +42,11 @@ void DomainCountries(const std::string& line, std::map<std::string, int>& votes)
     std::string lower = line;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::set<std::string> known;
-    PhoneNumberUtil::GetInstance()->GetSupportedRegions(&known);
+    static const std::set<std::string> known = [] {
+        std::set<std::string> regions;
+        PhoneNumberUtil::GetInstance()->GetSupportedRegions(&regions);
+        return regions;
+    }();
     for (auto it = std::sregex_iterator(lower.begin(), lower.end(), kAddress); it != std::sregex_iterator();
          ++it) {
         std::string domain = (*it)[3].str();
@@ -112,6 +115,12 @@ std::string RegionOnCard(const std::vector<std::string>& lines, const std::strin
         return most->first;
     }
     return region;
+}
+
+std::string RegionOnCard(const std::vector<LayoutLine>& lines, const std::string& region) {
+    std::vector<std::string> texts;
+    for (const LayoutLine& line : lines) texts.push_back(line.text);
+    return RegionOnCard(texts, region);
 }
 
 }  // namespace outside

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "outside/zorvex/card_fields.h"
+
 namespace outside {
 
 // The country (ISO 3166) of an import file's language code ("PT": "PT", "GR": "DE"); "" where the
@@ -20,5 +22,7 @@ std::string HomeRegion(const std::string& language, const std::string& locale);
 // and web addresses' country domains name ("terra.com.br") or its address shows (a Portuguese card's
 // Brazilian postal code or state), the most named, `region` of as many; else `region`.
 std::string RegionOnCard(const std::vector<std::string>& lines, const std::string& region);
+// The same of a card's layout lines.
+std::string RegionOnCard(const std::vector<LayoutLine>& lines, const std::string& region);
 
 }  // namespace outside

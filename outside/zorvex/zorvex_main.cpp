@@ -86,10 +86,8 @@ int main(int argc, char** argv) {
                  outside::ReadCard(recognizer, card.pages[p].get(), card.dpi[p], language_region))
                 lines.push_back(std::move(line));
         // Its numbers are dialled in the country its lines show, as their reading was.
-        std::vector<std::string> texts;
-        for (const outside::LayoutLine& line : lines) texts.push_back(line.text);
         const outside::CardFields fields =
-            outside::ExtractCardFields(lines, outside::RegionOnCard(texts, language_region));
+            outside::ExtractCardFields(lines, outside::RegionOnCard(lines, language_region));
         if (outside::NothingRead(fields)) {
             ++empty;
             continue;

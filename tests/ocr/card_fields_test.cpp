@@ -759,16 +759,18 @@ TEST(CardRegion, TheUsersLocaleOfTheCardsLanguageThenTheCardItselfTellItsCountry
     EXPECT_EQ(outside::HomeRegion("PT", "en_US.UTF-8"), "PT");
     EXPECT_EQ(outside::HomeRegion("EN", "C.UTF-8"), "");
 
+    using Texts = std::vector<std::string>;
     // The card's calling codes, domains and (Portuguese) Brazilian addresses outweigh it.
-    EXPECT_EQ(outside::RegionOnCard({"LIDER FRIO", "Tel. +55 11 2747-8430"}, "PT"), "BR");
-    EXPECT_EQ(outside::RegionOnCard({"E-mail: liderfrio@terra.com.br"}, "PT"), "BR");
-    EXPECT_EQ(outside::RegionOnCard({"Av. Itaquera, 2994 - Jd. Fernandes - SP", "3569-6905"}, "PT"), "BR");
-    EXPECT_EQ(outside::RegionOnCard({"Rua Augusta 10, 1100-053 Lisboa", "213 456 789"}, "PT"), "PT");
-    EXPECT_EQ(outside::RegionOnCard({"www.maple.co.uk", "020 7946 0958"}, ""), "GB");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"LIDER FRIO", "Tel. +55 11 2747-8430"}, "PT"), "BR");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"E-mail: liderfrio@terra.com.br"}, "PT"), "BR");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"Av. Itaquera, 2994 - Jd. Fernandes - SP", "3569-6905"}, "PT"),
+              "BR");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"Rua Augusta 10, 1100-053 Lisboa", "213 456 789"}, "PT"), "PT");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"www.maple.co.uk", "020 7946 0958"}, ""), "GB");
     // As many for the language's country as for another: the language's.
-    EXPECT_EQ(outside::RegionOnCard({"+49 30 1234567", "info@firma.ch"}, "DE"), "DE");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"+49 30 1234567", "info@firma.ch"}, "DE"), "DE");
     // A Brazilian state's letters on a card in another language are no address.
-    EXPECT_EQ(outside::RegionOnCard({"Calle Mayor 5 - SP"}, "ES"), "ES");
+    EXPECT_EQ(outside::RegionOnCard(Texts{"Calle Mayor 5 - SP"}, "ES"), "ES");
 }
 
 TEST(CardFields, ACardWithNothingReadOnItIsNoContact) {
