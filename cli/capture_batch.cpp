@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <set>
 #include <vector>
 
+#include "ocr/cards/card_languages.h"
 #include "ocr/cards/card_programs.h"
 #include "ocr/engine/external_programs.h"
+#include "ocr/engine/ocr_languages.h"
 #include "ocr/hand_over_services.h"
 #include "pipeline/capture/capture_request.h"
 #include "pipeline/capture/capture_session.h"
@@ -78,6 +81,19 @@ int RunPictureBatch(const CaptureOptions& options, CVellumoSettings& settings, c
             return 1;
         }
         request.card_program = program;
+        if (options.ocr_language >= 0) {
+            // The cards are read in the language given, as pages are: read as English, a Portuguese
+            // card's accented words and its addresses come out garbled.
+            const std::optional<int> language = ocr::CardLanguageOfText(options.ocr_language);
+            const int count = program == 0 ? ocr::kExplorerLanguageCount : ocr::kCardProgramLanguageCount;
+            if (!language || *language >= count) {
+                err << "vellumo-capture: the business-card program reads no cards in "
+                    << ocr::OcrLanguageDisplayName(options.ocr_language) << " (it reads "
+                    << ocr::CardLanguageNames(count) << ")\n";
+                return 2;
+            }
+            (program == 0 ? request.card_language : request.card6_language) = *language;
+        }
     }
 
     Flags flags;

@@ -53,7 +53,8 @@ const char* const kCaptureUsage =
     "  --deskew               find the page, straighten and crop it\n"
     "  --cards                find business cards; they go to the card program (or, with --ocr, to text)\n"
     "  --ocr txt|pdf|rtf|xls  recognise the text into this format instead of saving the picture\n"
-    "  --language NAME        the text's language, as the language dialog names it (default English)\n"
+    "  --language NAME        the text's language, the cards' too, as the language dialog names it\n"
+    "                         (default English)\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 all done, 1 some pictures failed, 2 the command line is wrong.\n";

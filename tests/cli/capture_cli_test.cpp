@@ -8,7 +8,9 @@
 #include <QThread>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
+#include "ocr/cards/card_programs.h"
 #include "tests/support/scratch_folder.h"
 
 using test_support::ReadAll;
@@ -28,9 +30,10 @@ class CaptureCli : public ::testing::Test {
 
     void SetUp() override { dir.MakeFolder("out"); }
 
-    Outcome Capture(const QStringList& args) {
+    Outcome Capture(const QStringList& args, const QProcessEnvironment& extra = {}) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(extra);
         env.remove("VELLUMO_DEBUG");
         env.insert("TMPDIR", QString::fromStdString(dir.Path("")));
         // No card program registered (the shipped settings choose the explorer program, which is not
@@ -178,4 +181,28 @@ TEST_F(CaptureCli, CardsGoToTheCardProgramThatIsThereAndBecomeAContact) {
     }
     EXPECT_NE(vcard.find("\nN:Smith;Avery;"), std::string::npos) << vcard;
     EXPECT_NE(vcard.find("EMAIL;TYPE=INTERNET:avery.smith@contoso.com"), std::string::npos) << vcard;
+}
+
+// The cards are read in the language the command line gives: the card program is told it (a registered
+// one here, a double keeping the import file it was handed); a language it reads no cards in is refused.
+TEST_F(CaptureCli, CardsGoToTheCardProgramInTheLanguageGiven) {
+    dir.MakeFolder("programs");
+    std::filesystem::copy_file(std::string(CLI_DOUBLES_DIR) + "/card_program_double.sh",
+                               dir.Path("programs/") + ocr::kCardProgramName);
+    std::ofstream(dir.Path("registry.ini")) << "[" << ocr::kUninstallKey << ocr::kCardProgramGuid
+                                            << "]\nInstallLocation=" << dir.Path("programs") << "\n";
+    QProcessEnvironment record;
+    record.insert("ZORVEX_DOUBLE_RECORD", QString::fromStdString(dir.Path("handed")));
+    const QString card =
+        QString::fromStdString(std::string(VELLUMO_SOURCE_DIR) + "/tests/data/cards/contoso-avery-smith.jpg");
+    const QString out = QString::fromStdString(dir.Path("out"));
+    Outcome run =
+        Capture({"--from", card, "--out", out, "--cards", "--language", "PortugueseBrazilian"}, record);
+    ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+    EXPECT_NE(ReadAll(dir.Path("handed.ini")).find("Lang=PT\r\n"), std::string::npos);
+
+    Outcome refused = Capture({"--from", card, "--out", out, "--cards", "--language", "Bulgarian"}, record);
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_NE(refused.err.find("reads no cards in Bulgarian (it reads English, "), std::string::npos)
+        << refused.err;
 }

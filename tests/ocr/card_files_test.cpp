@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <numeric>
 #include <thread>
 
+#include "ocr/cards/card_languages.h"
 #include "ocr/cards/card_programs.h"
+#include "ocr/engine/ocr_languages.h"
 #include "ocr/hand_over_services.h"
 #include "pipeline/pagelist/page_file_list.h"
 #include "platform/registry/registry.h"
@@ -35,6 +39,35 @@ TEST(CardFiles, ImportFileForTheCardProgram) {
     EXPECT_STREQ(ocr::CardProgramLanguageCode(25), "EN");
     EXPECT_STREQ(ocr::CardProgramLanguageCode(20), "TUR");
     EXPECT_STREQ(ocr::CardProgramLanguageCode(-1), "EN");
+}
+
+// The language the text is recognised in names the cards' language, each of the card programs' 21 by
+// some name of the OCR language table (a misspelt name in the mapping would leave its language out).
+TEST(CardFiles, TheTextsLanguageGivesTheCardsLanguage) {
+    std::vector<int> names_of(ocr::kCardProgramLanguageCount);
+    for (int i = 0; i < ocr::kOcrLanguageCount; ++i)
+        if (const std::optional<int> card = ocr::CardLanguageOfText(i))
+            ++names_of.at(static_cast<size_t>(*card));
+    EXPECT_EQ(std::count(names_of.begin(), names_of.end(), 0), 0);
+    EXPECT_EQ(std::accumulate(names_of.begin(), names_of.end(), 0), 31);
+    const auto card_code = [](const char* ocr_name) -> std::string {
+        for (int i = 0; i < ocr::kOcrLanguageCount; ++i)
+            if (std::string(ocr::OcrLanguageDisplayName(i)) == ocr_name) {
+                const std::optional<int> card = ocr::CardLanguageOfText(i);
+                return card ? ocr::CardProgramLanguageCode(*card) : "none";
+            }
+        return "no such name";
+    };
+    EXPECT_EQ(card_code("PortugueseBrazilian"), "PT");
+    EXPECT_EQ(card_code("Chinese Traditional + English"), "TC");
+    EXPECT_EQ(card_code("NorwegianNynorsk"), "Nor");
+    EXPECT_EQ(card_code("Slovak"), "SLO");
+    EXPECT_EQ(card_code("Slovenian"), "none");
+    EXPECT_EQ(card_code("Bulgarian"), "none");
+    EXPECT_EQ(ocr::CardLanguageOfText(-1), std::nullopt);
+    EXPECT_EQ(ocr::CardLanguageNames(ocr::kExplorerLanguageCount),
+              "English, Chinese Simplified, Chinese Traditional, Japanese, French, German, Italian, Spanish, "
+              "PortugueseStandard");
 }
 
 class CardProgramTest : public Sandbox {
