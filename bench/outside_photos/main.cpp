@@ -13,6 +13,9 @@
 // Usage: outside_photos_bench [folder [repeats]]  (default the source tree's tests/data/photos, 1 repeat)
 //        outside_photos_bench --corners FILE      prints the page or cards found in one photograph, in
 //                                                 its own pixels (for marking corners)
+//        outside_photos_bench --draw OUT [folder [repeats]]
+//                                                 as the first, and draws each photo not found or counted
+//                                                 right, off by more than 0.5% or turned wrong into OUT
 //        outside_photos_bench --turns [folder]    what decided each page's upright turn, the page lying
 //                                                 as photographed and turned by 1..3 quarters
 
@@ -22,10 +25,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <opencv2/imgproc.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "outside/common/dib_mat.h"
 #include "outside/common/quads.h"
 #include "outside/common/text_orientation.h"
 #include "outside/fasize/card_detector.h"
@@ -173,10 +179,36 @@ int PrintTurnEvidence(const std::string& folder) {
 
 }  // namespace
 
+// A case the detectors got wrong or not quite right, to look at: the true outlines in green, each's top-left
+// corner marked, the found ones in red, at half the frame's size.
+void DrawCase(const std::string& path, const cv::Mat& frame, const std::vector<Corners>& truth,
+              const std::vector<outside::Quad>& found) {
+    cv::Mat shown = frame.clone();
+    const auto outline = [&](const Corners& corners, const cv::Scalar& colour, int width) {
+        std::vector<cv::Point> points;
+        for (const cv::Point2d& p : corners) points.emplace_back(cv::Point(cvRound(p.x), cvRound(p.y)));
+        cv::polylines(shown, points, true, colour, width, cv::LINE_AA);
+        cv::circle(shown, points[0], 4 * width, colour, width, cv::LINE_AA);
+    };
+    for (const Corners& t : truth) outline(t, cv::Scalar(0, 200, 0), 6);
+    for (const outside::Quad& q : found) outline(q.corners, cv::Scalar(0, 0, 255), 3);
+    cv::resize(shown, shown, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
+    const std::optional<std::string> bmp = outside::EncodeBgrAsBmp(shown, 0, 0);
+    std::ofstream file(path.substr(0, path.find_last_of('.')) + ".bmp", std::ios::binary);
+    if (!bmp || !file.write(bmp->data(), static_cast<std::streamsize>(bmp->size())))
+        std::fprintf(stderr, "cannot write the picture of %s\n", path.c_str());
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--corners") return PrintCorners(argv[2]);
     if (argc >= 2 && std::string(argv[1]) == "--turns")
         return PrintTurnEvidence(argc > 2 ? argv[2] : VELLUMO_PHOTO_DIR);
+    std::string draw;
+    if (argc >= 3 && std::string(argv[1]) == "--draw") {
+        draw = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     const std::string folder = argc > 1 ? argv[1] : VELLUMO_PHOTO_DIR;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     auto cases = virtualcam::ReadPhotoManifest(folder);
@@ -315,6 +347,14 @@ int main(int argc, char** argv) {
         }
         if (c.kind == PhotoCase::Kind::Page && result == "whole" && c.has_upright)
             upright_column = turned_right ? "yes" : "NO";
+        // Cards turned right show as "n/n" (of n found).
+        const size_t slash = upright_column.find('/');
+        const bool upright_wrong =
+            upright_column == "NO" || (slash != std::string::npos &&
+                                       upright_column.substr(0, slash) != upright_column.substr(slash + 1));
+        const bool right_result = result == "whole" || result == "right" || result == "unchanged";
+        if (!draw.empty() && (!right_result || error > 0.5 || upright_wrong))
+            DrawCase(draw + "/" + c.file, framed.picture, truth, found);
         std::printf("%-28s %-6s %5d %5zu %-11s %9.2f %7s %8.1f %8.1f\n", c.file.c_str(),
                     c.kind == PhotoCase::Kind::Page      ? "page"
                     : c.kind == PhotoCase::Kind::CutPage ? "cut"
