@@ -130,32 +130,41 @@ struct Finder {
     // (overlapping sheets, joined pieces) are not refitted: from a part, the refit finds the neighbour's
     // edges. Nor is a refit that moves off the region.
     std::optional<Quad> Fit(const std::array<cv::Point2d, 4>& coarse, bool refit = false) const {
-        auto quad = FitOnce(coarse);
+        // Only a refit's better supported outline replaces the first, and only one supported well enough is
+        // kept: the sides of any other are not worth fitting. (A first fit that is refitted is fitted
+        // whatever its support: the refit starts from its corners.)
+        auto quad = FitOnce(coarse, -1, refit ? 0 : search.min_confidence);
         if (refit && quad && quad->confidence < 0.95)
-            if (auto refitted = FitOnce(quad->corners);
+            if (auto refitted = FitOnce(quad->corners, quad->confidence, search.min_confidence);
                 refitted && refitted->confidence > quad->confidence && SameRegion(*quad, *refitted))
                 quad = refitted;
         if (!quad || quad->confidence < search.min_confidence) return std::nullopt;
         return quad;
     }
 
-    std::optional<Quad> FitOnce(const std::array<cv::Point2d, 4>& coarse) const {
+    // Nothing either, without fitting the sides, when the edges' support (known before the fit) would give a
+    // confidence of `above` or less, or below `at_least`.
+    std::optional<Quad> FitOnce(const std::array<cv::Point2d, 4>& coarse, double above,
+                                double at_least) const {
         std::vector<cv::Point> check;
         for (const auto& c : coarse) check.emplace_back(cvRound(c.x), cvRound(c.y));
         if (!cv::isContourConvex(check)) return std::nullopt;
-        std::array<Line, 4> sides;
         const cv::Point2d centre = (coarse[0] + coarse[1] + coarse[2] + coarse[3]) * 0.25;
+        std::array<SideEdges, 4> edges;
         double coverage_sum = 0;
+        for (int i = 0; i < 4; ++i) {
+            edges[i] = EdgesAlongSide(*grid, coarse[i], coarse[(i + 1) % 4], centre);
+            coverage_sum += edges[i].coverage;
+        }
+        const double confidence = coverage_sum / 4;
+        if (confidence <= above || confidence < at_least) return std::nullopt;
         std::optional<double> sheet;  // measured only when a side offers two edges
         auto sheet_level = [&] {
             if (!sheet) sheet = MeanWithin(grey, check);
             return *sheet;
         };
-        for (int i = 0; i < 4; ++i) {
-            double coverage = 0;
-            sides[i] = FitSide(*grid, grey, coarse[i], coarse[(i + 1) % 4], centre, sheet_level, &coverage);
-            coverage_sum += coverage;
-        }
+        std::array<Line, 4> sides;
+        for (int i = 0; i < 4; ++i) sides[i] = FitSide(edges[i], grey, sheet_level);
         Quad quad;
         for (int i = 0; i < 4; ++i) {
             auto corner = Intersect(sides[(i + 3) % 4], sides[i]);
@@ -163,7 +172,7 @@ struct Finder {
             quad.corners[i] = *corner;
         }
         if (!CornersReasonable(quad.corners)) return std::nullopt;
-        quad.confidence = coverage_sum / 4;
+        quad.confidence = confidence;
         std::vector<cv::Point> outline;
         for (const auto& corner : quad.corners) outline.emplace_back(cvRound(corner.x), cvRound(corner.y));
         quad.brightness = MeanWithin(grey, outline);

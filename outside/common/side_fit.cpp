@@ -64,12 +64,11 @@ Line InnermostEdge(const std::vector<cv::Point2f>& near, const Line& fitted, cv:
 
 }  // namespace
 
-Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point2d b, cv::Point2d centre,
-             const std::function<double()>& sheet_level, double* coverage) {
+SideEdges EdgesAlongSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d centre) {
+    SideEdges side{a, b, centre, {}, 0};
     cv::Point2d along = b - a;
     double length = std::hypot(along.x, along.y);
-    Line coarse{a, along / std::max(length, 1e-9)};
-    const cv::Point2d normal(-coarse.direction.y, coarse.direction.x);
+    const cv::Point2d direction = along / std::max(length, 1e-9), normal(-direction.y, direction.x);
     // Within a band that grows with the side, but stays narrow beside the sheet's breadth: along a long,
     // narrow slip a wide band reaches the edges of stains and print well inside it.
     const double half_breadth = std::abs((centre - a).dot(normal));
@@ -77,24 +76,30 @@ Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point
     // The side counts as seen within the band its length allows: a slip's long side bows off its line by
     // more than the narrow band, its rim still showing along it.
     const double seen_band = std::max(band, 0.015 * length);
-    std::vector<cv::Point2f> near;
     std::vector<bool> covered(static_cast<size_t>(std::max(1.0, length)) + 1, false);
     for (size_t cell : grid.CellsAlong(a, b, seen_band + 1))
         for (const cv::Point& p : grid.cells[cell]) {
             cv::Point2d d = cv::Point2d(p) - a;
-            double t = d.dot(coarse.direction);
+            double t = d.dot(direction);
             if (t < 0.08 * length || t > 0.92 * length) continue;
             const double off = std::abs(d.dot(normal));
             if (off > seen_band) continue;
             covered[static_cast<size_t>(t)] = true;
-            if (off <= band) near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+            if (off <= band) side.near.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
         }
     size_t span = static_cast<size_t>(0.84 * length);
-    *coverage =
+    side.coverage =
         span == 0
             ? 0
             : std::min(1.0, static_cast<double>(std::count(covered.begin(), covered.end(), true)) / span);
-    if (near.size() < 8) return coarse;
+    return side;
+}
+
+Line FitSide(const SideEdges& side, const cv::Mat& grey, const std::function<double()>& sheet_level) {
+    const cv::Point2d a = side.a, centre = side.centre, along = side.b - side.a;
+    const double length = std::hypot(along.x, along.y);
+    const std::vector<cv::Point2f>& near = side.near;
+    if (near.size() < 8) return Line{a, along / std::max(length, 1e-9)};
     const Line line = FitLineRobustly(near);
     cv::Point2d inside(-line.direction.y, line.direction.x);
     if ((centre - line.point).dot(inside) < 0) inside = -inside;

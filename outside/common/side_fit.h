@@ -48,10 +48,17 @@ struct EdgeGrid {
     }
 };
 
-// Fits a line to the edge pixels of `grid` lying along the side from a to b (away from its ends), the
-// innermost of two parallel edges where the strip between them is no paper, and tells how much of the side
-// they cover (0 to 1). `centre` lies inside the outline; `sheet_level()` is the grey inside it.
-Line FitSide(const EdgeGrid& grid, const cv::Mat& grey, cv::Point2d a, cv::Point2d b, cv::Point2d centre,
-             const std::function<double()>& sheet_level, double* coverage);
+// The edge pixels of `grid` lying along the side from a to b (away from its ends), and how much of the side
+// they cover (0 to 1). `centre` lies inside the outline.
+struct SideEdges {
+    cv::Point2d a, b, centre;
+    std::vector<cv::Point2f> near;  // within the band the line is fitted in
+    double coverage = 0;
+};
+SideEdges EdgesAlongSide(const EdgeGrid& grid, cv::Point2d a, cv::Point2d b, cv::Point2d centre);
+
+// Fits a line to a side's edge pixels, the innermost of two parallel edges where the strip between them is
+// no paper. `sheet_level()` is the grey inside the outline.
+Line FitSide(const SideEdges& side, const cv::Mat& grey, const std::function<double()>& sheet_level);
 
 }  // namespace outside
