@@ -232,15 +232,27 @@ bool Touch(const Quad& a, const Quad& b) {
 
 }  // namespace
 
+cv::Mat SearchedPicture::Shrunk(int working_size, double* scale) {
+    *scale = std::min(1.0, static_cast<double>(working_size) / std::max(bgr_.cols, bgr_.rows));
+    if (*scale >= 1.0) return bgr_;
+    for (const auto& [size, copy] : shrunk_)
+        if (size == working_size) return copy;
+    cv::Mat copy;
+    cv::resize(bgr_, copy, cv::Size(), *scale, *scale, cv::INTER_AREA);
+    return shrunk_.emplace_back(working_size, std::move(copy)).second;
+}
+
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
+    SearchedPicture picture(bgr);
+    return FindQuads(picture, search);
+}
+
+std::vector<Quad> FindQuads(SearchedPicture& picture, const QuadSearch& search) {
     std::vector<Quad> found;
+    const cv::Mat& bgr = picture.Bgr();
     if (bgr.empty() || bgr.type() != CV_8UC3) return found;
-    double scale = std::min(1.0, static_cast<double>(search.working_size) / std::max(bgr.cols, bgr.rows));
-    cv::Mat small;
-    if (scale < 1.0)
-        cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
-    else
-        small = bgr;
+    double scale = 1;
+    const cv::Mat small = picture.Shrunk(search.working_size, &scale);
     Finder finder{search, {}, {}};
     cv::Mat& grey = finder.grey;
     cv::cvtColor(small, grey, cv::COLOR_BGR2GRAY);

@@ -3,6 +3,7 @@
 // no files: the detectors' decision logic.
 
 #include <opencv2/core.hpp>
+#include <utility>
 #include <vector>
 
 #include "outside/common/quad_geometry.h"
@@ -48,5 +49,23 @@ struct QuadSearch {
 // area first; outlines of the same region found twice are given once. Regions touching the picture's
 // border are left out (they are cut off, or they are the desk itself).
 std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search);
+
+// A picture and the copies of it the searches work on, each size shrunk once: shrinking a camera frame takes
+// a good part of a search's time, and a detector searches one frame several times, mostly at one size.
+class SearchedPicture {
+  public:
+    explicit SearchedPicture(const cv::Mat& bgr) : bgr_(bgr) {}
+    const cv::Mat& Bgr() const { return bgr_; }
+    // The copy no longer than `working_size` on its long side (the picture itself when it is no longer),
+    // and the scale it was made at.
+    cv::Mat Shrunk(int working_size, double* scale);
+
+  private:
+    cv::Mat bgr_;
+    std::vector<std::pair<int, cv::Mat>> shrunk_;  // by working size
+};
+
+// As above, keeping the shrunk copy for the searches after it.
+std::vector<Quad> FindQuads(SearchedPicture& picture, const QuadSearch& search);
 
 }  // namespace outside

@@ -139,8 +139,9 @@ namespace {
 // The cards among the outlines a search finds: card-shaped regions carrying print, outermost ones.
 // `stepping_sides`: each side must step from the card to what lies beyond along half its length or more
 // (outlines put together from straight edges may take a line of print for a side).
-std::vector<Quad> FindCards(const cv::Mat& bgr, const QuadSearch& search, bool stepping_sides) {
-    std::vector<Quad> cards = FindQuads(bgr, search);
+std::vector<Quad> FindCards(SearchedPicture& picture, const QuadSearch& search, bool stepping_sides) {
+    const cv::Mat& bgr = picture.Bgr();
+    std::vector<Quad> cards = FindQuads(picture, search);
     // Each side of a light card on a dark desk is its rim, brighter than the desk along most of it (save
     // where fingers cover it), or a dark band running to the rim, brighter along none of it. A side
     // brighter along only part of it strays across the desk: it was fitted to a hand's outline. Of outlines
@@ -179,7 +180,8 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
     search.join_pieces = true;   // a card's band and its light part, when the card's own outline is lost
     search.working_size = 1400;  // cards lying 5 pixels apart stay apart
     search.bright_blobs = true;
-    std::vector<Quad> cards = FindCards(bgr, search, false);
+    SearchedPicture picture(bgr);
+    std::vector<Quad> cards = FindCards(picture, search, false);
     // None found: a card held in a hand, whose fingers join its outline to the hand's, is bounded by four
     // straight edges each seen in part. Only then, and only the largest: a hand holds one card.
     if (cards.empty()) {
@@ -192,7 +194,7 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
         held.split_overlaps = held.join_pieces = held.bright_blobs = false;
         held.working_size = 1000;
         held.min_area_fraction = 0.02;
-        cards = FindCards(bgr, held, true);
+        cards = FindCards(picture, held, true);
         if (cards.size() > 1) cards.resize(1);
     }
     // A card whose outline is not seen all round (a side fitted to a cable's edge or a lamp's hot spot beside
@@ -203,7 +205,7 @@ std::vector<Quad> DetectCards(const cv::Mat& bgr, int max_cards) {
         coarse.working_size = 1000;
         coarse.print_size = 7;
         coarse.split_overlaps = false;
-        for (const Quad& better : FindCards(bgr, coarse, true))
+        for (const Quad& better : FindCards(picture, coarse, true))
             for (Quad& card : cards)
                 if (better.confidence > card.confidence && SameCard(card, better)) card = better;
     }

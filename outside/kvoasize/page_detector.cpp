@@ -102,7 +102,8 @@ std::array<double, 4> GreyBeyondSides(const cv::Mat& bgr, const Quad& quad) {
 // outline of four straight edges that runs on along the other three sides' lines across the band, well seen
 // all round, with the desk's lighter tone beyond the band's far edge, is the cover's own; a dark thing lying
 // beside a page seldom continues both of its side lines, nor has the desk just beyond it.
-std::optional<Quad> GrownOverDarkBand(const cv::Mat& bgr, const Quad& page, const QuadSearch& search) {
+std::optional<Quad> GrownOverDarkBand(SearchedPicture& picture, const Quad& page, const QuadSearch& search) {
+    const cv::Mat& bgr = picture.Bgr();
     const auto beyond = GreyBeyondSides(bgr, page);
     std::optional<size_t> dark;
     for (size_t i = 0; i < 4; ++i) {
@@ -119,7 +120,7 @@ std::optional<Quad> GrownOverDarkBand(const cv::Mat& bgr, const Quad& page, cons
     lines.line_outlines = true;
     lines.bright_blobs = lines.join_pieces = lines.filled_slips = false;
     std::optional<Quad> best;
-    for (const Quad& q : FindQuads(bgr, lines)) {
+    for (const Quad& q : FindQuads(picture, lines)) {
         const double growth = QuadArea(q) / std::max(1.0, QuadArea(page)) - 1;
         if (q.confidence < 0.9 || growth < 0.02 || growth > 0.3 || !LiesWithin(q, page) ||
             SharedSides(q, page) != 3 || LongToShortSide(q) > kLongestPage || !PaperLike(bgr, q) ||
@@ -156,11 +157,12 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
     search.bright_blobs = true;
     search.filled_slips = true;
     std::vector<Quad> quads;
+    SearchedPicture picture(bgr);
     // Edges of colour are sought only when grey ones give no page: their gain that finds white on white
     // also finds the mottle of wood and the rims of print, which would pull a clear page's sides astray.
     for (double colour_gain : {0.0, 3.0}) {
         search.colour_edge_gain = colour_gain;
-        quads = FindQuads(bgr, search);
+        quads = FindQuads(picture, search);
         // A page's every side is a step between the paper and the desk along most of its length (down from
         // the paper, or up where a dark picture is printed to its edge); a boundary inside a sheet (a card's
         // coloured part beside its white part, crossing white to white on its way) shows one along part of
@@ -212,7 +214,7 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
         lines.line_outlines = true;
         lines.bright_blobs = lines.join_pieces = lines.filled_slips = false;
         const Quad found = quads[page];
-        for (const Quad& q : FindQuads(bgr, lines)) {
+        for (const Quad& q : FindQuads(picture, lines)) {
             if (q.confidence >= std::max(found.confidence + 0.1, quads[page].confidence) &&
                 CommonArea(found, q) >= 0.9 * std::max(QuadArea(found), QuadArea(q)) && PaperLike(bgr, q) &&
                 SideStepShare(bgr, q) >= 0.5)
@@ -220,7 +222,7 @@ std::optional<Quad> FindPageOutline(const cv::Mat& bgr) {
         }
     }
     if (quads[page].confidence >= kPageConfidenceNeeded)
-        if (auto grown = GrownOverDarkBand(bgr, quads[page], search)) quads[page] = *grown;
+        if (auto grown = GrownOverDarkBand(picture, quads[page], search)) quads[page] = *grown;
     // Sides found on the working copy land within a pixel and a half of it on the picture.
     return RefineEdges(
         bgr, quads[page],
