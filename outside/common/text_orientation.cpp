@@ -60,17 +60,32 @@ constexpr int kModelLeastSize = 900;
 constexpr int kBodyPrint = 12;
 constexpr int kLargePrint = 5;
 
-// Ink: print clearly darker than the paper around it, kept to letter-sized marks (photos, bands and
-// rules are no letters). `either_way`: the print may run down the copy as well as across it (a page lying
-// any way round), so the limits hold whichever side of a mark is its height. `longest`: how many times its
-// height a mark may be long (more for handwriting, whose letters join into words). `paper_only`: marks on a
-// dark ground are left out (see below).
-cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint, int longest = 3,
-                  bool paper_only = false) {
+// A copy's marks: its print clearly darker than the paper around it, in connected parts. Found once per
+// copy (they take most of a reading's time), then kept to the sizes each reading wants.
+struct DarkMarks {
+    cv::Mat labels, stats, centroids;
+    int count = 0;
+};
+
+DarkMarks FindDarkMarks(const cv::Mat& grey) {
+    DarkMarks marks;
+    if (grey.empty()) return marks;
     cv::Mat ink;
     cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 31, 20);
-    cv::Mat labels, stats, centroids;
-    int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    marks.count =
+        cv::connectedComponentsWithStats(ink, marks.labels, marks.stats, marks.centroids, 8, CV_32S);
+    return marks;
+}
+
+// Ink: the dark marks of `grey` kept to letter-sized ones (photos, bands and rules are no letters).
+// `either_way`: the print may run down the copy as well as across it (a page lying any way round), so the
+// limits hold whichever side of a mark is its height. `longest`: how many times its height a mark may be long
+// (more for handwriting, whose letters join into words). `paper_only`: marks on a dark ground are left out
+// (see below).
+cv::Mat LetterInk(const cv::Mat& grey, const DarkMarks& marks, bool either_way, int largest = kBodyPrint,
+                  int longest = 3, bool paper_only = false) {
+    const cv::Mat &labels = marks.labels, &stats = marks.stats, &centroids = marks.centroids;
+    const int count = marks.count;
     std::vector<uint8_t> keep(static_cast<size_t>(count), 0);
     const int max_height = (either_way ? std::max(grey.rows, grey.cols) : grey.rows) / largest;
     for (int i = 1; i < count; ++i) {
@@ -99,11 +114,11 @@ cv::Mat LetterInk(const cv::Mat& grey, bool either_way, int largest = kBodyPrint
             if (2 * ground.at<uint8_t>(cy, cx) < paper) keep[static_cast<size_t>(i)] = 0;
         }
     }
-    cv::Mat letters(ink.size(), CV_8U);
-    for (int y = 0; y < ink.rows; ++y) {
+    cv::Mat letters(labels.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
         const int* label = labels.ptr<int>(y);
         uint8_t* out = letters.ptr(y);
-        for (int x = 0; x < ink.cols; ++x) out[x] = keep[static_cast<size_t>(label[x])];
+        for (int x = 0; x < labels.cols; ++x) out[x] = keep[static_cast<size_t>(label[x])];
     }
     return letters;
 }
@@ -372,11 +387,12 @@ enum class Print { Body, Large, LargeBlock };
 // slant); a sure answer of either stands unless the other is sure of another.
 // `way`: the lines' way when the caller knows it (its words'); `card`: a card's print, read only where it
 // lies on paper.
-LinesTurn TurnOfLines(const cv::Mat& grey, TurnChoice choice, bool landscape, Print print = Print::Body,
-                      std::optional<bool> way = {}, bool card = false) {
+LinesTurn TurnOfLines(const cv::Mat& grey, const DarkMarks& marks, TurnChoice choice, bool landscape,
+                      Print print = Print::Body, std::optional<bool> way = {}, bool card = false) {
     if (grey.empty()) return {};
-    cv::Mat ink = LetterInk(grey, choice == TurnChoice::Any, print == Print::Body ? kBodyPrint : kLargePrint,
-                            print == Print::LargeBlock ? 8 : 3, card);
+    cv::Mat ink =
+        LetterInk(grey, marks, choice == TurnChoice::Any, print == Print::Body ? kBodyPrint : kLargePrint,
+                  print == Print::LargeBlock ? 8 : 3, card);
     if (cv::countNonZero(ink) < 200) return {};
     if (print == Print::LargeBlock) ink = InkExtent(ink);
     cv::Mat sideways;
@@ -432,16 +448,18 @@ std::optional<int> UprightTurnFromText(const cv::Mat& bgr, const Quad& quad, Tur
     const cv::Size size = QuadSize(quad);
     const bool landscape = size.width >= size.height;
     const cv::Mat grey = StraightGrey(bgr, quad, covering, kMeasureSize);
+    const DarkMarks marks = FindDarkMarks(grey);
     if (choice == TurnChoice::Landscape) {
         // A card printed across its short side (an upright portrait card) is read as it is printed.
-        const LinesTurn any = TurnOfLines(grey, TurnChoice::Any, landscape, Print::Body, {}, true);
+        const LinesTurn any = TurnOfLines(grey, marks, TurnChoice::Any, landscape, Print::Body, {}, true);
         if (any.sure) return any.turn;
         // So is one standing taller than wide whose lines run clearly across it: it stays as it stands
         // unless its lines lean.
         if (!landscape && any.along_rows == true) return any.turn.value_or(0);
     }
     if (auto turn =
-            TurnOfLines(grey, choice, landscape, Print::Body, {}, choice == TurnChoice::Landscape).turn)
+            TurnOfLines(grey, marks, choice, landscape, Print::Body, {}, choice == TurnChoice::Landscape)
+                .turn)
         return turn;
     // No clear text: a card that must be turned to lie landscape takes the quarter turn clockwise.
     return choice == TurnChoice::Landscape && !landscape ? std::optional<int>(1) : std::nullopt;
@@ -507,8 +525,9 @@ cv::Mat StraightWindow(const cv::Mat& bgr, const Quad& quad, const cv::Mat& meas
     return grey;
 }
 
-cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured, int& count_of_letters) {
-    const cv::Mat letters = LetterInk(measured, true);
+cv::Mat ModelCopy(const cv::Mat& bgr, const Quad& quad, const cv::Mat& measured, const DarkMarks& marks,
+                  int& count_of_letters) {
+    const cv::Mat letters = LetterInk(measured, marks, true);
     const double letter = TypicalLetterSize(letters, count_of_letters);
     if (letter <= 0) return {};
     const double measured_scale = MeasuredScale(quad, measured);
@@ -573,8 +592,8 @@ std::optional<ModelTurn> DetectAlongRows(OrientationModel& model, const cv::Mat&
 // The way the print's words lie, told apart from the lines' measure: its marks, a word's letters joined,
 // that lie clearly along rows or along columns; the way holding more of their ink, where each way has at
 // least two (one long mark is no way of print). Nothing where no mark lies clearly either way.
-std::optional<bool> WordsAlongRows(const cv::Mat& grey) {
-    const cv::Mat ink = LetterInk(grey, true, kLargePrint, 8);
+std::optional<bool> WordsAlongRows(const cv::Mat& grey, const DarkMarks& marks) {
+    const cv::Mat ink = LetterInk(grey, marks, true, kLargePrint, 8);
     // Closing the gaps between a word's letters (a few pixels at the measuring size), not between lines.
     const int reach = std::max(3, std::max(grey.rows, grey.cols) / 200);
     cv::Mat words, labels, stats, centroids;
@@ -699,22 +718,29 @@ PageTurnEvidence WeighLinesAndModel(const cv::Mat& bgr, const Quad& quad, Orient
     PageTurnEvidence evidence;
     const cv::Size size = QuadSize(quad);
     grey = StraightGrey(bgr, quad, {}, kMeasureSize);
-    LinesTurn lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height);
+    const DarkMarks marks = FindDarkMarks(grey);
+    // The words' way, asked of up to two readings below, is measured once.
+    std::optional<std::optional<bool>> words_way;
+    auto words_along_rows = [&] {
+        if (!words_way) words_way = WordsAlongRows(grey, marks);
+        return *words_way;
+    };
+    LinesTurn lines = TurnOfLines(grey, marks, TurnChoice::Any, size.width >= size.height);
     if (!lines.turn) {
         // Print whose letters are too big for letters of body text (a datasheet's headings, a note
         // written large) may still tell: over the page, else over the block its ink fills (a few
         // lines written large in one corner of the page gather as much across as along their lines).
-        LinesTurn large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::Large);
+        LinesTurn large = TurnOfLines(grey, marks, TurnChoice::Any, size.width >= size.height, Print::Large);
         if (!large.turn)
-            large = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::LargeBlock);
+            large = TurnOfLines(grey, marks, TurnChoice::Any, size.width >= size.height, Print::LargeBlock);
         if (large.turn) lines = large;
     }
     if (!lines.turn && !lines.along_rows && !grey.empty()) {
         // Print ruled both ways (a register's grid) gathers into rows and columns alike, so the lines
         // cannot tell their own way; the words still lie along it, and the ascenders are read that way,
         // never surely (the model may still overrule them by a quarter turn).
-        if (const std::optional<bool> words = WordsAlongRows(grey)) {
-            lines = TurnOfLines(grey, TurnChoice::Any, size.width >= size.height, Print::Body, words);
+        if (const std::optional<bool> words = words_along_rows()) {
+            lines = TurnOfLines(grey, marks, TurnChoice::Any, size.width >= size.height, Print::Body, words);
             lines.sure = false;
         }
     }
@@ -726,7 +752,7 @@ PageTurnEvidence WeighLinesAndModel(const cv::Mat& bgr, const Quad& quad, Orient
         // Where most of the words lie across the way the lines were measured to run, the print runs
         // both ways (words written round a sheet) and the lines' measure sided with a part of it: no one
         // way up is told, and the page is left as it lies.
-        const std::optional<bool> words = WordsAlongRows(grey);
+        const std::optional<bool> words = words_along_rows();
         if (words && *words != (*lines.turn % 2 == 0)) {
             evidence.lines_sure = false;
             evidence.turn.reset();
@@ -738,7 +764,7 @@ PageTurnEvidence WeighLinesAndModel(const cv::Mat& bgr, const Quad& quad, Orient
         // Square letters set in a grid (a menu's) gather into rows and columns alike, and the lines'
         // unsure measure may take the wrong one: where most words lie the other way, theirs is taken,
         // and the lines' turn (by the other way) with it out of the reckoning.
-        const std::optional<bool> words = WordsAlongRows(grey);
+        const std::optional<bool> words = words_along_rows();
         if (words && *words != *lines.along_rows) {
             lines.along_rows = words;
             lines.turn.reset();
@@ -748,7 +774,7 @@ PageTurnEvidence WeighLinesAndModel(const cv::Mat& bgr, const Quad& quad, Orient
     }
     if (std::max(size.width, size.height) < kModelLeastSize) return evidence;
     int letters = 0;
-    cv::Mat copy = ModelCopy(bgr, quad, grey, letters);
+    cv::Mat copy = ModelCopy(bgr, quad, grey, marks, letters);
     if (!copy.empty()) {
         evidence.model_copy = copy.size();
         evidence.model = DetectAlongRows(model, copy, lines.along_rows);
