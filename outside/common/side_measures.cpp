@@ -244,8 +244,10 @@ double MeanSaturation(const cv::Mat& bgr, const Quad& quad) {
     cv::max(high, channels[2], high);
     cv::min(channels[0], channels[1], low);
     cv::min(low, channels[2], low);
-    cv::Mat saturation = cv::Mat::zeros(bgr.size(), CV_8U);
-    cv::subtract(high, low, saturation(box));
+    // Measured on the outline's box only, the outline moved with it.
+    cv::Mat saturation;
+    cv::subtract(high, low, saturation);
+    for (auto& corner : outline) corner -= box.tl();
     return MeanWithin(saturation, outline);
 }
 
@@ -262,8 +264,11 @@ double BluerThanAround(const cv::Mat& bgr, const Quad& quad) {
     // Blue minus red, halved and offset to stay within 0..255.
     std::vector<cv::Mat> channels;
     cv::split(bgr(box), channels);
-    cv::Mat bluer = cv::Mat::zeros(bgr.size(), CV_8U);
-    cv::addWeighted(channels[0], 0.5, channels[2], -0.5, 128, bluer(box));
+    // Measured on the outer outline's box only (the inner one lies within it), the outlines moved with it.
+    cv::Mat bluer;
+    cv::addWeighted(channels[0], 0.5, channels[2], -0.5, 128, bluer);
+    for (auto* polygon : {&inner, &outer})
+        for (auto& corner : *polygon) corner -= box.tl();
     return 2 * (MeanWithin(bluer, inner) - MeanWithin(bluer, outer, inner));
 }
 
