@@ -242,11 +242,6 @@ cv::Mat SearchedPicture::Shrunk(int working_size, double* scale) {
     return shrunk_.emplace_back(working_size, std::move(copy)).second;
 }
 
-std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search) {
-    SearchedPicture picture(bgr);
-    return FindQuads(picture, search);
-}
-
 std::vector<Quad> FindQuads(SearchedPicture& picture, const QuadSearch& search) {
     std::vector<Quad> found;
     const cv::Mat& bgr = picture.Bgr();

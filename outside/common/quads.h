@@ -44,12 +44,6 @@ struct QuadSearch {
     bool filled_slips = false;
 };
 
-// Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting
-// where the corner would be), nested ones included (a page on a mat gives both), largest
-// area first; outlines of the same region found twice are given once. Regions touching the picture's
-// border are left out (they are cut off, or they are the desk itself).
-std::vector<Quad> FindQuads(const cv::Mat& bgr, const QuadSearch& search);
-
 // A picture and the copies of it the searches work on, each size shrunk once: shrinking a camera frame takes
 // a good part of a search's time, and a detector searches one frame several times, mostly at one size.
 class SearchedPicture {
@@ -65,7 +59,11 @@ class SearchedPicture {
     std::vector<std::pair<int, cv::Mat>> shrunk_;  // by working size
 };
 
-// As above, keeping the shrunk copy for the searches after it.
+// Every convex four-sided outline found (an outline with a cut corner counts, its four long sides meeting
+// where the corner would be), nested ones included (a page on a mat gives both), largest
+// area first; outlines of the same region found twice are given once. Regions touching the picture's
+// border are left out (they are cut off, or they are the desk itself). The shrunk copy is kept for the
+// searches after it.
 std::vector<Quad> FindQuads(SearchedPicture& picture, const QuadSearch& search);
 
 }  // namespace outside
