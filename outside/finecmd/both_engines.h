@@ -5,11 +5,25 @@
 
 #include <atomic>
 #include <cstddef>
+#include <locale>
+#include <mutex>
 #include <thread>
 
 #include "outside/finecmd/recognizer.h"
 
 namespace outside {
+
+// The parts' rules compile regular expressions on both threads, which look characters up in the locale's
+// table of narrowed characters; the standard library fills it lazily, a character at a time, on first use.
+// Filled whole once, before a second thread runs, it is only read.
+inline void FillNarrowedCharacters() {
+    static std::once_flag filled;
+    std::call_once(filled, [] {
+        char all[256], narrowed[256];
+        for (int c = 0; c < 256; ++c) all[c] = static_cast<char>(c);
+        std::use_facet<std::ctype<char>>(std::locale()).narrow(all, all + 256, '\0', narrowed);
+    });
+}
 
 // Calls `read(engine, i)` once for each i in [0, count), on `recognizer` and, side by side, on its partner
 // set to read as `recognizer` does now; on `recognizer` alone where it has no partner or there is one
@@ -24,6 +38,7 @@ void ReadOnBothEngines(Recognizer& recognizer, size_t count, Read&& read) {
         return;
     }
     recognizer.CopySettingsTo(*partner);
+    FillNarrowedCharacters();
     std::atomic<size_t> next{0};
     const auto work = [&](Recognizer& engine) {
         for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) read(engine, i);
