@@ -4,8 +4,11 @@
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
+#include <optional>
+#include <thread>
 #include <utility>
 
+#include "outside/finecmd/both_engines.h"
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/card_pictures.h"
 #include "outside/zorvex/card_region.h"
@@ -20,14 +23,27 @@ namespace {
 // A card whose reading got next to nothing is often print on a coloured ground beside a large white or
 // dark picture (an orange card with a white logo): Tesseract's one threshold for the whole card then
 // falls between the ground and the picture, and the print is lost with the ground. It is read again with
-// a threshold set by each place's own neighbourhood (Sauvola's), see LocalReadingWins.
-void ReadThinCardLocally(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
-    if (!ThinReading(page)) return;
-    tesseract::TessBaseAPI& api = recognizer.Api();
-    api.SetVariable("thresholding_method", "2");
-    PageText local = RecognizeWhole(recognizer, picture, dpi);
-    api.SetVariable("thresholding_method", "0");
+// a threshold set by each place's own neighbourhood (Sauvola's), see LocalReadingWins. Such a card is
+// read whole once more later, in its grey stretched to its local contrast, where it is read thin still (see
+// ReadUnreadRegions), as most are: with two engines that reading is made now, beside this one, and given
+// back.
+std::optional<PageText> ReadThinCardLocally(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
+    if (!ThinReading(page)) return std::nullopt;
+    PixPtr stretched = recognizer.Partner() ? StretchedToLocalContrast(picture) : nullptr;
+    PageText local;
+    std::optional<PageText> stretched_reading;
+    ReadOnBothEngines(recognizer, stretched ? 2 : 1, [&](Recognizer& engine, size_t part) {
+        if (part == 1) {
+            stretched_reading = RecognizeWhole(engine, stretched.get(), dpi);
+            return;
+        }
+        tesseract::TessBaseAPI& api = engine.Api();
+        api.SetVariable("thresholding_method", "2");
+        local = RecognizeWhole(engine, picture, dpi);
+        api.SetVariable("thresholding_method", "0");
+    });
     if (LocalReadingWins(page, local)) page = std::move(local);
+    return stretched_reading;
 }
 
 }  // namespace
@@ -48,6 +64,15 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi,
     // read surely (see WayUpInDoubt: print upside down reads as nonsense). Only then is Tesseract's
     // orientation model asked, which tells most cards' way up at a fraction of a reading's time; where it
     // cannot, a doubtful reading is tried the other way up as well.
+    // The rows of ink on the card's channels (see ReadInkRows) depend on the picture alone: they are looked
+    // for on the other core while Tesseract first reads the card, on a copy of its own (Leptonica counts a
+    // picture's users unguarded).
+    Pix* const levelled = upright;
+    PixPtr rows_picture(std::thread::hardware_concurrency() > 1 ? pixCopy(nullptr, upright) : nullptr);
+    std::optional<ChannelRows> channel_rows;
+    std::jthread finding_rows;
+    if (rows_picture)
+        finding_rows = std::jthread([&] { channel_rows = FindChannelRows(rows_picture.get()); });
     PageText page = recognizer.Recognize(upright, dpi, "card");
     int upside_down = -1;
     PixPtr turned;
@@ -74,7 +99,7 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi,
     const std::string region = RegionOnCard(texts, language_region);
     ReadPicturedCardSparsely(recognizer, upright, dpi, page, region);
     // Before the way up is doubted: a card read thin for its colours reads as doubtful either way up.
-    ReadThinCardLocally(recognizer, upright, dpi, page);
+    std::optional<PageText> stretched_reading = ReadThinCardLocally(recognizer, upright, dpi, page);
     if (upside_down == -1 && WayUpInDoubt(page)) {
         turned.reset(pixRotate180(nullptr, upright));
         // The other way up is read at half size first (a card from the camera's picture): a card upside
@@ -86,18 +111,21 @@ std::vector<LayoutLine> ReadCard(Recognizer& recognizer, Pix* card, int dpi,
             if (Legibility(other) > Legibility(page)) {
                 page = std::move(other);
                 upright = turned.get();
+                stretched_reading.reset();  // of the card the wrong way up
             }
         }
     }
     RereadDoubtfulRuns(recognizer, upright, dpi, page);
-    ReadUnreadRegions(recognizer, upright, dpi, page);
+    ReadUnreadRegions(recognizer, upright, dpi, page, std::move(stretched_reading));
     // The print the card was read in decides whether it is read again enlarged: the rows read alone
     // below are print Tesseract passed over, in any size, and no measure of it.
     std::vector<int> heights;
     for (const LayoutLine& line : LayoutLines(page)) heights.push_back(line.height);
     // The picture blocks before the rows of ink: lettering drawn over two lines is read there as one block.
     ReadPictureBlocks(recognizer, upright, dpi, page);
-    ReadInkRows(recognizer, upright, page, region);
+    if (finding_rows.joinable()) finding_rows.join();
+    if (upright != levelled) channel_rows.reset();  // rows of the card the wrong way up
+    ReadInkRows(recognizer, upright, page, region, std::move(channel_rows));
     std::vector<LayoutLine> lines = LayoutLines(page);
     if (heights.empty())
         for (const LayoutLine& line : lines) heights.push_back(line.height);

@@ -123,12 +123,21 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
         page.paragraphs.insert(page.paragraphs.begin() + static_cast<long>(it->first), std::move(it->second));
 }
 
-void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page) {
+PixPtr StretchedToLocalContrast(Pix* picture) {
     constexpr int kTile = 100;          // pixels of the contrast's neighbourhood
     constexpr int kLeastContrast = 40;  // a tile's grey range below this is left as it is (no print)
     PixPtr grey(pixConvertTo8(picture, 0));
-    if (!grey || pixGetWidth(grey.get()) < 2 * kTile || pixGetHeight(grey.get()) < 2 * kTile) return;
-    PixPtr stretched(pixContrastNorm(nullptr, grey.get(), kTile, kTile, kLeastContrast, 2, 2));
+    if (!grey || pixGetWidth(grey.get()) < 2 * kTile || pixGetHeight(grey.get()) < 2 * kTile) return nullptr;
+    return PixPtr(pixContrastNorm(nullptr, grey.get(), kTile, kTile, kLeastContrast, 2, 2));
+}
+
+void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page,
+                       std::optional<PageText> thin_reading) {
+    if (thin_reading && ThinReading(page)) {
+        AddUnreadLines(page, *thin_reading);
+        return;
+    }
+    PixPtr stretched = StretchedToLocalContrast(picture);
     if (!stretched) return;
     if (ThinReading(page)) {
         AddUnreadLines(page, RecognizeWhole(recognizer, stretched.get(), dpi));
@@ -166,8 +175,50 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
     for (const PageText& again : readings) AddUnreadLines(page, again);
 }
 
-void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region) {
-    constexpr int kWidth = 1000;       // pixels: the rows are looked for on a copy this wide at most
+namespace {
+
+// Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on light
+// only: the ground is made even as a light one).
+constexpr int kSources = 9, kFaint = 8;
+
+// Picture `source` of the card (a channel, light inverted for the odd ones), from `pix`; none of the
+// colour channels where the card is grey.
+PixPtr Channel(Pix* pix, int source, bool colour) {
+    const int kind = source / 2;
+    if (kind > 0 && kind < 4 && !colour) return nullptr;
+    PixPtr grey(kind == 0 || kind == 4 ? pixConvertTo8(pix, 0)
+                                       : pixGetRGBComponent(pix, kind == 1   ? COLOR_RED
+                                                                 : kind == 2 ? COLOR_GREEN
+                                                                             : COLOR_BLUE));
+    if (grey && kind == 4) grey = FaintPrintDarkened(grey.get());
+    if (grey && source % 2 == 1) pixInvert(grey.get(), grey.get());
+    return grey;
+}
+
+}  // namespace
+
+ChannelRows FindChannelRows(Pix* picture) {
+    constexpr int kWidth = 1000;  // pixels: the rows are looked for on a copy this wide at most
+    ChannelRows found;
+    const int width = pixGetWidth(picture);
+    found.reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
+    found.small.reset(found.reduce < 1 ? pixScale(picture, found.reduce, found.reduce)
+                                       : pixCopy(nullptr, picture));
+    if (!found.small) return found;
+    const bool colour = pixGetDepth(found.small.get()) == 32;
+    for (int source = 0; source < kFaint; ++source) {
+        PixPtr grey = Channel(found.small.get(), source, colour);
+        if (!grey) continue;
+        for (InkRow& row : InkRows(InkMarks(grey.get()))) {
+            row.source = source;
+            found.rows.push_back(row);
+        }
+    }
+    return found;
+}
+
+void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region,
+                 std::optional<ChannelRows> found) {
     constexpr size_t kRows = 6;        // rows read at most, the longest first
     constexpr float kSureTitle = 90;   // a title row read less surely is not added
     constexpr float kFairlySure = 60;  // a row giving a number with its area code is taken from this
@@ -178,41 +229,20 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
     // each reading costs as much as the row's first.
     constexpr float kSureWords = 80;
     constexpr size_t kPlainRereads = kRows / 2;
-    // Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on
-    // light only: the ground is made even as a light one).
-    constexpr int kSources = 9, kFaint = 8;
+    if (!found) found = FindChannelRows(picture);
+    if (!found->small) return;
     const int width = pixGetWidth(picture), height = pixGetHeight(picture);
-    const float reduce = width > kWidth ? static_cast<float>(kWidth) / static_cast<float>(width) : 1.0f;
-    PixPtr small(reduce < 1 ? pixScale(picture, reduce, reduce) : pixCopy(nullptr, picture));
-    if (!small) return;
-    const bool colour = pixGetDepth(small.get()) == 32;
-    // Picture `source` of the card (a channel, light inverted for the odd ones), from `pix`.
-    const auto channel = [&](Pix* pix, int source) -> PixPtr {
-        const int kind = source / 2;
-        if (kind > 0 && kind < 4 && !colour) return nullptr;
-        PixPtr grey(kind == 0 || kind == 4 ? pixConvertTo8(pix, 0)
-                                           : pixGetRGBComponent(pix, kind == 1   ? COLOR_RED
-                                                                     : kind == 2 ? COLOR_GREEN
-                                                                                 : COLOR_BLUE));
-        if (grey && kind == 4) grey = FaintPrintDarkened(grey.get());
-        if (grey && source % 2 == 1) pixInvert(grey.get(), grey.get());
-        return grey;
-    };
-    std::vector<InkRow> rows;
-    for (int source = 0; source < kSources; ++source) {
-        // Faint print is looked for only where no channel shows a row unread: on a photograph the even
-        // ground's grain makes rows of its own, which would take the place of print.
-        if (source == kFaint) {
-            rows = UnreadRows(std::move(rows), page, 1.0f / reduce);
-            if (!rows.empty()) break;
-        }
-        PixPtr grey = channel(small.get(), source);
-        if (!grey) continue;
-        for (InkRow& row : InkRows(InkMarks(grey.get()))) {
-            row.source = source;
-            rows.push_back(row);
-        }
-    }
+    const float reduce = found->reduce;
+    const bool colour = pixGetDepth(found->small.get()) == 32;
+    std::vector<InkRow> rows = UnreadRows(std::move(found->rows), page, 1.0f / reduce);
+    // Faint print is looked for only where no channel shows a row unread: on a photograph the even
+    // ground's grain makes rows of its own, which would take the place of print.
+    if (rows.empty())
+        if (PixPtr grey = Channel(found->small.get(), kFaint, colour))
+            for (InkRow& row : InkRows(InkMarks(grey.get()))) {
+                row.source = kFaint;
+                rows.push_back(row);
+            }
     rows = UnreadRows(std::move(rows), page, 1.0f / reduce);
     if (rows.size() > kRows) rows.resize(kRows);
     if (rows.empty()) return;
@@ -241,10 +271,10 @@ void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std
             std::min(height, static_cast<int>(static_cast<float>(row.box.bottom) / reduce) + margin_y);
         // Faint print is cut out of the whole card made even and stretched: a row alone is too little
         // ground to tell the print's levels from.
-        if (row.source == kFaint && !even) even = channel(picture, kFaint);
+        if (row.source == kFaint && !even) even = Channel(picture, kFaint, colour);
         PixPtr clip = ClipOf(row.source == kFaint ? even.get() : picture, x0, y0, x1, y1);
         if (!clip) continue;
-        PixPtr grey = row.source == kFaint ? std::move(clip) : channel(clip.get(), row.source);
+        PixPtr grey = row.source == kFaint ? std::move(clip) : Channel(clip.get(), row.source, colour);
         if (grey) cuts.push_back({std::move(grey), print, x0, y0});
     }
     std::vector<TextLine> read(cuts.size());

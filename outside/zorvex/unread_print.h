@@ -2,9 +2,13 @@
 // Print a card's first reading passed over or read in doubt, read again: runs of doubtful words, parts
 // left unread, rows of ink the layout missed, and the blocks it took for pictures.
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "outside/finecmd/page_source.h"
 #include "outside/finecmd/recognizer.h"
+#include "outside/zorvex/ink_rows.h"
 
 namespace outside {
 
@@ -31,7 +35,25 @@ void RereadDoubtfulRuns(Recognizer& recognizer, Pix* picture, int dpi, PageText&
 // marks that Tesseract's recognition of a line parts otherwise than its layout, and this reading gives
 // most of what the card gets. (Painting out the words already read saves time as well but changes how
 // Tesseract lays out the rest, and it read less.)
-void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page);
+// `thin_reading`: the stretched grey's reading as a card read thin is read, made already beside another
+// reading; taken where the card is read thin still.
+void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& page,
+                       std::optional<PageText> thin_reading = std::nullopt);
+
+// The card's grey stretched to its local contrast, as ReadUnreadRegions reads it; none for a card under
+// 200 pixels either way.
+PixPtr StretchedToLocalContrast(Pix* picture);
+
+// The rows of letter-sized marks (see InkRows) on a card's grey and on each of its colour channels, either
+// way light, looked for on a copy of it at most 1000 pixels wide (`small`, at `reduce` of its size). They
+// depend on the picture alone, not on its reading: the card's reading looks for them on the other core
+// while Tesseract first reads the card. No copy where it cannot be made.
+struct ChannelRows {
+    PixPtr small;
+    float reduce = 1;
+    std::vector<InkRow> rows;
+};
+ChannelRows FindChannelRows(Pix* picture);
 
 // Print Tesseract's page layout passes over: light print on a dark or photographed ground that it takes
 // for a picture, coloured print over a pattern. Rows of letter-sized marks are looked for on each colour
@@ -41,7 +63,9 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
 // stretched reading's, a row giving a number with its area code fairly surely as well. Faint grey print on
 // a shaded ground stands out in none of the channels; it is looked for on the grey with its ground made
 // even and darkened (see FaintPrintDarkened).
-void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region);
+// `found`: the picture's rows (see FindChannelRows), where they were looked for already.
+void ReadInkRows(Recognizer& recognizer, Pix* picture, PageText& page, const std::string& region,
+                 std::optional<ChannelRows> found = std::nullopt);
 
 // Lettering Tesseract's page layout takes for a picture: a company's name drawn large over a design or
 // beside its logo ("selva digitals" under an icon, "BORCELLE AIRLINES" on a coloured band). Each block it
