@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "outside/finecmd/line_pictures.h"
 #include "platform/debuglog/debuglog.h"
 
 namespace outside {
@@ -126,6 +127,8 @@ void Recognizer::CopySettingsTo(Recognizer& other) {
 }
 
 bool Recognizer::Init(const std::string& language) {
+    // Looked up before Tesseract first recognises, and linked into every program that does.
+    LinePicturesKeptPlain();
     // English first: it tells which languages are installed, and it is the fallback.
     if (api_->Init(nullptr, "eng", tesseract::OEM_DEFAULT) != 0) {
         std::fprintf(stderr, "no English recognition data is installed\n");

@@ -21,6 +21,7 @@
 #include "outside/common/quads.h"
 #include "outside/fasize/card_detector.h"
 #include "outside/finecmd/both_engines.h"
+#include "outside/finecmd/line_pictures.h"
 #include "outside/finecmd/thread_limit.h"
 #include "outside/zorvex/card_layout.h"
 #include "outside/zorvex/card_pictures.h"
@@ -767,6 +768,34 @@ TEST(BothEngines, EachPartIsReadOnceOnEitherEngineAsTheFirstWouldReadIt) {
     EXPECT_EQ(reads, std::vector<int>(parts.size(), 1));
     EXPECT_EQ(engines.size(), partner ? 2u : 1u);
     EXPECT_FALSE(nested_elsewhere);
+}
+
+TEST(LinePictures, TesseractKeepsThemAsPnmAndReadsEveryWordAsFromPng) {
+    outside::Recognizer english;
+    ASSERT_TRUE(english.Init("eng"));
+    ASSERT_TRUE(outside::LinePicturesKeptPlain());
+    auto card = Picture("synthetic/synthetic-01.jpg");
+    ASSERT_TRUE(card);
+    english.Api().SetPageSegMode(tesseract::PSM_AUTO);
+    const auto words = [&] {
+        std::vector<std::string> all;
+        for (const outside::Paragraph& paragraph : english.Recognize(card.get(), 0, "card").paragraphs)
+            for (const outside::TextLine& line : paragraph.lines)
+                for (const outside::Word& w : line.words)
+                    all.push_back(w.text + " " + std::to_string(w.left) + "," + std::to_string(w.top) + "," +
+                                  std::to_string(w.right) + "," + std::to_string(w.bottom) + " " +
+                                  std::to_string(w.confidence));
+        return all;
+    };
+    outside::KeepLinePicturesPlain(false);
+    const size_t before = outside::LinePicturesKeptPlainCount();
+    const std::vector<std::string> from_png = words();
+    outside::KeepLinePicturesPlain(true);
+    EXPECT_EQ(outside::LinePicturesKeptPlainCount(), before);
+    const std::vector<std::string> from_pnm = words();
+    EXPECT_GE(outside::LinePicturesKeptPlainCount(), before + from_pnm.size() / 4);
+    EXPECT_GT(from_png.size(), 10u);
+    EXPECT_EQ(from_pnm, from_png);
 }
 
 }  // namespace
