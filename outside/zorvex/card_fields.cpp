@@ -44,9 +44,10 @@ bool NameShaped(const std::string& line) {
         for (unsigned char c : w)
             if (!std::isalpha(c) && c < 0x80 && c != '.' && c != '-' && c != '\'') return false;
         if (IsTitleWord(w) || IsLegalForm(w) || IsBusinessWord(w) || IsWeekday(w)) return false;
-        // A street named after a person ("Rua Antonio Carneiro", the rest of its address on another line)
-        // is no name; a short street word may be one ("R. OLIVEIRA", "Al", "Rod").
-        if (k == 0 && Bare(w).size() >= 3 && IsStreetWord(w) && !InList(w, {"rod"})) return false;
+        // A street named after a person ("Rua Antonio Carneiro", the rest of its address on another line,
+        // or "Av. Waldemar Carlos Pereii", its number lost) is no name; a short street word that is a
+        // name's initial or a name may be one ("R. OLIVEIRA", "Al", "Rod").
+        if (k == 0 && IsStreetWord(w) && !InList(w, {"r", "al", "rod"})) return false;
     }
     return true;
 }

@@ -417,9 +417,17 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     EXPECT_TRUE(card.organisation.empty()) << card.organisation;
     EXPECT_TRUE(card.address_lines.empty()) << card.address_lines.front();
-    // A street named after a person, the rest of its address read apart, is no name.
+    // A street named after a person, the rest of its address read apart, is no name, nor is an avenue's
+    // whose number was lost.
     card = outside::ExtractCardFields(
         {L("MECÂNICA, FUNILARIA E PINTURA", 185), L("Rua Antonio Carneiro", 88, 9), L("Jd.", 54, 9)}, "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    card = outside::ExtractCardFields(
+        {L("| EASTER CEASTEC S/C LTDA.", 46, 1), L("ASSISTÊNCIA TÉCNICA EM GERAL", 36, 1),
+         L("ELETRÔNICA", 52, 2), L("TV - SOM - COMPUTADOR - FILMADORA", 26, 3),
+         Doubtful(L("@ 2651-9589", 35, 6), 54), L("Trabalhamos com toda:", 27, 6),
+         L("Av. Waldemar Carlos Pereii", 29, 6)},
+        "BR");
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     // A company's lettering half read ("BELTIS IT" lost) names no company, trade word or not.
     card = outside::ExtractCardFields(
