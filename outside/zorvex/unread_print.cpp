@@ -177,9 +177,9 @@ void ReadUnreadRegions(Recognizer& recognizer, Pix* picture, int dpi, PageText& 
 
 namespace {
 
-// Grey, red, green and blue, each either way light, and the grey with faint print darkened (dark on light
-// only: the ground is made even as a light one).
-constexpr int kSources = 9, kFaint = 8;
+// The card's pictures its rows are looked for on: grey, red, green and blue (0 to 7), each either way light,
+// and the grey with faint print darkened (dark on light only: the ground is made even as a light one).
+constexpr int kFaint = 8;
 
 // Picture `source` of the card (a channel, light inverted for the odd ones), from `pix`; none of the
 // colour channels where the card is grey.
