@@ -48,6 +48,9 @@ bool NameShaped(const std::string& line) {
         // or "Av. Waldemar Carlos Pereii", its number lost) is no name; a short street word that is a
         // name's initial or a name may be one ("R. OLIVEIRA", "Al", "Rod").
         if (k == 0 && IsStreetWord(w) && !InList(w, {"r", "al", "rod"})) return false;
+        // A line ending in "and" was cut short of its second part ("FLÁVIO E", the rest of "FLÁVIO E
+        // VALDEQUE" left unread).
+        if (k > 0 && k + 1 == words.size() && InList(w, {"e", "y", "et", "und", "and", "&"})) return false;
     }
     return true;
 }

@@ -429,6 +429,12 @@ TEST(CardFieldRules, PhotographedShopCardsGiveNoInventedField) {
          L("Av. Waldemar Carlos Pereii", 29, 6)},
         "BR");
     EXPECT_TRUE(card.full_name.empty()) << card.full_name;
+    // Nor is a line cut short after its "and", the shop's owners' names half read.
+    card = outside::ExtractCardFields(
+        {L("MECÂNICA, FUNILARIA E PINTURA", 44), L("FLÁVIO E", 61),
+         L("Pequenos Consertos em Parachoque", 25, 3), Doubtful(L("@ 2684-7485", 77, 7), 78)},
+        "BR");
+    EXPECT_TRUE(card.full_name.empty()) << card.full_name;
     // A company's lettering half read ("BELTIS IT" lost) names no company, trade word or not.
     card = outside::ExtractCardFields(
         {L("Daniel Carlos", 86), Doubtful(L("RT Solutions,", 66, 7), 62), L("(11) 2076 5555", 55, 7)}, "BR");
