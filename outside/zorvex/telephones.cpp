@@ -131,7 +131,11 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
             if (util.IsValidNumber(with_area)) number = with_area;
         }
         const bool dialable = util.IsValidNumber(number);
-        if (!dialable && !marked && !(local && LocalShaped(match.raw_string()))) {
+        // A number after a '+' that no plan dials is left to the rule for such numbers below, which
+        // takes only one of a telephone's length: the matcher takes "+43262" (a Nextel ID's tail, "35*65*
+        // 43262" read "35°65+43262") as a local number of Austria.
+        const bool unknown_international = !dialable && match.raw_string().front() == '+';
+        if (unknown_international || (!dialable && !marked && !(local && LocalShaped(match.raw_string())))) {
             rest += match.raw_string();
             continue;
         }

@@ -608,6 +608,9 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     const outside::ContactCount sample = outside::ContactEvidence("+1-555-123-4567", "US");
     EXPECT_EQ(sample.telephones, 1);
     EXPECT_EQ(sample.dialled, 0);
+    // A '+' before digits too few for a telephone makes no number (a radio ID's "35*65*43262" read
+    // "35°65+43262").
+    EXPECT_EQ(outside::ContactEvidence("(DID, 35°65+43262", "BR").telephones, 0);
     // Two numbers and an address on one line, each counted; a misread "@" still gives the address.
     const outside::ContactCount both =
         outside::ContactEvidence("Cel.: 11 99884-8929 e-mail: guina(D8tabeliao.not.br", "BR");
