@@ -120,6 +120,18 @@ bool Overlapping(const LayoutLine& a, const LayoutLine& b) {
     return std::min(a.right, b.right) > std::max(a.left, b.left);
 }
 
+// Whether two lines stand in one place: each covers most (three quarters) of the other's box, as two
+// readings of one row do.
+bool SamePlace(const LayoutLine& a, const LayoutLine& b) {
+    const long width = std::min(a.right, b.right) - std::max(a.left, b.left);
+    const long height = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
+    if (width <= 0 || height <= 0) return false;
+    const auto area = [](const LayoutLine& l) {
+        return static_cast<long>(l.right - l.left) * (l.bottom - l.top);
+    };
+    return width * height * 4 >= std::max(area(a), area(b)) * 3;
+}
+
 // `next` carries on the line before it: same block, same print within a sixth, under it.
 bool RunsOn(const LayoutLine& line, const LayoutLine& next) {
     return next.block == line.block && std::abs(next.height - line.height) * 6 <= line.height &&
@@ -304,13 +316,25 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
                 over = j;
         return over;
     };
+    // The line each e-mail was read from.
+    std::vector<size_t> email_lines;
     for (size_t i = 0; i < n; ++i) {
         // One line may hold an e-mail and a web address ("anna@nord.example  www.nord.example").
         // What is left of an e-mail line beside it ("Anna Kowalczyk  biuro@...", two columns Tesseract
         // read as one line with a narrow gap) stays for the other rules.
         std::string email, rest_of_email;
         if (FindEmail(lines[i].text, email, rest_of_email, region)) {
-            card.emails.push_back(email);
+            // A row read again where it was read already ("brunau@r7.com" and, over it, "brumau@r7.com")
+            // gives one address: the surer reading's.
+            const auto same_place = std::find_if(email_lines.begin(), email_lines.end(),
+                                                 [&](size_t j) { return SamePlace(lines[j], lines[i]); });
+            if (same_place == email_lines.end()) {
+                card.emails.push_back(email);
+                email_lines.push_back(i);
+            } else if (lines[i].confidence > lines[*same_place].confidence) {
+                card.emails[static_cast<size_t>(same_place - email_lines.begin())] = email;
+                *same_place = i;
+            }
             lines[i].text = rest_of_email;
         }
         if (const std::string web = FindWeb(lines[i].text, region); !web.empty()) {

@@ -636,6 +636,15 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     ASSERT_EQ(twice.telephones.size(), 2u);
     EXPECT_EQ(twice.telephones[0].type, "WORK,VOICE");
     EXPECT_EQ(twice.telephones[1].type, "FAX");
+    // A row read twice gives its e-mail once, as read surer, whichever reading comes first; two rows two.
+    const outside::LayoutLine sure = Doubtful(L("brunau@r7.com", 34), 91);
+    outside::LayoutLine unsure = Doubtful(sure, 61);
+    unsure.text = "brumau@r7.com";
+    for (const auto& read : {std::vector{sure, unsure}, std::vector{unsure, sure}})
+        EXPECT_EQ(outside::ExtractCardFields(read, "BR").emails, std::vector<std::string>{"brunau@r7.com"});
+    EXPECT_EQ(
+        outside::ExtractCardFields({L("ana@nord.example", 20), L("biuro@nord.example", 20)}, "PL").emails,
+        (std::vector<std::string>{"ana@nord.example", "biuro@nord.example"}));
     // A letter recognition added to a mail service's name goes; a service one letter from another stays.
     EXPECT_EQ(outside::ExtractCardFields({L("dimariorestaurante@gqmail.com", 30)}, "BR").emails,
               std::vector<std::string>{"dimariorestaurante@gmail.com"});
