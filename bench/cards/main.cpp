@@ -12,7 +12,7 @@
 // user of the locale --locale names ("C": none, as this machine's).
 //
 // Usage: cards_bench [-v] [--card TEXT] [--set NAME] [--jitter] [--save FOLDER] [--locale NAME]
-//                    [--card-width PX] [manifest]
+//                    [--card-width PX] [--repeats N] [manifest]
 //          (-v: the recognised lines too; --card: only the pictures whose file name holds TEXT; --set: only
 //          the cards of one set, real, digital or synthetic; --jitter: each card found on a desk is read
 //          three times, cut as a capture cuts it and a pixel closer and further in, and a field counts right
@@ -20,7 +20,9 @@
 //          corners move by a pixel from one frame to the next; --save: the card pictures as read, cut out
 //          and straightened, written into FOLDER as PNG; --card-width: each card found on a desk is scaled
 //          to PX on its long side before it is read, as a camera whose frame sees a wider desk shows it: one
-//          framing an A4 page's 297 mm in 2592 pixels shows a card of 85 to 90 mm some 750 to 800 wide)
+//          framing an A4 page's 297 mm in 2592 pixels shows a card of 85 to 90 mm some 750 to 800 wide;
+//          --repeats: each card read N times, its time the median, so one reading slowed by other work on the
+//          machine does not stand for the card; the readings must all give the same lines)
 //          (default: the set in tests/data/cards)
 
 #include <leptonica/allheaders.h>
@@ -186,6 +188,20 @@ Pix* BgrToPix(const cv::Mat& bgr) {
     return pix;
 }
 
+// Each line's text, block and box: what two readings of one card must agree on.
+std::vector<std::string> Texts(const std::vector<outside::LayoutLine>& lines) {
+    std::vector<std::string> texts;
+    for (const outside::LayoutLine& line : lines)
+        texts.push_back(std::to_string(line.block) + " " + std::to_string(line.left) + "," +
+                        std::to_string(line.top) + " " + line.text);
+    return texts;
+}
+
+double Median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 double ProcessorSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
@@ -202,7 +218,7 @@ int main(int argc, char** argv) {
     bool verbose = false, jitter = false;
     std::string only, only_set, save, manifest = std::string(CARDS_DIR) + "/manifest.txt";
     std::optional<std::string> locale;
-    int card_width = 0;
+    int card_width = 0, repeats = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-v") {
@@ -215,6 +231,8 @@ int main(int argc, char** argv) {
             (arg == "--card" ? only : arg == "--set" ? only_set : save) = argv[++i];
         } else if (arg == "--card-width" && i + 1 < argc) {
             card_width = std::max(0, std::atoi(argv[++i]));
+        } else if (arg == "--repeats" && i + 1 < argc) {
+            repeats = std::max(1, std::atoi(argv[++i]));
         } else {
             manifest = arg;
         }
@@ -237,6 +255,7 @@ int main(int argc, char** argv) {
     // with other work sways less.
     double slowest_s = 0, total_s = 0, slowest_cpu_s = 0, total_cpu_s = 0, card_seconds = 0,
            card_cpu_seconds = 0;
+    int unsteady = 0;  // cards whose repeated readings differed
     std::printf("%-36s %5s %8s %7s %6s %5s\n", "card", "right", "invented", "missed", "time_s", "cpu_s");
     for (const Entry& entry : entries) {
         if (entry.file.find(only) == std::string::npos) continue;
@@ -286,45 +305,60 @@ int main(int argc, char** argv) {
         int card_invented = 0;
         std::vector<outside::LayoutLine> layout;
         for (const double inset : insets) {
-            const auto start = std::chrono::steady_clock::now();
-            const double cpu_start = ProcessorSeconds();
-            cv::Mat card_picture = picture;
-            if (detect) {
-                const std::vector<outside::Quad> cards = outside::DetectCards(picture, 1);
-                // Cut as the card detector program cuts for the card program, so the figures are the users'.
-                if (!cards.empty()) card_picture = outside::StraightenQuad(picture, cards.front(), inset);
-                // As the card would lie in a frame seeing a desk of some width (the resolution the program
-                // is told stays the frame's).
-                if (card_width > 0 && !cards.empty()) {
-                    const double scale =
-                        static_cast<double>(card_width) / std::max(card_picture.cols, card_picture.rows);
-                    cv::resize(card_picture, card_picture, cv::Size(), scale, scale,
-                               scale < 1 ? cv::INTER_AREA : cv::INTER_CUBIC);
+            std::vector<double> walls, cpus;
+            std::vector<outside::LayoutLine> first_lines;
+            outside::CardFields card;
+            for (int run = 0; run < (inset == insets.front() ? repeats : 1); ++run) {
+                const auto start = std::chrono::steady_clock::now();
+                const double cpu_start = ProcessorSeconds();
+                cv::Mat card_picture = picture;
+                if (detect) {
+                    const std::vector<outside::Quad> cards = outside::DetectCards(picture, 1);
+                    // Cut as the card detector program cuts for the card program, so the figures are the
+                    // users'.
+                    if (!cards.empty()) card_picture = outside::StraightenQuad(picture, cards.front(), inset);
+                    // As the card would lie in a frame seeing a desk of some width (the resolution the
+                    // program is told stays the frame's).
+                    if (card_width > 0 && !cards.empty()) {
+                        const double scale =
+                            static_cast<double>(card_width) / std::max(card_picture.cols, card_picture.rows);
+                        cv::resize(card_picture, card_picture, cv::Size(), scale, scale,
+                                   scale < 1 ? cv::INTER_AREA : cv::INTER_CUBIC);
+                    }
+                    if (cards.empty() && inset == insets.front() && run == 0)
+                        std::printf("%s: no card found, the whole picture is read\n", entry.file.c_str());
                 }
-                if (cards.empty() && inset == insets.front())
-                    std::printf("%s: no card found, the whole picture is read\n", entry.file.c_str());
+                Pix* card_pix = BgrToPix(card_picture);
+                if (!save.empty() && inset == insets.front() && run == 0) {
+                    std::string name = entry.file.substr(entry.file.find_last_of('/') + 1);
+                    pixWrite((save + "/" + name.substr(0, name.find_last_of('.')) + ".png").c_str(), card_pix,
+                             IFF_PNG);
+                }
+                std::vector<outside::LayoutLine> lines =
+                    outside::ReadCard(recognizers[language], card_pix, dpi, language_region);
+                pixDestroy(&card_pix);
+                const outside::CardFields read =
+                    outside::ExtractCardFields(lines, outside::RegionOnCard(lines, language_region));
+                walls.push_back(
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+                cpus.push_back(ProcessorSeconds() - cpu_start);
+                if (run == 0) {
+                    card = read;
+                    first_lines = std::move(lines);
+                } else if (Texts(lines) != Texts(first_lines)) {
+                    std::printf("%s: reading %d gave other lines than the first\n", entry.file.c_str(),
+                                run + 1);
+                    ++unsteady;
+                }
             }
-            Pix* card_pix = BgrToPix(card_picture);
-            if (!save.empty() && inset == insets.front()) {
-                std::string name = entry.file.substr(entry.file.find_last_of('/') + 1);
-                pixWrite((save + "/" + name.substr(0, name.find_last_of('.')) + ".png").c_str(), card_pix,
-                         IFF_PNG);
-            }
-            std::vector<outside::LayoutLine> lines =
-                outside::ReadCard(recognizers[language], card_pix, dpi, language_region);
-            pixDestroy(&card_pix);
-            const outside::CardFields card =
-                outside::ExtractCardFields(lines, outside::RegionOnCard(lines, language_region));
             if (inset == insets.front()) {
-                const double seconds =
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-                const double cpu_seconds = ProcessorSeconds() - cpu_start;
+                const double seconds = Median(walls), cpu_seconds = Median(cpus);
                 slowest_s = std::max(slowest_s, seconds);
                 total_s += seconds;
                 slowest_cpu_s = std::max(slowest_cpu_s, cpu_seconds);
                 total_cpu_s += cpu_seconds;
                 card_seconds = seconds, card_cpu_seconds = cpu_seconds;
-                layout = std::move(lines);
+                layout = first_lines;
             }
             Fields found = Found(card, region);
             for (const char* field : kFields) {
@@ -372,7 +406,12 @@ int main(int argc, char** argv) {
                     tally.invented);
     }
     const double n = std::max(1.0, static_cast<double>(sets["all"].cards));
-    std::printf("time per card: mean %.2f s, slowest %.2f s (processor: mean %.2f s, slowest %.2f s)\n",
-                total_s / n, slowest_s, total_cpu_s / n, slowest_cpu_s);
+    std::printf("time per card%s: mean %.2f s, slowest %.2f s (processor: mean %.2f s, slowest %.2f s)\n",
+                repeats > 1 ? (", median of " + std::to_string(repeats)).c_str() : "", total_s / n, slowest_s,
+                total_cpu_s / n, slowest_cpu_s);
+    if (unsteady > 0) {
+        std::printf("%d cards read otherwise on reading again\n", unsteady);
+        return 1;
+    }
     return 0;
 }
