@@ -289,12 +289,13 @@ int main(int argc, char** argv) {
             picture = virtualcam::FitIntoFrame(picture, cv::Size(2592, 1944)).picture;
             dpi = static_cast<int>(std::lround(outside::DotsPerInch(pipeline::PixelsPerMetre(2592))));
         }
-        // Loaded before any card is timed, English's reading of large print and the second engine too, as the
-        // card program loads them.
+        // Loaded before any card is timed, English's reading of large print and the second engine too, and
+        // the orientation model beside the first card's reading, as the card program loads them.
         if (!recognizers.count(language)) {
             recognizers[language].Init(language);
             recognizers[language].English();
             recognizers[language].Partner();
+            recognizers[language].LoadOrientationAside();
         }
         // The capture's cut first: its reading is the one saved, timed and shown.
         std::vector<double> insets = {outside::kCropInset};

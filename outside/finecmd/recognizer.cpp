@@ -43,6 +43,7 @@ Recognizer::Recognizer() : api_(std::make_unique<tesseract::TessBaseAPI>()) {
 }
 Recognizer::~Recognizer() {
     if (partner_loading_.joinable()) partner_loading_.join();
+    if (orientation_loading_.joinable()) orientation_loading_.join();
     api_->End();
     if (orientation_) orientation_->End();
 }
@@ -50,16 +51,8 @@ Recognizer::~Recognizer() {
 int Recognizer::UpsideDown(Pix* page, int dpi) {
     // Below this the model's answer is a guess (it says "180" for an upright card with 0.3).
     constexpr float kSure = 1.5f;
+    LoadOrientationModel();
     if (orientation_missing_) return -1;
-    if (!orientation_) {
-        orientation_ = std::make_unique<tesseract::TessBaseAPI>();
-        if (orientation_->Init(nullptr, "osd", tesseract::OEM_TESSERACT_ONLY) != 0) {
-            std::fprintf(stderr, "no orientation data (osd) is installed; cards are read both ways up\n");
-            orientation_missing_ = true;
-            return -1;
-        }
-        orientation_->SetPageSegMode(tesseract::PSM_OSD_ONLY);
-    }
     // The orientation model takes the resolution from the picture itself, not from the engine.
     const int resolution = PageResolution(dpi, pixGetWidth(page));
     if (pixGetXRes(page) <= 0) pixSetResolution(page, resolution, resolution);
@@ -82,6 +75,24 @@ Recognizer* Recognizer::English() {
         if (english_missing_) english_.reset();
     }
     return english_.get();
+}
+
+void Recognizer::LoadOrientationModel() {
+    std::call_once(orientation_loaded_, [this] {
+        auto orientation = std::make_unique<tesseract::TessBaseAPI>();
+        if (orientation->Init(nullptr, "osd", tesseract::OEM_TESSERACT_ONLY) != 0) {
+            std::fprintf(stderr, "no orientation data (osd) is installed; cards are read both ways up\n");
+            orientation_missing_ = true;
+            return;
+        }
+        orientation->SetPageSegMode(tesseract::PSM_OSD_ONLY);
+        orientation_ = std::move(orientation);
+    });
+}
+
+void Recognizer::LoadOrientationAside() {
+    if (!orientation_loading_.joinable())
+        orientation_loading_ = std::jthread([this] { LoadOrientationModel(); });
 }
 
 void Recognizer::LoadPartnerAside() {

@@ -3,6 +3,7 @@
 // into lines and paragraphs, so each document writer can lay the text out its own way.
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,6 +69,10 @@ class Recognizer {
     // Whether the page's print stands upside down, by Tesseract's orientation model: 1 when it does, 0
     // when it stands upright, -1 when the model is not sure (little print) or not installed.
     int UpsideDown(Pix* page, int dpi);
+    // Loads the orientation model on a thread of its own (after Init), while this engine reads: a card read
+    // thin asks it right after its first reading, and its load takes a third of a second, longer than a
+    // language's. Unless loaded so, UpsideDown loads it on first use.
+    void LoadOrientationAside();
 
     // The engine itself, for Tesseract's own renderers (valid after Recognize for that page).
     tesseract::TessBaseAPI& Api() { return *api_; }
@@ -94,17 +99,23 @@ class Recognizer {
 
   private:
     void LoadPartner();
+    // Loads the orientation model unless it is loaded or being loaded already (then waits for it).
+    void LoadOrientationModel();
 
     std::unique_ptr<tesseract::TessBaseAPI> api_;
     std::unique_ptr<tesseract::TessBaseAPI> orientation_;  // loaded on first use
     bool orientation_missing_ = false;
+    std::once_flag orientation_loaded_;
     std::unique_ptr<Recognizer> english_;  // loaded on first use
     bool english_missing_ = false;
     std::unique_ptr<Recognizer> partner_;  // loaded on first use, or aside
     bool partner_missing_ = false;
     bool partner_lent_ = false;
-    // Loading the two above aside; joined before either is read. Last, so it is joined before they go.
+    // Loading the partner and the orientation model aside; the partner's joined before it is read, the
+    // orientation model waited for by LoadOrientationModel. Last, so they are joined before what they load
+    // goes.
     std::jthread partner_loading_;
+    std::jthread orientation_loading_;
     std::string language_;
 };
 

@@ -74,9 +74,11 @@ int main(int argc, char** argv) {
     outside::Recognizer recognizer;
     if (!recognizer.Init(outside::CardTesseractLanguage(request.language))) return 1;
     // Loaded with the card's language, as its data is, and not while the first card is read; the second
-    // engine, which reads parts of each card beside the first, is loaded while the first card is.
+    // engine, which reads parts of each card beside the first, is loaded while the first card is, and so is
+    // the orientation model, which a card read thin asks after its first reading.
     recognizer.English();
     recognizer.LoadPartnerAside();
+    recognizer.LoadOrientationAside();
     const std::string language_region = outside::HomeRegion(request.language, platform::TelephoneLocale());
     int written = 0, empty = 0;
     for (const outside::PictureSource& card : cards) {

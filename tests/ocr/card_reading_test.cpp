@@ -440,6 +440,7 @@ TEST(CardReading, RealCardsAskewOrUpsideDown) {
     // A Japanese card upside down, as a card cut out of the desk picture may come.
     outside::Recognizer japanese;
     ASSERT_TRUE(japanese.Init("jpn+eng"));
+    japanese.LoadOrientationAside();  // as the card program loads it, while the card is first read
     picture = Picture("contoso-daiki-tamura.jpg");
     ASSERT_TRUE(picture);
     Box* box = boxCreate(150, 225, 900, 560);  // the card, as the card detector cuts it out
