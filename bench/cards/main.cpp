@@ -292,8 +292,7 @@ int main(int argc, char** argv) {
         // Loaded before any card is timed, English's reading of large print and the second engine too, and
         // the orientation model beside the first card's reading, as the card program loads them.
         if (!recognizers.count(language)) {
-            recognizers[language].Init(language);
-            recognizers[language].English();
+            recognizers[language].Init(language, true);
             recognizers[language].Partner();
             recognizers[language].LoadOrientationAside();
         }

@@ -137,18 +137,24 @@ void Recognizer::CopySettingsTo(Recognizer& other) {
     }
 }
 
-bool Recognizer::Init(const std::string& language) {
+bool Recognizer::Init(const std::string& language, bool with_english) {
     // Looked up before Tesseract first recognises, and linked into every program that does.
     LinePicturesKeptPlain();
     // English first: it tells which languages are installed, and it is the fallback.
-    if (api_->Init(nullptr, "eng", tesseract::OEM_DEFAULT) != 0) {
+    auto english = std::make_unique<Recognizer>();
+    if (english->api_->Init(nullptr, "eng", tesseract::OEM_DEFAULT) != 0) {
         std::fprintf(stderr, "no English recognition data is installed\n");
         return false;
     }
-    language_ = "eng";
-    if (language == "eng") return true;
+    english->language_ = "eng";
+    const auto read_english = [&] {
+        api_.swap(english->api_);
+        language_ = "eng";
+        return true;
+    };
+    if (language == "eng") return read_english();
     std::vector<std::string> installed;
-    api_->GetAvailableLanguagesAsVector(&installed);
+    english->api_->GetAvailableLanguagesAsVector(&installed);
     std::istringstream parts(language);
     std::string part;
     bool all = !language.empty();
@@ -157,14 +163,15 @@ bool Recognizer::Init(const std::string& language) {
     if (!all) {
         std::fprintf(stderr, "recognition data for \"%s\" is not installed; recognising English\n",
                      language.c_str());
-        return true;
+        return read_english();
     }
     if (api_->Init(nullptr, language.c_str(), tesseract::OEM_DEFAULT) != 0) {
         std::fprintf(stderr, "recognition data for \"%s\" cannot be loaded; recognising English\n",
                      language.c_str());
-        return api_->Init(nullptr, "eng", tesseract::OEM_DEFAULT) == 0;
+        return read_english();
     }
     language_ = language;
+    if (with_english) english_ = std::move(english);
     return true;
 }
 

@@ -51,7 +51,9 @@ class Recognizer {
 
     // `language` in Tesseract's spelling ("eng", "chi_sim+eng"). A language whose data is not installed
     // falls back to English with a warning on stderr. False when not even English can be loaded.
-    bool Init(const std::string& language);
+    // `with_english`: English() is wanted too; the English engine loaded first to tell the languages
+    // installed stays as it, not loaded a second time.
+    bool Init(const std::string& language, bool with_english = false);
     const std::string& Language() const { return language_; }
 
     // Recognises the page; `input_name` is the file it came from.

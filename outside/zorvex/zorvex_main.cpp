@@ -72,11 +72,10 @@ int main(int argc, char** argv) {
     const std::string folder = platform::JoinPath(*documents, "Vellumo Cards");
     platform::CreateFolderChain(folder);
     outside::Recognizer recognizer;
-    if (!recognizer.Init(outside::CardTesseractLanguage(request.language))) return 1;
-    // Loaded with the card's language, as its data is, and not while the first card is read; the second
-    // engine, which reads parts of each card beside the first, is loaded while the first card is, and so is
-    // the orientation model, which a card read thin asks after its first reading.
-    recognizer.English();
+    // English is loaded with the card's language, as its data is, and not while the first card is read; the
+    // second engine, which reads parts of each card beside the first, is loaded while the first card is, and
+    // so is the orientation model, which a card read thin asks after its first reading.
+    if (!recognizer.Init(outside::CardTesseractLanguage(request.language), true)) return 1;
     recognizer.LoadPartnerAside();
     recognizer.LoadOrientationAside();
     const std::string language_region = outside::HomeRegion(request.language, platform::TelephoneLocale());
