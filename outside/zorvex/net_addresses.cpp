@@ -130,10 +130,13 @@ std::string FindWeb(const std::string& line, const std::string& region) {
         text = std::regex_replace(text, kLostDot, "$1.$2");
         text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
     }
-    // Of "www." at a line's start faint print may leave one or two w's ("w.apexconsultin").
+    // Of "www." at a line's start faint print may leave one or two w's ("w.apexconsultin"), or lose the
+    // dot ("wwwbuffetbrunau.com.br").
     static const std::regex kShortWww(R"(^w{1,2}\.(?=[a-z0-9-]{3,}))");
+    static const std::regex kGluedWww(R"(^www(?=[a-z0-9-]{3,}\.[a-z]))", std::regex::icase);
     text = std::regex_replace(std::regex_replace(text, kLooseSlashes, "$1h$2//"), kLostDot, "$1.$2");
-    text = DotBeforeDomain(std::regex_replace(text, kShortWww, "www."), R"(\bwww ?\. ?)", region);
+    text = std::regex_replace(std::regex_replace(text, kShortWww, "www."), kGluedWww, "www.");
+    text = DotBeforeDomain(text, R"(\bwww ?\. ?)", region);
     std::smatch m;
     if (std::regex_search(text, m, kWeb)) {
         std::string web = Lower(m[0].str());

@@ -255,6 +255,9 @@ TEST(CardFieldRules, SampleCardsAsRecognitionReadThem) {
     card = outside::ExtractCardFields({L("priya@apexconsultin", 21), L("w.apexconsultin", 20)}, "IN");
     EXPECT_EQ(card.emails, std::vector<std::string>{"priya@apexconsult.in"});
     EXPECT_EQ(card.web, "www.apexconsult.in");
+    // Or the dot after "www" (a host spelt so would print "www." before it).
+    EXPECT_EQ(outside::ExtractCardFields({L("wwwbuffetbrunau.com.br", 20)}, "BR").web,
+              "www.buffetbrunau.com.br");
     // Another country's ending, or one with too little before it, is left alone.
     EXPECT_TRUE(outside::ExtractCardFields({L("priya@apexconsultin", 21)}, "BR").emails.empty());
     EXPECT_TRUE(outside::ExtractCardFields({L("ana@bsin", 21)}, "IN").emails.empty());
