@@ -8,7 +8,8 @@ namespace outside {
 
 struct Telephone {
     std::string number;
-    std::string type;  // "WORK,VOICE", "CELL" or "FAX"
+    std::string type;       // "WORK,VOICE", "CELL" or "FAX"
+    bool labelled = false;  // its type printed before it ("Fax:"), not taken as a voice line for want of one
 };
 
 // One recognised text line and where it was printed (pixels of the card picture).

@@ -160,6 +160,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
                 kind = Label::kCell;
         }
         tel.type = kind == Label::kFax ? "FAX" : kind == Label::kCell ? "CELL" : "WORK,VOICE";
+        tel.labelled = label != Label::kNone;
         if (dialable) {
             std::string national;
             util.GetNationalSignificantNumber(number, &national);
@@ -191,6 +192,7 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         Telephone tel;
         util.Format(number, PhoneNumberUtil::INTERNATIONAL, &tel.number);
         tel.type = here == Label::kFax ? "FAX" : here == Label::kCell ? "CELL" : "WORK,VOICE";
+        tel.labelled = here != Label::kNone;
         found.push_back(std::move(tel));
     }
     rest = kept + remaining;

@@ -639,6 +639,12 @@ TEST(CardFieldRules, WhatALineOfContactsGivesAsRead) {
     ASSERT_EQ(twice.telephones.size(), 2u);
     EXPECT_EQ(twice.telephones[0].type, "WORK,VOICE");
     EXPECT_EQ(twice.telephones[1].type, "FAX");
+    // Read again without its label, a fax number is still the fax alone, not a voice line besides.
+    const outside::CardFields fax = outside::ExtractCardFields(
+        {L("Pabx:(11) 2131-3400 - Fax: 2131-3418", 30, 1), L("2131-3418", 30, 2)}, "BR");
+    ASSERT_EQ(fax.telephones.size(), 2u);
+    EXPECT_EQ(fax.telephones[1].number, "+55 11 2131-3418");
+    EXPECT_EQ(fax.telephones[1].type, "FAX");
     // A row read twice gives its e-mail once, as read surer, whichever reading comes first; two rows two.
     const outside::LayoutLine sure = Doubtful(L("brunau@r7.com", 34), 91);
     outside::LayoutLine unsure = Doubtful(sure, 61);
