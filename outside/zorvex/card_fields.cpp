@@ -368,38 +368,7 @@ CardFields ExtractCardFields(const std::vector<LayoutLine>& layout, const std::s
             telephone_line[i] = true;
         }
     }
-    // A number read twice (a row read again beside the reading that kept its line) is one number; the same
-    // number under two labels ("Tel/Fax") stays twice, once for each. Read once without its label (a part of
-    // its row read again alone), it is the labelled one, not a voice line besides.
-    for (size_t k = card.telephones.size(); k-- > 1;) {
-        const Telephone& tel = card.telephones[k];
-        const auto earlier =
-            std::find_if(card.telephones.begin(), card.telephones.begin() + static_cast<long>(k),
-                         [&](const Telephone& t) { return t.number == tel.number && t.type == tel.type; });
-        if (earlier == card.telephones.begin() + static_cast<long>(k)) continue;
-        earlier->labelled = earlier->labelled || tel.labelled;
-        card.telephones.erase(card.telephones.begin() + static_cast<long>(k));
-    }
-    const auto digits = [](const std::string& number) {
-        std::string out;
-        for (char c : number)
-            if (IsDigit(c)) out += c;
-        return out;
-    };
-    // The same number: the same digits, or a local one's (six or more) ending a whole one's.
-    const auto same_number = [&](const Telephone& local, const Telephone& whole) {
-        const std::string a = digits(local.number), b = digits(whole.number);
-        return a == b ||
-               (a.size() >= 6 && b.size() > a.size() && b.compare(b.size() - a.size(), a.size(), a) == 0);
-    };
-    std::vector<Telephone> kept;
-    for (const Telephone& tel : card.telephones)
-        if (tel.labelled ||
-            std::none_of(card.telephones.begin(), card.telephones.end(), [&](const Telephone& t) {
-                return t.labelled && t.type != tel.type && same_number(tel, t);
-            }))
-            kept.push_back(tel);
-    card.telephones = std::move(kept);
+    OneEntryPerNumber(card.telephones);
     // What recognition was unsure of (a logo, a picture read as letters: "Ryn Ulead a Geshe") names no
     // one and no company; it stays in the note. Numbers and addresses above were checked by their shape.
     constexpr float kDoubtful = 50;

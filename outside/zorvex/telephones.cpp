@@ -4,6 +4,7 @@
 #include <phonenumbers/phonenumbermatcher.h>
 #include <phonenumbers/phonenumberutil.h>
 
+#include <algorithm>
 #include <cctype>
 #include <regex>
 #include <string>
@@ -209,6 +210,38 @@ std::vector<Telephone> FindTelephones(const std::string& line, const std::string
         }
     }
     return found;
+}
+
+void OneEntryPerNumber(std::vector<Telephone>& telephones) {
+    // The same number under the same type, read twice: once, labelled if either reading was.
+    for (size_t k = telephones.size(); k-- > 1;) {
+        const Telephone& tel = telephones[k];
+        const auto earlier =
+            std::find_if(telephones.begin(), telephones.begin() + static_cast<long>(k),
+                         [&](const Telephone& t) { return t.number == tel.number && t.type == tel.type; });
+        if (earlier == telephones.begin() + static_cast<long>(k)) continue;
+        earlier->labelled = earlier->labelled || tel.labelled;
+        telephones.erase(telephones.begin() + static_cast<long>(k));
+    }
+    const auto digits = [](const std::string& number) {
+        std::string out;
+        for (char c : number)
+            if (IsDigit(c)) out += c;
+        return out;
+    };
+    // The same number: the same digits, or a local one's (six or more) ending a whole one's.
+    const auto same_number = [&](const Telephone& local, const Telephone& whole) {
+        const std::string a = digits(local.number), b = digits(whole.number);
+        return a == b ||
+               (a.size() >= 6 && b.size() > a.size() && b.compare(b.size() - a.size(), a.size(), a) == 0);
+    };
+    std::vector<Telephone> kept;
+    for (const Telephone& tel : telephones)
+        if (tel.labelled || std::none_of(telephones.begin(), telephones.end(), [&](const Telephone& t) {
+                return t.labelled && t.type != tel.type && same_number(tel, t);
+            }))
+            kept.push_back(tel);
+    telephones = std::move(kept);
 }
 
 std::string BeforeTheNumbers(const std::string& line, const std::string& region) {

@@ -29,6 +29,12 @@ bool LocalShaped(const std::string& raw);
 std::vector<Telephone> FindTelephones(const std::string& line, const std::string& region, std::string& rest,
                                       std::string* carried = nullptr);
 
+// The numbers found on a card's lines, each once: a number read twice (a row read again beside the
+// reading that kept its line) is one number; the same number under two labels ("Tel/Fax") stays twice,
+// once for each. Read once without its label (a part of its row read again alone), it is the labelled
+// one, not a voice line besides.
+void OneEntryPerNumber(std::vector<Telephone>& telephones);
+
 // What a telephone line prints before its numbers, labels and signs left out: the words before the
 // shortest tail that still gives every number of the line as the whole line gives it ("SP 42 3569-6905"
 // keeps "42", which belongs to the number read).
